@@ -1,0 +1,77 @@
+#pragma once
+// One connection per data file, shared by every data source of the process.
+
+#include "platform/values/Value.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+struct sqlite3;
+
+namespace tv {
+
+// Every failure of the data engine: its text is what the windows show.
+class DbError : public std::runtime_error {
+public:
+    explicit DbError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
+    const QString& text() const { return text_; }
+private:
+    QString text_;
+};
+
+enum class ColumnKind { Text, SmallInt, Integer, Single, Double, Currency, DateTime, Blob };
+
+struct Column {
+    QString name;
+    ColumnKind kind = ColumnKind::Text;
+};
+
+class Database {
+public:
+    // The shared connection of the file at `path`, opened read-write without
+    // create. A missing file or one that is not a database raises DbError with
+    // the engine's text and creates nothing.
+    static std::shared_ptr<Database> open(const QString& path);
+    // Closes the process's cached connections that nobody holds any more
+    // (tests, and before a file is replaced on disk).
+    static void releaseUnused();
+
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    const QString& path() const { return path_; }
+    sqlite3* handle() const { return db_; }
+
+    // Declared columns of a table, in order; DbError when there is no such table.
+    std::vector<Column> columns(const QString& table);
+    QStringList tables();
+    bool hasTable(const QString& table);
+
+    // Runs one statement with bound parameters (? placeholders).
+    void exec(const QString& sql, const std::vector<Value>& params = {});
+    // Rows of a query, each as the column values in order.
+    std::vector<std::vector<Value>> query(const QString& sql, const std::vector<Value>& params = {});
+
+    // All or nothing: `work` runs inside one transaction, committed when it
+    // returns, rolled back when it throws (the exception goes on).
+    void transaction(const std::function<void()>& work);
+    bool inTransaction() const { return txDepth_ > 0; }
+
+    // Converts a value for a column of the given kind, as Update does;
+    // DbError("数据类型转换错误。") when it cannot be held.
+    static Value convert(const Value& v, ColumnKind kind);
+
+private:
+    explicit Database(const QString& path, sqlite3* db);
+    QString path_;
+    sqlite3* db_ = nullptr;
+    int txDepth_ = 0;
+};
+
+}  // namespace tv

@@ -1,0 +1,100 @@
+#pragma once
+// A dynaset over a table or a query of one data file: the rows are read at
+// refresh (rowid and values; photos only when asked for), the current row
+// moves with BOF/EOF, and rows are added, edited and deleted by rowid.
+
+#include "platform/db/Database.h"
+#include "platform/values/Value.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tv {
+
+class Recordset {
+public:
+    // `source`: a bare table name, or "select * from [t]" /
+    // "select * from [t] where [f]=?" (and other simple selects) whose ?
+    // are bound to `params`. Typed text never goes into the SQL text.
+    Recordset(std::shared_ptr<Database> db, QString source, std::vector<Value> params = {});
+
+    const std::shared_ptr<Database>& database() const { return db_; }
+    const QString& source() const { return source_; }
+    // The table rows are written to (the single table of the source).
+    const QString& table() const { return table_; }
+    const std::vector<Column>& columns() const { return columns_; }
+    int columnIndex(const QString& name) const;  // -1 when unknown
+
+    // Re-query; the first row becomes current (position 0), or BOF and EOF
+    // when there is none. Fires Reposition. Raises DbError on a bad source.
+    void refresh();
+    void setParams(std::vector<Value> params) { params_ = std::move(params); }
+
+    bool bof() const;
+    bool eof() const;
+    bool hasCurrent() const;       // a real row is current (not BOF/EOF/deleted)
+    int recordCount() const;
+    int absolutePosition() const;  // 0-based; -1 at BOF/EOF, on a deleted or pending new row
+
+    // Raise DbError("no current record") where the old engine did:
+    // MoveFirst/MoveLast on an empty set, MoveNext at EOF, MovePrevious at BOF.
+    void moveFirst();
+    void moveLast();
+    void moveNext();      // from the last row -> EOF; from BOF -> the first row
+    void movePrevious();  // from the first row -> BOF; from EOF -> the last row
+    void moveTo(int position);  // 0-based; used by grids
+
+    // Field of the current row (or of the pending row while adding/editing).
+    // Raises DbError with no current row, except on a pending new row.
+    Value field(const QString& name) const;
+    Value field(int index) const;
+    // Set a field of the pending row (AddNew/Edit); raises without one.
+    void setField(const QString& name, const Value& v);
+    void setField(int index, const Value& v);
+
+    enum class EditState { None, Adding, Editing };
+    EditState editState() const { return edit_; }
+
+    void addNew();        // pending all-Null row; a second AddNew discards the first
+    void edit();          // raises with no current row
+    // Converts and validates each field against its declared type, then
+    // INSERT or UPDATE by rowid. On error the row stays pending and DbError
+    // carries a displayable text. After an add the new row is appended at the
+    // end of the rows and becomes current.
+    void update();
+    void cancelUpdate();
+    // Raises with no current row. Afterwards there is no current row; EOF is
+    // true iff the deleted row was the last one.
+    void remove();
+
+    // Called after every change of current row (refresh and moves included,
+    // also onto BOF/EOF), synchronously; handlers may move other recordsets.
+    using Handler = std::function<void()>;
+    int onReposition(Handler h);
+    void removeRepositionHandler(int id);
+
+    // Row count and value access by index, for grids (no move).
+    Value valueAt(int row, int column) const;
+
+private:
+    struct Row;
+    void fireReposition();
+    std::shared_ptr<Database> db_;
+    QString source_;
+    QString table_;
+    std::vector<Value> params_;
+    std::vector<Column> columns_;
+    std::vector<std::shared_ptr<Row>> rows_;
+    int pos_ = -1;            // index into rows_, or -1 (BOF) / rows_.size() (EOF)
+    bool bof_ = true, eof_ = true, deleted_ = false;
+    EditState edit_ = EditState::None;
+    std::vector<Value> pending_;
+    std::vector<std::pair<int, Handler>> handlers_;
+    int nextHandler_ = 1;
+};
+
+}  // namespace tv

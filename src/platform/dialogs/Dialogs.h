@@ -1,0 +1,57 @@
+#pragma once
+// Message boxes, input boxes and the open-file dialog, with a scripted mode
+// for the tests: answers are queued beforehand and every call is recorded;
+// a dialog with no queued answer fails at once instead of waiting.
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+namespace tv::dlg {
+
+// Button codes returned by msgBox, as the old message box numbered them.
+enum Button { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+
+// Styles are the old numeric ones: buttons (0 OK, 1 OK/Cancel, 2 Abort/Retry/
+// Ignore, 3 Yes/No/Cancel, 4 Yes/No, 5 Retry/Cancel) plus the icon (16 stop,
+// 32 question, 48 warning, 64 information), e.g. 68 = Yes/No with the
+// information icon. Button texts are Chinese.
+int msgBox(const QString& text, int style = 0, const QString& title = QString());
+
+// The typed text, or nullopt on Cancel.
+std::optional<QString> inputBox(const QString& prompt, const QString& title = QString(),
+                                const QString& defaultText = QString());
+
+// Open-file dialog (Qt's own, non-native): the chosen path, or "" on cancel.
+// `filter` is in the old form "描述 (*.mdb)|*.mdb|所有文件 (*.*)|*.*".
+// The process's current folder follows the folder of the chosen file.
+QString openFile(const QString& title, const QString& filter, const QString& startDir = QString());
+
+// --- scripted mode -------------------------------------------------------
+struct Call {
+    QString kind;   // "msgBox", "inputBox", "openFile"
+    QString text;   // message, prompt, or file-dialog title
+    QString title;
+    int style = 0;  // msgBox style; unused otherwise
+    QString extra;  // inputBox default, openFile filter
+};
+
+namespace script {
+// Switches the scripted mode on (clearing queue and record) or off.
+void begin();
+void end();
+bool active();
+void answerMsgBox(int button);                    // next msgBox returns this
+void answerInput(std::optional<QString> text);    // next inputBox
+void answerFile(const QString& path);             // next openFile
+// Calls made since begin(), in order.
+const std::vector<Call>& calls();
+void clearCalls();
+// Number of queued answers not used yet.
+int pending();
+}  // namespace script
+
+}  // namespace tv::dlg

@@ -1,0 +1,103 @@
+#pragma once
+// Windows: one instance per window class for the whole process. Loading builds
+// the widgets and runs the load handler; unloading destroys the widgets but
+// keeps the instance and its own variables; the next use loads it again.
+// The data windows are children of the main window's MDI area; every other
+// window is top-level without a parent.
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QMdiArea;
+class QMdiSubWindow;
+
+namespace tv::forms {
+
+class Form {
+public:
+    enum class Kind { TopLevel, MdiChild };
+
+    Form(QString name, Kind kind);
+    virtual ~Form();
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    const QString& name() const { return name_; }
+    Kind kind() const { return kind_; }
+    bool isLoaded() const { return widget_ != nullptr; }
+    // The window's widget (objectName = name()), null when not loaded.
+    QWidget* widget() const { return widget_; }
+
+    // Loads hidden when not loaded: build(), then onLoad() under the handler
+    // guard. Loading a loaded window does nothing.
+    void load();
+    // Loads if needed, shows (in the MDI area for a child), raises and activates.
+    void show();
+    void hide();
+    // Runs onUnload(), destroys the widgets; the instance stays.
+    void unload();
+
+    // A control of the loaded window by its objectName; null when not loaded
+    // or not found.
+    template <class T>
+    T* control(const QString& objectName) const {
+        return widget_ ? widget_->findChild<T*>(objectName) : nullptr;
+    }
+
+protected:
+    // Creates the controls on `root` (objectNames are the window's control
+    // names) and sets the window's caption and size.
+    virtual void build(QWidget* root) = 0;
+    // The load handler.
+    virtual void onLoad() {}
+    // Runs before the widgets go away (by unload() or by the close box).
+    virtual void onUnload() {}
+    // The close box: return false to keep the window open.
+    virtual bool onQueryClose() { return true; }
+
+private:
+    friend class FormWidget;
+    void widgetClosing();
+    QString name_;
+    Kind kind_;
+    QPointer<QWidget> widget_;
+    QPointer<QMdiSubWindow> sub_;
+};
+
+// The registry of window classes by name. The application registers every
+// window class once at start; tests register what they drive.
+class Registry {
+public:
+    using Factory = std::function<Form*()>;
+    static void add(const QString& name, Factory factory);
+    // The instance, created on first use (not loaded by this call);
+    // null when no such window class is registered.
+    static Form* instance(const QString& name);
+    // The instance only when it is loaded, else null. Code that must not load
+    // a window as a side effect goes through this.
+    static Form* loaded(const QString& name);
+    static bool isLoaded(const QString& name);
+    // The main window's client area for the MDI children.
+    static void setMdiArea(QMdiArea* area);
+    static QMdiArea* mdiArea();
+    // Unloads every loaded window (end of the program, between tests).
+    static void unloadAll();
+    // Tests: forget every instance and factory.
+    static void clear();
+};
+
+// The typed instance of a window class T with a static `kName`.
+template <class T>
+T& the() {
+    Form* f = Registry::instance(QString::fromLatin1(T::kName));
+    if (!f) {
+        Registry::add(QString::fromLatin1(T::kName), [] { return new T(); });
+        f = Registry::instance(QString::fromLatin1(T::kName));
+    }
+    return *static_cast<T*>(f);
+}
+
+}  // namespace tv::forms

@@ -1,0 +1,61 @@
+#pragma once
+// The printer as a text device: lines of items placed at columns, the font
+// size and name, pictures at positions in twips, and the end of a document.
+// The first line printed opens a document; pages break by themselves.
+
+#include <QImage>
+#include <QString>
+
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace tv::print {
+
+// Raised when printing fails (no device, a write error); the job is aborted.
+class PrintError : public std::runtime_error {
+public:
+    explicit PrintError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
+    const QString& text() const { return text_; }
+private:
+    QString text_;
+};
+
+// One item of a printed line: with column > 0, first move to that column
+// (column 1 is the left edge; past it, column n of the next line), then print
+// the text. column == 0 prints the text where the position stands.
+struct Item {
+    int column = 0;
+    QString text;
+};
+inline Item at(int column, const QString& text = QString()) { return Item{column, text}; }
+inline Item text(const QString& t) { return Item{0, t}; }
+
+class Printer {
+public:
+    virtual ~Printer() = default;
+    // The device the program prints to: the trace and/or PDF named by
+    // TENVORA_PRINT_TRACE / TENVORA_PRINT_PDF, else the default printer (the
+    // first one when none is default, a PDF file in the current folder when
+    // there is none at all, told in a "提示！" box).
+    static Printer& device();
+    // Tests: route the device to a PDF file and/or a trace file ("" = none).
+    static void useFiles(const QString& pdfPath, const QString& tracePath);
+
+    virtual void printLine(const std::vector<Item>& items) = 0;  // {} = an empty line
+    virtual void setFontSize(double points) = 0;
+    virtual void setFontName(const QString& name) = 0;
+    // Top-left corner at (x, y) twips from the top-left of the printable area
+    // of the current page. A picture larger than maxWidth x maxHeight twips
+    // (when given, > 0) is scaled down to fit, keeping its proportions; a
+    // smaller one is drawn at its own size (96 dpi). A null image draws nothing.
+    virtual void drawPicture(const QImage& picture, double xTwips, double yTwips,
+                             double maxWidthTwips = 0, double maxHeightTwips = 0) = 0;
+    virtual void newPage() = 0;
+    virtual void endDoc() = 0;
+    // Drops an open job (after an error): nothing more is printed of it.
+    virtual void abort() = 0;
+    virtual bool isOpen() const = 0;
+};
+
+}  // namespace tv::print

@@ -1,0 +1,77 @@
+#pragma once
+// Money: a signed 64-bit count of ten-thousandths (four decimals), so sums are
+// exact. The three rounding rules of the program live beside it and are never
+// mixed up:
+//   toMoney     half to even at four decimals ("as money")
+//   round2Even  half to even at two decimals (the Round of the bills)
+//   format00    the "0.00" pattern: half away from zero on the value's
+//               15-significant-digit decimal form
+
+#include <QString>
+
+#include <compare>
+#include <cstdint>
+#include <optional>
+
+class QDate;
+
+namespace tv {
+
+class Money {
+public:
+    constexpr Money() = default;
+    static constexpr Money fromUnits(int64_t tenThousandths) { Money m; m.units_ = tenThousandths; return m; }
+    static constexpr Money fromInt(int64_t whole) { return fromUnits(whole * 10000); }
+
+    constexpr int64_t units() const { return units_; }
+    double toDouble() const { return static_cast<double>(units_) / 10000.0; }
+
+    Money operator+(Money o) const { return fromUnits(units_ + o.units_); }
+    Money operator-(Money o) const { return fromUnits(units_ - o.units_); }
+    Money operator-() const { return fromUnits(-units_); }
+    Money& operator+=(Money o) { units_ += o.units_; return *this; }
+    Money& operator-=(Money o) { units_ -= o.units_; return *this; }
+    // Money times a number, rounded as money.
+    Money operator*(double f) const;
+    auto operator<=>(const Money&) const = default;
+    bool operator==(const Money&) const = default;
+
+private:
+    int64_t units_ = 0;
+};
+
+// Half to even at four decimals: 2.8 * float(1250.5 - 1240.2) -> 28.8401.
+Money toMoney(double x);
+// Half to even at two decimals: 42.435 -> 42.44, 10.125 -> 10.12.
+Money round2Even(Money m);
+// The same rule on a single-precision reading, the result kept a float.
+float round2Even(float f);
+double round2Even(double d);
+
+// "0.00": 29.325 (3.45*8.5 in binary) -> "29.33", -0.001 -> "0.00".
+QString format00(double x);
+QString format00(Money m);
+
+// Text of a Single: at most 7 significant digits, no trailing zeros,
+// a zero before the point ("0.25"): 34.4000244 -> "34.40002", 3301 -> "3301".
+QString floatText(float f);
+// Text of a double: at most 15 significant digits, no trailing zeros.
+QString doubleText(double d);
+// Text of money as a number: "800", "19.99", "-0.5".
+QString moneyText(Money m);
+
+// The print form of a number: a space before a value that is not negative,
+// a minus sign before a negative one, one space after; no zero before the
+// point of a value below one: 1234.5 -> " 1234.5 ", 0.25 -> " .25 ", -5 -> "-5 ".
+QString printForm(float f);
+QString printForm(double d);
+QString printForm(int n);
+
+// Short date yyyy-MM-dd.
+QString shortDate(const QDate& d);
+// Typed dates: yyyy-M-d or yyyy/M/d, blanks around trimmed; anything else -> nullopt.
+std::optional<QDate> parseDate(const QString& text);
+// A typed number ("12", " 3.5 ", "-2"): nullopt when it is not a number.
+std::optional<double> parseNumber(const QString& text);
+
+}  // namespace tv
