@@ -1,0 +1,268 @@
+// Money, the rounding rules and the number-to-text forms.
+//
+// Every rule that works "on the decimal form" of a binary float takes that form
+// from printf's %.*e (15 significant digits for a double, 7 for a Single) and
+// rounds the decimal digits exactly, so 3.45 * 8.5 (29.32499999999999...) still
+// counts as the 29.325 the user sees.
+
+#include "platform/values/Money.h"
+
+#include <QDate>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+
+namespace tv {
+
+namespace {
+
+enum class Tie { Even, AwayFromZero };
+
+constexpr int64_t kPow10[] = {1LL,
+                              10LL,
+                              100LL,
+                              1000LL,
+                              10000LL,
+                              100000LL,
+                              1000000LL,
+                              10000000LL,
+                              100000000LL,
+                              1000000000LL,
+                              10000000000LL,
+                              100000000000LL,
+                              1000000000000LL,
+                              10000000000000LL,
+                              100000000000000LL,
+                              1000000000000000LL,
+                              10000000000000000LL,
+                              100000000000000000LL,
+                              1000000000000000000LL};
+
+// Divides n by 10^k with the given tie rule (n may be negative).
+int64_t divRound(int64_t n, int k, Tie tie) {
+    if (k <= 0)
+        return n;
+    if (k > 18)
+        return 0;
+    const int64_t d = kPow10[k];
+    const bool neg = n < 0;
+    // |n| fits: callers never pass INT64_MIN.
+    const uint64_t a = neg ? static_cast<uint64_t>(-n) : static_cast<uint64_t>(n);
+    uint64_t q = a / static_cast<uint64_t>(d);
+    const uint64_t r = a % static_cast<uint64_t>(d);
+    const uint64_t twice = r * 2;  // r < 10^18, so no overflow
+    if (twice > static_cast<uint64_t>(d) ||
+        (twice == static_cast<uint64_t>(d) && (tie == Tie::AwayFromZero || (q & 1u))))
+        ++q;
+    return neg ? -static_cast<int64_t>(q) : static_cast<int64_t>(q);
+}
+
+// x rounded to `decimals` places on its decimal form of `sig` significant
+// digits, as a scaled whole number (x * 10^decimals). False when it does not
+// fit in 64 bits or x is not finite.
+bool roundDecimal(double x, int sig, int decimals, Tie tie, int64_t& out) {
+    out = 0;
+    if (!std::isfinite(x))
+        return false;
+    if (x == 0.0)
+        return true;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*e", sig - 1, x);
+    // "-d.ddddde+XX"
+    const char* p = buf;
+    const bool neg = *p == '-';
+    if (neg)
+        ++p;
+    int64_t digits = 0;
+    int count = 0;
+    for (; *p && *p != 'e'; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            digits = digits * 10 + (*p - '0');
+            ++count;
+        }
+    }
+    if (*p != 'e')
+        return false;
+    const int exp = std::atoi(p + 1);
+    // value = digits * 10^(exp - (count - 1)); scaled by 10^decimals
+    const int k = exp - (count - 1) + decimals;
+    int64_t r;
+    if (k >= 0) {
+        if (k > 18)
+            return false;
+        if (digits > std::numeric_limits<int64_t>::max() / kPow10[k])
+            return false;
+        r = digits * kPow10[k];
+    } else {
+        r = divRound(digits, -k, tie);
+    }
+    out = neg ? -r : r;
+    return true;
+}
+
+// Drops trailing zeros of a fixed-point text, and the point when nothing follows.
+QString trimFraction(QString s) {
+    if (!s.contains(QLatin1Char('.')))
+        return s;
+    while (s.endsWith(QLatin1Char('0')))
+        s.chop(1);
+    if (s.endsWith(QLatin1Char('.')))
+        s.chop(1);
+    return s;
+}
+
+// A scaled whole number as text with `decimals` places, all of them kept.
+QString scaledText(int64_t scaled, int decimals) {
+    const bool neg = scaled < 0;
+    const uint64_t a = neg ? static_cast<uint64_t>(-(scaled + 1)) + 1u : static_cast<uint64_t>(scaled);
+    const uint64_t d = static_cast<uint64_t>(kPow10[decimals]);
+    QString s = QString::number(a / d);
+    if (decimals > 0)
+        s += QLatin1Char('.') + QString::number(a % d).rightJustified(decimals, QLatin1Char('0'));
+    if (neg && a != 0)
+        s.prepend(QLatin1Char('-'));
+    return s;
+}
+
+// Shortest text of x with at most `sig` significant digits, no trailing zeros,
+// plain notation for ordinary magnitudes and E notation ("1.234568E+07") beyond.
+QString generalText(double x, int sig) {
+    if (std::isnan(x))
+        return QStringLiteral("NaN");
+    if (std::isinf(x))
+        return x < 0 ? QStringLiteral("-Inf") : QStringLiteral("Inf");
+    if (x == 0.0)
+        return QStringLiteral("0");
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*e", sig - 1, x);
+    const char* e = std::strchr(buf, 'e');
+    const int exp = std::atoi(e + 1);
+    if (exp >= sig || exp < -(sig + 1)) {
+        QString mant = trimFraction(QString::fromLatin1(buf, static_cast<int>(e - buf)));
+        QString ex = QString::number(std::abs(exp)).rightJustified(2, QLatin1Char('0'));
+        return mant + (exp < 0 ? QStringLiteral("E-") : QStringLiteral("E+")) + ex;
+    }
+    const int decimals = std::max(0, sig - 1 - exp);
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, std::stod(buf));
+    QString s = trimFraction(QString::fromLatin1(buf));
+    if (s == QLatin1String("-0"))
+        s = QStringLiteral("0");
+    return s;
+}
+
+QString printFormOf(QString text) {
+    const bool neg = text.startsWith(QLatin1Char('-'));
+    if (neg)
+        text.remove(0, 1);
+    if (text.startsWith(QLatin1String("0.")))
+        text.remove(0, 1);
+    return (neg ? QStringLiteral("-") : QStringLiteral(" ")) + text + QLatin1Char(' ');
+}
+
+}  // namespace
+
+Money Money::operator*(double f) const {
+    return toMoney(toDouble() * f);
+}
+
+Money toMoney(double x) {
+    int64_t units;
+    if (roundDecimal(x, 15, 4, Tie::Even, units))
+        return Money::fromUnits(units);
+    if (std::isnan(x))
+        return Money();
+    return Money::fromUnits(x < 0 ? std::numeric_limits<int64_t>::min() + 1 : std::numeric_limits<int64_t>::max());
+}
+
+Money round2Even(Money m) {
+    return Money::fromUnits(divRound(m.units(), 2, Tie::Even) * 100);
+}
+
+float round2Even(float f) {
+    int64_t scaled;
+    if (!roundDecimal(static_cast<double>(f), 7, 2, Tie::Even, scaled))
+        return f;
+    return static_cast<float>(static_cast<double>(scaled) / 100.0);
+}
+
+double round2Even(double d) {
+    int64_t scaled;
+    if (!roundDecimal(d, 15, 2, Tie::Even, scaled))
+        return d;
+    return static_cast<double>(scaled) / 100.0;
+}
+
+QString format00(double x) {
+    int64_t scaled;
+    if (!roundDecimal(x, 15, 2, Tie::AwayFromZero, scaled)) {
+        if (!std::isfinite(x))
+            return generalText(x, 15);
+        return QString::number(x, 'f', 2);
+    }
+    return scaledText(scaled, 2);
+}
+
+QString format00(Money m) {
+    return scaledText(divRound(m.units(), 2, Tie::AwayFromZero), 2);
+}
+
+QString floatText(float f) {
+    return generalText(static_cast<double>(f), 7);
+}
+
+QString doubleText(double d) {
+    return generalText(d, 15);
+}
+
+QString moneyText(Money m) {
+    return trimFraction(scaledText(m.units(), 4));
+}
+
+QString printForm(float f) {
+    return printFormOf(floatText(f));
+}
+
+QString printForm(double d) {
+    return printFormOf(doubleText(d));
+}
+
+QString printForm(int n) {
+    return printFormOf(QString::number(n));
+}
+
+QString shortDate(const QDate& d) {
+    if (!d.isValid())
+        return QString();
+    return d.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+std::optional<QDate> parseDate(const QString& text) {
+    static const QRegularExpression re(QStringLiteral("^(\\d{4})([-/])(\\d{1,2})\\2(\\d{1,2})$"));
+    const auto m = re.match(text.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QDate d(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
+    if (!d.isValid())
+        return std::nullopt;
+    return d;
+}
+
+std::optional<double> parseNumber(const QString& text) {
+    static const QRegularExpression re(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    const QString t = text.trimmed();
+    if (!re.match(t).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const double d = t.toDouble(&ok);
+    if (!ok || !std::isfinite(d))
+        return std::nullopt;
+    return d;
+}
+
+}  // namespace tv
