@@ -4,11 +4,16 @@
 // a dialog with no queued answer fails at once instead of waiting.
 
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
 class QWidget;
+class QMessageBox;
+class QInputDialog;
+class QFileDialog;
 
 namespace tv::dlg {
 
@@ -30,6 +35,18 @@ std::optional<QString> inputBox(const QString& prompt, const QString& title = QS
 // The process's current folder follows the folder of the chosen file.
 QString openFile(const QString& title, const QString& filter, const QString& startDir = QString());
 
+// The dialogs as they are built before they wait (the caller owns them):
+// for a look at their buttons and texts, and for callers that need them
+// non-modal.
+QMessageBox* makeMessageBox(const QString& text, int style, const QString& title, QWidget* parent = nullptr);
+QInputDialog* makeInputDialog(const QString& prompt, const QString& title, const QString& defaultText,
+                              QWidget* parent = nullptr);
+QFileDialog* makeOpenFileDialog(const QString& title, const QString& filter, const QString& startDir = QString(),
+                                QWidget* parent = nullptr);
+// The old filter "描述|*.a;*.b|描述2|*.*" as Qt name filters, one per pair:
+// "描述 (*.a *.b)"; "*.*" becomes "*" (it also named files without a dot).
+QStringList qtNameFilters(const QString& filter);
+
 // --- scripted mode -------------------------------------------------------
 struct Call {
     QString kind;   // "msgBox", "inputBox", "openFile"
@@ -40,7 +57,9 @@ struct Call {
 };
 
 namespace script {
-// Switches the scripted mode on (clearing queue and record) or off.
+// Switches the scripted mode on (clearing queue, record and the count of
+// unexpected dialogs) or off. Answers are used in the order queued; a dialog
+// whose kind differs from the next queued answer is unexpected.
 void begin();
 void end();
 bool active();
@@ -52,6 +71,15 @@ const std::vector<Call>& calls();
 void clearCalls();
 // Number of queued answers not used yet.
 int pending();
+// Dialogs that found no queued answer of their kind since begin().
+int unexpected();
+// Called at once for a dialog with no queued answer of its kind (the test
+// main installs one that fails the running test). While a handler is
+// installed, dialogs never wait, even outside begin()/end(): an unscripted
+// one is unexpected. The dialog then returns the harmless answer (OK, No or
+// Cancel as the style has them; nullopt; "").
+void setUnexpectedHandler(std::function<void(const Call&)> handler);
+std::function<void(const Call&)> unexpectedHandler();
 }  // namespace script
 
 }  // namespace tv::dlg

@@ -1,0 +1,251 @@
+// Message boxes, input boxes and the open-file dialog; in scripted mode they
+// never show, they take the queued answers and record the calls.
+#include "platform/dialogs/Dialogs.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+
+#include <deque>
+#include <variant>
+
+namespace tv::dlg {
+
+namespace {
+
+struct Answer {
+    QString kind;
+    int button = 0;
+    std::optional<QString> text;
+};
+
+struct Script {
+    bool active = false;
+    std::deque<Answer> queue;
+    std::vector<Call> calls;
+    int unexpected = 0;
+    std::function<void(const Call&)> handler;
+};
+
+Script& S() {
+    static Script s;
+    return s;
+}
+
+bool intercepted() { return S().active || S().handler; }
+
+QString defaultTitle() {
+    QString t = QCoreApplication::applicationName();
+    return t;
+}
+
+// The answer a dialog gets when nobody scripted one: the harmless one.
+int harmlessButton(int style) {
+    switch (style & 0x0F) {
+    case 1: case 3: case 5: return Cancel;
+    case 2: return Abort;
+    case 4: return No;
+    default: return Ok;
+    }
+}
+
+// Takes the next queued answer when it is for this kind of dialog; otherwise
+// records the call as unexpected and tells the handler.
+std::optional<Answer> take(const Call& call) {
+    Script& s = S();
+    s.calls.push_back(call);
+    if (!s.queue.empty() && s.queue.front().kind == call.kind) {
+        Answer a = s.queue.front();
+        s.queue.pop_front();
+        return a;
+    }
+    ++s.unexpected;
+    if (s.handler) {
+        s.handler(call);
+    } else {
+        qWarning("unexpected %s: %s", qPrintable(call.kind), qPrintable(call.text));
+    }
+    return std::nullopt;
+}
+
+void followChosenFile(const QString& path) {
+    if (path.isEmpty()) return;
+    const QString dir = QFileInfo(path).absolutePath();
+    if (QDir(dir).exists()) QDir::setCurrent(dir);
+}
+
+}  // namespace
+
+QMessageBox* makeMessageBox(const QString& text, int style, const QString& title, QWidget* parent) {
+    auto* box = new QMessageBox(parent);
+    box->setWindowTitle(title.isEmpty() ? defaultTitle() : title);
+    box->setText(text);
+    switch (style & 0x70) {
+    case 16: box->setIcon(QMessageBox::Critical); break;
+    case 32: box->setIcon(QMessageBox::Question); break;
+    case 48: box->setIcon(QMessageBox::Warning); break;
+    case 64: box->setIcon(QMessageBox::Information); break;
+    default: box->setIcon(QMessageBox::NoIcon); break;
+    }
+    struct B { QString text; QMessageBox::ButtonRole role; int code; };
+    std::vector<B> buttons;
+    const B ok{QStringLiteral("确定"), QMessageBox::AcceptRole, Ok};
+    const B cancel{QStringLiteral("取消"), QMessageBox::RejectRole, Cancel};
+    const B abort{QStringLiteral("终止(&A)"), QMessageBox::RejectRole, Abort};
+    const B retry{QStringLiteral("重试(&R)"), QMessageBox::AcceptRole, Retry};
+    const B ignore{QStringLiteral("忽略(&I)"), QMessageBox::AcceptRole, Ignore};
+    const B yes{QStringLiteral("是(&Y)"), QMessageBox::YesRole, Yes};
+    const B no{QStringLiteral("否(&N)"), QMessageBox::NoRole, No};
+    switch (style & 0x0F) {
+    case 1: buttons = {ok, cancel}; break;
+    case 2: buttons = {abort, retry, ignore}; break;
+    case 3: buttons = {yes, no, cancel}; break;
+    case 4: buttons = {yes, no}; break;
+    case 5: buttons = {retry, cancel}; break;
+    default: buttons = {ok}; break;
+    }
+    const int defIndex = (style & 0x300) >> 8;
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        QPushButton* b = box->addButton(buttons[i].text, buttons[i].role);
+        b->setProperty("tvCode", buttons[i].code);
+        if (static_cast<int>(i) == defIndex) box->setDefaultButton(b);
+        if (buttons[i].code == Cancel || buttons.size() == 1) box->setEscapeButton(b);
+    }
+    return box;
+}
+
+QStringList qtNameFilters(const QString& filter) {
+    QStringList out;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString desc = parts[i].trimmed();
+        QStringList patterns;
+        for (QString p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            p = p.trimmed();
+            if (p.isEmpty()) continue;
+            // "*.*" named every file, also one without a dot.
+            if (p == QLatin1String("*.*")) p = QStringLiteral("*");
+            patterns << p;
+        }
+        if (patterns.isEmpty()) continue;
+        // The description is shown as it stands; the patterns follow in the
+        // last brackets, which the dialog hides.
+        out << QStringLiteral("%1 (%2)").arg(desc, patterns.join(QLatin1Char(' ')));
+    }
+    if (out.isEmpty() && !filter.trimmed().isEmpty() && !filter.contains(QLatin1Char('|')))
+        out << filter.trimmed();
+    return out;
+}
+
+QFileDialog* makeOpenFileDialog(const QString& title, const QString& filter, const QString& startDir,
+                                QWidget* parent) {
+    auto* fd = new QFileDialog(parent, title, startDir.isEmpty() ? QDir::currentPath() : startDir);
+    fd->setOption(QFileDialog::DontUseNativeDialog, true);
+    fd->setOption(QFileDialog::HideNameFilterDetails, true);
+    fd->setFileMode(QFileDialog::ExistingFile);
+    fd->setAcceptMode(QFileDialog::AcceptOpen);
+    const QStringList filters = qtNameFilters(filter);
+    if (!filters.isEmpty()) fd->setNameFilters(filters);
+    fd->setLabelText(QFileDialog::Accept, QStringLiteral("打开(&O)"));
+    fd->setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    fd->setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围："));
+    fd->setLabelText(QFileDialog::FileName, QStringLiteral("文件名(&N)："));
+    fd->setLabelText(QFileDialog::FileType, QStringLiteral("文件类型(&T)："));
+    return fd;
+}
+
+QInputDialog* makeInputDialog(const QString& prompt, const QString& title, const QString& defaultText,
+                              QWidget* parent) {
+    auto* in = new QInputDialog(parent);
+    in->setInputMode(QInputDialog::TextInput);
+    in->setWindowTitle(title.isEmpty() ? defaultTitle() : title);
+    in->setLabelText(prompt);
+    in->setTextValue(defaultText);
+    in->setOkButtonText(QStringLiteral("确定"));
+    in->setCancelButtonText(QStringLiteral("取消"));
+    return in;
+}
+
+int msgBox(const QString& text, int style, const QString& title) {
+    if (intercepted()) {
+        const auto a = take(Call{QStringLiteral("msgBox"), text, title, style, QString()});
+        return a ? a->button : harmlessButton(style);
+    }
+    std::unique_ptr<QMessageBox> box(makeMessageBox(text, style, title, nullptr));
+    box->exec();
+    QAbstractButton* clicked = box->clickedButton();
+    if (!clicked) return harmlessButton(style);
+    return clicked->property("tvCode").toInt();
+}
+
+std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) {
+    if (intercepted()) {
+        const auto a = take(Call{QStringLiteral("inputBox"), prompt, title, 0, defaultText});
+        return a ? a->text : std::nullopt;
+    }
+    std::unique_ptr<QInputDialog> in(makeInputDialog(prompt, title, defaultText, nullptr));
+    if (in->exec() != QDialog::Accepted) return std::nullopt;
+    return in->textValue();
+}
+
+QString openFile(const QString& title, const QString& filter, const QString& startDir) {
+    QString path;
+    if (intercepted()) {
+        const auto a = take(Call{QStringLiteral("openFile"), title, QString(), 0, filter});
+        path = a && a->text ? *a->text : QString();
+    } else {
+        std::unique_ptr<QFileDialog> fd(makeOpenFileDialog(title, filter, startDir, nullptr));
+        if (fd->exec() == QDialog::Accepted && !fd->selectedFiles().isEmpty())
+            path = fd->selectedFiles().constFirst();
+    }
+    if (!path.isEmpty()) {
+        path = QFileInfo(path).absoluteFilePath();
+        followChosenFile(path);
+    }
+    return path;
+}
+
+namespace script {
+
+void begin() {
+    S().active = true;
+    S().queue.clear();
+    S().calls.clear();
+    S().unexpected = 0;
+}
+
+void end() {
+    S().active = false;
+    S().queue.clear();
+}
+
+bool active() { return S().active; }
+
+void answerMsgBox(int button) { S().queue.push_back(Answer{QStringLiteral("msgBox"), button, std::nullopt}); }
+
+void answerInput(std::optional<QString> text) {
+    S().queue.push_back(Answer{QStringLiteral("inputBox"), 0, std::move(text)});
+}
+
+void answerFile(const QString& path) { S().queue.push_back(Answer{QStringLiteral("openFile"), 0, path}); }
+
+const std::vector<Call>& calls() { return S().calls; }
+
+void clearCalls() { S().calls.clear(); }
+
+int pending() { return static_cast<int>(S().queue.size()); }
+
+int unexpected() { return S().unexpected; }
+
+void setUnexpectedHandler(std::function<void(const Call&)> handler) { S().handler = std::move(handler); }
+
+std::function<void(const Call&)> unexpectedHandler() { return S().handler; }
+
+}  // namespace script
+
+}  // namespace tv::dlg
