@@ -7,6 +7,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -37,8 +38,13 @@ public:
     // Loads if needed, shows (in the MDI area for a child), raises and activates.
     void show();
     void hide();
-    // Runs onUnload(), destroys the widgets; the instance stays.
+    // Runs onUnload(), destroys the widgets; the instance stays. The widgets
+    // are hidden and lose their names at once and are deleted when control
+    // returns to the event loop, so a window may unload itself from one of
+    // its own handlers.
     void unload();
+    // The MDI sub-window holding a child window, null otherwise.
+    QMdiSubWindow* subWindow() const { return sub_; }
 
     // A control of the loaded window by its objectName; null when not loaded
     // or not found.
@@ -60,11 +66,14 @@ protected:
 
 private:
     friend class FormWidget;
-    void widgetClosing();
+    // The close box: false keeps the window.
+    bool widgetClosing();
+    void detachWidgets();
     QString name_;
     Kind kind_;
     QPointer<QWidget> widget_;
     QPointer<QMdiSubWindow> sub_;
+    bool unloading_ = false;
 };
 
 // The registry of window classes by name. The application registers every
@@ -85,8 +94,11 @@ public:
     static QMdiArea* mdiArea();
     // Unloads every loaded window (end of the program, between tests).
     static void unloadAll();
-    // Tests: forget every instance and factory.
+    // Tests: forget every instance and factory (the widgets are destroyed
+    // at once).
     static void clear();
+    // Names of the loaded windows.
+    static QStringList loadedNames();
 };
 
 // The typed instance of a window class T with a static `kName`.

@@ -2,6 +2,7 @@
 // Every event handler runs inside one guard: an error that escapes shows its
 // text in a "提示！" box, aborts an open print job, and the program goes on.
 
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -15,5 +16,16 @@ void guard(const std::function<void()>& handler);
 
 // Connect a button's click (or any no-argument signal) to a guarded handler.
 void onClick(QAbstractButton* button, std::function<void()> handler);
+
+// Any signal of `sender` to a guarded handler (the signal's arguments are
+// not passed on), e.g. on(check, &QCheckBox::toggled, [this] { ... }).
+template <class Sender, class Signal>
+QMetaObject::Connection on(Sender* sender, Signal signal, std::function<void()> handler) {
+    return QObject::connect(sender, signal, sender, [h = std::move(handler)] { guard(h); });
+}
+
+// What the guard does to an open print job: the application (and the print
+// tests) install a hook that aborts the printer's job when one is open.
+void setPrintAbortHook(std::function<void()> hook);
 
 }  // namespace tv::forms

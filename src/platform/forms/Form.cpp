@@ -1,0 +1,177 @@
+// Windows and the registry of window classes.
+#include "platform/forms/Form.h"
+
+#include "platform/forms/Guard.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include <map>
+#include <memory>
+
+namespace tv::forms {
+
+// The root widget of a window: its close box goes through the window's
+// close handler, and its size hint is the size the window was built with.
+class FormWidget : public QWidget {
+public:
+    explicit FormWidget(Form* form) : form_(form) {}
+    QSize sizeHint() const override { return builtSize_.isValid() ? builtSize_ : QWidget::sizeHint(); }
+    void keepBuiltSize() { builtSize_ = size(); }
+    void detach() { form_ = nullptr; }
+
+protected:
+    void closeEvent(QCloseEvent* e) override {
+        if (form_ && !form_->widgetClosing()) {
+            e->ignore();
+            return;
+        }
+        e->accept();
+    }
+
+private:
+    Form* form_;
+    QSize builtSize_;
+};
+
+Form::Form(QString name, Kind kind) : name_(std::move(name)), kind_(kind) {}
+
+Form::~Form() {
+    if (widget_) static_cast<FormWidget*>(widget_.data())->detach();
+    if (sub_) delete sub_.data();
+    else delete widget_.data();
+}
+
+void Form::load() {
+    if (widget_) return;
+    auto* root = new FormWidget(this);
+    root->setObjectName(name_);
+    root->setAttribute(Qt::WA_DeleteOnClose, false);
+    widget_ = root;
+    build(root);
+    root->keepBuiltSize();
+    if (kind_ == Kind::MdiChild && Registry::mdiArea()) {
+        sub_ = Registry::mdiArea()->addSubWindow(root);
+        sub_->setObjectName(name_ + QStringLiteral("_sub"));
+        sub_->hide();
+        sub_->resize(sub_->sizeHint());
+    }
+    guard([this] { onLoad(); });
+}
+
+void Form::show() {
+    load();
+    if (!widget_) return;  // the load handler unloaded it
+    if (sub_) {
+        widget_->show();
+        sub_->show();
+        if (QMdiArea* area = sub_->mdiArea()) area->setActiveSubWindow(sub_);
+        sub_->raise();
+    } else {
+        widget_->show();
+        widget_->raise();
+        widget_->activateWindow();
+    }
+}
+
+void Form::hide() {
+    if (sub_) sub_->hide();
+    else if (widget_) widget_->hide();
+}
+
+void Form::unload() {
+    if (!widget_ || unloading_) return;
+    unloading_ = true;
+    guard([this] { onUnload(); });
+    detachWidgets();
+    unloading_ = false;
+}
+
+void Form::detachWidgets() {
+    QWidget* w = widget_;
+    QMdiSubWindow* s = sub_;
+    widget_ = nullptr;
+    sub_ = nullptr;
+    if (!w) return;
+    static_cast<FormWidget*>(w)->detach();
+    w->setObjectName(QString());
+    if (s) {
+        s->setObjectName(QString());
+        s->hide();
+        s->deleteLater();
+    } else {
+        w->hide();
+        w->deleteLater();
+    }
+}
+
+bool Form::widgetClosing() {
+    if (unloading_) return true;
+    bool close = true;
+    guard([&] { close = onQueryClose(); });
+    if (!close) return false;
+    unload();
+    return true;
+}
+
+// --- registry ---------------------------------------------------------------
+
+namespace {
+struct RegistryData {
+    std::map<QString, Registry::Factory> factories;
+    std::map<QString, std::unique_ptr<Form>> instances;
+    QPointer<QMdiArea> mdiArea;
+};
+RegistryData& R() {
+    static RegistryData r;
+    return r;
+}
+}  // namespace
+
+void Registry::add(const QString& name, Factory factory) { R().factories[name] = std::move(factory); }
+
+Form* Registry::instance(const QString& name) {
+    auto it = R().instances.find(name);
+    if (it != R().instances.end()) return it->second.get();
+    auto f = R().factories.find(name);
+    if (f == R().factories.end()) return nullptr;
+    Form* form = f->second();
+    R().instances[name].reset(form);
+    return form;
+}
+
+Form* Registry::loaded(const QString& name) {
+    auto it = R().instances.find(name);
+    if (it == R().instances.end() || !it->second->isLoaded()) return nullptr;
+    return it->second.get();
+}
+
+bool Registry::isLoaded(const QString& name) { return loaded(name) != nullptr; }
+
+void Registry::setMdiArea(QMdiArea* area) { R().mdiArea = area; }
+
+QMdiArea* Registry::mdiArea() { return R().mdiArea; }
+
+void Registry::unloadAll() {
+    for (const QString& name : loadedNames())
+        if (Form* f = loaded(name)) f->unload();
+}
+
+QStringList Registry::loadedNames() {
+    QStringList names;
+    for (auto& [name, form] : R().instances)
+        if (form->isLoaded()) names << name;
+    return names;
+}
+
+void Registry::clear() {
+    unloadAll();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    R().instances.clear();
+    R().factories.clear();
+    R().mdiArea = nullptr;
+}
+
+}  // namespace tv::forms
