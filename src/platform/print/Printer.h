@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <stdexcept>
@@ -40,7 +41,17 @@ public:
     // there is none at all, told in a "提示！" box).
     static Printer& device();
     // Tests: route the device to a PDF file and/or a trace file ("" = none).
+    // The trace is also kept in memory (traceLines()); with both paths "" the
+    // device prints nowhere but into that memory. An open job is aborted first.
     static void useFiles(const QString& pdfPath, const QString& tracePath);
+    // Tests: aborts an open job, forgets the routing of useFiles() (the next
+    // document goes where the environment says again), empties the trace in
+    // memory and puts the font back to its start value (宋体, 10 points).
+    static void reset();
+    // The trace lines recorded in memory since useFiles() (their form is
+    // told in Backends.h), and emptying that record.
+    static QStringList traceLines();
+    static void clearTrace();
 
     virtual void printLine(const std::vector<Item>& items) = 0;  // {} = an empty line
     virtual void setFontSize(double points) = 0;

@@ -1,0 +1,333 @@
+#include "platform/print/Backends.h"
+
+#include "platform/text/Gbk.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QSaveFile>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace tv::print {
+
+namespace {
+
+QString num(double v) { return QString::number(v, 'g', 12); }
+
+constexpr double kPdfMarginMm = 5;
+constexpr double kTwipsPerMm = 1440.0 / 25.4;
+
+// --- the trace ------------------------------------------------------------
+
+class TraceSink : public Sink {
+public:
+    TraceSink(QString path, QStringList* memory) : path_(std::move(path)), memory_(memory) {}
+
+    void begin() override {
+        if (!path_.isEmpty()) {
+            file_.setFileName(path_);
+            if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+                throw PrintError(QStringLiteral("无法写入打印记录文件：%1\n%2").arg(path_, file_.errorString()));
+        }
+        write(QStringLiteral("begin"));
+    }
+    void line(const Placed& p) override { write(traceLine(p)); }
+    void picture(const Placed& p, const QImage&) override { write(traceLine(p)); }
+    void newPage(const Placed& p) override { write(traceLine(p)); }
+    void end() override {
+        write(QStringLiteral("end"));
+        file_.close();
+    }
+    void abort() noexcept override {
+        try {
+            if (memory_)
+                memory_->append(QStringLiteral("abort"));
+            if (file_.isOpen()) {
+                file_.write("abort\n");
+                file_.close();
+            }
+        } catch (...) {
+        }
+    }
+
+private:
+    void write(const QString& text) {
+        if (memory_)
+            memory_->append(text);
+        if (file_.isOpen()) {
+            QByteArray bytes = text.toUtf8() + '\n';
+            if (file_.write(bytes) != bytes.size() || !file_.flush())
+                throw PrintError(QStringLiteral("无法写入打印记录文件：%1\n%2").arg(path_, file_.errorString()));
+        }
+    }
+
+    QString path_;
+    QStringList* memory_;
+    QFile file_;
+};
+
+// --- drawing on a paged device ----------------------------------------------
+
+// The strokes of a box-drawing character: which arms go out from the centre.
+enum Arm { Left = 1, Right = 2, Up = 4, Down = 8 };
+
+int armsOf(char32_t c) {
+    switch (c) {
+    case U'─': return Left | Right;
+    case U'│': return Up | Down;
+    case U'┌': return Right | Down;
+    case U'┬': return Left | Right | Down;
+    case U'┐': return Left | Down;
+    case U'├': return Up | Down | Right;
+    case U'┼': return Left | Right | Up | Down;
+    case U'┤': return Up | Down | Left;
+    case U'└': return Up | Right;
+    case U'┴': return Left | Right | Up;
+    case U'┘': return Up | Left;
+    default: return 0;
+    }
+}
+
+// Draws placed steps on a QPrinter or a QPdfWriter. Twips become device
+// pixels by the device's resolution; the painter's origin is the top-left
+// corner of the printable area.
+class Painting {
+public:
+    void start(QPaintDevice* device, double dpi) {
+        device_ = device;
+        scale_ = dpi / 1440.0;
+        if (!painter_.begin(device))
+            throw PrintError(QStringLiteral("无法开始打印。"));
+        painter_.setRenderHint(QPainter::Antialiasing, true);
+        painter_.setRenderHint(QPainter::TextAntialiasing, true);
+        painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter_.setClipRect(QRectF(0, 0, device->width(), device->height()));
+    }
+    bool active() const { return painter_.isActive(); }
+    bool finish() { return painter_.isActive() ? painter_.end() : true; }
+
+    void line(const Placed& p) {
+        const double col = p.fontSize * 10 * scale_;
+        const double height = p.fontSize * 20 * scale_;
+        const double top = p.y * scale_;
+        QFont font(fontFamilyFor(p.fontName));
+        font.setPixelSize(std::max(1, qRound(height)));
+        painter_.setFont(font);
+        QFontMetricsF fm(font, device_);
+        const double baseline = top + (height - (fm.ascent() + fm.descent())) / 2 + fm.ascent();
+        QPen pen(Qt::black, std::max(1.0, height / 16), Qt::SolidLine, Qt::SquareCap);
+        painter_.setPen(pen);
+
+        int column = 0;
+        for (char32_t c : p.text.toUcs4()) {
+            const int w = text::charWidth(c);
+            const double x = column * col;
+            const double cellWidth = w * col;
+            column += w;
+            if (c == U' ')
+                continue;
+            if (int arms = armsOf(c)) {
+                strokes(arms, QRectF(x, top, cellWidth, height));
+                continue;
+            }
+            const QString glyph = QString::fromUcs4(&c, 1);
+            const double advance = fm.horizontalAdvance(glyph);
+            painter_.drawText(QPointF(x + (cellWidth - advance) / 2, baseline), glyph);
+        }
+    }
+
+    void picture(const Placed& p, const QImage& image) {
+        painter_.drawImage(QRectF(p.x * scale_, p.y * scale_, p.width * scale_, p.height * scale_), image);
+    }
+
+    void newPage() {
+        auto* paged = dynamic_cast<QPagedPaintDevice*>(device_);
+        if (!paged || !paged->newPage())
+            throw PrintError(QStringLiteral("打印时无法开始新的一页。"));
+    }
+
+private:
+    void strokes(int arms, const QRectF& cell) {
+        const QPointF c = cell.center();
+        if (arms & Left) painter_.drawLine(QLineF(c, QPointF(cell.left(), c.y())));
+        if (arms & Right) painter_.drawLine(QLineF(c, QPointF(cell.right(), c.y())));
+        if (arms & Up) painter_.drawLine(QLineF(c, QPointF(c.x(), cell.top())));
+        if (arms & Down) painter_.drawLine(QLineF(c, QPointF(c.x(), cell.bottom())));
+    }
+
+    QPaintDevice* device_ = nullptr;
+    double scale_ = 1;
+    QPainter painter_;
+};
+
+// --- PDF file --------------------------------------------------------------
+
+class PdfSink : public Sink {
+public:
+    explicit PdfSink(QString path, QString notice = QString())
+        : path_(std::move(path)), notice_(std::move(notice)) {}
+    ~PdfSink() override { abort(); }
+
+    void begin() override {
+        file_ = std::make_unique<QSaveFile>(path_);
+        if (!file_->open(QIODevice::WriteOnly))
+            throw PrintError(QStringLiteral("无法写入打印文件：%1\n%2").arg(path_, file_->errorString()));
+        writer_ = std::make_unique<QPdfWriter>(file_.get());
+        writer_->setResolution(kDpi);
+        writer_->setCreator(QStringLiteral("Tenvora"));
+        writer_->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                           QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm),
+                                           QPageLayout::Millimeter));
+        painting_.start(writer_.get(), kDpi);
+    }
+    void line(const Placed& p) override { painting_.line(p); }
+    void picture(const Placed& p, const QImage& image) override { painting_.picture(p, image); }
+    void newPage(const Placed&) override { painting_.newPage(); }
+    void end() override {
+        bool painted = painting_.finish();
+        writer_.reset();
+        if (!painted || !file_->commit()) {
+            QString why = file_->errorString();
+            file_.reset();
+            throw PrintError(QStringLiteral("无法写入打印文件：%1\n%2").arg(path_, why));
+        }
+        file_.reset();
+    }
+    void abort() noexcept override {
+        if (painting_.active())
+            painting_.finish();
+        writer_.reset();
+        if (file_) {
+            file_->cancelWriting();
+            file_.reset();
+        }
+    }
+    QString notice() const override { return notice_; }
+
+private:
+    static constexpr int kDpi = 1440;
+    QString path_;
+    QString notice_;
+    std::unique_ptr<QSaveFile> file_;
+    std::unique_ptr<QPdfWriter> writer_;
+    Painting painting_;
+};
+
+// --- the printer -------------------------------------------------------------
+
+class PrinterSink : public Sink {
+public:
+    explicit PrinterSink(const QPrinterInfo& info) : printer_(info, QPrinter::HighResolution) {
+        printer_.setFullPage(false);
+        QPageLayout layout = printer_.pageLayout();
+        layout.setOrientation(QPageLayout::Portrait);
+        layout.setPageSize(QPageSize(QPageSize::A4));
+        layout.setMargins(layout.minimumMargins());
+        printer_.setPageLayout(layout);
+        printer_.setDocName(QStringLiteral("Tenvora"));
+    }
+    ~PrinterSink() override { abort(); }
+
+    QSizeF printableArea() const override {
+        QRectF r = printer_.pageLayout().paintRect(QPageLayout::Point);
+        return {r.width() * 20, r.height() * 20};
+    }
+    void begin() override {
+        try {
+            painting_.start(&printer_, printer_.resolution());
+        } catch (const PrintError&) {
+            throw PrintError(QStringLiteral("无法在打印机“%1”上打印。").arg(printer_.printerName()));
+        }
+    }
+    void line(const Placed& p) override { painting_.line(p); }
+    void picture(const Placed& p, const QImage& image) override { painting_.picture(p, image); }
+    void newPage(const Placed&) override { painting_.newPage(); }
+    void end() override {
+        if (!painting_.finish())
+            throw PrintError(QStringLiteral("打印机“%1”打印失败。").arg(printer_.printerName()));
+    }
+    void abort() noexcept override {
+        if (painting_.active()) {
+            printer_.abort();
+            painting_.finish();
+        }
+    }
+
+private:
+    QPrinter printer_;
+    Painting painting_;
+};
+
+// A file name in the current folder that does not exist yet.
+QString freePdfName() {
+    QDir dir = QDir::current();
+    QString name = QStringLiteral("打印输出.pdf");
+    for (int i = 2; dir.exists(name); ++i)
+        name = QStringLiteral("打印输出(%1).pdf").arg(i);
+    return dir.absoluteFilePath(name);
+}
+
+}  // namespace
+
+void renderLines(QImage& image, const std::vector<Placed>& steps, const QImage& picture) {
+    Painting painting;
+    painting.start(&image, image.logicalDpiX());
+    for (const Placed& p : steps) {
+        if (p.kind == Placed::Kind::Line)
+            painting.line(p);
+        else if (p.kind == Placed::Kind::Picture)
+            painting.picture(p, picture);
+    }
+    painting.finish();
+}
+
+QSizeF pdfPrintableArea() {
+    QSizeF a4 = QPageSize(QPageSize::A4).size(QPageSize::Point) * 20;
+    double margin = kPdfMarginMm * kTwipsPerMm;
+    return {a4.width() - 2 * margin, a4.height() - 2 * margin};
+}
+
+QString traceLine(const Placed& p) {
+    switch (p.kind) {
+    case Placed::Kind::Line:
+        return QStringLiteral("line page=%1 y=%2 size=%3 font=%4 |%5|")
+            .arg(p.page).arg(num(p.y), num(p.fontSize), p.fontName, p.text);
+    case Placed::Kind::Picture:
+        return QStringLiteral("picture page=%1 x=%2 y=%3 w=%4 h=%5")
+            .arg(p.page).arg(num(p.x), num(p.y), num(p.width), num(p.height));
+    case Placed::Kind::NewPage:
+        return QStringLiteral("page %1").arg(p.page);
+    }
+    return QString();
+}
+
+std::unique_ptr<Sink> makeTraceSink(const QString& path, QStringList* memory) {
+    return std::make_unique<TraceSink>(path, memory);
+}
+
+std::unique_ptr<Sink> makePdfSink(const QString& path) { return std::make_unique<PdfSink>(path); }
+
+std::unique_ptr<Sink> makePrinterSink() {
+    QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) {
+        const QList<QPrinterInfo> all = QPrinterInfo::availablePrinters();
+        if (!all.isEmpty())
+            info = all.first();
+    }
+    if (!info.isNull())
+        return std::make_unique<PrinterSink>(info);
+    QString path = freePdfName();
+    return std::make_unique<PdfSink>(
+        path, QStringLiteral("没有找到打印机，已打印到文件：\n%1").arg(QDir::toNativeSeparators(path)));
+}
+
+}  // namespace tv::print

@@ -1,0 +1,80 @@
+#pragma once
+// The layout engine of the printer: where every printed line and picture goes,
+// in twips, with no drawing at all. A column is half an em (font size x 10
+// twips) and a character takes two columns when it is two bytes in GBK; lines
+// are one em apart (font size x 20 twips); a line that does not fit on the
+// page any more begins a new page.
+
+#include "platform/print/Printer.h"
+
+#include <QSize>
+#include <QSizeF>
+#include <QString>
+
+#include <vector>
+
+namespace tv::print {
+
+// One step of a document as the backends receive it.
+struct Placed {
+    enum class Kind { Line, Picture, NewPage };
+    Kind kind = Kind::Line;
+    int page = 1;
+    // Line: top of the line; Picture: top-left corner. Twips from the top-left
+    // corner of the printable area.
+    double x = 0, y = 0;
+    // Line: font and the text laid out in columns from column 1 (spaces pad
+    // the columns skipped).
+    double fontSize = 0;
+    QString fontName;
+    QString text;
+    // Picture: drawn size in twips.
+    double width = 0, height = 0;
+};
+
+class Layout {
+public:
+    static constexpr double kDefaultFontSize = 10;
+    static inline const QString kDefaultFontName = QStringLiteral("宋体");
+
+    // pageHeight: the height of the printable area in twips.
+    explicit Layout(double pageHeight);
+
+    void setFontSize(double points) { fontSize_ = points; }
+    void setFontName(const QString& name) { fontName_ = name; }
+    double fontSize() const { return fontSize_; }
+    const QString& fontName() const { return fontName_; }
+    // Twips: a column is half an em, a line one em.
+    double columnWidth() const { return fontSize_ * 10; }
+    double lineHeight() const { return fontSize_ * 20; }
+
+    // One printed line of items; several physical lines when a column item
+    // lies behind the position; a page break before any line that would
+    // cross the bottom of the page.
+    std::vector<Placed> printLine(const std::vector<Item>& items);
+    // A picture on the current page; null pictures give nothing.
+    std::vector<Placed> picture(QSize pixels, double x, double y, double maxWidth, double maxHeight);
+    Placed newPage();
+
+    int page() const { return page_; }
+    // Top of the next line on the current page.
+    double y() const { return y_; }
+
+private:
+    Placed placeLine(const QString& text);
+    double pageHeight_;
+    double fontSize_ = kDefaultFontSize;
+    QString fontName_ = kDefaultFontName;
+    int page_ = 1;
+    double y_ = 0;
+};
+
+// A picture's printed size: its pixels at 96 dpi (15 twips a pixel), scaled
+// down, proportions kept, when larger than maxWidth x maxHeight (a limit of 0
+// is no limit).
+QSizeF pictureSize(QSize pixels, double maxWidth, double maxHeight);
+
+// The installed font that stands for a requested name ("宋体" -> "AR PL UMing CN").
+QString fontFamilyFor(const QString& name);
+
+}  // namespace tv::print

@@ -1,0 +1,295 @@
+// The printer: layout in columns and lines, page breaks, pictures, the trace,
+// PDF output, failures that abort the job, and how box lines and Chinese are
+// drawn.
+
+#include "platform/dialogs/Dialogs.h"
+#include "platform/print/Backends.h"
+#include "platform/print/Layout.h"
+#include "platform/print/Printer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPrinterInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tv::print;
+
+namespace {
+
+QString u(const char* s) { return QString::fromUtf8(s); }
+
+class PrinterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tv::dlg::script::begin();
+        Printer::useFiles(QString(), QString());
+    }
+    void TearDown() override {
+        Printer::reset();
+        EXPECT_EQ(tv::dlg::script::pending(), 0);
+        tv::dlg::script::end();
+    }
+    Printer& dev() { return Printer::device(); }
+};
+
+QStringList readLines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+}  // namespace
+
+TEST(PrintLayout, ColumnsAreHalfAnEmAndLinesOneEm) {
+    Layout layout(100000);
+    layout.setFontSize(18);
+    EXPECT_EQ(layout.columnWidth(), 180);
+    EXPECT_EQ(layout.lineHeight(), 360);
+    auto title = layout.printLine({at(20, u("房屋租赁使用费收据"))});
+    ASSERT_EQ(title.size(), 1u);
+    EXPECT_EQ(title[0].y, 0);
+    EXPECT_EQ(title[0].text, QString(19, ' ') + u("房屋租赁使用费收据"));
+    layout.setFontSize(10);
+    auto next = layout.printLine({});
+    EXPECT_EQ(next[0].y, 360);
+    EXPECT_EQ(next[0].text, QString());
+    EXPECT_EQ(layout.y(), 560);
+}
+
+TEST(PrintLayout, ItemPastItsColumnContinuesOnTheNextLine) {
+    Layout layout(100000);
+    // An eight-column cell holding a 10-column room number: the bar of column
+    // 25 and the rest move to column 25 of the next line.
+    auto lines = layout.printLine({at(1, u("│")), at(17, u("一二三四五")), at(25, u("│")), at(27, u("租金"))});
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].text, u("│") + QString(14, ' ') + u("一二三四五"));
+    EXPECT_EQ(lines[1].text, QString(24, ' ') + u("│租金"));
+    EXPECT_EQ(lines[1].y - lines[0].y, 200);
+    // text(...) items print where the position stands
+    auto joined = layout.printLine({at(3, u("子女数:")), text(u(" 1 ")), text(u("男"))});
+    EXPECT_EQ(joined[0].text, u("  子女数: 1 男"));
+}
+
+TEST(PrintLayout, PagesBreakBeforeALineThatDoesNotFit) {
+    Layout layout(1000);  // five lines of 10 points
+    std::vector<Placed> all;
+    for (int i = 0; i < 6; ++i)
+        for (const Placed& p : layout.printLine({text(QString::number(i))}))
+            all.push_back(p);
+    ASSERT_EQ(all.size(), 7u);
+    EXPECT_EQ(all[4].page, 1);
+    EXPECT_EQ(all[4].y, 800);
+    EXPECT_EQ(all[5].kind, Placed::Kind::NewPage);
+    EXPECT_EQ(all[5].page, 2);
+    EXPECT_EQ(all[6].page, 2);
+    EXPECT_EQ(all[6].y, 0);
+    // A bigger font on the last room of a page breaks earlier.
+    Layout big(1000);
+    big.printLine({});
+    big.printLine({});
+    big.printLine({});                   // y = 600
+    big.setFontSize(18);                 // 360 high: 960 fits
+    EXPECT_EQ(big.printLine({})[0].page, 1);
+    big.setFontSize(10);                 // y = 960: 1160 does not fit
+    auto broke = big.printLine({});
+    EXPECT_EQ(broke.size(), 2u);
+    EXPECT_EQ(broke[1].page, 2);
+}
+
+TEST(PrintLayout, PicturesKeepTheirSizeOrShrinkToTheCell) {
+    // 96 dpi: 15 twips a pixel
+    EXPECT_EQ(pictureSize(QSize(100, 80), 5000, 3300), QSizeF(1500, 1200));
+    EXPECT_EQ(pictureSize(QSize(1000, 500), 5000, 3300), QSizeF(5000, 2500));   // width limits
+    EXPECT_EQ(pictureSize(QSize(400, 400), 5000, 3300), QSizeF(3300, 3300));    // height limits
+    EXPECT_EQ(pictureSize(QSize(1000, 500), 0, 0), QSizeF(15000, 7500));        // no limit
+    Layout layout(1000);
+    EXPECT_TRUE(layout.picture(QSize(), 0, 0, 0, 0).empty());
+    EXPECT_EQ(fontFamilyFor(u("宋体")), u("AR PL UMing CN"));
+    EXPECT_EQ(fontFamilyFor(u("Arial")), u("Arial"));
+}
+
+TEST_F(PrinterTest, TraceRecordsTheDocumentAndTheFontStartsAfreshEachDocument) {
+    dev().printLine({});
+    EXPECT_TRUE(dev().isOpen());
+    dev().setFontSize(18);
+    dev().setFontName(u("宋体"));
+    dev().printLine({at(11, u("标题"))});
+    QImage photo(100, 50, QImage::Format_RGB32);
+    photo.fill(Qt::gray);
+    dev().drawPicture(photo, 650, 4390, 5000, 3300);
+    dev().drawPicture(QImage(), 0, 0);  // nothing
+    dev().newPage();
+    dev().printLine({text(u("x"))});
+    dev().endDoc();
+    EXPECT_FALSE(dev().isOpen());
+    dev().endDoc();  // nothing open: nothing happens
+    dev().printLine({text(u("y"))});
+    dev().endDoc();
+
+    QStringList expected = {
+        u("begin"),
+        u("line page=1 y=0 size=10 font=宋体 ||"),
+        u("line page=1 y=200 size=18 font=宋体 |          标题|"),
+        u("picture page=1 x=650 y=4390 w=1500 h=750"),
+        u("page 2"),
+        u("line page=2 y=0 size=18 font=宋体 |x|"),
+        u("end"),
+        u("begin"),
+        u("line page=1 y=0 size=10 font=宋体 |y|"),
+        u("end"),
+    };
+    EXPECT_EQ(Printer::traceLines(), expected);
+}
+
+TEST_F(PrinterTest, AbortDropsTheJobAndTheNextLineOpensANewOne) {
+    dev().setFontSize(12);
+    dev().printLine({text(u("a"))});
+    dev().abort();
+    EXPECT_FALSE(dev().isOpen());
+    dev().printLine({text(u("b"))});
+    dev().endDoc();
+    EXPECT_EQ(Printer::traceLines(),
+              (QStringList{u("begin"), u("line page=1 y=0 size=12 font=宋体 |a|"), u("abort"), u("begin"),
+                           u("line page=1 y=0 size=10 font=宋体 |b|"), u("end")}));
+}
+
+TEST_F(PrinterTest, PdfAndTraceFilesAreWrittenWholeOrNotAtAll) {
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(u("收据.pdf"));
+    const QString trace = dir.filePath(u("trace.txt"));
+    Printer::useFiles(pdf, trace);
+    dev().printLine({at(1, u("┌─┬─┐"))});
+    dev().printLine({at(1, u("│中│a│"))});
+    EXPECT_FALSE(QFile::exists(pdf));  // nothing before the end
+    dev().endDoc();
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.read(5) == "%PDF-");
+    f.close();
+    EXPECT_EQ(readLines(trace), Printer::traceLines());
+    EXPECT_EQ(readLines(trace).size(), 4);
+
+    // An aborted job leaves the earlier file as it was.
+    const qint64 size = QFileInfo(pdf).size();
+    dev().printLine({text(u("half"))});
+    dev().abort();
+    EXPECT_EQ(QFileInfo(pdf).size(), size);
+    EXPECT_EQ(readLines(trace).last(), u("abort"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary left
+}
+
+TEST_F(PrinterTest, AnUnwritableFileRaisesAndLeavesNoJobOpen) {
+    QTemporaryDir dir;
+    Printer::useFiles(dir.filePath(u("no/such/folder/x.pdf")), QString());
+    try {
+        dev().printLine({text(u("a"))});
+        FAIL() << "no error";
+    } catch (const PrintError& e) {
+        EXPECT_TRUE(e.text().contains(u("无法写入打印文件"))) << e.text().toStdString();
+    }
+    EXPECT_FALSE(dev().isOpen());
+    EXPECT_EQ(Printer::traceLines().last(), u("abort"));
+    // The failure does not stick: the next job with a good file prints.
+    Printer::useFiles(dir.filePath(u("ok.pdf")), QString());
+    dev().printLine({text(u("a"))});
+    dev().endDoc();
+    EXPECT_TRUE(QFile::exists(dir.filePath(u("ok.pdf"))));
+}
+
+TEST_F(PrinterTest, WithoutAnyPrinterTheJobGoesToAPdfInTheCurrentFolder) {
+    if (!QPrinterInfo::availablePrinters().isEmpty())
+        GTEST_SKIP() << "this machine has a printer";
+    qunsetenv("TENVORA_PRINT_PDF");
+    qunsetenv("TENVORA_PRINT_TRACE");
+    QTemporaryDir dir;
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    QFile existing(dir.filePath(u("打印输出.pdf")));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("keep");
+    existing.close();
+
+    Printer::reset();
+    tv::dlg::script::answerMsgBox(tv::dlg::Ok);
+    dev().printLine({text(u("中文"))});
+    dev().endDoc();
+    QDir::setCurrent(old);
+
+    const QString made = dir.filePath(u("打印输出(2).pdf"));
+    EXPECT_TRUE(QFile::exists(made));
+    EXPECT_EQ(QFileInfo(dir.filePath(u("打印输出.pdf"))).size(), 4);  // not overwritten
+    const auto& calls = tv::dlg::script::calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].title, u("提示！"));
+    EXPECT_TRUE(calls[0].text.contains(u("打印输出(2).pdf")));
+}
+
+// --- drawing ---------------------------------------------------------------
+
+namespace {
+
+// Lines of 10 points drawn at 144 dpi: a column is 10 px, a line 20 px.
+QImage draw(const QStringList& lines) {
+    QImage image(400, 20 * lines.size() + 10, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    image.setDotsPerMeterX(qRound(144 / 0.0254));
+    image.setDotsPerMeterY(qRound(144 / 0.0254));
+    std::vector<Placed> steps;
+    for (int i = 0; i < lines.size(); ++i) {
+        Placed p;
+        p.y = 200.0 * i;
+        p.fontSize = 10;
+        p.fontName = QStringLiteral("宋体");
+        p.text = lines[i];
+        steps.push_back(p);
+    }
+    renderLines(image, steps);
+    return image;
+}
+
+bool dark(const QImage& img, int x, int y) { return qGray(img.pixel(x, y)) < 128; }
+
+}  // namespace
+
+TEST(PrintDrawing, BoxLinesJoinAcrossCellsAndLines) {
+    // Full-width box characters take two columns (20 px): centres at 10, 30, 50.
+    QImage img = draw({u("┌─┬─┐"), u("│中│a │"), u("└─┴─┘")});
+    ASSERT_EQ(img.logicalDpiX(), 144);
+    // The top rule, row 10, runs unbroken from the corner to the far corner.
+    for (int x = 10; x <= 90; ++x)
+        EXPECT_TRUE(dark(img, x, 10)) << "top rule broken at x=" << x;
+    // The bars at x = 10, 50, 90 run unbroken from the top rule to the bottom rule.
+    for (int x : {10, 50, 90})
+        for (int y = 10; y <= 50; ++y)
+            EXPECT_TRUE(dark(img, x, y)) << "bar broken at x=" << x << " y=" << y;
+    // Nothing above the top rule or left of the left bar.
+    for (int x = 0; x < 100; ++x)
+        EXPECT_FALSE(dark(img, x, 3));
+    for (int y = 0; y < 60; ++y)
+        EXPECT_FALSE(dark(img, 2, y));
+}
+
+TEST(PrintDrawing, ChineseSitsInItsTwoColumnCell) {
+    // "中" on columns 3-4 of the second line: x 20..40, y 20..40.
+    QImage img = draw({QString(), u("  中")});
+    int minX = 1000, maxX = -1, minY = 1000, maxY = -1;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (dark(img, x, y)) {
+                minX = std::min(minX, x);
+                maxX = std::max(maxX, x);
+                minY = std::min(minY, y);
+                maxY = std::max(maxY, y);
+            }
+    ASSERT_GE(maxX, 0) << "nothing drawn: is a CJK font installed?";
+    EXPECT_GE(minX, 20);
+    EXPECT_LT(maxX, 40);
+    EXPECT_GE(minY, 20);
+    EXPECT_LT(maxY, 40);
+    EXPECT_GT(maxX - minX, 10);  // a glyph, not a dot
+}
