@@ -1,0 +1,750 @@
+#include "checkin/FrmRzdj.h"
+
+#include "checkin/PickerLists.h"
+#include "platform/db/Recordset.h"
+#include "platform/dialogs/Dialogs.h"
+#include "platform/forms/BoundControls.h"
+#include "platform/forms/DataControl.h"
+#include "platform/forms/EnterRing.h"
+#include "platform/forms/Guard.h"
+#include "shared/CheckInCopy.h"
+#include "shared/PrintRoutines.h"
+#include "shared/SharedState.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QStatusBar>
+
+#include <array>
+#include <exception>
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace tv::checkin {
+
+using tv::forms::BoundCombo;
+using tv::forms::BoundImage;
+using tv::forms::BoundTextBox;
+using tv::forms::DataControl;
+namespace dlg = tv::dlg;
+
+namespace {
+
+const QString kCaption = QStringLiteral("租客入住登记");
+const QString kFormatMessage =
+    QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！");
+const QString kEditErrorTitle = QStringLiteral("记录'添加'或'修改'错误！");
+
+// The design is laid out in twips; 15 twips make a pixel on a 96 dpi screen.
+QRect twips(int left, int top, int width, int height) {
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+QString joinPath(const QString& folder, const QString& name) {
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// Panel 1 of the main window's status bar, when the main window is loaded.
+void setWorkPathPanel(const QString& text) {
+    tv::forms::Form* main = tv::forms::Registry::loaded(QStringLiteral("MDIVamo"));
+    if (!main) return;
+    QStatusBar* bar = main->control<QStatusBar>(QStringLiteral("StatusBar1"));
+    if (!bar) bar = main->widget()->findChild<QStatusBar*>();
+    if (!bar) return;
+    if (auto* panel = bar->findChild<QLabel*>(QStringLiteral("Panel1")))
+        panel->setText(text);
+}
+
+// The program folder as the exit button writes it back into the status bar.
+QString programFolder() {
+    const QString& app = tv::state().AppDir;
+    return app.isEmpty() ? QCoreApplication::applicationDirPath() : app;
+}
+
+}  // namespace
+
+struct FrmRzdj::Ui {
+    QWidget* root = nullptr;
+    DataControl* Data1 = nullptr;
+    BoundImage *Image1 = nullptr, *Image2 = nullptr, *Image3 = nullptr;
+    // Row inputs
+    BoundTextBox *Txtfjh, *Txtjzrs, *Txtxm, *Txtdw, *Txtdh, *Txtrzrq, *Txtlkrq, *Txtsfzh;
+    BoundTextBox *Txtfq, *Txtcxny1, *Txtmq, *Txtcxny2;
+    BoundTextBox *Txtxm1, *Txtcxny3, *Txtxm2, *Txtcxny4, *Txtxm3, *Txtcxny5, *Txtxm4, *Txtcxny6;
+    BoundCombo *Cboyh, *Cbowh, *Cbon1, *Cbon2, *Cboysno;
+    std::array<BoundCombo*, 6> Cboxb{};
+    // Search
+    QComboBox *CboCxfs, *Cboxz;
+    QLineEdit *TxtFh, *TxtZk, *Txtzh;
+    // Picker
+    DriveList* DrvList;
+    FolderList* DirList;
+    FileList* FilList;
+    QComboBox* CboLx;
+    QLineEdit *TxtMbwj, *TxtTs;
+    // Buttons, in the column order of setButtons()
+    QPushButton *CmdQr, *Cmdfq, *CmdTj, *CmdXg, *CmdCx, *CmdDel, *CmdSyt, *CmdXyt, *CmdPrinter, *CmdExit;
+};
+
+FrmRzdj::FrmRzdj() : Form(QString::fromLatin1(kName), Kind::MdiChild) {}
+
+// --- building the window --------------------------------------------------
+
+namespace {
+
+template <class T>
+T* named(QWidget* parent, const char* name) {
+    auto* w = new T(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QGroupBox* frame(QWidget* parent, const QString& title, const QRect& where) {
+    auto* box = new QGroupBox(title, parent);
+    box->setGeometry(where);
+    return box;
+}
+
+QLabel* label(const QString& text) {
+    auto* l = new QLabel(text);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return l;
+}
+
+}  // namespace
+
+void FrmRzdj::build(QWidget* root) {
+    delete ui_;
+    ui_ = new Ui;
+    Ui& u = *ui_;
+    u.root = root;
+    root->setWindowTitle(kCaption);
+
+    // The design is larger than small screens: it scrolls inside the window.
+    auto* outer = new QGridLayout(root);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(root);
+    scroll->setFrameShape(QFrame::NoFrame);
+    outer->addWidget(scroll);
+    auto* page = new QWidget;
+    page->setFixedSize(22900 / 15, 10350 / 15);
+    scroll->setWidget(page);
+
+    u.Data1 = named<DataControl>(page, "Data1");
+    u.Data1->setCaption(kCaption);
+    u.Data1->setGeometry(twips(2760, 8640, 8415, 420));
+
+    u.Image2 = named<BoundImage>(page, "Image2");
+    u.Image2->setGeometry(twips(0, 0, 2655, 735));
+    u.Image1 = named<BoundImage>(page, "Image1");
+    u.Image1->setGeometry(twips(2760, 0, 17295, 1305));
+
+    // 承租人信息
+    auto* renter = frame(page, QStringLiteral("承租人信息"), twips(2760, 1920, 8415, 3015));
+    auto* g = new QGridLayout(renter);
+    u.Txtfjh = named<BoundTextBox>(renter, "Txtfjh");
+    u.Txtjzrs = named<BoundTextBox>(renter, "Txtjzrs");
+    u.Txtxm = named<BoundTextBox>(renter, "Txtxm");
+    u.Txtdh = named<BoundTextBox>(renter, "Txtdh");
+    u.Txtsfzh = named<BoundTextBox>(renter, "Txtsfzh");
+    u.Txtdw = named<BoundTextBox>(renter, "Txtdw");
+    u.Cboyh = named<BoundCombo>(renter, "Cboyh");
+    u.Cbowh = named<BoundCombo>(renter, "Cbowh");
+    u.Cbon1 = named<BoundCombo>(renter, "Cbon1");
+    u.Cbon2 = named<BoundCombo>(renter, "Cbon2");
+    u.Txtrzrq = named<BoundTextBox>(renter, "Txtrzrq");
+    u.Txtlkrq = named<BoundTextBox>(renter, "Txtlkrq");
+    g->addWidget(label(QStringLiteral("房间编号：")), 0, 0);
+    g->addWidget(u.Txtfjh, 0, 1);
+    g->addWidget(label(QStringLiteral("居住人数：")), 0, 2);
+    g->addWidget(u.Txtjzrs, 0, 3);
+    g->addWidget(label(QStringLiteral("承租人姓名：")), 0, 4);
+    g->addWidget(u.Txtxm, 0, 5, 1, 3);
+    g->addWidget(label(QStringLiteral("联系电话：")), 1, 0);
+    g->addWidget(u.Txtdh, 1, 1, 1, 3);
+    g->addWidget(label(QStringLiteral("身份证号码：")), 1, 4);
+    g->addWidget(u.Txtsfzh, 1, 5, 1, 3);
+    g->addWidget(label(QStringLiteral("工作单位：")), 2, 0);
+    g->addWidget(u.Txtdw, 2, 1, 1, 7);
+    g->addWidget(label(QStringLiteral("婚姻状况：")), 3, 0);
+    g->addWidget(u.Cboyh, 3, 1);
+    g->addWidget(label(QStringLiteral("职业：")), 3, 2);
+    g->addWidget(u.Cbowh, 3, 3);
+    g->addWidget(label(QStringLiteral("子女数：")), 3, 4);
+    {
+        auto* kids = new QHBoxLayout;
+        kids->addWidget(u.Cbon1, 1);
+        kids->addWidget(new QLabel(QStringLiteral("男")));
+        kids->addWidget(u.Cbon2, 1);
+        kids->addWidget(new QLabel(QStringLiteral("女")));
+        g->addLayout(kids, 3, 5, 1, 3);
+    }
+    g->addWidget(label(QStringLiteral("入住日期：")), 4, 0);
+    g->addWidget(u.Txtrzrq, 4, 1, 1, 3);
+    g->addWidget(label(QStringLiteral("离开日期：")), 4, 4);
+    g->addWidget(u.Txtlkrq, 4, 5, 1, 3);
+    for (int c : {1, 3, 5}) g->setColumnStretch(c, 1);
+
+    // One companion: name and sex on a line, the birth below.
+    auto person = [](QGridLayout* grid, int row, int col, QLineEdit* name, QComboBox* sex, QLineEdit* birth,
+                     const QString& birthLabel) {
+        grid->addWidget(label(QStringLiteral("姓名：")), row, col);
+        grid->addWidget(name, row, col + 1);
+        grid->addWidget(label(QStringLiteral("性别：")), row, col + 2);
+        grid->addWidget(sex, row, col + 3);
+        grid->addWidget(label(birthLabel), row + 1, col);
+        grid->addWidget(birth, row + 1, col + 1, 1, 3);
+        grid->setColumnStretch(col + 1, 2);
+        grid->setColumnStretch(col + 3, 1);
+    };
+
+    // 随行老人信息
+    auto* elders = frame(page, QStringLiteral("随行老人信息"), twips(11280, 1920, 11535, 3015));
+    auto* ge = new QGridLayout(elders);
+    for (int i = 0; i < 6; ++i) {
+        const QByteArray n = "Cboxb" + QByteArray::number(i + 1);
+        u.Cboxb[i] = named<BoundCombo>(page, n.constData());
+    }
+    u.Txtfq = named<BoundTextBox>(elders, "Txtfq");
+    u.Txtcxny1 = named<BoundTextBox>(elders, "Txtcxny1");
+    u.Txtmq = named<BoundTextBox>(elders, "Txtmq");
+    u.Txtcxny2 = named<BoundTextBox>(elders, "Txtcxny2");
+    person(ge, 0, 0, u.Txtfq, u.Cboxb[0], u.Txtcxny1, QStringLiteral("出生年月："));
+    person(ge, 0, 4, u.Txtmq, u.Cboxb[1], u.Txtcxny2, QStringLiteral("出生年月："));
+
+    // 查询选项
+    auto* search = frame(page, QStringLiteral("查询选项"), twips(2760, 5040, 2655, 3495));
+    auto* gs = new QGridLayout(search);
+    u.CboCxfs = named<QComboBox>(search, "CboCxfs");
+    u.TxtFh = named<QLineEdit>(search, "TxtFh");
+    u.TxtZk = named<QLineEdit>(search, "TxtZk");
+    u.Txtzh = named<QLineEdit>(search, "Txtzh");
+    u.Cboxz = named<QComboBox>(search, "Cboxz");
+    u.Cboxz->setEditable(true);
+    u.Cboxz->setInsertPolicy(QComboBox::NoInsert);
+    const std::pair<const char*, QWidget*> searchRows[] = {
+        {"查询方式：", u.CboCxfs}, {"房间编号：", u.TxtFh}, {"承租人姓名：", u.TxtZk},
+        {"身份证号码：", u.Txtzh}, {"房屋现状：", u.Cboxz}};
+    int sr = 0;
+    for (const auto& [text, w] : searchRows) {
+        auto* l = new QLabel(QString::fromUtf8(text));
+        gs->addWidget(l, sr++, 0);
+        gs->addWidget(w, sr++, 0);
+    }
+
+    // 身份证相片
+    auto* photo = frame(page, QStringLiteral("身份证相片"), twips(5520, 5040, 5655, 3495));
+    auto* gp = new QGridLayout(photo);
+    u.Image3 = named<BoundImage>(photo, "Image3");
+    u.Image3->setToolTip(QStringLiteral("租客身份证照片"));
+    gp->addWidget(u.Image3);
+
+    // 随行儿童信息
+    auto* children = frame(page, QStringLiteral("随行儿童信息"), twips(11280, 5040, 11535, 3495));
+    auto* gc = new QGridLayout(children);
+    u.Txtxm1 = named<BoundTextBox>(children, "Txtxm1");
+    u.Txtcxny3 = named<BoundTextBox>(children, "Txtcxny3");
+    u.Txtxm2 = named<BoundTextBox>(children, "Txtxm2");
+    u.Txtcxny4 = named<BoundTextBox>(children, "Txtcxny4");
+    u.Txtxm3 = named<BoundTextBox>(children, "Txtxm3");
+    u.Txtcxny5 = named<BoundTextBox>(children, "Txtcxny5");
+    u.Txtxm4 = named<BoundTextBox>(children, "Txtxm4");
+    u.Txtcxny6 = named<BoundTextBox>(children, "Txtcxny6");
+    const QString born = QStringLiteral("出生日期：");
+    person(gc, 0, 0, u.Txtxm1, u.Cboxb[2], u.Txtcxny3, born);
+    person(gc, 2, 0, u.Txtxm2, u.Cboxb[3], u.Txtcxny4, born);
+    person(gc, 0, 4, u.Txtxm3, u.Cboxb[4], u.Txtcxny5, born);
+    person(gc, 2, 4, u.Txtxm4, u.Cboxb[5], u.Txtcxny6, born);
+    u.Cboysno = named<BoundCombo>(children, "Cboysno");
+    gc->addWidget(label(QStringLiteral("房间现状：")), 4, 6);
+    gc->addWidget(u.Cboysno, 4, 7);
+
+    // The picker and the status line down the left side.
+    auto* picker = frame(page, QString(), twips(0, 840, 2655, 9735));
+    auto* gk = new QGridLayout(picker);
+    u.DrvList = named<DriveList>(picker, "DrvList");
+    u.DirList = named<FolderList>(picker, "DirList");
+    u.FilList = named<FileList>(picker, "FilList");
+    u.CboLx = named<QComboBox>(picker, "CboLx");
+    u.TxtMbwj = named<QLineEdit>(picker, "TxtMbwj");
+    u.TxtTs = named<QLineEdit>(picker, "TxtTs");
+    u.TxtTs->setReadOnly(true);
+    gk->addWidget(u.DrvList, 0, 0, 1, 2);
+    gk->addWidget(u.DirList, 1, 0, 1, 2);
+    gk->addWidget(u.FilList, 2, 0, 1, 2);
+    gk->addWidget(new QLabel(QStringLiteral("文件类型：")), 3, 0);
+    gk->addWidget(u.CboLx, 3, 1);
+    gk->addWidget(new QLabel(QStringLiteral("目标文件：")), 4, 0, 1, 2);
+    gk->addWidget(u.TxtMbwj, 5, 0, 1, 2);
+    gk->addWidget(u.TxtTs, 6, 0, 1, 2);
+    gk->setRowStretch(1, 3);
+    gk->setRowStretch(2, 4);
+
+    // The buttons along the bottom.
+    struct ButtonDef {
+        QPushButton** slot;
+        const char* name;
+        const char* caption;
+        const char* tip;
+        int left, width;
+    };
+    const ButtonDef buttons[] = {
+        {&u.CmdTj, "CmdTj", "添加", "添加新记录", 3600, 1455},
+        {&u.CmdXg, "CmdXg", "修改", "修改记录", 5400, 1455},
+        {&u.CmdCx, "CmdCx", "查询", "查询记录", 7200, 1455},
+        {&u.CmdDel, "CmdDel", "删除", "删除记录", 9000, 1455},
+        {&u.CmdSyt, "CmdSyt", "上一条记录", "显示上一条记录", 10800, 1455},
+        {&u.CmdXyt, "CmdXyt", "下一条记录", "显示下一条记录", 12600, 1455},
+        {&u.CmdQr, "CmdQr", "确认", "确认添加或修改", 14400, 1455},
+        {&u.Cmdfq, "Cmdfq", "放弃", "放弃添加或修改", 16200, 1575},
+        {&u.CmdPrinter, "CmdPrinter", "打印", "打印记录", 18480, 1575},
+        {&u.CmdExit, "CmdExit", "返回", "返回", 20400, 1575},
+    };
+    for (const ButtonDef& b : buttons) {
+        auto* button = named<QPushButton>(page, b.name);
+        button->setText(QString::fromUtf8(b.caption));
+        button->setToolTip(QString::fromUtf8(b.tip));
+        button->setGeometry(twips(b.left, 9720, b.width, 495));
+        *b.slot = button;
+    }
+
+    // Bindings to zfdj.
+    const std::pair<BoundTextBox*, const char*> texts[] = {
+        {u.Txtfjh, "fjh"},     {u.Txtjzrs, "jzrs"},   {u.Txtxm, "xm"},       {u.Txtdw, "dw"},
+        {u.Txtdh, "dh"},       {u.Txtrzrq, "rzrq"},   {u.Txtlkrq, "lkrq"},   {u.Txtsfzh, "sfzhm"},
+        {u.Txtfq, "fq"},       {u.Txtcxny1, "cxny1"}, {u.Txtmq, "mq"},       {u.Txtcxny2, "cxny2"},
+        {u.Txtxm1, "xm1"},     {u.Txtcxny3, "cxny3"}, {u.Txtxm2, "xm2"},     {u.Txtcxny4, "cxny4"},
+        {u.Txtxm3, "xm3"},     {u.Txtcxny5, "cxny5"}, {u.Txtxm4, "xm4"},     {u.Txtcxny6, "cxny6"}};
+    for (const auto& [box, field] : texts) box->bind(u.Data1, QString::fromLatin1(field));
+    const std::pair<BoundCombo*, const char*> combos[] = {
+        {u.Cboyh, "yh"}, {u.Cbowh, "wh"}, {u.Cbon1, "n1"}, {u.Cbon2, "n2"}, {u.Cboysno, "ysno"}};
+    for (const auto& [box, field] : combos) box->bind(u.Data1, QString::fromLatin1(field));
+    for (int i = 0; i < 6; ++i) u.Cboxb[i]->bind(u.Data1, QStringLiteral("xb%1").arg(i + 1));
+    u.Image3->bind(u.Data1, QStringLiteral("xp"));
+    u.Image1->bind(nullptr, QString());
+    u.Image2->bind(nullptr, QString());
+
+    // Handlers.
+    QObject::connect(u.Data1, &DataControl::reposition, u.Data1,
+                     [this] { tv::forms::guard([this] { dataReposition(); }); });
+    using tv::forms::onClick;
+    onClick(u.CmdTj, [this] { cmdTjClick(); });
+    onClick(u.CmdXg, [this] { cmdXgClick(); });
+    onClick(u.CmdQr, [this] { cmdQrClick(); });
+    onClick(u.Cmdfq, [this] { cmdfqClick(); });
+    onClick(u.CmdDel, [this] { cmdDelClick(); });
+    onClick(u.CmdSyt, [this] { cmdSytClick(); });
+    onClick(u.CmdXyt, [this] { cmdXytClick(); });
+    onClick(u.CmdCx, [this] { cmdCxClick(); });
+    onClick(u.CmdPrinter, [this] { cmdPrinterClick(); });
+    onClick(u.CmdExit, [this] { cmdExitClick(); });
+    tv::forms::on(u.CboCxfs, &QComboBox::activated, [this] { cboCxfsClick(); });
+    tv::forms::on(u.CboLx, &QComboBox::activated, [this] { cboLxClick(); });
+    tv::forms::on(u.DrvList, &DriveList::driveChanged, [this] { drvListChange(); });
+    tv::forms::on(u.DirList, &FolderList::pathChanged, [this] { dirListChange(); });
+    QObject::connect(u.FilList, &FileList::fileClicked, u.FilList, [this](const QString& name) {
+        tv::forms::guard([this, name] { filListClick(name); });
+    });
+
+    // Enter moves through the inputs in the order of the window's layout.
+    using tv::forms::EnterRing;
+    new EnterRing({u.Txtfjh,   u.Txtjzrs,  u.Txtxm,    u.Txtdh,    u.Txtsfzh,  u.Txtdw,    u.Cboyh,
+                   u.Cbowh,    u.Cbon1,    u.Cbon2,    u.Txtrzrq,  u.Txtlkrq,  u.Txtfq,    u.Cboxb[0],
+                   u.Txtcxny1, u.Txtmq,    u.Cboxb[1], u.Txtcxny2, u.Txtxm1,   u.Cboxb[2], u.Txtcxny3,
+                   u.Txtxm2,   u.Cboxb[3], u.Txtcxny4, u.Txtxm3,   u.Cboxb[4], u.Txtcxny5, u.Txtxm4,
+                   u.Cboxb[5], u.Txtcxny6, u.Cboysno},
+                  true, root);
+    new EnterRing({u.TxtFh, u.TxtZk, u.Txtzh, u.Cboxz}, true, root);
+    new EnterRing({u.CboLx, u.TxtMbwj}, true, root);
+
+    // The picker starts on the program's current folder.
+    u.FilList->setPath(QDir::currentPath());
+    {
+        QSignalBlocker blockDir(u.DirList);
+        QSignalBlocker blockDrive(u.DrvList);
+        u.DirList->setPath(QDir::currentPath());
+        u.DrvList->setDriveOf(QDir::currentPath());
+    }
+
+    root->resize(page->size());
+}
+
+// --- load and exit ----------------------------------------------------------
+
+void FrmRzdj::onLoad() {
+    Ui& u = *ui_;
+    SharedState& s = tv::state();
+    try {
+        CheckInCount = 0;
+        s.ActiveFormCode = QStringLiteral("YE1");
+        s.DatabasePath = s.DataFilePath;
+        u.Data1->setDatabaseName(s.DatabasePath);
+        u.Data1->setRecordSource(QStringLiteral("zfdj"));
+        u.Data1->refresh();
+        if (rs().recordCount() < 1) {
+            showEmptyTable();
+        } else {
+            rs().moveLast();
+            recount();
+            u.Data1->refresh();
+        }
+    } catch (const std::exception&) {
+        dlg::msgBox(kFormatMessage, 64, QStringLiteral("提示！"));
+        setButtons("000000000-");
+        u.Data1->setEnabled(false);
+        return;
+    }
+
+    if (subWindow()) subWindow()->showMaximized();
+    else widget()->showMaximized();
+
+    // Decorative pictures: a missing one leaves its place empty.
+    u.Image1->loadFile(s.PicturePath + QStringLiteral("Snap2.jpg"));
+    u.Image2->loadFile(s.PicturePath + QStringLiteral("zhjy.jpg"));
+
+    const QStringList statuses = {QStringLiteral("在住"), QStringLiteral("退房"), QStringLiteral("招租"),
+                                  QStringLiteral("已订"), QStringLiteral("自用")};
+    const QStringList counts = {"1", "2", "3", "4", "5", "6"};
+    const QStringList sexes = {QStringLiteral("男"), QStringLiteral("女")};
+    u.Cboysno->addItems(statuses);
+    u.Cbon1->addItems(counts);
+    u.Cbon2->addItems(counts);
+    u.Cboyh->addItems({QStringLiteral("已婚"), QStringLiteral("未婚")});
+    u.Cbowh->addItems({QStringLiteral("个体"), QStringLiteral("白领"), QStringLiteral("工人"),
+                       QStringLiteral("销售"), QStringLiteral("教育"), QStringLiteral("建筑"),
+                       QStringLiteral("装修"), QStringLiteral("学生"), QStringLiteral("服务"),
+                       QStringLiteral("保安"), QStringLiteral("美容"), QStringLiteral("货运"),
+                       QStringLiteral("其它")});
+    for (BoundCombo* c : u.Cboxb) c->addItems(sexes);
+    u.Cboxz->addItems(statuses);
+    u.CboCxfs->addItems({QStringLiteral("房号+姓名"), QStringLiteral("房号+现状"), QStringLiteral("姓名+现状"),
+                         QStringLiteral("证号+现状"), QStringLiteral("身份证号")});
+    // Filling a list must not change what a box shows.
+    for (BoundCombo* c : {u.Cboysno, u.Cbon1, u.Cbon2, u.Cboyh, u.Cbowh}) c->redisplay();
+    for (BoundCombo* c : u.Cboxb) c->redisplay();
+    u.Cboxz->setCurrentIndex(-1);
+    u.CboCxfs->setCurrentIndex(-1);
+
+    for (QWidget* w : std::initializer_list<QWidget*>{u.TxtFh, u.TxtZk, u.Txtzh, u.Cboxz}) w->setEnabled(false);
+
+    u.CboLx->addItems({QStringLiteral("所有文件(*.*)"), QStringLiteral("(*.mdb)"), QStringLiteral("(*.dbf)"),
+                       QStringLiteral("(*.bmp)"), QStringLiteral("(*.jpg)"), QStringLiteral("(*.pcx)"),
+                       QStringLiteral("(*.dcx)"), QStringLiteral("(*.xif)"), QStringLiteral("(*.gifF)"),
+                       QStringLiteral("(*.wif)"), QStringLiteral("(*.tif)"), QStringLiteral("(*.awd)")});
+    u.CboLx->setCurrentIndex(-1);
+    PhotoFolder.clear();
+    PhotoFile.clear();
+
+    setButtons("00--------");
+    setWorkPathPanel(QStringLiteral("工作路径：") + s.DatabasePath);
+}
+
+void FrmRzdj::onUnload() {
+    // Closing while adding or modifying drops the pending row.
+    if (ui_ && ui_->Data1->isOpen() && rs().editState() != Recordset::EditState::None)
+        rs().cancelUpdate();
+    delete ui_;
+    ui_ = nullptr;
+}
+
+void FrmRzdj::cmdExitClick() {
+    try {
+        tv::state().DataFilePath.clear();
+        setWorkPathPanel(programFolder());
+    } catch (const std::exception&) {
+        dlg::msgBox(QStringLiteral("结束返回！"), 64, QStringLiteral("提示！"));
+    }
+    unload();
+}
+
+// --- helpers ------------------------------------------------------------------
+
+tv::Recordset& FrmRzdj::rs() { return ui_->Data1->recordset(); }
+
+bool FrmRzdj::hasRows() { return ui_->Data1->isOpen() && rs().recordCount() > 0; }
+
+// One character per button in the order CmdQr, Cmdfq, CmdTj, CmdXg, CmdCx,
+// CmdDel, CmdSyt, CmdXyt, CmdPrinter, CmdExit: '1' enables, '0' disables,
+// '-' leaves it as it is.
+void FrmRzdj::setButtons(const char* pattern) {
+    Ui& u = *ui_;
+    QPushButton* order[] = {u.CmdQr, u.Cmdfq, u.CmdTj, u.CmdXg, u.CmdCx,
+                            u.CmdDel, u.CmdSyt, u.CmdXyt, u.CmdPrinter, u.CmdExit};
+    for (int i = 0; i < 10 && pattern[i]; ++i)
+        if (pattern[i] != '-') order[i]->setEnabled(pattern[i] == '1');
+    // The data source's own arrows would leave a pending row behind.
+    u.Data1->setEnabled(!u.CmdQr->isEnabled());
+}
+
+// No rows: only adding (and leaving) makes sense.
+void FrmRzdj::showEmptyTable() { setButtons("00-000000-"); }
+
+void FrmRzdj::recount() { CheckInCount = static_cast<int16_t>(rs().recordCount()); }
+
+void FrmRzdj::fill() { tv::FillCheckInRecord(rs(), tv::state().CurrentCheckIn); }
+
+// --- record move ------------------------------------------------------------
+
+void FrmRzdj::dataReposition() {
+    if (!ui_) return;
+    const int pos = rs().absolutePosition();
+    ui_->Data1->setCaption(QStringLiteral("%1 (#Record：%2 / %3)").arg(kCaption).arg(pos + 1).arg(CheckInCount));
+    if (pos >= 0) fill();
+}
+
+// --- editing --------------------------------------------------------------------
+
+void FrmRzdj::cmdTjClick() {
+    setButtons("11-0000000");
+    rs().addNew();
+    ui_->TxtTs->setText(QStringLiteral("添加新记录"));
+}
+
+void FrmRzdj::cmdXgClick() {
+    if (!rs().hasCurrent()) return;
+    setButtons("1100000000");
+    rs().edit();
+    ui_->Txtfjh->setFocus();
+    ui_->TxtTs->setText(QStringLiteral("修改当前记录"));
+}
+
+void FrmRzdj::cmdQrClick() {
+    try {
+        tv::forms::commitBound(ui_->root, ui_->Data1);
+        rs().update();
+    } catch (const std::exception& e) {
+        const auto* db = dynamic_cast<const tv::DbError*>(&e);
+        dlg::msgBox(db ? db->text() : QString::fromUtf8(e.what()), 0, kEditErrorTitle);
+        return;
+    }
+    setButtons("0011111111");
+    recount();
+    rs().moveLast();
+    ui_->Txtfjh->setFocus();
+    ui_->TxtTs->setText(QStringLiteral("数据添加或修改成功"));
+}
+
+void FrmRzdj::cmdfqClick() {
+    try {
+        rs().cancelUpdate();
+    } catch (const std::exception& e) {
+        const auto* db = dynamic_cast<const tv::DbError*>(&e);
+        dlg::msgBox(db ? db->text() : QString::fromUtf8(e.what()), 0, kEditErrorTitle);
+        return;
+    }
+    setButtons("0011111111");
+    if (!hasRows()) showEmptyTable();
+    ui_->Txtfjh->setFocus();
+}
+
+void FrmRzdj::cmdDelClick() {
+    if (dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), 68, QStringLiteral("删除记录")) != dlg::Yes) return;
+    tv::Recordset& r = rs();
+    if (!r.hasCurrent()) return;
+    r.remove();
+    recount();
+    if (r.recordCount() == 0) {
+        dataReposition();
+        showEmptyTable();
+    } else if (r.eof()) {
+        r.moveLast();
+        ui_->CmdXyt->setEnabled(false);
+        dlg::msgBox(QStringLiteral("已到尾记录！"), 0, QStringLiteral("提示！"));
+    } else {
+        r.moveNext();
+    }
+    ui_->TxtTs->setText(QStringLiteral("数据删除成功"));
+}
+
+// --- stepping -------------------------------------------------------------------
+
+void FrmRzdj::cmdSytClick() {
+    tv::Recordset& r = rs();
+    if (r.recordCount() == 0) return;
+    r.movePrevious();
+    if (r.bof()) {
+        r.moveFirst();
+        fill();
+        ui_->TxtTs->setText(QStringLiteral("已移动到首记录"));
+        ui_->CmdSyt->setEnabled(false);
+        dlg::msgBox(QStringLiteral("已到首记录！"), 0, QStringLiteral("提示！"));
+    } else {
+        fill();
+        ui_->TxtTs->setText(QStringLiteral("向上移动记录"));
+        ui_->CmdSyt->setEnabled(true);
+        ui_->CmdXyt->setEnabled(true);
+    }
+    ui_->Txtfjh->setFocus();
+}
+
+void FrmRzdj::cmdXytClick() {
+    tv::Recordset& r = rs();
+    if (r.recordCount() == 0) return;
+    // Past the last row already (a search that found nothing): the end.
+    if (!r.eof()) r.moveNext();
+    if (r.eof()) {
+        r.moveLast();
+        fill();
+        ui_->CmdXyt->setEnabled(false);
+        dlg::msgBox(QStringLiteral("已到尾记录！"), 0, QStringLiteral("提示！"));
+        ui_->TxtTs->setText(QStringLiteral("已移动到尾记录"));
+    } else {
+        fill();
+        ui_->TxtTs->setText(QStringLiteral("向下移动记录"));
+        ui_->CmdXyt->setEnabled(true);
+        ui_->CmdSyt->setEnabled(true);
+    }
+    ui_->Txtfjh->setFocus();
+}
+
+// --- search -----------------------------------------------------------------------
+
+void FrmRzdj::cboCxfsClick() {
+    Ui& u = *ui_;
+    u.TxtFh->clear();
+    u.TxtZk->clear();
+    u.Txtzh->clear();
+    u.Cboxz->setCurrentIndex(-1);
+    u.Cboxz->setEditText(QString());
+    static const std::pair<const char*, const char*> modes[] = {
+        {"房号+姓名", "1100"}, {"房号+现状", "1001"}, {"姓名+现状", "0101"},
+        {"证号+现状", "0011"}, {"身份证号", "0010"}};
+    for (const auto& [mode, flags] : modes) {
+        if (u.CboCxfs->currentText() != QString::fromUtf8(mode)) continue;
+        QWidget* inputs[] = {u.TxtFh, u.TxtZk, u.Txtzh, u.Cboxz};
+        for (int i = 0; i < 4; ++i) inputs[i]->setEnabled(flags[i] == '1');
+    }
+}
+
+void FrmRzdj::cmdCxClick() {
+    Ui& u = *ui_;
+    tv::SearchKeyRecord& k = tv::state().SearchKeys;
+    k.fjh = u.TxtFh->text();
+    k.xm = u.TxtZk->text();
+    k.sfzhm = u.Txtzh->text();
+    k.ysno = u.Cboxz->currentText();
+
+    // The rule is chosen by which inputs hold text, in this order.
+    std::vector<std::pair<QString, QString>> rule;  // field, key
+    if (!k.fjh.isEmpty() && !k.xm.isEmpty())
+        rule = {{"fjh", k.fjh}, {"xm", k.xm}};
+    else if (!k.fjh.isEmpty() && !k.ysno.isEmpty())
+        rule = {{"fjh", k.fjh}, {"ysno", k.ysno}};
+    else if (!k.xm.isEmpty() && !k.ysno.isEmpty())
+        rule = {{"xm", k.xm}, {"ysno", k.ysno}};
+    else if (!k.sfzhm.isEmpty() && !k.ysno.isEmpty())
+        rule = {{"sfzhm", k.sfzhm}, {"ysno", k.ysno}};
+    else if (!k.sfzhm.isEmpty())
+        rule = {{"sfzhm", k.sfzhm}};
+    else
+        return;
+
+    try {
+        tv::Recordset& r = rs();
+        if (r.recordCount() == 0) r.moveFirst();  // nothing to search: the engine says so
+        // Compare in place, row by row from the first, and move once: the
+        // found row becomes current; without a match the source ends up past
+        // its last row with the last row copied, as a full scan leaves it.
+        std::vector<std::pair<int, QString>> cols;
+        for (const auto& [field, key] : rule) cols.emplace_back(r.columnIndex(field), key);
+        const int n = r.recordCount();
+        for (int row = 0; row < n; ++row) {
+            bool match = true;
+            for (const auto& [col, key] : cols) {
+                const tv::Value v = r.valueAt(row, col);
+                if (v.isNull() || v.toText() != key) {
+                    match = false;
+                    break;
+                }
+            }
+            if (match) {
+                r.moveTo(row);
+                u.TxtTs->setText(QStringLiteral("为您查到一条记录"));
+                return;
+            }
+        }
+        r.moveLast();
+        r.moveNext();
+        u.TxtTs->setText(QStringLiteral("没有找到符合条件的记录"));
+    } catch (const std::exception&) {
+        dlg::msgBox(QStringLiteral("数据查询失败！"), 64, QStringLiteral("提示！"));
+    }
+}
+
+// --- printing -------------------------------------------------------------------
+
+void FrmRzdj::cmdPrinterClick() {
+    SharedState& s = tv::state();
+    s.PrintPrompt = QStringLiteral("打印单条记录请选'1';打印两条记录请选'2',提示：只能输入(1,2)：");
+    s.PrintChoice = dlg::inputBox(s.PrintPrompt, QStringLiteral("输入提示"), QStringLiteral("2")).value_or(QString());
+    bool number = false;
+    const double choice = s.PrintChoice.trimmed().toDouble(&number);
+    if (!number) return;
+    if (choice == 0) {
+        dlg::msgBox(QStringLiteral("您没有正确选择选项,默认取值为 2 ！"), 64, QStringLiteral("提示"));
+    } else if (choice == 1) {
+        s.EditMode = QStringLiteral("YE1");
+        if (!rs().hasCurrent()) return;
+        // This window's row and this window's photo, whatever window loaded last.
+        fill();
+        struct Restore {
+            QString saved = tv::state().ActiveFormCode;
+            ~Restore() { tv::state().ActiveFormCode = saved; }
+        } restore;
+        s.ActiveFormCode = QStringLiteral("YE1");
+        tv::PrintRegForm();
+    } else if (choice == 2) {
+        s.EditMode = QStringLiteral("YE2");
+        if (tv::forms::Form* pair = tv::forms::Registry::instance(QStringLiteral("FrmDyjl"))) pair->show();
+    }
+}
+
+// --- photo picker ---------------------------------------------------------------
+
+void FrmRzdj::cboLxClick() {
+    static const char* const patterns[] = {"*.*",  "*.mdb", "*.dbf", "*.bmp", "*.jpg", "*.pcx",
+                                           "*.dcx", "*.xif", "*.gif", "*.wif", "*.tif", "*.awd"};
+    const int i = ui_->CboLx->currentIndex();
+    if (i < 0 || i > 11) return;
+    ui_->FilList->setPattern(QString::fromLatin1(patterns[i]));
+}
+
+void FrmRzdj::drvListChange() {
+    Ui& u = *ui_;
+    if (!u.DirList->setPath(u.DrvList->drive())) {
+        QSignalBlocker block(u.DrvList);
+        u.DrvList->setDriveOf(u.DirList->path());
+    }
+}
+
+void FrmRzdj::dirListChange() {
+    Ui& u = *ui_;
+    u.FilList->setPath(u.DirList->path());
+    u.TxtMbwj->setText(joinPath(u.DirList->path(), PhotoFile));
+    PhotoFolder = joinPath(u.DirList->path(), u.FilList->fileName());
+}
+
+void FrmRzdj::filListClick(const QString& name) {
+    Ui& u = *ui_;
+    QFile file(QDir(u.FilList->path()).filePath(name));
+    const bool read = file.open(QIODevice::ReadOnly);
+    if (!read || !u.Image3->setBytes(file.readAll())) {
+        dlg::msgBox(QStringLiteral("不能识别的图片文件！"), 64, QStringLiteral("提示！"));
+        return;
+    }
+    PhotoFile = name;
+    u.TxtMbwj->setText(PhotoFolder + name);
+}
+
+}  // namespace tv::checkin

@@ -1,0 +1,129 @@
+#include "checkin/PickerLists.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <QStyle>
+
+#include <algorithm>
+
+namespace tv::checkin {
+
+// --- drives ----------------------------------------------------------------
+
+DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
+    QStringList roots;
+    for (const QFileInfo& d : QDir::drives()) roots << QDir::cleanPath(d.absoluteFilePath());
+    for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
+        if (!v.isValid() || !v.isReady()) continue;
+        const QString root = QDir::cleanPath(v.rootPath());
+        // Pseudo file systems are no place for pictures.
+        if (root.startsWith(QLatin1String("/proc")) || root.startsWith(QLatin1String("/sys")) ||
+            root.startsWith(QLatin1String("/dev")) || root.startsWith(QLatin1String("/run")))
+            continue;
+        roots << root;
+    }
+    roots.removeDuplicates();
+    std::sort(roots.begin(), roots.end());
+    addItems(roots);
+    connect(this, &QComboBox::currentIndexChanged, this, [this] { emit driveChanged(); });
+}
+
+QString DriveList::drive() const { return currentText(); }
+
+void DriveList::setDriveOf(const QString& path) {
+    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    int best = -1, bestLen = -1;
+    for (int i = 0; i < count(); ++i) {
+        const QString root = itemText(i);
+        const bool holds = root == QLatin1String("/") || clean == root ||
+                           clean.startsWith(root + QLatin1Char('/'));
+        if (holds && root.size() > bestLen) {
+            best = i;
+            bestLen = int(root.size());
+        }
+    }
+    if (best >= 0) setCurrentIndex(best);
+}
+
+// --- folders ---------------------------------------------------------------
+
+namespace {
+constexpr int kPathRole = Qt::UserRole + 1;
+}
+
+FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
+    connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        if (item) setPath(item->data(kPathRole).toString());
+    });
+}
+
+bool FolderList::setPath(const QString& path) {
+    QFileInfo info(path);
+    if (!info.isDir() || !info.isReadable() || !QDir(path).isReadable()) return false;
+    const QString clean = QDir::cleanPath(info.absoluteFilePath());
+    if (clean == path_) return true;
+    path_ = clean;
+    fill();
+    emit pathChanged();
+    return true;
+}
+
+void FolderList::fill() {
+    clear();
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    // The chain from the root down to the current folder.
+    QStringList chain;
+    for (QDir d(path_);; ) {
+        chain.prepend(d.absolutePath());
+        if (d.isRoot() || !d.cdUp()) break;
+    }
+    int depth = 0;
+    for (const QString& p : chain) {
+        const QString name = depth == 0 ? p : QFileInfo(p).fileName();
+        auto* item = new QListWidgetItem(open, QString(depth * 2, QLatin1Char(' ')) + name, this);
+        item->setData(kPathRole, p);
+        if (p == path_) setCurrentItem(item);
+        ++depth;
+    }
+    const QStringList subs =
+        QDir(path_).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    for (const QString& s : subs) {
+        auto* item = new QListWidgetItem(closed, QString(depth * 2, QLatin1Char(' ')) + s, this);
+        item->setData(kPathRole, QDir(path_).filePath(s));
+    }
+}
+
+// --- files -------------------------------------------------------------------
+
+FileList::FileList(QWidget* parent) : QListWidget(parent) {
+    connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        if (item) emit fileClicked(item->text());
+    });
+}
+
+void FileList::setPath(const QString& path) {
+    path_ = path;
+    fill();
+}
+
+void FileList::setPattern(const QString& pattern) {
+    // "*.*" named every file, also those without a dot.
+    pattern_ = pattern == QLatin1String("*.*") ? QStringLiteral("*") : pattern;
+    fill();
+}
+
+QString FileList::fileName() const {
+    const QListWidgetItem* item = currentItem();
+    return item && item->isSelected() ? item->text() : QString();
+}
+
+void FileList::fill() {
+    clear();
+    if (path_.isEmpty()) return;
+    // Name filters without QDir::CaseSensitive match letter case freely.
+    addItems(QDir(path_).entryList({pattern_}, QDir::Files, QDir::Name | QDir::IgnoreCase));
+}
+
+}  // namespace tv::checkin
