@@ -1,5 +1,3 @@
-#include <QMdiSubWindow>  // Form.h uses it inline
-
 #include "register_print/FrmDyjl.h"
 
 #include "platform/dialogs/Dialogs.h"
