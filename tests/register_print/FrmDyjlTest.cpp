@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 using tv::FrmDyjl;
@@ -275,6 +276,11 @@ TEST_F(FrmDyjlTest, EachPrintRecordFollowsTheRowOfItsGridOnMovesAndClicks) {
     ctl<DataControl>("Data1")->recordset().moveNext();
     EXPECT_EQ(state().CurrentCheckIn.xm, "租客3");
     EXPECT_EQ(ctl<tv::forms::BoundImage>("Image1")->bytes(), photo(QColor(40, 160, 60)));
+
+    // The arrows of the data source's bar.
+    ctl<DataControl>("Data2")->findChild<QToolButton*>(QStringLiteral("MoveNext"))->click();
+    EXPECT_EQ(caption("Data2"), "租客入住登记记录（2） (#Record：6 / 25)");
+    EXPECT_EQ(state().SecondCheckIn.fjh, "306");
 
     // Clicking the row already current copies it again.
     state().CurrentCheckIn.xm = QStringLiteral("改过");
