@@ -9,9 +9,12 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace tv {
 
@@ -67,11 +70,28 @@ public:
     // DbError("数据类型转换错误。") when it cannot be held.
     static Value convert(const Value& v, ColumnKind kind);
 
+    // The kind of a declared column type ("CURRENCY", "varchar(50)", ...).
+    static ColumnKind kindOfDeclaredType(const QString& declared);
+    // True when the file was opened read-only (it is marked read-only on disk).
+    bool readOnly() const { return readOnly_; }
+
 private:
-    explicit Database(const QString& path, sqlite3* db);
+    friend class Recordset;
+    explicit Database(const QString& path, sqlite3* db, bool readOnly);
+
+    // Prepared statements are kept per SQL text and reused; a statement in use
+    // is taken out of the cache, so nested use of the same text is safe.
+    sqlite3_stmt* acquire(const std::string& sql);
+    void release(const std::string& sql, sqlite3_stmt* st);
+    void bindAll(sqlite3_stmt* st, const std::vector<Value>& params);
+    [[noreturn]] void fail();
+    QString errorText(int rc) const;
+
     QString path_;
     sqlite3* db_ = nullptr;
+    bool readOnly_ = false;
     int txDepth_ = 0;
+    std::unordered_map<std::string, sqlite3_stmt*> stmtCache_;
 };
 
 }  // namespace tv

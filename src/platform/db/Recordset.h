@@ -6,7 +6,11 @@
 #include "platform/db/Database.h"
 #include "platform/values/Value.h"
 
+#include <QHash>
 #include <QString>
+
+#include <cstdint>
+#include <string>
 
 #include <functional>
 #include <memory>
@@ -81,20 +85,67 @@ public:
     Value valueAt(int row, int column) const;
 
 private:
-    struct Row;
+    // Rows are kept in their stored form, packed into large chunks: one tag
+    // byte per cell, then 8 bytes for a number or a length and the bytes of a
+    // text. Values are made only when a field is read. Photos are left out at
+    // refresh and read by rowid when asked for.
+    struct RowRef {
+        int64_t rowid = 0;
+        uint32_t chunk = 0;
+        uint32_t offset = 0;
+    };
+    enum class Shape { Table, List, Verbatim };
+    struct HandlerEntry {
+        int id;
+        Handler fn;
+        bool alive = true;
+    };
+    // Set to false when the recordset goes away, so that a handler that
+    // destroys it (by unloading its window) ends the notification cleanly.
+    struct AliveToken {
+        std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+        AliveToken() = default;
+        AliveToken(const AliveToken&) : alive(std::make_shared<bool>(true)) {}
+        AliveToken& operator=(const AliveToken&) { return *this; }
+        ~AliveToken() { *alive = false; }
+    };
+
+    void parseSource();
+    void resolveColumns();
+    int base() const { return shape_ == Shape::Verbatim ? 0 : 1; }
+    std::string selectSql() const;
     void fireReposition();
+    void leaveEdit();
+    [[noreturn]] void noCurrent() const;
+    const char* cellAt(const RowRef& r, int column) const;
+    Value decodeAt(const RowRef& r, int column) const;
+    Value fetchBlob(int64_t rowid, int column) const;
+    RowRef store(int64_t rowid, const std::vector<Value>& values, const RowRef* previous,
+                 const std::vector<bool>* keep);
+    char* reserveBytes(size_t n, RowRef& at);
+    void requireUpdatable() const;
+
     std::shared_ptr<Database> db_;
     QString source_;
     QString table_;
     std::vector<Value> params_;
     std::vector<Column> columns_;
-    std::vector<std::shared_ptr<Row>> rows_;
-    int pos_ = -1;            // index into rows_, or -1 (BOF) / rows_.size() (EOF)
-    bool bof_ = true, eof_ = true, deleted_ = false;
+    std::vector<bool> untyped_;    // expression columns of a select list
+    QHash<QString, int> nameIndex_;
+    Shape shape_ = Shape::Table;
+    QString tableToken_;   // the table as written in the source
+    QString selectList_;   // for Shape::List
+    QString rest_;         // where / order by part of the source
+    std::vector<RowRef> rows_;
+    std::vector<std::vector<char>> chunks_;
+    int pos_ = -1;            // index into rows_; -1 (BOF) .. rows_.size() (EOF)
+    bool deleted_ = false;    // the current row was deleted; pos_ is the row after it
     EditState edit_ = EditState::None;
     std::vector<Value> pending_;
-    std::vector<std::pair<int, Handler>> handlers_;
+    std::vector<bool> dirty_;
+    std::vector<std::shared_ptr<HandlerEntry>> handlers_;
     int nextHandler_ = 1;
+    AliveToken token_;
 };
 
 }  // namespace tv

@@ -1,0 +1,410 @@
+// The connection of one data file, shared by every data source of the process.
+
+#include "platform/db/Database.h"
+
+#include "platform/db/Storage.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <limits>
+#include <map>
+
+namespace tv {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+constexpr size_t kStatementCacheSize = 64;
+
+std::map<QString, std::weak_ptr<Database>>& openFiles() {
+    static std::map<QString, std::weak_ptr<Database>> files;
+    return files;
+}
+
+const QString& conversionError() {
+    static const QString text = QStringLiteral("数据类型转换错误。");
+    return text;
+}
+
+[[noreturn]] void refuse() {
+    throw DbError(conversionError());
+}
+
+// A number for a numeric column: numbers as they are, text parsed ("" is
+// Null), anything else refused.
+std::optional<double> numberOf(const Value& v) {
+    if (v.isNumber())
+        return v.toDouble();
+    if (v.kind() == Value::Kind::Text) {
+        if (const auto d = parseNumber(v.toText()))
+            return d;
+    }
+    refuse();
+}
+
+bool emptyText(const Value& v) {
+    return v.kind() == Value::Kind::Text && v.toText().trimmed().isEmpty();
+}
+
+// A file a user marked read-only stays untouched, whoever runs the program.
+bool writableOnDisk(const QString& path) {
+    const QFileDevice::Permissions p = QFile::permissions(path);
+    const QFileDevice::Permissions anyWrite =
+        QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return (p & anyWrite) && ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+}
+
+}  // namespace
+
+Database::Database(const QString& path, sqlite3* db, bool readOnly) : path_(path), db_(db), readOnly_(readOnly) {}
+
+Database::~Database() {
+    for (auto& [sql, st] : stmtCache_)
+        sqlite3_finalize(st);
+    stmtCache_.clear();
+    sqlite3_close_v2(db_);
+}
+
+std::shared_ptr<Database> Database::open(const QString& path) {
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    if (path.isEmpty() || canonical.isEmpty() || !QFileInfo(canonical).isFile())
+        throw DbError(QString::fromUtf8(sqlite3_errstr(SQLITE_CANTOPEN)));
+
+    auto& files = openFiles();
+    if (auto it = files.find(canonical); it != files.end()) {
+        if (auto db = it->second.lock())
+            return db;
+        files.erase(it);
+    }
+
+    // The engine would take an empty file for an empty database and make it
+    // one at the first write: it is not a data file of ours.
+    if (QFileInfo(canonical).size() == 0)
+        throw DbError(QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)));
+
+    const bool readOnly = !writableOnDisk(canonical);
+    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
+    sqlite3* handle = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(canonical).constData(), &handle, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString text = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close_v2(handle);
+        throw DbError(text);
+    }
+    sqlite3_busy_timeout(handle, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(handle, 0);
+
+    // Opening is lazy: make the engine read the file now, so that a file that
+    // is not a database is refused here, with the engine's own words.
+    const int probe = sqlite3_exec(handle, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
+    if (probe != SQLITE_OK) {
+        const QString text = QString::fromUtf8(sqlite3_errmsg(handle));
+        sqlite3_close_v2(handle);
+        throw DbError(text);
+    }
+
+    std::shared_ptr<Database> db(new Database(canonical, handle, readOnly));
+    files[canonical] = db;
+    return db;
+}
+
+void Database::releaseUnused() {
+    auto& files = openFiles();
+    for (auto it = files.begin(); it != files.end();) {
+        if (it->second.expired())
+            it = files.erase(it);
+        else
+            ++it;
+    }
+}
+
+QString Database::errorText(int rc) const {
+    const QString engine = QString::fromUtf8(sqlite3_errmsg(db_));
+    if ((rc & 0xff) == SQLITE_READONLY || readOnly_ && (rc & 0xff) == SQLITE_CANTOPEN)
+        return QStringLiteral("数据文件是只读的，不能写入：") + engine;
+    return engine;
+}
+
+void Database::fail() {
+    throw DbError(errorText(sqlite3_errcode(db_)));
+}
+
+sqlite3_stmt* Database::acquire(const std::string& sql) {
+    if (auto it = stmtCache_.find(sql); it != stmtCache_.end()) {
+        sqlite3_stmt* st = it->second;
+        stmtCache_.erase(it);
+        return st;
+    }
+    sqlite3_stmt* st = nullptr;
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                                      &st, &tail);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(st);
+        fail();
+    }
+    if (!st)  // nothing but blanks or comments
+        throw DbError(QStringLiteral("SQL 语句为空。"));
+    return st;
+}
+
+void Database::release(const std::string& sql, sqlite3_stmt* st) {
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    if (stmtCache_.count(sql) || stmtCache_.size() >= kStatementCacheSize) {
+        if (stmtCache_.size() >= kStatementCacheSize) {
+            for (auto& [text, old] : stmtCache_)
+                sqlite3_finalize(old);
+            stmtCache_.clear();
+        } else {
+            sqlite3_finalize(st);
+            return;
+        }
+    }
+    stmtCache_.emplace(sql, st);
+}
+
+void Database::bindAll(sqlite3_stmt* st, const std::vector<Value>& params) {
+    const int wanted = sqlite3_bind_parameter_count(st);
+    if (static_cast<int>(params.size()) != wanted)
+        throw DbError(QStringLiteral("参数个数不符：需要 %1 个，给出 %2 个。").arg(wanted).arg(params.size()));
+    for (int i = 0; i < wanted; ++i) {
+        if (detail::bindValue(st, i + 1, params[static_cast<size_t>(i)]) != SQLITE_OK)
+            fail();
+    }
+}
+
+void Database::exec(const QString& sql, const std::vector<Value>& params) {
+    const std::string text = sql.toStdString();
+    if (params.empty()) {
+        // May hold several statements (a schema, for example).
+        char* err = nullptr;
+        const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &err);
+        sqlite3_free(err);
+        if (rc != SQLITE_OK)
+            fail();
+        return;
+    }
+    sqlite3_stmt* st = acquire(text);
+    struct Back {
+        Database* db; const std::string& sql; sqlite3_stmt* st;
+        ~Back() { db->release(sql, st); }
+    } back{this, text, st};
+    bindAll(st, params);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE)
+        fail();
+}
+
+std::vector<std::vector<Value>> Database::query(const QString& sql, const std::vector<Value>& params) {
+    const std::string text = sql.toStdString();
+    sqlite3_stmt* st = acquire(text);
+    struct Back {
+        Database* db; const std::string& sql; sqlite3_stmt* st;
+        ~Back() { db->release(sql, st); }
+    } back{this, text, st};
+    bindAll(st, params);
+    const int n = sqlite3_column_count(st);
+    std::vector<std::optional<ColumnKind>> kinds(static_cast<size_t>(n));
+    for (int c = 0; c < n; ++c) {
+        if (const char* decl = sqlite3_column_decltype(st, c))
+            kinds[static_cast<size_t>(c)] = kindOfDeclaredType(QString::fromUtf8(decl));
+    }
+    std::vector<std::vector<Value>> rows;
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        std::vector<Value> row;
+        row.reserve(static_cast<size_t>(n));
+        for (int c = 0; c < n; ++c) {
+            const detail::RawCell cell = detail::rawColumn(st, c);
+            const auto& k = kinds[static_cast<size_t>(c)];
+            row.push_back(k ? detail::decodeCell(cell, *k) : detail::decodeUntyped(cell));
+        }
+        rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE)
+        fail();
+    return rows;
+}
+
+std::vector<Column> Database::columns(const QString& table) {
+    const auto rows = query(QStringLiteral("select name, type from pragma_table_info(?)"), {Value(table)});
+    if (rows.empty())
+        throw DbError(QStringLiteral("no such table: ") + table);
+    std::vector<Column> cols;
+    cols.reserve(rows.size());
+    for (const auto& r : rows)
+        cols.push_back(Column{r[0].toText(), kindOfDeclaredType(r[1].toText())});
+    return cols;
+}
+
+QStringList Database::tables() {
+    QStringList names;
+    for (const auto& r : query(QStringLiteral(
+             "select name from sqlite_master where type = 'table' and name not like 'sqlite\\_%' escape '\\' "
+             "order by rowid")))
+        names << r[0].toText();
+    return names;
+}
+
+bool Database::hasTable(const QString& table) {
+    return !query(QStringLiteral("select 1 from sqlite_master where type = 'table' and name = ? collate nocase"),
+                  {Value(table)})
+                .empty();
+}
+
+void Database::transaction(const std::function<void()>& work) {
+    // The outermost call is the transaction; nested calls are savepoints
+    // inside it, so an inner failure that the caller handles undoes only the
+    // inner work, and nothing lands before the outermost call commits.
+    const int depth = txDepth_;
+    const QString savepoint = QStringLiteral("tv_sp%1").arg(depth);
+    exec(depth == 0 ? QStringLiteral("begin immediate") : QStringLiteral("savepoint ") + savepoint);
+    ++txDepth_;
+    try {
+        work();
+    } catch (...) {
+        --txDepth_;
+        if (depth == 0) {
+            sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);
+        } else {
+            const std::string undo = "rollback to " + savepoint.toStdString() + "; release " + savepoint.toStdString();
+            sqlite3_exec(db_, undo.c_str(), nullptr, nullptr, nullptr);
+        }
+        throw;
+    }
+    --txDepth_;
+    if (depth == 0) {
+        const int rc = sqlite3_exec(db_, "commit", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) {
+            const QString text = errorText(rc);
+            if (!sqlite3_get_autocommit(db_))
+                sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);
+            throw DbError(text);
+        }
+    } else {
+        exec(QStringLiteral("release ") + savepoint);
+    }
+}
+
+ColumnKind Database::kindOfDeclaredType(const QString& declared) {
+    QString t = declared.trimmed().toUpper();
+    if (const int paren = t.indexOf(QLatin1Char('(')); paren >= 0)
+        t = t.left(paren).trimmed();
+    if (t == QLatin1String("SMALLINT") || t == QLatin1String("SHORT") || t == QLatin1String("INT2") ||
+        t == QLatin1String("BIT") || t == QLatin1String("BOOLEAN") || t == QLatin1String("YESNO"))
+        return ColumnKind::SmallInt;
+    if (t == QLatin1String("SINGLE") || t == QLatin1String("FLOAT4") || t == QLatin1String("REAL"))
+        return ColumnKind::Single;
+    if (t == QLatin1String("CURRENCY") || t == QLatin1String("MONEY"))
+        return ColumnKind::Currency;
+    if (t == QLatin1String("DATETIME") || t == QLatin1String("DATE") || t == QLatin1String("TIMESTAMP"))
+        return ColumnKind::DateTime;
+    if (t == QLatin1String("BLOB") || t == QLatin1String("LONGBINARY") || t == QLatin1String("BINARY") ||
+        t == QLatin1String("IMAGE") || t == QLatin1String("OLEOBJECT") || t == QLatin1String("VARBINARY"))
+        return ColumnKind::Blob;
+    if (t.contains(QLatin1String("INT")) || t == QLatin1String("LONG") || t == QLatin1String("COUNTER") ||
+        t == QLatin1String("AUTOINCREMENT"))
+        return ColumnKind::Integer;
+    if (t == QLatin1String("DOUBLE") || t.startsWith(QLatin1String("DOUBLE ")) || t == QLatin1String("FLOAT") ||
+        t == QLatin1String("FLOAT8") || t == QLatin1String("NUMERIC") || t == QLatin1String("DECIMAL") ||
+        t == QLatin1String("NUMBER"))
+        return ColumnKind::Double;
+    return ColumnKind::Text;
+}
+
+Value Database::convert(const Value& v, ColumnKind kind) {
+    if (v.isNull())
+        return v;
+    switch (kind) {
+    case ColumnKind::Text:
+        if (v.kind() == Value::Kind::Bytes)
+            refuse();
+        return Value(v.toText());
+    case ColumnKind::SmallInt:
+    case ColumnKind::Integer: {
+        if (emptyText(v))
+            return Value();
+        if (v.kind() == Value::Kind::Int16)
+            return kind == ColumnKind::SmallInt ? v : Value(static_cast<int32_t>(v.toInt()));
+        if (v.kind() == Value::Kind::Int32 && kind == ColumnKind::Integer)
+            return v;
+        double d;
+        if (v.kind() == Value::Kind::Money) {
+            d = static_cast<double>(v.toInt());  // exact half to even on the decimal value
+        } else {
+            d = std::nearbyint(*numberOf(v));  // ties to even: "2.5" -> 2
+        }
+        if (!std::isfinite(d))
+            refuse();
+        if (kind == ColumnKind::SmallInt) {
+            if (d < -32768.0 || d > 32767.0)
+                refuse();
+            return Value(static_cast<int16_t>(d));
+        }
+        if (d < -2147483648.0 || d > 2147483647.0)
+            refuse();
+        return Value(static_cast<int32_t>(d));
+    }
+    case ColumnKind::Single: {
+        if (emptyText(v))
+            return Value();
+        if (v.kind() == Value::Kind::Single)
+            return v;
+        const double d = *numberOf(v);
+        if (!std::isfinite(d) || std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max()))
+            refuse();
+        return Value(static_cast<float>(d));
+    }
+    case ColumnKind::Double: {
+        if (emptyText(v))
+            return Value();
+        const double d = *numberOf(v);
+        if (!std::isfinite(d))
+            refuse();
+        return Value(d);
+    }
+    case ColumnKind::Currency: {
+        if (emptyText(v))
+            return Value();
+        if (v.kind() == Value::Kind::Money)
+            return v;
+        if (v.kind() == Value::Kind::Int16 || v.kind() == Value::Kind::Int32)
+            return Value(Money::fromInt(v.toInt()));
+        const double d = *numberOf(v);
+        if (!std::isfinite(d) || std::fabs(d) >= 922337203685477.0)
+            refuse();
+        return Value(toMoney(d));
+    }
+    case ColumnKind::DateTime: {
+        if (v.kind() == Value::Kind::Date) {
+            if (!v.toDate().isValid())
+                return Value();
+            return v;
+        }
+        if (v.kind() == Value::Kind::Text) {
+            const QString t = v.toText().trimmed();
+            if (t.isEmpty())
+                return Value();
+            if (const auto d = parseDate(t))
+                return Value(*d);
+        }
+        refuse();
+    }
+    case ColumnKind::Blob:
+        if (v.kind() != Value::Kind::Bytes)
+            refuse();
+        return v;
+    }
+    refuse();
+}
+
+}  // namespace tv

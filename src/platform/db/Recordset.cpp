@@ -1,0 +1,701 @@
+// The dynaset: rows read at refresh, a current row with BOF/EOF, and rows
+// added, edited and deleted by rowid.
+
+#include "platform/db/Recordset.h"
+
+#include "platform/db/Storage.h"
+
+#include <QRegularExpression>
+
+#include <sqlite3.h>
+
+#include <cstring>
+
+namespace tv {
+
+namespace {
+
+const QString& noCurrentText() {
+    static const QString t = QStringLiteral("无当前记录。");
+    return t;
+}
+const QString& noEditText() {
+    static const QString t = QStringLiteral("没有正在添加或修改的记录。");
+    return t;
+}
+const QString& notUpdatableText() {
+    static const QString t = QStringLiteral("该记录集不能更新。");
+    return t;
+}
+
+// Cell tags of the packed rows.
+enum : char { kNull = 0, kInt = 1, kReal = 2, kText = 3, kBytes = 4, kBlobLater = 5 };
+constexpr size_t kChunkSize = 1u << 20;
+
+size_t cellSize(const char* p) {
+    switch (*p) {
+    case kInt:
+    case kReal: return 1 + 8;
+    case kText:
+    case kBytes: {
+        uint32_t n;
+        std::memcpy(&n, p + 1, 4);
+        return 1 + 4 + n;
+    }
+    default: return 1;
+    }
+}
+
+size_t rawSize(const detail::RawCell& c) {
+    switch (c.type) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: return 1 + 8;
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: return 1 + 4 + static_cast<size_t>(c.n);
+    default: return 1;
+    }
+}
+
+char* writeRaw(char* p, const detail::RawCell& c) {
+    switch (c.type) {
+    case SQLITE_INTEGER: *p = kInt; std::memcpy(p + 1, &c.i, 8); return p + 9;
+    case SQLITE_FLOAT: *p = kReal; std::memcpy(p + 1, &c.d, 8); return p + 9;
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+        *p = c.type == SQLITE_TEXT ? kText : kBytes;
+        const uint32_t n = static_cast<uint32_t>(c.n);
+        std::memcpy(p + 1, &n, 4);
+        if (n)
+            std::memcpy(p + 5, c.p, n);
+        return p + 5 + n;
+    }
+    default: *p = kNull; return p + 1;
+    }
+}
+
+detail::RawCell readRaw(const char* p) {
+    detail::RawCell c;
+    switch (*p) {
+    case kInt: c.type = SQLITE_INTEGER; std::memcpy(&c.i, p + 1, 8); break;
+    case kReal: c.type = SQLITE_FLOAT; std::memcpy(&c.d, p + 1, 8); break;
+    case kText:
+    case kBytes: {
+        c.type = *p == kText ? SQLITE_TEXT : SQLITE_BLOB;
+        uint32_t n;
+        std::memcpy(&n, p + 1, 4);
+        c.n = static_cast<int>(n);
+        c.p = p + 5;
+        break;
+    }
+    default: break;
+    }
+    return c;
+}
+
+// The stored form of a value converted for its column (as the engine keeps it).
+detail::RawCell rawOf(const Value& v, QByteArray& buffer) {
+    detail::RawCell c;
+    switch (v.kind()) {
+    case Value::Kind::Null: break;
+    case Value::Kind::Int16:
+    case Value::Kind::Int32: c.type = SQLITE_INTEGER; c.i = v.toInt(); break;
+    case Value::Kind::Single:
+    case Value::Kind::Double: c.type = SQLITE_FLOAT; c.d = v.toDouble(); break;
+    case Value::Kind::Money: {
+        const Money m = v.toMoney();
+        if (m.units() % 10000 == 0) {
+            c.type = SQLITE_INTEGER;
+            c.i = m.units() / 10000;
+        } else {
+            c.type = SQLITE_FLOAT;
+            c.d = m.toDouble();
+        }
+        break;
+    }
+    case Value::Kind::Text:
+    case Value::Kind::Date:
+        buffer = v.toText().toUtf8();
+        c.type = SQLITE_TEXT;
+        c.p = buffer.constData();
+        c.n = static_cast<int>(buffer.size());
+        break;
+    case Value::Kind::Bytes:
+        buffer = v.toBytes();
+        c.type = SQLITE_BLOB;
+        c.p = buffer.constData();
+        c.n = static_cast<int>(buffer.size());
+        break;
+    }
+    return c;
+}
+
+QString quoted(const QString& name) {
+    QString q = name;
+    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+QString unquoted(const QString& token) {
+    if (token.size() >= 2 && ((token.startsWith(QLatin1Char('[')) && token.endsWith(QLatin1Char(']'))) ||
+                              (token.startsWith(QLatin1Char('"')) && token.endsWith(QLatin1Char('"')))))
+        return token.mid(1, token.size() - 2);
+    return token;
+}
+
+// Gives a cached statement back to the connection however the caller leaves.
+class StatementLease {
+public:
+    StatementLease(sqlite3_stmt* st, std::function<void(sqlite3_stmt*)> back) : st_(st), back_(std::move(back)) {}
+    ~StatementLease() { back_(st_); }
+    StatementLease(const StatementLease&) = delete;
+    StatementLease& operator=(const StatementLease&) = delete;
+    sqlite3_stmt* get() const { return st_; }
+
+private:
+    sqlite3_stmt* st_;
+    std::function<void(sqlite3_stmt*)> back_;
+};
+
+}  // namespace
+
+#define TV_LEASE(var, sqlText)                                                                     \
+    const std::string var##Sql = (sqlText);                                                        \
+    StatementLease var(db_->acquire(var##Sql), [this, &var##Sql](sqlite3_stmt* s) { db_->release(var##Sql, s); })
+
+Recordset::Recordset(std::shared_ptr<Database> db, QString source, std::vector<Value> params)
+    : db_(std::move(db)), source_(std::move(source)), params_(std::move(params)) {
+    if (!db_)
+        throw DbError(QStringLiteral("没有打开数据文件。"));
+    parseSource();
+    resolveColumns();
+}
+
+void Recordset::parseSource() {
+    static const QRegularExpression bare(
+        QStringLiteral("^\\s*(\\[[^\\]]+\\]|\"[^\"]+\"|[^\\s\\[\\]\"'`;,()]+)\\s*;?\\s*$"),
+        QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression select(
+        QStringLiteral("^\\s*select\\s+(.+?)\\s+from\\s+(\\[[^\\]]+\\]|\"[^\"]+\"|[^\\s\\[\\]\"'`;,()]+)(.*)$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption |
+            QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression simpleRest(QStringLiteral("^(where|order\\s+by)\\b"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression complexRest(QStringLiteral("\\b(group\\s+by|union|join|having|intersect|except)\\b"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression complexList(QStringLiteral("^distinct\\b|\\("),
+                                                QRegularExpression::CaseInsensitiveOption);
+
+    if (const auto m = bare.match(source_); m.hasMatch() &&
+        m.captured(1).compare(QLatin1String("select"), Qt::CaseInsensitive) != 0) {
+        shape_ = Shape::Table;
+        tableToken_ = m.captured(1);
+        table_ = unquoted(tableToken_);
+        return;
+    }
+    const auto m = select.match(source_);
+    if (m.hasMatch()) {
+        QString rest = m.captured(3).trimmed();
+        while (rest.endsWith(QLatin1Char(';')))
+            rest.chop(1);
+        rest = rest.trimmed();
+        const QString list = m.captured(1).trimmed();
+        table_ = unquoted(m.captured(2));
+        if ((rest.isEmpty() || simpleRest.match(rest).hasMatch()) && !complexRest.match(rest).hasMatch()) {
+            tableToken_ = m.captured(2);
+            rest_ = rest;
+            if (list == QLatin1String("*")) {
+                shape_ = Shape::Table;
+                return;
+            }
+            if (!complexList.match(list).hasMatch()) {
+                shape_ = Shape::List;
+                selectList_ = list;
+                return;
+            }
+        }
+    }
+    shape_ = Shape::Verbatim;
+}
+
+std::string Recordset::selectSql() const {
+    static const QRegularExpression orderBy(QStringLiteral("\\border\\s+by\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    if (shape_ == Shape::Verbatim)
+        return source_.toStdString();
+    QString sql = QStringLiteral("select rowid, ");
+    if (shape_ == Shape::Table) {
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            if (i)
+                sql += QLatin1String(", ");
+            sql += columns_[i].kind == ColumnKind::Blob ? QStringLiteral("NULL") : quoted(columns_[i].name);
+        }
+    } else {
+        sql += selectList_;
+    }
+    sql += QLatin1String(" from ") + tableToken_;
+    if (!rest_.isEmpty())
+        sql += QLatin1Char(' ') + rest_;
+    if (!orderBy.match(rest_).hasMatch())
+        sql += QLatin1String(" order by rowid");
+    return sql.toStdString();
+}
+
+void Recordset::resolveColumns() {
+    std::vector<Column> cols;
+    std::vector<bool> untyped;
+    if (shape_ == Shape::Table) {
+        cols = db_->columns(table_);
+        untyped.assign(cols.size(), false);
+        columns_ = cols;  // selectSql() needs them
+    }
+    {
+        // Preparing checks the source (bad SQL, missing table) before any row is read.
+        TV_LEASE(st, selectSql());
+        if (shape_ != Shape::Table) {
+            const int n = sqlite3_column_count(st.get());
+            for (int c = base(); c < n; ++c) {
+                const char* decl = sqlite3_column_decltype(st.get(), c);
+                cols.push_back(Column{QString::fromUtf8(sqlite3_column_name(st.get(), c)),
+                                      decl ? Database::kindOfDeclaredType(QString::fromUtf8(decl)) : ColumnKind::Text});
+                untyped.push_back(decl == nullptr);
+            }
+        }
+    }
+    columns_ = std::move(cols);
+    untyped_ = std::move(untyped);
+    nameIndex_.clear();
+    for (int i = static_cast<int>(columns_.size()) - 1; i >= 0; --i)
+        nameIndex_.insert(columns_[static_cast<size_t>(i)].name, i);
+}
+
+int Recordset::columnIndex(const QString& name) const {
+    if (const auto it = nameIndex_.constFind(name); it != nameIndex_.constEnd())
+        return it.value();
+    // Field names are not case-sensitive.
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        if (columns_[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// ---- rows ---------------------------------------------------------------------
+
+char* Recordset::reserveBytes(size_t n, RowRef& at) {
+    if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < n) {
+        chunks_.emplace_back();
+        chunks_.back().reserve(std::max(kChunkSize, n));
+    }
+    auto& chunk = chunks_.back();
+    at.chunk = static_cast<uint32_t>(chunks_.size() - 1);
+    at.offset = static_cast<uint32_t>(chunk.size());
+    chunk.resize(chunk.size() + n);
+    return chunk.data() + at.offset;
+}
+
+const char* Recordset::cellAt(const RowRef& r, int column) const {
+    const char* p = chunks_[r.chunk].data() + r.offset;
+    for (int i = 0; i < column; ++i)
+        p += cellSize(p);
+    return p;
+}
+
+Value Recordset::decodeAt(const RowRef& r, int column) const {
+    const char* p = cellAt(r, column);
+    if (*p == kBlobLater)
+        return fetchBlob(r.rowid, column);
+    const size_t c = static_cast<size_t>(column);
+    const detail::RawCell raw = readRaw(p);
+    return untyped_[c] ? detail::decodeUntyped(raw) : detail::decodeCell(raw, columns_[c].kind);
+}
+
+Value Recordset::fetchBlob(int64_t rowid, int column) const {
+    const std::string sql = (QStringLiteral("select ") + quoted(columns_[static_cast<size_t>(column)].name) +
+                             QLatin1String(" from ") + tableToken_ + QLatin1String(" where rowid = ?"))
+                                .toStdString();
+    StatementLease st(db_->acquire(sql), [this, &sql](sqlite3_stmt* s) { db_->release(sql, s); });
+    sqlite3_bind_int64(st.get(), 1, rowid);
+    const int rc = sqlite3_step(st.get());
+    if (rc == SQLITE_ROW)
+        return detail::decodeCell(detail::rawColumn(st.get(), 0), ColumnKind::Blob);
+    if (rc != SQLITE_DONE)
+        db_->fail();
+    return Value();
+}
+
+Recordset::RowRef Recordset::store(int64_t rowid, const std::vector<Value>& values, const RowRef* previous,
+                                   const std::vector<bool>* keep) {
+    const size_t n = columns_.size();
+    std::vector<detail::RawCell> cells(n);
+    std::vector<QByteArray> buffers(n);
+    std::vector<char> tags(n, 0);
+    size_t total = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (previous && keep && (*keep)[i]) {
+            const char* p = cellAt(*previous, static_cast<int>(i));
+            tags[i] = *p;
+            cells[i] = readRaw(p);
+        } else {
+            cells[i] = rawOf(values[i], buffers[i]);
+            // Photos are not kept in memory: read again when asked for.
+            if (shape_ == Shape::Table && cells[i].type == SQLITE_BLOB)
+                tags[i] = kBlobLater;
+        }
+        total += tags[i] == kBlobLater ? 1 : rawSize(cells[i]);
+    }
+    RowRef r;
+    r.rowid = rowid;
+    // Writing may add a chunk: copy the kept cells out of the previous row first
+    // (done above through RawCell pointers, which stay valid: chunks never move
+    // their bytes once written).
+    char* p = reserveBytes(total, r);
+    for (size_t i = 0; i < n; ++i) {
+        if (tags[i] == kBlobLater) {
+            *p++ = kBlobLater;
+        } else {
+            p = writeRaw(p, cells[i]);
+        }
+    }
+    return r;
+}
+
+// ---- refresh and moves ----------------------------------------------------------
+
+void Recordset::refresh() {
+    leaveEdit();
+    resolveColumns();
+    std::vector<RowRef> rows;
+    std::vector<std::vector<char>> chunks;
+    std::swap(chunks, chunks_);  // build into fresh chunks; put back on error
+    try {
+        TV_LEASE(st, selectSql());
+        db_->bindAll(st.get(), params_);
+        const int n = static_cast<int>(columns_.size());
+        const int b = base();
+        std::vector<detail::RawCell> cells(static_cast<size_t>(n));
+        std::vector<bool> later(static_cast<size_t>(n), false);
+        if (shape_ == Shape::Table) {
+            for (int c = 0; c < n; ++c)
+                later[static_cast<size_t>(c)] = columns_[static_cast<size_t>(c)].kind == ColumnKind::Blob;
+        }
+        rows.reserve(rows_.size());
+        int rc;
+        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+            size_t total = 0;
+            for (int c = 0; c < n; ++c) {
+                auto& cell = cells[static_cast<size_t>(c)];
+                if (later[static_cast<size_t>(c)]) {
+                    total += 1;
+                    continue;
+                }
+                cell = detail::rawColumn(st.get(), c + b);
+                total += rawSize(cell);
+            }
+            RowRef r;
+            r.rowid = b ? sqlite3_column_int64(st.get(), 0) : 0;
+            char* p = reserveBytes(total, r);
+            for (int c = 0; c < n; ++c) {
+                if (later[static_cast<size_t>(c)])
+                    *p++ = kBlobLater;
+                else
+                    p = writeRaw(p, cells[static_cast<size_t>(c)]);
+            }
+            rows.push_back(r);
+        }
+        if (rc != SQLITE_DONE)
+            db_->fail();
+    } catch (...) {
+        std::swap(chunks, chunks_);
+        throw;
+    }
+    rows_ = std::move(rows);
+    pos_ = rows_.empty() ? -1 : 0;
+    deleted_ = false;
+    fireReposition();
+}
+
+bool Recordset::bof() const {
+    return rows_.empty() || (pos_ < 0 && !deleted_);
+}
+
+bool Recordset::eof() const {
+    return rows_.empty() || pos_ >= static_cast<int>(rows_.size());
+}
+
+bool Recordset::hasCurrent() const {
+    return edit_ != EditState::Adding && !deleted_ && pos_ >= 0 && pos_ < static_cast<int>(rows_.size());
+}
+
+int Recordset::recordCount() const {
+    return static_cast<int>(rows_.size());
+}
+
+int Recordset::absolutePosition() const {
+    return hasCurrent() ? pos_ : -1;
+}
+
+void Recordset::noCurrent() const {
+    throw DbError(noCurrentText());
+}
+
+void Recordset::leaveEdit() {
+    edit_ = EditState::None;
+    pending_.clear();
+    dirty_.clear();
+}
+
+void Recordset::moveFirst() {
+    leaveEdit();
+    if (rows_.empty())
+        noCurrent();
+    pos_ = 0;
+    deleted_ = false;
+    fireReposition();
+}
+
+void Recordset::moveLast() {
+    leaveEdit();
+    if (rows_.empty())
+        noCurrent();
+    pos_ = static_cast<int>(rows_.size()) - 1;
+    deleted_ = false;
+    fireReposition();
+}
+
+void Recordset::moveNext() {
+    leaveEdit();
+    if (eof())
+        noCurrent();
+    if (deleted_)
+        deleted_ = false;  // pos_ already names the row after the deleted one
+    else
+        ++pos_;
+    fireReposition();
+}
+
+void Recordset::movePrevious() {
+    leaveEdit();
+    if (bof())
+        noCurrent();
+    deleted_ = false;
+    --pos_;
+    fireReposition();
+}
+
+void Recordset::moveTo(int position) {
+    leaveEdit();
+    if (position < 0 || position >= static_cast<int>(rows_.size()))
+        noCurrent();
+    pos_ = position;
+    deleted_ = false;
+    fireReposition();
+}
+
+// ---- fields -------------------------------------------------------------------
+
+Value Recordset::field(const QString& name) const {
+    const int i = columnIndex(name);
+    if (i < 0)
+        throw DbError(QStringLiteral("找不到字段：") + name);
+    return field(i);
+}
+
+Value Recordset::field(int index) const {
+    if (index < 0 || index >= static_cast<int>(columns_.size()))
+        throw DbError(QStringLiteral("找不到字段：%1").arg(index));
+    const size_t i = static_cast<size_t>(index);
+    if (edit_ == EditState::Adding || (edit_ == EditState::Editing && dirty_[i]))
+        return pending_[i];
+    if (!hasCurrent())
+        noCurrent();
+    return decodeAt(rows_[static_cast<size_t>(pos_)], index);
+}
+
+void Recordset::setField(const QString& name, const Value& v) {
+    const int i = columnIndex(name);
+    if (i < 0)
+        throw DbError(QStringLiteral("找不到字段：") + name);
+    setField(i, v);
+}
+
+void Recordset::setField(int index, const Value& v) {
+    if (edit_ == EditState::None)
+        throw DbError(noEditText());
+    if (index < 0 || index >= static_cast<int>(columns_.size()))
+        throw DbError(QStringLiteral("找不到字段：%1").arg(index));
+    pending_[static_cast<size_t>(index)] = v;
+    dirty_[static_cast<size_t>(index)] = true;
+}
+
+Value Recordset::valueAt(int row, int column) const {
+    if (row < 0 || row >= static_cast<int>(rows_.size()) || column < 0 ||
+        column >= static_cast<int>(columns_.size()))
+        throw DbError(noCurrentText());
+    return decodeAt(rows_[static_cast<size_t>(row)], column);
+}
+
+// ---- editing ------------------------------------------------------------------
+
+void Recordset::requireUpdatable() const {
+    if (shape_ == Shape::Verbatim)
+        throw DbError(notUpdatableText());
+}
+
+void Recordset::addNew() {
+    requireUpdatable();
+    leaveEdit();
+    edit_ = EditState::Adding;
+    pending_.assign(columns_.size(), Value());
+    dirty_.assign(columns_.size(), false);
+}
+
+void Recordset::edit() {
+    leaveEdit();
+    if (!hasCurrent())
+        noCurrent();
+    requireUpdatable();
+    edit_ = EditState::Editing;
+    pending_.assign(columns_.size(), Value());
+    dirty_.assign(columns_.size(), false);
+}
+
+void Recordset::cancelUpdate() {
+    if (edit_ == EditState::None)
+        throw DbError(noEditText());
+    leaveEdit();
+}
+
+void Recordset::update() {
+    if (edit_ == EditState::None)
+        throw DbError(noEditText());
+    requireUpdatable();
+    const size_t n = columns_.size();
+    // Convert everything first: a refused value leaves the row pending and
+    // nothing written.
+    std::vector<Value> values(n);
+    for (size_t i = 0; i < n; ++i) {
+        if (edit_ == EditState::Adding || dirty_[i])
+            values[i] = untyped_[i] ? pending_[i] : Database::convert(pending_[i], columns_[i].kind);
+    }
+
+    if (edit_ == EditState::Adding) {
+        QString sql = QStringLiteral("insert into ") + tableToken_ + QLatin1String(" (");
+        QString marks;
+        for (size_t i = 0; i < n; ++i) {
+            if (i) {
+                sql += QLatin1String(", ");
+                marks += QLatin1String(", ");
+            }
+            sql += quoted(columns_[i].name);
+            marks += QLatin1Char('?');
+        }
+        sql += QLatin1String(") values (") + marks + QLatin1Char(')');
+        int64_t rowid;
+        {
+            TV_LEASE(st, sql.toStdString());
+            for (size_t i = 0; i < n; ++i) {
+                if (detail::bindValue(st.get(), static_cast<int>(i) + 1, values[i]) != SQLITE_OK)
+                    db_->fail();
+            }
+            if (sqlite3_step(st.get()) != SQLITE_DONE)
+                db_->fail();
+            rowid = sqlite3_last_insert_rowid(db_->handle());
+        }
+        rows_.push_back(store(rowid, values, nullptr, nullptr));
+        pos_ = static_cast<int>(rows_.size()) - 1;
+        deleted_ = false;
+        leaveEdit();
+        fireReposition();
+        return;
+    }
+
+    // Editing: write the changed fields of the current row.
+    const RowRef current = rows_[static_cast<size_t>(pos_)];
+    QString sql = QStringLiteral("update ") + tableToken_ + QLatin1String(" set ");
+    std::vector<size_t> changed;
+    for (size_t i = 0; i < n; ++i) {
+        if (!dirty_[i])
+            continue;
+        if (!changed.empty())
+            sql += QLatin1String(", ");
+        sql += quoted(columns_[i].name) + QLatin1String(" = ?");
+        changed.push_back(i);
+    }
+    if (!changed.empty()) {
+        sql += QLatin1String(" where rowid = ?");
+        TV_LEASE(st, sql.toStdString());
+        int k = 1;
+        for (size_t i : changed) {
+            if (detail::bindValue(st.get(), k++, values[i]) != SQLITE_OK)
+                db_->fail();
+        }
+        sqlite3_bind_int64(st.get(), k, current.rowid);
+        if (sqlite3_step(st.get()) != SQLITE_DONE)
+            db_->fail();
+        if (sqlite3_changes(db_->handle()) == 0)
+            throw DbError(QStringLiteral("该记录已被删除。"));
+        std::vector<bool> keep(n);
+        for (size_t i = 0; i < n; ++i)
+            keep[i] = !dirty_[i];
+        rows_[static_cast<size_t>(pos_)] = store(current.rowid, values, &current, &keep);
+    }
+    leaveEdit();
+}
+
+void Recordset::remove() {
+    if (edit_ != EditState::None)
+        leaveEdit();
+    if (!hasCurrent())
+        noCurrent();
+    requireUpdatable();
+    {
+        TV_LEASE(st, (QStringLiteral("delete from ") + tableToken_ + QLatin1String(" where rowid = ?")).toStdString());
+        sqlite3_bind_int64(st.get(), 1, rows_[static_cast<size_t>(pos_)].rowid);
+        if (sqlite3_step(st.get()) != SQLITE_DONE)
+            db_->fail();
+    }
+    rows_.erase(rows_.begin() + pos_);
+    deleted_ = true;  // pos_ now names the row after it, or EOF
+    fireReposition();
+}
+
+// ---- notification ---------------------------------------------------------------
+
+int Recordset::onReposition(Handler h) {
+    const int id = nextHandler_++;
+    handlers_.push_back(std::make_shared<HandlerEntry>(HandlerEntry{id, std::move(h)}));
+    return id;
+}
+
+void Recordset::removeRepositionHandler(int id) {
+    for (auto it = handlers_.begin(); it != handlers_.end(); ++it) {
+        if ((*it)->id == id) {
+            (*it)->alive = false;
+            handlers_.erase(it);
+            return;
+        }
+    }
+}
+
+void Recordset::fireReposition() {
+    if (handlers_.empty())
+        return;
+    // A handler may move this or another recordset, add or remove handlers, or
+    // even destroy this recordset: call a copy of the list, skip handlers
+    // removed meanwhile, and stop when this recordset is gone.
+    const std::shared_ptr<bool> alive = token_.alive;
+    if (handlers_.size() == 1) {
+        const auto entry = handlers_.front();
+        entry->fn();
+        return;
+    }
+    const auto list = handlers_;
+    for (const auto& entry : list) {
+        if (!*alive)
+            return;
+        if (entry->alive)
+            entry->fn();
+    }
+}
+
+}  // namespace tv

@@ -1,0 +1,38 @@
+#pragma once
+// How values are stored in the data file and read back, by declared column
+// kind. Internal to the data engine.
+//
+//   TEXT      text                      SMALLINT, INTEGER  whole number
+//   SINGLE    REAL holding the float    DOUBLE             REAL
+//   CURRENCY  REAL holding the decimal value, read back as llround(x * 10000)
+//   DATETIME  ISO text yyyy-MM-dd       BLOB               bytes
+
+#include "platform/db/Database.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+
+namespace tv::detail {
+
+// One stored value as the engine hands it out (SQLITE_NULL / INTEGER / FLOAT /
+// TEXT / BLOB); `p` and `n` point at the text or bytes.
+struct RawCell {
+    int type = SQLITE_NULL;
+    int64_t i = 0;
+    double d = 0.0;
+    const char* p = nullptr;
+    int n = 0;
+};
+
+RawCell rawColumn(sqlite3_stmt* st, int col);
+// The Value of a stored cell for a column of the given kind. Data that does not
+// fit the kind (text in a number column written by another program) comes back
+// as it is stored, never as a wrong number.
+Value decodeCell(const RawCell& c, ColumnKind kind);
+// The value of an expression column (no declared type): by its storage class.
+Value decodeUntyped(const RawCell& c);
+// Binds a value (already converted for its column, or a query parameter).
+int bindValue(sqlite3_stmt* st, int index, const Value& v);
+
+}  // namespace tv::detail
