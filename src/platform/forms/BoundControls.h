@@ -1,13 +1,16 @@
 #pragma once
 // Controls bound to a field of a DataControl. They show the field of the
 // current row (again after every row change, AddNew and CancelUpdate); what
-// the user types is written to the row only by the source's Update (the
-// window calls commit() for its bound controls before Update, or
-// BoundControls::commitAll(source)).
+// the user types is written to the row only by the source's Update:
+// DataControl::update() commits every control bound to it first (a window
+// that calls the recordset's update() itself calls commitBound() before).
+// A control writes its field only when its content differs from what it
+// showed; empty text is written as Null.
 
 #include "platform/forms/DataControl.h"
 
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -19,6 +22,7 @@ public:
     explicit BoundTextBox(QWidget* parent = nullptr);
     void bind(DataControl* source, const QString& field);
     QString field() const;
+    DataControl* source() const { return source_; }
     // Puts the typed text into the pending row of the source.
     void commit();
     // Shows the current row's value again.
@@ -26,6 +30,7 @@ public:
 private:
     DataControl* source_ = nullptr;
     QString field_;
+    QString shown_;
 };
 
 // An editable combo bound by its text; typed text is never inserted as an item.
@@ -35,11 +40,13 @@ public:
     explicit BoundCombo(QWidget* parent = nullptr);
     void bind(DataControl* source, const QString& field);
     QString field() const;
+    DataControl* source() const { return source_; }
     void commit();
     void redisplay();
 private:
     DataControl* source_ = nullptr;
     QString field_;
+    QString shown_;
 };
 
 // A picture (BLOB) shown stretched; the original bytes are kept for printing
@@ -50,6 +57,7 @@ public:
     explicit BoundImage(QWidget* parent = nullptr);
     void bind(DataControl* source, const QString& field);  // field may be "" (unbound picture)
     QString field() const;
+    DataControl* source() const { return source_; }
     // The picture's original bytes ("" when none) and the decoded image.
     QByteArray bytes() const;
     QImage image() const;
@@ -68,6 +76,7 @@ private:
     QString field_;
     QByteArray bytes_;
     QImage image_;
+    bool changed_ = false;  // set by the window since the last redisplay
 };
 
 // Commits every bound control on `root` that is bound to `source`.

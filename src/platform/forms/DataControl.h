@@ -3,7 +3,13 @@
 // caption; refresh and the moves; a Reposition notification that runs
 // synchronously (nested) after every change of current row, refreshes and code
 // moves included. Shown, it is a caption strip with four arrow buttons that
-// never leave BOF/EOF.
+// never leave BOF/EOF (objectNames "MoveFirst", "MovePrevious", "MoveNext",
+// "MoveLast"; the caption is the label "Caption").
+//
+// Editing goes through addNew/edit/update/cancelUpdate/remove of this class
+// rather than of the recordset: they tell the bound controls (which show the
+// empty new row, take back what they showed, and are committed by update())
+// and the grids (which reload after update and remove).
 
 #include "platform/db/Recordset.h"
 
@@ -38,11 +44,34 @@ public:
     tv::Recordset& recordset();
     bool isOpen() const;
 
+    // The recordset's editing, with the bound controls and grids told.
+    // A read-only source refuses them with DbError.
+    void addNew();
+    void edit();
+    // Commits every bound control of this source into the pending row, then
+    // stores it (DbError leaves the row pending).
+    void update();
+    void cancelUpdate();
+    void remove();
+    // The four arrow buttons, as code: they never leave BOF/EOF and do
+    // nothing on an empty or unopened source.
+    void moveFirst();
+    void movePrevious();
+    void moveNext();
+    void moveLast();
+
+    // Bound controls register here (BoundTextBox::bind does it).
+    void addBound(QWidget* control);
+    void commitBound();
+
 signals:
     // After every change of current row (also onto BOF/EOF).
     void reposition();
     // After the rows changed (refresh, add, delete): grids reload.
     void rowsChanged();
+    // The shown row changed without a move (AddNew, CancelUpdate): bound
+    // controls redisplay.
+    void recordChanged();
 
 private:
     struct Impl;

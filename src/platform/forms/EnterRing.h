@@ -1,7 +1,10 @@
 #pragma once
 // The Enter-key order of a data-entry window: Enter in one control moves the
-// focus to the next enabled, visible control of the ring. It acts on the key
-// press, one press is one step, and the key is consumed.
+// focus to the next enabled, visible control of the ring (disabled and hidden
+// ones are skipped). It acts on the key press (Return or the keypad's Enter),
+// one press is one step, and the key is consumed: it never reaches the
+// control (a combo box does not take it as its own Enter).
+// Without a parent the ring is owned by the first control of the order.
 
 #include <QObject>
 #include <QPointer>
@@ -18,12 +21,17 @@ public:
     EnterRing(std::vector<QWidget*> order, bool closed = true, QObject* parent = nullptr);
     // A link outside the plain order: Enter in `from` goes to `to`.
     void link(QWidget* from, QWidget* to);
-    // A control in the ring where Enter does nothing (consumed or passed on).
+    // A control in the ring where the ring does not act: Enter is passed on
+    // to the control's own handling (e.g. a button or returnPressed).
     void stop(QWidget* w);
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 private:
+    QWidget* after(int from) const;
+    QWidget* nextOf(QWidget* w) const;
     std::vector<QPointer<QWidget>> order_;
+    std::vector<std::pair<QPointer<QWidget>, QPointer<QWidget>>> links_;
+    std::vector<QPointer<QWidget>> stops_;
     bool closed_;
 };
 

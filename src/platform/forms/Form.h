@@ -5,6 +5,7 @@
 // The data windows are children of the main window's MDI area; every other
 // window is top-level without a parent.
 
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -13,7 +14,6 @@
 #include <functional>
 
 class QMdiArea;
-class QMdiSubWindow;
 
 namespace tv::forms {
 

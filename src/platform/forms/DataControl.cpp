@@ -1,0 +1,210 @@
+// The data source of a window and its caption strip.
+#include "platform/forms/DataControl.h"
+
+#include "platform/forms/BoundControls.h"
+#include "platform/forms/Guard.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QToolButton>
+
+namespace tv::forms {
+
+struct DataControl::Impl {
+    QString databaseName;
+    QString source;
+    std::vector<tv::Value> params;
+    bool readOnly = false;
+    QString caption;
+    // What the open recordset was made from.
+    QString openDatabase;
+    QString openSource;
+    std::unique_ptr<tv::Recordset> rs;
+    int handler = 0;
+    QLabel* label = nullptr;
+    std::vector<QPointer<QWidget>> bound;
+};
+
+DataControl::DataControl(QWidget* parent) : QWidget(parent), d(std::make_unique<Impl>()) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    auto arrow = [&](const char* name, const QString& text, void (DataControl::*move)()) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setText(text);
+        b->setAutoRaise(false);
+        b->setFocusPolicy(Qt::NoFocus);
+        onClick(b, [this, move] { (this->*move)(); });
+        row->addWidget(b);
+    };
+    arrow("MoveFirst", QStringLiteral("|◀"), &DataControl::moveFirst);
+    arrow("MovePrevious", QStringLiteral("◀"), &DataControl::movePrevious);
+    d->label = new QLabel(this);
+    d->label->setObjectName(QStringLiteral("Caption"));
+    d->label->setAlignment(Qt::AlignCenter);
+    d->label->setFrameShape(QFrame::Panel);
+    d->label->setFrameShadow(QFrame::Sunken);
+    row->addWidget(d->label, 1);
+    arrow("MoveNext", QStringLiteral("▶"), &DataControl::moveNext);
+    arrow("MoveLast", QStringLiteral("▶|"), &DataControl::moveLast);
+}
+
+DataControl::~DataControl() {
+    if (d->rs && d->handler) d->rs->removeRepositionHandler(d->handler);
+}
+
+void DataControl::setDatabaseName(const QString& path) { d->databaseName = path; }
+QString DataControl::databaseName() const { return d->databaseName; }
+
+void DataControl::setRecordSource(const QString& source, std::vector<tv::Value> params) {
+    d->source = source;
+    d->params = std::move(params);
+}
+QString DataControl::recordSource() const { return d->source; }
+
+void DataControl::setReadOnly(bool on) { d->readOnly = on; }
+bool DataControl::readOnly() const { return d->readOnly; }
+
+void DataControl::setCaption(const QString& caption) {
+    d->caption = caption;
+    d->label->setText(caption);
+}
+QString DataControl::caption() const { return d->caption; }
+
+void DataControl::refresh() {
+    const bool same = d->rs && d->openDatabase == d->databaseName && d->openSource == d->source;
+    if (same) {
+        d->rs->setParams(d->params);
+        try {
+            d->rs->refresh();
+        } catch (...) {
+            emit rowsChanged();
+            throw;
+        }
+        emit rowsChanged();
+        return;
+    }
+    // A new file or record source: the old recordset goes, whatever happens.
+    if (d->rs) {
+        d->rs->removeRepositionHandler(d->handler);
+        d->rs.reset();
+        d->handler = 0;
+        d->openDatabase.clear();
+        d->openSource.clear();
+        emit rowsChanged();
+    }
+    auto rs = std::make_unique<tv::Recordset>(tv::Database::open(d->databaseName), d->source, d->params);
+    d->handler = rs->onReposition([this] { emit reposition(); });
+    d->rs = std::move(rs);
+    d->openDatabase = d->databaseName;
+    d->openSource = d->source;
+    try {
+        d->rs->refresh();
+    } catch (...) {
+        d->rs->removeRepositionHandler(d->handler);
+        d->rs.reset();
+        d->handler = 0;
+        d->openDatabase.clear();
+        d->openSource.clear();
+        emit rowsChanged();
+        throw;
+    }
+    emit rowsChanged();
+}
+
+tv::Recordset& DataControl::recordset() {
+    if (!d->rs) throw tv::DbError(QStringLiteral("数据源还没有打开。"));
+    return *d->rs;
+}
+
+bool DataControl::isOpen() const { return d->rs != nullptr; }
+
+namespace {
+void refuseReadOnly(bool readOnly) {
+    if (readOnly) throw tv::DbError(QStringLiteral("数据源是只读的，不能修改。"));
+}
+}  // namespace
+
+void DataControl::addNew() {
+    refuseReadOnly(d->readOnly);
+    recordset().addNew();
+    emit recordChanged();
+}
+
+void DataControl::edit() {
+    refuseReadOnly(d->readOnly);
+    recordset().edit();
+}
+
+void DataControl::update() {
+    refuseReadOnly(d->readOnly);
+    tv::Recordset& rs = recordset();
+    commitBound();
+    rs.update();
+    emit rowsChanged();
+    emit recordChanged();
+}
+
+void DataControl::cancelUpdate() {
+    recordset().cancelUpdate();
+    emit recordChanged();
+}
+
+void DataControl::remove() {
+    refuseReadOnly(d->readOnly);
+    recordset().remove();
+    emit rowsChanged();
+}
+
+void DataControl::moveFirst() {
+    if (!d->rs || d->rs->recordCount() == 0) return;
+    d->rs->moveFirst();
+}
+
+void DataControl::moveLast() {
+    if (!d->rs || d->rs->recordCount() == 0) return;
+    d->rs->moveLast();
+}
+
+void DataControl::movePrevious() {
+    if (!d->rs || d->rs->recordCount() == 0) return;
+    tv::Recordset& rs = *d->rs;
+    if (rs.bof()) {
+        rs.moveFirst();
+        return;
+    }
+    if (rs.hasCurrent() && rs.absolutePosition() == 0) return;  // stays on the first row
+    rs.movePrevious();
+    if (rs.bof()) rs.moveFirst();
+}
+
+void DataControl::moveNext() {
+    if (!d->rs || d->rs->recordCount() == 0) return;
+    tv::Recordset& rs = *d->rs;
+    if (rs.eof()) {
+        rs.moveLast();
+        return;
+    }
+    if (rs.hasCurrent() && rs.absolutePosition() == rs.recordCount() - 1) return;  // stays on the last row
+    rs.moveNext();
+    if (rs.eof()) rs.moveLast();
+}
+
+void DataControl::addBound(QWidget* control) {
+    for (const auto& w : d->bound)
+        if (w == control) return;
+    d->bound.emplace_back(control);
+}
+
+void DataControl::commitBound() {
+    for (const auto& w : d->bound) {
+        if (!w) continue;
+        if (auto* t = qobject_cast<BoundTextBox*>(w.data())) t->commit();
+        else if (auto* c = qobject_cast<BoundCombo*>(w.data())) c->commit();
+        else if (auto* i = qobject_cast<BoundImage*>(w.data())) i->commit();
+    }
+}
+
+}  // namespace tv::forms
