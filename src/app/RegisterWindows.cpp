@@ -1,0 +1,23 @@
+// Every window class of the program, one line each: the windows open one
+// another by name through the registry.
+#include "app/RegisterWindows.h"
+
+#include "frame/FrmMmWh.h"
+#include "frame/FrmXTMM.h"
+#include "frame/MDIVamo.h"
+#include "frame/frmAbout.h"
+#include "platform/forms/Form.h"
+
+using tv::forms::Registry;
+
+template <class T>
+static void add() {
+    Registry::add(QString::fromLatin1(T::kName), [] { return new T(); });
+}
+
+void registerWindows() {
+    add<tv::frame::FrmXTMM>();
+    add<tv::frame::MDIVamo>();
+    add<tv::frame::FrmMmWh>();
+    add<tv::frame::frmAbout>();
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The user maintenance window "密码维护": the accounts of the table yhzc in a
+// grid that edits them, with delete, find-by-phone and return buttons.
+
+#include <QMdiSubWindow>  // before Form.h, which needs the whole type
+
+#include "platform/forms/Form.h"
+
+#include <QString>
+
+class QLabel;
+class QPushButton;
+
+namespace tv::forms {
+class DataControl;
+class DataGrid;
+}
+
+namespace tv::frame {
+
+class FrmMmWh : public tv::forms::Form {
+public:
+    static constexpr const char* kName = "FrmMmWh";
+    FrmMmWh();
+
+    // Kept while the program runs (closing the window does not clear them).
+    int AccountCount = 0;  // rows of yhzc as last counted by the load or a delete
+    QString SearchPhone;   // the number typed for the last search
+
+protected:
+    void build(QWidget* root) override;
+    void onLoad() override;
+
+private:
+    void Data1_Reposition();
+    void CMDDELETE_Click();
+    void CMDSEARCH_Click();
+    void CmdExit_Click();
+
+    tv::forms::DataControl* Data1 = nullptr;
+    tv::forms::DataGrid* DBGrid1 = nullptr;
+    QLabel* Image1 = nullptr;
+};
+
+}  // namespace tv::frame

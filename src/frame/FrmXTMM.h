@@ -1,0 +1,62 @@
+#pragma once
+// The login window "系统口令": user name and password checked against the
+// table yhzc of the user database; after five failures a password recovery by
+// telephone number.
+
+#include <QMdiSubWindow>  // before Form.h, which needs the whole type
+
+#include "platform/forms/Form.h"
+
+#include <QString>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tv::forms {
+class DataControl;
+class EnterRing;
+}
+
+namespace tv::frame {
+
+class FrmXTMM : public tv::forms::Form {
+public:
+    static constexpr const char* kName = "FrmXTMM";
+    FrmXTMM();
+
+    // Window state, started afresh by every load.
+    QString MatchFlag;       // "", "YE" after a match, "NO" after a row that did not match
+    int FailedAttempts = 0;  // failed logins since the load
+    QString RecoveryPhone;   // the number typed for the last recovery
+
+    // True when the last load could not open the user table (it said so).
+    bool userDbFailed() const { return userDbFailed_; }
+
+protected:
+    void build(QWidget* root) override;
+    void onLoad() override;
+
+private:
+    void CmdYs_Click();
+    void CmdZhmm_Click();
+    void CmdExit_Click();
+    void ImgYj_Click();
+    void setNormalMode();
+    void setRecoveryMode();
+
+    bool userDbFailed_ = false;
+    tv::forms::DataControl* Data1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* Image2 = nullptr;
+    QLabel* ImgYj = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* TxtYhm = nullptr;
+    QLineEdit* TxtMM = nullptr;
+    QLineEdit* TxtDhhm = nullptr;
+    QPushButton* CmdYs = nullptr;
+    QPushButton* CmdZhmm = nullptr;
+    QPushButton* CmdExit = nullptr;
+};
+
+}  // namespace tv::frame
