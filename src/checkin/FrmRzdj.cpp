@@ -59,10 +59,8 @@ QString joinPath(const QString& folder, const QString& name) {
 void setWorkPathPanel(const QString& text) {
     tv::forms::Form* main = tv::forms::Registry::loaded(QStringLiteral("MDIVamo"));
     if (!main) return;
-    QStatusBar* bar = main->control<QStatusBar>(QStringLiteral("StatusBar1"));
-    if (!bar) bar = main->widget()->findChild<QStatusBar*>();
-    if (!bar) return;
-    if (auto* panel = bar->findChild<QLabel*>(QStringLiteral("Panel1")))
+    auto* bar = main->control<QStatusBar>(QStringLiteral("StatusBar1"));
+    if (auto* panel = bar ? bar->findChild<QLabel*>(QStringLiteral("Panel1")) : nullptr)
         panel->setText(text);
 }
 
@@ -453,7 +451,7 @@ void FrmRzdj::onLoad() {
 void FrmRzdj::onUnload() {
     // Closing while adding or modifying drops the pending row.
     if (ui_ && ui_->Data1->isOpen() && rs().editState() != Recordset::EditState::None)
-        rs().cancelUpdate();
+        ui_->Data1->cancelUpdate();
     delete ui_;
     ui_ = nullptr;
 }
@@ -507,22 +505,21 @@ void FrmRzdj::dataReposition() {
 
 void FrmRzdj::cmdTjClick() {
     setButtons("11-0000000");
-    rs().addNew();
+    ui_->Data1->addNew();
     ui_->TxtTs->setText(QStringLiteral("添加新记录"));
 }
 
 void FrmRzdj::cmdXgClick() {
     if (!rs().hasCurrent()) return;
     setButtons("1100000000");
-    rs().edit();
+    ui_->Data1->edit();
     ui_->Txtfjh->setFocus();
     ui_->TxtTs->setText(QStringLiteral("修改当前记录"));
 }
 
 void FrmRzdj::cmdQrClick() {
     try {
-        tv::forms::commitBound(ui_->root, ui_->Data1);
-        rs().update();
+        ui_->Data1->update();
     } catch (const std::exception& e) {
         const auto* db = dynamic_cast<const tv::DbError*>(&e);
         dlg::msgBox(db ? db->text() : QString::fromUtf8(e.what()), 0, kEditErrorTitle);
@@ -537,7 +534,7 @@ void FrmRzdj::cmdQrClick() {
 
 void FrmRzdj::cmdfqClick() {
     try {
-        rs().cancelUpdate();
+        ui_->Data1->cancelUpdate();
     } catch (const std::exception& e) {
         const auto* db = dynamic_cast<const tv::DbError*>(&e);
         dlg::msgBox(db ? db->text() : QString::fromUtf8(e.what()), 0, kEditErrorTitle);
@@ -552,7 +549,7 @@ void FrmRzdj::cmdDelClick() {
     if (dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), 68, QStringLiteral("删除记录")) != dlg::Yes) return;
     tv::Recordset& r = rs();
     if (!r.hasCurrent()) return;
-    r.remove();
+    ui_->Data1->remove();
     recount();
     if (r.recordCount() == 0) {
         dataReposition();
