@@ -54,8 +54,8 @@ bool emptyText(const Value& v) {
 // A file a user marked read-only stays untouched, whoever runs the program.
 bool writableOnDisk(const QString& path) {
     const QFileDevice::Permissions p = QFile::permissions(path);
-    const QFileDevice::Permissions anyWrite =
-        QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    // The mode bits, not WriteUser: for root that one says "writable" always.
+    const QFileDevice::Permissions anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     return (p & anyWrite) && ::access(QFile::encodeName(path).constData(), W_OK) == 0;
 }
 
