@@ -1,0 +1,367 @@
+// The printed documents: fee receipt, batch receipt, settlement sheet and the
+// temporary-resident registration form, drawn in columns on the printer.
+
+#include "shared/PrintRoutines.h"
+
+#include "platform/dialogs/Dialogs.h"
+#include "platform/forms/BoundControls.h"
+#include "platform/forms/Form.h"
+#include "platform/print/Printer.h"
+#include "shared/SharedState.h"
+
+#include <QCheckBox>
+
+namespace tv {
+
+namespace {
+
+using print::at;
+using print::Item;
+using print::Printer;
+
+const QString kSongTi = QStringLiteral("宋体");
+const QString kPaperPrompt = QStringLiteral("请调整好纸宽后：按(确认)后继续！");
+const QString kBar = QStringLiteral("│");
+
+Printer& printer() { return Printer::device(); }
+
+void emptyLines(int n) {
+    for (int i = 0; i < n; ++i)
+        printer().printLine({});
+}
+
+void font(double size) {
+    printer().setFontSize(size);
+    printer().setFontName(kSongTi);
+}
+
+void paperPrompt() { dlg::msgBox(kPaperPrompt, 0, QStringLiteral("提示！")); }
+
+// Runs the printing steps of a document; a failure drops the whole job (no
+// half document stays open) and goes on to the caller, which shows it.
+template <class F>
+void printing(F&& steps) {
+    try {
+        steps();
+    } catch (...) {
+        printer().abort();
+        throw;
+    }
+}
+
+// --- fee receipt and settlement sheet ---------------------------------------
+
+QString money(Money m) { return format00(m); }
+QString number(float f) { return printForm(f); }
+
+// The bill's amounts and readings rounded to two decimals in place, ties to
+// even; the other fees stay as they are.
+void roundBill() {
+    BillRecord& b = state().CurrentBill;
+    b.zj = round2Even(b.zj);
+    b.bysb = round2Even(b.bysb);
+    b.sysb = round2Even(b.sysb);
+    b.ysl = round2Even(b.ysl);
+    b.sdj = round2Even(b.sdj);
+    b.sf = round2Even(b.sf);
+    b.bydb = round2Even(b.bydb);
+    b.sydb = round2Even(b.sydb);
+    b.ydl = round2Even(b.ydl);
+    b.ddj = round2Even(b.ddj);
+    b.df = round2Even(b.df);
+    b.hj = round2Even(b.hj);
+}
+
+void line(const std::vector<Item>& items) { printer().printLine(items); }
+void rule(const char* text) { line({at(1, QString::fromUtf8(text))}); }
+
+// The first five lines of the fee receipt.
+void receiptTop(const BillRecord& b) {
+    rule("┌──────┬────┬──────┬────┬─────┬───┬───────────────┐");
+    line({at(1, kBar), at(3, QStringLiteral("今收到")), at(15, kBar), at(17, b.fjh), at(25, kBar),
+          at(27, QStringLiteral("租金(元)")), at(39, kBar), at(41, money(b.zj)), at(49, kBar),
+          at(51, QStringLiteral("其它费用")), at(61, kBar), at(63, money(b.zf)), at(69, kBar), at(101, kBar)});
+    rule("├──────┼────┴──────┼────┼─────┴───┼───────────────┤");
+    line({at(1, kBar), at(3, QStringLiteral("收费时段")), at(15, kBar), at(17, b.sfsd1), at(39, kBar),
+          at(41, QStringLiteral("至")), at(49, kBar), at(51, b.sfsd2), at(69, kBar), at(101, kBar)});
+    rule("├──────┼────┬──────┼────┼─────┬───┼────┬───┬──┬───┤");
+}
+
+// The first five lines of the settlement sheet: the deposit and the arrears
+// in the first two rows.
+void settlementTop(const BillRecord& b) {
+    const SharedState& s = state();
+    rule("┌──────┬────┬──────┬────┬─────┬───┬────────┬──────┐");
+    line({at(1, kBar), at(3, QStringLiteral("租客结算")), at(15, kBar), at(17, b.fjh), at(25, kBar),
+          at(27, QStringLiteral("租金(元)")), at(39, kBar), at(41, money(b.zj)), at(49, kBar),
+          at(51, QStringLiteral("其它费用")), at(61, kBar), at(63, money(b.zf)), at(69, kBar),
+          at(71, QStringLiteral("租房押金")), at(87, kBar), at(89, money(s.SettleDeposit)), at(101, kBar)});
+    rule("├──────┼────┴──────┼────┼─────┴───┼────────┼──────┤");
+    line({at(1, kBar), at(3, QStringLiteral("结算时段")), at(15, kBar), at(17, b.sfsd1), at(39, kBar),
+          at(41, QStringLiteral("至")), at(49, kBar), at(51, b.sfsd2), at(69, kBar),
+          at(71, QStringLiteral("欠租金额")), at(87, kBar), at(89, money(s.SettleArrears)), at(101, kBar)});
+    rule("├──────┼────┬──────┼────┼─────┬───┼────┬───┼──┬───┤");
+}
+
+// Readings, total and the amount in capitals: the same on both documents.
+void receiptBottom(const BillRecord& b) {
+    line({at(1, kBar), at(3, QStringLiteral("本月水表")), at(15, kBar), at(17, number(b.bysb)), at(25, kBar),
+          at(27, QStringLiteral("上月水表")), at(39, kBar), at(41, number(b.sysb)), at(49, kBar),
+          at(51, QStringLiteral("用水量(吨)")), at(61, kBar), at(63, number(b.ysl)), at(69, kBar),
+          at(71, QStringLiteral("市水单价")), at(79, kBar), at(81, money(b.sdj)), at(87, kBar),
+          at(89, QStringLiteral("水费")), at(93, kBar), at(95, money(b.sf)), at(101, kBar)});
+    rule("├──────┼────┼──────┼────┼─────┼───┼────┼───┼──┼───┤");
+    line({at(1, kBar), at(3, QStringLiteral("本月电表")), at(15, kBar), at(17, number(b.bydb)), at(25, kBar),
+          at(27, QStringLiteral("上月电表")), at(39, kBar), at(41, number(b.sydb)), at(49, kBar),
+          at(51, QStringLiteral("用电量(度)")), at(61, kBar), at(63, number(b.ydl)), at(69, kBar),
+          at(71, QStringLiteral("市电单价")), at(79, kBar), at(81, money(b.ddj)), at(87, kBar),
+          at(89, QStringLiteral("电费")), at(93, kBar), at(95, money(b.df)), at(101, kBar)});
+    rule("├──────┼────┼──────┼────┴─────┴───┴────┴───┴──┴───┤");
+    line({at(1, kBar), at(3, QStringLiteral("合计(元)")), at(15, kBar), at(17, money(b.hj)), at(25, kBar),
+          at(27, QStringLiteral("人民币大写")), at(39, kBar), at(41, state().AmountInWords), at(101, kBar)});
+    rule("└──────┴────┴──────┴──────────────────────────────┘");
+}
+
+enum class Sheet { Receipt, Settlement };
+
+// Title, header, grid and footer of one receipt or settlement sheet, after
+// `leading` empty lines.
+void feeDocument(Sheet sheet, int leading) {
+    SharedState& s = state();
+    emptyLines(leading);
+    font(18);
+    s.ReceiptTitle = sheet == Sheet::Receipt ? QStringLiteral("房屋租赁使用费收据") : QStringLiteral("房屋租赁使用费结算");
+    line({at(20, s.ReceiptTitle)});
+    font(10);
+    emptyLines(2);
+    const BillRecord& b = s.CurrentBill;
+    line({at(3, QStringLiteral("租户房号：") + b.fjh), at(72, QStringLiteral("制单日期：") + b.jfrq)});
+    if (sheet == Sheet::Receipt)
+        receiptTop(b);
+    else
+        settlementTop(b);
+    receiptBottom(b);
+    line({at(3, QStringLiteral("主管：")), at(27, QStringLiteral("经手人：")), at(51, QStringLiteral("收款人：")),
+          at(81, QStringLiteral("(盖章)"))});
+}
+
+// --- registration form ---------------------------------------------------------
+
+// The photo cell of a form (left part of the grid from its 14th line down):
+// a larger photo is shrunk to fit it, keeping its proportions.
+constexpr double kPhotoMaxWidth = 4800;
+constexpr double kPhotoMaxHeight = 3200;
+// The tops (twips) of the photo boxes on their windows, which the photo
+// offsets are measured against.
+constexpr double kRecordsPhotoTop = 7440;
+constexpr double kPairPhotoTop = 3360;
+// The offsets the tenant records window starts with; they place the photo in
+// the photo cell of a form printed alone.
+constexpr float kDefaultOffsetX = 650;
+constexpr float kDefaultOffsetY = 3050;
+
+QImage photoOf(const char* window, const char* control) {
+    forms::Form* f = forms::Registry::loaded(QString::fromLatin1(window));
+    if (!f)
+        return QImage();
+    auto* image = f->control<forms::BoundImage>(QString::fromLatin1(control));
+    return image ? image->image() : QImage();
+}
+
+void drawPhoto(const QImage& photo, double x, double y) {
+    printer().drawPicture(photo, x, y, kPhotoMaxWidth, kPhotoMaxHeight);
+}
+
+// The tenant records window's print choice boxes back to cleared and enabled,
+// in the order its click handling expects; only when that window is loaded.
+void resetRecordsChecks() {
+    forms::Form* f = forms::Registry::loaded(QStringLiteral("Tenvora"));
+    if (!f)
+        return;
+    auto* check1 = f->control<QCheckBox>(QStringLiteral("Check1"));
+    auto* check2 = f->control<QCheckBox>(QStringLiteral("Check2"));
+    if (check1)
+        check1->setEnabled(true);
+    if (check2)
+        check2->setEnabled(true);
+    if (check1)
+        check1->setChecked(false);
+    if (check2)
+        check2->setChecked(false);
+}
+
+void barLineA() { line({at(1, kBar), at(33, kBar), at(57, kBar), at(113, QStringLiteral("│  "))}); }
+void barLineB() { line({at(1, kBar), at(57, kBar), at(85, kBar), at(113, kBar)}); }
+void barLineC() { line({at(1, kBar), at(57, kBar), at(113, kBar)}); }
+
+void childRule(bool first) {
+    rule(first ? "│                                                      ├─────────────┬─────────────┤"
+               : "│                                                      ├─────────────┼─────────────┤");
+}
+
+QString count(int16_t n) { return printForm(static_cast<int>(n)); }
+
+// Header line and the 33 lines of the grid of one registration.
+void registrationGrid(const CheckInRecord& r) {
+    const SharedState& s = state();
+    const QString name = QStringLiteral("姓名:");
+    const QString sex = QStringLiteral("性别:");
+    const QString born = QStringLiteral("出生年月:");
+    line({at(3, QStringLiteral("房间编号:") + r.fjh), at(60, QStringLiteral("居住人数:") + count(r.jzrs))});
+
+    rule("┌───────────────┬───────────┬───────────────────────────┐");
+    barLineA();
+    line({at(1, kBar), at(3, QStringLiteral("单位:") + r.dw), at(33, kBar), at(35, QStringLiteral("联系电话:") + r.dh),
+          at(57, kBar), at(80, s.ElderSectionTitle), at(113, kBar)});
+    barLineA();
+    rule("├───────────────┴───────────┼─────────────┬─────────────┤");
+    barLineB();
+    line({at(1, kBar), at(3, QStringLiteral("婚姻状况:")), at(13, r.yh), at(31, QStringLiteral(";")),
+          at(33, QStringLiteral("子女数:") + count(r.n1) + QStringLiteral("男") + count(r.n2) + QStringLiteral("女")),
+          at(57, kBar), at(59, name + r.fq), at(76, sex + r.xb1), at(85, kBar), at(87, name + r.mq),
+          at(103, sex + r.xb2), at(113, kBar)});
+    barLineB();
+    rule("├───────────────────────────┼─────────────┼─────────────┤");
+    barLineB();
+    line({at(1, kBar), at(3, QStringLiteral("入住日期:") + r.rzrq), at(27, QStringLiteral("离开日期:") + r.lkrq),
+          at(57, kBar), at(59, born + r.cxny1), at(85, kBar), at(87, born + r.cxny2), at(113, kBar)});
+    barLineB();
+    rule("├───────────────────────────┼─────────────┴─────────────┤");
+    barLineC();
+    line({at(1, kBar), at(57, kBar), at(80, s.ChildSectionTitle), at(113, kBar)});
+    barLineC();
+    childRule(true);
+    barLineB();
+    line({at(1, kBar), at(57, kBar), at(59, name + r.xm1), at(75, sex + r.xb3), at(85, kBar), at(87, name + r.xm2),
+          at(103, sex + r.xb4), at(113, kBar)});
+    barLineB();
+    childRule(false);
+    barLineB();
+    line({at(1, kBar), at(57, kBar), at(59, born + r.cxny3), at(85, kBar), at(87, born + r.cxny4), at(113, kBar)});
+    barLineB();
+    childRule(false);
+    barLineB();
+    line({at(1, kBar), at(57, kBar), at(59, name + r.xm3), at(75, sex + r.xb5), at(85, kBar), at(87, name + r.xm4),
+          at(103, sex + r.xb6), at(113, kBar)});
+    barLineB();
+    childRule(false);
+    barLineB();
+    line({at(1, kBar), at(57, kBar), at(59, born + r.cxny5), at(85, kBar), at(87, born + r.cxny6), at(113, kBar)});
+    barLineB();
+    rule("└───────────────────────────┴─────────────┴─────────────┘");
+}
+
+void sectionTitles() {
+    state().ElderSectionTitle = QStringLiteral("随行老人信息");
+    state().ChildSectionTitle = QStringLiteral("随行儿童信息");
+}
+
+// A whole form with its title line.
+void titledForm(const CheckInRecord& r) {
+    SharedState& s = state();
+    emptyLines(2);
+    font(18);
+    if (s.RegFormTitle.isEmpty())
+        s.RegFormTitle = QStringLiteral("Varnholt出租屋暂住人员情况登记表");
+    line({at(11, s.RegFormTitle)});
+    sectionTitles();
+    font(10);
+    emptyLines(2);
+    registrationGrid(r);
+}
+
+bool refusedWithoutChoice() {
+    if (!state().EditMode.isEmpty())
+        return false;
+    dlg::msgBox(QStringLiteral("请选择打印单记录还是打印双记录！"), 64, QStringLiteral("提示"));
+    return true;
+}
+
+}  // namespace
+
+void PrintReceipt() {
+    roundBill();
+    paperPrompt();
+    printing([] {
+        feeDocument(Sheet::Receipt, 3);
+        printer().endDoc();
+    });
+}
+
+void PrintBatchReceipt() {
+    roundBill();
+    printing([] {
+        feeDocument(Sheet::Receipt, 5);
+        emptyLines(4);
+    });
+}
+
+void PrintSettlement() {
+    roundBill();
+    paperPrompt();
+    printing([] {
+        feeDocument(Sheet::Settlement, 3);
+        printer().endDoc();
+    });
+}
+
+void PrintRegForm() {
+    if (refusedWithoutChoice())
+        return;
+    paperPrompt();
+    printing([] {
+        const SharedState& s = state();
+        titledForm(s.CurrentCheckIn);
+        if (s.ActiveFormCode == QLatin1String("YE1")) {
+            // The check-in window's photo box stands elsewhere than the
+            // records window's, whose offsets are the ones kept here; the
+            // photo is measured from the records window's box so that it
+            // lands in the photo cell either way. Offsets never set (both 0,
+            // no print from the records window yet) are taken as that
+            // window's start values.
+            float x = s.PrintOffsetX, y = s.PrintOffsetY;
+            if (x == 0 && y == 0) {
+                x = kDefaultOffsetX;
+                y = kDefaultOffsetY;
+            }
+            drawPhoto(photoOf("FrmRzdj", "Image3"), x, kRecordsPhotoTop - y);
+        } else if (s.ActiveFormCode == QLatin1String("YE2")) {
+            drawPhoto(photoOf("Tenvora", "Image3"), s.PrintOffsetX, kRecordsPhotoTop - s.PrintOffsetY);
+            resetRecordsChecks();
+        }
+        printer().endDoc();
+    });
+}
+
+void PrintRegFormPair() {
+    if (refusedWithoutChoice())
+        return;
+    paperPrompt();
+    SharedState& s = state();
+    if (s.EditMode != QLatin1String("YE2")) {
+        s.EditMode.clear();
+        return;
+    }
+    printing([&s] {
+        const bool withPhotos = s.ActiveFormCode == QLatin1String("YE1") || s.ActiveFormCode == QLatin1String("YE2");
+        const PairOffsetRecord& o = s.PairOffsets;
+        titledForm(s.CurrentCheckIn);
+        if (withPhotos)
+            drawPhoto(photoOf("FrmDyjl", "Image1"), o.X1, o.Y1 + kPairPhotoTop);
+
+        // The second form directly below the first, without a title line.
+        emptyLines(2);
+        sectionTitles();
+        font(10);
+        emptyLines(2);
+        registrationGrid(s.SecondCheckIn);
+        if (withPhotos)
+            drawPhoto(photoOf("FrmDyjl", "Image2"), o.X2, o.Y2 + kPairPhotoTop);
+        if (s.ActiveFormCode == QLatin1String("YE2"))
+            resetRecordsChecks();
+        printer().endDoc();
+    });
+    s.EditMode.clear();
+}
+
+}  // namespace tv
