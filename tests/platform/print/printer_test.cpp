@@ -293,3 +293,29 @@ TEST(PrintDrawing, ChineseSitsInItsTwoColumnCell) {
     EXPECT_LT(maxY, 40);
     EXPECT_GT(maxX - minX, 10);  // a glyph, not a dot
 }
+
+TEST_F(PrinterTest, TheEnvironmentRoutesARunningProgramToPdfAndTrace) {
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(u("out.pdf"));
+    const QString trace = dir.filePath(u("out.trace"));
+    {
+        QFile stale(trace);
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+        stale.write("from an earlier run\n");
+    }
+    Printer::reset();
+    qputenv("TENVORA_PRINT_PDF", pdf.toLocal8Bit());
+    qputenv("TENVORA_PRINT_TRACE", trace.toLocal8Bit());
+    for (const char* word : {"一", "二"}) {
+        dev().printLine({at(3, u(word))});
+        dev().endDoc();
+    }
+    qunsetenv("TENVORA_PRINT_PDF");
+    qunsetenv("TENVORA_PRINT_TRACE");
+    EXPECT_TRUE(QFile::exists(pdf));
+    // The trace of the whole run, without what an earlier run left.
+    EXPECT_EQ(readLines(trace),
+              (QStringList{u("begin"), u("line page=1 y=0 size=10 font=宋体 |  一|"), u("end"), u("begin"),
+                           u("line page=1 y=0 size=10 font=宋体 |  二|"), u("end")}));
+    EXPECT_TRUE(Printer::traceLines().isEmpty());  // memory is for tests routed by useFiles
+}
