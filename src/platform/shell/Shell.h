@@ -1,0 +1,51 @@
+#pragma once
+// What the desktop shell did for the program: open a document or a web
+// address with the program the desktop has for it, start another program,
+// and the file operations of the file manager and of the new data file.
+// Relative names are taken in a given folder ("" = the current folder).
+
+#include <QString>
+#include <QStringList>
+
+namespace tv::shell {
+
+// `name` as an absolute, clean path: absolute names stay, relative ones are
+// taken in `folder` ("" = the process's current folder). "" stays "".
+QString resolve(const QString& name, const QString& folder = QString());
+
+// Opens a document (a help file, a picture, a text file) with the desktop's
+// program for it, without waiting; false when the desktop could not.
+bool openDocument(const QString& path, const QString& folder = QString());
+// Opens a web address in the default browser, without waiting.
+bool openUrl(const QString& address);
+// Starts a program with its arguments, without waiting; false with the
+// reason in `error` when it is missing or cannot be started.
+bool startProgram(const QString& program, const QStringList& arguments, QString* error = nullptr);
+
+// The result of a file operation: ok, or the reason in Chinese.
+struct Result {
+    bool ok = false;
+    QString error;
+    explicit operator bool() const { return ok; }
+};
+
+enum class CopyOutcome { Copied, Declined, Failed };
+
+// Copies one file as the shell did: `target` may name the new file or an
+// existing folder (also when it ends in a separator) to copy into. When the
+// target file exists the user is asked (Yes/No) before it is replaced; No
+// leaves it alone. Failures are reported to the user in a message box, as
+// the shell's own dialogs did, and returned. The copy is written beside the
+// target and put in its place only when complete: a failed copy leaves no
+// half-written file and the old file intact.
+CopyOutcome copyFile(const QString& source, const QString& target, const QString& folder = QString(),
+                     QString* error = nullptr);
+
+// Deletes a file (never a folder).
+Result deleteFile(const QString& path, const QString& folder = QString());
+// Renames or moves a file or folder; never replaces an existing one.
+Result rename(const QString& from, const QString& to, const QString& folder = QString());
+// Makes one folder (its parent must exist); fails when it exists already.
+Result makeFolder(const QString& path, const QString& folder = QString());
+
+}  // namespace tv::shell
