@@ -36,7 +36,12 @@ void guard(const std::function<void()>& handler) {
     }
     // The job that was being printed is dropped before the user is told.
     try {
-        if (printAbortHook()) printAbortHook()();
+        if (printAbortHook()) {
+            printAbortHook()();
+        } else {
+            tv::print::Printer& printer = tv::print::Printer::device();
+            if (printer.isOpen()) printer.abort();
+        }
     } catch (...) {
     }
     try {

@@ -3,6 +3,7 @@
 #include "platform/db/Database.h"
 #include "platform/forms/Form.h"
 #include "platform/forms/Guard.h"
+#include "platform/print/Printer.h"
 
 #include <QApplication>
 #include <QMdiArea>
@@ -186,4 +187,19 @@ TEST_F(FormTest, AnEscapedErrorBecomesAPromptAndTheProgramGoesOn) {
     tv::forms::guard([] {});
     EXPECT_EQ(aborted, 2);
     tv::forms::setPrintAbortHook(nullptr);
+}
+
+TEST_F(FormTest, AnErrorWhilePrintingAbortsTheOpenJob) {
+    tv::print::Printer::useFiles(QString(), QString());  // prints into memory only
+    tv::print::Printer& printer = tv::print::Printer::device();
+    tv::dlg::script::answerMsgBox(tv::dlg::Ok);
+    tv::forms::guard([&] {
+        printer.printLine({tv::print::at(1, QStringLiteral("收据"))});
+        ASSERT_TRUE(printer.isOpen());
+        throw tv::print::PrintError(QStringLiteral("打印机没有纸了。"));
+    });
+    EXPECT_FALSE(printer.isOpen());
+    EXPECT_EQ(boxes(), QStringList{QStringLiteral("打印机没有纸了。|提示！|64")});
+    EXPECT_TRUE(tv::print::Printer::traceLines().contains(QStringLiteral("abort")));
+    tv::print::Printer::reset();
 }
