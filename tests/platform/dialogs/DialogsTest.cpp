@@ -28,10 +28,11 @@ protected:
         });
     }
     void TearDown() override {
-        script::setUnexpectedHandler(nullptr);
+        script::setUnexpectedHandler(savedHandler);
         script::end();
         QDir::setCurrent(savedCwd);
     }
+    std::function<void(const Call&)> savedHandler = script::unexpectedHandler();
     bool expectUnexpected = false;
     int unexpectedSeen = 0;
     QString savedCwd = QDir::currentPath();

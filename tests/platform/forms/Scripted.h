@@ -21,9 +21,10 @@ protected:
     void TearDown() override {
         tv::forms::Registry::clear();
         EXPECT_EQ(tv::dlg::script::pending(), 0) << "answers left unused";
-        tv::dlg::script::setUnexpectedHandler(nullptr);
+        tv::dlg::script::setUnexpectedHandler(savedHandler);
         tv::dlg::script::end();
     }
+    std::function<void(const tv::dlg::Call&)> savedHandler = tv::dlg::script::unexpectedHandler();
     // The message boxes shown so far, as "text|title|style".
     static QStringList boxes() {
         QStringList out;

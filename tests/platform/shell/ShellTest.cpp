@@ -33,9 +33,10 @@ protected:
     }
     void TearDown() override {
         EXPECT_EQ(script::pending(), 0);
-        script::setUnexpectedHandler(nullptr);
+        script::setUnexpectedHandler(savedHandler);
         script::end();
     }
+    std::function<void(const tv::dlg::Call&)> savedHandler = script::unexpectedHandler();
     QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
     void write(const QString& name, const QByteArray& bytes) {
         QFile f(path(name));
