@@ -1,6 +1,8 @@
 #include "frame/MDIVamo.h"
 
 #include "frame/FrameKit.h"
+#include "frame/FrmMmWh.h"
+#include "frame/frmAbout.h"
 #include "frame/Module1.h"
 #include "platform/db/Database.h"
 #include "platform/dialogs/Dialogs.h"
@@ -72,13 +74,24 @@ QString canonical(const QString& path) {
     return c.isEmpty() ? fi.absoluteFilePath() : c;
 }
 
+// True when `w` lies in a child window inside `root` (the main window's area).
+bool insideChildWindow(const QWidget* w, const QWidget* root) {
+    for (const QWidget* p = w->parentWidget(); p && p != root; p = p->parentWidget())
+        if (qobject_cast<const QMdiSubWindow*>(p))
+            return true;
+    return false;
+}
+
 // True when a loaded window has a data source open on the file.
 bool fileInUse(const QString& path) {
     const QString target = canonical(path);
-    const auto windows = QApplication::topLevelWidgets();
-    for (QWidget* w : windows) {
-        const auto sources = w->findChildren<tv::forms::DataControl*>();
+    const QStringList names = Registry::loadedNames();
+    for (const QString& name : names) {
+        tv::forms::Form* form = Registry::loaded(name);
+        const auto sources = form->widget()->findChildren<tv::forms::DataControl*>();
         for (tv::forms::DataControl* source : sources) {
+            if (insideChildWindow(source, form->widget()))
+                continue;  // a child window counts on its own while it is loaded
             if (source->isOpen() && !source->databaseName().isEmpty() &&
                 canonical(source->databaseName()) == target)
                 return true;
@@ -188,10 +201,10 @@ void MDIVamo::build(QWidget* root) {
        [this] { webPage(); });
     addItem(MNUbz, "d2", QStringLiteral("-"), {});
     on(addItem(MNUbz, "MNUglywh", QStringLiteral("管理员维护"), QKeySequence(Qt::CTRL | Qt::Key_H)),
-       [this] { openWindow(QStringLiteral("FrmMmWh")); });
+       [] { tv::forms::the<FrmMmWh>().show(); });
     addItem(MNUbz, "d3", QStringLiteral("-"), {});
     on(addItem(MNUbz, "MNUgy", QStringLiteral("关于 Tenvora D2021"), QKeySequence(Qt::Key_F2)),
-       [this] { openWindow(QStringLiteral("frmAbout")); });
+       [] { tv::forms::the<frmAbout>().show(); });
 
     Toolbar1 = new QToolBar(root);
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
