@@ -64,8 +64,8 @@ bool writableOnDisk(const QString& path) {
 Database::Database(const QString& path, sqlite3* db, bool readOnly) : path_(path), db_(db), readOnly_(readOnly) {}
 
 Database::~Database() {
-    for (auto& [sql, st] : stmtCache_)
-        sqlite3_finalize(st);
+    for (auto& [sql, cached] : stmtCache_)
+        sqlite3_finalize(cached.st);
     stmtCache_.clear();
     sqlite3_close_v2(db_);
 }
@@ -89,7 +89,8 @@ std::shared_ptr<Database> Database::open(const QString& path) {
         throw DbError(QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)));
 
     const bool readOnly = !writableOnDisk(canonical);
-    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
+    // One connection is used by one thread (the program's own): no locking per call.
+    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     sqlite3* handle = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(canonical).constData(), &handle, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -136,10 +137,10 @@ void Database::fail() {
 }
 
 sqlite3_stmt* Database::acquire(const std::string& sql) {
-    if (auto it = stmtCache_.find(sql); it != stmtCache_.end()) {
-        sqlite3_stmt* st = it->second;
-        stmtCache_.erase(it);
-        return st;
+    auto it = stmtCache_.find(sql);
+    if (it != stmtCache_.end() && !it->second.busy) {
+        it->second.busy = true;
+        return it->second.st;
     }
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
@@ -151,23 +152,31 @@ sqlite3_stmt* Database::acquire(const std::string& sql) {
     }
     if (!st)  // nothing but blanks or comments
         throw DbError(QStringLiteral("SQL 语句为空。"));
+    if (it == stmtCache_.end()) {
+        if (stmtCache_.size() >= kStatementCacheSize) {
+            for (auto old = stmtCache_.begin(); old != stmtCache_.end();) {
+                if (old->second.busy) {
+                    ++old;
+                } else {
+                    sqlite3_finalize(old->second.st);
+                    old = stmtCache_.erase(old);
+                }
+            }
+        }
+        stmtCache_.emplace(sql, CachedStatement{st, true});
+    }
+    // else the cached one is in use further up the stack: this one is private
     return st;
 }
 
 void Database::release(const std::string& sql, sqlite3_stmt* st) {
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
-    if (stmtCache_.count(sql) || stmtCache_.size() >= kStatementCacheSize) {
-        if (stmtCache_.size() >= kStatementCacheSize) {
-            for (auto& [text, old] : stmtCache_)
-                sqlite3_finalize(old);
-            stmtCache_.clear();
-        } else {
-            sqlite3_finalize(st);
-            return;
-        }
-    }
-    stmtCache_.emplace(sql, st);
+    const auto it = stmtCache_.find(sql);
+    if (it != stmtCache_.end() && it->second.st == st)
+        it->second.busy = false;
+    else
+        sqlite3_finalize(st);
 }
 
 void Database::bindAll(sqlite3_stmt* st, const std::vector<Value>& params) {

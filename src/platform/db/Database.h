@@ -91,7 +91,11 @@ private:
     sqlite3* db_ = nullptr;
     bool readOnly_ = false;
     int txDepth_ = 0;
-    std::unordered_map<std::string, sqlite3_stmt*> stmtCache_;
+    struct CachedStatement {
+        sqlite3_stmt* st = nullptr;
+        bool busy = false;
+    };
+    std::unordered_map<std::string, CachedStatement> stmtCache_;
 };
 
 }  // namespace tv

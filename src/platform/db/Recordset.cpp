@@ -92,8 +92,47 @@ detail::RawCell readRaw(const char* p) {
     return c;
 }
 
-// The stored form of a value converted for its column (as the engine keeps it).
-detail::RawCell rawOf(const Value& v, QByteArray& buffer) {
+// A cell kept as it is (a photo not read yet, or an unchanged field): copied
+// tag and all from the row it came from.
+constexpr int kKeepTag = 1000;
+
+// UTF-8 of a text, appended without a temporary allocation.
+void appendUtf8(std::string& out, const QString& s) {
+    const char16_t* u = reinterpret_cast<const char16_t*>(s.utf16());
+    const size_t n = static_cast<size_t>(s.size());
+    const size_t start = out.size();
+    out.resize(start + 3 * n);  // at most three bytes per UTF-16 unit
+    char* o = out.data() + start;
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t c = u[i];
+        if (c < 0x80) {
+            *o++ = static_cast<char>(c);
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && u[i + 1] >= 0xDC00 && u[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (u[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;  // a lone surrogate
+        }
+        if (c < 0x800) {
+            *o++ = static_cast<char>(0xC0 | (c >> 6));
+        } else if (c < 0x10000) {
+            *o++ = static_cast<char>(0xE0 | (c >> 12));
+            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        } else {  // two units gave four bytes
+            *o++ = static_cast<char>(0xF0 | (c >> 18));
+            *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        }
+        *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    out.resize(static_cast<size_t>(o - out.data()));
+}
+
+// The stored form of a value converted for its column, as the engine keeps it
+// (see Storage.h). Texts go into `text`; `p` is set by fixTexts() once all are in.
+detail::RawCell cellOf(const Value& v, std::string& text) {
     detail::RawCell c;
     switch (v.kind()) {
     case Value::Kind::Null: break;
@@ -113,20 +152,40 @@ detail::RawCell rawOf(const Value& v, QByteArray& buffer) {
         break;
     }
     case Value::Kind::Text:
-    case Value::Kind::Date:
-        buffer = v.toText().toUtf8();
+    case Value::Kind::Date: {
         c.type = SQLITE_TEXT;
-        c.p = buffer.constData();
-        c.n = static_cast<int>(buffer.size());
-        break;
-    case Value::Kind::Bytes:
-        buffer = v.toBytes();
-        c.type = SQLITE_BLOB;
-        c.p = buffer.constData();
-        c.n = static_cast<int>(buffer.size());
+        c.i = static_cast<int64_t>(text.size());
+        appendUtf8(text, v.toText());
+        c.n = static_cast<int>(static_cast<int64_t>(text.size()) - c.i);
         break;
     }
+    case Value::Kind::Bytes: {
+        // The bytes stay owned by the value (shared data), which outlives the cell.
+        const QByteArray b = v.toBytes();
+        c.type = SQLITE_BLOB;
+        c.p = b.constData();
+        c.n = static_cast<int>(b.size());
+        break;
+    }
+    }
     return c;
+}
+
+void fixTexts(std::vector<detail::RawCell>& cells, const std::string& text) {
+    for (auto& c : cells) {
+        if (c.type == SQLITE_TEXT && !c.p)
+            c.p = text.data() + c.i;
+    }
+}
+
+int bindCell(sqlite3_stmt* st, int index, const detail::RawCell& c) {
+    switch (c.type) {
+    case SQLITE_INTEGER: return sqlite3_bind_int64(st, index, c.i);
+    case SQLITE_FLOAT: return sqlite3_bind_double(st, index, c.d);
+    case SQLITE_TEXT: return sqlite3_bind_text(st, index, c.p, c.n, SQLITE_STATIC);
+    case SQLITE_BLOB: return sqlite3_bind_blob(st, index, c.p, c.n, SQLITE_STATIC);
+    default: return sqlite3_bind_null(st, index);
+    }
 }
 
 QString quoted(const QString& name) {
@@ -263,14 +322,41 @@ void Recordset::resolveColumns() {
     }
     columns_ = std::move(cols);
     untyped_ = std::move(untyped);
+    insertSql_.clear();
+    if (shape_ != Shape::Verbatim) {
+        QString sql = QStringLiteral("insert into ") + tableToken_ + QLatin1String(" (");
+        QString marks;
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            if (i) {
+                sql += QLatin1String(", ");
+                marks += QLatin1String(", ");
+            }
+            sql += quoted(columns_[i].name);
+            marks += QLatin1Char('?');
+        }
+        insertSql_ = (sql + QLatin1String(") values (") + marks + QLatin1Char(')')).toStdString();
+    }
     nameIndex_.clear();
+    lastIndex_ = -1;
     for (int i = static_cast<int>(columns_.size()) - 1; i >= 0; --i)
         nameIndex_.insert(columns_[static_cast<size_t>(i)].name, i);
 }
 
 int Recordset::columnIndex(const QString& name) const {
-    if (const auto it = nameIndex_.constFind(name); it != nameIndex_.constEnd())
+    // Fields are mostly named in column order: try the one after the last hit.
+    if (!columns_.empty()) {
+        int guess = lastIndex_ + 1;
+        if (guess >= static_cast<int>(columns_.size()))
+            guess = 0;
+        if (columns_[static_cast<size_t>(guess)].name == name) {
+            lastIndex_ = guess;
+            return guess;
+        }
+    }
+    if (const auto it = nameIndex_.constFind(name); it != nameIndex_.constEnd()) {
+        lastIndex_ = it.value();
         return it.value();
+    }
     // Field names are not case-sensitive.
     for (size_t i = 0; i < columns_.size(); ++i) {
         if (columns_[i].name.compare(name, Qt::CaseInsensitive) == 0)
@@ -323,37 +409,23 @@ Value Recordset::fetchBlob(int64_t rowid, int column) const {
     return Value();
 }
 
-Recordset::RowRef Recordset::store(int64_t rowid, const std::vector<Value>& values, const RowRef* previous,
-                                   const std::vector<bool>* keep) {
-    const size_t n = columns_.size();
-    std::vector<detail::RawCell> cells(n);
-    std::vector<QByteArray> buffers(n);
-    std::vector<char> tags(n, 0);
+Recordset::RowRef Recordset::store(int64_t rowid, const std::vector<detail::RawCell>& cells) {
     size_t total = 0;
-    for (size_t i = 0; i < n; ++i) {
-        if (previous && keep && (*keep)[i]) {
-            const char* p = cellAt(*previous, static_cast<int>(i));
-            tags[i] = *p;
-            cells[i] = readRaw(p);
-        } else {
-            cells[i] = rawOf(values[i], buffers[i]);
-            // Photos are not kept in memory: read again when asked for.
-            if (shape_ == Shape::Table && cells[i].type == SQLITE_BLOB)
-                tags[i] = kBlobLater;
-        }
-        total += tags[i] == kBlobLater ? 1 : rawSize(cells[i]);
-    }
+    for (const auto& c : cells)
+        total += c.type == kKeepTag ? cellSize(c.p) : (shape_ == Shape::Table && c.type == SQLITE_BLOB) ? 1 : rawSize(c);
     RowRef r;
     r.rowid = rowid;
-    // Writing may add a chunk: copy the kept cells out of the previous row first
-    // (done above through RawCell pointers, which stay valid: chunks never move
-    // their bytes once written).
+    // Kept cells point into older chunks, which never move their bytes.
     char* p = reserveBytes(total, r);
-    for (size_t i = 0; i < n; ++i) {
-        if (tags[i] == kBlobLater) {
-            *p++ = kBlobLater;
+    for (const auto& c : cells) {
+        if (c.type == kKeepTag) {
+            const size_t n = cellSize(c.p);
+            std::memcpy(p, c.p, n);
+            p += n;
+        } else if (shape_ == Shape::Table && c.type == SQLITE_BLOB) {
+            *p++ = kBlobLater;  // photos are read again when asked for
         } else {
-            p = writeRaw(p, cells[i]);
+            p = writeRaw(p, c);
         }
     }
     return r;
@@ -571,37 +643,36 @@ void Recordset::update() {
     requireUpdatable();
     const size_t n = columns_.size();
     // Convert everything first: a refused value leaves the row pending and
-    // nothing written.
-    std::vector<Value> values(n);
+    // nothing written. Nothing below calls out before the row is stored, so the
+    // scratch space can be shared.
+    static thread_local std::vector<Value> values;
+    static thread_local std::vector<detail::RawCell> cells;
+    static thread_local std::string text;
+    values.assign(n, Value());
     for (size_t i = 0; i < n; ++i) {
         if (edit_ == EditState::Adding || dirty_[i])
             values[i] = untyped_[i] ? pending_[i] : Database::convert(pending_[i], columns_[i].kind);
     }
+    text.clear();
+    cells.assign(n, detail::RawCell());
 
     if (edit_ == EditState::Adding) {
-        QString sql = QStringLiteral("insert into ") + tableToken_ + QLatin1String(" (");
-        QString marks;
-        for (size_t i = 0; i < n; ++i) {
-            if (i) {
-                sql += QLatin1String(", ");
-                marks += QLatin1String(", ");
-            }
-            sql += quoted(columns_[i].name);
-            marks += QLatin1Char('?');
-        }
-        sql += QLatin1String(") values (") + marks + QLatin1Char(')');
+        for (size_t i = 0; i < n; ++i)
+            cells[i] = cellOf(values[i], text);
+        fixTexts(cells, text);
         int64_t rowid;
         {
-            TV_LEASE(st, sql.toStdString());
+            TV_LEASE(st, insertSql_);
             for (size_t i = 0; i < n; ++i) {
-                if (detail::bindValue(st.get(), static_cast<int>(i) + 1, values[i]) != SQLITE_OK)
+                if (bindCell(st.get(), static_cast<int>(i) + 1, cells[i]) != SQLITE_OK)
                     db_->fail();
             }
             if (sqlite3_step(st.get()) != SQLITE_DONE)
                 db_->fail();
             rowid = sqlite3_last_insert_rowid(db_->handle());
         }
-        rows_.push_back(store(rowid, values, nullptr, nullptr));
+        rows_.push_back(store(rowid, cells));
+        values.clear();
         pos_ = static_cast<int>(rows_.size()) - 1;
         deleted_ = false;
         leaveEdit();
@@ -614,19 +685,24 @@ void Recordset::update() {
     QString sql = QStringLiteral("update ") + tableToken_ + QLatin1String(" set ");
     std::vector<size_t> changed;
     for (size_t i = 0; i < n; ++i) {
-        if (!dirty_[i])
-            continue;
-        if (!changed.empty())
-            sql += QLatin1String(", ");
-        sql += quoted(columns_[i].name) + QLatin1String(" = ?");
-        changed.push_back(i);
+        if (dirty_[i]) {
+            if (!changed.empty())
+                sql += QLatin1String(", ");
+            sql += quoted(columns_[i].name) + QLatin1String(" = ?");
+            changed.push_back(i);
+            cells[i] = cellOf(values[i], text);
+        } else {
+            cells[i].type = kKeepTag;
+            cells[i].p = cellAt(current, static_cast<int>(i));
+        }
     }
+    fixTexts(cells, text);
     if (!changed.empty()) {
         sql += QLatin1String(" where rowid = ?");
         TV_LEASE(st, sql.toStdString());
         int k = 1;
         for (size_t i : changed) {
-            if (detail::bindValue(st.get(), k++, values[i]) != SQLITE_OK)
+            if (bindCell(st.get(), k++, cells[i]) != SQLITE_OK)
                 db_->fail();
         }
         sqlite3_bind_int64(st.get(), k, current.rowid);
@@ -634,11 +710,9 @@ void Recordset::update() {
             db_->fail();
         if (sqlite3_changes(db_->handle()) == 0)
             throw DbError(QStringLiteral("该记录已被删除。"));
-        std::vector<bool> keep(n);
-        for (size_t i = 0; i < n; ++i)
-            keep[i] = !dirty_[i];
-        rows_[static_cast<size_t>(pos_)] = store(current.rowid, values, &current, &keep);
+        rows_[static_cast<size_t>(pos_)] = store(current.rowid, cells);
     }
+    values.clear();
     leaveEdit();
 }
 

@@ -19,6 +19,10 @@
 
 namespace tv {
 
+namespace detail {
+struct RawCell;
+}
+
 class Recordset {
 public:
     // `source`: a bare table name, or "select * from [t]" /
@@ -120,8 +124,7 @@ private:
     const char* cellAt(const RowRef& r, int column) const;
     Value decodeAt(const RowRef& r, int column) const;
     Value fetchBlob(int64_t rowid, int column) const;
-    RowRef store(int64_t rowid, const std::vector<Value>& values, const RowRef* previous,
-                 const std::vector<bool>* keep);
+    RowRef store(int64_t rowid, const std::vector<detail::RawCell>& cells);
     char* reserveBytes(size_t n, RowRef& at);
     void requireUpdatable() const;
 
@@ -132,10 +135,12 @@ private:
     std::vector<Column> columns_;
     std::vector<bool> untyped_;    // expression columns of a select list
     QHash<QString, int> nameIndex_;
+    mutable int lastIndex_ = -1;
     Shape shape_ = Shape::Table;
     QString tableToken_;   // the table as written in the source
     QString selectList_;   // for Shape::List
     QString rest_;         // where / order by part of the source
+    std::string insertSql_;
     std::vector<RowRef> rows_;
     std::vector<std::vector<char>> chunks_;
     int pos_ = -1;            // index into rows_; -1 (BOF) .. rows_.size() (EOF)

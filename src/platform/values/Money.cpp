@@ -239,18 +239,53 @@ QString printForm(int n) {
 QString shortDate(const QDate& d) {
     if (!d.isValid())
         return QString();
-    return d.toString(QStringLiteral("yyyy-MM-dd"));
+    int y = d.year();
+    const int m = d.month(), day = d.day();
+    if (y < 0 || y > 9999)
+        return d.toString(QStringLiteral("yyyy-MM-dd"));
+    char16_t buf[10] = {};
+    for (int i = 3; i >= 0; --i, y /= 10)
+        buf[i] = static_cast<char16_t>(u'0' + y % 10);
+    buf[4] = u'-';
+    buf[5] = static_cast<char16_t>(u'0' + m / 10);
+    buf[6] = static_cast<char16_t>(u'0' + m % 10);
+    buf[7] = u'-';
+    buf[8] = static_cast<char16_t>(u'0' + day / 10);
+    buf[9] = static_cast<char16_t>(u'0' + day % 10);
+    return QString(reinterpret_cast<const QChar*>(buf), 10);
 }
 
 std::optional<QDate> parseDate(const QString& text) {
-    static const QRegularExpression re(QStringLiteral("^(\\d{4})([-/])(\\d{1,2})\\2(\\d{1,2})$"));
-    const auto m = re.match(text.trimmed());
-    if (!m.hasMatch())
+    // yyyy-M-d or yyyy/M/d (one separator throughout), blanks around trimmed.
+    const QStringView t = QStringView(text).trimmed();
+    const qsizetype n = t.size();
+    qsizetype i = 0;
+    auto digits = [&](int minCount, int maxCount, int& out) {
+        int count = 0;
+        out = 0;
+        while (i < n && count < maxCount && t[i] >= u'0' && t[i] <= u'9') {
+            out = out * 10 + (t[i].unicode() - u'0');
+            ++i;
+            ++count;
+        }
+        return count >= minCount && !(i < n && t[i] >= u'0' && t[i] <= u'9');
+    };
+    int y, m, d;
+    if (!digits(4, 4, y) || i >= n)
         return std::nullopt;
-    const QDate d(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
-    if (!d.isValid())
+    const QChar sep = t[i];
+    if (sep != u'-' && sep != u'/')
         return std::nullopt;
-    return d;
+    ++i;
+    if (!digits(1, 2, m) || i >= n || t[i] != sep)
+        return std::nullopt;
+    ++i;
+    if (!digits(1, 2, d) || i != n)
+        return std::nullopt;
+    const QDate date(y, m, d);
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
 }
 
 std::optional<double> parseNumber(const QString& text) {
