@@ -8,9 +8,11 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QScreen>
 #include <QStatusBar>
 
 namespace tv::frame {
@@ -22,6 +24,13 @@ void place(QWidget* w, int left, int top, int width, int height) {
     int wantH = qMax(hpx, hint.isValid() ? hint.height() : 0);
     int y = px(top) - (wantH - hpx) / 2;
     w->setGeometry(px(left), qMax(0, y), wantW, wantH);
+}
+
+void centerOnScreen(QWidget* window) {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect r = screen->availableGeometry();
+        window->move(r.center() - QPoint(window->width() / 2, window->height() / 2));
+    }
 }
 
 bool loadPicture(QLabel* label, const QString& path) {

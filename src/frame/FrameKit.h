@@ -21,6 +21,9 @@ inline int px(int twips) { return (twips + 7) / 15; }
 // old middle line).
 void place(QWidget* w, int left, int top, int width, int height);
 
+// Puts a top-level window in the middle of the screen.
+void centerOnScreen(QWidget* window);
+
 // Shows the picture file in `label`; a missing or unreadable file leaves the
 // label empty. Returns whether a picture was shown.
 bool loadPicture(QLabel* label, const QString& path);

@@ -66,6 +66,7 @@ void FrmMmWh::build(QWidget* root) {
     tv::forms::onClick(CMDDELETE, [this] { CMDDELETE_Click(); });
     tv::forms::onClick(CMDSEARCH, [this] { CMDSEARCH_Click(); });
     tv::forms::onClick(CmdExit, [this] { CmdExit_Click(); });
+    centerOnScreen(root);
 }
 
 void FrmMmWh::onLoad() {

@@ -10,13 +10,11 @@
 #include "platform/forms/Guard.h"
 #include "shared/SharedState.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QScreen>
 
 namespace tv::frame {
 
@@ -104,16 +102,16 @@ void FrmXTMM::build(QWidget* root) {
     CmdYs = new QPushButton(QStringLiteral("确认(&Y)"), root);
     CmdYs->setObjectName(QStringLiteral("CmdYs"));
     CmdYs->setToolTip(QStringLiteral("验正口令"));
-    place(CmdYs, 3720, 3840, 855, 375);
+    CmdYs->setGeometry(px(3480), px(3780), px(1200), px(420));
 
     CmdZhmm = new QPushButton(QStringLiteral("找回密码(&Z)"), root);
     CmdZhmm->setObjectName(QStringLiteral("CmdZhmm"));
-    place(CmdZhmm, 4920, 3840, 1335, 375);
+    CmdZhmm->setGeometry(px(4800), px(3780), px(1560), px(420));
 
     CmdExit = new QPushButton(QStringLiteral("放弃(&N)"), root);
     CmdExit->setObjectName(QStringLiteral("CmdExit"));
     CmdExit->setToolTip(QStringLiteral("放弃登录"));
-    place(CmdExit, 6600, 3840, 855, 375);
+    CmdExit->setGeometry(px(6480), px(3780), px(1200), px(420));
 
     Data1 = new tv::forms::DataControl(root);
     Data1->setObjectName(QStringLiteral("Data1"));
@@ -134,10 +132,7 @@ void FrmXTMM::build(QWidget* root) {
     tv::forms::onClick(CmdExit, [this] { CmdExit_Click(); });
     onLabelClick(ImgYj, [this] { ImgYj_Click(); });
 
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect r = screen->availableGeometry();
-        root->move(r.center() - QPoint(root->width() / 2, root->height() / 2));
-    }
+    centerOnScreen(root);
 }
 
 void FrmXTMM::onLoad() {

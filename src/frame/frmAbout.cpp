@@ -6,10 +6,8 @@
 #include "shared/SharedState.h"
 
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QShortcut>
 
 namespace tv::frame {
@@ -95,10 +93,7 @@ void frmAbout::build(QWidget* root) {
         QObject::connect(sc, &QShortcut::activated, cmdOK, &QPushButton::click);
     }
 
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect r = screen->availableGeometry();
-        root->move(r.center() - QPoint(root->width() / 2, root->height() / 2));
-    }
+    centerOnScreen(root);
 }
 
 void frmAbout::onLoad() {
