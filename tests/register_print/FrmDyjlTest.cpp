@@ -59,6 +59,9 @@ QByteArray photo(QColor color) {
     return bytes;
 }
 
+// Rows 1 to 5 carry a photo each.
+QColor colour(int i) { return QColor::fromHsv(i * 60, 200, 200); }
+
 void addRows(const QString& file, int count) {
     QString sql;
     for (int i = 1; i <= count; ++i)
@@ -77,9 +80,8 @@ void addRows(const QString& file, int count) {
                    .arg(i % 2 ? QStringLiteral("在住") : QStringLiteral("退房"));
     tv::test::execSql(file, sql);
     auto db = tv::Database::open(file);
-    const QColor colors[] = {QColor(200, 40, 40), QColor(40, 120, 200), QColor(40, 160, 60)};
-    for (int i = 1; i <= 3 && i <= count; ++i)
-        db->exec(QStringLiteral("UPDATE zfdj SET xp=? WHERE rowid=?"), {tv::Value(photo(colors[i - 1])), tv::Value(int32_t(i))});
+    for (int i = 1; i <= 5 && i <= count; ++i)
+        db->exec(QStringLiteral("UPDATE zfdj SET xp=? WHERE rowid=?"), {tv::Value(photo(colour(i))), tv::Value(int32_t(i))});
 }
 
 // The tenant records window as far as this window touches it: its box Check1.
@@ -275,7 +277,7 @@ TEST_F(FrmDyjlTest, EachPrintRecordFollowsTheRowOfItsGridOnMovesAndClicks) {
     // A move made by code is a move too: the photo and the text stay together.
     ctl<DataControl>("Data1")->recordset().moveNext();
     EXPECT_EQ(state().CurrentCheckIn.xm, "租客3");
-    EXPECT_EQ(ctl<tv::forms::BoundImage>("Image1")->bytes(), photo(QColor(40, 160, 60)));
+    EXPECT_EQ(ctl<tv::forms::BoundImage>("Image1")->bytes(), photo(colour(3)));
 
     // The arrows of the data source's bar.
     ctl<DataControl>("Data2")->findChild<QToolButton*>(QStringLiteral("MoveNext"))->click();
