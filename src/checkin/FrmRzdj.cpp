@@ -136,7 +136,7 @@ void FrmRzdj::build(QWidget* root) {
     scroll->setFrameShape(QFrame::NoFrame);
     outer->addWidget(scroll);
     auto* page = new QWidget;
-    page->setFixedSize(22900 / 15, 10350 / 15);
+    page->setFixedSize(22900 / 15, 10700 / 15);
     scroll->setWidget(page);
 
     u.Data1 = named<DataControl>(page, "Data1");
@@ -395,7 +395,9 @@ void FrmRzdj::onLoad() {
         } else {
             rs().moveLast();
             recount();
-            u.Data1->refresh();
+            // The rows are all read at refresh, so the count is exact and a
+            // second query would only read them again: back to the first.
+            rs().moveFirst();
         }
     } catch (const std::exception&) {
         dlg::msgBox(kFormatMessage, 64, QStringLiteral("提示！"));

@@ -1,0 +1,152 @@
+// The check-in window on a large data file: 10,000 registrations, each with a
+// 50 KB photo. Opening the window, and a search that finds the last row.
+// Reported beside the times: the process's resident memory (VmRSS) and its
+// peak (VmHWM), in MB.
+#include "checkin/FrmRzdj.h"
+#include "platform/db/Database.h"
+#include "platform/dialogs/Dialogs.h"
+#include "platform/forms/DataControl.h"
+#include "platform/forms/Form.h"
+#include "shared/SharedState.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int kRows = 10000;
+constexpr int kPhotoBytes = 50 * 1024;
+
+QString idNumber(int i) { return QStringLiteral("4401011990%1").arg(i, 8, 10, QLatin1Char('0')); }
+
+// A JPEG of exactly 50 KB: noise so that it does not compress away, padded
+// after its end marker (readers stop there).
+QByteArray photo() {
+    QImage img(260, 200, QImage::Format_RGB32);
+    QRandomGenerator rng(7);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) img.setPixel(x, y, rng.generate() | 0xff000000u);
+    QByteArray bytes;
+    for (int quality = 90; quality > 5; quality -= 5) {
+        bytes.clear();
+        QBuffer buf(&bytes);
+        buf.open(QIODevice::WriteOnly);
+        img.save(&buf, "JPG", quality);
+        if (bytes.size() <= kPhotoBytes) break;
+    }
+    bytes.append(QByteArray(kPhotoBytes - bytes.size(), '\0'));
+    return bytes;
+}
+
+double memoryMb(const char* key) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key)) return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024;
+    return 0;
+}
+
+struct BigFile {
+    QTemporaryDir dir;
+    QString path;
+    BigFile() {
+        path = dir.filePath(QStringLiteral("big.mdb"));
+        QFile::copy(QStringLiteral(TV_APP_DIR "/MDB/Lunrek.mdb"), path);
+        QFile(path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        const QByteArray picture = photo();
+        auto db = tv::Database::open(path);
+        db->transaction([&] {
+            for (int i = 1; i <= kRows; ++i)
+                db->exec(QStringLiteral("INSERT INTO zfdj (fjh, jzrs, xm, dw, dh, yh, wh, n1, n2, rzrq, sfzhm, fq, xb1, "
+                                        "xm1, xb3, ysno, xp) VALUES (?, 2, ?, '某某公司', '13800000000', '已婚', '工人', "
+                                        "1, 0, '2024-01-01', ?, '老人', '男', '孩子', '女', '在住', ?)"),
+                         {tv::Value(QString::number(1000 + i)), tv::Value(QStringLiteral("租客%1").arg(i)),
+                          tv::Value(idNumber(i)), tv::Value(picture)});
+        });
+    }
+};
+
+BigFile& bigFile() {
+    static BigFile f;
+    return f;
+}
+
+tv::forms::Form& window() { return *tv::forms::Registry::instance(QStringLiteral("FrmRzdj")); }
+
+void openWindow() {
+    tv::state().DataFilePath = bigFile().path;
+    window().show();
+}
+
+void closeWindow() {
+    window().unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void reportMemory(benchmark::State& state) {
+    state.counters["rss_MB"] = memoryMb("VmRSS:");
+    state.counters["peak_MB"] = memoryMb("VmHWM:");
+}
+
+void BM_OpenWindow(benchmark::State& state) {
+    bigFile();
+    for (auto _ : state) {
+        openWindow();
+        state.PauseTiming();
+        if (window().control<QPushButton>(QStringLiteral("CmdCx"))->isEnabled() == false)
+            state.SkipWithError("the window did not load the rows");
+        reportMemory(state);
+        closeWindow();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenWindow)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_SearchFindsTheLastRow(benchmark::State& state) {
+    openWindow();
+    auto* mode = window().control<QComboBox>(QStringLiteral("CboCxfs"));
+    mode->setCurrentIndex(4);  // 身份证号
+    emit mode->activated(4);
+    window().control<QLineEdit>(QStringLiteral("Txtzh"))->setText(idNumber(kRows));
+    auto* search = window().control<QPushButton>(QStringLiteral("CmdCx"));
+    for (auto _ : state) {
+        search->click();
+        state.PauseTiming();
+        if (tv::state().CurrentCheckIn.sfzhm != idNumber(kRows)) state.SkipWithError("the last row was not found");
+        // Back to the first row, so that each search also moves the window.
+        window().control<tv::forms::DataControl>(QStringLiteral("Data1"))->moveFirst();
+        state.ResumeTiming();
+    }
+    reportMemory(state);
+    closeWindow();
+}
+BENCHMARK(BM_SearchFindsTheLastRow)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    tv::forms::Registry::add(QStringLiteral("FrmRzdj"), [] { return new tv::checkin::FrmRzdj; });
+    // Any message box would be a failure here: none may wait.
+    tv::dlg::script::begin();
+    tv::dlg::script::setUnexpectedHandler([](const tv::dlg::Call& c) {
+        std::fprintf(stderr, "unexpected %s: %s\n", qPrintable(c.kind), qPrintable(c.text));
+    });
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    tv::forms::Registry::clear();
+    return 0;
+}
