@@ -276,17 +276,17 @@ void Recordset::parseSource() {
     shape_ = Shape::Verbatim;
 }
 
-std::string Recordset::selectSql() const {
+std::string Recordset::selectSql(const std::vector<Column>& columns) const {
     static const QRegularExpression orderBy(QStringLiteral("\\border\\s+by\\b"),
                                             QRegularExpression::CaseInsensitiveOption);
     if (shape_ == Shape::Verbatim)
         return source_.toStdString();
     QString sql = QStringLiteral("select rowid, ");
     if (shape_ == Shape::Table) {
-        for (size_t i = 0; i < columns_.size(); ++i) {
+        for (size_t i = 0; i < columns.size(); ++i) {
             if (i)
                 sql += QLatin1String(", ");
-            sql += columns_[i].kind == ColumnKind::Blob ? QStringLiteral("NULL") : quoted(columns_[i].name);
+            sql += columns[i].kind == ColumnKind::Blob ? QStringLiteral("NULL") : quoted(columns[i].name);
         }
     } else {
         sql += selectList_;
@@ -305,11 +305,10 @@ void Recordset::resolveColumns() {
     if (shape_ == Shape::Table) {
         cols = db_->columns(table_);
         untyped.assign(cols.size(), false);
-        columns_ = cols;  // selectSql() needs them
     }
     {
         // Preparing checks the source (bad SQL, missing table) before any row is read.
-        TV_LEASE(st, selectSql());
+        TV_LEASE(st, selectSql(cols));
         if (shape_ != Shape::Table) {
             const int n = sqlite3_column_count(st.get());
             for (int c = base(); c < n; ++c) {
@@ -319,6 +318,16 @@ void Recordset::resolveColumns() {
                 untyped.push_back(decl == nullptr);
             }
         }
+    }
+    // The rows held are laid out by the columns: a changed table drops them.
+    bool same = cols.size() == columns_.size();
+    for (size_t i = 0; same && i < cols.size(); ++i)
+        same = cols[i].name == columns_[i].name && cols[i].kind == columns_[i].kind && untyped[i] == untyped_[i];
+    if (!same) {
+        rows_.clear();
+        chunks_.clear();
+        pos_ = -1;
+        deleted_ = false;
     }
     columns_ = std::move(cols);
     untyped_ = std::move(untyped);
@@ -440,7 +449,7 @@ void Recordset::refresh() {
     std::vector<std::vector<char>> chunks;
     std::swap(chunks, chunks_);  // build into fresh chunks; put back on error
     try {
-        TV_LEASE(st, selectSql());
+        TV_LEASE(st, selectSql(columns_));
         db_->bindAll(st.get(), params_);
         const int n = static_cast<int>(columns_.size());
         const int b = base();

@@ -117,7 +117,7 @@ private:
     void parseSource();
     void resolveColumns();
     int base() const { return shape_ == Shape::Verbatim ? 0 : 1; }
-    std::string selectSql() const;
+    std::string selectSql(const std::vector<Column>& columns) const;
     void fireReposition();
     void leaveEdit();
     [[noreturn]] void noCurrent() const;

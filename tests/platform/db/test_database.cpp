@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sqlite3.h>
+
 using namespace tv;
 using namespace tv::test;
 
@@ -251,9 +253,21 @@ TEST_F(DatabaseTest, PhotosAreReadWhenAskedFor) {
             db->exec("insert into zfdj (fjh, xp) values (?, ?)", {Value(QString::number(i)), Value(photo)});
         db->exec("insert into zfdj (fjh) values ('no photo')");
     });
+    // A fresh connection starts with an empty page cache: count the pages read.
+    db.reset();
+    Database::releaseUnused();
+    db = Database::open(path);
+    auto pagesRead = [&] {
+        int now = 0, high = 0;
+        sqlite3_db_status(db->handle(), SQLITE_DBSTATUS_CACHE_MISS, &now, &high, 0);
+        return now;
+    };
     Recordset rs(db, "zfdj");
     rs.refresh();
+    const int atRefresh = pagesRead();
+    EXPECT_LT(atRefresh, 60);  // a row page each; the 20 photos fill more than 250 pages
     EXPECT_EQ(rs.field("xp"), Value(photo));
+    EXPECT_GE(pagesRead() - atRefresh, 12);
     // The photo is read from the file at the moment it is asked for.
     db->exec("update zfdj set xp = ? where fjh = '0'", {Value(QByteArray("new"))});
     EXPECT_EQ(rs.field("xp"), Value(QByteArray("new")));

@@ -333,3 +333,17 @@ TEST_F(RecordsetTest, HandlerMayDestroyTheRecordset) {
     EXPECT_FALSE(rs);
     EXPECT_EQ(after, 1);
 }
+
+TEST_F(RecordsetTest, RefreshFollowsAChangedTable) {
+    addRooms({"1"});
+    Recordset rs(db, "qtfy");
+    rs.refresh();
+    db->exec("alter table qtfy add column bz TEXT");
+    db->exec("update qtfy set bz = '备注'");
+    rs.refresh();
+    ASSERT_EQ(rs.columns().size(), 11u);
+    EXPECT_EQ(rs.field("bz").toText(), "备注");
+    db->exec("drop table qtfy");
+    EXPECT_DB_ERROR(rs.refresh(), "no such table: qtfy");
+    EXPECT_EQ(rs.field("fjh").toText(), "1");  // the rows read before stay readable
+}
