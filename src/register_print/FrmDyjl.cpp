@@ -42,7 +42,7 @@ void place(QWidget* w, int left, int top, int width, int height) {
 
 QFont songti(double points) {
     QFont f;
-    f.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN")});
+    f.setFamilies({QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN")});
     f.setPointSizeF(points);
     return f;
 }
