@@ -48,7 +48,7 @@ public:
     int recordCount() const;
     int absolutePosition() const;  // 0-based; -1 at BOF/EOF, on a deleted or pending new row
 
-    // Raise DbError("no current record") where the old engine did:
+    // Raise DbError("无当前记录。") (no current record) where the old engine did:
     // MoveFirst/MoveLast on an empty set, MoveNext at EOF, MovePrevious at BOF.
     void moveFirst();
     void moveLast();
