@@ -120,6 +120,19 @@ QLabel* label(const QString& text) {
     return l;
 }
 
+// One companion: name and sex on a line, the birth below.
+void addPerson(QGridLayout* grid, int row, int col, QLineEdit* name, QComboBox* sex, QLineEdit* birth,
+               const QString& birthLabel) {
+    grid->addWidget(label(QStringLiteral("姓名：")), row, col);
+    grid->addWidget(name, row, col + 1);
+    grid->addWidget(label(QStringLiteral("性别：")), row, col + 2);
+    grid->addWidget(sex, row, col + 3);
+    grid->addWidget(label(birthLabel), row + 1, col);
+    grid->addWidget(birth, row + 1, col + 1, 1, 3);
+    grid->setColumnStretch(col + 1, 2);
+    grid->setColumnStretch(col + 3, 1);
+}
+
 }  // namespace
 
 void FrmRzdj::build(QWidget* root) {
@@ -148,6 +161,18 @@ void FrmRzdj::build(QWidget* root) {
     u.Image1 = named<BoundImage>(page, "Image1");
     u.Image1->setGeometry(twips(2760, 0, 17295, 1305));
 
+    buildRenter(page);
+    buildCompanions(page);
+    buildSearchAndPhoto(page);
+    buildPicker(page);
+    buildButtons(page);
+    bindFields();
+    connectHandlers(root);
+    root->resize(page->size());
+}
+
+void FrmRzdj::buildRenter(QWidget* page) {
+    Ui& u = *ui_;
     // 承租人信息
     auto* renter = frame(page, QStringLiteral("承租人信息"), twips(2760, 1920, 8415, 3015));
     auto* g = new QGridLayout(renter);
@@ -194,19 +219,10 @@ void FrmRzdj::build(QWidget* root) {
     g->addWidget(u.Txtlkrq, 4, 5, 1, 3);
     for (int c : {1, 3, 5}) g->setColumnStretch(c, 1);
 
-    // One companion: name and sex on a line, the birth below.
-    auto person = [](QGridLayout* grid, int row, int col, QLineEdit* name, QComboBox* sex, QLineEdit* birth,
-                     const QString& birthLabel) {
-        grid->addWidget(label(QStringLiteral("姓名：")), row, col);
-        grid->addWidget(name, row, col + 1);
-        grid->addWidget(label(QStringLiteral("性别：")), row, col + 2);
-        grid->addWidget(sex, row, col + 3);
-        grid->addWidget(label(birthLabel), row + 1, col);
-        grid->addWidget(birth, row + 1, col + 1, 1, 3);
-        grid->setColumnStretch(col + 1, 2);
-        grid->setColumnStretch(col + 3, 1);
-    };
+}
 
+void FrmRzdj::buildCompanions(QWidget* page) {
+    Ui& u = *ui_;
     // 随行老人信息
     auto* elders = frame(page, QStringLiteral("随行老人信息"), twips(11280, 1920, 11535, 3015));
     auto* ge = new QGridLayout(elders);
@@ -218,9 +234,33 @@ void FrmRzdj::build(QWidget* root) {
     u.Txtcxny1 = named<BoundTextBox>(elders, "Txtcxny1");
     u.Txtmq = named<BoundTextBox>(elders, "Txtmq");
     u.Txtcxny2 = named<BoundTextBox>(elders, "Txtcxny2");
-    person(ge, 0, 0, u.Txtfq, u.Cboxb[0], u.Txtcxny1, QStringLiteral("出生年月："));
-    person(ge, 0, 4, u.Txtmq, u.Cboxb[1], u.Txtcxny2, QStringLiteral("出生年月："));
+    addPerson(ge, 0, 0, u.Txtfq, u.Cboxb[0], u.Txtcxny1, QStringLiteral("出生年月："));
+    addPerson(ge, 0, 4, u.Txtmq, u.Cboxb[1], u.Txtcxny2, QStringLiteral("出生年月："));
 
+    // 随行儿童信息
+    auto* children = frame(page, QStringLiteral("随行儿童信息"), twips(11280, 5040, 11535, 3495));
+    auto* gc = new QGridLayout(children);
+    u.Txtxm1 = named<BoundTextBox>(children, "Txtxm1");
+    u.Txtcxny3 = named<BoundTextBox>(children, "Txtcxny3");
+    u.Txtxm2 = named<BoundTextBox>(children, "Txtxm2");
+    u.Txtcxny4 = named<BoundTextBox>(children, "Txtcxny4");
+    u.Txtxm3 = named<BoundTextBox>(children, "Txtxm3");
+    u.Txtcxny5 = named<BoundTextBox>(children, "Txtcxny5");
+    u.Txtxm4 = named<BoundTextBox>(children, "Txtxm4");
+    u.Txtcxny6 = named<BoundTextBox>(children, "Txtcxny6");
+    const QString born = QStringLiteral("出生日期：");
+    addPerson(gc, 0, 0, u.Txtxm1, u.Cboxb[2], u.Txtcxny3, born);
+    addPerson(gc, 2, 0, u.Txtxm2, u.Cboxb[3], u.Txtcxny4, born);
+    addPerson(gc, 0, 4, u.Txtxm3, u.Cboxb[4], u.Txtcxny5, born);
+    addPerson(gc, 2, 4, u.Txtxm4, u.Cboxb[5], u.Txtcxny6, born);
+    u.Cboysno = named<BoundCombo>(children, "Cboysno");
+    gc->addWidget(label(QStringLiteral("房间现状：")), 4, 6);
+    gc->addWidget(u.Cboysno, 4, 7);
+
+}
+
+void FrmRzdj::buildSearchAndPhoto(QWidget* page) {
+    Ui& u = *ui_;
     // 查询选项
     auto* search = frame(page, QStringLiteral("查询选项"), twips(2760, 5040, 2655, 3495));
     auto* gs = new QGridLayout(search);
@@ -248,26 +288,10 @@ void FrmRzdj::build(QWidget* root) {
     u.Image3->setToolTip(QStringLiteral("租客身份证照片"));
     gp->addWidget(u.Image3);
 
-    // 随行儿童信息
-    auto* children = frame(page, QStringLiteral("随行儿童信息"), twips(11280, 5040, 11535, 3495));
-    auto* gc = new QGridLayout(children);
-    u.Txtxm1 = named<BoundTextBox>(children, "Txtxm1");
-    u.Txtcxny3 = named<BoundTextBox>(children, "Txtcxny3");
-    u.Txtxm2 = named<BoundTextBox>(children, "Txtxm2");
-    u.Txtcxny4 = named<BoundTextBox>(children, "Txtcxny4");
-    u.Txtxm3 = named<BoundTextBox>(children, "Txtxm3");
-    u.Txtcxny5 = named<BoundTextBox>(children, "Txtcxny5");
-    u.Txtxm4 = named<BoundTextBox>(children, "Txtxm4");
-    u.Txtcxny6 = named<BoundTextBox>(children, "Txtcxny6");
-    const QString born = QStringLiteral("出生日期：");
-    person(gc, 0, 0, u.Txtxm1, u.Cboxb[2], u.Txtcxny3, born);
-    person(gc, 2, 0, u.Txtxm2, u.Cboxb[3], u.Txtcxny4, born);
-    person(gc, 0, 4, u.Txtxm3, u.Cboxb[4], u.Txtcxny5, born);
-    person(gc, 2, 4, u.Txtxm4, u.Cboxb[5], u.Txtcxny6, born);
-    u.Cboysno = named<BoundCombo>(children, "Cboysno");
-    gc->addWidget(label(QStringLiteral("房间现状：")), 4, 6);
-    gc->addWidget(u.Cboysno, 4, 7);
+}
 
+void FrmRzdj::buildPicker(QWidget* page) {
+    Ui& u = *ui_;
     // The picker and the status line down the left side.
     auto* picker = frame(page, QString(), twips(0, 840, 2655, 9735));
     auto* gk = new QGridLayout(picker);
@@ -289,6 +313,19 @@ void FrmRzdj::build(QWidget* root) {
     gk->setRowStretch(1, 3);
     gk->setRowStretch(2, 4);
 
+    // The picker starts on the program's current folder.
+    u.FilList->setPath(QDir::currentPath());
+    {
+        QSignalBlocker blockDir(u.DirList);
+        QSignalBlocker blockDrive(u.DrvList);
+        u.DirList->setPath(QDir::currentPath());
+        u.DrvList->setDriveOf(QDir::currentPath());
+    }
+
+}
+
+void FrmRzdj::buildButtons(QWidget* page) {
+    Ui& u = *ui_;
     // The buttons along the bottom.
     struct ButtonDef {
         QPushButton** slot;
@@ -317,6 +354,10 @@ void FrmRzdj::build(QWidget* root) {
         *b.slot = button;
     }
 
+}
+
+void FrmRzdj::bindFields() {
+    Ui& u = *ui_;
     // Bindings to zfdj.
     const std::pair<BoundTextBox*, const char*> texts[] = {
         {u.Txtfjh, "fjh"},     {u.Txtjzrs, "jzrs"},   {u.Txtxm, "xm"},       {u.Txtdw, "dw"},
@@ -333,6 +374,10 @@ void FrmRzdj::build(QWidget* root) {
     u.Image1->bind(nullptr, QString());
     u.Image2->bind(nullptr, QString());
 
+}
+
+void FrmRzdj::connectHandlers(QWidget* root) {
+    Ui& u = *ui_;
     // Handlers.
     QObject::connect(u.Data1, &DataControl::reposition, u.Data1,
                      [this] { tv::forms::guard([this] { dataReposition(); }); });
@@ -366,16 +411,6 @@ void FrmRzdj::build(QWidget* root) {
     new EnterRing({u.TxtFh, u.TxtZk, u.Txtzh, u.Cboxz}, true, root);
     new EnterRing({u.CboLx, u.TxtMbwj}, true, root);
 
-    // The picker starts on the program's current folder.
-    u.FilList->setPath(QDir::currentPath());
-    {
-        QSignalBlocker blockDir(u.DirList);
-        QSignalBlocker blockDrive(u.DrvList);
-        u.DirList->setPath(QDir::currentPath());
-        u.DrvList->setDriveOf(QDir::currentPath());
-    }
-
-    root->resize(page->size());
 }
 
 // --- load and exit ----------------------------------------------------------

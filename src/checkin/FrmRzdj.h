@@ -47,6 +47,14 @@ private:
     struct Ui;
     Ui* ui_ = nullptr;  // the controls while the window is loaded
 
+    void buildRenter(QWidget* page);
+    void buildCompanions(QWidget* page);
+    void buildSearchAndPhoto(QWidget* page);
+    void buildPicker(QWidget* page);
+    void buildButtons(QWidget* page);
+    void bindFields();
+    void connectHandlers(QWidget* root);
+
     tv::Recordset& rs();
     bool hasRows();
     void setButtons(const char* pattern);
