@@ -86,11 +86,16 @@ void frmAbout::build(QWidget* root) {
 
     tv::forms::onClick(cmdOK, [this] { cmdOK_Click(); });
     tv::forms::onClick(cmdSysInfo, [this] { StartSysInfo(); });
-    // 确定 is the default and the cancel button: Enter and Esc press it.
-    for (QKeySequence key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter),
-                             QKeySequence(Qt::Key_Escape)}) {
-        auto* sc = new QShortcut(key, root);
-        QObject::connect(sc, &QShortcut::activated, cmdOK, &QPushButton::click);
+    // 确定 is the default and the cancel button: Esc presses it, and so does
+    // Enter unless another button has the focus.
+    auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), root);
+    QObject::connect(esc, &QShortcut::activated, cmdOK, &QPushButton::click);
+    for (QKeySequence key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+        auto* enter = new QShortcut(key, root);
+        QObject::connect(enter, &QShortcut::activated, root, [root, cmdOK] {
+            auto* focused = qobject_cast<QPushButton*>(root->focusWidget());
+            (focused ? focused : cmdOK)->click();
+        });
     }
 
     centerOnScreen(root);
