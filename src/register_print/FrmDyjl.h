@@ -4,8 +4,6 @@
 // both photos are seen side by side, the photo positions are set, and both
 // registrations are printed on one sheet. A search finds rows in either grid.
 
-#include <QMdiSubWindow>  // before Form.h, whose inline subWindow() needs the whole type
-
 #include "platform/forms/Form.h"
 
 #include <QString>

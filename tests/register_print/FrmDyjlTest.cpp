@@ -15,7 +15,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPainter>
 #include <QBuffer>
 #include <QPushButton>
