@@ -2,11 +2,13 @@
 // another by name through the registry.
 #include "app/RegisterWindows.h"
 
+#include "checkin/FrmRzdj.h"
 #include "frame/FrmMmWh.h"
 #include "frame/FrmXTMM.h"
 #include "frame/MDIVamo.h"
 #include "frame/frmAbout.h"
 #include "platform/forms/Form.h"
+#include "register_print/FrmDyjl.h"
 
 using tv::forms::Registry;
 
@@ -20,4 +22,6 @@ void registerWindows() {
     add<tv::frame::MDIVamo>();
     add<tv::frame::FrmMmWh>();
     add<tv::frame::frmAbout>();
+    add<tv::checkin::FrmRzdj>();
+    add<tv::FrmDyjl>();
 }
