@@ -46,6 +46,18 @@ const QString kFormatMessage =
     QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！");
 const QString kEditErrorTitle = QStringLiteral("记录'添加'或'修改'错误！");
 
+// Runs a store or cancel of the pending row; a refusal is shown in the edit
+// error box and the row stays pending.
+bool storeCall(const std::function<void()>& call) {
+    try {
+        call();
+        return true;
+    } catch (const std::exception& e) {
+        dlg::msgBox(QString::fromUtf8(e.what()), 0, kEditErrorTitle);
+        return false;
+    }
+}
+
 // The design is laid out in twips; 15 twips make a pixel on a 96 dpi screen.
 QRect twips(int left, int top, int width, int height) {
     return QRect(left / 15, top / 15, width / 15, height / 15);
@@ -555,13 +567,7 @@ void FrmRzdj::cmdXgClick() {
 }
 
 void FrmRzdj::cmdQrClick() {
-    try {
-        ui_->Data1->update();
-    } catch (const std::exception& e) {
-        const auto* db = dynamic_cast<const tv::DbError*>(&e);
-        dlg::msgBox(db ? db->text() : QString::fromUtf8(e.what()), 0, kEditErrorTitle);
-        return;
-    }
+    if (!storeCall([this] { ui_->Data1->update(); })) return;
     setButtons("0011111111");
     recount();
     rs().moveLast();
@@ -570,13 +576,7 @@ void FrmRzdj::cmdQrClick() {
 }
 
 void FrmRzdj::cmdfqClick() {
-    try {
-        ui_->Data1->cancelUpdate();
-    } catch (const std::exception& e) {
-        const auto* db = dynamic_cast<const tv::DbError*>(&e);
-        dlg::msgBox(db ? db->text() : QString::fromUtf8(e.what()), 0, kEditErrorTitle);
-        return;
-    }
+    if (!storeCall([this] { ui_->Data1->cancelUpdate(); })) return;
     setButtons("0011111111");
     if (!hasRows()) showEmptyTable();
     ui_->Txtfjh->setFocus();

@@ -125,6 +125,7 @@ protected:
     void SetUp() override {
         tv::resetState();
         script::begin();
+        savedUnexpected = script::unexpectedHandler();
         script::setUnexpectedHandler([this](const dlg::Call& c) {
             if (onUnexpected) onUnexpected(c);
             else ADD_FAILURE() << "unexpected " << c.kind.toStdString() << ": " << c.text.toStdString();
@@ -140,11 +141,12 @@ protected:
         Registry::add(QStringLiteral("FrmRzdj"), [] { return new FrmRzdj; });
         Registry::instance(QStringLiteral("MDIVamo"))->show();
     }
+    std::function<void(const tv::dlg::Call&)> savedUnexpected;
     void TearDown() override {
         Registry::clear();
         tv::print::Printer::reset();
         EXPECT_EQ(script::pending(), 0) << "answers left unused";
-        script::setUnexpectedHandler(nullptr);
+        script::setUnexpectedHandler(savedUnexpected);
         script::end();
         tv::Database::releaseUnused();
     }

@@ -96,16 +96,18 @@ protected:
             return true;
         });
         script::begin();
+        savedUnexpected = script::unexpectedHandler();
         script::setUnexpectedHandler([](const tv::dlg::Call& c) {
             ADD_FAILURE() << "unexpected " << c.kind.toStdString() << ": " << c.text.toStdString();
         });
     }
 
+    std::function<void(const tv::dlg::Call&)> savedUnexpected;
     void TearDown() override {
         EXPECT_EQ(script::pending(), 0) << "answers left unused";
         Registry::clear();
         tv::Database::releaseUnused();
-        script::setUnexpectedHandler(nullptr);
+        script::setUnexpectedHandler(savedUnexpected);
         script::end();
         setProgramFolder(QString());
         setEndProgramHook(nullptr);

@@ -102,6 +102,7 @@ protected:
     void SetUp() override {
         tv::resetState();
         script::begin();
+        savedUnexpected = script::unexpectedHandler();
         script::setUnexpectedHandler([](const tv::dlg::Call& c) {
             ADD_FAILURE() << "unexpected " << c.kind.toStdString() << ": " << c.text.toStdString();
         });
@@ -111,11 +112,12 @@ protected:
         state().DatabasePath = file;
         state().ActiveFormCode = QStringLiteral("YE1");
     }
+    std::function<void(const tv::dlg::Call&)> savedUnexpected;
     void TearDown() override {
         Registry::clear();
         tv::print::Printer::reset();
         EXPECT_EQ(script::pending(), 0) << "answers left unused";
-        script::setUnexpectedHandler(nullptr);
+        script::setUnexpectedHandler(savedUnexpected);
         script::end();
         tv::Database::releaseUnused();
     }
