@@ -276,6 +276,9 @@ void FrmRzdj::buildSearchAndPhoto(QWidget* page) {
     // 查询选项
     auto* search = frame(page, QStringLiteral("查询选项"), twips(2760, 5040, 2655, 3495));
     auto* gs = new QGridLayout(search);
+    // Ten rows in a short frame: keep the rows tight so no box is squeezed.
+    gs->setContentsMargins(8, 2, 8, 2);
+    gs->setVerticalSpacing(0);
     u.CboCxfs = named<QComboBox>(search, "CboCxfs");
     u.TxtFh = named<QLineEdit>(search, "TxtFh");
     u.TxtZk = named<QLineEdit>(search, "TxtZk");
