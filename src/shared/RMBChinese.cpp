@@ -11,8 +11,7 @@ QString RMBChinese(double amount) {
     static const QString kDigits = QStringLiteral("零壹贰叁肆伍陆柒捌玖");
     static const QString kUnits = QStringLiteral("分角元拾佰仟万拾佰仟亿拾佰仟");
 
-    // Anything that rounds beyond twelve integer digits (or is no number at all).
-    if (!std::isfinite(amount) || std::fabs(amount) >= 999999999999.995)
+    if (!std::isfinite(amount) || std::fabs(amount) >= 1e13)
         return kTooLong;
 
     // Two decimals, a half away from zero on the decimal form: 1.005 -> "1.01".
@@ -22,6 +21,10 @@ QString RMBChinese(double amount) {
     bool negative = s.startsWith(QLatin1Char('-'));
     if (negative)
         s.remove(0, 1);
+    // The limit applies to the rounded amount: more than twelve integer
+    // digits (999999999999.9949 rounds up to thirteen) has no unit words.
+    if (s.size() > kUnits.size())
+        return kTooLong;
 
     QString r;
     for (int i = 1; i <= s.size(); ++i) {

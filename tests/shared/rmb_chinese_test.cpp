@@ -40,6 +40,10 @@ TEST(RMBChinese, TwelveIntegerDigitsAtMost) {
     EXPECT_EQ(RMBChinese(1000000000000.0), tooLong);
     EXPECT_EQ(RMBChinese(-1000000000000.0), tooLong);
     EXPECT_EQ(RMBChinese(999999999999.996), tooLong);
+    // Just below the limit as a binary number, but rounding to thirteen digits.
+    EXPECT_EQ(RMBChinese(999999999999.9949), tooLong);
+    EXPECT_EQ(RMBChinese(-999999999999.9949), tooLong);
+    EXPECT_EQ(RMBChinese(999999999999.994), "玖仟玖佰玖拾玖亿玖仟玖佰玖拾玖万玖仟玖佰玖拾玖元玖角玖分");
     EXPECT_EQ(RMBChinese(1e300), tooLong);
     EXPECT_EQ(RMBChinese(std::nan("")), tooLong);
 }
