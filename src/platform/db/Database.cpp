@@ -348,7 +348,17 @@ Value Database::convert(const Value& v, ColumnKind kind) {
             return v;
         double d;
         if (v.kind() == Value::Kind::Money) {
-            d = static_cast<double>(v.toInt());  // exact half to even on the decimal value
+            // Exact half to even on the decimal value, without the clamp of
+            // toInt(): an amount out of range is refused below, not cut down.
+            const int64_t units = v.toMoney().units();
+            int64_t q = units / 10000, r = units % 10000;
+            if (r < 0) {
+                r += 10000;
+                --q;
+            }
+            if (r > 5000 || (r == 5000 && (q & 1)))
+                ++q;
+            d = static_cast<double>(q);
         } else {
             d = std::nearbyint(*numberOf(v));  // ties to even: "2.5" -> 2
         }

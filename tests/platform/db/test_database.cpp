@@ -174,6 +174,8 @@ TEST_F(DatabaseTest, ConvertByDeclaredType) {
 
     EXPECT_EQ(Database::convert(Value("70000"), K::Integer), Value(int32_t(70000)));
     EXPECT_TRUE(bad(Value(3e9), K::Integer));
+    EXPECT_TRUE(bad(Value(Money::fromInt(3000000000LL)), K::Integer));  // refused, not cut to 2147483647
+    EXPECT_EQ(Database::convert(Value(toMoney(-2.5)), K::Integer), Value(int32_t(-2)));
 
     EXPECT_EQ(Database::convert(Value("34.4000244"), K::Single), Value(34.4000244f));
     EXPECT_TRUE(bad(Value(1e39), K::Single));
