@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
             printer.abort();
     });
     registerWindows();
+    tv::frame::endWithTheLastWindow();
     tv::frame::Main();
     return app.exec();
 }

@@ -1,15 +1,18 @@
 #include "frame/Module1.h"
 
+#include "frame/FrameKit.h"
 #include "frame/FrmXTMM.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QEvent>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMetaObject>
 #include <QTranslator>
 #include <QUrl>
+#include <QWidget>
 
 namespace tv::frame {
 
@@ -17,6 +20,30 @@ namespace {
 QString g_folder;
 std::function<void(int)> g_endHook;
 std::function<bool(const QUrl&)> g_desktopHook;
+bool g_ending = false;
+
+// Looks at every window that goes off the screen; once control is back in
+// the event loop and nothing is shown any more, the program ends.
+class LastWindowWatch : public QObject {
+public:
+    using QObject::QObject;
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Hide && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->isWindow() && !pending_) {
+            pending_ = true;
+            QMetaObject::invokeMethod(this, [this] {
+                pending_ = false;
+                if (!g_ending && !QApplication::activeModalWidget())
+                    endIfNoWindowLeft();
+            }, Qt::QueuedConnection);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+private:
+    bool pending_ = false;
+};
+LastWindowWatch* g_watch = nullptr;
 }  // namespace
 
 QString programFolder() {
@@ -54,11 +81,22 @@ void endProgram(int code) {
         g_endHook(code);
         return;
     }
+    g_ending = true;
     // Queued, so that it also works before the event loop has started.
     QMetaObject::invokeMethod(qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
 }
 
 void setEndProgramHook(std::function<void(int)> hook) { g_endHook = std::move(hook); }
+
+void endWithTheLastWindow(bool on) {
+    if (on && !g_watch) {
+        g_watch = new LastWindowWatch(qApp);
+        qApp->installEventFilter(g_watch);
+    } else if (!on && g_watch) {
+        delete g_watch;  // also leaves the application's filters
+        g_watch = nullptr;
+    }
+}
 
 bool openWithDesktop(const QUrl& url) {
     if (g_desktopHook)

@@ -35,6 +35,12 @@ void endProgram(int code = 0);
 // Tests: what endProgram does instead (null: the real end).
 void setEndProgramHook(std::function<void(int)> hook);
 
+// While on, the program ends once no window is left on the screen, also when
+// a window's own code unloaded the last one (the close box already ends it
+// through Qt). The check runs when control is back in the event loop, so a
+// window may unload itself and open another in one handler.
+void endWithTheLastWindow(bool on = true);
+
 // Opens a document or a web address with the desktop's handler, without
 // waiting; false when nothing could open it (no message is shown).
 bool openWithDesktop(const QUrl& url);

@@ -50,6 +50,7 @@ protected:
         Text1->setObjectName(QStringLiteral("Text1"));
         layout->addWidget(Text1);
         layout->addWidget(Data1);
+        root->setWindowTitle(name());
         root->resize(320, 200);
     }
     void onLoad() override {
@@ -66,6 +67,18 @@ protected:
 
 inline void registerStandIn(const QString& name) {
     Registry::add(name, [name] { return new DataWindowStandIn(name); });
+}
+
+// A top-level window of another part of the program, with an exit of its own.
+class TopLevelStandIn : public Form {
+public:
+    explicit TopLevelStandIn(const QString& name) : Form(name, Kind::TopLevel) {}
+protected:
+    void build(QWidget* root) override { root->resize(200, 100); }
+};
+
+inline void registerTopLevelStandIn(const QString& name) {
+    Registry::add(name, [name] { return new TopLevelStandIn(name); });
 }
 
 class FrameTest : public ::testing::Test {
@@ -110,6 +123,7 @@ protected:
         script::setUnexpectedHandler(savedUnexpected);
         script::end();
         setProgramFolder(QString());
+        endWithTheLastWindow(false);
         setEndProgramHook(nullptr);
         setDesktopHook(nullptr);
         QDir::setCurrent(startFolder);

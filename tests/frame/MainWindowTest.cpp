@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QMdiArea>
+#include <QMenu>
 #include <QTest>
 #include <QToolBar>
 
@@ -266,6 +267,45 @@ TEST_F(MainWindowTest, ExitEndsEverythingWhileTheCloseBoxLeavesTopLevelWindowsOp
     action("MNUexit")->trigger();
     EXPECT_TRUE(Registry::loadedNames().isEmpty());
     EXPECT_EQ(ended, std::vector<int>{0});
+}
+
+TEST_F(MainWindowTest, AWindowThatUnloadsItselfAfterTheMainWindowClosedEndsTheProgram) {
+    registerTopLevelStandIn(QStringLiteral("FrmDyjl"));
+    endWithTheLastWindow();
+    open();
+    Form* other = Registry::instance(QStringLiteral("FrmDyjl"));
+    other->show();
+    other->unload();  // its own exit, while the main window is there
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ended.empty());
+
+    other->show();
+    main->widget()->close();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ended.empty()) << "a top-level window is still open";
+    other->unload();  // the last window goes by its own code, not by the close box
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ended, std::vector<int>{0});
+}
+
+TEST_F(MainWindowTest, TheWindowMenuListsTheOpenChildWindowsOnly) {
+    for (const char* name : {"FrmRzdj", "Tenvora", "FrmZsdjs"})
+        registerStandIn(QString::fromLatin1(name));
+    const QString a = dataFile("a.mdb");
+    tv::test::makeDataFile(a);
+    open();
+    tv::state().DataFilePath = a;
+    Registry::instance(QStringLiteral("FrmRzdj"))->show();
+    Registry::instance(QStringLiteral("FrmZsdjs"))->show();
+    Registry::instance(QStringLiteral("Tenvora"))->load();  // loaded hidden, as another window may do
+    Registry::loaded(QStringLiteral("FrmZsdjs"))->unload();  // gone, its widgets not yet deleted
+
+    auto* menu = main->control<QMenu>(QStringLiteral("MNUck"));
+    emit menu->aboutToShow();
+    QStringList items;
+    for (QAction* a : menu->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(items, QStringList({"层叠", "横向平铺", "纵向平铺", "排列图标", "-", "&1 FrmRzdj"}));
 }
 
 TEST_F(MainWindowTest, CtrlXAndCtrlAEditTheFocusedTextBoxInsteadOfRunningTheirCommands) {
