@@ -474,12 +474,16 @@ void MDIVamo::fillWindowMenu() {
         windowMenu_->removeAction(actions[i]);
         actions[i]->deleteLater();
     }
-    const auto subs = area_->subWindowList();
-    if (subs.isEmpty())
+    QList<QMdiSubWindow*> open;
+    // A window loaded hidden, or unloaded and not yet gone, is not open.
+    for (QMdiSubWindow* sub : area_->subWindowList())
+        if (sub->isVisible())
+            open.append(sub);
+    if (open.isEmpty())
         return;
     windowMenu_->addSeparator();
     int n = 0;
-    for (QMdiSubWindow* sub : subs) {
+    for (QMdiSubWindow* sub : open) {
         QAction* a = windowMenu_->addAction(QStringLiteral("&%1 %2").arg(++n).arg(sub->windowTitle()));
         a->setCheckable(true);
         a->setChecked(sub == area_->activeSubWindow());
