@@ -23,10 +23,18 @@ void FrmMmWh::build(QWidget* root) {
     root->setWindowTitle(QStringLiteral("密码维护"));
     root->setFixedSize(px(8400), px(5400));
 
+    // The grid's caption strip stands on the top of the grid's own area.
+    auto* gridCaption = new QLabel(QStringLiteral("密码维护"), root);
+    gridCaption->setObjectName(QStringLiteral("DBGrid1Caption"));
+    gridCaption->setAlignment(Qt::AlignCenter);
+    gridCaption->setFrameShape(QFrame::Panel);
+    gridCaption->setFrameShadow(QFrame::Raised);
+    gridCaption->setToolTip(QStringLiteral("密码维护"));
+    gridCaption->setGeometry(px(120), px(120), px(6480), px(300));
     DBGrid1 = new tv::forms::DataGrid(root);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setToolTip(QStringLiteral("密码维护"));
-    DBGrid1->setGeometry(px(120), px(120), px(6480), px(4320));
+    DBGrid1->setGeometry(px(120), px(420), px(6480), px(4020));
 
     Data1 = new tv::forms::DataControl(root);
     Data1->setObjectName(QStringLiteral("Data1"));

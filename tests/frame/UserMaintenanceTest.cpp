@@ -59,6 +59,7 @@ TEST_F(UserMaintenanceTest, CaptionShowsThePositionAndTheCountTakenAtLoad) {
     EXPECT_EQ(caption(), cap(2, 4));
     data()->moveLast();
     EXPECT_EQ(caption(), cap(4, 4));
+    EXPECT_EQ(users->control<QLabel>(QStringLiteral("DBGrid1Caption"))->text(), QStringLiteral("密码维护"));
     auto* grid = users->control<tv::forms::DataGrid>(QStringLiteral("DBGrid1"));
     EXPECT_EQ(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("用户名"));
     EXPECT_EQ(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("密码"));
