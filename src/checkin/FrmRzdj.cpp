@@ -689,12 +689,18 @@ void FrmRzdj::cmdCxClick() {
 
     try {
         tv::Recordset& r = rs();
-        if (r.recordCount() == 0) r.moveFirst();  // nothing to search: the engine says so
-        // Compare in place, row by row from the first, and move once: the
-        // found row becomes current; without a match the source ends up past
-        // its last row with the last row copied, as a full scan leaves it.
+        // The scan starts on the first row (an empty table has none: the
+        // engine says so). The rows after it are compared in place and the
+        // source moves once more: to the found row, or, without a match, past
+        // the last row with the last row copied, as a walk through every row
+        // leaves it (each copy replaces the whole print record).
+        r.moveFirst();
         std::vector<std::pair<int, QString>> cols;
-        for (const auto& [field, key] : rule) cols.emplace_back(r.columnIndex(field), key);
+        for (const auto& [field, key] : rule) {
+            const int col = r.columnIndex(field);
+            if (col < 0) (void)r.field(field);  // raises: the table has no such field
+            cols.emplace_back(col, key);
+        }
         const int n = r.recordCount();
         for (int row = 0; row < n; ++row) {
             bool match = true;
@@ -706,7 +712,7 @@ void FrmRzdj::cmdCxClick() {
                 }
             }
             if (match) {
-                r.moveTo(row);
+                if (row != r.absolutePosition()) r.moveTo(row);
                 u.TxtTs->setText(QStringLiteral("为您查到一条记录"));
                 return;
             }
@@ -774,6 +780,14 @@ void FrmRzdj::dirListChange() {
 
 void FrmRzdj::filListClick(const QString& name) {
     Ui& u = *ui_;
+    // The photo box shows the stored photo of the row; only a row being added
+    // or modified takes a new one (and 确认 stores it). A photo put there
+    // while browsing would be dropped at the next move, or printed with a row
+    // that does not hold it.
+    if (!u.Data1->isOpen() || rs().editState() == Recordset::EditState::None) {
+        dlg::msgBox(QStringLiteral("请先单击“添加”或“修改”，再选择身份证相片！"), 64, QStringLiteral("提示！"));
+        return;
+    }
     QFile file(QDir(u.FilList->path()).filePath(name));
     const bool read = file.open(QIODevice::ReadOnly);
     if (!read || !u.Image3->setBytes(file.readAll())) {

@@ -528,6 +528,9 @@ TEST_F(FrmRzdjTest, EachSearchRuleIsChosenByTheFilledInputs) {
     EXPECT_EQ(caption(), "租客入住登记 (#Record：4 / 12)");
     EXPECT_EQ(state().SearchKeys.fjh, "103");
     EXPECT_EQ(state().CurrentCheckIn.xm, "租客4");
+    // Only the found row is in the print record: none of row 1's companions.
+    EXPECT_EQ(state().CurrentCheckIn.xm1, "");
+    EXPECT_EQ(state().CurrentCheckIn.fq, "");
     // 2 room and status: the earlier of two rows is found, every time.
     search(QStringLiteral("房号+现状"), QStringLiteral("103"), {}, {}, QStringLiteral("在住"));
     EXPECT_EQ(text("Txtxm"), "租客3");
@@ -566,6 +569,10 @@ TEST_F(FrmRzdjTest, ASearchThatFindsNothingLeavesNoCurrentRow) {
     EXPECT_EQ(caption(), "租客入住登记 (#Record：0 / 12)");
     EXPECT_EQ(text("Txtfjh"), "");
     EXPECT_FALSE(ctl<tv::forms::DataControl>(QStringLiteral("Data1"))->recordset().hasCurrent());
+    // The scan passed every row: the print record holds the last one.
+    EXPECT_EQ(state().CurrentCheckIn.xm, "租客12");
+    EXPECT_EQ(state().CurrentCheckIn.xm1, "");
+    EXPECT_TRUE(boxes().empty());
     // Modify does nothing, delete asks and deletes nothing.
     click("CmdXg");
     EXPECT_EQ(buttons(), "1111110011");
@@ -630,20 +637,41 @@ TEST_F(FrmRzdjTest, APickedPhotoIsStoredUnchangedAndShownAgainAfterReopening) {
     pickType(0);
     EXPECT_EQ(files->count(), 7);
 
-    // Something that is no picture: a message, and nothing changes.
-    const QByteArray before = ctl<tv::forms::BoundImage>(QStringLiteral("Image3"))->bytes();
+    // Only browsing: the box keeps the row's stored photo, with a message.
+    auto shown = [&] { return ctl<tv::forms::BoundImage>(QStringLiteral("Image3"))->bytes(); };
+    const QByteArray stored = shown();
+    ASSERT_FALSE(stored.isEmpty());
+    script::answerMsgBox(dlg::Ok);
+    clickFile(QStringLiteral("b.jpg"));
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, "请先单击“添加”或“修改”，再选择身份证相片！");
+    EXPECT_EQ(boxes()[0].style, 64);
+    EXPECT_EQ(boxes()[0].title, "提示！");
+    EXPECT_EQ(shown(), stored);
+    EXPECT_EQ(w.PhotoFile, "");
+    EXPECT_EQ(text("TxtMbwj"), pics + "/");
+
+    // Picked while modifying, then 放弃: the stored photo shows again and
+    // nothing reaches the data file.
+    click("CmdXg");
+    clickFile(QStringLiteral("b.jpg"));
+    EXPECT_EQ(shown(), jpg);
+    click("Cmdfq");
+    EXPECT_EQ(shown(), stored);
+    EXPECT_EQ(sql("SELECT hex(xp) FROM zfdj WHERE rowid=1"), QString::fromLatin1(stored.toHex().toUpper()));
+
+    // The second row gets the photo; something that is no picture first: a
+    // message, and nothing changes.
+    click("CmdXyt");
+    click("CmdXg");
+    script::clearCalls();
     script::answerMsgBox(dlg::Ok);
     clickFile(QStringLiteral("notes.txt"));
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, "不能识别的图片文件！");
     EXPECT_EQ(boxes()[0].style, 64);
     EXPECT_EQ(boxes()[0].title, "提示！");
-    EXPECT_EQ(ctl<tv::forms::BoundImage>(QStringLiteral("Image3"))->bytes(), before);
-    EXPECT_EQ(text("TxtMbwj"), pics + "/");
-
-    // The second row gets the photo.
-    click("CmdXyt");
-    click("CmdXg");
+    EXPECT_EQ(shown(), QByteArray());
     clickFile(QStringLiteral("b.jpg"));
     EXPECT_EQ(ctl<tv::forms::BoundImage>(QStringLiteral("Image3"))->bytes(), jpg);
     EXPECT_FALSE(ctl<tv::forms::BoundImage>(QStringLiteral("Image3"))->image().isNull());
@@ -702,6 +730,21 @@ TEST_F(FrmRzdjTest, PrintChoiceOnePrintsThisWindowsRowWithItsPhoto) {
     EXPECT_FALSE(printed(QStringLiteral("小明")));
     EXPECT_FALSE(printed(QStringLiteral("张老伯")));
     EXPECT_FALSE(printed(QStringLiteral("小红")));
+    EXPECT_EQ(state().ActiveFormCode, "YE2");
+
+    // The printer fails: its error is shown, and the window that loaded last
+    // is still the one named afterwards.
+    tv::print::Printer::useFiles(QString(), dir.filePath(QStringLiteral("no/such/folder/trace.txt")));
+    script::clearCalls();
+    script::answerInput(QStringLiteral("1"));
+    script::answerMsgBox(dlg::Ok);  // the paper prompt
+    script::answerMsgBox(dlg::Ok);  // the failure
+    click("CmdPrinter");
+    ASSERT_EQ(boxes().size(), 2u);
+    EXPECT_TRUE(boxes()[1].text.startsWith(QStringLiteral("无法写入打印记录文件")));
+    EXPECT_EQ(boxes()[1].title, "提示！");
+    EXPECT_EQ(state().ActiveFormCode, "YE2");
+    EXPECT_FALSE(tv::print::Printer::device().isOpen());
 }
 
 TEST_F(FrmRzdjTest, PrintChoiceZeroTwoAndOtherAnswers) {
