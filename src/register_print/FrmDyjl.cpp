@@ -20,6 +20,8 @@
 
 #include <cmath>
 #include <exception>
+#include <utility>
+#include <vector>
 
 namespace tv {
 
@@ -435,19 +437,38 @@ void FrmDyjl::query(DataControl* target, const QString& sql, const QString& key)
 }
 
 // Walks the rows the source holds from the first one and stops on the first
-// whose fields equal the keys exactly.
+// whose fields equal the keys exactly. The rows after the first are compared
+// in place and the source moves once more, to the found row or, without a
+// match, past the last row with the last row copied: what a walk row by row
+// leaves, without showing and copying every row on the way.
 void FrmDyjl::scan(DataControl* target, const QString& field1, const QString& key1, const QString& field2,
                    const QString& key2) {
     Recordset& rs = target->recordset();
     rs.moveFirst();
-    while (!rs.eof()) {
-        if (sameText(rs.field(field1), key1) && (field2.isEmpty() || sameText(rs.field(field2), key2))) {
+    std::vector<std::pair<int, QString>> keys;
+    for (const auto& [field, key] : {std::pair{field1, key1}, std::pair{field2, key2}}) {
+        if (field.isEmpty())
+            continue;
+        const int column = rs.columnIndex(field);
+        if (column < 0)
+            (void)rs.field(field);  // raises: the source has no such field
+        keys.emplace_back(column, key);
+    }
+    const int rows = rs.recordCount();
+    for (int row = 0; row < rows; ++row) {
+        bool match = true;
+        for (const auto& [column, key] : keys)
+            match = match && sameText(rs.valueAt(row, column), key);
+        if (match) {
+            if (row != rs.absolutePosition())
+                rs.moveTo(row);
             TxtTs->setText(QStringLiteral("为您查到一条记录"));
             return;
         }
-        TxtTs->setText(kNotFound);
-        rs.moveNext();
     }
+    rs.moveLast();
+    rs.moveNext();
+    TxtTs->setText(kNotFound);
 }
 
 }  // namespace tv

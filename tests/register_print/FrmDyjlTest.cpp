@@ -446,6 +446,7 @@ TEST_F(FrmDyjlTest, RoomAloneRunsTheRoomQueryAndANameScanThenSearchesOnlyItsRows
     EXPECT_EQ(ctl<QLineEdit>("TxtTs")->text(), "没有找到符合条件的记录");
     EXPECT_EQ(caption("Data2"), "租客入住登记记录（2） (#Record：0 / 25)");
     EXPECT_TRUE(ctl<DataControl>("Data2")->recordset().eof());
+    EXPECT_EQ(state().SecondCheckIn.xm, "租客3");  // the last row walked over
 
     search(QStringLiteral("记录2"), QStringLiteral("姓名"), "Txtzk", QStringLiteral("王小明"));
     EXPECT_EQ(ctl<QLineEdit>("TxtTs")->text(), "为您查到一条记录");
@@ -526,6 +527,15 @@ TEST_F(FrmDyjlTest, AnotherTargetSearchesNothingAndAFailedSearchKeepsTheMode) {
     EXPECT_TRUE(ctl<QPushButton>("CmdCx")->isEnabled());
     EXPECT_TRUE(ctl<QWidget>("Txtzk")->isEnabled());
     EXPECT_FALSE(ctl<QWidget>("TxtFh")->isEnabled());
+
+    // The window stays usable: the whole table comes back and a scan finds again.
+    search(QStringLiteral("记录1"), QStringLiteral("所有记录"));
+    EXPECT_EQ(ctl<QLineEdit>("TxtTs")->text(), "显示全部记录");
+    EXPECT_EQ(ctl<DataGrid>("DBGrid1")->model()->rowCount(), 25);
+    search(QStringLiteral("记录1"), QStringLiteral("姓名"), "Txtzk", QStringLiteral("李四"));
+    EXPECT_EQ(ctl<QLineEdit>("TxtTs")->text(), "为您查到一条记录");
+    EXPECT_EQ(state().CurrentCheckIn.fjh, "312");
+    EXPECT_EQ(boxes().size(), 1);
 }
 
 TEST_F(FrmDyjlTest, EnterWalksTheRingAndPassesOverDisabledBoxes) {
