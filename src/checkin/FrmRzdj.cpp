@@ -17,6 +17,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -789,8 +790,10 @@ void FrmRzdj::filListClick(const QString& name) {
         return;
     }
     QFile file(QDir(u.FilList->path()).filePath(name));
-    const bool read = file.open(QIODevice::ReadOnly);
-    if (!read || !u.Image3->setBytes(file.readAll())) {
+    // The header tells a picture first, so that a large data file clicked by
+    // mistake is not read whole.
+    const bool picture = file.open(QIODevice::ReadOnly) && QImageReader(&file).canRead() && file.seek(0);
+    if (!picture || !u.Image3->setBytes(file.readAll())) {
         dlg::msgBox(QStringLiteral("不能识别的图片文件！"), 64, QStringLiteral("提示！"));
         return;
     }

@@ -675,6 +675,13 @@ TEST_F(FrmRzdjTest, APickedPhotoIsStoredUnchangedAndShownAgainAfterReopening) {
     clickFile(QStringLiteral("b.jpg"));
     EXPECT_EQ(ctl<tv::forms::BoundImage>(QStringLiteral("Image3"))->bytes(), jpg);
     EXPECT_FALSE(ctl<tv::forms::BoundImage>(QStringLiteral("Image3"))->image().isNull());
+    // An empty file is no picture either: the picked photo stays.
+    QFile(pics + "/g.jpg").open(QIODevice::WriteOnly);
+    pickType(0);
+    script::answerMsgBox(dlg::Ok);
+    clickFile(QStringLiteral("g.jpg"));
+    EXPECT_EQ(boxes().size(), 2u);
+    EXPECT_EQ(shown(), jpg);
     EXPECT_EQ(w.PhotoFile, "b.jpg");
     EXPECT_EQ(text("TxtMbwj"), pics + "/b.jpg");
     click("CmdQr");
