@@ -541,7 +541,7 @@ void FrmRzdj::setButtons(const char* pattern) {
 // No rows: only adding (and leaving) makes sense.
 void FrmRzdj::showEmptyTable() { setButtons("00-000000-"); }
 
-void FrmRzdj::recount() { CheckInCount = static_cast<int16_t>(rs().recordCount()); }
+void FrmRzdj::recount() { CheckInCount = rs().recordCount(); }
 
 void FrmRzdj::fill() { tv::FillCheckInRecord(rs(), tv::state().CurrentCheckIn); }
 

@@ -34,7 +34,7 @@ public:
     FrmRzdj();
 
     // The number of rows of zfdj, as last counted.
-    int16_t CheckInCount = 0;
+    int CheckInCount = 0;  // a plain int: a large register never wraps to a negative count
     // The picker's folder prefix and the file name clicked last.
     QString PhotoFolder, PhotoFile;
 

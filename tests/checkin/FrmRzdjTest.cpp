@@ -227,6 +227,15 @@ protected:
 
 // ------------------------------------------------------------------ loading
 
+TEST_F(FrmRzdjTest, CountsMoreRowsThanASixteenBitNumberHolds) {
+    tv::test::execSql(file, QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 33000) "
+        "INSERT INTO zfdj (fjh, xm) SELECT 'R' || i, '租客' || i FROM n;"));
+    FrmRzdj& w = open();
+    EXPECT_EQ(w.CheckInCount, 33000);
+    EXPECT_EQ(caption(), "租客入住登记 (#Record：1 / 33000)");
+}
+
 TEST_F(FrmRzdjTest, LoadCountsTheRowsAndShowsTheFirst) {
     addRows(file, 12);
     FrmRzdj& w = open();
