@@ -81,6 +81,7 @@ void FrmXTMM::build(QWidget* root) {
     TxtMM = new QLineEdit(root);
     TxtMM->setObjectName(QStringLiteral("TxtMM"));
     TxtMM->setEchoMode(QLineEdit::Password);
+    TxtMM->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));  // "*"
     place(TxtMM, 4080, 2040, 2175, 270);
 
     ImgYj = new QLabel(root);

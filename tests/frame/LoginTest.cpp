@@ -7,6 +7,7 @@
 #include "frame/MDIVamo.h"
 
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 
 namespace tv::frame::test {
@@ -57,6 +58,8 @@ TEST_F(LoginTest, OpensInNormalModeWithThePicturesAndPaths) {
     EXPECT_FALSE(login->control<QLabel>(QStringLiteral("ImgYj"))->isVisibleTo(login->widget()));
     EXPECT_FALSE(login->control<QWidget>(QStringLiteral("Data1"))->isVisibleTo(login->widget()));
     EXPECT_EQ(box("TxtMM")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(box("TxtMM")->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, box("TxtMM")),
+              int('*'));
     EXPECT_TRUE(messages().empty());
 }
 
