@@ -373,6 +373,11 @@ bool MDIVamo::copyTemplate() {
             msgBox(QStringLiteral("不能用模板文件本身作为新的数据文件，请换一个文件名！"), 64, kTitle);
             return false;
         }
+        // Replacing the user database would lock every user out at the next start.
+        if (canonical(CopyTarget) == canonical(tv::state().UserDbPath)) {
+            msgBox(QStringLiteral("不能用用户数据库“Rave.ini”作为新的数据文件，请换一个文件名！"), 64, kTitle);
+            return false;
+        }
         if (target.isDir()) {
             msgBox(QStringLiteral("“%1”是一个文件夹，请换一个文件名！").arg(shown), 64, kTitle);
             return false;

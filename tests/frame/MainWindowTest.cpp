@@ -202,6 +202,17 @@ TEST_F(MainWindowTest, NewDataFileRefusesTheTemplateAndAFileInUseAndReportsAFail
     EXPECT_EQ(bytesOf(templatePath()), templateBytes);
     EXPECT_FALSE(checkIn());
 
+    // The user database: the accounts stay.
+    const QByteArray userBytes = bytesOf(userDb());
+    script::answerFile(userDb());
+    script::answerMsgBox(tv::dlg::Ok);
+    action("MNUnew")->trigger();
+    said = messages();
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_TRUE(said[0].contains(QStringLiteral("用户数据库"))) << said[0].toStdString();
+    EXPECT_EQ(bytesOf(userDb()), userBytes);
+    EXPECT_FALSE(checkIn());
+
     // A file that a data window has open.
     script::answerFile(inUse);
     action("MNUdj")->trigger();
