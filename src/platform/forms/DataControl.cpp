@@ -24,6 +24,15 @@ struct DataControl::Impl {
     int handler = 0;
     QLabel* label = nullptr;
     std::vector<QPointer<QWidget>> bound;
+
+    // Drops the open recordset and what it was made from.
+    void close() {
+        rs->removeRepositionHandler(handler);
+        rs.reset();
+        handler = 0;
+        openDatabase.clear();
+        openSource.clear();
+    }
 };
 
 DataControl::DataControl(QWidget* parent) : QWidget(parent), d(std::make_unique<Impl>()) {
@@ -88,11 +97,7 @@ void DataControl::refresh() {
     }
     // A new file or record source: the old recordset goes, whatever happens.
     if (d->rs) {
-        d->rs->removeRepositionHandler(d->handler);
-        d->rs.reset();
-        d->handler = 0;
-        d->openDatabase.clear();
-        d->openSource.clear();
+        d->close();
         emit rowsChanged();
     }
     auto rs = std::make_unique<tv::Recordset>(tv::Database::open(d->databaseName), d->source, d->params);
@@ -103,11 +108,7 @@ void DataControl::refresh() {
     try {
         d->rs->refresh();
     } catch (...) {
-        d->rs->removeRepositionHandler(d->handler);
-        d->rs.reset();
-        d->handler = 0;
-        d->openDatabase.clear();
-        d->openSource.clear();
+        d->close();
         emit rowsChanged();
         throw;
     }
