@@ -47,29 +47,20 @@ protected:
         QFile f(path(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
-    QStringList errorBoxes() const {
-        QStringList out;
-        for (const auto& c : script::calls())
-            if (c.kind == QLatin1String("msgBox") && c.style == 16) out << c.text;
-        return out;
-    }
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files); }
     QTemporaryDir dir;
 };
 
 }  // namespace
 
-TEST_F(ShellTest, NamesAreResolvedAgainstTheGivenFolder) {
-    EXPECT_EQ(resolve(QStringLiteral("a.mdb"), dir.path()), path(QStringLiteral("a.mdb")));
+TEST_F(ShellTest, CopyMakesANewFileCopiesIntoAFolderOrAsksBeforeReplacing) {
     EXPECT_EQ(resolve(QStringLiteral("sub/../b.txt"), dir.path()), path(QStringLiteral("b.txt")));
-    EXPECT_EQ(resolve(QStringLiteral("/x//y/./z")), QStringLiteral("/x/y/z"));
-    EXPECT_EQ(resolve(QStringLiteral("c.txt")), QDir::current().absoluteFilePath(QStringLiteral("c.txt")));
-    EXPECT_EQ(resolve(QString(), dir.path()), QString());
-}
-
-TEST_F(ShellTest, CopyMakesANewFileOrAsksBeforeReplacing) {
     write(QStringLiteral("模板.mdb"), "template");
     EXPECT_EQ(copyFile(QStringLiteral("模板.mdb"), QStringLiteral("新数据"), dir.path()), CopyOutcome::Copied);
     EXPECT_EQ(read(QStringLiteral("新数据")), "template");  // the name as given, no extension added
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("E")));
+    EXPECT_EQ(copyFile(QStringLiteral("模板.mdb"), QStringLiteral("E"), dir.path()), CopyOutcome::Copied);
+    EXPECT_EQ(read(QStringLiteral("E/模板.mdb")), "template");
     EXPECT_TRUE(script::calls().empty());
 
     write(QStringLiteral("old.mdb"), "precious");
@@ -79,67 +70,48 @@ TEST_F(ShellTest, CopyMakesANewFileOrAsksBeforeReplacing) {
     ASSERT_EQ(script::calls().size(), 1u);
     EXPECT_EQ(script::calls()[0].style, 36);
     EXPECT_EQ(script::calls()[0].title, QStringLiteral("确认文件替换"));
-
     script::answerMsgBox(tv::dlg::Yes);
     EXPECT_EQ(copyFile(path(QStringLiteral("模板.mdb")), path(QStringLiteral("old.mdb"))), CopyOutcome::Copied);
     EXPECT_EQ(read(QStringLiteral("old.mdb")), "template");
-    EXPECT_TRUE(errorBoxes().isEmpty());
-    // Nothing else was left in the folder (no temporary copies).
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+    EXPECT_EQ(files().size(), 3);  // no temporary copies left
 }
 
-TEST_F(ShellTest, CopyIntoAFolder) {
-    write(QStringLiteral("a.txt"), "A");
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("E")));
-    EXPECT_EQ(copyFile(QStringLiteral("a.txt"), QStringLiteral("E"), dir.path()), CopyOutcome::Copied);
-    EXPECT_EQ(read(QStringLiteral("E/a.txt")), "A");
-    write(QStringLiteral("b.txt"), "B");
-    EXPECT_EQ(copyFile(path(QStringLiteral("b.txt")), path(QStringLiteral("E/"))), CopyOutcome::Copied);
-    EXPECT_EQ(read(QStringLiteral("E/b.txt")), "B");
-}
-
-TEST_F(ShellTest, CopyFailuresAreToldAndReturned) {
+TEST_F(ShellTest, CopyFailuresAreToldAndReturnedAndLeaveNothingBehind) {
     write(QStringLiteral("a.txt"), "A");
     QString why;
-    for (int i = 0; i < 5; ++i) script::answerMsgBox(tv::dlg::Ok);
+    for (int i = 0; i < 4; ++i) script::answerMsgBox(tv::dlg::Ok);
     EXPECT_EQ(copyFile(QStringLiteral("missing.txt"), QStringLiteral("b.txt"), dir.path(), &why), CopyOutcome::Failed);
     EXPECT_TRUE(why.contains(QStringLiteral("missing.txt")));
     EXPECT_EQ(copyFile(QStringLiteral("a.txt"), QStringLiteral("a.txt"), dir.path()), CopyOutcome::Failed);
     EXPECT_EQ(copyFile(QStringLiteral("a.txt"), QStringLiteral("nofolder/b.txt"), dir.path()), CopyOutcome::Failed);
-    EXPECT_EQ(copyFile(QStringLiteral("a.txt"), QStringLiteral("nofolder/"), dir.path()), CopyOutcome::Failed);
     EXPECT_EQ(copyFile(QStringLiteral("a.txt"), QString(), dir.path()), CopyOutcome::Failed);
-    EXPECT_EQ(errorBoxes().size(), 5);
+    for (const auto& c : script::calls()) EXPECT_EQ(c.style, 16) << c.text.toStdString();
     EXPECT_EQ(read(QStringLiteral("a.txt")), "A");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("a.txt")});
+    EXPECT_EQ(files(), QStringList{QStringLiteral("a.txt")});
 }
 
-TEST_F(ShellTest, DeleteRenameAndMakeFolderReportFailure) {
+TEST_F(ShellTest, DeleteRenameAndMakeFolderReportFailureToTheCaller) {
     write(QStringLiteral("a.txt"), "A");
     write(QStringLiteral("b.txt"), "B");
-
     Result r = rename(QStringLiteral("a.txt"), QStringLiteral("b.txt"), dir.path());
     EXPECT_FALSE(r);  // never overwrites
     EXPECT_FALSE(r.error.isEmpty());
-    EXPECT_EQ(read(QStringLiteral("a.txt")), "A");
     EXPECT_EQ(read(QStringLiteral("b.txt")), "B");
     EXPECT_TRUE(rename(QStringLiteral("a.txt"), QStringLiteral("c.txt"), dir.path()));
     EXPECT_EQ(read(QStringLiteral("c.txt")), "A");
-    EXPECT_FALSE(rename(QStringLiteral("a.txt"), QStringLiteral("d.txt"), dir.path()));
 
     EXPECT_TRUE(makeFolder(QStringLiteral("新目录"), dir.path()));
     EXPECT_TRUE(QFileInfo(path(QStringLiteral("新目录"))).isDir());
     EXPECT_FALSE(makeFolder(QStringLiteral("新目录"), dir.path()));
-    EXPECT_FALSE(makeFolder(QStringLiteral("x/y"), dir.path()));
     EXPECT_FALSE(rename(QStringLiteral("b.txt"), QStringLiteral("新目录"), dir.path()));  // not into a folder either
-    EXPECT_TRUE(rename(QStringLiteral("新目录"), QStringLiteral("另一个"), dir.path()));
 
-    EXPECT_FALSE(deleteFile(QStringLiteral("另一个"), dir.path()));  // a folder is not a file
-    EXPECT_TRUE(QFileInfo(path(QStringLiteral("另一个"))).isDir());
+    EXPECT_FALSE(deleteFile(QStringLiteral("新目录"), dir.path()));  // a folder is not a file
+    EXPECT_TRUE(QFileInfo(path(QStringLiteral("新目录"))).isDir());
     EXPECT_TRUE(deleteFile(QStringLiteral("b.txt"), dir.path()));
-    EXPECT_FALSE(QFile::exists(path(QStringLiteral("b.txt"))));
     r = deleteFile(QStringLiteral("b.txt"), dir.path());
     EXPECT_FALSE(r);
     EXPECT_TRUE(r.error.contains(QStringLiteral("b.txt")));
+    EXPECT_EQ(files(), QStringList{QStringLiteral("c.txt")});
     EXPECT_TRUE(script::calls().empty());  // these report to the caller, not to the user
 }
 
@@ -153,15 +125,11 @@ TEST_F(ShellTest, DocumentsAndAddressesGoToTheDesktop) {
     EXPECT_TRUE(openUrl(QStringLiteral("https://example.org/tenvora")));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    ASSERT_EQ(desktop.opened.size(), 2);
-    EXPECT_EQ(desktop.opened[0], QUrl::fromLocalFile(path(QStringLiteral("vamo.CHM"))));
-    EXPECT_EQ(desktop.opened[1].toString(), QStringLiteral("https://example.org/tenvora"));
-
+    EXPECT_EQ(desktop.opened, (QList<QUrl>{QUrl::fromLocalFile(path(QStringLiteral("vamo.CHM"))),
+                                           QUrl(QStringLiteral("https://example.org/tenvora"))}));
     QString why;
     EXPECT_FALSE(startProgram(path(QStringLiteral("NOTEPAD.EXE")), {QStringLiteral("Zjzd.txt")}, &why));
     EXPECT_FALSE(why.isEmpty());
-    write(QStringLiteral("plain.txt"), "not a program");
-    EXPECT_FALSE(startProgram(path(QStringLiteral("plain.txt")), {}));
     EXPECT_TRUE(startProgram(QStringLiteral("true"), {}));
 }
 
