@@ -10,36 +10,22 @@ namespace {
 QString u(const char* s) { return QString::fromUtf8(s); }
 }  // namespace
 
-TEST(TextGbk, RoundTripsChineseBoxCharactersAndFullWidthPunctuation) {
+TEST(TextGbk, RoundTripsAndWidthCountsTwoColumnsPerDoubleByteCharacter) {
     const QString s = u("房屋租赁使用费收据 ┌─┬┐│├┼┤└┴┘ 租户房号：101 (盖章)");
-    QByteArray gbk = toGbk(s);
-    EXPECT_EQ(gbk.size(), width(s));
-    EXPECT_EQ(fromGbk(gbk), s);
+    EXPECT_EQ(fromGbk(toGbk(s)), s);
+    EXPECT_EQ(toGbk(s).size(), width(s));
     // Known code points: 中 = D6D0, ─ = A9A4, ： = A3BA
     EXPECT_EQ(toGbk(u("中─：")), QByteArray("\xD6\xD0\xA9\xA4\xA3\xBA"));
-    EXPECT_EQ(fromGbk(QByteArray("\xD6\xD0" "a")), u("中a"));
-}
-
-TEST(TextGbk, UnencodableAndInvalidAreReplacedNotDropped) {
-    // An emoji and a Hangul syllable are not in GBK: one "?" each, the rest kept.
-    EXPECT_EQ(toGbk(u("a😀b한c")), QByteArray("a?b?c"));
-    EXPECT_EQ(width(u("a😀b")), 3);
-    // A lone lead byte and a truncated pair.
-    EXPECT_EQ(fromGbk(QByteArray("x\xFFy")), u("x\uFFFDy"));
-    EXPECT_EQ(fromGbk(QByteArray("x\xD6")), u("x\uFFFD"));
-    EXPECT_EQ(toGbk(QString()), QByteArray());
-    EXPECT_EQ(fromGbk(QByteArray()), QString());
-}
-
-TEST(TextGbk, WidthCountsTwoColumnsPerDoubleByteCharacter) {
-    EXPECT_EQ(width(u("今收到")), 6);
-    EXPECT_EQ(width(u("租金(元)")), 8);
     EXPECT_EQ(width(u("用水量(吨)")), 10);
-    EXPECT_EQ(width(u(" 1234.5 ")), 8);
-    EXPECT_EQ(charWidth(U'│'), 2);
-    EXPECT_EQ(charWidth(U'A'), 1);
     EXPECT_EQ(charWidth(U'\u00B7'), 2);  // middle dot is double-byte in GBK
     EXPECT_EQ(width(u("┌──────┬────┬──────┬────┬─────┬───┬───────────────┐")), 102);
+
+    // What GBK cannot hold becomes one "?" each, invalid bytes U+FFFD; the rest is kept.
+    EXPECT_EQ(toGbk(u("a😀b한c")), QByteArray("a?b?c"));
+    EXPECT_EQ(width(u("a😀b")), 3);
+    EXPECT_EQ(fromGbk(QByteArray("x\xFFy")), u("x\uFFFDy"));
+    EXPECT_EQ(fromGbk(QByteArray("x\xD6")), u("x\uFFFD"));  // a truncated pair
+    EXPECT_TRUE(toGbk(QString()).isEmpty() && fromGbk(QByteArray()).isEmpty());
 }
 
 TEST(TextLineWriter, PadsToColumnsAndWrapsWhenPastThem) {
@@ -52,26 +38,15 @@ TEST(TextLineWriter, PadsToColumnsAndWrapsWhenPastThem) {
     w.at(25, u("│"));
     w.at(27, u("x"));
     w.endLine();
-    QStringList lines = w.takeLines();
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines[0], u("│今收到      │房号很长很长的"));
-    EXPECT_EQ(lines[1], QString(24, ' ') + u("│x"));
-    EXPECT_TRUE(w.takeLines().isEmpty());
-}
-
-TEST(TextLineWriter, SameColumnStaysColumnZeroAndEmptyLinesCount) {
-    LineWriter w;
-    w.at(0, u("a"));    // below 1 counts as 1
-    w.at(2, u("b"));    // exactly at column 2: no wrap
+    w.at(0, u("a"));  // below 1 counts as 1
+    w.at(2, u("b"));  // exactly at column 2: no wrap
     w.put(u("c"));
     w.endLine();
-    w.endLine();        // an empty line
+    w.endLine();      // an empty line
     w.at(5);
     w.endLine();
-    QStringList lines = w.takeLines();
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], u("abc"));
-    EXPECT_EQ(lines[1], QString());
-    EXPECT_EQ(lines[2], u("    "));
+    EXPECT_EQ(w.takeLines(), (QStringList{u("│今收到      │房号很长很长的"), QString(24, ' ') + u("│x"), u("abc"),
+                                          QString(), u("    ")}));
     EXPECT_EQ(w.column(), 1);
+    EXPECT_TRUE(w.takeLines().isEmpty());
 }
