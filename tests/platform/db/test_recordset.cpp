@@ -25,7 +25,7 @@ protected:
 
 }  // namespace
 
-TEST_F(RecordsetTest, RecordSourcesAndColumns) {
+TEST_F(RecordsetTest, RecordSourcesColumnsOrderAndErrors) {
     addRooms({"101", "102", "103"});
     for (const char* source : {"qtfy", "[qtfy]", "select * from [qtfy]", "SELECT * FROM qtfy"}) {
         Recordset rs(db, source);
@@ -54,31 +54,28 @@ TEST_F(RecordsetTest, RecordSourcesAndColumns) {
     ASSERT_EQ(list.columns().size(), 2u);
     EXPECT_EQ(list.columns()[1].kind, ColumnKind::Currency);
     EXPECT_EQ(rooms(list), (std::vector<QString>{"101", "102", "103"}));
-}
 
-TEST_F(RecordsetTest, BadSourcesRaiseTheEngineText) {
+    // Rows come in insertion order.
+    db->exec("delete from qtfy where fjh = '102'");
+    addRooms({"102"});
+    Recordset rs(db, "qtfy");
+    rs.refresh();
+    EXPECT_EQ(rooms(rs), (std::vector<QString>{"101", "103", "102"}));
+
+    // Bad sources raise the engine's text.
     EXPECT_DB_ERROR(Recordset(db, "nosuch"), "no such table: nosuch");
     EXPECT_DB_ERROR(Recordset(db, "select * from [nosuch]"), "no such table: nosuch");
     try {
-        Recordset rs(db, "select * from [qtfy] wher x");
+        Recordset bad(db, "select * from [qtfy] wher x");
         ADD_FAILURE();
     } catch (const DbError& e) {
         EXPECT_TRUE(e.text().contains("syntax error")) << e.text().toStdString();
     }
-    Recordset rs(db, "select * from [qtfy] where [fjh]=?");  // no parameter given
-    EXPECT_THROW(rs.refresh(), DbError);
+    Recordset unbound(db, "select * from [qtfy] where [fjh]=?");  // no parameter given
+    EXPECT_THROW(unbound.refresh(), DbError);
 }
 
-TEST_F(RecordsetTest, RowsComeInInsertionOrder) {
-    addRooms({"b", "a", "c"});
-    db->exec("delete from qtfy where fjh = 'a'");
-    addRooms({"a"});
-    Recordset rs(db, "qtfy");
-    rs.refresh();
-    EXPECT_EQ(rooms(rs), (std::vector<QString>{"b", "c", "a"}));
-}
-
-TEST_F(RecordsetTest, EmptySetIsBofAndEofAndRefusesMoves) {
+TEST_F(RecordsetTest, MovesWalkBetweenBofAndEofAnEmptySetRefusesThem) {
     Recordset rs(db, "qtfy");
     rs.refresh();
     EXPECT_TRUE(rs.bof());
@@ -93,11 +90,8 @@ TEST_F(RecordsetTest, EmptySetIsBofAndEofAndRefusesMoves) {
     EXPECT_DB_ERROR(rs.field("fjh"), "无当前记录。");
     EXPECT_DB_ERROR(rs.edit(), "无当前记录。");
     EXPECT_DB_ERROR(rs.remove(), "无当前记录。");
-}
 
-TEST_F(RecordsetTest, MovesWalkBetweenBofAndEof) {
     addRooms({"1", "2", "3"});
-    Recordset rs(db, "qtfy");
     rs.refresh();
     EXPECT_EQ(rs.absolutePosition(), 0);
     EXPECT_FALSE(rs.bof());

@@ -50,18 +50,28 @@ protected:
 
 }  // namespace
 
-TEST_F(Dialogs, ScriptedAnswersAreTakenInOrderAndEveryCallIsRecorded) {
+TEST_F(Dialogs, ScriptedAnswersAreTakenInOrderEveryCallIsRecordedAChosenFileMovesTheCurrentFolder) {
     scripted();
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("数据"));
+    const QString file = dir.path() + QStringLiteral("/数据/a.mdb");
+    const QString folder = QDir(dir.path() + QStringLiteral("/数据")).canonicalPath();
     script::answerMsgBox(Yes);
     script::answerInput(QStringLiteral("2"));
     script::answerInput(std::nullopt);
+    script::answerFile(file);
+    script::answerFile(QString());
     EXPECT_EQ(msgBox(QStringLiteral("您真的要删除这个记录吗?"), 68, QStringLiteral("删除记录")), Yes);
     EXPECT_EQ(inputBox(QStringLiteral("请输入："), QStringLiteral("输入提示"), QStringLiteral("2")),
               std::optional<QString>(QStringLiteral("2")));
     EXPECT_EQ(inputBox(QStringLiteral("请输入电话号码：")), std::nullopt);
+    EXPECT_EQ(openFile(QStringLiteral("打开"), QStringLiteral("数据库 (*.mdb)|*.mdb")), file);
+    EXPECT_EQ(QDir::current().canonicalPath(), folder);
+    EXPECT_EQ(openFile(QStringLiteral("打开"), QString()), QString());  // a cancel does not move it
+    EXPECT_EQ(QDir::current().canonicalPath(), folder);
     EXPECT_EQ(script::pending(), 0);
     const auto& c = script::calls();
-    ASSERT_EQ(c.size(), 3u);
+    ASSERT_EQ(c.size(), 5u);
     EXPECT_EQ(QStringList({c[0].kind, c[0].text, c[0].title, QString::number(c[0].style)}),
               QStringList({"msgBox", QStringLiteral("您真的要删除这个记录吗?"), QStringLiteral("删除记录"), "68"}));
     EXPECT_EQ(QStringList({c[1].kind, c[1].title, c[1].extra}), QStringList({"inputBox", QStringLiteral("输入提示"), "2"}));
@@ -80,20 +90,6 @@ TEST_F(Dialogs, AnUnansweredDialogIsReportedAtOnceAndGetsTheHarmlessAnswer) {
     EXPECT_EQ(script::pending(), 1);
     EXPECT_EQ(script::unexpected(), 6);
     EXPECT_EQ(unexpectedSeen, 6);
-}
-
-TEST_F(Dialogs, AChosenFileMovesTheCurrentFolderACancelDoesNot) {
-    scripted();
-    QTemporaryDir dir;
-    QDir(dir.path()).mkdir(QStringLiteral("数据"));
-    const QString file = dir.path() + QStringLiteral("/数据/a.mdb");
-    const QString folder = QDir(dir.path() + QStringLiteral("/数据")).canonicalPath();
-    script::answerFile(file);
-    script::answerFile(QString());
-    EXPECT_EQ(openFile(QStringLiteral("打开"), QStringLiteral("数据库 (*.mdb)|*.mdb")), file);
-    EXPECT_EQ(QDir::current().canonicalPath(), folder);
-    EXPECT_EQ(openFile(QStringLiteral("打开"), QString()), QString());
-    EXPECT_EQ(QDir::current().canonicalPath(), folder);
 }
 
 TEST(DialogLook, MessageBoxButtonsAndIconsFollowTheStyleAndOldFiltersBecomeQtOnes) {
