@@ -163,12 +163,14 @@ TEST_F(DatabaseTest, ConvertByDeclaredType) {
     EXPECT_EQ(Database::convert(Value("2.5"), K::SmallInt), Value(int16_t(2)));
     EXPECT_EQ(Database::convert(Value("3.5"), K::SmallInt), Value(int16_t(4)));
     EXPECT_EQ(Database::convert(Value(" -32768 "), K::SmallInt), Value(int16_t(-32768)));
+    EXPECT_EQ(Database::convert(Value(32767.4), K::SmallInt), Value(int16_t(32767)));
     EXPECT_EQ(Database::convert(Value(toMoney(2.5)), K::SmallInt), Value(int16_t(2)));
     EXPECT_TRUE(bad(Value("32768"), K::SmallInt));
     EXPECT_TRUE(bad(Value(int32_t(-32769)), K::SmallInt));
     EXPECT_TRUE(bad(Value("abc"), K::SmallInt));
     EXPECT_TRUE(bad(Value(QDate(2024, 1, 1)), K::SmallInt));
     EXPECT_TRUE(Database::convert(Value(""), K::SmallInt).isNull());
+    EXPECT_TRUE(Database::convert(Value(), K::SmallInt).isNull());
 
     EXPECT_EQ(Database::convert(Value("70000"), K::Integer), Value(int32_t(70000)));
     EXPECT_TRUE(bad(Value(3e9), K::Integer));
@@ -181,6 +183,7 @@ TEST_F(DatabaseTest, ConvertByDeclaredType) {
 
     EXPECT_EQ(Database::convert(Value("19.99"), K::Currency), Value(toMoney(19.99)));
     EXPECT_EQ(Database::convert(Value(0.68 * 151), K::Currency), Value(toMoney(102.68)));
+    EXPECT_EQ(Database::convert(Value(int32_t(800)), K::Currency), Value(Money::fromInt(800)));
     EXPECT_TRUE(bad(Value("十元"), K::Currency));
     EXPECT_TRUE(bad(Value(1e16), K::Currency));
 

@@ -33,6 +33,7 @@ TEST_F(RecordsetTest, RecordSourcesColumnsOrderAndErrors) {
         EXPECT_EQ(rs.table(), "qtfy") << source;
         EXPECT_EQ(rs.recordCount(), 3) << source;
         ASSERT_EQ(rs.columns().size(), 10u) << source;  // exactly the declared columns
+        EXPECT_EQ(rs.columns()[0].name, "jfrq");
         EXPECT_EQ(rs.columns()[3].kind, ColumnKind::Currency);
         EXPECT_EQ(rs.columnIndex("rowid"), -1);
         EXPECT_EQ(rs.columnIndex("FJH"), 1);  // field names ignore case

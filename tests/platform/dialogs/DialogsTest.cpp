@@ -75,6 +75,8 @@ TEST_F(Dialogs, ScriptedAnswersAreTakenInOrderEveryCallIsRecordedAChosenFileMove
     EXPECT_EQ(QStringList({c[0].kind, c[0].text, c[0].title, QString::number(c[0].style)}),
               QStringList({"msgBox", QStringLiteral("您真的要删除这个记录吗?"), QStringLiteral("删除记录"), "68"}));
     EXPECT_EQ(QStringList({c[1].kind, c[1].title, c[1].extra}), QStringList({"inputBox", QStringLiteral("输入提示"), "2"}));
+    script::clearCalls();
+    EXPECT_TRUE(script::calls().empty());
 }
 
 TEST_F(Dialogs, AnUnansweredDialogIsReportedAtOnceAndGetsTheHarmlessAnswer) {
@@ -83,13 +85,14 @@ TEST_F(Dialogs, AnUnansweredDialogIsReportedAtOnceAndGetsTheHarmlessAnswer) {
     EXPECT_EQ(unexpectedSeen, 1);  // reported during the call, not at the end
     EXPECT_EQ(msgBox(QStringLiteral("b"), 68), No);
     EXPECT_EQ(msgBox(QStringLiteral("c"), 3), Cancel);
+    EXPECT_EQ(msgBox(QStringLiteral("c"), 1), Cancel);
     EXPECT_EQ(inputBox(QStringLiteral("d")), std::nullopt);
     EXPECT_EQ(openFile(QStringLiteral("e"), QString()), QString());
     script::answerInput(QStringLiteral("x"));  // an answer of another kind is not taken
     EXPECT_EQ(msgBox(QStringLiteral("f"), 4), No);
     EXPECT_EQ(script::pending(), 1);
-    EXPECT_EQ(script::unexpected(), 6);
-    EXPECT_EQ(unexpectedSeen, 6);
+    EXPECT_EQ(script::unexpected(), 7);
+    EXPECT_EQ(unexpectedSeen, 7);
 }
 
 TEST(DialogLook, MessageBoxButtonsAndIconsFollowTheStyleAndOldFiltersBecomeQtOnes) {

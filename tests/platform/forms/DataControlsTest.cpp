@@ -72,6 +72,9 @@ TEST_F(Rows, SourcesWithParametersReadOnlyEmptyOrBad) {
     EXPECT_THROW(data->addNew(), tv::DbError);
     EXPECT_THROW(data->remove(), tv::DbError);
     EXPECT_EQ(ask(QStringLiteral("select count(*) from zfdj")), "3");
+    data->setRecordSource(QStringLiteral("select * from [zfdj] where [ysno]=?"), {tv::Value(QStringLiteral("退房"))});
+    data->refresh();
+    EXPECT_EQ(rs().field(QStringLiteral("fjh")).toText(), "102");
 
     // A missing file or table raises; the old rows are not shown as if they were the new ones.
     data->setRecordSource(QStringLiteral("nosuchtable"));
@@ -116,6 +119,10 @@ TEST_F(Rows, RepositionRedisplaysTheBoundControlsOnEveryRowChangeOnlyUpdateWrite
     EXPECT_EQ(row("102"), QStringLiteral("李思/离异/integer1"));
     EXPECT_EQ(marriage->count(), 2);
     EXPECT_EQ(marriage->currentText(), QStringLiteral("离异"));
+    data->addNew();  // an empty row, until CancelUpdate brings the current one back
+    EXPECT_EQ(name->text() + count->text() + marriage->currentText(), QString());
+    data->cancelUpdate();
+    EXPECT_EQ(name->text() + count->text() + marriage->currentText(), QStringLiteral("李思1离异"));
     rs().moveLast();
     rs().moveNext();  // no current row: empty
     EXPECT_EQ(name->text() + count->text() + marriage->currentText(), QString());
@@ -173,6 +180,7 @@ TEST_F(Rows, GridColumnsCaptionsAndTheLook) {
     EXPECT_EQ(model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("承租人姓名"));
     EXPECT_EQ(grid->palette().color(QPalette::Base), QColor(192, 255, 192));
     EXPECT_EQ(grid->palette().color(QPalette::Text), QColor(0, 0, 255));
+    EXPECT_TRUE(grid->verticalHeader()->isVisible());  // record selectors
     EXPECT_GE(grid->horizontalHeader()->height(), 2 * grid->horizontalHeader()->fontMetrics().lineSpacing());
     EXPECT_EQ(model()->headerData(0, Qt::Vertical).toString(), QStringLiteral("▶"));
     grid->setColumns({});  // no column list: every field, captioned with its name

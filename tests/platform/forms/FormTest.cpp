@@ -56,6 +56,7 @@ TEST_F(FormTest, OneInstancePerClassLoadUnloadKeepItsVariables) {
     auto* p = static_cast<Probe*>(Registry::instance(QStringLiteral("FrmProbe")));
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(Registry::instance(QStringLiteral("FrmProbe")), p);
+    EXPECT_EQ(&tv::forms::the<Probe>(), p);
     EXPECT_TRUE(!Registry::loaded(QStringLiteral("FrmProbe")) && !p->isLoaded());  // asking does not load
 
     p->kept = QStringLiteral("留下");
@@ -64,6 +65,7 @@ TEST_F(FormTest, OneInstancePerClassLoadUnloadKeepItsVariables) {
     EXPECT_EQ(p->loads, 1);
     EXPECT_TRUE(Registry::isLoaded(QStringLiteral("FrmProbe")));
     EXPECT_FALSE(p->widget()->isVisible());  // loading does not show
+    EXPECT_EQ(p->widget()->objectName(), "FrmProbe");
 
     QPointer<QWidget> old = p->widget();
     p->unload();
@@ -100,6 +102,7 @@ TEST_F(FormTest, ChildrenLiveInTheMdiAreaAndTheCloseBoxAsksBeforeUnloading) {
     ASSERT_NE(c.subWindow(), nullptr);
     EXPECT_EQ(c.subWindow()->mdiArea(), &area);
     EXPECT_EQ(c.subWindow()->windowTitle(), QStringLiteral("探针"));
+    EXPECT_GE(c.subWindow()->width(), 300);
     EXPECT_EQ(t.widget()->parentWidget(), nullptr);  // closing the main window leaves it open
     EXPECT_TRUE(t.widget()->isWindow());
 

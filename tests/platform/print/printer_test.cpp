@@ -139,11 +139,14 @@ TEST_F(PrinterTest, PdfAndTraceFilesAreWrittenWholeOrNotAtAll) {
 
     // An aborted job leaves the earlier file as it was.
     const qint64 size = QFileInfo(pdf).size();
+    dev().setFontSize(12);
     dev().printLine({text(u("half"))});
     dev().abort();
     EXPECT_EQ(QFileInfo(pdf).size(), size);
     EXPECT_EQ(readLines(trace).last(), u("abort"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary left
+    dev().printLine({text(u("b"))});  // a new job, with the font afresh
+    EXPECT_EQ(Printer::traceLines().last(), u("line page=1 y=0 size=10 font=宋体 |b|"));
 }
 
 TEST_F(PrinterTest, AnUnwritableFileRaisesAndLeavesNoJobOpen) {

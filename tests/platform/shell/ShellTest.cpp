@@ -51,6 +51,7 @@ protected:
 
 TEST_F(ShellTest, CopyMakesANewFileCopiesIntoAFolderOrAsksBeforeReplacing) {
     EXPECT_EQ(resolve(QStringLiteral("sub/../b.txt"), dir.path()), path(QStringLiteral("b.txt")));
+    EXPECT_EQ(resolve(QString(), dir.path()), QString());  // never the folder itself
     write(QStringLiteral("模板.mdb"), "template");
     EXPECT_EQ(copyFile(QStringLiteral("模板.mdb"), QStringLiteral("新数据"), dir.path()), CopyOutcome::Copied);
     EXPECT_EQ(read(QStringLiteral("新数据")), "template");  // the name as given, no extension added

@@ -17,6 +17,7 @@ TEST(ValuesMoney, ToMoneyRoundsHalfToEvenAtFourDecimals) {
     EXPECT_EQ(toMoney(0.68 * 151).units(), 1026800);
     EXPECT_EQ(toMoney(0.00005).units(), 0);   // tie -> even 0
     EXPECT_EQ(toMoney(0.00015).units(), 2);   // tie -> even 2
+    EXPECT_EQ(toMoney(-1.23456).units(), -12346);
     EXPECT_EQ(Money::fromInt(100) * 0.68, toMoney(68));
     // sums stay exact
     Money sum;
@@ -39,6 +40,7 @@ TEST(ValuesMoney, Round2EvenOnFloatsKeepsTheKind) {
     EXPECT_EQ(round2Even(34.4000244f), 34.4f);
     EXPECT_EQ(round2Even(1.125f), 1.12f);
     EXPECT_EQ(round2Even(1.225f), 1.22f);  // the tie as the user sees it
+    EXPECT_EQ(round2Even(1.235f), 1.24f);
     EXPECT_DOUBLE_EQ(round2Even(3.45 * 8.5), 29.32);
     EXPECT_DOUBLE_EQ(round2Even(-10.125), -10.12);
 }
@@ -64,6 +66,7 @@ TEST(ValuesText, NumberTexts) {
     EXPECT_EQ(doubleText(0.1 + 0.2), "0.3");
     EXPECT_EQ(moneyText(Money::fromInt(800)), "800");
     EXPECT_EQ(moneyText(m("19.99")), "19.99");
+    EXPECT_EQ(moneyText(m("-0.5")), "-0.5");
 }
 
 TEST(ValuesText, PrintForms) {
@@ -71,8 +74,10 @@ TEST(ValuesText, PrintForms) {
     EXPECT_EQ(printForm(0.0f), " 0 ");
     EXPECT_EQ(printForm(-5.0f), "-5 ");
     EXPECT_EQ(printForm(0.25f), " .25 ");
+    EXPECT_EQ(printForm(-0.25f), "-.25 ");
     EXPECT_EQ(printForm(34.4000244f), " 34.40002 ");
     EXPECT_EQ(printForm(7), " 7 ");
+    EXPECT_EQ(printForm(-7), "-7 ");
     EXPECT_EQ(printForm(2.5), " 2.5 ");
 }
 
@@ -82,6 +87,7 @@ TEST(ValuesText, DatesAndTypedNumbers) {
     EXPECT_EQ(parseDate(" 2024-1-5 "), QDate(2024, 1, 5));
     EXPECT_EQ(parseDate("2024/12/31"), QDate(2024, 12, 31));
     EXPECT_FALSE(parseDate("2024-2-30"));
+    EXPECT_FALSE(parseDate("2024-1/5"));
     EXPECT_FALSE(parseDate("24-1-5"));
     EXPECT_FALSE(parseDate("2024-01-05'; drop table zfdj; --"));
     EXPECT_FALSE(parseDate(""));
@@ -89,8 +95,10 @@ TEST(ValuesText, DatesAndTypedNumbers) {
     EXPECT_EQ(parseNumber(" 3.5 "), 3.5);
     EXPECT_EQ(parseNumber(".5"), 0.5);
     EXPECT_FALSE(parseNumber("abc"));
+    EXPECT_FALSE(parseNumber(""));
     EXPECT_FALSE(parseNumber("1,5"));
     EXPECT_FALSE(parseNumber("inf"));
+    EXPECT_FALSE(parseNumber("nan"));
 }
 
 TEST(ValuesValue, KindsAndConversions) {
@@ -107,6 +115,8 @@ TEST(ValuesValue, KindsAndConversions) {
     EXPECT_EQ(Value("12.5").toDouble(), 12.5);
     EXPECT_EQ(Value("abc").toDouble(), 0.0);
     EXPECT_EQ(Value("2.5").toInt(), 2);   // half to even
+    EXPECT_EQ(Value("3.5").toInt(), 4);
+    EXPECT_EQ(Value().toInt(), 0);
     EXPECT_EQ(Value(m("2.5")).toInt(), 2);
     EXPECT_EQ(Value(m("-2.51")).toInt(), -3);
     EXPECT_EQ(Value(1e12).toInt(), 2147483647);
