@@ -3,6 +3,7 @@
 // pictures), scripted dialogs that fail the test when one comes unasked, and
 // the end of the program and the desktop's handler recorded instead of done.
 
+#include "frame/FrameKit.h"
 #include "frame/Module1.h"
 #include "platform/db/Database.h"
 #include "platform/dialogs/Dialogs.h"
@@ -17,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -44,12 +44,9 @@ public:
 protected:
     void build(QWidget* root) override {
         auto* layout = new QVBoxLayout(root);
-        Data1 = new tv::forms::DataControl(root);
+        layout->addWidget(Text1 = new QLineEdit(root));
+        layout->addWidget(Data1 = new tv::forms::DataControl(root));
         Data1->setObjectName(QStringLiteral("Data1"));
-        Text1 = new QLineEdit(root);
-        Text1->setObjectName(QStringLiteral("Text1"));
-        layout->addWidget(Text1);
-        layout->addWidget(Data1);
         root->setWindowTitle(name());
         root->resize(320, 200);
     }
@@ -58,27 +55,12 @@ protected:
         Data1->setDatabaseName(tv::state().DatabasePath);
         Data1->setRecordSource(QStringLiteral("zfdj"));
         Data1->refresh();
-        Form* main = Registry::loaded(QStringLiteral("MDIVamo"));
-        if (auto* bar = main ? main->control<QStatusBar>(QStringLiteral("StatusBar1")) : nullptr)
-            bar->findChild<QLabel*>(QStringLiteral("Panel1"))->setText(QStringLiteral("工作路径：") +
-                                                                       tv::state().DatabasePath);
+        setStatusPanel1(QStringLiteral("工作路径：") + tv::state().DatabasePath);
     }
 };
 
 inline void registerStandIn(const QString& name) {
     Registry::add(name, [name] { return new DataWindowStandIn(name); });
-}
-
-// A top-level window of another part of the program, with an exit of its own.
-class TopLevelStandIn : public Form {
-public:
-    explicit TopLevelStandIn(const QString& name) : Form(name, Kind::TopLevel) {}
-protected:
-    void build(QWidget* root) override { root->resize(200, 100); }
-};
-
-inline void registerTopLevelStandIn(const QString& name) {
-    Registry::add(name, [name] { return new TopLevelStandIn(name); });
 }
 
 class FrameTest : public ::testing::Test {
@@ -97,17 +79,14 @@ protected:
         folder = dir.path();
         QDir(folder).mkpath(QStringLiteral("MDB"));
         QDir(folder).mkpath(QStringLiteral("BMP"));
-        tv::test::makeUserDb(folder + QStringLiteral("/Rave.ini"));
+        tv::test::makeUserDb(userDb());
         tv::test::makeDataFile(templatePath());
         for (const char* pic : {"DE10.gif", "DE11.jpg", "T266.JPG", "WVLOGO.GIF"})
             QFile::copy(QStringLiteral(TV_SOURCE_DIR "/install/BMP/") + QLatin1String(pic),
                         folder + QStringLiteral("/BMP/") + QLatin1String(pic));
         setProgramFolder(folder);
         setEndProgramHook([this](int code) { ended.push_back(code); });
-        setDesktopHook([this](const QUrl& url) {
-            opened.push_back(url);
-            return true;
-        });
+        setDesktopHook([this](const QUrl& url) { return opened.push_back(url), true; });
         script::begin();
         savedUnexpected = script::unexpectedHandler();
         script::setUnexpectedHandler([](const tv::dlg::Call& c) {
