@@ -18,6 +18,13 @@ namespace tv {
 
 namespace {
 
+// Runs its function when the scope ends, however it ends.
+template <class F>
+struct ScopeExit {
+    F f;
+    ~ScopeExit() { f(); }
+};
+
 constexpr int kBusyTimeoutMs = 5000;
 constexpr size_t kStatementCacheSize = 64;
 
@@ -201,10 +208,7 @@ void Database::exec(const QString& sql, const std::vector<Value>& params) {
         return;
     }
     sqlite3_stmt* st = acquire(text);
-    struct Back {
-        Database* db; const std::string& sql; sqlite3_stmt* st;
-        ~Back() { db->release(sql, st); }
-    } back{this, text, st};
+    const ScopeExit back{[&] { release(text, st); }};
     bindAll(st, params);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -216,10 +220,7 @@ void Database::exec(const QString& sql, const std::vector<Value>& params) {
 std::vector<std::vector<Value>> Database::query(const QString& sql, const std::vector<Value>& params) {
     const std::string text = sql.toStdString();
     sqlite3_stmt* st = acquire(text);
-    struct Back {
-        Database* db; const std::string& sql; sqlite3_stmt* st;
-        ~Back() { db->release(sql, st); }
-    } back{this, text, st};
+    const ScopeExit back{[&] { release(text, st); }};
     bindAll(st, params);
     const int n = sqlite3_column_count(st);
     std::vector<std::optional<ColumnKind>> kinds(static_cast<size_t>(n));
