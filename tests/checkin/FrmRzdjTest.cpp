@@ -11,6 +11,7 @@
 #include "platform/print/Printer.h"
 #include "shared/SharedState.h"
 #include "support/TestFiles.h"
+#include "support/WindowTest.h"
 
 #include <QBuffer>
 #include <QComboBox>
@@ -111,19 +112,15 @@ void addRows(const QString& file, int n) {
                                    {tv::Value(pictureBytes(QColor(200, 60, 60), "PNG"))});
 }
 
-class FrmRzdjTest : public ::testing::Test {
+class FrmRzdjTest : public tv::test::WindowTest {
 protected:
     void SetUp() override {
-        tv::resetState();
-        script::begin();
+        WindowTest::SetUp();
         savedUnexpected = script::unexpectedHandler();
         script::setUnexpectedHandler([this](const dlg::Call& c) {
             if (onUnexpected) onUnexpected(c);
             else ADD_FAILURE() << "unexpected " << c.kind.toStdString() << ": " << c.text.toStdString();
         });
-        tv::print::Printer::useFiles(QString(), QString());
-        file = dir.filePath(QStringLiteral("租房.mdb"));
-        tv::test::makeDataFile(file);
         state().PicturePath = dir.filePath(QStringLiteral("BMP")) + QLatin1Char('/');
         state().AppDir = QStringLiteral("/opt/tenvora");
         Registry::add(QStringLiteral("MDIVamo"), [] { return new StandIn("MDIVamo", buildMain); });
@@ -132,12 +129,8 @@ protected:
         Registry::instance(QStringLiteral("MDIVamo"))->show();
     }
     void TearDown() override {
-        Registry::clear();
-        tv::print::Printer::reset();
-        EXPECT_EQ(script::pending(), 0) << "answers left unused";
         script::setUnexpectedHandler(savedUnexpected);
-        script::end();
-        tv::Database::releaseUnused();
+        WindowTest::TearDown();
     }
 
     // Opens the window on `path` after adding `rowCount` rows to the data file.
@@ -234,8 +227,6 @@ protected:
     }
 
     std::function<void(const dlg::Call&)> savedUnexpected, onUnexpected;
-    QTemporaryDir dir;
-    QString file;
 };
 
 }  // namespace

@@ -88,18 +88,12 @@ protected:
         setEndProgramHook([this](int code) { ended.push_back(code); });
         setDesktopHook([this](const QUrl& url) { return opened.push_back(url), true; });
         script::begin();
-        savedUnexpected = script::unexpectedHandler();
-        script::setUnexpectedHandler([](const tv::dlg::Call& c) {
-            ADD_FAILURE() << "unexpected " << c.kind.toStdString() << ": " << c.text.toStdString();
-        });
     }
 
-    std::function<void(const tv::dlg::Call&)> savedUnexpected;
     void TearDown() override {
         EXPECT_EQ(script::pending(), 0) << "answers left unused";
         Registry::clear();
         tv::Database::releaseUnused();
-        script::setUnexpectedHandler(savedUnexpected);
         script::end();
         setProgramFolder(QString());
         endWithTheLastWindow(false);

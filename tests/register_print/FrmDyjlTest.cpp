@@ -11,6 +11,7 @@
 #include "platform/print/Printer.h"
 #include "shared/SharedState.h"
 #include "support/TestFiles.h"
+#include "support/WindowTest.h"
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -79,29 +80,12 @@ protected:
     }
 };
 
-class FrmDyjlTest : public ::testing::Test {
+class FrmDyjlTest : public tv::test::WindowTest {
 protected:
     void SetUp() override {
-        tv::resetState();
-        script::begin();
-        savedUnexpected = script::unexpectedHandler();
-        script::setUnexpectedHandler([](const tv::dlg::Call& c) {
-            ADD_FAILURE() << "unexpected " << c.kind.toStdString() << ": " << c.text.toStdString();
-        });
-        tv::print::Printer::useFiles(QString(), QString());
-        file = dir.filePath(QStringLiteral("租房.mdb"));
-        tv::test::makeDataFile(file);
+        WindowTest::SetUp();
         state().DatabasePath = file;
         state().ActiveFormCode = QStringLiteral("YE1");
-    }
-    std::function<void(const tv::dlg::Call&)> savedUnexpected;
-    void TearDown() override {
-        Registry::clear();
-        tv::print::Printer::reset();
-        EXPECT_EQ(script::pending(), 0) << "answers left unused";
-        script::setUnexpectedHandler(savedUnexpected);
-        script::end();
-        tv::Database::releaseUnused();
     }
 
     // The window shown on the data file, with `rows` rows added first.
@@ -184,8 +168,6 @@ protected:
         return out;
     }
 
-    QTemporaryDir dir;
-    QString file;
 };
 
 }  // namespace
