@@ -40,6 +40,8 @@ foreach(book RAZ vamo)
     set(work ${APP}/.help-${book})
     file(REMOVE_RECURSE ${work})
     file(COPY ${SRC}/install/help/${book}/ DESTINATION ${work})
+    # The style sheet and the key list are the same in both books.
+    file(COPY ${SRC}/install/help/common/ DESTINATION ${work})
     execute_process(COMMAND ${CHMCMD} ${book}.hhp WORKING_DIRECTORY ${work} OUTPUT_QUIET RESULT_VARIABLE rc)
     if(rc EQUAL 0 AND EXISTS ${work}/${book}.chm)
       file(RENAME ${work}/${book}.chm ${APP}/${book}.CHM)
