@@ -35,6 +35,7 @@
 #include <QVBoxLayout>
 
 #include <memory>
+#include <utility>
 
 namespace tv::frame {
 
@@ -259,23 +260,13 @@ void MDIVamo::build(QWidget* root) {
     QObject::connect(clock_, &QTimer::timeout, root, [this] { updateClock(); });
 
     // Commands whose window is not part of this program yet stay disabled.
-    enableByWindow(MNUopen, QStringLiteral("Tenvora"));
-    enableByWindow(MNUcx, QStringLiteral("Tenvora"));
-    enableByWindow(Open2, QStringLiteral("Tenvora"));
-    enableByWindow(Search, QStringLiteral("Tenvora"));
-    enableByWindow(MNUdj, QStringLiteral("FrmRzdj"));
-    enableByWindow(Users, QStringLiteral("FrmRzdj"));
-    enableByWindow(MNUzjsd, QStringLiteral("FrmZsdjs"));
-    enableByWindow(statistics, QStringLiteral("FrmZsdjs"));
-    enableByWindow(MNUzdwh, QStringLiteral("FrmZsdwh"));
-    enableByWindow(report2, QStringLiteral("FrmZsdwh"));
-    enableByWindow(MNUwjgl, QStringLiteral("FrmWjgl"));
-    enableByWindow(MNUsjhd, QStringLiteral("Exnac"));
-    enableByWindow(Shared, QStringLiteral("Exnac"));
-}
-
-void MDIVamo::enableByWindow(QAction* action, const QString& window) {
-    action->setEnabled(Registry::instance(window) != nullptr);
+    const std::pair<QAction*, const char*> windowOf[] = {
+        {MNUopen, "Tenvora"},   {MNUcx, "Tenvora"},      {Open2, "Tenvora"},   {Search, "Tenvora"},
+        {MNUdj, "FrmRzdj"},     {Users, "FrmRzdj"},      {MNUzjsd, "FrmZsdjs"}, {statistics, "FrmZsdjs"},
+        {MNUzdwh, "FrmZsdwh"},  {report2, "FrmZsdwh"},   {MNUwjgl, "FrmWjgl"}, {MNUsjhd, "Exnac"},
+        {Shared, "Exnac"}};
+    for (const auto& [action, window] : windowOf)
+        action->setEnabled(Registry::instance(QString::fromLatin1(window)) != nullptr);
 }
 
 void MDIVamo::onLoad() {

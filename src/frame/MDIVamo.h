@@ -61,7 +61,6 @@ protected:
 private:
     QAction* addItem(QMenu* menu, const char* name, const QString& text, const QKeySequence& key);
     QAction* addButton(const QString& key, const QString& caption, const QString& tip);
-    void enableByWindow(QAction* action, const QString& window);
     bool copyTemplate();
     void updateClock();
     void fillWindowMenu();
