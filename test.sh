@@ -5,10 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps
 jobs=$(nproc)
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTENVORA_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs")
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTENVORA_SANITIZE=ON -DTENVORA_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTENVORA_SANITIZE=ON -DTENVORA_WERROR=ON -DTENVORA_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 export ASAN_OPTIONS=detect_leaks=0
 export UBSAN_OPTIONS=print_stacktrace=1

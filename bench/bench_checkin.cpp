@@ -9,6 +9,7 @@
 #include "platform/forms/Form.h"
 #include "shared/SharedState.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QBuffer>
 #include <QComboBox>
@@ -18,7 +19,6 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <memory>
@@ -43,7 +43,8 @@ QByteArray photo() {
         QBuffer buf(&bytes);
         buf.open(QIODevice::WriteOnly);
         img.save(&buf, "JPG", quality);
-        if (bytes.size() <= kPhotoBytes) break;
+        if (bytes.size() <= kPhotoBytes)
+            break;
     }
     bytes.append(QByteArray(kPhotoBytes - bytes.size(), '\0'));
     return bytes;
@@ -51,9 +52,11 @@ QByteArray photo() {
 
 double memoryMb(const char* key) {
     QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
     for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key)) return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024;
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024;
     return 0;
 }
 
@@ -68,11 +71,12 @@ struct BigFile {
         auto db = tv::Database::open(path);
         db->transaction([&] {
             for (int i = 1; i <= kRows; ++i)
-                db->exec(QStringLiteral("INSERT INTO zfdj (fjh, jzrs, xm, dw, dh, yh, wh, n1, n2, rzrq, sfzhm, fq, xb1, "
-                                        "xm1, xb3, ysno, xp) VALUES (?, 2, ?, '某某公司', '13800000000', '已婚', '工人', "
-                                        "1, 0, '2024-01-01', ?, '老人', '男', '孩子', '女', '在住', ?)"),
-                         {tv::Value(QString::number(1000 + i)), tv::Value(QStringLiteral("租客%1").arg(i)),
-                          tv::Value(idNumber(i)), tv::Value(picture)});
+                db->exec(
+                    QStringLiteral("INSERT INTO zfdj (fjh, jzrs, xm, dw, dh, yh, wh, n1, n2, rzrq, sfzhm, fq, xb1, "
+                                   "xm1, xb3, ysno, xp) VALUES (?, 2, ?, '某某公司', '13800000000', '已婚', '工人', "
+                                   "1, 0, '2024-01-01', ?, '老人', '男', '孩子', '女', '在住', ?)"),
+                    {tv::Value(QString::number(1000 + i)), tv::Value(QStringLiteral("租客%1").arg(i)),
+                     tv::Value(idNumber(i)), tv::Value(picture)});
         });
     }
 };
@@ -123,7 +127,8 @@ void BM_SearchFindsTheLastRow(benchmark::State& state) {
     for (auto _ : state) {
         search->click();
         state.PauseTiming();
-        if (tv::state().CurrentCheckIn.sfzhm != idNumber(kRows)) state.SkipWithError("the last row was not found");
+        if (tv::state().CurrentCheckIn.sfzhm != idNumber(kRows))
+            state.SkipWithError("the last row was not found");
         // Back to the first row, so that each search also moves the window.
         window().control<tv::forms::DataControl>(QStringLiteral("Data1"))->moveFirst();
         state.ResumeTiming();

@@ -76,15 +76,34 @@ Bill billOf(int i) {
 
 void bindBill(sqlite3_stmt* st, const Bill& b) {
     int k = 1;
-    auto text = [&](const std::string& s) { sqlite3_bind_text(st, k++, s.data(), static_cast<int>(s.size()), SQLITE_STATIC); };
+    auto text = [&](const std::string& s) {
+        sqlite3_bind_text(st, k++, s.data(), static_cast<int>(s.size()), SQLITE_STATIC);
+    };
     auto num = [&](double d) { sqlite3_bind_double(st, k++, d); };
-    text(b.jfrq); text(b.fjh); text(b.xm); text(b.sfzhm); num(b.zj); text(b.sfsd1); text(b.sfsd2);
-    num(b.bysb); num(b.sysb); num(b.ysl); num(b.sdj); num(b.sf); num(b.bydb); num(b.sydb); num(b.ydl);
-    num(b.ddj); num(b.df); num(b.zf); num(b.hj);
+    text(b.jfrq);
+    text(b.fjh);
+    text(b.xm);
+    text(b.sfzhm);
+    num(b.zj);
+    text(b.sfsd1);
+    text(b.sfsd2);
+    num(b.bysb);
+    num(b.sysb);
+    num(b.ysl);
+    num(b.sdj);
+    num(b.sf);
+    num(b.bydb);
+    num(b.sydb);
+    num(b.ydl);
+    num(b.ddj);
+    num(b.df);
+    num(b.zf);
+    num(b.hj);
 }
 
-const char* kInsert = "insert into fzsdjs (jfrq, fjh, xm, sfzhm, zj, sfsd1, sfsd2, bysb, sysb, ysl, sdj, sf, bydb, "
-                      "sydb, ydl, ddj, df, zf, hj) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+const char* kInsert =
+    "insert into fzsdjs (jfrq, fjh, xm, sfzhm, zj, sfsd1, sfsd2, bysb, sysb, ysl, sdj, sf, bydb, "
+    "sydb, ydl, ddj, df, zf, hj) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
 
 struct Files {
     QTemporaryDir dir;
@@ -99,7 +118,8 @@ struct Files {
         for (const QString& p : {big, empty}) {
             sqlite3* db = nullptr;
             check(sqlite3_open_v2(QFile::encodeName(p).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                                  nullptr), db);
+                                  nullptr),
+                  db);
             check(sqlite3_exec(db, schema.constData(), nullptr, nullptr, nullptr), db);
             if (p == big) {
                 check(sqlite3_exec(db, "begin", nullptr, nullptr, nullptr), db);
@@ -117,8 +137,7 @@ struct Files {
             sqlite3_close(db);
         }
         bills.reserve(kInserts);
-        for (int i = 0; i < kInserts; ++i)
-            bills.push_back(billOf(i));
+        for (int i = 0; i < kInserts; ++i) bills.push_back(billOf(i));
     }
 };
 
@@ -147,13 +166,18 @@ void BM_PlainLoopReadAllColumns(benchmark::State& state) {
             const int n = sqlite3_column_count(st);
             for (int c = 0; c < n; ++c) {
                 switch (sqlite3_column_type(st, c)) {
-                case SQLITE_INTEGER: sum += static_cast<double>(sqlite3_column_int64(st, c)); break;
-                case SQLITE_FLOAT: sum += sqlite3_column_double(st, c); break;
-                case SQLITE_TEXT:
-                    benchmark::DoNotOptimize(sqlite3_column_text(st, c));
-                    bytes += static_cast<size_t>(sqlite3_column_bytes(st, c));
-                    break;
-                default: break;
+                    case SQLITE_INTEGER:
+                        sum += static_cast<double>(sqlite3_column_int64(st, c));
+                        break;
+                    case SQLITE_FLOAT:
+                        sum += sqlite3_column_double(st, c);
+                        break;
+                    case SQLITE_TEXT:
+                        benchmark::DoNotOptimize(sqlite3_column_text(st, c));
+                        bytes += static_cast<size_t>(sqlite3_column_bytes(st, c));
+                        break;
+                    default:
+                        break;
                 }
             }
             ++rows;
@@ -250,27 +274,24 @@ void BM_RecordsetAddNewUpdate10k(benchmark::State& state) {
         r.v[5] = Value(QString::fromStdString(b.sfsd1));
         r.v[6] = Value(QString::fromStdString(b.sfsd2));
         const double singles[] = {b.bysb, b.sysb, b.ysl};
-        for (int k = 0; k < 3; ++k)
-            r.v[7 + k] = Value(static_cast<float>(singles[k]));
+        for (int k = 0; k < 3; ++k) r.v[7 + k] = Value(static_cast<float>(singles[k]));
         r.v[10] = Value(toMoney(b.sdj));
         r.v[11] = Value(toMoney(b.sf));
         const double singles2[] = {b.bydb, b.sydb, b.ydl};
-        for (int k = 0; k < 3; ++k)
-            r.v[12 + k] = Value(static_cast<float>(singles2[k]));
+        for (int k = 0; k < 3; ++k) r.v[12 + k] = Value(static_cast<float>(singles2[k]));
         r.v[15] = Value(toMoney(b.ddj));
         r.v[16] = Value(toMoney(b.df));
         r.v[17] = Value(toMoney(b.zf));
         r.v[18] = Value(toMoney(b.hj));
         rows.push_back(r);
     }
-    static const QString names[19] = {"jfrq", "fjh", "xm",   "sfzhm", "zj",   "sfsd1", "sfsd2", "bysb", "sysb", "ysl",
+    static const QString names[19] = {"jfrq", "fjh", "xm",   "sfzhm", "zj",  "sfsd1", "sfsd2", "bysb", "sysb", "ysl",
                                       "sdj",  "sf",  "bydb", "sydb",  "ydl", "ddj",   "df",    "zf",   "hj"};
     for (auto _ : state) {
         db->transaction([&] {
             for (const Row& r : rows) {
                 rs.addNew();
-                for (int k = 0; k < 19; ++k)
-                    rs.setField(names[k], r.v[k]);
+                for (int k = 0; k < 19; ++k) rs.setField(names[k], r.v[k]);
                 rs.update();
             }
         });

@@ -12,19 +12,19 @@
 #include "frame/Module1.h"
 #include "platform/forms/Form.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWindow>
-#include <benchmark/benchmark.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -36,8 +36,7 @@ bool exposed(QWidget* w) { return w && w->windowHandle() && w->windowHandle()->i
 bool waitExposed(QWidget* w) {
     QElapsedTimer t;
     t.start();
-    while (!exposed(w) && t.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (!exposed(w) && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     return exposed(w);
 }
 

@@ -43,8 +43,7 @@ namespace dlg = tv::dlg;
 namespace {
 
 const QString kCaption = QStringLiteral("租客入住登记");
-const QString kFormatMessage =
-    QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！");
+const QString kFormatMessage = QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！");
 const QString kEditErrorTitle = QStringLiteral("记录'添加'或'修改'错误！");
 
 // Runs a store or cancel of the pending row; a refusal is shown in the edit
@@ -60,9 +59,7 @@ bool storeCall(const std::function<void()>& call) {
 }
 
 // The design is laid out in twips; 15 twips make a pixel on a 96 dpi screen.
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
+QRect twips(int left, int top, int width, int height) { return QRect(left / 15, top / 15, width / 15, height / 15); }
 
 QString joinPath(const QString& folder, const QString& name) {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
@@ -71,7 +68,8 @@ QString joinPath(const QString& folder, const QString& name) {
 // Panel 1 of the main window's status bar, when the main window is loaded.
 void setWorkPathPanel(const QString& text) {
     tv::forms::Form* main = tv::forms::Registry::loaded(QStringLiteral("MDIVamo"));
-    if (!main) return;
+    if (!main)
+        return;
     auto* bar = main->control<QStatusBar>(QStringLiteral("StatusBar1"));
     if (auto* panel = bar ? bar->findChild<QLabel*>(QStringLiteral("Panel1")) : nullptr)
         panel->setText(text);
@@ -231,7 +229,6 @@ void FrmRzdj::buildRenter(QWidget* page) {
     g->addWidget(label(QStringLiteral("离开日期：")), 4, 4);
     g->addWidget(u.Txtlkrq, 4, 5, 1, 3);
     for (int c : {1, 3, 5}) g->setColumnStretch(c, 1);
-
 }
 
 void FrmRzdj::buildCompanions(QWidget* page) {
@@ -269,7 +266,6 @@ void FrmRzdj::buildCompanions(QWidget* page) {
     u.Cboysno = named<BoundCombo>(children, "Cboysno");
     gc->addWidget(label(QStringLiteral("房间现状：")), 4, 6);
     gc->addWidget(u.Cboysno, 4, 7);
-
 }
 
 void FrmRzdj::buildSearchAndPhoto(QWidget* page) {
@@ -287,9 +283,11 @@ void FrmRzdj::buildSearchAndPhoto(QWidget* page) {
     u.Cboxz = named<QComboBox>(search, "Cboxz");
     u.Cboxz->setEditable(true);
     u.Cboxz->setInsertPolicy(QComboBox::NoInsert);
-    const std::pair<const char*, QWidget*> searchRows[] = {
-        {"查询方式：", u.CboCxfs}, {"房间编号：", u.TxtFh}, {"承租人姓名：", u.TxtZk},
-        {"身份证号码：", u.Txtzh}, {"房屋现状：", u.Cboxz}};
+    const std::pair<const char*, QWidget*> searchRows[] = {{"查询方式：", u.CboCxfs},
+                                                           {"房间编号：", u.TxtFh},
+                                                           {"承租人姓名：", u.TxtZk},
+                                                           {"身份证号码：", u.Txtzh},
+                                                           {"房屋现状：", u.Cboxz}};
     int sr = 0;
     for (const auto& [text, w] : searchRows) {
         auto* l = new QLabel(QString::fromUtf8(text));
@@ -303,7 +301,6 @@ void FrmRzdj::buildSearchAndPhoto(QWidget* page) {
     u.Image3 = named<BoundImage>(photo, "Image3");
     u.Image3->setToolTip(QStringLiteral("租客身份证照片"));
     gp->addWidget(u.Image3);
-
 }
 
 void FrmRzdj::buildPicker(QWidget* page) {
@@ -337,7 +334,6 @@ void FrmRzdj::buildPicker(QWidget* page) {
         u.DirList->setPath(QDir::currentPath());
         u.DrvList->setDriveOf(QDir::currentPath());
     }
-
 }
 
 void FrmRzdj::buildButtons(QWidget* page) {
@@ -369,18 +365,17 @@ void FrmRzdj::buildButtons(QWidget* page) {
         button->setGeometry(twips(b.left, 9720, b.width, 495));
         *b.slot = button;
     }
-
 }
 
 void FrmRzdj::bindFields() {
     Ui& u = *ui_;
     // Bindings to zfdj.
     const std::pair<BoundTextBox*, const char*> texts[] = {
-        {u.Txtfjh, "fjh"},     {u.Txtjzrs, "jzrs"},   {u.Txtxm, "xm"},       {u.Txtdw, "dw"},
-        {u.Txtdh, "dh"},       {u.Txtrzrq, "rzrq"},   {u.Txtlkrq, "lkrq"},   {u.Txtsfzh, "sfzhm"},
-        {u.Txtfq, "fq"},       {u.Txtcxny1, "cxny1"}, {u.Txtmq, "mq"},       {u.Txtcxny2, "cxny2"},
-        {u.Txtxm1, "xm1"},     {u.Txtcxny3, "cxny3"}, {u.Txtxm2, "xm2"},     {u.Txtcxny4, "cxny4"},
-        {u.Txtxm3, "xm3"},     {u.Txtcxny5, "cxny5"}, {u.Txtxm4, "xm4"},     {u.Txtcxny6, "cxny6"}};
+        {u.Txtfjh, "fjh"}, {u.Txtjzrs, "jzrs"},   {u.Txtxm, "xm"},     {u.Txtdw, "dw"},
+        {u.Txtdh, "dh"},   {u.Txtrzrq, "rzrq"},   {u.Txtlkrq, "lkrq"}, {u.Txtsfzh, "sfzhm"},
+        {u.Txtfq, "fq"},   {u.Txtcxny1, "cxny1"}, {u.Txtmq, "mq"},     {u.Txtcxny2, "cxny2"},
+        {u.Txtxm1, "xm1"}, {u.Txtcxny3, "cxny3"}, {u.Txtxm2, "xm2"},   {u.Txtcxny4, "cxny4"},
+        {u.Txtxm3, "xm3"}, {u.Txtcxny5, "cxny5"}, {u.Txtxm4, "xm4"},   {u.Txtcxny6, "cxny6"}};
     for (const auto& [box, field] : texts) box->bind(u.Data1, QString::fromLatin1(field));
     const std::pair<BoundCombo*, const char*> combos[] = {
         {u.Cboyh, "yh"}, {u.Cbowh, "wh"}, {u.Cbon1, "n1"}, {u.Cbon2, "n2"}, {u.Cboysno, "ysno"}};
@@ -389,7 +384,6 @@ void FrmRzdj::bindFields() {
     u.Image3->bind(u.Data1, QStringLiteral("xp"));
     u.Image1->bind(nullptr, QString());
     u.Image2->bind(nullptr, QString());
-
 }
 
 void FrmRzdj::connectHandlers(QWidget* root) {
@@ -412,21 +406,18 @@ void FrmRzdj::connectHandlers(QWidget* root) {
     tv::forms::on(u.CboLx, &QComboBox::activated, [this] { cboLxClick(); });
     tv::forms::on(u.DrvList, &DriveList::driveChanged, [this] { drvListChange(); });
     tv::forms::on(u.DirList, &FolderList::pathChanged, [this] { dirListChange(); });
-    QObject::connect(u.FilList, &FileList::fileClicked, u.FilList, [this](const QString& name) {
-        tv::forms::guard([this, name] { filListClick(name); });
-    });
+    QObject::connect(u.FilList, &FileList::fileClicked, u.FilList,
+                     [this](const QString& name) { tv::forms::guard([this, name] { filListClick(name); }); });
 
     // Enter moves through the inputs in the order of the window's layout.
     using tv::forms::EnterRing;
-    new EnterRing({u.Txtfjh,   u.Txtjzrs,  u.Txtxm,    u.Txtdh,    u.Txtsfzh,  u.Txtdw,    u.Cboyh,
-                   u.Cbowh,    u.Cbon1,    u.Cbon2,    u.Txtrzrq,  u.Txtlkrq,  u.Txtfq,    u.Cboxb[0],
-                   u.Txtcxny1, u.Txtmq,    u.Cboxb[1], u.Txtcxny2, u.Txtxm1,   u.Cboxb[2], u.Txtcxny3,
-                   u.Txtxm2,   u.Cboxb[3], u.Txtcxny4, u.Txtxm3,   u.Cboxb[4], u.Txtcxny5, u.Txtxm4,
-                   u.Cboxb[5], u.Txtcxny6, u.Cboysno},
+    new EnterRing({u.Txtfjh,   u.Txtjzrs,  u.Txtxm,    u.Txtdh,    u.Txtsfzh,  u.Txtdw,    u.Cboyh,    u.Cbowh,
+                   u.Cbon1,    u.Cbon2,    u.Txtrzrq,  u.Txtlkrq,  u.Txtfq,    u.Cboxb[0], u.Txtcxny1, u.Txtmq,
+                   u.Cboxb[1], u.Txtcxny2, u.Txtxm1,   u.Cboxb[2], u.Txtcxny3, u.Txtxm2,   u.Cboxb[3], u.Txtcxny4,
+                   u.Txtxm3,   u.Cboxb[4], u.Txtcxny5, u.Txtxm4,   u.Cboxb[5], u.Txtcxny6, u.Cboysno},
                   true, root);
     new EnterRing({u.TxtFh, u.TxtZk, u.Txtzh, u.Cboxz}, true, root);
     new EnterRing({u.CboLx, u.TxtMbwj}, true, root);
-
 }
 
 // --- load and exit ----------------------------------------------------------
@@ -457,8 +448,10 @@ void FrmRzdj::onLoad() {
         return;
     }
 
-    if (subWindow()) subWindow()->showMaximized();
-    else widget()->showMaximized();
+    if (subWindow())
+        subWindow()->showMaximized();
+    else
+        widget()->showMaximized();
 
     // Decorative pictures: a missing one leaves its place empty.
     u.Image1->loadFile(s.PicturePath + QStringLiteral("Snap2.jpg"));
@@ -472,10 +465,9 @@ void FrmRzdj::onLoad() {
     u.Cbon1->addItems(counts);
     u.Cbon2->addItems(counts);
     u.Cboyh->addItems({QStringLiteral("已婚"), QStringLiteral("未婚")});
-    u.Cbowh->addItems({QStringLiteral("个体"), QStringLiteral("白领"), QStringLiteral("工人"),
-                       QStringLiteral("销售"), QStringLiteral("教育"), QStringLiteral("建筑"),
-                       QStringLiteral("装修"), QStringLiteral("学生"), QStringLiteral("服务"),
-                       QStringLiteral("保安"), QStringLiteral("美容"), QStringLiteral("货运"),
+    u.Cbowh->addItems({QStringLiteral("个体"), QStringLiteral("白领"), QStringLiteral("工人"), QStringLiteral("销售"),
+                       QStringLiteral("教育"), QStringLiteral("建筑"), QStringLiteral("装修"), QStringLiteral("学生"),
+                       QStringLiteral("服务"), QStringLiteral("保安"), QStringLiteral("美容"), QStringLiteral("货运"),
                        QStringLiteral("其它")});
     for (BoundCombo* c : u.Cboxb) c->addItems(sexes);
     u.Cboxz->addItems(statuses);
@@ -530,10 +522,11 @@ bool FrmRzdj::hasRows() { return ui_->Data1->isOpen() && rs().recordCount() > 0;
 // '-' leaves it as it is.
 void FrmRzdj::setButtons(const char* pattern) {
     Ui& u = *ui_;
-    QPushButton* order[] = {u.CmdQr, u.Cmdfq, u.CmdTj, u.CmdXg, u.CmdCx,
+    QPushButton* order[] = {u.CmdQr,  u.Cmdfq,  u.CmdTj,  u.CmdXg,      u.CmdCx,
                             u.CmdDel, u.CmdSyt, u.CmdXyt, u.CmdPrinter, u.CmdExit};
     for (int i = 0; i < 10 && pattern[i]; ++i)
-        if (pattern[i] != '-') order[i]->setEnabled(pattern[i] == '1');
+        if (pattern[i] != '-')
+            order[i]->setEnabled(pattern[i] == '1');
     // The data source's own arrows would leave a pending row behind.
     u.Data1->setEnabled(!u.CmdQr->isEnabled());
 }
@@ -548,10 +541,12 @@ void FrmRzdj::fill() { tv::FillCheckInRecord(rs(), tv::state().CurrentCheckIn); 
 // --- record move ------------------------------------------------------------
 
 void FrmRzdj::dataReposition() {
-    if (!ui_) return;
+    if (!ui_)
+        return;
     const int pos = rs().absolutePosition();
     ui_->Data1->setCaption(QStringLiteral("%1 (#Record：%2 / %3)").arg(kCaption).arg(pos + 1).arg(CheckInCount));
-    if (pos >= 0) fill();
+    if (pos >= 0)
+        fill();
 }
 
 // --- editing --------------------------------------------------------------------
@@ -563,7 +558,8 @@ void FrmRzdj::cmdTjClick() {
 }
 
 void FrmRzdj::cmdXgClick() {
-    if (!rs().hasCurrent()) return;
+    if (!rs().hasCurrent())
+        return;
     setButtons("1100000000");
     ui_->Data1->edit();
     ui_->Txtfjh->setFocus();
@@ -571,7 +567,8 @@ void FrmRzdj::cmdXgClick() {
 }
 
 void FrmRzdj::cmdQrClick() {
-    if (!storeCall([this] { ui_->Data1->update(); })) return;
+    if (!storeCall([this] { ui_->Data1->update(); }))
+        return;
     setButtons("0011111111");
     recount();
     rs().moveLast();
@@ -580,16 +577,20 @@ void FrmRzdj::cmdQrClick() {
 }
 
 void FrmRzdj::cmdfqClick() {
-    if (!storeCall([this] { ui_->Data1->cancelUpdate(); })) return;
+    if (!storeCall([this] { ui_->Data1->cancelUpdate(); }))
+        return;
     setButtons("0011111111");
-    if (!hasRows()) showEmptyTable();
+    if (!hasRows())
+        showEmptyTable();
     ui_->Txtfjh->setFocus();
 }
 
 void FrmRzdj::cmdDelClick() {
-    if (dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), 68, QStringLiteral("删除记录")) != dlg::Yes) return;
+    if (dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), 68, QStringLiteral("删除记录")) != dlg::Yes)
+        return;
     tv::Recordset& r = rs();
-    if (!r.hasCurrent()) return;
+    if (!r.hasCurrent())
+        return;
     ui_->Data1->remove();
     recount();
     if (r.recordCount() == 0) {
@@ -609,7 +610,8 @@ void FrmRzdj::cmdDelClick() {
 
 void FrmRzdj::cmdSytClick() {
     tv::Recordset& r = rs();
-    if (r.recordCount() == 0) return;
+    if (r.recordCount() == 0)
+        return;
     r.movePrevious();
     if (r.bof()) {
         r.moveFirst();
@@ -628,9 +630,11 @@ void FrmRzdj::cmdSytClick() {
 
 void FrmRzdj::cmdXytClick() {
     tv::Recordset& r = rs();
-    if (r.recordCount() == 0) return;
+    if (r.recordCount() == 0)
+        return;
     // Past the last row already (a search that found nothing): the end.
-    if (!r.eof()) r.moveNext();
+    if (!r.eof())
+        r.moveNext();
     if (r.eof()) {
         r.moveLast();
         fill();
@@ -655,11 +659,14 @@ void FrmRzdj::cboCxfsClick() {
     u.Txtzh->clear();
     u.Cboxz->setCurrentIndex(-1);
     u.Cboxz->setEditText(QString());
-    static const std::pair<const char*, const char*> modes[] = {
-        {"房号+姓名", "1100"}, {"房号+现状", "1001"}, {"姓名+现状", "0101"},
-        {"证号+现状", "0011"}, {"身份证号", "0010"}};
+    static const std::pair<const char*, const char*> modes[] = {{"房号+姓名", "1100"},
+                                                                {"房号+现状", "1001"},
+                                                                {"姓名+现状", "0101"},
+                                                                {"证号+现状", "0011"},
+                                                                {"身份证号", "0010"}};
     for (const auto& [mode, flags] : modes) {
-        if (u.CboCxfs->currentText() != QString::fromUtf8(mode)) continue;
+        if (u.CboCxfs->currentText() != QString::fromUtf8(mode))
+            continue;
         QWidget* inputs[] = {u.TxtFh, u.TxtZk, u.Txtzh, u.Cboxz};
         for (int i = 0; i < 4; ++i) inputs[i]->setEnabled(flags[i] == '1');
     }
@@ -699,7 +706,8 @@ void FrmRzdj::cmdCxClick() {
         std::vector<std::pair<int, QString>> cols;
         for (const auto& [field, key] : rule) {
             const int col = r.columnIndex(field);
-            if (col < 0) (void)r.field(field);  // raises: the table has no such field
+            if (col < 0)
+                (void)r.field(field);  // raises: the table has no such field
             cols.emplace_back(col, key);
         }
         const int n = r.recordCount();
@@ -713,7 +721,8 @@ void FrmRzdj::cmdCxClick() {
                 }
             }
             if (match) {
-                if (row != r.absolutePosition()) r.moveTo(row);
+                if (row != r.absolutePosition())
+                    r.moveTo(row);
                 u.TxtTs->setText(QStringLiteral("为您查到一条记录"));
                 return;
             }
@@ -734,12 +743,14 @@ void FrmRzdj::cmdPrinterClick() {
     s.PrintChoice = dlg::inputBox(s.PrintPrompt, QStringLiteral("输入提示"), QStringLiteral("2")).value_or(QString());
     bool number = false;
     const double choice = s.PrintChoice.trimmed().toDouble(&number);
-    if (!number) return;
+    if (!number)
+        return;
     if (choice == 0) {
         dlg::msgBox(QStringLiteral("您没有正确选择选项,默认取值为 2 ！"), 64, QStringLiteral("提示"));
     } else if (choice == 1) {
         s.EditMode = QStringLiteral("YE1");
-        if (!rs().hasCurrent()) return;
+        if (!rs().hasCurrent())
+            return;
         // This window's row and this window's photo, whatever window loaded last.
         fill();
         struct Restore {
@@ -750,17 +761,19 @@ void FrmRzdj::cmdPrinterClick() {
         tv::PrintRegForm();
     } else if (choice == 2) {
         s.EditMode = QStringLiteral("YE2");
-        if (tv::forms::Form* pair = tv::forms::Registry::instance(QStringLiteral("FrmDyjl"))) pair->show();
+        if (tv::forms::Form* pair = tv::forms::Registry::instance(QStringLiteral("FrmDyjl")))
+            pair->show();
     }
 }
 
 // --- photo picker ---------------------------------------------------------------
 
 void FrmRzdj::cboLxClick() {
-    static const char* const patterns[] = {"*.*",  "*.mdb", "*.dbf", "*.bmp", "*.jpg", "*.pcx",
+    static const char* const patterns[] = {"*.*",   "*.mdb", "*.dbf", "*.bmp", "*.jpg", "*.pcx",
                                            "*.dcx", "*.xif", "*.gif", "*.wif", "*.tif", "*.awd"};
     const int i = ui_->CboLx->currentIndex();
-    if (i < 0 || i > 11) return;
+    if (i < 0 || i > 11)
+        return;
     ui_->FilList->setPattern(QString::fromLatin1(patterns[i]));
 }
 

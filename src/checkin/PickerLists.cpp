@@ -15,7 +15,8 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
     QStringList roots;
     for (const QFileInfo& d : QDir::drives()) roots << QDir::cleanPath(d.absoluteFilePath());
     for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
-        if (!v.isValid() || !v.isReady()) continue;
+        if (!v.isValid() || !v.isReady())
+            continue;
         const QString root = QDir::cleanPath(v.rootPath());
         // Pseudo file systems are no place for pictures.
         if (root.startsWith(QLatin1String("/proc")) || root.startsWith(QLatin1String("/sys")) ||
@@ -36,14 +37,14 @@ void DriveList::setDriveOf(const QString& path) {
     int best = -1, bestLen = -1;
     for (int i = 0; i < count(); ++i) {
         const QString root = itemText(i);
-        const bool holds = root == QLatin1String("/") || clean == root ||
-                           clean.startsWith(root + QLatin1Char('/'));
+        const bool holds = root == QLatin1String("/") || clean == root || clean.startsWith(root + QLatin1Char('/'));
         if (holds && root.size() > bestLen) {
             best = i;
             bestLen = int(root.size());
         }
     }
-    if (best >= 0) setCurrentIndex(best);
+    if (best >= 0)
+        setCurrentIndex(best);
 }
 
 // --- folders ---------------------------------------------------------------
@@ -54,15 +55,18 @@ constexpr int kPathRole = Qt::UserRole + 1;
 
 FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
     connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-        if (item) setPath(item->data(kPathRole).toString());
+        if (item)
+            setPath(item->data(kPathRole).toString());
     });
 }
 
 bool FolderList::setPath(const QString& path) {
     QFileInfo info(path);
-    if (!info.isDir() || !info.isReadable() || !QDir(path).isReadable()) return false;
+    if (!info.isDir() || !info.isReadable() || !QDir(path).isReadable())
+        return false;
     const QString clean = QDir::cleanPath(info.absoluteFilePath());
-    if (clean == path_) return true;
+    if (clean == path_)
+        return true;
     path_ = clean;
     fill();
     emit pathChanged();
@@ -75,20 +79,21 @@ void FolderList::fill() {
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
     // The chain from the root down to the current folder.
     QStringList chain;
-    for (QDir d(path_);; ) {
+    for (QDir d(path_);;) {
         chain.prepend(d.absolutePath());
-        if (d.isRoot() || !d.cdUp()) break;
+        if (d.isRoot() || !d.cdUp())
+            break;
     }
     int depth = 0;
     for (const QString& p : chain) {
         const QString name = depth == 0 ? p : QFileInfo(p).fileName();
         auto* item = new QListWidgetItem(open, QString(depth * 2, QLatin1Char(' ')) + name, this);
         item->setData(kPathRole, p);
-        if (p == path_) setCurrentItem(item);
+        if (p == path_)
+            setCurrentItem(item);
         ++depth;
     }
-    const QStringList subs =
-        QDir(path_).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    const QStringList subs = QDir(path_).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     for (const QString& s : subs) {
         auto* item = new QListWidgetItem(closed, QString(depth * 2, QLatin1Char(' ')) + s, this);
         item->setData(kPathRole, QDir(path_).filePath(s));
@@ -99,7 +104,8 @@ void FolderList::fill() {
 
 FileList::FileList(QWidget* parent) : QListWidget(parent) {
     connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-        if (item) emit fileClicked(item->text());
+        if (item)
+            emit fileClicked(item->text());
     });
 }
 
@@ -121,7 +127,8 @@ QString FileList::fileName() const {
 
 void FileList::fill() {
     clear();
-    if (path_.isEmpty()) return;
+    if (path_.isEmpty())
+        return;
     // Name filters without QDir::CaseSensitive match letter case freely.
     addItems(QDir(path_).entryList({pattern_}, QDir::Files, QDir::Name | QDir::IgnoreCase));
 }

@@ -32,6 +32,7 @@ public:
     bool setPath(const QString& path);
 signals:
     void pathChanged();
+
 private:
     void fill();
     QString path_;
@@ -51,6 +52,7 @@ public:
 signals:
     // A click on a file, with its name.
     void fileClicked(const QString& name);
+
 private:
     void fill();
     QString path_;

@@ -42,8 +42,8 @@ bool loadPicture(QLabel* label, const QString& path) {
 namespace {
 class ClickFilter : public QObject {
 public:
-    ClickFilter(QLabel* label, std::function<void()> handler)
-        : QObject(label), handler_(std::move(handler)) {}
+    ClickFilter(QLabel* label, std::function<void()> handler) : QObject(label), handler_(std::move(handler)) {}
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::MouseButtonRelease) {
@@ -56,6 +56,7 @@ protected:
         }
         return QObject::eventFilter(watched, event);
     }
+
 private:
     std::function<void()> handler_;
 };

@@ -14,7 +14,7 @@ class QPushButton;
 namespace tv::forms {
 class DataControl;
 class DataGrid;
-}
+}  // namespace tv::forms
 
 namespace tv::frame {
 

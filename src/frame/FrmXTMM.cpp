@@ -22,9 +22,7 @@ using tv::dlg::msgBox;
 
 namespace {
 // A field equals a typed text exactly; a Null field equals nothing.
-bool sameText(const tv::Value& field, const QString& typed) {
-    return !field.isNull() && field.toText() == typed;
-}
+bool sameText(const tv::Value& field, const QString& typed) { return !field.isNull() && field.toText() == typed; }
 
 // The small eye shown after a recovery: click it to see the password.
 QPixmap eyePicture() {

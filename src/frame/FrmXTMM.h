@@ -16,7 +16,7 @@ class QPushButton;
 namespace tv::forms {
 class DataControl;
 class EnterRing;
-}
+}  // namespace tv::forms
 
 namespace tv::frame {
 

@@ -2,8 +2,8 @@
 
 #include "frame/FrameKit.h"
 #include "frame/FrmMmWh.h"
-#include "frame/frmAbout.h"
 #include "frame/Module1.h"
+#include "frame/frmAbout.h"
 #include "platform/db/Database.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/DataControl.h"
@@ -55,6 +55,7 @@ public:
         picture_ = pm;
         viewport()->update();
     }
+
 protected:
     void paintEvent(QPaintEvent* e) override {
         QPainter p(viewport());
@@ -65,6 +66,7 @@ protected:
             p.drawPixmap(r.topLeft(), picture_);
         }
     }
+
 private:
     QPixmap picture_;
 };
@@ -93,8 +95,7 @@ bool fileInUse(const QString& path) {
         for (tv::forms::DataControl* source : sources) {
             if (insideChildWindow(source, form->widget()))
                 continue;  // a child window counts on its own while it is loaded
-            if (source->isOpen() && !source->databaseName().isEmpty() &&
-                canonical(source->databaseName()) == target)
+            if (source->isOpen() && !source->databaseName().isEmpty() && canonical(source->databaseName()) == target)
                 return true;
         }
     }
@@ -134,9 +135,8 @@ QAction* MDIVamo::addButton(const QString& key, const QString& caption, const QS
     a->setObjectName(key);
     a->setData(key);
     a->setToolTip(tip);
-    QObject::connect(a, &QAction::triggered, Toolbar1, [this, key] {
-        tv::forms::guard([this, key] { Toolbar1_ButtonClick(key); });
-    });
+    QObject::connect(a, &QAction::triggered, Toolbar1,
+                     [this, key] { tv::forms::guard([this, key] { Toolbar1_ButtonClick(key); }); });
     return a;
 }
 
@@ -156,8 +156,7 @@ void MDIVamo::build(QWidget* root) {
 
     QMenu* MNUwj = bar->addMenu(QStringLiteral("文件(&F)"));
     MNUwj->setObjectName(QStringLiteral("MNUwj"));
-    on(addItem(MNUwj, "MNUnew", QStringLiteral("新建"), QKeySequence(Qt::CTRL | Qt::Key_N)),
-       [this] { newDataFile(); });
+    on(addItem(MNUwj, "MNUnew", QStringLiteral("新建"), QKeySequence(Qt::CTRL | Qt::Key_N)), [this] { newDataFile(); });
     QAction* MNUopen = on(addItem(MNUwj, "MNUopen", QStringLiteral("打开"), QKeySequence(Qt::CTRL | Qt::Key_O)),
                           [this] { dataCommand(QStringLiteral("Tenvora")); });
     addItem(MNUwj, "a1", QStringLiteral("-"), {});
@@ -183,7 +182,8 @@ void MDIVamo::build(QWidget* root) {
         on(addItem(MNUzd, "MNUzdwh", QStringLiteral("租金水电费维护"), QKeySequence(Qt::CTRL | Qt::Key_B)),
            [this] { dataCommand(QStringLiteral("FrmZsdwh")); });
 
-    QAction* MNUsjhd = on(bar->addAction(QStringLiteral("数据互导(&C)")), [this] { openWindow(QStringLiteral("Exnac")); });
+    QAction* MNUsjhd =
+        on(bar->addAction(QStringLiteral("数据互导(&C)")), [this] { openWindow(QStringLiteral("Exnac")); });
     MNUsjhd->setObjectName(QStringLiteral("MNUsjhd"));
 
     windowMenu_ = bar->addMenu(QStringLiteral("窗口(&W)"));
@@ -261,9 +261,9 @@ void MDIVamo::build(QWidget* root) {
 
     // Commands whose window is not part of this program yet stay disabled.
     const std::pair<QAction*, const char*> windowOf[] = {
-        {MNUopen, "Tenvora"},   {MNUcx, "Tenvora"},      {Open2, "Tenvora"},   {Search, "Tenvora"},
-        {MNUdj, "FrmRzdj"},     {Users, "FrmRzdj"},      {MNUzjsd, "FrmZsdjs"}, {statistics, "FrmZsdjs"},
-        {MNUzdwh, "FrmZsdwh"},  {report2, "FrmZsdwh"},   {MNUwjgl, "FrmWjgl"}, {MNUsjhd, "Exnac"},
+        {MNUopen, "Tenvora"},  {MNUcx, "Tenvora"},    {Open2, "Tenvora"},    {Search, "Tenvora"},
+        {MNUdj, "FrmRzdj"},    {Users, "FrmRzdj"},    {MNUzjsd, "FrmZsdjs"}, {statistics, "FrmZsdjs"},
+        {MNUzdwh, "FrmZsdwh"}, {report2, "FrmZsdwh"}, {MNUwjgl, "FrmWjgl"},  {MNUsjhd, "Exnac"},
         {Shared, "Exnac"}};
     for (const auto& [action, window] : windowOf)
         action->setEnabled(Registry::instance(QString::fromLatin1(window)) != nullptr);

@@ -34,7 +34,7 @@ public:
     QString DialogCode;    // "Y1" new data file, "Y2" open one; "0" after the load
     QString TemplatePath;  // the template data file
     QString CopySource, CopyTarget;
-    QString HelpFile;      // the application's help file
+    QString HelpFile;  // the application's help file
     int HelpResult = 0;
 
     // The data-file dialog: puts the chosen path into Myp, leaves it alone on
@@ -44,7 +44,7 @@ public:
     // The commands of the menus and the toolbar.
     void dataCommand(const QString& window);  // ask for the data file, then show `window`
     void newDataFile();
-    void openWindow(const QString& window);   // a window that needs no data file
+    void openWindow(const QString& window);  // a window that needs no data file
     void helpContents();
     void webPage();
     void exitProgram();

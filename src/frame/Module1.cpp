@@ -27,28 +27,31 @@ bool g_ending = false;
 class LastWindowWatch : public QObject {
 public:
     using QObject::QObject;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Hide && watched->isWidgetType() &&
-            static_cast<QWidget*>(watched)->isWindow() && !pending_) {
+        if (event->type() == QEvent::Hide && watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow() &&
+            !pending_) {
             pending_ = true;
-            QMetaObject::invokeMethod(this, [this] {
-                pending_ = false;
-                if (!g_ending && !QApplication::activeModalWidget())
-                    endIfNoWindowLeft();
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    pending_ = false;
+                    if (!g_ending && !QApplication::activeModalWidget())
+                        endIfNoWindowLeft();
+                },
+                Qt::QueuedConnection);
         }
         return QObject::eventFilter(watched, event);
     }
+
 private:
     bool pending_ = false;
 };
 LastWindowWatch* g_watch = nullptr;
 }  // namespace
 
-QString programFolder() {
-    return g_folder.isEmpty() ? QCoreApplication::applicationDirPath() : g_folder;
-}
+QString programFolder() { return g_folder.isEmpty() ? QCoreApplication::applicationDirPath() : g_folder; }
 
 void setProgramFolder(const QString& folder) { g_folder = folder; }
 
@@ -83,7 +86,8 @@ void endProgram(int code) {
     }
     g_ending = true;
     // Queued, so that it also works before the event loop has started.
-    QMetaObject::invokeMethod(qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
 }
 
 void setEndProgramHook(std::function<void(int)> hook) { g_endHook = std::move(hook); }

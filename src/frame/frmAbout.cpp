@@ -56,8 +56,7 @@ void frmAbout::build(QWidget* root) {
     lblVersion->setStyleSheet(QStringLiteral("color: rgb(0,0,255);"));
     lblVersion->setGeometry(px(1440), px(900), px(4560), px(360));
 
-    QLabel* lblDescription =
-        label(root, "lblDescription", QStringLiteral("2021-2-20：长、短租Vamo的最佳解决方案"));
+    QLabel* lblDescription = label(root, "lblDescription", QStringLiteral("2021-2-20：长、短租Vamo的最佳解决方案"));
     lblDescription->setStyleSheet(QStringLiteral("color: rgb(0,0,255);"));
     lblDescription->setWordWrap(true);
     lblDescription->setGeometry(px(1440), px(1440), px(4680), px(720));

@@ -82,21 +82,36 @@ std::vector<GridColumn> gridColumns(const QString& elderCaption) {
     const QString oldName = QStringLiteral("随行老人姓名"), sex = QStringLiteral("性别"),
                   born = QStringLiteral("出生年月"), child = QStringLiteral("随行儿童姓名");
     return {
-        {"fjh", QStringLiteral("房间编号"), ""},   {"jzrs", QStringLiteral("居住人数"), ""},
-        {"xm", QStringLiteral("租客姓名"), ""},    {"dw", QStringLiteral("工作单位"), ""},
-        {"dh", QStringLiteral("联系电话"), ""},    {"yh", QStringLiteral("婚姻状况"), ""},
-        {"wh", QStringLiteral("职业"), ""},        {"n1", QStringLiteral("子女数(男)"), ""},
-        {"n2", QStringLiteral("子女数(女)"), ""},  {"rzrq", QStringLiteral("入住日期"), ""},
-        {"lkrq", QStringLiteral("离开日期"), ""},  {"sfzhm", QStringLiteral("身份证号码"), ""},
-        {"fq", elderCaption, ""},                  {"xb1", sex, ""},
-        {"cxny1", born, ""},                       {"mq", oldName, ""},
-        {"xb2", sex, ""},                          {"cxny2", born, ""},
-        {"xm1", child, ""},                        {"xb3", sex, ""},
-        {"cxny3", born, ""},                       {"xm2", child, ""},
-        {"xb4", sex, ""},                          {"cxny4", born, ""},
-        {"xm3", child, ""},                        {"xb5", sex, ""},
-        {"cxny5", born, ""},                       {"xm4", child, ""},
-        {"xb6", sex, ""},                          {"cxny6", born, ""},
+        {"fjh", QStringLiteral("房间编号"), ""},
+        {"jzrs", QStringLiteral("居住人数"), ""},
+        {"xm", QStringLiteral("租客姓名"), ""},
+        {"dw", QStringLiteral("工作单位"), ""},
+        {"dh", QStringLiteral("联系电话"), ""},
+        {"yh", QStringLiteral("婚姻状况"), ""},
+        {"wh", QStringLiteral("职业"), ""},
+        {"n1", QStringLiteral("子女数(男)"), ""},
+        {"n2", QStringLiteral("子女数(女)"), ""},
+        {"rzrq", QStringLiteral("入住日期"), ""},
+        {"lkrq", QStringLiteral("离开日期"), ""},
+        {"sfzhm", QStringLiteral("身份证号码"), ""},
+        {"fq", elderCaption, ""},
+        {"xb1", sex, ""},
+        {"cxny1", born, ""},
+        {"mq", oldName, ""},
+        {"xb2", sex, ""},
+        {"cxny2", born, ""},
+        {"xm1", child, ""},
+        {"xb3", sex, ""},
+        {"cxny3", born, ""},
+        {"xm2", child, ""},
+        {"xb4", sex, ""},
+        {"cxny4", born, ""},
+        {"xm3", child, ""},
+        {"xb5", sex, ""},
+        {"cxny5", born, ""},
+        {"xm4", child, ""},
+        {"xb6", sex, ""},
+        {"cxny6", born, ""},
         {"ysno", QStringLiteral("房间现状"), ""},
     };
 }
@@ -258,9 +273,8 @@ void FrmDyjl::buildSearchPart(QWidget* root) {
     QObject::connect(CboCxxx, &QComboBox::activated, root,
                      [this] { forms::guard([this] { SearchTarget = CboCxxx->currentText(); }); });
 
-    new forms::EnterRing({CboCxxx, CboCxfs, Txtjfrq, TxtFh, Txtzk, Txtzh, Cbofjxz, TxtXx1, TxtYy1, TxtXx2, TxtYy2,
-                          TxtTs},
-                         true, root);
+    new forms::EnterRing(
+        {CboCxxx, CboCxfs, Txtjfrq, TxtFh, Txtzk, Txtzh, Cbofjxz, TxtXx1, TxtYy1, TxtXx2, TxtYy2, TxtTs}, true, root);
 }
 
 // ---------------------------------------------------------------- loading
@@ -457,8 +471,7 @@ void FrmDyjl::scan(DataControl* target, const QString& field1, const QString& ke
     const int rows = rs.recordCount();
     for (int row = 0; row < rows; ++row) {
         bool match = true;
-        for (const auto& [column, key] : keys)
-            match = match && sameText(rs.valueAt(row, column), key);
+        for (const auto& [column, key] : keys) match = match && sameText(rs.valueAt(row, column), key);
         if (match) {
             if (row != rs.absolutePosition())
                 rs.moveTo(row);

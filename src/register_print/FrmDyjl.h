@@ -50,8 +50,8 @@ private:
     void CmdCx_Click();
     void runSearch(forms::DataControl* target);
     void query(forms::DataControl* target, const QString& sql, const QString& key);
-    void scan(forms::DataControl* target, const QString& field1, const QString& key1,
-              const QString& field2 = QString(), const QString& key2 = QString());
+    void scan(forms::DataControl* target, const QString& field1, const QString& key1, const QString& field2 = QString(),
+              const QString& key2 = QString());
     void setSearchInputsEnabled(bool jfrq, bool fh, bool zk, bool zh, bool fjxz);
 
     int RowCount1 = 0;

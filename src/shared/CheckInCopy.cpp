@@ -8,9 +8,7 @@ namespace tv {
 
 namespace {
 
-bool isEmpty(const Value& v) {
-    return v.isNull() || (v.kind() == Value::Kind::Text && v.toText().isEmpty());
-}
+bool isEmpty(const Value& v) { return v.isNull() || (v.kind() == Value::Kind::Text && v.toText().isEmpty()); }
 
 // A count member: the value as a whole number, a fraction rounded half to
 // even. A value that is no number or does not fit a 16-bit count gives 0,

@@ -26,8 +26,7 @@ const QString kBar = QStringLiteral("│");
 Printer& printer() { return Printer::device(); }
 
 void emptyLines(int n) {
-    for (int i = 0; i < n; ++i)
-        printer().printLine({});
+    for (int i = 0; i < n; ++i) printer().printLine({});
 }
 
 void font(double size) {
@@ -98,24 +97,26 @@ void settlementTop(const BillRecord& b) {
           at(71, QStringLiteral("租房押金")), at(87, kBar), at(89, money(s.SettleDeposit)), at(101, kBar)});
     rule("├──────┼────┴──────┼────┼─────┴───┼────────┼──────┤");
     line({at(1, kBar), at(3, QStringLiteral("结算时段")), at(15, kBar), at(17, b.sfsd1), at(39, kBar),
-          at(41, QStringLiteral("至")), at(49, kBar), at(51, b.sfsd2), at(69, kBar),
-          at(71, QStringLiteral("欠租金额")), at(87, kBar), at(89, money(s.SettleArrears)), at(101, kBar)});
+          at(41, QStringLiteral("至")), at(49, kBar), at(51, b.sfsd2), at(69, kBar), at(71, QStringLiteral("欠租金额")),
+          at(87, kBar), at(89, money(s.SettleArrears)), at(101, kBar)});
     rule("├──────┼────┬──────┼────┼─────┬───┼────┬───┼──┬───┤");
 }
 
 // Readings, total and the amount in capitals: the same on both documents.
 void receiptBottom(const BillRecord& b) {
-    line({at(1, kBar), at(3, QStringLiteral("本月水表")), at(15, kBar), at(17, number(b.bysb)), at(25, kBar),
-          at(27, QStringLiteral("上月水表")), at(39, kBar), at(41, number(b.sysb)), at(49, kBar),
-          at(51, QStringLiteral("用水量(吨)")), at(61, kBar), at(63, number(b.ysl)), at(69, kBar),
-          at(71, QStringLiteral("市水单价")), at(79, kBar), at(81, money(b.sdj)), at(87, kBar),
-          at(89, QStringLiteral("水费")), at(93, kBar), at(95, money(b.sf)), at(101, kBar)});
+    line({at(1, kBar),  at(3, QStringLiteral("本月水表")),    at(15, kBar), at(17, number(b.bysb)),
+          at(25, kBar), at(27, QStringLiteral("上月水表")),   at(39, kBar), at(41, number(b.sysb)),
+          at(49, kBar), at(51, QStringLiteral("用水量(吨)")), at(61, kBar), at(63, number(b.ysl)),
+          at(69, kBar), at(71, QStringLiteral("市水单价")),   at(79, kBar), at(81, money(b.sdj)),
+          at(87, kBar), at(89, QStringLiteral("水费")),       at(93, kBar), at(95, money(b.sf)),
+          at(101, kBar)});
     rule("├──────┼────┼──────┼────┼─────┼───┼────┼───┼──┼───┤");
-    line({at(1, kBar), at(3, QStringLiteral("本月电表")), at(15, kBar), at(17, number(b.bydb)), at(25, kBar),
-          at(27, QStringLiteral("上月电表")), at(39, kBar), at(41, number(b.sydb)), at(49, kBar),
-          at(51, QStringLiteral("用电量(度)")), at(61, kBar), at(63, number(b.ydl)), at(69, kBar),
-          at(71, QStringLiteral("市电单价")), at(79, kBar), at(81, money(b.ddj)), at(87, kBar),
-          at(89, QStringLiteral("电费")), at(93, kBar), at(95, money(b.df)), at(101, kBar)});
+    line({at(1, kBar),  at(3, QStringLiteral("本月电表")),    at(15, kBar), at(17, number(b.bydb)),
+          at(25, kBar), at(27, QStringLiteral("上月电表")),   at(39, kBar), at(41, number(b.sydb)),
+          at(49, kBar), at(51, QStringLiteral("用电量(度)")), at(61, kBar), at(63, number(b.ydl)),
+          at(69, kBar), at(71, QStringLiteral("市电单价")),   at(79, kBar), at(81, money(b.ddj)),
+          at(87, kBar), at(89, QStringLiteral("电费")),       at(93, kBar), at(95, money(b.df)),
+          at(101, kBar)});
     rule("├──────┼────┼──────┼────┴─────┴───┴────┴───┴──┴───┤");
     line({at(1, kBar), at(3, QStringLiteral("合计(元)")), at(15, kBar), at(17, money(b.hj)), at(25, kBar),
           at(27, QStringLiteral("人民币大写")), at(39, kBar), at(41, state().AmountInWords), at(101, kBar)});
@@ -130,7 +131,8 @@ void feeDocument(Sheet sheet, int leading) {
     SharedState& s = state();
     emptyLines(leading);
     font(18);
-    s.ReceiptTitle = sheet == Sheet::Receipt ? QStringLiteral("房屋租赁使用费收据") : QStringLiteral("房屋租赁使用费结算");
+    s.ReceiptTitle =
+        sheet == Sheet::Receipt ? QStringLiteral("房屋租赁使用费收据") : QStringLiteral("房屋租赁使用费结算");
     line({at(20, s.ReceiptTitle)});
     font(10);
     emptyLines(2);

@@ -13,40 +13,40 @@ namespace tv {
 
 // A registration row of zfdj without the photo, member by member.
 struct CheckInRecord {
-    QString fjh;
+    QString fjh{};
     int16_t jzrs = 0;
-    QString xm, dw, dh, yh, wh;
+    QString xm{}, dw{}, dh{}, yh{}, wh{};
     int16_t n1 = 0, n2 = 0;
-    QString rzrq, lkrq, sfzhm;
-    QString fq, xb1, cxny1, mq, xb2, cxny2;
-    QString xm1, xb3, cxny3, xm2, xb4, cxny4, xm3, xb5, cxny5, xm4, xb6, cxny6;
-    QString ysno;
+    QString rzrq{}, lkrq{}, sfzhm{};
+    QString fq{}, xb1{}, cxny1{}, mq{}, xb2{}, cxny2{};
+    QString xm1{}, xb3{}, cxny3{}, xm2{}, xb4{}, cxny4{}, xm3{}, xb5{}, cxny5{}, xm4{}, xb6{}, cxny6{};
+    QString ysno{};
 };
 
 // A fee record of fzsdjs.
 struct BillRecord {
-    QString jfrq, fjh, xm, sfzhm;
-    Money zj;
-    QString sfsd1, sfsd2;
+    QString jfrq{}, fjh{}, xm{}, sfzhm{};
+    Money zj{};
+    QString sfsd1{}, sfsd2{};
     float bysb = 0, sysb = 0, ysl = 0;
-    Money sdj, sf;
+    Money sdj{}, sf{};
     float bydb = 0, sydb = 0, ydl = 0;
-    Money ddj, df, zf, hj;
+    Money ddj{}, df{}, zf{}, hj{};
 };
 
 // A row of qtfy.
 struct OtherFeesRecord {
-    QString jfrq, fjh, sfzhm;
-    Money kdf, dtf, wsf, zaf, wgf, qtf, hj;
+    QString jfrq{}, fjh{}, sfzhm{};
+    Money kdf{}, dtf{}, wsf{}, zaf{}, wgf{}, qtf{}, hj{};
 };
 
 struct SearchKeyRecord {
-    QString fjh, xm, sfzhm, ysno, jfrq;
+    QString fjh{}, xm{}, sfzhm{}, ysno{}, jfrq{};
 };
 
 struct SummaryTotalsRecord {
     float sf = 0, df = 0, zj = 0, hj = 0;
-    QString jfrq;
+    QString jfrq{};
 };
 
 struct PairOffsetRecord {
@@ -55,14 +55,14 @@ struct PairOffsetRecord {
 
 struct SharedState {
     // Paths
-    QString DataFilePath, DatabasePath, UserDbPath, PicturePath, AppDir, HelpFilePath, StatementDir;
+    QString DataFilePath{}, DatabasePath{}, UserDbPath{}, PicturePath{}, AppDir{}, HelpFilePath{}, StatementDir{};
     // Logged-in user
-    QString CurrentUser, CurrentPassword;
+    QString CurrentUser{}, CurrentPassword{};
     // Modes
-    QString EditMode, ActiveFormCode, OpDialogMode, PrintPrompt;
-    QString PrintChoice;  // the input box's answer text
+    QString EditMode{}, ActiveFormCode{}, OpDialogMode{}, PrintPrompt{};
+    QString PrintChoice{};  // the input box's answer text
     // Print titles
-    QString ReceiptTitle, RegFormTitle, ElderSectionTitle, ChildSectionTitle;
+    QString ReceiptTitle{}, RegFormTitle{}, ElderSectionTitle{}, ChildSectionTitle{};
     // Print offsets (twips)
     float PrintOffsetX = 0, PrintOffsetY = 0;
     PairOffsetRecord PairOffsets;
@@ -71,14 +71,14 @@ struct SharedState {
     SearchKeyRecord SearchKeys;
     // The bill
     BillRecord CurrentBill;
-    QString AmountInWords;
+    QString AmountInWords{};
     OtherFeesRecord CurrentOtherFees;
-    QString LastMonthDate;
+    QString LastMonthDate{};
     // Totals and settlement amounts
     SummaryTotalsRecord SummaryTotals;
-    Money SettleDeposit, SettleArrears;
+    Money SettleDeposit{}, SettleArrears{};
     // Exchange
-    QString AccessFilePath, ExcelFilePath;
+    QString AccessFilePath{}, ExcelFilePath{};
     int16_t ExcelFieldCount = 0, AccessFieldCount = 0;
 };
 

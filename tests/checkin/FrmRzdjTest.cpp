@@ -13,6 +13,7 @@
 #include "support/TestFiles.h"
 #include "support/WindowTest.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QComboBox>
 #include <QDir>
@@ -29,7 +30,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
-#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -50,8 +50,10 @@ class StandIn : public Form {
 public:
     StandIn(const char* name, std::function<void(QWidget*)> make)
         : Form(QString::fromLatin1(name), Kind::TopLevel), make_(std::move(make)) {}
+
 protected:
     void build(QWidget* root) override { make_(root); }
+
 private:
     std::function<void(QWidget*)> make_;
 };
@@ -72,11 +74,11 @@ void buildMain(QWidget* root) {
     Registry::setMdiArea(area);
 }
 
-const char* const kRowInputs[] = {
-    "Txtfjh", "Txtjzrs", "Txtxm",    "Txtdh",   "Txtsfzh", "Txtdw",    "Cboyh",    "Cbowh",
-    "Cbon1",  "Cbon2",   "Txtrzrq",  "Txtlkrq", "Txtfq",   "Cboxb1",   "Txtcxny1", "Txtmq",
-    "Cboxb2", "Txtcxny2", "Txtxm1",  "Cboxb3",  "Txtcxny3", "Txtxm2",  "Cboxb4",   "Txtcxny4",
-    "Txtxm3", "Cboxb5",  "Txtcxny5", "Txtxm4",  "Cboxb6",  "Txtcxny6", "Cboysno"};
+const char* const kRowInputs[] = {"Txtfjh",   "Txtjzrs",  "Txtxm",    "Txtdh",    "Txtsfzh", "Txtdw",    "Cboyh",
+                                  "Cbowh",    "Cbon1",    "Cbon2",    "Txtrzrq",  "Txtlkrq", "Txtfq",    "Cboxb1",
+                                  "Txtcxny1", "Txtmq",    "Cboxb2",   "Txtcxny2", "Txtxm1",  "Cboxb3",   "Txtcxny3",
+                                  "Txtxm2",   "Cboxb4",   "Txtcxny4", "Txtxm3",   "Cboxb5",  "Txtcxny5", "Txtxm4",
+                                  "Cboxb6",   "Txtcxny6", "Cboysno"};
 
 const QString kEnd = QStringLiteral("已到尾记录！|0|提示！");
 const QString kAskDelete = QStringLiteral("您真的要删除这个记录吗?|68|删除记录");
@@ -101,12 +103,17 @@ QByteArray pictureBytes(QColor color, const char* format) {
 void addRows(const QString& file, int n) {
     QString sql;
     for (int i = 1; i <= n; ++i)
-        sql += QStringLiteral("INSERT INTO zfdj (fjh, jzrs, xm, dw, dh, yh, wh, n1, n2, rzrq, sfzhm, ysno) VALUES "
-                              "('%1', %2, '租客%3', '单位%3', '1380000%3', '已婚', '工人', 1, 0, '2024-01-%4', '%5', '%6');")
-                   .arg(100 + (i == 4 ? 3 : i)).arg(i % 4 + 1).arg(i).arg(i % 28 + 1, 2, 10, QLatin1Char('0'))
+        sql += QStringLiteral(
+                   "INSERT INTO zfdj (fjh, jzrs, xm, dw, dh, yh, wh, n1, n2, rzrq, sfzhm, ysno) VALUES "
+                   "('%1', %2, '租客%3', '单位%3', '1380000%3', '已婚', '工人', 1, 0, '2024-01-%4', '%5', '%6');")
+                   .arg(100 + (i == 4 ? 3 : i))
+                   .arg(i % 4 + 1)
+                   .arg(i)
+                   .arg(i % 28 + 1, 2, 10, QLatin1Char('0'))
                    .arg(idNumber(i), i % 2 ? QStringLiteral("在住") : QStringLiteral("退房"));
-    sql += QStringLiteral("UPDATE zfdj SET fq='张老伯', xb1='男', cxny1='1950-03', xm1='小明', xb3='男', "
-                          "cxny3='2015-06-01', xm2='小红', xb4='女', cxny4='2017-08-09' WHERE rowid=1;");
+    sql += QStringLiteral(
+        "UPDATE zfdj SET fq='张老伯', xb1='男', cxny1='1950-03', xm1='小明', xb3='男', "
+        "cxny3='2015-06-01', xm2='小红', xb4='女', cxny4='2017-08-09' WHERE rowid=1;");
     tv::test::execSql(file, sql);
     tv::Database::open(file)->exec(QStringLiteral("UPDATE zfdj SET xp=? WHERE rowid=1"),
                                    {tv::Value(pictureBytes(QColor(200, 60, 60), "PNG"))});
@@ -118,13 +125,16 @@ protected:
         WindowTest::SetUp();
         savedUnexpected = script::unexpectedHandler();
         script::setUnexpectedHandler([this](const dlg::Call& c) {
-            if (onUnexpected) onUnexpected(c);
-            else ADD_FAILURE() << "unexpected " << c.kind.toStdString() << ": " << c.text.toStdString();
+            if (onUnexpected)
+                onUnexpected(c);
+            else
+                ADD_FAILURE() << "unexpected " << c.kind.toStdString() << ": " << c.text.toStdString();
         });
         state().PicturePath = dir.filePath(QStringLiteral("BMP")) + QLatin1Char('/');
         state().AppDir = QStringLiteral("/opt/tenvora");
         Registry::add(QStringLiteral("MDIVamo"), [] { return new StandIn("MDIVamo", buildMain); });
-        Registry::add(QStringLiteral("FrmDyjl"), [] { return new StandIn("FrmDyjl", [](QWidget*) {}); });  // the two-record window
+        Registry::add(QStringLiteral("FrmDyjl"),
+                      [] { return new StandIn("FrmDyjl", [](QWidget*) {}); });  // the two-record window
         Registry::add(QStringLiteral("FrmRzdj"), [] { return new FrmRzdj; });
         Registry::instance(QStringLiteral("MDIVamo"))->show();
     }
@@ -135,7 +145,8 @@ protected:
 
     // Opens the window on `path` after adding `rowCount` rows to the data file.
     FrmRzdj& open(int rowCount = 0, const QString& path = {}) {
-        if (rowCount > 0) addRows(file, rowCount);
+        if (rowCount > 0)
+            addRows(file, rowCount);
         state().DataFilePath = path.isEmpty() ? file : path;
         Registry::instance(QStringLiteral("FrmRzdj"))->show();
         return *static_cast<FrmRzdj*>(Registry::instance(QStringLiteral("FrmRzdj")));
@@ -147,7 +158,8 @@ protected:
         return w;
     }
     QString text(const QString& name) {
-        if (auto* combo = qobject_cast<QComboBox*>(ctl(name))) return combo->currentText();
+        if (auto* combo = qobject_cast<QComboBox*>(ctl(name)))
+            return combo->currentText();
         return ctl<QLineEdit>(name)->text();
     }
     // The texts of several boxes, joined by '|'.
@@ -157,8 +169,10 @@ protected:
         return out.join(QLatin1Char('|'));
     }
     void setText(const QString& name, const QString& value) {
-        if (auto* combo = qobject_cast<QComboBox*>(ctl(name))) combo->setEditText(value);
-        else ctl<QLineEdit>(name)->setText(value);
+        if (auto* combo = qobject_cast<QComboBox*>(ctl(name)))
+            combo->setEditText(value);
+        else
+            ctl<QLineEdit>(name)->setText(value);
     }
     void fill(std::initializer_list<std::pair<const char*, QString>> values) {
         for (const auto& [name, value] : values) setText(QString::fromLatin1(name), value);
@@ -218,7 +232,10 @@ protected:
     }
     // The printed text lines of the trace, without the column marks.
     static QString printout() {
-        return tv::print::Printer::traceLines().filter(QRegularExpression(QStringLiteral("^line "))).join('\n').remove('|');
+        return tv::print::Printer::traceLines()
+            .filter(QRegularExpression(QStringLiteral("^line ")))
+            .join('\n')
+            .remove('|');
     }
     // The print record: the name, the elders and the children.
     static QString printRecord() {
@@ -232,9 +249,9 @@ protected:
 }  // namespace
 
 TEST_F(FrmRzdjTest, CountsMoreRowsThanASixteenBitNumberHolds) {
-    tv::test::execSql(file, QStringLiteral(
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 33000) "
-        "INSERT INTO zfdj (fjh, xm) SELECT 'R' || i, '租客' || i FROM n;"));
+    tv::test::execSql(file,
+                      QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 33000) "
+                                     "INSERT INTO zfdj (fjh, xm) SELECT 'R' || i, '租客' || i FROM n;"));
     open();
     EXPECT_EQ(caption(), "租客入住登记 (#Record：1 / 33000)");
 }
@@ -297,7 +314,11 @@ TEST_F(FrmRzdjTest, AddWithARefusedValueConfirmCancelAndModify) {
     EXPECT_EQ(buttons(), "1000001100");
     EXPECT_EQ(photo(), QByteArray());
     // 程序员 is typed, not in the list.
-    fill({{"Txtfjh", "301"}, {"Txtxm", "王新"}, {"Cbowh", "程序员"}, {"Cbon1", "2"}, {"Txtxm4", "小四"},
+    fill({{"Txtfjh", "301"},
+          {"Txtxm", "王新"},
+          {"Cbowh", "程序员"},
+          {"Cbon1", "2"},
+          {"Txtxm4", "小四"},
           {"Cboysno", "在住"}});
     // A value the column cannot hold: refused, the row stays pending.
     for (const char* bad : {"abc", "40000"}) {
@@ -537,8 +558,9 @@ TEST_F(FrmRzdjTest, PrintChoiceOnePrintsThisWindowsRowWithItsPhotoOtherAnswersDo
 
     printChoice(QStringLiteral("1"), {dlg::Ok});  // the paper prompt
     const dlg::Call ask = script::calls().at(0);
-    EXPECT_EQ(QStringList({ask.kind, ask.text, ask.title, ask.extra}),
-              QStringList({"inputBox", "打印单条记录请选'1';打印两条记录请选'2',提示：只能输入(1,2)：", "输入提示", "2"}));
+    EXPECT_EQ(
+        QStringList({ask.kind, ask.text, ask.title, ask.extra}),
+        QStringList({"inputBox", "打印单条记录请选'1';打印两条记录请选'2',提示：只能输入(1,2)：", "输入提示", "2"}));
     for (const char* shown : {"房间编号:101", "姓名:小明", "姓名:张老伯"})
         EXPECT_TRUE(printout().contains(QString::fromUtf8(shown))) << shown;
     EXPECT_FALSE(printout().contains(QStringLiteral("别人的孩子")));
@@ -549,7 +571,8 @@ TEST_F(FrmRzdjTest, PrintChoiceOnePrintsThisWindowsRowWithItsPhotoOtherAnswersDo
     click("CmdXyt");
     printChoice(QStringLiteral("1"), {dlg::Ok});
     EXPECT_TRUE(printout().contains(QStringLiteral("房间编号:102")));
-    for (const char* other : {"小明", "张老伯", "小红"}) EXPECT_FALSE(printout().contains(QString::fromUtf8(other))) << other;
+    for (const char* other : {"小明", "张老伯", "小红"})
+        EXPECT_FALSE(printout().contains(QString::fromUtf8(other))) << other;
 
     // The printer fails: its error is shown, and the window that loaded last
     // is still the one named afterwards.

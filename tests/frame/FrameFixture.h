@@ -12,6 +12,7 @@
 #include "shared/SharedState.h"
 #include "support/TestFiles.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -21,7 +22,6 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <gtest/gtest.h>
 
 #include <vector>
 
@@ -41,6 +41,7 @@ public:
     explicit DataWindowStandIn(const QString& name) : Form(name, Kind::MdiChild) {}
     tv::forms::DataControl* Data1 = nullptr;
     QLineEdit* Text1 = nullptr;
+
 protected:
     void build(QWidget* root) override {
         auto* layout = new QVBoxLayout(root);

@@ -25,7 +25,9 @@ protected:
     }
     QLineEdit* box(const char* name) { return login->control<QLineEdit>(QString::fromLatin1(name)); }
     QPushButton* button(const char* name) { return login->control<QPushButton>(QString::fromLatin1(name)); }
-    bool shown(const char* name) { return login->control<QWidget>(QString::fromLatin1(name))->isVisibleTo(login->widget()); }
+    bool shown(const char* name) {
+        return login->control<QWidget>(QString::fromLatin1(name))->isVisibleTo(login->widget());
+    }
     // A failed attempt shows a message: `fails` queues its OK.
     void attempt(const QString& user, const QString& password, bool fails = true) {
         if (fails)
@@ -55,16 +57,16 @@ protected:
 };
 
 TEST_F(LoginTest, MatchesExactlyCountsDownAndSwitchesToRecoveryAtTheFifthFailure) {
-    open(QStringLiteral("INSERT INTO yhzc VALUES (NULL, 'x', '1'); INSERT INTO yhzc VALUES ('nopw', NULL, '2');"
-                        "INSERT INTO yhzc VALUES ('', '', '3');"));
+    open(
+        QStringLiteral("INSERT INTO yhzc VALUES (NULL, 'x', '1'); INSERT INTO yhzc VALUES ('nopw', NULL, '2');"
+                       "INSERT INTO yhzc VALUES ('', '', '3');"));
     EXPECT_EQ(mode(), "normal");
     EXPECT_FALSE(shown("ImgYj"));
-    EXPECT_EQ(box("TxtMM")->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, box("TxtMM")),
-              int('*'));
+    EXPECT_EQ(box("TxtMM")->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, box("TxtMM")), int('*'));
     attempt(QStringLiteral("ADMIN"), QStringLiteral("472619"));   // letter case counts
     attempt(QStringLiteral("admin "), QStringLiteral("472619"));  // so does a trailing space
-    attempt(QString(), QStringLiteral("x"));                     // a Null name never matches
-    attempt(QStringLiteral("nopw"), QString());                  // nor a Null password
+    attempt(QString(), QStringLiteral("x"));                      // a Null name never matches
+    attempt(QStringLiteral("nopw"), QString());                   // nor a Null password
     EXPECT_EQ(messages(), (std::vector<QString>{failure(4), failure(3), failure(2), failure(1)}));
     EXPECT_EQ(mode(), "normal");
 
@@ -76,10 +78,10 @@ TEST_F(LoginTest, MatchesExactlyCountsDownAndSwitchesToRecoveryAtTheFifthFailure
 }
 
 TEST_F(LoginTest, RecoveryByPhoneFillsTheBoxesShowsTheEyeStartsCountingAgainAndLogsIn) {
-    open(QStringLiteral("INSERT INTO yhzc VALUES ('li', 'Secret9', '13911112222');"
-                        "INSERT INTO yhzc VALUES ('wang', 'other', '13911112222');"));
-    for (int i = 0; i < 5; ++i)
-        attempt(QStringLiteral("li"), QStringLiteral("wrong"));
+    open(
+        QStringLiteral("INSERT INTO yhzc VALUES ('li', 'Secret9', '13911112222');"
+                       "INSERT INTO yhzc VALUES ('wang', 'other', '13911112222');"));
+    for (int i = 0; i < 5; ++i) attempt(QStringLiteral("li"), QStringLiteral("wrong"));
     messages();
     EXPECT_EQ(recover(QString()), QStringLiteral("提示|电话号码不能为空！|64"));
     EXPECT_EQ(recover(QStringLiteral("13900000000")), QStringLiteral("提示！|电话号码不正确,请与管理员联系！|64"));
@@ -109,8 +111,7 @@ TEST_F(LoginTest, RecoveryByPhoneFillsTheBoxesShowsTheEyeStartsCountingAgainAndL
 
 TEST_F(LoginTest, AnEmptyUserTableFindsNothingWithoutFailing) {
     open(QStringLiteral("DELETE FROM yhzc;"));
-    for (int i = 0; i < 5; ++i)
-        attempt(QStringLiteral("admin"), QStringLiteral("472619"));
+    for (int i = 0; i < 5; ++i) attempt(QStringLiteral("admin"), QStringLiteral("472619"));
     EXPECT_EQ(messages().front(), failure(4));
     EXPECT_EQ(recover(QStringLiteral("13800000000")), QStringLiteral("提示！|电话号码不正确,请与管理员联系！|64"));
     EXPECT_EQ(mode(), "recovery");
@@ -159,7 +160,8 @@ TEST_F(LoginTest, AUserDatabaseThatIsMissingHasNoUserTableOrIsNoDatabaseIsToldAn
         Main();
         const auto said = messages();
         ASSERT_EQ(said.size(), 1u);
-        EXPECT_TRUE(said[0].startsWith(QStringLiteral("提示！|")) && said[0].contains(userDb())) << said[0].toStdString();
+        EXPECT_TRUE(said[0].startsWith(QStringLiteral("提示！|")) && said[0].contains(userDb()))
+            << said[0].toStdString();
         EXPECT_EQ(ended, std::vector<int>{1});
         EXPECT_FALSE(Registry::isLoaded(QStringLiteral("FrmXTMM")));
         EXPECT_EQ(QFile::exists(userDb()), existed);  // never made at run time

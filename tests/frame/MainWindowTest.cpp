@@ -79,8 +79,8 @@ TEST_F(MainWindowTest, LoadSetsThePanelAndTheCommandsHelpAndWebOpenWithTheDeskto
     for (QAction* a : main->control<QToolBar>(QStringLiteral("Toolbar1"))->actions())
         keys << a->objectName() + (a->isEnabled() ? QString() : QStringLiteral("-"));
     // Disabled (-): the commands of windows not there yet.
-    EXPECT_EQ(keys, QStringList({"TB27", "Open2-", "Users", "Search-", "statistics-", "report2-", "Printer-",
-                                 "Shared-", "Unknown2", "Exit"}));
+    EXPECT_EQ(keys, QStringList({"TB27", "Open2-", "Users", "Search-", "statistics-", "report2-", "Printer-", "Shared-",
+                                 "Unknown2", "Exit"}));
     for (const char* name : {"MNUopen", "MNUwjgl", "MNUcx", "MNUzjsd", "MNUzdwh", "MNUsjhd"})
         EXPECT_FALSE(action(name)->isEnabled()) << name;
 
@@ -192,7 +192,8 @@ TEST_F(MainWindowTest, NewDataFileRefusesTheTemplateAndAFileInUseAndReportsAFail
     open();
 
     // The template itself, also named by another path.
-    EXPECT_TRUE(newFileRefused(folder + QStringLiteral("/MDB/../MDB/Lunrek.mdb")).startsWith(QStringLiteral("提示！|")));
+    EXPECT_TRUE(
+        newFileRefused(folder + QStringLiteral("/MDB/../MDB/Lunrek.mdb")).startsWith(QStringLiteral("提示！|")));
     EXPECT_EQ(bytesOf(templatePath()), templateBytes);
     // The user database: the accounts stay.
     EXPECT_TRUE(newFileRefused(userDb()).contains(QStringLiteral("用户数据库")));
@@ -257,13 +258,12 @@ TEST_F(MainWindowTest, TheWindowMenuListsTheOpenChildWindowsAndTheTilesStackOrSt
     tv::state().DataFilePath = dataFile("a.mdb");
     Registry::instance(QStringLiteral("FrmRzdj"))->show();
     Registry::instance(QStringLiteral("FrmZsdjs"))->show();
-    Registry::instance(QStringLiteral("Tenvora"))->load();  // loaded hidden, as another window may do
+    Registry::instance(QStringLiteral("Tenvora"))->load();   // loaded hidden, as another window may do
     Registry::loaded(QStringLiteral("FrmZsdjs"))->unload();  // gone, its widgets not yet deleted
     auto* menu = main->control<QMenu>(QStringLiteral("MNUck"));
     emit menu->aboutToShow();
     QStringList items;
-    for (QAction* a : menu->actions())
-        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    for (QAction* a : menu->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(items, QStringList({"层叠", "横向平铺", "纵向平铺", "排列图标", "-", "&1 FrmRzdj"}));
 
     std::vector<QMdiSubWindow*> w;

@@ -13,6 +13,7 @@
 #include "support/TestFiles.h"
 #include "support/WindowTest.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,7 +23,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 using tv::FrmDyjl;
 using tv::state;
@@ -56,13 +56,19 @@ QByteArray photo(int i) {
 void addRows(const QString& file, int count) {
     if (count == 0)
         return;
-    tv::test::execSql(file, QStringLiteral("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < ") +
-        QString::number(count) + QStringLiteral(") "
-        "INSERT INTO zfdj (fjh, jzrs, xm, dw, dh, yh, n1, n2, rzrq, sfzhm, fq, xb1, ysno) SELECT "
-        "CASE WHEN i <= 3 THEN '201' WHEN i = 20 THEN 'A01' ELSE CAST(300 + i AS TEXT) END, i % 5 + 1, "
-        "CASE WHEN i IN (2, 10) THEN '王小明' WHEN i = 12 THEN '李四' ELSE '租客' || i END, printf('单位%04d', i), "
-        "printf('1380000%04d', i), '已婚', 1, i % 3, printf('2024-01-%02d', i % 28 + 1), printf('44010119900101%04d', i), "
-        "CASE i WHEN 1 THEN '张老伯' END, CASE i WHEN 1 THEN '男' END, CASE i % 2 WHEN 1 THEN '在住' ELSE '退房' END FROM c;"));
+    tv::test::execSql(
+        file, QStringLiteral("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < ") +
+                  QString::number(count) +
+                  QStringLiteral(
+                      ") "
+                      "INSERT INTO zfdj (fjh, jzrs, xm, dw, dh, yh, n1, n2, rzrq, sfzhm, fq, xb1, ysno) SELECT "
+                      "CASE WHEN i <= 3 THEN '201' WHEN i = 20 THEN 'A01' ELSE CAST(300 + i AS TEXT) END, i % 5 + 1, "
+                      "CASE WHEN i IN (2, 10) THEN '王小明' WHEN i = 12 THEN '李四' ELSE '租客' || i END, "
+                      "printf('单位%04d', i), "
+                      "printf('1380000%04d', i), '已婚', 1, i % 3, printf('2024-01-%02d', i % 28 + 1), "
+                      "printf('44010119900101%04d', i), "
+                      "CASE i WHEN 1 THEN '张老伯' END, CASE i WHEN 1 THEN '男' END, CASE i % 2 WHEN 1 THEN '在住' "
+                      "ELSE '退房' END FROM c;"));
     auto db = tv::Database::open(file);
     for (int i = 1; i <= 5 && i <= count; ++i)
         db->exec(QStringLiteral("UPDATE zfdj SET xp=? WHERE rowid=?"), {tv::Value(photo(i)), tv::Value(int32_t(i))});
@@ -72,6 +78,7 @@ void addRows(const QString& file, int count) {
 class RecordsStandIn : public Form {
 public:
     RecordsStandIn() : Form(QStringLiteral("Tenvora"), Kind::TopLevel) {}
+
 protected:
     void build(QWidget* root) override {
         auto* c = new QCheckBox(QStringLiteral("单记录"), root);
@@ -114,12 +121,14 @@ protected:
     // the caption, the rows in the grid and the print record.
     QString outcome(int n) {
         return QStringList({status(), caption(n).section(QStringLiteral("："), 1).chopped(1),
-                            QString::number(gridRows(n)), record(n)}).join(QLatin1Char('|'));
+                            QString::number(gridRows(n)), record(n)})
+            .join(QLatin1Char('|'));
     }
     static QStringList boxes() {
         QStringList out;
         for (const auto& c : script::calls())
-            if (c.kind == QLatin1String("msgBox")) out << QStringLiteral("%1|%2|%3").arg(c.text, c.title).arg(c.style);
+            if (c.kind == QLatin1String("msgBox"))
+                out << QStringLiteral("%1|%2|%3").arg(c.text, c.title).arg(c.style);
         return out;
     }
     void clickRow(int n, int row) {
@@ -158,7 +167,8 @@ protected:
     static QStringList trace(const QString& kind) {
         QStringList out;
         for (const QString& l : tv::print::Printer::traceLines())
-            if (l.section(QLatin1Char(' '), 0, 0) == kind) out << l.section(QLatin1Char(' '), 1).remove(QLatin1Char('|'));
+            if (l.section(QLatin1Char(' '), 0, 0) == kind)
+                out << l.section(QLatin1Char(' '), 1).remove(QLatin1Char('|'));
         return out;
     }
     // Where the photos landed, as "x=… y=…".
@@ -167,7 +177,6 @@ protected:
         for (const QString& l : trace(QStringLiteral("picture"))) out << l.section(QLatin1Char(' '), 1, 2);
         return out;
     }
-
 };
 
 }  // namespace
@@ -177,12 +186,12 @@ TEST_F(FrmDyjlTest, LoadCountsBothSourcesAndEachPrintRecordFollowsTheRowOfItsGri
     EXPECT_EQ(caption(1), cap(1, 1, 25));
     EXPECT_EQ(caption(2), cap(2, 1, 25));
     QStringList offsets;
-    for (const char* box : {"TxtXx1", "TxtYy1", "TxtXx2", "TxtYy2"})
-        offsets << ctl<QLineEdit>(box)->text();
+    for (const char* box : {"TxtXx1", "TxtYy1", "TxtXx2", "TxtYy2"}) offsets << ctl<QLineEdit>(box)->text();
     EXPECT_EQ(offsets, QStringList({"650", "1000", "650", "8710"}));
     for (int n : {1, 2})
         EXPECT_EQ(QStringList({record(n), rec(n).fq, QString::number(rec(n).jzrs)}),
-                  QStringList({"201 租客1", "张老伯", "2"})) << n;
+                  QStringList({"201 租客1", "张老伯", "2"}))
+            << n;
     EXPECT_FALSE(ctl<QPushButton>("CmdCx")->isEnabled());
     EXPECT_EQ(state().ActiveFormCode, "YE1");  // the load leaves the shared modes alone
 
@@ -249,8 +258,8 @@ TEST_F(FrmDyjlTest, PrintsBothFormsWithThePhotosOnlyAfterTheRegistrationWindowsW
         EXPECT_TRUE(trace("page").isEmpty());  // one sheet
         for (const char* text : {"Varnholt出租屋暂住人员情况登记表", "房间编号:201", "房间编号:305"})
             EXPECT_EQ(trace("line").filter(QString::fromUtf8(text)).size(), 1) << text;
-        EXPECT_EQ(pictures(), QByteArray(code) == "YE3" ? QStringList()
-                                                        : QStringList({"x=650 y=4360", "x=650 y=12070"}));
+        EXPECT_EQ(pictures(),
+                  QByteArray(code) == "YE3" ? QStringList() : QStringList({"x=650 y=4360", "x=650 y=12070"}));
         EXPECT_EQ(state().EditMode, "");
     }
 
@@ -332,8 +341,8 @@ TEST_F(FrmDyjlTest, EachSearchCaseWithItsStatusText) {
 TEST_F(FrmDyjlTest, KeysMatchExactlyAreNeverPartOfTheSqlAndAFailedSearchKeepsTheMode) {
     open();
     EXPECT_EQ(search(1, "房号", {{"TxtFh", "A01"}}), "|1 / 25|1|A01 租客20");
-    for (const QString& key : {QStringLiteral("a01"), QStringLiteral("A01 "), QStringLiteral("1'01"),
-                               QStringLiteral("' or '1'='1")}) {
+    for (const QString& key :
+         {QStringLiteral("a01"), QStringLiteral("A01 "), QStringLiteral("1'01"), QStringLiteral("' or '1'='1")}) {
         SCOPED_TRACE(key.toStdString());
         search(1, "房号", {{"TxtFh", key}});
         EXPECT_EQ(gridRows(1), 0);
@@ -367,10 +376,9 @@ TEST_F(FrmDyjlTest, EnterWalksTheRingAndPassesOverDisabledBoxes) {
         QTest::keyClick(ctl<QWidget>(from), Qt::Key_Return);
         return w.widget()->focusWidget()->objectName();
     };
-    const char* ring[] = {"CboCxxx", "CboCxfs", "Txtjfrq", "TxtFh", "Txtzk", "Txtzh",
-                          "Cbofjxz", "TxtXx1", "TxtYy1", "TxtXx2", "TxtYy2", "TxtTs", "CboCxxx"};
-    for (int i = 0; i + 1 < 13; ++i)
-        EXPECT_EQ(enter(ring[i]), ring[i + 1]) << ring[i];
+    const char* ring[] = {"CboCxxx", "CboCxfs", "Txtjfrq", "TxtFh",  "Txtzk", "Txtzh",  "Cbofjxz",
+                          "TxtXx1",  "TxtYy1",  "TxtXx2",  "TxtYy2", "TxtTs", "CboCxxx"};
+    for (int i = 0; i + 1 < 13; ++i) EXPECT_EQ(enter(ring[i]), ring[i + 1]) << ring[i];
     // After a mode choice the billing date box is off: Enter goes on to the room.
     choose("CboCxfs", QStringLiteral("房号"));
     EXPECT_EQ(enter("CboCxfs"), "TxtFh");

@@ -15,13 +15,13 @@
 #include "shared/RMBChinese.h"
 #include "shared/SharedState.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QCheckBox>
 #include <QFile>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 // Failed comparisons show the text itself.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -44,7 +44,8 @@ public:
 protected:
     void build(QWidget* root) override {
         for (const QString& n : images_) (new forms::BoundImage(root))->setObjectName(n);
-        if (name() != u("Tenvora")) return;
+        if (name() != u("Tenvora"))
+            return;
         QCheckBox* boxes[2] = {new QCheckBox(root), new QCheckBox(root)};
         for (int i = 0; i < 2; ++i) {
             QCheckBox *box = boxes[i], *other = boxes[1 - i];
@@ -95,14 +96,16 @@ std::vector<TraceLine> printedLines() {
     static const QRegularExpression re(u(R"(^line page=(\d+) y=([\d.]+) size=[\d.]+ font=\S+ \|(.*)\|$)"));
     std::vector<TraceLine> out;
     for (const QString& l : Printer::traceLines())
-        if (auto m = re.match(l); m.hasMatch()) out.push_back({m.captured(1).toInt(), m.captured(2).toDouble(), m.captured(3)});
+        if (auto m = re.match(l); m.hasMatch())
+            out.push_back({m.captured(1).toInt(), m.captured(2).toDouble(), m.captured(3)});
     return out;
 }
 
 // The n-th printed line that contains `part` (an empty line at y -1 when none).
 TraceLine lineWith(const QString& part, int nth = 1) {
     for (const TraceLine& l : printedLines())
-        if (l.text.contains(part) && --nth == 0) return l;
+        if (l.text.contains(part) && --nth == 0)
+            return l;
     return {0, -1, {}};
 }
 
@@ -128,8 +131,10 @@ void expectInPhotoCell(const QString& picture, double gridTop) {
 char32_t charAt(const QString& text, int column) {
     int c = 1;
     for (char32_t ch : text.toUcs4()) {
-        if (c == column) return ch;
-        if ((c += tv::text::charWidth(ch)) > column) return 0;
+        if (c == column)
+            return ch;
+        if ((c += tv::text::charWidth(ch)) > column)
+            return 0;
     }
     return 0;
 }
@@ -143,8 +148,9 @@ void expectBoxLinesJoin() {
     for (size_t i = 0; i + 1 < lines.size(); ++i) {
         const TraceLine &a = lines[i], &b = lines[i + 1];
         for (int col = 1; col <= 120 && a.page == b.page; ++col)
-            EXPECT_EQ(down(charAt(a.text, col)), up(charAt(b.text, col)))
-                << "column " << col << " between\n" << a.text.toStdString() << "\n" << b.text.toStdString();
+            EXPECT_EQ(down(charAt(a.text, col)), up(charAt(b.text, col))) << "column " << col << " between\n"
+                                                                          << a.text.toStdString() << "\n"
+                                                                          << b.text.toStdString();
     }
 }
 
@@ -208,11 +214,25 @@ protected:
     }
 
     static void fillBill() {
-        state().CurrentBill = {.jfrq = u("2021-02-20"), .fjh = u("101"), .xm = u("王小明"),
-                               .sfzhm = u("440101199001011234"), .zj = money(800), .sfsd1 = u("2021-01-20"),
-                               .sfsd2 = u("2021-02-20"), .bysb = 1234.5f, .sysb = 1200, .ysl = 34.5f,
-                               .sdj = money(3.5), .sf = money(120.75), .bydb = 5678, .sydb = 5600, .ydl = 78,
-                               .ddj = money(0.85), .df = money(66.3), .zf = money(35), .hj = money(1022.05)};
+        state().CurrentBill = {.jfrq = u("2021-02-20"),
+                               .fjh = u("101"),
+                               .xm = u("王小明"),
+                               .sfzhm = u("440101199001011234"),
+                               .zj = money(800),
+                               .sfsd1 = u("2021-01-20"),
+                               .sfsd2 = u("2021-02-20"),
+                               .bysb = 1234.5f,
+                               .sysb = 1200,
+                               .ysl = 34.5f,
+                               .sdj = money(3.5),
+                               .sf = money(120.75),
+                               .bydb = 5678,
+                               .sydb = 5600,
+                               .ydl = 78,
+                               .ddj = money(0.85),
+                               .df = money(66.3),
+                               .zf = money(35),
+                               .hj = money(1022.05)};
         state().AmountInWords = RMBChinese(1022.05);
     }
 
@@ -221,12 +241,31 @@ protected:
     static void prepareForm(const char* choice, const char* activeForm) {
         state().EditMode = u(choice);
         state().ActiveFormCode = u(activeForm);
-        state().CurrentCheckIn = {
-            .fjh = u("101"), .jzrs = 5, .xm = u("王小明"), .dw = u("华南机械厂"), .dh = u("13800138000"),
-            .yh = u("已婚"), .wh = u("技工"), .n1 = 1, .n2 = 1, .rzrq = u("2021-01-20"), .lkrq = u("2021-12-31"),
-            .sfzhm = u("440101199001011234"), .fq = u("王大山"), .xb1 = u("男"), .cxny1 = u("1950-03"),
-            .mq = u("李秀英"), .xb2 = u("女"), .cxny2 = u("1952-07"), .xm1 = u("王小虎"), .xb3 = u("男"),
-            .cxny3 = u("2012-05"), .xm2 = u("王小花"), .xb4 = u("女"), .cxny4 = u("2015-09"), .ysno = u("在住")};
+        state().CurrentCheckIn = {.fjh = u("101"),
+                                  .jzrs = 5,
+                                  .xm = u("王小明"),
+                                  .dw = u("华南机械厂"),
+                                  .dh = u("13800138000"),
+                                  .yh = u("已婚"),
+                                  .wh = u("技工"),
+                                  .n1 = 1,
+                                  .n2 = 1,
+                                  .rzrq = u("2021-01-20"),
+                                  .lkrq = u("2021-12-31"),
+                                  .sfzhm = u("440101199001011234"),
+                                  .fq = u("王大山"),
+                                  .xb1 = u("男"),
+                                  .cxny1 = u("1950-03"),
+                                  .mq = u("李秀英"),
+                                  .xb2 = u("女"),
+                                  .cxny2 = u("1952-07"),
+                                  .xm1 = u("王小虎"),
+                                  .xb3 = u("男"),
+                                  .cxny3 = u("2012-05"),
+                                  .xm2 = u("王小花"),
+                                  .xb4 = u("女"),
+                                  .cxny4 = u("2015-09"),
+                                  .ysno = u("在住")};
     }
 };
 
@@ -256,9 +295,9 @@ TEST_F(PrintRoutines, ReceiptAndSettlementSheetPrintTheBillAfterThePaperPrompt) 
 TEST_F(PrintRoutines, ReceiptRoundsInPlaceAndPrintsTheNumberForms) {
     fillBill();
     BillRecord& b = state().CurrentBill;
-    b.zf = Money::fromUnits(123456);        // 12.3456: printed 12.35, kept
-    b.zj = Money::fromUnits(100050);        // 10.005 -> 10 (ties to even)
-    b.sdj = Money::fromUnits(28350);        // 2.835 -> 2.84
+    b.zf = Money::fromUnits(123456);  // 12.3456: printed 12.35, kept
+    b.zj = Money::fromUnits(100050);  // 10.005 -> 10 (ties to even)
+    b.sdj = Money::fromUnits(28350);  // 2.835 -> 2.84
     b.ysl = 0.25f;
     b.ydl = -3.456f;
     b.bysb = 0;
@@ -296,11 +335,9 @@ TEST_F(PrintRoutines, BatchReceiptsRunOnInOneDocumentThreeToAPage) {
     const auto lines = printedLines();
     constexpr size_t n = 25;
     ASSERT_EQ(lines.size(), 4 * n);
-    for (size_t i : {0, 1, 2, 3, 4, 21, 22, 23, 24, 25, 26, 27, 28, 29})
-        EXPECT_TRUE(lines[i].text.isEmpty()) << i;
+    for (size_t i : {0, 1, 2, 3, 4, 21, 22, 23, 24, 25, 26, 27, 28, 29}) EXPECT_TRUE(lines[i].text.isEmpty()) << i;
     EXPECT_EQ(lines[5].text.trimmed(), u("房屋租赁使用费收据"));
-    for (size_t i = 0; i < 3 * n; ++i)
-        EXPECT_EQ(lines[i].page, 1) << i;
+    for (size_t i = 0; i < 3 * n; ++i) EXPECT_EQ(lines[i].page, 1) << i;
     EXPECT_EQ(lines[3 * n + 5].page, 2);
     EXPECT_TRUE(lines[3 * n + 8].text.contains(u("租户房号：104")));
     expectBoxLinesJoin();
@@ -390,8 +427,7 @@ TEST_F(PrintRoutines, WithoutTheirChoiceOrTheirWindowsFormsPrintNothingOrNoPhoto
     printAnswering(PrintRegFormPair);
     EXPECT_EQ(Printer::traceLines().count(u("end")), 3);
     EXPECT_TRUE(pictures().empty());
-    for (const char* w : {"FrmRzdj", "Tenvora", "FrmDyjl"})
-        EXPECT_FALSE(forms::Registry::isLoaded(u(w))) << w;
+    for (const char* w : {"FrmRzdj", "Tenvora", "FrmDyjl"}) EXPECT_FALSE(forms::Registry::isLoaded(u(w))) << w;
 }
 
 TEST_F(PrintRoutines, FromTheTenantRecordsTheOffsetsPlaceThePhotoAndTheBoxesAreReset) {
@@ -426,10 +462,20 @@ TEST_F(PrintRoutines, FromTheTenantRecordsTheOffsetsPlaceThePhotoAndTheBoxesAreR
 TEST_F(PrintRoutines, APairFitsOnePageWithEachPhotoInItsOwnForm) {
     route("pair");
     prepareForm("YE2", "YE2");
-    state().SecondCheckIn = {.fjh = u("205"), .jzrs = 3, .xm = u("陈静"), .dw = u("市第一医院"),
-                             .dh = u("020-88886666"), .yh = u("已婚"), .n2 = 1, .rzrq = u("2020-09-01"),
-                             .mq = u("赵玉兰"), .xb2 = u("女"), .cxny2 = u("1948-11"), .xm1 = u("陈思思"),
-                             .xb3 = u("女"), .cxny3 = u("2016-04")};
+    state().SecondCheckIn = {.fjh = u("205"),
+                             .jzrs = 3,
+                             .xm = u("陈静"),
+                             .dw = u("市第一医院"),
+                             .dh = u("020-88886666"),
+                             .yh = u("已婚"),
+                             .n2 = 1,
+                             .rzrq = u("2020-09-01"),
+                             .mq = u("赵玉兰"),
+                             .xb2 = u("女"),
+                             .cxny2 = u("1948-11"),
+                             .xm1 = u("陈思思"),
+                             .xb3 = u("女"),
+                             .cxny3 = u("2016-04")};
     state().PairOffsets = {650, 1000, 650, 8710};  // the two-record window's start values
     setPhoto("FrmDyjl", "Image1", photo(480, 300, QColor(200, 220, 255)));
     setPhoto("FrmDyjl", "Image2", photo(300, 200, QColor(255, 220, 200)));
@@ -443,7 +489,8 @@ TEST_F(PrintRoutines, APairFitsOnePageWithEachPhotoInItsOwnForm) {
     expectBoxLinesJoin();
     // One page (the golden fixes every line's page); each photo 3360 below its
     // form's offset, inside its form's photo cell.
-    EXPECT_EQ(pictures(), QStringList({u("page=1 x=650 y=4360 w=4800 h=3000"), u("page=1 x=650 y=12070 w=4500 h=3000")}));
+    EXPECT_EQ(pictures(),
+              QStringList({u("page=1 x=650 y=4360 w=4800 h=3000"), u("page=1 x=650 y=12070 w=4500 h=3000")}));
     expectInPhotoCell(pictures().value(0), lineWith(u("┌"), 1).y);
     expectInPhotoCell(pictures().value(1), lineWith(u("┌"), 2).y);
     EXPECT_EQ(checkLog(), QStringList{u("Check2 off other-enabled=1")});

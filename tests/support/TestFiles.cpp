@@ -1,7 +1,7 @@
 #include "support/TestFiles.h"
 
-#include <QFile>
 #include <sqlite3.h>
+#include <QFile>
 #include <stdexcept>
 
 namespace tv::test {

@@ -10,8 +10,8 @@
 #include "shared/SharedState.h"
 #include "support/TestFiles.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 namespace tv::test {
 

@@ -2,8 +2,8 @@
 // script fails that test at once instead of waiting for a user.
 #include "platform/dialogs/Dialogs.h"
 
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())

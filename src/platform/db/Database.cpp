@@ -38,9 +38,7 @@ const QString& conversionError() {
     return text;
 }
 
-[[noreturn]] void refuse() {
-    throw DbError(conversionError());
-}
+[[noreturn]] void refuse() { throw DbError(conversionError()); }
 
 // A number for a numeric column: numbers as they are, text parsed ("" is
 // Null), anything else refused.
@@ -54,15 +52,14 @@ std::optional<double> numberOf(const Value& v) {
     refuse();
 }
 
-bool emptyText(const Value& v) {
-    return v.kind() == Value::Kind::Text && v.toText().trimmed().isEmpty();
-}
+bool emptyText(const Value& v) { return v.kind() == Value::Kind::Text && v.toText().trimmed().isEmpty(); }
 
 // A file a user marked read-only stays untouched, whoever runs the program.
 bool writableOnDisk(const QString& path) {
     const QFileDevice::Permissions p = QFile::permissions(path);
     // The mode bits, not WriteUser: for root that one says "writable" always.
-    const QFileDevice::Permissions anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    const QFileDevice::Permissions anyWrite =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     return (p & anyWrite) && ::access(QFile::encodeName(path).constData(), W_OK) == 0;
 }
 
@@ -71,8 +68,7 @@ bool writableOnDisk(const QString& path) {
 Database::Database(const QString& path, sqlite3* db, bool readOnly) : path_(path), db_(db), readOnly_(readOnly) {}
 
 Database::~Database() {
-    for (auto& [sql, cached] : stmtCache_)
-        sqlite3_finalize(cached.st);
+    for (auto& [sql, cached] : stmtCache_) sqlite3_finalize(cached.st);
     stmtCache_.clear();
     sqlite3_close_v2(db_);
 }
@@ -134,14 +130,12 @@ void Database::releaseUnused() {
 
 QString Database::errorText(int rc) const {
     const QString engine = QString::fromUtf8(sqlite3_errmsg(db_));
-    if ((rc & 0xff) == SQLITE_READONLY || readOnly_ && (rc & 0xff) == SQLITE_CANTOPEN)
+    if ((rc & 0xff) == SQLITE_READONLY || (readOnly_ && (rc & 0xff) == SQLITE_CANTOPEN))
         return QStringLiteral("数据文件是只读的，不能写入：") + engine;
     return engine;
 }
 
-void Database::fail() {
-    throw DbError(errorText(sqlite3_errcode(db_)));
-}
+void Database::fail() { throw DbError(errorText(sqlite3_errcode(db_))); }
 
 sqlite3_stmt* Database::acquire(const std::string& sql) {
     auto it = stmtCache_.find(sql);
@@ -151,8 +145,8 @@ sqlite3_stmt* Database::acquire(const std::string& sql) {
     }
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
-    const int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                                      &st, &tail);
+    const int rc =
+        sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &st, &tail);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(st);
         fail();
@@ -251,8 +245,7 @@ std::vector<Column> Database::columns(const QString& table) {
         throw DbError(QStringLiteral("no such table: ") + table);
     std::vector<Column> cols;
     cols.reserve(rows.size());
-    for (const auto& r : rows)
-        cols.push_back(Column{r[0].toText(), kindOfDeclaredType(r[1].toText())});
+    for (const auto& r : rows) cols.push_back(Column{r[0].toText(), kindOfDeclaredType(r[1].toText())});
     return cols;
 }
 
@@ -335,94 +328,94 @@ Value Database::convert(const Value& v, ColumnKind kind) {
     if (v.isNull())
         return v;
     switch (kind) {
-    case ColumnKind::Text:
-        if (v.kind() == Value::Kind::Bytes)
-            refuse();
-        return Value(v.toText());
-    case ColumnKind::SmallInt:
-    case ColumnKind::Integer: {
-        if (emptyText(v))
-            return Value();
-        if (v.kind() == Value::Kind::Int16)
-            return kind == ColumnKind::SmallInt ? v : Value(static_cast<int32_t>(v.toInt()));
-        if (v.kind() == Value::Kind::Int32 && kind == ColumnKind::Integer)
-            return v;
-        double d;
-        if (v.kind() == Value::Kind::Money) {
-            // Exact half to even on the decimal value, without the clamp of
-            // toInt(): an amount out of range is refused below, not cut down.
-            const int64_t units = v.toMoney().units();
-            int64_t q = units / 10000, r = units % 10000;
-            if (r < 0) {
-                r += 10000;
-                --q;
-            }
-            if (r > 5000 || (r == 5000 && (q & 1)))
-                ++q;
-            d = static_cast<double>(q);
-        } else {
-            d = std::nearbyint(*numberOf(v));  // ties to even: "2.5" -> 2
-        }
-        if (!std::isfinite(d))
-            refuse();
-        if (kind == ColumnKind::SmallInt) {
-            if (d < -32768.0 || d > 32767.0)
+        case ColumnKind::Text:
+            if (v.kind() == Value::Kind::Bytes)
                 refuse();
-            return Value(static_cast<int16_t>(d));
-        }
-        if (d < -2147483648.0 || d > 2147483647.0)
-            refuse();
-        return Value(static_cast<int32_t>(d));
-    }
-    case ColumnKind::Single: {
-        if (emptyText(v))
-            return Value();
-        if (v.kind() == Value::Kind::Single)
-            return v;
-        const double d = *numberOf(v);
-        if (!std::isfinite(d) || std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max()))
-            refuse();
-        return Value(static_cast<float>(d));
-    }
-    case ColumnKind::Double: {
-        if (emptyText(v))
-            return Value();
-        const double d = *numberOf(v);
-        if (!std::isfinite(d))
-            refuse();
-        return Value(d);
-    }
-    case ColumnKind::Currency: {
-        if (emptyText(v))
-            return Value();
-        if (v.kind() == Value::Kind::Money)
-            return v;
-        if (v.kind() == Value::Kind::Int16 || v.kind() == Value::Kind::Int32)
-            return Value(Money::fromInt(v.toInt()));
-        const double d = *numberOf(v);
-        if (!std::isfinite(d) || std::fabs(d) >= 922337203685477.0)
-            refuse();
-        return Value(toMoney(d));
-    }
-    case ColumnKind::DateTime: {
-        if (v.kind() == Value::Kind::Date) {
-            if (!v.toDate().isValid())
+            return Value(v.toText());
+        case ColumnKind::SmallInt:
+        case ColumnKind::Integer: {
+            if (emptyText(v))
                 return Value();
-            return v;
+            if (v.kind() == Value::Kind::Int16)
+                return kind == ColumnKind::SmallInt ? v : Value(static_cast<int32_t>(v.toInt()));
+            if (v.kind() == Value::Kind::Int32 && kind == ColumnKind::Integer)
+                return v;
+            double d;
+            if (v.kind() == Value::Kind::Money) {
+                // Exact half to even on the decimal value, without the clamp of
+                // toInt(): an amount out of range is refused below, not cut down.
+                const int64_t units = v.toMoney().units();
+                int64_t q = units / 10000, r = units % 10000;
+                if (r < 0) {
+                    r += 10000;
+                    --q;
+                }
+                if (r > 5000 || (r == 5000 && (q & 1)))
+                    ++q;
+                d = static_cast<double>(q);
+            } else {
+                d = std::nearbyint(*numberOf(v));  // ties to even: "2.5" -> 2
+            }
+            if (!std::isfinite(d))
+                refuse();
+            if (kind == ColumnKind::SmallInt) {
+                if (d < -32768.0 || d > 32767.0)
+                    refuse();
+                return Value(static_cast<int16_t>(d));
+            }
+            if (d < -2147483648.0 || d > 2147483647.0)
+                refuse();
+            return Value(static_cast<int32_t>(d));
         }
-        if (v.kind() == Value::Kind::Text) {
-            const QString t = v.toText().trimmed();
-            if (t.isEmpty())
+        case ColumnKind::Single: {
+            if (emptyText(v))
                 return Value();
-            if (const auto d = parseDate(t))
-                return Value(*d);
+            if (v.kind() == Value::Kind::Single)
+                return v;
+            const double d = *numberOf(v);
+            if (!std::isfinite(d) || std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max()))
+                refuse();
+            return Value(static_cast<float>(d));
         }
-        refuse();
-    }
-    case ColumnKind::Blob:
-        if (v.kind() != Value::Kind::Bytes)
+        case ColumnKind::Double: {
+            if (emptyText(v))
+                return Value();
+            const double d = *numberOf(v);
+            if (!std::isfinite(d))
+                refuse();
+            return Value(d);
+        }
+        case ColumnKind::Currency: {
+            if (emptyText(v))
+                return Value();
+            if (v.kind() == Value::Kind::Money)
+                return v;
+            if (v.kind() == Value::Kind::Int16 || v.kind() == Value::Kind::Int32)
+                return Value(Money::fromInt(v.toInt()));
+            const double d = *numberOf(v);
+            if (!std::isfinite(d) || std::fabs(d) >= 922337203685477.0)
+                refuse();
+            return Value(toMoney(d));
+        }
+        case ColumnKind::DateTime: {
+            if (v.kind() == Value::Kind::Date) {
+                if (!v.toDate().isValid())
+                    return Value();
+                return v;
+            }
+            if (v.kind() == Value::Kind::Text) {
+                const QString t = v.toText().trimmed();
+                if (t.isEmpty())
+                    return Value();
+                if (const auto d = parseDate(t))
+                    return Value(*d);
+            }
             refuse();
-        return v;
+        }
+        case ColumnKind::Blob:
+            if (v.kind() != Value::Kind::Bytes)
+                refuse();
+            return v;
     }
     refuse();
 }

@@ -23,6 +23,7 @@ class DbError : public std::runtime_error {
 public:
     explicit DbError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
     const QString& text() const { return text_; }
+
 private:
     QString text_;
 };

@@ -34,60 +34,80 @@ constexpr size_t kChunkSize = 1u << 20;
 
 size_t cellSize(const char* p) {
     switch (*p) {
-    case kInt:
-    case kReal: return 1 + 8;
-    case kText:
-    case kBytes: {
-        uint32_t n;
-        std::memcpy(&n, p + 1, 4);
-        return 1 + 4 + n;
-    }
-    default: return 1;
+        case kInt:
+        case kReal:
+            return 1 + 8;
+        case kText:
+        case kBytes: {
+            uint32_t n;
+            std::memcpy(&n, p + 1, 4);
+            return 1 + 4 + n;
+        }
+        default:
+            return 1;
     }
 }
 
 size_t rawSize(const detail::RawCell& c) {
     switch (c.type) {
-    case SQLITE_INTEGER:
-    case SQLITE_FLOAT: return 1 + 8;
-    case SQLITE_TEXT:
-    case SQLITE_BLOB: return 1 + 4 + static_cast<size_t>(c.n);
-    default: return 1;
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT:
+            return 1 + 8;
+        case SQLITE_TEXT:
+        case SQLITE_BLOB:
+            return 1 + 4 + static_cast<size_t>(c.n);
+        default:
+            return 1;
     }
 }
 
 char* writeRaw(char* p, const detail::RawCell& c) {
     switch (c.type) {
-    case SQLITE_INTEGER: *p = kInt; std::memcpy(p + 1, &c.i, 8); return p + 9;
-    case SQLITE_FLOAT: *p = kReal; std::memcpy(p + 1, &c.d, 8); return p + 9;
-    case SQLITE_TEXT:
-    case SQLITE_BLOB: {
-        *p = c.type == SQLITE_TEXT ? kText : kBytes;
-        const uint32_t n = static_cast<uint32_t>(c.n);
-        std::memcpy(p + 1, &n, 4);
-        if (n)
-            std::memcpy(p + 5, c.p, n);
-        return p + 5 + n;
-    }
-    default: *p = kNull; return p + 1;
+        case SQLITE_INTEGER:
+            *p = kInt;
+            std::memcpy(p + 1, &c.i, 8);
+            return p + 9;
+        case SQLITE_FLOAT:
+            *p = kReal;
+            std::memcpy(p + 1, &c.d, 8);
+            return p + 9;
+        case SQLITE_TEXT:
+        case SQLITE_BLOB: {
+            *p = c.type == SQLITE_TEXT ? kText : kBytes;
+            const uint32_t n = static_cast<uint32_t>(c.n);
+            std::memcpy(p + 1, &n, 4);
+            if (n)
+                std::memcpy(p + 5, c.p, n);
+            return p + 5 + n;
+        }
+        default:
+            *p = kNull;
+            return p + 1;
     }
 }
 
 detail::RawCell readRaw(const char* p) {
     detail::RawCell c;
     switch (*p) {
-    case kInt: c.type = SQLITE_INTEGER; std::memcpy(&c.i, p + 1, 8); break;
-    case kReal: c.type = SQLITE_FLOAT; std::memcpy(&c.d, p + 1, 8); break;
-    case kText:
-    case kBytes: {
-        c.type = *p == kText ? SQLITE_TEXT : SQLITE_BLOB;
-        uint32_t n;
-        std::memcpy(&n, p + 1, 4);
-        c.n = static_cast<int>(n);
-        c.p = p + 5;
-        break;
-    }
-    default: break;
+        case kInt:
+            c.type = SQLITE_INTEGER;
+            std::memcpy(&c.i, p + 1, 8);
+            break;
+        case kReal:
+            c.type = SQLITE_FLOAT;
+            std::memcpy(&c.d, p + 1, 8);
+            break;
+        case kText:
+        case kBytes: {
+            c.type = *p == kText ? SQLITE_TEXT : SQLITE_BLOB;
+            uint32_t n;
+            std::memcpy(&n, p + 1, 4);
+            c.n = static_cast<int>(n);
+            c.p = p + 5;
+            break;
+        }
+        default:
+            break;
     }
     return c;
 }
@@ -135,38 +155,45 @@ void appendUtf8(std::string& out, const QString& s) {
 detail::RawCell cellOf(const Value& v, std::string& text) {
     detail::RawCell c;
     switch (v.kind()) {
-    case Value::Kind::Null: break;
-    case Value::Kind::Int16:
-    case Value::Kind::Int32: c.type = SQLITE_INTEGER; c.i = v.toInt(); break;
-    case Value::Kind::Single:
-    case Value::Kind::Double: c.type = SQLITE_FLOAT; c.d = v.toDouble(); break;
-    case Value::Kind::Money: {
-        const Money m = v.toMoney();
-        if (m.units() % 10000 == 0) {
+        case Value::Kind::Null:
+            break;
+        case Value::Kind::Int16:
+        case Value::Kind::Int32:
             c.type = SQLITE_INTEGER;
-            c.i = m.units() / 10000;
-        } else {
+            c.i = v.toInt();
+            break;
+        case Value::Kind::Single:
+        case Value::Kind::Double:
             c.type = SQLITE_FLOAT;
-            c.d = m.toDouble();
+            c.d = v.toDouble();
+            break;
+        case Value::Kind::Money: {
+            const Money m = v.toMoney();
+            if (m.units() % 10000 == 0) {
+                c.type = SQLITE_INTEGER;
+                c.i = m.units() / 10000;
+            } else {
+                c.type = SQLITE_FLOAT;
+                c.d = m.toDouble();
+            }
+            break;
         }
-        break;
-    }
-    case Value::Kind::Text:
-    case Value::Kind::Date: {
-        c.type = SQLITE_TEXT;
-        c.i = static_cast<int64_t>(text.size());
-        appendUtf8(text, v.toText());
-        c.n = static_cast<int>(static_cast<int64_t>(text.size()) - c.i);
-        break;
-    }
-    case Value::Kind::Bytes: {
-        // The bytes stay owned by the value (shared data), which outlives the cell.
-        const QByteArray b = v.toBytes();
-        c.type = SQLITE_BLOB;
-        c.p = b.constData();
-        c.n = static_cast<int>(b.size());
-        break;
-    }
+        case Value::Kind::Text:
+        case Value::Kind::Date: {
+            c.type = SQLITE_TEXT;
+            c.i = static_cast<int64_t>(text.size());
+            appendUtf8(text, v.toText());
+            c.n = static_cast<int>(static_cast<int64_t>(text.size()) - c.i);
+            break;
+        }
+        case Value::Kind::Bytes: {
+            // The bytes stay owned by the value (shared data), which outlives the cell.
+            const QByteArray b = v.toBytes();
+            c.type = SQLITE_BLOB;
+            c.p = b.constData();
+            c.n = static_cast<int>(b.size());
+            break;
+        }
     }
     return c;
 }
@@ -180,11 +207,16 @@ void fixTexts(std::vector<detail::RawCell>& cells, const std::string& text) {
 
 int bindCell(sqlite3_stmt* st, int index, const detail::RawCell& c) {
     switch (c.type) {
-    case SQLITE_INTEGER: return sqlite3_bind_int64(st, index, c.i);
-    case SQLITE_FLOAT: return sqlite3_bind_double(st, index, c.d);
-    case SQLITE_TEXT: return sqlite3_bind_text(st, index, c.p, c.n, SQLITE_STATIC);
-    case SQLITE_BLOB: return sqlite3_bind_blob(st, index, c.p, c.n, SQLITE_STATIC);
-    default: return sqlite3_bind_null(st, index);
+        case SQLITE_INTEGER:
+            return sqlite3_bind_int64(st, index, c.i);
+        case SQLITE_FLOAT:
+            return sqlite3_bind_double(st, index, c.d);
+        case SQLITE_TEXT:
+            return sqlite3_bind_text(st, index, c.p, c.n, SQLITE_STATIC);
+        case SQLITE_BLOB:
+            return sqlite3_bind_blob(st, index, c.p, c.n, SQLITE_STATIC);
+        default:
+            return sqlite3_bind_null(st, index);
     }
 }
 
@@ -217,8 +249,8 @@ private:
 
 }  // namespace
 
-#define TV_LEASE(var, sqlText)                                                                     \
-    const std::string var##Sql = (sqlText);                                                        \
+#define TV_LEASE(var, sqlText)              \
+    const std::string var##Sql = (sqlText); \
     StatementLease var(db_->acquire(var##Sql), [this, &var##Sql](sqlite3_stmt* s) { db_->release(var##Sql, s); })
 
 Recordset::Recordset(std::shared_ptr<Database> db, QString source, std::vector<Value> params)
@@ -239,13 +271,14 @@ void Recordset::parseSource() {
             QRegularExpression::UseUnicodePropertiesOption);
     static const QRegularExpression simpleRest(QStringLiteral("^(where|order\\s+by)\\b"),
                                                QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression complexRest(QStringLiteral("\\b(group\\s+by|union|join|having|intersect|except)\\b"),
-                                                QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression complexRest(
+        QStringLiteral("\\b(group\\s+by|union|join|having|intersect|except)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression complexList(QStringLiteral("^distinct\\b|\\("),
                                                 QRegularExpression::CaseInsensitiveOption);
 
-    if (const auto m = bare.match(source_); m.hasMatch() &&
-        m.captured(1).compare(QLatin1String("select"), Qt::CaseInsensitive) != 0) {
+    if (const auto m = bare.match(source_);
+        m.hasMatch() && m.captured(1).compare(QLatin1String("select"), Qt::CaseInsensitive) != 0) {
         shape_ = Shape::Table;
         tableToken_ = m.captured(1);
         table_ = unquoted(tableToken_);
@@ -254,8 +287,7 @@ void Recordset::parseSource() {
     const auto m = select.match(source_);
     if (m.hasMatch()) {
         QString rest = m.captured(3).trimmed();
-        while (rest.endsWith(QLatin1Char(';')))
-            rest.chop(1);
+        while (rest.endsWith(QLatin1Char(';'))) rest.chop(1);
         rest = rest.trimmed();
         const QString list = m.captured(1).trimmed();
         table_ = unquoted(m.captured(2));
@@ -390,8 +422,7 @@ char* Recordset::reserveBytes(size_t n, RowRef& at) {
 
 const char* Recordset::cellAt(const RowRef& r, int column) const {
     const char* p = chunks_[r.chunk].data() + r.offset;
-    for (int i = 0; i < column; ++i)
-        p += cellSize(p);
+    for (int i = 0; i < column; ++i) p += cellSize(p);
     return p;
 }
 
@@ -421,7 +452,9 @@ Value Recordset::fetchBlob(int64_t rowid, int column) const {
 Recordset::RowRef Recordset::store(int64_t rowid, const std::vector<detail::RawCell>& cells) {
     size_t total = 0;
     for (const auto& c : cells)
-        total += c.type == kKeepTag ? cellSize(c.p) : (shape_ == Shape::Table && c.type == SQLITE_BLOB) ? 1 : rawSize(c);
+        total += c.type == kKeepTag                                  ? cellSize(c.p)
+                 : (shape_ == Shape::Table && c.type == SQLITE_BLOB) ? 1
+                                                                     : rawSize(c);
     RowRef r;
     r.rowid = rowid;
     // Kept cells point into older chunks, which never move their bytes.
@@ -495,29 +528,19 @@ void Recordset::refresh() {
     fireReposition();
 }
 
-bool Recordset::bof() const {
-    return rows_.empty() || (pos_ < 0 && !deleted_);
-}
+bool Recordset::bof() const { return rows_.empty() || (pos_ < 0 && !deleted_); }
 
-bool Recordset::eof() const {
-    return rows_.empty() || pos_ >= static_cast<int>(rows_.size());
-}
+bool Recordset::eof() const { return rows_.empty() || pos_ >= static_cast<int>(rows_.size()); }
 
 bool Recordset::hasCurrent() const {
     return edit_ != EditState::Adding && !deleted_ && pos_ >= 0 && pos_ < static_cast<int>(rows_.size());
 }
 
-int Recordset::recordCount() const {
-    return static_cast<int>(rows_.size());
-}
+int Recordset::recordCount() const { return static_cast<int>(rows_.size()); }
 
-int Recordset::absolutePosition() const {
-    return hasCurrent() ? pos_ : -1;
-}
+int Recordset::absolutePosition() const { return hasCurrent() ? pos_ : -1; }
 
-void Recordset::noCurrent() const {
-    throw DbError(noCurrentText());
-}
+void Recordset::noCurrent() const { throw DbError(noCurrentText()); }
 
 void Recordset::leaveEdit() {
     edit_ = EditState::None;
@@ -609,8 +632,7 @@ void Recordset::setField(int index, const Value& v) {
 }
 
 Value Recordset::valueAt(int row, int column) const {
-    if (row < 0 || row >= static_cast<int>(rows_.size()) || column < 0 ||
-        column >= static_cast<int>(columns_.size()))
+    if (row < 0 || row >= static_cast<int>(rows_.size()) || column < 0 || column >= static_cast<int>(columns_.size()))
         throw DbError(noCurrentText());
     return decodeAt(rows_[static_cast<size_t>(row)], column);
 }
@@ -666,8 +688,7 @@ void Recordset::update() {
     cells.assign(n, detail::RawCell());
 
     if (edit_ == EditState::Adding) {
-        for (size_t i = 0; i < n; ++i)
-            cells[i] = cellOf(values[i], text);
+        for (size_t i = 0; i < n; ++i) cells[i] = cellOf(values[i], text);
         fixTexts(cells, text);
         int64_t rowid;
         {

@@ -44,7 +44,7 @@ public:
 
     bool bof() const;
     bool eof() const;
-    bool hasCurrent() const;       // a real row is current (not BOF/EOF/deleted)
+    bool hasCurrent() const;  // a real row is current (not BOF/EOF/deleted)
     int recordCount() const;
     int absolutePosition() const;  // 0-based; -1 at BOF/EOF, on a deleted or pending new row
 
@@ -52,8 +52,8 @@ public:
     // MoveFirst/MoveLast on an empty set, MoveNext at EOF, MovePrevious at BOF.
     void moveFirst();
     void moveLast();
-    void moveNext();      // from the last row -> EOF; from BOF -> the first row
-    void movePrevious();  // from the first row -> BOF; from EOF -> the last row
+    void moveNext();            // from the last row -> EOF; from BOF -> the first row
+    void movePrevious();        // from the first row -> BOF; from EOF -> the last row
     void moveTo(int position);  // 0-based; used by grids
 
     // Field of the current row (or of the pending row while adding/editing).
@@ -67,8 +67,8 @@ public:
     enum class EditState { None, Adding, Editing };
     EditState editState() const { return edit_; }
 
-    void addNew();        // pending all-Null row; a second AddNew discards the first
-    void edit();          // raises with no current row
+    void addNew();  // pending all-Null row; a second AddNew discards the first
+    void edit();    // raises with no current row
     // Converts and validates each field against its declared type, then
     // INSERT or UPDATE by rowid. On error the row stays pending and DbError
     // carries a displayable text. After an add the new row is appended at the
@@ -133,18 +133,18 @@ private:
     QString table_;
     std::vector<Value> params_;
     std::vector<Column> columns_;
-    std::vector<bool> untyped_;    // expression columns of a select list
+    std::vector<bool> untyped_;  // expression columns of a select list
     QHash<QString, int> nameIndex_;
     mutable int lastIndex_ = -1;
     Shape shape_ = Shape::Table;
-    QString tableToken_;   // the table as written in the source
-    QString selectList_;   // for Shape::List
-    QString rest_;         // where / order by part of the source
+    QString tableToken_;  // the table as written in the source
+    QString selectList_;  // for Shape::List
+    QString rest_;        // where / order by part of the source
     std::string insertSql_;
     std::vector<RowRef> rows_;
     std::vector<std::vector<char>> chunks_;
-    int pos_ = -1;            // index into rows_; -1 (BOF) .. rows_.size() (EOF)
-    bool deleted_ = false;    // the current row was deleted; pos_ is the row after it
+    int pos_ = -1;          // index into rows_; -1 (BOF) .. rows_.size() (EOF)
+    bool deleted_ = false;  // the current row was deleted; pos_ is the row after it
     EditState edit_ = EditState::None;
     std::vector<Value> pending_;
     std::vector<bool> dirty_;

@@ -26,9 +26,7 @@ Value wholeNumber(int64_t n, ColumnKind kind) {
     return Value(static_cast<double>(n));
 }
 
-QString textOf(const RawCell& c) {
-    return QString::fromUtf8(c.p, c.n);
-}
+QString textOf(const RawCell& c) { return QString::fromUtf8(c.p, c.n); }
 
 }  // namespace
 
@@ -36,28 +34,38 @@ RawCell rawColumn(sqlite3_stmt* st, int col) {
     RawCell c;
     c.type = sqlite3_column_type(st, col);
     switch (c.type) {
-    case SQLITE_INTEGER: c.i = sqlite3_column_int64(st, col); break;
-    case SQLITE_FLOAT: c.d = sqlite3_column_double(st, col); break;
-    case SQLITE_TEXT:
-        c.p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-        c.n = sqlite3_column_bytes(st, col);
-        break;
-    case SQLITE_BLOB:
-        c.p = static_cast<const char*>(sqlite3_column_blob(st, col));
-        c.n = sqlite3_column_bytes(st, col);
-        break;
-    default: break;
+        case SQLITE_INTEGER:
+            c.i = sqlite3_column_int64(st, col);
+            break;
+        case SQLITE_FLOAT:
+            c.d = sqlite3_column_double(st, col);
+            break;
+        case SQLITE_TEXT:
+            c.p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+            c.n = sqlite3_column_bytes(st, col);
+            break;
+        case SQLITE_BLOB:
+            c.p = static_cast<const char*>(sqlite3_column_blob(st, col));
+            c.n = sqlite3_column_bytes(st, col);
+            break;
+        default:
+            break;
     }
     return c;
 }
 
 Value decodeUntyped(const RawCell& c) {
     switch (c.type) {
-    case SQLITE_INTEGER: return wholeNumber(c.i, ColumnKind::Integer);
-    case SQLITE_FLOAT: return Value(c.d);
-    case SQLITE_TEXT: return Value(textOf(c));
-    case SQLITE_BLOB: return Value(QByteArray(c.p, c.n));
-    default: return Value();
+        case SQLITE_INTEGER:
+            return wholeNumber(c.i, ColumnKind::Integer);
+        case SQLITE_FLOAT:
+            return Value(c.d);
+        case SQLITE_TEXT:
+            return Value(textOf(c));
+        case SQLITE_BLOB:
+            return Value(QByteArray(c.p, c.n));
+        default:
+            return Value();
     }
 }
 
@@ -65,105 +73,120 @@ Value decodeCell(const RawCell& c, ColumnKind kind) {
     if (c.type == SQLITE_NULL)
         return Value();
     switch (kind) {
-    case ColumnKind::Text:
-        switch (c.type) {
-        case SQLITE_INTEGER: return Value(QString::number(c.i));
-        case SQLITE_FLOAT: return Value(doubleText(c.d));
-        default: return Value(textOf(c));
+        case ColumnKind::Text:
+            switch (c.type) {
+                case SQLITE_INTEGER:
+                    return Value(QString::number(c.i));
+                case SQLITE_FLOAT:
+                    return Value(doubleText(c.d));
+                default:
+                    return Value(textOf(c));
+            }
+        case ColumnKind::SmallInt:
+        case ColumnKind::Integer:
+            switch (c.type) {
+                case SQLITE_INTEGER:
+                    return wholeNumber(c.i, kind);
+                case SQLITE_FLOAT:
+                    return wholeNumber(c.d, kind);
+                default: {
+                    const QString t = textOf(c);
+                    if (const auto d = parseNumber(t))
+                        return wholeNumber(*d, kind);
+                    return Value(t);
+                }
+            }
+        case ColumnKind::Single:
+        case ColumnKind::Double: {
+            double d;
+            switch (c.type) {
+                case SQLITE_INTEGER:
+                    d = static_cast<double>(c.i);
+                    break;
+                case SQLITE_FLOAT:
+                    d = c.d;
+                    break;
+                default: {
+                    const QString t = textOf(c);
+                    const auto n = parseNumber(t);
+                    if (!n)
+                        return Value(t);
+                    d = *n;
+                }
+            }
+            return kind == ColumnKind::Single ? Value(static_cast<float>(d)) : Value(d);
         }
-    case ColumnKind::SmallInt:
-    case ColumnKind::Integer:
-        switch (c.type) {
-        case SQLITE_INTEGER: return wholeNumber(c.i, kind);
-        case SQLITE_FLOAT: return wholeNumber(c.d, kind);
-        default: {
-            const QString t = textOf(c);
-            if (const auto d = parseNumber(t))
-                return wholeNumber(*d, kind);
-            return Value(t);
-        }
-        }
-    case ColumnKind::Single:
-    case ColumnKind::Double: {
-        double d;
-        switch (c.type) {
-        case SQLITE_INTEGER: d = static_cast<double>(c.i); break;
-        case SQLITE_FLOAT: d = c.d; break;
-        default: {
-            const QString t = textOf(c);
-            const auto n = parseNumber(t);
-            if (!n)
-                return Value(t);
-            d = *n;
-        }
-        }
-        return kind == ColumnKind::Single ? Value(static_cast<float>(d)) : Value(d);
-    }
-    case ColumnKind::Currency:
-        switch (c.type) {
-        case SQLITE_INTEGER:
-            if (c.i > 922337203685477LL || c.i < -922337203685477LL)
-                return Value(static_cast<double>(c.i));
-            return Value(Money::fromInt(c.i));
-        case SQLITE_FLOAT:
-            if (!(std::fabs(c.d) < 922337203685477.0))
-                return Value(c.d);
-            return Value(Money::fromUnits(std::llround(c.d * 10000.0)));
-        default: {
-            const QString t = textOf(c);
-            if (const auto d = parseNumber(t); d && std::fabs(*d) < 922337203685477.0)
-                return Value(toMoney(*d));
-            return Value(t);
-        }
-        }
-    case ColumnKind::DateTime:
-        switch (c.type) {
-        case SQLITE_INTEGER: return Value(static_cast<double>(c.i));
-        case SQLITE_FLOAT: return Value(c.d);
-        default: {
-            const QString t = textOf(c);
-            // "yyyy-MM-dd", possibly followed by a time of day
-            const QString day = t.size() > 10 && t.at(10) == QLatin1Char(' ') ? t.left(10) : t;
-            if (const auto d = parseDate(day))
-                return Value(*d);
-            return Value(t);
-        }
-        }
-    case ColumnKind::Blob:
-        if (c.type == SQLITE_BLOB || c.type == SQLITE_TEXT)
-            return Value(QByteArray(c.p, c.n));
-        return decodeUntyped(c);
+        case ColumnKind::Currency:
+            switch (c.type) {
+                case SQLITE_INTEGER:
+                    if (c.i > 922337203685477LL || c.i < -922337203685477LL)
+                        return Value(static_cast<double>(c.i));
+                    return Value(Money::fromInt(c.i));
+                case SQLITE_FLOAT:
+                    if (!(std::fabs(c.d) < 922337203685477.0))
+                        return Value(c.d);
+                    return Value(Money::fromUnits(std::llround(c.d * 10000.0)));
+                default: {
+                    const QString t = textOf(c);
+                    if (const auto d = parseNumber(t); d && std::fabs(*d) < 922337203685477.0)
+                        return Value(toMoney(*d));
+                    return Value(t);
+                }
+            }
+        case ColumnKind::DateTime:
+            switch (c.type) {
+                case SQLITE_INTEGER:
+                    return Value(static_cast<double>(c.i));
+                case SQLITE_FLOAT:
+                    return Value(c.d);
+                default: {
+                    const QString t = textOf(c);
+                    // "yyyy-MM-dd", possibly followed by a time of day
+                    const QString day = t.size() > 10 && t.at(10) == QLatin1Char(' ') ? t.left(10) : t;
+                    if (const auto d = parseDate(day))
+                        return Value(*d);
+                    return Value(t);
+                }
+            }
+        case ColumnKind::Blob:
+            if (c.type == SQLITE_BLOB || c.type == SQLITE_TEXT)
+                return Value(QByteArray(c.p, c.n));
+            return decodeUntyped(c);
     }
     return decodeUntyped(c);
 }
 
 int bindValue(sqlite3_stmt* st, int index, const Value& v) {
     switch (v.kind()) {
-    case Value::Kind::Null: return sqlite3_bind_null(st, index);
-    case Value::Kind::Text: {
-        const QByteArray u = v.toText().toUtf8();
-        return sqlite3_bind_text(st, index, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
-    }
-    case Value::Kind::Int16:
-    case Value::Kind::Int32: return sqlite3_bind_int(st, index, v.toInt());
-    case Value::Kind::Single: return sqlite3_bind_double(st, index, static_cast<double>(v.toSingle()));
-    case Value::Kind::Double: return sqlite3_bind_double(st, index, v.toDouble());
-    case Value::Kind::Money: {
-        const Money m = v.toMoney();
-        if (m.units() % 10000 == 0)
-            return sqlite3_bind_int64(st, index, m.units() / 10000);
-        return sqlite3_bind_double(st, index, m.toDouble());
-    }
-    case Value::Kind::Date: {
-        const QByteArray u = shortDate(v.toDate()).toUtf8();
-        if (u.isEmpty())
+        case Value::Kind::Null:
             return sqlite3_bind_null(st, index);
-        return sqlite3_bind_text(st, index, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
-    }
-    case Value::Kind::Bytes: {
-        const QByteArray b = v.toBytes();
-        return sqlite3_bind_blob(st, index, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
-    }
+        case Value::Kind::Text: {
+            const QByteArray u = v.toText().toUtf8();
+            return sqlite3_bind_text(st, index, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
+        }
+        case Value::Kind::Int16:
+        case Value::Kind::Int32:
+            return sqlite3_bind_int(st, index, v.toInt());
+        case Value::Kind::Single:
+            return sqlite3_bind_double(st, index, static_cast<double>(v.toSingle()));
+        case Value::Kind::Double:
+            return sqlite3_bind_double(st, index, v.toDouble());
+        case Value::Kind::Money: {
+            const Money m = v.toMoney();
+            if (m.units() % 10000 == 0)
+                return sqlite3_bind_int64(st, index, m.units() / 10000);
+            return sqlite3_bind_double(st, index, m.toDouble());
+        }
+        case Value::Kind::Date: {
+            const QByteArray u = shortDate(v.toDate()).toUtf8();
+            if (u.isEmpty())
+                return sqlite3_bind_null(st, index);
+            return sqlite3_bind_text(st, index, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
+        }
+        case Value::Kind::Bytes: {
+            const QByteArray b = v.toBytes();
+            return sqlite3_bind_blob(st, index, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+        }
     }
     return sqlite3_bind_null(st, index);
 }

@@ -21,7 +21,8 @@ namespace {
 struct Answer {
     QString kind;
     int button = 0;
-    std::optional<QString> text;
+    QString text;
+    bool cancelled = false;  // an input box answered with Cancel
 };
 
 struct Script {
@@ -47,10 +48,16 @@ QString defaultTitle() {
 // The answer a dialog gets when nobody scripted one: the harmless one.
 int harmlessButton(int style) {
     switch (style & 0x0F) {
-    case 1: case 3: case 5: return Cancel;
-    case 2: return Abort;
-    case 4: return No;
-    default: return Ok;
+        case 1:
+        case 3:
+        case 5:
+            return Cancel;
+        case 2:
+            return Abort;
+        case 4:
+            return No;
+        default:
+            return Ok;
     }
 }
 
@@ -74,9 +81,11 @@ std::optional<Answer> take(const Call& call) {
 }
 
 void followChosenFile(const QString& path) {
-    if (path.isEmpty()) return;
+    if (path.isEmpty())
+        return;
     const QString dir = QFileInfo(path).absolutePath();
-    if (QDir(dir).exists()) QDir::setCurrent(dir);
+    if (QDir(dir).exists())
+        QDir::setCurrent(dir);
 }
 
 }  // namespace
@@ -86,13 +95,27 @@ QMessageBox* makeMessageBox(const QString& text, int style, const QString& title
     box->setWindowTitle(title.isEmpty() ? defaultTitle() : title);
     box->setText(text);
     switch (style & 0x70) {
-    case 16: box->setIcon(QMessageBox::Critical); break;
-    case 32: box->setIcon(QMessageBox::Question); break;
-    case 48: box->setIcon(QMessageBox::Warning); break;
-    case 64: box->setIcon(QMessageBox::Information); break;
-    default: box->setIcon(QMessageBox::NoIcon); break;
+        case 16:
+            box->setIcon(QMessageBox::Critical);
+            break;
+        case 32:
+            box->setIcon(QMessageBox::Question);
+            break;
+        case 48:
+            box->setIcon(QMessageBox::Warning);
+            break;
+        case 64:
+            box->setIcon(QMessageBox::Information);
+            break;
+        default:
+            box->setIcon(QMessageBox::NoIcon);
+            break;
     }
-    struct B { QString text; QMessageBox::ButtonRole role; int code; };
+    struct B {
+        QString text;
+        QMessageBox::ButtonRole role;
+        int code;
+    };
     std::vector<B> buttons;
     const B ok{QStringLiteral("确定"), QMessageBox::AcceptRole, Ok};
     const B cancel{QStringLiteral("取消"), QMessageBox::RejectRole, Cancel};
@@ -102,19 +125,33 @@ QMessageBox* makeMessageBox(const QString& text, int style, const QString& title
     const B yes{QStringLiteral("是(&Y)"), QMessageBox::YesRole, Yes};
     const B no{QStringLiteral("否(&N)"), QMessageBox::NoRole, No};
     switch (style & 0x0F) {
-    case 1: buttons = {ok, cancel}; break;
-    case 2: buttons = {abort, retry, ignore}; break;
-    case 3: buttons = {yes, no, cancel}; break;
-    case 4: buttons = {yes, no}; break;
-    case 5: buttons = {retry, cancel}; break;
-    default: buttons = {ok}; break;
+        case 1:
+            buttons = {ok, cancel};
+            break;
+        case 2:
+            buttons = {abort, retry, ignore};
+            break;
+        case 3:
+            buttons = {yes, no, cancel};
+            break;
+        case 4:
+            buttons = {yes, no};
+            break;
+        case 5:
+            buttons = {retry, cancel};
+            break;
+        default:
+            buttons = {ok};
+            break;
     }
     const int defIndex = (style & 0x300) >> 8;
     for (size_t i = 0; i < buttons.size(); ++i) {
         QPushButton* b = box->addButton(buttons[i].text, buttons[i].role);
         b->setProperty("tvCode", buttons[i].code);
-        if (static_cast<int>(i) == defIndex) box->setDefaultButton(b);
-        if (buttons[i].code == Cancel || buttons.size() == 1) box->setEscapeButton(b);
+        if (static_cast<int>(i) == defIndex)
+            box->setDefaultButton(b);
+        if (buttons[i].code == Cancel || buttons.size() == 1)
+            box->setEscapeButton(b);
     }
     return box;
 }
@@ -127,12 +164,15 @@ QStringList qtNameFilters(const QString& filter) {
         QStringList patterns;
         for (QString p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
             p = p.trimmed();
-            if (p.isEmpty()) continue;
+            if (p.isEmpty())
+                continue;
             // "*.*" named every file, also one without a dot.
-            if (p == QLatin1String("*.*")) p = QStringLiteral("*");
+            if (p == QLatin1String("*.*"))
+                p = QStringLiteral("*");
             patterns << p;
         }
-        if (patterns.isEmpty()) continue;
+        if (patterns.isEmpty())
+            continue;
         // The description is shown as it stands; the patterns follow in the
         // last brackets, which the dialog hides.
         out << QStringLiteral("%1 (%2)").arg(desc, patterns.join(QLatin1Char(' ')));
@@ -142,15 +182,15 @@ QStringList qtNameFilters(const QString& filter) {
     return out;
 }
 
-QFileDialog* makeOpenFileDialog(const QString& title, const QString& filter, const QString& startDir,
-                                QWidget* parent) {
+QFileDialog* makeOpenFileDialog(const QString& title, const QString& filter, const QString& startDir, QWidget* parent) {
     auto* fd = new QFileDialog(parent, title, startDir.isEmpty() ? QDir::currentPath() : startDir);
     fd->setOption(QFileDialog::DontUseNativeDialog, true);
     fd->setOption(QFileDialog::HideNameFilterDetails, true);
     fd->setFileMode(QFileDialog::ExistingFile);
     fd->setAcceptMode(QFileDialog::AcceptOpen);
     const QStringList filters = qtNameFilters(filter);
-    if (!filters.isEmpty()) fd->setNameFilters(filters);
+    if (!filters.isEmpty())
+        fd->setNameFilters(filters);
     fd->setLabelText(QFileDialog::Accept, QStringLiteral("打开(&O)"));
     fd->setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
     fd->setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围："));
@@ -179,17 +219,19 @@ int msgBox(const QString& text, int style, const QString& title) {
     std::unique_ptr<QMessageBox> box(makeMessageBox(text, style, title, nullptr));
     box->exec();
     QAbstractButton* clicked = box->clickedButton();
-    if (!clicked) return harmlessButton(style);
+    if (!clicked)
+        return harmlessButton(style);
     return clicked->property("tvCode").toInt();
 }
 
 std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) {
     if (intercepted()) {
         const auto a = take(Call{QStringLiteral("inputBox"), prompt, title, 0, defaultText});
-        return a ? a->text : std::nullopt;
+        return a && !a->cancelled ? std::optional<QString>(a->text) : std::nullopt;
     }
     std::unique_ptr<QInputDialog> in(makeInputDialog(prompt, title, defaultText, nullptr));
-    if (in->exec() != QDialog::Accepted) return std::nullopt;
+    if (in->exec() != QDialog::Accepted)
+        return std::nullopt;
     return in->textValue();
 }
 
@@ -197,7 +239,7 @@ QString openFile(const QString& title, const QString& filter, const QString& sta
     QString path;
     if (intercepted()) {
         const auto a = take(Call{QStringLiteral("openFile"), title, QString(), 0, filter});
-        path = a && a->text ? *a->text : QString();
+        path = a ? a->text : QString();
     } else {
         std::unique_ptr<QFileDialog> fd(makeOpenFileDialog(title, filter, startDir, nullptr));
         if (fd->exec() == QDialog::Accepted && !fd->selectedFiles().isEmpty())
@@ -226,13 +268,13 @@ void end() {
 
 bool active() { return S().active; }
 
-void answerMsgBox(int button) { S().queue.push_back(Answer{QStringLiteral("msgBox"), button, std::nullopt}); }
+void answerMsgBox(int button) { S().queue.push_back(Answer{QStringLiteral("msgBox"), button, {}, false}); }
 
 void answerInput(std::optional<QString> text) {
-    S().queue.push_back(Answer{QStringLiteral("inputBox"), 0, std::move(text)});
+    S().queue.push_back(Answer{QStringLiteral("inputBox"), 0, text.value_or(QString()), !text});
 }
 
-void answerFile(const QString& path) { S().queue.push_back(Answer{QStringLiteral("openFile"), 0, path}); }
+void answerFile(const QString& path) { S().queue.push_back(Answer{QStringLiteral("openFile"), 0, path, false}); }
 
 const std::vector<Call>& calls() { return S().calls; }
 

@@ -49,8 +49,8 @@ QStringList qtNameFilters(const QString& filter);
 
 // --- scripted mode -------------------------------------------------------
 struct Call {
-    QString kind;   // "msgBox", "inputBox", "openFile"
-    QString text;   // message, prompt, or file-dialog title
+    QString kind;  // "msgBox", "inputBox", "openFile"
+    QString text;  // message, prompt, or file-dialog title
     QString title;
     int style = 0;  // msgBox style; unused otherwise
     QString extra;  // inputBox default, openFile filter
@@ -63,9 +63,9 @@ namespace script {
 void begin();
 void end();
 bool active();
-void answerMsgBox(int button);                    // next msgBox returns this
-void answerInput(std::optional<QString> text);    // next inputBox
-void answerFile(const QString& path);             // next openFile
+void answerMsgBox(int button);                  // next msgBox returns this
+void answerInput(std::optional<QString> text);  // next inputBox
+void answerFile(const QString& path);           // next openFile
 // Calls made since begin(), in order.
 const std::vector<Call>& calls();
 void clearCalls();

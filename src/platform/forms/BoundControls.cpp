@@ -14,11 +14,14 @@ namespace {
 // The value of `field` in the row the source shows: the pending row while
 // adding or editing, the current row otherwise; Null without one.
 tv::Value shownValue(DataControl* source, const QString& field) {
-    if (!source || field.isEmpty() || !source->isOpen()) return tv::Value();
+    if (!source || field.isEmpty() || !source->isOpen())
+        return tv::Value();
     try {
         tv::Recordset& rs = source->recordset();
-        if (rs.columnIndex(field) < 0) return tv::Value();
-        if (rs.editState() == tv::Recordset::EditState::None && !rs.hasCurrent()) return tv::Value();
+        if (rs.columnIndex(field) < 0)
+            return tv::Value();
+        if (rs.editState() == tv::Recordset::EditState::None && !rs.hasCurrent())
+            return tv::Value();
         return rs.field(field);
     } catch (const tv::DbError&) {
         return tv::Value();
@@ -62,7 +65,8 @@ void BoundTextBox::redisplay() {
 }
 
 void BoundTextBox::commit() {
-    if (!pending(source_) || text() == shown_) return;
+    if (!pending(source_) || text() == shown_)
+        return;
     source_->recordset().setField(field_, typed(text()));
 }
 
@@ -90,7 +94,8 @@ void BoundCombo::redisplay() {
 }
 
 void BoundCombo::commit() {
-    if (!pending(source_) || currentText() == shown_) return;
+    if (!pending(source_) || currentText() == shown_)
+        return;
     source_->recordset().setField(field_, typed(currentText()));
 }
 
@@ -120,7 +125,8 @@ bool BoundImage::setBytes(const QByteArray& bytes) {
         return true;
     }
     QImage img = QImage::fromData(bytes);
-    if (img.isNull()) return false;
+    if (img.isNull())
+        return false;
     bytes_ = bytes;
     image_ = img;
     changed_ = true;
@@ -137,17 +143,20 @@ void BoundImage::clearPicture() {
 
 bool BoundImage::loadFile(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
     return setBytes(f.readAll());
 }
 
 void BoundImage::commit() {
-    if (!pending(source_) || field_.isEmpty() || !changed_) return;
+    if (!pending(source_) || field_.isEmpty() || !changed_)
+        return;
     source_->recordset().setField(field_, bytes_.isEmpty() ? tv::Value() : tv::Value(bytes_));
 }
 
 void BoundImage::redisplay() {
-    if (!source_ || field_.isEmpty()) return;
+    if (!source_ || field_.isEmpty())
+        return;
     const tv::Value v = shownValue(source_, field_);
     bytes_ = v.toBytes();
     image_ = bytes_.isEmpty() ? QImage() : QImage::fromData(bytes_);
@@ -166,18 +175,21 @@ void BoundImage::render() {
         setPixmap(QPixmap());
         return;
     }
-    setPixmap(QPixmap::fromImage(
-        image_.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    setPixmap(QPixmap::fromImage(image_.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
 }
 
 void commitBound(QWidget* root, DataControl* source) {
-    if (!root || !source) return;
+    if (!root || !source)
+        return;
     for (auto* t : root->findChildren<BoundTextBox*>())
-        if (t->source() == source) t->commit();
+        if (t->source() == source)
+            t->commit();
     for (auto* c : root->findChildren<BoundCombo*>())
-        if (c->source() == source) c->commit();
+        if (c->source() == source)
+            c->commit();
     for (auto* i : root->findChildren<BoundImage*>())
-        if (i->source() == source) i->commit();
+        if (i->source() == source)
+            i->commit();
 }
 
 }  // namespace tv::forms

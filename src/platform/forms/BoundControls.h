@@ -27,6 +27,7 @@ public:
     void commit();
     // Shows the current row's value again.
     void redisplay();
+
 private:
     DataControl* source_ = nullptr;
     QString field_;
@@ -43,6 +44,7 @@ public:
     DataControl* source() const { return source_; }
     void commit();
     void redisplay();
+
 private:
     DataControl* source_ = nullptr;
     QString field_;
@@ -68,8 +70,10 @@ public:
     bool loadFile(const QString& path);
     void commit();
     void redisplay();
+
 protected:
     void resizeEvent(QResizeEvent* e) override;
+
 private:
     void render();
     DataControl* source_ = nullptr;

@@ -61,7 +61,8 @@ DataControl::DataControl(QWidget* parent) : QWidget(parent), d(std::make_unique<
 }
 
 DataControl::~DataControl() {
-    if (d->rs && d->handler) d->rs->removeRepositionHandler(d->handler);
+    if (d->rs && d->handler)
+        d->rs->removeRepositionHandler(d->handler);
 }
 
 void DataControl::setDatabaseName(const QString& path) { d->databaseName = path; }
@@ -116,7 +117,8 @@ void DataControl::refresh() {
 }
 
 tv::Recordset& DataControl::recordset() {
-    if (!d->rs) throw tv::DbError(QStringLiteral("数据源还没有打开。"));
+    if (!d->rs)
+        throw tv::DbError(QStringLiteral("数据源还没有打开。"));
     return *d->rs;
 }
 
@@ -124,7 +126,8 @@ bool DataControl::isOpen() const { return d->rs != nullptr; }
 
 namespace {
 void refuseReadOnly(bool readOnly) {
-    if (readOnly) throw tv::DbError(QStringLiteral("数据源是只读的，不能修改。"));
+    if (readOnly)
+        throw tv::DbError(QStringLiteral("数据源是只读的，不能修改。"));
 }
 }  // namespace
 
@@ -160,51 +163,64 @@ void DataControl::remove() {
 }
 
 void DataControl::moveFirst() {
-    if (!d->rs || d->rs->recordCount() == 0) return;
+    if (!d->rs || d->rs->recordCount() == 0)
+        return;
     d->rs->moveFirst();
 }
 
 void DataControl::moveLast() {
-    if (!d->rs || d->rs->recordCount() == 0) return;
+    if (!d->rs || d->rs->recordCount() == 0)
+        return;
     d->rs->moveLast();
 }
 
 void DataControl::movePrevious() {
-    if (!d->rs || d->rs->recordCount() == 0) return;
+    if (!d->rs || d->rs->recordCount() == 0)
+        return;
     tv::Recordset& rs = *d->rs;
     if (rs.bof()) {
         rs.moveFirst();
         return;
     }
-    if (rs.hasCurrent() && rs.absolutePosition() == 0) return;  // stays on the first row
+    if (rs.hasCurrent() && rs.absolutePosition() == 0)
+        return;  // stays on the first row
     rs.movePrevious();
-    if (rs.bof()) rs.moveFirst();
+    if (rs.bof())
+        rs.moveFirst();
 }
 
 void DataControl::moveNext() {
-    if (!d->rs || d->rs->recordCount() == 0) return;
+    if (!d->rs || d->rs->recordCount() == 0)
+        return;
     tv::Recordset& rs = *d->rs;
     if (rs.eof()) {
         rs.moveLast();
         return;
     }
-    if (rs.hasCurrent() && rs.absolutePosition() == rs.recordCount() - 1) return;  // stays on the last row
+    if (rs.hasCurrent() && rs.absolutePosition() == rs.recordCount() - 1)
+        return;  // stays on the last row
     rs.moveNext();
-    if (rs.eof()) rs.moveLast();
+    if (rs.eof())
+        rs.moveLast();
 }
 
 void DataControl::addBound(QWidget* control) {
     for (const auto& w : d->bound)
-        if (w == control) return;
+        if (w == control)
+            return;
     d->bound.emplace_back(control);
 }
 
 void DataControl::commitBound() {
     for (const auto& w : d->bound) {
-        if (!w) continue;
-        if (auto* t = qobject_cast<BoundTextBox*>(w.data())) t->commit();
-        else if (auto* c = qobject_cast<BoundCombo*>(w.data())) c->commit();
-        else if (auto* i = qobject_cast<BoundImage*>(w.data())) i->commit();
+        if (!w)
+            continue;
+        if (auto* t = qobject_cast<BoundTextBox*>(w.data()))
+            t->commit();
+        else if (auto* c = qobject_cast<BoundCombo*>(w.data()))
+            c->commit();
+        else if (auto* i = qobject_cast<BoundImage*>(w.data()))
+            i->commit();
     }
 }
 

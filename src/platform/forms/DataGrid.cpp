@@ -11,26 +11,33 @@
 namespace tv::forms {
 
 QString formatGridValue(const tv::Value& v, const QString& format) {
-    if (v.isNull()) return QString();
-    if (format.isEmpty()) return v.toText();
+    if (v.isNull())
+        return QString();
+    if (format.isEmpty())
+        return v.toText();
     if (format == QLatin1String("Currency")) {
-        if (!v.isNumber()) return v.toText();
+        if (!v.isNumber())
+            return v.toText();
         const tv::Money m = v.kind() == tv::Value::Kind::Money ? v.toMoney() : tv::toMoney(v.toDouble());
         QString digits = tv::format00(m);  // half away from zero at two decimals
         const bool negative = digits.startsWith(QLatin1Char('-'));
-        if (negative) digits.remove(0, 1);
+        if (negative)
+            digits.remove(0, 1);
         const qsizetype point = digits.indexOf(QLatin1Char('.'));
         QString whole = digits.left(point);
         for (qsizetype i = whole.size() - 3; i > 0; i -= 3) whole.insert(i, QLatin1Char(','));
         return QStringLiteral("¥") + (negative ? QStringLiteral("-") : QString()) + whole + digits.mid(point);
     }
     if (format == QLatin1String("0.00")) {
-        if (!v.isNumber()) return v.toText();
+        if (!v.isNumber())
+            return v.toText();
         return v.kind() == tv::Value::Kind::Money ? tv::format00(v.toMoney()) : tv::format00(v.toDouble());
     }
-    if (v.kind() == tv::Value::Kind::Date) return v.toDate().toString(format);
+    if (v.kind() == tv::Value::Kind::Date)
+        return v.toDate().toString(format);
     if (v.kind() == tv::Value::Kind::Text) {
-        if (auto d = tv::parseDate(v.toText())) return d->toString(format);
+        if (auto d = tv::parseDate(v.toText()))
+            return d->toString(format);
     }
     return v.toText();
 }
@@ -76,50 +83,63 @@ public:
     }
 
     QVariant data(const QModelIndex& i, int role) const override {
-        if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
+        if (role != Qt::DisplayRole && role != Qt::EditRole)
+            return {};
         tv::Recordset* r = rs();
-        if (!r || i.row() >= rows || i.row() >= r->recordCount()) return {};
+        if (!r || i.row() >= rows || i.row() >= r->recordCount())
+            return {};
         const int c = fieldIndex[static_cast<size_t>(i.column())];
-        if (c < 0) return {};
+        if (c < 0)
+            return {};
         try {
             const tv::Value v = r->valueAt(i.row(), c);
-            return role == Qt::EditRole ? v.toText() : formatGridValue(v, columns[static_cast<size_t>(i.column())].format);
+            return role == Qt::EditRole ? v.toText()
+                                        : formatGridValue(v, columns[static_cast<size_t>(i.column())].format);
         } catch (const tv::DbError&) {
             return {};
         }
     }
 
     QVariant headerData(int section, Qt::Orientation o, int role) const override {
-        if (role != Qt::DisplayRole) return {};
+        if (role != Qt::DisplayRole)
+            return {};
         if (o == Qt::Horizontal) {
-            if (section < 0 || section >= static_cast<int>(columns.size())) return {};
+            if (section < 0 || section >= static_cast<int>(columns.size()))
+                return {};
             return columns[static_cast<size_t>(section)].caption;
         }
         // Record selectors: the current row is marked, the new-row line has a star.
-        if (section == current) return QStringLiteral("▶");
-        if (section == rows && hasNewLine()) return QStringLiteral("*");
+        if (section == current)
+            return QStringLiteral("▶");
+        if (section == rows && hasNewLine())
+            return QStringLiteral("*");
         return QString();
     }
 
     Qt::ItemFlags flags(const QModelIndex& i) const override {
         Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-        if (!writable() || fieldIndex.empty() || fieldIndex[static_cast<size_t>(i.column())] < 0) return f;
-        if ((i.row() < rows && allowUpdate) || (i.row() == rows && hasNewLine())) f |= Qt::ItemIsEditable;
+        if (!writable() || fieldIndex.empty() || fieldIndex[static_cast<size_t>(i.column())] < 0)
+            return f;
+        if ((i.row() < rows && allowUpdate) || (i.row() == rows && hasNewLine()))
+            f |= Qt::ItemIsEditable;
         return f;
     }
 
     bool setData(const QModelIndex& i, const QVariant& value, int role) override {
-        if (role != Qt::EditRole || !(flags(i) & Qt::ItemIsEditable)) return false;
+        if (role != Qt::EditRole || !(flags(i) & Qt::ItemIsEditable))
+            return false;
         const QString text = value.toString();
         const QString field = columns[static_cast<size_t>(i.column())].field;
         bool ok = false;
         guard([&] {
             tv::Recordset& r = source->recordset();
             if (i.row() == rows) {
-                if (text.isEmpty()) return;
+                if (text.isEmpty())
+                    return;
                 source->addNew();
             } else {
-                if (data(i, Qt::EditRole).toString() == text) return;
+                if (data(i, Qt::EditRole).toString() == text)
+                    return;
                 r.moveTo(i.row());
                 source->edit();
             }
@@ -132,7 +152,8 @@ public:
             }
             ok = true;
         });
-        if (ok) emit source->rowsChanged();
+        if (ok)
+            emit source->rowsChanged();
         return ok;
     }
 };
@@ -169,26 +190,32 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), d(std::make_unique<Imp
     side->setDefaultSectionSize(side->fontMetrics().lineSpacing() + 6);
     side->setMinimumWidth(side->fontMetrics().horizontalAdvance(QStringLiteral("▶")) + 10);
 
-    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& now) {
-                if (d->syncing || !now.isValid()) return;
-                guard([&] {
-                    DataControl* src = d->model.source;
-                    if (!src || !src->isOpen()) return;
-                    tv::Recordset& rs = src->recordset();
-                    if (now.row() >= d->model.rows) return;  // the new-row line
-                    if (rs.hasCurrent() && rs.absolutePosition() == now.row()) return;
-                    rs.moveTo(now.row());
-                });
-            });
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& now) {
+        if (d->syncing || !now.isValid())
+            return;
+        guard([&] {
+            DataControl* src = d->model.source;
+            if (!src || !src->isOpen())
+                return;
+            tv::Recordset& rs = src->recordset();
+            if (now.row() >= d->model.rows)
+                return;  // the new-row line
+            if (rs.hasCurrent() && rs.absolutePosition() == now.row())
+                return;
+            rs.moveTo(now.row());
+        });
+    });
     connect(this, &QTableView::clicked, this, [this](const QModelIndex& i) {
-        if (i.isValid() && i.row() < d->model.rows) emit rowClicked();
+        if (i.isValid() && i.row() < d->model.rows)
+            emit rowClicked();
     });
     connect(side, &QHeaderView::sectionClicked, this, [this](int row) {
-        if (row < d->model.rows) emit rowClicked();
+        if (row < d->model.rows)
+            emit rowClicked();
     });
     connect(this, &QTableView::doubleClicked, this, [this](const QModelIndex& i) {
-        if (i.isValid() && i.row() < d->model.rows) emit rowDoubleClicked();
+        if (i.isValid() && i.row() < d->model.rows)
+            emit rowDoubleClicked();
     });
 }
 
@@ -258,7 +285,8 @@ void DataGrid::followSource() {
     // Values may have changed in place (an edit stored by code): show them again.
     if (m.rowCount() > 0 && m.columnCount() > 0)
         emit m.dataChanged(m.index(0, 0), m.index(m.rowCount() - 1, m.columnCount() - 1));
-    if (old != pos) emit m.headerDataChanged(Qt::Vertical, 0, std::max(0, m.rowCount() - 1));
+    if (old != pos)
+        emit m.headerDataChanged(Qt::Vertical, 0, std::max(0, m.rowCount() - 1));
 }
 
 void DataGrid::keyPressEvent(QKeyEvent* e) {
@@ -267,7 +295,8 @@ void DataGrid::keyPressEvent(QKeyEvent* e) {
         if (i.isValid() && i.row() < d->model.rows) {
             guard([&] {
                 tv::Recordset& rs = d->model.source->recordset();
-                if (!rs.hasCurrent() || rs.absolutePosition() != i.row()) rs.moveTo(i.row());
+                if (!rs.hasCurrent() || rs.absolutePosition() != i.row())
+                    rs.moveTo(i.row());
                 d->model.source->remove();
             });
             e->accept();

@@ -24,8 +24,10 @@ public:
     // A control in the ring where the ring does not act: Enter is passed on
     // to the control's own handling (e.g. a button or returnPressed).
     void stop(QWidget* w);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QWidget* after(int from) const;
     QWidget* nextOf(QWidget* w) const;

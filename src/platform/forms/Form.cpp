@@ -39,13 +39,17 @@ private:
 Form::Form(QString name, Kind kind) : name_(std::move(name)), kind_(kind) {}
 
 Form::~Form() {
-    if (widget_) static_cast<FormWidget*>(widget_.data())->detach();
-    if (sub_) delete sub_.data();
-    else delete widget_.data();
+    if (widget_)
+        static_cast<FormWidget*>(widget_.data())->detach();
+    if (sub_)
+        delete sub_.data();
+    else
+        delete widget_.data();
 }
 
 void Form::load() {
-    if (widget_) return;
+    if (widget_)
+        return;
     auto* root = new FormWidget(this);
     root->setObjectName(name_);
     root->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -63,11 +67,13 @@ void Form::load() {
 
 void Form::show() {
     load();
-    if (!widget_) return;  // the load handler unloaded it
+    if (!widget_)
+        return;  // the load handler unloaded it
     if (sub_) {
         widget_->show();
         sub_->show();
-        if (QMdiArea* area = sub_->mdiArea()) area->setActiveSubWindow(sub_);
+        if (QMdiArea* area = sub_->mdiArea())
+            area->setActiveSubWindow(sub_);
         sub_->raise();
     } else {
         widget_->show();
@@ -77,12 +83,15 @@ void Form::show() {
 }
 
 void Form::hide() {
-    if (sub_) sub_->hide();
-    else if (widget_) widget_->hide();
+    if (sub_)
+        sub_->hide();
+    else if (widget_)
+        widget_->hide();
 }
 
 void Form::unload() {
-    if (!widget_ || unloading_) return;
+    if (!widget_ || unloading_)
+        return;
     unloading_ = true;
     guard([this] { onUnload(); });
     detachWidgets();
@@ -94,7 +103,8 @@ void Form::detachWidgets() {
     QMdiSubWindow* s = sub_;
     widget_ = nullptr;
     sub_ = nullptr;
-    if (!w) return;
+    if (!w)
+        return;
     static_cast<FormWidget*>(w)->detach();
     w->setObjectName(QString());
     if (s) {
@@ -108,10 +118,12 @@ void Form::detachWidgets() {
 }
 
 bool Form::widgetClosing() {
-    if (unloading_) return true;
+    if (unloading_)
+        return true;
     bool close = true;
     guard([&] { close = onQueryClose(); });
-    if (!close) return false;
+    if (!close)
+        return false;
     unload();
     return true;
 }
@@ -134,9 +146,11 @@ void Registry::add(const QString& name, Factory factory) { R().factories[name] =
 
 Form* Registry::instance(const QString& name) {
     auto it = R().instances.find(name);
-    if (it != R().instances.end()) return it->second.get();
+    if (it != R().instances.end())
+        return it->second.get();
     auto f = R().factories.find(name);
-    if (f == R().factories.end()) return nullptr;
+    if (f == R().factories.end())
+        return nullptr;
     Form* form = f->second();
     R().instances[name].reset(form);
     return form;
@@ -144,7 +158,8 @@ Form* Registry::instance(const QString& name) {
 
 Form* Registry::loaded(const QString& name) {
     auto it = R().instances.find(name);
-    if (it == R().instances.end() || !it->second->isLoaded()) return nullptr;
+    if (it == R().instances.end() || !it->second->isLoaded())
+        return nullptr;
     return it->second.get();
 }
 
@@ -156,13 +171,15 @@ QMdiArea* Registry::mdiArea() { return R().mdiArea; }
 
 void Registry::unloadAll() {
     for (const QString& name : loadedNames())
-        if (Form* f = loaded(name)) f->unload();
+        if (Form* f = loaded(name))
+            f->unload();
 }
 
 QStringList Registry::loadedNames() {
     QStringList names;
     for (auto& [name, form] : R().instances)
-        if (form->isLoaded()) names << name;
+        if (form->isLoaded())
+            names << name;
     return names;
 }
 

@@ -40,7 +40,8 @@ void guard(const std::function<void()>& handler) {
             printAbortHook()();
         } else {
             tv::print::Printer& printer = tv::print::Printer::device();
-            if (printer.isOpen()) printer.abort();
+            if (printer.isOpen())
+                printer.abort();
         }
     } catch (...) {
     }

@@ -82,18 +82,30 @@ enum Arm { Left = 1, Right = 2, Up = 4, Down = 8 };
 
 int armsOf(char32_t c) {
     switch (c) {
-    case U'─': return Left | Right;
-    case U'│': return Up | Down;
-    case U'┌': return Right | Down;
-    case U'┬': return Left | Right | Down;
-    case U'┐': return Left | Down;
-    case U'├': return Up | Down | Right;
-    case U'┼': return Left | Right | Up | Down;
-    case U'┤': return Up | Down | Left;
-    case U'└': return Up | Right;
-    case U'┴': return Left | Right | Up;
-    case U'┘': return Up | Left;
-    default: return 0;
+        case U'─':
+            return Left | Right;
+        case U'│':
+            return Up | Down;
+        case U'┌':
+            return Right | Down;
+        case U'┬':
+            return Left | Right | Down;
+        case U'┐':
+            return Left | Down;
+        case U'├':
+            return Up | Down | Right;
+        case U'┼':
+            return Left | Right | Up | Down;
+        case U'┤':
+            return Up | Down | Left;
+        case U'└':
+            return Up | Right;
+        case U'┴':
+            return Left | Right | Up;
+        case U'┘':
+            return Up | Left;
+        default:
+            return 0;
     }
 }
 
@@ -158,10 +170,14 @@ public:
 private:
     void strokes(int arms, const QRectF& cell) {
         const QPointF c = cell.center();
-        if (arms & Left) painter_.drawLine(QLineF(c, QPointF(cell.left(), c.y())));
-        if (arms & Right) painter_.drawLine(QLineF(c, QPointF(cell.right(), c.y())));
-        if (arms & Up) painter_.drawLine(QLineF(c, QPointF(c.x(), cell.top())));
-        if (arms & Down) painter_.drawLine(QLineF(c, QPointF(c.x(), cell.bottom())));
+        if (arms & Left)
+            painter_.drawLine(QLineF(c, QPointF(cell.left(), c.y())));
+        if (arms & Right)
+            painter_.drawLine(QLineF(c, QPointF(cell.right(), c.y())));
+        if (arms & Up)
+            painter_.drawLine(QLineF(c, QPointF(c.x(), cell.top())));
+        if (arms & Down)
+            painter_.drawLine(QLineF(c, QPointF(c.x(), cell.bottom())));
     }
 
     QPaintDevice* device_ = nullptr;
@@ -173,8 +189,7 @@ private:
 
 class PdfSink : public Sink {
 public:
-    explicit PdfSink(QString path, QString notice = QString())
-        : path_(std::move(path)), notice_(std::move(notice)) {}
+    explicit PdfSink(QString path, QString notice = QString()) : path_(std::move(path)), notice_(std::move(notice)) {}
     ~PdfSink() override { abort(); }
 
     void begin() override {
@@ -271,8 +286,7 @@ private:
 QString freePdfName() {
     QDir dir = QDir::current();
     QString name = QStringLiteral("打印输出.pdf");
-    for (int i = 2; dir.exists(name); ++i)
-        name = QStringLiteral("打印输出(%1).pdf").arg(i);
+    for (int i = 2; dir.exists(name); ++i) name = QStringLiteral("打印输出(%1).pdf").arg(i);
     return dir.absoluteFilePath(name);
 }
 
@@ -298,14 +312,16 @@ QSizeF pdfPrintableArea() {
 
 QString traceLine(const Placed& p) {
     switch (p.kind) {
-    case Placed::Kind::Line:
-        return QStringLiteral("line page=%1 y=%2 size=%3 font=%4 |%5|")
-            .arg(p.page).arg(num(p.y), num(p.fontSize), p.fontName, p.text);
-    case Placed::Kind::Picture:
-        return QStringLiteral("picture page=%1 x=%2 y=%3 w=%4 h=%5")
-            .arg(p.page).arg(num(p.x), num(p.y), num(p.width), num(p.height));
-    case Placed::Kind::NewPage:
-        return QStringLiteral("page %1").arg(p.page);
+        case Placed::Kind::Line:
+            return QStringLiteral("line page=%1 y=%2 size=%3 font=%4 |%5|")
+                .arg(p.page)
+                .arg(num(p.y), num(p.fontSize), p.fontName, p.text);
+        case Placed::Kind::Picture:
+            return QStringLiteral("picture page=%1 x=%2 y=%3 w=%4 h=%5")
+                .arg(p.page)
+                .arg(num(p.x), num(p.y), num(p.width), num(p.height));
+        case Placed::Kind::NewPage:
+            return QStringLiteral("page %1").arg(p.page);
     }
     return QString();
 }

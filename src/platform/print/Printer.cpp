@@ -19,7 +19,7 @@ namespace {
 struct Routing {
     bool fromTests = false;
     QString pdf, trace;
-    QStringList memory;     // the trace in memory (tests only)
+    QStringList memory;            // the trace in memory (tests only)
     bool envTraceStarted = false;  // the environment's trace file was emptied
 };
 
@@ -33,8 +33,7 @@ public:
     void printLine(const std::vector<Item>& items) override {
         run([&] {
             open();
-            for (const Placed& p : layout_->printLine(items))
-                send(p);
+            for (const Placed& p : layout_->printLine(items)) send(p);
         });
     }
     void setFontSize(double points) override {
@@ -53,8 +52,7 @@ public:
         run([&] {
             open();
             for (const Placed& p : layout_->picture(picture.size(), x, y, maxWidth, maxHeight))
-                for (auto& s : sinks_)
-                    s->picture(p, picture);
+                for (auto& s : sinks_) s->picture(p, picture);
         });
     }
     void newPage() override {
@@ -75,12 +73,10 @@ public:
             }
         });
         close();
-        for (const QString& n : notices)
-            tv::dlg::msgBox(n, 64, QStringLiteral("提示！"));
+        for (const QString& n : notices) tv::dlg::msgBox(n, 64, QStringLiteral("提示！"));
     }
     void abort() override {
-        for (auto& s : sinks_)
-            s->abort();
+        for (auto& s : sinks_) s->abort();
         close();
     }
     bool isOpen() const override { return layout_.has_value(); }
@@ -125,8 +121,7 @@ private:
         layout_.emplace(sinks_.front()->printableArea().height());
         layout_->setFontSize(fontSize_);
         layout_->setFontName(fontName_);
-        for (auto& s : sinks_)
-            s->begin();
+        for (auto& s : sinks_) s->begin();
     }
 
     void send(const Placed& p) {

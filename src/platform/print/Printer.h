@@ -18,6 +18,7 @@ class PrintError : public std::runtime_error {
 public:
     explicit PrintError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
     const QString& text() const { return text_; }
+
 private:
     QString text_;
 };
@@ -60,8 +61,8 @@ public:
     // of the current page. A picture larger than maxWidth x maxHeight twips
     // (when given, > 0) is scaled down to fit, keeping its proportions; a
     // smaller one is drawn at its own size (96 dpi). A null image draws nothing.
-    virtual void drawPicture(const QImage& picture, double xTwips, double yTwips,
-                             double maxWidthTwips = 0, double maxHeightTwips = 0) = 0;
+    virtual void drawPicture(const QImage& picture, double xTwips, double yTwips, double maxWidthTwips = 0,
+                             double maxHeightTwips = 0) = 0;
     virtual void newPage() = 0;
     virtual void endDoc() = 0;
     // Drops an open job (after an error): nothing more is printed of it.

@@ -15,34 +15,41 @@
 namespace tv::shell {
 
 QString resolve(const QString& name, const QString& folder) {
-    if (name.isEmpty()) return QString();
-    if (QDir::isAbsolutePath(name)) return QDir::cleanPath(name);
+    if (name.isEmpty())
+        return QString();
+    if (QDir::isAbsolutePath(name))
+        return QDir::cleanPath(name);
     const QDir base(folder.isEmpty() ? QDir::currentPath() : resolve(folder));
     return QDir::cleanPath(base.absoluteFilePath(name));
 }
 
 bool openDocument(const QString& path, const QString& folder) {
     const QString full = resolve(path, folder);
-    if (full.isEmpty() || !QFileInfo::exists(full)) return false;
+    if (full.isEmpty() || !QFileInfo::exists(full))
+        return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(full));
 }
 
 bool openUrl(const QString& address) {
     QUrl url = QUrl::fromUserInput(address.trimmed());
-    if (!url.isValid() || url.isEmpty()) return false;
+    if (!url.isValid() || url.isEmpty())
+        return false;
     return QDesktopServices::openUrl(url);
 }
 
 bool startProgram(const QString& program, const QStringList& arguments, QString* error) {
     QString exe = program;
-    if (!program.contains(QLatin1Char('/'))) exe = QStandardPaths::findExecutable(program);
+    if (!program.contains(QLatin1Char('/')))
+        exe = QStandardPaths::findExecutable(program);
     const QFileInfo info(exe);
     if (exe.isEmpty() || !info.exists() || !info.isFile() || !info.isExecutable()) {
-        if (error) *error = QStringLiteral("找不到程序“%1”。").arg(program);
+        if (error)
+            *error = QStringLiteral("找不到程序“%1”。").arg(program);
         return false;
     }
     if (!QProcess::startDetached(info.absoluteFilePath(), arguments)) {
-        if (error) *error = QStringLiteral("无法启动程序“%1”。").arg(program);
+        if (error)
+            *error = QStringLiteral("无法启动程序“%1”。").arg(program);
         return false;
     }
     return true;
@@ -51,7 +58,8 @@ bool startProgram(const QString& program, const QStringList& arguments, QString*
 namespace {
 
 CopyOutcome copyFailed(const QString& text, QString* error) {
-    if (error) *error = text;
+    if (error)
+        *error = text;
     tv::dlg::msgBox(text, 16, QStringLiteral("复制文件时出错"));
     return CopyOutcome::Failed;
 }
@@ -71,7 +79,8 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
     // A name ending in a separator names a folder to copy into.
     QString named = target;
     const bool endsInSeparator = named.endsWith(QLatin1Char('/')) || named.endsWith(QLatin1Char('\\'));
-    if (endsInSeparator && named.size() > 1) named.chop(1);
+    if (endsInSeparator && named.size() > 1)
+        named.chop(1);
     QString to = resolve(named, folder);
     const bool intoFolder = endsInSeparator || QFileInfo(to).isDir();
     if (intoFolder) {
@@ -90,7 +99,8 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
         const int answer = tv::dlg::msgBox(
             QStringLiteral("此位置已经包含名为“%1”的文件。\n是否用“%2”替换它？").arg(dst.fileName(), from), 4 + 32,
             QStringLiteral("确认文件替换"));
-        if (answer != tv::dlg::Yes) return CopyOutcome::Declined;
+        if (answer != tv::dlg::Yes)
+            return CopyOutcome::Declined;
     }
 
     QFile in(from);
@@ -120,10 +130,13 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
 Result deleteFile(const QString& path, const QString& folder) {
     const QString full = resolve(path, folder);
     const QFileInfo info(full);
-    if (full.isEmpty() || !info.exists()) return {false, QStringLiteral("找不到文件“%1”。").arg(path)};
-    if (info.isDir()) return {false, QStringLiteral("“%1”是文件夹，不能作为文件删除。").arg(path)};
+    if (full.isEmpty() || !info.exists())
+        return {false, QStringLiteral("找不到文件“%1”。").arg(path)};
+    if (info.isDir())
+        return {false, QStringLiteral("“%1”是文件夹，不能作为文件删除。").arg(path)};
     QFile f(full);
-    if (!f.remove()) return {false, QStringLiteral("无法删除“%1”：%2").arg(path, f.errorString())};
+    if (!f.remove())
+        return {false, QStringLiteral("无法删除“%1”：%2").arg(path, f.errorString())};
     return {true, QString()};
 }
 
@@ -133,7 +146,8 @@ Result rename(const QString& from, const QString& to, const QString& folder) {
     const QFileInfo oldInfo(oldPath);
     if (oldPath.isEmpty() || (!oldInfo.exists() && !oldInfo.isSymLink()))
         return {false, QStringLiteral("找不到文件“%1”。").arg(from)};
-    if (newPath.isEmpty()) return {false, QStringLiteral("没有给出新的文件名。")};
+    if (newPath.isEmpty())
+        return {false, QStringLiteral("没有给出新的文件名。")};
     const QFileInfo newInfo(newPath);
     if (newInfo.exists() || newInfo.isSymLink())
         return {false, QStringLiteral("无法改名：“%1”已经存在。").arg(to)};
@@ -141,18 +155,22 @@ Result rename(const QString& from, const QString& to, const QString& folder) {
         return {false, QStringLiteral("无法改名：找不到文件夹“%1”。").arg(newInfo.absolutePath())};
     // QFile::rename never replaces an existing file; a folder goes by QDir.
     const bool done = oldInfo.isDir() ? QDir().rename(oldPath, newPath) : QFile::rename(oldPath, newPath);
-    if (!done) return {false, QStringLiteral("无法把“%1”改名为“%2”。").arg(from, to)};
+    if (!done)
+        return {false, QStringLiteral("无法把“%1”改名为“%2”。").arg(from, to)};
     return {true, QString()};
 }
 
 Result makeFolder(const QString& path, const QString& folder) {
     const QString full = resolve(path, folder);
-    if (full.isEmpty()) return {false, QStringLiteral("没有给出文件夹名。")};
+    if (full.isEmpty())
+        return {false, QStringLiteral("没有给出文件夹名。")};
     const QFileInfo info(full);
-    if (info.exists()) return {false, QStringLiteral("“%1”已经存在。").arg(path)};
+    if (info.exists())
+        return {false, QStringLiteral("“%1”已经存在。").arg(path)};
     if (!info.absoluteDir().exists())
         return {false, QStringLiteral("找不到上一级文件夹“%1”。").arg(info.absolutePath())};
-    if (!QDir().mkdir(full)) return {false, QStringLiteral("无法建立文件夹“%1”。").arg(path)};
+    if (!QDir().mkdir(full))
+        return {false, QStringLiteral("无法建立文件夹“%1”。").arg(path)};
     return {true, QString()};
 }
 

@@ -2,11 +2,11 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
-#include <algorithm>
 #include <stdexcept>
 
 namespace tv::text {
@@ -113,8 +113,7 @@ int charWidth(char32_t c) {
 
 int width(const QString& text) {
     int w = 0;
-    for (char32_t c : text.toUcs4())
-        w += charWidth(c);
+    for (char32_t c : text.toUcs4()) w += charWidth(c);
     return w;
 }
 

@@ -28,7 +28,10 @@ public:
     // already past n, ends the line and goes to column n of a new line.
     // Columns below 1 count as 1.
     void at(int column);
-    void at(int column, const QString& text) { at(column); put(text); }
+    void at(int column, const QString& text) {
+        at(column);
+        put(text);
+    }
     // Writes text where the position stands.
     void put(const QString& text);
     // Ends the current line (an empty one too).

@@ -110,8 +110,7 @@ bool roundDecimal(double x, int sig, int decimals, Tie tie, int64_t& out) {
 QString trimFraction(QString s) {
     if (!s.contains(QLatin1Char('.')))
         return s;
-    while (s.endsWith(QLatin1Char('0')))
-        s.chop(1);
+    while (s.endsWith(QLatin1Char('0'))) s.chop(1);
     if (s.endsWith(QLatin1Char('.')))
         s.chop(1);
     return s;
@@ -167,9 +166,7 @@ QString printFormOf(QString text) {
 
 }  // namespace
 
-Money Money::operator*(double f) const {
-    return toMoney(toDouble() * f);
-}
+Money Money::operator*(double f) const { return toMoney(toDouble() * f); }
 
 Money toMoney(double x) {
     int64_t units;
@@ -180,9 +177,7 @@ Money toMoney(double x) {
     return Money::fromUnits(x < 0 ? std::numeric_limits<int64_t>::min() + 1 : std::numeric_limits<int64_t>::max());
 }
 
-Money round2Even(Money m) {
-    return Money::fromUnits(divRound(m.units(), 2, Tie::Even) * 100);
-}
+Money round2Even(Money m) { return Money::fromUnits(divRound(m.units(), 2, Tie::Even) * 100); }
 
 float round2Even(float f) {
     int64_t scaled;
@@ -208,33 +203,19 @@ QString format00(double x) {
     return scaledText(scaled, 2);
 }
 
-QString format00(Money m) {
-    return scaledText(divRound(m.units(), 2, Tie::AwayFromZero), 2);
-}
+QString format00(Money m) { return scaledText(divRound(m.units(), 2, Tie::AwayFromZero), 2); }
 
-QString floatText(float f) {
-    return generalText(static_cast<double>(f), 7);
-}
+QString floatText(float f) { return generalText(static_cast<double>(f), 7); }
 
-QString doubleText(double d) {
-    return generalText(d, 15);
-}
+QString doubleText(double d) { return generalText(d, 15); }
 
-QString moneyText(Money m) {
-    return trimFraction(scaledText(m.units(), 4));
-}
+QString moneyText(Money m) { return trimFraction(scaledText(m.units(), 4)); }
 
-QString printForm(float f) {
-    return printFormOf(floatText(f));
-}
+QString printForm(float f) { return printFormOf(floatText(f)); }
 
-QString printForm(double d) {
-    return printFormOf(doubleText(d));
-}
+QString printForm(double d) { return printFormOf(doubleText(d)); }
 
-QString printForm(int n) {
-    return printFormOf(QString::number(n));
-}
+QString printForm(int n) { return printFormOf(QString::number(n)); }
 
 QString shortDate(const QDate& d) {
     if (!d.isValid())
@@ -244,8 +225,7 @@ QString shortDate(const QDate& d) {
     if (y < 0 || y > 9999)
         return d.toString(QStringLiteral("yyyy-MM-dd"));
     char16_t buf[10] = {};
-    for (int i = 3; i >= 0; --i, y /= 10)
-        buf[i] = static_cast<char16_t>(u'0' + y % 10);
+    for (int i = 3; i >= 0; --i, y /= 10) buf[i] = static_cast<char16_t>(u'0' + y % 10);
     buf[4] = u'-';
     buf[5] = static_cast<char16_t>(u'0' + m / 10);
     buf[6] = static_cast<char16_t>(u'0' + m % 10);

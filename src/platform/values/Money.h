@@ -20,7 +20,11 @@ namespace tv {
 class Money {
 public:
     constexpr Money() = default;
-    static constexpr Money fromUnits(int64_t tenThousandths) { Money m; m.units_ = tenThousandths; return m; }
+    static constexpr Money fromUnits(int64_t tenThousandths) {
+        Money m;
+        m.units_ = tenThousandths;
+        return m;
+    }
     static constexpr Money fromInt(int64_t whole) { return fromUnits(whole * 10000); }
 
     constexpr int64_t units() const { return units_; }
@@ -29,8 +33,14 @@ public:
     Money operator+(Money o) const { return fromUnits(units_ + o.units_); }
     Money operator-(Money o) const { return fromUnits(units_ - o.units_); }
     Money operator-() const { return fromUnits(-units_); }
-    Money& operator+=(Money o) { units_ += o.units_; return *this; }
-    Money& operator-=(Money o) { units_ -= o.units_; return *this; }
+    Money& operator+=(Money o) {
+        units_ += o.units_;
+        return *this;
+    }
+    Money& operator-=(Money o) {
+        units_ -= o.units_;
+        return *this;
+    }
     // Money times a number, rounded as money.
     Money operator*(double f) const;
     auto operator<=>(const Money&) const = default;

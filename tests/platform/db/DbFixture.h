@@ -5,8 +5,8 @@
 #include "platform/db/Recordset.h"
 #include "support/TestFiles.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 namespace tv::test {
 
@@ -24,8 +24,7 @@ protected:
     }
     // Rows of qtfy holding only a room number, put in directly.
     void addRooms(std::initializer_list<const char*> names) {
-        for (const char* n : names)
-            db->exec(QStringLiteral("insert into qtfy (fjh) values (?)"), {Value(n)});
+        for (const char* n : names) db->exec(QStringLiteral("insert into qtfy (fjh) values (?)"), {Value(n)});
     }
     QString scalar(const QString& sql) { return queryText(path, sql); }
 
@@ -35,14 +34,14 @@ protected:
 };
 
 // Expects the statement to raise DbError with exactly this text.
-#define EXPECT_DB_ERROR(stmt, expected)                                                   \
-    do {                                                                              \
-        try {                                                                         \
-            stmt;                                                                     \
-            ADD_FAILURE() << "no DbError from " #stmt;                                \
-        } catch (const ::tv::DbError& e) {                                            \
-            EXPECT_EQ(e.text(), QString::fromUtf8(expected)) << #stmt;                    \
-        }                                                                             \
+#define EXPECT_DB_ERROR(stmt, expected)                                \
+    do {                                                               \
+        try {                                                          \
+            stmt;                                                      \
+            ADD_FAILURE() << "no DbError from " #stmt;                 \
+        } catch (const ::tv::DbError& e) {                             \
+            EXPECT_EQ(e.text(), QString::fromUtf8(expected)) << #stmt; \
+        }                                                              \
     } while (0)
 
 }  // namespace tv::test

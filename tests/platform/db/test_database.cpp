@@ -60,9 +60,10 @@ TEST_F(DatabaseTest, MissingOrForeignFilesAreRefusedAndNothingIsCreated) {
     EXPECT_DB_ERROR(Database::open(""), "unable to open database file");
 
     const QString text = dir.filePath("notes.mdb");
-    const QByteArray content = QStringLiteral("这不是数据文件。\nplain text, long enough to fill a header ....................\n")
-                                   .repeated(20)
-                                   .toUtf8();
+    const QByteArray content =
+        QStringLiteral("这不是数据文件。\nplain text, long enough to fill a header ....................\n")
+            .repeated(20)
+            .toUtf8();
     writeFile(text, content);
     EXPECT_DB_ERROR(Database::open(text), "file is not a database");
     EXPECT_EQ(fileBytes(text), content);
@@ -206,8 +207,7 @@ TEST_F(DatabaseTest, ConvertByDeclaredType) {
 TEST_F(DatabaseTest, TransactionsAreAllOrNothing) {
     auto count = [&] { return scalar("select count(*) from qtfy"); };
     EXPECT_THROW(db->transaction([&] {
-        for (int i = 0; i < 100; ++i)
-            db->exec("insert into qtfy (fjh) values (?)", {Value(QString::number(i))});
+        for (int i = 0; i < 100; ++i) db->exec("insert into qtfy (fjh) values (?)", {Value(QString::number(i))});
         EXPECT_TRUE(db->inTransaction());
         throw DbError("stop");
     }),
@@ -246,8 +246,7 @@ TEST_F(DatabaseTest, TransactionsAreAllOrNothing) {
 
 TEST_F(DatabaseTest, PhotosAreReadWhenAskedFor) {
     QByteArray photo(50 * 1024, '\0');
-    for (int i = 0; i < photo.size(); ++i)
-        photo[i] = static_cast<char>(i * 7);
+    for (int i = 0; i < photo.size(); ++i) photo[i] = static_cast<char>(i * 7);
     db->transaction([&] {
         for (int i = 0; i < 20; ++i)
             db->exec("insert into zfdj (fjh, xp) values (?, ?)", {Value(QString::number(i)), Value(photo)});

@@ -258,13 +258,13 @@ TEST_F(RecordsetTest, RepositionFiresOnEveryChangeOfCurrentRow) {
     const int id = rs.onReposition([&] { seen.push_back(rs.absolutePosition()); });
     rs.refresh();
     rs.moveNext();
-    rs.moveNext();       // onto EOF
+    rs.moveNext();  // onto EOF
     rs.movePrevious();
     rs.moveFirst();
     rs.remove();
-    rs.addNew();         // no move yet
+    rs.addNew();  // no move yet
     rs.setField("fjh", Value("3"));
-    rs.update();         // the new row becomes current
+    rs.update();  // the new row becomes current
     EXPECT_EQ(seen, (std::vector<int>{0, 1, -1, 1, 0, -1, 1}));
     rs.removeRepositionHandler(id);
     rs.moveFirst();
@@ -277,7 +277,8 @@ TEST_F(RecordsetTest, RepositionHandlersMayMoveAndRemove) {
     Recordset detail(db, "select * from [qtfy] where [fjh]=?", {Value("")});
     std::vector<QString> trail;
     // A handler that refreshes another recordset, whose own handler runs nested.
-    detail.onReposition([&] { trail.push_back("detail:" + (detail.eof() ? QString("eof") : detail.field("fjh").toText())); });
+    detail.onReposition(
+        [&] { trail.push_back("detail:" + (detail.eof() ? QString("eof") : detail.field("fjh").toText())); });
     master.onReposition([&] {
         if (!master.hasCurrent())
             return;

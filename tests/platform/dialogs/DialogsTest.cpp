@@ -1,5 +1,6 @@
 #include "platform/dialogs/Dialogs.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 using namespace tv::dlg;
 
@@ -29,7 +29,8 @@ protected:
         script::begin();
         script::setUnexpectedHandler([this, expectUnexpected](const Call& c) {
             ++unexpectedSeen;
-            if (!expectUnexpected) ADD_FAILURE() << "unexpected " << c.kind.toStdString();
+            if (!expectUnexpected)
+                ADD_FAILURE() << "unexpected " << c.kind.toStdString();
         });
     }
     // Real: the dialogs wait, and `act` answers the one shown as soon as it does.
@@ -74,7 +75,8 @@ TEST_F(Dialogs, ScriptedAnswersAreTakenInOrderEveryCallIsRecordedAChosenFileMove
     ASSERT_EQ(c.size(), 5u);
     EXPECT_EQ(QStringList({c[0].kind, c[0].text, c[0].title, QString::number(c[0].style)}),
               QStringList({"msgBox", QStringLiteral("您真的要删除这个记录吗?"), QStringLiteral("删除记录"), "68"}));
-    EXPECT_EQ(QStringList({c[1].kind, c[1].title, c[1].extra}), QStringList({"inputBox", QStringLiteral("输入提示"), "2"}));
+    EXPECT_EQ(QStringList({c[1].kind, c[1].title, c[1].extra}),
+              QStringList({"inputBox", QStringLiteral("输入提示"), "2"}));
     script::clearCalls();
     EXPECT_TRUE(script::calls().empty());
 }
@@ -96,7 +98,11 @@ TEST_F(Dialogs, AnUnansweredDialogIsReportedAtOnceAndGetsTheHarmlessAnswer) {
 }
 
 TEST(DialogLook, MessageBoxButtonsAndIconsFollowTheStyleAndOldFiltersBecomeQtOnes) {
-    struct Case { int style; QStringList texts; QMessageBox::Icon icon; };
+    struct Case {
+        int style;
+        QStringList texts;
+        QMessageBox::Icon icon;
+    };
     const std::vector<Case> cases = {
         {0, {"确定"}, QMessageBox::NoIcon},
         {64, {"确定"}, QMessageBox::Information},
@@ -125,7 +131,8 @@ TEST(DialogLook, MessageBoxButtonsAndIconsFollowTheStyleAndOldFiltersBecomeQtOne
 TEST_F(Dialogs, RealMessageAndInputBoxesReturnWhatTheUserDid) {
     whenShown<QMessageBox>([](QMessageBox* box) {
         for (QAbstractButton* b : box->buttons())
-            if (b->text() == QStringLiteral("否(&N)")) b->click();
+            if (b->text() == QStringLiteral("否(&N)"))
+                b->click();
     });
     EXPECT_EQ(msgBox(QStringLiteral("删除？"), 68, QStringLiteral("删除记录")), No);
     whenShown<QInputDialog>([](QInputDialog* d) {
@@ -154,7 +161,8 @@ TEST_F(Dialogs, RealOpenFileListsFilesWithoutADotUnderAllFilesAndMovesTheCurrent
         d->selectFile(dir.path() + QStringLiteral("/noext"));
         QMetaObject::invokeMethod(d, "accept");
     });
-    EXPECT_EQ(openFile(QStringLiteral("打开文件"), QStringLiteral("数据库 (*.mdb)|*.mdb|所有文件 (*.*)|*.*"), dir.path()),
-              dir.path() + QStringLiteral("/noext"));
+    EXPECT_EQ(
+        openFile(QStringLiteral("打开文件"), QStringLiteral("数据库 (*.mdb)|*.mdb|所有文件 (*.*)|*.*"), dir.path()),
+        dir.path() + QStringLiteral("/noext"));
     EXPECT_EQ(QDir::current().canonicalPath(), QDir(dir.path()).canonicalPath());
 }

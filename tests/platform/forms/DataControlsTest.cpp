@@ -49,7 +49,8 @@ protected:
     void clickRow(int r) { QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell(r, 1)); }
     QLineEdit* openEditor() {
         for (auto* e : grid->viewport()->findChildren<QLineEdit*>())
-            if (e->isVisible()) return e;
+            if (e->isVisible())
+                return e;
         return nullptr;
     }
     QWidget root;

@@ -54,18 +54,20 @@ protected:
         });
         button("Cmdfq", QStringLiteral("放弃"), 190, [this] { Data1->cancelUpdate(); });
         button("CmdDel", QStringLiteral("删除"), 280, [this] {
-            if (tv::dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), 68, QStringLiteral("删除记录")) != tv::dlg::Yes)
+            if (tv::dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), 68, QStringLiteral("删除记录")) !=
+                tv::dlg::Yes)
                 return;
             Data1->remove();
             tv::Recordset& rs = Data1->recordset();
-            if (rs.eof()) rs.moveLast();
-            else rs.moveNext();
+            if (rs.eof())
+                rs.moveLast();
+            else
+                rs.moveNext();
             count = rs.recordCount();
         });
         QObject::connect(Data1, &DataControl::reposition, root, [this] {
-            Data1->setCaption(QStringLiteral("演示 (#Record：%1 / %2)")
-                                  .arg(Data1->recordset().absolutePosition() + 1)
-                                  .arg(count));
+            Data1->setCaption(
+                QStringLiteral("演示 (#Record：%1 / %2)").arg(Data1->recordset().absolutePosition() + 1).arg(count));
         });
     }
     void onLoad() override {
@@ -87,7 +89,8 @@ class DemoWindow : public tv::test::DataTest {
 protected:
     void SetUp() override {
         DataTest::SetUp();
-        sql(QStringLiteral("insert into fzsdjs (jfrq, fjh, xm, hj) values "
+        sql(
+            QStringLiteral("insert into fzsdjs (jfrq, fjh, xm, hj) values "
                            "('2021-02-20', '101', '张三', 1022.05), ('2021-02-20', '102', '李四', 800), "
                            "('2021-03-20', '101', '张三', 12345.6);"));
         demo->dataFile = file;

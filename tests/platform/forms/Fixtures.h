@@ -10,10 +10,10 @@
 #include "platform/forms/DataControl.h"
 #include "platform/forms/Form.h"
 
+#include <gtest/gtest.h>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 namespace tv::test {
 
@@ -30,7 +30,8 @@ protected:
     static QStringList boxes() {
         QStringList out;
         for (const auto& c : tv::dlg::script::calls())
-            if (c.kind == QLatin1String("msgBox")) out << QStringLiteral("%1|%2|%3").arg(c.text, c.title).arg(c.style);
+            if (c.kind == QLatin1String("msgBox"))
+                out << QStringLiteral("%1|%2|%3").arg(c.text, c.title).arg(c.style);
         return out;
     }
 };
@@ -50,7 +51,8 @@ protected:
     QString ask(const QString& s) { return queryText(file, s); }
     // Three registrations: rooms 101, 102, 103.
     void threeTenants() {
-        sql(QStringLiteral("insert into zfdj (fjh, jzrs, xm, yh, ysno) values "
+        sql(
+            QStringLiteral("insert into zfdj (fjh, jzrs, xm, yh, ysno) values "
                            "('101', 2, '张三', '已婚', '在住'), ('102', 1, '李四', '未婚', '退房'), "
                            "('103', 3, '王五', '已婚', '在住');"));
     }

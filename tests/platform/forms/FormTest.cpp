@@ -21,6 +21,7 @@ public:
     bool allowClose = true, throwOnLoad = false;
     QString kept;  // an instance variable that outlives unload
     void click(const char* name) { QTest::mouseClick(control<QPushButton>(QString::fromLatin1(name)), Qt::LeftButton); }
+
 protected:
     void build(QWidget* root) override {
         root->setWindowTitle(QStringLiteral("探针"));
@@ -34,7 +35,8 @@ protected:
     }
     void onLoad() override {
         ++loads;
-        if (throwOnLoad) throw std::runtime_error("load failed");
+        if (throwOnLoad)
+            throw std::runtime_error("load failed");
     }
     void onUnload() override { ++unloads; }
     bool onQueryClose() override { return allowClose; }
@@ -159,7 +161,7 @@ TEST_F(FormTest, AnEscapedErrorBecomesAPromptAndTheProgramGoesOn) {
     EXPECT_FALSE(printer.isOpen());
     EXPECT_TRUE(tv::print::Printer::traceLines().contains(QStringLiteral("abort")));
     tv::print::Printer::reset();
-    EXPECT_EQ(boxes(), (QStringList{QStringLiteral("load failed|提示！|64"),
-                                    QStringLiteral("数据类型转换错误。|提示！|64"),
-                                    QStringLiteral("打印机没有纸了。|提示！|64")}));
+    EXPECT_EQ(boxes(),
+              (QStringList{QStringLiteral("load failed|提示！|64"), QStringLiteral("数据类型转换错误。|提示！|64"),
+                           QStringLiteral("打印机没有纸了。|提示！|64")}));
 }

@@ -2,16 +2,16 @@
 // PDF output, failures that abort the job, and how box lines and Chinese are
 // drawn.
 
+#include "platform/print/Printer.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/print/Backends.h"
 #include "platform/print/Layout.h"
-#include "platform/print/Printer.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QPrinterInfo>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace tv::print;
 
@@ -78,18 +78,18 @@ TEST(PrintLayout, PagesBreakBeforeALineThatDoesNotFit) {
     // A bigger font on the last room of a page breaks earlier.
     Layout big(1000);
     for (int i = 0; i < 3; ++i) big.printLine({});  // y = 600
-    big.setFontSize(18);                             // 360 high: 960 fits
+    big.setFontSize(18);                            // 360 high: 960 fits
     EXPECT_EQ(big.printLine({})[0].page, 1);
-    big.setFontSize(10);                             // y = 960: 1160 does not fit
+    big.setFontSize(10);  // y = 960: 1160 does not fit
     EXPECT_EQ(big.printLine({}).back().page, 2);
 }
 
 TEST(PrintLayout, PicturesKeepTheirSizeOrShrinkToTheCell) {
     // 96 dpi: 15 twips a pixel
     EXPECT_EQ(pictureSize(QSize(100, 80), 5000, 3300), QSizeF(1500, 1200));
-    EXPECT_EQ(pictureSize(QSize(1000, 500), 5000, 3300), QSizeF(5000, 2500));   // width limits
-    EXPECT_EQ(pictureSize(QSize(400, 400), 5000, 3300), QSizeF(3300, 3300));    // height limits
-    EXPECT_EQ(pictureSize(QSize(1000, 500), 0, 0), QSizeF(15000, 7500));        // no limit
+    EXPECT_EQ(pictureSize(QSize(1000, 500), 5000, 3300), QSizeF(5000, 2500));  // width limits
+    EXPECT_EQ(pictureSize(QSize(400, 400), 5000, 3300), QSizeF(3300, 3300));   // height limits
+    EXPECT_EQ(pictureSize(QSize(1000, 500), 0, 0), QSizeF(15000, 7500));       // no limit
     Layout layout(1000);
     EXPECT_TRUE(layout.picture(QSize(), 0, 0, 0, 0).empty());
     EXPECT_EQ(fontFamilyFor(u("宋体")), u("AR PL UMing CN"));
@@ -114,10 +114,16 @@ TEST_F(PrinterTest, TraceRecordsTheDocumentAndTheFontStartsAfreshEachDocument) {
     dev().printLine({text(u("y"))});
     dev().endDoc();
 
-    QStringList expected = {
-        u("begin"), u("line page=1 y=0 size=10 font=宋体 ||"), u("line page=1 y=200 size=18 font=宋体 |          标题|"),
-        u("picture page=1 x=650 y=4390 w=1500 h=750"), u("page 2"), u("line page=2 y=0 size=18 font=宋体 |x|"),
-        u("end"), u("begin"), u("line page=1 y=0 size=10 font=宋体 |y|"), u("end")};
+    QStringList expected = {u("begin"),
+                            u("line page=1 y=0 size=10 font=宋体 ||"),
+                            u("line page=1 y=200 size=18 font=宋体 |          标题|"),
+                            u("picture page=1 x=650 y=4390 w=1500 h=750"),
+                            u("page 2"),
+                            u("line page=2 y=0 size=18 font=宋体 |x|"),
+                            u("end"),
+                            u("begin"),
+                            u("line page=1 y=0 size=10 font=宋体 |y|"),
+                            u("end")};
     EXPECT_EQ(Printer::traceLines(), expected);
 }
 
@@ -145,7 +151,7 @@ TEST_F(PrinterTest, PdfAndTraceFilesAreWrittenWholeOrNotAtAll) {
     EXPECT_EQ(QFileInfo(pdf).size(), size);
     EXPECT_EQ(readLines(trace).last(), u("abort"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary left
-    dev().printLine({text(u("b"))});  // a new job, with the font afresh
+    dev().printLine({text(u("b"))});                                              // a new job, with the font afresh
     EXPECT_EQ(Printer::traceLines().last(), u("line page=1 y=0 size=10 font=宋体 |b|"));
 }
 
@@ -221,12 +227,10 @@ TEST(PrintDrawing, BoxLinesJoinAcrossCellsAndLines) {
     QImage img = draw({u("┌─┬─┐"), u("│中│a │"), u("└─┴─┘")});
     ASSERT_EQ(img.logicalDpiX(), 144);
     // The top rule, row 10, runs unbroken from the corner to the far corner.
-    for (int x = 10; x <= 90; ++x)
-        EXPECT_TRUE(dark(img, x, 10)) << "top rule broken at x=" << x;
+    for (int x = 10; x <= 90; ++x) EXPECT_TRUE(dark(img, x, 10)) << "top rule broken at x=" << x;
     // The bars at x = 10, 50, 90 run unbroken from the top rule to the bottom rule.
     for (int x : {10, 50, 90})
-        for (int y = 10; y <= 50; ++y)
-            EXPECT_TRUE(dark(img, x, y)) << "bar broken at x=" << x << " y=" << y;
+        for (int y = 10; y <= 50; ++y) EXPECT_TRUE(dark(img, x, y)) << "bar broken at x=" << x << " y=" << y;
     // Nothing above the top rule or left of the left bar.
     for (int x = 0; x < 100; ++x) EXPECT_FALSE(dark(img, x, 3)) << x;
     for (int y = 0; y < 60; ++y) EXPECT_FALSE(dark(img, 2, y)) << y;
@@ -238,7 +242,8 @@ TEST(PrintDrawing, ChineseSitsInItsTwoColumnCell) {
     QRect inked;
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
-            if (dark(img, x, y)) inked |= QRect(x, y, 1, 1);
+            if (dark(img, x, y))
+                inked |= QRect(x, y, 1, 1);
     ASSERT_FALSE(inked.isNull()) << "nothing drawn: is a CJK font installed?";
     EXPECT_TRUE(QRect(20, 20, 20, 20).contains(inked));
     EXPECT_GT(inked.width(), 10);  // a glyph, not a dot
@@ -264,8 +269,7 @@ TEST_F(PrinterTest, TheEnvironmentRoutesARunningProgramToPdfAndTrace) {
     qunsetenv("TENVORA_PRINT_TRACE");
     EXPECT_TRUE(QFile::exists(pdf));
     // The trace of the whole run, without what an earlier run left.
-    EXPECT_EQ(readLines(trace),
-              (QStringList{u("begin"), u("line page=1 y=0 size=10 font=宋体 |  一|"), u("end"), u("begin"),
-                           u("line page=1 y=0 size=10 font=宋体 |  二|"), u("end")}));
+    EXPECT_EQ(readLines(trace), (QStringList{u("begin"), u("line page=1 y=0 size=10 font=宋体 |  一|"), u("end"),
+                                             u("begin"), u("line page=1 y=0 size=10 font=宋体 |  二|"), u("end")}));
     EXPECT_TRUE(Printer::traceLines().isEmpty());  // memory is for tests routed by useFiles
 }

@@ -1,12 +1,12 @@
 #include "platform/dialogs/Dialogs.h"
 #include "platform/shell/Shell.h"
 
+#include <gtest/gtest.h>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QUrl>
-#include <gtest/gtest.h>
 
 using namespace tv::shell;
 namespace script = tv::dlg::script;

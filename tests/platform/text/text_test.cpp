@@ -42,7 +42,7 @@ TEST(TextLineWriter, PadsToColumnsAndWrapsWhenPastThem) {
     w.at(2, u("b"));  // exactly at column 2: no wrap
     w.put(u("c"));
     w.endLine();
-    w.endLine();      // an empty line
+    w.endLine();  // an empty line
     w.at(5);
     w.endLine();
     EXPECT_EQ(w.takeLines(), (QStringList{u("│今收到      │房号很长很长的"), QString(24, ' ') + u("│x"), u("abc"),

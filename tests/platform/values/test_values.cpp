@@ -15,14 +15,13 @@ TEST(ValuesMoney, ToMoneyRoundsHalfToEvenAtFourDecimals) {
     const float usage = 1250.5f - 1240.2f;
     EXPECT_EQ(toMoney(2.8 * static_cast<double>(usage)).units(), 288401);
     EXPECT_EQ(toMoney(0.68 * 151).units(), 1026800);
-    EXPECT_EQ(toMoney(0.00005).units(), 0);   // tie -> even 0
-    EXPECT_EQ(toMoney(0.00015).units(), 2);   // tie -> even 2
+    EXPECT_EQ(toMoney(0.00005).units(), 0);  // tie -> even 0
+    EXPECT_EQ(toMoney(0.00015).units(), 2);  // tie -> even 2
     EXPECT_EQ(toMoney(-1.23456).units(), -12346);
     EXPECT_EQ(Money::fromInt(100) * 0.68, toMoney(68));
     // sums stay exact
     Money sum;
-    for (int i = 0; i < 10; ++i)
-        sum += toMoney(0.1);
+    for (int i = 0; i < 10; ++i) sum += toMoney(0.1);
     EXPECT_EQ(sum, Money::fromInt(1));
 }
 
@@ -114,7 +113,7 @@ TEST(ValuesValue, KindsAndConversions) {
     EXPECT_FALSE(Value("12").isNumber());
     EXPECT_EQ(Value("12.5").toDouble(), 12.5);
     EXPECT_EQ(Value("abc").toDouble(), 0.0);
-    EXPECT_EQ(Value("2.5").toInt(), 2);   // half to even
+    EXPECT_EQ(Value("2.5").toInt(), 2);  // half to even
     EXPECT_EQ(Value("3.5").toInt(), 4);
     EXPECT_EQ(Value().toInt(), 0);
     EXPECT_EQ(Value(m("2.5")).toInt(), 2);
