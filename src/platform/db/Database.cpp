@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <map>
 
@@ -40,19 +41,138 @@ const QString& conversionError() {
 
 [[noreturn]] void refuse() { throw DbError(conversionError()); }
 
-// A number for a numeric column: numbers as they are, text parsed ("" is
-// Null), anything else refused.
-std::optional<double> numberOf(const Value& v) {
+// A number for a numeric column: numbers as they are, text parsed, anything
+// else refused.
+double numberOf(const Value& v) {
     if (v.isNumber())
         return v.toDouble();
     if (v.kind() == Value::Kind::Text) {
         if (const auto d = parseNumber(v.toText()))
-            return d;
+            return *d;
     }
     refuse();
 }
 
 bool emptyText(const Value& v) { return v.kind() == Value::Kind::Text && v.toText().trimmed().isEmpty(); }
+
+// ---- conversion by column kind ------------------------------------------------
+// Each converter takes a value that is not Null and gives what the column holds,
+// or refuses it.
+
+// The whole number nearest to a value, ties to even: "2.5" -> 2. An amount is
+// rounded exactly on its decimal value, without the clamp of toInt(): an amount
+// out of range is refused by the caller, not cut down.
+double wholeOf(const Value& v) {
+    if (v.kind() != Value::Kind::Money)
+        return std::nearbyint(numberOf(v));
+    const int64_t units = v.toMoney().units();
+    int64_t q = units / 10000, r = units % 10000;
+    if (r < 0) {
+        r += 10000;
+        --q;
+    }
+    if (r > 5000 || (r == 5000 && (q & 1)))
+        ++q;
+    return static_cast<double>(q);
+}
+
+// A whole number within [lo, hi], or refused.
+double wholeWithin(const Value& v, double lo, double hi) {
+    const double d = wholeOf(v);
+    if (!std::isfinite(d) || d < lo || d > hi)
+        refuse();
+    return d;
+}
+
+// A finite number, or refused.
+double finiteOf(const Value& v) {
+    const double d = numberOf(v);
+    if (!std::isfinite(d))
+        refuse();
+    return d;
+}
+
+Value textColumn(const Value& v) {
+    if (v.kind() == Value::Kind::Bytes)
+        refuse();
+    return Value(v.toText());
+}
+
+Value smallIntColumn(const Value& v) {
+    if (emptyText(v))
+        return Value();
+    if (v.kind() == Value::Kind::Int16)
+        return v;
+    return Value(static_cast<int16_t>(wholeWithin(v, -32768.0, 32767.0)));
+}
+
+Value integerColumn(const Value& v) {
+    if (emptyText(v))
+        return Value();
+    if (v.kind() == Value::Kind::Int16)
+        return Value(static_cast<int32_t>(v.toInt()));
+    if (v.kind() == Value::Kind::Int32)
+        return v;
+    return Value(static_cast<int32_t>(wholeWithin(v, -2147483648.0, 2147483647.0)));
+}
+
+Value singleColumn(const Value& v) {
+    if (emptyText(v))
+        return Value();
+    if (v.kind() == Value::Kind::Single)
+        return v;
+    const double d = finiteOf(v);
+    if (std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max()))
+        refuse();
+    return Value(static_cast<float>(d));
+}
+
+Value doubleColumn(const Value& v) {
+    if (emptyText(v))
+        return Value();
+    return Value(finiteOf(v));
+}
+
+Value currencyColumn(const Value& v) {
+    if (emptyText(v))
+        return Value();
+    if (v.kind() == Value::Kind::Money)
+        return v;
+    if (v.kind() == Value::Kind::Int16 || v.kind() == Value::Kind::Int32)
+        return Value(Money::fromInt(v.toInt()));
+    const double d = finiteOf(v);
+    if (std::fabs(d) >= 922337203685477.0)
+        refuse();
+    return Value(toMoney(d));
+}
+
+Value dateTimeColumn(const Value& v) {
+    if (v.kind() == Value::Kind::Date)
+        return v.toDate().isValid() ? v : Value();
+    if (v.kind() == Value::Kind::Text) {
+        const QString t = v.toText().trimmed();
+        if (t.isEmpty())
+            return Value();
+        if (const auto d = parseDate(t))
+            return Value(*d);
+    }
+    refuse();
+}
+
+Value blobColumn(const Value& v) {
+    if (v.kind() != Value::Kind::Bytes)
+        refuse();
+    return v;
+}
+
+using Converter = Value (*)(const Value&);
+
+// In the order of ColumnKind.
+constexpr Converter kConverters[] = {textColumn,   smallIntColumn, integerColumn,  singleColumn,
+                                     doubleColumn, currencyColumn, dateTimeColumn, blobColumn};
+static_assert(std::size(kConverters) == static_cast<size_t>(ColumnKind::Blob) + 1);
+
+Converter converterFor(ColumnKind kind) { return kConverters[static_cast<size_t>(kind)]; }
 
 // A file a user marked read-only stays untouched, whoever runs the program.
 bool writableOnDisk(const QString& path) {
@@ -327,97 +447,7 @@ ColumnKind Database::kindOfDeclaredType(const QString& declared) {
 Value Database::convert(const Value& v, ColumnKind kind) {
     if (v.isNull())
         return v;
-    switch (kind) {
-        case ColumnKind::Text:
-            if (v.kind() == Value::Kind::Bytes)
-                refuse();
-            return Value(v.toText());
-        case ColumnKind::SmallInt:
-        case ColumnKind::Integer: {
-            if (emptyText(v))
-                return Value();
-            if (v.kind() == Value::Kind::Int16)
-                return kind == ColumnKind::SmallInt ? v : Value(static_cast<int32_t>(v.toInt()));
-            if (v.kind() == Value::Kind::Int32 && kind == ColumnKind::Integer)
-                return v;
-            double d;
-            if (v.kind() == Value::Kind::Money) {
-                // Exact half to even on the decimal value, without the clamp of
-                // toInt(): an amount out of range is refused below, not cut down.
-                const int64_t units = v.toMoney().units();
-                int64_t q = units / 10000, r = units % 10000;
-                if (r < 0) {
-                    r += 10000;
-                    --q;
-                }
-                if (r > 5000 || (r == 5000 && (q & 1)))
-                    ++q;
-                d = static_cast<double>(q);
-            } else {
-                d = std::nearbyint(*numberOf(v));  // ties to even: "2.5" -> 2
-            }
-            if (!std::isfinite(d))
-                refuse();
-            if (kind == ColumnKind::SmallInt) {
-                if (d < -32768.0 || d > 32767.0)
-                    refuse();
-                return Value(static_cast<int16_t>(d));
-            }
-            if (d < -2147483648.0 || d > 2147483647.0)
-                refuse();
-            return Value(static_cast<int32_t>(d));
-        }
-        case ColumnKind::Single: {
-            if (emptyText(v))
-                return Value();
-            if (v.kind() == Value::Kind::Single)
-                return v;
-            const double d = *numberOf(v);
-            if (!std::isfinite(d) || std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max()))
-                refuse();
-            return Value(static_cast<float>(d));
-        }
-        case ColumnKind::Double: {
-            if (emptyText(v))
-                return Value();
-            const double d = *numberOf(v);
-            if (!std::isfinite(d))
-                refuse();
-            return Value(d);
-        }
-        case ColumnKind::Currency: {
-            if (emptyText(v))
-                return Value();
-            if (v.kind() == Value::Kind::Money)
-                return v;
-            if (v.kind() == Value::Kind::Int16 || v.kind() == Value::Kind::Int32)
-                return Value(Money::fromInt(v.toInt()));
-            const double d = *numberOf(v);
-            if (!std::isfinite(d) || std::fabs(d) >= 922337203685477.0)
-                refuse();
-            return Value(toMoney(d));
-        }
-        case ColumnKind::DateTime: {
-            if (v.kind() == Value::Kind::Date) {
-                if (!v.toDate().isValid())
-                    return Value();
-                return v;
-            }
-            if (v.kind() == Value::Kind::Text) {
-                const QString t = v.toText().trimmed();
-                if (t.isEmpty())
-                    return Value();
-                if (const auto d = parseDate(t))
-                    return Value(*d);
-            }
-            refuse();
-        }
-        case ColumnKind::Blob:
-            if (v.kind() != Value::Kind::Bytes)
-                refuse();
-            return v;
-    }
-    refuse();
+    return converterFor(kind)(v);
 }
 
 }  // namespace tv
