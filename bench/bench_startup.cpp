@@ -11,6 +11,7 @@
 #include "frame/MDIVamo.h"
 #include "frame/Module1.h"
 #include "platform/forms/Form.h"
+#include "platform/shell/Shell.h"
 
 #include <benchmark/benchmark.h>
 #include <QApplication>
@@ -44,7 +45,7 @@ bool waitExposed(QWidget* w) {
 int childMain(int argc, char** argv) {
     QApplication app(argc, argv);
     tv::frame::prepareApplication(app);
-    tv::frame::setProgramFolder(QStringLiteral(TV_APP_DIR));
+    tv::shell::setProgramFolder(QStringLiteral(TV_APP_DIR));
     tv::frame::Main();
     tv::forms::Form* login = tv::forms::Registry::loaded(QStringLiteral("FrmXTMM"));
     const bool ok = login && waitExposed(login->widget());
@@ -87,7 +88,7 @@ BENCHMARK(BM_ProcessStartToLoginShown)->UseManualTime()->Unit(benchmark::kMillis
 
 void BM_LoginClickToMainWindowShown(benchmark::State& state) {
     using tv::forms::Registry;
-    tv::frame::setProgramFolder(QStringLiteral(TV_APP_DIR));
+    tv::shell::setProgramFolder(QStringLiteral(TV_APP_DIR));
     for (auto _ : state) {
         state.PauseTiming();
         Registry::clear();

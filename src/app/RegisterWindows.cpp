@@ -23,5 +23,5 @@ void registerWindows() {
     add<tv::frame::FrmMmWh>();
     add<tv::frame::frmAbout>();
     add<tv::checkin::FrmRzdj>();
-    add<tv::FrmDyjl>();
+    add<tv::register_print::FrmDyjl>();
 }

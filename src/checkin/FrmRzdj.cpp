@@ -4,14 +4,17 @@
 #include "platform/db/Recordset.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/BoundControls.h"
+#include "platform/forms/Controls.h"
 #include "platform/forms/DataControl.h"
 #include "platform/forms/EnterRing.h"
+#include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
+#include "platform/forms/StatusPanels.h"
+#include "platform/shell/Shell.h"
 #include "shared/CheckInCopy.h"
 #include "shared/PrintRoutines.h"
 #include "shared/SharedState.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QGridLayout>
@@ -24,7 +27,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalBlocker>
-#include <QStatusBar>
 
 #include <array>
 #include <exception>
@@ -39,6 +41,8 @@ using tv::forms::BoundImage;
 using tv::forms::BoundTextBox;
 using tv::forms::DataControl;
 namespace dlg = tv::dlg;
+using tv::forms::make;
+using tv::forms::twips;
 
 namespace {
 
@@ -53,71 +57,22 @@ bool storeCall(const std::function<void()>& call) {
         call();
         return true;
     } catch (const std::exception& e) {
-        dlg::msgBox(QString::fromUtf8(e.what()), 0, kEditErrorTitle);
+        dlg::msgBox(QString::fromUtf8(e.what()), dlg::OkOnly, kEditErrorTitle);
         return false;
     }
 }
-
-// The design is laid out in twips; 15 twips make a pixel on a 96 dpi screen.
-QRect twips(int left, int top, int width, int height) { return QRect(left / 15, top / 15, width / 15, height / 15); }
 
 QString joinPath(const QString& folder, const QString& name) {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
-// Panel 1 of the main window's status bar, when the main window is loaded.
-void setWorkPathPanel(const QString& text) {
-    tv::forms::Form* main = tv::forms::Registry::loaded(QStringLiteral("MDIVamo"));
-    if (!main)
-        return;
-    auto* bar = main->control<QStatusBar>(QStringLiteral("StatusBar1"));
-    if (auto* panel = bar ? bar->findChild<QLabel*>(QStringLiteral("Panel1")) : nullptr)
-        panel->setText(text);
-}
-
-// The program folder as the exit button writes it back into the status bar.
-QString programFolder() {
-    const QString& app = tv::state().AppDir;
-    return app.isEmpty() ? QCoreApplication::applicationDirPath() : app;
-}
-
 }  // namespace
 
-struct FrmRzdj::Ui {
-    QWidget* root = nullptr;
-    DataControl* Data1 = nullptr;
-    BoundImage *Image1 = nullptr, *Image2 = nullptr, *Image3 = nullptr;
-    // Row inputs
-    BoundTextBox *Txtfjh, *Txtjzrs, *Txtxm, *Txtdw, *Txtdh, *Txtrzrq, *Txtlkrq, *Txtsfzh;
-    BoundTextBox *Txtfq, *Txtcxny1, *Txtmq, *Txtcxny2;
-    BoundTextBox *Txtxm1, *Txtcxny3, *Txtxm2, *Txtcxny4, *Txtxm3, *Txtcxny5, *Txtxm4, *Txtcxny6;
-    BoundCombo *Cboyh, *Cbowh, *Cbon1, *Cbon2, *Cboysno;
-    std::array<BoundCombo*, 6> Cboxb{};
-    // Search
-    QComboBox *CboCxfs, *Cboxz;
-    QLineEdit *TxtFh, *TxtZk, *Txtzh;
-    // Picker
-    DriveList* DrvList;
-    FolderList* DirList;
-    FileList* FilList;
-    QComboBox* CboLx;
-    QLineEdit *TxtMbwj, *TxtTs;
-    // Buttons, in the column order of setButtons()
-    QPushButton *CmdQr, *Cmdfq, *CmdTj, *CmdXg, *CmdCx, *CmdDel, *CmdSyt, *CmdXyt, *CmdPrinter, *CmdExit;
-};
-
-FrmRzdj::FrmRzdj() : Form(QString::fromLatin1(kName), Kind::MdiChild) {}
+FrmRzdj::FrmRzdj() : Window(QString::fromLatin1(kName), Kind::MdiChild) {}
 
 // --- building the window --------------------------------------------------
 
 namespace {
-
-template <class T>
-T* named(QWidget* parent, const char* name) {
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 
 QGroupBox* frame(QWidget* parent, const QString& title, const QRect& where) {
     auto* box = new QGroupBox(title, parent);
@@ -147,29 +102,26 @@ void addPerson(QGridLayout* grid, int row, int col, QLineEdit* name, QComboBox* 
 }  // namespace
 
 void FrmRzdj::build(QWidget* root) {
-    delete ui_;
-    ui_ = new Ui;
-    Ui& u = *ui_;
-    u.root = root;
+    FrmRzdjUi& u = ui();
     root->setWindowTitle(kCaption);
 
     // The design is larger than small screens: it scrolls inside the window.
     auto* outer = new QGridLayout(root);
-    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setContentsMargins(0, dlg::OkOnly, 0, 0);
     auto* scroll = new QScrollArea(root);
     scroll->setFrameShape(QFrame::NoFrame);
     outer->addWidget(scroll);
     auto* page = new QWidget;
-    page->setFixedSize(22900 / 15, 10700 / 15);
+    page->setFixedSize(twips(0, 0, 22900, 10700).size());
     scroll->setWidget(page);
 
-    u.Data1 = named<DataControl>(page, "Data1");
+    u.Data1 = make<DataControl>(page, "Data1");
     u.Data1->setCaption(kCaption);
     u.Data1->setGeometry(twips(2760, 8640, 8415, 420));
 
-    u.Image2 = named<BoundImage>(page, "Image2");
+    u.Image2 = make<BoundImage>(page, "Image2");
     u.Image2->setGeometry(twips(0, 0, 2655, 735));
-    u.Image1 = named<BoundImage>(page, "Image1");
+    u.Image1 = make<BoundImage>(page, "Image1");
     u.Image1->setGeometry(twips(2760, 0, 17295, 1305));
 
     buildRenter(page);
@@ -183,28 +135,28 @@ void FrmRzdj::build(QWidget* root) {
 }
 
 void FrmRzdj::buildRenter(QWidget* page) {
-    Ui& u = *ui_;
+    FrmRzdjUi& u = ui();
     // 承租人信息
     auto* renter = frame(page, QStringLiteral("承租人信息"), twips(2760, 1920, 8415, 3015));
     auto* g = new QGridLayout(renter);
-    u.Txtfjh = named<BoundTextBox>(renter, "Txtfjh");
-    u.Txtjzrs = named<BoundTextBox>(renter, "Txtjzrs");
-    u.Txtxm = named<BoundTextBox>(renter, "Txtxm");
-    u.Txtdh = named<BoundTextBox>(renter, "Txtdh");
-    u.Txtsfzh = named<BoundTextBox>(renter, "Txtsfzh");
-    u.Txtdw = named<BoundTextBox>(renter, "Txtdw");
-    u.Cboyh = named<BoundCombo>(renter, "Cboyh");
-    u.Cbowh = named<BoundCombo>(renter, "Cbowh");
-    u.Cbon1 = named<BoundCombo>(renter, "Cbon1");
-    u.Cbon2 = named<BoundCombo>(renter, "Cbon2");
-    u.Txtrzrq = named<BoundTextBox>(renter, "Txtrzrq");
-    u.Txtlkrq = named<BoundTextBox>(renter, "Txtlkrq");
-    g->addWidget(label(QStringLiteral("房间编号：")), 0, 0);
-    g->addWidget(u.Txtfjh, 0, 1);
-    g->addWidget(label(QStringLiteral("居住人数：")), 0, 2);
-    g->addWidget(u.Txtjzrs, 0, 3);
-    g->addWidget(label(QStringLiteral("承租人姓名：")), 0, 4);
-    g->addWidget(u.Txtxm, 0, 5, 1, 3);
+    u.Txtfjh = make<BoundTextBox>(renter, "Txtfjh");
+    u.Txtjzrs = make<BoundTextBox>(renter, "Txtjzrs");
+    u.Txtxm = make<BoundTextBox>(renter, "Txtxm");
+    u.Txtdh = make<BoundTextBox>(renter, "Txtdh");
+    u.Txtsfzh = make<BoundTextBox>(renter, "Txtsfzh");
+    u.Txtdw = make<BoundTextBox>(renter, "Txtdw");
+    u.Cboyh = make<BoundCombo>(renter, "Cboyh");
+    u.Cbowh = make<BoundCombo>(renter, "Cbowh");
+    u.Cbon1 = make<BoundCombo>(renter, "Cbon1");
+    u.Cbon2 = make<BoundCombo>(renter, "Cbon2");
+    u.Txtrzrq = make<BoundTextBox>(renter, "Txtrzrq");
+    u.Txtlkrq = make<BoundTextBox>(renter, "Txtlkrq");
+    g->addWidget(label(QStringLiteral("房间编号：")), dlg::OkOnly, 0);
+    g->addWidget(u.Txtfjh, dlg::OkOnly, 1);
+    g->addWidget(label(QStringLiteral("居住人数：")), dlg::OkOnly, 2);
+    g->addWidget(u.Txtjzrs, dlg::OkOnly, 3);
+    g->addWidget(label(QStringLiteral("承租人姓名：")), dlg::OkOnly, 4);
+    g->addWidget(u.Txtxm, dlg::OkOnly, 5, 1, 3);
     g->addWidget(label(QStringLiteral("联系电话：")), 1, 0);
     g->addWidget(u.Txtdh, 1, 1, 1, 3);
     g->addWidget(label(QStringLiteral("身份证号码：")), 1, 4);
@@ -232,55 +184,55 @@ void FrmRzdj::buildRenter(QWidget* page) {
 }
 
 void FrmRzdj::buildCompanions(QWidget* page) {
-    Ui& u = *ui_;
+    FrmRzdjUi& u = ui();
     // 随行老人信息
     auto* elders = frame(page, QStringLiteral("随行老人信息"), twips(11280, 1920, 11535, 3015));
     auto* ge = new QGridLayout(elders);
     for (int i = 0; i < 6; ++i) {
         const QByteArray n = "Cboxb" + QByteArray::number(i + 1);
-        u.Cboxb[i] = named<BoundCombo>(page, n.constData());
+        u.Cboxb[i] = make<BoundCombo>(page, n.constData());
     }
-    u.Txtfq = named<BoundTextBox>(elders, "Txtfq");
-    u.Txtcxny1 = named<BoundTextBox>(elders, "Txtcxny1");
-    u.Txtmq = named<BoundTextBox>(elders, "Txtmq");
-    u.Txtcxny2 = named<BoundTextBox>(elders, "Txtcxny2");
-    addPerson(ge, 0, 0, u.Txtfq, u.Cboxb[0], u.Txtcxny1, QStringLiteral("出生年月："));
-    addPerson(ge, 0, 4, u.Txtmq, u.Cboxb[1], u.Txtcxny2, QStringLiteral("出生年月："));
+    u.Txtfq = make<BoundTextBox>(elders, "Txtfq");
+    u.Txtcxny1 = make<BoundTextBox>(elders, "Txtcxny1");
+    u.Txtmq = make<BoundTextBox>(elders, "Txtmq");
+    u.Txtcxny2 = make<BoundTextBox>(elders, "Txtcxny2");
+    addPerson(ge, dlg::OkOnly, 0, u.Txtfq, u.Cboxb[0], u.Txtcxny1, QStringLiteral("出生年月："));
+    addPerson(ge, dlg::OkOnly, 4, u.Txtmq, u.Cboxb[1], u.Txtcxny2, QStringLiteral("出生年月："));
 
     // 随行儿童信息
     auto* children = frame(page, QStringLiteral("随行儿童信息"), twips(11280, 5040, 11535, 3495));
     auto* gc = new QGridLayout(children);
-    u.Txtxm1 = named<BoundTextBox>(children, "Txtxm1");
-    u.Txtcxny3 = named<BoundTextBox>(children, "Txtcxny3");
-    u.Txtxm2 = named<BoundTextBox>(children, "Txtxm2");
-    u.Txtcxny4 = named<BoundTextBox>(children, "Txtcxny4");
-    u.Txtxm3 = named<BoundTextBox>(children, "Txtxm3");
-    u.Txtcxny5 = named<BoundTextBox>(children, "Txtcxny5");
-    u.Txtxm4 = named<BoundTextBox>(children, "Txtxm4");
-    u.Txtcxny6 = named<BoundTextBox>(children, "Txtcxny6");
+    u.Txtxm1 = make<BoundTextBox>(children, "Txtxm1");
+    u.Txtcxny3 = make<BoundTextBox>(children, "Txtcxny3");
+    u.Txtxm2 = make<BoundTextBox>(children, "Txtxm2");
+    u.Txtcxny4 = make<BoundTextBox>(children, "Txtcxny4");
+    u.Txtxm3 = make<BoundTextBox>(children, "Txtxm3");
+    u.Txtcxny5 = make<BoundTextBox>(children, "Txtcxny5");
+    u.Txtxm4 = make<BoundTextBox>(children, "Txtxm4");
+    u.Txtcxny6 = make<BoundTextBox>(children, "Txtcxny6");
     const QString born = QStringLiteral("出生日期：");
-    addPerson(gc, 0, 0, u.Txtxm1, u.Cboxb[2], u.Txtcxny3, born);
-    addPerson(gc, 2, 0, u.Txtxm2, u.Cboxb[3], u.Txtcxny4, born);
-    addPerson(gc, 0, 4, u.Txtxm3, u.Cboxb[4], u.Txtcxny5, born);
+    addPerson(gc, dlg::OkOnly, 0, u.Txtxm1, u.Cboxb[2], u.Txtcxny3, born);
+    addPerson(gc, 2, dlg::OkOnly, u.Txtxm2, u.Cboxb[3], u.Txtcxny4, born);
+    addPerson(gc, dlg::OkOnly, 4, u.Txtxm3, u.Cboxb[4], u.Txtcxny5, born);
     addPerson(gc, 2, 4, u.Txtxm4, u.Cboxb[5], u.Txtcxny6, born);
-    u.Cboysno = named<BoundCombo>(children, "Cboysno");
+    u.Cboysno = make<BoundCombo>(children, "Cboysno");
     gc->addWidget(label(QStringLiteral("房间现状：")), 4, 6);
     gc->addWidget(u.Cboysno, 4, 7);
 }
 
 void FrmRzdj::buildSearchAndPhoto(QWidget* page) {
-    Ui& u = *ui_;
+    FrmRzdjUi& u = ui();
     // 查询选项
     auto* search = frame(page, QStringLiteral("查询选项"), twips(2760, 5040, 2655, 3495));
     auto* gs = new QGridLayout(search);
     // Ten rows in a short frame: keep the rows tight so no box is squeezed.
     gs->setContentsMargins(8, 2, 8, 2);
     gs->setVerticalSpacing(0);
-    u.CboCxfs = named<QComboBox>(search, "CboCxfs");
-    u.TxtFh = named<QLineEdit>(search, "TxtFh");
-    u.TxtZk = named<QLineEdit>(search, "TxtZk");
-    u.Txtzh = named<QLineEdit>(search, "Txtzh");
-    u.Cboxz = named<QComboBox>(search, "Cboxz");
+    u.CboCxfs = make<QComboBox>(search, "CboCxfs");
+    u.TxtFh = make<QLineEdit>(search, "TxtFh");
+    u.TxtZk = make<QLineEdit>(search, "TxtZk");
+    u.Txtzh = make<QLineEdit>(search, "Txtzh");
+    u.Cboxz = make<QComboBox>(search, "Cboxz");
     u.Cboxz->setEditable(true);
     u.Cboxz->setInsertPolicy(QComboBox::NoInsert);
     const std::pair<const char*, QWidget*> searchRows[] = {{"查询方式：", u.CboCxfs},
@@ -298,31 +250,31 @@ void FrmRzdj::buildSearchAndPhoto(QWidget* page) {
     // 身份证相片
     auto* photo = frame(page, QStringLiteral("身份证相片"), twips(5520, 5040, 5655, 3495));
     auto* gp = new QGridLayout(photo);
-    u.Image3 = named<BoundImage>(photo, "Image3");
+    u.Image3 = make<BoundImage>(photo, "Image3");
     u.Image3->setToolTip(QStringLiteral("租客身份证照片"));
     gp->addWidget(u.Image3);
 }
 
 void FrmRzdj::buildPicker(QWidget* page) {
-    Ui& u = *ui_;
+    FrmRzdjUi& u = ui();
     // The picker and the status line down the left side.
     auto* picker = frame(page, QString(), twips(0, 840, 2655, 9735));
     auto* gk = new QGridLayout(picker);
-    u.DrvList = named<DriveList>(picker, "DrvList");
-    u.DirList = named<FolderList>(picker, "DirList");
-    u.FilList = named<FileList>(picker, "FilList");
-    u.CboLx = named<QComboBox>(picker, "CboLx");
-    u.TxtMbwj = named<QLineEdit>(picker, "TxtMbwj");
-    u.TxtTs = named<QLineEdit>(picker, "TxtTs");
+    u.DrvList = make<DriveList>(picker, "DrvList");
+    u.DirList = make<FolderList>(picker, "DirList");
+    u.FilList = make<FileList>(picker, "FilList");
+    u.CboLx = make<QComboBox>(picker, "CboLx");
+    u.TxtMbwj = make<QLineEdit>(picker, "TxtMbwj");
+    u.TxtTs = make<QLineEdit>(picker, "TxtTs");
     u.TxtTs->setReadOnly(true);
-    gk->addWidget(u.DrvList, 0, 0, 1, 2);
-    gk->addWidget(u.DirList, 1, 0, 1, 2);
-    gk->addWidget(u.FilList, 2, 0, 1, 2);
+    gk->addWidget(u.DrvList, dlg::OkOnly, 0, 1, 2);
+    gk->addWidget(u.DirList, 1, dlg::OkOnly, 1, 2);
+    gk->addWidget(u.FilList, 2, dlg::OkOnly, 1, 2);
     gk->addWidget(new QLabel(QStringLiteral("文件类型：")), 3, 0);
     gk->addWidget(u.CboLx, 3, 1);
-    gk->addWidget(new QLabel(QStringLiteral("目标文件：")), 4, 0, 1, 2);
-    gk->addWidget(u.TxtMbwj, 5, 0, 1, 2);
-    gk->addWidget(u.TxtTs, 6, 0, 1, 2);
+    gk->addWidget(new QLabel(QStringLiteral("目标文件：")), 4, dlg::OkOnly, 1, 2);
+    gk->addWidget(u.TxtMbwj, 5, dlg::OkOnly, 1, 2);
+    gk->addWidget(u.TxtTs, 6, dlg::OkOnly, 1, 2);
     gk->setRowStretch(1, 3);
     gk->setRowStretch(2, 4);
 
@@ -337,7 +289,7 @@ void FrmRzdj::buildPicker(QWidget* page) {
 }
 
 void FrmRzdj::buildButtons(QWidget* page) {
-    Ui& u = *ui_;
+    FrmRzdjUi& u = ui();
     // The buttons along the bottom.
     struct ButtonDef {
         QPushButton** slot;
@@ -359,7 +311,7 @@ void FrmRzdj::buildButtons(QWidget* page) {
         {&u.CmdExit, "CmdExit", "返回", "返回", 20400, 1575},
     };
     for (const ButtonDef& b : buttons) {
-        auto* button = named<QPushButton>(page, b.name);
+        auto* button = make<QPushButton>(page, b.name);
         button->setText(QString::fromUtf8(b.caption));
         button->setToolTip(QString::fromUtf8(b.tip));
         button->setGeometry(twips(b.left, 9720, b.width, 495));
@@ -368,7 +320,7 @@ void FrmRzdj::buildButtons(QWidget* page) {
 }
 
 void FrmRzdj::bindFields() {
-    Ui& u = *ui_;
+    FrmRzdjUi& u = ui();
     // Bindings to zfdj.
     const std::pair<BoundTextBox*, const char*> texts[] = {
         {u.Txtfjh, "fjh"}, {u.Txtjzrs, "jzrs"},   {u.Txtxm, "xm"},     {u.Txtdw, "dw"},
@@ -387,7 +339,7 @@ void FrmRzdj::bindFields() {
 }
 
 void FrmRzdj::connectHandlers(QWidget* root) {
-    Ui& u = *ui_;
+    FrmRzdjUi& u = ui();
     // Handlers.
     QObject::connect(u.Data1, &DataControl::reposition, u.Data1,
                      [this] { tv::forms::guard([this] { dataReposition(); }); });
@@ -423,11 +375,11 @@ void FrmRzdj::connectHandlers(QWidget* root) {
 // --- load and exit ----------------------------------------------------------
 
 void FrmRzdj::onLoad() {
-    Ui& u = *ui_;
+    FrmRzdjUi& u = ui();
     SharedState& s = tv::state();
     try {
         CheckInCount = 0;
-        s.ActiveFormCode = QStringLiteral("YE1");
+        s.ActiveFormCode = formcode::CheckIn;
         s.DatabasePath = s.DataFilePath;
         u.Data1->setDatabaseName(s.DatabasePath);
         u.Data1->setRecordSource(QStringLiteral("zfdj"));
@@ -442,7 +394,7 @@ void FrmRzdj::onLoad() {
             rs().moveFirst();
         }
     } catch (const std::exception&) {
-        dlg::msgBox(kFormatMessage, 64, QStringLiteral("提示！"));
+        dlg::msgBox(kFormatMessage, dlg::Info, QStringLiteral("提示！"));
         setButtons("000000000-");
         u.Data1->setEnabled(false);
         return;
@@ -457,6 +409,18 @@ void FrmRzdj::onLoad() {
     u.Image1->loadFile(s.PicturePath + QStringLiteral("Snap2.jpg"));
     u.Image2->loadFile(s.PicturePath + QStringLiteral("zhjy.jpg"));
 
+    fillLists();
+    for (QWidget* w : std::initializer_list<QWidget*>{u.TxtFh, u.TxtZk, u.Txtzh, u.Cboxz}) w->setEnabled(false);
+    PhotoFolder.clear();
+    PhotoFile.clear();
+
+    setButtons("00--------");
+    tv::forms::setStatusPanel(1, QStringLiteral("工作路径：") + s.DatabasePath);
+}
+
+// The lists of the combo boxes; filling them changes no box's text.
+void FrmRzdj::fillLists() {
+    FrmRzdjUi& u = ui();
     const QStringList statuses = {QStringLiteral("在住"), QStringLiteral("退房"), QStringLiteral("招租"),
                                   QStringLiteral("已订"), QStringLiteral("自用")};
     const QStringList counts = {"1", "2", "3", "4", "5", "6"};
@@ -479,49 +443,40 @@ void FrmRzdj::onLoad() {
     u.Cboxz->setCurrentIndex(-1);
     u.CboCxfs->setCurrentIndex(-1);
 
-    for (QWidget* w : std::initializer_list<QWidget*>{u.TxtFh, u.TxtZk, u.Txtzh, u.Cboxz}) w->setEnabled(false);
-
     u.CboLx->addItems({QStringLiteral("所有文件(*.*)"), QStringLiteral("(*.mdb)"), QStringLiteral("(*.dbf)"),
                        QStringLiteral("(*.bmp)"), QStringLiteral("(*.jpg)"), QStringLiteral("(*.pcx)"),
                        QStringLiteral("(*.dcx)"), QStringLiteral("(*.xif)"), QStringLiteral("(*.gifF)"),
                        QStringLiteral("(*.wif)"), QStringLiteral("(*.tif)"), QStringLiteral("(*.awd)")});
     u.CboLx->setCurrentIndex(-1);
-    PhotoFolder.clear();
-    PhotoFile.clear();
-
-    setButtons("00--------");
-    setWorkPathPanel(QStringLiteral("工作路径：") + s.DatabasePath);
 }
 
 void FrmRzdj::onUnload() {
     // Closing while adding or modifying drops the pending row.
-    if (ui_ && ui_->Data1->isOpen() && rs().editState() != Recordset::EditState::None)
-        ui_->Data1->cancelUpdate();
-    delete ui_;
-    ui_ = nullptr;
+    if (ui().Data1->isOpen() && rs().editState() != Recordset::EditState::None)
+        ui().Data1->cancelUpdate();
 }
 
 void FrmRzdj::cmdExitClick() {
     try {
         tv::state().DataFilePath.clear();
-        setWorkPathPanel(programFolder());
+        tv::forms::setStatusPanel(1, tv::shell::programFolder());
     } catch (const std::exception&) {
-        dlg::msgBox(QStringLiteral("结束返回！"), 64, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("结束返回！"), dlg::Info, QStringLiteral("提示！"));
     }
     unload();
 }
 
 // --- helpers ------------------------------------------------------------------
 
-tv::Recordset& FrmRzdj::rs() { return ui_->Data1->recordset(); }
+tv::Recordset& FrmRzdj::rs() { return ui().Data1->recordset(); }
 
-bool FrmRzdj::hasRows() { return ui_->Data1->isOpen() && rs().recordCount() > 0; }
+bool FrmRzdj::hasRows() { return ui().Data1->isOpen() && rs().recordCount() > 0; }
 
 // One character per button in the order CmdQr, Cmdfq, CmdTj, CmdXg, CmdCx,
 // CmdDel, CmdSyt, CmdXyt, CmdPrinter, CmdExit: '1' enables, '0' disables,
 // '-' leaves it as it is.
 void FrmRzdj::setButtons(const char* pattern) {
-    Ui& u = *ui_;
+    FrmRzdjUi& u = ui();
     QPushButton* order[] = {u.CmdQr,  u.Cmdfq,  u.CmdTj,  u.CmdXg,      u.CmdCx,
                             u.CmdDel, u.CmdSyt, u.CmdXyt, u.CmdPrinter, u.CmdExit};
     for (int i = 0; i < 10 && pattern[i]; ++i)
@@ -541,10 +496,10 @@ void FrmRzdj::fill() { tv::FillCheckInRecord(rs(), tv::state().CurrentCheckIn); 
 // --- record move ------------------------------------------------------------
 
 void FrmRzdj::dataReposition() {
-    if (!ui_)
+    if (!hasUi())
         return;
     const int pos = rs().absolutePosition();
-    ui_->Data1->setCaption(QStringLiteral("%1 (#Record：%2 / %3)").arg(kCaption).arg(pos + 1).arg(CheckInCount));
+    ui().Data1->setCaption(QStringLiteral("%1 (#Record：%2 / %3)").arg(kCaption).arg(pos + 1).arg(CheckInCount));
     if (pos >= 0)
         fill();
 }
@@ -553,57 +508,58 @@ void FrmRzdj::dataReposition() {
 
 void FrmRzdj::cmdTjClick() {
     setButtons("11-0000000");
-    ui_->Data1->addNew();
-    ui_->TxtTs->setText(QStringLiteral("添加新记录"));
+    ui().Data1->addNew();
+    ui().TxtTs->setText(QStringLiteral("添加新记录"));
 }
 
 void FrmRzdj::cmdXgClick() {
     if (!rs().hasCurrent())
         return;
     setButtons("1100000000");
-    ui_->Data1->edit();
-    ui_->Txtfjh->setFocus();
-    ui_->TxtTs->setText(QStringLiteral("修改当前记录"));
+    ui().Data1->edit();
+    ui().Txtfjh->setFocus();
+    ui().TxtTs->setText(QStringLiteral("修改当前记录"));
 }
 
 void FrmRzdj::cmdQrClick() {
-    if (!storeCall([this] { ui_->Data1->update(); }))
+    if (!storeCall([this] { ui().Data1->update(); }))
         return;
     setButtons("0011111111");
     recount();
     rs().moveLast();
-    ui_->Txtfjh->setFocus();
-    ui_->TxtTs->setText(QStringLiteral("数据添加或修改成功"));
+    ui().Txtfjh->setFocus();
+    ui().TxtTs->setText(QStringLiteral("数据添加或修改成功"));
 }
 
 void FrmRzdj::cmdfqClick() {
-    if (!storeCall([this] { ui_->Data1->cancelUpdate(); }))
+    if (!storeCall([this] { ui().Data1->cancelUpdate(); }))
         return;
     setButtons("0011111111");
     if (!hasRows())
         showEmptyTable();
-    ui_->Txtfjh->setFocus();
+    ui().Txtfjh->setFocus();
 }
 
 void FrmRzdj::cmdDelClick() {
-    if (dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), 68, QStringLiteral("删除记录")) != dlg::Yes)
+    if (dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), dlg::YesNo | dlg::Info, QStringLiteral("删除记录")) !=
+        dlg::Yes)
         return;
     tv::Recordset& r = rs();
     if (!r.hasCurrent())
         return;
-    ui_->Data1->remove();
+    ui().Data1->remove();
     recount();
     if (r.recordCount() == 0) {
         dataReposition();
         showEmptyTable();
     } else if (r.eof()) {
         r.moveLast();
-        ui_->CmdXyt->setEnabled(false);
-        dlg::msgBox(QStringLiteral("已到尾记录！"), 0, QStringLiteral("提示！"));
+        ui().CmdXyt->setEnabled(false);
+        dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, QStringLiteral("提示！"));
     } else {
         r.moveNext();
     }
-    ui_->TxtTs->setText(QStringLiteral("数据删除成功"));
+    ui().TxtTs->setText(QStringLiteral("数据删除成功"));
 }
 
 // --- stepping -------------------------------------------------------------------
@@ -616,16 +572,16 @@ void FrmRzdj::cmdSytClick() {
     if (r.bof()) {
         r.moveFirst();
         fill();
-        ui_->TxtTs->setText(QStringLiteral("已移动到首记录"));
-        ui_->CmdSyt->setEnabled(false);
-        dlg::msgBox(QStringLiteral("已到首记录！"), 0, QStringLiteral("提示！"));
+        ui().TxtTs->setText(QStringLiteral("已移动到首记录"));
+        ui().CmdSyt->setEnabled(false);
+        dlg::msgBox(QStringLiteral("已到首记录！"), dlg::OkOnly, QStringLiteral("提示！"));
     } else {
         fill();
-        ui_->TxtTs->setText(QStringLiteral("向上移动记录"));
-        ui_->CmdSyt->setEnabled(true);
-        ui_->CmdXyt->setEnabled(true);
+        ui().TxtTs->setText(QStringLiteral("向上移动记录"));
+        ui().CmdSyt->setEnabled(true);
+        ui().CmdXyt->setEnabled(true);
     }
-    ui_->Txtfjh->setFocus();
+    ui().Txtfjh->setFocus();
 }
 
 void FrmRzdj::cmdXytClick() {
@@ -638,22 +594,22 @@ void FrmRzdj::cmdXytClick() {
     if (r.eof()) {
         r.moveLast();
         fill();
-        ui_->CmdXyt->setEnabled(false);
-        dlg::msgBox(QStringLiteral("已到尾记录！"), 0, QStringLiteral("提示！"));
-        ui_->TxtTs->setText(QStringLiteral("已移动到尾记录"));
+        ui().CmdXyt->setEnabled(false);
+        dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, QStringLiteral("提示！"));
+        ui().TxtTs->setText(QStringLiteral("已移动到尾记录"));
     } else {
         fill();
-        ui_->TxtTs->setText(QStringLiteral("向下移动记录"));
-        ui_->CmdXyt->setEnabled(true);
-        ui_->CmdSyt->setEnabled(true);
+        ui().TxtTs->setText(QStringLiteral("向下移动记录"));
+        ui().CmdXyt->setEnabled(true);
+        ui().CmdSyt->setEnabled(true);
     }
-    ui_->Txtfjh->setFocus();
+    ui().Txtfjh->setFocus();
 }
 
 // --- search -----------------------------------------------------------------------
 
 void FrmRzdj::cboCxfsClick() {
-    Ui& u = *ui_;
+    FrmRzdjUi& u = ui();
     u.TxtFh->clear();
     u.TxtZk->clear();
     u.Txtzh->clear();
@@ -673,7 +629,7 @@ void FrmRzdj::cboCxfsClick() {
 }
 
 void FrmRzdj::cmdCxClick() {
-    Ui& u = *ui_;
+    FrmRzdjUi& u = ui();
     tv::SearchKeyRecord& k = tv::state().SearchKeys;
     k.fjh = u.TxtFh->text();
     k.xm = u.TxtZk->text();
@@ -696,42 +652,12 @@ void FrmRzdj::cmdCxClick() {
         return;
 
     try {
-        tv::Recordset& r = rs();
-        // The scan starts on the first row (an empty table has none: the
-        // engine says so). The rows after it are compared in place and the
-        // source moves once more: to the found row, or, without a match, past
-        // the last row with the last row copied, as a walk through every row
-        // leaves it (each copy replaces the whole print record).
-        r.moveFirst();
-        std::vector<std::pair<int, QString>> cols;
-        for (const auto& [field, key] : rule) {
-            const int col = r.columnIndex(field);
-            if (col < 0)
-                (void)r.field(field);  // raises: the table has no such field
-            cols.emplace_back(col, key);
-        }
-        const int n = r.recordCount();
-        for (int row = 0; row < n; ++row) {
-            bool match = true;
-            for (const auto& [col, key] : cols) {
-                const tv::Value v = r.valueAt(row, col);
-                if (v.isNull() || v.toText() != key) {
-                    match = false;
-                    break;
-                }
-            }
-            if (match) {
-                if (row != r.absolutePosition())
-                    r.moveTo(row);
-                u.TxtTs->setText(QStringLiteral("为您查到一条记录"));
-                return;
-            }
-        }
-        r.moveLast();
-        r.moveNext();
-        u.TxtTs->setText(QStringLiteral("没有找到符合条件的记录"));
+        // Each row passed on the way is copied into the print record, as a
+        // walk through the rows leaves it.
+        const bool found = u.Data1->findFirst(rule);
+        u.TxtTs->setText(found ? QStringLiteral("为您查到一条记录") : QStringLiteral("没有找到符合条件的记录"));
     } catch (const std::exception&) {
-        dlg::msgBox(QStringLiteral("数据查询失败！"), 64, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("数据查询失败！"), dlg::Info, QStringLiteral("提示！"));
     }
 }
 
@@ -746,9 +672,9 @@ void FrmRzdj::cmdPrinterClick() {
     if (!number)
         return;
     if (choice == 0) {
-        dlg::msgBox(QStringLiteral("您没有正确选择选项,默认取值为 2 ！"), 64, QStringLiteral("提示"));
+        dlg::msgBox(QStringLiteral("您没有正确选择选项,默认取值为 2 ！"), dlg::Info, QStringLiteral("提示"));
     } else if (choice == 1) {
-        s.EditMode = QStringLiteral("YE1");
+        s.EditMode = mode::OneSheet;
         if (!rs().hasCurrent())
             return;
         // This window's row and this window's photo, whatever window loaded last.
@@ -757,28 +683,30 @@ void FrmRzdj::cmdPrinterClick() {
             QString saved = tv::state().ActiveFormCode;
             ~Restore() { tv::state().ActiveFormCode = saved; }
         } restore;
-        s.ActiveFormCode = QStringLiteral("YE1");
+        s.ActiveFormCode = formcode::CheckIn;
         tv::PrintRegForm();
     } else if (choice == 2) {
-        s.EditMode = QStringLiteral("YE2");
-        if (tv::forms::Form* pair = tv::forms::Registry::instance(QStringLiteral("FrmDyjl")))
+        s.EditMode = mode::TwoSheets;
+        if (tv::forms::Form* pair = tv::forms::Registry::instance(QString::fromLatin1(tv::windows::kPairPrint)))
             pair->show();
     }
 }
 
 // --- photo picker ---------------------------------------------------------------
 
+QImage FrmRzdj::regPhoto() const { return ui().Image3->image(); }
+
 void FrmRzdj::cboLxClick() {
     static const char* const patterns[] = {"*.*",   "*.mdb", "*.dbf", "*.bmp", "*.jpg", "*.pcx",
                                            "*.dcx", "*.xif", "*.gif", "*.wif", "*.tif", "*.awd"};
-    const int i = ui_->CboLx->currentIndex();
+    const int i = ui().CboLx->currentIndex();
     if (i < 0 || i > 11)
         return;
-    ui_->FilList->setPattern(QString::fromLatin1(patterns[i]));
+    ui().FilList->setPattern(QString::fromLatin1(patterns[i]));
 }
 
 void FrmRzdj::drvListChange() {
-    Ui& u = *ui_;
+    FrmRzdjUi& u = ui();
     if (!u.DirList->setPath(u.DrvList->drive())) {
         QSignalBlocker block(u.DrvList);
         u.DrvList->setDriveOf(u.DirList->path());
@@ -786,20 +714,20 @@ void FrmRzdj::drvListChange() {
 }
 
 void FrmRzdj::dirListChange() {
-    Ui& u = *ui_;
+    FrmRzdjUi& u = ui();
     u.FilList->setPath(u.DirList->path());
     u.TxtMbwj->setText(joinPath(u.DirList->path(), PhotoFile));
     PhotoFolder = joinPath(u.DirList->path(), u.FilList->fileName());
 }
 
 void FrmRzdj::filListClick(const QString& name) {
-    Ui& u = *ui_;
+    FrmRzdjUi& u = ui();
     // The photo box shows the stored photo of the row; only a row being added
     // or modified takes a new one (and 确认 stores it). A photo put there
     // while browsing would be dropped at the next move, or printed with a row
     // that does not hold it.
     if (!u.Data1->isOpen() || rs().editState() == Recordset::EditState::None) {
-        dlg::msgBox(QStringLiteral("请先单击“添加”或“修改”，再选择身份证相片！"), 64, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("请先单击“添加”或“修改”，再选择身份证相片！"), dlg::Info, QStringLiteral("提示！"));
         return;
     }
     QFile file(QDir(u.FilList->path()).filePath(name));
@@ -807,7 +735,7 @@ void FrmRzdj::filListClick(const QString& name) {
     // mistake is not read whole.
     const bool picture = file.open(QIODevice::ReadOnly) && QImageReader(&file).canRead() && file.seek(0);
     if (!picture || !u.Image3->setBytes(file.readAll())) {
-        dlg::msgBox(QStringLiteral("不能识别的图片文件！"), 64, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("不能识别的图片文件！"), dlg::Info, QStringLiteral("提示！"));
         return;
     }
     PhotoFile = name;

@@ -4,10 +4,11 @@
 // picker, the print choice and the Enter order of the inputs.
 
 #include "platform/forms/Form.h"
+#include "shared/Windows.h"
 
 #include <QString>
 
-#include <cstdint>
+#include <array>
 
 class QComboBox;
 class QLineEdit;
@@ -17,7 +18,9 @@ namespace tv {
 class Recordset;
 }
 namespace tv::forms {
+class BoundCombo;
 class BoundImage;
+class BoundTextBox;
 class DataControl;
 }  // namespace tv::forms
 namespace tv::checkin {
@@ -28,9 +31,34 @@ class FolderList;
 
 namespace tv::checkin {
 
-class FrmRzdj : public tv::forms::Form {
+struct FrmRzdjUi {
+    tv::forms::DataControl* Data1 = nullptr;
+    tv::forms::BoundImage *Image1 = nullptr, *Image2 = nullptr, *Image3 = nullptr;
+    // Row inputs
+    tv::forms::BoundTextBox *Txtfjh = nullptr, *Txtjzrs = nullptr, *Txtxm = nullptr, *Txtdw = nullptr, *Txtdh = nullptr,
+                            *Txtrzrq = nullptr, *Txtlkrq = nullptr, *Txtsfzh = nullptr;
+    tv::forms::BoundTextBox *Txtfq = nullptr, *Txtcxny1 = nullptr, *Txtmq = nullptr, *Txtcxny2 = nullptr;
+    tv::forms::BoundTextBox *Txtxm1 = nullptr, *Txtcxny3 = nullptr, *Txtxm2 = nullptr, *Txtcxny4 = nullptr,
+                            *Txtxm3 = nullptr, *Txtcxny5 = nullptr, *Txtxm4 = nullptr, *Txtcxny6 = nullptr;
+    tv::forms::BoundCombo *Cboyh = nullptr, *Cbowh = nullptr, *Cbon1 = nullptr, *Cbon2 = nullptr, *Cboysno = nullptr;
+    std::array<tv::forms::BoundCombo*, 6> Cboxb{};
+    // Search
+    QComboBox *CboCxfs = nullptr, *Cboxz = nullptr;
+    QLineEdit *TxtFh = nullptr, *TxtZk = nullptr, *Txtzh = nullptr;
+    // Picker
+    DriveList* DrvList = nullptr;
+    FolderList* DirList = nullptr;
+    FileList* FilList = nullptr;
+    QComboBox* CboLx = nullptr;
+    QLineEdit *TxtMbwj = nullptr, *TxtTs = nullptr;
+    // Buttons, in the column order of setButtons()
+    QPushButton *CmdQr = nullptr, *Cmdfq = nullptr, *CmdTj = nullptr, *CmdXg = nullptr, *CmdCx = nullptr,
+                *CmdDel = nullptr, *CmdSyt = nullptr, *CmdXyt = nullptr, *CmdPrinter = nullptr, *CmdExit = nullptr;
+};
+
+class FrmRzdj : public tv::forms::Window<FrmRzdjUi>, public tv::windows::CheckInWindow {
 public:
-    static constexpr const char* kName = "FrmRzdj";
+    static constexpr const char* kName = tv::windows::kCheckIn;
     FrmRzdj();
 
     // The number of rows of zfdj, as last counted.
@@ -38,15 +66,14 @@ public:
     // The picker's folder prefix and the file name clicked last.
     QString PhotoFolder, PhotoFile;
 
+    QImage regPhoto() const override;
+
 protected:
     void build(QWidget* root) override;
     void onLoad() override;
     void onUnload() override;
 
 private:
-    struct Ui;
-    Ui* ui_ = nullptr;  // the controls while the window is loaded
-
     void buildRenter(QWidget* page);
     void buildCompanions(QWidget* page);
     void buildSearchAndPhoto(QWidget* page);
@@ -54,6 +81,7 @@ private:
     void buildButtons(QWidget* page);
     void bindFields();
     void connectHandlers(QWidget* root);
+    void fillLists();
 
     tv::Recordset& rs();
     bool hasRows();

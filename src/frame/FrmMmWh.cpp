@@ -1,12 +1,15 @@
 #include "frame/FrmMmWh.h"
 
-#include "frame/FrameKit.h"
 #include "frame/Module1.h"
 #include "platform/db/Database.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/forms/Controls.h"
 #include "platform/forms/DataControl.h"
 #include "platform/forms/DataGrid.h"
+#include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
+#include "platform/forms/StatusPanels.h"
+#include "platform/shell/Shell.h"
 #include "shared/SharedState.h"
 
 #include <QLabel>
@@ -17,110 +20,108 @@ namespace tv::frame {
 
 using tv::dlg::msgBox;
 
-FrmMmWh::FrmMmWh() : Form(QString::fromLatin1(kName), Kind::TopLevel) {}
+FrmMmWh::FrmMmWh() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
 
 void FrmMmWh::build(QWidget* root) {
-    root->setWindowTitle(QStringLiteral("密码维护"));
-    root->setFixedSize(px(8400), px(5400));
+    using tv::forms::make;
+    using tv::forms::setTwips;
+    FrmMmWhUi& u = ui();
+    const QString title = QStringLiteral("密码维护");
+    root->setWindowTitle(title);
+    root->setFixedSize(tv::forms::twips(0, tv::dlg::OkOnly, 8400, 5400).size());
 
     // The grid's caption strip stands on the top of the grid's own area.
-    auto* gridCaption = new QLabel(QStringLiteral("密码维护"), root);
-    gridCaption->setObjectName(QStringLiteral("DBGrid1Caption"));
+    auto* gridCaption = make<QLabel>(root, "DBGrid1Caption");
+    gridCaption->setText(title);
     gridCaption->setAlignment(Qt::AlignCenter);
     gridCaption->setFrameShape(QFrame::Panel);
     gridCaption->setFrameShadow(QFrame::Raised);
-    gridCaption->setToolTip(QStringLiteral("密码维护"));
-    gridCaption->setGeometry(px(120), px(120), px(6480), px(300));
-    DBGrid1 = new tv::forms::DataGrid(root);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setToolTip(QStringLiteral("密码维护"));
-    DBGrid1->setGeometry(px(120), px(420), px(6480), px(4020));
+    gridCaption->setToolTip(title);
+    setTwips(gridCaption, 120, 120, 6480, 300);
+    u.DBGrid1 = make<tv::forms::DataGrid>(root, "DBGrid1");
+    u.DBGrid1->setToolTip(title);
+    setTwips(u.DBGrid1, 120, 420, 6480, 4020);
 
-    Data1 = new tv::forms::DataControl(root);
-    Data1->setObjectName(QStringLiteral("Data1"));
-    Data1->setCaption(QStringLiteral("密码维护"));
-    Data1->setToolTip(QStringLiteral("密码维护"));
-    QPalette blue = Data1->palette();
-    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    blue.setColor(QPalette::ButtonText, QColor(0, 0, 255));
-    Data1->setPalette(blue);
-    Data1->setGeometry(px(120), px(4560), px(6480), px(420));
+    u.Data1 = make<tv::forms::DataControl>(root, "Data1");
+    u.Data1->setCaption(title);
+    u.Data1->setToolTip(title);
+    QPalette blue = u.Data1->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, tv::dlg::OkOnly, 255));
+    blue.setColor(QPalette::ButtonText, QColor(0, tv::dlg::OkOnly, 255));
+    u.Data1->setPalette(blue);
+    setTwips(u.Data1, 120, 4560, 6480, 420);
 
-    DBGrid1->setDataSource(Data1);
-    DBGrid1->setColumns({{QStringLiteral("yhxm"), QStringLiteral("用户名"), QString()},
-                         {QStringLiteral("mima"), QStringLiteral("密码"), QString()},
-                         {QStringLiteral("dhhm"), QStringLiteral("电话号码"), QString()}});
-    DBGrid1->setAllowAddNew(true);
-    DBGrid1->setAllowUpdate(true);
-    DBGrid1->setAllowDelete(true);
+    u.DBGrid1->setDataSource(u.Data1);
+    u.DBGrid1->setColumns({{QStringLiteral("yhxm"), QStringLiteral("用户名"), QString()},
+                           {QStringLiteral("mima"), QStringLiteral("密码"), QString()},
+                           {QStringLiteral("dhhm"), QStringLiteral("电话号码"), QString()}});
+    u.DBGrid1->setAllowAddNew(true);
+    u.DBGrid1->setAllowUpdate(true);
+    u.DBGrid1->setAllowDelete(true);
 
-    Image1 = new QLabel(root);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setScaledContents(true);
-    Image1->setGeometry(px(6960), px(240), px(1080), px(1080));
+    u.Image1 = make<QLabel>(root, "Image1");
+    u.Image1->setScaledContents(true);
+    setTwips(u.Image1, 6960, 240, 1080, 1080);
 
-    auto button = [root](const char* name, const QString& text, const QString& tip, int top) {
-        auto* b = new QPushButton(text, root);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(tip);
-        place(b, 6840, top, 1320, 420);
+    auto button = [root](const char* name, const char* text, const char* tip, int top) {
+        auto* b = make<QPushButton>(root, name);
+        b->setText(QString::fromUtf8(text));
+        b->setToolTip(QString::fromUtf8(tip));
+        tv::forms::place(b, 6840, top, 1320, 420);
         return b;
     };
-    QPushButton* CMDDELETE = button("CMDDELETE", QStringLiteral("删除记录"), QStringLiteral("删除一条记录"), 2280);
-    QPushButton* CMDSEARCH = button("CMDSEARCH", QStringLiteral("记录查询"), QStringLiteral("查询一条记录"), 3000);
-    QPushButton* CmdExit = button("CmdExit", QStringLiteral("返回"), QStringLiteral("退出"), 4560);
-
-    QObject::connect(Data1, &tv::forms::DataControl::reposition, root, [this] { Data1_Reposition(); });
-    tv::forms::onClick(CMDDELETE, [this] { CMDDELETE_Click(); });
-    tv::forms::onClick(CMDSEARCH, [this] { CMDSEARCH_Click(); });
-    tv::forms::onClick(CmdExit, [this] { CmdExit_Click(); });
-    centerOnScreen(root);
+    tv::forms::onClick(button("CMDDELETE", "删除记录", "删除一条记录", 2280), [this] { CMDDELETE_Click(); });
+    tv::forms::onClick(button("CMDSEARCH", "记录查询", "查询一条记录", 3000), [this] { CMDSEARCH_Click(); });
+    tv::forms::onClick(button("CmdExit", "返回", "退出", 4560), [this] { CmdExit_Click(); });
+    QObject::connect(u.Data1, &tv::forms::DataControl::reposition, root, [this] { Data1_Reposition(); });
+    tv::forms::centerOnScreen(root);
 }
 
 void FrmMmWh::onLoad() {
     const SharedState& s = tv::state();
-    Data1->setDatabaseName(s.UserDbPath);
-    Data1->setRecordSource(QStringLiteral("yhzc"));
-    Data1->refresh();
-    tv::Recordset& rs = Data1->recordset();
+    ui().Data1->setDatabaseName(s.UserDbPath);
+    ui().Data1->setRecordSource(QStringLiteral("yhzc"));
+    ui().Data1->refresh();
+    tv::Recordset& rs = ui().Data1->recordset();
     if (rs.recordCount() >= 1) {
         rs.moveLast();
         AccountCount = rs.recordCount();
-        Data1->refresh();
+        ui().Data1->refresh();
     }
-    loadPicture(Image1, s.PicturePath + QStringLiteral("DE10.gif"));
+    tv::forms::loadPicture(ui().Image1, s.PicturePath + QStringLiteral("DE10.gif"));
 }
 
 void FrmMmWh::Data1_Reposition() {
-    if (!Data1->isOpen())
+    if (!ui().Data1->isOpen())
         return;
-    const int position = Data1->recordset().absolutePosition() + 1;
-    Data1->setCaption(QStringLiteral("用户注册 (#Record：%1 / %2)").arg(position).arg(AccountCount));
+    const int position = ui().Data1->recordset().absolutePosition() + 1;
+    ui().Data1->setCaption(QStringLiteral("用户注册 (#Record：%1 / %2)").arg(position).arg(AccountCount));
 }
 
 void FrmMmWh::CMDDELETE_Click() {
-    if (msgBox(QStringLiteral("您真的要删除这个记录吗?"), 68, QStringLiteral("删除记录")) != tv::dlg::Yes)
+    if (msgBox(QStringLiteral("您真的要删除这个记录吗?"), tv::dlg::YesNo | tv::dlg::Info, QStringLiteral("删除记录")) !=
+        tv::dlg::Yes)
         return;
     try {
-        tv::Recordset& rs = Data1->recordset();
-        Data1->remove();
+        tv::Recordset& rs = ui().Data1->recordset();
+        ui().Data1->remove();
         if (rs.eof()) {
             // Deleting the only row leaves nothing to move to.
             if (rs.recordCount() > 0)
                 rs.moveLast();
-            msgBox(QStringLiteral("已到尾记录！"), 0, QStringLiteral("提示！"));
+            msgBox(QStringLiteral("已到尾记录！"), tv::dlg::OkOnly, QStringLiteral("提示！"));
         } else {
             rs.moveNext();
         }
         AccountCount = rs.recordCount();
     } catch (const std::exception&) {
-        msgBox(QStringLiteral("数据删除失败！"), 64, QStringLiteral("提示！"));
+        msgBox(QStringLiteral("数据删除失败！"), tv::dlg::Info, QStringLiteral("提示！"));
     }
 }
 
 void FrmMmWh::CMDSEARCH_Click() {
     SearchPhone = tv::dlg::inputBox(QStringLiteral("请输入电话号码：")).value_or(QString());
-    tv::Recordset& rs = Data1->recordset();
+    tv::Recordset& rs = ui().Data1->recordset();
     if (rs.recordCount() == 0)
         return;  // nothing to look through
     rs.moveFirst();
@@ -135,9 +136,9 @@ void FrmMmWh::CMDSEARCH_Click() {
 void FrmMmWh::CmdExit_Click() {
     try {
         tv::state().DataFilePath.clear();
-        setStatusPanel1(programFolder());
+        tv::forms::setStatusPanel(1, tv::shell::programFolder());
     } catch (const std::exception&) {
-        msgBox(QStringLiteral("结束返回！"), 64, QStringLiteral("提示！"));
+        msgBox(QStringLiteral("结束返回！"), tv::dlg::Info, QStringLiteral("提示！"));
     }
     unload();
     endIfNoWindowLeft();

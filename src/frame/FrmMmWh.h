@@ -2,14 +2,11 @@
 // The user maintenance window "密码维护": the accounts of the table yhzc in a
 // grid that edits them, with delete, find-by-phone and return buttons.
 
-#include <QMdiSubWindow>  // before Form.h, which needs the whole type
-
 #include "platform/forms/Form.h"
 
 #include <QString>
 
 class QLabel;
-class QPushButton;
 
 namespace tv::forms {
 class DataControl;
@@ -18,7 +15,13 @@ class DataGrid;
 
 namespace tv::frame {
 
-class FrmMmWh : public tv::forms::Form {
+struct FrmMmWhUi {
+    tv::forms::DataControl* Data1 = nullptr;
+    tv::forms::DataGrid* DBGrid1 = nullptr;
+    QLabel* Image1 = nullptr;
+};
+
+class FrmMmWh : public tv::forms::Window<FrmMmWhUi> {
 public:
     static constexpr const char* kName = "FrmMmWh";
     FrmMmWh();
@@ -36,10 +39,6 @@ private:
     void CMDDELETE_Click();
     void CMDSEARCH_Click();
     void CmdExit_Click();
-
-    tv::forms::DataControl* Data1 = nullptr;
-    tv::forms::DataGrid* DBGrid1 = nullptr;
-    QLabel* Image1 = nullptr;
 };
 
 }  // namespace tv::frame

@@ -1,13 +1,15 @@
 #include "frame/FrmXTMM.h"
 
-#include "frame/FrameKit.h"
 #include "frame/MDIVamo.h"
 #include "frame/Module1.h"
 #include "platform/db/Database.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/forms/Controls.h"
 #include "platform/forms/DataControl.h"
 #include "platform/forms/EnterRing.h"
+#include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
+#include "platform/shell/Shell.h"
 #include "shared/SharedState.h"
 
 #include <QLabel>
@@ -48,90 +50,79 @@ QPixmap eyePicture() {
 }
 }  // namespace
 
-FrmXTMM::FrmXTMM() : Form(QString::fromLatin1(kName), Kind::TopLevel) {}
+FrmXTMM::FrmXTMM() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
 
 void FrmXTMM::build(QWidget* root) {
+    using tv::forms::make;
+    using tv::forms::place;
+    using tv::forms::setTwips;
+    FrmXTMMUi& u = ui();
     root->setWindowTitle(QStringLiteral("系统口令"));
-    root->setFixedSize(px(7830), px(5010));
+    root->setFixedSize(tv::forms::twips(0, 0, 7830, 5010).size());
 
-    Image2 = new QLabel(root);
-    Image2->setObjectName(QStringLiteral("Image2"));
-    Image2->setScaledContents(true);
-    Image2->setGeometry(px(120), px(120), px(2775), px(4695));
+    u.Image2 = make<QLabel>(root, "Image2");
+    u.Image2->setScaledContents(true);
+    setTwips(u.Image2, 120, 120, 2775, 4695);
+    u.Image1 = make<QLabel>(root, "Image1");
+    u.Image1->setScaledContents(true);
+    setTwips(u.Image1, 6720, 240, 855, 855);
 
-    Image1 = new QLabel(root);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setScaledContents(true);
-    Image1->setGeometry(px(6720), px(240), px(855), px(855));
+    auto label = [root](const char* name, const char* text) {
+        QLabel* l = make<QLabel>(root, name);
+        l->setText(QString::fromUtf8(text));
+        return l;
+    };
+    place(label("Label1", "用户名："), 3360, 1350, 735, 255);
+    u.TxtYhm = make<QLineEdit>(root, "TxtYhm");
+    place(u.TxtYhm, 4080, 1320, 2175, 270);
+    place(label("Label2", "口令："), 3360, 2070, 615, 255);
+    u.TxtMM = make<QLineEdit>(root, "TxtMM");
+    u.TxtMM->setEchoMode(QLineEdit::Password);
+    u.TxtMM->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));  // "*"
+    place(u.TxtMM, 4080, 2040, 2175, 270);
 
-    auto* Label1 = new QLabel(QStringLiteral("用户名："), root);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    place(Label1, 3360, 1350, 735, 255);
+    u.ImgYj = make<QLabel>(root, "ImgYj");
+    u.ImgYj->setScaledContents(true);
+    u.ImgYj->setPixmap(eyePicture());
+    u.ImgYj->setToolTip(QStringLiteral("查看完整的密码"));
+    u.ImgYj->setCursor(Qt::PointingHandCursor);
+    setTwips(u.ImgYj, 6360, 1995, 675, 315);
 
-    TxtYhm = new QLineEdit(root);
-    TxtYhm->setObjectName(QStringLiteral("TxtYhm"));
-    place(TxtYhm, 4080, 1320, 2175, 270);
+    u.Label3 = label("Label3", "电话号码：");
+    place(u.Label3, 3360, 2780, 975, 255);
+    u.TxtDhhm = make<QLineEdit>(root, "TxtDhhm");
+    place(u.TxtDhhm, 4320, 2745, 1935, 270);
 
-    auto* Label2 = new QLabel(QStringLiteral("口令："), root);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    place(Label2, 3360, 2070, 615, 255);
+    auto button = [root](const char* name, const char* text, const char* tip, int left, int width) {
+        auto* b = make<QPushButton>(root, name);
+        b->setText(QString::fromUtf8(text));
+        b->setToolTip(QString::fromUtf8(tip));
+        setTwips(b, left, 3780, width, 420);
+        return b;
+    };
+    u.CmdYs = button("CmdYs", "确认(&Y)", "验正口令", 3480, 1200);
+    u.CmdZhmm = button("CmdZhmm", "找回密码(&Z)", "", 4800, 1560);
+    u.CmdExit = button("CmdExit", "放弃(&N)", "放弃登录", 6480, 1200);
 
-    TxtMM = new QLineEdit(root);
-    TxtMM->setObjectName(QStringLiteral("TxtMM"));
-    TxtMM->setEchoMode(QLineEdit::Password);
-    TxtMM->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));  // "*"
-    place(TxtMM, 4080, 2040, 2175, 270);
+    u.Data1 = make<tv::forms::DataControl>(root, "Data1");
+    u.Data1->setCaption(QStringLiteral("用户注册"));
+    setTwips(u.Data1, 3360, 4560, 4335, 345);
 
-    ImgYj = new QLabel(root);
-    ImgYj->setObjectName(QStringLiteral("ImgYj"));
-    ImgYj->setScaledContents(true);
-    ImgYj->setPixmap(eyePicture());
-    ImgYj->setToolTip(QStringLiteral("查看完整的密码"));
-    ImgYj->setCursor(Qt::PointingHandCursor);
-    ImgYj->setGeometry(px(6360), px(1995), px(675), px(315));
-
-    Label3 = new QLabel(QStringLiteral("电话号码："), root);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    place(Label3, 3360, 2780, 975, 255);
-
-    TxtDhhm = new QLineEdit(root);
-    TxtDhhm->setObjectName(QStringLiteral("TxtDhhm"));
-    place(TxtDhhm, 4320, 2745, 1935, 270);
-
-    CmdYs = new QPushButton(QStringLiteral("确认(&Y)"), root);
-    CmdYs->setObjectName(QStringLiteral("CmdYs"));
-    CmdYs->setToolTip(QStringLiteral("验正口令"));
-    CmdYs->setGeometry(px(3480), px(3780), px(1200), px(420));
-
-    CmdZhmm = new QPushButton(QStringLiteral("找回密码(&Z)"), root);
-    CmdZhmm->setObjectName(QStringLiteral("CmdZhmm"));
-    CmdZhmm->setGeometry(px(4800), px(3780), px(1560), px(420));
-
-    CmdExit = new QPushButton(QStringLiteral("放弃(&N)"), root);
-    CmdExit->setObjectName(QStringLiteral("CmdExit"));
-    CmdExit->setToolTip(QStringLiteral("放弃登录"));
-    CmdExit->setGeometry(px(6480), px(3780), px(1200), px(420));
-
-    Data1 = new tv::forms::DataControl(root);
-    Data1->setObjectName(QStringLiteral("Data1"));
-    Data1->setCaption(QStringLiteral("用户注册"));
-    Data1->setGeometry(px(3360), px(4560), px(4335), px(345));
-
-    QWidget::setTabOrder(TxtYhm, TxtMM);
-    QWidget::setTabOrder(TxtMM, TxtDhhm);
-    QWidget::setTabOrder(TxtDhhm, CmdYs);
-    QWidget::setTabOrder(CmdYs, CmdZhmm);
-    QWidget::setTabOrder(CmdZhmm, CmdExit);
+    QWidget::setTabOrder(u.TxtYhm, u.TxtMM);
+    QWidget::setTabOrder(u.TxtMM, u.TxtDhhm);
+    QWidget::setTabOrder(u.TxtDhhm, u.CmdYs);
+    QWidget::setTabOrder(u.CmdYs, u.CmdZhmm);
+    QWidget::setTabOrder(u.CmdZhmm, u.CmdExit);
 
     // Enter moves between the two boxes and never logs in.
-    new tv::forms::EnterRing({TxtYhm, TxtMM}, true, root);
+    new tv::forms::EnterRing({u.TxtYhm, u.TxtMM}, true, root);
 
-    tv::forms::onClick(CmdYs, [this] { CmdYs_Click(); });
-    tv::forms::onClick(CmdZhmm, [this] { CmdZhmm_Click(); });
-    tv::forms::onClick(CmdExit, [this] { CmdExit_Click(); });
-    onLabelClick(ImgYj, [this] { ImgYj_Click(); });
+    tv::forms::onClick(u.CmdYs, [this] { CmdYs_Click(); });
+    tv::forms::onClick(u.CmdZhmm, [this] { CmdZhmm_Click(); });
+    tv::forms::onClick(u.CmdExit, [this] { CmdExit_Click(); });
+    tv::forms::onLabelClick(u.ImgYj, [this] { ImgYj_Click(); });
 
-    centerOnScreen(root);
+    tv::forms::centerOnScreen(root);
 }
 
 void FrmXTMM::onLoad() {
@@ -141,88 +132,88 @@ void FrmXTMM::onLoad() {
     userDbFailed_ = false;
 
     SharedState& s = tv::state();
-    s.UserDbPath = programFolder() + QStringLiteral("/Rave.ini");
+    s.UserDbPath = tv::shell::programFolder() + QStringLiteral("/Rave.ini");
     try {
-        Data1->setDatabaseName(s.UserDbPath);
-        Data1->setRecordSource(QStringLiteral("yhzc"));
-        Data1->refresh();
-        if (Data1->recordset().recordCount() >= 1) {
-            Data1->recordset().moveLast();
-            Data1->refresh();
+        ui().Data1->setDatabaseName(s.UserDbPath);
+        ui().Data1->setRecordSource(QStringLiteral("yhzc"));
+        ui().Data1->refresh();
+        if (ui().Data1->recordset().recordCount() >= 1) {
+            ui().Data1->recordset().moveLast();
+            ui().Data1->refresh();
         }
     } catch (const tv::DbError& e) {
         userDbFailed_ = true;
-        msgBox(QStringLiteral("用户数据库打不开，程序不能继续运行。\n%1\n%2").arg(s.UserDbPath, e.text()), 64,
-               QStringLiteral("提示！"));
+        msgBox(QStringLiteral("用户数据库打不开，程序不能继续运行。\n%1\n%2").arg(s.UserDbPath, e.text()),
+               tv::dlg::Info, QStringLiteral("提示！"));
         return;
     }
-    Data1->hide();
+    ui().Data1->hide();
 
-    s.PicturePath = pictureFolder();
-    loadPicture(Image1, s.PicturePath + QStringLiteral("DE10.gif"));
-    loadPicture(Image2, s.PicturePath + QStringLiteral("DE11.jpg"));
+    s.PicturePath = tv::shell::pictureFolder();
+    tv::forms::loadPicture(ui().Image1, s.PicturePath + QStringLiteral("DE10.gif"));
+    tv::forms::loadPicture(ui().Image2, s.PicturePath + QStringLiteral("DE11.jpg"));
 
     setNormalMode();
-    ImgYj->hide();
-    TxtYhm->setFocus();
+    ui().ImgYj->hide();
+    ui().TxtYhm->setFocus();
 }
 
 void FrmXTMM::setNormalMode() {
-    CmdZhmm->setEnabled(false);
-    CmdYs->setEnabled(true);
-    TxtYhm->setEnabled(true);
-    TxtMM->setEnabled(true);
-    TxtDhhm->hide();
-    Label3->hide();
+    ui().CmdZhmm->setEnabled(false);
+    ui().CmdYs->setEnabled(true);
+    ui().TxtYhm->setEnabled(true);
+    ui().TxtMM->setEnabled(true);
+    ui().TxtDhhm->hide();
+    ui().Label3->hide();
 }
 
 void FrmXTMM::setRecoveryMode() {
-    CmdZhmm->setEnabled(true);
-    CmdYs->setEnabled(false);
-    TxtDhhm->show();
-    Label3->show();
-    TxtYhm->setEnabled(false);
-    TxtMM->setEnabled(false);
-    TxtDhhm->setFocus();
+    ui().CmdZhmm->setEnabled(true);
+    ui().CmdYs->setEnabled(false);
+    ui().TxtDhhm->show();
+    ui().Label3->show();
+    ui().TxtYhm->setEnabled(false);
+    ui().TxtMM->setEnabled(false);
+    ui().TxtDhhm->setFocus();
 }
 
 void FrmXTMM::CmdYs_Click() {
     SharedState& s = tv::state();
-    s.CurrentUser = TxtYhm->text();
-    s.CurrentPassword = TxtMM->text();
+    s.CurrentUser = ui().TxtYhm->text();
+    s.CurrentPassword = ui().TxtMM->text();
 
-    tv::Recordset& rs = Data1->recordset();
+    tv::Recordset& rs = ui().Data1->recordset();
     if (rs.recordCount() > 0) {
         rs.moveFirst();
         while (!rs.eof()) {
             if (sameText(rs.field(QStringLiteral("yhxm")), s.CurrentUser) &&
                 sameText(rs.field(QStringLiteral("mima")), s.CurrentPassword)) {
                 tv::forms::the<MDIVamo>().show();
-                MatchFlag = QStringLiteral("YE");
+                MatchFlag = kMatched;
                 unload();
                 return;
             }
             rs.moveNext();
-            MatchFlag = QStringLiteral("NO");
+            MatchFlag = kNoMatch;
         }
     }
 
     ++FailedAttempts;
     msgBox(QStringLiteral("用户名或密码不正确！您还可以尝试") + QString::number(5 - FailedAttempts) +
                QStringLiteral("次！"),
-           64, QStringLiteral("提示！"));
+           tv::dlg::Info, QStringLiteral("提示！"));
     if (FailedAttempts >= 5)
         setRecoveryMode();
 }
 
 void FrmXTMM::CmdZhmm_Click() {
-    RecoveryPhone = TxtDhhm->text();
-    if (TxtDhhm->text().isEmpty()) {
-        msgBox(QStringLiteral("电话号码不能为空！"), 64, QStringLiteral("提示"));
+    RecoveryPhone = ui().TxtDhhm->text();
+    if (ui().TxtDhhm->text().isEmpty()) {
+        msgBox(QStringLiteral("电话号码不能为空！"), tv::dlg::Info, QStringLiteral("提示"));
         return;
     }
 
-    tv::Recordset& rs = Data1->recordset();
+    tv::Recordset& rs = ui().Data1->recordset();
     if (rs.recordCount() > 0) {
         rs.moveFirst();
         while (!rs.eof()) {
@@ -231,23 +222,23 @@ void FrmXTMM::CmdZhmm_Click() {
                 QString password = rs.field(QStringLiteral("mima")).toText();
                 setNormalMode();
                 if (!name.isEmpty())
-                    TxtYhm->setText(name);
+                    ui().TxtYhm->setText(name);
                 if (!password.isEmpty())
-                    TxtMM->setText(password);
-                MatchFlag = QStringLiteral("YE");
-                ImgYj->show();
+                    ui().TxtMM->setText(password);
+                MatchFlag = kMatched;
+                ui().ImgYj->show();
                 // Counting starts again, so no later message shows a negative number.
                 FailedAttempts = 0;
-                msgBox(QStringLiteral("您的密码已经找回 ！"), 64, QStringLiteral("提示！"));
-                TxtMM->setFocus();
+                msgBox(QStringLiteral("您的密码已经找回 ！"), tv::dlg::Info, QStringLiteral("提示！"));
+                ui().TxtMM->setFocus();
                 return;
             }
             rs.moveNext();
-            MatchFlag = QStringLiteral("NO");
+            MatchFlag = kNoMatch;
         }
     }
 
-    msgBox(QStringLiteral("电话号码不正确,请与管理员联系！"), 64, QStringLiteral("提示！"));
+    msgBox(QStringLiteral("电话号码不正确,请与管理员联系！"), tv::dlg::Info, QStringLiteral("提示！"));
     setRecoveryMode();
 }
 
@@ -256,6 +247,6 @@ void FrmXTMM::CmdExit_Click() {
     endIfNoWindowLeft();
 }
 
-void FrmXTMM::ImgYj_Click() { TxtMM->setEchoMode(QLineEdit::Normal); }
+void FrmXTMM::ImgYj_Click() { ui().TxtMM->setEchoMode(QLineEdit::Normal); }
 
 }  // namespace tv::frame

@@ -3,8 +3,6 @@
 // table yhzc of the user database; after five failures a password recovery by
 // telephone number.
 
-#include <QMdiSubWindow>  // before Form.h, which needs the whole type
-
 #include "platform/forms/Form.h"
 
 #include <QString>
@@ -15,18 +13,33 @@ class QPushButton;
 
 namespace tv::forms {
 class DataControl;
-class EnterRing;
 }  // namespace tv::forms
 
 namespace tv::frame {
 
-class FrmXTMM : public tv::forms::Form {
+struct FrmXTMMUi {
+    tv::forms::DataControl* Data1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* Image2 = nullptr;
+    QLabel* ImgYj = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* TxtYhm = nullptr;
+    QLineEdit* TxtMM = nullptr;
+    QLineEdit* TxtDhhm = nullptr;
+    QPushButton* CmdYs = nullptr;
+    QPushButton* CmdZhmm = nullptr;
+    QPushButton* CmdExit = nullptr;
+};
+
+class FrmXTMM : public tv::forms::Window<FrmXTMMUi> {
 public:
     static constexpr const char* kName = "FrmXTMM";
     FrmXTMM();
 
     // Window state, started afresh by every load.
-    QString MatchFlag;       // "", "YE" after a match, "NO" after a row that did not match
+    static constexpr QLatin1String kMatched{"YE"};
+    static constexpr QLatin1String kNoMatch{"NO"};
+    QString MatchFlag;       // "", kMatched after a match, kNoMatch after a row that did not match
     int FailedAttempts = 0;  // failed logins since the load
     QString RecoveryPhone;   // the number typed for the last recovery
 
@@ -46,17 +59,6 @@ private:
     void setRecoveryMode();
 
     bool userDbFailed_ = false;
-    tv::forms::DataControl* Data1 = nullptr;
-    QLabel* Image1 = nullptr;
-    QLabel* Image2 = nullptr;
-    QLabel* ImgYj = nullptr;
-    QLabel* Label3 = nullptr;
-    QLineEdit* TxtYhm = nullptr;
-    QLineEdit* TxtMM = nullptr;
-    QLineEdit* TxtDhhm = nullptr;
-    QPushButton* CmdYs = nullptr;
-    QPushButton* CmdZhmm = nullptr;
-    QPushButton* CmdExit = nullptr;
 };
 
 }  // namespace tv::frame

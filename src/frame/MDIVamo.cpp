@@ -1,14 +1,17 @@
 #include "frame/MDIVamo.h"
 
-#include "frame/FrameKit.h"
 #include "frame/FrmMmWh.h"
 #include "frame/Module1.h"
 #include "frame/frmAbout.h"
 #include "platform/db/Database.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/forms/Controls.h"
 #include "platform/forms/DataControl.h"
+#include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
+#include "platform/shell/Shell.h"
 #include "shared/SharedState.h"
+#include "shared/Windows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,6 +37,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <map>
 #include <memory>
 #include <utility>
 
@@ -120,158 +124,201 @@ QString chooseFile(const QString& title, const QString& filter) {
 
 }  // namespace
 
-MDIVamo::MDIVamo() : Form(QString::fromLatin1(kName), Kind::TopLevel) {}
+MDIVamo::MDIVamo() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
 
-QAction* MDIVamo::addItem(QMenu* menu, const char* name, const QString& text, const QKeySequence& key) {
-    QAction* a = text == QLatin1String("-") ? menu->addSeparator() : menu->addAction(text);
-    a->setObjectName(QString::fromLatin1(name));
-    if (!key.isEmpty())
-        a->setShortcut(key);
-    return a;
+namespace {
+
+using Run = void (*)(MDIVamo&);
+
+// One menu item: its menu (by objectName), name, text, shortcut, what it
+// does, and the window it opens (the item is disabled while that window is
+// not part of the program). A text of "-" is a separator.
+struct MenuItem {
+    const char* menu;
+    const char* name;
+    const char* text;
+    QKeySequence key;
+    Run run;
+    const char* window;
+};
+
+// One toolbar button: key, caption, tip, what it does and the window it opens.
+struct ToolButton {
+    const char* key;
+    const char* caption;
+    const char* tip;
+    Run run;
+    const char* window;
+};
+
+const std::vector<ToolButton>& toolButtons() {
+    using namespace tv::windows;
+    static const std::vector<ToolButton> buttons = {
+        {"TB27", "新建", "新建公寓数据",
+         [](MDIVamo& m) {
+             tv::state().DataFilePath.clear();
+             m.DialogCode = MDIVamo::kNewFile;
+             m.newDataFile();
+         },
+         nullptr},
+        {"Open2", "打开", "打开公寓数据", [](MDIVamo& m) { m.dataCommand(kRecords); }, kRecords},
+        {"Users", "新增", "新增记录", [](MDIVamo& m) { m.dataCommand(kCheckIn); }, kCheckIn},
+        {"Search", "查询", "查询记录", [](MDIVamo& m) { m.dataCommand(kRecords); }, kRecords},
+        {"statistics", "计费", "租金水电计算", [](MDIVamo& m) { m.dataCommand(kBilling); }, kBilling},
+        {"report2", "账单", "租金水电维护", [](MDIVamo& m) { m.dataCommand(kFees); }, kFees},
+        {"Printer", "打印", "报表打印", nullptr, nullptr},  // comes with the fee records window
+        {"Shared", "互导", "数据导入导出", [](MDIVamo& m) { m.openWindow(kExchange); }, kExchange},
+        {"Unknown2", "帮助", "帮助文件", [](MDIVamo& m) { m.helpContents(); }, nullptr},
+        {"Exit", "退出", "退出系统", [](MDIVamo& m) { m.exitProgram(); }, nullptr},
+    };
+    return buttons;
 }
 
-QAction* MDIVamo::addButton(const QString& key, const QString& caption, const QString& tip) {
-    QAction* a = Toolbar1->addAction(caption);
-    a->setObjectName(key);
-    a->setData(key);
-    a->setToolTip(tip);
-    QObject::connect(a, &QAction::triggered, Toolbar1,
-                     [this, key] { tv::forms::guard([this, key] { Toolbar1_ButtonClick(key); }); });
-    return a;
-}
+// Every command opens its window when that window class is registered.
+bool known(const char* window) { return !window || Registry::instance(QString::fromLatin1(window)); }
+
+}  // namespace
 
 void MDIVamo::build(QWidget* root) {
     root->setWindowTitle(QStringLiteral("Tenvora D2021"));
     auto* layout = new QVBoxLayout(root);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    buildMenus(root, layout);
+    buildToolbar(root, layout);
+    buildArea(root, layout);
+    buildStatusBar(root, layout);
+}
 
+void MDIVamo::buildMenus(QWidget* root, QVBoxLayout* layout) {
+    using namespace tv::windows;
     auto* bar = new QMenuBar(root);
     bar->setObjectName(QStringLiteral("MenuBar"));
     layout->setMenuBar(bar);
-    auto on = [](QAction* a, std::function<void()> handler) {
-        QObject::connect(a, &QAction::triggered, a, [handler] { tv::forms::guard(handler); });
-        return a;
+    const std::pair<const char*, const char*> menus[] = {{"MNUwj", "文件(&F)"}, {"MNUvamo", "Vamo(&G)"},
+                                                         {"MNUzd", "账单(&Z)"}, {"", "数据互导(&C)"},
+                                                         {"MNUck", "窗口(&W)"}, {"MNUbz", "帮助(&H)"}};
+    const MenuItem items[] = {
+        {"MNUwj", "MNUnew", "新建", Qt::CTRL | Qt::Key_N, [](MDIVamo& m) { m.newDataFile(); }, nullptr},
+        {"MNUwj", "MNUopen", "打开", Qt::CTRL | Qt::Key_O, [](MDIVamo& m) { m.dataCommand(kRecords); }, kRecords},
+        {"MNUwj", "a1", "-", {}, nullptr, nullptr},
+        {"MNUwj", "MNUwjgl", "文件管理", Qt::CTRL | Qt::Key_F, [](MDIVamo& m) { m.openWindow(kFileManager); },
+         kFileManager},
+        {"MNUwj", "a2", "-", {}, nullptr, nullptr},
+        {"MNUwj", "MNUexit", "退出", Qt::CTRL | Qt::Key_X, [](MDIVamo& m) { m.exitProgram(); }, nullptr},
+        {"MNUvamo", "MNUdj", "租客入住登记", Qt::CTRL | Qt::Key_R, [](MDIVamo& m) { m.dataCommand(kCheckIn); },
+         kCheckIn},
+        {"MNUvamo", "MNUcx", "租客记录维护", Qt::CTRL | Qt::Key_S, [](MDIVamo& m) { m.dataCommand(kRecords); },
+         kRecords},
+        {"MNUzd", "MNUzjsd", "租金水电费计算", Qt::CTRL | Qt::Key_A, [](MDIVamo& m) { m.dataCommand(kBilling); },
+         kBilling},
+        {"MNUzd", "MNUzdwh", "租金水电费维护", Qt::CTRL | Qt::Key_B, [](MDIVamo& m) { m.dataCommand(kFees); }, kFees},
+        {"", "MNUsjhd", "数据互导(&C)", {}, [](MDIVamo& m) { m.openWindow(kExchange); }, kExchange},
+        {"MNUck", "MNUcd", "层叠", Qt::Key_F5, [](MDIVamo& m) { m.arrange(0); }, nullptr},
+        {"MNUck", "MNUhp", "横向平铺", Qt::Key_F6, [](MDIVamo& m) { m.arrange(1); }, nullptr},
+        {"MNUck", "MNUzp", "纵向平铺", Qt::Key_F7, [](MDIVamo& m) { m.arrange(2); }, nullptr},
+        {"MNUck", "MNUpltb", "排列图标", Qt::Key_F8, [](MDIVamo& m) { m.arrange(3); }, nullptr},
+        {"MNUbz", "MNUnr", "内容", Qt::Key_F1, [](MDIVamo& m) { m.helpContents(); }, nullptr},
+        {"MNUbz", "d1", "-", {}, nullptr, nullptr},
+        {"MNUbz", "MNUweb", "web上的 Tenvora", Qt::CTRL | Qt::Key_E, [](MDIVamo& m) { m.webPage(); }, nullptr},
+        {"MNUbz", "d2", "-", {}, nullptr, nullptr},
+        {"MNUbz", "MNUglywh", "管理员维护", Qt::CTRL | Qt::Key_H, [](MDIVamo&) { tv::forms::the<FrmMmWh>().show(); },
+         nullptr},
+        {"MNUbz", "d3", "-", {}, nullptr, nullptr},
+        {"MNUbz", "MNUgy", "关于 Tenvora D2021", Qt::Key_F2, [](MDIVamo&) { tv::forms::the<frmAbout>().show(); },
+         nullptr},
     };
 
-    QMenu* MNUwj = bar->addMenu(QStringLiteral("文件(&F)"));
-    MNUwj->setObjectName(QStringLiteral("MNUwj"));
-    on(addItem(MNUwj, "MNUnew", QStringLiteral("新建"), QKeySequence(Qt::CTRL | Qt::Key_N)), [this] { newDataFile(); });
-    QAction* MNUopen = on(addItem(MNUwj, "MNUopen", QStringLiteral("打开"), QKeySequence(Qt::CTRL | Qt::Key_O)),
-                          [this] { dataCommand(QStringLiteral("Tenvora")); });
-    addItem(MNUwj, "a1", QStringLiteral("-"), {});
-    QAction* MNUwjgl = on(addItem(MNUwj, "MNUwjgl", QStringLiteral("文件管理"), QKeySequence(Qt::CTRL | Qt::Key_F)),
-                          [this] { openWindow(QStringLiteral("FrmWjgl")); });
-    addItem(MNUwj, "a2", QStringLiteral("-"), {});
-    on(addItem(MNUwj, "MNUexit", QStringLiteral("退出"), QKeySequence(Qt::CTRL | Qt::Key_X)),
-       [this] { exitProgram(); });
+    // The menus in their order; an item without a menu is an item of the bar itself.
+    std::map<QString, QMenu*> byName;
+    for (const auto& [name, text] : menus) {
+        if (*name) {
+            QMenu* menu = bar->addMenu(QString::fromUtf8(text));
+            menu->setObjectName(QString::fromLatin1(name));
+            byName[menu->objectName()] = menu;
+        }
+        for (const MenuItem& item : items) {
+            if (QLatin1String(item.menu) != QLatin1String(name))
+                continue;
+            const bool separator = QLatin1String(item.text) == QLatin1String("-");
+            QAction* a = !*name      ? bar->addAction(QString::fromUtf8(item.text))
+                         : separator ? byName[QString::fromLatin1(name)]->addSeparator()
+                                     : byName[QString::fromLatin1(name)]->addAction(QString::fromUtf8(item.text));
+            a->setObjectName(QString::fromLatin1(item.name));
+            if (separator)
+                continue;
+            a->setShortcut(item.key);
+            a->setEnabled(known(item.window));
+            tv::forms::on(a, &QAction::triggered, [this, run = item.run] { run(*this); });
+        }
+    }
+    ui().windowMenu = byName.at(QStringLiteral("MNUck"));
+    QObject::connect(ui().windowMenu, &QMenu::aboutToShow, ui().windowMenu, [this] { fillWindowMenu(); });
+}
 
-    QMenu* MNUvamo = bar->addMenu(QStringLiteral("Vamo(&G)"));
-    MNUvamo->setObjectName(QStringLiteral("MNUvamo"));
-    QAction* MNUdj = on(addItem(MNUvamo, "MNUdj", QStringLiteral("租客入住登记"), QKeySequence(Qt::CTRL | Qt::Key_R)),
-                        [this] { dataCommand(QStringLiteral("FrmRzdj")); });
-    QAction* MNUcx = on(addItem(MNUvamo, "MNUcx", QStringLiteral("租客记录维护"), QKeySequence(Qt::CTRL | Qt::Key_S)),
-                        [this] { dataCommand(QStringLiteral("Tenvora")); });
+void MDIVamo::buildToolbar(QWidget* root, QVBoxLayout* layout) {
+    QToolBar* bar = ui().Toolbar1 = tv::forms::make<QToolBar>(root, "Toolbar1");
+    bar->setIconSize(QSize(32, 32));
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    layout->addWidget(bar);
+    for (const ToolButton& b : toolButtons()) {
+        const QString key = QString::fromLatin1(b.key);
+        QAction* a = bar->addAction(QString::fromUtf8(b.caption));
+        a->setObjectName(key);
+        a->setData(key);
+        a->setToolTip(QString::fromUtf8(b.tip));
+        a->setEnabled(b.run && known(b.window));
+        tv::forms::on(a, &QAction::triggered, [this, key] { Toolbar1_ButtonClick(key); });
+    }
+}
 
-    QMenu* MNUzd = bar->addMenu(QStringLiteral("账单(&Z)"));
-    MNUzd->setObjectName(QStringLiteral("MNUzd"));
-    QAction* MNUzjsd =
-        on(addItem(MNUzd, "MNUzjsd", QStringLiteral("租金水电费计算"), QKeySequence(Qt::CTRL | Qt::Key_A)),
-           [this] { dataCommand(QStringLiteral("FrmZsdjs")); });
-    QAction* MNUzdwh =
-        on(addItem(MNUzd, "MNUzdwh", QStringLiteral("租金水电费维护"), QKeySequence(Qt::CTRL | Qt::Key_B)),
-           [this] { dataCommand(QStringLiteral("FrmZsdwh")); });
-
-    QAction* MNUsjhd =
-        on(bar->addAction(QStringLiteral("数据互导(&C)")), [this] { openWindow(QStringLiteral("Exnac")); });
-    MNUsjhd->setObjectName(QStringLiteral("MNUsjhd"));
-
-    windowMenu_ = bar->addMenu(QStringLiteral("窗口(&W)"));
-    windowMenu_->setObjectName(QStringLiteral("MNUck"));
-    on(addItem(windowMenu_, "MNUcd", QStringLiteral("层叠"), QKeySequence(Qt::Key_F5)), [this] { arrange(0); });
-    on(addItem(windowMenu_, "MNUhp", QStringLiteral("横向平铺"), QKeySequence(Qt::Key_F6)), [this] { arrange(1); });
-    on(addItem(windowMenu_, "MNUzp", QStringLiteral("纵向平铺"), QKeySequence(Qt::Key_F7)), [this] { arrange(2); });
-    on(addItem(windowMenu_, "MNUpltb", QStringLiteral("排列图标"), QKeySequence(Qt::Key_F8)), [this] { arrange(3); });
-    QObject::connect(windowMenu_, &QMenu::aboutToShow, windowMenu_, [this] { fillWindowMenu(); });
-
-    QMenu* MNUbz = bar->addMenu(QStringLiteral("帮助(&H)"));
-    MNUbz->setObjectName(QStringLiteral("MNUbz"));
-    on(addItem(MNUbz, "MNUnr", QStringLiteral("内容"), QKeySequence(Qt::Key_F1)), [this] { helpContents(); });
-    addItem(MNUbz, "d1", QStringLiteral("-"), {});
-    on(addItem(MNUbz, "MNUweb", QStringLiteral("web上的 Tenvora"), QKeySequence(Qt::CTRL | Qt::Key_E)),
-       [this] { webPage(); });
-    addItem(MNUbz, "d2", QStringLiteral("-"), {});
-    on(addItem(MNUbz, "MNUglywh", QStringLiteral("管理员维护"), QKeySequence(Qt::CTRL | Qt::Key_H)),
-       [] { tv::forms::the<FrmMmWh>().show(); });
-    addItem(MNUbz, "d3", QStringLiteral("-"), {});
-    on(addItem(MNUbz, "MNUgy", QStringLiteral("关于 Tenvora D2021"), QKeySequence(Qt::Key_F2)),
-       [] { tv::forms::the<frmAbout>().show(); });
-
-    Toolbar1 = new QToolBar(root);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setIconSize(QSize(32, 32));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    Toolbar1->setMovable(false);
-    Toolbar1->setFloatable(false);
-    layout->addWidget(Toolbar1);
-    addButton(QStringLiteral("TB27"), QStringLiteral("新建"), QStringLiteral("新建公寓数据"));
-    QAction* Open2 = addButton(QStringLiteral("Open2"), QStringLiteral("打开"), QStringLiteral("打开公寓数据"));
-    QAction* Users = addButton(QStringLiteral("Users"), QStringLiteral("新增"), QStringLiteral("新增记录"));
-    QAction* Search = addButton(QStringLiteral("Search"), QStringLiteral("查询"), QStringLiteral("查询记录"));
-    QAction* statistics =
-        addButton(QStringLiteral("statistics"), QStringLiteral("计费"), QStringLiteral("租金水电计算"));
-    QAction* report2 = addButton(QStringLiteral("report2"), QStringLiteral("账单"), QStringLiteral("租金水电维护"));
-    QAction* Printer = addButton(QStringLiteral("Printer"), QStringLiteral("打印"), QStringLiteral("报表打印"));
-    QAction* Shared = addButton(QStringLiteral("Shared"), QStringLiteral("互导"), QStringLiteral("数据导入导出"));
-    addButton(QStringLiteral("Unknown2"), QStringLiteral("帮助"), QStringLiteral("帮助文件"));
-    addButton(QStringLiteral("Exit"), QStringLiteral("退出"), QStringLiteral("退出系统"));
-    // The print command comes with the fee records window.
-    Printer->setEnabled(false);
-
+void MDIVamo::buildArea(QWidget* root, QVBoxLayout* layout) {
     auto* area = new Workspace(root);
     area->setObjectName(QStringLiteral("MDIClient"));
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    area_ = area;
-    layout->addWidget(area_, 1);
+    ui().area = area;
+    layout->addWidget(area, 1);
+}
 
-    StatusBar1 = new QStatusBar(root);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
-    const int widths[4] = {0, 1440, 1440, 1440};
+void MDIVamo::buildStatusBar(QWidget* root, QVBoxLayout* layout) {
+    QStatusBar* bar = ui().StatusBar1 = tv::forms::make<QStatusBar>(root, "StatusBar1");
+    bar->setSizeGripEnabled(false);
     for (int i = 0; i < 4; ++i) {
-        panels_[i] = new QLabel(StatusBar1);
-        panels_[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
-        panels_[i]->setFrameShape(QFrame::Panel);
-        panels_[i]->setFrameShadow(QFrame::Sunken);
+        QLabel* panel = ui().panels[i] = new QLabel(bar);
+        panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
         if (i == 0) {
-            panels_[i]->setMinimumWidth(px(4000));
-            StatusBar1->addWidget(panels_[i], 1);
+            panel->setMinimumWidth(tv::forms::px(4000));
+            bar->addWidget(panel, 1);
         } else {
-            panels_[i]->setMinimumWidth(px(widths[i]));
-            panels_[i]->setAlignment(Qt::AlignCenter);
-            StatusBar1->addPermanentWidget(panels_[i]);
+            panel->setMinimumWidth(tv::forms::px(1440));
+            panel->setAlignment(Qt::AlignCenter);
+            bar->addPermanentWidget(panel);
         }
     }
-    layout->addWidget(StatusBar1);
+    layout->addWidget(bar);
 
-    clock_ = new QTimer(root);
-    clock_->setInterval(1000);
-    QObject::connect(clock_, &QTimer::timeout, root, [this] { updateClock(); });
+    ui().clock = new QTimer(root);
+    ui().clock->setInterval(1000);
+    QObject::connect(ui().clock, &QTimer::timeout, root, [this] { updateClock(); });
+}
 
-    // Commands whose window is not part of this program yet stay disabled.
-    const std::pair<QAction*, const char*> windowOf[] = {
-        {MNUopen, "Tenvora"},  {MNUcx, "Tenvora"},    {Open2, "Tenvora"},    {Search, "Tenvora"},
-        {MNUdj, "FrmRzdj"},    {Users, "FrmRzdj"},    {MNUzjsd, "FrmZsdjs"}, {statistics, "FrmZsdjs"},
-        {MNUzdwh, "FrmZsdwh"}, {report2, "FrmZsdwh"}, {MNUwjgl, "FrmWjgl"},  {MNUsjhd, "Exnac"},
-        {Shared, "Exnac"}};
-    for (const auto& [action, window] : windowOf)
-        action->setEnabled(Registry::instance(QString::fromLatin1(window)) != nullptr);
+void MDIVamo::setPanelText(int panel, const QString& text) {
+    if (hasUi() && panel >= 1 && panel <= 4)
+        ui().panels[panel - 1]->setText(text);
+}
+
+QString MDIVamo::panelText(int panel) const {
+    return hasUi() && panel >= 1 && panel <= 4 ? ui().panels[panel - 1]->text() : QString();
 }
 
 void MDIVamo::onLoad() {
     SharedState& s = tv::state();
-    const QString folder = programFolder();
+    const QString folder = tv::shell::programFolder();
     QWidget* w = widget();
     if (QScreen* screen = QGuiApplication::primaryScreen())
         w->setGeometry(screen->availableGeometry());
@@ -281,76 +328,74 @@ void MDIVamo::onLoad() {
     s.AppDir = folder;
     TemplatePath = folder + QStringLiteral("/MDB/Lunrek.mdb");
     HelpFile = s.AppDir + QStringLiteral("/RAZ.CHM");
-    s.PicturePath = pictureFolder();
-    static_cast<Workspace*>(area_)->setPicture(QPixmap(s.PicturePath + QStringLiteral("T266.JPG")));
+    s.PicturePath = tv::shell::pictureFolder();
+    static_cast<Workspace*>(ui().area)->setPicture(QPixmap(s.PicturePath + QStringLiteral("T266.JPG")));
     w->setWindowIcon(QIcon(s.PicturePath + QStringLiteral("DE10.gif")));
-    for (QAction* a : Toolbar1->actions())
+    for (QAction* a : ui().Toolbar1->actions())
         a->setIcon(QIcon(s.PicturePath + a->data().toString() + QStringLiteral(".png")));
     DialogCode = QStringLiteral("0");
-    panels_[0]->setText(QStringLiteral("工作路径：") + folder);
+    setPanelText(1, QStringLiteral("工作路径：") + folder);
 
-    Registry::setMdiArea(area_);
+    Registry::setMdiArea(ui().area);
     updateClock();
-    clock_->start();
+    ui().clock->start();
 }
 
 void MDIVamo::onUnload() {
-    clock_->stop();
+    ui().clock->stop();
     // The data windows inside go with the main window.
-    const auto subs = area_->subWindowList();
+    const auto subs = ui().area->subWindowList();
     for (QMdiSubWindow* sub : subs) {
         if (QWidget* child = sub->widget()) {
             if (tv::forms::Form* f = Registry::loaded(child->objectName()))
                 f->unload();
         }
     }
-    if (Registry::mdiArea() == area_)
+    if (Registry::mdiArea() == ui().area)
         Registry::setMdiArea(nullptr);
 }
 
 void MDIVamo::updateClock() {
-    panels_[2]->setText(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
-    panels_[3]->setText(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+    setPanelText(3, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+    setPanelText(4, QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
 }
 
 void MDIVamo::Op(QString& Myp, const QString& YYno) {
-    const QString title = YYno == QLatin1String("Y1") ? QStringLiteral("新建公寓数据") : QStringLiteral("打开公寓数据");
+    const QString title = YYno == kNewFile ? QStringLiteral("新建公寓数据") : QStringLiteral("打开公寓数据");
     const QString name = chooseFile(title, QStringLiteral("数据库文件 (*.mdb)|*.mdb|所有文件 (*.*)|*.*"));
     if (!name.isEmpty())
         Myp = name;
 }
 
-void MDIVamo::dataCommand(const QString& window) {
+void MDIVamo::dataCommand(const char* window) {
     SharedState& s = tv::state();
-    DialogCode = QStringLiteral("Y2");
+    DialogCode = kOpenFile;
     s.DataFilePath.clear();
     Op(s.DataFilePath, DialogCode);
     if (s.DataFilePath.isEmpty())
         return;
-    if (tv::forms::Form* f = Registry::instance(window))
-        f->show();
+    openWindow(window);
 }
 
-void MDIVamo::openWindow(const QString& window) {
-    if (tv::forms::Form* f = Registry::instance(window))
+void MDIVamo::openWindow(const char* window) {
+    if (tv::forms::Form* f = Registry::instance(QString::fromLatin1(window)))
         f->show();
 }
 
 void MDIVamo::newDataFile() {
     SharedState& s = tv::state();
-    DialogCode = QStringLiteral("Y1");
+    DialogCode = kNewFile;
     s.DataFilePath.clear();
     Op(s.DataFilePath, DialogCode);
     if (s.DataFilePath.isEmpty()) {
-        msgBox(QStringLiteral("文件名还没有命名,请给定文件名！"), 64, kTitle);
+        msgBox(QStringLiteral("文件名还没有命名,请给定文件名！"), tv::dlg::Info, kTitle);
         return;
     }
     CopySource = TemplatePath;
     CopyTarget = s.DataFilePath;
     if (!copyTemplate())
         return;
-    if (tv::forms::Form* f = Registry::instance(QStringLiteral("FrmRzdj")))
-        f->show();
+    openWindow(tv::windows::kCheckIn);
 }
 
 // Copies the template to CopyTarget. False when it refused or failed (it has
@@ -361,23 +406,25 @@ bool MDIVamo::copyTemplate() {
     const QString shown = QDir::toNativeSeparators(target.absoluteFilePath());
     if (target.exists()) {
         if (canonical(CopyTarget) == canonical(CopySource)) {
-            msgBox(QStringLiteral("不能用模板文件本身作为新的数据文件，请换一个文件名！"), 64, kTitle);
+            msgBox(QStringLiteral("不能用模板文件本身作为新的数据文件，请换一个文件名！"), tv::dlg::Info, kTitle);
             return false;
         }
         // Replacing the user database would lock every user out at the next start.
         if (canonical(CopyTarget) == canonical(tv::state().UserDbPath)) {
-            msgBox(QStringLiteral("不能用用户数据库“Rave.ini”作为新的数据文件，请换一个文件名！"), 64, kTitle);
+            msgBox(QStringLiteral("不能用用户数据库“Rave.ini”作为新的数据文件，请换一个文件名！"), tv::dlg::Info,
+                   kTitle);
             return false;
         }
         if (target.isDir()) {
-            msgBox(QStringLiteral("“%1”是一个文件夹，请换一个文件名！").arg(shown), 64, kTitle);
+            msgBox(QStringLiteral("“%1”是一个文件夹，请换一个文件名！").arg(shown), tv::dlg::Info, kTitle);
             return false;
         }
         if (fileInUse(CopyTarget)) {
-            msgBox(QStringLiteral("文件“%1”正在使用中，不能被替换！").arg(shown), 64, kTitle);
+            msgBox(QStringLiteral("文件“%1”正在使用中，不能被替换！").arg(shown), tv::dlg::Info, kTitle);
             return false;
         }
-        if (msgBox(QStringLiteral("文件“%1”已经存在，要替换它吗？").arg(shown), 36, kTitle) != tv::dlg::Yes)
+        if (msgBox(QStringLiteral("文件“%1”已经存在，要替换它吗？").arg(shown), tv::dlg::YesNo | tv::dlg::Question,
+                   kTitle) != tv::dlg::Yes)
             return true;
     }
 
@@ -385,7 +432,7 @@ bool MDIVamo::copyTemplate() {
     if (!source.open(QIODevice::ReadOnly)) {
         msgBox(QStringLiteral("新建数据文件失败：模板文件“%1”打不开（%2）。")
                    .arg(QDir::toNativeSeparators(CopySource), source.errorString()),
-               64, kTitle);
+               tv::dlg::Info, kTitle);
         return false;
     }
     const QByteArray bytes = source.readAll();
@@ -394,7 +441,8 @@ bool MDIVamo::copyTemplate() {
     // Written beside the target and renamed into place: never half a file.
     QSaveFile out(CopyTarget);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        msgBox(QStringLiteral("新建数据文件失败：“%1”写不进去（%2）。").arg(shown, out.errorString()), 64, kTitle);
+        msgBox(QStringLiteral("新建数据文件失败：“%1”写不进去（%2）。").arg(shown, out.errorString()), tv::dlg::Info,
+               kTitle);
         return false;
     }
     return true;
@@ -403,10 +451,10 @@ bool MDIVamo::copyTemplate() {
 void MDIVamo::helpContents() {
     SharedState& s = tv::state();
     s.HelpFilePath = s.AppDir + QStringLiteral("/vamo.CHM");
-    HelpResult = openWithDesktop(QUrl::fromLocalFile(s.HelpFilePath)) ? 1 : 0;
+    HelpResult = tv::shell::openWithDesktop(QUrl::fromLocalFile(s.HelpFilePath)) ? 1 : 0;
 }
 
-void MDIVamo::webPage() { openWithDesktop(QUrl(QString::fromLatin1(kWebAddress))); }
+void MDIVamo::webPage() { tv::shell::openWithDesktop(QUrl(QString::fromLatin1(kWebAddress))); }
 
 void MDIVamo::exitProgram() {
     unload();
@@ -416,17 +464,17 @@ void MDIVamo::exitProgram() {
 
 void MDIVamo::arrange(int how) {
     if (how == 0) {
-        area_->cascadeSubWindows();
+        ui().area->cascadeSubWindows();
         return;
     }
-    const auto subs = area_->subWindowList();
+    const auto subs = ui().area->subWindowList();
     QList<QMdiSubWindow*> open, icons;
     for (QMdiSubWindow* sub : subs) {
         if (!sub->isVisible())
             continue;
         (sub->isMinimized() ? icons : open).append(sub);
     }
-    const QRect client = area_->viewport()->rect();
+    const QRect client = ui().area->viewport()->rect();
     int iconRow = 0;
     if (!icons.isEmpty())
         iconRow = icons.first()->height();
@@ -465,51 +513,32 @@ void MDIVamo::arrange(int how) {
 }
 
 void MDIVamo::fillWindowMenu() {
-    const auto actions = windowMenu_->actions();
+    const auto actions = ui().windowMenu->actions();
     for (int i = 4; i < actions.size(); ++i) {
-        windowMenu_->removeAction(actions[i]);
+        ui().windowMenu->removeAction(actions[i]);
         actions[i]->deleteLater();
     }
     QList<QMdiSubWindow*> open;
     // A window loaded hidden, or unloaded and not yet gone, is not open.
-    for (QMdiSubWindow* sub : area_->subWindowList())
+    for (QMdiSubWindow* sub : ui().area->subWindowList())
         if (sub->isVisible())
             open.append(sub);
     if (open.isEmpty())
         return;
-    windowMenu_->addSeparator();
+    ui().windowMenu->addSeparator();
     int n = 0;
     for (QMdiSubWindow* sub : open) {
-        QAction* a = windowMenu_->addAction(QStringLiteral("&%1 %2").arg(++n).arg(sub->windowTitle()));
+        QAction* a = ui().windowMenu->addAction(QStringLiteral("&%1 %2").arg(++n).arg(sub->windowTitle()));
         a->setCheckable(true);
-        a->setChecked(sub == area_->activeSubWindow());
-        QObject::connect(a, &QAction::triggered, area_, [this, sub] { area_->setActiveSubWindow(sub); });
+        a->setChecked(sub == ui().area->activeSubWindow());
+        QObject::connect(a, &QAction::triggered, ui().area, [this, sub] { ui().area->setActiveSubWindow(sub); });
     }
 }
 
 void MDIVamo::Toolbar1_ButtonClick(const QString& key) {
-    SharedState& s = tv::state();
-    if (key == QLatin1String("TB27")) {
-        s.DataFilePath.clear();
-        DialogCode = QStringLiteral("Y1");
-        newDataFile();
-    } else if (key == QLatin1String("Open2")) {
-        dataCommand(QStringLiteral("Tenvora"));
-    } else if (key == QLatin1String("Users")) {
-        dataCommand(QStringLiteral("FrmRzdj"));
-    } else if (key == QLatin1String("Search")) {
-        dataCommand(QStringLiteral("Tenvora"));
-    } else if (key == QLatin1String("statistics")) {
-        dataCommand(QStringLiteral("FrmZsdjs"));
-    } else if (key == QLatin1String("report2")) {
-        dataCommand(QStringLiteral("FrmZsdwh"));
-    } else if (key == QLatin1String("Shared")) {
-        openWindow(QStringLiteral("Exnac"));
-    } else if (key == QLatin1String("Unknown2")) {
-        helpContents();
-    } else if (key == QLatin1String("Exit")) {
-        exitProgram();
-    }
+    for (const ToolButton& b : toolButtons())
+        if (key == QLatin1String(b.key) && b.run)
+            b.run(*this);
 }
 
 }  // namespace tv::frame

@@ -1,50 +1,62 @@
 #pragma once
 // The main window "Tenvora D2021": menus, toolbar, status bar and the area in
 // which the data windows open. It asks for the data file before it opens a
-// data window (Op) and makes new data files from the template.
-//
-// Other windows write the first panel of its status bar: the status bar is
-// the control "StatusBar1", its panels are the labels "Panel1" to "Panel4".
-
-#include <QMdiSubWindow>  // before Form.h, which needs the whole type
+// data window (Op) and makes new data files from the template. The other
+// windows write its status panels through tv::forms::setStatusPanel().
 
 #include "platform/forms/Form.h"
+#include "platform/forms/StatusPanels.h"
 
 #include <QString>
 
 class QAction;
+class QKeySequence;
 class QLabel;
 class QMdiArea;
 class QMenu;
+class QMenuBar;
 class QStatusBar;
 class QTimer;
 class QToolBar;
+class QVBoxLayout;
 
 namespace tv::frame {
 
-class MDIVamo : public tv::forms::Form {
+struct MDIVamoUi {
+    QMdiArea* area = nullptr;
+    QToolBar* Toolbar1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* panels[4] = {};
+    QMenu* windowMenu = nullptr;
+    QTimer* clock = nullptr;
+};
+
+class MDIVamo : public tv::forms::Window<MDIVamoUi>, public tv::forms::StatusPanels {
 public:
     static constexpr const char* kName = "MDIVamo";
     // The web page of the installation (menu "web上的 Tenvora").
     static constexpr const char* kWebAddress = "https://tenvora.example/";
+    // DialogCode: the data-file dialog names a new file or opens one.
+    static constexpr QLatin1String kNewFile{"Y1"};
+    static constexpr QLatin1String kOpenFile{"Y2"};
 
     MDIVamo();
 
     // Window state.
-    QString DialogCode;    // "Y1" new data file, "Y2" open one; "0" after the load
+    QString DialogCode;    // kNewFile, kOpenFile; "0" after the load
     QString TemplatePath;  // the template data file
     QString CopySource, CopyTarget;
     QString HelpFile;  // the application's help file
     int HelpResult = 0;
 
     // The data-file dialog: puts the chosen path into Myp, leaves it alone on
-    // cancel. "Y1" titles it for a new data file.
+    // cancel. kNewFile titles it for a new data file.
     void Op(QString& Myp, const QString& YYno);
 
     // The commands of the menus and the toolbar.
-    void dataCommand(const QString& window);  // ask for the data file, then show `window`
+    void dataCommand(const char* window);  // ask for the data file, then show `window`
     void newDataFile();
-    void openWindow(const QString& window);  // a window that needs no data file
+    void openWindow(const char* window);  // a window that needs no data file
     void helpContents();
     void webPage();
     void exitProgram();
@@ -53,24 +65,22 @@ public:
     void arrange(int how);
     void Toolbar1_ButtonClick(const QString& key);
 
+    void setPanelText(int panel, const QString& text) override;
+    QString panelText(int panel) const override;
+
 protected:
     void build(QWidget* root) override;
     void onLoad() override;
     void onUnload() override;
 
 private:
-    QAction* addItem(QMenu* menu, const char* name, const QString& text, const QKeySequence& key);
-    QAction* addButton(const QString& key, const QString& caption, const QString& tip);
+    void buildMenus(QWidget* root, QVBoxLayout* layout);
+    void buildToolbar(QWidget* root, QVBoxLayout* layout);
+    void buildArea(QWidget* root, QVBoxLayout* layout);
+    void buildStatusBar(QWidget* root, QVBoxLayout* layout);
     bool copyTemplate();
     void updateClock();
     void fillWindowMenu();
-
-    QMdiArea* area_ = nullptr;
-    QToolBar* Toolbar1 = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
-    QLabel* panels_[4] = {};
-    QMenu* windowMenu_ = nullptr;
-    QTimer* clock_ = nullptr;
 };
 
 }  // namespace tv::frame

@@ -1,25 +1,20 @@
 #include "frame/Module1.h"
 
-#include "frame/FrameKit.h"
 #include "frame/FrmXTMM.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QEvent>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMetaObject>
 #include <QTranslator>
-#include <QUrl>
 #include <QWidget>
 
 namespace tv::frame {
 
 namespace {
-QString g_folder;
 std::function<void(int)> g_endHook;
-std::function<bool(const QUrl&)> g_desktopHook;
 bool g_ending = false;
 
 // Looks at every window that goes off the screen; once control is back in
@@ -50,12 +45,6 @@ private:
 };
 LastWindowWatch* g_watch = nullptr;
 }  // namespace
-
-QString programFolder() { return g_folder.isEmpty() ? QCoreApplication::applicationDirPath() : g_folder; }
-
-void setProgramFolder(const QString& folder) { g_folder = folder; }
-
-QString pictureFolder() { return programFolder() + QStringLiteral("/BMP/"); }
 
 void prepareApplication(QApplication& app) {
     auto* qt = new QTranslator(&app);
@@ -92,6 +81,16 @@ void endProgram(int code) {
 
 void setEndProgramHook(std::function<void(int)> hook) { g_endHook = std::move(hook); }
 
+void endIfNoWindowLeft() {
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* w : windows) {
+        const Qt::WindowType t = w->windowType();
+        if (w->isVisible() && t != Qt::Popup && t != Qt::ToolTip && t != Qt::Desktop)
+            return;
+    }
+    endProgram(0);
+}
+
 void endWithTheLastWindow(bool on) {
     if (on && !g_watch) {
         g_watch = new LastWindowWatch(qApp);
@@ -101,13 +100,5 @@ void endWithTheLastWindow(bool on) {
         g_watch = nullptr;
     }
 }
-
-bool openWithDesktop(const QUrl& url) {
-    if (g_desktopHook)
-        return g_desktopHook(url);
-    return QDesktopServices::openUrl(url);
-}
-
-void setDesktopHook(std::function<bool(const QUrl&)> hook) { g_desktopHook = std::move(hook); }
 
 }  // namespace tv::frame

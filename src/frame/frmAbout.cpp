@@ -1,7 +1,9 @@
 #include "frame/frmAbout.h"
 
-#include "frame/FrameKit.h"
+#include "frame/Module1.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/forms/Controls.h"
+#include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "shared/SharedState.h"
 
@@ -12,76 +14,68 @@
 
 namespace tv::frame {
 
+using tv::forms::setTwips;
+
 namespace {
 QLabel* label(QWidget* root, const char* name, const QString& text) {
-    auto* l = new QLabel(text, root);
-    l->setObjectName(QString::fromLatin1(name));
+    auto* l = tv::forms::make<QLabel>(root, name);
+    l->setText(text);
     l->setAttribute(Qt::WA_TranslucentBackground);
     return l;
 }
-
-QFont liShu(double points) {
-    QFont f;
-    f.setFamilies({QStringLiteral("隶书"), QStringLiteral("AR PL UKai CN")});
-    f.setPointSizeF(points);
-    f.setBold(true);
-    return f;
-}
 }  // namespace
 
-frmAbout::frmAbout() : Form(QString::fromLatin1(kName), Kind::TopLevel) {}
+frmAbout::frmAbout() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
 
 void frmAbout::build(QWidget* root) {
     root->setWindowTitle(QStringLiteral("Tenvora D2021"));
-    root->setFixedSize(px(6420), px(3960));
+    root->setFixedSize(tv::forms::twips(0, 0, 6420, 3960).size());
 
     // The window's own picture, behind everything else.
-    background_ = new QLabel(root);
-    background_->setObjectName(QStringLiteral("Picture"));
-    background_->setGeometry(0, 0, root->width(), root->height());
-    background_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    frmAboutUi& u = ui();
+    u.Picture = tv::forms::make<QLabel>(root, "Picture");
+    u.Picture->setGeometry(0, 0, root->width(), root->height());
+    u.Picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    Image1 = new QLabel(root);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setScaledContents(true);
-    Image1->setGeometry(px(240), px(240), px(900), px(900));
+    u.Image1 = tv::forms::make<QLabel>(root, "Image1");
+    u.Image1->setScaledContents(true);
+    setTwips(u.Image1, 240, 240, 900, 900);
 
     QLabel* lblTitle = label(root, "lblTitle", QStringLiteral("Tenvora"));
-    lblTitle->setFont(liShu(21.75));
+    lblTitle->setFont(tv::forms::liShu(21.75, true));
     lblTitle->setStyleSheet(QStringLiteral("color: rgb(255,0,0);"));
-    lblTitle->setGeometry(px(1440), px(240), px(4560), px(600));
+    setTwips(lblTitle, 1440, 240, 4560, 600);
 
     QLabel* lblVersion = label(root, "lblVersion", QStringLiteral("Tenvora D2021"));
-    lblVersion->setFont(liShu(12));
+    lblVersion->setFont(tv::forms::liShu(12, true));
     lblVersion->setStyleSheet(QStringLiteral("color: rgb(0,0,255);"));
-    lblVersion->setGeometry(px(1440), px(900), px(4560), px(360));
+    setTwips(lblVersion, 1440, 900, 4560, 360);
 
     QLabel* lblDescription = label(root, "lblDescription", QStringLiteral("2021-2-20：长、短租Vamo的最佳解决方案"));
     lblDescription->setStyleSheet(QStringLiteral("color: rgb(0,0,255);"));
     lblDescription->setWordWrap(true);
-    lblDescription->setGeometry(px(1440), px(1440), px(4680), px(720));
+    setTwips(lblDescription, 1440, 1440, 4680, 720);
 
-    label(root, "Label1", QString())->setGeometry(px(1440), px(2200), px(4560), px(240));
-    label(root, "Label2", QString())->setGeometry(px(1440), px(2440), px(4560), px(240));
-    label(root, "Label5", QString())->setGeometry(px(240), px(3120), px(2400), px(240));
-    label(root, "Label6", QString())->setGeometry(px(240), px(3400), px(2400), px(240));
+    setTwips(label(root, "Label1", QString()), 1440, 2200, 4560, 240);
+    setTwips(label(root, "Label2", QString()), 1440, 2440, 4560, 240);
+    setTwips(label(root, "Label5", QString()), 240, 3120, 2400, 240);
+    setTwips(label(root, "Label6", QString()), 240, 3400, 2400, 240);
 
     // Line1: a grey line over a white one.
-    auto* grey = new QFrame(root);
-    grey->setObjectName(QStringLiteral("Line1"));
+    auto* grey = tv::forms::make<QFrame>(root, "Line1");
     grey->setStyleSheet(QStringLiteral("background: rgb(128,128,128);"));
-    grey->setGeometry(px(240), px(2820), px(5940), 1);
+    grey->setGeometry(tv::forms::px(240), tv::forms::px(2820), tv::forms::px(5940), 1);
     auto* white = new QFrame(root);
     white->setStyleSheet(QStringLiteral("background: white;"));
-    white->setGeometry(px(240), px(2820) + 1, px(5940), 1);
+    white->setGeometry(grey->geometry().translated(0, 1));
 
-    auto* cmdOK = new QPushButton(QStringLiteral("确定"), root);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    auto* cmdOK = tv::forms::make<QPushButton>(root, "cmdOK");
+    cmdOK->setText(QStringLiteral("确定"));
     cmdOK->setDefault(true);
-    place(cmdOK, 4680, 3000, 1500, 375);
-    auto* cmdSysInfo = new QPushButton(QStringLiteral("系统信息(&S)..."), root);
-    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    place(cmdSysInfo, 4680, 3480, 1500, 375);
+    tv::forms::place(cmdOK, 4680, 3000, 1500, 375);
+    auto* cmdSysInfo = tv::forms::make<QPushButton>(root, "cmdSysInfo");
+    cmdSysInfo->setText(QStringLiteral("系统信息(&S)..."));
+    tv::forms::place(cmdSysInfo, 4680, 3480, 1500, 375);
 
     tv::forms::onClick(cmdOK, [this] { cmdOK_Click(); });
     tv::forms::onClick(cmdSysInfo, [this] { StartSysInfo(); });
@@ -97,16 +91,16 @@ void frmAbout::build(QWidget* root) {
         });
     }
 
-    centerOnScreen(root);
+    tv::forms::centerOnScreen(root);
 }
 
 void frmAbout::onLoad() {
     const QString& pictures = tv::state().PicturePath;
-    loadPicture(background_, pictures + QStringLiteral("WVLOGO.GIF"));
-    loadPicture(Image1, pictures + QStringLiteral("DE10.gif"));
+    tv::forms::loadPicture(ui().Picture, pictures + QStringLiteral("WVLOGO.GIF"));
+    tv::forms::loadPicture(ui().Image1, pictures + QStringLiteral("DE10.gif"));
 }
 
-void frmAbout::StartSysInfo() { tv::dlg::msgBox(QStringLiteral("此时系统信息不可用"), 0); }
+void frmAbout::StartSysInfo() { tv::dlg::msgBox(QStringLiteral("此时系统信息不可用"), tv::dlg::OkOnly); }
 
 void frmAbout::cmdOK_Click() {
     unload();

@@ -1,15 +1,18 @@
 #pragma once
 // The about box "Tenvora D2021": title, version and tagline.
 
-#include <QMdiSubWindow>  // before Form.h, which needs the whole type
-
 #include "platform/forms/Form.h"
 
 class QLabel;
 
 namespace tv::frame {
 
-class frmAbout : public tv::forms::Form {
+struct frmAboutUi {
+    QLabel* Picture = nullptr;  // the window's own picture, behind everything else
+    QLabel* Image1 = nullptr;
+};
+
+class frmAbout : public tv::forms::Window<frmAboutUi> {
 public:
     static constexpr const char* kName = "frmAbout";
     frmAbout();
@@ -23,9 +26,6 @@ protected:
 
 private:
     void cmdOK_Click();
-
-    QLabel* background_ = nullptr;
-    QLabel* Image1 = nullptr;
 };
 
 }  // namespace tv::frame

@@ -2,15 +2,16 @@
 
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/BoundControls.h"
+#include "platform/forms/Controls.h"
 #include "platform/forms/DataControl.h"
 #include "platform/forms/DataGrid.h"
 #include "platform/forms/EnterRing.h"
+#include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "shared/CheckInCopy.h"
 #include "shared/PrintRoutines.h"
 #include "shared/SharedState.h"
 
-#include <QAbstractButton>
 #include <QComboBox>
 #include <QFont>
 #include <QLabel>
@@ -23,12 +24,14 @@
 #include <utility>
 #include <vector>
 
-namespace tv {
+namespace tv::register_print {
 
 using forms::BoundImage;
 using forms::DataControl;
 using forms::DataGrid;
 using forms::GridColumn;
+using forms::make;
+using forms::setTwips;
 
 namespace {
 
@@ -37,29 +40,10 @@ const QString kTitle1 = QStringLiteral("租客入住登记记录（1）");
 const QString kTitle2 = QStringLiteral("租客入住登记记录（2）");
 const QString kNotFound = QStringLiteral("没有找到符合条件的记录");
 
-// Positions are kept in twips, as the window was drawn; 15 twips to a pixel.
-void place(QWidget* w, int left, int top, int width, int height) {
-    w->setGeometry(left / 15, top / 15, width / 15, height / 15);
-}
-
-QFont songti(double points) {
-    QFont f;
-    f.setFamilies({QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN")});
-    f.setPointSizeF(points);
-    return f;
-}
-
-template <class W>
-W* make(QWidget* root, const char* name) {
-    auto* w = new W(root);
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
 QLabel* label(QWidget* root, const char* name, const QString& text, int left, int top, int width = 1080) {
     auto* l = make<QLabel>(root, name);
     l->setText(text);
-    place(l, left, top, width, 270);
+    setTwips(l, left, top, width, 270);
     return l;
 }
 
@@ -126,39 +110,38 @@ bool offsetValue(const QString& text, float& out) {
     return true;
 }
 
-bool sameText(const Value& v, const QString& key) { return !v.isNull() && v.toText() == key; }
-
 }  // namespace
 
-FrmDyjl::FrmDyjl() : Form(QString::fromLatin1(kName), Kind::TopLevel) {}
+FrmDyjl::FrmDyjl() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
 
 // ---------------------------------------------------------------- the window
 
 void FrmDyjl::build(QWidget* root) {
     root->setWindowTitle(QStringLiteral("FrmDyjl"));
-    root->resize(15870 / 15, 9615 / 15);
+    root->resize(forms::twips(0, 0, 15870, 9615).size());
     buildRecordsPart(root);
     buildSearchPart(root);
 }
 
 void FrmDyjl::buildRecordsPart(QWidget* root) {
+    FrmDyjlUi& u = ui();
     auto makeGrid = [&](const char* name, const QString& caption, const QString& elderCaption, int top,
                         DataControl* source) {
         // The grid's caption strip stands on the top of the grid's own area.
         auto* cap = new QLabel(caption, root);
         cap->setObjectName(QString::fromLatin1(name) + QStringLiteral("Caption"));
         cap->setAlignment(Qt::AlignCenter);
-        cap->setFont(songti(9));
+        cap->setFont(forms::songTi(9));
         cap->setAutoFillBackground(true);
-        place(cap, 2880, top, 12855, 300);
+        setTwips(cap, 2880, top, 12855, 300);
         auto* grid = make<DataGrid>(root, name);
-        grid->setFont(songti(9));
+        grid->setFont(forms::songTi(9));
         grid->setDataSource(source);
         grid->setColumns(gridColumns(elderCaption));
         grid->setAllowAddNew(false);
         grid->setAllowUpdate(false);
         grid->setAllowDelete(false);
-        place(grid, 2880, top + 300, 12855, 2415 - 300);
+        setTwips(grid, 2880, top + 300, 12855, 2415 - 300);
         return grid;
     };
     auto makeSource = [&](const char* name, const QString& caption, int top) {
@@ -166,48 +149,45 @@ void FrmDyjl::buildRecordsPart(QWidget* root) {
         d->setReadOnly(true);
         d->setRecordSource(QStringLiteral("zfdj"));
         d->setCaption(caption);
-        place(d, 2880, top, 12855, 375);
+        setTwips(d, 2880, top, 12855, 375);
         return d;
     };
     auto makeImage = [&](const char* name, int left, DataControl* source) {
         auto* img = make<BoundImage>(root, name);
         img->setToolTip(QStringLiteral("租客身份证照片"));
         img->bind(source, QStringLiteral("xp"));
-        place(img, left, 3360, 5175, 3015);
+        setTwips(img, left, 3360, 5175, 3015);
         return img;
     };
 
-    Data1 = makeSource("Data1", QStringLiteral("租客入住登记表记录（1）"), 2760);
-    Data2 = makeSource("Data2", QStringLiteral("租客入住登记表记录（2）"), 9120);
-    DBGrid1 = makeGrid("DBGrid1", QStringLiteral("租客入住登记表记录(1)"), QStringLiteral("随行老人姓名"), 240, Data1);
-    DBGrid2 = makeGrid("DBGrid2", QStringLiteral("住客入住登记表记录(2)"), QStringLiteral("随心老人姓名"), 6600, Data2);
-    Image1 = makeImage("Image1", 3840, Data1);
-    Image2 = makeImage("Image2", 9600, Data2);
+    u.Data1 = makeSource("Data1", QStringLiteral("租客入住登记表记录（1）"), 2760);
+    u.Data2 = makeSource("Data2", QStringLiteral("租客入住登记表记录（2）"), 9120);
+    u.DBGrid1 =
+        makeGrid("DBGrid1", QStringLiteral("租客入住登记表记录(1)"), QStringLiteral("随行老人姓名"), 240, u.Data1);
+    u.DBGrid2 =
+        makeGrid("DBGrid2", QStringLiteral("住客入住登记表记录(2)"), QStringLiteral("随心老人姓名"), 6600, u.Data2);
+    u.Image1 = makeImage("Image1", 3840, u.Data1);
+    u.Image2 = makeImage("Image2", 9600, u.Data2);
 
     // Each print record follows the row current in its data source; the
     // caption shows where that row stands.
-    QObject::connect(Data1, &DataControl::reposition, root, [this] {
-        forms::guard([this] {
-            showPosition(Data1, kTitle1, RowCount1);
-            followRow(Data1, state().CurrentCheckIn);
-        });
+    forms::on(u.Data1, &DataControl::reposition, [this] {
+        showPosition(ui().Data1, kTitle1, RowCount1);
+        followRow(ui().Data1, state().CurrentCheckIn);
     });
-    QObject::connect(Data2, &DataControl::reposition, root, [this] {
-        forms::guard([this] {
-            showPosition(Data2, kTitle2, RowCount2);
-            followRow(Data2, state().SecondCheckIn);
-        });
+    forms::on(u.Data2, &DataControl::reposition, [this] {
+        showPosition(ui().Data2, kTitle2, RowCount2);
+        followRow(ui().Data2, state().SecondCheckIn);
     });
-    QObject::connect(DBGrid1, &DataGrid::rowClicked, root,
-                     [this] { forms::guard([this] { followRow(Data1, state().CurrentCheckIn); }); });
-    QObject::connect(DBGrid2, &DataGrid::rowClicked, root,
-                     [this] { forms::guard([this] { followRow(Data2, state().SecondCheckIn); }); });
+    forms::on(u.DBGrid1, &DataGrid::rowClicked, [this] { followRow(ui().Data1, state().CurrentCheckIn); });
+    forms::on(u.DBGrid2, &DataGrid::rowClicked, [this] { followRow(ui().Data2, state().SecondCheckIn); });
 }
 
 void FrmDyjl::buildSearchPart(QWidget* root) {
+    FrmDyjlUi& u = ui();
     auto* title = label(root, "Label2", QStringLiteral("公寓信息查询"), 480, 360, 2175);
-    title->setFont(songti(15.75));
-    title->setFixedHeight(420 / 15);
+    title->setFont(forms::songTi(15.75));
+    title->setFixedHeight(forms::px(420));
     QPalette red = title->palette();
     red.setColor(QPalette::WindowText, QColor(255, 0, 0));
     title->setPalette(red);
@@ -216,26 +196,26 @@ void FrmDyjl::buildSearchPart(QWidget* root) {
     const int inputLeft = 1320, inputWidth = 1335;
     auto row = [](int i) { return 1080 + i * 480; };
     label(root, "Label11", QStringLiteral("查询选项："), 240, row(0));
-    CboCxxx = combo(root, "CboCxxx");
-    place(CboCxxx, inputLeft, row(0) - 15, inputWidth, 315);
+    u.CboCxxx = combo(root, "CboCxxx");
+    setTwips(u.CboCxxx, inputLeft, row(0) - 15, inputWidth, 315);
     label(root, "Label1", QStringLiteral("查询方式："), 240, row(1));
-    CboCxfs = combo(root, "CboCxfs");
-    place(CboCxfs, inputLeft, row(1) - 15, inputWidth, 315);
+    u.CboCxfs = combo(root, "CboCxfs");
+    setTwips(u.CboCxfs, inputLeft, row(1) - 15, inputWidth, 315);
     label(root, "Label3", QStringLiteral("计费日期："), 240, row(2));
-    Txtjfrq = make<QLineEdit>(root, "Txtjfrq");
-    place(Txtjfrq, inputLeft, row(2), inputWidth, 285);
+    u.Txtjfrq = make<QLineEdit>(root, "Txtjfrq");
+    setTwips(u.Txtjfrq, inputLeft, row(2), inputWidth, 285);
     label(root, "Label4", QStringLiteral("房间编号："), 240, row(3));
-    TxtFh = make<QLineEdit>(root, "TxtFh");
-    place(TxtFh, inputLeft, row(3), inputWidth, 285);
+    u.TxtFh = make<QLineEdit>(root, "TxtFh");
+    setTwips(u.TxtFh, inputLeft, row(3), inputWidth, 285);
     label(root, "Label5", QStringLiteral("租客姓名："), 240, row(4));
-    Txtzk = make<QLineEdit>(root, "Txtzk");
-    place(Txtzk, inputLeft, row(4), inputWidth, 285);
+    u.Txtzk = make<QLineEdit>(root, "Txtzk");
+    setTwips(u.Txtzk, inputLeft, row(4), inputWidth, 285);
     label(root, "Label6", QStringLiteral("身份证号码："), 240, row(5));
-    Txtzh = make<QLineEdit>(root, "Txtzh");
-    place(Txtzh, inputLeft, row(5), inputWidth, 285);
+    u.Txtzh = make<QLineEdit>(root, "Txtzh");
+    setTwips(u.Txtzh, inputLeft, row(5), inputWidth, 285);
     label(root, "Label7", QStringLiteral("房间现状："), 240, row(6));
-    Cbofjxz = combo(root, "Cbofjxz");
-    place(Cbofjxz, inputLeft, row(6) - 15, inputWidth, 315);
+    u.Cbofjxz = combo(root, "Cbofjxz");
+    setTwips(u.Cbofjxz, inputLeft, row(6) - 15, inputWidth, 315);
 
     // The photo offsets.
     label(root, "Label8", QStringLiteral("图像调整位置："), 240, 4920, 2415);
@@ -243,64 +223,65 @@ void FrmDyjl::buildSearchPart(QWidget* root) {
     label(root, "Label10", QStringLiteral("Y1："), 240, 5760, 360);
     label(root, "Label12", QStringLiteral("X2："), 1560, 5280, 360);
     label(root, "Label13", QStringLiteral("Y2："), 1560, 5760, 360);
-    TxtXx1 = make<QLineEdit>(root, "TxtXx1");
-    TxtYy1 = make<QLineEdit>(root, "TxtYy1");
-    TxtXx2 = make<QLineEdit>(root, "TxtXx2");
-    TxtYy2 = make<QLineEdit>(root, "TxtYy2");
-    place(TxtXx1, 600, 5280, 735, 270);
-    place(TxtYy1, 600, 5760, 735, 270);
-    place(TxtXx2, 1920, 5280, 735, 270);
-    place(TxtYy2, 1920, 5760, 735, 270);
+    u.TxtXx1 = make<QLineEdit>(root, "TxtXx1");
+    u.TxtYy1 = make<QLineEdit>(root, "TxtYy1");
+    u.TxtXx2 = make<QLineEdit>(root, "TxtXx2");
+    u.TxtYy2 = make<QLineEdit>(root, "TxtYy2");
+    setTwips(u.TxtXx1, 600, 5280, 735, 270);
+    setTwips(u.TxtYy1, 600, 5760, 735, 270);
+    setTwips(u.TxtXx2, 1920, 5280, 735, 270);
+    setTwips(u.TxtYy2, 1920, 5760, 735, 270);
 
     auto button = [&](const char* name, const QString& text, int top) {
         auto* b = make<QPushButton>(root, name);
         b->setText(text);
-        place(b, 720, top, 1455, 495);
+        setTwips(b, 720, top, 1455, 495);
         return b;
     };
-    CmdCx = button("CmdCx", QStringLiteral("查询"), 6360);
-    CmdPrinter = button("CmdPrinter", QStringLiteral("打印"), 7080);
-    CmdEixt = button("CmdEixt", QStringLiteral("返回"), 7800);
+    u.CmdCx = button("CmdCx", QStringLiteral("查询"), 6360);
+    u.CmdPrinter = button("CmdPrinter", QStringLiteral("打印"), 7080);
+    u.CmdEixt = button("CmdEixt", QStringLiteral("返回"), 7800);
 
     label(root, "Label14", QStringLiteral("提示："), 240, 8790, 2415);
-    TxtTs = make<QLineEdit>(root, "TxtTs");
-    place(TxtTs, 240, 9120, 2415, 285);
+    u.TxtTs = make<QLineEdit>(root, "TxtTs");
+    setTwips(u.TxtTs, 240, 9120, 2415, 285);
 
-    forms::onClick(CmdCx, [this] { CmdCx_Click(); });
-    forms::onClick(CmdPrinter, [this] { CmdPrinter_Click(); });
-    forms::onClick(CmdEixt, [this] { CmdEixt_Click(); });
-    QObject::connect(CboCxfs, &QComboBox::activated, root, [this] { forms::guard([this] { CboCxfs_Click(); }); });
-    QObject::connect(CboCxxx, &QComboBox::activated, root,
-                     [this] { forms::guard([this] { SearchTarget = CboCxxx->currentText(); }); });
+    forms::onClick(u.CmdCx, [this] { CmdCx_Click(); });
+    forms::onClick(u.CmdPrinter, [this] { CmdPrinter_Click(); });
+    forms::onClick(u.CmdEixt, [this] { CmdEixt_Click(); });
+    forms::on(u.CboCxfs, &QComboBox::activated, [this] { CboCxfs_Click(); });
+    forms::on(u.CboCxxx, &QComboBox::activated, [this] { SearchTarget = ui().CboCxxx->currentText(); });
 
-    new forms::EnterRing(
-        {CboCxxx, CboCxfs, Txtjfrq, TxtFh, Txtzk, Txtzh, Cbofjxz, TxtXx1, TxtYy1, TxtXx2, TxtYy2, TxtTs}, true, root);
+    new forms::EnterRing({u.CboCxxx, u.CboCxfs, u.Txtjfrq, u.TxtFh, u.Txtzk, u.Txtzh, u.Cbofjxz, u.TxtXx1, u.TxtYy1,
+                          u.TxtXx2, u.TxtYy2, u.TxtTs},
+                         true, root);
 }
 
 // ---------------------------------------------------------------- loading
 
 void FrmDyjl::onLoad() {
+    FrmDyjlUi& u = ui();
     RowCount1 = 0;
     RowCount2 = 0;
-    TxtXx1->setText(QStringLiteral("650"));
-    TxtYy1->setText(QStringLiteral("1000"));
-    TxtXx2->setText(QStringLiteral("650"));
-    TxtYy2->setText(QStringLiteral("8710"));
+    u.TxtXx1->setText(QStringLiteral("650"));
+    u.TxtYy1->setText(QStringLiteral("1000"));
+    u.TxtXx2->setText(QStringLiteral("650"));
+    u.TxtYy2->setText(QStringLiteral("8710"));
     loading_ = true;
     try {
-        openSource(Data1, state().CurrentCheckIn, RowCount1);
+        openSource(u.Data1, state().CurrentCheckIn, RowCount1);
         if (RowCount1 == 0)
-            CmdCx->setEnabled(false);
-        openSource(Data2, state().SecondCheckIn, RowCount2);
-        fill(CboCxfs, {QStringLiteral("房号+姓名"), QStringLiteral("房号"), QStringLiteral("姓名"),
-                       QStringLiteral("身份证号"), QStringLiteral("房间现状"), QStringLiteral("所有记录")});
-        fill(Cbofjxz, {QStringLiteral("在住"), QStringLiteral("退房"), QStringLiteral("招租"), QStringLiteral("已订"),
-                       QStringLiteral("自用")});
-        fill(CboCxxx, {QStringLiteral("记录1"), QStringLiteral("记录2")});
-        CmdCx->setEnabled(false);
+            u.CmdCx->setEnabled(false);
+        openSource(u.Data2, state().SecondCheckIn, RowCount2);
+        fill(u.CboCxfs, {QStringLiteral("房号+姓名"), QStringLiteral("房号"), QStringLiteral("姓名"),
+                         QStringLiteral("身份证号"), QStringLiteral("房间现状"), QStringLiteral("所有记录")});
+        fill(u.Cbofjxz, {QStringLiteral("在住"), QStringLiteral("退房"), QStringLiteral("招租"), QStringLiteral("已订"),
+                         QStringLiteral("自用")});
+        fill(u.CboCxxx, {QStringLiteral("记录1"), QStringLiteral("记录2")});
+        u.CmdCx->setEnabled(false);
     } catch (const std::exception&) {
         loading_ = false;
-        dlg::msgBox(QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！"), 64,
+        dlg::msgBox(QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！"), dlg::Info,
                     QStringLiteral("提示！"));
     }
     loading_ = false;
@@ -340,15 +321,18 @@ void FrmDyjl::followRow(DataControl* source, CheckInRecord& target) {
 
 // ---------------------------------------------------------------- printing and exit
 
+QImage FrmDyjl::pairPhoto(int which) const { return (which == 1 ? ui().Image1 : ui().Image2)->image(); }
+
 void FrmDyjl::CmdPrinter_Click() {
+    FrmDyjlUi& u = ui();
     PairOffsetRecord offsets;
-    if (!offsetValue(TxtXx1->text(), offsets.X1) || !offsetValue(TxtYy1->text(), offsets.Y1) ||
-        !offsetValue(TxtXx2->text(), offsets.X2) || !offsetValue(TxtYy2->text(), offsets.Y2)) {
-        dlg::msgBox(QStringLiteral("图像调整位置必须为数字！"), 64, QStringLiteral("提示！"));
+    if (!offsetValue(u.TxtXx1->text(), offsets.X1) || !offsetValue(u.TxtYy1->text(), offsets.Y1) ||
+        !offsetValue(u.TxtXx2->text(), offsets.X2) || !offsetValue(u.TxtYy2->text(), offsets.Y2)) {
+        dlg::msgBox(QStringLiteral("图像调整位置必须为数字！"), dlg::Info, QStringLiteral("提示！"));
         return;
     }
     state().PairOffsets = offsets;
-    state().EditMode = QStringLiteral("YE2");
+    state().EditMode = mode::TwoSheets;
     PrintRegFormPair();
 }
 
@@ -358,11 +342,10 @@ void FrmDyjl::CmdEixt_Click() {
         unload();
         // The tenant records window gets its one-record choice back, but only
         // when it is open: the exit never opens it.
-        if (forms::Form* records = forms::Registry::loaded(QStringLiteral("Tenvora")))
-            if (auto* check1 = records->control<QAbstractButton>(QStringLiteral("Check1")))
-                check1->setEnabled(true);
+        if (auto* records = forms::Registry::loadedAs<windows::RecordsWindow>())
+            records->enableSingleChoice();
     } catch (const std::exception&) {
-        dlg::msgBox(QStringLiteral("结束返回！"), 64, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("结束返回！"), dlg::Info, QStringLiteral("提示！"));
         if (isLoaded())
             unload();
     }
@@ -371,21 +354,23 @@ void FrmDyjl::CmdEixt_Click() {
 // ---------------------------------------------------------------- search
 
 void FrmDyjl::setSearchInputsEnabled(bool jfrq, bool fh, bool zk, bool zh, bool fjxz) {
-    Txtjfrq->setEnabled(jfrq);
-    TxtFh->setEnabled(fh);
-    Txtzk->setEnabled(zk);
-    Txtzh->setEnabled(zh);
-    Cbofjxz->setEnabled(fjxz);
+    FrmDyjlUi& u = ui();
+    u.Txtjfrq->setEnabled(jfrq);
+    u.TxtFh->setEnabled(fh);
+    u.Txtzk->setEnabled(zk);
+    u.Txtzh->setEnabled(zh);
+    u.Cbofjxz->setEnabled(fjxz);
 }
 
 void FrmDyjl::CboCxfs_Click() {
-    TxtFh->clear();
-    Txtzk->clear();
-    Txtzh->clear();
-    Txtjfrq->clear();
-    Cbofjxz->setCurrentIndex(-1);
-    Cbofjxz->clearEditText();
-    const QString mode = CboCxfs->currentText();
+    FrmDyjlUi& u = ui();
+    u.TxtFh->clear();
+    u.Txtzk->clear();
+    u.Txtzh->clear();
+    u.Txtjfrq->clear();
+    u.Cbofjxz->setCurrentIndex(-1);
+    u.Cbofjxz->clearEditText();
+    const QString mode = u.CboCxfs->currentText();
     if (mode == QStringLiteral("房号+姓名"))
         setSearchInputsEnabled(false, true, true, false, false);
     else if (mode == QStringLiteral("房号"))
@@ -398,49 +383,51 @@ void FrmDyjl::CboCxfs_Click() {
         setSearchInputsEnabled(false, false, false, false, true);
     else if (mode == QStringLiteral("所有记录"))
         setSearchInputsEnabled(false, false, false, false, false);
-    CmdCx->setEnabled(true);
+    u.CmdCx->setEnabled(true);
 }
 
 void FrmDyjl::CmdCx_Click() {
+    FrmDyjlUi& u = ui();
     SearchKeyRecord& keys = state().SearchKeys;
-    keys.fjh = TxtFh->text();
-    keys.xm = Txtzk->text();
-    keys.sfzhm = Txtzh->text();
-    keys.jfrq = Txtjfrq->text();
-    keys.ysno = Cbofjxz->currentText();
-    SearchTarget = CboCxxx->currentText();
-    DataControl* target = SearchTarget == QStringLiteral("记录1")   ? Data1
-                          : SearchTarget == QStringLiteral("记录2") ? Data2
+    keys.fjh = u.TxtFh->text();
+    keys.xm = u.Txtzk->text();
+    keys.sfzhm = u.Txtzh->text();
+    keys.jfrq = u.Txtjfrq->text();
+    keys.ysno = u.Cbofjxz->currentText();
+    SearchTarget = u.CboCxxx->currentText();
+    DataControl* target = SearchTarget == QStringLiteral("记录1")   ? u.Data1
+                          : SearchTarget == QStringLiteral("记录2") ? u.Data2
                                                                     : nullptr;
     try {
         if (target)
             runSearch(target);
     } catch (const std::exception&) {
-        dlg::msgBox(QStringLiteral("数据查询失败！"), 64, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("数据查询失败！"), dlg::Info, QStringLiteral("提示！"));
         return;
     }
     setSearchInputsEnabled(true, true, true, true, true);
-    CmdCx->setEnabled(false);
+    u.CmdCx->setEnabled(false);
 }
 
 void FrmDyjl::runSearch(DataControl* target) {
+    FrmDyjlUi& u = ui();
     const SearchKeyRecord& keys = state().SearchKeys;
-    const bool room = !TxtFh->text().isEmpty(), name = !Txtzk->text().isEmpty();
+    const bool room = !u.TxtFh->text().isEmpty(), name = !u.Txtzk->text().isEmpty();
     if (room && name) {
-        scan(target, QStringLiteral("fjh"), keys.fjh, QStringLiteral("xm"), keys.xm);
+        scan(target, {{QStringLiteral("fjh"), keys.fjh}, {QStringLiteral("xm"), keys.xm}});
     } else if (room) {
         query(target, QStringLiteral("Select * from [zfdj] where [fjh]=?"), keys.fjh);
     } else if (name) {
-        scan(target, QStringLiteral("xm"), keys.xm);
-    } else if (!Txtzh->text().isEmpty()) {
-        scan(target, QStringLiteral("sfzhm"), keys.sfzhm);
-    } else if (!Cbofjxz->currentText().isEmpty()) {
+        scan(target, {{QStringLiteral("xm"), keys.xm}});
+    } else if (!u.Txtzh->text().isEmpty()) {
+        scan(target, {{QStringLiteral("sfzhm"), keys.sfzhm}});
+    } else if (!u.Cbofjxz->currentText().isEmpty()) {
         query(target, QStringLiteral("Select * from [zfdj] where [ysno]=?"), keys.ysno);
-        TxtTs->setText(QStringLiteral("为您查到符合条件的记录"));
-    } else if (CboCxfs->currentText() == QStringLiteral("所有记录")) {
+        u.TxtTs->setText(QStringLiteral("为您查到符合条件的记录"));
+    } else if (u.CboCxfs->currentText() == QStringLiteral("所有记录")) {
         target->setRecordSource(kAllRows);
         target->refresh();
-        TxtTs->setText(QStringLiteral("显示全部记录"));
+        u.TxtTs->setText(QStringLiteral("显示全部记录"));
     }
 }
 
@@ -450,38 +437,9 @@ void FrmDyjl::query(DataControl* target, const QString& sql, const QString& key)
     target->refresh();
 }
 
-// Walks the rows the source holds from the first one and stops on the first
-// whose fields equal the keys exactly. The rows after the first are compared
-// in place and the source moves once more, to the found row or, without a
-// match, past the last row with the last row copied: what a walk row by row
-// leaves, without showing and copying every row on the way.
-void FrmDyjl::scan(DataControl* target, const QString& field1, const QString& key1, const QString& field2,
-                   const QString& key2) {
-    Recordset& rs = target->recordset();
-    rs.moveFirst();
-    std::vector<std::pair<int, QString>> keys;
-    for (const auto& [field, key] : {std::pair{field1, key1}, std::pair{field2, key2}}) {
-        if (field.isEmpty())
-            continue;
-        const int column = rs.columnIndex(field);
-        if (column < 0)
-            (void)rs.field(field);  // raises: the source has no such field
-        keys.emplace_back(column, key);
-    }
-    const int rows = rs.recordCount();
-    for (int row = 0; row < rows; ++row) {
-        bool match = true;
-        for (const auto& [column, key] : keys) match = match && sameText(rs.valueAt(row, column), key);
-        if (match) {
-            if (row != rs.absolutePosition())
-                rs.moveTo(row);
-            TxtTs->setText(QStringLiteral("为您查到一条记录"));
-            return;
-        }
-    }
-    rs.moveLast();
-    rs.moveNext();
-    TxtTs->setText(kNotFound);
+// The row scan: the first row whose fields equal the keys becomes current.
+void FrmDyjl::scan(DataControl* target, const std::vector<std::pair<QString, QString>>& keys) {
+    ui().TxtTs->setText(target->findFirst(keys) ? QStringLiteral("为您查到一条记录") : kNotFound);
 }
 
-}  // namespace tv
+}  // namespace tv::register_print

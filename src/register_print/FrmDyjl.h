@@ -5,8 +5,12 @@
 // registrations are printed on one sheet. A search finds rows in either grid.
 
 #include "platform/forms/Form.h"
+#include "shared/Windows.h"
 
 #include <QString>
+
+#include <utility>
+#include <vector>
 
 class QComboBox;
 class QLineEdit;
@@ -19,46 +23,11 @@ class BoundImage;
 class DataControl;
 class DataGrid;
 }  // namespace forms
+}  // namespace tv
 
-class FrmDyjl : public tv::forms::Form {
-public:
-    static constexpr const char* kName = "FrmDyjl";
+namespace tv::register_print {
 
-    FrmDyjl();
-
-    // Rows of each data source counted by the load (0 before it and for an
-    // empty table); the position captions show them.
-    int rowCount1() const { return RowCount1; }
-    int rowCount2() const { return RowCount2; }
-
-protected:
-    void build(QWidget* root) override;
-    void onLoad() override;
-
-private:
-    void buildRecordsPart(QWidget* root);
-    void buildSearchPart(QWidget* root);
-
-    // Load steps for one data source.
-    void openSource(forms::DataControl* source, CheckInRecord& target, int& rowCount);
-    void showPosition(forms::DataControl* source, const QString& title, int rowCount);
-    void followRow(forms::DataControl* source, CheckInRecord& target);
-
-    void CmdPrinter_Click();
-    void CmdEixt_Click();
-    void CboCxfs_Click();
-    void CmdCx_Click();
-    void runSearch(forms::DataControl* target);
-    void query(forms::DataControl* target, const QString& sql, const QString& key);
-    void scan(forms::DataControl* target, const QString& field1, const QString& key1, const QString& field2 = QString(),
-              const QString& key2 = QString());
-    void setSearchInputsEnabled(bool jfrq, bool fh, bool zk, bool zh, bool fjxz);
-
-    int RowCount1 = 0;
-    int RowCount2 = 0;
-    QString SearchTarget;
-    bool loading_ = false;
-
+struct FrmDyjlUi {
     forms::DataControl* Data1 = nullptr;
     forms::DataControl* Data2 = nullptr;
     forms::DataGrid* DBGrid1 = nullptr;
@@ -82,4 +51,45 @@ private:
     QPushButton* CmdEixt = nullptr;
 };
 
-}  // namespace tv
+class FrmDyjl : public forms::Window<FrmDyjlUi>, public windows::PairPrintWindow {
+public:
+    static constexpr const char* kName = windows::kPairPrint;
+
+    FrmDyjl();
+
+    // Rows of each data source counted by the load (0 before it and for an
+    // empty table); the position captions show them.
+    int rowCount1() const { return RowCount1; }
+    int rowCount2() const { return RowCount2; }
+
+    QImage pairPhoto(int which) const override;
+
+protected:
+    void build(QWidget* root) override;
+    void onLoad() override;
+
+private:
+    void buildRecordsPart(QWidget* root);
+    void buildSearchPart(QWidget* root);
+
+    // Load steps for one data source.
+    void openSource(forms::DataControl* source, CheckInRecord& target, int& rowCount);
+    void showPosition(forms::DataControl* source, const QString& title, int rowCount);
+    void followRow(forms::DataControl* source, CheckInRecord& target);
+
+    void CmdPrinter_Click();
+    void CmdEixt_Click();
+    void CboCxfs_Click();
+    void CmdCx_Click();
+    void runSearch(forms::DataControl* target);
+    void query(forms::DataControl* target, const QString& sql, const QString& key);
+    void scan(forms::DataControl* target, const std::vector<std::pair<QString, QString>>& keys);
+    void setSearchInputsEnabled(bool jfrq, bool fh, bool zk, bool zh, bool fjxz);
+
+    int RowCount1 = 0;
+    int RowCount2 = 0;
+    QString SearchTarget;
+    bool loading_ = false;
+};
+
+}  // namespace tv::register_print

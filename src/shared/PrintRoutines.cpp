@@ -4,12 +4,10 @@
 #include "shared/PrintRoutines.h"
 
 #include "platform/dialogs/Dialogs.h"
-#include "platform/forms/BoundControls.h"
 #include "platform/forms/Form.h"
 #include "platform/print/Printer.h"
 #include "shared/SharedState.h"
-
-#include <QCheckBox>
+#include "shared/Windows.h"
 
 namespace tv {
 
@@ -34,7 +32,7 @@ void font(double size) {
     printer().setFontName(kSongTi);
 }
 
-void paperPrompt() { dlg::msgBox(kPaperPrompt, 0, QStringLiteral("提示！")); }
+void paperPrompt() { dlg::msgBox(kPaperPrompt, dlg::OkOnly, QStringLiteral("提示！")); }
 
 // Runs the printing steps of a document; a failure drops the whole job (no
 // half document stays open) and goes on to the caller, which shows it.
@@ -162,34 +160,27 @@ constexpr double kPairPhotoTop = 3360;
 constexpr float kDefaultOffsetX = 650;
 constexpr float kDefaultOffsetY = 3050;
 
-QImage photoOf(const char* window, const char* control) {
-    forms::Form* f = forms::Registry::loaded(QString::fromLatin1(window));
-    if (!f)
-        return QImage();
-    auto* image = f->control<forms::BoundImage>(QString::fromLatin1(control));
-    return image ? image->image() : QImage();
-}
-
 void drawPhoto(const QImage& photo, double x, double y) {
     printer().drawPicture(photo, x, y, kPhotoMaxWidth, kPhotoMaxHeight);
 }
 
-// The tenant records window's print choice boxes back to cleared and enabled,
-// in the order its click handling expects; only when that window is loaded.
+// The photo of the registration a window shows; none when it is not loaded.
+template <class W>
+QImage photoOf(QImage (W::*photo)() const) {
+    const W* w = forms::Registry::loadedAs<W>();
+    return w ? (w->*photo)() : QImage();
+}
+
+QImage pairPhoto(int which) {
+    const auto* w = forms::Registry::loadedAs<windows::PairPrintWindow>();
+    return w ? w->pairPhoto(which) : QImage();
+}
+
+// The tenant records window's print choice boxes back to cleared and
+// enabled; only when that window is loaded.
 void resetRecordsChecks() {
-    forms::Form* f = forms::Registry::loaded(QStringLiteral("Tenvora"));
-    if (!f)
-        return;
-    auto* check1 = f->control<QCheckBox>(QStringLiteral("Check1"));
-    auto* check2 = f->control<QCheckBox>(QStringLiteral("Check2"));
-    if (check1)
-        check1->setEnabled(true);
-    if (check2)
-        check2->setEnabled(true);
-    if (check1)
-        check1->setChecked(false);
-    if (check2)
-        check2->setChecked(false);
+    if (auto* records = forms::Registry::loadedAs<windows::RecordsWindow>())
+        records->resetPrintChoice();
 }
 
 void barLineA() { line({at(1, kBar), at(33, kBar), at(57, kBar), at(113, QStringLiteral("│  "))}); }
@@ -275,7 +266,7 @@ void titledForm(const CheckInRecord& r) {
 bool refusedWithoutChoice() {
     if (!state().EditMode.isEmpty())
         return false;
-    dlg::msgBox(QStringLiteral("请选择打印单记录还是打印双记录！"), 64, QStringLiteral("提示"));
+    dlg::msgBox(QStringLiteral("请选择打印单记录还是打印双记录！"), dlg::Info, QStringLiteral("提示"));
     return true;
 }
 
@@ -314,7 +305,7 @@ void PrintRegForm() {
     printing([] {
         const SharedState& s = state();
         titledForm(s.CurrentCheckIn);
-        if (s.ActiveFormCode == QLatin1String("YE1")) {
+        if (s.ActiveFormCode == formcode::CheckIn) {
             // The check-in window's photo box stands elsewhere than the
             // records window's, whose offsets are the ones kept here; the
             // photo is measured from the records window's box so that it
@@ -326,9 +317,9 @@ void PrintRegForm() {
                 x = kDefaultOffsetX;
                 y = kDefaultOffsetY;
             }
-            drawPhoto(photoOf("FrmRzdj", "Image3"), x, kRecordsPhotoTop - y);
-        } else if (s.ActiveFormCode == QLatin1String("YE2")) {
-            drawPhoto(photoOf("Tenvora", "Image3"), s.PrintOffsetX, kRecordsPhotoTop - s.PrintOffsetY);
+            drawPhoto(photoOf(&windows::CheckInWindow::regPhoto), x, kRecordsPhotoTop - y);
+        } else if (s.ActiveFormCode == formcode::Records) {
+            drawPhoto(photoOf(&windows::RecordsWindow::regPhoto), s.PrintOffsetX, kRecordsPhotoTop - s.PrintOffsetY);
             resetRecordsChecks();
         }
         printer().endDoc();
@@ -340,16 +331,16 @@ void PrintRegFormPair() {
         return;
     paperPrompt();
     SharedState& s = state();
-    if (s.EditMode != QLatin1String("YE2")) {
+    if (s.EditMode != mode::TwoSheets) {
         s.EditMode.clear();
         return;
     }
     printing([&s] {
-        const bool withPhotos = s.ActiveFormCode == QLatin1String("YE1") || s.ActiveFormCode == QLatin1String("YE2");
+        const bool withPhotos = s.ActiveFormCode == formcode::CheckIn || s.ActiveFormCode == formcode::Records;
         const PairOffsetRecord& o = s.PairOffsets;
         titledForm(s.CurrentCheckIn);
         if (withPhotos)
-            drawPhoto(photoOf("FrmDyjl", "Image1"), o.X1, o.Y1 + kPairPhotoTop);
+            drawPhoto(pairPhoto(1), o.X1, o.Y1 + kPairPhotoTop);
 
         // The second form directly below the first, without a title line.
         emptyLines(2);
@@ -358,8 +349,8 @@ void PrintRegFormPair() {
         emptyLines(2);
         registrationGrid(s.SecondCheckIn);
         if (withPhotos)
-            drawPhoto(photoOf("FrmDyjl", "Image2"), o.X2, o.Y2 + kPairPhotoTop);
-        if (s.ActiveFormCode == QLatin1String("YE2"))
+            drawPhoto(pairPhoto(2), o.X2, o.Y2 + kPairPhotoTop);
+        if (s.ActiveFormCode == formcode::Records)
             resetRecordsChecks();
         printer().endDoc();
     });

@@ -5,6 +5,7 @@
 
 #include "platform/values/Money.h"
 
+#include <QLatin1String>
 #include <QString>
 
 #include <cstdint>
@@ -52,6 +53,24 @@ struct SummaryTotalsRecord {
 struct PairOffsetRecord {
     float X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
 };
+
+// The values EditMode takes (stored and compared as these very strings).
+namespace mode {
+inline constexpr QLatin1String OneSheet("YE1");   // one registration per sheet
+inline constexpr QLatin1String TwoSheets("YE2");  // two registrations per sheet
+inline constexpr QLatin1String Refresh("YA");     // computation: all bills afresh; fee records window: fee records
+inline constexpr QLatin1String Add("YB");  // computation: this month's bills added; fee records window: other fees
+inline constexpr QLatin1String ModifyRow("Y1");  // a grid row being modified
+inline constexpr QLatin1String AddRow("Y2");     // a grid row being added
+}  // namespace mode
+
+// The values ActiveFormCode takes: which data window loaded last.
+namespace formcode {
+inline constexpr QLatin1String CheckIn("YE1");
+inline constexpr QLatin1String Records("YE2");
+inline constexpr QLatin1String Billing("YE3");
+inline constexpr QLatin1String Fees("YE4");  // the fee records and the settlement window
+}  // namespace formcode
 
 struct SharedState {
     // Paths

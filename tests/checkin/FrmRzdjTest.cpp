@@ -9,6 +9,7 @@
 #include "platform/forms/BoundControls.h"
 #include "platform/forms/DataControl.h"
 #include "platform/print/Printer.h"
+#include "platform/shell/Shell.h"
 #include "shared/SharedState.h"
 #include "support/TestFiles.h"
 #include "support/WindowTest.h"
@@ -57,22 +58,6 @@ protected:
 private:
     std::function<void(QWidget*)> make_;
 };
-
-// The main window as far as this window touches it: the MDI area and panel 1
-// of its status bar.
-void buildMain(QWidget* root) {
-    auto* layout = new QVBoxLayout(root);
-    auto* area = new QMdiArea(root);
-    auto* bar = new QStatusBar(root);
-    auto* panel = new QLabel(bar);
-    bar->setObjectName(QStringLiteral("StatusBar1"));
-    panel->setObjectName(QStringLiteral("Panel1"));
-    bar->addWidget(panel);
-    layout->addWidget(area);
-    layout->addWidget(bar);
-    root->resize(1600, 900);
-    Registry::setMdiArea(area);
-}
 
 const char* const kRowInputs[] = {"Txtfjh",   "Txtjzrs",  "Txtxm",    "Txtdh",    "Txtsfzh", "Txtdw",    "Cboyh",
                                   "Cbowh",    "Cbon1",    "Cbon2",    "Txtrzrq",  "Txtlkrq", "Txtfq",    "Cboxb1",
@@ -131,14 +116,14 @@ protected:
                 ADD_FAILURE() << "unexpected " << c.kind.toStdString() << ": " << c.text.toStdString();
         });
         state().PicturePath = dir.filePath(QStringLiteral("BMP")) + QLatin1Char('/');
-        state().AppDir = QStringLiteral("/opt/tenvora");
-        Registry::add(QStringLiteral("MDIVamo"), [] { return new StandIn("MDIVamo", buildMain); });
+        tv::shell::setProgramFolder(QStringLiteral("/opt/tenvora"));
+        showMainStandIn();
         Registry::add(QStringLiteral("FrmDyjl"),
                       [] { return new StandIn("FrmDyjl", [](QWidget*) {}); });  // the two-record window
         Registry::add(QStringLiteral("FrmRzdj"), [] { return new FrmRzdj; });
-        Registry::instance(QStringLiteral("MDIVamo"))->show();
     }
     void TearDown() override {
+        tv::shell::setProgramFolder(QString());
         script::setUnexpectedHandler(savedUnexpected);
         WindowTest::TearDown();
     }
@@ -264,8 +249,7 @@ TEST_F(FrmRzdjTest, LoadShowsTheFirstRowAndExitOrTheCloseBoxUnloads) {
     EXPECT_EQ(texts({"Txtfjh", "Txtxm", "Cbowh", "Cbon2", "Cboxb4", "Cboxb5", "Cboxz", "CboCxfs"}),
               "101|租客1|工人|0|女|||");
     EXPECT_FALSE(photo().isEmpty());
-    auto* panel1 = Registry::loaded(QStringLiteral("MDIVamo"))->control<QLabel>(QStringLiteral("Panel1"));
-    EXPECT_EQ(panel1->text(), "工作路径：" + file);
+    EXPECT_EQ(tv::forms::statusPanel(1), "工作路径：" + file);
     EXPECT_EQ(buttons(), "1111110011");
     EXPECT_EQ(on({"TxtFh", "TxtZk", "Txtzh", "Cboxz"}), "0000");
     // The decorative pictures are missing here: no message for that (any
@@ -274,7 +258,7 @@ TEST_F(FrmRzdjTest, LoadShowsTheFirstRowAndExitOrTheCloseBoxUnloads) {
     click("CmdExit");
     EXPECT_FALSE(Registry::isLoaded(QStringLiteral("FrmRzdj")));
     EXPECT_EQ(state().DataFilePath, "");
-    EXPECT_EQ(panel1->text(), "/opt/tenvora");
+    EXPECT_EQ(tv::forms::statusPanel(1), "/opt/tenvora");
 
     // The close box while adding drops the pending row, then unloads.
     open();

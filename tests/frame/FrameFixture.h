@@ -3,12 +3,13 @@
 // pictures), scripted dialogs that fail the test when one comes unasked, and
 // the end of the program and the desktop's handler recorded instead of done.
 
-#include "frame/FrameKit.h"
 #include "frame/Module1.h"
 #include "platform/db/Database.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/DataControl.h"
 #include "platform/forms/Form.h"
+#include "platform/forms/StatusPanels.h"
+#include "platform/shell/Shell.h"
 #include "shared/SharedState.h"
 #include "support/TestFiles.h"
 
@@ -56,7 +57,7 @@ protected:
         Data1->setDatabaseName(tv::state().DatabasePath);
         Data1->setRecordSource(QStringLiteral("zfdj"));
         Data1->refresh();
-        setStatusPanel1(QStringLiteral("工作路径：") + tv::state().DatabasePath);
+        tv::forms::setStatusPanel(1, QStringLiteral("工作路径：") + tv::state().DatabasePath);
     }
 };
 
@@ -85,9 +86,9 @@ protected:
         for (const char* pic : {"DE10.gif", "DE11.jpg", "T266.JPG", "WVLOGO.GIF"})
             QFile::copy(QStringLiteral(TV_SOURCE_DIR "/install/BMP/") + QLatin1String(pic),
                         folder + QStringLiteral("/BMP/") + QLatin1String(pic));
-        setProgramFolder(folder);
+        tv::shell::setProgramFolder(folder);
         setEndProgramHook([this](int code) { ended.push_back(code); });
-        setDesktopHook([this](const QUrl& url) { return opened.push_back(url), true; });
+        tv::shell::setDesktopHook([this](const QUrl& url) { return opened.push_back(url), true; });
         script::begin();
     }
 
@@ -96,10 +97,10 @@ protected:
         Registry::clear();
         tv::Database::releaseUnused();
         script::end();
-        setProgramFolder(QString());
+        tv::shell::setProgramFolder(QString());
         endWithTheLastWindow(false);
         setEndProgramHook(nullptr);
-        setDesktopHook(nullptr);
+        tv::shell::setDesktopHook(nullptr);
         QDir::setCurrent(startFolder);
     }
 

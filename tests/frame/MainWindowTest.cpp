@@ -3,7 +3,6 @@
 // that a text box needs for editing, help and web, the window arrangements.
 #include "FrameFixture.h"
 
-#include "frame/FrameKit.h"
 #include "frame/MDIVamo.h"
 
 #include <QAction>
@@ -74,7 +73,7 @@ protected:
 TEST_F(MainWindowTest, LoadSetsThePanelAndTheCommandsHelpAndWebOpenWithTheDesktop) {
     open();
     EXPECT_TRUE(main->widget()->windowState() & Qt::WindowMaximized);
-    EXPECT_EQ(statusPanel1(), QStringLiteral("工作路径：") + folder);
+    EXPECT_EQ(tv::forms::statusPanel(1), QStringLiteral("工作路径：") + folder);
     QStringList keys;
     for (QAction* a : main->control<QToolBar>(QStringLiteral("Toolbar1"))->actions())
         keys << a->objectName() + (a->isEnabled() ? QString() : QStringLiteral("-"));
@@ -89,7 +88,7 @@ TEST_F(MainWindowTest, LoadSetsThePanelAndTheCommandsHelpAndWebOpenWithTheDeskto
     action("MNUweb")->trigger();
     const QUrl help = QUrl::fromLocalFile(folder + QStringLiteral("/vamo.CHM"));
     EXPECT_EQ(opened, (std::vector<QUrl>{help, help, QUrl(QStringLiteral("https://tenvora.example/"))}));
-    setDesktopHook([](const QUrl&) { return false; });  // nothing can open it: no message
+    tv::shell::setDesktopHook([](const QUrl&) { return false; });  // nothing can open it: no message
     action("MNUnr")->trigger();
     main->Toolbar1_ButtonClick(QStringLiteral("exit"));  // keys compare with letter case
     main->Toolbar1_ButtonClick(QStringLiteral("Later"));
@@ -110,7 +109,7 @@ TEST_F(MainWindowTest, DataCommandAsksForTheFileAndShowsTheWindowOnlyWhenOneWasC
     script::answerFile(a);
     button("Users")->trigger();
     ASSERT_TRUE(checkIn());
-    EXPECT_EQ(statusPanel1(), QStringLiteral("工作路径：") + a);
+    EXPECT_EQ(tv::forms::statusPanel(1), QStringLiteral("工作路径：") + a);
 
     // Again while it is open: the dialog runs, the window comes forward and keeps its file.
     openData(b);

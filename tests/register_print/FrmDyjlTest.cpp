@@ -10,6 +10,7 @@
 #include "platform/forms/DataGrid.h"
 #include "platform/print/Printer.h"
 #include "shared/SharedState.h"
+#include "shared/Windows.h"
 #include "support/TestFiles.h"
 #include "support/WindowTest.h"
 
@@ -24,7 +25,7 @@
 #include <QTest>
 #include <QToolButton>
 
-using tv::FrmDyjl;
+using tv::register_print::FrmDyjl;
 using tv::state;
 using tv::forms::DataControl;
 using tv::forms::DataGrid;
@@ -74,17 +75,18 @@ void addRows(const QString& file, int count) {
         db->exec(QStringLiteral("UPDATE zfdj SET xp=? WHERE rowid=?"), {tv::Value(photo(i)), tv::Value(int32_t(i))});
 }
 
-// The tenant records window as far as this window touches it: its box Check1.
-class RecordsStandIn : public Form {
+// The tenant records window as far as this window touches it: its
+// one-registration choice, given back by the exit.
+class RecordsStandIn : public Form, public tv::windows::RecordsWindow {
 public:
     RecordsStandIn() : Form(QStringLiteral("Tenvora"), Kind::TopLevel) {}
+    bool singleEnabled = false;
+    QImage regPhoto() const override { return {}; }
+    void resetPrintChoice() override {}
+    void enableSingleChoice() override { singleEnabled = true; }
 
 protected:
-    void build(QWidget* root) override {
-        auto* c = new QCheckBox(QStringLiteral("单记录"), root);
-        c->setObjectName(QStringLiteral("Check1"));
-        c->setEnabled(false);
-    }
+    void build(QWidget*) override {}
 };
 
 class FrmDyjlTest : public tv::test::WindowTest {
@@ -307,7 +309,7 @@ TEST_F(FrmDyjlTest, TheCloseBoxOnlyUnloadsAndExitGivesBackCheck1OnlyWhenTheRecor
     records->load();
     open(0);
     ctl<QPushButton>("CmdEixt")->click();
-    EXPECT_TRUE(records->control<QCheckBox>(QStringLiteral("Check1"))->isEnabled());
+    EXPECT_TRUE(static_cast<RecordsStandIn*>(records)->singleEnabled);
     EXPECT_TRUE(boxes().isEmpty());
 }
 

@@ -14,6 +14,7 @@
 #include "shared/PrintRoutines.h"
 #include "shared/RMBChinese.h"
 #include "shared/SharedState.h"
+#include "shared/Windows.h"
 
 #include <gtest/gtest.h>
 #include <QBuffer>
@@ -34,31 +35,30 @@ namespace {
 QString u(const char* s) { return QString::fromUtf8(s); }
 Money money(double v) { return toMoney(v); }
 
-// A stand-in for a window that holds photos (and, for the tenant records
-// window, the two print choice boxes, whose toggles are logged).
+// Stand-ins for the windows whose photos are printed; the tenant records
+// window counts the resets of its print choice boxes.
 class PhotoWindow : public forms::Form {
 public:
-    PhotoWindow(const char* name, QStringList images) : Form(u(name), Kind::TopLevel), images_(std::move(images)) {}
-    QStringList log;
+    explicit PhotoWindow(const char* name) : Form(u(name), Kind::TopLevel) {}
+    QImage photos[2];
 
 protected:
-    void build(QWidget* root) override {
-        for (const QString& n : images_) (new forms::BoundImage(root))->setObjectName(n);
-        if (name() != u("Tenvora"))
-            return;
-        QCheckBox* boxes[2] = {new QCheckBox(root), new QCheckBox(root)};
-        for (int i = 0; i < 2; ++i) {
-            QCheckBox *box = boxes[i], *other = boxes[1 - i];
-            box->setObjectName(QStringLiteral("Check%1").arg(i + 1));
-            QObject::connect(box, &QCheckBox::toggled, box, [this, box, other](bool on) {
-                log << QStringLiteral("%1 %2 other-enabled=%3")
-                           .arg(box->objectName(), on ? u("on") : u("off"), other->isEnabled() ? u("1") : u("0"));
-            });
-        }
-    }
-
-private:
-    QStringList images_;
+    void build(QWidget*) override {}
+};
+struct CheckInStandIn : PhotoWindow, windows::CheckInWindow {
+    CheckInStandIn() : PhotoWindow("FrmRzdj") {}
+    QImage regPhoto() const override { return photos[0]; }
+};
+struct RecordsStandIn : PhotoWindow, windows::RecordsWindow {
+    RecordsStandIn() : PhotoWindow("Tenvora") {}
+    int resets = 0;
+    QImage regPhoto() const override { return photos[0]; }
+    void resetPrintChoice() override { ++resets; }
+    void enableSingleChoice() override {}
+};
+struct PairStandIn : PhotoWindow, windows::PairPrintWindow {
+    PairStandIn() : PhotoWindow("FrmDyjl") {}
+    QImage pairPhoto(int which) const override { return photos[which - 1]; }
 };
 
 // A photo of w x h pixels, as PNG bytes.
@@ -73,15 +73,14 @@ QByteArray photo(int w, int h, QColor color) {
     return bytes;
 }
 
-forms::Form* window(const char* name) { return forms::Registry::instance(u(name)); }
-QStringList& checkLog() { return static_cast<PhotoWindow*>(window("Tenvora"))->log; }
-QCheckBox* check(const char* name) {
-    window("Tenvora")->load();
-    return window("Tenvora")->control<QCheckBox>(u(name));
+PhotoWindow& window(const char* name) {
+    forms::Form* w = forms::Registry::instance(u(name));
+    w->load();
+    return *static_cast<PhotoWindow*>(w);
 }
-void setPhoto(const char* windowName, const char* control, const QByteArray& bytes) {
-    window(windowName)->load();
-    ASSERT_TRUE(window(windowName)->control<forms::BoundImage>(u(control))->setBytes(bytes));
+int& recordsResets() { return static_cast<RecordsStandIn&>(window("Tenvora")).resets; }
+void setPhoto(const char* windowName, int which, const QByteArray& bytes) {
+    window(windowName).photos[which - 1] = QImage::fromData(bytes);
 }
 
 // --- trace reading -----------------------------------------------------------
@@ -180,9 +179,9 @@ protected:
         resetState();
         dlg::script::begin();
         route("unnamed");
-        forms::Registry::add(u("FrmRzdj"), [] { return new PhotoWindow("FrmRzdj", {u("Image3")}); });
-        forms::Registry::add(u("Tenvora"), [] { return new PhotoWindow("Tenvora", {u("Image3")}); });
-        forms::Registry::add(u("FrmDyjl"), [] { return new PhotoWindow("FrmDyjl", {u("Image1"), u("Image2")}); });
+        forms::Registry::add(u("FrmRzdj"), [] { return new CheckInStandIn; });
+        forms::Registry::add(u("Tenvora"), [] { return new RecordsStandIn; });
+        forms::Registry::add(u("FrmDyjl"), [] { return new PairStandIn; });
     }
     void TearDown() override {
         EXPECT_FALSE(Printer::device().isOpen());
@@ -372,7 +371,7 @@ TEST_F(PrintRoutines, APrintThatFailsAbortsTheJobAndTheErrorGoesOn) {
 TEST_F(PrintRoutines, RegistrationFormFromTheCheckInWindowPutsThePhotoInItsCell) {
     route("regform");
     prepareForm("YE1", "YE1");
-    setPhoto("FrmRzdj", "Image3", photo(480, 300, QColor(200, 220, 255)));  // larger than the cell
+    setPhoto("FrmRzdj", 1, photo(480, 300, QColor(200, 220, 255)));  // larger than the cell
     printAnswering(PrintRegForm);
 
     EXPECT_EQ(dialogs(), QStringList{kPaperPrompt});
@@ -434,29 +433,17 @@ TEST_F(PrintRoutines, FromTheTenantRecordsTheOffsetsPlaceThePhotoAndTheBoxesAreR
     prepareForm("YE1", "YE2");
     state().PrintOffsetX = 800;
     state().PrintOffsetY = 3000;
-    setPhoto("Tenvora", "Image3", photo(100, 80, Qt::yellow));  // smaller than the cell
-    for (const char* name : {"Check1", "Check2"}) {
-        check(name)->setChecked(true);
-        check(name)->setEnabled(false);
-    }
-    checkLog().clear();
-
+    setPhoto("Tenvora", 1, photo(100, 80, Qt::yellow));  // smaller than the cell
     printAnswering(PrintRegForm);
     EXPECT_EQ(pictures(), QStringList{u("page=1 x=800 y=4440 w=1500 h=1200")});  // y = 7440 - 3000
-    // Both enabled first, then Check1 cleared, then Check2, each running its handling.
-    EXPECT_EQ(checkLog(), QStringList({u("Check1 off other-enabled=1"), u("Check2 off other-enabled=1")}));
-    for (const char* name : {"Check1", "Check2"})
-        EXPECT_TRUE(check(name)->isEnabled() && !check(name)->isChecked()) << name;
+    EXPECT_EQ(recordsResets(), 1);
 
     // Another data window loaded last: no photo, the boxes are left alone.
-    check("Check1")->setChecked(true);
-    checkLog().clear();
     Printer::clearTrace();
     state().ActiveFormCode = u("YE3");
     printAnswering(PrintRegForm);
     EXPECT_TRUE(pictures().empty());
-    EXPECT_TRUE(check("Check1")->isChecked());
-    EXPECT_TRUE(checkLog().isEmpty());
+    EXPECT_EQ(recordsResets(), 1);
 }
 
 TEST_F(PrintRoutines, APairFitsOnePageWithEachPhotoInItsOwnForm) {
@@ -477,10 +464,9 @@ TEST_F(PrintRoutines, APairFitsOnePageWithEachPhotoInItsOwnForm) {
                              .xb3 = u("女"),
                              .cxny3 = u("2016-04")};
     state().PairOffsets = {650, 1000, 650, 8710};  // the two-record window's start values
-    setPhoto("FrmDyjl", "Image1", photo(480, 300, QColor(200, 220, 255)));
-    setPhoto("FrmDyjl", "Image2", photo(300, 200, QColor(255, 220, 200)));
-    check("Check2")->setChecked(true);
-    checkLog().clear();
+    setPhoto("FrmDyjl", 1, photo(480, 300, QColor(200, 220, 255)));
+    setPhoto("FrmDyjl", 2, photo(300, 200, QColor(255, 220, 200)));
+    window("Tenvora");  // the records window is open
 
     printAnswering(PrintRegFormPair);
     EXPECT_EQ(dialogs(), QStringList{kPaperPrompt});
@@ -493,16 +479,15 @@ TEST_F(PrintRoutines, APairFitsOnePageWithEachPhotoInItsOwnForm) {
               QStringList({u("page=1 x=650 y=4360 w=4800 h=3000"), u("page=1 x=650 y=12070 w=4500 h=3000")}));
     expectInPhotoCell(pictures().value(0), lineWith(u("┌"), 1).y);
     expectInPhotoCell(pictures().value(1), lineWith(u("┌"), 2).y);
-    EXPECT_EQ(checkLog(), QStringList{u("Check2 off other-enabled=1")});
+    EXPECT_EQ(recordsResets(), 1);
 
     // From the check-in window both photos print but the records boxes stay.
     route("unnamed");
     Printer::clearTrace();
     prepareForm("YE2", "YE1");
-    check("Check1")->setChecked(true);
-    checkLog().clear();
+    recordsResets() = 0;
     printAnswering(PrintRegFormPair);
     EXPECT_EQ(pictures().size(), 2);
-    EXPECT_TRUE(checkLog().isEmpty());
+    EXPECT_EQ(recordsResets(), 0);
     EXPECT_TRUE(state().EditMode.isEmpty());
 }

@@ -6,14 +6,35 @@
 #include "platform/db/Database.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/Form.h"
+#include "platform/forms/StatusPanels.h"
 #include "platform/print/Printer.h"
 #include "shared/SharedState.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
+#include <QMdiArea>
 #include <QTemporaryDir>
+#include <QVBoxLayout>
 
 namespace tv::test {
+
+// The main window as far as a data window touches it: the area the child
+// windows open in, and the texts of its status panels.
+class MainStandIn : public tv::forms::Form, public tv::forms::StatusPanels {
+public:
+    MainStandIn() : Form(QStringLiteral("MDIVamo"), Kind::TopLevel) {}
+    void setPanelText(int panel, const QString& text) override { panels[panel] = text; }
+    QString panelText(int panel) const override { return panels[panel]; }
+    QString panels[5];
+
+protected:
+    void build(QWidget* root) override {
+        auto* area = new QMdiArea(root);
+        (new QVBoxLayout(root))->addWidget(area);
+        root->resize(1600, 900);
+        tv::forms::Registry::setMdiArea(area);
+    }
+};
 
 class WindowTest : public ::testing::Test {
 protected:
@@ -24,6 +45,14 @@ protected:
         file = dir.filePath(QStringLiteral("租房.mdb"));
         makeDataFile(file);
     }
+    // Registers the main window's stand-in and shows it.
+    MainStandIn& showMainStandIn() {
+        tv::forms::Registry::add(QStringLiteral("MDIVamo"), [] { return new MainStandIn; });
+        tv::forms::Form* main = tv::forms::Registry::instance(QStringLiteral("MDIVamo"));
+        main->show();
+        return *static_cast<MainStandIn*>(main);
+    }
+
     void TearDown() override {
         tv::forms::Registry::clear();
         tv::print::Printer::reset();

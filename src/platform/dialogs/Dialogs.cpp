@@ -48,13 +48,13 @@ QString defaultTitle() {
 // The answer a dialog gets when nobody scripted one: the harmless one.
 int harmlessButton(int style) {
     switch (style & 0x0F) {
-        case 1:
-        case 3:
-        case 5:
+        case OkCancel:
+        case YesNoCancel:
+        case RetryCancel:
             return Cancel;
-        case 2:
+        case AbortRetryIgnore:
             return Abort;
-        case 4:
+        case YesNo:
             return No;
         default:
             return Ok;
@@ -95,16 +95,16 @@ QMessageBox* makeMessageBox(const QString& text, int style, const QString& title
     box->setWindowTitle(title.isEmpty() ? defaultTitle() : title);
     box->setText(text);
     switch (style & 0x70) {
-        case 16:
+        case Critical:
             box->setIcon(QMessageBox::Critical);
             break;
-        case 32:
+        case Question:
             box->setIcon(QMessageBox::Question);
             break;
-        case 48:
+        case Exclamation:
             box->setIcon(QMessageBox::Warning);
             break;
-        case 64:
+        case Info:
             box->setIcon(QMessageBox::Information);
             break;
         default:
@@ -125,19 +125,19 @@ QMessageBox* makeMessageBox(const QString& text, int style, const QString& title
     const B yes{QStringLiteral("是(&Y)"), QMessageBox::YesRole, Yes};
     const B no{QStringLiteral("否(&N)"), QMessageBox::NoRole, No};
     switch (style & 0x0F) {
-        case 1:
+        case OkCancel:
             buttons = {ok, cancel};
             break;
-        case 2:
+        case AbortRetryIgnore:
             buttons = {abort, retry, ignore};
             break;
-        case 3:
+        case YesNoCancel:
             buttons = {yes, no, cancel};
             break;
-        case 4:
+        case YesNo:
             buttons = {yes, no};
             break;
-        case 5:
+        case RetryCancel:
             buttons = {retry, cancel};
             break;
         default:

@@ -20,11 +20,23 @@ namespace tv::dlg {
 // Button codes returned by msgBox, as the old message box numbered them.
 enum Button { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
 
-// Styles are the old numeric ones: buttons (0 OK, 1 OK/Cancel, 2 Abort/Retry/
-// Ignore, 3 Yes/No/Cancel, 4 Yes/No, 5 Retry/Cancel) plus the icon (16 stop,
-// 32 question, 48 warning, 64 information), e.g. 68 = Yes/No with the
-// information icon. Button texts are Chinese.
-int msgBox(const QString& text, int style = 0, const QString& title = QString());
+// Message box styles, with the old numbers: the buttons plus the icon, e.g.
+// YesNo | Info (68) asks Yes/No with the information icon.
+enum Style : int {
+    OkOnly = 0,
+    OkCancel = 1,
+    AbortRetryIgnore = 2,
+    YesNoCancel = 3,
+    YesNo = 4,
+    RetryCancel = 5,
+    Critical = 16,
+    Question = 32,
+    Exclamation = 48,
+    Info = 64,
+};
+
+// A message box of `style`; returns the button pressed. Button texts are Chinese.
+int msgBox(const QString& text, int style = OkOnly, const QString& title = QString());
 
 // The typed text, or nullopt on Cancel.
 std::optional<QString> inputBox(const QString& prompt, const QString& title = QString(),

@@ -204,6 +204,37 @@ void DataControl::moveNext() {
         rs.moveLast();
 }
 
+bool DataControl::findFirst(const std::vector<std::pair<QString, QString>>& keys) {
+    tv::Recordset& rs = recordset();
+    rs.moveFirst();
+    std::vector<std::pair<int, const QString*>> columns;
+    for (const auto& [field, key] : keys) {
+        const int column = rs.columnIndex(field);
+        if (column < 0)
+            (void)rs.field(field);  // raises: the source has no such field
+        columns.emplace_back(column, &key);
+    }
+    const int rows = rs.recordCount();
+    for (int row = 0; row < rows; ++row) {
+        bool match = true;
+        for (const auto& [column, key] : columns) {
+            const tv::Value v = rs.valueAt(row, column);
+            if (v.isNull() || v.toText() != *key) {
+                match = false;
+                break;
+            }
+        }
+        if (match) {
+            if (row != rs.absolutePosition())
+                rs.moveTo(row);
+            return true;
+        }
+    }
+    rs.moveLast();
+    rs.moveNext();
+    return false;
+}
+
 void DataControl::addBound(QWidget* control) {
     for (const auto& w : d->bound)
         if (w == control)

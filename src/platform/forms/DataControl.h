@@ -17,6 +17,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace tv::forms {
@@ -59,6 +60,15 @@ public:
     void movePrevious();
     void moveNext();
     void moveLast();
+
+    // The row scan of the search buttons: from the first row (on an empty
+    // source that move raises, as the engine did) to the first row whose
+    // fields all equal their keys exactly (a Null field equals nothing),
+    // which becomes current. Without a match the source ends past the last
+    // row, the last row having been current on the way, as a walk through
+    // every row leaves it. A field the source lacks raises DbError. The rows
+    // are compared in place, so the source moves at most three times.
+    bool findFirst(const std::vector<std::pair<QString, QString>>& keys);
 
     // Bound controls register here (BoundTextBox::bind does it).
     void addBound(QWidget* control);

@@ -54,6 +54,7 @@ void Form::load() {
     root->setObjectName(name_);
     root->setAttribute(Qt::WA_DeleteOnClose, false);
     widget_ = root;
+    makeControls();
     build(root);
     root->keepBuiltSize();
     if (kind_ == Kind::MdiChild && Registry::mdiArea()) {
@@ -103,9 +104,14 @@ void Form::detachWidgets() {
     QMdiSubWindow* s = sub_;
     widget_ = nullptr;
     sub_ = nullptr;
+    dropControls();
     if (!w)
         return;
     static_cast<FormWidget*>(w)->detach();
+    // The old controls live on until the event loop deletes them: none of
+    // them may run a handler of the window any more.
+    const auto objects = w->findChildren<QObject*>();
+    for (QObject* o : objects) o->blockSignals(true);
     w->setObjectName(QString());
     if (s) {
         s->setObjectName(QString());
@@ -181,6 +187,14 @@ QStringList Registry::loadedNames() {
         if (form->isLoaded())
             names << name;
     return names;
+}
+
+std::vector<Form*> Registry::loadedForms() {
+    std::vector<Form*> forms;
+    for (auto& [name, form] : R().instances)
+        if (form->isLoaded())
+            forms.push_back(form.get());
+    return forms;
 }
 
 void Registry::clear() {

@@ -12,6 +12,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
+#include <stdexcept>
+#include <vector>
 
 class QMdiArea;
 
@@ -66,6 +69,18 @@ protected:
 
 private:
     friend class FormWidget;
+    // The window's own record of its controls: made before build(), dropped
+    // when the widgets go (Window<Ui> below).
+    template <class Ui>
+    friend class Window;
+    template <class T>
+    static T* checked(T* ui) {
+        if (!ui)
+            throw std::logic_error("窗口没有打开。");
+        return ui;
+    }
+    virtual void makeControls() {}
+    virtual void dropControls() {}
     // The close box: false keeps the window.
     bool widgetClosing();
     void detachWidgets();
@@ -74,6 +89,28 @@ private:
     QPointer<QWidget> widget_;
     QPointer<QMdiSubWindow> sub_;
     bool unloading_ = false;
+};
+
+// A window whose controls are kept in a struct `Ui` of pointers (the widgets
+// themselves are owned by their Qt parents). The struct exists exactly while
+// the window is loaded: made before build(), gone with the widgets, so that
+// no pointer to a destroyed control outlives an unload.
+template <class Ui>
+class Window : public Form {
+public:
+    using Form::Form;
+
+protected:
+    // The controls; only while loaded (a logic error otherwise, which the
+    // handler guard reports instead of crashing).
+    Ui& ui() { return *checked(ui_.get()); }
+    const Ui& ui() const { return *checked(ui_.get()); }
+    bool hasUi() const { return ui_ != nullptr; }
+
+private:
+    void makeControls() override { ui_ = std::make_unique<Ui>(); }
+    void dropControls() override { ui_.reset(); }
+    std::unique_ptr<Ui> ui_;
 };
 
 // The registry of window classes by name. The application registers every
@@ -99,6 +136,17 @@ public:
     static void clear();
     // Names of the loaded windows.
     static QStringList loadedNames();
+    static std::vector<Form*> loadedForms();
+    // The loaded window that offers the interface I, null when none is
+    // loaded: how a window reaches another window's controls. A window that
+    // is not loaded is never loaded by this.
+    template <class I>
+    static I* loadedAs() {
+        for (Form* f : loadedForms())
+            if (I* i = dynamic_cast<I*>(f))
+                return i;
+        return nullptr;
+    }
 };
 
 // The typed instance of a window class T with a static `kName`.

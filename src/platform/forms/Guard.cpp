@@ -46,7 +46,7 @@ void guard(const std::function<void()>& handler) {
     } catch (...) {
     }
     try {
-        tv::dlg::msgBox(text, 64, QStringLiteral("提示！"));
+        tv::dlg::msgBox(text, tv::dlg::Info, QStringLiteral("提示！"));
     } catch (...) {
     }
 }

@@ -3,6 +3,7 @@
 
 #include "platform/dialogs/Dialogs.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,25 @@
 #include <QUrl>
 
 namespace tv::shell {
+
+namespace {
+QString g_programFolder;
+std::function<bool(const QUrl&)> g_desktopHook;
+}  // namespace
+
+QString programFolder() { return g_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : g_programFolder; }
+
+void setProgramFolder(const QString& folder) { g_programFolder = folder; }
+
+QString pictureFolder() { return programFolder() + QStringLiteral("/BMP/"); }
+
+bool openWithDesktop(const QUrl& url) {
+    if (g_desktopHook)
+        return g_desktopHook(url);
+    return QDesktopServices::openUrl(url);
+}
+
+void setDesktopHook(std::function<bool(const QUrl&)> hook) { g_desktopHook = std::move(hook); }
 
 QString resolve(const QString& name, const QString& folder) {
     if (name.isEmpty())
@@ -27,14 +47,14 @@ bool openDocument(const QString& path, const QString& folder) {
     const QString full = resolve(path, folder);
     if (full.isEmpty() || !QFileInfo::exists(full))
         return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(full));
+    return openWithDesktop(QUrl::fromLocalFile(full));
 }
 
 bool openUrl(const QString& address) {
     QUrl url = QUrl::fromUserInput(address.trimmed());
     if (!url.isValid() || url.isEmpty())
         return false;
-    return QDesktopServices::openUrl(url);
+    return openWithDesktop(url);
 }
 
 bool startProgram(const QString& program, const QStringList& arguments, QString* error) {
@@ -60,7 +80,7 @@ namespace {
 CopyOutcome copyFailed(const QString& text, QString* error) {
     if (error)
         *error = text;
-    tv::dlg::msgBox(text, 16, QStringLiteral("复制文件时出错"));
+    tv::dlg::msgBox(text, tv::dlg::Critical, QStringLiteral("复制文件时出错"));
     return CopyOutcome::Failed;
 }
 
@@ -97,8 +117,8 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
         return copyFailed(QStringLiteral("无法复制：“%1”是一个文件夹。").arg(to), error);
     if (dst.exists()) {
         const int answer = tv::dlg::msgBox(
-            QStringLiteral("此位置已经包含名为“%1”的文件。\n是否用“%2”替换它？").arg(dst.fileName(), from), 4 + 32,
-            QStringLiteral("确认文件替换"));
+            QStringLiteral("此位置已经包含名为“%1”的文件。\n是否用“%2”替换它？").arg(dst.fileName(), from),
+            tv::dlg::YesNo | tv::dlg::Question, QStringLiteral("确认文件替换"));
         if (answer != tv::dlg::Yes)
             return CopyOutcome::Declined;
     }

@@ -7,7 +7,25 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QUrl;
+
 namespace tv::shell {
+
+// The folder the program runs from: the executable's folder unless a test
+// set another one ("" goes back to the executable's folder). Paths are joined
+// to it with "/".
+QString programFolder();
+void setProgramFolder(const QString& folder);
+// The picture folder: programFolder() + "/BMP/".
+QString pictureFolder();
+
+// Opens a document or a web address with the desktop's handler, without
+// waiting; false when nothing could open it (no message is shown).
+bool openWithDesktop(const QUrl& url);
+// Tests: what opening with the desktop does instead (null: the desktop).
+void setDesktopHook(std::function<bool(const QUrl&)> hook);
 
 // `name` as an absolute, clean path: absolute names stay, relative ones are
 // taken in `folder` ("" = the process's current folder). "" stays "".

@@ -1,0 +1,36 @@
+#pragma once
+// Small mechanics every window needs when it builds its controls: a child
+// widget under its control name, a picture loaded by file name, a click on a
+// picture, and the fonts the windows name.
+
+#include <QFont>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+
+namespace tv::forms {
+
+// A new child of `parent` carrying its control name as objectName.
+template <class T>
+T* make(QWidget* parent, const char* name) {
+    auto* w = new T(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+// Shows the picture file in `label`; a missing or unreadable file leaves the
+// label empty. Returns whether a picture was shown.
+bool loadPicture(QLabel* label, const QString& path);
+
+// A left click on `label` runs `handler` inside the handler guard.
+void onLabelClick(QLabel* label, std::function<void()> handler);
+
+// The fonts the windows are drawn in, by their old names: "宋体" and "隶书"
+// with the installed faces that stand for them.
+QFont songTi(double points);
+QFont liShu(double points, bool bold = false);
+
+}  // namespace tv::forms
