@@ -5,7 +5,7 @@
 // are one em apart (font size x 20 twips); a line that does not fit on the
 // page any more begins a new page.
 
-#include "platform/print/Printer.h"
+#include "platform/print/PrintTypes.h"
 
 #include <QSize>
 #include <QSizeF>
