@@ -6,35 +6,27 @@
 
 #include <cmath>
 
-using tv::RMBChinese;
-
-TEST(RMBChinese, WritesEveryPlaceWithItsUnitAndTheSign) {
-    EXPECT_EQ(RMBChinese(0), "零元零角零分");
-    EXPECT_EQ(RMBChinese(0.07), "零元零角柒分");
-    EXPECT_EQ(RMBChinese(100), "壹佰零拾零元零角零分");
-    EXPECT_EQ(RMBChinese(1234.56), "壹仟贰佰叁拾肆元伍角陆分");
-    EXPECT_EQ(RMBChinese(20000.5), "贰万零仟零佰零拾零元伍角零分");
-    EXPECT_EQ(RMBChinese(100000), "壹拾零万零仟零佰零拾零元零角零分");
-    EXPECT_EQ(RMBChinese(-5.5), "负伍元伍角零分");
-    // Rounds to zero: never "负零元".
-    EXPECT_EQ(RMBChinese(-0.004), "零元零角零分");
-}
-
-TEST(RMBChinese, RoundsDecimallyHalfAwayFromZero) {
-    EXPECT_EQ(RMBChinese(1.005), "壹元零角壹分");
-    EXPECT_EQ(RMBChinese(2.675), "贰元陆角捌分");
-    EXPECT_EQ(RMBChinese(-0.125), "负零元壹角叁分");
-}
-
-TEST(RMBChinese, TwelveIntegerDigitsAtMost) {
-    const QString tooLong = "需转换的金额整数长度超过了12位！";
+TEST(RMBChinese, WritesEveryPlaceRoundsHalfAwayAndStopsPastTwelveDigits) {
     const QString largest = "玖仟玖佰玖拾玖亿玖仟玖佰玖拾玖万玖仟玖佰玖拾玖元玖角玖分";
-    EXPECT_EQ(RMBChinese(999999999999.99), largest);
-    EXPECT_EQ(RMBChinese(-999999999999.99), "负" + largest);
-    EXPECT_EQ(RMBChinese(999999999999.994), largest);
-    // Just below the limit as a binary number, but rounding to thirteen digits.
-    for (double over : {1000000000000.0, -1000000000000.0, 999999999999.9949, -999999999999.9949, 1e300, std::nan("")})
-        EXPECT_EQ(RMBChinese(over), tooLong) << over;
+    const std::pair<double, QString> cases[] = {{0, "零元零角零分"},
+                                                {0.07, "零元零角柒分"},
+                                                {100, "壹佰零拾零元零角零分"},
+                                                {1234.56, "壹仟贰佰叁拾肆元伍角陆分"},
+                                                {20000.5, "贰万零仟零佰零拾零元伍角零分"},
+                                                {100000, "壹拾零万零仟零佰零拾零元零角零分"},
+                                                {-5.5, "负伍元伍角零分"},
+                                                {-0.004, "零元零角零分"},  // rounds to zero: never "负零元"
+                                                // Two decimals, half away from zero on the decimal form.
+                                                {1.005, "壹元零角壹分"},
+                                                {2.675, "贰元陆角捌分"},
+                                                {-0.125, "负零元壹角叁分"},
+                                                // Twelve integer digits at most, counted after the rounding.
+                                                {999999999999.99, largest},
+                                                {-999999999999.99, "负" + largest},
+                                                {999999999999.994, largest}};
+    for (const auto& [amount, text] : cases) EXPECT_EQ(tv::RMBChinese(amount), text) << amount;
+    for (double over : {999999999999.9949, -999999999999.9949, 1e12, -1e12, 1e300, std::nan("")})
+        EXPECT_EQ(tv::RMBChinese(over), "需转换的金额整数长度超过了12位！") << over;
 }
 
 TEST(SharedState, ClearCurrentBillLeavesWordsSettlementAndRecords) {
@@ -46,11 +38,10 @@ TEST(SharedState, ClearCurrentBillLeavesWordsSettlementAndRecords) {
     s.SettleDeposit = tv::Money::fromInt(1000);
     s.CurrentCheckIn.xm = "王小明";
     tv::ClearCurrentBill();
-    EXPECT_EQ(s.CurrentBill.fjh + s.CurrentOtherFees.fjh, "");
-    EXPECT_EQ(s.CurrentBill.hj, tv::Money());
+    EXPECT_EQ(s.CurrentBill.fjh + s.CurrentOtherFees.fjh + "|" + s.LastMonthDate, "|0");
+    EXPECT_EQ(s.CurrentBill.hj + s.CurrentOtherFees.kdf, tv::Money());
     EXPECT_EQ(s.CurrentBill.bysb, 0.0f);
-    EXPECT_EQ(s.CurrentOtherFees.kdf, tv::Money());
-    EXPECT_EQ(s.LastMonthDate, "0");
+    // Kept: the amount in words, the settlement amounts, the registrations.
     EXPECT_EQ(s.AmountInWords + s.CurrentCheckIn.xm, "壹仟王小明");
     EXPECT_EQ(s.SettleDeposit, tv::Money::fromInt(1000));
     tv::resetState();
