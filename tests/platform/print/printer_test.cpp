@@ -17,8 +17,6 @@ using namespace tv::print;
 
 namespace {
 
-QString u(const char* s) { return QString::fromUtf8(s); }
-
 class PrinterTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -35,12 +33,7 @@ protected:
 
 QStringList readLines(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts) : QStringList();
 }
 
 }  // namespace
@@ -48,22 +41,18 @@ QStringList readLines(const QString& path) {
 TEST(PrintLayout, ColumnsAreHalfAnEmLinesOneEmAndAnItemPastItsColumnGoesOnTheNextLine) {
     Layout layout(100000);
     layout.setFontSize(18);
-    auto title = layout.printLine({at(20, u("房屋租赁使用费收据"))});
-    ASSERT_EQ(title.size(), 1u);
-    EXPECT_EQ(title[0].text, QString(19, ' ') + u("房屋租赁使用费收据"));
+    EXPECT_EQ(layout.printLine({at(20, "房屋租赁使用费收据")}).at(0).text, QString(19, ' ') + "房屋租赁使用费收据");
     layout.setFontSize(10);
-    EXPECT_EQ(layout.printLine({})[0].y, 360);
-    EXPECT_EQ(layout.y(), 560);
+    EXPECT_EQ(layout.printLine({})[0].y, 360);  // below an 18-point line
     // An eight-column cell holding a 10-column room number: the bar of column
     // 25 and the rest move to column 25 of the next line.
-    auto lines = layout.printLine({at(1, u("│")), at(17, u("一二三四五")), at(25, u("│")), at(27, u("租金"))});
+    auto lines = layout.printLine({at(1, "│"), at(17, "一二三四五"), at(25, "│"), at(27, "租金")});
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].text, u("│") + QString(14, ' ') + u("一二三四五"));
-    EXPECT_EQ(lines[1].text, QString(24, ' ') + u("│租金"));
+    EXPECT_EQ(lines[0].text, "│" + QString(14, ' ') + "一二三四五");
+    EXPECT_EQ(lines[1].text, QString(24, ' ') + "│租金");
     EXPECT_EQ(lines[1].y - lines[0].y, 200);
     // text(...) items print where the position stands
-    auto joined = layout.printLine({at(3, u("子女数:")), text(u(" 1 ")), text(u("男"))});
-    EXPECT_EQ(joined[0].text, u("  子女数: 1 男"));
+    EXPECT_EQ(layout.printLine({at(3, "子女数:"), text(" 1 "), text("男")})[0].text, "  子女数: 1 男");
 }
 
 TEST(PrintLayout, PagesBreakBeforeALineThatDoesNotFit) {
@@ -84,96 +73,83 @@ TEST(PrintLayout, PagesBreakBeforeALineThatDoesNotFit) {
     EXPECT_EQ(big.printLine({}).back().page, 2);
 }
 
-TEST(PrintLayout, PicturesKeepTheirSizeOrShrinkToTheCell) {
+TEST(PrintLayout, PicturesKeepTheirSizeOrShrinkToTheCellAndFontsMapToInstalledOnes) {
     // 96 dpi: 15 twips a pixel
     EXPECT_EQ(pictureSize(QSize(100, 80), 5000, 3300), QSizeF(1500, 1200));
     EXPECT_EQ(pictureSize(QSize(1000, 500), 5000, 3300), QSizeF(5000, 2500));  // width limits
     EXPECT_EQ(pictureSize(QSize(400, 400), 5000, 3300), QSizeF(3300, 3300));   // height limits
     EXPECT_EQ(pictureSize(QSize(1000, 500), 0, 0), QSizeF(15000, 7500));       // no limit
-    Layout layout(1000);
-    EXPECT_TRUE(layout.picture(QSize(), 0, 0, 0, 0).empty());
-    EXPECT_EQ(fontFamilyFor(u("宋体")), u("AR PL UMing CN"));
-    EXPECT_EQ(fontFamilyFor(u("Arial")), u("Arial"));
+    EXPECT_EQ(fontFamilyFor("宋体"), "AR PL UMing CN");
+    EXPECT_EQ(fontFamilyFor("Arial"), "Arial");
 }
 
 TEST_F(PrinterTest, TraceRecordsTheDocumentAndTheFontStartsAfreshEachDocument) {
-    dev().printLine({});
-    EXPECT_TRUE(dev().isOpen());
+    dev().printLine({});  // opens the document
     dev().setFontSize(18);
-    dev().setFontName(u("宋体"));
-    dev().printLine({at(11, u("标题"))});
+    dev().setFontName("宋体");
+    dev().printLine({at(11, "标题")});
     QImage photo(100, 50, QImage::Format_RGB32);
     photo.fill(Qt::gray);
     dev().drawPicture(photo, 650, 4390, 5000, 3300);
     dev().drawPicture(QImage(), 0, 0);  // nothing
     dev().newPage();
-    dev().printLine({text(u("x"))});
+    dev().printLine({text("x")});
     dev().endDoc();
-    EXPECT_FALSE(dev().isOpen());
     dev().endDoc();  // nothing open: nothing happens
-    dev().printLine({text(u("y"))});
+    dev().printLine({text("y")});
     dev().endDoc();
-
-    QStringList expected = {u("begin"),
-                            u("line page=1 y=0 size=10 font=宋体 ||"),
-                            u("line page=1 y=200 size=18 font=宋体 |          标题|"),
-                            u("picture page=1 x=650 y=4390 w=1500 h=750"),
-                            u("page 2"),
-                            u("line page=2 y=0 size=18 font=宋体 |x|"),
-                            u("end"),
-                            u("begin"),
-                            u("line page=1 y=0 size=10 font=宋体 |y|"),
-                            u("end")};
-    EXPECT_EQ(Printer::traceLines(), expected);
+    EXPECT_EQ(Printer::traceLines(), QStringList({"begin", "line page=1 y=0 size=10 font=宋体 ||",
+                                                  "line page=1 y=200 size=18 font=宋体 |          标题|",
+                                                  "picture page=1 x=650 y=4390 w=1500 h=750", "page 2",
+                                                  "line page=2 y=0 size=18 font=宋体 |x|", "end", "begin",
+                                                  "line page=1 y=0 size=10 font=宋体 |y|", "end"}));
 }
 
-TEST_F(PrinterTest, PdfAndTraceFilesAreWrittenWholeOrNotAtAll) {
+TEST_F(PrinterTest, FilesAreWrittenWholeOrNotAtAllWhereTheEnvironmentSays) {
+    // A file that cannot be written raises, and the job is dropped at once.
     QTemporaryDir dir;
-    const QString pdf = dir.filePath(u("收据.pdf"));
-    const QString trace = dir.filePath(u("trace.txt"));
-    Printer::useFiles(pdf, trace);
-    dev().printLine({at(1, u("┌─┬─┐"))});
-    dev().printLine({at(1, u("│中│a│"))});
+    Printer::useFiles(dir.filePath("no/such/folder/x.pdf"), QString());
+    try {
+        dev().printLine({text("a")});
+        ADD_FAILURE() << "no error";
+    } catch (const PrintError& e) {
+        EXPECT_TRUE(e.text().contains("无法写入打印文件")) << e.text().toStdString();
+    }
+    EXPECT_FALSE(dev().isOpen());
+    EXPECT_EQ(Printer::traceLines().last(), "abort");
+
+    // A running program prints to the PDF and trace files the environment names.
+    const QString pdf = dir.filePath("收据.pdf"), trace = dir.filePath("out.trace");
+    QFile stale(trace);
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly) && stale.write("from an earlier run\n") > 0);
+    stale.close();
+    Printer::reset();
+    qputenv("TENVORA_PRINT_PDF", pdf.toLocal8Bit());
+    qputenv("TENVORA_PRINT_TRACE", trace.toLocal8Bit());
+    dev().printLine({at(3, "一")});
     EXPECT_FALSE(QFile::exists(pdf));  // nothing before the end
     dev().endDoc();
     QFile f(pdf);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(f.read(5) == "%PDF-");
-    f.close();
-    EXPECT_EQ(readLines(trace), Printer::traceLines());
-    EXPECT_EQ(readLines(trace).size(), 4);
-
-    // An aborted job leaves the earlier file as it was.
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly) && f.read(5) == "%PDF-");
+    // An aborted job leaves the earlier file as it was, and no temporary.
     const qint64 size = QFileInfo(pdf).size();
     dev().setFontSize(12);
-    dev().printLine({text(u("half"))});
+    dev().printLine({text("half")});
     dev().abort();
     EXPECT_EQ(QFileInfo(pdf).size(), size);
-    EXPECT_EQ(readLines(trace).last(), u("abort"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary left
-    dev().printLine({text(u("b"))});                                              // a new job, with the font afresh
-    EXPECT_EQ(Printer::traceLines().last(), u("line page=1 y=0 size=10 font=宋体 |b|"));
-}
-
-TEST_F(PrinterTest, AnUnwritableFileRaisesAndLeavesNoJobOpen) {
-    QTemporaryDir dir;
-    Printer::useFiles(dir.filePath(u("no/such/folder/x.pdf")), QString());
-    try {
-        dev().printLine({text(u("a"))});
-        FAIL() << "no error";
-    } catch (const PrintError& e) {
-        EXPECT_TRUE(e.text().contains(u("无法写入打印文件"))) << e.text().toStdString();
-    }
-    EXPECT_FALSE(dev().isOpen());
-    EXPECT_EQ(Printer::traceLines().last(), u("abort"));
-    // The failure does not stick: the next job with a good file prints.
-    Printer::useFiles(dir.filePath(u("ok.pdf")), QString());
-    dev().printLine({text(u("a"))});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    dev().printLine({at(3, "二")});  // a new job, in the start font
     dev().endDoc();
-    EXPECT_TRUE(QFile::exists(dir.filePath(u("ok.pdf"))));
+    qunsetenv("TENVORA_PRINT_PDF");
+    qunsetenv("TENVORA_PRINT_TRACE");
+    // The trace of the whole run, without what an earlier run left.
+    EXPECT_EQ(readLines(trace), QStringList({"begin", "line page=1 y=0 size=10 font=宋体 |  一|", "end", "begin",
+                                             "line page=1 y=0 size=12 font=宋体 |half|", "abort", "begin",
+                                             "line page=1 y=0 size=10 font=宋体 |  二|", "end"}));
+    EXPECT_TRUE(Printer::traceLines().isEmpty());  // memory is for tests routed by useFiles
 }
 
-TEST_F(PrinterTest, WithoutAnyPrinterTheJobGoesToAPdfInTheCurrentFolder) {
+TEST_F(PrinterTest, WithoutAnyPrinterTheJobGoesToANewPdfInTheCurrentFolder) {
     if (!QPrinterInfo::availablePrinters().isEmpty())
         GTEST_SKIP() << "this machine has a printer";
     qunsetenv("TENVORA_PRINT_PDF");
@@ -181,24 +157,20 @@ TEST_F(PrinterTest, WithoutAnyPrinterTheJobGoesToAPdfInTheCurrentFolder) {
     QTemporaryDir dir;
     const QString old = QDir::currentPath();
     QDir::setCurrent(dir.path());
-    QFile existing(dir.filePath(u("打印输出.pdf")));
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.write("keep");
+    QFile existing(dir.filePath("打印输出.pdf"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly) && existing.write("keep") == 4);
     existing.close();
 
     Printer::reset();
     tv::dlg::script::answerMsgBox(tv::dlg::Ok);
-    dev().printLine({text(u("中文"))});
+    dev().printLine({text("中文")});
     dev().endDoc();
     QDir::setCurrent(old);
-
-    const QString made = dir.filePath(u("打印输出(2).pdf"));
-    EXPECT_TRUE(QFile::exists(made));
-    EXPECT_EQ(QFileInfo(dir.filePath(u("打印输出.pdf"))).size(), 4);  // not overwritten
-    const auto& calls = tv::dlg::script::calls();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].title, u("提示！"));
-    EXPECT_TRUE(calls[0].text.contains(u("打印输出(2).pdf")));
+    EXPECT_TRUE(QFile::exists(dir.filePath("打印输出(2).pdf")));
+    EXPECT_EQ(QFileInfo(existing).size(), 4);  // not overwritten
+    ASSERT_EQ(tv::dlg::script::calls().size(), 1u);
+    EXPECT_EQ(tv::dlg::script::calls()[0].title, "提示！");
+    EXPECT_TRUE(tv::dlg::script::calls()[0].text.contains("打印输出(2).pdf"));
 }
 
 // --- drawing ---------------------------------------------------------------
@@ -213,7 +185,7 @@ QImage draw(const QStringList& lines) {
     image.setDotsPerMeterY(qRound(144 / 0.0254));
     std::vector<Placed> steps;
     for (int i = 0; i < lines.size(); ++i)
-        steps.push_back({.y = 200.0 * i, .fontSize = 10, .fontName = QStringLiteral("宋体"), .text = lines[i]});
+        steps.push_back({.y = 200.0 * i, .fontSize = 10, .fontName = "宋体", .text = lines[i]});
     renderLines(image, steps);
     return image;
 }
@@ -224,8 +196,7 @@ bool dark(const QImage& img, int x, int y) { return qGray(img.pixel(x, y)) < 128
 
 TEST(PrintDrawing, BoxLinesJoinAcrossCellsAndLines) {
     // Full-width box characters take two columns (20 px): centres at 10, 30, 50.
-    QImage img = draw({u("┌─┬─┐"), u("│中│a │"), u("└─┴─┘")});
-    ASSERT_EQ(img.logicalDpiX(), 144);
+    QImage img = draw({"┌─┬─┐", "│中│a │", "└─┴─┘"});
     // The top rule, row 10, runs unbroken from the corner to the far corner.
     for (int x = 10; x <= 90; ++x) EXPECT_TRUE(dark(img, x, 10)) << "top rule broken at x=" << x;
     // The bars at x = 10, 50, 90 run unbroken from the top rule to the bottom rule.
@@ -238,7 +209,7 @@ TEST(PrintDrawing, BoxLinesJoinAcrossCellsAndLines) {
 
 TEST(PrintDrawing, ChineseSitsInItsTwoColumnCell) {
     // "中" on columns 3-4 of the second line: x 20..40, y 20..40.
-    QImage img = draw({QString(), u("  中")});
+    QImage img = draw({QString(), "  中"});
     QRect inked;
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
@@ -247,29 +218,4 @@ TEST(PrintDrawing, ChineseSitsInItsTwoColumnCell) {
     ASSERT_FALSE(inked.isNull()) << "nothing drawn: is a CJK font installed?";
     EXPECT_TRUE(QRect(20, 20, 20, 20).contains(inked));
     EXPECT_GT(inked.width(), 10);  // a glyph, not a dot
-}
-
-TEST_F(PrinterTest, TheEnvironmentRoutesARunningProgramToPdfAndTrace) {
-    QTemporaryDir dir;
-    const QString pdf = dir.filePath(u("out.pdf"));
-    const QString trace = dir.filePath(u("out.trace"));
-    {
-        QFile stale(trace);
-        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-        stale.write("from an earlier run\n");
-    }
-    Printer::reset();
-    qputenv("TENVORA_PRINT_PDF", pdf.toLocal8Bit());
-    qputenv("TENVORA_PRINT_TRACE", trace.toLocal8Bit());
-    for (const char* word : {"一", "二"}) {
-        dev().printLine({at(3, u(word))});
-        dev().endDoc();
-    }
-    qunsetenv("TENVORA_PRINT_PDF");
-    qunsetenv("TENVORA_PRINT_TRACE");
-    EXPECT_TRUE(QFile::exists(pdf));
-    // The trace of the whole run, without what an earlier run left.
-    EXPECT_EQ(readLines(trace), (QStringList{u("begin"), u("line page=1 y=0 size=10 font=宋体 |  一|"), u("end"),
-                                             u("begin"), u("line page=1 y=0 size=10 font=宋体 |  二|"), u("end")}));
-    EXPECT_TRUE(Printer::traceLines().isEmpty());  // memory is for tests routed by useFiles
 }
