@@ -1,196 +1,240 @@
-// A small window made of the toolkit's pieces, driven as a user drives one:
-// a data control and a grid over the bills of a data file, two bound text
-// boxes with an Enter ring, and add / confirm / cancel / delete buttons.
+// The data control, the grid and the bound controls, driven in the demo
+// window as a user drives a window.
 #include "Fixtures.h"
 
-#include "platform/forms/BoundControls.h"
-#include "platform/forms/DataGrid.h"
-#include "platform/forms/EnterRing.h"
-#include "platform/forms/Guard.h"
-
-#include <QLabel>
-#include <QPushButton>
+#include <QBuffer>
 
 using namespace tv::forms;
 
 namespace {
 
-class FrmDemo : public Form {
-public:
-    static constexpr const char* kName = "FrmDemo";
-    FrmDemo() : Form(QString::fromLatin1(kName), Kind::MdiChild) {}
-    QString dataFile;
-    int count = 0;
-
-protected:
-    void build(QWidget* root) override {
-        root->setWindowTitle(QStringLiteral("演示"));
-        root->resize(640, 420);
-        auto named = [](QWidget* w, const char* name, QRect r) {
-            w->setObjectName(QString::fromLatin1(name));
-            w->setGeometry(r);
-        };
-        named(Data1 = new DataControl(root), "Data1", {10, 10, 400, 26});
-        named(DBGrid1 = new DataGrid(root), "DBGrid1", {10, 40, 620, 200});
-        named(Txtfjh = new BoundTextBox(root), "Txtfjh", {10, 250, 120, 24});
-        named(Txthj = new BoundTextBox(root), "Txthj", {140, 250, 120, 24});
-        DBGrid1->setDataSource(Data1);
-        DBGrid1->setColumns({{QStringLiteral("jfrq"), QStringLiteral("计费日期"), QStringLiteral("yyyy-MM-dd")},
-                             {QStringLiteral("fjh"), QStringLiteral("房号"), QString()},
-                             {QStringLiteral("hj"), QStringLiteral("合计"), QStringLiteral("Currency")}});
-        Txtfjh->bind(Data1, QStringLiteral("fjh"));
-        Txthj->bind(Data1, QStringLiteral("hj"));
-        new EnterRing({Txtfjh, Txthj}, true, root);
-        auto button = [&](const char* name, const QString& text, int x, std::function<void()> h) {
-            auto* b = new QPushButton(text, root);
-            named(b, name, {x, 300, 80, 28});
-            onClick(b, std::move(h));
-        };
-        button("CmdTj", QStringLiteral("添加"), 10, [this] { Data1->addNew(); });
-        button("CmdQr", QStringLiteral("确认"), 100, [this] {
-            Data1->update();
-            Data1->recordset().moveLast();
-            count = Data1->recordset().recordCount();
-        });
-        button("Cmdfq", QStringLiteral("放弃"), 190, [this] { Data1->cancelUpdate(); });
-        button("CmdDel", QStringLiteral("删除"), 280, [this] {
-            if (tv::dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), 68, QStringLiteral("删除记录")) !=
-                tv::dlg::Yes)
-                return;
-            Data1->remove();
-            tv::Recordset& rs = Data1->recordset();
-            if (rs.eof())
-                rs.moveLast();
-            else
-                rs.moveNext();
-            count = rs.recordCount();
-        });
-        QObject::connect(Data1, &DataControl::reposition, root, [this] {
-            Data1->setCaption(
-                QStringLiteral("演示 (#Record：%1 / %2)").arg(Data1->recordset().absolutePosition() + 1).arg(count));
-        });
-    }
-    void onLoad() override {
-        Data1->setDatabaseName(dataFile);
-        Data1->setRecordSource(QStringLiteral("fzsdjs"));
-        Data1->refresh();
-        count = Data1->recordset().recordCount();
-        Data1->refresh();
-    }
-
-private:
-    DataControl* Data1 = nullptr;
-    DataGrid* DBGrid1 = nullptr;
-    BoundTextBox* Txtfjh = nullptr;
-    BoundTextBox* Txthj = nullptr;
-};
-
-class DemoWindow : public tv::test::DataTest {
+class DemoWindow : public tv::test::DemoTest {
 protected:
     void SetUp() override {
-        DataTest::SetUp();
-        sql(
-            QStringLiteral("insert into fzsdjs (jfrq, fjh, xm, hj) values "
-                           "('2021-02-20', '101', '张三', 1022.05), ('2021-02-20', '102', '李四', 800), "
-                           "('2021-03-20', '101', '张三', 12345.6);"));
-        demo->dataFile = file;
-        demo->show();
-        QApplication::setActiveWindow(demo->widget());
-        grid = ctl<DataGrid>("DBGrid1");
-        data = ctl<DataControl>("Data1");
-        ASSERT_TRUE(grid && data);
+        DemoTest::SetUp();
+        demo.show();
+        QApplication::setActiveWindow(demo.widget());
     }
-    template <class T>
-    T* ctl(const char* name) {
-        T* c = demo->control<T>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
-    }
-    QString text(const char* box) { return ctl<QLineEdit>(box)->text(); }
-    void clickButton(const char* name) { QTest::mouseClick(ctl<QAbstractButton>(name), Qt::LeftButton); }
-    void clickRow(int row) {
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                          grid->visualRect(grid->model()->index(row, 1)).center());
-    }
-    QString caption() { return data->findChild<QLabel*>(QStringLiteral("Caption"))->text(); }
-    QString cellText(int row, int col) { return grid->model()->index(row, col).data().toString(); }
-    FrmDemo* demo = &the<FrmDemo>();
-    DataGrid* grid = nullptr;
-    DataControl* data = nullptr;
 };
 
 }  // namespace
 
-TEST_F(DemoWindow, BrowsingByGridAndArrows) {
-    EXPECT_EQ(caption(), QStringLiteral("演示 (#Record：1 / 3)"));
-    EXPECT_EQ(cellText(0, 0), "2021-02-20");
-    EXPECT_EQ(cellText(0, 2), QStringLiteral("¥1,022.05"));
-    EXPECT_EQ(cellText(1, 2), QStringLiteral("¥800.00"));
-    EXPECT_EQ(cellText(2, 2), QStringLiteral("¥12,345.60"));
-
+TEST_F(DemoWindow, BrowsingMovesTheGridTheBoxesAndTheCaptionTheArrowsNeverLeaveTheRows) {
+    EXPECT_EQ(caption() + ' ' + model()->index(0, 2).data().toString(), "#1 / 3 2.00");  // the column's format
+    watch();
     clickRow(2);
-    EXPECT_EQ(caption(), QStringLiteral("演示 (#Record：3 / 3)"));
-    EXPECT_EQ(text("Txthj"), "12345.6");
-    arrow(*data, "MovePrevious");
-    EXPECT_EQ(grid->currentIndex().row(), 1);
-    EXPECT_EQ(text("Txtfjh"), "102");
-    int moves = 0;
-    QObject::connect(data, &DataControl::reposition, [&] { ++moves; });
-    arrow(*data, "MoveLast");
-    arrow(*data, "MoveNext");  // the arrows never leave the rows
-    EXPECT_EQ(moves, 1);
-    EXPECT_EQ(caption(), QStringLiteral("演示 (#Record：3 / 3)"));
-    // From past the end or the start (a search that found nothing) they come back.
-    data->recordset().moveNext();
-    arrow(*data, "MovePrevious");
-    EXPECT_EQ(text("Txtfjh"), "101");
-    arrow(*data, "MoveFirst");
-    arrow(*data, "MovePrevious");  // stays on the first row
-    EXPECT_EQ(grid->currentIndex().row(), 0);
-    data->recordset().movePrevious();
-    arrow(*data, "MoveNext");
-    EXPECT_EQ(grid->currentIndex().row(), 0);
+    EXPECT_EQ(shown() + caption(), QStringLiteral("Ann/3/已婚#3 / 3"));
+    // "+" and "-" are code moves past the last or before the first row (a search that found nothing).
+    for (const char* step : {"MoveNext", "+", "MovePrevious", "MoveFirst", "MovePrevious", "-", "MoveNext"})
+        step[0] == '+' ? rs().moveNext() : step[0] == '-' ? rs().movePrevious() : arrow(step);
+    EXPECT_EQ(seen, QList<int>({2, -1, 2, 0, -1, 0}));  // no move at all at the ends
+    EXPECT_EQ(shown(), QStringLiteral("张三/2/已婚"));
+    EXPECT_EQ(ui().Cmbyh->currentIndex(), 0);
+    rs().moveLast();
+    rs().moveNext();  // no current row: the boxes and the grid show none
+    EXPECT_EQ(shown(), "//");
+    EXPECT_FALSE(ui().DBGrid1->currentIndex().isValid());
 }
 
-TEST_F(DemoWindow, AddingConfirmingCancellingAndDeletingRows) {
-    clickButton("CmdTj");
-    ctl<QLineEdit>("Txtfjh")->setText(QStringLiteral("302"));
-    ctl<QLineEdit>("Txthj")->setText(QStringLiteral("很多"));
+TEST_F(DemoWindow, OnlyConfirmWritesAndAFailedConfirmKeepsTheTypedRowUntilCancelled) {
+    ui().Txtxm->setText(QStringLiteral("改了"));  // typed while browsing and moved away: not written
+    rs().moveNext();
+    EXPECT_EQ(shown(), QStringLiteral("李四/1/未婚"));
+    EXPECT_EQ(row("101"), QStringLiteral("张三/已婚/integer2"));
+    ui().Data1->edit();
+    ui().Txtxm->setText(QStringLiteral("李四四"));
+    ui().Data1->cancelUpdate();  // the shown values come back, nothing written
+    EXPECT_EQ(shown() + row("102"), QStringLiteral("李四/1/未婚李四/未婚/integer1"));
+    ui().Data1->edit();
+    ui().Txtxm->setText(QStringLiteral("李思"));
+    ui().Cmbyh->setEditText(QStringLiteral("离异"));  // stored as typed, never made an item
+    click("CmdQr");
+    EXPECT_EQ(row("102") + QString::number(ui().Cmbyh->count()), QStringLiteral("李思/离异/integer12"));
+
+    ui().Data1->addNew();  // an empty row, until cancelled
+    EXPECT_EQ(shown(), "//");
+    ui().Txtjzrs->setText(QStringLiteral("很多"));
     tv::dlg::script::answerMsgBox(tv::dlg::Ok);
-    clickButton("CmdQr");
-    ASSERT_EQ(boxes().size(), 1);
-    EXPECT_TRUE(boxes()[0].endsWith(QStringLiteral("|提示！|64")));
-    EXPECT_EQ(text("Txtfjh"), "302");  // still pending, as typed
-    clickButton("Cmdfq");
-    EXPECT_EQ(text("Txtfjh"), "101");
-    EXPECT_EQ(ask(QStringLiteral("select count(*) from fzsdjs")), "3");
+    click("CmdQr");  // told; the typed row stays pending
+    EXPECT_EQ(boxes().size(), 1);
+    EXPECT_EQ(shown(), QStringLiteral("/很多/"));
+    ui().Data1->cancelUpdate();
+    EXPECT_EQ(shown(), QStringLiteral("李思/1/离异"));
 
-    clickButton("CmdTj");
-    auto* fjh = ctl<QLineEdit>("Txtfjh");
-    EXPECT_EQ(fjh->text(), QString());
-    fjh->setFocus();
-    QTest::keyClicks(fjh, "301");
-    QTest::keyClick(fjh, Qt::Key_Return);
-    ASSERT_EQ(QApplication::focusWidget(), ctl<QLineEdit>("Txthj"));
-    QTest::keyClicks(QApplication::focusWidget(), "1234.5");
-    clickButton("CmdQr");
-    EXPECT_EQ(ask(QStringLiteral("select group_concat(fjh || '=' || hj) from fzsdjs")),
-              "101=1022.05,102=800,101=12345.6,301=1234.5");
-    EXPECT_EQ(grid->currentIndex().row(), 3);
-    EXPECT_EQ(cellText(3, 2), QStringLiteral("¥1,234.50"));
-    EXPECT_EQ(caption(), QStringLiteral("演示 (#Record：4 / 3)"));  // counted after the move
+    ui().Data1->addNew();
+    ui().Txtxm->setText(QStringLiteral("Bob"));
+    ui().Txtjzrs->setText(QStringLiteral("4"));
+    click("CmdQr");  // written, and the new row is the current one
+    EXPECT_EQ(ask(QStringLiteral("select group_concat(xm || jzrs) from zfdj")) + caption(),
+              QStringLiteral("张三2,李思1,Ann3,Bob4#4 / 4"));
+}
 
-    // Deleting asks first.
+TEST_F(DemoWindow, SourcesWithParametersReadOnlyOrBad) {
+    DataControl* data = ui().Data1;
+    const QString byState = QStringLiteral("select * from [zfdj] where [ysno]=?");
+    data->setRecordSource(byState, {tv::Value(QStringLiteral("在住"))});
+    data->setReadOnly(true);
+    data->refresh();
+    EXPECT_EQ(rs().recordCount(), 2);
+    EXPECT_THROW(data->addNew(), tv::DbError);
+    EXPECT_THROW(data->remove(), tv::DbError);
+    data->setRecordSource(byState, {tv::Value(QStringLiteral("退房"))});
+    data->refresh();
+    EXPECT_EQ(shown(), QStringLiteral("李四/1/未婚"));
+
+    // A missing table or file raises; the old rows are not shown as if they were the new ones.
+    data->setRecordSource(QStringLiteral("nosuchtable"));
+    EXPECT_THROW(data->refresh(), tv::DbError);
+    EXPECT_THROW(data->recordset(), tv::DbError);
+    data->setDatabaseName(dir.path() + QStringLiteral("/missing.mdb"));
+    data->setRecordSource(QStringLiteral("zfdj"));
+    EXPECT_THROW(data->refresh(), tv::DbError);
+    EXPECT_FALSE(QFile::exists(dir.path() + QStringLiteral("/missing.mdb")));
+
+    // The arrows of a source never opened, or of an empty one, do nothing and tell nothing.
+    for (const char* a : {"MoveFirst", "MovePrevious", "MoveNext", "MoveLast"}) arrow(a);
+    data->setDatabaseName(file);
+    data->setRecordSource(QStringLiteral("select * from zfdj where 0"));
+    data->refresh();
+    for (const char* a : {"MoveFirst", "MovePrevious", "MoveNext", "MoveLast"}) arrow(a);
+    EXPECT_TRUE(rs().bof() && rs().eof());
+}
+
+TEST_F(DemoWindow, FindFirstMakesTheFirstRowWhoseFieldsEqualTheKeysCurrent) {
+    struct Case {
+        std::vector<std::pair<QString, QString>> keys;
+        int found;        // the row made current; -1 none (past the last row); -2 raises DbError
+        QList<int> seen;  // the rows the Reposition handler saw current (-1: past the end)
+    };
+    const std::vector<Case> cases = {
+        {{{"fjh", "101"}}, 0, {0}},
+        {{{"yh", "未婚"}, {"fjh", "102"}}, 1, {0, 1}},
+        {{{"yh", "已婚"}, {"fjh", "102"}}, -1, {0, 2, -1}},
+        {{{"dh", ""}}, -1, {0, 2, -1}},  // a Null field equals nothing, not even ""
+        {{{"fjh", "102 "}}, -1, {0, 2, -1}},
+        {{{"xm", "ann"}}, -1, {0, 2, -1}},
+        {{{"xm", "Ann"}}, 2, {0, 2}},
+        {{{"jzrs", "01"}}, -1, {0, 2, -1}},
+        {{{"jzrs", "1"}}, 1, {0, 1}},
+        {{{"fjh", "101"}, {"nosuch", "1"}}, -2, {0}},
+        {{{"fjh", ""}}, -2, {}},  // on an empty source (below) the first move raises
+    };
+    watch();
+    for (const Case& c : cases) {
+        const QString what = c.keys.back().first + QLatin1Char('=') + c.keys.back().second;
+        if (&c == &cases.back())
+            ui().Data1->setRecordSource(QStringLiteral("select * from zfdj where 0"));
+        ui().Data1->refresh();
+        ui().Data1->moveLast();  // the scan starts from the first row wherever the source stands
+        seen.clear();
+        if (c.found == -2) {
+            EXPECT_THROW(ui().Data1->findFirst(c.keys), tv::DbError) << qPrintable(what);
+        } else {
+            EXPECT_EQ(ui().Data1->findFirst(c.keys), c.found >= 0) << qPrintable(what);
+            EXPECT_EQ(rs().absolutePosition(), c.found) << qPrintable(what);
+            EXPECT_EQ(rs().eof(), c.found == -1) << qPrintable(what);
+        }
+        EXPECT_EQ(seen, c.seen) << qPrintable(what);
+    }
+}
+
+TEST_F(DemoWindow, ThePictureKeepsItsBytesAndIsShownStretched) {
+    BoundImage* photo = ui().Imgxp;
+    QByteArray png;
+    QBuffer buf(&png);
+    ASSERT_TRUE(buf.open(QIODevice::WriteOnly) && QImage(300, 40, QImage::Format_RGB32).save(&buf, "PNG"));
+    ui().Data1->edit();
+    ASSERT_TRUE(photo->setBytes(png));
+    click("CmdQr");
+    rs().moveNext();
+    EXPECT_TRUE(photo->bytes().isEmpty());
+    rs().moveFirst();
+    EXPECT_EQ(photo->bytes(), png);                     // the very bytes, not a re-encoding
+    EXPECT_EQ(photo->pixmap().size(), QSize(120, 80));  // stretched over its box
+    // Editing another field writes the photo back untouched; clearing it stores Null.
+    ui().Data1->edit();
+    ui().Txtxm->setText(QStringLiteral("张叁"));
+    click("CmdQr");
+    EXPECT_EQ(row("101", "length(xp)"), QString::number(png.size()));
+    ui().Data1->edit();
+    photo->clearPicture();
+    click("CmdQr");
+    EXPECT_EQ(row("101", "typeof(xp)"), "null");
+}
+
+TEST(GridFormat, CurrencyRoundsToCentsAndNullShowsNothing) {
+    EXPECT_EQ(formatGridValue(tv::Value(tv::Money::fromUnits(1234567891)), "Currency"), QStringLiteral("¥123,456.79"));
+    EXPECT_EQ(formatGridValue(tv::Value(tv::Money::fromUnits(-12345000)), "Currency"), QStringLiteral("¥-1,234.50"));
+    EXPECT_EQ(formatGridValue(tv::Value(), "Currency"), QString());
+    EXPECT_EQ(formatGridValue(tv::Value(3.5f * 34.5f), "0.00"), QStringLiteral("120.75"));
+}
+
+TEST_F(DemoWindow, TheGridsLookAndItsCurrentRowFollowingTheSourceWithoutEchoes) {
+    DataGrid* grid = ui().DBGrid1;
+    int clickedAt = -2;
+    watch();
+    QObject::connect(grid, &DataGrid::rowClicked, [&] { clickedAt = rs().absolutePosition(); });
+    rs().moveLast();
+    EXPECT_EQ(grid->currentIndex().row(), 2);
     clickRow(1);
-    tv::dlg::script::answerMsgBox(tv::dlg::No);
-    clickButton("CmdDel");
-    tv::dlg::script::answerMsgBox(tv::dlg::Yes);
-    clickButton("CmdDel");
-    EXPECT_EQ(ask(QStringLiteral("select group_concat(fjh || '/' || hj) from fzsdjs")),
-              "101/1022.05,101/12345.6,301/1234.5");
-    EXPECT_EQ(grid->model()->rowCount(), 3);
-    EXPECT_EQ(grid->currentIndex().row(), 1);  // the row after the deleted one
-    EXPECT_EQ(text("Txthj"), "12345.6");
-    EXPECT_EQ(boxes().mid(1), (QStringList{QStringLiteral("您真的要删除这个记录吗?|删除记录|68"),
-                                           QStringLiteral("您真的要删除这个记录吗?|删除记录|68")}));
+    EXPECT_EQ(clickedAt, 1);    // the click handler sees the row already current
+    clickRow(1);                // the same row again: a click, no move
+    EXPECT_EQ(seen.size(), 2);  // one move for each change of row, no echo
+    EXPECT_EQ(model()->headerData(1, Qt::Vertical).toString(), QStringLiteral("▶"));
+    QTest::keyClick(grid, Qt::Key_Down);
+    EXPECT_EQ(rs().absolutePosition(), 2);
+    grid->setColumns({});  // no column list: every field, captioned with its name
+    EXPECT_EQ(model()->headerData(31, Qt::Horizontal).toString(), "xp");
+}
+
+TEST_F(DemoWindow, ADoubleClickNeverEditsACellTypingEditsWhereAllowed) {
+    DataGrid* grid = ui().DBGrid1;
+    auto openEditor = [&] { return grid->viewport()->findChild<QLineEdit*>(); };
+    grid->setAllowUpdate(true);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell(0, 1));
+    EXPECT_EQ(openEditor(), nullptr);
+
+    // Typing in a cell edits it; the row is stored when the editor closes.
+    clickRow(0);
+    QTest::keyClick(grid, Qt::Key_F2);
+    QLineEdit* editor = openEditor();
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, "Tom");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();  // the delegate commits by a queued call
+    EXPECT_EQ(row("101", "xm"), "Tom");
+
+    // A bad value is told and nothing is stored.
+    tv::dlg::script::answerMsgBox(tv::dlg::Ok);
+    EXPECT_FALSE(model()->setData(model()->index(0, 2), QStringLiteral("abc")));
+    EXPECT_EQ(boxes().size(), 1);
+    EXPECT_EQ(row("101", "jzrs"), "2");
+    EXPECT_EQ(rs().editState(), tv::Recordset::EditState::None);
+
+    ui().Data1->setReadOnly(true);  // a read-only source: no cell is editable
+    grid->reload();
+    EXPECT_FALSE(model()->flags(model()->index(0, 0)) & Qt::ItemIsEditable);
+}
+
+TEST_F(DemoWindow, GridRowsAddedOrDeletedByTheGridOrTheSourceShowAtOnce) {
+    DataGrid* grid = ui().DBGrid1;
+    auto rooms = [&] { return ask(QStringLiteral("select group_concat(fjh) from zfdj")); };
+    clickRow(1);
+    QTest::keyClick(grid, Qt::Key_Delete);  // deleting not allowed
+    EXPECT_EQ(rooms(), "101,102,103");
+    grid->setAllowDelete(true);
+    QTest::keyClick(grid, Qt::Key_Delete);
+    EXPECT_EQ(rooms(), "101,103");
+    EXPECT_EQ(model()->rowCount(), 2);
+
+    // Also when code calls the recordset directly.
+    rs().addNew();
+    rs().setField(QStringLiteral("fjh"), tv::Value(QStringLiteral("202")));
+    rs().update();
+    EXPECT_EQ(model()->index(2, 0).data().toString(), "202");
+    EXPECT_EQ(grid->currentIndex().row(), 2);
+    rs().moveFirst();
+    rs().remove();
+    EXPECT_EQ(model()->rowCount(), 2);
 }

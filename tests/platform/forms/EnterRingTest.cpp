@@ -10,46 +10,45 @@ using tv::forms::EnterRing;
 
 namespace {
 
-class EnterRingTest : public tv::test::ScriptedTest {
+// Five boxes and an editable combo box on an active window.
+class EnterRingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ScriptedTest::SetUp();
-        for (int i = 0; i < 5; ++i) edits.push_back(new QLineEdit(&root));
+        for (QLineEdit*& e : edits) e = new QLineEdit(&root);
         combo->setEditable(true);
         combo->addItems({QStringLiteral("在住"), QStringLiteral("退房")});
         root.show();
         QApplication::setActiveWindow(&root);
     }
-    void enter() { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); }
-    QWidget* focus() { return QApplication::focusWidget(); }
+    // One press of Enter in `from`; where the focus went.
+    static QWidget* enter(QWidget* from, Qt::Key key = Qt::Key_Return) {
+        from->setFocus();
+        QTest::keyClick(from, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        return QApplication::focusWidget();
+    }
     QWidget root;
-    std::vector<QLineEdit*> edits;
+    QLineEdit* edits[5] = {};
     QComboBox* combo = new QComboBox(&root);
 };
 
 }  // namespace
 
-TEST_F(EnterRingTest, OnePressOneStepSkippingDisabledAndHiddenControls) {
+TEST_F(EnterRingTest, OnePressOneStepSkippingDisabledAndHiddenControlsRoundAClosedRing) {
     new EnterRing({edits[0], edits[1], edits[2], edits[3], combo, edits[4]}, true, &root);
     edits[2]->setEnabled(false);
     edits[3]->hide();
-    QSignalSpy returned(edits[0], &QLineEdit::returnPressed);
-    edits[0]->setFocus();
-    enter();
-    EXPECT_EQ(focus(), edits[1]);
-    EXPECT_EQ(returned.count(), 0);  // the key was consumed
-    enter();
-    EXPECT_EQ(focus(), combo);
-    QTest::keyRelease(combo, Qt::Key_Return);  // a key release alone does nothing
-    EXPECT_EQ(focus(), combo);
-    // Enter in a combo box never reaches it: the typed text does not become an item.
+    QSignalSpy returned(edits[1], &QLineEdit::returnPressed);
     combo->setEditText(QStringLiteral("自用"));
-    enter();
-    EXPECT_EQ(focus(), edits[4]);
+    EXPECT_EQ(enter(edits[0]), edits[1]);
+    QTest::keyRelease(edits[1], Qt::Key_Return);  // a release alone does nothing
+    EXPECT_EQ(QApplication::focusWidget(), edits[1]);
+    EXPECT_EQ(enter(edits[1]), combo);
+    EXPECT_EQ(enter(combo), edits[4]);
+    EXPECT_EQ(enter(edits[4], Qt::Key_Enter), edits[0]);  // the keypad's Enter too
+    EXPECT_EQ(returned.count(), 0);                       // the key is consumed
+    // Enter in a combo box never reaches it: the typed text does not become an item.
     EXPECT_EQ(combo->count(), 2);
     EXPECT_EQ(combo->currentText(), QStringLiteral("自用"));
-    QTest::keyClick(focus(), Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(focus(), edits[0]);  // round the ring
 }
 
 TEST_F(EnterRingTest, LinksStopsAndTheEndOfAnOpenRing) {
@@ -59,15 +58,9 @@ TEST_F(EnterRingTest, LinksStopsAndTheEndOfAnOpenRing) {
     ring->stop(edits[2]);
     edits[3]->setEnabled(false);
     QSignalSpy returned(edits[2], &QLineEdit::returnPressed);
-    edits[0]->setFocus();
-    enter();
-    EXPECT_EQ(focus(), edits[2]);
-    enter();  // a stop: the control's own Enter handling runs
-    EXPECT_EQ(focus(), edits[2]);
+    EXPECT_EQ(enter(edits[0]), edits[2]);  // by the link
+    EXPECT_EQ(enter(edits[2]), edits[2]);  // a stop: the box's own Enter handling runs
     EXPECT_EQ(returned.count(), 1);
-    edits[1]->setFocus();
-    enter();  // a link to a disabled control goes on from there
-    EXPECT_EQ(focus(), edits[4]);
-    enter();  // the end of an open ring: the focus stays
-    EXPECT_EQ(focus(), edits[4]);
+    EXPECT_EQ(enter(edits[1]), edits[4]);  // a link to a disabled control goes on from there
+    EXPECT_EQ(enter(edits[4]), edits[4]);  // the end of an open ring
 }

@@ -1,159 +1,108 @@
+// Windows, the registry, the handler guard, the status panels and the twips.
 #include "Fixtures.h"
 
-#include "platform/forms/Guard.h"
 #include "platform/print/Printer.h"
 
-#include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPushButton>
 
-using tv::forms::Form;
-using tv::forms::Registry;
+using namespace tv::forms;
+using tv::test::FrmDemo;
+using tv::test::FrmDemoChild;
 
 namespace {
 
-class Probe : public Form {
-public:
-    static constexpr const char* kName = "FrmProbe";
-    explicit Probe(Kind kind = Kind::TopLevel) : Form(QString::fromLatin1(kName), kind) {}
-    int loads = 0, unloads = 0;
-    bool allowClose = true, throwOnLoad = false;
-    QString kept;  // an instance variable that outlives unload
-    void click(const char* name) { QTest::mouseClick(control<QPushButton>(QString::fromLatin1(name)), Qt::LeftButton); }
+using FormTest = tv::test::DemoTest;
 
-protected:
-    void build(QWidget* root) override {
-        root->setWindowTitle(QStringLiteral("探针"));
-        root->resize(300, 200);
-        auto* quit = new QPushButton(QStringLiteral("退出"), root);
-        quit->setObjectName(QStringLiteral("CmdTc"));
-        tv::forms::onClick(quit, [this] { unload(); });
-        auto* fail = new QPushButton(QStringLiteral("出错"), root);
-        fail->setObjectName(QStringLiteral("CmdCc"));
-        tv::forms::onClick(fail, [] { throw tv::DbError(QStringLiteral("数据类型转换错误。")); });
-    }
-    void onLoad() override {
-        ++loads;
-        if (throwOnLoad)
-            throw std::runtime_error("load failed");
-    }
-    void onUnload() override { ++unloads; }
-    bool onQueryClose() override { return allowClose; }
-};
-
-class Child : public Probe {
-public:
-    static constexpr const char* kName = "FrmChild";
-    Child() : Probe(Kind::MdiChild) {}
-};
-
-using FormTest = tv::test::ScriptedTest;
+void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 }  // namespace
 
-TEST_F(FormTest, OneInstancePerClassLoadUnloadKeepItsVariables) {
-    Registry::add(QStringLiteral("FrmProbe"), [] { return new Probe(); });
+TEST_F(FormTest, OneInstanceLoadedOnDemandItsControlsLiveOnlyWhileLoadedItsVariablesOutliveThem) {
     EXPECT_EQ(Registry::instance(QStringLiteral("FrmNone")), nullptr);
-    auto* p = static_cast<Probe*>(Registry::instance(QStringLiteral("FrmProbe")));
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(Registry::instance(QStringLiteral("FrmProbe")), p);
-    EXPECT_EQ(&tv::forms::the<Probe>(), p);
-    EXPECT_TRUE(!Registry::loaded(QStringLiteral("FrmProbe")) && !p->isLoaded());  // asking does not load
+    EXPECT_EQ(Registry::instance(QStringLiteral("FrmDemo")), &demo);
+    EXPECT_TRUE(!Registry::loaded(QStringLiteral("FrmDemo")) && !demo.isLoaded());  // asking does not load
+    demo.load();
+    demo.load();
+    EXPECT_TRUE(demo.loads == 1 && !demo.widget()->isVisible());  // loading does not show
+    EXPECT_EQ(Registry::loadedNames(), QStringList{QStringLiteral("FrmDemo")});
+    QPointer<QPushButton> old = ui().CmdQr;
+    demo.unload();
+    old->click();  // an old control, not yet deleted, runs no handler of the window
+    tv::dlg::script::answerMsgBox(tv::dlg::Ok);
+    guard([&] { ui(); });  // reaching the controls of an unloaded window is told, no crash
+    EXPECT_EQ(boxes(), QStringList{QStringLiteral("窗口没有打开。|提示！|64")});
+    flushDeletes();
+    EXPECT_TRUE(old.isNull() && demo.unloads == 1);
+    demo.show();
+    QWidget* shown = demo.widget();
+    demo.show();  // only raises
+    EXPECT_TRUE(demo.loads == 2 && demo.widget() == shown && shown->isVisible());
+    EXPECT_EQ(caption(), "#1 / 3");  // the handlers reach the fresh controls, on the same data file
+    click("CmdExit");                // a window may unload itself from its own handler, and come back
+    EXPECT_FALSE(demo.isLoaded());
+    flushDeletes();
+    demo.show();
+    EXPECT_TRUE(demo.isLoaded());
+}
 
-    p->kept = QStringLiteral("留下");
-    p->load();
-    p->load();
-    EXPECT_EQ(p->loads, 1);
-    EXPECT_TRUE(Registry::isLoaded(QStringLiteral("FrmProbe")));
-    EXPECT_FALSE(p->widget()->isVisible());  // loading does not show
-    EXPECT_EQ(p->widget()->objectName(), "FrmProbe");
-
-    QPointer<QWidget> old = p->widget();
-    p->unload();
-    EXPECT_EQ(p->unloads, 1);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(old.isNull());                   // the widgets are gone
-    EXPECT_EQ(p->kept, QStringLiteral("留下"));  // the instance is not
-
-    p->show();
-    QWidget* shown = p->widget();
-    p->show();  // only raises
-    EXPECT_TRUE(shown->isVisible());
-    EXPECT_EQ(p->loads, 2);
-    EXPECT_EQ(p->widget(), shown);
-    EXPECT_EQ(Registry::loadedNames(), QStringList{QStringLiteral("FrmProbe")});
-
-    // A window may unload itself from its own handler, and come back.
-    p->click("CmdTc");
-    EXPECT_FALSE(p->isLoaded());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    p->show();
-    EXPECT_TRUE(p->isLoaded());
+TEST_F(FormTest, StatusPanelsAndInterfacesAreReachedOnlyWhileTheirWindowIsLoaded) {
+    setStatusPanel(1, QStringLiteral("就绪"));  // nobody offers the panels: nothing happens
+    EXPECT_TRUE(statusPanel(1).isEmpty() && Registry::loadedAs<StatusPanels>() == nullptr);
+    EXPECT_FALSE(demo.isLoaded());  // and nothing was loaded to find them
+    demo.load();
+    EXPECT_EQ(Registry::loadedAs<StatusPanels>(), static_cast<StatusPanels*>(&demo));
+    setStatusPanel(1, QStringLiteral("就绪"));
+    EXPECT_EQ(caption() + statusPanel(1), QStringLiteral("就绪就绪"));
+    demo.unload();
+    EXPECT_TRUE(statusPanel(1).isEmpty() && Registry::loadedAs<StatusPanels>() == nullptr);
 }
 
 TEST_F(FormTest, ChildrenLiveInTheMdiAreaAndTheCloseBoxAsksBeforeUnloading) {
     QMdiArea area;
-    area.resize(800, 600);
     area.show();
     Registry::setMdiArea(&area);
-    Child& c = tv::forms::the<Child>();
-    Probe& t = tv::forms::the<Probe>();
+    FrmDemoChild& c = the<FrmDemoChild>();
+    c.dataFile = file;
     c.show();
-    t.show();
+    demo.show();
     ASSERT_NE(c.subWindow(), nullptr);
     EXPECT_EQ(c.subWindow()->mdiArea(), &area);
-    EXPECT_EQ(c.subWindow()->windowTitle(), QStringLiteral("探针"));
-    EXPECT_GE(c.subWindow()->width(), 300);
-    EXPECT_EQ(t.widget()->parentWidget(), nullptr);  // closing the main window leaves it open
-    EXPECT_TRUE(t.widget()->isWindow());
-
-    c.allowClose = false;
-    t.allowClose = false;
-    EXPECT_FALSE(c.subWindow()->close());
-    EXPECT_FALSE(t.widget()->close());
-    EXPECT_TRUE(c.isLoaded() && t.isLoaded());
-    c.allowClose = true;
-    t.allowClose = true;
-    EXPECT_TRUE(c.subWindow()->close());
-    EXPECT_TRUE(t.widget()->close());
-    EXPECT_FALSE(c.isLoaded() || t.isLoaded());
-    EXPECT_EQ(c.unloads, 1);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_GE(c.subWindow()->width(), 700);                                    // sized to the window as built
+    EXPECT_TRUE(demo.widget()->isWindow() && !demo.widget()->parentWidget());  // closing the main window leaves it
+    for (FrmDemo* w : {static_cast<FrmDemo*>(&c), &demo}) {
+        QWidget* frame = w->subWindow() ? static_cast<QWidget*>(w->subWindow()) : w->widget();
+        w->allowClose = false;
+        EXPECT_TRUE(!frame->close() && w->isLoaded());
+        w->allowClose = true;
+        EXPECT_TRUE(frame->close() && !w->isLoaded() && w->unloads == 1);
+    }
+    flushDeletes();
     EXPECT_TRUE(area.subWindowList().isEmpty());
-    // unload() itself does not ask.
-    t.show();
-    t.allowClose = false;
-    t.unload();
-    EXPECT_FALSE(t.isLoaded());
-
-    // A child without a main window shows as a window of its own.
-    Registry::setMdiArea(nullptr);
+    demo.show();
+    demo.allowClose = false;
+    demo.unload();  // unload() itself does not ask
+    EXPECT_FALSE(demo.isLoaded());
+    Registry::setMdiArea(nullptr);  // without a main window a child is a window of its own
     c.show();
-    EXPECT_EQ(c.subWindow(), nullptr);
-    EXPECT_TRUE(c.widget()->isWindow() && c.widget()->isVisible());
+    EXPECT_TRUE(!c.subWindow() && c.widget()->isWindow() && c.widget()->isVisible());
 }
 
-TEST_F(FormTest, AnEscapedErrorBecomesAPromptAndTheProgramGoesOn) {
+TEST_F(FormTest, AnEscapedErrorBecomesAPromptAndAbortsThePrintJob) {
     int aborted = 0;
-    tv::forms::setPrintAbortHook([&] { ++aborted; });
-    Probe& p = tv::forms::the<Probe>();
-    p.throwOnLoad = true;
+    setPrintAbortHook([&] { ++aborted; });
+    demo.failLoad = true;
     tv::dlg::script::answerMsgBox(tv::dlg::Ok);
-    p.show();  // the load handler fails: told, the window stays
-    EXPECT_TRUE(p.isLoaded() && p.widget()->isVisible());
-    tv::dlg::script::answerMsgBox(tv::dlg::Ok);
-    p.click("CmdCc");
-    EXPECT_EQ(aborted, 2);
-    tv::forms::guard([] {});  // a handler that ends normally aborts nothing
-    EXPECT_EQ(aborted, 2);
+    demo.show();  // the load handler fails: told, the window stays
+    EXPECT_TRUE(demo.isLoaded() && demo.widget()->isVisible());
+    guard([] {});  // a handler that ends normally aborts nothing
+    EXPECT_EQ(aborted, 1);
 
-    // By default the printer's open job is aborted.
-    tv::forms::setPrintAbortHook(nullptr);
-    tv::print::Printer::useFiles(QString(), QString());  // prints into memory only
+    setPrintAbortHook(nullptr);  // by default the printer's open job is aborted
+    tv::print::Printer::useFiles(QString(), QString());
     tv::print::Printer& printer = tv::print::Printer::device();
     tv::dlg::script::answerMsgBox(tv::dlg::Ok);
-    tv::forms::guard([&] {
+    guard([&] {
         printer.printLine({tv::print::at(1, QStringLiteral("收据"))});
         ASSERT_TRUE(printer.isOpen());
         throw tv::print::PrintError(QStringLiteral("打印机没有纸了。"));
@@ -162,6 +111,11 @@ TEST_F(FormTest, AnEscapedErrorBecomesAPromptAndTheProgramGoesOn) {
     EXPECT_TRUE(tv::print::Printer::traceLines().contains(QStringLiteral("abort")));
     tv::print::Printer::reset();
     EXPECT_EQ(boxes(),
-              (QStringList{QStringLiteral("load failed|提示！|64"), QStringLiteral("数据类型转换错误。|提示！|64"),
-                           QStringLiteral("打印机没有纸了。|提示！|64")}));
+              (QStringList{QStringLiteral("load failed|提示！|64"), QStringLiteral("打印机没有纸了。|提示！|64")}));
+}
+
+TEST(Geometry, TwipsRoundToTheNearestPixel) {
+    for (auto [tw, want] : std::vector<std::pair<double, int>>{{7, 0}, {8, 1}, {15, 1}, {22, 1}, {23, 2}, {1440, 96}})
+        EXPECT_EQ(px(tw), want) << tw;
+    EXPECT_EQ(twips(120, 5400, 6000, 375), QRect(8, 360, 400, 25));
 }
