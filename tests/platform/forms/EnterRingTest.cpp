@@ -47,20 +47,5 @@ TEST_F(EnterRingTest, OnePressOneStepSkippingDisabledAndHiddenControlsRoundAClos
     EXPECT_EQ(enter(edits[4], Qt::Key_Enter), edits[0]);  // the keypad's Enter too
     EXPECT_EQ(returned.count(), 0);                       // the key is consumed
     // Enter in a combo box never reaches it: the typed text does not become an item.
-    EXPECT_EQ(combo->count(), 2);
-    EXPECT_EQ(combo->currentText(), QStringLiteral("自用"));
-}
-
-TEST_F(EnterRingTest, LinksStopsAndTheEndOfAnOpenRing) {
-    auto* ring = new EnterRing({edits[0], edits[1], edits[2], edits[3], edits[4]}, false, &root);
-    ring->link(edits[0], edits[2]);
-    ring->link(edits[1], edits[3]);
-    ring->stop(edits[2]);
-    edits[3]->setEnabled(false);
-    QSignalSpy returned(edits[2], &QLineEdit::returnPressed);
-    EXPECT_EQ(enter(edits[0]), edits[2]);  // by the link
-    EXPECT_EQ(enter(edits[2]), edits[2]);  // a stop: the box's own Enter handling runs
-    EXPECT_EQ(returned.count(), 1);
-    EXPECT_EQ(enter(edits[1]), edits[4]);  // a link to a disabled control goes on from there
-    EXPECT_EQ(enter(edits[4]), edits[4]);  // the end of an open ring
+    EXPECT_EQ(combo->currentText() + QString::number(combo->count()), QStringLiteral("自用2"));
 }

@@ -1,8 +1,6 @@
 #pragma once
-// The fixtures of the window toolkit's tests: scripted dialogs (the test
-// main's handler fails a test at an unscripted one; every queued answer must
-// have been used, and no window is left behind), and a small window made the
-// way every window is made, over three registrations in a data file of its own.
+// The fixture of the window toolkit's tests: a small window made the way every
+// window is made, over three registrations in a data file of its own.
 
 #include "support/TestFiles.h"
 
@@ -24,24 +22,6 @@
 #include <QToolButton>
 
 namespace tv::test {
-
-class ScriptedTest : public ::testing::Test {
-protected:
-    void SetUp() override { tv::dlg::script::begin(); }
-    void TearDown() override {
-        tv::forms::Registry::clear();
-        EXPECT_EQ(tv::dlg::script::pending(), 0) << "answers left unused";
-        tv::dlg::script::end();
-    }
-    // The message boxes shown so far, as "text|title|style".
-    static QStringList boxes() {
-        QStringList out;
-        for (const auto& c : tv::dlg::script::calls())
-            if (c.kind == QLatin1String("msgBox"))
-                out << QStringLiteral("%1|%2|%3").arg(c.text, c.title).arg(c.style);
-        return out;
-    }
-};
 
 struct FrmDemoUi {
     tv::forms::DataControl* Data1 = nullptr;
@@ -79,10 +59,8 @@ protected:
         setTwips(u.DBGrid1, 0, 450, 10500, 4050);
         u.DBGrid1->setDataSource(u.Data1);
         u.DBGrid1->setColumns({{"fjh", "房间编号", ""}, {"xm", "承租人姓名", ""}, {"jzrs", "人数", "0.00"}});
-        u.Txtxm = make<BoundTextBox>(root, "Txtxm");
-        u.Txtxm->bind(u.Data1, QStringLiteral("xm"));
-        u.Txtjzrs = make<BoundTextBox>(root, "Txtjzrs");
-        u.Txtjzrs->bind(u.Data1, QStringLiteral("jzrs"));
+        (u.Txtxm = make<BoundTextBox>(root, "Txtxm"))->bind(u.Data1, QStringLiteral("xm"));
+        (u.Txtjzrs = make<BoundTextBox>(root, "Txtjzrs"))->bind(u.Data1, QStringLiteral("jzrs"));
         u.Cmbyh = make<BoundCombo>(root, "Cmbyh");
         u.Cmbyh->addItems({QStringLiteral("已婚"), QStringLiteral("未婚")});
         u.Cmbyh->bind(u.Data1, QStringLiteral("yh"));
@@ -110,18 +88,13 @@ protected:
     bool onQueryClose() override { return allowClose; }
 };
 
-// The same window as a child of the main window's MDI area.
-class FrmDemoChild : public FrmDemo {
-public:
-    static constexpr const char* kName = "FrmDemoChild";
-    FrmDemoChild() : FrmDemo(kName, Kind::MdiChild) {}
-};
-
-// The demo window (not loaded yet) over rooms 101 张三, 102 李四, 103 Ann.
-class DemoTest : public ScriptedTest {
+// The demo window (not loaded yet) over rooms 101 张三, 102 李四, 103 Ann, and
+// scripted dialogs: the test main's handler fails a test at an unscripted one,
+// and every queued answer must have been used.
+class DemoTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ScriptedTest::SetUp();
+        tv::dlg::script::begin();
         ASSERT_TRUE(dir.isValid());
         makeDataFile(file);
         execSql(file,
@@ -130,8 +103,18 @@ protected:
         demo.dataFile = file;
     }
     void TearDown() override {
-        ScriptedTest::TearDown();
+        tv::forms::Registry::clear();
+        EXPECT_EQ(tv::dlg::script::pending(), 0) << "answers left unused";
+        tv::dlg::script::end();
         tv::Database::releaseUnused();
+    }
+    // The message boxes shown so far, as "text|title|style".
+    static QStringList boxes() {
+        QStringList out;
+        for (const auto& c : tv::dlg::script::calls())
+            if (c.kind == QLatin1String("msgBox"))
+                out << QStringLiteral("%1|%2|%3").arg(c.text, c.title).arg(c.style);
+        return out;
     }
     QString ask(const QString& sql) { return queryText(file, sql); }
     QString row(const char* room, const char* what = "xm || '/' || yh || '/' || typeof(jzrs) || jzrs") {
