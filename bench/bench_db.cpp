@@ -3,7 +3,7 @@
 //
 //   refresh + MoveLast + RecordCount   <= 2x  the plain loop reading every column
 //   MoveFirst..MoveNext scan            <= 1x  the refresh
-//   10,000 AddNew/Update, one transaction <= 2x  a plain prepared INSERT loop
+//   10,000 AddNew/Update, one transaction <= 1.5x a plain prepared INSERT loop
 
 #include "platform/db/Database.h"
 #include "platform/db/Recordset.h"

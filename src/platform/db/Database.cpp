@@ -257,12 +257,7 @@ QString Database::errorText(int rc) const {
 
 void Database::fail() { throw DbError(errorText(sqlite3_errcode(db_))); }
 
-sqlite3_stmt* Database::acquire(const std::string& sql) {
-    auto it = stmtCache_.find(sql);
-    if (it != stmtCache_.end() && !it->second.busy) {
-        it->second.busy = true;
-        return it->second.st;
-    }
+sqlite3_stmt* Database::prepare(const std::string& sql) {
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
     const int rc =
@@ -273,6 +268,16 @@ sqlite3_stmt* Database::acquire(const std::string& sql) {
     }
     if (!st)  // nothing but blanks or comments
         throw DbError(QStringLiteral("SQL 语句为空。"));
+    return st;
+}
+
+sqlite3_stmt* Database::acquire(const std::string& sql) {
+    auto it = stmtCache_.find(sql);
+    if (it != stmtCache_.end() && !it->second.busy) {
+        it->second.busy = true;
+        return it->second.st;
+    }
+    sqlite3_stmt* st = prepare(sql);
     if (it == stmtCache_.end()) {
         if (stmtCache_.size() >= kStatementCacheSize) {
             for (auto old = stmtCache_.begin(); old != stmtCache_.end();) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -70,6 +71,9 @@ public:
     // Converts a value for a column of the given kind, as Update does;
     // DbError("数据类型转换错误。") when it cannot be held.
     static Value convert(const Value& v, ColumnKind kind);
+    // True when `v` already has the form a column of this kind holds, so that
+    // convert() would give it back as it is.
+    static bool holds(const Value& v, ColumnKind kind);
 
     // The kind of a declared column type ("CURRENCY", "varchar(50)", ...).
     static ColumnKind kindOfDeclaredType(const QString& declared);
@@ -83,6 +87,8 @@ private:
     // Prepared statements are kept per SQL text and reused; a statement in use
     // is taken out of the cache, so nested use of the same text is safe.
     sqlite3_stmt* acquire(const std::string& sql);
+    // A statement of the caller's own, outside the cache (finalized by the caller).
+    sqlite3_stmt* prepare(const std::string& sql);
     void release(const std::string& sql, sqlite3_stmt* st);
     void bindAll(sqlite3_stmt* st, const std::vector<Value>& params);
     [[noreturn]] void fail();
@@ -98,5 +104,28 @@ private:
     };
     std::unordered_map<std::string, CachedStatement> stmtCache_;
 };
+
+inline bool Database::holds(const Value& v, ColumnKind kind) {
+    using K = Value::Kind;
+    switch (kind) {
+        case ColumnKind::Text:
+            return v.kind() == K::Text || v.isNull();
+        case ColumnKind::SmallInt:
+            return v.kind() == K::Int16 || v.isNull();
+        case ColumnKind::Integer:
+            return v.kind() == K::Int32 || v.isNull();
+        case ColumnKind::Single:
+            return v.kind() == K::Single || v.isNull();
+        case ColumnKind::Double:
+            return (v.kind() == K::Double && std::isfinite(v.toDouble())) || v.isNull();
+        case ColumnKind::Currency:
+            return v.kind() == K::Money || v.isNull();
+        case ColumnKind::DateTime:
+            return (v.kind() == K::Date && v.toDate().isValid()) || v.isNull();
+        case ColumnKind::Blob:
+            return v.kind() == K::Bytes || v.isNull();
+    }
+    return false;
+}
 
 }  // namespace tv

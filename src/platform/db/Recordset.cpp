@@ -112,17 +112,11 @@ detail::RawCell readRaw(const char* p) {
     return c;
 }
 
-// A cell kept as it is (a photo not read yet, or an unchanged field): copied
-// tag and all from the row it came from.
-constexpr int kKeepTag = 1000;
-
-// UTF-8 of a text, appended without a temporary allocation.
-void appendUtf8(std::string& out, const QString& s) {
-    const char16_t* u = reinterpret_cast<const char16_t*>(s.utf16());
+// UTF-8 of a text written at `o`, which has room for three bytes per UTF-16
+// unit; returns the end.
+char* writeUtf8(char* o, const QString& s) {
+    const char16_t* u = reinterpret_cast<const char16_t*>(s.constData());
     const size_t n = static_cast<size_t>(s.size());
-    const size_t start = out.size();
-    out.resize(start + 3 * n);  // at most three bytes per UTF-16 unit
-    char* o = out.data() + start;
     for (size_t i = 0; i < n; ++i) {
         uint32_t c = u[i];
         if (c < 0x80) {
@@ -147,77 +141,132 @@ void appendUtf8(std::string& out, const QString& s) {
         }
         *o++ = static_cast<char>(0x80 | (c & 0x3F));
     }
-    out.resize(static_cast<size_t>(o - out.data()));
+    return o;
 }
 
-// The stored form of a value converted for its column, as the engine keeps it
-// (see Storage.h). Texts go into `text`; `p` is set by fixTexts() once all are in.
-detail::RawCell cellOf(const Value& v, std::string& text) {
-    detail::RawCell c;
+// A date as shortDate() writes it, yyyy-MM-dd, without making a QString for
+// the years of four digits.
+char* writeDate(char* o, const QDate& d) {
+    int y = 0, m = 0, day = 0;
+    d.getDate(&y, &m, &day);
+    if (!d.isValid() || y < 0 || y > 9999)
+        return writeUtf8(o, shortDate(d));
+    for (int i = 3; i >= 0; --i, y /= 10) o[i] = static_cast<char>('0' + y % 10);
+    o[4] = '-';
+    o[5] = static_cast<char>('0' + m / 10);
+    o[6] = static_cast<char>('0' + m % 10);
+    o[7] = '-';
+    o[8] = static_cast<char>('0' + day / 10);
+    o[9] = static_cast<char>('0' + day % 10);
+    return o + 10;
+}
+
+// `n` bytes of room after the first `used` bytes of a buffer that only grows.
+inline char* room(std::vector<char>& buf, size_t used, size_t n) {
+    if (buf.size() - used < n) [[unlikely]]
+        buf.resize(std::max(buf.size() * 2, used + n));
+    return buf.data() + used;
+}
+
+// Appends the stored form of a value converted for its column, as the engine
+// keeps it (see Storage.h); a photo of a table is only marked, to be read
+// when asked for.
+void packValue(std::vector<char>& buf, size_t& used, const Value& v, bool later) {
+    auto fixed = [&](char tag, const void* bytes) {
+        char* p = room(buf, used, 9);
+        *p = tag;
+        std::memcpy(p + 1, bytes, 8);
+        used += 9;
+    };
+    auto whole = [&](int64_t i) { fixed(kInt, &i); };
+    auto real = [&](double d) { fixed(kReal, &d); };
+    auto sized = [&](char tag, size_t most, auto write) {
+        char* p = room(buf, used, 5 + most);
+        const uint32_t n = static_cast<uint32_t>(write(p + 5) - (p + 5));
+        *p = tag;
+        std::memcpy(p + 1, &n, 4);
+        used += 5 + n;
+    };
     switch (v.kind()) {
         case Value::Kind::Null:
             break;
         case Value::Kind::Int16:
         case Value::Kind::Int32:
-            c.type = SQLITE_INTEGER;
-            c.i = v.toInt();
-            break;
+            return whole(v.toInt());
         case Value::Kind::Single:
         case Value::Kind::Double:
-            c.type = SQLITE_FLOAT;
-            c.d = v.toDouble();
-            break;
+            return real(v.toDouble());
         case Value::Kind::Money: {
             const Money m = v.toMoney();
-            if (m.units() % 10000 == 0) {
-                c.type = SQLITE_INTEGER;
-                c.i = m.units() / 10000;
-            } else {
-                c.type = SQLITE_FLOAT;
-                c.d = m.toDouble();
-            }
-            break;
+            return m.units() % 10000 == 0 ? whole(m.units() / 10000) : real(m.toDouble());
         }
-        case Value::Kind::Text:
-        case Value::Kind::Date: {
-            c.type = SQLITE_TEXT;
-            c.i = static_cast<int64_t>(text.size());
-            appendUtf8(text, v.toText());
-            c.n = static_cast<int>(static_cast<int64_t>(text.size()) - c.i);
-            break;
+        case Value::Kind::Text: {
+            const QString t = v.toText();
+            return sized(kText, 3 * static_cast<size_t>(t.size()), [&](char* o) { return writeUtf8(o, t); });
         }
+        case Value::Kind::Date:  // yyyy-MM-dd, or a year of more digits: any QDate fits
+            return sized(kText, 32, [&](char* o) { return writeDate(o, v.toDate()); });
         case Value::Kind::Bytes: {
-            // The bytes stay owned by the value (shared data), which outlives the cell.
+            if (later) {
+                *room(buf, used, 1) = kBlobLater;
+                ++used;
+                return;
+            }
             const QByteArray b = v.toBytes();
-            c.type = SQLITE_BLOB;
-            c.p = b.constData();
-            c.n = static_cast<int>(b.size());
-            break;
+            return sized(kBytes, static_cast<size_t>(b.size()), [&](char* o) {
+                if (!b.isEmpty())
+                    std::memcpy(o, b.constData(), static_cast<size_t>(b.size()));
+                return o + b.size();
+            });
         }
     }
-    return c;
+    *room(buf, used, 1) = kNull;
+    ++used;
 }
 
-void fixTexts(std::vector<detail::RawCell>& cells, const std::string& text) {
-    for (auto& c : cells) {
-        if (c.type == SQLITE_TEXT && !c.p)
-            c.p = text.data() + c.i;
-    }
-}
-
-int bindCell(sqlite3_stmt* st, int index, const detail::RawCell& c) {
-    switch (c.type) {
-        case SQLITE_INTEGER:
-            return sqlite3_bind_int64(st, index, c.i);
-        case SQLITE_FLOAT:
-            return sqlite3_bind_double(st, index, c.d);
-        case SQLITE_TEXT:
-            return sqlite3_bind_text(st, index, c.p, c.n, SQLITE_STATIC);
-        case SQLITE_BLOB:
-            return sqlite3_bind_blob(st, index, c.p, c.n, SQLITE_STATIC);
+// Binds a packed cell as it is (the bytes outlive the step); a photo only
+// marked in the row is bound from its value.
+int bindStored(sqlite3_stmt* st, int index, const char* p, const Value& v) {
+    switch (*p) {
+        case kInt: {
+            int64_t i;
+            std::memcpy(&i, p + 1, 8);
+            return sqlite3_bind_int64(st, index, i);
+        }
+        case kReal: {
+            double d;
+            std::memcpy(&d, p + 1, 8);
+            return sqlite3_bind_double(st, index, d);
+        }
+        case kText:
+        case kBytes: {
+            uint32_t n;
+            std::memcpy(&n, p + 1, 4);
+            const int size = static_cast<int>(n);
+            return *p == kText ? sqlite3_bind_text(st, index, p + 5, size, SQLITE_STATIC)
+                               : sqlite3_bind_blob(st, index, p + 5, size, SQLITE_STATIC);
+        }
+        case kBlobLater: {
+            const QByteArray b = v.toBytes();  // shares the value's bytes
+            return sqlite3_bind_blob(st, index, b.constData(), static_cast<int>(b.size()), SQLITE_STATIC);
+        }
         default:
             return sqlite3_bind_null(st, index);
     }
+}
+
+// Exact equality of two names, inline: the common case of setField and field.
+bool sameName(const QString& a, const QString& b) {
+    const qsizetype n = a.size();
+    if (n != b.size())
+        return false;
+    const char16_t* x = reinterpret_cast<const char16_t*>(a.constData());
+    const char16_t* y = reinterpret_cast<const char16_t*>(b.constData());
+    for (qsizetype i = 0; i < n; ++i) {
+        if (x[i] != y[i])
+            return false;
+    }
+    return true;
 }
 
 QString quoted(const QString& name) {
@@ -247,11 +296,30 @@ private:
     std::function<void(sqlite3_stmt*)> back_;
 };
 
+// Runs its function when the scope ends, however it ends.
+template <class F>
+struct ScopeExit {
+    F f;
+    ~ScopeExit() { f(); }
+};
+
 }  // namespace
 
 #define TV_LEASE(var, sqlText)              \
     const std::string var##Sql = (sqlText); \
     StatementLease var(db_->acquire(var##Sql), [this, &var##Sql](sqlite3_stmt* s) { db_->release(var##Sql, s); })
+
+Recordset::OwnedStatement& Recordset::OwnedStatement::operator=(const OwnedStatement&) {
+    finalize();
+    return *this;
+}
+
+Recordset::OwnedStatement::~OwnedStatement() { finalize(); }
+
+void Recordset::OwnedStatement::finalize() {
+    sqlite3_finalize(st);
+    st = nullptr;
+}
 
 Recordset::Recordset(std::shared_ptr<Database> db, QString source, std::vector<Value> params)
     : db_(std::move(db)), source_(std::move(source)), params_(std::move(params)) {
@@ -363,7 +431,7 @@ void Recordset::resolveColumns() {
     }
     columns_ = std::move(cols);
     untyped_ = std::move(untyped);
-    insertSql_.clear();
+    std::string insertSql;
     if (shape_ != Shape::Verbatim) {
         QString sql = QStringLiteral("insert into ") + tableToken_ + QLatin1String(" (");
         QString marks;
@@ -375,7 +443,11 @@ void Recordset::resolveColumns() {
             sql += quoted(columns_[i].name);
             marks += QLatin1Char('?');
         }
-        insertSql_ = (sql + QLatin1String(") values (") + marks + QLatin1Char(')')).toStdString();
+        insertSql = (sql + QLatin1String(") values (") + marks + QLatin1Char(')')).toStdString();
+    }
+    if (insertSql != insertSql_) {
+        insert_.finalize();
+        insertSql_ = std::move(insertSql);
     }
     nameIndex_.clear();
     lastIndex_ = -1;
@@ -386,10 +458,8 @@ void Recordset::resolveColumns() {
 int Recordset::columnIndex(const QString& name) const {
     // Fields are mostly named in column order: try the one after the last hit.
     if (!columns_.empty()) {
-        int guess = lastIndex_ + 1;
-        if (guess >= static_cast<int>(columns_.size()))
-            guess = 0;
-        if (columns_[static_cast<size_t>(guess)].name == name) {
+        const int guess = lastIndex_ + 1 < static_cast<int>(columns_.size()) ? lastIndex_ + 1 : 0;
+        if (sameName(columns_[static_cast<size_t>(guess)].name, name)) {
             lastIndex_ = guess;
             return guess;
         }
@@ -449,27 +519,21 @@ Value Recordset::fetchBlob(int64_t rowid, int column) const {
     return Value();
 }
 
-Recordset::RowRef Recordset::store(int64_t rowid, const std::vector<detail::RawCell>& cells) {
-    size_t total = 0;
-    for (const auto& c : cells)
-        total += c.type == kKeepTag                                  ? cellSize(c.p)
-                 : (shape_ == Shape::Table && c.type == SQLITE_BLOB) ? 1
-                                                                     : rawSize(c);
+// Binds the written cells of the packed row to ?1, ?2, ... in column order.
+void Recordset::bindPacked(sqlite3_stmt* st) const {
+    const char* p = packed_.data();
+    int k = 1;
+    for (size_t i = 0; i < columns_.size(); p += cellSize(p), ++i) {
+        if (toWrite_[i] && bindStored(st, k++, p, *toWrite_[i]) != SQLITE_OK)
+            db_->fail();
+    }
+}
+
+// The packed row, once written, joins the rows held.
+Recordset::RowRef Recordset::keepPacked(int64_t rowid) {
     RowRef r;
     r.rowid = rowid;
-    // Kept cells point into older chunks, which never move their bytes.
-    char* p = reserveBytes(total, r);
-    for (const auto& c : cells) {
-        if (c.type == kKeepTag) {
-            const size_t n = cellSize(c.p);
-            std::memcpy(p, c.p, n);
-            p += n;
-        } else if (shape_ == Shape::Table && c.type == SQLITE_BLOB) {
-            *p++ = kBlobLater;  // photos are read again when asked for
-        } else {
-            p = writeRaw(p, c);
-        }
-    }
+    std::memcpy(reserveBytes(packedSize_, r), packed_.data(), packedSize_);
     return r;
 }
 
@@ -543,9 +607,17 @@ int Recordset::absolutePosition() const { return hasCurrent() ? pos_ : -1; }
 void Recordset::noCurrent() const { throw DbError(noCurrentText()); }
 
 void Recordset::leaveEdit() {
+    if (edit_ == EditState::None)
+        return;
     edit_ = EditState::None;
     pending_.clear();
-    dirty_.clear();
+    converted_.clear();
+}
+
+void Recordset::beginEdit(EditState state) {
+    edit_ = state;
+    pending_.resize(columns_.size());  // all Null
+    dirty_.assign(columns_.size(), 0);
 }
 
 void Recordset::moveFirst() {
@@ -619,7 +691,10 @@ void Recordset::setField(const QString& name, const Value& v) {
     const int i = columnIndex(name);
     if (i < 0)
         throw DbError(QStringLiteral("找不到字段：") + name);
-    setField(i, v);
+    if (edit_ == EditState::None)
+        throw DbError(noEditText());
+    pending_[static_cast<size_t>(i)] = v;
+    dirty_[static_cast<size_t>(i)] = true;
 }
 
 void Recordset::setField(int index, const Value& v) {
@@ -647,9 +722,7 @@ void Recordset::requireUpdatable() const {
 void Recordset::addNew() {
     requireUpdatable();
     leaveEdit();
-    edit_ = EditState::Adding;
-    pending_.assign(columns_.size(), Value());
-    dirty_.assign(columns_.size(), false);
+    beginEdit(EditState::Adding);
 }
 
 void Recordset::edit() {
@@ -657,9 +730,7 @@ void Recordset::edit() {
     if (!hasCurrent())
         noCurrent();
     requireUpdatable();
-    edit_ = EditState::Editing;
-    pending_.assign(columns_.size(), Value());
-    dirty_.assign(columns_.size(), false);
+    beginEdit(EditState::Editing);
 }
 
 void Recordset::cancelUpdate() {
@@ -668,81 +739,90 @@ void Recordset::cancelUpdate() {
     leaveEdit();
 }
 
+// Converts the fields to be written (all of a new row, the changed ones of an
+// edited row) and packs the row into packed_, with the other cells of `kept`.
+// A value that cannot be held raises here, before anything is written.
+void Recordset::packPending(const RowRef* kept) {
+    const size_t n = columns_.size();
+    toWrite_.assign(n, nullptr);
+    converted_.clear();
+    converted_.reserve(n);  // never moves while toWrite_ points into it
+    packedSize_ = 0;
+    const char* old = kept ? cellAt(*kept, 0) : nullptr;
+    for (size_t i = 0; i < n; ++i) {
+        if (edit_ == EditState::Adding || dirty_[i]) {
+            const ColumnKind kind = columns_[i].kind;
+            const Value* w = &pending_[i];
+            if (!untyped_[i] && !Database::holds(*w, kind)) {
+                w = &converted_.emplace_back(Database::convert(*w, kind));
+            }
+            toWrite_[i] = w;
+            packValue(packed_, packedSize_, *w, shape_ == Shape::Table && kind == ColumnKind::Blob);
+        } else {
+            const size_t size = cellSize(old);
+            std::memcpy(room(packed_, packedSize_, size), old, size);
+            packedSize_ += size;
+        }
+        if (old)
+            old += cellSize(old);
+    }
+}
+
 void Recordset::update() {
     if (edit_ == EditState::None)
         throw DbError(noEditText());
     requireUpdatable();
-    const size_t n = columns_.size();
-    // Convert everything first: a refused value leaves the row pending and
-    // nothing written. Nothing below calls out before the row is stored, so the
-    // scratch space can be shared.
-    static thread_local std::vector<Value> values;
-    static thread_local std::vector<detail::RawCell> cells;
-    static thread_local std::string text;
-    values.assign(n, Value());
-    for (size_t i = 0; i < n; ++i) {
-        if (edit_ == EditState::Adding || dirty_[i])
-            values[i] = untyped_[i] ? pending_[i] : Database::convert(pending_[i], columns_[i].kind);
-    }
-    text.clear();
-    cells.assign(n, detail::RawCell());
-
     if (edit_ == EditState::Adding) {
-        for (size_t i = 0; i < n; ++i) cells[i] = cellOf(values[i], text);
-        fixTexts(cells, text);
-        int64_t rowid;
-        {
-            TV_LEASE(st, insertSql_);
-            for (size_t i = 0; i < n; ++i) {
-                if (bindCell(st.get(), static_cast<int>(i) + 1, cells[i]) != SQLITE_OK)
-                    db_->fail();
-            }
-            if (sqlite3_step(st.get()) != SQLITE_DONE)
-                db_->fail();
-            rowid = sqlite3_last_insert_rowid(db_->handle());
-        }
-        rows_.push_back(store(rowid, cells));
-        values.clear();
-        pos_ = static_cast<int>(rows_.size()) - 1;
-        deleted_ = false;
-        leaveEdit();
-        fireReposition();
-        return;
+        packPending(nullptr);
+        insertRow();
+    } else {
+        const RowRef current = rows_[static_cast<size_t>(pos_)];
+        packPending(&current);
+        updateRow();
     }
+}
 
-    // Editing: write the changed fields of the current row.
-    const RowRef current = rows_[static_cast<size_t>(pos_)];
+void Recordset::insertRow() {
+    if (!insert_.st)
+        insert_.st = db_->prepare(insertSql_);
+    sqlite3_stmt* st = insert_.st;
+    {
+        // Every parameter is bound again for each row: no need to clear them.
+        const ScopeExit reset{[st] { sqlite3_reset(st); }};
+        bindPacked(st);
+        if (sqlite3_step(st) != SQLITE_DONE)
+            db_->fail();
+    }
+    rows_.push_back(keepPacked(sqlite3_last_insert_rowid(db_->handle())));
+    pos_ = static_cast<int>(rows_.size()) - 1;
+    deleted_ = false;
+    leaveEdit();
+    fireReposition();
+}
+
+void Recordset::updateRow() {
+    // Only the changed fields of the current row are written.
+    const int64_t rowid = rows_[static_cast<size_t>(pos_)].rowid;
     QString sql = QStringLiteral("update ") + tableToken_ + QLatin1String(" set ");
-    std::vector<size_t> changed;
-    for (size_t i = 0; i < n; ++i) {
-        if (dirty_[i]) {
-            if (!changed.empty())
+    int changed = 0;
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        if (toWrite_[i]) {
+            if (changed++)
                 sql += QLatin1String(", ");
             sql += quoted(columns_[i].name) + QLatin1String(" = ?");
-            changed.push_back(i);
-            cells[i] = cellOf(values[i], text);
-        } else {
-            cells[i].type = kKeepTag;
-            cells[i].p = cellAt(current, static_cast<int>(i));
         }
     }
-    fixTexts(cells, text);
-    if (!changed.empty()) {
+    if (changed) {
         sql += QLatin1String(" where rowid = ?");
         TV_LEASE(st, sql.toStdString());
-        int k = 1;
-        for (size_t i : changed) {
-            if (bindCell(st.get(), k++, cells[i]) != SQLITE_OK)
-                db_->fail();
-        }
-        sqlite3_bind_int64(st.get(), k, current.rowid);
+        bindPacked(st.get());
+        sqlite3_bind_int64(st.get(), changed + 1, rowid);
         if (sqlite3_step(st.get()) != SQLITE_DONE)
             db_->fail();
         if (sqlite3_changes(db_->handle()) == 0)
             throw DbError(QStringLiteral("该记录已被删除。"));
-        rows_[static_cast<size_t>(pos_)] = store(current.rowid, cells);
+        rows_[static_cast<size_t>(pos_)] = keepPacked(rowid);
     }
-    values.clear();
     leaveEdit();
 }
 

@@ -19,10 +19,6 @@
 
 namespace tv {
 
-namespace detail {
-struct RawCell;
-}
-
 class Recordset {
 public:
     // `source`: a bare table name, or "select * from [t]" /
@@ -104,6 +100,16 @@ private:
         Handler fn;
         bool alive = true;
     };
+    // A prepared statement of this recordset's own, kept between calls. A copy
+    // of the recordset prepares its own.
+    struct OwnedStatement {
+        sqlite3_stmt* st = nullptr;
+        OwnedStatement() = default;
+        OwnedStatement(const OwnedStatement&) {}
+        OwnedStatement& operator=(const OwnedStatement&);
+        ~OwnedStatement();
+        void finalize();
+    };
     // Set to false when the recordset goes away, so that a handler that
     // destroys it (by unloading its window) ends the notification cleanly.
     struct AliveToken {
@@ -120,13 +126,18 @@ private:
     std::string selectSql(const std::vector<Column>& columns) const;
     void fireReposition();
     void leaveEdit();
+    void beginEdit(EditState state);
     [[noreturn]] void noCurrent() const;
     const char* cellAt(const RowRef& r, int column) const;
     Value decodeAt(const RowRef& r, int column) const;
     Value fetchBlob(int64_t rowid, int column) const;
-    RowRef store(int64_t rowid, const std::vector<detail::RawCell>& cells);
     char* reserveBytes(size_t n, RowRef& at);
     void requireUpdatable() const;
+    void packPending(const RowRef* kept);
+    void bindPacked(sqlite3_stmt* st) const;
+    RowRef keepPacked(int64_t rowid);
+    void insertRow();
+    void updateRow();
 
     std::shared_ptr<Database> db_;
     QString source_;
@@ -141,13 +152,22 @@ private:
     QString selectList_;  // for Shape::List
     QString rest_;        // where / order by part of the source
     std::string insertSql_;
+    OwnedStatement insert_;  // insertSql_, prepared when the first new row is written
     std::vector<RowRef> rows_;
     std::vector<std::vector<char>> chunks_;
     int pos_ = -1;          // index into rows_; -1 (BOF) .. rows_.size() (EOF)
     bool deleted_ = false;  // the current row was deleted; pos_ is the row after it
     EditState edit_ = EditState::None;
+    // The row being added or edited (Null where not set), and which fields were set.
     std::vector<Value> pending_;
-    std::vector<bool> dirty_;
+    std::vector<uint8_t> dirty_;
+    // What Update writes: per column the pending value when it already has
+    // the column's form, else its conversion (kept in converted_); null for a
+    // column left as it is. packed_ holds the whole row in its stored form.
+    std::vector<const Value*> toWrite_;
+    std::vector<Value> converted_;
+    std::vector<char> packed_;
+    size_t packedSize_ = 0;
     std::vector<std::shared_ptr<HandlerEntry>> handlers_;
     int nextHandler_ = 1;
     AliveToken token_;
