@@ -28,8 +28,8 @@ TEST_F(DemoWindow, BrowsingMovesTheGridTheBoxesAndTheCaptionTheArrowsNeverLeaveT
     for (const char* step : {"MoveNext", "+", "MovePrevious", "MoveFirst", "MovePrevious", "-", "MoveNext"})
         step[0] == '+' ? rs().moveNext() : step[0] == '-' ? rs().movePrevious() : arrow(step);
     EXPECT_EQ(seen, QList<int>({2, -1, 2, 0, -1, 0}));  // no move at all at the ends
-    EXPECT_EQ(shown() + QString::number(ui().Cmbyh->currentIndex()),
-              QStringLiteral("张三/2/已婚0"));  // the combo selects its item
+    // The combo box selects the item, not only its text.
+    EXPECT_EQ(shown() + QString::number(ui().Cmbyh->currentIndex()), QStringLiteral("张三/2/已婚0"));
     rs().moveLast();
     rs().moveNext();  // no current row: the boxes and the grid show none
     EXPECT_EQ(shown() + QString::number(ui().DBGrid1->currentIndex().row()), "//-1");
