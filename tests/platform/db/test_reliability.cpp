@@ -16,7 +16,9 @@ using namespace tv::test;
 
 namespace {
 const char* kChildEnv = "TV_RELIABILITY_CHILD_DB";
-}
+// Every wait on the child is bounded: a child that hangs fails the test.
+constexpr int kWaitMs = 60000;
+}  // namespace
 
 // Run only as the child of the test below: writes thousands of rows inside one
 // transaction, says so, then waits to be killed with the transaction open.
@@ -71,18 +73,19 @@ TEST(Reliability, KilledInTheMiddleOfATransactionLeavesTheFileAsBefore) {
     child.setProcessChannelMode(QProcess::SeparateChannels);
     child.start(QCoreApplication::applicationFilePath(),
                 {"--gtest_also_run_disabled_tests", "--gtest_filter=ReliabilityChild.*"});
-    ASSERT_TRUE(child.waitForStarted(-1));
+    ASSERT_TRUE(child.waitForStarted(kWaitMs)) << child.errorString().toStdString();
     QByteArray out;
-    while (!out.contains("READY\n") && child.state() == QProcess::Running) {
-        child.waitForReadyRead(-1);
+    while (!out.contains("READY\n")) {
+        ASSERT_TRUE(child.state() == QProcess::Running && child.waitForReadyRead(kWaitMs))
+            << "the child ended or said nothing for a minute:\n"
+            << out.toStdString() << child.readAllStandardError().toStdString();
         out += child.readAllStandardOutput();
     }
-    ASSERT_TRUE(out.contains("READY\n")) << out.toStdString() << child.readAllStandardError().toStdString();
     // The transaction is open in the child and has already changed the file itself.
     EXPECT_TRUE(QFile::exists(path + "-journal"));
     EXPECT_NE(fileBytes(), bytesBefore);
     child.kill();  // SIGKILL
-    child.waitForFinished(-1);
+    ASSERT_TRUE(child.waitForFinished(kWaitMs));
     EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
 
     // The next opening rolls the half-written transaction back.
