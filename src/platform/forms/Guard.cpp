@@ -11,15 +11,6 @@
 
 namespace tv::forms {
 
-namespace {
-std::function<void()>& printAbortHook() {
-    static std::function<void()> hook;
-    return hook;
-}
-}  // namespace
-
-void setPrintAbortHook(std::function<void()> hook) { printAbortHook() = std::move(hook); }
-
 void guard(const std::function<void()>& handler) {
     QString text;
     try {
@@ -36,13 +27,9 @@ void guard(const std::function<void()>& handler) {
     }
     // The job that was being printed is dropped before the user is told.
     try {
-        if (printAbortHook()) {
-            printAbortHook()();
-        } else {
-            tv::print::Printer& printer = tv::print::Printer::device();
-            if (printer.isOpen())
-                printer.abort();
-        }
+        tv::print::Printer& printer = tv::print::Printer::device();
+        if (printer.isOpen())
+            printer.abort();
     } catch (...) {
     }
     try {

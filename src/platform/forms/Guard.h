@@ -24,9 +24,4 @@ QMetaObject::Connection on(Sender* sender, Signal signal, std::function<void()> 
     return QObject::connect(sender, signal, sender, [h = std::move(handler)] { guard(h); });
 }
 
-// What the guard does to an open print job. By default it aborts the open
-// job of tv::print::Printer::device(); a hook set here replaces that (tests;
-// nullptr restores the default).
-void setPrintAbortHook(std::function<void()> hook);
-
 }  // namespace tv::forms
