@@ -1,29 +1,36 @@
 #pragma once
-// A program folder of its own for every test (Rave.ini, MDB/Lunrek.mdb, the
-// pictures), scripted dialogs that fail the test when one comes unasked, and
-// the end of the program and the desktop's handler recorded instead of done.
+// The one fixture of the frame's tests: a program folder of its own for every
+// test (Rave.ini, MDB/Lunrek.mdb), scripted dialogs (the test main fails a
+// test at once when one comes unasked), the end of the program and the
+// desktop's handler recorded instead of done, the helpers that drive the
+// windows by their control names, and golden files.
 
+#include "frame/FrmMmWh.h"
+#include "frame/FrmXTMM.h"
+#include "frame/MDIVamo.h"
 #include "frame/Module1.h"
+#include "frame/frmAbout.h"
 #include "platform/db/Database.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/DataControl.h"
-#include "platform/forms/Form.h"
 #include "platform/forms/StatusPanels.h"
 #include "platform/shell/Shell.h"
 #include "shared/SharedState.h"
+#include "shared/Windows.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
+#include <QFileInfo>
 #include <QLineEdit>
-#include <QMdiSubWindow>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
-#include <QVBoxLayout>
 
+#include <utility>
 #include <vector>
 
 // Readable values in failure messages.
@@ -34,92 +41,132 @@ namespace tv::frame::test {
 namespace script = tv::dlg::script;
 using tv::forms::Form;
 using tv::forms::Registry;
+using namespace tv::windows;
 
-// A data window as the frame sees one: a child of the main window that binds
-// DataFilePath when it loads and says so in the status bar; it has a text box.
+// A data window as the frame sees one: a child of the main window with a text
+// box, which binds DataFilePath (when there is one) as it loads and then
+// names the file in its caption; it counts its unloads.
 class DataWindowStandIn : public Form {
 public:
     explicit DataWindowStandIn(const QString& name) : Form(name, Kind::MdiChild) {}
     tv::forms::DataControl* Data1 = nullptr;
     QLineEdit* Text1 = nullptr;
+    static inline int unloads = 0;
 
 protected:
     void build(QWidget* root) override {
-        auto* layout = new QVBoxLayout(root);
-        layout->addWidget(Text1 = new QLineEdit(root));
-        layout->addWidget(Data1 = new tv::forms::DataControl(root));
-        Data1->setObjectName(QStringLiteral("Data1"));
+        Text1 = new QLineEdit(root);
+        Data1 = new tv::forms::DataControl(root);
         root->setWindowTitle(name());
-        root->resize(320, 200);
     }
     void onLoad() override {
-        tv::state().DatabasePath = tv::state().DataFilePath;
-        Data1->setDatabaseName(tv::state().DatabasePath);
+        if (tv::state().DataFilePath.isEmpty())
+            return;
+        Data1->setDatabaseName(tv::state().DataFilePath);
         Data1->setRecordSource(QStringLiteral("zfdj"));
         Data1->refresh();
-        tv::forms::setStatusPanel(1, QStringLiteral("工作路径：") + tv::state().DatabasePath);
+        widget()->setWindowTitle(name() + '(' + QFileInfo(tv::state().DataFilePath).fileName() + ')');
     }
+    void onUnload() override { ++unloads; }
 };
-
-inline void registerStandIn(const QString& name) {
-    Registry::add(name, [name] { return new DataWindowStandIn(name); });
-}
 
 class FrameTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    QString folder;
-    QString startFolder;
+    QString folder = dir.path();
+    QString startFolder = QDir::currentPath();
     std::vector<int> ended;
     std::vector<QUrl> opened;
 
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        Registry::clear();
         tv::resetState();
-        startFolder = QDir::currentPath();
-        folder = dir.path();
+        DataWindowStandIn::unloads = 0;
         QDir(folder).mkpath(QStringLiteral("MDB"));
-        QDir(folder).mkpath(QStringLiteral("BMP"));
         tv::test::makeUserDb(userDb());
         tv::test::makeDataFile(templatePath());
-        for (const char* pic : {"DE10.gif", "DE11.jpg", "T266.JPG", "WVLOGO.GIF"})
-            QFile::copy(QStringLiteral(TV_SOURCE_DIR "/install/BMP/") + QLatin1String(pic),
-                        folder + QStringLiteral("/BMP/") + QLatin1String(pic));
         tv::shell::setProgramFolder(folder);
+        registerStandIn(kCheckIn);
+        registerStandIn(kBilling);
         setEndProgramHook([this](int code) { ended.push_back(code); });
         tv::shell::setDesktopHook([this](const QUrl& url) { return opened.push_back(url), true; });
         script::begin();
     }
-
     void TearDown() override {
-        EXPECT_EQ(script::pending(), 0) << "answers left unused";
         Registry::clear();
         tv::Database::releaseUnused();
         script::end();
-        tv::shell::setProgramFolder(QString());
         endWithTheLastWindow(false);
         setEndProgramHook(nullptr);
         tv::shell::setDesktopHook(nullptr);
         QDir::setCurrent(startFolder);
     }
 
-    QString templatePath() const { return folder + QStringLiteral("/MDB/Lunrek.mdb"); }
-    QString userDb() const { return folder + QStringLiteral("/Rave.ini"); }
+    QString templatePath() const { return folder + "/MDB/Lunrek.mdb"; }
+    QString userDb() const { return folder + "/Rave.ini"; }
+    // A path in the program folder, with an empty data file made there.
+    QString dataFile(const QString& name, bool make = true) {
+        if (make)
+            tv::test::makeDataFile(folder + '/' + name);
+        return folder + '/' + name;
+    }
+    static void registerStandIn(const char* n) {
+        Registry::add(n, [n] { return new DataWindowStandIn(n); });
+    }
+    // Lines against the golden file tests/fixtures/<name>, whose lines that
+    // begin with "#" are comments; the program folder reads "$DIR" there.
+    void expectGolden(const QStringList& lines, const char* name) {
+        QStringList expected = QString::fromUtf8(bytesOf(QStringLiteral(TV_FIXTURES_DIR "/") + name)).split('\n');
+        expected.removeIf([](const QString& line) { return line.startsWith('#'); });
+        EXPECT_EQ(QStringList(lines).replaceInStrings(folder, "$DIR").join('\n') + '\n', expected.join('\n'));
+    }
+    static QByteArray bytesOf(const QString& path) {
+        QFile f(path);
+        return !path.isEmpty() && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+    }
 
-    // The message boxes shown since the last call, as "title|text|style".
-    std::vector<QString> messages() {
-        std::vector<QString> out;
-        for (const tv::dlg::Call& c : script::calls())
-            if (c.kind == QLatin1String("msgBox"))
-                out.push_back(c.title + QLatin1Char('|') + c.text + QLatin1Char('|') + QString::number(c.style));
+    // The dialogs since the last call: a message box as "title|text|style",
+    // others as "kind:text" (the file dialog always offers data files and all files).
+    QStringList said() {
+        QStringList out;
+        for (const tv::dlg::Call& c : script::calls()) {
+            EXPECT_TRUE(c.kind != "openFile" || c.extra == "数据库文件 (*.mdb)|*.mdb|所有文件 (*.*)|*.*");
+            out << (c.kind == "msgBox" ? c.title + '|' + c.text + '|' + QString::number(c.style)
+                                       : c.kind + ':' + c.text);
+        }
         script::clearCalls();
         return out;
     }
+    // The windows shown other than the main window (a data window by its
+    // caption), the documents opened and the ends of the program since the
+    // last call, "nothing" for none; the windows are unloaded.
+    QString outcome() {
+        QStringList out;
+        for (Form* f : Registry::loadedForms()) {
+            if (f->name() == MDIVamo::kName)
+                continue;
+            if (f->widget()->isVisible())
+                out << (dynamic_cast<DataWindowStandIn*>(f) ? f->widget()->windowTitle() : f->name());
+            f->unload();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // as the event loop would
+        for (const QUrl& url : std::exchange(opened, {})) out << url.toString();
+        for (int code : std::exchange(ended, {})) out << QStringLiteral("end %1").arg(code);
+        return out.isEmpty() ? QStringLiteral("nothing") : out.join(',');
+    }
 
-    static QByteArray bytesOf(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    template <class T = QWidget>
+    static T* find(Form& form, const char* name) {
+        return form.control<T>(name);
+    }
+    static void click(Form& form, const char* name) {
+        QTest::mouseClick(find<QPushButton>(form, name), Qt::LeftButton);
+    }
+    // Types the two texts into the login window and presses 确认.
+    static void logIn(const QString& user, const QString& password) {
+        FrmXTMM& login = tv::forms::the<FrmXTMM>();
+        find<QLineEdit>(login, "TxtYhm")->setText(user);
+        find<QLineEdit>(login, "TxtMM")->setText(password);
+        click(login, "CmdYs");
     }
 };
 
