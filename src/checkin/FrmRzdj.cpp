@@ -107,7 +107,7 @@ void FrmRzdj::build(QWidget* root) {
 
     // The design is larger than small screens: it scrolls inside the window.
     auto* outer = new QGridLayout(root);
-    outer->setContentsMargins(0, dlg::OkOnly, 0, 0);
+    outer->setContentsMargins(0, 0, 0, 0);
     auto* scroll = new QScrollArea(root);
     scroll->setFrameShape(QFrame::NoFrame);
     outer->addWidget(scroll);
@@ -151,12 +151,12 @@ void FrmRzdj::buildRenter(QWidget* page) {
     u.Cbon2 = make<BoundCombo>(renter, "Cbon2");
     u.Txtrzrq = make<BoundTextBox>(renter, "Txtrzrq");
     u.Txtlkrq = make<BoundTextBox>(renter, "Txtlkrq");
-    g->addWidget(label(QStringLiteral("房间编号：")), dlg::OkOnly, 0);
-    g->addWidget(u.Txtfjh, dlg::OkOnly, 1);
-    g->addWidget(label(QStringLiteral("居住人数：")), dlg::OkOnly, 2);
-    g->addWidget(u.Txtjzrs, dlg::OkOnly, 3);
-    g->addWidget(label(QStringLiteral("承租人姓名：")), dlg::OkOnly, 4);
-    g->addWidget(u.Txtxm, dlg::OkOnly, 5, 1, 3);
+    g->addWidget(label(QStringLiteral("房间编号：")), 0, 0);
+    g->addWidget(u.Txtfjh, 0, 1);
+    g->addWidget(label(QStringLiteral("居住人数：")), 0, 2);
+    g->addWidget(u.Txtjzrs, 0, 3);
+    g->addWidget(label(QStringLiteral("承租人姓名：")), 0, 4);
+    g->addWidget(u.Txtxm, 0, 5, 1, 3);
     g->addWidget(label(QStringLiteral("联系电话：")), 1, 0);
     g->addWidget(u.Txtdh, 1, 1, 1, 3);
     g->addWidget(label(QStringLiteral("身份证号码：")), 1, 4);
@@ -196,8 +196,8 @@ void FrmRzdj::buildCompanions(QWidget* page) {
     u.Txtcxny1 = make<BoundTextBox>(elders, "Txtcxny1");
     u.Txtmq = make<BoundTextBox>(elders, "Txtmq");
     u.Txtcxny2 = make<BoundTextBox>(elders, "Txtcxny2");
-    addPerson(ge, dlg::OkOnly, 0, u.Txtfq, u.Cboxb[0], u.Txtcxny1, QStringLiteral("出生年月："));
-    addPerson(ge, dlg::OkOnly, 4, u.Txtmq, u.Cboxb[1], u.Txtcxny2, QStringLiteral("出生年月："));
+    addPerson(ge, 0, 0, u.Txtfq, u.Cboxb[0], u.Txtcxny1, QStringLiteral("出生年月："));
+    addPerson(ge, 0, 4, u.Txtmq, u.Cboxb[1], u.Txtcxny2, QStringLiteral("出生年月："));
 
     // 随行儿童信息
     auto* children = frame(page, QStringLiteral("随行儿童信息"), twips(11280, 5040, 11535, 3495));
@@ -211,9 +211,9 @@ void FrmRzdj::buildCompanions(QWidget* page) {
     u.Txtxm4 = make<BoundTextBox>(children, "Txtxm4");
     u.Txtcxny6 = make<BoundTextBox>(children, "Txtcxny6");
     const QString born = QStringLiteral("出生日期：");
-    addPerson(gc, dlg::OkOnly, 0, u.Txtxm1, u.Cboxb[2], u.Txtcxny3, born);
-    addPerson(gc, 2, dlg::OkOnly, u.Txtxm2, u.Cboxb[3], u.Txtcxny4, born);
-    addPerson(gc, dlg::OkOnly, 4, u.Txtxm3, u.Cboxb[4], u.Txtcxny5, born);
+    addPerson(gc, 0, 0, u.Txtxm1, u.Cboxb[2], u.Txtcxny3, born);
+    addPerson(gc, 2, 0, u.Txtxm2, u.Cboxb[3], u.Txtcxny4, born);
+    addPerson(gc, 0, 4, u.Txtxm3, u.Cboxb[4], u.Txtcxny5, born);
     addPerson(gc, 2, 4, u.Txtxm4, u.Cboxb[5], u.Txtcxny6, born);
     u.Cboysno = make<BoundCombo>(children, "Cboysno");
     gc->addWidget(label(QStringLiteral("房间现状：")), 4, 6);
@@ -267,14 +267,14 @@ void FrmRzdj::buildPicker(QWidget* page) {
     u.TxtMbwj = make<QLineEdit>(picker, "TxtMbwj");
     u.TxtTs = make<QLineEdit>(picker, "TxtTs");
     u.TxtTs->setReadOnly(true);
-    gk->addWidget(u.DrvList, dlg::OkOnly, 0, 1, 2);
-    gk->addWidget(u.DirList, 1, dlg::OkOnly, 1, 2);
-    gk->addWidget(u.FilList, 2, dlg::OkOnly, 1, 2);
+    gk->addWidget(u.DrvList, 0, 0, 1, 2);
+    gk->addWidget(u.DirList, 1, 0, 1, 2);
+    gk->addWidget(u.FilList, 2, 0, 1, 2);
     gk->addWidget(new QLabel(QStringLiteral("文件类型：")), 3, 0);
     gk->addWidget(u.CboLx, 3, 1);
-    gk->addWidget(new QLabel(QStringLiteral("目标文件：")), 4, dlg::OkOnly, 1, 2);
-    gk->addWidget(u.TxtMbwj, 5, dlg::OkOnly, 1, 2);
-    gk->addWidget(u.TxtTs, 6, dlg::OkOnly, 1, 2);
+    gk->addWidget(new QLabel(QStringLiteral("目标文件：")), 4, 0, 1, 2);
+    gk->addWidget(u.TxtMbwj, 5, 0, 1, 2);
+    gk->addWidget(u.TxtTs, 6, 0, 1, 2);
     gk->setRowStretch(1, 3);
     gk->setRowStretch(2, 4);
 

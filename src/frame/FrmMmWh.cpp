@@ -28,7 +28,7 @@ void FrmMmWh::build(QWidget* root) {
     FrmMmWhUi& u = ui();
     const QString title = QStringLiteral("密码维护");
     root->setWindowTitle(title);
-    root->setFixedSize(tv::forms::twips(0, tv::dlg::OkOnly, 8400, 5400).size());
+    root->setFixedSize(tv::forms::twips(0, 0, 8400, 5400).size());
 
     // The grid's caption strip stands on the top of the grid's own area.
     auto* gridCaption = make<QLabel>(root, "DBGrid1Caption");
@@ -46,8 +46,8 @@ void FrmMmWh::build(QWidget* root) {
     u.Data1->setCaption(title);
     u.Data1->setToolTip(title);
     QPalette blue = u.Data1->palette();
-    blue.setColor(QPalette::WindowText, QColor(0, tv::dlg::OkOnly, 255));
-    blue.setColor(QPalette::ButtonText, QColor(0, tv::dlg::OkOnly, 255));
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    blue.setColor(QPalette::ButtonText, QColor(0, 0, 255));
     u.Data1->setPalette(blue);
     setTwips(u.Data1, 120, 4560, 6480, 420);
 
