@@ -63,14 +63,15 @@ void addRows(const QString& file, int n) {
 }
 
 // Message boxes that no test queued an answer for are answered OK (No to a
-// question) and kept; each test looks at them with boxes(), and any left
-// unlooked-at fails the test.
+// question) and kept, a question marked by a "?" after its text; each test
+// looks at them with boxes(), and any left unlooked-at fails the test.
 class FrmRzdjTest : public tv::test::WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
         failing = script::unexpectedHandler();
-        script::setUnexpectedHandler([this](const dlg::Call& c) { shown << c.text; });
+        script::setUnexpectedHandler(
+            [this](const dlg::Call& c) { shown << c.text + (c.style & dlg::YesNo ? "?" : ""); });
         showMainStandIn();
         Registry::add(QStringLiteral("FrmDyjl"), [] { return new PairStandIn; });
     }
@@ -279,7 +280,7 @@ TEST_F(FrmRzdjTest, StepButtonsAtBothEndsThenDeleteAMiddleTheLastAndTheOnlyRow) 
     run({{"CmdXyt", "3 / 3|租客3|向下移动记录|1111110011|3|"},
          {"CmdXyt", "3 / 3|租客3|已移动到尾记录|1111100011|3|已到尾记录！"},
          {"CmdSyt", "2 / 3|租客2|向上移动记录|1111110011|3|"},
-         {"CmdDel", "2 / 3|租客2|向上移动记录|1111110011|3|您真的要删除这个记录吗?"},
+         {"CmdDel", "2 / 3|租客2|向上移动记录|1111110011|3|您真的要删除这个记录吗??"},
          {"CmdDel", "2 / 2|租客3|数据删除成功|1111110011|2|", {}, {dlg::Yes}}});
     EXPECT_EQ(sql("SELECT group_concat(xm) FROM zfdj"), "租客1,租客3");
     // The last row: the row before it becomes current, with the end message.
@@ -340,16 +341,15 @@ TEST_F(FrmRzdjTest, EachSearchRuleFindsTheFirstMatchingRowOrNothing) {
 }
 
 TEST_F(FrmRzdjTest, APickedPhotoIsStoredOnlyByConfirmAndShownAgainAfterReopening) {
-    const QString pics = dir.path();
     const QByteArray jpg = pictureBytes(QColor(40, 90, 200), "JPG");
     for (const char* name : {"b.jpg", "a.JPG", "notes.txt", "c.xif", "d.gif", "e.gip", "f.xip", "g.jpg"}) {
-        QFile f(pics + "/" + name);
+        QFile f(dir.filePath(QString::fromLatin1(name)));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(name[0] == 'n' ? QByteArray("no picture") : name[0] == 'g' ? QByteArray() : jpg);
     }
     open(2);
     auto* files = ctl<tv::checkin::FileList>("FilList");
-    ctl<tv::checkin::FolderList>("DirList")->setPath(pics);
+    ctl<tv::checkin::FolderList>("DirList")->setPath(dir.path());
     // The file types: letter case does not count; the gif entry lists *.gif.
     const std::pair<int, const char*> lists[] = {
         {4, "a.JPG b.jpg g.jpg"}, {8, "d.gif"}, {0, "a.JPG b.jpg c.xif d.gif e.gip f.xip g.jpg notes.txt 租房.mdb"}};
@@ -366,7 +366,7 @@ TEST_F(FrmRzdjTest, APickedPhotoIsStoredOnlyByConfirmAndShownAgainAfterReopening
     const QByteArray stored = photo();
     auto seen = [&] {
         const char* which = photo().isEmpty() ? "none" : photo() == stored ? "stored" : photo() == jpg ? "jpg" : "?";
-        return QString::fromLatin1(which) + '|' + texts({"TxtMbwj"}).mid(pics.size());
+        return QString::fromLatin1(which) + '|' + texts({"TxtMbwj"}).mid(dir.path().size());
     };
     run({{"b.jpg", "stored|/|请先单击“添加”或“修改”，再选择身份证相片！"},
          {"CmdXg", "stored|/|"},
