@@ -6,9 +6,24 @@
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
+#include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
+
 namespace tv::test {
+
+inline QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// AddNew (or Edit), set the fields, Update.
+inline void write(Recordset& rs, std::initializer_list<std::pair<const char*, Value>> fields, bool edit = false) {
+    edit ? rs.edit() : rs.addNew();
+    for (const auto& [name, v] : fields) rs.setField(name, v);
+    rs.update();
+}
 
 class DbTest : public ::testing::Test {
 protected:
@@ -18,7 +33,9 @@ protected:
         makeDataFile(path);
         db = Database::open(path);
     }
-    void TearDown() override {
+    void TearDown() override { close(); }
+    // Drops this process's connection to the file (the next open reads it afresh).
+    void close() {
         db.reset();
         Database::releaseUnused();
     }
@@ -27,21 +44,26 @@ protected:
         for (const char* n : names) db->exec(QStringLiteral("insert into qtfy (fjh) values (?)"), {Value(n)});
     }
     QString scalar(const QString& sql) { return queryText(path, sql); }
+    // The room numbers of a recordset's rows.
+    static QStringList rooms(const Recordset& rs) {
+        QStringList out;
+        for (int i = 0; i < rs.recordCount(); ++i) out << rs.valueAt(i, rs.columnIndex("fjh")).toText();
+        return out;
+    }
 
     QTemporaryDir dir;
     QString path;
     std::shared_ptr<Database> db;
 };
 
-// Expects the statement to raise DbError with exactly this text.
-#define EXPECT_DB_ERROR(stmt, expected)                                \
-    do {                                                               \
-        try {                                                          \
-            stmt;                                                      \
-            ADD_FAILURE() << "no DbError from " #stmt;                 \
-        } catch (const ::tv::DbError& e) {                             \
-            EXPECT_EQ(e.text(), QString::fromUtf8(expected)) << #stmt; \
-        }                                                              \
-    } while (0)
+// The text of the DbError that `work` raises.
+inline QString dbError(const std::function<void()>& work) try {
+    work();
+    return "(no DbError)";
+} catch (const DbError& e) {
+    return e.text();
+}
+#define EXPECT_DB_ERROR(stmt, expected) \
+    EXPECT_EQ(::tv::test::dbError([&] { stmt; }), QString::fromUtf8(expected)) << #stmt
 
 }  // namespace tv::test
