@@ -2,6 +2,7 @@
 // class known, then the login window.
 #include "app/RegisterWindows.h"
 #include "frame/Module1.h"
+#include "platform/forms/Form.h"
 
 #include <QApplication>
 
@@ -11,5 +12,8 @@ int main(int argc, char** argv) {
     registerWindows();
     tv::frame::endWithTheLastWindow();
     tv::frame::Main();
-    return app.exec();
+    const int code = app.exec();
+    // The windows go while the application is still there.
+    tv::forms::Registry::clear();
+    return code;
 }

@@ -112,7 +112,7 @@ void FrmRzdj::build(QWidget* root) {
     scroll->setFrameShape(QFrame::NoFrame);
     outer->addWidget(scroll);
     auto* page = new QWidget;
-    page->setFixedSize(twips(0, 0, 22900, 10700).size());
+    page->setFixedSize(tv::forms::pixels(designSize()));
     scroll->setWidget(page);
 
     u.Data1 = make<DataControl>(page, "Data1");

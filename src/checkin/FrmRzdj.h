@@ -69,6 +69,7 @@ public:
     QImage regPhoto() const override;
 
 protected:
+    QSize designSize() const override { return {22900, 10700}; }
     void build(QWidget* root) override;
     void onLoad() override;
     void onUnload() override;

@@ -28,7 +28,7 @@ void FrmMmWh::build(QWidget* root) {
     FrmMmWhUi& u = ui();
     const QString title = QStringLiteral("密码维护");
     root->setWindowTitle(title);
-    root->setFixedSize(tv::forms::twips(0, 0, 8400, 5400).size());
+    root->setFixedSize(tv::forms::pixels(designSize()));
 
     // The grid's caption strip stands on the top of the grid's own area.
     auto* gridCaption = make<QLabel>(root, "DBGrid1Caption");

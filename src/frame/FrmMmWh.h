@@ -31,6 +31,7 @@ public:
     QString SearchPhone;   // the number typed for the last search
 
 protected:
+    QSize designSize() const override { return {8400, 5400}; }
     void build(QWidget* root) override;
     void onLoad() override;
 

@@ -58,7 +58,7 @@ void FrmXTMM::build(QWidget* root) {
     using tv::forms::setTwips;
     FrmXTMMUi& u = ui();
     root->setWindowTitle(QStringLiteral("系统口令"));
-    root->setFixedSize(tv::forms::twips(0, 0, 7830, 5010).size());
+    root->setFixedSize(tv::forms::pixels(designSize()));
 
     u.Image2 = make<QLabel>(root, "Image2");
     u.Image2->setScaledContents(true);

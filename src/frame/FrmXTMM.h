@@ -47,6 +47,7 @@ public:
     bool userDbFailed() const { return userDbFailed_; }
 
 protected:
+    QSize designSize() const override { return {7830, 5010}; }
     void build(QWidget* root) override;
     void onLoad() override;
 

@@ -29,7 +29,7 @@ frmAbout::frmAbout() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
 
 void frmAbout::build(QWidget* root) {
     root->setWindowTitle(QStringLiteral("Tenvora D2021"));
-    root->setFixedSize(tv::forms::twips(0, 0, 6420, 3960).size());
+    root->setFixedSize(tv::forms::pixels(designSize()));
 
     // The window's own picture, behind everything else.
     frmAboutUi& u = ui();

@@ -21,6 +21,7 @@ public:
     void StartSysInfo();
 
 protected:
+    QSize designSize() const override { return {6420, 3960}; }
     void build(QWidget* root) override;
     void onLoad() override;
 

@@ -118,7 +118,7 @@ FrmDyjl::FrmDyjl() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
 
 void FrmDyjl::build(QWidget* root) {
     root->setWindowTitle(QStringLiteral("FrmDyjl"));
-    root->resize(forms::twips(0, 0, 15870, 9615).size());
+    root->resize(forms::pixels(designSize()));
     buildRecordsPart(root);
     buildSearchPart(root);
 }

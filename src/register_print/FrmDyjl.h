@@ -65,6 +65,7 @@ public:
     QImage pairPhoto(int which) const override;
 
 protected:
+    QSize designSize() const override { return {15870, 9615}; }
     void build(QWidget* root) override;
     void onLoad() override;
 

@@ -1,6 +1,7 @@
 // Child widgets, pictures and fonts of the windows.
 #include "platform/forms/Controls.h"
 
+#include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 
 #include <QEvent>
@@ -46,14 +47,14 @@ void onLabelClick(QLabel* label, std::function<void()> handler) {
 QFont songTi(double points) {
     QFont f;
     f.setFamilies({QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN")});
-    f.setPointSizeF(points);
+    f.setPointSizeF(points * designScale());
     return f;
 }
 
 QFont liShu(double points, bool bold) {
     QFont f;
     f.setFamilies({QStringLiteral("隶书"), QStringLiteral("AR PL UKai CN")});
-    f.setPointSizeF(points);
+    f.setPointSizeF(points * designScale());
     f.setBold(bold);
     return f;
 }

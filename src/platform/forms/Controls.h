@@ -29,7 +29,7 @@ bool loadPicture(QLabel* label, const QString& path);
 void onLabelClick(QLabel* label, std::function<void()> handler);
 
 // The fonts the windows are drawn in, by their old names: "宋体" and "隶书"
-// with the installed faces that stand for them.
+// with the installed faces that stand for them, at the design scale.
 QFont songTi(double points);
 QFont liShu(double points, bool bold = false);
 

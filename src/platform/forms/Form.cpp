@@ -1,12 +1,16 @@
 // Windows and the registry of window classes.
 #include "platform/forms/Form.h"
 
+#include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScreen>
+#include <QStyle>
 
 #include <map>
 #include <memory>
@@ -54,6 +58,13 @@ void Form::load() {
     root->setObjectName(name_);
     root->setAttribute(Qt::WA_DeleteOnClose, false);
     widget_ = root;
+    scale_ = fitScale(designSize() / 15, room());
+    DesignScale scale(scale_);
+    if (scale_ < 1) {
+        QFont font = root->font();
+        font.setPointSizeF(font.pointSizeF() * scale_);
+        root->setFont(font);
+    }
     makeControls();
     build(root);
     root->keepBuiltSize();
@@ -64,6 +75,21 @@ void Form::load() {
         sub_->resize(sub_->sizeHint());
     }
     guard([this] { onLoad(); });
+}
+
+QSize Form::room() const {
+    if (kind_ == Kind::MdiChild && Registry::mdiArea()) {
+        // Inside the area a child window keeps its title bar and frame, maximised too.
+        const QStyle* style = Registry::mdiArea()->style();
+        const int frame = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+        const int title = style->pixelMetric(QStyle::PM_TitleBarHeight);
+        return Registry::mdiArea()->viewport()->size() - QSize(2 * frame, title + 2 * frame);
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    // A top-level window keeps room for its frame and title bar.
+    return screen->availableGeometry().size() - QSize(16, 48);
 }
 
 void Form::show() {

@@ -48,6 +48,9 @@ public:
     void unload();
     // The MDI sub-window holding a child window, null otherwise.
     QMdiSubWindow* subWindow() const { return sub_; }
+    // The scale the window was built at: below 1 when its design did not
+    // fit the room it had (the main window's area, or the screen).
+    double scale() const { return scale_; }
 
     // A control of the loaded window by its objectName; null when not loaded
     // or not found.
@@ -57,6 +60,9 @@ public:
     }
 
 protected:
+    // The size of the window's design (its client area, in twips); a window
+    // that gives one is drawn smaller when the design does not fit.
+    virtual QSize designSize() const { return {}; }
     // Creates the controls on `root` (objectNames are the window's control
     // names) and sets the window's caption and size.
     virtual void build(QWidget* root) = 0;
@@ -84,11 +90,15 @@ private:
     // The close box: false keeps the window.
     bool widgetClosing();
     void detachWidgets();
+    // The room the window gets: the main window's area for a child window,
+    // the screen's work area for a top-level one (pixels).
+    QSize room() const;
     QString name_;
     Kind kind_;
     QPointer<QWidget> widget_;
     QPointer<QMdiSubWindow> sub_;
     bool unloading_ = false;
+    double scale_ = 1.0;
 };
 
 // A window whose controls are kept in a struct `Ui` of pointers (the widgets

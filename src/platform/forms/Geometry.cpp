@@ -5,15 +5,33 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tv::forms {
 
-int px(double twips) { return static_cast<int>(std::lround(twips / 15.0)); }
+namespace {
+double g_scale = 1.0;
+}  // namespace
+
+double designScale() { return g_scale; }
+
+DesignScale::DesignScale(double scale) : saved_(g_scale) { g_scale = scale; }
+DesignScale::~DesignScale() { g_scale = saved_; }
+
+double fitScale(QSize design, QSize room) {
+    if (design.isEmpty() || room.isEmpty())
+        return 1.0;
+    return std::min({1.0, double(room.width()) / design.width(), double(room.height()) / design.height()});
+}
+
+int px(double twips) { return static_cast<int>(std::lround(twips * g_scale / 15.0)); }
 
 QRect twips(double left, double top, double width, double height) {
     return QRect(px(left), px(top), px(width), px(height));
 }
+
+QSize pixels(QSize twipsSize) { return twips(0, 0, twipsSize.width(), twipsSize.height()).size(); }
 
 void setTwips(QWidget* w, double left, double top, double width, double height) {
     w->setGeometry(twips(left, top, width, height));
