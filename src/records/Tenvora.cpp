@@ -1,0 +1,772 @@
+#include "records/Tenvora.h"
+
+#include "platform/db/Recordset.h"
+#include "platform/dialogs/Dialogs.h"
+#include "platform/forms/BoundControls.h"
+#include "platform/forms/Controls.h"
+#include "platform/forms/DataControl.h"
+#include "platform/forms/DataGrid.h"
+#include "platform/forms/EnterRing.h"
+#include "platform/forms/Geometry.h"
+#include "platform/forms/Guard.h"
+#include "platform/forms/StatusPanels.h"
+#include "platform/shell/Shell.h"
+#include "platform/values/Money.h"
+#include "shared/CheckInCopy.h"
+#include "shared/PrintRoutines.h"
+#include "shared/SharedState.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include <cmath>
+#include <exception>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace tv::records {
+
+using forms::BoundImage;
+using forms::DataControl;
+using forms::DataGrid;
+using forms::GridColumn;
+using forms::make;
+using forms::place;
+using forms::setTwips;
+
+namespace {
+
+const QString kAllRegistrations = QStringLiteral("select * from [zfdj]");
+const QString kAllBills = QStringLiteral("select * from [fzsdjs]");
+const QString kFormatMessage = QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！");
+const QString kTip = QStringLiteral("提示！");
+const QString kAllRows = QStringLiteral("所有记录");
+
+// The light-green strip with blue text that the data sources and grid
+// captions share.
+void greenStrip(QWidget* w) {
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, QColor(192, 255, 192));
+    pal.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    pal.setColor(QPalette::ButtonText, QColor(0, 0, 255));
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top, int width) {
+    auto* l = make<QLabel>(parent, name);
+    l->setText(text);
+    place(l, left, top, width, 300);
+    return l;
+}
+
+QComboBox* combo(QWidget* parent, const char* name, bool editable) {
+    auto* c = make<QComboBox>(parent, name);
+    c->setEditable(editable);
+    if (editable) {
+        c->setInsertPolicy(QComboBox::NoInsert);
+        c->setCompleter(nullptr);  // typed text stays exactly as typed
+    }
+    return c;
+}
+
+void fillList(QComboBox* c, const QStringList& items) {
+    c->clear();
+    c->addItems(items);
+    c->setCurrentIndex(-1);  // filled, nothing chosen
+}
+
+std::vector<GridColumn> registrationColumns() {
+    const QString elder = QStringLiteral("随行老人"), sex = QStringLiteral("性别"), born = QStringLiteral("出生年月"),
+                  child = QStringLiteral("随行儿童姓名");
+    return {{"fjh", QStringLiteral("房间编号"), ""},
+            {"jzrs", QStringLiteral("居住人数"), ""},
+            {"xm", QStringLiteral("承租人姓名"), ""},
+            {"dw", QStringLiteral("工作单位"), ""},
+            {"dh", QStringLiteral("联系电话"), ""},
+            {"yh", QStringLiteral("婚姻状况"), ""},
+            {"wh", QStringLiteral("职业"), ""},
+            {"n1", QStringLiteral("子女数(男)"), ""},
+            {"n2", QStringLiteral("子女数(女)"), ""},
+            {"rzrq", QStringLiteral("入住日期"), ""},
+            {"lkrq", QStringLiteral("离开日期"), ""},
+            {"sfzhm", QStringLiteral("身份证号码"), ""},
+            {"fq", elder, ""},
+            {"xb1", sex, ""},
+            {"cxny1", born, ""},
+            {"mq", elder, ""},
+            {"xb2", sex, ""},
+            {"cxny2", born, ""},
+            {"xm1", child, ""},
+            {"xb3", sex, ""},
+            {"cxny3", born, ""},
+            {"xm2", child, ""},
+            {"xb4", sex, ""},
+            {"cxny4", born, ""},
+            {"xm3", child, ""},
+            {"xb5", sex, ""},
+            {"cxny5", born, ""},
+            {"xm4", child, ""},
+            {"xb6", sex, ""},
+            {"cxny6", born, ""},
+            {"ysno", QStringLiteral("现状"), ""}};
+}
+
+std::vector<GridColumn> billColumns() {
+    const QString money = QStringLiteral("Currency");
+    return {{"jfrq", QStringLiteral("计费日期"), ""},      {"fjh", QStringLiteral("房间编号"), ""},
+            {"xm", QStringLiteral("租客姓名"), ""},        {"sfzhm", QStringLiteral("身份证编号"), ""},
+            {"zj", QStringLiteral("租金"), money},         {"sfsd1", QStringLiteral("计费时段(起)"), ""},
+            {"sfsd2", QStringLiteral("计费时段(止)"), ""}, {"bysb", QStringLiteral("本月水表读数"), ""},
+            {"sysb", QStringLiteral("上月水表读数"), ""},  {"ysl", QStringLiteral("本月用水量"), ""},
+            {"sdj", QStringLiteral("市水单价"), money},    {"sf", QStringLiteral("本月水费"), money},
+            {"bydb", QStringLiteral("本月电表读数"), ""},  {"sydb", QStringLiteral("上月电表读数"), ""},
+            {"ydl", QStringLiteral("本月用电量"), ""},     {"ddj", QStringLiteral("市电单价"), money},
+            {"df", QStringLiteral("本月电费"), money},     {"zf", QStringLiteral("其它费用"), money},
+            {"hj", QStringLiteral("合计"), money}};
+}
+
+std::vector<GridColumn> otherFeeColumns() {
+    const QString money = QStringLiteral("Currency");
+    return {{"jfrq", QStringLiteral("计费日期"), ""},     {"fjh", QStringLiteral("房间编号"), ""},
+            {"sfzhm", QStringLiteral("身份证编号"), ""},  {"kdf", QStringLiteral("宽带费用"), money},
+            {"dtf", QStringLiteral("电梯维护费"), money}, {"wsf", QStringLiteral("垃圾费"), money},
+            {"zaf", QStringLiteral("治安费"), money},     {"wgf", QStringLiteral("物业管理费"), money},
+            {"qtf", QStringLiteral("其它费用"), money},   {"hj", QStringLiteral("合计"), money}};
+}
+
+// Column widths from the captions (two lines high) and the values they hold:
+// ID numbers and phone numbers are long, dates middling.
+void fitColumns(DataGrid* grid, const std::vector<GridColumn>& columns) {
+    const QFontMetrics fm(grid->font());
+    for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
+        const GridColumn& c = columns[static_cast<size_t>(i)];
+        int sample = 4;
+        if (c.field == QLatin1String("sfzhm"))
+            sample = 18;
+        else if (c.field == QLatin1String("dh") || c.field == QLatin1String("dw"))
+            sample = 12;
+        else if (c.field == QLatin1String("jfrq") || c.field.startsWith(QLatin1String("rzrq")) ||
+                 c.field == QLatin1String("lkrq") || c.field.startsWith(QLatin1String("sfsd")) ||
+                 c.field.startsWith(QLatin1String("cxny")) || !c.format.isEmpty())
+            sample = 10;
+        const int text =
+            std::max(fm.horizontalAdvance(QString(sample, QLatin1Char('0'))),
+                     fm.horizontalAdvance(c.caption.left((c.caption.size() + 1) / 2) + QStringLiteral("中")));
+        grid->setColumnWidth(i, text + fm.averageCharWidth() * 2);
+    }
+}
+
+// Delete pressed in the registrations grid asks, as the delete button does.
+class DeleteKey : public QObject {
+public:
+    DeleteKey(QObject* parent, std::function<void()> onDelete) : QObject(parent), onDelete_(std::move(onDelete)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+            forms::guard(onDelete_);
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> onDelete_;
+};
+
+}  // namespace
+
+Tenvora::Tenvora() : Window(QString::fromLatin1(kName), Kind::MdiChild) {}
+
+// ---------------------------------------------------------------- the window
+
+void Tenvora::build(QWidget* root) {
+    root->setWindowTitle(QStringLiteral("租客记录维护"));
+    root->resize(forms::pixels(designSize()));
+    // Created in the order Tab walks them: search, buttons, print choice, grids.
+    buildSearch(root);
+    buildPrintAndCounts(root);
+    buildGrids(root);
+    connectHandlers(root);
+}
+
+// The left column, top part: the pictures, the title, the search inputs in
+// the order the Enter key walks them, the status line and the buttons.
+void Tenvora::buildSearch(QWidget* root) {
+    TenvoraUi& u = ui();
+    u.Image2 = make<QLabel>(root, "Image2");
+    u.Image2->setScaledContents(true);
+    setTwips(u.Image2, 120, 120, 960, 720);
+    auto* title = label(root, "Label1", QStringLiteral("公寓信息查询"), 1200, 240, 2160);
+    title->setFont(forms::songTi(15.75));
+    setTwips(title, 1200, 180, 2160, 600);
+
+    auto row = [](int i) { return 1020 + i * 420; };
+    const int inputLeft = 1380, inputWidth = 1980;
+    label(root, "Label2", QStringLiteral("查询方式："), 120, row(0), 1260);
+    u.CboCxfs = combo(root, "CboCxfs", false);
+    setTwips(u.CboCxfs, inputLeft, row(0) - 15, inputWidth, 330);
+    const std::pair<const char*, QLineEdit**> boxes[] = {
+        {"计费日期：", &u.Txtjfrq}, {"房间编号：", &u.TxtFh}, {"租客姓名：", &u.Txtzk}, {"身份证号码：", &u.Txtzh}};
+    const char* const boxNames[] = {"Txtjfrq", "TxtFh", "Txtzk", "Txtzh"};
+    const char* const labelNames[] = {"Label3", "Label4", "Label5", "Label6"};
+    for (int i = 0; i < 4; ++i) {
+        label(root, labelNames[i], QString::fromUtf8(boxes[i].first), 120, row(i + 1), 1260);
+        *boxes[i].second = make<QLineEdit>(root, boxNames[i]);
+        setTwips(*boxes[i].second, inputLeft, row(i + 1), inputWidth, 300);
+    }
+    u.Txtjfrq->setPlaceholderText(QStringLiteral("2024-5-1"));
+    label(root, "Label7", QStringLiteral("房间现状："), 120, row(5), 1260);
+    u.Cbofjxz = combo(root, "Cbofjxz", true);
+    setTwips(u.Cbofjxz, inputLeft, row(5) - 15, inputWidth, 330);
+    label(root, "Label8", QStringLiteral("提示："), 120, row(6), 1260);
+    u.TxtTs = make<QLineEdit>(root, "TxtTs");
+    u.TxtTs->setReadOnly(true);
+    setTwips(u.TxtTs, inputLeft, row(6), inputWidth, 300);
+
+    struct ButtonDef {
+        QPushButton** slot;
+        const char *name, *caption, *tip;
+        int left, top;
+    };
+    const ButtonDef buttons[] = {{&u.CmdCx, "CmdCx", "查询(&S)", "记录查询", 120, 4080},
+                                 {&u.CmdDel, "CmdDel", "删除(&D)", "记录删除", 1800, 4080},
+                                 {&u.CmdPrinter, "CmdPrinter", "打印(&P)", "记录打印", 120, 4620},
+                                 {&u.CmdExit, "CmdExit", "返回(&X)", "退出", 1800, 4620}};
+    for (const ButtonDef& b : buttons) {
+        *b.slot = make<QPushButton>(root, b.name);
+        (*b.slot)->setText(QString::fromUtf8(b.caption));
+        (*b.slot)->setToolTip(QString::fromUtf8(b.tip));
+        setTwips(*b.slot, b.left, b.top, 1560, 450);
+    }
+}
+
+// The left column, lower part: the print choice in a frame, the counts and
+// the user line.
+void Tenvora::buildPrintAndCounts(QWidget* root) {
+    TenvoraUi& u = ui();
+    auto* frame = make<QGroupBox>(root, "Frame1");
+    setTwips(frame, 120, 5220, 3240, 1920);
+    u.Check1 = make<QCheckBox>(frame, "Check1");
+    u.Check1->setText(QStringLiteral("单记录"));
+    setTwips(u.Check1, 180, 180, 1320, 300);
+    u.Check2 = make<QCheckBox>(frame, "Check2");
+    u.Check2->setText(QStringLiteral("双记录"));
+    setTwips(u.Check2, 1620, 180, 1320, 300);
+    label(frame, "Label9", QStringLiteral("X1："), 180, 600, 420);
+    u.TxtX3 = make<QLineEdit>(frame, "TxtX3");
+    setTwips(u.TxtX3, 600, 585, 900, 300);
+    label(frame, "Label10", QStringLiteral("Y1："), 1620, 600, 420);
+    u.TxtY3 = make<QLineEdit>(frame, "TxtY3");
+    setTwips(u.TxtY3, 2040, 585, 900, 300);
+    label(frame, "Label11", QStringLiteral("表格标题设换："), 180, 1020, 2760);
+    u.TxtBt = make<QLineEdit>(frame, "TxtBt");
+    setTwips(u.TxtBt, 180, 1380, 2880, 300);
+
+    const std::pair<const char*, const char*> counts[] = {
+        {"租客记录：", "记录总数"}, {"账单记录：", "账单总数"}, {"管理成员：", "管理成员"}, {"系统管理：", "系统管理"}};
+    QLabel** values[] = {&u.LelJlzs, &u.LelZdzs, &u.LelZcrs, &u.LelYhm};
+    const char* const valueNames[] = {"LelJlzs", "LelZdzs", "LelZcrs", "LelYhm"};
+    const char* const labelNames[] = {"Label12", "Label13", "Label14", "Label15"};
+    for (int i = 0; i < 4; ++i) {
+        const int top = 7320 + i * 360;
+        label(root, labelNames[i], QString::fromUtf8(counts[i].first), 120, top, 1260);
+        *values[i] = label(root, valueNames[i], QString::fromUtf8(counts[i].second), 1380, top, 1980);
+    }
+}
+
+// The right side: the banner, the registrations over the bills, the photo
+// beside the other fees; each grid with its caption strip above it and its
+// data source below it.
+void Tenvora::buildGrids(QWidget* root) {
+    TenvoraUi& u = ui();
+    u.Image1 = make<QLabel>(root, "Image1");
+    u.Image1->setScaledContents(true);
+    setTwips(u.Image1, 3480, 120, 15000, 720);
+
+    auto source = [&](const char* name, const QString& caption, bool readOnly, int left, int top, int width) {
+        auto* d = make<DataControl>(root, name);
+        d->setCaption(caption);
+        d->setReadOnly(readOnly);
+        greenStrip(d);
+        setTwips(d, left, top, width, 375);
+        return d;
+    };
+    auto grid = [&](const char* name, const QString& caption, DataControl* data, const std::vector<GridColumn>& columns,
+                    int left, int top, int width, int height) {
+        auto* strip = make<QLabel>(root, (QByteArray(name) + "Caption").constData());
+        strip->setText(caption);
+        strip->setAlignment(Qt::AlignCenter);
+        strip->setFont(forms::songTi(10.5));
+        greenStrip(strip);
+        setTwips(strip, left, top, width, 300);
+        auto* g = make<DataGrid>(root, name);
+        g->setToolTip(caption == QStringLiteral("长短租公寓暂住人员情况登记表") ? QStringLiteral("租客入住登记表")
+                                                                                : caption);
+        g->setFont(forms::songTi(9));
+        g->setDataSource(data);
+        g->setColumns(columns);
+        fitColumns(g, columns);
+        setTwips(g, left, top + 300, width, height - 300);
+        return g;
+    };
+
+    u.Data1 = source("Data1", QStringLiteral("公寓信息管理"), false, 3480, 3780, 15000);
+    u.Data1->setToolTip(QStringLiteral("租客入住登记表"));
+    u.DBGrid1 = grid("DBGrid1", QStringLiteral("长短租公寓暂住人员情况登记表"), u.Data1, registrationColumns(), 3480,
+                     960, 15000, 2820);
+    u.DBGrid1->setAllowAddNew(true);
+    u.DBGrid1->setAllowUpdate(true);
+    u.DBGrid1->setAllowDelete(false);  // Delete asks first, as the delete button (below)
+
+    // The bills and other fees only show what the computation wrote.
+    u.Data2 = source("Data2", QStringLiteral("租金水电费数据表"), true, 3480, 6915, 15000);
+    u.DBGrid2 = grid("DBGrid2", QStringLiteral("租金水电费数据表"), u.Data2, billColumns(), 3480, 4275, 15000, 2640);
+
+    u.Image3 = make<BoundImage>(root, "Image3");
+    u.Image3->setToolTip(QStringLiteral("租客身份证照片"));
+    u.Image3->setFrameShape(QFrame::Box);
+    u.Image3->bind(u.Data1, QStringLiteral("xp"));
+    setTwips(u.Image3, 3480, 7440, 2640, 2640);  // the top the printed photo is measured from
+
+    u.Data3 = source("Data3", QStringLiteral("其它费用表"), true, 6240, 9705, 12240);
+    u.Data3->setToolTip(QStringLiteral("其它费用表"));
+    u.DBGrid3 = grid("DBGrid3", QStringLiteral("其它费用表"), u.Data3, otherFeeColumns(), 6240, 7440, 12240, 2265);
+
+    for (DataGrid* g : {u.DBGrid2, u.DBGrid3}) {
+        g->setAllowAddNew(false);
+        g->setAllowUpdate(false);
+        g->setAllowDelete(false);
+    }
+
+    // The user table is looked at, never shown.
+    u.Data4 = source("Data4", QStringLiteral("用户注册表"), true, 120, 8820, 3240);
+    u.Data4->hide();
+}
+
+void Tenvora::connectHandlers(QWidget* root) {
+    TenvoraUi& u = ui();
+    using forms::on;
+    on(u.Data1, &DataControl::reposition, [this] { Data1_Reposition(); });
+    on(u.Data2, &DataControl::reposition, [this] { Data2_Reposition(); });
+    on(u.Data3, &DataControl::reposition, [this] { Data3_Reposition(); });
+    on(u.Data4, &DataControl::reposition, [this] { Data4_Reposition(); });
+    on(u.DBGrid1, &DataGrid::rowClicked, [this] { DBGrid1_Click(); });
+    on(u.CboCxfs, &QComboBox::activated, [this] { CboCxfs_Click(); });
+    on(u.Check1, &QCheckBox::toggled, [this] { Check1_Click(); });
+    on(u.Check2, &QCheckBox::toggled, [this] { Check2_Click(); });
+    forms::onClick(u.CmdCx, [this] { CmdCx_Click(); });
+    forms::onClick(u.CmdDel, [this] { CmdDel_Click(); });
+    forms::onClick(u.CmdPrinter, [this] { CmdPrinter_Click(); });
+    forms::onClick(u.CmdExit, [this] { CmdExit_Click(); });
+    u.DBGrid1->installEventFilter(new DeleteKey(u.DBGrid1, [this] { CmdDel_Click(); }));
+    new forms::EnterRing({u.CboCxfs, u.Txtjfrq, u.TxtFh, u.Txtzk, u.Txtzh, u.Cbofjxz, u.TxtTs}, true, root);
+}
+
+// ---------------------------------------------------------------- loading
+
+void Tenvora::onLoad() {
+    TenvoraUi& u = ui();
+    SharedState& s = state();
+    if (subWindow())
+        subWindow()->showMaximized();
+    else
+        widget()->showMaximized();
+    try {
+        loadSources();
+    } catch (const std::exception&) {
+        dlg::msgBox(kFormatMessage, dlg::Info, kTip);
+        lockAfterFailure();
+        return;
+    }
+    u.LelJlzs->setText(QString::number(TenantRowCount));
+    u.LelZdzs->setText(QString::number(BillRowCount));
+    u.LelZcrs->setText(QString::number(UserRowCount));
+    // Decorative pictures: a missing one leaves its place empty.
+    forms::loadPicture(u.Image1, s.PicturePath + QStringLiteral("T218.jpg"));
+    forms::loadPicture(u.Image2, s.PicturePath + QStringLiteral("zhjy.jpg"));
+    fillList(u.CboCxfs, {QStringLiteral("房号+姓名"), QStringLiteral("房号"), QStringLiteral("姓名"),
+                         QStringLiteral("身份证号"), QStringLiteral("计费日期"), QStringLiteral("房间现状"), kAllRows});
+    fillList(u.Cbofjxz, {QStringLiteral("在住"), QStringLiteral("退房"), QStringLiteral("招租"), QStringLiteral("已订"),
+                         QStringLiteral("自用")});
+    forms::setStatusPanel(1, QStringLiteral("工作路径：") + s.DatabasePath);
+}
+
+// Binds the four data sources and counts their rows; a table missing from
+// the file (or a file that is no data file) raises.
+void Tenvora::loadSources() {
+    TenvoraUi& u = ui();
+    SharedState& s = state();
+    TenantRowCount = BillRowCount = OtherFeeRowCount = UserRowCount = 0;
+    u.TxtX3->setText(QStringLiteral("650"));
+    u.TxtY3->setText(QStringLiteral("3050"));
+    u.TxtBt->setText(QStringLiteral("Varnholt出租屋暂住人员情况登记表"));
+    s.ActiveFormCode = formcode::Records;
+    s.DatabasePath = s.DataFilePath;
+
+    openCounted(u.Data1, s.DatabasePath, kAllRegistrations, TenantRowCount);
+    if (TenantRowCount == 0) {
+        for (QPushButton* b : {u.CmdCx, u.CmdDel, u.CmdPrinter}) b->setEnabled(false);
+    } else {
+        FillCheckInRecord(u.Data1->recordset(), s.CurrentCheckIn);
+    }
+    openCounted(u.Data2, s.DatabasePath, kAllBills, BillRowCount);
+    openCounted(u.Data3, s.DatabasePath, QStringLiteral("qtfy"), OtherFeeRowCount);
+    openCounted(u.Data4, s.UserDbPath, QStringLiteral("yhzc"), UserRowCount);
+    if (UserRowCount > 0) {
+        fdglcx();
+        // A user the table no longer knows (a password changed meanwhile)
+        // keeps the line's own caption.
+        Recordset& users = u.Data4->recordset();
+        if (users.hasCurrent())
+            u.LelYhm->setText(users.field(QStringLiteral("yhxm")).toText());
+    }
+}
+
+// Opens a source; a source with rows is counted on its last row and shown
+// from its first. The rows are all read when it opens, so going back to the
+// first row needs no second query.
+void Tenvora::openCounted(DataControl* source, const QString& database, const QString& recordSource, int& count) {
+    source->setDatabaseName(database);
+    source->setRecordSource(recordSource);
+    source->refresh();
+    Recordset& rs = source->recordset();
+    if (rs.recordCount() < 1)
+        return;
+    rs.moveLast();
+    count = rs.recordCount();
+    rs.moveFirst();
+}
+
+// After a failed load nothing but leaving makes sense.
+void Tenvora::lockAfterFailure() {
+    TenvoraUi& u = ui();
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             u.CmdCx,   u.CmdDel, u.CmdPrinter, u.Check1, u.Check2,  u.CboCxfs, u.Cbofjxz, u.TxtFh, u.Txtzk, u.Txtzh,
+             u.Txtjfrq, u.TxtX3,  u.TxtY3,      u.TxtBt,  u.DBGrid1, u.DBGrid2, u.DBGrid3, u.Data1, u.Data2, u.Data3})
+        w->setEnabled(false);
+}
+
+// The logged-in user (admin / 472619 standing in for nobody) in the user
+// table: Data4 ends on that row, or past the last row.
+void Tenvora::fdglcx() {
+    SharedState& s = state();
+    if (s.CurrentUser.isEmpty() && s.CurrentPassword.isEmpty()) {
+        s.CurrentUser = QStringLiteral("admin");
+        s.CurrentPassword = QStringLiteral("472619");
+    }
+    ui().Data4->findFirst({{QStringLiteral("yhxm"), s.CurrentUser}, {QStringLiteral("mima"), s.CurrentPassword}});
+}
+
+// ---------------------------------------------------------------- rows
+
+namespace {
+QString positionCaption(const QString& title, DataControl* source, int count) {
+    return title + QStringLiteral(" (#Record：") + QString::number(source->recordset().absolutePosition() + 1) +
+           QStringLiteral(" / ") + QString::number(count) + QStringLiteral(")");
+}
+}  // namespace
+
+void Tenvora::Data1_Reposition() {
+    TenvoraUi& u = ui();
+    u.Data1->setCaption(positionCaption(QStringLiteral("租客信息维护"), u.Data1, TenantRowCount));
+    u.LelJlzs->setText(QString::number(TenantRowCount));
+    followRegistration();
+}
+
+void Tenvora::Data2_Reposition() {
+    ui().Data2->setCaption(positionCaption(QStringLiteral("租金水电费维护"), ui().Data2, BillRowCount));
+    ui().LelZdzs->setText(QString::number(BillRowCount));
+}
+
+void Tenvora::Data3_Reposition() {
+    ui().Data3->setCaption(positionCaption(QStringLiteral("其它费用维护"), ui().Data3, OtherFeeRowCount));
+}
+
+void Tenvora::Data4_Reposition() {
+    ui().Data4->setCaption(positionCaption(QStringLiteral("用户注册维护"), ui().Data4, UserRowCount));
+    ui().LelZcrs->setText(QString::number(UserRowCount));
+}
+
+// The registration now current goes into the print record that EditMode
+// names, and the other print choice is offered again. Without a current row
+// (an empty selection, a scan that found nothing, a delete) nothing happens.
+void Tenvora::followRegistration() {
+    TenvoraUi& u = ui();
+    Recordset& rs = u.Data1->recordset();
+    if (!rs.hasCurrent())
+        return;
+    SharedState& s = state();
+    if (s.EditMode == mode::OneSheet) {
+        FillCheckInRecord(rs, s.CurrentCheckIn);
+        u.Check2->setEnabled(true);
+    } else if (s.EditMode == mode::TwoSheets) {
+        FillCheckInRecord(rs, s.SecondCheckIn);
+        u.Check1->setEnabled(true);
+    }
+}
+
+// A click in the registrations grid also brings the bills and other fees to
+// that tenant; a move by the keys does not.
+void Tenvora::DBGrid1_Click() {
+    if (!ui().Data1->isOpen() || !ui().Data1->recordset().hasCurrent())
+        return;
+    followRegistration();
+    zjsdgl();
+    qtfgl();
+}
+
+void Tenvora::zjsdgl() { follow(ui().Data2); }
+void Tenvora::qtfgl() { follow(ui().Data3); }
+
+// The target's first row of the current tenant (by ID number) within its own
+// selection; past its last row when there is none.
+void Tenvora::follow(DataControl* target) {
+    Recordset& registrations = ui().Data1->recordset();
+    if (!registrations.hasCurrent() || !target->isOpen() || target->recordset().recordCount() == 0)
+        return;
+    const Value id = registrations.field(QStringLiteral("sfzhm"));
+    if (id.isNull()) {  // nothing equals a missing ID number
+        target->recordset().moveLast();
+        target->recordset().moveNext();
+        return;
+    }
+    target->findFirst({{QStringLiteral("sfzhm"), id.toText()}});
+}
+
+// ---------------------------------------------------------------- search
+
+// One character per input, in the order TxtFh, Txtzk, Txtzh, Txtjfrq, Cbofjxz.
+void Tenvora::setInputsEnabled(const char* pattern) {
+    TenvoraUi& u = ui();
+    QWidget* inputs[] = {u.TxtFh, u.Txtzk, u.Txtzh, u.Txtjfrq, u.Cbofjxz};
+    for (int i = 0; i < 5; ++i) inputs[i]->setEnabled(pattern[i] == '1');
+}
+
+void Tenvora::CboCxfs_Click() {
+    TenvoraUi& u = ui();
+    for (QLineEdit* box : {u.TxtFh, u.Txtzk, u.Txtzh, u.Txtjfrq}) box->clear();
+    u.Cbofjxz->setCurrentIndex(-1);
+    u.Cbofjxz->setEditText(QString());
+    static const std::pair<const char*, const char*> modes[] = {
+        {"房号+姓名", "11000"}, {"房号", "10000"},     {"姓名", "01000"},    {"身份证号", "00100"},
+        {"计费日期", "00010"},  {"房间现状", "00001"}, {"所有记录", "00000"}};
+    for (const auto& [name, pattern] : modes)
+        if (u.CboCxfs->currentText() == QString::fromUtf8(name))
+            setInputsEnabled(pattern);
+}
+
+// Which search the boxes ask for, the first that holds: 1 room and name,
+// 2 room, 3 name, 4 ID number, 5 billing date, 6 room status, 7 all rows,
+// 8 nothing.
+int Tenvora::searchBranch() const {
+    const TenvoraUi& u = ui();
+    const bool room = !u.TxtFh->text().isEmpty(), name = !u.Txtzk->text().isEmpty();
+    if (room && name)
+        return 1;
+    if (room)
+        return 2;
+    if (name)
+        return 3;
+    if (!u.Txtzh->text().isEmpty())
+        return 4;
+    if (!u.Txtjfrq->text().isEmpty())
+        return 5;
+    if (!u.Cbofjxz->currentText().isEmpty())
+        return 6;
+    return u.CboCxfs->currentText() == kAllRows ? 7 : 8;
+}
+
+void Tenvora::CmdCx_Click() {
+    TenvoraUi& u = ui();
+    const int branch = searchBranch();
+    auto failed = [] { dlg::msgBox(QStringLiteral("数据查询失败！"), dlg::Info, kTip); };
+    // A billing date is read before anything moves: text that is no date
+    // leaves the window as it was.
+    const std::optional<QDate> day = branch == 5 ? parseDate(u.Txtjfrq->text()) : std::nullopt;
+    if (branch == 5 && !day) {
+        failed();
+        return;
+    }
+    const QString found = QStringLiteral("为您查到一条记录"), notFound = QStringLiteral("没有找到符合条件的记录"),
+                  matching = QStringLiteral("为您查到符合条件的记录");
+    try {
+        u.Data1->refresh();
+        SearchKeyRecord& keys = state().SearchKeys;
+        keys.fjh = u.TxtFh->text();
+        keys.xm = u.Txtzk->text();
+        keys.sfzhm = u.Txtzh->text();
+        keys.jfrq = u.Txtjfrq->text();
+        keys.ysno = u.Cbofjxz->currentText();
+        auto scan = [&](std::vector<std::pair<QString, QString>> match) {
+            u.TxtTs->setText(u.Data1->findFirst(match) ? found : notFound);
+        };
+        // Typed keys are bound as parameters, never written into the SQL.
+        auto query = [](DataControl* target, const QString& sql, const Value& key) {
+            target->setRecordSource(sql, {key});
+            target->refresh();
+        };
+        switch (branch) {
+            case 1:
+                scan({{QStringLiteral("fjh"), keys.fjh}, {QStringLiteral("xm"), keys.xm}});
+                break;
+            case 2:
+                query(u.Data1, QStringLiteral("select * from [zfdj] where [fjh]=?"), Value(keys.fjh));
+                break;
+            case 3:
+                scan({{QStringLiteral("xm"), keys.xm}});
+                break;
+            case 4:
+                scan({{QStringLiteral("sfzhm"), keys.sfzhm}});
+                break;
+            case 5:
+                query(u.Data2, QStringLiteral("select * from [fzsdjs] where [jfrq]=?"), Value(*day));
+                u.TxtTs->setText(matching);
+                break;
+            case 6:
+                query(u.Data1, QStringLiteral("select * from [zfdj] where [ysno]=?"), Value(keys.ysno));
+                u.TxtTs->setText(matching);
+                break;
+            case 7:
+                u.Data1->setRecordSource(kAllRegistrations);
+                u.Data1->refresh();
+                u.TxtTs->setText(QStringLiteral("显示全部记录"));
+                break;
+            default:
+                break;
+        }
+        if (branch != 6 && branch != 8) {
+            zjsdgl();
+            qtfgl();
+        }
+    } catch (const std::exception&) {
+        failed();
+        return;
+    }
+    setInputsEnabled("11111");
+}
+
+// ---------------------------------------------------------------- delete and exit
+
+void Tenvora::CmdDel_Click() {
+    TenvoraUi& u = ui();
+    if (dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), dlg::YesNo | dlg::Info, QStringLiteral("删除记录")) !=
+        dlg::Yes)
+        return;
+    if (!u.Data1->isOpen() || !u.Data1->recordset().hasCurrent())
+        return;
+    Recordset& rs = u.Data1->recordset();
+    u.Data1->remove();  // the registration only: the bills and other fees stay
+    if (rs.recordCount() > 0) {
+        if (rs.eof()) {
+            rs.moveLast();
+            dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, kTip);
+        } else {
+            rs.moveNext();
+        }
+    }
+    TenantRowCount = rs.recordCount();
+    u.LelJlzs->setText(QString::number(TenantRowCount));
+    if (TenantRowCount == 0)
+        Data1_Reposition();  // the caption shows the empty selection
+    u.TxtTs->setText(QStringLiteral("数据删除成功"));
+}
+
+void Tenvora::CmdExit_Click() {
+    try {
+        state().DataFilePath.clear();
+        forms::setStatusPanel(1, shell::programFolder());
+    } catch (const std::exception&) {
+        dlg::msgBox(QStringLiteral("结束返回！"), dlg::Info, kTip);
+    }
+    unload();
+}
+
+// ---------------------------------------------------------------- printing
+
+QImage Tenvora::regPhoto() const { return ui().Image3->image(); }
+
+void Tenvora::enableSingleChoice() { ui().Check1->setEnabled(true); }
+
+// Each change of a box runs its handling (toggled).
+void Tenvora::resetPrintChoice() {
+    TenvoraUi& u = ui();
+    u.Check1->setEnabled(true);
+    u.Check2->setEnabled(true);
+    u.Check1->setChecked(false);
+    u.Check2->setChecked(false);
+}
+
+// 单记录, ticked or cleared: one registration per sheet.
+void Tenvora::Check1_Click() {
+    state().EditMode = mode::OneSheet;
+    ui().Check2->setChecked(false);
+    ui().Check2->setEnabled(false);
+}
+
+// 双记录, ticked or cleared: two per sheet, chosen in the registration records window.
+void Tenvora::Check2_Click() {
+    state().EditMode = mode::TwoSheets;
+    ui().Check1->setChecked(false);
+    ui().Check1->setEnabled(false);
+    if (forms::Form* pair = forms::Registry::instance(QString::fromLatin1(windows::kPairPrint)))
+        pair->show();
+}
+
+void Tenvora::CmdPrinter_Click() {
+    TenvoraUi& u = ui();
+    SharedState& s = state();
+    if (s.EditMode.isEmpty()) {
+        dlg::msgBox(QStringLiteral("请选择以'单击录'还是以'双击录'方式打印？"), dlg::Info, QStringLiteral("提示"));
+        return;
+    }
+    if (s.EditMode == mode::OneSheet) {
+        const std::optional<double> x = parseNumber(u.TxtX3->text()), y = parseNumber(u.TxtY3->text());
+        if (!x || !y || !std::isfinite(static_cast<float>(*x)) || !std::isfinite(static_cast<float>(*y))) {
+            dlg::msgBox(QStringLiteral("图像调整位置必须为数字！"), dlg::Info, kTip);
+            return;
+        }
+        // The highlighted row, its text and its photo, whatever was copied
+        // before and whichever data window loaded last.
+        if (u.Data1->isOpen() && u.Data1->recordset().hasCurrent())
+            FillCheckInRecord(u.Data1->recordset(), s.CurrentCheckIn);
+        s.PrintOffsetX = static_cast<float>(*x);
+        s.PrintOffsetY = static_cast<float>(*y);
+        const QString code = s.ActiveFormCode, editMode = s.EditMode;
+        const bool checked[] = {u.Check1->isChecked(), u.Check2->isChecked()};
+        const bool enabled[] = {u.Check1->isEnabled(), u.Check2->isEnabled()};
+        s.ActiveFormCode = formcode::Records;
+        try {
+            PrintRegForm();
+        } catch (...) {
+            // A failed print leaves the choice as it was; the guard tells the error.
+            s.ActiveFormCode = code;
+            s.EditMode = editMode;
+            QCheckBox* boxes[] = {u.Check1, u.Check2};
+            for (int i = 0; i < 2; ++i) {
+                const QSignalBlocker quiet(boxes[i]);
+                boxes[i]->setChecked(checked[i]);
+                boxes[i]->setEnabled(enabled[i]);
+            }
+            throw;
+        }
+        s.ActiveFormCode = code;
+    } else if (s.EditMode == mode::TwoSheets) {
+        if (forms::Form* pair = forms::Registry::instance(QString::fromLatin1(windows::kPairPrint)))
+            pair->show();
+    }
+    resetPrintChoice();
+}
+
+}  // namespace tv::records

@@ -1,0 +1,277 @@
+// The tenant records window driven as a user drives it. Each session opens
+// the window on a data file of its own: 12 registrations (A101 twice, 王小明
+// twice, "Li Lei", the statuses 退房/招租/在住 in turn, photos of different
+// sizes on rows 1, 2 and 4), 30 bills of tenants 1-10 on 2024-03-01, -04-01
+// and -05-01, 10 other-fee rows of tenants 3-12, and 3 users. The steps are
+// typed into the controls by their names; what the window shows after each
+// step is compared with a golden file.
+#include "records/Tenvora.h"
+
+#include "platform/forms/DataControl.h"
+#include "platform/forms/DataGrid.h"
+#include "platform/shell/Shell.h"
+#include "register_print/FrmDyjl.h"
+#include "support/WindowTest.h"
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+using tv::state;
+using tv::forms::Registry;
+using tv::print::Printer;
+using tv::records::Tenvora;
+namespace script = tv::dlg::script;
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
+
+namespace {
+
+const char* const kRows =
+    "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 12) INSERT INTO zfdj (fjh, jzrs, xm, "
+    "dw, dh, yh, n1, n2, rzrq, sfzhm, fq, xb1, cxny1, ysno) SELECT iif(i = 2, 'A101', 'A' || (100 + i)), i % 4 + 1, "
+    "CASE WHEN i IN (5, 9) THEN '王小明' WHEN i = 7 THEN 'Li Lei' ELSE '租客' || i END, '单位' || i, '1380000' || i, "
+    "'已婚', 1, i % 3, printf('2024-01-%02d', i), printf('4401011990%08d', i), iif(i = 1, '张老伯', NULL), "
+    "iif(i = 1, '男', NULL), iif(i = 1, '1950-03', NULL), CASE i % 3 WHEN 0 THEN '在住' WHEN 1 THEN '退房' ELSE '招租' "
+    "END FROM c; WITH RECURSIVE c(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM c WHERE i < 29) INSERT INTO fzsdjs "
+    "(jfrq, fjh, xm, sfzhm, zj, sfsd1, sfsd2, bysb, sysb, ysl, sdj, sf, bydb, sydb, ydl, ddj, df, zf, hj) SELECT "
+    "printf('2024-%02d-01', 3 + i / 10), 'A' || (101 + i % 10), '租客' || (1 + i % 10), printf('4401011990%08d', 1 + "
+    "i % 10), 800 + i, '3-1', '3-31', 120.5 + i, 110, 10.5 + i, 3.2, 33.6, 2000, 1900, 100, 0.68, 68, 5.5, 907.1 + i "
+    "FROM c; WITH RECURSIVE c(i) AS (SELECT 3 UNION ALL SELECT i + 1 FROM c WHERE i < 12) INSERT INTO qtfy SELECT "
+    "'2024-05-01', 'A' || (100 + i), printf('4401011990%08d', i), 50, 10, 5, 3, 20.5, i, 88.5 + i FROM c;";
+const char* const kPhotos =
+    "UPDATE zfdj SET xp = X'%1' WHERE rowid = 1; UPDATE zfdj SET xp = X'%2' WHERE rowid IN (2, 4)";
+
+// The registrations, then the number of bills and of other-fee rows.
+const char* const kContent =
+    "SELECT (SELECT group_concat(fjh || xm, ',') FROM zfdj) || ' ' || (SELECT count(*) FROM "
+    "fzsdjs) || ' ' || (SELECT count(*) FROM qtfy)";
+
+const char* const kUsers = "INSERT INTO yhzc VALUES ('张三', '111', ''), ('李四', '222', '')";
+
+QString photoHex(int width) {
+    QImage img(width, 80, QImage::Format_RGB32);
+    img.fill(Qt::darkCyan);
+    QBuffer buf;
+    return img.save(&buf, "PNG") ? QString::fromLatin1(buf.data().toHex()) : QString();
+}
+
+class TenvoraTest : public tv::test::WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        failing = script::unexpectedHandler();
+        script::setUnexpectedHandler([](const tv::dlg::Call&) {});  // unanswered: OK, or No to a question
+        main = &showMainStandIn();
+        Registry::add(QStringLiteral("FrmDyjl"), [] { return new tv::register_print::FrmDyjl; });
+    }
+    void TearDown() override {
+        script::setUnexpectedHandler(failing);
+        WindowTest::TearDown();
+    }
+    template <class T = QWidget>
+    T* ctl(const QString& name) {
+        return tv::forms::the<Tenvora>().control<T>(name);
+    }
+
+    // A session: setup words (empty, drop, nousers, pictures, user=NAME/PASSWORD), then the steps, ';' between:
+    // "Name" clicks, "Name=text" types or chooses, "DBGrid1@n" clicks row n, "Name<Key" presses a key there ("<Key"
+    // where the focus is), "yes" answers the next question, "look" shows the window whole, "sql" the data file,
+    // "badprinter" breaks the printer, "FrmDyjl.Name" clicks in the two-record window.
+    void expectSessions(const std::vector<std::pair<QString, QString>>& sessions, const char* golden) {
+        QStringList lines;
+        for (const auto& [setup, steps] : sessions) {
+            Registry::unloadAll();
+            main->show();
+            tv::resetState();
+            main->panels[1].clear();
+            Printer::useFiles({}, {});
+            data = dir.filePath(QStringLiteral("s%1.mdb").arg(lines.size()));
+            tv::test::makeDataFile(data);
+            if (!setup.contains("empty"))
+                tv::test::execSql(data, kRows + QString(kPhotos).arg(photoHex(70), photoHex(90)));
+            if (setup.contains("drop"))
+                tv::test::execSql(data, QStringLiteral("DROP TABLE qtfy"));
+            state().UserDbPath = dir.filePath(QStringLiteral("u%1.ini").arg(lines.size()));
+            tv::test::makeUserDb(state().UserDbPath);
+            tv::test::execSql(state().UserDbPath, setup.contains("nousers") ? "DELETE FROM yhzc" : kUsers);
+            state().CurrentUser = setup.section("user=", 1).section('/', 0, 0);
+            state().CurrentPassword = setup.section("user=", 1).section('/', 1).section(' ', 0, 0);
+            state().PicturePath = setup.contains("pictures") ? TV_SOURCE_DIR "/install/BMP/" : dir.path() + "/no/";
+            state().DataFilePath = data;
+            tv::forms::the<Tenvora>().show();
+            lines << "== " + setup + " -> " + view();
+            for (const QString& step : steps.split(';', Qt::SkipEmptyParts)) lines << step + " -> " + run(step);
+        }
+        // Paths as the golden file writes them.
+        const QString text =
+            lines.join('\n').replace(dir.path(), "$DIR").replace(tv::shell::programFolder(), "$PROGRAM");
+        QFile f(QStringLiteral(TV_FIXTURES_DIR "/") + golden);
+        if (qEnvironmentVariableIsSet("TV_UPDATE_GOLDEN") && f.open(QIODevice::WriteOnly))
+            f.write((text + '\n').toUtf8()), f.close();
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << golden;
+        EXPECT_EQ(text + '\n', QString::fromUtf8(f.readAll()));
+    }
+
+    QString run(const QString& step) {
+        const QString name = step.section(QRegularExpression("[=@<]"), 0, 0);
+        const QString arg = step.section(QRegularExpression("[=@<]"), 1);
+        QWidget* c = name.isEmpty() ? nullptr : ctl(name);
+        QString extra;
+        if (step == "yes")
+            script::answerMsgBox(tv::dlg::Yes);
+        else if (step == "look" || step == "sql")
+            extra = step == "look" ? look() : " || " + tv::test::queryText(data, kContent);
+        else if (step == "badprinter")
+            Printer::useFiles(dir.filePath("no/such/x.pdf"), {});
+        else if (step.startsWith("FrmDyjl."))
+            Registry::loaded("FrmDyjl")->control<QPushButton>(step.mid(8))->click();
+        else if (step.contains('=') && qobject_cast<QLineEdit*>(c))
+            static_cast<QLineEdit*>(c)->setText(arg);
+        else if (auto* combo = qobject_cast<QComboBox*>(c); combo && step.contains('=')) {
+            combo->setCurrentIndex(combo->findText(arg));
+            combo->isEditable() ? combo->setEditText(arg) : emit combo->activated(combo->currentIndex());
+        } else if (auto* grid = qobject_cast<QTableView*>(c); grid && step.contains('@')) {
+            const QModelIndex i = grid->model()->index(arg.toInt() - 1, 1);
+            grid->scrollTo(i);
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(i).center());
+        } else if (step.contains('<')) {
+            if (c)
+                c->setFocus();
+            QTest::keyClick(c ? c : tv::forms::the<Tenvora>().widget()->focusWidget(),
+                            QKeySequence::fromString(arg)[0].key());
+        } else if (auto* b = qobject_cast<QAbstractButton*>(c))
+            b->click();
+        else
+            ADD_FAILURE() << "no step " << step.toStdString();
+        return view() + extra;
+    }
+
+    // Boxes shown | status line | Data1, Data2, Data3 caption position#rows | count label | 单记录 双记录 (x:
+    // disabled) | EditMode | CurrentCheckIn | SecondCheckIn | search inputs on | focus | printed | other windows.
+    QString view() {
+        QStringList out, said;
+        for (const tv::dlg::Call& c : script::calls()) said << c.title + ':' + c.text + (c.style & 4 ? "?" : "");
+        script::clearCalls();
+        out << said.join(';');
+        Tenvora& w = tv::forms::the<Tenvora>();
+        if (!w.isLoaded())
+            return out.join("") + " | closed | " + main->panels[1] + " | " + state().DataFilePath;
+        out << ctl<QLineEdit>("TxtTs")->text();
+        for (const char* d : {"Data1", "Data2", "Data3"}) {
+            auto* s = ctl<tv::forms::DataControl>(d);
+            out << s->caption().section("：", 1).chopped(1) + '#' +
+                       (s->isOpen() ? QString::number(s->recordset().recordCount()) : "-");
+        }
+        out << ctl<QLabel>("LelJlzs")->text();
+        QString boxes;
+        for (const char* b : {"Check1", "Check2"})
+            boxes += QString(ctl<QCheckBox>(b)->isChecked() ? "☑" : "☐") + (ctl(b)->isEnabled() ? "" : "x");
+        auto rec = [](const tv::CheckInRecord& r) { return r.fjh + ' ' + r.xm; };
+        out << boxes << state().EditMode << rec(state().CurrentCheckIn) << rec(state().SecondCheckIn);
+        QString on;
+        for (const char* i : {"TxtFh", "Txtzk", "Txtzh", "Txtjfrq", "Cbofjxz"}) on += ctl(i)->isEnabled() ? '1' : '0';
+        QWidget* focus = w.widget()->focusWidget();
+        if (focus && focus->objectName().isEmpty())
+            focus = focus->parentWidget();  // a combo box's edit line
+        out << on << (focus ? focus->objectName() : "");
+        out << Printer::traceLines().filter(QRegularExpression("房间编号|^picture|abort")).join(' ').simplified();
+        Printer::clearTrace();
+        out << Registry::loadedNames().filter(QRegularExpression("^(?!MDIVamo|Tenvora)")).join(',');
+        return out.join(" | ");
+    }
+
+    // The window whole: captions, columns, the first row of each grid, labels, lists, boxes, what is disabled,
+    // the status bar, the shared paths and the first print record.
+    QString look() {
+        QStringList out{tv::forms::the<Tenvora>().widget()->windowTitle()};
+        for (const char* d : {"Data1", "Data2", "Data3", "Data4"})
+            out << ctl<tv::forms::DataControl>(d)->caption() + (ctl(d)->isVisible() ? "" : " (hidden)");
+        for (const char* g : {"DBGrid1", "DBGrid2", "DBGrid3"}) {
+            QAbstractItemModel* m = ctl<QTableView>(g)->model();
+            QStringList heads, first;
+            for (int i = 0; i < m->columnCount(); ++i)
+                heads << m->headerData(i, Qt::Horizontal).toString(), first << m->index(0, i).data().toString();
+            out << ctl<QLabel>(g + QStringLiteral("Caption"))->text() + ": " + heads.join(',') + " / " +
+                       first.join(',');
+        }
+        QStringList labels, off;
+        for (const char* l : {"LelJlzs", "LelZdzs", "LelZcrs", "LelYhm"}) labels << ctl<QLabel>(l)->text();
+        for (const char* l : {"TxtX3", "TxtY3", "TxtBt"}) labels << ctl<QLineEdit>(l)->text();
+        for (const char* l : {"CboCxfs", "Cbofjxz"}) {
+            QStringList items;
+            for (int i = 0; i < ctl<QComboBox>(l)->count(); ++i) items << ctl<QComboBox>(l)->itemText(i);
+            labels << items.join(',') + '[' + ctl<QComboBox>(l)->currentText() + ']';
+        }
+        for (QWidget* c : tv::forms::the<Tenvora>().widget()->findChildren<QWidget*>(
+                 QRegularExpression("^(Cmd|Check|Txt|Cbo|DBGrid|Data)")))
+            if (!c->isEnabled())
+                off << c->objectName();
+        out << labels.join(' ') << "off: " + off.join(',') << main->panels[1];
+        out << state().ActiveFormCode + ' ' + state().DatabasePath + ' ' + state().CurrentUser + ' ' +
+                   state().CurrentCheckIn.fq +
+                   (ctl<QLabel>("Image1")->pixmap().isNull() ? " no pictures" : " pictures");
+        return "\n    " + out.join("\n    ");
+    }
+    std::function<void(const tv::dlg::Call&)> failing;
+    tv::test::MainStandIn* main = nullptr;
+    QString data;
+};
+
+}  // namespace
+
+TEST_F(TenvoraTest, LoadsCountsTheUserLineAndFailsOnlyOnRealDataFaults) {
+    expectSessions({{"user=张三/111 pictures", "look"},
+                    {"", "look"},
+                    {"user=张三/999", "look"},
+                    {"nousers", "look"},
+                    {"empty", "look;CmdCx;CmdDel;CmdPrinter;Check1;CmdPrinter"},
+                    {"drop", "look;CmdExit"}},
+                   "records_load.txt");
+}
+
+TEST_F(TenvoraTest, SearchesByEveryBranchAndTheOtherGridsFollowAClickedTenant) {
+    expectSessions({{"",
+                     "DBGrid1@4;DBGrid1<Down;DBGrid1@12;DBGrid1@1;CboCxfs=房号;TxtFh=A101;CmdCx;CmdCx;"
+                     "CboCxfs=姓名;Txtzk=租客12;CmdCx;CboCxfs=所有记录;CmdCx;CboCxfs=姓名;Txtzk=王小明;CmdCx;"
+                     "Txtzk=li lei;CmdCx;Txtzk=Li Lei ;CmdCx;Txtzk=;CboCxfs=房号+姓名;TxtFh=A101;Txtzk=租客3;"
+                     "CmdCx;Txtzk=租客2;CmdCx;CboCxfs=身份证号;Txtzh=440101199000000006;CmdCx;"
+                     "CboCxfs=计费日期;Txtjfrq=2024/4/1;CmdCx;DBGrid1@9;CboCxfs=所有记录;CmdCx;"
+                     "CboCxfs=计费日期;Txtjfrq=2024-13-1;CmdCx;Txtjfrq= 2024-5-1 ;CmdCx;CboCxfs=房间现状;"
+                     "Cbofjxz=在住;CmdCx;CboCxfs=房号;TxtFh=x' or '1'='1;CmdCx;CboCxfs=姓名;Txtzk=王小明;CmdCx;"
+                     "CboCxfs=房号;CmdCx;sql"},
+                    {"",
+                     "CboCxfs<Return;<Return;<Return;<Return;<Return;<Return;<Return;CboCxfs=房号;"
+                     "CboCxfs<Return;<Return;CmdCx;TxtFh<Return;<Return;Txtzh<Return;Check1;CmdExit"}},
+                   "records_search.txt");
+}
+
+TEST_F(TenvoraTest, PrintChoiceBoxesOneSheetWithThePhotoAndTwoSheetsInTheOtherWindow) {
+    expectSessions({{"",
+                     "CmdPrinter;Check1;Check1;Check2;Check1;DBGrid1@2;Check2;FrmDyjl.CmdEixt;CmdPrinter;"
+                     "CmdPrinter;Check2;CmdPrinter;DBGrid1<Down;Check1;DBGrid1@5;Check2;DBGrid1@4;Check1;"
+                     "TxtY3=abc;CmdPrinter;TxtY3=3050;TxtX3= 700 ;CmdPrinter;CmdPrinter;DBGrid1@1;Check1;"
+                     "badprinter;CmdPrinter"}},
+                   "records_print.txt");
+    // The whole form of the highlighted row 1 with its photo, printed alone.
+    state().EditMode = QStringLiteral("YE1");
+    Printer::useFiles({}, {});
+    ctl<QPushButton>("CmdPrinter")->click();
+    QFile golden(QStringLiteral(TV_FIXTURES_DIR "/records_one_sheet.trace"));
+    ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
+    EXPECT_EQ(Printer::traceLines().join('\n') + '\n', QString::fromUtf8(golden.readAll()));
+}
+
+TEST_F(TenvoraTest, DeletesAskFirstAndLeaveTheBillsAndOtherFees) {
+    expectSessions({{"",
+                     "DBGrid1@6;CmdDel;sql;DBGrid1@6;yes;CmdDel;sql;DBGrid1@11;yes;DBGrid1<Delete;sql;"
+                     "CboCxfs=房号;TxtFh=A103;CmdCx;yes;CmdDel;sql;yes;CmdDel;sql;CboCxfs=所有记录;CmdCx;"
+                     "CboCxfs=姓名;Txtzk=无此人;CmdCx;yes;CmdDel;sql;DBGrid1@1;CmdExit;sql"}},
+                   "records_delete.txt");
+}
