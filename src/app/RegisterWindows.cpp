@@ -8,6 +8,7 @@
 #include "frame/MDIVamo.h"
 #include "frame/frmAbout.h"
 #include "platform/forms/Form.h"
+#include "records/Tenvora.h"
 #include "register_print/FrmDyjl.h"
 
 using tv::forms::Registry;
@@ -24,4 +25,5 @@ void registerWindows() {
     add<tv::frame::frmAbout>();
     add<tv::checkin::FrmRzdj>();
     add<tv::register_print::FrmDyjl>();
+    add<tv::records::Tenvora>();
 }
