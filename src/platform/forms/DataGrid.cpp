@@ -4,9 +4,17 @@
 #include "platform/forms/Guard.h"
 
 #include <QAbstractTableModel>
+#include <QApplication>
+#include <QHash>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QPointer>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+#include <functional>
 
 namespace tv::forms {
 
@@ -44,6 +52,18 @@ QString formatGridValue(const tv::Value& v, const QString& format) {
 
 namespace {
 
+const QString kLost = QStringLiteral("表格中正在输入的一行没有保存：它的数据已经重新读过了。");
+
+// The row typed into the grid and not stored yet.
+struct PendingRow {
+    bool active = false;
+    bool adding = false;  // the new-row line; else the stored row `row`
+    int row = -1;
+    const tv::Recordset* rs = nullptr;  // the rows it was typed over
+    QHash<QString, QString> typed;      // field -> text as typed ("" stores Null)
+    QHash<QString, tv::Value> was;      // an edited row's shown fields when typing began
+};
+
 class GridModel : public QAbstractTableModel {
 public:
     DataControl* source = nullptr;
@@ -53,10 +73,12 @@ public:
     int rows = 0;
     int current = -1;
     bool allowAddNew = false, allowUpdate = false, allowDelete = false;
+    PendingRow pending;
 
     tv::Recordset* rs() const { return source && source->isOpen() ? &source->recordset() : nullptr; }
     bool writable() const { return source && !source->readOnly(); }
     bool hasNewLine() const { return allowAddNew && writable() && rs(); }
+    int pendingRow() const { return !pending.active ? -1 : pending.adding ? rows : pending.row; }
 
     void reload() {
         beginResetModel();
@@ -74,6 +96,18 @@ public:
         }
         endResetModel();
     }
+    // The new-row line became a stored row: a new one below it.
+    void newLineStored() {
+        beginInsertRows({}, rows + 1, rows + 1);
+        ++rows;
+        endInsertRows();
+    }
+    // Everything shown again (values, selectors) after a store or a drop.
+    void shownChanged() {
+        if (rowCount() > 0 && columnCount() > 0)
+            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+        emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+    }
 
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : rows + (hasNewLine() ? 1 : 0);
@@ -85,16 +119,21 @@ public:
     QVariant data(const QModelIndex& i, int role) const override {
         if (role != Qt::DisplayRole && role != Qt::EditRole)
             return {};
+        const auto column = static_cast<size_t>(i.column());
+        if (i.row() == pendingRow()) {
+            const auto typed = pending.typed.constFind(columns[column].field);
+            if (typed != pending.typed.cend())
+                return *typed;
+        }
         tv::Recordset* r = rs();
         if (!r || i.row() >= rows || i.row() >= r->recordCount())
             return {};
-        const int c = fieldIndex[static_cast<size_t>(i.column())];
+        const int c = fieldIndex[column];
         if (c < 0)
             return {};
         try {
             const tv::Value v = r->valueAt(i.row(), c);
-            return role == Qt::EditRole ? v.toText()
-                                        : formatGridValue(v, columns[static_cast<size_t>(i.column())].format);
+            return role == Qt::EditRole ? v.toText() : formatGridValue(v, columns[column].format);
         } catch (const tv::DbError&) {
             return {};
         }
@@ -108,7 +147,10 @@ public:
                 return {};
             return columns[static_cast<size_t>(section)].caption;
         }
-        // Record selectors: the current row is marked, the new-row line has a star.
+        // Record selectors: a typed row has a pencil, the current row is
+        // marked, the new-row line has a star.
+        if (section == pendingRow())
+            return QStringLiteral("✎");
         if (section == current)
             return QStringLiteral("▶");
         if (section == rows && hasNewLine())
@@ -125,53 +167,228 @@ public:
         return f;
     }
 
+    // A cell's text goes into the pending row; nothing is written here.
     bool setData(const QModelIndex& i, const QVariant& value, int role) override {
         if (role != Qt::EditRole || !(flags(i) & Qt::ItemIsEditable))
             return false;
         const QString text = value.toString();
-        const QString field = columns[static_cast<size_t>(i.column())].field;
-        bool ok = false;
-        guard([&] {
-            tv::Recordset& r = source->recordset();
-            if (i.row() == rows) {
-                if (text.isEmpty())
-                    return;
-                source->addNew();
-            } else {
-                if (data(i, Qt::EditRole).toString() == text)
-                    return;
-                r.moveTo(i.row());
-                source->edit();
-            }
+        if (i.row() != pendingRow()) {
+            if (pending.active)
+                return false;  // another row waits to be stored
+            if (data(i, Qt::EditRole).toString() == text)
+                return true;  // nothing changed
+            pending = PendingRow{true, i.row() == rows, i.row(), rs(), {}, {}};
             try {
-                r.setField(field, text.isEmpty() ? tv::Value() : tv::Value(text));
-                r.update();
-            } catch (...) {
-                r.cancelUpdate();
-                throw;
+                for (size_t c = 0; c < columns.size() && !pending.adding; ++c) {
+                    if (fieldIndex[c] >= 0)
+                        pending.was.insert(columns[c].field, rs()->valueAt(i.row(), fieldIndex[c]));
+                }
+            } catch (const tv::DbError&) {
+                // a field that cannot be read is not compared
             }
-            ok = true;
-        });
-        if (ok)
-            emit source->rowsChanged();
-        return ok;
+            emit headerDataChanged(Qt::Vertical, i.row(), i.row());
+        }
+        pending.typed.insert(columns[static_cast<size_t>(i.column())].field, text);
+        emit dataChanged(i, i);
+        return true;
     }
 };
+
+// The grid's selection: the current row changes only after the row being
+// left was stored (`mayLeave`), and no other row is selected while a typed
+// row stays pending.
+class RowGate : public QItemSelectionModel {
+public:
+    using QItemSelectionModel::QItemSelectionModel;
+    using QItemSelectionModel::select;
+    std::function<bool(const QModelIndex&)> mayLeave;
+    std::function<bool(const QItemSelection&)> keeps;
+
+    void setCurrentIndex(const QModelIndex& index, SelectionFlags command) override {
+        if (mayLeave && !mayLeave(index))
+            return;
+        QItemSelectionModel::setCurrentIndex(index, command);
+    }
+    void select(const QItemSelection& selection, SelectionFlags command) override {
+        if (keeps && !keeps(selection))
+            return;
+        QItemSelectionModel::select(selection, command);
+    }
+};
+
+// Remembers the open cell editor.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    explicit CellDelegate(QObject* parent, QPointer<QWidget>* open) : QStyledItemDelegate(parent), open_(open) {}
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& o, const QModelIndex& i) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, o, i);
+        *open_ = editor;
+        return editor;
+    }
+
+private:
+    QPointer<QWidget>* open_;
+};
+
+// Where a source stands: on a row, or past one of its ends.
+struct Spot {
+    int row = -1;
+    bool atEnd = false;
+};
+Spot spotOf(const tv::Recordset& r) { return {r.hasCurrent() ? r.absolutePosition() : -1, r.eof()}; }
+void goTo(tv::Recordset& r, Spot s) {
+    if (s.row >= 0) {
+        if (!r.hasCurrent() || r.absolutePosition() != s.row)
+            r.moveTo(s.row);
+    } else if (s.atEnd) {
+        r.moveLast();
+        r.moveNext();
+    } else {
+        r.moveFirst();
+        r.movePrevious();
+    }
+}
 
 }  // namespace
 
 struct DataGrid::Impl {
+    DataGrid* q;
     GridModel model;
-    QMetaObject::Connection repo, rowsChanged;
-    bool syncing = false;
+    RowGate* gate = nullptr;
+    QPointer<QWidget> editor;  // the open cell editor
+    QMetaObject::Connection repo, rowsChanged, focus;
+    bool syncing = false;  // the grid follows the source: no move back
+    bool storing = false;  // a store is under way: the source's signals are its own
+
+    // The open editor's text into the pending row, and the editor closed.
+    void commitEditor() {
+        if (QWidget* w = editor.data()) {
+            editor = nullptr;
+            q->commitData(w);
+            q->QTableView::closeEditor(w, QAbstractItemDelegate::NoHint);
+        }
+    }
+
+    // Stores the pending row in one AddNew or Edit and one Update. False when
+    // it was refused: the guard has told why, nothing was written and the row
+    // is still pending. `keepPlace`: the source was moved off the row by its
+    // arrows or by code, and goes back there afterwards.
+    bool store(bool keepPlace) {
+        PendingRow& p = model.pending;
+        if (!p.active)
+            return true;
+        if (storing)
+            return false;
+        storing = true;
+        bool added = false;
+        guard([&] {
+            tv::Recordset* r = model.rs();
+            if (!p.adding && r == p.rs && r->recordCount() < model.rows) {
+                p = {};  // the row was deleted (only the current row can be)
+                return;
+            }
+            if (r != p.rs || (!p.adding && !sameRow(*r))) {
+                p = {};
+                throw tv::DbError(kLost);
+            }
+            if (p.adding &&
+                std::all_of(p.typed.cbegin(), p.typed.cend(), [](const QString& t) { return t.isEmpty(); })) {
+                p = {};  // nothing typed after all
+                return;
+            }
+            if (keepPlace && !r->hasCurrent() && !r->bof() && !r->eof())
+                return;  // just after a delete: stored when the source has moved on
+            const Spot back = spotOf(*r);
+            if (!p.adding && (!r->hasCurrent() || r->absolutePosition() != p.row))
+                r->moveTo(p.row);
+            p.adding ? model.source->addNew() : model.source->edit();
+            try {
+                for (auto it = p.typed.cbegin(); it != p.typed.cend(); ++it)
+                    r->setField(it.key(), it.value().isEmpty() ? tv::Value() : tv::Value(it.value()));
+                r->update();
+            } catch (...) {
+                model.source->cancelUpdate();
+                throw;
+            }
+            added = p.adding;
+            p = {};
+            if (keepPlace)
+                goTo(*r, back);
+        });
+        if (added && model.rs()->recordCount() == model.rows + 1)
+            model.newLineStored();
+        if (!p.active)
+            emit model.source->rowsChanged();  // the source's other grids
+        storing = false;
+        model.shownChanged();
+        q->followSource();
+        return !p.active;
+    }
+
+    // An edited row is still where it was: its shown fields are unchanged.
+    bool sameRow(const tv::Recordset& r) const {
+        const PendingRow& p = model.pending;
+        if (p.row >= r.recordCount())
+            return false;
+        for (auto it = p.was.cbegin(); it != p.was.cend(); ++it) {
+            if (r.valueAt(p.row, r.columnIndex(it.key())) != it.value())
+                return false;
+        }
+        return true;
+    }
+
+    // Esc: the typed row is dropped, the stored values show again.
+    void cancel() {
+        if (QWidget* w = editor.data()) {
+            editor = nullptr;
+            q->QTableView::closeEditor(w, QAbstractItemDelegate::NoHint);
+        }
+        model.pending = {};
+        model.shownChanged();
+    }
+
+    // The grid's current row is about to change to `to`'s row: the row being
+    // left is stored first, and stays current when that is refused.
+    bool mayLeave(const QModelIndex& to) {
+        const QModelIndex from = q->currentIndex();
+        if (syncing || storing || !to.isValid() || !from.isValid() || to.row() == from.row())
+            return true;
+        commitEditor();
+        return store(false);
+    }
+
+    // The source moved: by the grid, or by its arrows or code, which leaves
+    // the typed row.
+    void sourceMoved() {
+        if (syncing || storing)
+            return;
+        commitEditor();
+        const PendingRow& p = model.pending;
+        tv::Recordset* r = model.rs();
+        if (p.active && (p.adding || !r || !r->hasCurrent() || r->absolutePosition() != p.row))
+            store(true);
+        q->followSource();
+    }
 };
 
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent), d(std::make_unique<Impl>()) {
+    d->q = this;
     setModel(&d->model);
+    d->gate = new RowGate(&d->model, this);
+    d->gate->mayLeave = [this](const QModelIndex& to) { return d->mayLeave(to); };
+    d->gate->keeps = [this](const QItemSelection& s) {
+        const int row = d->model.pendingRow();
+        return row < 0 || d->syncing || s.isEmpty() || s.contains(d->model.index(row, 0));
+    };
+    QItemSelectionModel* plain = selectionModel();
+    setSelectionModel(d->gate);
+    delete plain;
+    setItemDelegate(new CellDelegate(this, &d->editor));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     // Typing edits a cell (when allowed); a double-click never does.
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    setTabKeyNavigation(true);
     setAlternatingRowColors(false);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -190,7 +407,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), d(std::make_unique<Imp
     side->setDefaultSectionSize(side->fontMetrics().lineSpacing() + 6);
     side->setMinimumWidth(side->fontMetrics().horizontalAdvance(QStringLiteral("▶")) + 10);
 
-    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& now) {
+    connect(d->gate, &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& now) {
         if (d->syncing || !now.isValid())
             return;
         guard([&] {
@@ -205,24 +422,35 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), d(std::make_unique<Imp
             rs.moveTo(now.row());
         });
     });
+    // A click that could not leave a typed row is no click on another row.
     connect(this, &QTableView::clicked, this, [this](const QModelIndex& i) {
-        if (i.isValid() && i.row() < d->model.rows)
+        if (i.isValid() && i.row() < d->model.rows && i.row() == currentIndex().row())
             emit rowClicked();
     });
     connect(side, &QHeaderView::sectionClicked, this, [this](int row) {
-        if (row < d->model.rows)
+        if (row < d->model.rows && row == currentIndex().row())
             emit rowClicked();
     });
     connect(this, &QTableView::doubleClicked, this, [this](const QModelIndex& i) {
         if (i.isValid() && i.row() < d->model.rows)
             emit rowDoubleClicked();
     });
+    // The focus going to another control of the window leaves the row.
+    d->focus = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        const auto inside = [this](QWidget* w) { return w == this || isAncestorOf(w); };
+        if (old && now && inside(old) && !inside(now) && now->window() == window()) {
+            d->commitEditor();
+            d->store(false);
+        }
+    });
 }
 
 DataGrid::~DataGrid() {
     disconnect(d->repo);
     disconnect(d->rowsChanged);
+    disconnect(d->focus);
     setModel(nullptr);
+    delete d->gate;
 }
 
 void DataGrid::setDataSource(DataControl* source) {
@@ -230,8 +458,11 @@ void DataGrid::setDataSource(DataControl* source) {
     disconnect(d->rowsChanged);
     d->model.source = source;
     if (source) {
-        d->repo = connect(source, &DataControl::reposition, this, [this] { followSource(); });
-        d->rowsChanged = connect(source, &DataControl::rowsChanged, this, [this] { reload(); });
+        d->repo = connect(source, &DataControl::reposition, this, [this] { d->sourceMoved(); });
+        d->rowsChanged = connect(source, &DataControl::rowsChanged, this, [this] {
+            if (!d->storing)
+                reload();
+        });
     }
     reload();
 }
@@ -251,14 +482,21 @@ void DataGrid::setAllowUpdate(bool on) { d->model.allowUpdate = on; }
 void DataGrid::setAllowDelete(bool on) { d->model.allowDelete = on; }
 
 void DataGrid::reload() {
+    d->commitEditor();
     d->syncing = true;
     d->model.reload();
     d->syncing = false;
+    PendingRow& p = d->model.pending;
+    // A typed row survives a reload of the same rows; of others it is lost, with a word.
+    if (p.active && (p.rs != d->model.rs() || (!p.adding && p.row >= d->model.rows))) {
+        p = {};
+        guard([] { throw tv::DbError(kLost); });
+    }
     followSource();
 }
 
-// The grid's current row follows the source's; moving it here does not move
-// the source back.
+// The grid's current row follows the source's (a typed new row keeps it on
+// the new-row line); moving it here does not move the source back.
 void DataGrid::followSource() {
     GridModel& m = d->model;
     tv::Recordset* rs = m.rs();
@@ -267,12 +505,13 @@ void DataGrid::followSource() {
         return;
     }
     const int pos = rs && rs->hasCurrent() ? rs->absolutePosition() : -1;
+    const int row = m.pending.active && m.pending.adding ? m.rows : pos;
     const int old = m.current;
     m.current = pos;
     d->syncing = true;
-    if (pos >= 0) {
+    if (row >= 0) {
         const int col = currentIndex().isValid() ? currentIndex().column() : 0;
-        const QModelIndex i = m.index(pos, std::max(col, 0));
+        const QModelIndex i = m.index(row, std::max(col, 0));
         if (currentIndex() != i) {
             selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }
@@ -290,20 +529,46 @@ void DataGrid::followSource() {
 }
 
 void DataGrid::keyPressEvent(QKeyEvent* e) {
-    if (e->key() == Qt::Key_Delete && d->model.allowDelete && d->model.writable() && state() != EditingState) {
-        const QModelIndex i = currentIndex();
-        if (i.isValid() && i.row() < d->model.rows) {
-            guard([&] {
-                tv::Recordset& rs = d->model.source->recordset();
-                if (!rs.hasCurrent() || rs.absolutePosition() != i.row())
-                    rs.moveTo(i.row());
-                d->model.source->remove();
-            });
+    GridModel& m = d->model;
+    if (state() != EditingState) {
+        const int key = e->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m.pending.active) {
+            d->store(false);
+            e->accept();
+            return;
+        }
+        if (key == Qt::Key_Escape && m.pending.active) {
+            d->cancel();
+            e->accept();
+            return;
+        }
+        if (key == Qt::Key_Delete && m.allowDelete && m.writable() && currentIndex().isValid() &&
+            currentIndex().row() < m.rows) {
+            emit deleteRequested();
             e->accept();
             return;
         }
     }
     QTableView::keyPressEvent(e);
+}
+
+void DataGrid::hideEvent(QHideEvent* e) {
+    if (!e->spontaneous()) {
+        d->commitEditor();
+        d->store(false);
+    }
+    QTableView::hideEvent(e);
+}
+
+void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    const bool open = editor && editor == d->editor;
+    if (open)
+        d->editor = nullptr;
+    QTableView::closeEditor(editor, hint);
+    if (open && hint == QAbstractItemDelegate::SubmitModelCache)
+        d->store(false);
+    else if (open && hint == QAbstractItemDelegate::RevertModelCache)
+        d->cancel();
 }
 
 }  // namespace tv::forms

@@ -19,10 +19,18 @@ struct GridColumn {
 // A value as a grid column shows it in `format`.
 QString formatGridValue(const tv::Value& v, const QString& format);
 
-// Editing in the grid (when allowed and the source is not read-only): typing
-// in a cell edits the row and stores it at once; the last line adds a row
-// (setAllowAddNew); Delete removes the current row (setAllowDelete). Errors
-// are shown by the handler guard and the row is left unchanged.
+// Editing in the grid (when allowed and the source is not read-only) goes a
+// row at a time. What is typed into the cells of a row stays with the grid,
+// shown in the cells and marked ✎ on the row's selector, while the user moves
+// between them (Tab, Shift+Tab, the arrow keys, clicks within the row). The
+// row is stored, each value in its own field, when it is left: Enter, another
+// row made current (in the grid, or by the source's arrows or code), the
+// focus going to another control of the window, or the grid being hidden.
+// Esc drops it. A refused store (a value that does not convert, a file that
+// cannot be written) is shown by the handler guard: nothing of the row is
+// written, the grid stays on it and keeps what was typed. The last line adds
+// a row (setAllowAddNew). The grid never deletes: with setAllowDelete on, the
+// Delete key on a stored row asks the window (deleteRequested).
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
@@ -43,10 +51,16 @@ signals:
     // A click on a row, after that row became the source's current row.
     void rowClicked();
     void rowDoubleClicked();
+    // The Delete key on a stored row (setAllowDelete on): the window asks
+    // its question and deletes the source's current row, which is that row.
+    void deleteRequested();
 
 protected:
-    // Delete removes the current row when deleting is allowed.
+    // Enter stores the typed row, Esc drops it, Delete asks the window.
     void keyPressEvent(QKeyEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    // The cell editor's end: Enter stores the row, Esc drops it.
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     void followSource();

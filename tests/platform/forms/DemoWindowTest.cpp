@@ -159,52 +159,99 @@ TEST_F(DemoWindow, TheGridsCurrentRowFollowsTheSourceBothWaysWithoutEchoes) {
     EXPECT_EQ(rs().absolutePosition(), 2);
 }
 
-TEST_F(DemoWindow, ADoubleClickNeverEditsACellTypingEditsWhereAllowed) {
+// Rows typed as a user types them. A step is a key (Tab, Backtab, Return, Esc,
+// Up, Down), "@r,c" (a click on a cell; row 3 is the new-row line), ">" (the
+// data control's MoveNext arrow), "box" (a click in another control), "hide"
+// (the window hidden and shown again), or text. After the steps: the rows in
+// the file | the record selectors | the grid's current row as shown.
+TEST_F(DemoWindow, ARowTypedInTheGridIsStoredWholeWhenLeftKeptWhenRefusedDroppedOnEsc) {
+    struct Case {
+        const char* steps;
+        int boxes;  // refused stores told
+        const char* after;
+    };
+    const Case cases[] = {
+        {"@3,0 104 Tab Bob Tab 4 Return", 0, "101张三2 102李四1 103Ann3 104Bob4 | ,,,▶,* | 104/Bob/4.00"},
+        {"@3,0 104 Tab Bob Backtab 105 Return", 0, "101张三2 102李四1 103Ann3 105Bob | ,,,▶,* | 105/Bob/"},
+        {"@3,0 104 Tab Bob Esc", 0, "101张三2 102李四1 103Ann3 | ▶,,,* | //"},
+        {"@3,0 104 Tab Bob Up", 0, "101张三2 102李四1 103Ann3 104Bob | ,,▶,,* | 103/Ann/3.00"},
+        {"@3,0 104 @1,1", 0, "101张三2 102李四1 103Ann3 104 | ,▶,,,* | 102/李四/1.00"},
+        {"@3,0 104 >", 0, "101张三2 102李四1 103Ann3 104 | ,▶,,,* | 102/李四/1.00"},
+        {"@3,0 104 Tab Bob box", 0, "101张三2 102李四1 103Ann3 104Bob | ,,,▶,* | 104/Bob/"},
+        {"@3,0 104 hide", 0, "101张三2 102李四1 103Ann3 104 | ,,,▶,* | 104//"},
+        {"@0,1 Tom Tab 5 Down", 0, "101Tom5 102李四1 103Ann3 | ,▶,,* | 102/李四/1.00"},
+        {"@0,1 Tom >", 0, "101Tom2 102李四1 103Ann3 | ,▶,,* | 102/李四/1.00"},
+        // Refused: nothing of the row is written, the grid stays on it with what was typed.
+        {"@0,2 x @0,1 Tom Return", 1, "101张三2 102李四1 103Ann3 | ✎,,,* | 101/Tom/x"},
+        {"@0,2 abc Down", 1, "101张三2 102李四1 103Ann3 | ✎,,,* | 101/张三/abc"},
+        {"@0,2 abc >", 1, "101张三2 102李四1 103Ann3 | ✎,,,* | 101/张三/abc"},
+        {"@3,2 abc Backtab Backtab 104 Up", 1, "101张三2 102李四1 103Ann3 | ▶,,,✎ | 104//abc"},
+        {"@0,2 abc Return 7 Return", 1, "101张三7 102李四1 103Ann3 | ▶,,,* | 101/张三/7.00"},
+        {"@0,2 abc Return Esc", 1, "101张三2 102李四1 103Ann3 | ▶,,,* | 101/张三/2.00"},
+    };
     DataGrid* grid = ui().DBGrid1;
+    grid->setAllowAddNew(true);
     grid->setAllowUpdate(true);
+    for (const Case& c : cases) {
+        tv::test::execSql(file,
+                          "delete from zfdj; insert into zfdj (fjh, jzrs, xm) values ('101', 2, '张三'), "
+                          "('102', 1, '李四'), ('103', 3, 'Ann');");
+        ui().Data1->refresh();
+        tv::dlg::script::clearCalls();
+        for (int i = 0; i < c.boxes; ++i) tv::dlg::script::answerMsgBox(tv::dlg::Ok);
+        for (const QString& step : QString::fromUtf8(c.steps).split(' ')) {
+            if (step.startsWith('@'))
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                                  cell(step[1].digitValue(), step[3].digitValue()));
+            else if (step == ">")
+                arrow("MoveNext");
+            else if (step == "box")
+                QTest::mouseClick(ui().Txtxm, Qt::LeftButton);
+            else if (step == "hide")
+                demo.hide(), demo.show(), QApplication::setActiveWindow(demo.widget());
+            else if (QStringList{"Tab", "Backtab", "Return", "Esc", "Up", "Down"}.contains(step))
+                QTest::keySequence(QApplication::focusWidget(), QKeySequence(step));  // to the grid or its editor
+            else
+                for (const QChar ch : step)
+                    QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(ch), {});
+            QCoreApplication::processEvents();  // the cell editor ends Enter by a queued call
+        }
+        QStringList marks, shown;
+        for (int r = 0; r < model()->rowCount(); ++r) marks << model()->headerData(r, Qt::Vertical).toString();
+        for (int col = 0; col < 3; ++col) shown << model()->index(grid->currentIndex().row(), col).data().toString();
+        EXPECT_EQ((ask("select group_concat(fjh || coalesce(xm, '') || coalesce(jzrs, ''), ' ') from zfdj") + " | " +
+                   marks.join(',') + " | " + shown.join('/'))
+                      .toStdString(),
+                  c.after)
+            << c.steps;
+        EXPECT_EQ(boxes().size(), c.boxes) << c.steps;
+        QTest::keyClick(grid, Qt::Key_Escape);  // a row left pending is dropped
+    }
+    // A double-click never edits; a read-only source has no editable cell.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the closed editors go
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell(0, 1));
     EXPECT_EQ(grid->viewport()->findChild<QLineEdit*>(), nullptr);
-
-    // Typing in a cell edits it; the row is stored when the editor closes.
-    clickRow(0);
-    QTest::keyClick(grid, Qt::Key_F2);
-    auto* editor = grid->viewport()->findChild<QLineEdit*>();
-    ASSERT_NE(editor, nullptr);
-    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(editor, "Tom");
-    QTest::keyClick(editor, Qt::Key_Return);
-    QCoreApplication::processEvents();  // the delegate commits by a queued call
-    EXPECT_EQ(row("101", "xm"), "Tom");
-
-    // A bad value is told and nothing is stored.
-    tv::dlg::script::answerMsgBox(tv::dlg::Ok);
-    EXPECT_FALSE(model()->setData(model()->index(0, 2), QStringLiteral("abc")));
-    EXPECT_EQ(QString::number(boxes().size()) + row("101", "jzrs"), "12");
-    EXPECT_EQ(rs().editState(), tv::Recordset::EditState::None);
-
-    ui().Data1->setReadOnly(true);  // a read-only source: no cell is editable
+    ui().Data1->setReadOnly(true);
     grid->reload();
     EXPECT_FALSE(model()->flags(model()->index(0, 0)) & Qt::ItemIsEditable);
 }
 
-TEST_F(DemoWindow, GridRowsAddedOrDeletedByTheGridOrTheSourceShowAtOnce) {
+TEST_F(DemoWindow, GridRowsAddedOrDeletedByTheSourceShowAtOnceTheDeleteKeyOnlyAsks) {
     DataGrid* grid = ui().DBGrid1;
-    auto rooms = [&] { return ask(QStringLiteral("select group_concat(fjh) from zfdj")); };
+    int asked = 0;
+    QObject::connect(grid, &DataGrid::deleteRequested, [&] { ++asked; });
     clickRow(1);
-    QTest::keyClick(grid, Qt::Key_Delete);  // deleting not allowed
-    EXPECT_EQ(rooms(), "101,102,103");
+    QTest::keyClick(grid, Qt::Key_Delete);  // not allowed: not even asked
     grid->setAllowDelete(true);
-    QTest::keyClick(grid, Qt::Key_Delete);
-    EXPECT_EQ(rooms(), "101,103");
-    EXPECT_EQ(model()->rowCount(), 2);
+    QTest::keyClick(grid, Qt::Key_Delete);  // asked; the window deletes, or not
+    EXPECT_EQ(QString::number(asked) + ask(QStringLiteral("select group_concat(fjh) from zfdj")), "1101,102,103");
 
-    // Also when code calls the recordset directly.
     rs().addNew();
     rs().setField(QStringLiteral("fjh"), tv::Value(QStringLiteral("202")));
     rs().update();
-    EXPECT_EQ(model()->index(2, 0).data().toString(), "202");
-    EXPECT_EQ(grid->currentIndex().row(), 2);
+    EXPECT_EQ(model()->index(3, 0).data().toString(), "202");
+    EXPECT_EQ(grid->currentIndex().row(), 3);
     rs().moveFirst();
     rs().remove();
-    EXPECT_EQ(model()->rowCount(), 2);
+    EXPECT_EQ(model()->rowCount(), 3);
 }
