@@ -73,6 +73,8 @@ void FrmMmWh::build(QWidget* root) {
     tv::forms::onClick(button("CMDDELETE", "删除记录", "删除一条记录", 2280), [this] { CMDDELETE_Click(); });
     tv::forms::onClick(button("CMDSEARCH", "记录查询", "查询一条记录", 3000), [this] { CMDSEARCH_Click(); });
     tv::forms::onClick(button("CmdExit", "返回", "退出", 4560), [this] { CmdExit_Click(); });
+    // The Delete key on a row of the grid asks as the button does.
+    tv::forms::on(u.DBGrid1, &tv::forms::DataGrid::deleteRequested, [this] { CMDDELETE_Click(); });
     QObject::connect(u.Data1, &tv::forms::DataControl::reposition, root, [this] { Data1_Reposition(); });
     tv::forms::centerOnScreen(root);
 }
@@ -99,6 +101,11 @@ void FrmMmWh::Data1_Reposition() {
 }
 
 void FrmMmWh::CMDDELETE_Click() {
+    // Without an account nobody could log in again.
+    if (ui().Data1->isOpen() && ui().Data1->recordset().recordCount() < 2) {
+        msgBox(QStringLiteral("至少要保留一个用户！"), tv::dlg::Info, QStringLiteral("提示！"));
+        return;
+    }
     if (msgBox(QStringLiteral("您真的要删除这个记录吗?"), tv::dlg::YesNo | tv::dlg::Info, QStringLiteral("删除记录")) !=
         tv::dlg::Yes)
         return;

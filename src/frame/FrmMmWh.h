@@ -1,6 +1,7 @@
 #pragma once
 // The user maintenance window "密码维护": the accounts of the table yhzc in a
-// grid that edits them, with delete, find-by-phone and return buttons.
+// grid that edits them, with delete, find-by-phone and return buttons. The
+// last account is never deleted.
 
 #include "platform/forms/Form.h"
 

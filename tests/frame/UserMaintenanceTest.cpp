@@ -10,10 +10,14 @@ namespace {
 using UserMaintenanceTest = FrameTest;
 
 // A session of steps: "search <number>" (without a number: cancelled),
-// "delete Yes|No", "last". Its line: the dialogs, the current row's name
-// ("-" for none), the caption, the names in the table. Then an account added
-// in the grid of the emptied table logs in.
-TEST_F(UserMaintenanceTest, SearchFindsTheFirstNumberDeleteAsksMovesOnAndAnAccountAddedInTheGridLogsIn) {
+// "delete Yes|No" (the button), "key Yes|No" (the Delete key on the grid),
+// "last", "type" (an account typed into the grid's new-row line: 陈, Tab,
+// Pw 7, Tab, 13512345678, Enter; "type refused" while the file refuses it,
+// then plain "type" stores the row kept pending with Enter). Its line: the
+// dialogs, the current row's name ("-" for none), the caption, the accounts
+// in the file, and after typing the grid's current row. Then the typed
+// account logs in.
+TEST_F(UserMaintenanceTest, SearchDeleteKeepingTheLastAccountAndAnAccountTypedInTheGridThatLogsIn) {
     tv::state().UserDbPath = userDb();
     tv::test::execSql(userDb(),
                       "INSERT INTO yhzc VALUES ('li', 'a1', '139'); INSERT INTO yhzc VALUES ('wang', 'b2', '137');"
@@ -21,31 +25,58 @@ TEST_F(UserMaintenanceTest, SearchFindsTheFirstNumberDeleteAsksMovesOnAndAnAccou
                       "INSERT INTO yhzc VALUES ('blank', 'e5', '');");
     FrmMmWh& users = tv::forms::the<FrmMmWh>();
     users.show();
+    QApplication::setActiveWindow(users.widget());
     auto* data = find<tv::forms::DataControl>(users, "Data1");
+    auto* grid = find<tv::forms::DataGrid>(users, "DBGrid1");
     QStringList lines;
-    for (const QString step :
-         {"load", "search 139", "search 000", "search", "delete Yes", "search 139", "delete No", "delete Yes", "last",
-          "delete Yes", "delete Yes", "delete Yes", "delete Yes", "delete Yes", "search 139"}) {
+    for (const QString step : {"load", "search 139", "search 000", "search", "delete Yes", "search 139", "delete No",
+                               "key Yes", "last", "key No", "delete Yes", "delete Yes", "delete Yes", "delete Yes",
+                               "key Yes", "search 139", "type refused", "type"}) {
         script::begin();
         if (step.startsWith("search"))
             script::answerInput(step == "search" ? std::nullopt : std::optional(step.mid(7)));
         script::answerMsgBox(step.endsWith("No") ? tv::dlg::No : tv::dlg::Yes);
         script::answerMsgBox(tv::dlg::Ok);
-        if (step == "last")
+        if (step == "last") {
             data->moveLast();
-        else if (step != "load")
+        } else if (step.startsWith("key")) {
+            grid->setFocus();
+            QTest::keyClick(grid, Qt::Key_Delete);
+        } else if (step == "type refused") {
+            tv::test::execSql(userDb(),
+                              "CREATE TRIGGER refuse BEFORE INSERT ON yhzc BEGIN SELECT RAISE(ABORT, "
+                              "'文件是只读的'); END;");
+            const QModelIndex first = grid->model()->index(grid->model()->rowCount() - 1, 0);
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(first).center());
+            for (const QString cell : {"陈", "Pw 7", "13512345678"}) {
+                for (const QChar ch : cell)
+                    QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(ch), {});
+                QTest::keyClick(QApplication::focusWidget(), cell.startsWith('1') ? Qt::Key_Return : Qt::Key_Tab);
+                QCoreApplication::processEvents();  // the cell editor ends by a queued call
+            }
+        } else if (step == "type") {
+            tv::test::execSql(userDb(), "DROP TRIGGER refuse;");
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QCoreApplication::processEvents();
+        } else if (step != "load") {
             click(users, step.startsWith("search") ? "CMDSEARCH" : "CMDDELETE");
+        }
         const tv::Recordset& rs = data->recordset();
-        lines << (QStringList{step} << said()).join(" -> ") + " -> " +
-                     (rs.hasCurrent() ? rs.field("yhxm").toText() : "-") + " | " + data->caption() + " | " +
-                     tv::test::queryText(userDb(), "SELECT coalesce(group_concat(yhxm, ' '), '(none)') FROM yhzc");
+        QString line = (QStringList{step} << said()).join(" -> ") + " -> " +
+                       (rs.hasCurrent() ? rs.field("yhxm").toText() : "-") + " | " + data->caption() + " | " +
+                       tv::test::queryText(userDb(),
+                                           "SELECT group_concat(yhxm || '/' || mima || '/' || "
+                                           "coalesce(dhhm, ''), ' ') FROM yhzc");
+        if (step.startsWith("type")) {
+            const int row = grid->currentIndex().row();
+            line += " | " + grid->model()->headerData(row, Qt::Vertical).toString();
+            for (int column = 0; column < 3; ++column)
+                line += ' ' + grid->model()->index(row, column).data().toString();
+        }
+        lines << line;
     }
     expectGolden(lines, "frame_users.txt");
 
-    auto* model = find<tv::forms::DataGrid>(users, "DBGrid1")->model();
-    const int row = model->rowCount() - 1;  // the new-row line
-    const QStringList account = {"陈", "Pw 7", "13512345678"};
-    for (int column = 0; column < 3; ++column) ASSERT_TRUE(model->setData(model->index(row, column), account[column]));
     tv::state().DataFilePath = folder + "/a.mdb";
     click(users, "CmdExit");
     EXPECT_FALSE(users.isLoaded());
