@@ -4,11 +4,12 @@
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 
@@ -18,7 +19,8 @@
 namespace tv::forms {
 
 // The root widget of a window: its close box goes through the window's
-// close handler, and its size hint is the size the window was built with.
+// close handler, Enter presses the focused push button, and its size hint is
+// the size the window was built with.
 class FormWidget : public QWidget {
 public:
     explicit FormWidget(Form* form) : form_(form) {}
@@ -27,6 +29,19 @@ public:
     void detach() { form_ = nullptr; }
 
 protected:
+    // Enter on a focused push button presses it, in every window (Qt leaves
+    // Enter to the default button of a dialog). The button ignores the key,
+    // so it comes here; a control in an Enter ring never lets it through.
+    void keyPressEvent(QKeyEvent* e) override {
+        auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
+        if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !e->isAutoRepeat() && button &&
+            isAncestorOf(button)) {
+            e->accept();
+            button->click();
+            return;
+        }
+        QWidget::keyPressEvent(e);
+    }
     void closeEvent(QCloseEvent* e) override {
         if (form_ && !form_->widgetClosing()) {
             e->ignore();
