@@ -137,6 +137,13 @@ void FrmXTMM::onLoad() {
         ui().Data1->setDatabaseName(s.UserDbPath);
         ui().Data1->setRecordSource(QStringLiteral("yhzc"));
         ui().Data1->refresh();
+        // Checked once here rather than failing at every login.
+        QStringList missing;
+        for (const char* field : {"yhxm", "mima", "dhhm"})
+            if (ui().Data1->recordset().columnIndex(QLatin1String(field)) < 0)
+                missing << QLatin1String(field);
+        if (!missing.isEmpty())
+            throw tv::DbError(QStringLiteral("用户表 yhzc 缺少字段：") + missing.join(QStringLiteral("、")));
         if (ui().Data1->recordset().recordCount() >= 1) {
             ui().Data1->recordset().moveLast();
             ui().Data1->refresh();

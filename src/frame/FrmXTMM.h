@@ -43,7 +43,8 @@ public:
     int FailedAttempts = 0;  // failed logins since the load
     QString RecoveryPhone;   // the number typed for the last recovery
 
-    // True when the last load could not open the user table (it said so).
+    // True when the last load could not open the user table or found it
+    // without one of its fields (it said so).
     bool userDbFailed() const { return userDbFailed_; }
 
 protected:
