@@ -26,10 +26,13 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeDatabase>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QProcess>
 #include <QSaveFile>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTime>
 #include <QTimer>
@@ -116,10 +119,24 @@ QString chooseFile(const QString& title, const QString& filter) {
     dialog->setFileMode(QFileDialog::AnyFile);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return QString();
-    const QFileInfo chosen(dialog->selectedFiles().constFirst());
-    // The current folder follows the chosen file, as with every file dialog.
-    QDir::setCurrent(chosen.absolutePath());
-    return chosen.absoluteFilePath();
+    return QFileInfo(dialog->selectedFiles().constFirst()).absoluteFilePath();
+}
+
+// True when the desktop names a program for the kind of `path` (a bare
+// machine has none, and its opener then starts nothing without saying so).
+bool desktopHasProgramFor(const QString& path) {
+    const QString query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (query.isEmpty())
+        return false;
+    QProcess p;
+    p.start(query, {QStringLiteral("query"), QStringLiteral("default"),
+                    QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name()});
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+        return false;
+    }
+    return p.exitCode() == 0 && !p.readAllStandardOutput().trimmed().isEmpty();
 }
 
 }  // namespace
@@ -374,7 +391,15 @@ void MDIVamo::dataCommand(const char* window) {
     Op(s.DataFilePath, DialogCode);
     if (s.DataFilePath.isEmpty())
         return;
+    openOnChosenFile(window);
+}
+
+void MDIVamo::openOnChosenFile(const char* window) {
+    const QString file = tv::state().DataFilePath, before = QDir::currentPath();
+    tv::dlg::followChosenFile(file);  // the window's own file lists start there
     openWindow(window);
+    if (!fileInUse(file))
+        QDir::setCurrent(before);  // it did not open: the next dialog starts where this one did
 }
 
 void MDIVamo::openWindow(const char* window) {
@@ -395,7 +420,7 @@ void MDIVamo::newDataFile() {
     CopyTarget = s.DataFilePath;
     if (!copyTemplate())
         return;
-    openWindow(tv::windows::kCheckIn);
+    openOnChosenFile(tv::windows::kCheckIn);
 }
 
 // Copies the template to CopyTarget. False when it refused or failed (it has
@@ -451,7 +476,17 @@ bool MDIVamo::copyTemplate() {
 void MDIVamo::helpContents() {
     SharedState& s = tv::state();
     s.HelpFilePath = s.AppDir + QStringLiteral("/vamo.CHM");
-    HelpResult = tv::shell::openWithDesktop(QUrl::fromLocalFile(s.HelpFilePath)) ? 1 : 0;
+    HelpResult = openHelp(s.HelpFilePath) ? 1 : 0;
+}
+
+bool MDIVamo::openHelp(const QString& path) {
+    // The desktop's program for help files where it has one, else xchm.
+    if (QFileInfo(path).isFile() &&
+        ((desktopHasProgramFor(path) && tv::shell::openWithDesktop(QUrl::fromLocalFile(path))) ||
+         tv::shell::startProgram(QString::fromLatin1(kHelpViewer), {path})))
+        return true;
+    msgBox(QStringLiteral("无法打开帮助文件：") + QDir::toNativeSeparators(path), tv::dlg::Info, kTitle);
+    return false;
 }
 
 void MDIVamo::webPage() { tv::shell::openWithDesktop(QUrl(QString::fromLatin1(kWebAddress))); }

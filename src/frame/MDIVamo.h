@@ -39,6 +39,8 @@ public:
     // DialogCode: the data-file dialog names a new file or opens one.
     static constexpr QLatin1String kNewFile{"Y1"};
     static constexpr QLatin1String kOpenFile{"Y2"};
+    // The help viewer started where the desktop has no program for help files.
+    static constexpr const char* kHelpViewer = "xchm";
 
     MDIVamo();
 
@@ -58,6 +60,8 @@ public:
     void newDataFile();
     void openWindow(const char* window);  // a window that needs no data file
     void helpContents();
+    // Opens a help file; says which one when nothing could open it.
+    bool openHelp(const QString& path);
     void webPage();
     void exitProgram();
     // 0 cascade, 1 tile horizontally (one above another), 2 tile vertically
@@ -79,6 +83,9 @@ private:
     void buildArea(QWidget* root, QVBoxLayout* layout);
     void buildStatusBar(QWidget* root, QVBoxLayout* layout);
     bool copyTemplate();
+    // Opens `window` on the chosen data file; the current folder follows the
+    // file only when the file opened.
+    void openOnChosenFile(const char* window);
     void updateClock();
     void fillWindowMenu();
 };

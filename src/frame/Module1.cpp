@@ -1,14 +1,12 @@
 #include "frame/Module1.h"
 
 #include "frame/FrmXTMM.h"
+#include "platform/dialogs/Dialogs.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QFont>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMetaObject>
-#include <QTranslator>
 #include <QWidget>
 
 namespace tv::frame {
@@ -47,10 +45,7 @@ LastWindowWatch* g_watch = nullptr;
 }  // namespace
 
 void prepareApplication(QApplication& app) {
-    auto* qt = new QTranslator(&app);
-    if (qt->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(qt);
+    tv::dlg::useChinese();
     app.setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
     app.setApplicationName(QStringLiteral("Tenvora"));
     app.setQuitOnLastWindowClosed(true);

@@ -8,7 +8,7 @@ class QApplication;
 
 namespace tv::frame {
 
-// Chinese for Qt's own buttons and dialogs, and the program's font.
+// Chinese for Qt's own buttons and dialogs, Chinese dates, and the program's font.
 void prepareApplication(QApplication& app);
 
 // Creates the login window if needed and shows it, not modal, and returns.

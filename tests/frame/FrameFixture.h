@@ -1,9 +1,10 @@
 #pragma once
 // The one fixture of the frame's tests: a program folder of its own for every
-// test (Rave.ini, MDB/Lunrek.mdb), scripted dialogs (the test main fails a
-// test at once when one comes unasked), the end of the program and the
-// desktop's handler recorded instead of done, the helpers that drive the
-// windows by their control names, and golden files.
+// test (Rave.ini, MDB/Lunrek.mdb, vamo.CHM), also the current folder, scripted dialogs
+// (the test main fails a test at once when one comes unasked), the end of the
+// program and the desktop's handler recorded instead of done, a PATH of its
+// own (bin/: an xdg-mime that names a program for help files), the helpers
+// that drive the windows by their control names, and golden files.
 
 #include "frame/FrmMmWh.h"
 #include "frame/FrmXTMM.h"
@@ -75,13 +76,15 @@ protected:
     QTemporaryDir dir;
     QString folder = dir.path();
     QString startFolder = QDir::currentPath();
+    QByteArray path = qgetenv("PATH");
     std::vector<int> ended;
     std::vector<QUrl> opened;
 
     void SetUp() override {
         tv::resetState();
         DataWindowStandIn::unloads = 0;
-        QDir(folder).mkpath(QStringLiteral("MDB"));
+        QDir(folder).mkpath("MDB"), QDir(folder).mkpath("bin");
+        QFile(folder + "/vamo.CHM").open(QIODevice::WriteOnly);
         tv::test::makeUserDb(userDb());
         tv::test::makeDataFile(templatePath());
         tv::shell::setProgramFolder(folder);
@@ -90,8 +93,18 @@ protected:
         setEndProgramHook([this](int code) { ended.push_back(code); });
         tv::shell::setDesktopHook([this](const QUrl& url) { return opened.push_back(url), true; });
         script::begin();
+        QDir::setCurrent(folder);
+        fakeProgram("xdg-mime", "echo xchm.desktop");
+        qputenv("PATH", QFile::encodeName(folder + "/bin"));
+    }
+    // A program in bin/ that runs `script`.
+    void fakeProgram(const QString& name, const QByteArray& script) {
+        QFile f(folder + "/bin/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("#!/bin/sh\n" + script + '\n') > 0);
+        f.setPermissions(f.permissions() | QFile::ExeOwner);
     }
     void TearDown() override {
+        qputenv("PATH", path);
         Registry::clear();
         tv::Database::releaseUnused();
         script::end();
@@ -125,13 +138,14 @@ protected:
     }
 
     // The dialogs since the last call: a message box as "title|text|style",
-    // others as "kind:text" (the file dialog always offers data files and all files).
+    // the file dialog as "openFile:title @folder it starts in", others as
+    // "kind:text" (the file dialog always offers data files and all files).
     QStringList said() {
         QStringList out;
         for (const tv::dlg::Call& c : script::calls()) {
             EXPECT_TRUE(c.kind != "openFile" || c.extra == "数据库文件 (*.mdb)|*.mdb|所有文件 (*.*)|*.*");
             out << (c.kind == "msgBox" ? c.title + '|' + c.text + '|' + QString::number(c.style)
-                                       : c.kind + ':' + c.text);
+                                       : c.kind + ':' + c.text + (c.folder.isEmpty() ? "" : " @" + c.folder));
         }
         script::clearCalls();
         return out;

@@ -58,15 +58,13 @@ TEST_F(MainWindowTest, EveryCommandShowsItsDialogsAndOpensItsWindowOrDocument) {
         lines << line;
     }
     expectGolden(lines, "frame_commands.txt");
-
-    tv::shell::setDesktopHook([](const QUrl&) { return false; });
-    run("MNUnr");  // nothing can open help: no message
 }
 
 // 新建 onto each name (the first while a data window has that file open):
-// the dialogs, what opens, and the file afterwards: a copy of the template,
-// unchanged, or none. Then the files of the folder: no temporary file left,
-// no extension added.
+// the dialogs and the folder the file dialog starts in, what opens, and the
+// file afterwards: a copy of the template, unchanged, or none. Then a data
+// window on a file that does not open. Last the files of the folder: no
+// temporary file left, no extension added.
 TEST_F(MainWindowTest, NewDataFileCopiesTheTemplateAsksBeforeReplacingAndRefusesWhatItMustNot) {
     const QString old = dataFile("old.mdb"), inUse = dataFile("inuse.mdb");
     for (const QString& file : {old, inUse}) tv::test::execSql(file, "INSERT INTO zfdj (fjh) VALUES ('101');");
@@ -75,9 +73,11 @@ TEST_F(MainWindowTest, NewDataFileCopiesTheTemplateAsksBeforeReplacingAndRefuses
     run("MNUzjsd", inUse);
     QStringList lines;
     int answers[] = {tv::dlg::No, tv::dlg::Yes}, *replace = answers;  // for the file already there
-    for (const QString name : {"inuse.mdb", "公寓2024", "old.mdb", "old.mdb", "", "MDB", "MDB/../MDB/Lunrek.mdb",
-                               "Rave.ini", "没有这个文件夹/x.mdb", "fresh.mdb"}) {
-        const QString file = name.isEmpty() ? name : folder + '/' + name;
+    QDir(folder).mkdir("子目录");
+    for (const QString name :
+         {"inuse.mdb", "公寓2024", "old.mdb", "old.mdb", "子目录/新.mdb", "", "MDB", "MDB/../MDB/Lunrek.mdb",
+          "Rave.ini", "没有这个文件夹/x.mdb", "/proc/x.mdb", "fresh.mdb"}) {
+        const QString file = name.isEmpty() || name.startsWith('/') ? name : folder + '/' + name;
         if (name == "fresh.mdb")
             QFile::remove(templatePath());
         const QByteArray before = bytesOf(file);
@@ -85,6 +85,10 @@ TEST_F(MainWindowTest, NewDataFileCopiesTheTemplateAsksBeforeReplacingAndRefuses
         const QByteArray after = bytesOf(file);
         const char* state = after == before ? "unchanged" : after == copy ? "copy" : "changed";
         lines << name + " | " + (said() << outcome()).join(" -> ") + " | " + state;
+    }
+    for (const QString& file : {userDb(), QString()}) {  // a file that does not open, then a cancel
+        run("MNUdj", file);
+        lines << QFileInfo(file).fileName() + " | " + (said() << outcome()).join(" -> ");
     }
     lines << QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name).join(' ');
     const QRegularExpression reason(QStringLiteral("（[^）]*）"));  // the system's words, in its language
@@ -135,6 +139,29 @@ TEST_F(MainWindowTest, DataWindowsComeForwardOnTheirFileAndTheCloseBoxLeavesTopL
     run("Exit");  // 退出 ends the top-level windows too
     EXPECT_TRUE(Registry::loadedNames().isEmpty());
     EXPECT_EQ(ended, std::vector<int>{0});
+}
+
+// 帮助 (F1): the desktop names a program for help files or none, which opens
+// the file or fails; then with xchm there; last without the help file.
+TEST_F(MainWindowTest, HelpOpensWithTheDesktopsProgramOrElseXchmOrSaysWhichFileNothingCouldOpen) {
+    open();
+    QStringList lines;
+    for (const QString row :
+         {"names opens", "none opens", "names fails xchm", "none opens xchm", "names opens xchm -"}) {
+        const QStringList is = row.split(' ');
+        fakeProgram("xdg-mime", is[0] == "names" ? "echo xchm.desktop" : "true");
+        if (is.size() > 2)
+            fakeProgram("xchm", "true");
+        if (is.size() > 3)
+            QFile::remove(folder + "/vamo.CHM");
+        tv::shell::setDesktopHook([this, is](const QUrl& url) { return opened.push_back(url), is[1] == "opens"; });
+        script::begin();
+        script::answerMsgBox(tv::dlg::Ok);
+        QApplication::setActiveWindow(main->widget());
+        QTest::keyClick(main->widget(), Qt::Key_F1);
+        lines << row + " | " + (said() << outcome()).join(" -> ");
+    }
+    expectGolden(lines, "frame_help.txt");
 }
 
 TEST_F(MainWindowTest, TheWindowMenuListsTheOpenChildWindowsAndTheTilesStackOrStandSideBySide) {

@@ -2,14 +2,19 @@
 // never show, they take the queued answers and record the calls.
 #include "platform/dialogs/Dialogs.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGridLayout>
+#include <QIdentityProxyModel>
 #include <QInputDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTranslator>
 
 #include <deque>
 #include <variant>
@@ -80,15 +85,64 @@ std::optional<Answer> take(const Call& call) {
     return std::nullopt;
 }
 
-void followChosenFile(const QString& path) {
-    if (path.isEmpty())
-        return;
-    const QString dir = QFileInfo(path).absolutePath();
-    if (QDir(dir).exists())
-        QDir::setCurrent(dir);
-}
+// The texts of Qt's file kinds that its Chinese catalogue lacks.
+class MissingTexts : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* source, const char*, int) const override {
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0)
+            return QString();
+        for (auto [en, zh] : {std::pair{"Folder", "文件夹"}, {"Drive", "驱动器"}, {"File", "文件"}})
+            if (qstrcmp(source, en) == 0)
+                return QString::fromUtf8(zh);
+        return QString();
+    }
+};
+
+// The file dialog's dates in the default locale (Qt's model takes the
+// system's, which is English on most machines).
+class LocalDates : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex& index, int role) const override {
+        auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+        if (files && role == Qt::DisplayRole && index.column() == 3)
+            return QLocale().toString(files->lastModified(mapToSource(index)), QLocale::ShortFormat);
+        return QIdentityProxyModel::data(index, role);
+    }
+};
 
 }  // namespace
+
+void useChinese() {
+    static bool done = false;
+    if (done || !qApp)
+        return;
+    done = true;
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    QLocale::setDefault(chinese);
+    // The last translator installed is asked first: Qt's catalogue, then the gaps.
+    QCoreApplication::installTranslator(new MissingTexts(qApp));
+    auto* qt = new QTranslator(qApp);
+    if (qt->load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qt);
+}
+
+QString startFolder(const QString& wanted) {
+    const QString dir = QFileInfo(wanted.isEmpty() ? QDir::currentPath() : wanted).canonicalFilePath();
+    for (const char* pseudo : {"/proc", "/sys", "/dev"})
+        if (dir == QLatin1String(pseudo) || dir.startsWith(QLatin1String(pseudo) + QLatin1Char('/')))
+            return QDir::homePath();
+    return QFileInfo(dir).isDir() ? dir : QDir::homePath();
+}
+
+void followChosenFile(const QString& path) {
+    const QString dir = QFileInfo(path).absolutePath();
+    if (!path.isEmpty() && QDir(dir).exists())
+        QDir::setCurrent(dir);
+}
 
 QMessageBox* makeMessageBox(const QString& text, int style, const QString& title, QWidget* parent) {
     auto* box = new QMessageBox(parent);
@@ -153,6 +207,14 @@ QMessageBox* makeMessageBox(const QString& text, int style, const QString& title
         if (buttons[i].code == Cancel || buttons.size() == 1)
             box->setEscapeButton(b);
     }
+    // The title bar draws the title in a larger bold font beside its icon
+    // and three buttons; the box grows so that nothing of it is cut.
+    QFont titleFont = box->font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(QFontMetrics(titleFont).horizontalAdvance(box->windowTitle()) + 150, 0),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     return box;
 }
 
@@ -183,8 +245,9 @@ QStringList qtNameFilters(const QString& filter) {
 }
 
 QFileDialog* makeOpenFileDialog(const QString& title, const QString& filter, const QString& startDir, QWidget* parent) {
-    auto* fd = new QFileDialog(parent, title, startDir.isEmpty() ? QDir::currentPath() : startDir);
+    auto* fd = new QFileDialog(parent, title, startFolder(startDir));
     fd->setOption(QFileDialog::DontUseNativeDialog, true);
+    fd->setProxyModel(new LocalDates(fd));
     fd->setOption(QFileDialog::HideNameFilterDetails, true);
     fd->setFileMode(QFileDialog::ExistingFile);
     fd->setAcceptMode(QFileDialog::AcceptOpen);
@@ -195,7 +258,7 @@ QFileDialog* makeOpenFileDialog(const QString& title, const QString& filter, con
     fd->setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
     fd->setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围："));
     fd->setLabelText(QFileDialog::FileName, QStringLiteral("文件名(&N)："));
-    fd->setLabelText(QFileDialog::FileType, QStringLiteral("文件类型(&T)："));
+    fd->setLabelText(QFileDialog::FileType, QStringLiteral("文件类型："));  // no key: the label has no buddy
     return fd;
 }
 
@@ -213,7 +276,7 @@ QInputDialog* makeInputDialog(const QString& prompt, const QString& title, const
 
 int msgBox(const QString& text, int style, const QString& title) {
     if (intercepted()) {
-        const auto a = take(Call{QStringLiteral("msgBox"), text, title, style, QString()});
+        const auto a = take(Call{QStringLiteral("msgBox"), text, title, style, QString(), QString()});
         return a ? a->button : harmlessButton(style);
     }
     std::unique_ptr<QMessageBox> box(makeMessageBox(text, style, title, nullptr));
@@ -226,7 +289,7 @@ int msgBox(const QString& text, int style, const QString& title) {
 
 std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) {
     if (intercepted()) {
-        const auto a = take(Call{QStringLiteral("inputBox"), prompt, title, 0, defaultText});
+        const auto a = take(Call{QStringLiteral("inputBox"), prompt, title, 0, defaultText, QString()});
         return a && !a->cancelled ? std::optional<QString>(a->text) : std::nullopt;
     }
     std::unique_ptr<QInputDialog> in(makeInputDialog(prompt, title, defaultText, nullptr));
@@ -238,18 +301,14 @@ std::optional<QString> inputBox(const QString& prompt, const QString& title, con
 QString openFile(const QString& title, const QString& filter, const QString& startDir) {
     QString path;
     if (intercepted()) {
-        const auto a = take(Call{QStringLiteral("openFile"), title, QString(), 0, filter});
+        const auto a = take(Call{QStringLiteral("openFile"), title, QString(), 0, filter, startFolder(startDir)});
         path = a ? a->text : QString();
     } else {
         std::unique_ptr<QFileDialog> fd(makeOpenFileDialog(title, filter, startDir, nullptr));
         if (fd->exec() == QDialog::Accepted && !fd->selectedFiles().isEmpty())
             path = fd->selectedFiles().constFirst();
     }
-    if (!path.isEmpty()) {
-        path = QFileInfo(path).absoluteFilePath();
-        followChosenFile(path);
-    }
-    return path;
+    return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
 }
 
 namespace script {

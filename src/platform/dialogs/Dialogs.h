@@ -44,12 +44,26 @@ std::optional<QString> inputBox(const QString& prompt, const QString& title = QS
 
 // Open-file dialog (Qt's own, non-native): the chosen path, or "" on cancel.
 // `filter` is in the old form "描述 (*.mdb)|*.mdb|所有文件 (*.*)|*.*".
-// The process's current folder follows the folder of the chosen file.
+// It starts in startFolder(startDir). Choosing moves nothing: the caller
+// calls followChosenFile() once the file was used.
 QString openFile(const QString& title, const QString& filter, const QString& startDir = QString());
+
+// The folder a file dialog starts in: `wanted`, or else the process's current
+// folder; the home folder instead of one that is missing or lies in /proc,
+// /sys or /dev (a dialog there can hang the program).
+QString startFolder(const QString& wanted = QString());
+// A file chosen in a dialog was used: the current folder, where the next
+// dialog starts, moves to its folder.
+void followChosenFile(const QString& path);
+
+// Chinese for Qt's own texts (buttons, file dialog, menus) and Chinese dates
+// and file kinds: Qt's qtbase_zh_CN catalogue, the few texts it lacks, and
+// Chinese as the default locale. Once per process; later calls do nothing.
+void useChinese();
 
 // The dialogs as they are built before they wait (the caller owns them):
 // for a look at their buttons and texts, and for callers that need them
-// non-modal.
+// non-modal. A message box is wide enough for its whole title.
 QMessageBox* makeMessageBox(const QString& text, int style, const QString& title, QWidget* parent = nullptr);
 QInputDialog* makeInputDialog(const QString& prompt, const QString& title, const QString& defaultText,
                               QWidget* parent = nullptr);
@@ -64,8 +78,9 @@ struct Call {
     QString kind;  // "msgBox", "inputBox", "openFile"
     QString text;  // message, prompt, or file-dialog title
     QString title;
-    int style = 0;  // msgBox style; unused otherwise
-    QString extra;  // inputBox default, openFile filter
+    int style = 0;   // msgBox style; unused otherwise
+    QString extra;   // inputBox default, openFile filter
+    QString folder;  // openFile: the folder the dialog starts in
 };
 
 namespace script {

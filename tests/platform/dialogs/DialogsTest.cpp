@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 #include <QAbstractButton>
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -53,8 +57,12 @@ TEST_F(Dialogs, ScriptedAnswersAreTakenInOrderEveryCallIsRecordedAnUnansweredOne
     EXPECT_EQ(inputBox("请输入：", "输入提示", "1"), std::optional<QString>("2"));
     EXPECT_EQ(inputBox("电话："), std::nullopt);
     EXPECT_EQ(openFile("打开", "数据库 (*.mdb)|*.mdb"), dir.filePath("数据.mdb"));
-    EXPECT_EQ(openFile("打开", QString()), QString());                             // a cancel does not move it
-    EXPECT_EQ(QDir::current().canonicalPath(), QDir(dir.path()).canonicalPath());  // the chosen file did
+    EXPECT_EQ(openFile("打开", QString()), QString());
+    EXPECT_EQ(QDir::currentPath(), savedCwd) << "choosing moves no folder, using the file does";
+    followChosenFile(dir.filePath("数据.mdb"));
+    EXPECT_EQ(QDir(startFolder()), QDir(dir.path()));
+    for (const QString& pseudo : QStringList{"/proc/self", "/sys", "/dev", dir.filePath("没有")})  // or missing
+        EXPECT_EQ(startFolder(pseudo), QDir::homePath()) << pseudo.toStdString();
     EXPECT_EQ(seen + script::pending(), 0);
     QStringList calls;
     for (const Call& c : script::calls())
@@ -76,6 +84,25 @@ TEST_F(Dialogs, ScriptedAnswersAreTakenInOrderEveryCallIsRecordedAnUnansweredOne
     EXPECT_TRUE(script::pending() == 1 && seen == 8);
 }
 
+// The labels without a key (no "(&T)" shown as it stands), Qt's own texts and
+// tips, the column titles, a folder's kind and date: all Chinese.
+TEST_F(Dialogs, TheFileDialogIsChineseThroughout) {
+    useChinese();
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("子目录"));
+    std::unique_ptr<QFileDialog> fd(makeOpenFileDialog("打开", "数据库文件|*.mdb", dir.path()));
+    QStringList texts;
+    for (QWidget* w : fd->findChildren<QWidget*>())
+        texts << w->toolTip()
+              << (qobject_cast<QLabel*>(w) && !static_cast<QLabel*>(w)->buddy() ? static_cast<QLabel*>(w)->text() : "");
+    auto* files = static_cast<QFileSystemModel*>(fd->proxyModel()->sourceModel());
+    for (int column = 0; column < 4; ++column)
+        texts << fd->proxyModel()->headerData(column, Qt::Horizontal).toString()
+              << fd->proxyModel()->mapFromSource(files->index(dir.filePath("子目录"), column)).data().toString();
+    EXPECT_EQ(texts.filter(QRegularExpression("[A-Za-z&]")), QStringList());
+    EXPECT_TRUE(texts.contains("文件夹")) << texts.join(' ').toStdString();
+}
+
 TEST(DialogLook, MessageBoxButtonsAndIconsFollowTheStyleAndOldFiltersBecomeQtOnes) {
     const std::vector<std::tuple<int, QStringList, QMessageBox::Icon>> cases = {
         {OkOnly, {"确定"}, QMessageBox::NoIcon},
@@ -83,13 +110,17 @@ TEST(DialogLook, MessageBoxButtonsAndIconsFollowTheStyleAndOldFiltersBecomeQtOne
         {AbortRetryIgnore | Critical, {"忽略(&I)", "终止(&A)", "重试(&R)"}, QMessageBox::Critical},
         {YesNoCancel | Question, {"取消", "否(&N)", "是(&Y)"}, QMessageBox::Question},
     };
+    const QString title = "记录'添加'或'修改'错误！";  // shown whole: in a title bar's larger font, beside its buttons
     for (const auto& [style, texts, icon] : cases) {
-        std::unique_ptr<QMessageBox> box(makeMessageBox("文字", style, "提示！"));
+        std::unique_ptr<QMessageBox> box(makeMessageBox("文字", style, title));
         QStringList got;
         for (QAbstractButton* b : box->buttons()) got << b->text();
         got.sort();
-        EXPECT_EQ(got.join(' ') + '|' + box->windowTitle() + box->text(), QStringList(texts).join(' ') + "|提示！文字");
+        EXPECT_EQ(got.join(' ') + '|' + box->windowTitle() + box->text(),
+                  QStringList(texts).join(' ') + '|' + title + "文字");
         EXPECT_EQ(box->icon(), icon) << style;
+        box->show();
+        EXPECT_GT(box->width(), QFontMetrics(box->font()).horizontalAdvance(title) * 5 / 4 + 100) << style;
     }
     EXPECT_EQ(qtNameFilters("数据库文件 (*.mdb)|*.mdb|所有文件 (*.*)|*.*") + qtNameFilters("表格|*.xls;*.xlsx"),
               QStringList({"数据库文件 (*.mdb) (*.mdb)", "所有文件 (*.*) (*)", "表格 (*.xls *.xlsx)"}));
