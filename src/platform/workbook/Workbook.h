@@ -1,0 +1,86 @@
+#pragma once
+// Workbooks: a writer of new .xlsx files and a reader of .xlsx, .ods and
+// legacy .xls files. Every failure of the libraries underneath becomes a
+// WorkbookError with a text the windows show; a damaged or hostile file is
+// refused, never a crash.
+
+#include "platform/values/Value.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace tv::workbook {
+
+class WorkbookError : public std::runtime_error {
+public:
+    explicit WorkbookError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
+    const QString& text() const { return text_; }
+
+private:
+    QString text_;
+};
+
+// A new .xlsx workbook with one worksheet, filled row by row (rows and
+// columns from 0, each row after the one before). The file is written under
+// a temporary name beside `path` and put in its place by close(): a failed
+// save leaves no half-written file and an existing one untouched.
+class Writer {
+public:
+    explicit Writer(const QString& path);
+    ~Writer();
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    // A value by its kind: text as a text cell (never read as a number),
+    // whole and floating numbers as numbers, money as a number shown "0.00",
+    // dates as dates shown "yyyy-mm-dd"; Null and bytes leave no cell.
+    void write(int64_t row, int column, const Value& value);
+    void text(int64_t row, int column, const QString& text);
+    void number(int64_t row, int column, double number);
+    void money(int64_t row, int column, double amount);
+    void date(int64_t row, int column, const QDate& date);
+
+    // Saves and closes; WorkbookError with the library's text when the
+    // workbook cannot be written (the first cell that could not be written
+    // is reported the same way).
+    void close();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+// One worksheet as read: its rows that hold at least one value, in order.
+// A row keeps its cells as (column, value) pairs by column, so a far-away
+// cell costs no more than a near one.
+struct Sheet {
+    QString name;
+    int columns = 0;  // 1 + the rightmost column holding a value
+    struct Row {
+        std::vector<std::pair<int, Value>> cells;
+        Value at(int column) const;  // Null where the row has no value
+    };
+    std::vector<Row> rows;
+};
+
+enum class Format { Unknown, Xlsx, Ods, Xls };
+
+// The kind of workbook by the file's first bytes; Unknown for anything else.
+Format sniff(const QByteArray& head);
+
+// Reads every worksheet of a workbook, the format chosen by the file's first
+// bytes (not its name). Cells: text as text, numbers as doubles, cells shown
+// as dates (by their number format, in the workbook's date system) as
+// dates, booleans as 1 / 0, formulas as their cached result; errors and
+// empty text count as empty. WorkbookError for a file that cannot be read.
+std::vector<Sheet> read(const QString& path);
+// The same from bytes in memory (the fuzz target's way in).
+std::vector<Sheet> readBytes(const QByteArray& bytes);
+
+}  // namespace tv::workbook
