@@ -1,0 +1,79 @@
+// What the exchange windows share.
+
+#include "exchange/Connections.h"
+
+#include "platform/dialogs/Dialogs.h"
+#include "shared/SharedState.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace tv::exchange {
+
+Connections& connections() {
+    static Connections c;
+    return c;
+}
+
+void OpenAccessConnection() {
+    Connections& c = connections();
+    c.access.reset();
+    c.access = tv::Database::open(tv::state().AccessFilePath);
+}
+
+void OpenExcelConnection() {
+    Connections& c = connections();
+    c.excel.reset();
+    c.sheet = -1;
+    c.excel = std::make_shared<const std::vector<tv::workbook::Sheet>>(tv::workbook::read(tv::state().ExcelFilePath));
+}
+
+const tv::workbook::Sheet* chosenSheet() {
+    const Connections& c = connections();
+    if (!c.excel || c.sheet < 0 || c.sheet >= static_cast<int>(c.excel->size()))
+        return nullptr;
+    return &(*c.excel)[static_cast<size_t>(c.sheet)];
+}
+
+QStringList tableNames(tv::Database& db) {
+    QStringList names;
+    const auto rows = db.query(QStringLiteral(
+        "select name from sqlite_master where type in ('table', 'view') and substr(name, 1, 4) <> 'MSys' "
+        "and substr(name, 1, 7) <> 'sqlite_' order by type = 'view', name"));
+    for (const auto& r : rows) names << r[0].toText();
+    return names;
+}
+
+QString quoted(const QString& name) {
+    if (name.size() > 2 && name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')) &&
+        !name.mid(1, name.size() - 2).contains(QLatin1Char(']')))
+        return name;
+    QString inner = name;
+    return QLatin1Char('[') + inner.replace(QLatin1Char(']'), QLatin1String("]]")) + QLatin1Char(']');
+}
+
+QStringList fieldList(const QString& text) {
+    QStringList names;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        const QString name = part.trimmed();
+        if (!name.isEmpty())
+            names << name;
+    }
+    return names;
+}
+
+void notice(const QString& text, int style) { tv::dlg::msgBox(text, style, QStringLiteral("温馨提示")); }
+
+QString pickNewFile(const QString& title, const QString& filter) {
+    // The scripted dialogs of the tests answer for the file dialog.
+    if (tv::dlg::script::active() || tv::dlg::script::unexpectedHandler())
+        return tv::dlg::openFile(title, filter);
+    std::unique_ptr<QFileDialog> fd(tv::dlg::makeOpenFileDialog(title, filter));
+    fd->setFileMode(QFileDialog::AnyFile);
+    fd->setLabelText(QFileDialog::Accept, QStringLiteral("确定(&O)"));
+    if (fd->exec() != QDialog::Accepted || fd->selectedFiles().isEmpty())
+        return QString();
+    return QFileInfo(fd->selectedFiles().constFirst()).absoluteFilePath();
+}
+
+}  // namespace tv::exchange

@@ -1,0 +1,49 @@
+#pragma once
+// What the exchange windows share: the data file and the workbook they have
+// open, the counts they compare, and the small steps they have in common.
+
+#include "platform/db/Database.h"
+#include "platform/workbook/Workbook.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace tv::exchange {
+
+struct Connections {
+    // The data file last picked (AccessFilePath); open while a window uses it.
+    std::shared_ptr<tv::Database> access;
+    // The workbook last picked (ExcelFilePath), read whole, and the sheet
+    // chosen in it (-1: none).
+    std::shared_ptr<const std::vector<tv::workbook::Sheet>> excel;
+    int sheet = -1;
+    int excelFieldCount = 0;   // columns of the chosen sheet
+    int accessFieldCount = 0;  // fields of the chosen table
+};
+Connections& connections();
+
+// Opens the data file named by AccessFilePath (DbError when it cannot).
+void OpenAccessConnection();
+// Reads the workbook named by ExcelFilePath (WorkbookError when it cannot).
+void OpenExcelConnection();
+// The chosen sheet of the open workbook, null when none is chosen.
+const tv::workbook::Sheet* chosenSheet();
+
+// The tables of a data file by name, then its views by name, without the
+// engine's own ("sqlite_") and the old engine's system tables ("MSys").
+QStringList tableNames(tv::Database& db);
+// A name as an SQL identifier: "[a]" stays as it is written, `a]b` -> "[a]]b]".
+QString quoted(const QString& name);
+// The names of a field list typed or ticked: "a, b,,c," -> a, b, c.
+QStringList fieldList(const QString& text);
+
+// The message box of the exchange windows.
+void notice(const QString& text, int style);
+
+// The name of a file to make: the file dialog, where a new name may be typed.
+QString pickNewFile(const QString& title, const QString& filter);
+
+}  // namespace tv::exchange

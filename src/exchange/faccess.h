@@ -1,0 +1,55 @@
+#pragma once
+// The second import step "打开Access文件": the data file and its table, its
+// fields, and the import of the sheet chosen in the first step, appended by
+// column position.
+
+#include "platform/forms/Form.h"
+
+#include <QString>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace tv::exchange {
+
+struct faccessUi {
+    QLineEdit* Text1 = nullptr;
+    QPushButton* Img2 = nullptr;
+    QComboBox* Com1 = nullptr;
+    QLabel* Label3 = nullptr;  // fields
+    QTableWidget* msg1 = nullptr;
+    QPushButton* cmd1 = nullptr;
+    QPushButton* Cmd3 = nullptr;
+    QPushButton* cmd2 = nullptr;
+};
+
+// What an import did.
+struct ImportCounts {
+    qint64 stored = 0;       // rows appended
+    qint64 failedRows = 0;   // rows the data file refused
+    qint64 failedCells = 0;  // cells a field could not take (the field kept its default)
+};
+
+class faccess : public tv::forms::Window<faccessUi> {
+public:
+    static constexpr const char* kName = "faccess";
+    faccess();
+
+    ImportCounts LastImport;
+
+protected:
+    QSize designSize() const override { return {8400, 7200}; }
+    void build(QWidget* root) override;
+
+private:
+    void Img2_Click();
+    void Com1_Click();
+    void cmd1_Click();
+    void Cmd3_Click();
+    void cmd2_Click();
+};
+
+}  // namespace tv::exchange

@@ -1,0 +1,171 @@
+#include "exchange/fexcel.h"
+
+#include "exchange/Connections.h"
+#include "exchange/Exnac.h"
+#include "exchange/faccess.h"
+#include "platform/dialogs/Dialogs.h"
+#include "platform/forms/Controls.h"
+#include "platform/forms/Geometry.h"
+#include "platform/forms/Guard.h"
+#include "shared/SharedState.h"
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTableView>
+
+namespace tv::exchange {
+
+// The preview: the rows of a sheet under the headings F1 ... Fn.
+class SheetModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+    void show(const tv::workbook::Sheet* sheet) {
+        beginResetModel();
+        sheet_ = sheet;
+        endResetModel();
+    }
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() || !sheet_ ? 0 : static_cast<int>(sheet_->rows.size());
+    }
+    int columnCount(const QModelIndex& parent) const override {
+        return parent.isValid() || !sheet_ ? 0 : sheet_->columns;
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole || !sheet_)
+            return {};
+        return sheet_->rows[static_cast<size_t>(index.row())].at(index.column()).toText();
+    }
+    QVariant headerData(int section, Qt::Orientation o, int role) const override {
+        if (role != Qt::DisplayRole)
+            return {};
+        return o == Qt::Horizontal ? QStringLiteral("F%1").arg(section + 1) : QString::number(section + 1);
+    }
+
+private:
+    const tv::workbook::Sheet* sheet_ = nullptr;
+};
+
+fexcel::fexcel() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
+
+void fexcel::build(QWidget* root) {
+    using tv::forms::make;
+    using tv::forms::setTwips;
+    fexcelUi& u = ui();
+    root->setWindowTitle(QStringLiteral("打开Excel文件"));
+    root->setFixedSize(tv::forms::pixels(designSize()));
+
+    auto* l1 = make<QLabel>(root, "Label1");
+    l1->setText(QStringLiteral("Excel文件"));
+    tv::forms::place(l1, 240, 300, 1100, 285);
+    u.Text1 = make<QLineEdit>(root, "Text1");
+    u.Text1->setReadOnly(true);
+    setTwips(u.Text1, 1440, 270, 7020, 345);
+    u.Img2 = make<QPushButton>(root, "Img2");
+    u.Img2->setIcon(QApplication::style()->standardIcon(QStyle::SP_DirOpenIcon));
+    u.Img2->setToolTip(QStringLiteral("打开Excel文件"));
+    setTwips(u.Img2, 8580, 255, 480, 375);
+
+    auto* l2 = make<QLabel>(root, "Label2");
+    l2->setText(QStringLiteral("Excel表"));
+    tv::forms::place(l2, 240, 800, 1100, 285);
+    u.Com1 = make<QComboBox>(root, "Com1");
+    setTwips(u.Com1, 1440, 770, 3000, 345);
+    u.Label3 = make<QLabel>(root, "Label3");
+    tv::forms::place(u.Label3, 4800, 800, 2000, 285);
+    u.Label4 = make<QLabel>(root, "Label4");
+    tv::forms::place(u.Label4, 6900, 800, 2000, 285);
+
+    u.dg1 = make<QTableView>(root, "dg1");
+    u.model = new SheetModel(u.dg1);
+    u.dg1->setModel(u.model);
+    u.dg1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    u.dg1->verticalHeader()->setDefaultSectionSize(tv::forms::px(300));
+    setTwips(u.dg1, 240, 1320, 9120, 5000);
+
+    u.cmd1 = make<QPushButton>(root, "cmd1");
+    u.cmd1->setText(QStringLiteral("下一步(&A)"));
+    u.cmd1->setEnabled(false);
+    tv::forms::place(u.cmd1, 6240, 6480, 1455, 495);
+    u.cmd2 = make<QPushButton>(root, "cmd2");
+    u.cmd2->setText(QStringLiteral("返回(&X)"));
+    tv::forms::place(u.cmd2, 7905, 6480, 1455, 495);
+
+    tv::forms::onClick(u.Img2, [this] { Img2_Click(); });
+    tv::forms::on(u.Com1, &QComboBox::activated, [this] { Com1_Click(); });
+    tv::forms::onClick(u.cmd1, [this] { cmd1_Click(); });
+    tv::forms::onClick(u.cmd2, [this] { cmd2_Click(); });
+    tv::forms::centerOnScreen(root);
+}
+
+void fexcel::onLoad() { ui().Label3->hide(); }
+
+void fexcel::clearSheet() {
+    fexcelUi& u = ui();
+    u.model->show(nullptr);
+    u.Label3->hide();
+    u.Label3->clear();
+    u.Label4->clear();
+    u.cmd1->setEnabled(false);
+    connections().sheet = -1;
+    connections().excelFieldCount = 0;
+}
+
+void fexcel::Img2_Click() {
+    fexcelUi& u = ui();
+    u.Label3->hide();
+    const QString path =
+        tv::dlg::openFile(QStringLiteral("打开Excel文件"),
+                          QStringLiteral("Excel文件(*.xls;*.xlsx;*.ods)|*.xls;*.xlsx;*.ods|所有文件(*.*)|*.*"));
+    if (path.isEmpty()) {
+        notice(QStringLiteral("请重新选择Excel文件!"), tv::dlg::OkOnly);
+        return;
+    }
+    tv::state().ExcelFilePath = path;
+    u.Text1->setText(path);
+    // A new file: nothing of the old one stays.
+    u.Com1->clear();
+    clearSheet();
+    connections().excel.reset();
+    try {
+        OpenExcelConnection();
+    } catch (const tv::workbook::WorkbookError& e) {
+        notice(e.text(), tv::dlg::Exclamation);
+        return;
+    }
+    for (const tv::workbook::Sheet& s : *connections().excel) u.Com1->addItem(s.name);
+    u.Com1->setCurrentIndex(-1);
+}
+
+void fexcel::Com1_Click() {
+    fexcelUi& u = ui();
+    clearSheet();
+    connections().sheet = u.Com1->currentIndex();
+    const tv::workbook::Sheet* sheet = chosenSheet();
+    if (!sheet)
+        return;
+    u.Label3->show();
+    u.Label4->show();
+    connections().excelFieldCount = sheet->columns;
+    u.Label3->setText(QStringLiteral("共有%1条记录").arg(sheet->rows.size()));
+    u.Label4->setText(QStringLiteral("共有%1个字段").arg(sheet->columns));
+    u.model->show(sheet);
+    u.cmd1->setEnabled(true);
+}
+
+void fexcel::cmd1_Click() {
+    tv::forms::the<faccess>().show();
+    hide();
+}
+
+void fexcel::cmd2_Click() {
+    unload();
+    tv::forms::the<Exnac>().show();
+}
+
+}  // namespace tv::exchange
