@@ -3,6 +3,7 @@
 #include "app/RegisterWindows.h"
 
 #include "checkin/FrmRzdj.h"
+#include "exchange/ExchangeWindows.h"
 #include "frame/FrmMmWh.h"
 #include "frame/FrmXTMM.h"
 #include "frame/MDIVamo.h"
@@ -26,4 +27,8 @@ void registerWindows() {
     add<tv::checkin::FrmRzdj>();
     add<tv::register_print::FrmDyjl>();
     add<tv::records::Tenvora>();
+    add<tv::exchange::Exnac>();
+    add<tv::exchange::outform>();
+    add<tv::exchange::fexcel>();
+    add<tv::exchange::faccess>();
 }
