@@ -176,9 +176,11 @@ TEST_F(PrintRoutines, ReceiptAndSettlementSheetPrintTheBillAfterThePaperPrompt) 
     }
 }
 
-TEST_F(PrintRoutines, ReceiptRoundsInPlaceAndPrintsTheNumberForms) {
+TEST_F(PrintRoutines, ReceiptRoundsInPlacePrintsTheNumberFormsAndNarrowsLongValues) {
     fillBill();
     BillRecord& b = state().CurrentBill;
+    b.fjh = "A栋1208号";                         // 10 columns in a cell of 8: narrowed
+    b.sfsd1 = "2021年1月20日上午八点整";         // 24 in 22: narrowed; the bar after it stays
     b.zf = Money::fromUnits(123456);             // 12.3456: printed 12.35, kept
     b.zj = Money::fromUnits(100050);             // 10.005 -> 10.00 (ties to even)
     b.sdj = Money::fromUnits(28350);             // 2.835 -> 2.84
@@ -254,14 +256,24 @@ TEST_F(PrintRoutines, RegistrationFormFromTheCheckInWindowPutsThePhotoInItsCell)
     EXPECT_TRUE(photoCell(1360).contains(pictures().at(0)));
 }
 
-TEST_F(PrintRoutines, RegistrationFormLinesThatTheRecordFills) {
+TEST_F(PrintRoutines, RegistrationFormValuesWiderThanTheirCellsNeverMoveTheBoxLines) {
     prepareForm("YA", "YE4");             // any choice but none prints
     state().RegFormTitle = "另一个标题";  // kept, not replaced by the usual title
-    state().CurrentCheckIn.n2 = 2;        // "子女数: 1 男 2 女"
-    // Wider than its cell: the rest of its line goes onto a line of its own.
-    state().CurrentCheckIn.fq = "名字非常非常长的老人";
+    CheckInRecord& r = state().CurrentCheckIn;
+    r.n2 = 2;  // "子女数: 1 男 2 女"
+    // Narrowed to fit their cells, or cut where even that is too little.
+    r.dw = "广州市天河区珠江新城华夏路十号富力中心大厦二十三楼国际贸易咨询服务有限公司";  // 40 characters
+    r.fq = "名字非常非常长的老人";
+    r.mq = "欧阳司马上官诸葛长孙慕容";  // 12 characters
+    r.xm1 = "欧阳司马上官诸葛长孙慕容";
+    r.xm4 = "王小花王小花王小花王小花";
     printAnswering(PrintRegForm);
     expectGolden("print_regform_filled");  // no photo from the fee records window
+    // The grid keeps its 33 lines, each ending with its right bar.
+    const QStringList trace = Printer::traceLines();
+    const QStringList grid = trace.mid(trace.indexOf(QRegularExpression(".*┌.*")), 33);
+    ASSERT_TRUE(grid.size() == 33 && grid.last().contains("└"));
+    for (const QString& l : grid) EXPECT_TRUE(l.contains(QRegularExpression("[│┐┤┘] *\\|$"))) << l.toStdString();
 }
 
 TEST_F(PrintRoutines, WithoutTheirChoiceOrTheirWindowsFormsPrintNothingOrNoPhoto) {

@@ -16,6 +16,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <optional>
 
 namespace tv::print {
 
@@ -128,32 +129,26 @@ public:
     bool finish() { return painter_.isActive() ? painter_.end() : true; }
 
     void line(const Placed& p) {
-        const double col = p.fontSize * 10 * scale_;
-        const double height = p.fontSize * 20 * scale_;
-        const double top = p.y * scale_;
+        col_ = p.fontSize * 10 * scale_;
+        height_ = p.fontSize * 20 * scale_;
+        top_ = p.y * scale_;
         QFont font(fontFamilyFor(p.fontName));
-        font.setPixelSize(std::max(1, qRound(height)));
+        font.setPixelSize(std::max(1, qRound(height_)));
         painter_.setFont(font);
         QFontMetricsF fm(font, device_);
-        const double baseline = top + (height - (fm.ascent() + fm.descent())) / 2 + fm.ascent();
-        QPen pen(Qt::black, std::max(1.0, height / 16), Qt::SolidLine, Qt::SquareCap);
+        metrics_ = fm;
+        baseline_ = top_ + (height_ - (fm.ascent() + fm.descent())) / 2 + fm.ascent();
+        QPen pen(Qt::black, std::max(1.0, height_ / 16), Qt::SolidLine, Qt::SquareCap);
         painter_.setPen(pen);
-
-        int column = 0;
-        for (char32_t c : p.text.toUcs4()) {
-            const int w = text::charWidth(c);
-            const double x = column * col;
-            const double cellWidth = w * col;
-            column += w;
-            if (c == U' ')
-                continue;
-            if (int arms = armsOf(c)) {
-                strokes(arms, QRectF(x, top, cellWidth, height));
-                continue;
-            }
-            const QString glyph = QString::fromUcs4(&c, 1);
-            const double advance = fm.horizontalAdvance(glyph);
-            painter_.drawText(QPointF(x + (cellWidth - advance) / 2, baseline), glyph);
+        cells(p.text);
+        // A narrow stretch: the same cells, squeezed from the left edge of
+        // its cell, glyphs and all.
+        for (const Narrow& n : p.narrow) {
+            painter_.save();
+            painter_.translate((n.column - 1) * col_, 0);
+            painter_.scale(n.percent / 100.0, 1);
+            cells(n.text);
+            painter_.restore();
         }
     }
 
@@ -168,6 +163,26 @@ public:
     }
 
 private:
+    // Characters in their cells from x = 0 on, box characters as strokes.
+    void cells(const QString& text) {
+        int column = 0;
+        for (char32_t c : text.toUcs4()) {
+            const int w = text::charWidth(c);
+            const double x = column * col_;
+            const double cellWidth = w * col_;
+            column += w;
+            if (c == U' ')
+                continue;
+            if (int arms = armsOf(c)) {
+                strokes(arms, QRectF(x, top_, cellWidth, height_));
+                continue;
+            }
+            const QString glyph = QString::fromUcs4(&c, 1);
+            const double advance = metrics_->horizontalAdvance(glyph);
+            painter_.drawText(QPointF(x + (cellWidth - advance) / 2, baseline_), glyph);
+        }
+    }
+
     void strokes(int arms, const QRectF& cell) {
         const QPointF c = cell.center();
         if (arms & Left)
@@ -183,6 +198,10 @@ private:
     QPaintDevice* device_ = nullptr;
     double scale_ = 1;
     QPainter painter_;
+    // The line being drawn: column width, height, top and baseline in device
+    // pixels, and its font's metrics.
+    double col_ = 0, height_ = 0, top_ = 0, baseline_ = 0;
+    std::optional<QFontMetricsF> metrics_;
 };
 
 // --- PDF file --------------------------------------------------------------
@@ -310,12 +329,33 @@ QSizeF pdfPrintableArea() {
     return {a4.width() - 2 * margin, a4.height() - 2 * margin};
 }
 
+// The text of a line with its narrow stretches in place of the spaces that
+// hold their cells: "{75%:text}".
+QString markedText(const Placed& p) {
+    if (p.narrow.empty())
+        return p.text;
+    QString out;
+    int column = 1;
+    auto next = p.narrow.begin();
+    for (char32_t c : p.text.toUcs4()) {
+        if (next != p.narrow.end() && column >= next->column + next->columns)
+            ++next;
+        if (next != p.narrow.end() && column == next->column)
+            out += QLatin1Char('{') + QString::number(next->percent) + QStringLiteral("%:") + next->text +
+                   QLatin1Char('}');
+        if (next == p.narrow.end() || column < next->column)
+            out += QString::fromUcs4(&c, 1);
+        column += text::charWidth(c);
+    }
+    return out;
+}
+
 QString traceLine(const Placed& p) {
     switch (p.kind) {
         case Placed::Kind::Line:
             return QStringLiteral("line page=%1 y=%2 size=%3 font=%4 |%5|")
                 .arg(p.page)
-                .arg(num(p.y), num(p.fontSize), p.fontName, p.text);
+                .arg(num(p.y), num(p.fontSize), p.fontName, markedText(p));
         case Placed::Kind::Picture:
             return QStringLiteral("picture page=%1 x=%2 y=%3 w=%4 h=%5")
                 .arg(p.page)

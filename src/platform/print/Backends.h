@@ -5,7 +5,14 @@
 //   begin                                    a document opens
 //   line page=1 y=1360 size=10 font=宋体 |…|  a printed line: page, top in
 //                                            twips, font size and requested
-//                                            font name, the text in columns
+//                                            font name, the text in columns;
+//                                            a text drawn narrower to fit its
+//                                            cell stands as {75%:text} (the
+//                                            width it is drawn at, the text,
+//                                            cut when even 60% does not fit)
+//                                            in place of the cell's columns,
+//                                            so that line's later columns
+//                                            stand shifted in the trace
 //   picture page=1 x=650 y=4390 w=1500 h=1125  a picture, twips
 //   page 2                                   a new page begins
 //   end | abort                              the document is finished or dropped

@@ -4,6 +4,12 @@
 // twips) and a character takes two columns when it is two bytes in GBK; lines
 // are one em apart (font size x 20 twips); a line that does not fit on the
 // page any more begins a new page.
+//
+// An item's cell ends where the next item of the line begins. A text wider
+// than its cell is drawn narrower so that it fits, down to kMinPercent of its
+// width; what even that cannot hold is cut at the cell's edge. So a long value
+// never pushes the box lines that follow it. The last item of a line, and an
+// item followed by one at a column it has already passed, have no such limit.
 
 #include "platform/print/PrintTypes.h"
 
@@ -15,6 +21,16 @@
 
 namespace tv::print {
 
+// A stretch of a printed line drawn narrower than its text: the text of an
+// item (with the items printed right after it) that is wider than its cell.
+struct Narrow {
+    int column = 1;     // the first column of the cell
+    int columns = 0;    // the width of the cell
+    int percent = 100;  // the width the characters are drawn at
+    QString text;       // what is drawn: cut when it does not fit even at kMinPercent
+    bool operator==(const Narrow&) const = default;
+};
+
 // One step of a document as the backends receive it.
 struct Placed {
     enum class Kind { Line, Picture, NewPage };
@@ -24,10 +40,11 @@ struct Placed {
     // corner of the printable area.
     double x = 0, y = 0;
     // Line: font and the text laid out in columns from column 1 (spaces pad
-    // the columns skipped).
+    // the columns skipped and fill the cells of the narrow stretches).
     double fontSize = 0;
     QString fontName;
     QString text;
+    std::vector<Narrow> narrow{};  // in column order
     // Picture: drawn size in twips.
     double width = 0, height = 0;
 };
@@ -36,6 +53,8 @@ class Layout {
 public:
     static constexpr double kDefaultFontSize = 10;
     static inline const QString kDefaultFontName = QStringLiteral("宋体");
+    // The narrowest a text is drawn to fit its cell, in percent of its width.
+    static constexpr int kMinPercent = 60;
 
     // pageHeight: the height of the printable area in twips.
     explicit Layout(double pageHeight);
@@ -48,9 +67,9 @@ public:
     double columnWidth() const { return fontSize_ * 10; }
     double lineHeight() const { return fontSize_ * 20; }
 
-    // One printed line of items; several physical lines when a column item
-    // lies behind the position; a page break before any line that would
-    // cross the bottom of the page.
+    // One printed line of items, each text narrowed or cut to its cell;
+    // several physical lines when a column item lies behind the position; a
+    // page break before any line that would cross the bottom of the page.
     std::vector<Placed> printLine(const std::vector<Item>& items);
     // A picture on the current page; null pictures give nothing.
     std::vector<Placed> picture(QSize pixels, double x, double y, double maxWidth, double maxHeight);
@@ -61,13 +80,19 @@ public:
     double y() const { return y_; }
 
 private:
-    Placed placeLine(const QString& text);
+    Placed placeLine(const QString& text, std::vector<Narrow> narrow);
     double pageHeight_;
     double fontSize_ = kDefaultFontSize;
     QString fontName_ = kDefaultFontName;
     int page_ = 1;
     double y_ = 0;
 };
+
+// How a text wider than a cell of `columns` columns is drawn there: the whole
+// text at the percent that fits it into the cell less half a column, else the
+// longest beginning that fits so at Layout::kMinPercent. A cell too small for
+// even that holds the characters that fit at full width (percent 100).
+Narrow fitCell(const QString& text, int columns);
 
 // A picture's printed size: its pixels at 96 dpi (15 twips a pixel), scaled
 // down, proportions kept, when larger than maxWidth x maxHeight (a limit of 0

@@ -38,21 +38,43 @@ QStringList readLines(const QString& path) {
 
 }  // namespace
 
-TEST(PrintLayout, ColumnsAreHalfAnEmLinesOneEmAndAnItemPastItsColumnGoesOnTheNextLine) {
+// The text of the lines that a line of items gives, as the trace shows them.
+QStringList shown(const std::vector<Placed>& lines) {
+    QStringList out;
+    for (const Placed& p : lines) out << traceLine(p).section('|', 1, -2);
+    return out;
+}
+
+TEST(PrintLayout, ColumnsAreHalfAnEmLinesOneEmAndAValueFitsItsCell) {
     Layout layout(100000);
     layout.setFontSize(18);
     EXPECT_EQ(layout.printLine({at(20, "房屋租赁使用费收据")}).at(0).text, QString(19, ' ') + "房屋租赁使用费收据");
     layout.setFontSize(10);
     EXPECT_EQ(layout.printLine({})[0].y, 360);  // below an 18-point line
-    // An eight-column cell holding a 10-column room number: the bar of column
-    // 25 and the rest move to column 25 of the next line.
-    auto lines = layout.printLine({at(1, "│"), at(17, "一二三四五"), at(25, "│"), at(27, "租金")});
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].text, "│" + QString(14, ' ') + "一二三四五");
-    EXPECT_EQ(lines[1].text, QString(24, ' ') + "│租金");
-    EXPECT_EQ(lines[1].y - lines[0].y, 200);
-    // text(...) items print where the position stands
-    EXPECT_EQ(layout.printLine({at(3, "子女数:"), text(" 1 "), text("男")})[0].text, "  子女数: 1 男");
+    const QString sp16(16, ' ');
+    const struct {
+        std::vector<Item> items;
+        QStringList lines;
+    } cases[] = {
+        // Columns 17-24 hold eight columns at full width; a narrowed text
+        // leaves half a column free: ten columns at 75%, sixteen not even at
+        // 60%: the six characters that fit at 62%.
+        {{at(1, "│"), at(17, "一二三四"), at(25, "│")}, {"│" + QString(14, ' ') + "一二三四│"}},
+        {{at(17, "一二三四五"), at(25, "│")}, {sp16 + "{75%:一二三四五}│"}},
+        {{at(17, "一二三四五六七八"), at(25, "│"), at(27, "租金")}, {sp16 + "{62%:一二三四五六}│租金"}},
+        // An item and the text items after it share the cell.
+        {{at(3, "子女数:"), text(" 1 "), text("男"), at(12, "│")}, {"  {70%:子女数: 1 男}│"}},
+        // The last item has no limit; an item past its column goes on the next line.
+        {{at(1, "│"), at(3, "一二三四五六七八")}, {"│一二三四五六七八"}},
+        {{at(5, "abcdef"), at(3, "x")}, {"    abcdef", "  x"}},
+        // A cell too small to gain anything: what fits at full width.
+        {{at(1, "中"), at(2, "│")}, {" │"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(shown(layout.printLine(c.items)), c.lines) << c.lines.join('/').toStdString();
+    // The cell in twips: from column 17 on, eight columns.
+    const Placed p = layout.printLine({at(17, "一二三四五"), at(25, "│")}).at(0);
+    EXPECT_EQ(p.narrow, std::vector<Narrow>({{17, 8, 75, "一二三四五"}}));
+    EXPECT_EQ(p.text, QString(24, ' ') + "│");
 }
 
 TEST(PrintLayout, PagesBreakBeforeALineThatDoesNotFit) {
@@ -178,7 +200,7 @@ TEST_F(PrinterTest, WithoutAnyPrinterTheJobGoesToANewPdfInTheCurrentFolder) {
 namespace {
 
 // Lines of 10 points drawn at 144 dpi: a column is 10 px, a line 20 px.
-QImage draw(const QStringList& lines) {
+QImage draw(const QStringList& lines, const std::vector<Narrow>& narrowFirst = {}) {
     QImage image(400, 20 * lines.size() + 10, QImage::Format_RGB32);
     image.fill(Qt::white);
     image.setDotsPerMeterX(qRound(144 / 0.0254));
@@ -186,11 +208,22 @@ QImage draw(const QStringList& lines) {
     std::vector<Placed> steps;
     for (int i = 0; i < lines.size(); ++i)
         steps.push_back({.y = 200.0 * i, .fontSize = 10, .fontName = "宋体", .text = lines[i]});
+    steps.at(0).narrow = narrowFirst;
     renderLines(image, steps);
     return image;
 }
 
 bool dark(const QImage& img, int x, int y) { return qGray(img.pixel(x, y)) < 128; }
+
+// The box around the ink inside `area`.
+QRect inked(const QImage& img, const QRect& area) {
+    QRect r;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (dark(img, x, y))
+                r |= QRect(x, y, 1, 1);
+    return r;
+}
 
 }  // namespace
 
@@ -207,15 +240,19 @@ TEST(PrintDrawing, BoxLinesJoinAcrossCellsAndLines) {
     for (int y = 0; y < 60; ++y) EXPECT_FALSE(dark(img, 2, y)) << y;
 }
 
-TEST(PrintDrawing, ChineseSitsInItsTwoColumnCell) {
+TEST(PrintDrawing, ChineseSitsInItsTwoColumnCellANarrowTextInItsCell) {
     // "中" on columns 3-4 of the second line: x 20..40, y 20..40.
     QImage img = draw({QString(), "  中"});
-    QRect inked;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            if (dark(img, x, y))
-                inked |= QRect(x, y, 1, 1);
-    ASSERT_FALSE(inked.isNull()) << "nothing drawn: is a CJK font installed?";
-    EXPECT_TRUE(QRect(20, 20, 20, 20).contains(inked));
-    EXPECT_GT(inked.width(), 10);  // a glyph, not a dot
+    const QRect glyph = inked(img, img.rect());
+    ASSERT_FALSE(glyph.isNull()) << "nothing drawn: is a CJK font installed?";
+    EXPECT_TRUE(QRect(20, 20, 20, 20).contains(glyph));
+    EXPECT_GT(glyph.width(), 10);  // a glyph, not a dot
+    // Six columns at 66% in the cell of columns 3-6 (x 20..60), the bar of
+    // columns 7-8 at x = 70 untouched.
+    img = draw({QString(6, ' ') + "│"}, {{3, 4, 66, "中文中"}});
+    const QRect squeezed = inked(img, QRect(0, 0, 65, 20));
+    EXPECT_TRUE(QRect(20, 0, 40, 20).contains(squeezed));
+    EXPECT_GT(squeezed.right(), 52);  // the third character, squeezed, not dropped
+    for (int x = 60; x < 68; ++x) EXPECT_FALSE(dark(img, x, 10)) << x;
+    EXPECT_TRUE(dark(img, 70, 10));
 }
