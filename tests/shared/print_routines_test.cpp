@@ -349,3 +349,24 @@ TEST_F(PrintRoutines, APairFitsOnePageWithEachPhotoInItsOwnForm) {
     EXPECT_EQ(records.resets, 0);
     EXPECT_TRUE(state().EditMode.isEmpty());
 }
+
+// --- on a real printer -----------------------------------------------------------
+
+// Run only as children of the real-printer test of tests/platform/print, which
+// starts a private CUPS scheduler and names it in CUPS_SERVER: each prints one
+// document where a running program prints, to the printer it finds there.
+TEST_F(PrintRoutines, DISABLED_ReceiptOnThePrinter) {
+    Printer::reset();  // no files: where the environment says
+    fillBill();
+    printAnswering(PrintReceipt);
+    EXPECT_EQ(dialogs(), QStringList{kPaperPrompt});  // no "提示！" of a PDF file instead
+}
+
+TEST_F(PrintRoutines, DISABLED_RegistrationFormOnThePrinter) {
+    Printer::reset();
+    prepareForm("YE1", "YE1");
+    state().CurrentCheckIn.dw = "广州市天河区珠江新城华夏路十号富力中心大厦二十三楼国际贸易咨询服务有限公司";
+    window(windows::kCheckIn, {QSize(480, 300)});
+    printAnswering(PrintRegForm);
+    EXPECT_EQ(dialogs(), QStringList{kPaperPrompt});
+}

@@ -262,10 +262,16 @@ class PrinterSink : public Sink {
 public:
     explicit PrinterSink(const QPrinterInfo& info) : printer_(info, QPrinter::HighResolution) {
         printer_.setFullPage(false);
+        // A4 with the PDF file's margins, or the printer's own where it
+        // cannot print that close to the edge: a page comes out the same on
+        // paper as in a file (a PDF queue allows margins of 0).
         QPageLayout layout = printer_.pageLayout();
+        layout.setUnits(QPageLayout::Millimeter);
         layout.setOrientation(QPageLayout::Portrait);
         layout.setPageSize(QPageSize(QPageSize::A4));
-        layout.setMargins(layout.minimumMargins());
+        const QMarginsF least = layout.minimumMargins();
+        layout.setMargins(QMarginsF(std::max(least.left(), kPdfMarginMm), std::max(least.top(), kPdfMarginMm),
+                                    std::max(least.right(), kPdfMarginMm), std::max(least.bottom(), kPdfMarginMm)));
         printer_.setPageLayout(layout);
         printer_.setDocName(QStringLiteral("Tenvora"));
     }
