@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 
 #include <cmath>
@@ -145,44 +146,46 @@ std::vector<GridColumn> otherFeeColumns() {
             {"qtf", QStringLiteral("其它费用"), money},   {"hj", QStringLiteral("合计"), money}};
 }
 
-// Column widths from the captions (two lines high) and the values they hold:
-// ID numbers and phone numbers are long, dates middling.
+// Column widths from the values a column holds (ID numbers and employers
+// are long, names, dates and amounts middling) and from its caption, which
+// stays on one line up to four characters and takes two lines beyond that.
+QString widthSample(const GridColumn& c) {
+    static const QRegularExpression names(QStringLiteral("^(xm\\d?|fq|mq)$"));
+    static const QRegularExpression middling(QStringLiteral("^(jfrq|rzrq|lkrq|sfsd\\d|cxny\\d|dh)$"));
+    if (c.field == QLatin1String("sfzhm"))
+        return QString(18, QLatin1Char('0'));
+    if (c.field == QLatin1String("dw"))
+        return QString(6, QChar(0x4E2D));
+    if (names.match(c.field).hasMatch())
+        return QString(5, QChar(0x4E2D));
+    return QString(middling.match(c.field).hasMatch() || !c.format.isEmpty() ? 11 : 4, QLatin1Char('0'));
+}
+
 void fitColumns(DataGrid* grid, const std::vector<GridColumn>& columns) {
     const QFontMetrics fm(grid->font());
+    const int padding = fm.horizontalAdvance(QChar(0x4E2D));
     for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
         const GridColumn& c = columns[static_cast<size_t>(i)];
-        int sample = 4;
-        if (c.field == QLatin1String("sfzhm"))
-            sample = 18;
-        else if (c.field == QLatin1String("dh") || c.field == QLatin1String("dw"))
-            sample = 12;
-        else if (c.field == QLatin1String("jfrq") || c.field.startsWith(QLatin1String("rzrq")) ||
-                 c.field == QLatin1String("lkrq") || c.field.startsWith(QLatin1String("sfsd")) ||
-                 c.field.startsWith(QLatin1String("cxny")) || !c.format.isEmpty())
-            sample = 10;
-        const int text =
-            std::max(fm.horizontalAdvance(QString(sample, QLatin1Char('0'))),
-                     fm.horizontalAdvance(c.caption.left((c.caption.size() + 1) / 2) + QStringLiteral("中")));
-        grid->setColumnWidth(i, text + fm.averageCharWidth() * 2);
+        const QString head = c.caption.size() <= 4 ? c.caption : c.caption.left((c.caption.size() + 1) / 2);
+        grid->setColumnWidth(i, std::max(fm.horizontalAdvance(widthSample(c)), fm.horizontalAdvance(head)) + padding);
     }
 }
 
-// Delete pressed in the registrations grid asks, as the delete button does.
-class DeleteKey : public QObject {
+// Runs a handler for the events of one type that reach a widget; the
+// handler says whether it used the event up.
+class EventHook : public QObject {
 public:
-    DeleteKey(QObject* parent, std::function<void()> onDelete) : QObject(parent), onDelete_(std::move(onDelete)) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-            forms::guard(onDelete_);
-            return true;
-        }
-        return QObject::eventFilter(watched, event);
+    EventHook(QWidget* watched, QEvent::Type type, std::function<bool(QEvent*)> handler)
+        : QObject(watched), type_(type), handler_(std::move(handler)) {
+        watched->installEventFilter(this);
     }
 
+protected:
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == type_ && handler_(event); }
+
 private:
-    std::function<void()> onDelete_;
+    QEvent::Type type_;
+    std::function<bool(QEvent*)> handler_;
 };
 
 }  // namespace
@@ -293,57 +296,52 @@ void Tenvora::buildGrids(QWidget* root) {
     TenvoraUi& u = ui();
     u.Image1 = make<QLabel>(root, "Image1");
     u.Image1->setScaledContents(true);
-    setTwips(u.Image1, 3480, 120, 15000, 720);
 
-    auto source = [&](const char* name, const QString& caption, bool readOnly, int left, int top, int width) {
+    auto source = [&](const char* name, const QString& caption, bool readOnly) {
         auto* d = make<DataControl>(root, name);
         d->setCaption(caption);
         d->setReadOnly(readOnly);
         greenStrip(d);
-        setTwips(d, left, top, width, 375);
         return d;
     };
-    auto grid = [&](const char* name, const QString& caption, DataControl* data, const std::vector<GridColumn>& columns,
-                    int left, int top, int width, int height) {
-        auto* strip = make<QLabel>(root, (QByteArray(name) + "Caption").constData());
-        strip->setText(caption);
-        strip->setAlignment(Qt::AlignCenter);
-        strip->setFont(forms::songTi(10.5));
-        greenStrip(strip);
-        setTwips(strip, left, top, width, 300);
-        auto* g = make<DataGrid>(root, name);
-        g->setToolTip(caption == QStringLiteral("长短租公寓暂住人员情况登记表") ? QStringLiteral("租客入住登记表")
-                                                                                : caption);
+    auto grid = [&](int n, const QString& caption, const QString& tip, DataControl* data,
+                    const std::vector<GridColumn>& columns) {
+        const QByteArray name = "DBGrid" + QByteArray::number(n);
+        u.GridCaption[n - 1] = make<QLabel>(root, (name + "Caption").constData());
+        u.GridCaption[n - 1]->setText(caption);
+        u.GridCaption[n - 1]->setAlignment(Qt::AlignCenter);
+        u.GridCaption[n - 1]->setFont(forms::songTi(10.5));
+        greenStrip(u.GridCaption[n - 1]);
+        auto* g = make<DataGrid>(root, name.constData());
+        g->setToolTip(tip);
         g->setFont(forms::songTi(9));
+        g->setTabKeyNavigation(false);  // Tab goes on to the next control; the arrows move in the grid
         g->setDataSource(data);
+        // The columns are made anew whenever the rows are read again.
+        QObject::connect(g->model(), &QAbstractItemModel::modelReset, g, [g, columns] { fitColumns(g, columns); });
         g->setColumns(columns);
-        fitColumns(g, columns);
-        setTwips(g, left, top + 300, width, height - 300);
         return g;
     };
 
-    u.Data1 = source("Data1", QStringLiteral("公寓信息管理"), false, 3480, 3780, 15000);
+    u.Data1 = source("Data1", QStringLiteral("公寓信息管理"), false);
     u.Data1->setToolTip(QStringLiteral("租客入住登记表"));
-    u.DBGrid1 = grid("DBGrid1", QStringLiteral("长短租公寓暂住人员情况登记表"), u.Data1, registrationColumns(), 3480,
-                     960, 15000, 2820);
+    u.DBGrid1 = grid(1, QStringLiteral("长短租公寓暂住人员情况登记表"), QStringLiteral("租客入住登记表"), u.Data1,
+                     registrationColumns());
     u.DBGrid1->setAllowAddNew(true);
     u.DBGrid1->setAllowUpdate(true);
     u.DBGrid1->setAllowDelete(false);  // Delete asks first, as the delete button (below)
 
     // The bills and other fees only show what the computation wrote.
-    u.Data2 = source("Data2", QStringLiteral("租金水电费数据表"), true, 3480, 6915, 15000);
-    u.DBGrid2 = grid("DBGrid2", QStringLiteral("租金水电费数据表"), u.Data2, billColumns(), 3480, 4275, 15000, 2640);
-
+    const QString bills = QStringLiteral("租金水电费数据表"), others = QStringLiteral("其它费用表");
+    u.Data2 = source("Data2", bills, true);
+    u.DBGrid2 = grid(2, bills, bills, u.Data2, billColumns());
     u.Image3 = make<BoundImage>(root, "Image3");
     u.Image3->setToolTip(QStringLiteral("租客身份证照片"));
     u.Image3->setFrameShape(QFrame::Box);
     u.Image3->bind(u.Data1, QStringLiteral("xp"));
-    setTwips(u.Image3, 3480, 7440, 2640, 2640);  // the top the printed photo is measured from
-
-    u.Data3 = source("Data3", QStringLiteral("其它费用表"), true, 6240, 9705, 12240);
-    u.Data3->setToolTip(QStringLiteral("其它费用表"));
-    u.DBGrid3 = grid("DBGrid3", QStringLiteral("其它费用表"), u.Data3, otherFeeColumns(), 6240, 7440, 12240, 2265);
-
+    u.Data3 = source("Data3", others, true);
+    u.Data3->setToolTip(others);
+    u.DBGrid3 = grid(3, others, others, u.Data3, otherFeeColumns());
     for (DataGrid* g : {u.DBGrid2, u.DBGrid3}) {
         g->setAllowAddNew(false);
         g->setAllowUpdate(false);
@@ -351,8 +349,41 @@ void Tenvora::buildGrids(QWidget* root) {
     }
 
     // The user table is looked at, never shown.
-    u.Data4 = source("Data4", QStringLiteral("用户注册表"), true, 120, 8820, 3240);
+    u.Data4 = source("Data4", QStringLiteral("用户注册表"), true);
+    setTwips(u.Data4, 120, 8820, 3240, 375);
     u.Data4->hide();
+    placeGrids(0, 0);
+}
+
+// The right side: the banner, the registrations over the bills, the photo
+// beside the other fees; each grid with its caption strip above it and its
+// data source below it. Room beyond the design (twips) goes to the grids.
+void Tenvora::placeGrids(int extraWidth, int extraHeight) {
+    TenvoraUi& u = ui();
+    const int width = 15000 + extraWidth, more1 = extraHeight / 2, more2 = extraHeight - more1;
+    auto block = [&](int n, DataControl* data, DataGrid* grid, int left, int top, int w, int h) {
+        setTwips(u.GridCaption[n], left, top, w, 300);
+        setTwips(grid, left, top + 300, w, h - 675);
+        setTwips(data, left, top + h - 375, w, 375);
+    };
+    setTwips(u.Image1, 3480, 120, width, 720);
+    block(0, u.Data1, u.DBGrid1, 3480, 960, width, 3195 + more1);
+    block(1, u.Data2, u.DBGrid2, 3480, 4275 + more1, width, 3015 + more2);
+    // On paper the photo is placed from the design top of this box (7440).
+    setTwips(u.Image3, 3480, 7440 + extraHeight, 2640, 2640);
+    block(2, u.Data3, u.DBGrid3, 6240, 7440 + extraHeight, 12240 + extraWidth, 2640);
+}
+
+// A window larger than its design (maximised on a large screen) shows more
+// rows and columns rather than empty room.
+void Tenvora::fitToWindow() {
+    if (!hasUi() || !widget())
+        return;  // an unloaded window's widgets are on their way out
+    const forms::DesignScale designScale(scale());
+    const QSize design = forms::pixels(designSize());
+    const double twipsPerPixel = 15 / scale();
+    placeGrids(static_cast<int>(std::max(0, widget()->width() - design.width()) * twipsPerPixel),
+               static_cast<int>(std::max(0, widget()->height() - design.height()) * twipsPerPixel));
 }
 
 void Tenvora::connectHandlers(QWidget* root) {
@@ -370,7 +401,13 @@ void Tenvora::connectHandlers(QWidget* root) {
     forms::onClick(u.CmdDel, [this] { CmdDel_Click(); });
     forms::onClick(u.CmdPrinter, [this] { CmdPrinter_Click(); });
     forms::onClick(u.CmdExit, [this] { CmdExit_Click(); });
-    u.DBGrid1->installEventFilter(new DeleteKey(u.DBGrid1, [this] { CmdDel_Click(); }));
+    new EventHook(u.DBGrid1, QEvent::KeyPress, [this](QEvent* e) {
+        if (static_cast<QKeyEvent*>(e)->key() != Qt::Key_Delete)
+            return false;
+        forms::guard([this] { CmdDel_Click(); });
+        return true;
+    });
+    new EventHook(root, QEvent::Resize, [this](QEvent*) { return fitToWindow(), false; });
     new forms::EnterRing({u.CboCxfs, u.Txtjfrq, u.TxtFh, u.Txtzk, u.Txtzh, u.Cbofjxz, u.TxtTs}, true, root);
 }
 
@@ -412,6 +449,7 @@ void Tenvora::loadSources() {
     u.TxtX3->setText(QStringLiteral("650"));
     u.TxtY3->setText(QStringLiteral("3050"));
     u.TxtBt->setText(QStringLiteral("Varnholt出租屋暂住人员情况登记表"));
+    u.TxtBt->setCursorPosition(0);
     s.ActiveFormCode = formcode::Records;
     s.DatabasePath = s.DataFilePath;
 

@@ -30,6 +30,7 @@ struct TenvoraUi {
     forms::DataGrid *DBGrid1 = nullptr, *DBGrid2 = nullptr, *DBGrid3 = nullptr;
     forms::BoundImage* Image3 = nullptr;  // the tenant's ID-card photo
     QLabel *Image1 = nullptr, *Image2 = nullptr;
+    QLabel* GridCaption[3] = {};  // the strips above the grids
     // Search
     QComboBox *CboCxfs = nullptr, *Cbofjxz = nullptr;
     QLineEdit *TxtFh = nullptr, *Txtzk = nullptr, *Txtzh = nullptr, *Txtjfrq = nullptr, *TxtTs = nullptr;
@@ -63,6 +64,8 @@ private:
     void buildSearch(QWidget* root);
     void buildPrintAndCounts(QWidget* root);
     void buildGrids(QWidget* root);
+    void placeGrids(int extraWidth, int extraHeight);
+    void fitToWindow();
     void connectHandlers(QWidget* root);
     void loadSources();
     void openCounted(forms::DataControl* source, const QString& database, const QString& recordSource, int& count);
