@@ -27,7 +27,7 @@ TEST_F(DemoWindow, BrowsingMovesTheGridTheBoxesAndTheCaptionTheArrowsNeverLeaveT
     // "+" and "-" are code moves past the last or before the first row (a search that found nothing).
     for (const char* step : {"MoveNext", "+", "MovePrevious", "MoveFirst", "MovePrevious", "-", "MoveNext"})
         step[0] == '+' ? rs().moveNext() : step[0] == '-' ? rs().movePrevious() : arrow(step);
-    EXPECT_EQ(seen, QList<int>({2, -1, 2, 0, -1, 0}));  // no move at all at the ends
+    EXPECT_EQ(seen, std::vector<int>({2, -1, 2, 0, -1, 0}));  // no move at all at the ends
     // The combo box selects the item, not only its text.
     EXPECT_EQ(shown() + QString::number(ui().Cmbyh->currentIndex()), QStringLiteral("张三/2/已婚0"));
     rs().moveLast();
@@ -96,8 +96,8 @@ TEST_F(DemoWindow, SourcesWithParametersReadOnlyOrBad) {
 TEST_F(DemoWindow, FindFirstMakesTheFirstRowWhoseFieldsEqualTheKeysCurrent) {
     struct Case {
         std::vector<std::pair<QString, QString>> keys;
-        int found;        // the row made current; -1 none (past the last row); -2 raises DbError
-        QList<int> seen;  // the rows the Reposition handler saw current (-1: past the end)
+        int found;              // the row made current; -1 none (past the last row); -2 raises DbError
+        std::vector<int> seen;  // the rows the Reposition handler saw current (-1: past the end)
     };
     const std::vector<Case> cases = {
         {{{"fjh", "101"}}, 0, {0}},
@@ -153,8 +153,8 @@ TEST_F(DemoWindow, TheGridsCurrentRowFollowsTheSourceBothWaysWithoutEchoes) {
     rs().moveLast();
     EXPECT_EQ(grid->currentIndex().row(), 2);
     clickRow(1);
-    clickRow(1);                          // the same row again: no move
-    EXPECT_EQ(seen, QList<int>({2, 1}));  // one move for each change of row, no echo
+    clickRow(1);                                // the same row again: no move
+    EXPECT_EQ(seen, std::vector<int>({2, 1}));  // one move for each change of row, no echo
     QTest::keyClick(grid, Qt::Key_Down);
     EXPECT_EQ(rs().absolutePosition(), 2);
 }
