@@ -229,7 +229,6 @@ void Tenvora::buildSearch(QWidget* root) {
         *boxes[i].second = make<QLineEdit>(root, boxNames[i]);
         setTwips(*boxes[i].second, inputLeft, row(i + 1), inputWidth, 300);
     }
-    u.Txtjfrq->setPlaceholderText(QStringLiteral("2024-5-1"));
     label(root, "Label7", QStringLiteral("房间现状："), 120, row(5), 1260);
     u.Cbofjxz = combo(root, "Cbofjxz", true);
     setTwips(u.Cbofjxz, inputLeft, row(5) - 15, inputWidth, 330);
@@ -779,6 +778,7 @@ void Tenvora::CmdPrinter_Click() {
         // before and whichever data window loaded last.
         if (u.Data1->isOpen() && u.Data1->recordset().hasCurrent())
             FillCheckInRecord(u.Data1->recordset(), s.CurrentCheckIn);
+        s.RegFormTitle = u.TxtBt->text();  // the title box names the form (the default when emptied)
         s.PrintOffsetX = static_cast<float>(*x);
         s.PrintOffsetY = static_cast<float>(*y);
         const QString code = s.ActiveFormCode, editMode = s.EditMode;

@@ -181,7 +181,10 @@ protected:
         if (focus && focus->objectName().isEmpty())
             focus = focus->parentWidget();  // a combo box's edit line
         out << on << (focus ? focus->objectName() : "");
-        out << Printer::traceLines().filter(QRegularExpression("房间编号|^picture|abort")).join(' ').simplified();
+        out << Printer::traceLines()
+                   .filter(QRegularExpression("size=18|房间编号|^picture|abort"))
+                   .join(' ')
+                   .simplified();
         Printer::clearTrace();
         out << Registry::loadedNames().filter(QRegularExpression("^(?!MDIVamo|Tenvora)")).join(',');
         return out.join(" | ");
@@ -253,13 +256,14 @@ TEST_F(TenvoraTest, SearchesByEveryBranchAndTheOtherGridsFollowAClickedTenant) {
 }
 
 TEST_F(TenvoraTest, PrintChoiceBoxesOneSheetWithThePhotoAndTwoSheetsInTheOtherWindow) {
-    expectSessions({{"",
-                     "CmdPrinter;Check1;Check1;Check2;Check1;DBGrid1@2;Check2;FrmDyjl.CmdEixt;CmdPrinter;"
-                     "CmdPrinter;Check2;CmdPrinter;DBGrid1<Down;Check1;DBGrid1@5;Check2;DBGrid1@4;Check1;"
-                     "TxtY3=abc;CmdPrinter;TxtY3=3050;TxtX3= 700 ;CmdPrinter;CmdPrinter;DBGrid1@1;Check1;"
-                     "badprinter;CmdPrinter"}},
-                   "records_print.txt");
-    // The whole form of the highlighted row 1 with its photo, printed alone.
+    expectSessions(
+        {{"",
+          "CmdPrinter;Check1;Check1;Check2;Check1;DBGrid1@2;Check2;FrmDyjl.CmdEixt;CmdPrinter;"
+          "CmdPrinter;Check2;CmdPrinter;DBGrid1<Down;Check1;DBGrid1@5;Check2;DBGrid1@4;Check1;"
+          "TxtY3=abc;CmdPrinter;TxtY3=3050;TxtX3= 700 ;CmdPrinter;TxtBt=某某公寓登记表;CmdPrinter;DBGrid1@1;Check1;"
+          "badprinter;CmdPrinter"}},
+        "records_print.txt");
+    // The whole form of the highlighted row 1 with its photo, under the title typed in the title box.
     state().EditMode = QStringLiteral("YE1");
     Printer::useFiles({}, {});
     ctl<QPushButton>("CmdPrinter")->click();
