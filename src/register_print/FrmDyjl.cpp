@@ -9,6 +9,7 @@
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "shared/CheckInCopy.h"
+#include "shared/DataShape.h"
 #include "shared/PrintRoutines.h"
 #include "shared/SharedState.h"
 
@@ -39,6 +40,7 @@ const QString kAllRows = QStringLiteral("select * from [zfdj]");
 const QString kTitle1 = QStringLiteral("租客入住登记记录（1）");
 const QString kTitle2 = QStringLiteral("租客入住登记记录（2）");
 const QString kNotFound = QStringLiteral("没有找到符合条件的记录");
+const QString kNote = QStringLiteral("提示！");
 
 QLabel* label(QWidget* root, const char* name, const QString& text, int left, int top, int width = 1080) {
     auto* l = make<QLabel>(root, name);
@@ -121,6 +123,7 @@ void FrmDyjl::build(QWidget* root) {
     root->resize(forms::pixels(designSize()));
     buildRecordsPart(root);
     buildSearchPart(root);
+    forms::centerOnScreen(root);
 }
 
 void FrmDyjl::buildRecordsPart(QWidget* root) {
@@ -267,6 +270,14 @@ void FrmDyjl::onLoad() {
     u.TxtYy1->setText(QStringLiteral("1000"));
     u.TxtXx2->setText(QStringLiteral("650"));
     u.TxtYy2->setText(QStringLiteral("8710"));
+    // A file of another shape is told once; then only 返回 is left.
+    auto refuse = [&] {
+        dlg::msgBox(QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！"), dlg::Info,
+                    kNote);
+        for (QWidget* w : widget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) w->setEnabled(w == u.CmdEixt);
+    };
+    if (!hasShape(state().DatabasePath, {checkInTableShape()}))
+        return refuse();
     loading_ = true;
     try {
         openSource(u.Data1, state().CurrentCheckIn, RowCount1);
@@ -281,8 +292,7 @@ void FrmDyjl::onLoad() {
         u.CmdCx->setEnabled(false);
     } catch (const std::exception&) {
         loading_ = false;
-        dlg::msgBox(QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！"), dlg::Info,
-                    QStringLiteral("提示！"));
+        refuse();
     }
     loading_ = false;
 }
@@ -325,6 +335,14 @@ QImage FrmDyjl::pairPhoto(int which) const { return (which == 1 ? ui().Image1 : 
 
 void FrmDyjl::CmdPrinter_Click() {
     FrmDyjlUi& u = ui();
+    // The print records follow the current rows: without one, the record
+    // would hold another registration than the grid shows.
+    for (DataControl* source : {u.Data1, u.Data2}) {
+        if (!source->isOpen() || !source->recordset().hasCurrent()) {
+            dlg::msgBox(QStringLiteral("请在两个表格中各选择一条记录！"), dlg::Info, kNote);
+            return;
+        }
+    }
     PairOffsetRecord offsets;
     if (!offsetValue(u.TxtXx1->text(), offsets.X1) || !offsetValue(u.TxtYy1->text(), offsets.Y1) ||
         !offsetValue(u.TxtXx2->text(), offsets.X2) || !offsetValue(u.TxtYy2->text(), offsets.Y2)) {

@@ -180,13 +180,6 @@ TEST_F(FrmDyjlTest, LeavingNoDataFileAnEmptyTableAndCountsBeyondSixteenBits) {
     EXPECT_TRUE(records->singleEnabled);
     Registry::clear();
 
-    // A file that is no data file: the format message, the window opens all the same, nothing is created.
-    state().DatabasePath = dir.filePath(QStringLiteral("没有.mdb"));
-    EXPECT_TRUE(open(0).isLoaded());
-    EXPECT_EQ(boxes(), "与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！");
-    EXPECT_FALSE(QFile::exists(state().DatabasePath));
-    Registry::clear();
-
     // An empty table counts nothing, keeps the print records, and a click into its grid does nothing.
     state().DatabasePath = file;
     state().CurrentCheckIn.xm = QStringLiteral("早先的");
@@ -194,10 +187,27 @@ TEST_F(FrmDyjlTest, LeavingNoDataFileAnEmptyTableAndCountsBeyondSixteenBits) {
     open(0);
     QTest::mouseClick(grid(1)->viewport(), Qt::LeftButton, {}, QPoint(30, 30));
     EXPECT_EQ(both(), "0 / 0  早先的 | 0 / 0 999 ");
+    EXPECT_EQ(print(), "请在两个表格中各选择一条记录！");  // and no paper prompt: nothing printed
     Registry::clear();
 
     open(33000);  // the counts are not limited to sixteen bits
     EXPECT_EQ(both(), "1 / 33000 201 租客1 | 1 / 33000 201 租客1");
+    Registry::clear();
+
+    // No data file, or a table without its fields: the format message once, the window opens with only 返回 on,
+    // nothing is created.
+    tv::test::execSql(file, QStringLiteral("DROP TABLE zfdj; CREATE TABLE zfdj (fjh TEXT, xm TEXT); INSERT INTO zfdj "
+                                           "VALUES ('101', '某');"));
+    for (const QString& path : {dir.filePath(QStringLiteral("没有.mdb")), file}) {
+        state().DatabasePath = path;
+        tv::forms::the<FrmDyjl>().show();
+        QString on = boxes();
+        for (const char* c : {"CmdEixt", "CmdPrinter", "CmdCx", "CboCxxx", "TxtXx1", "DBGrid1", "Data2"})
+            on += ctl(c)->isEnabled() ? '1' : '0';
+        EXPECT_EQ(on, "与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！1000000");
+        Registry::clear();
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("没有.mdb"))));
 }
 
 // Both forms on one sheet, the photos of the two rows where the offsets say,
@@ -228,6 +238,18 @@ TEST_F(FrmDyjlTest, PrintsBothFormsWithThePhotosOnlyAfterTheRegistrationWindowsW
     for (const char* bad : {"650|1000|650|abc", "650|1000|650|", "650|1000|650|12x"}) {
         EXPECT_EQ(print(bad), "图像调整位置必须为数字！") << bad;
         EXPECT_EQ(Printer::traceLines().join(' ') + state().EditMode, "YE1") << bad;
+    }
+
+    // A search that leaves either grid without a current row: 打印 asks for a row in each and prints nothing.
+    for (const char* grid : {"记录1", "记录2"}) {
+        ctl<QComboBox>("CboCxxx")->setEditText(QString::fromUtf8(grid));
+        choose("CboCxfs", "姓名");
+        ctl<QLineEdit>("Txtzk")->setText(QStringLiteral("无此人"));
+        ctl<QPushButton>("CmdCx")->click();
+        const QString told = print("650|1000|650|8710");
+        EXPECT_EQ(told + Printer::traceLines().join(' '), "请在两个表格中各选择一条记录！") << grid;
+        choose("CboCxfs", "所有记录");
+        ctl<QPushButton>("CmdCx")->click();
     }
 }
 
