@@ -1,5 +1,6 @@
 #include "checkin/FrmRzdj.h"
 
+#include "checkin/PhotoFile.h"
 #include "checkin/PickerLists.h"
 #include "platform/db/Recordset.h"
 #include "platform/dialogs/Dialogs.h"
@@ -12,15 +13,14 @@
 #include "platform/forms/StatusPanels.h"
 #include "platform/shell/Shell.h"
 #include "shared/CheckInCopy.h"
+#include "shared/DataShape.h"
 #include "shared/PrintRoutines.h"
 #include "shared/SharedState.h"
 
 #include <QDir>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -49,6 +49,7 @@ namespace {
 const QString kCaption = QStringLiteral("租客入住登记");
 const QString kFormatMessage = QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！");
 const QString kEditErrorTitle = QStringLiteral("记录'添加'或'修改'错误！");
+const QString kNote = QStringLiteral("提示！");
 
 // Runs a store or cancel of the pending row; a refusal is shown in the edit
 // error box and the row stays pending.
@@ -110,6 +111,7 @@ void FrmRzdj::build(QWidget* root) {
     outer->setContentsMargins(0, 0, 0, 0);
     auto* scroll = new QScrollArea(root);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setAlignment(Qt::AlignCenter);  // a larger screen shows the design in the middle
     outer->addWidget(scroll);
     auto* page = new QWidget;
     page->setFixedSize(tv::forms::pixels(designSize()));
@@ -377,10 +379,19 @@ void FrmRzdj::connectHandlers(QWidget* root) {
 void FrmRzdj::onLoad() {
     FrmRzdjUi& u = ui();
     SharedState& s = tv::state();
+    CheckInCount = 0;
+    s.ActiveFormCode = formcode::CheckIn;
+    s.DatabasePath = s.DataFilePath;
+    // A file of another shape is told once; then only 返回 is left.
+    auto refuse = [&] {
+        dlg::msgBox(kFormatMessage, dlg::Info, kNote);
+        setButtons("000000000-");
+        for (QWidget* w : u.CmdExit->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            w->setEnabled(w == u.CmdExit);
+    };
+    if (!tv::hasShape(s.DatabasePath, {tv::checkInTableShape()}))
+        return refuse();
     try {
-        CheckInCount = 0;
-        s.ActiveFormCode = formcode::CheckIn;
-        s.DatabasePath = s.DataFilePath;
         u.Data1->setDatabaseName(s.DatabasePath);
         u.Data1->setRecordSource(QStringLiteral("zfdj"));
         u.Data1->refresh();
@@ -394,10 +405,7 @@ void FrmRzdj::onLoad() {
             rs().moveFirst();
         }
     } catch (const std::exception&) {
-        dlg::msgBox(kFormatMessage, dlg::Info, QStringLiteral("提示！"));
-        setButtons("000000000-");
-        u.Data1->setEnabled(false);
-        return;
+        return refuse();
     }
 
     if (subWindow())
@@ -507,6 +515,12 @@ void FrmRzdj::dataReposition() {
 // --- editing --------------------------------------------------------------------
 
 void FrmRzdj::cmdTjClick() {
+    // A row being added or modified is dropped only when the user says so.
+    if (ui().Data1->isOpen() && rs().editState() != Recordset::EditState::None) {
+        if (dlg::msgBox(QStringLiteral("放弃正在编辑的记录吗？"), dlg::YesNo | dlg::Info, kNote) != dlg::Yes)
+            return;
+        ui().Data1->cancelUpdate();
+    }
     setButtons("11-0000000");
     ui().Data1->addNew();
     ui().TxtTs->setText(QStringLiteral("添加新记录"));
@@ -675,8 +689,10 @@ void FrmRzdj::cmdPrinterClick() {
         dlg::msgBox(QStringLiteral("您没有正确选择选项,默认取值为 2 ！"), dlg::Info, QStringLiteral("提示"));
     } else if (choice == 1) {
         s.EditMode = mode::OneSheet;
-        if (!rs().hasCurrent())
+        if (!rs().hasCurrent()) {
+            dlg::msgBox(QStringLiteral("没有当前记录，不能打印！"), dlg::Info, kNote);
             return;
+        }
         // This window's row and this window's photo, whatever window loaded last.
         fill();
         struct Restore {
@@ -730,12 +746,14 @@ void FrmRzdj::filListClick(const QString& name) {
         dlg::msgBox(QStringLiteral("请先单击“添加”或“修改”，再选择身份证相片！"), dlg::Info, QStringLiteral("提示！"));
         return;
     }
-    QFile file(QDir(u.FilList->path()).filePath(name));
-    // The header tells a picture first, so that a large data file clicked by
-    // mistake is not read whole.
-    const bool picture = file.open(QIODevice::ReadOnly) && QImageReader(&file).canRead() && file.seek(0);
-    if (!picture || !u.Image3->setBytes(file.readAll())) {
-        dlg::msgBox(QStringLiteral("不能识别的图片文件！"), dlg::Info, QStringLiteral("提示！"));
+    QByteArray bytes;
+    const PhotoRead read = readPhotoFile(QDir(u.FilList->path()).filePath(name), bytes);
+    if (read == PhotoRead::TooLarge) {
+        dlg::msgBox(QStringLiteral("相片文件太大，请选择10MB以下的相片！"), dlg::Info, kNote);
+        return;
+    }
+    if (read != PhotoRead::Ok || !u.Image3->setBytes(bytes)) {
+        dlg::msgBox(QStringLiteral("不能识别的图片文件！"), dlg::Info, kNote);
         return;
     }
     PhotoFile = name;
