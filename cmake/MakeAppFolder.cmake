@@ -56,6 +56,15 @@ foreach(book RAZ vamo)
   file(COPY ${SRC}/install/help/${book}/ DESTINATION ${work})
   # The style sheet and the key list are the same in both books.
   file(COPY ${SRC}/install/help/common/ DESTINATION ${work})
+  # A Chinese book (Language=0x804) holds its title and contents in GBK; the
+  # sources are UTF-8 (the pages say so themselves and stay as they are).
+  file(GLOB project_files ${work}/*.hhp ${work}/*.hhc ${work}/*.hhk)
+  foreach(f ${project_files})
+    execute_process(COMMAND iconv -f UTF-8 -t GBK ${f} OUTPUT_FILE ${f}.gbk RESULT_VARIABLE rc)
+    if(rc EQUAL 0)
+      file(RENAME ${f}.gbk ${f})
+    endif()
+  endforeach()
   execute_process(COMMAND ${CHMCMD} ${book}.hhp WORKING_DIRECTORY ${work} OUTPUT_QUIET RESULT_VARIABLE rc)
   if(rc EQUAL 0 AND EXISTS ${work}/${book}.chm)
     file(RENAME ${work}/${book}.chm ${APP}/${book}.CHM)
