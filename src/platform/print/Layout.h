@@ -28,7 +28,6 @@ struct Narrow {
     int columns = 0;    // the width of the cell
     int percent = 100;  // the width the characters are drawn at
     QString text;       // what is drawn: cut when it does not fit even at kMinPercent
-    bool operator==(const Narrow&) const = default;
 };
 
 // One step of a document as the backends receive it.

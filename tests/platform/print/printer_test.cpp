@@ -71,10 +71,6 @@ TEST(PrintLayout, ColumnsAreHalfAnEmLinesOneEmAndAValueFitsItsCell) {
         {{at(1, "中"), at(2, "│")}, {" │"}},
     };
     for (const auto& c : cases) EXPECT_EQ(shown(layout.printLine(c.items)), c.lines) << c.lines.join('/').toStdString();
-    // The cell in twips: from column 17 on, eight columns.
-    const Placed p = layout.printLine({at(17, "一二三四五"), at(25, "│")}).at(0);
-    EXPECT_EQ(p.narrow, std::vector<Narrow>({{17, 8, 75, "一二三四五"}}));
-    EXPECT_EQ(p.text, QString(24, ' ') + "│");
 }
 
 TEST(PrintLayout, PagesBreakBeforeALineThatDoesNotFit) {
