@@ -4,10 +4,17 @@
 
 #include "platform/workbook/Workbook.h"
 
+#include <QDataStream>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryFile>
 
 #include <freexl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 #include <orcus/exception.hpp>
 #include <orcus/orcus_ods.hpp>
@@ -24,6 +31,17 @@
 #include <string>
 #include <unordered_map>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define TV_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TV_ASAN 1
+#endif
+#endif
+#ifndef TV_ASAN
+#define TV_ASAN 0
+#endif
+
 namespace tv::workbook {
 
 namespace ss = orcus::spreadsheet;
@@ -36,6 +54,9 @@ constexpr qint64 kMaxFileBytes = 512LL << 20;
 constexpr uint64_t kMaxPartBytes = 256ULL << 20;
 constexpr uint64_t kMaxUnpackedBytes = 768ULL << 20;
 constexpr size_t kMaxCells = 16u << 20;
+// The reading process: its memory and its time.
+constexpr rlim_t kReaderMemory = 3ULL << 30;
+constexpr qint64 kReaderSeconds = 60;
 
 const QString kEncrypted = QStringLiteral("该工作簿有密码保护，不能读取。");
 
@@ -85,6 +106,10 @@ std::vector<ZipPart> zipParts(const QByteArray& bytes) {
         if (at + 46 + nameLength > static_cast<uint64_t>(n))
             damaged();
         p.name.assign(reinterpret_cast<const char*>(b + at + 46), nameLength);
+        // A part's packed bytes lie inside the file; the sizes it unpacks to
+        // are what the reading library makes room for.
+        if (p.header + 30 + p.packed > static_cast<uint64_t>(n))
+            damaged();
         if (p.size > kMaxPartBytes || (total += p.size) > kMaxUnpackedBytes)
             tooLarge();
         at += 46ULL + nameLength + le16(b + at + 30) + le16(b + at + 32);
@@ -650,16 +675,16 @@ std::vector<Sheet> readBytes(const QByteArray& bytes) {
     throw WorkbookError(unreadable(QStringLiteral("不是Excel文件（只能读取 .xlsx、.xls 和 .ods 工作簿）。")));
 }
 
-std::vector<Sheet> read(const QString& path) {
+namespace {
+
+std::vector<Sheet> readHere(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw WorkbookError(unreadable(file.errorString()));
     if (file.size() > kMaxFileBytes)
         tooLarge();
-    const QByteArray head = file.peek(128);
-    if (sniff(head) == Format::Xls) {
-        const QByteArray all = file.readAll();
-        if (encryptedPackage(all))
+    if (sniff(file.peek(128)) == Format::Xls) {
+        if (encryptedPackage(file.readAll()))
             throw WorkbookError(unreadable(kEncrypted));
         return readXls(path);
     }
@@ -667,6 +692,176 @@ std::vector<Sheet> read(const QString& path) {
     if (bytes.size() != file.size())
         throw WorkbookError(unreadable(file.errorString()));
     return readBytes(bytes);
+}
+
+// The sheets as the reading process hands them to the program.
+enum Tag : quint8 { TNumber, TText, TDate, TSmall };
+
+void put(QDataStream& out, const std::vector<Sheet>& sheets) {
+    out << quint32(sheets.size());
+    for (const Sheet& s : sheets) {
+        out << s.name << qint32(s.columns) << quint64(s.rows.size());
+        for (const Sheet::Row& r : s.rows) {
+            out << quint32(r.cells.size());
+            for (const auto& [col, v] : r.cells) {
+                out << qint32(col);
+                switch (v.kind()) {
+                    case Value::Kind::Text:
+                        out << quint8(TText) << v.toText();
+                        break;
+                    case Value::Kind::Date:
+                        out << quint8(TDate) << qint64(v.toDate().toJulianDay());
+                        break;
+                    case Value::Kind::Int16:
+                        out << quint8(TSmall) << qint16(v.toInt());
+                        break;
+                    default:
+                        out << quint8(TNumber) << v.toDouble();
+                }
+            }
+        }
+    }
+}
+
+std::vector<Sheet> take(QDataStream& in) {
+    quint32 count = 0;
+    in >> count;
+    std::vector<Sheet> sheets;
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        Sheet s;
+        qint32 columns = 0;
+        quint64 rows = 0;
+        in >> s.name >> columns >> rows;
+        s.columns = columns;
+        for (quint64 r = 0; r < rows && in.status() == QDataStream::Ok; ++r) {
+            quint32 cells = 0;
+            in >> cells;
+            Sheet::Row row;
+            row.cells.reserve(std::min<quint32>(cells, 16384));
+            for (quint32 c = 0; c < cells && in.status() == QDataStream::Ok; ++c) {
+                qint32 col = 0;
+                quint8 tag = 0;
+                in >> col >> tag;
+                if (tag == TText) {
+                    QString t;
+                    in >> t;
+                    row.cells.emplace_back(col, Value(t));
+                } else if (tag == TDate) {
+                    qint64 day = 0;
+                    in >> day;
+                    row.cells.emplace_back(col, Value(QDate::fromJulianDay(day)));
+                } else if (tag == TSmall) {
+                    qint16 n = 0;
+                    in >> n;
+                    row.cells.emplace_back(col, Value(int16_t(n)));
+                } else {
+                    double d = 0;
+                    in >> d;
+                    row.cells.emplace_back(col, Value(d));
+                }
+            }
+            s.rows.push_back(std::move(row));
+        }
+        sheets.push_back(std::move(s));
+    }
+    if (in.status() != QDataStream::Ok)
+        throw WorkbookError(unreadable(QStringLiteral("读取过程意外中断。")));
+    return sheets;
+}
+
+bool writeAll(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<Sheet> read(const QString& path) {
+    // The libraries read the file in a process of their own: whatever a
+    // damaged or hostile file does to them (a crash, a hang, memory without
+    // end) ends that process, never the program.
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return readHere(path);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        return readHere(path);
+    }
+    if (pid == 0) {
+        ::close(pipeFds[0]);
+#if !TV_ASAN  // the sanitizer keeps terabytes of address space for itself
+        const rlimit memory{kReaderMemory, kReaderMemory};
+        ::setrlimit(RLIMIT_AS, &memory);
+#endif
+        QByteArray out;
+        {
+            QDataStream stream(&out, QIODevice::WriteOnly);
+            try {
+                const std::vector<Sheet> sheets = readHere(path);
+                stream << quint8(0);
+                put(stream, sheets);
+            } catch (const WorkbookError& e) {
+                stream << quint8(1) << e.text();
+            } catch (const std::bad_alloc&) {
+                stream << quint8(1) << QStringLiteral("Excel文件太大，不能读取。");
+            }
+        }
+        const bool ok = writeAll(pipeFds[1], out.constData(), static_cast<size_t>(out.size()));
+        ::_exit(ok ? 0 : 1);
+    }
+    ::close(pipeFds[1]);
+    QByteArray got;
+    bool timedOut = false;
+    QDeadlineTimer deadline(kReaderSeconds * 1000);
+    char buf[65536];
+    for (;;) {
+        pollfd p{pipeFds[0], POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(std::min<qint64>(deadline.remainingTime(), 1000)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0) {
+            if (deadline.hasExpired()) {
+                timedOut = true;
+                break;
+            }
+            continue;
+        }
+        const ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got.append(buf, n);
+    }
+    ::close(pipeFds[0]);
+    if (timedOut)
+        ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (timedOut)
+        throw WorkbookError(unreadable(QStringLiteral("读取超时，文件可能已损坏。")));
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw WorkbookError(unreadable(QStringLiteral("文件已损坏，读取时出错。")));
+    QDataStream in(got);
+    quint8 failed = 1;
+    in >> failed;
+    if (failed) {
+        QString text;
+        in >> text;
+        throw WorkbookError(text.isEmpty() ? unreadable(QStringLiteral("读取过程意外中断。")) : text);
+    }
+    return take(in);
 }
 
 }  // namespace tv::workbook

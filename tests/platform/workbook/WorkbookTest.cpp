@@ -1,0 +1,156 @@
+// The workbook writer and reader: what is written reads back with its kind,
+// every kind of cell of the three formats, and damaged or hostile files
+// refused with a text (the crashers the fuzzer found included).
+#include "platform/workbook/Workbook.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using tv::Value;
+
+// Readable values in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+namespace wb = tv::workbook;
+
+namespace {
+
+QString fixture(const QString& name) { return QStringLiteral(TV_FIXTURES_DIR "/") + name; }
+
+// Sheets as text: "[name] columns", then a row per line, each cell "column=kind:text"
+// (kinds: t text, n number, d date, s small whole number).
+QString dump(const std::vector<wb::Sheet>& sheets) {
+    QString out;
+    for (const wb::Sheet& s : sheets) {
+        out += QStringLiteral("[%1] %2\n").arg(s.name).arg(s.columns);
+        for (const wb::Sheet::Row& r : s.rows) {
+            for (const auto& [c, v] : r.cells)
+                out += QStringLiteral("%1=%2:%3 ").arg(c).arg(QChar("-tsinnmdb"[int(v.kind())])).arg(v.toText());
+            out += QLatin1Char('\n');
+        }
+    }
+    return out;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(Workbook, WrittenValuesReadBackWithTheirKinds) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("导出"));  // no extension: the format is in the bytes
+    const QString longText = QString(40, QChar(0x79DF));
+    wb::Writer w(path);
+    const std::vector<Value> row = {Value("012345"),
+                                    Value("440101199001011234"),
+                                    Value(longText),
+                                    Value(int16_t(7)),
+                                    Value(int32_t(123456)),
+                                    Value(34.4f),
+                                    Value(2.5),
+                                    Value(tv::Money::fromUnits(199900)),
+                                    Value(QDate(2024, 2, 29)),
+                                    Value(),
+                                    Value(QByteArray("\x89PNG")),
+                                    Value(QDate(1850, 1, 2))};
+    for (int r = 0; r < 2; ++r)
+        for (size_t c = 0; c < row.size(); ++c) w.write(r * 2, int(c), row[c]);  // row 1 stays empty
+    w.close();
+    const QString line = QStringLiteral(
+                             "0=t:012345 1=t:440101199001011234 2=t:%1 3=n:7 4=n:123456 5=n:34.4 6=n:2.5 "
+                             "7=n:19.99 8=d:2024-02-29 11=t:1850-01-02 \n")
+                             .arg(longText);
+    EXPECT_EQ(dump(wb::read(path)), "[Sheet1] 12\n" + line + line);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("导出")});  // no temporary left
+}
+
+TEST(Workbook, EveryKindOfCellInTheThreeFormats) {
+    const struct {
+        const char* file;
+        const char* sheets;
+    } cases[] = {
+        // shared and rich text, a number, built-in / custom / date-time formats as dates, a quoted "day" format
+        // as a number; a row of an empty text and an error is no row; cached formula results, a boolean, inline
+        // text (which the library does not pass on)
+        {"workbook_kinds.xlsx",
+         "[数据] 7\n0=t:张三 1=t:富文本 2=n:3.5 3=d:2024-01-05 4=d:2024-01-05 5=n:2 6=d:2024-01-05 \n"
+         "0=n:2 1=t:ab 3=s:1 \n[第二页] 3\n2=n:7 \n"},
+        {"workbook_1904.xlsx", "[数据] 1\n0=d:2024-01-05 \n[第二页] 0\n"},
+        {"workbook_sheet.ods", "[表一] 3\n0=t:李四 1=n:12.25 2=d:2024-01-05 \n1=n:-1 \n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(dump(wb::read(fixture(c.file))), c.sheets) << c.file;
+    // The legacy twin holds what the .xlsx one holds, and a package named .xls is still read as one.
+    QTemporaryDir dir;
+    const QString renamed = dir.filePath(QStringLiteral("twin.xls"));
+    QFile::copy(fixture(QStringLiteral("exchange_twin.xlsx")), renamed);
+    const QString rows = dump(wb::read(fixture(QStringLiteral("exchange_twin.xls")))).section('\n', 1, 2);
+    EXPECT_EQ(rows, dump(wb::read(renamed)).section('\n', 1, 2));
+    EXPECT_EQ(rows.section('\n', 0, 0), "0=d:2024-01-05 1=t:101 2=t:张三 3=t:440101199001011234 4=n:800 5=n:3.5 ");
+}
+
+TEST(Workbook, DamagedAndHostileFilesAreRefusedWithAText) {
+    QTemporaryDir dir;
+    const QByteArray xlsx = readFile(fixture(QStringLiteral("exchange_twin.xlsx")));
+    QByteArray bomb = xlsx;  // a part that says it unpacks to 3 GB
+    const qsizetype central = bomb.indexOf(QByteArray("PK\x01\x02", 4));
+    bomb.replace(central + 24, 4, QByteArray("\x00\x00\x00\xC0", 4));
+    const QByteArray encrypted = QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(600, '\0') +
+                                 QByteArray("E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0", 32);
+    QByteArray noise(4096, '\0');
+    for (int i = 0; i < noise.size(); ++i) noise[i] = char((i * 7919 + 13) % 251);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* text;
+    } cases[] = {
+        {"truncated.xlsx", xlsx.left(xlsx.size() / 2), "无法读取Excel文件：文件不完整或已损坏。"},
+        {"noise.xlsx", noise, "无法读取Excel文件：不是Excel文件（只能读取 .xlsx、.xls 和 .ods 工作簿）。"},
+        {"empty.xls", QByteArray(), "无法读取Excel文件：不是Excel文件（只能读取 .xlsx、.xls 和 .ods 工作簿）。"},
+        {"bomb.xlsx", bomb, "Excel文件太大，不能读取。"},
+        {"encrypted.xlsx", encrypted, "无法读取Excel文件：该工作簿有密码保护，不能读取。"},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        writeFile(path, c.bytes);
+        try {
+            wb::read(path);
+            ADD_FAILURE() << c.name << " was read";
+        } catch (const wb::WorkbookError& e) {
+            EXPECT_EQ(e.text(), QString::fromUtf8(c.text)) << c.name;
+        }
+    }
+    EXPECT_THROW(wb::read(dir.filePath(QStringLiteral("missing.xlsx"))), wb::WorkbookError);
+    // What the fuzzer found (a crash or a blow-up in the libraries) is refused and nothing more.
+    const QDir crashers(QStringLiteral(TV_FIXTURES_DIR "/workbook_crashers"));
+    const QStringList found = crashers.entryList(QDir::Files);
+    EXPECT_FALSE(found.isEmpty());
+    for (const QString& name : found)
+        EXPECT_THROW(wb::read(crashers.filePath(name)), wb::WorkbookError) << name.toStdString();
+}
+
+TEST(Workbook, AFailedSaveLeavesTheOldFileAndNoOther) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("old.xlsx"));
+    writeFile(path, "old");
+    wb::Writer w(path);
+    w.write(0, 0, Value(QString(40000, QLatin1Char('x'))));  // past the longest text a cell holds
+    try {
+        w.close();
+        ADD_FAILURE() << "saved";
+    } catch (const wb::WorkbookError& e) {
+        EXPECT_TRUE(e.text().startsWith(QStringLiteral("写入Excel文件失败："))) << e.what();
+    }
+    EXPECT_EQ(readFile(path), "old");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("old.xlsx")});
+    EXPECT_THROW(wb::Writer(dir.filePath(QStringLiteral("no/such/folder.xlsx"))), wb::WorkbookError);
+}
