@@ -18,9 +18,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -171,21 +171,22 @@ void fitColumns(DataGrid* grid, const std::vector<GridColumn>& columns) {
     }
 }
 
-// Runs a handler for the events of one type that reach a widget; the
-// handler says whether it used the event up.
-class EventHook : public QObject {
+// Runs a handler after every resize of a widget.
+class ResizeHook : public QObject {
 public:
-    EventHook(QWidget* watched, QEvent::Type type, std::function<bool(QEvent*)> handler)
-        : QObject(watched), type_(type), handler_(std::move(handler)) {
+    ResizeHook(QWidget* watched, std::function<void()> handler) : QObject(watched), handler_(std::move(handler)) {
         watched->installEventFilter(this);
     }
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override { return event->type() == type_ && handler_(event); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize)
+            handler_();
+        return false;
+    }
 
 private:
-    QEvent::Type type_;
-    std::function<bool(QEvent*)> handler_;
+    std::function<void()> handler_;
 };
 
 }  // namespace
@@ -326,9 +327,11 @@ void Tenvora::buildGrids(QWidget* root) {
     u.Data1->setToolTip(QStringLiteral("租客入住登记表"));
     u.DBGrid1 = grid(1, QStringLiteral("长短租公寓暂住人员情况登记表"), QStringLiteral("租客入住登记表"), u.Data1,
                      registrationColumns());
-    u.DBGrid1->setAllowAddNew(true);
-    u.DBGrid1->setAllowUpdate(true);
-    u.DBGrid1->setAllowDelete(false);  // Delete asks first, as the delete button (below)
+    // Registrations are typed in the check-in window: a row typed here would
+    // be stored by merely moving off it. Delete asks first, as 删除 does.
+    u.DBGrid1->setAllowAddNew(false);
+    u.DBGrid1->setAllowUpdate(false);
+    u.DBGrid1->setAllowDelete(true);
 
     // The bills and other fees only show what the computation wrote.
     const QString bills = QStringLiteral("租金水电费数据表"), others = QStringLiteral("其它费用表");
@@ -400,13 +403,8 @@ void Tenvora::connectHandlers(QWidget* root) {
     forms::onClick(u.CmdDel, [this] { CmdDel_Click(); });
     forms::onClick(u.CmdPrinter, [this] { CmdPrinter_Click(); });
     forms::onClick(u.CmdExit, [this] { CmdExit_Click(); });
-    new EventHook(u.DBGrid1, QEvent::KeyPress, [this](QEvent* e) {
-        if (static_cast<QKeyEvent*>(e)->key() != Qt::Key_Delete)
-            return false;
-        forms::guard([this] { CmdDel_Click(); });
-        return true;
-    });
-    new EventHook(root, QEvent::Resize, [this](QEvent*) { return fitToWindow(), false; });
+    on(u.DBGrid1, &DataGrid::deleteRequested, [this] { CmdDel_Click(); });
+    new ResizeHook(root, [this] { fitToWindow(); });
     new forms::EnterRing({u.CboCxfs, u.Txtjfrq, u.TxtFh, u.Txtzk, u.Txtzh, u.Cbofjxz, u.TxtTs}, true, root);
 }
 
