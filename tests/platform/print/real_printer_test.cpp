@@ -86,7 +86,12 @@ TEST(RealPrinter, AReceiptAndARegistrationFormComeOutOfACupsQueueOnA4WithTheirTe
         if (!hadOut)
             QDir().rmdir(out);  // only when empty
     });
-    ASSERT_TRUE(waitFor([&] { return sh("lpstat -h " + socket + " -r").startsWith("scheduler is running"); }))
+    ASSERT_TRUE(cupsd.waitForStarted(kWaitMs));
+    ASSERT_TRUE(waitFor([&] {
+                    return cupsd.state() != QProcess::Running ||
+                           sh("lpstat -h " + socket + " -r").startsWith("scheduler is running");
+                }) &&
+                cupsd.state() == QProcess::Running)
         << sh("cat " + d + "/error_log").toStdString();
     // The driver's own filters, except that PDF becomes PostScript through
     // cairo, whose fonts keep the Unicode of the Chinese text (Ghostscript's
