@@ -1,0 +1,363 @@
+// The exchange windows driven as a user drives them: the chooser, the export
+// of ticked fields (read back by our reader and by openpyxl), the import by
+// position into a table, and damaged workbooks that change nothing.
+#include "exchange/Connections.h"
+#include "exchange/ExchangeWindows.h"
+
+#include "platform/shell/Shell.h"
+#include "platform/workbook/Workbook.h"
+#include "support/WindowTest.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QUrl>
+
+using tv::forms::Registry;
+using tv::test::queryText;
+namespace ex = tv::exchange;
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+const QString kLong = QStringLiteral("广东省广州市天河区某某街道某某社区某某路一百二十三号之一某某大厦十八楼");
+
+// Message boxes are answered by default (OK, or No for a question) and kept
+// for boxes(); the desktop "opens" what it is given when `opens` is true.
+class ExchangeTest : public tv::test::WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        failing = tv::dlg::script::unexpectedHandler();
+        tv::dlg::script::setUnexpectedHandler([this](const tv::dlg::Call& c) {
+            if (c.kind == QLatin1String("msgBox"))
+                shown << c.text;
+        });
+        tv::shell::setDesktopHook([this](const QUrl& u) {
+            opened << u.toLocalFile();
+            return opens;
+        });
+        tv::test::execSql(
+            file,
+            QStringLiteral("INSERT INTO zfdj (fjh, jzrs, xm, dw, sfzhm, rzrq, xp) VALUES ('101', 2, '张三', '%1', "
+                           "'440101199001011234', "
+                           "'2024-01-05', X'89504E47'), ('0102', 1, '李四', NULL, '012345678901234567', NULL, NULL);"
+                           "INSERT INTO fzsdjs (jfrq, fjh, xm, zj, bysb, sf, hj) VALUES ('2024-01-05', '101', '张三', "
+                           "800, 34.4, 19.99, "
+                           "819.99);")
+                .arg(kLong));
+    }
+    void TearDown() override {
+        EXPECT_EQ(boxes(), "") << "message boxes not looked at";
+        tv::shell::setDesktopHook(nullptr);
+        tv::dlg::script::setUnexpectedHandler(failing);
+        ex::connections() = {};
+        WindowTest::TearDown();
+    }
+    template <class W, class T = QWidget>
+    T* ctl(const char* name) {
+        return tv::forms::the<W>().template control<T>(QString::fromLatin1(name));
+    }
+    template <class W>
+    QLineEdit* edit(const char* name) {
+        return ctl<W, QLineEdit>(name);
+    }
+    template <class W>
+    QComboBox* combo(const char* name) {
+        return ctl<W, QComboBox>(name);
+    }
+    template <class W>
+    QListWidget* listOf(const char* name) {
+        return ctl<W, QListWidget>(name);
+    }
+    template <class W>
+    QLabel* label(const char* name) {
+        return ctl<W, QLabel>(name);
+    }
+    template <class W>
+    QTableView* tableOf(const char* name) {
+        return ctl<W, QTableView>(name);
+    }
+    template <class W>
+    QPushButton* button(const char* name) {
+        return ctl<W, QPushButton>(name);
+    }
+    template <class W>
+    QRadioButton* radio(const char* name) {
+        return ctl<W, QRadioButton>(name);
+    }
+    template <class W>
+    void click(const char* name, const QString& answerFile = QString()) {
+        if (!answerFile.isNull())
+            tv::dlg::script::answerFile(answerFile);
+        this->button<W>(name)->click();
+    }
+    template <class W>
+    void choose(const char* name, const QString& item) {
+        auto* c = this->combo<W>(name);
+        c->setCurrentIndex(c->findText(item));
+        emit c->activated(c->currentIndex());
+    }
+    void tick(const QString& field, bool on = true) {
+        auto* list = listOf<ex::outform>("List1");
+        list->findItems(field, Qt::MatchExactly).value(0)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+    }
+    QString boxes() { return std::exchange(shown, {}).join(QLatin1Char(';')); }
+    static QStringList items(QComboBox* c) {
+        QStringList out;
+        for (int i = 0; i < c->count(); ++i) out << c->itemText(i);
+        return out;
+    }
+    // The export window on the test's data file with `table` chosen.
+    void exportFrom(const QString& table) {
+        tv::forms::the<ex::outform>().show();
+        click<ex::outform>("Img2", file);
+        choose<ex::outform>("Combo1", table);
+    }
+    // A workbook read back: rows of "kind:text" cells.
+    static QString readBack(const QString& path) {
+        QStringList rows;
+        const auto sheets = tv::workbook::read(path);
+        for (const auto& r : sheets.at(0).rows) {
+            QStringList cells;
+            for (const auto& [c, v] : r.cells)
+                cells << QStringLiteral("%1%2:%3").arg(c).arg("-tsinnmdb"[int(v.kind())]).arg(v.toText());
+            rows << cells.join(' ');
+        }
+        return rows.join('\n');
+    }
+    // The same with openpyxl: "cell type value format" per cell.
+    static QString openpyxl(const QString& path) {
+        QProcess p;
+        p.start(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import sys, openpyxl\n"
+                                "for row in openpyxl.load_workbook(sys.argv[1]).active.iter_rows():\n"
+                                "  print(' '.join('%s %s %s %s' % (c.coordinate, c.data_type, "
+                                "c.value, c.number_format) for c in row if c.value is not None))"),
+                 path});
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
+    }
+    // The sheet chosen in the first import step, then the table in the second; the import pressed.
+    void importInto(const QString& workbook, const QString& sheet, const QString& dataFile, const QString& table) {
+        tv::forms::the<ex::fexcel>().show();
+        click<ex::fexcel>("Img2", workbook);
+        choose<ex::fexcel>("Com1", sheet);
+        click<ex::fexcel>("cmd1");
+        click<ex::faccess>("Img2", dataFile);
+        choose<ex::faccess>("Com1", table);
+        click<ex::faccess>("cmd1");
+    }
+    QString count(const QString& path, const QString& table) {
+        return queryText(path, QStringLiteral("select count(*) from ") + table);
+    }
+
+    std::function<void(const tv::dlg::Call&)> failing;
+    QStringList shown, opened;
+    bool opens = true;
+};
+
+}  // namespace
+
+TEST_F(ExchangeTest, TheChooserOpensEitherWayAndEachWindowComesBackToIt) {
+    auto& chooser = tv::forms::the<ex::Exnac>();
+    chooser.show();
+    click<ex::Exnac>("CmdQr");  // neither way chosen: nothing happens
+    EXPECT_EQ(Registry::loadedNames().join(' '), "Exnac");
+    const struct {
+        const char* option;
+        const char* window;
+        const char* back;
+    } ways[] = {{"Option2", "outform", "CmdTc"}, {"Option1", "fexcel", "cmd2"}};
+    for (const auto& w : ways) {
+        radio<ex::Exnac>(w.option)->setChecked(true);
+        click<ex::Exnac>("CmdQr");
+        EXPECT_FALSE(chooser.widget()->isVisible());
+        tv::forms::Form* f = Registry::instance(QString::fromLatin1(w.window));
+        ASSERT_TRUE(f->widget()->isVisible()) << w.window;
+        f->control<QPushButton>(QString::fromLatin1(w.back))->click();
+        EXPECT_FALSE(f->isLoaded());
+        EXPECT_TRUE(chooser.widget()->isVisible());
+    }
+    click<ex::Exnac>("CmdTc");
+    EXPECT_FALSE(chooser.isLoaded());
+}
+
+TEST_F(ExchangeTest, ExportListsTablesTicksFieldsAndWritesEveryKindOfCell) {
+    tv::test::execSql(file, QStringLiteral("CREATE TABLE MSysObjects (a TEXT); CREATE TABLE msysok (a TEXT); "
+                                           "CREATE VIEW v_rooms AS SELECT fjh FROM zfdj; ANALYZE;"));
+    exportFrom(QStringLiteral("zfdj"));
+    EXPECT_EQ(items(combo<ex::outform>("Combo1")).join(' '), "bysj fzsdjs msysok qtfy sysj zfdj v_rooms");
+    EXPECT_EQ(listOf<ex::outform>("List1")->count(), 32);
+    EXPECT_FALSE(ctl<ex::outform>("cmdout")->isEnabled());
+    for (const char* f : {"fjh", "xm", "xp", "dw", "sfzhm"}) tick(QString::fromLatin1(f));
+    tick(QStringLiteral("xp"), false);  // unticking takes the name out again
+    EXPECT_EQ(edit<ex::outform>("Text1")->text(), "fjh,xm,dw,sfzhm,");
+    const QString out = dir.filePath(QStringLiteral("租客"));
+    click<ex::outform>("Img1", out);
+    EXPECT_EQ(edit<ex::outform>("Txtmc")->text(), out + ".xlsx");  // a name gets its extension
+    click<ex::outform>("cmdout");
+    EXPECT_EQ(opened, QStringList{out + ".xlsx"});
+    EXPECT_EQ(readBack(out + ".xlsx"),
+              "0t:101 1t:张三 2t:" + kLong + " 3t:440101199001011234\n0t:0102 1t:李四 3t:012345678901234567");
+    EXPECT_EQ(openpyxl(out + ".xlsx"), "A1 s 101 General B1 s 张三 General C1 s " + kLong +
+                                           " General D1 s 440101199001011234 General\n"
+                                           "A2 s 0102 General B2 s 李四 General D2 s 012345678901234567 General");
+
+    // Money, readings and dates; the second export needs no new pick; replacing asks, and No leaves the file.
+    choose<ex::outform>("Combo1", QStringLiteral("fzsdjs"));
+    edit<ex::outform>("Text1")->setText(QStringLiteral(" jfrq, zj ,,bysb,hj,xm "));
+    click<ex::outform>("cmdout");
+    EXPECT_EQ(boxes(), out + ".xlsx 已存在。\n要替换它吗？");
+    EXPECT_EQ(readBack(out + ".xlsx").left(8), "0t:101 1");
+    tv::dlg::script::answerMsgBox(tv::dlg::Yes);
+    click<ex::outform>("cmdout");
+    EXPECT_EQ(openpyxl(out + ".xlsx"),
+              "A1 d 2024-01-05 00:00:00 yyyy-mm-dd B1 n 800 0.00 C1 n 34.4 General D1 n 819.99 0.00 E1 s 张三 General");
+    opens = false;  // nothing on the desktop opens it: say where it is
+    tv::dlg::script::answerMsgBox(tv::dlg::Yes);
+    click<ex::outform>("cmdout");
+    EXPECT_EQ(boxes(), "Excel文件已保存在：" + out + ".xlsx");
+}
+
+TEST_F(ExchangeTest, ExportRefusesWhatItCannotDoAndWritesAnEmptyTable) {
+    exportFrom(QStringLiteral("qtfy"));
+    click<ex::outform>("Img1", dir.filePath(QStringLiteral("空.xlsx")));
+    tick(QStringLiteral("fjh"));
+    tick(QStringLiteral("fjh"), false);
+    click<ex::outform>("cmdout");
+    EXPECT_EQ(boxes(), "请选择导出的字段");
+    edit<ex::outform>("Text1")->setText(QStringLiteral("fjh,nosuch,"));
+    click<ex::outform>("cmdout");
+    EXPECT_TRUE(boxes().contains(QStringLiteral("no such column: nosuch")));  // the engine's words
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("空.xlsx"))));
+    tick(QStringLiteral("fjh"));
+    edit<ex::outform>("Text1")->setText(QStringLiteral("fjh,"));
+    click<ex::outform>("cmdout");
+    EXPECT_EQ(readBack(dir.filePath(QStringLiteral("空.xlsx"))), "");
+    // Cancelled pickers say so and leave what was picked.
+    click<ex::outform>("Img2", QString(""));
+    click<ex::outform>("Img1", QString(""));
+    EXPECT_EQ(boxes(), "请重新选择Access文件!;请重新命名Excel文件名!");
+    EXPECT_EQ(combo<ex::outform>("Combo1")->currentText(), "qtfy");
+}
+
+TEST_F(ExchangeTest, ImportAppendsByPositionAndCountsWhatWasStored) {
+    const QString twin = QStringLiteral(TV_FIXTURES_DIR "/exchange_twin.xlsx");
+    tv::test::execSql(file, QStringLiteral("CREATE TABLE small (a TEXT, b TEXT);"));
+    tv::forms::the<ex::fexcel>().show();
+    click<ex::fexcel>("Img2", twin);
+    EXPECT_EQ(items(combo<ex::fexcel>("Com1")).join(' '), "数据 第二页");
+    choose<ex::fexcel>("Com1", QStringLiteral("数据"));
+    auto* preview = tableOf<ex::fexcel>("dg1");
+    EXPECT_EQ(label<ex::fexcel>("Label3")->text() + label<ex::fexcel>("Label4")->text(), "共有2条记录共有6个字段");
+    EXPECT_EQ(
+        preview->model()->headerData(5, Qt::Horizontal).toString() + preview->model()->index(1, 3).data().toString(),
+        "F6012345");
+    click<ex::fexcel>("cmd1");
+    click<ex::faccess>("Img2", file);
+    choose<ex::faccess>("Com1", QStringLiteral("small"));
+    click<ex::faccess>("cmd1");
+    EXPECT_EQ(boxes(), "Excel表数据字段数大于Access表数据字段数!");
+    choose<ex::faccess>("Com1", QStringLiteral("fzsdjs"));
+    click<ex::faccess>("cmd1");
+    EXPECT_EQ(boxes(), "数据表内有记录，现在开始导入新数据;已成功导入2条记录!");
+    EXPECT_EQ(
+        tv::forms::the<ex::faccess>().widget()->windowTitle() + ctl<ex::faccess>("cmd2")->property("text").toString(),
+        "数据导入完毕!关闭");
+    EXPECT_FALSE(ctl<ex::faccess>("cmd1")->isEnabled());
+    EXPECT_EQ(queryText(file,
+                        "select group_concat(jfrq || fjh || xm || sfzhm || zj || sfsd1, '|') from fzsdjs "
+                        "where rowid > 1"),
+              "2024-01-05101张三4401011990010112348003.5|2024-02-29102李四01234519.99120");
+    // A money cell "abc": the row is kept, the field takes its default, the second line counts the cell;
+    // into an empty table the other message. A sheet without rows appends nothing and says nothing more.
+    const QString bad = dir.filePath(QStringLiteral("bad.xlsx"));
+    tv::workbook::Writer w(bad);
+    const char* cells[] = {"2024-03-01", "103", "王五", "1", "abc"};
+    for (int c = 0; c < 5; ++c) w.write(0, c, tv::Value(cells[c]));
+    w.close();
+    Registry::unloadAll();
+    tv::test::execSql(file, QStringLiteral("DELETE FROM bysj;"));
+    importInto(bad, QStringLiteral("Sheet1"), file, QStringLiteral("bysj"));
+    EXPECT_EQ(boxes(),
+              "数据表没有记录，现在开始导入新数据;已成功导入1条记录!\n其中0行导入失败，1个单元格无法转换，已取默认值");
+    EXPECT_EQ(queryText(file, "select jfrq || fjh || xm || sfzhm || ifnull(zj, 'NULL') from bysj"),
+              "2024-03-01103王五1NULL");
+    Registry::unloadAll();
+    importInto(twin, QStringLiteral("第二页"), file, QStringLiteral("bysj"));
+    EXPECT_EQ(boxes(), "数据表内有记录，现在开始导入新数据");
+    EXPECT_EQ(count(file, "bysj") + ctl<ex::faccess>("cmd2")->property("text").toString(), "1返回(&X)");
+}
+
+TEST_F(ExchangeTest, RoundTripKeepsEveryFieldAndTheLegacyTwinImportsTheSame) {
+    exportFrom(QStringLiteral("zfdj"));
+    auto* list = listOf<ex::outform>("List1");
+    for (int i = 0; i < list->count(); ++i) list->item(i)->setCheckState(Qt::Checked);
+    click<ex::outform>("Img1", dir.filePath(QStringLiteral("all.xlsx")));
+    click<ex::outform>("cmdout");
+    Registry::unloadAll();
+    const QString other = dir.filePath(QStringLiteral("other.mdb"));
+    tv::test::makeDataFile(other);
+    importInto(dir.filePath(QStringLiteral("all.xlsx")), QStringLiteral("Sheet1"), other, QStringLiteral("zfdj"));
+    EXPECT_EQ(boxes(), "数据表没有记录，现在开始导入新数据;已成功导入2条记录!");
+    const QString fields = QStringLiteral(
+        "select group_concat(quote(fjh)||quote(jzrs)||quote(xm)||quote(dw)||quote(sfzhm)||quote(rzrq)||quote(n1)"
+        "||quote(xp), '|') from zfdj");
+    EXPECT_EQ(queryText(other, fields), queryText(file, fields).replace(QStringLiteral("X'89504E47'"), "NULL"));
+    EXPECT_EQ(queryText(other, "select group_concat(typeof(jzrs)||typeof(sfzhm)) from zfdj"),
+              "integertext,integertext");
+
+    // The .xls twin imports what its .xlsx twin imports, and so does an .xlsx named .xls.
+    const QString renamed = dir.filePath(QStringLiteral("renamed.xls"));
+    QFile::copy(QStringLiteral(TV_FIXTURES_DIR "/exchange_twin.xlsx"), renamed);
+    const QString rows =
+        QStringLiteral("select group_concat(jfrq||fjh||xm||sfzhm||zj||sfsd1, '|') from fzsdjs where rowid > 1");
+    QStringList got;
+    const std::pair<QString, QString> books[] = {{QStringLiteral(TV_FIXTURES_DIR "/exchange_twin.xls"), "Sheet"},
+                                                 {renamed, QStringLiteral("数据")}};
+    for (const auto& [book, sheet] : books) {
+        Registry::unloadAll();
+        tv::test::execSql(other, QStringLiteral("DELETE FROM fzsdjs; INSERT INTO fzsdjs (fjh) VALUES ('x');"));
+        importInto(book, sheet, other, QStringLiteral("fzsdjs"));
+        EXPECT_EQ(boxes(), "数据表内有记录，现在开始导入新数据;已成功导入2条记录!");
+        got << queryText(other, rows);
+    }
+    EXPECT_EQ(got[0], "2024-01-05101张三4401011990010112348003.5|2024-02-29102李四01234519.99120");
+    EXPECT_EQ(got[1], got[0]);
+}
+
+TEST_F(ExchangeTest, ADamagedWorkbookSaysWhyAndChangesNothing) {
+    const QByteArray twin = [] {
+        QFile f(QStringLiteral(TV_FIXTURES_DIR "/exchange_twin.xlsx"));
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {{"cut.xlsx", twin.left(1500)}, {"noise.xls", QByteArray(3000, 'x')}};
+    tv::forms::the<ex::fexcel>().show();
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(c.bytes);
+        f.close();
+        click<ex::fexcel>("Img2", path);
+        EXPECT_TRUE(boxes().startsWith(QStringLiteral("无法读取Excel文件："))) << c.name;
+        EXPECT_EQ(combo<ex::fexcel>("Com1")->count(), 0);
+        EXPECT_FALSE(ctl<ex::fexcel>("cmd1")->isEnabled());
+    }
+    click<ex::fexcel>("Img2", QString(""));
+    EXPECT_EQ(boxes(), "请重新选择Excel文件!");
+    EXPECT_EQ(count(file, "fzsdjs") + count(file, "zfdj"), "12");
+}
