@@ -34,12 +34,10 @@ std::map<QString, std::weak_ptr<Database>>& openFiles() {
     return files;
 }
 
-const QString& conversionError() {
-    static const QString text = QStringLiteral("数据类型转换错误。");
-    return text;
-}
+// Raised by the converters below; convert() names the field.
+struct Refused {};
 
-[[noreturn]] void refuse() { throw DbError(conversionError()); }
+[[noreturn]] void refuse() { throw Refused{}; }
 
 // A number for a numeric column: numbers as they are, text parsed, anything
 // else refused.
@@ -196,12 +194,15 @@ Database::~Database() {
 std::shared_ptr<Database> Database::open(const QString& path) {
     const QFileInfo info(path);
     const QString canonical = info.canonicalFilePath();
+    const auto refuse = [](int code) { throw DbError(engineErrorText(code, QString::fromUtf8(sqlite3_errstr(code)))); };
     if (path.isEmpty() || canonical.isEmpty() || !QFileInfo(canonical).isFile())
-        throw DbError(QString::fromUtf8(sqlite3_errstr(SQLITE_CANTOPEN)));
+        refuse(SQLITE_CANTOPEN);
 
     auto& files = openFiles();
     if (auto it = files.find(canonical); it != files.end()) {
-        if (auto db = it->second.lock())
+        // A file replaced under the connection gets a connection of its own;
+        // the old one stays with those who hold it.
+        if (auto db = it->second.lock(); db && !db->moved())
             return db;
         files.erase(it);
     }
@@ -209,7 +210,7 @@ std::shared_ptr<Database> Database::open(const QString& path) {
     // The engine would take an empty file for an empty database and make it
     // one at the first write: it is not a data file of ours.
     if (QFileInfo(canonical).size() == 0)
-        throw DbError(QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)));
+        refuse(SQLITE_NOTADB);
 
     const bool readOnly = !writableOnDisk(canonical);
     // One connection is used by one thread (the program's own): no locking per call.
@@ -217,7 +218,9 @@ std::shared_ptr<Database> Database::open(const QString& path) {
     sqlite3* handle = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(canonical).constData(), &handle, flags, nullptr);
     if (rc != SQLITE_OK) {
-        const QString text = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QString::fromUtf8(sqlite3_errstr(rc));
+        const QString text =
+            handle ? engineErrorText(sqlite3_extended_errcode(handle), QString::fromUtf8(sqlite3_errmsg(handle)))
+                   : engineErrorText(rc, QString::fromUtf8(sqlite3_errstr(rc)));
         sqlite3_close_v2(handle);
         throw DbError(text);
     }
@@ -228,7 +231,8 @@ std::shared_ptr<Database> Database::open(const QString& path) {
     // is not a database is refused here, with the engine's own words.
     const int probe = sqlite3_exec(handle, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
     if (probe != SQLITE_OK) {
-        const QString text = QString::fromUtf8(sqlite3_errmsg(handle));
+        const QString text =
+            engineErrorText(sqlite3_extended_errcode(handle), QString::fromUtf8(sqlite3_errmsg(handle)));
         sqlite3_close_v2(handle);
         throw DbError(text);
     }
@@ -249,13 +253,23 @@ void Database::releaseUnused() {
 }
 
 QString Database::errorText(int rc) const {
-    const QString engine = QString::fromUtf8(sqlite3_errmsg(db_));
-    if ((rc & 0xff) == SQLITE_READONLY || (readOnly_ && (rc & 0xff) == SQLITE_CANTOPEN))
-        return QStringLiteral("数据文件是只读的，不能写入：") + engine;
-    return engine;
+    // The connection's own error, with its extended code and message, when it
+    // is the one the call returned; else only the code's text.
+    const int held = sqlite3_extended_errcode(db_);
+    const bool same = (held & 0xff) == (rc & 0xff);
+    int code = same ? held : rc;
+    // A journal that cannot be opened beside a file opened read-only.
+    if (readOnly_ && (code & 0xff) == SQLITE_CANTOPEN)
+        code = SQLITE_READONLY;
+    return engineErrorText(code, QString::fromUtf8(same ? sqlite3_errmsg(db_) : sqlite3_errstr(rc)));
 }
 
-void Database::fail() { throw DbError(errorText(sqlite3_errcode(db_))); }
+void Database::fail(int rc) { throw DbError(errorText(rc)); }
+
+bool Database::moved() const {
+    int moved = 0;
+    return sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved;
+}
 
 sqlite3_stmt* Database::prepare(const std::string& sql) {
     sqlite3_stmt* st = nullptr;
@@ -264,7 +278,7 @@ sqlite3_stmt* Database::prepare(const std::string& sql) {
         sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &st, &tail);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(st);
-        fail();
+        fail(rc);
     }
     if (!st)  // nothing but blanks or comments
         throw DbError(QStringLiteral("SQL 语句为空。"));
@@ -310,8 +324,8 @@ void Database::bindAll(sqlite3_stmt* st, const std::vector<Value>& params) {
     if (static_cast<int>(params.size()) != wanted)
         throw DbError(QStringLiteral("参数个数不符：需要 %1 个，给出 %2 个。").arg(wanted).arg(params.size()));
     for (int i = 0; i < wanted; ++i) {
-        if (detail::bindValue(st, i + 1, params[static_cast<size_t>(i)]) != SQLITE_OK)
-            fail();
+        if (const int rc = detail::bindValue(st, i + 1, params[static_cast<size_t>(i)]); rc != SQLITE_OK)
+            fail(rc);
     }
 }
 
@@ -323,7 +337,7 @@ void Database::exec(const QString& sql, const std::vector<Value>& params) {
         const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &err);
         sqlite3_free(err);
         if (rc != SQLITE_OK)
-            fail();
+            fail(rc);
         return;
     }
     sqlite3_stmt* st = acquire(text);
@@ -333,7 +347,7 @@ void Database::exec(const QString& sql, const std::vector<Value>& params) {
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     }
     if (rc != SQLITE_DONE)
-        fail();
+        fail(rc);
 }
 
 std::vector<std::vector<Value>> Database::query(const QString& sql, const std::vector<Value>& params) {
@@ -360,14 +374,14 @@ std::vector<std::vector<Value>> Database::query(const QString& sql, const std::v
         rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE)
-        fail();
+        fail(rc);
     return rows;
 }
 
 std::vector<Column> Database::columns(const QString& table) {
     const auto rows = query(QStringLiteral("select name, type from pragma_table_info(?)"), {Value(table)});
     if (rows.empty())
-        throw DbError(QStringLiteral("no such table: ") + table);
+        throw DbError(engineErrorText(SQLITE_ERROR, QStringLiteral("no such table: ") + table));
     std::vector<Column> cols;
     cols.reserve(rows.size());
     for (const auto& r : rows) cols.push_back(Column{r[0].toText(), kindOfDeclaredType(r[1].toText())});
@@ -449,10 +463,105 @@ ColumnKind Database::kindOfDeclaredType(const QString& declared) {
     return ColumnKind::Text;
 }
 
-Value Database::convert(const Value& v, ColumnKind kind) {
+Value Database::convert(const Value& v, ColumnKind kind, const QString& field) {
     if (v.isNull())
         return v;
-    return converterFor(kind)(v);
+    try {
+        return converterFor(kind)(v);
+    } catch (const Refused&) {
+        throw DbError(field.isEmpty() ? QStringLiteral("数据类型转换错误。")
+                                      : QStringLiteral("数据类型转换错误：") + field);
+    }
+}
+
+QString Database::engineErrorText(int code, const QString& engineText) {
+    const char* text = nullptr;
+    switch (code) {  // extended codes with a text of their own
+        case SQLITE_READONLY_DBMOVED:
+            text = "数据文件已被其他程序替换或移动，请重新打开数据文件。";
+            break;
+        case SQLITE_READONLY_DIRECTORY:
+            text = "数据文件所在的文件夹是只读的，不能写入。";
+            break;
+        case SQLITE_READONLY_ROLLBACK:
+            text = "数据文件上次没有正常关闭，它是只读的，无法恢复。";
+            break;
+        case SQLITE_CONSTRAINT_UNIQUE:
+        case SQLITE_CONSTRAINT_PRIMARYKEY:
+        case SQLITE_CONSTRAINT_ROWID:
+            text = "数据与已有的记录重复，没有保存。";
+            break;
+        case SQLITE_CONSTRAINT_NOTNULL:
+            text = "必须填写的数据是空的，没有保存。";
+            break;
+        case SQLITE_IOERR_NOMEM:
+            text = "内存不足。";
+            break;
+        default:
+            break;
+    }
+    if (!text) {
+        switch (code & 0xff) {
+            case SQLITE_ERROR:
+                text = engineText.startsWith(QLatin1String("no such table")) ? "数据文件中没有所需的数据表。"
+                       : engineText.startsWith(QLatin1String("no such column")) ? "数据表中没有所需的字段。"
+                                                                                : "数据操作出错。";
+                break;
+            case SQLITE_BUSY:
+            case SQLITE_LOCKED:
+            case SQLITE_PROTOCOL:
+                text = "数据文件正被其他程序使用，请稍后再试。";
+                break;
+            case SQLITE_FULL:
+                text = "磁盘已满，数据没有写入。";
+                break;
+            case SQLITE_TOOBIG:
+                text = "数据太大，不能保存。";
+                break;
+            case SQLITE_READONLY:
+                text = "数据文件是只读的，不能写入。";
+                break;
+            case SQLITE_IOERR:
+                text = "读写数据文件时出错，请检查磁盘。";
+                break;
+            case SQLITE_CORRUPT:
+                text = "数据文件已损坏。";
+                break;
+            case SQLITE_NOTADB:
+                text = "这个文件不是数据文件。";
+                break;
+            case SQLITE_CANTOPEN:
+                text = "无法打开数据文件。";
+                break;
+            case SQLITE_CONSTRAINT:
+                text = "数据不符合数据表的规定，没有保存。";
+                break;
+            case SQLITE_NOMEM:
+                text = "内存不足。";
+                break;
+            case SQLITE_PERM:
+            case SQLITE_AUTH:
+                text = "没有访问数据文件的权限。";
+                break;
+            case SQLITE_ABORT:
+            case SQLITE_INTERRUPT:
+                text = "操作被中断，数据没有改变。";
+                break;
+            case SQLITE_SCHEMA:
+                text = "数据表的结构已被其他程序改变，请再试一次。";
+                break;
+            case SQLITE_NOLFS:
+                text = "数据文件太大，系统不支持。";
+                break;
+            case SQLITE_MISMATCH:
+                text = "数据类型不符。";
+                break;
+            default:
+                text = "数据引擎出错。";
+                break;
+        }
+    }
+    return QString::fromUtf8(text) + QStringLiteral("（") + engineText + QStringLiteral("）");
 }
 
 }  // namespace tv

@@ -1,6 +1,7 @@
 #pragma once
 // One connection per data file, shared by every data source of the process.
 
+#include "platform/values/Error.h"
 #include "platform/values/Value.h"
 
 #include <QString>
@@ -9,7 +10,6 @@
 #include <cmath>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -18,16 +18,6 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace tv {
-
-// Every failure of the data engine: its text is what the windows show.
-class DbError : public std::runtime_error {
-public:
-    explicit DbError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
-    const QString& text() const { return text_; }
-
-private:
-    QString text_;
-};
 
 enum class ColumnKind { Text, SmallInt, Integer, Single, Double, Currency, DateTime, Blob };
 
@@ -69,8 +59,9 @@ public:
     bool inTransaction() const { return txDepth_ > 0; }
 
     // Converts a value for a column of the given kind, as Update does;
-    // DbError("数据类型转换错误。") when it cannot be held.
-    static Value convert(const Value& v, ColumnKind kind);
+    // DbError("数据类型转换错误：<field>") when it cannot be held
+    // ("数据类型转换错误。" without a field name).
+    static Value convert(const Value& v, ColumnKind kind, const QString& field = QString());
     // True when `v` already has the form a column of this kind holds, so that
     // convert() would give it back as it is.
     static bool holds(const Value& v, ColumnKind kind);
@@ -79,6 +70,12 @@ public:
     static ColumnKind kindOfDeclaredType(const QString& declared);
     // True when the file was opened read-only (it is marked read-only on disk).
     bool readOnly() const { return readOnly_; }
+
+    // What the user is told for an engine result code (primary or extended,
+    // e.g. SQLITE_READONLY_DBMOVED), the engine's own text after it for
+    // support: "数据文件正被其他程序使用，请稍后再试。（database is locked）".
+    // Every DbError that comes from the engine carries such a text.
+    static QString engineErrorText(int code, const QString& engineText);
 
 private:
     friend class Recordset;
@@ -91,8 +88,13 @@ private:
     sqlite3_stmt* prepare(const std::string& sql);
     void release(const std::string& sql, sqlite3_stmt* st);
     void bindAll(sqlite3_stmt* st, const std::vector<Value>& params);
-    [[noreturn]] void fail();
+    // DbError for the result code `rc` a call returned: the connection's own
+    // error when it is that one, else the code's text (a bind refused before
+    // the engine kept an error of its own).
+    [[noreturn]] void fail(int rc);
     QString errorText(int rc) const;
+    // The file at this connection's path was replaced, moved or deleted.
+    bool moved() const;
 
     QString path_;
     sqlite3* db_ = nullptr;

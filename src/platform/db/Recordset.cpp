@@ -27,8 +27,18 @@ const QString& notUpdatableText() {
     static const QString t = QStringLiteral("该记录集不能更新。");
     return t;
 }
+const QString& goneText() {
+    static const QString t = QStringLiteral("该记录已被其他程序删除，数据没有改变。");
+    return t;
+}
 
-// Cell tags of the packed rows.
+[[noreturn]] void tooBig() {
+    throw DbError(Database::engineErrorText(SQLITE_TOOBIG, QString::fromUtf8(sqlite3_errstr(SQLITE_TOOBIG))));
+}
+
+// Cell tags of the packed rows. A text or bytes cell keeps its length in 32
+// bits: nothing longer than the engine's length limit (below 2^31) gets in,
+// neither from the engine nor through Update, which refuses it first.
 enum : char { kNull = 0, kInt = 1, kReal = 2, kText = 3, kBytes = 4, kBlobLater = 5 };
 constexpr size_t kChunkSize = 1u << 20;
 
@@ -74,7 +84,7 @@ char* writeRaw(char* p, const detail::RawCell& c) {
         case SQLITE_TEXT:
         case SQLITE_BLOB: {
             *p = c.type == SQLITE_TEXT ? kText : kBytes;
-            const uint32_t n = static_cast<uint32_t>(c.n);
+            const uint32_t n = static_cast<uint32_t>(c.n);  // the engine's, below 2^31
             std::memcpy(p + 1, &n, 4);
             if (n)
                 std::memcpy(p + 5, c.p, n);
@@ -102,7 +112,7 @@ detail::RawCell readRaw(const char* p) {
             c.type = *p == kText ? SQLITE_TEXT : SQLITE_BLOB;
             uint32_t n;
             std::memcpy(&n, p + 1, 4);
-            c.n = static_cast<int>(n);
+            c.n = n;
             c.p = p + 5;
             break;
         }
@@ -170,8 +180,8 @@ inline char* room(std::vector<char>& buf, size_t used, size_t n) {
 
 // Appends the stored form of a value converted for its column, as the engine
 // keeps it (see Storage.h); a photo of a table is only marked, to be read
-// when asked for.
-void packValue(std::vector<char>& buf, size_t& used, const Value& v, bool later) {
+// when asked for. Text or bytes longer than `limit` (the engine's) are refused.
+void packValue(std::vector<char>& buf, size_t& used, const Value& v, bool later, qsizetype limit) {
     auto fixed = [&](char tag, const void* bytes) {
         char* p = room(buf, used, 9);
         *p = tag;
@@ -182,7 +192,10 @@ void packValue(std::vector<char>& buf, size_t& used, const Value& v, bool later)
     auto real = [&](double d) { fixed(kReal, &d); };
     auto sized = [&](char tag, size_t most, auto write) {
         char* p = room(buf, used, 5 + most);
-        const uint32_t n = static_cast<uint32_t>(write(p + 5) - (p + 5));
+        const ptrdiff_t written = write(p + 5) - (p + 5);
+        if (written > limit)
+            tooBig();
+        const uint32_t n = static_cast<uint32_t>(written);
         *p = tag;
         std::memcpy(p + 1, &n, 4);
         used += 5 + n;
@@ -202,11 +215,15 @@ void packValue(std::vector<char>& buf, size_t& used, const Value& v, bool later)
         }
         case Value::Kind::Text: {
             const QString t = v.toText();
+            if (t.size() > limit)  // at least a byte a unit
+                tooBig();
             return sized(kText, 3 * static_cast<size_t>(t.size()), [&](char* o) { return writeUtf8(o, t); });
         }
         case Value::Kind::Date:  // yyyy-MM-dd, or a year of more digits: any QDate fits
             return sized(kText, 32, [&](char* o) { return writeDate(o, v.toDate()); });
         case Value::Kind::Bytes: {
+            if (v.toBytes().size() > limit)
+                tooBig();
             if (later) {
                 *room(buf, used, 1) = kBlobLater;
                 ++used;
@@ -242,13 +259,11 @@ int bindStored(sqlite3_stmt* st, int index, const char* p, const Value& v) {
         case kBytes: {
             uint32_t n;
             std::memcpy(&n, p + 1, 4);
-            const int size = static_cast<int>(n);
-            return *p == kText ? sqlite3_bind_text(st, index, p + 5, size, SQLITE_STATIC)
-                               : sqlite3_bind_blob(st, index, p + 5, size, SQLITE_STATIC);
+            return *p == kText ? detail::bindText(st, index, p + 5, n) : detail::bindBytes(st, index, p + 5, n);
         }
         case kBlobLater: {
             const QByteArray b = v.toBytes();  // shares the value's bytes
-            return sqlite3_bind_blob(st, index, b.constData(), static_cast<int>(b.size()), SQLITE_STATIC);
+            return detail::bindBytes(st, index, b.constData(), b.size());
         }
         default:
             return sqlite3_bind_null(st, index);
@@ -515,7 +530,7 @@ Value Recordset::fetchBlob(int64_t rowid, int column) const {
     if (rc == SQLITE_ROW)
         return detail::decodeCell(detail::rawColumn(st.get(), 0), ColumnKind::Blob);
     if (rc != SQLITE_DONE)
-        db_->fail();
+        db_->fail(rc);
     return Value();
 }
 
@@ -524,8 +539,10 @@ void Recordset::bindPacked(sqlite3_stmt* st) const {
     const char* p = packed_.data();
     int k = 1;
     for (size_t i = 0; i < columns_.size(); p += cellSize(p), ++i) {
-        if (toWrite_[i] && bindStored(st, k++, p, *toWrite_[i]) != SQLITE_OK)
-            db_->fail();
+        if (!toWrite_[i])
+            continue;
+        if (const int rc = bindStored(st, k++, p, *toWrite_[i]); rc != SQLITE_OK)
+            db_->fail(rc);
     }
 }
 
@@ -581,7 +598,7 @@ void Recordset::refresh() {
             rows.push_back(r);
         }
         if (rc != SQLITE_DONE)
-            db_->fail();
+            db_->fail(rc);
     } catch (...) {
         std::swap(chunks, chunks_);
         throw;
@@ -749,15 +766,16 @@ void Recordset::packPending(const RowRef* kept) {
     converted_.reserve(n);  // never moves while toWrite_ points into it
     packedSize_ = 0;
     const char* old = kept ? cellAt(*kept, 0) : nullptr;
+    const qsizetype limit = sqlite3_limit(db_->handle(), SQLITE_LIMIT_LENGTH, -1);
     for (size_t i = 0; i < n; ++i) {
         if (edit_ == EditState::Adding || dirty_[i]) {
             const ColumnKind kind = columns_[i].kind;
             const Value* w = &pending_[i];
             if (!untyped_[i] && !Database::holds(*w, kind)) {
-                w = &converted_.emplace_back(Database::convert(*w, kind));
+                w = &converted_.emplace_back(Database::convert(*w, kind, fieldCaption(i)));
             }
             toWrite_[i] = w;
-            packValue(packed_, packedSize_, *w, shape_ == Shape::Table && kind == ColumnKind::Blob);
+            packValue(packed_, packedSize_, *w, shape_ == Shape::Table && kind == ColumnKind::Blob, limit);
         } else {
             const size_t size = cellSize(old);
             std::memcpy(room(packed_, packedSize_, size), old, size);
@@ -790,8 +808,8 @@ void Recordset::insertRow() {
         // Every parameter is bound again for each row: no need to clear them.
         const ScopeExit reset{[st] { sqlite3_reset(st); }};
         bindPacked(st);
-        if (sqlite3_step(st) != SQLITE_DONE)
-            db_->fail();
+        if (const int rc = sqlite3_step(st); rc != SQLITE_DONE)
+            db_->fail(rc);
     }
     rows_.push_back(keepPacked(sqlite3_last_insert_rowid(db_->handle())));
     pos_ = static_cast<int>(rows_.size()) - 1;
@@ -814,13 +832,17 @@ void Recordset::updateRow() {
     }
     if (changed) {
         sql += QLatin1String(" where rowid = ?");
-        TV_LEASE(st, sql.toStdString());
-        bindPacked(st.get());
-        sqlite3_bind_int64(st.get(), changed + 1, rowid);
-        if (sqlite3_step(st.get()) != SQLITE_DONE)
-            db_->fail();
-        if (sqlite3_changes(db_->handle()) == 0)
-            throw DbError(QStringLiteral("该记录已被删除。"));
+        bool gone = false;
+        {
+            TV_LEASE(st, sql.toStdString());
+            bindPacked(st.get());
+            sqlite3_bind_int64(st.get(), changed + 1, rowid);
+            if (const int rc = sqlite3_step(st.get()); rc != SQLITE_DONE)
+                db_->fail(rc);
+            gone = sqlite3_changes(db_->handle()) == 0;
+        }
+        if (gone)
+            dropGoneRow();
         rows_[static_cast<size_t>(pos_)] = keepPacked(rowid);
     }
     leaveEdit();
@@ -832,15 +854,38 @@ void Recordset::remove() {
     if (!hasCurrent())
         noCurrent();
     requireUpdatable();
+    bool gone = false;
     {
         TV_LEASE(st, (QStringLiteral("delete from ") + tableToken_ + QLatin1String(" where rowid = ?")).toStdString());
         sqlite3_bind_int64(st.get(), 1, rows_[static_cast<size_t>(pos_)].rowid);
-        if (sqlite3_step(st.get()) != SQLITE_DONE)
-            db_->fail();
+        if (const int rc = sqlite3_step(st.get()); rc != SQLITE_DONE)
+            db_->fail(rc);
+        gone = sqlite3_changes(db_->handle()) == 0;
     }
+    if (gone)
+        dropGoneRow();
     rows_.erase(rows_.begin() + pos_);
     deleted_ = true;  // pos_ now names the row after it, or EOF
     fireReposition();
+}
+
+void Recordset::dropGoneRow() {
+    // Left as a delete leaves it: the row is no longer held, none is current.
+    leaveEdit();
+    rows_.erase(rows_.begin() + pos_);
+    deleted_ = true;
+    fireReposition();
+    throw DbError(goneText());
+}
+
+void Recordset::setFieldCaptions(const QHash<QString, QString>& captions) {
+    captions_.clear();
+    for (auto it = captions.begin(); it != captions.end(); ++it) captions_.insert(it.key().toLower(), it.value());
+}
+
+QString Recordset::fieldCaption(size_t column) const {
+    const QString& name = columns_[column].name;
+    return captions_.value(name.toLower(), name);
 }
 
 // ---- notification ---------------------------------------------------------------

@@ -67,13 +67,26 @@ public:
     void edit();    // raises with no current row
     // Converts and validates each field against its declared type, then
     // INSERT or UPDATE by rowid. On error the row stays pending and DbError
-    // carries a displayable text. After an add the new row is appended at the
+    // carries a displayable text: a value the field cannot hold names the
+    // field, text or bytes over the engine's length limit are refused as too
+    // large, never cut. After an add the new row is appended at the
     // end of the rows and becomes current.
     void update();
     void cancelUpdate();
     // Raises with no current row. Afterwards there is no current row; EOF is
     // true iff the deleted row was the last one.
     void remove();
+    // A row that another program deleted meanwhile: Delete, or the Update of
+    // an edit, finds nothing to change and raises DbError("该记录已被其他程序
+    // 删除，数据没有改变。"). The row is then dropped as a delete drops it (no
+    // current row, EOF iff it was the last one, Reposition fired; an edit is
+    // left), so that the rows held match the file; the other rows are not
+    // read again.
+
+    // Captions of fields by name (any case), used in the texts of errors
+    // about a field ("数据类型转换错误：居住人数"); a field without one is
+    // named by its column name ("数据类型转换错误：jzrs"). Kept across refresh.
+    void setFieldCaptions(const QHash<QString, QString>& captions);
 
     // Called after every change of current row (refresh and moves included,
     // also onto BOF/EOF), synchronously; handlers may move other recordsets.
@@ -138,6 +151,8 @@ private:
     RowRef keepPacked(int64_t rowid);
     void insertRow();
     void updateRow();
+    [[noreturn]] void dropGoneRow();
+    QString fieldCaption(size_t column) const;
 
     std::shared_ptr<Database> db_;
     QString source_;
@@ -146,6 +161,7 @@ private:
     std::vector<Column> columns_;
     std::vector<bool> untyped_;  // expression columns of a select list
     QHash<QString, int> nameIndex_;
+    QHash<QString, QString> captions_;  // by lower-case field name
     mutable int lastIndex_ = -1;
     Shape shape_ = Shape::Table;
     QString tableToken_;  // the table as written in the source

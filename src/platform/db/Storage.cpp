@@ -156,13 +156,23 @@ Value decodeCell(const RawCell& c, ColumnKind kind) {
     return decodeUntyped(c);
 }
 
+int bindText(sqlite3_stmt* st, int index, const char* p, qsizetype n) {
+    return sqlite3_bind_text64(st, index, p, static_cast<sqlite3_uint64>(n), SQLITE_STATIC, SQLITE_UTF8);
+}
+
+int bindBytes(sqlite3_stmt* st, int index, const char* p, qsizetype n) {
+    // A null pointer would be bound as NULL: empty bytes stay a zero-length blob.
+    return sqlite3_bind_blob64(st, index, n ? p : "", static_cast<sqlite3_uint64>(n), SQLITE_STATIC);
+}
+
 int bindValue(sqlite3_stmt* st, int index, const Value& v) {
     switch (v.kind()) {
         case Value::Kind::Null:
             return sqlite3_bind_null(st, index);
         case Value::Kind::Text: {
             const QByteArray u = v.toText().toUtf8();
-            return sqlite3_bind_text(st, index, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
+            return sqlite3_bind_text64(st, index, u.constData(), static_cast<sqlite3_uint64>(u.size()),
+                                       SQLITE_TRANSIENT, SQLITE_UTF8);
         }
         case Value::Kind::Int16:
         case Value::Kind::Int32:
@@ -181,11 +191,13 @@ int bindValue(sqlite3_stmt* st, int index, const Value& v) {
             const QByteArray u = shortDate(v.toDate()).toUtf8();
             if (u.isEmpty())
                 return sqlite3_bind_null(st, index);
-            return sqlite3_bind_text(st, index, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
+            return sqlite3_bind_text64(st, index, u.constData(), static_cast<sqlite3_uint64>(u.size()),
+                                       SQLITE_TRANSIENT, SQLITE_UTF8);
         }
         case Value::Kind::Bytes: {
             const QByteArray b = v.toBytes();
-            return sqlite3_bind_blob(st, index, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+            return sqlite3_bind_blob64(st, index, b.isNull() ? "" : b.constData(),
+                                       static_cast<sqlite3_uint64>(b.size()), SQLITE_TRANSIENT);
         }
     }
     return sqlite3_bind_null(st, index);

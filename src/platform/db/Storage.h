@@ -22,7 +22,7 @@ struct RawCell {
     int64_t i = 0;
     double d = 0.0;
     const char* p = nullptr;
-    int n = 0;
+    qsizetype n = 0;
 };
 
 RawCell rawColumn(sqlite3_stmt* st, int col);
@@ -33,6 +33,11 @@ Value decodeCell(const RawCell& c, ColumnKind kind);
 // The value of an expression column (no declared type): by its storage class.
 Value decodeUntyped(const RawCell& c);
 // Binds a value (already converted for its column, or a query parameter).
+// Lengths go to the engine in 64 bits: text or bytes over its length limit are
+// refused with SQLITE_TOOBIG, never cut.
 int bindValue(sqlite3_stmt* st, int index, const Value& v);
+// Binds text (UTF-8) or bytes that outlive the statement's step.
+int bindText(sqlite3_stmt* st, int index, const char* p, qsizetype n);
+int bindBytes(sqlite3_stmt* st, int index, const char* p, qsizetype n);
 
 }  // namespace tv::detail

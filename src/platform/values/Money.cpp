@@ -1,9 +1,9 @@
 // Money, the rounding rules and the number-to-text forms.
 //
-// Every rule that works "on the decimal form" of a binary float takes that form
-// from printf's %.*e (15 significant digits for a double, 7 for a Single) and
-// rounds the decimal digits exactly, so 3.45 * 8.5 (29.32499999999999...) still
-// counts as the 29.325 the user sees.
+// toMoney and format00 work on the decimal form of a double: printf's %.*e with
+// 15 significant digits, whose digits are then rounded exactly, so 1.15 * 4.5
+// (5.17499999999999982...) still counts as the 5.175 the user sees. round2Even
+// works on the exact binary value the number's type holds.
 
 #include "platform/values/Money.h"
 
@@ -52,8 +52,8 @@ int64_t divRound(int64_t n, int k, Tie tie) {
         return 0;
     const int64_t d = kPow10[k];
     const bool neg = n < 0;
-    // |n| fits: callers never pass INT64_MIN.
-    const uint64_t a = neg ? static_cast<uint64_t>(-n) : static_cast<uint64_t>(n);
+    // |n| in unsigned arithmetic: INT64_MIN too.
+    const uint64_t a = neg ? 0u - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
     uint64_t q = a / static_cast<uint64_t>(d);
     const uint64_t r = a % static_cast<uint64_t>(d);
     const uint64_t twice = r * 2;  // r < 10^18, so no overflow
@@ -170,27 +170,41 @@ Money Money::operator*(double f) const { return toMoney(toDouble() * f); }
 
 Money toMoney(double x) {
     int64_t units;
-    if (roundDecimal(x, 15, 4, Tie::Even, units))
-        return Money::fromUnits(units);
-    if (std::isnan(x))
-        return Money();
-    return Money::fromUnits(x < 0 ? std::numeric_limits<int64_t>::min() + 1 : std::numeric_limits<int64_t>::max());
+    if (!roundDecimal(x, 15, 4, Tie::Even, units))
+        throw OverflowError(QStringLiteral("数值超出范围：") + doubleText(x));
+    return Money::fromUnits(units);
 }
 
 Money round2Even(Money m) { return Money::fromUnits(divRound(m.units(), 2, Tie::Even) * 100); }
 
-float round2Even(float f) {
-    int64_t scaled;
-    if (!roundDecimal(static_cast<double>(f), 7, 2, Tie::Even, scaled))
-        return f;
-    return static_cast<float>(static_cast<double>(scaled) / 100.0);
-}
+// A float's exact value is a double's: rounding that gives the double nearest
+// to the decimal result, and the float nearest to that double is the float
+// nearest to the decimal result (it cannot fall on a float's halfway point).
+float round2Even(float f) { return static_cast<float>(round2Even(static_cast<double>(f))); }
 
 double round2Even(double d) {
-    int64_t scaled;
-    if (!roundDecimal(d, 15, 2, Tie::Even, scaled))
+    // From 2^46 on, doubles are at least 2^-6 apart: the one nearest to d
+    // rounded (at most 0.005 away) is d itself. NaN and infinities stay too.
+    if (!(std::fabs(d) < 0x1p46))
         return d;
-    return static_cast<double>(scaled) / 100.0;
+    // d = m / 2^shift exactly, m a whole number below 2^53, so that
+    // d * 100 = m * 100 / 2^shift with m * 100 below 2^60.
+    int e = 0;
+    const double frac = std::frexp(d, &e);  // d = frac * 2^e, 0.5 <= |frac| < 1
+    const int shift = 53 - e;               // at least 7
+    const uint64_t n = static_cast<uint64_t>(std::fabs(std::ldexp(frac, 53))) * 100u;
+    uint64_t q = 0;
+    if (shift < 62) {  // else d * 100 < 1/2
+        q = n >> shift;
+        const uint64_t r = n & ((uint64_t{1} << shift) - 1), half = uint64_t{1} << (shift - 1);
+        if (r > half || (r == half && (q & 1u)))
+            ++q;
+    }
+    if (q == 0)
+        return 0.0;
+    // q below 2^53, exact, and so is 100: one correctly rounded division.
+    const double x = static_cast<double>(q) / 100.0;
+    return d < 0 ? -x : x;
 }
 
 QString format00(double x) {

@@ -2,10 +2,14 @@
 // Money: a signed 64-bit count of ten-thousandths (four decimals), so sums are
 // exact. The three rounding rules of the program live beside it and are never
 // mixed up:
-//   toMoney     half to even at four decimals ("as money")
-//   round2Even  half to even at two decimals (the Round of the bills)
+//   toMoney     half to even at four decimals ("as money") on the value's
+//               15-significant-digit decimal form
+//   round2Even  half to even at two decimals (the Round of the bills) on the
+//               exact value held (binary for float and double)
 //   format00    the "0.00" pattern: half away from zero on the value's
 //               15-significant-digit decimal form
+
+#include "platform/values/Error.h"
 
 #include <QString>
 
@@ -51,10 +55,17 @@ private:
 };
 
 // Half to even at four decimals: 2.8 * float(1250.5 - 1240.2) -> 28.8401.
+// A value beyond the money range (about ±922337203685477.58), NaN or an
+// infinity raises OverflowError ("数值超出范围：1E+20"); nothing is clamped.
 Money toMoney(double x);
-// Half to even at two decimals: 42.435 -> 42.44, 10.125 -> 10.12.
+// Half to even at two decimals: 42.435 -> 42.44, 10.125 -> 10.12 (Money is
+// exact decimal).
 Money round2Even(Money m);
-// The same rule on a single-precision reading, the result kept a float.
+// The same rule on a binary number, applied to the exact value its type holds:
+// half to even only on an exact binary tie. 224.225f is held as 224.2250061...
+// and gives 224.23; 1.125f is a tie and gives 1.12. The result is the float
+// (double) nearest to the rounded decimal; NaN and infinities come back as
+// they are.
 float round2Even(float f);
 double round2Even(double d);
 

@@ -38,7 +38,8 @@ public:
     // text form (floatText for Single), Money with its decimals trimmed like a
     // number ("800", "19.99"), dates as yyyy-MM-dd, bytes as "".
     QString toText() const;
-    // Numeric views; Null and non-numeric text give 0.
+    // Numeric views; Null and non-numeric text give 0. toMoney of a number
+    // beyond the money range raises OverflowError (see tv::toMoney).
     double toDouble() const;
     float toSingle() const;
     tv::Money toMoney() const;

@@ -64,6 +64,6 @@ inline QString dbError(const std::function<void()>& work) try {
     return e.text();
 }
 #define EXPECT_DB_ERROR(stmt, expected) \
-    EXPECT_EQ(::tv::test::dbError([&] { stmt; }), QString::fromUtf8(expected)) << #stmt
+    EXPECT_EQ(::tv::test::dbError([&] { stmt; }).toStdString(), std::string(expected)) << #stmt
 
 }  // namespace tv::test

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <tuple>
 
 using namespace tv;
 using namespace tv::test;
@@ -36,14 +37,15 @@ TEST_F(DatabaseTest, WhatIsNotADataFileIsRefusedLeftAsItWasAndNothingIsCreated) 
     const struct {
         QString path;
         std::optional<QByteArray> content;  // none: the path does not exist
-        QString error;
+        std::string error;
     } cases[] = {
-        {dir.filePath("missing.mdb"), {}, "unable to open database file"},
-        {dir.path(), {}, "unable to open database file"},
+        {dir.filePath("missing.mdb"), {}, "无法打开数据文件。（unable to open database file）"},
+        {dir.path(), {}, "无法打开数据文件。（unable to open database file）"},
         {dir.filePath("notes.mdb"), QStringLiteral("这不是数据文件。\n").repeated(200).toUtf8(),
-         "file is not a database"},
-        {dir.filePath("empty.mdb"), QByteArray(), "file is not a database"},
-        {dir.filePath("half.mdb"), whole.left(whole.size() / 2), "database disk image is malformed"},
+         "这个文件不是数据文件。（file is not a database）"},
+        {dir.filePath("empty.mdb"), QByteArray(), "这个文件不是数据文件。（file is not a database）"},
+        {dir.filePath("half.mdb"), whole.left(whole.size() / 2),
+         "数据文件已损坏。（database disk image is malformed）"},
     };
     for (const auto& c : cases) {
         if (c.content) {
@@ -51,7 +53,7 @@ TEST_F(DatabaseTest, WhatIsNotADataFileIsRefusedLeftAsItWasAndNothingIsCreated) 
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
             f.write(*c.content);
         }
-        EXPECT_EQ(dbError([&] { Recordset(Database::open(c.path), "zfdj").refresh(); }), c.error)
+        EXPECT_EQ(dbError([&] { Recordset(Database::open(c.path), "zfdj").refresh(); }).toStdString(), c.error)
             << c.path.toStdString();
         EXPECT_EQ(QFileInfo(c.path).isFile() ? fileBytes(c.path) : QByteArray("none"), c.content.value_or("none"))
             << c.path.toStdString();
@@ -73,7 +75,7 @@ TEST_F(DatabaseTest, ReadOnlyFileReadsButRefusesWrites) {
         EXPECT_EQ(rs.field("fjh").toText(), "101");
         rs.edit();
         rs.setField("fjh", Value("102"));
-        EXPECT_DB_ERROR(rs.update(), "数据文件是只读的，不能写入：attempt to write a readonly database");
+        EXPECT_DB_ERROR(rs.update(), "数据文件是只读的，不能写入。（attempt to write a readonly database）");
         rs.addNew();
         EXPECT_THROW(rs.update(), DbError);
         EXPECT_THROW(db->transaction([&] { db->exec("delete from qtfy"); }), DbError);
@@ -84,6 +86,36 @@ TEST_F(DatabaseTest, ReadOnlyFileReadsButRefusesWrites) {
     EXPECT_EQ(fileBytes(path), before);
 }
 
+TEST_F(DatabaseTest, EngineErrorsAreToldInChineseWithTheEngineTextAfter) {
+    addRooms({"101"});
+    auto rename = [&](const Value& room) { db->exec("update qtfy set fjh = ?", {room}); };
+    // Another program holds the write lock (the busy wait cut to nothing).
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &other), SQLITE_OK);
+    sqlite3_exec(other, "begin immediate", nullptr, nullptr, nullptr);
+    sqlite3_busy_timeout(db->handle(), 0);
+    EXPECT_DB_ERROR(rename("102"), "数据文件正被其他程序使用，请稍后再试。（database is locked）");
+    sqlite3_close(other);
+    sqlite3_limit(db->handle(), SQLITE_LIMIT_LENGTH, 1000);
+    EXPECT_DB_ERROR(rename(QByteArray(1001, 'x')), "数据太大，不能保存。（string or blob too big）");
+
+    // Another program replaced the file: the next opening reads the new one.
+    const QString copy = dir.filePath("copy.mdb");
+    ASSERT_TRUE(QFile::copy(path, copy) && QFile::remove(path) && QFile::rename(copy, path));
+    EXPECT_DB_ERROR(rename("103"),
+                    "数据文件已被其他程序替换或移动，请重新打开数据文件。（attempt to write a readonly database）");
+    Database::open(path)->exec("update qtfy set fjh = '104'");
+    EXPECT_EQ(scalar("select group_concat(fjh) from qtfy"), "104");
+
+    // The rest, by result code (primary or extended).
+    const std::tuple<int, const char*, const char*> codes[] = {
+        {SQLITE_FULL, "database or disk is full", "磁盘已满，数据没有写入。"},
+        {SQLITE_CONSTRAINT_UNIQUE, "UNIQUE constraint failed: t.x", "数据与已有的记录重复，没有保存。"},
+    };
+    for (const auto& [code, engine, told] : codes)
+        EXPECT_EQ(Database::engineErrorText(code, engine).toStdString(), std::string(told) + "（" + engine + "）");
+}
+
 TEST_F(DatabaseTest, OneConnectionPerFileTablesTypedQueriesAndEngineErrors) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
     ASSERT_TRUE(QFile::link(path, dir.filePath("link.mdb")));
@@ -92,9 +124,8 @@ TEST_F(DatabaseTest, OneConnectionPerFileTablesTypedQueriesAndEngineErrors) {
     EXPECT_EQ(db->tables(), (QStringList{"zfdj", "fzsdjs", "bysj", "sysj", "qtfy"}));
     EXPECT_TRUE(db->hasTable("FZSDJS"));
     EXPECT_FALSE(db->hasTable("yhzc"));
-    EXPECT_DB_ERROR(db->columns("nosuch"), "no such table: nosuch");
-    EXPECT_DB_ERROR(db->exec("delete from nosuch"), "no such table: nosuch");
-    EXPECT_DB_ERROR(db->query("select * from nosuch where x = ?", {Value(1)}), "no such table: nosuch");
+    EXPECT_DB_ERROR(db->columns("nosuch"), "数据文件中没有所需的数据表。（no such table: nosuch）");
+    EXPECT_DB_ERROR(db->exec("delete from nosuch"), "数据文件中没有所需的数据表。（no such table: nosuch）");
 
     db->exec("insert into fzsdjs (jfrq, fjh, zj, bysb) values (?, ?, ?, ?)",
              {Value(QDate(2024, 2, 29)), Value("房1"), Value(toMoney(1234.56)), Value(1250.5f)});

@@ -4,6 +4,8 @@
 
 #include "DbFixture.h"
 
+#include <sqlite3.h>
+
 #include <functional>
 #include <map>
 #include <tuple>
@@ -16,6 +18,7 @@ namespace {
 class RecordsetTest : public DbTest {};
 
 const char* const kNoCurrent = "无当前记录。";
+const char* const kGone = "该记录已被其他程序删除，数据没有改变。";
 
 }  // namespace
 
@@ -49,9 +52,9 @@ TEST_F(RecordsetTest, RecordSourcesColumnsOrderAndErrors) {
         EXPECT_EQ(rs.columns().back().kind, ColumnKind::Currency) << s.source;
     }
     // Bad sources raise the engine's text.
-    EXPECT_DB_ERROR(Recordset(db, "nosuch"), "no such table: nosuch");
-    EXPECT_DB_ERROR(Recordset(db, "select * from [nosuch]"), "no such table: nosuch");
-    EXPECT_DB_ERROR(Recordset(db, "select * from [qtfy] wher x"), "near \"x\": syntax error");
+    EXPECT_DB_ERROR(Recordset(db, "nosuch"), "数据文件中没有所需的数据表。（no such table: nosuch）");
+    EXPECT_DB_ERROR(Recordset(db, "select * from [nosuch]"), "数据文件中没有所需的数据表。（no such table: nosuch）");
+    EXPECT_DB_ERROR(Recordset(db, "select * from [qtfy] wher x"), "数据操作出错。（near \"x\": syntax error）");
     EXPECT_THROW(Recordset(db, "select * from [qtfy] where [fjh]=?").refresh(), DbError);  // no parameter
 }
 
@@ -147,7 +150,9 @@ TEST_F(RecordsetTest, UpdateConvertsEachValueForItsDeclaredTypeOrRefusesIt) {
         EXPECT_EQ(rs.field(c.column), c.out) << c.column << " <- " << c.in.toText().toStdString();
         EXPECT_EQ(scalar(QStringLiteral("select quote(%1) from kinds order by rowid desc").arg(c.column)), c.stored);
     }
-    // A value the column cannot hold leaves the row pending and nothing written.
+    // A value the column cannot hold leaves the row pending and nothing
+    // written; the error names the field, by its caption where it has one.
+    rs.setFieldCaptions({{"S", "居住人数"}, {"m", "租金"}});
     const std::pair<const char*, std::vector<Value>> refused[] = {
         {"s", {Value("32768"), Value("abc")}},
         {"i", {Value(3e9), Value(Money::fromInt(3000000000LL))}},  // not cut to 2147483647
@@ -162,7 +167,8 @@ TEST_F(RecordsetTest, UpdateConvertsEachValueForItsDeclaredTypeOrRefusesIt) {
         for (const Value& v : values) {
             rs.addNew();
             rs.setField(column, v);
-            EXPECT_DB_ERROR(rs.update(), "数据类型转换错误。");
+            const QString name = column == std::string("s") ? "居住人数" : column == std::string("m") ? "租金" : column;
+            EXPECT_DB_ERROR(rs.update(), ("数据类型转换错误：" + name).toStdString());
             EXPECT_EQ(rs.editState(), Recordset::EditState::Adding) << column;
             EXPECT_EQ(rs.field(column), v) << column;
         }
@@ -213,13 +219,31 @@ TEST_F(RecordsetTest, AddNewAndEditWriteByRowidAndTheNewRowBecomesCurrent) {
     rs.setField("fjh", Value("lost"));
     rs.moveNext();  // moving drops the pending change
     EXPECT_EQ(rs.editState(), Recordset::EditState::None);
-    db->exec("delete from qtfy where rowid = 3");  // behind the recordset's back
+    // Rows another program deleted: neither Update nor Delete says it worked,
+    // and the row is dropped as a delete drops it.
+    db->exec("delete from qtfy");
     rs.edit();
     rs.setField("fjh", Value("ghost"));
-    EXPECT_DB_ERROR(rs.update(), "该记录已被删除。");
-    EXPECT_EQ(rs.editState(), Recordset::EditState::Editing);
-    EXPECT_EQ(scalar("select group_concat(fjh) from qtfy"), "1b");
-    EXPECT_EQ(seen.size(), 1u);  // a removed handler is not called
+    EXPECT_DB_ERROR(rs.update(), kGone);
+    EXPECT_TRUE(rs.eof() && rs.recordCount() == 1 && rs.editState() == Recordset::EditState::None);
+    rs.movePrevious();  // the last row held, gone too
+    EXPECT_DB_ERROR(rs.remove(), kGone);
+    EXPECT_TRUE(rs.bof() && rs.eof() && seen.size() == 1u);  // a removed handler is not called
+}
+
+TEST_F(RecordsetTest, TextAndBytesOverTheEnginesLengthLimitAreRefusedNeverCut) {
+    sqlite3_limit(db->handle(), SQLITE_LIMIT_LENGTH, 1000);
+    Recordset rs(db, "zfdj");
+    rs.refresh();
+    // 1001 bytes of photo; 1002 bytes of UTF-8 in 334 characters.
+    for (const auto& [field, v] :
+         {std::pair("xp", Value(QByteArray(1001, 'x'))), std::pair("xm", Value(QStringLiteral("租").repeated(334)))}) {
+        rs.addNew();
+        rs.setField(field, v);
+        EXPECT_DB_ERROR(rs.update(), "数据太大，不能保存。（string or blob too big）");
+    }
+    write(rs, {{"xp", Value(QByteArray(900, 'y'))}});  // a whole row within the limit
+    EXPECT_EQ(scalar("select count(*) || ' ' || length(xp) from zfdj"), "1 900");
 }
 
 TEST_F(RecordsetTest, RepositionHandlersMayMoveRemoveAndDestroy) {
@@ -267,6 +291,6 @@ TEST_F(RecordsetTest, RefreshFollowsAChangedTable) {
     EXPECT_EQ(scalar("select group_concat(ifnull(bz, '-')) from qtfy"), "-,备注");
     rs.moveFirst();
     db->exec("drop table qtfy");
-    EXPECT_DB_ERROR(rs.refresh(), "no such table: qtfy");
+    EXPECT_DB_ERROR(rs.refresh(), "数据文件中没有所需的数据表。（no such table: qtfy）");
     EXPECT_EQ(rs.field("fjh").toText(), "1");  // the rows read before stay readable
 }

@@ -3,6 +3,7 @@
 #include "platform/values/Money.h"
 #include "platform/values/Value.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 using namespace tv;
@@ -35,13 +36,26 @@ TEST(ValuesMoney, Round2EvenOnMoney) {
     EXPECT_EQ(round2Even(m("-1.2251")), m("-1.23"));
 }
 
-TEST(ValuesMoney, Round2EvenOnFloatsKeepsTheKind) {
-    EXPECT_EQ(round2Even(34.4000244f), 34.4f);
-    EXPECT_EQ(round2Even(1.125f), 1.12f);
-    EXPECT_EQ(round2Even(1.225f), 1.22f);  // the tie as the user sees it
-    EXPECT_EQ(round2Even(1.235f), 1.24f);
-    EXPECT_DOUBLE_EQ(round2Even(3.45 * 8.5), 29.32);
-    EXPECT_DOUBLE_EQ(round2Even(-10.125), -10.12);
+TEST(ValuesMoney, Round2EvenOnTheExactBinaryValue) {
+    // The value typed and its result; in the comment the exact value held.
+    const std::pair<float, float> singles[] = {
+        {2563969.25f, 2563969.25f},  // 2563969.25
+        {-321194.97f, -321194.97f},  // -321194.96875
+        {224.225f, 224.23f},         // 224.225006103515625
+        {1.125f, 1.12f},             // 1.125: a tie, to even
+    };
+    for (const auto& [in, out] : singles) EXPECT_EQ(round2Even(in), out) << in;
+    const std::pair<double, double> doubles[] = {
+        {3.45 * 8.5, 29.33},                          // 29.3250000000000028421709430404007434844970703125
+        {35184372088832.0546875, 35184372088832.05},  // 2^45 + 7/128, to 2^45 + 6/128
+    };
+    for (const auto& [in, out] : doubles) EXPECT_EQ(round2Even(in), out) << in;
+}
+
+TEST(ValuesMoney, ToMoneyOutOfRangeIsAnOverflowNeverAClamp) {
+    for (double x : {-922337203685478.0, qQNaN(), -qInf()}) EXPECT_THROW(toMoney(x), OverflowError) << x;
+    EXPECT_THAT([] { Money::fromInt(100000000000000) * 10.0; },  // the text the windows' guard shows
+                testing::ThrowsMessage<DbError>(testing::StrEq("数值超出范围：1E+15")));
 }
 
 TEST(ValuesMoney, Format00RoundsHalfAwayOnTheDecimalForm) {
