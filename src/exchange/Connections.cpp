@@ -62,6 +62,56 @@ QStringList fieldList(const QString& text) {
     return names;
 }
 
+// The import of a sheet into a table.
+ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbook::Sheet& sheet) {
+    const std::vector<tv::Column> columns = db.columns(table);
+    const int used = std::min<int>(sheet.columns, static_cast<int>(columns.size()));
+    ImportCounts n;
+    db.transaction([&] {
+        QString lastSql;
+        std::vector<tv::Value> params;
+        QStringList names, marks;
+        for (const tv::workbook::Sheet::Row& row : sheet.rows) {
+            params.clear();
+            names.clear();
+            marks.clear();
+            auto cell = row.cells.begin();
+            for (int i = 0; i < used; ++i) {
+                while (cell != row.cells.end() && cell->first < i) ++cell;
+                const bool has = cell != row.cells.end() && cell->first == i;
+                const tv::Column& col = columns[static_cast<size_t>(i)];
+                if (col.kind == tv::ColumnKind::Blob) {
+                    n.failedCells += has;
+                    continue;
+                }
+                tv::Value v;
+                if (has) {
+                    try {
+                        v = tv::Database::convert(cell->second, col.kind);
+                    } catch (const tv::DbError&) {
+                        ++n.failedCells;
+                        continue;
+                    }
+                }
+                names << quoted(col.name);
+                marks << QStringLiteral("?");
+                params.push_back(std::move(v));
+            }
+            const QString sql =
+                names.isEmpty() ? QStringLiteral("insert into %1 default values").arg(quoted(table))
+                                : QStringLiteral("insert into %1 (%2) values (%3)")
+                                      .arg(quoted(table), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+            try {
+                db.exec(sql, params);
+                ++n.stored;
+            } catch (const tv::DbError&) {
+                ++n.failedRows;
+            }
+        }
+    });
+    return n;
+}
+
 void notice(const QString& text, int style) { tv::dlg::msgBox(text, style, QStringLiteral("温馨提示")); }
 
 QString pickNewFile(const QString& title, const QString& filter) {

@@ -40,6 +40,19 @@ QString quoted(const QString& name);
 // The names of a field list typed or ticked: "a, b,,c," -> a, b, c.
 QStringList fieldList(const QString& text);
 
+// What an import did.
+struct ImportCounts {
+    qint64 stored = 0;       // rows appended
+    qint64 failedRows = 0;   // rows the data file refused
+    qint64 failedCells = 0;  // cells a field could not take (the field kept its default)
+};
+
+// Appends the rows of `sheet` to `table` by column position, all in one
+// transaction: each cell converted on its own by its field's declared type;
+// a cell the field cannot take leaves the field out of that row (its default
+// applies), an empty cell stores Null, a photo field takes nothing.
+ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbook::Sheet& sheet);
+
 // The message box of the exchange windows.
 void notice(const QString& text, int style);
 

@@ -3,6 +3,7 @@
 // fields, and the import of the sheet chosen in the first step, appended by
 // column position.
 
+#include "exchange/Connections.h"
 #include "platform/forms/Form.h"
 
 #include <QString>
@@ -24,13 +25,6 @@ struct faccessUi {
     QPushButton* cmd1 = nullptr;
     QPushButton* Cmd3 = nullptr;
     QPushButton* cmd2 = nullptr;
-};
-
-// What an import did.
-struct ImportCounts {
-    qint64 stored = 0;       // rows appended
-    qint64 failedRows = 0;   // rows the data file refused
-    qint64 failedCells = 0;  // cells a field could not take (the field kept its default)
 };
 
 class faccess : public tv::forms::Window<faccessUi> {
