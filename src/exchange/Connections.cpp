@@ -8,6 +8,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include <string>
+#include <unordered_map>
+
 namespace tv::exchange {
 
 Connections& connections() {
@@ -66,43 +69,55 @@ QStringList fieldList(const QString& text) {
 ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbook::Sheet& sheet) {
     const std::vector<tv::Column> columns = db.columns(table);
     const int used = std::min<int>(sheet.columns, static_cast<int>(columns.size()));
+    // The insert statement for each set of fields a row fills, made once.
+    std::unordered_map<std::string, QString> statements;
+    auto statementFor = [&](const std::string& taken) -> const QString& {
+        QString& sql = statements[taken];
+        if (sql.isEmpty()) {
+            QStringList names, marks;
+            for (size_t i = 0; i < taken.size(); ++i) {
+                if (taken[i]) {
+                    names << quoted(columns[i].name);
+                    marks << QStringLiteral("?");
+                }
+            }
+            sql = names.isEmpty() ? QStringLiteral("insert into %1 default values").arg(quoted(table))
+                                  : QStringLiteral("insert into %1 (%2) values (%3)")
+                                        .arg(quoted(table), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        }
+        return sql;
+    };
     ImportCounts n;
     db.transaction([&] {
-        QString lastSql;
         std::vector<tv::Value> params;
-        QStringList names, marks;
+        std::string taken(static_cast<size_t>(used), '\0');
         for (const tv::workbook::Sheet::Row& row : sheet.rows) {
             params.clear();
-            names.clear();
-            marks.clear();
             auto cell = row.cells.begin();
             for (int i = 0; i < used; ++i) {
+                taken[static_cast<size_t>(i)] = 0;
                 while (cell != row.cells.end() && cell->first < i) ++cell;
                 const bool has = cell != row.cells.end() && cell->first == i;
-                const tv::Column& col = columns[static_cast<size_t>(i)];
-                if (col.kind == tv::ColumnKind::Blob) {
+                const tv::ColumnKind kind = columns[static_cast<size_t>(i)].kind;
+                if (kind == tv::ColumnKind::Blob) {
                     n.failedCells += has;
                     continue;
                 }
                 tv::Value v;
                 if (has) {
                     try {
-                        v = tv::Database::convert(cell->second, col.kind);
+                        v = tv::Database::holds(cell->second, kind) ? cell->second
+                                                                    : tv::Database::convert(cell->second, kind);
                     } catch (const tv::DbError&) {
                         ++n.failedCells;
                         continue;
                     }
                 }
-                names << quoted(col.name);
-                marks << QStringLiteral("?");
+                taken[static_cast<size_t>(i)] = 1;
                 params.push_back(std::move(v));
             }
-            const QString sql =
-                names.isEmpty() ? QStringLiteral("insert into %1 default values").arg(quoted(table))
-                                : QStringLiteral("insert into %1 (%2) values (%3)")
-                                      .arg(quoted(table), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
             try {
-                db.exec(sql, params);
+                db.exec(statementFor(taken), params);
                 ++n.stored;
             } catch (const tv::DbError&) {
                 ++n.failedRows;
