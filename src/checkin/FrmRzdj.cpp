@@ -323,6 +323,10 @@ void FrmRzdj::buildButtons(QWidget* page) {
 
 void FrmRzdj::bindFields() {
     FrmRzdjUi& u = ui();
+    // A refused number names its box as the window labels it.
+    u.Data1->setFieldCaptions({{QStringLiteral("jzrs"), QStringLiteral("居住人数")},
+                               {QStringLiteral("n1"), QStringLiteral("子女数(男)")},
+                               {QStringLiteral("n2"), QStringLiteral("子女数(女)")}});
     // Bindings to zfdj.
     const std::pair<BoundTextBox*, const char*> texts[] = {
         {u.Txtfjh, "fjh"}, {u.Txtjzrs, "jzrs"},   {u.Txtxm, "xm"},     {u.Txtdw, "dw"},

@@ -255,8 +255,8 @@ TEST_F(FrmRzdjTest, AddWithARefusedValueConfirmCancelAndModify) {
     run({{"CmdTj", "1 / 12|王新|添加新记录|1000001100|12|放弃正在编辑的记录吗？?提示！"}});
     // A value the column cannot hold is refused and the row stays pending;
     // corrected, the same row goes in and is shown.
-    run({{"CmdQr", "1 / 12|王新|添加新记录|1000001100|12|数据类型转换错误。", {{"Txtjzrs", "abc"}}},
-         {"CmdQr", "1 / 12|王新|添加新记录|1000001100|12|数据类型转换错误。", {{"Txtjzrs", "40000"}}}});
+    run({{"CmdQr", "1 / 12|王新|添加新记录|1000001100|12|数据类型转换错误：居住人数", {{"Txtjzrs", "abc"}}},
+         {"CmdQr", "1 / 12|王新|添加新记录|1000001100|12|数据类型转换错误：居住人数", {{"Txtjzrs", "40000"}}}});
     EXPECT_EQ(texts({"Txtfjh", "Txtjzrs"}), "301|40000");
     run({{"CmdQr", "13 / 13|王新|数据添加或修改成功|1111110011|13|", {{"Txtjzrs", "2"}}}});
     EXPECT_EQ(sql("SELECT fjh||'/'||jzrs||'/'||xm||'/'||wh||'/'||n1||'/'||xm4||'/'||ysno FROM zfdj "

@@ -17,6 +17,7 @@ struct DataControl::Impl {
     std::vector<tv::Value> params;
     bool readOnly = false;
     QString caption;
+    QHash<QString, QString> fieldCaptions;
     // What the open recordset was made from.
     QString openDatabase;
     QString openSource;
@@ -77,6 +78,12 @@ QString DataControl::recordSource() const { return d->source; }
 void DataControl::setReadOnly(bool on) { d->readOnly = on; }
 bool DataControl::readOnly() const { return d->readOnly; }
 
+void DataControl::setFieldCaptions(const QHash<QString, QString>& captions) {
+    d->fieldCaptions = captions;
+    if (d->rs)
+        d->rs->setFieldCaptions(captions);
+}
+
 void DataControl::setCaption(const QString& caption) {
     d->caption = caption;
     d->label->setText(caption);
@@ -102,6 +109,7 @@ void DataControl::refresh() {
         emit rowsChanged();
     }
     auto rs = std::make_unique<tv::Recordset>(tv::Database::open(d->databaseName), d->source, d->params);
+    rs->setFieldCaptions(d->fieldCaptions);
     d->handler = rs->onReposition([this] { emit reposition(); });
     d->rs = std::move(rs);
     d->openDatabase = d->databaseName;
@@ -146,8 +154,7 @@ void DataControl::update() {
     refuseReadOnly(d->readOnly);
     tv::Recordset& rs = recordset();
     commitBound();
-    rs.update();
-    emit rowsChanged();
+    rowsChangingWith([&] { rs.update(); });
     emit recordChanged();
 }
 
@@ -158,7 +165,22 @@ void DataControl::cancelUpdate() {
 
 void DataControl::remove() {
     refuseReadOnly(d->readOnly);
-    recordset().remove();
+    rowsChangingWith([&] { recordset().remove(); });
+}
+
+void DataControl::rowsChangingWith(const std::function<void()>& write) {
+    const int before = recordset().recordCount();
+    try {
+        write();
+    } catch (...) {
+        // A row that another program deleted meanwhile is dropped by the
+        // refused write: the grids must not go on showing it.
+        if (d->rs && d->rs->recordCount() != before) {
+            emit rowsChanged();
+            emit recordChanged();
+        }
+        throw;
+    }
     emit rowsChanged();
 }
 

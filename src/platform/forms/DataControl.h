@@ -13,9 +13,11 @@
 
 #include "platform/db/Recordset.h"
 
+#include <QHash>
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -35,6 +37,9 @@ public:
     QString recordSource() const;
     void setReadOnly(bool on);
     bool readOnly() const;
+    // The captions of fields as the window labels them, for the engine's
+    // messages ("数据类型转换错误：居住人数"); kept for every recordset opened.
+    void setFieldCaptions(const QHash<QString, QString>& captions);
     void setCaption(const QString& caption);
     QString caption() const;
 
@@ -84,6 +89,9 @@ signals:
     void recordChanged();
 
 private:
+    // Runs a write of the recordset; the grids reload after it, and after a
+    // refused one when it dropped a row.
+    void rowsChangingWith(const std::function<void()>& write);
     struct Impl;
     std::unique_ptr<Impl> d;
 };
