@@ -13,5 +13,10 @@ CREATE TABLE sysj (jfrq DATETIME, fjh TEXT, xm TEXT, sfzhm TEXT, zj CURRENCY, sy
   sydb SINGLE, ddj CURRENCY);
 CREATE TABLE qtfy (jfrq DATETIME, fjh TEXT, sfzhm TEXT, kdf CURRENCY, dtf CURRENCY, wsf CURRENCY, zaf CURRENCY,
   wgf CURRENCY, qtf CURRENCY, hj CURRENCY);
+-- The searches by billing date and the bills of one tenant.
+CREATE INDEX fzsdjs_jfrq ON fzsdjs (jfrq);
+CREATE INDEX fzsdjs_sfzhm ON fzsdjs (sfzhm);
+CREATE INDEX qtfy_jfrq ON qtfy (jfrq);
+CREATE INDEX qtfy_sfzhm ON qtfy (sfzhm);
 -- user database Rave.ini:
 CREATE TABLE yhzc (yhxm TEXT, mima TEXT, dhhm TEXT);
