@@ -1,7 +1,6 @@
 #include "checkin/FrmRzdj.h"
 
 #include "checkin/PhotoFile.h"
-#include "checkin/PickerLists.h"
 #include "platform/db/Recordset.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/BoundControls.h"
@@ -10,6 +9,7 @@
 #include "platform/forms/EnterRing.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
+#include "platform/forms/PickerLists.h"
 #include "platform/forms/StatusPanels.h"
 #include "platform/shell/Shell.h"
 #include "shared/CheckInCopy.h"
@@ -262,9 +262,9 @@ void FrmRzdj::buildPicker(QWidget* page) {
     // The picker and the status line down the left side.
     auto* picker = frame(page, QString(), twips(0, 840, 2655, 9735));
     auto* gk = new QGridLayout(picker);
-    u.DrvList = make<DriveList>(picker, "DrvList");
-    u.DirList = make<FolderList>(picker, "DirList");
-    u.FilList = make<FileList>(picker, "FilList");
+    u.DrvList = make<tv::forms::DriveList>(picker, "DrvList");
+    u.DirList = make<tv::forms::FolderList>(picker, "DirList");
+    u.FilList = make<tv::forms::FileList>(picker, "FilList");
     u.CboLx = make<QComboBox>(picker, "CboLx");
     u.TxtMbwj = make<QLineEdit>(picker, "TxtMbwj");
     u.TxtTs = make<QLineEdit>(picker, "TxtTs");
@@ -362,9 +362,9 @@ void FrmRzdj::connectHandlers(QWidget* root) {
     onClick(u.CmdExit, [this] { cmdExitClick(); });
     tv::forms::on(u.CboCxfs, &QComboBox::activated, [this] { cboCxfsClick(); });
     tv::forms::on(u.CboLx, &QComboBox::activated, [this] { cboLxClick(); });
-    tv::forms::on(u.DrvList, &DriveList::driveChanged, [this] { drvListChange(); });
-    tv::forms::on(u.DirList, &FolderList::pathChanged, [this] { dirListChange(); });
-    QObject::connect(u.FilList, &FileList::fileClicked, u.FilList,
+    tv::forms::on(u.DrvList, &tv::forms::DriveList::driveChanged, [this] { drvListChange(); });
+    tv::forms::on(u.DirList, &tv::forms::FolderList::pathChanged, [this] { dirListChange(); });
+    QObject::connect(u.FilList, &tv::forms::FileList::fileClicked, u.FilList,
                      [this](const QString& name) { tv::forms::guard([this, name] { filListClick(name); }); });
 
     // Enter moves through the inputs in the order of the window's layout.

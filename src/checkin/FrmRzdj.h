@@ -22,12 +22,10 @@ class BoundCombo;
 class BoundImage;
 class BoundTextBox;
 class DataControl;
-}  // namespace tv::forms
-namespace tv::checkin {
 class DriveList;
 class FileList;
 class FolderList;
-}  // namespace tv::checkin
+}  // namespace tv::forms
 
 namespace tv::checkin {
 
@@ -46,9 +44,9 @@ struct FrmRzdjUi {
     QComboBox *CboCxfs = nullptr, *Cboxz = nullptr;
     QLineEdit *TxtFh = nullptr, *TxtZk = nullptr, *Txtzh = nullptr;
     // Picker
-    DriveList* DrvList = nullptr;
-    FolderList* DirList = nullptr;
-    FileList* FilList = nullptr;
+    tv::forms::DriveList* DrvList = nullptr;
+    tv::forms::FolderList* DirList = nullptr;
+    tv::forms::FileList* FilList = nullptr;
     QComboBox* CboLx = nullptr;
     QLineEdit *TxtMbwj = nullptr, *TxtTs = nullptr;
     // Buttons, in the column order of setButtons()

@@ -3,9 +3,9 @@
 // photo picker, the print choice, the Enter order and leaving.
 #include "checkin/FrmRzdj.h"
 
-#include "checkin/PickerLists.h"
 #include "platform/forms/BoundControls.h"
 #include "platform/forms/DataControl.h"
+#include "platform/forms/PickerLists.h"
 #include "platform/shell/Shell.h"
 #include "support/WindowTest.h"
 
@@ -150,7 +150,7 @@ protected:
             fill(s.fills);
             for (int a : s.answers) script::answerMsgBox(a);
             if (QByteArray(s.click).contains('.')) {
-                auto* files = ctl<tv::checkin::FileList>("FilList");
+                auto* files = ctl<tv::forms::FileList>("FilList");
                 QListWidgetItem* item = files->findItems(QString::fromLatin1(s.click), Qt::MatchExactly).value(0);
                 files->scrollToItem(item);
                 QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, files->visualItemRect(item).center());
@@ -368,8 +368,8 @@ TEST_F(FrmRzdjTest, APickedPhotoIsStoredOnlyByConfirmAndShownAgainAfterReopening
     }
     ASSERT_TRUE(QFile::resize(dir.filePath(QStringLiteral("k.jpg")), qint64(3) << 30));
     open(2);
-    auto* files = ctl<tv::checkin::FileList>("FilList");
-    ctl<tv::checkin::FolderList>("DirList")->setPath(dir.path());
+    auto* files = ctl<tv::forms::FileList>("FilList");
+    ctl<tv::forms::FolderList>("DirList")->setPath(dir.path());
     // The file types: letter case does not count; the gif entry lists *.gif.
     const std::pair<int, const char*> lists[] = {
         {4, "a.JPG b.jpg g.jpg h.jpg k.jpg"},
@@ -415,7 +415,7 @@ TEST_F(FrmRzdjTest, APickedPhotoIsStoredOnlyByConfirmAndShownAgainAfterReopening
               QString::fromLatin1(stored.toHex().toUpper() + '|' + jpg.toHex().toUpper()));
 
     // Another folder shows the file clicked last in it.
-    ctl<tv::checkin::FolderList>("DirList")->setPath(QDir::tempPath());
+    ctl<tv::forms::FolderList>("DirList")->setPath(QDir::tempPath());
     EXPECT_EQ(texts({"TxtMbwj"}), QDir::tempPath() + "/a.JPG");
 
     // Reopened, the stored photo shows again; the first row keeps its own.

@@ -1,4 +1,4 @@
-#include "checkin/PickerLists.h"
+#include "platform/forms/PickerLists.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace tv::checkin {
+namespace tv::forms {
 
 // --- drives ----------------------------------------------------------------
 
@@ -133,4 +133,4 @@ void FileList::fill() {
     addItems(QDir(path_).entryList({pattern_}, QDir::Files, QDir::Name | QDir::IgnoreCase));
 }
 
-}  // namespace tv::checkin
+}  // namespace tv::forms

@@ -1,5 +1,5 @@
 #pragma once
-// The three lists of the photo picker: drives, the folder tree down to the
+// The three lists of the file pickers: drives, the folder tree down to the
 // current folder with its subfolders, and the files of a folder that match a
 // pattern.
 
@@ -7,7 +7,7 @@
 #include <QListWidget>
 #include <QString>
 
-namespace tv::checkin {
+namespace tv::forms {
 
 // The drives (mounted volumes) by their root path.
 class DriveList : public QComboBox {
@@ -59,4 +59,4 @@ private:
     QString pattern_ = QStringLiteral("*");
 };
 
-}  // namespace tv::checkin
+}  // namespace tv::forms
