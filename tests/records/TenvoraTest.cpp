@@ -166,8 +166,9 @@ protected:
         out << ctl<QLineEdit>("TxtTs")->text();
         for (const char* d : {"Data1", "Data2", "Data3"}) {
             auto* s = ctl<tv::forms::DataControl>(d);
-            out << s->caption().section("：", 1).chopped(1) + '#' +
-                       (s->isOpen() ? QString::number(s->recordset().recordCount()) : "-");
+            QString position = s->caption().section("：", 1);
+            position.chop(1);  // ")"; a caption without a position stays empty
+            out << position + '#' + (s->isOpen() ? QString::number(s->recordset().recordCount()) : "-");
         }
         out << ctl<QLabel>("LelJlzs")->text();
         QString boxes;
