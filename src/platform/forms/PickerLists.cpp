@@ -2,10 +2,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QPixmap>
 #include <QStorageInfo>
 #include <QStyle>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tv::forms {
 
@@ -54,7 +58,9 @@ constexpr int kPathRole = Qt::UserRole + 1;
 }
 
 FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
-    connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    // Activation is a double-click or Enter. The path is taken before the
+    // list is filled again, which deletes the item.
+    connect(this, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         if (item)
             setPath(item->data(kPathRole).toString());
     });
@@ -71,6 +77,22 @@ bool FolderList::setPath(const QString& path) {
     fill();
     emit pathChanged();
     return true;
+}
+
+void FolderList::refresh() {
+    if (path_.isEmpty())
+        return;
+    QString p = path_;
+    while (!QFileInfo(p).isDir() || !QDir(p).isReadable()) {
+        const QString up = QFileInfo(p).absolutePath();
+        if (up == p)
+            return;
+        p = up;
+    }
+    if (p == path_)
+        fill();
+    else
+        setPath(p);
 }
 
 void FolderList::fill() {
@@ -120,6 +142,39 @@ void FileList::setPattern(const QString& pattern) {
     fill();
 }
 
+void FileList::setShown(Attribute a, bool on) {
+    shown_ = on ? shown_ | a : shown_ & ~a;
+    fill();
+}
+
+void FileList::refresh() {
+    const QString keep = fileName();
+    fill();
+    if (keep.isEmpty())
+        return;
+    const QList<QListWidgetItem*> found = findItems(keep, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (!found.isEmpty()) {
+        setCurrentItem(found.first());
+        scrollToItem(found.first());
+    }
+}
+
+void FileList::keyPressEvent(QKeyEvent* e) {
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    if (enter && !e->isAutoRepeat() && currentItem()) {
+        e->accept();
+        currentItem()->setSelected(true);
+        emit fileClicked(currentItem()->text());
+        return;
+    }
+    if (e->key() == Qt::Key_Delete && e->modifiers() == Qt::NoModifier) {
+        e->accept();
+        emit deleteRequested();
+        return;
+    }
+    QListWidget::keyPressEvent(e);
+}
+
 QString FileList::fileName() const {
     const QListWidgetItem* item = currentItem();
     return item && item->isSelected() ? item->text() : QString();
@@ -129,8 +184,112 @@ void FileList::fill() {
     clear();
     if (path_.isEmpty())
         return;
+    QDir::Filters filters = QDir::Files;
+    if (shown_ & Hidden)
+        filters |= QDir::Hidden;
+    if (shown_ & System)
+        filters |= QDir::System;
     // Name filters without QDir::CaseSensitive match letter case freely.
-    addItems(QDir(path_).entryList({pattern_}, QDir::Files, QDir::Name | QDir::IgnoreCase));
+    const QFileInfoList entries = QDir(path_).entryInfoList({pattern_}, filters, QDir::Name | QDir::IgnoreCase);
+    QStringList names;
+    names.reserve(entries.size());
+    for (const QFileInfo& f : entries) {
+        if (!(shown_ & ReadOnly) && f.exists() && !(f.permissions() & QFile::WriteOwner))
+            continue;
+        names << f.fileName();
+    }
+    addItems(names);
+}
+
+// --- picture box -------------------------------------------------------------
+
+namespace {
+
+// While it lives, the image decoders' warnings are counted instead of
+// logged: the JPEG decoder reads a cut or damaged file to the end (the
+// missing part grey) and only says so in a warning.
+class DecoderComplaints {
+public:
+    DecoderComplaints() {
+        count_ = 0;
+        previous_ = qInstallMessageHandler(&note);
+    }
+    ~DecoderComplaints() { qInstallMessageHandler(previous_); }
+    DecoderComplaints(const DecoderComplaints&) = delete;
+    DecoderComplaints& operator=(const DecoderComplaints&) = delete;
+    int count() const { return count_; }
+
+private:
+    static void note(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (type != QtDebugMsg && type != QtInfoMsg && context.category &&
+            QByteArray(context.category).startsWith("qt.gui.imageio")) {
+            ++count_;
+        } else if (previous_) {
+            previous_(type, context, text);
+        } else {
+            std::fputs(qPrintable(qFormatLogMessage(type, context, text) + QLatin1Char('\n')), stderr);
+        }
+    }
+    static inline QtMessageHandler previous_ = nullptr;
+    static inline int count_ = 0;
+};
+
+}  // namespace
+
+PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
+    setAlignment(Qt::AlignCenter);
+    // The picture never sizes the box: the box sizes the picture.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    setMinimumSize(1, 1);
+}
+
+bool PictureBox::showFile(const QString& path) {
+    clearPicture();
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > kMaxFileBytes)
+        return false;
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty())
+        return false;
+    QSize wanted = size;
+    if (wanted.width() > kMaxSide || wanted.height() > kMaxSide) {
+        wanted.scale(kMaxSide, kMaxSide, Qt::KeepAspectRatio);
+        // A format that cannot decode at a reduced size is decoded whole first.
+        if (!reader.supportsOption(QImageIOHandler::ScaledSize) &&
+            qint64(size.width()) * size.height() * 4 > kMaxDecodeBytes)
+            return false;
+        reader.setScaledSize(wanted.expandedTo(QSize(1, 1)));
+    }
+    QImage picture;
+    {
+        DecoderComplaints complaints;
+        if (!reader.read(&picture) || picture.isNull() || complaints.count() > 0)
+            return false;
+    }
+    image_ = std::move(picture);
+    fit();
+    return true;
+}
+
+void PictureBox::clearPicture() {
+    image_ = QImage();
+    clear();
+}
+
+void PictureBox::resizeEvent(QResizeEvent* e) {
+    QLabel::resizeEvent(e);
+    fit();
+}
+
+void PictureBox::fit() {
+    if (image_.isNull())
+        return;
+    const QSize room = contentsRect().size();
+    const bool fits = image_.width() <= room.width() && image_.height() <= room.height();
+    setPixmap(QPixmap::fromImage(
+        fits || room.isEmpty() ? image_ : image_.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 }  // namespace tv::forms

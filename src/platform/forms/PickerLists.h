@@ -1,9 +1,11 @@
 #pragma once
-// The three lists of the file pickers: drives, the folder tree down to the
-// current folder with its subfolders, and the files of a folder that match a
-// pattern.
+// The parts of the file pickers: drives, the folder tree down to the current
+// folder with its subfolders, the files of a folder that match a pattern, and
+// a picture box that previews a picture file.
 
 #include <QComboBox>
+#include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QString>
 
@@ -22,7 +24,7 @@ signals:
 };
 
 // The current folder with its parents above it and its subfolders below it;
-// a double-click on an entry opens that folder.
+// a double-click on an entry, or Enter, opens that folder.
 class FolderList : public QListWidget {
     Q_OBJECT
 public:
@@ -30,6 +32,9 @@ public:
     QString path() const { return path_; }
     // False (and nothing changes) when the folder cannot be read.
     bool setPath(const QString& path);
+    // Reads the folder again; when it is gone, its nearest parent that is
+    // left is shown instead (and pathChanged told).
+    void refresh();
 signals:
     void pathChanged();
 
@@ -38,25 +43,72 @@ private:
     QString path_;
 };
 
-// The files of a folder that match a pattern ("*" for all), sorted by name.
+// The files of a folder that match a pattern ("*" for all, letter case not
+// counting), sorted by name. Files with an attribute are listed only while
+// that attribute is shown: hidden files (names starting with a dot),
+// read-only files (no write permission for their owner) and system entries
+// (devices, pipes, sockets, broken links). A file with two attributes needs
+// both shown. By default read-only files are shown, the others not.
 class FileList : public QListWidget {
     Q_OBJECT
 public:
+    enum Attribute { Hidden = 1, ReadOnly = 2, System = 4 };
+
     explicit FileList(QWidget* parent = nullptr);
     QString path() const { return path_; }
     void setPath(const QString& path);
     QString pattern() const { return pattern_; }
     void setPattern(const QString& pattern);
+    bool isShown(Attribute a) const { return (shown_ & a) != 0; }
+    void setShown(Attribute a, bool on);
+    // Reads the folder again, keeping the selected file when it is still there.
+    void refresh();
     // The name of the selected file, "" when none is selected.
     QString fileName() const;
 signals:
-    // A click on a file, with its name.
+    // A click on a file, or Enter on the current one, with its name.
     void fileClicked(const QString& name);
+    // The Delete key on the list.
+    void deleteRequested();
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void fill();
     QString path_;
     QString pattern_ = QStringLiteral("*");
+    int shown_ = ReadOnly;
+};
+
+// A picture file shown whole inside the box, scaled down (never up) to fit
+// and kept to the box as it is resized. The file is decoded within a memory
+// limit (a large photo is decoded at a reduced size where its format allows,
+// else refused); a file that is no picture, or one the decoder could not read
+// to its end (a cut or damaged file), leaves the box empty.
+class PictureBox : public QLabel {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget* parent = nullptr);
+    // Shows the picture in `path`; false (and the box empty) when it cannot.
+    bool showFile(const QString& path);
+    void clearPicture();
+    // The picture as decoded (null when the box is empty).
+    const QImage& image() const { return image_; }
+
+    // Files larger than this are not read at all.
+    static constexpr qint64 kMaxFileBytes = 256LL * 1024 * 1024;
+    // The decoded picture: at most this many pixels on its longer side, and
+    // no more memory than this for a picture decoded at its full size.
+    static constexpr int kMaxSide = 2400;
+    static constexpr qint64 kMaxDecodeBytes = 128LL * 1024 * 1024;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void fit();
+    QImage image_;
 };
 
 }  // namespace tv::forms

@@ -77,11 +77,10 @@ bool startProgram(const QString& program, const QStringList& arguments, QString*
 
 namespace {
 
-CopyOutcome copyFailed(const QString& text, QString* error) {
+CopyOutcome copyFailed(const QString& text, QString* error, CopyOutcome outcome = CopyOutcome::Failed) {
     if (error)
         *error = text;
-    tv::dlg::msgBox(text, tv::dlg::Critical, QStringLiteral("复制文件时出错"));
-    return CopyOutcome::Failed;
+    return outcome;
 }
 
 }  // namespace
@@ -90,7 +89,7 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
     const QString from = resolve(source, folder);
     const QFileInfo src(from);
     if (from.isEmpty() || !src.exists())
-        return copyFailed(QStringLiteral("无法复制：找不到源文件“%1”。").arg(source), error);
+        return copyFailed(QStringLiteral("无法复制：找不到源文件“%1”。").arg(source), error, CopyOutcome::Missing);
     if (!src.isFile())
         return copyFailed(QStringLiteral("无法复制“%1”：它不是文件。").arg(source), error);
     if (target.trimmed().isEmpty())
@@ -112,7 +111,8 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
     if (!dst.absoluteDir().exists())
         return copyFailed(QStringLiteral("无法复制：找不到目标文件夹“%1”。").arg(dst.absolutePath()), error);
     if (dst.exists() && dst.canonicalFilePath() == src.canonicalFilePath())
-        return copyFailed(QStringLiteral("无法复制“%1”：源文件和目标文件相同。").arg(src.fileName()), error);
+        return copyFailed(QStringLiteral("无法复制“%1”：源文件和目标文件相同。").arg(src.fileName()), error,
+                          CopyOutcome::Same);
     if (dst.isDir())
         return copyFailed(QStringLiteral("无法复制：“%1”是一个文件夹。").arg(to), error);
     if (dst.exists()) {

@@ -47,15 +47,16 @@ struct Result {
     explicit operator bool() const { return ok; }
 };
 
-enum class CopyOutcome { Copied, Declined, Failed };
+// Copied; the user declined to replace the target; the source is missing;
+// source and target are one file; any other failure.
+enum class CopyOutcome { Copied, Declined, Missing, Same, Failed };
 
 // Copies one file as the shell did: `target` may name the new file or an
 // existing folder (also when it ends in a separator) to copy into. When the
 // target file exists the user is asked (Yes/No) before it is replaced; No
-// leaves it alone. Failures are reported to the user in a message box, as
-// the shell's own dialogs did, and returned. The copy is written beside the
-// target and put in its place only when complete: a failed copy leaves no
-// half-written file and the old file intact.
+// leaves it alone. A failure is not shown: its reason is put in `error`.
+// The copy is written beside the target and put in its place only when
+// complete: a failed copy leaves no half-written file and the old file intact.
 CopyOutcome copyFile(const QString& source, const QString& target, const QString& folder = QString(),
                      QString* error = nullptr);
 

@@ -54,15 +54,19 @@ TEST_F(ShellTest, CopyMakesANewFileCopiesIntoAFolderOrAsksBeforeReplacing) {
     EXPECT_EQ(files().size(), 3);  // no temporary copies left
 }
 
-TEST_F(ShellTest, CopyFailuresAreToldAndReturnedAndLeaveNothingBehind) {
+TEST_F(ShellTest, CopyFailuresAreReturnedWithTheirReasonUntoldAndLeaveNothingBehind) {
     write("a.txt", "A");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("F"));
     QString why;
-    for (int i = 0; i < 4; ++i) script::answerMsgBox(tv::dlg::Ok);
-    EXPECT_TRUE(copyFile("missing.txt", "b.txt", dir.path(), &why) == CopyOutcome::Failed &&
+    EXPECT_TRUE(copyFile("missing.txt", "b.txt", dir.path(), &why) == CopyOutcome::Missing &&
                 why.contains("missing.txt"));
-    for (const char* target : {"a.txt", "nofolder/b.txt", ""})
-        EXPECT_EQ(copyFile("a.txt", target, dir.path()), CopyOutcome::Failed);
-    for (const auto& c : script::calls()) EXPECT_EQ(c.style, tv::dlg::Critical) << c.text.toStdString();
+    for (const char* target : {"a.txt", "F/../a.txt", "./"})
+        EXPECT_EQ(copyFile("a.txt", target, dir.path()), CopyOutcome::Same);
+    for (const auto& [source, target] : {std::pair{"a.txt", "nofolder/b.txt"}, {"a.txt", ""}, {"F", "G"}}) {
+        why.clear();
+        EXPECT_TRUE(copyFile(source, target, dir.path(), &why) == CopyOutcome::Failed && !why.isEmpty()) << target;
+    }
+    EXPECT_TRUE(script::calls().empty());  // the caller tells the user
     EXPECT_EQ(files().join(',') + '=' + read("a.txt"), "a.txt=A");
 }
 
