@@ -1,0 +1,220 @@
+// The file manager driven as a user drives it, in a scratch folder, by the
+// steps of tests/fixtures/filemanager_steps.txt: after each step the message
+// boxes, the two name boxes, the click mode and its boxes, the file list, the
+// files on disk and the preview are written down and compared with the line
+// under the step. TENVORA_WRITE_GOLDEN=1 writes what was seen instead.
+#include "exchange/FrmWjgl.h"
+
+#include "platform/forms/PickerLists.h"
+#include "support/WindowTest.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDirIterator>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+using tv::exchange::FrmWjgl;
+using tv::forms::FileList;
+namespace script = tv::dlg::script;
+
+class FrmWjglTest : public tv::test::WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        failing = script::unexpectedHandler();
+        script::setUnexpectedHandler([](const tv::dlg::Call&) {});  // boxes not asked for are answered and kept
+        ASSERT_TRUE(QDir(dir.path()).mkdir("w"));
+        root = dir.filePath("w");
+        wjgl().show();
+    }
+    void TearDown() override {
+        script::setUnexpectedHandler(failing);
+        WindowTest::TearDown();
+    }
+    static FrmWjgl& wjgl() { return tv::forms::the<FrmWjgl>(); }
+    template <class T = QWidget>
+    T* ctl(const QString& name) {
+        T* w = wjgl().control<T>(name);
+        EXPECT_TRUE(w) << name.toStdString();
+        return w;
+    }
+    void write(const QString& name, const QByteArray& bytes) {
+        QFile f(root + '/' + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
+    QListWidgetItem* item(QListWidget* list, const QString& text) {
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->text().trimmed() == text)
+                return list->scrollToItem(list->item(i)), list->item(i);
+        ADD_FAILURE() << "no item " << text.toStdString();
+        return nullptr;
+    }
+    void run(const QStringList& s);
+    QString seen();
+
+    QString root;
+    QStringList last;
+    std::function<void(const tv::dlg::Call&)> failing;
+};
+
+// One step: a verb and its arguments, split at "|".
+void FrmWjglTest::run(const QStringList& s) {
+    const QString& verb = s[0];
+    const QString arg = s.value(1);
+    if (verb == "write") {  // name|content
+        write(arg, s.value(2, arg).toUtf8());
+    } else if (verb == "mkdir" || verb == "readonly") {
+        ASSERT_TRUE(verb == "mkdir" ? QDir(root).mkdir(arg)
+                                    : QFile::setPermissions(root + '/' + arg, QFile::ReadOwner));
+    } else if (verb == "jpg" || verb == "bmp") {  // name|width|height|bytes cut off the end
+        QByteArray bytes;
+        if (verb == "jpg") {
+            QImage image(s[2].toInt(), s[3].toInt(), QImage::Format_Grayscale8);
+            image.fill(128);
+            QBuffer buffer(&bytes);
+            ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "JPG", 30));
+            bytes.chop(s.value(4).toInt());
+        } else {  // only a header, of a picture too large to decode whole
+            QDataStream out(&bytes, QIODevice::WriteOnly);
+            out.setByteOrder(QDataStream::LittleEndian);
+            out.writeRawData("BM", 2);
+            out << quint32(54) << quint32(0) << quint32(54) << quint32(40) << qint32(s[2].toInt())
+                << qint32(s[3].toInt()) << quint16(1) << quint16(32) << quint32(0) << quint32(0) << quint32(0)
+                << quint32(0) << quint32(0) << quint32(0);
+        }
+        write(arg, bytes);
+    } else if (verb == "link") {  // name|what it points to
+        ASSERT_TRUE(QFile::link(s.value(2), root + '/' + arg));
+    } else if (verb == "open") {  // again, on the scratch folder
+        wjgl().show();
+        run({"go", ""});
+    } else if (verb == "go") {  // the folder list set to a folder of the scratch folder
+        ctl<tv::forms::FolderList>("DirList")->setPath(root + '/' + arg);
+    } else if (verb == "cd") {  // a double-click on a folder of the list
+        auto* list = ctl<QListWidget>("DirList");
+        const QPoint at = list->visualItemRect(item(list, arg)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    } else if (verb == "click" || verb == "enter") {
+        auto* list = ctl<QListWidget>("FilList");
+        QListWidgetItem* it = item(list, arg);
+        if (verb == "click")
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(it).center());
+        else
+            list->setCurrentItem(it), QTest::keyClick(list, Qt::Key_Return);
+    } else if (verb == "tick") {
+        ctl<QCheckBox>(arg)->click();
+    } else if (verb == "type") {  // box|text, typed over what it holds
+        auto* box = ctl<QLineEdit>(arg);
+        box->selectAll();
+        box->del();
+        QInputMethodEvent typed;
+        typed.setCommitString(s.value(2));
+        QApplication::sendEvent(box, &typed);
+    } else if (verb == "type-filter") {
+        ctl<QComboBox>("CboLx")->setCurrentIndex(arg.toInt());
+        emit ctl<QComboBox>("CboLx")->activated(arg.toInt());
+    } else if (verb == "press" || verb == "menu" || verb == "tool" || verb == "key") {  // ...|answer to the question
+        if (s.size() > 2)
+            script::answerMsgBox(s[2] == "yes" ? tv::dlg::Yes : s[2] == "no" ? tv::dlg::No : tv::dlg::Cancel);
+        if (verb == "press")
+            ctl<QPushButton>(arg)->click();
+        else if (verb != "key")
+            ctl<QAction>(arg)->trigger();
+        else {  // pressed in the file list
+            QApplication::setActiveWindow(wjgl().widget());
+            ctl<QWidget>("FilList")->setFocus();
+            QTest::keySequence(QApplication::focusWidget(), QKeySequence(arg));
+        }
+    } else {
+        FAIL() << "unknown step " << verb.toStdString();
+    }
+    // Files made by the test are listed as a user would see them on coming back.
+    if (QStringList{"write", "mkdir", "readonly", "jpg", "bmp", "link"}.contains(verb))
+        ctl<tv::forms::FolderList>("DirList")->refresh(), ctl<FileList>("FilList")->refresh();
+}
+
+// The boxes shown (title and style when not "提示！" and information), and
+// what changed of: the scratch folder's files with their first bytes, the
+// file types, the name boxes, the mode and its boxes (x ticked, o unticked,
+// - disabled), the file list, the preview.
+QString FrmWjglTest::seen() {
+    QStringList boxes, disk;
+    for (const tv::dlg::Call& c : script::calls())
+        boxes << QString(c.text).replace('\n', '/') + (c.title == "提示！" && c.style == tv::dlg::Info
+                                                           ? ""
+                                                           : QString("(%1 %2)").arg(c.title).arg(c.style));
+    script::clearCalls();
+    for (QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();) {
+        const QFileInfo f(it.next());
+        QFile file(f.filePath());
+        const QByteArray bytes = f.isFile() && file.open(QIODevice::ReadOnly) ? file.read(8) : "";
+        disk << f.filePath().mid(root.size() + 1) +
+                    (f.isDir() ? "/"
+                               : "=" + (bytes.contains('\0') ? QString::number(f.size()) : QString::fromUtf8(bytes)));
+    }
+    disk.sort();
+    QStringList fields = {"disk=" + disk.join(',')};
+    if (wjgl().isLoaded()) {
+        QString modes, files;
+        for (const char* name : {"Check4", "Check5", "Check6"}) {
+            auto* box = ctl<QCheckBox>(name);
+            modes += box->isChecked() ? 'x' : box->isEnabled() ? 'o' : '-';
+        }
+        auto* list = ctl<QListWidget>("FilList");
+        const QImage& picture = ctl<tv::forms::PictureBox>("Image1")->image();
+        auto* types = ctl<QComboBox>("CboLx");
+        for (int i = 0; i < types->count(); ++i)
+            files += types->itemText(i) + (i == types->currentIndex() ? "* " : " ");
+        fields << "types=" + files;
+        files.clear();
+        for (int i = 0; i < list->count(); ++i) files += (i ? "," : "") + list->item(i)->text();
+        fields << "src=" + ctl<QLineEdit>("TxtWjm")->text() << "dst=" + ctl<QLineEdit>("TxtMbwj")->text()
+               << "mode=" + wjgl().ClickMode + ' ' + modes << "list=" + files
+               << "pic=" + (!ctl<QWidget>("Label4")->isVisible() ? "-"
+                            : picture.isNull()                   ? "none"
+                                               : QString("%1x%2").arg(picture.width()).arg(picture.height()));
+    } else {
+        fields << "closed";
+    }
+    // Only what changed since the step before.
+    QString out = "[" + boxes.join(';') + "]";
+    for (const QString& field : fields)
+        if (!last.contains(field))
+            out += ' ' + field;
+    last = fields;
+    return out.replace(root, "~");
+}
+
+TEST_F(FrmWjglTest, EveryStepOfTheScriptShowsWhatItsGoldenLineSays) {
+    const QString path = TV_FIXTURES_DIR "/filemanager_steps.txt";
+    QFile golden(path);
+    ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(golden.readAll()).split('\n');
+    QStringList written;
+    // The window opens on the program's current folder; the script starts in the scratch folder.
+    run({"go", ""});
+    for (int i = 0; i < lines.size(); ++i) {
+        written << lines[i];
+        if (!lines[i].startsWith("> "))
+            continue;
+        run(lines[i].mid(2).split('|'));
+        const QString state = seen();
+        EXPECT_EQ(state, lines.value(i + 1)) << lines[i].toStdString();
+        written << state;
+        ++i;
+    }
+    golden.close();
+    if (qEnvironmentVariableIsSet("TENVORA_WRITE_GOLDEN") && golden.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        golden.write(written.join('\n').toUtf8());
+}
+
+}  // namespace
