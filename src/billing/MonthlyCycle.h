@@ -1,0 +1,84 @@
+#pragma once
+// The data side of the monthly cycle: this month's rows made from the
+// registrations, last month's rows carried over, and the bills computed from
+// them. Each of the three is all or nothing: it checks what it needs first,
+// then writes in one transaction, and a failure leaves every table as it was.
+//
+// The window hands over which rows its data sources show (a query may have
+// narrowed them): those are the rows read, and the rows emptied.
+
+#include "platform/values/Value.h"
+#include "shared/SharedState.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+namespace tv::billing {
+
+// The rows a data source shows: its table, narrowed by `where` (with ?
+// marks bound to `params`) or whole.
+struct Shown {
+    QString table;
+    QString where;  // "" or "where [jfrq]=?"
+    std::vector<Value> params;
+
+    QString select() const;
+};
+
+// This month's rows: the rows of bysj and qtfy shown go; then one bysj row
+// and one qtfy row, stamped with `billingDate`, for every registration shown
+// whose room status is `status` (exactly). Raises DbError when no
+// registration is shown at all, or when the engine refuses.
+void importMonth(const QString& dataFile, const Shown& bysj, const Shown& qtfy, const Shown& zfdj,
+                 const QString& status, const QDate& billingDate);
+
+// Last month's rows: the rows of sysj shown go, and every bysj row shown is
+// copied, its readings becoming last month's. Raises DbError when no bysj row
+// is shown (sysj is then as it was).
+void carryOver(const QString& dataFile, const Shown& sysj, const Shown& bysj);
+
+// a + b, exactly; past the money range is an OverflowError, never a wrap.
+Money addMoney(Money a, Money b);
+
+// Water and electricity used and charged, and the total, for a bill whose
+// rent, prices, readings and other fees are set; then every amount rounded
+// to cents, halves to even. The total is added from the unrounded charges.
+void computeCharges(BillRecord& bill);
+void roundBill(BillRecord& bill);
+
+// What the computation is told.
+struct Run {
+    QString dataFile;
+    bool replace = false;  // "YA": the fee rows shown go first and the receipt file starts afresh
+    QString billingDate, periodEnd, lastMonthDate;  // as typed
+    Shown bysj, sysj, qtfy, fzsdjs;
+};
+
+// What it did.
+struct RunResult {
+    // Rooms whose bysj row lacks a billing date, rent, reading or price:
+    // when there are any, nothing was done.
+    QStringList incomplete;
+    int bills = 0;
+    QStringList noLastMonth, noOtherFees;  // billed with 0 for what was missing
+    BillRecord lastBill;
+    OtherFeesRecord lastOtherFees;
+    QString lastWords;
+};
+
+// The computation: one fee record per bysj row shown, appended to fzsdjs
+// (after the fee rows shown went, in "YA"), and its receipt in the receipt
+// file beside the data file. A tenant's last-month row is the first sysj row
+// shown with its ID number and `lastMonthDate` as its billing date; its other
+// fees the first qtfy row shown with its ID number. Raises DbError (an
+// OverflowError for an amount out of range) with nothing changed.
+RunResult compute(const Run& run);
+
+// Tests: called at each step of a computation with the step's name.
+void setStepHook(std::function<void(const char*)> hook);
+
+}  // namespace tv::billing

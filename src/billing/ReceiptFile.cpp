@@ -1,0 +1,254 @@
+#include "billing/ReceiptFile.h"
+
+#include "platform/db/Database.h"
+#include "platform/text/Gbk.h"
+#include "platform/values/Money.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStringList>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <initializer_list>
+#include <optional>
+#include <utility>
+
+namespace tv::billing {
+
+namespace {
+
+// The box lines, 51 characters (102 columns) each, their junctions on the
+// columns where the cells of the rows above and below are separated.
+const QString kTop = QStringLiteral("┌──────┬────┬──────┬────┬─────┬───┬───────────────┐");
+const QString kUnderPayer = QStringLiteral("├──────┼────┴──────┼────┼─────┴───┼───────────────┤");
+const QString kUnderPeriod = QStringLiteral("├──────┼────┬──────┼────┼─────┬───┼────┬───┬──┬───┤");
+const QString kUnderWater = QStringLiteral("├──────┼────┼──────┼────┼─────┼───┼────┼───┼──┼───┤");
+const QString kUnderPower = QStringLiteral("├──────┼────┼──────┼────┴─────┴───┴────┴───┴──┴───┤");
+const QString kBottom = QStringLiteral("└──────┴────┴──────┴──────────────────────────────┘");
+const QString kBar = QStringLiteral("│");
+
+QString dateText(const QString& typed) {
+    const std::optional<QDate> d = parseDate(typed);
+    return d ? d->toString(QStringLiteral("yyyy-MM-dd")) : typed;  // not a date: as typed
+}
+QString num(float f) { return format00(static_cast<double>(f)); }
+
+}  // namespace
+
+QByteArray receiptText(const BillRecord& b, const QString& words) {
+    text::LineWriter w;
+    auto line = [&w](std::initializer_list<std::pair<int, QString>> items) {
+        for (const auto& [column, item] : items) w.at(column, item);
+        w.endLine();
+    };
+    auto box = [&](const QString& l) { line({{1, l}}); };
+    line({});
+    line({});
+    line({});
+    line({{42, QStringLiteral("房屋租赁使用费收据")}});
+    line({});
+    line({});
+    line({{3, QStringLiteral("租户房号：") + b.fjh}, {72, QStringLiteral("制单日期：") + b.jfrq}});
+    box(kTop);
+    line({{1, kBar},
+          {3, QStringLiteral("今收到")},
+          {15, kBar},
+          {17, b.fjh},
+          {25, kBar},
+          {27, QStringLiteral("租金(元)")},
+          {39, kBar},
+          {41, format00(b.zj)},
+          {49, kBar},
+          {51, QStringLiteral("其它费用")},
+          {61, kBar},
+          {63, format00(b.zf)},
+          {69, kBar},
+          {101, kBar}});
+    box(kUnderPayer);
+    line({{1, kBar},
+          {3, QStringLiteral("收费时段")},
+          {15, kBar},
+          {17, dateText(b.sfsd1)},
+          {39, kBar},
+          {41, QStringLiteral("至")},
+          {49, kBar},
+          {51, dateText(b.sfsd2)},
+          {69, kBar},
+          {101, kBar}});
+    box(kUnderPeriod);
+    auto meter = [&](const char* now, float thisMonth, const char* before, float lastMonth, const char* used,
+                     float usage, const char* price, Money unit, const char* charge, Money amount) {
+        line({{1, kBar},  {3, QString::fromUtf8(now)},     {15, kBar}, {17, num(thisMonth)},
+              {25, kBar}, {27, QString::fromUtf8(before)}, {39, kBar}, {41, num(lastMonth)},
+              {49, kBar}, {51, QString::fromUtf8(used)},   {61, kBar}, {63, num(usage)},
+              {69, kBar}, {71, QString::fromUtf8(price)},  {79, kBar}, {81, format00(unit)},
+              {87, kBar}, {89, QString::fromUtf8(charge)}, {93, kBar}, {95, format00(amount)},
+              {101, kBar}});
+    };
+    meter("本月水表", b.bysb, "上月水表", b.sysb, "用水量(吨)", b.ysl, "市水单价", b.sdj, "水费", b.sf);
+    box(kUnderWater);
+    meter("本月电表", b.bydb, "上月电表", b.sydb, "用电量(度)", b.ydl, "市电单价", b.ddj, "电费", b.df);
+    box(kUnderPower);
+    line({{1, kBar},
+          {3, QStringLiteral("合计(元)")},
+          {15, kBar},
+          {17, format00(b.hj)},
+          {25, kBar},
+          {27, QStringLiteral("人民币大写")},
+          {39, kBar},
+          {41, words},
+          {101, kBar}});
+    box(kBottom);
+    line({{3, QStringLiteral("主管：")},
+          {25, QStringLiteral("经手人：")},
+          {51, QStringLiteral("收款人：")},
+          {77, QStringLiteral("(盖章)")}});
+    return text::toGbk(w.takeLines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+}
+
+// ---------------------------------------------------------------- the file
+
+namespace {
+
+const QString kName = QStringLiteral("Zjzd.txt");
+
+// What a staged computation left in the folder.
+struct Note {
+    int token = 0;
+    bool replace = false;
+    qint64 oldSize = -1;  // the file's size before ("YB"); -1: there was none
+    QString dataFile;
+};
+
+QString stagedPath(const QString& target) { return target + QStringLiteral(".new"); }
+QString notePath(const QString& target) { return target + QStringLiteral(".pending"); }
+
+[[noreturn]] void failed(const QFile& f) {
+    throw DbError(
+        QStringLiteral("收据文件%1写不进去：%2").arg(QDir::toNativeSeparators(f.fileName()), f.errorString()));
+}
+
+// Writes a whole file and has it reach the disk before going on.
+void writeDurably(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size() || !f.flush() ||
+        ::fsync(f.handle()) != 0)
+        failed(f);
+}
+
+std::optional<Note> readNote(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    if (lines.size() < 5 || !lines[4].isEmpty())
+        return std::nullopt;  // cut short: it was being written, so nothing was stored yet
+    Note n;
+    bool tokenOk = false, sizeOk = false;
+    n.token = lines[0].toInt(&tokenOk);
+    n.replace = lines[1] == QLatin1String("YA");
+    n.oldSize = lines[2].toLongLong(&sizeOk);
+    n.dataFile = lines[3];
+    if (!tokenOk || !sizeOk || n.token == 0)
+        return std::nullopt;
+    return n;
+}
+
+int storedToken(const QString& dataFile) {
+    const auto rows = Database::open(dataFile)->query(QStringLiteral("pragma user_version"));
+    return rows.empty() || rows[0].empty() ? 0 : rows[0][0].toInt();
+}
+
+void drop(const QString& target) {
+    QFile::remove(stagedPath(target));
+    QFile::remove(notePath(target));
+}
+
+// The staged text takes its place; may run again after an interruption.
+void apply(const QString& target, const Note& n) {
+    const QString staged = stagedPath(target);
+    if (n.replace) {
+        if (QFile::exists(staged) &&
+            std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) != 0) {
+            throw DbError(QStringLiteral("收据文件%1换不上去。").arg(QDir::toNativeSeparators(target)));
+        }
+    } else if (QFile::exists(staged)) {
+        QFile in(staged);
+        if (!in.open(QIODevice::ReadOnly))
+            failed(in);
+        const QByteArray text = in.readAll();
+        QFile out(target);
+        // An append cut short before is undone first.
+        if (!out.open(QIODevice::ReadWrite) ||
+            (out.size() > std::max<qint64>(n.oldSize, 0) && !out.resize(std::max<qint64>(n.oldSize, 0))) ||
+            !out.seek(out.size()) || out.write(text) != text.size() || !out.flush() || ::fsync(out.handle()) != 0)
+            failed(out);
+        out.close();
+        QFile::remove(staged);
+    } else {
+        QFile out(target);  // appending creates a missing file
+        if (!out.open(QIODevice::Append))
+            failed(out);
+    }
+    QFile::remove(notePath(target));
+}
+
+}  // namespace
+
+QString ReceiptFile::pathFor(const QString& dataFile) { return QFileInfo(dataFile).absoluteDir().filePath(kName); }
+
+void ReceiptFile::recover(const QString& dataFile) {
+    const QString target = pathFor(dataFile);
+    if (!QFile::exists(notePath(target)))
+        return;
+    const std::optional<Note> n = readNote(notePath(target));
+    if (!n || !QFile::exists(n->dataFile)) {
+        drop(target);
+        return;
+    }
+    if (storedToken(n->dataFile) == n->token)
+        apply(target, *n);  // the bills were stored: their receipts go in
+    else
+        drop(target);  // they were not: neither are the receipts
+}
+
+ReceiptFile::ReceiptFile(const QString& dataFile, bool replace)
+    : dataFile_(QFileInfo(dataFile).absoluteFilePath()), target_(pathFor(dataFile)), replace_(replace) {}
+
+ReceiptFile::~ReceiptFile() {
+    if (staged_)
+        drop(target_);
+}
+
+void ReceiptFile::stage(const QByteArray& text) {
+    recover(dataFile_);
+    if (QFile::exists(notePath(target_)))
+        throw DbError(
+            QStringLiteral("上次计算的收据文件还没有处理完：%1").arg(QDir::toNativeSeparators(notePath(target_))));
+    const int stored = storedToken(dataFile_);
+    do token_ = QRandomGenerator::global()->bounded(1, INT_MAX);
+    while (token_ == stored);
+    const QFileInfo old(target_);
+    oldSize_ = old.exists() ? old.size() : -1;
+    staged_ = true;
+    writeDurably(stagedPath(target_), text);
+    writeDurably(notePath(target_), QStringLiteral("%1\n%2\n%3\n%4\n")
+                                        .arg(token_)
+                                        .arg(replace_ ? QStringLiteral("YA") : QStringLiteral("YB"))
+                                        .arg(oldSize_)
+                                        .arg(dataFile_)
+                                        .toUtf8());
+}
+
+void ReceiptFile::finish() {
+    staged_ = false;  // stored with the bills: from here on only finished, never dropped
+    apply(target_, {token_, replace_, oldSize_, dataFile_});
+}
+
+}  // namespace tv::billing

@@ -1,0 +1,52 @@
+#pragma once
+// The receipt text file Zjzd.txt beside the data file: every computed bill as
+// a boxed receipt, in GBK with CR LF, columns counted in display width.
+//
+// The file changes only together with the fee table. The new text is first
+// written beside it (Zjzd.txt.new) with a note (Zjzd.txt.pending) naming the
+// data file and a token; the computation stores the token in the data file's
+// header in the same transaction as the bills. After the commit the text
+// takes its place (renamed over the file, or appended to it). A program that
+// ended in between leaves the note: the next look at the folder finishes the
+// work when the data file holds the token, and drops it when it does not.
+
+#include "shared/SharedState.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace tv::billing {
+
+// One receipt of a bill, in GBK, every line ended with CR LF.
+QByteArray receiptText(const BillRecord& bill, const QString& amountInWords);
+
+class ReceiptFile {
+public:
+    // The receipt file of a data file: Zjzd.txt in its folder.
+    static QString pathFor(const QString& dataFile);
+    // Finishes or drops what an interrupted computation left in the folder
+    // of `dataFile`. Raises DbError when a note cannot be settled.
+    static void recover(const QString& dataFile);
+
+    // `replace`: the text replaces the file ("YA"), else it is appended ("YB").
+    ReceiptFile(const QString& dataFile, bool replace);
+    ~ReceiptFile();  // drops a staged text that was never finished
+    ReceiptFile(const ReceiptFile&) = delete;
+    ReceiptFile& operator=(const ReceiptFile&) = delete;
+
+    // Writes the text and the note; raises DbError. The token goes into the
+    // data file's header with the bills ("pragma user_version").
+    void stage(const QByteArray& text);
+    int token() const { return token_; }
+    // After the commit: the text takes its place. Raises DbError.
+    void finish();
+
+private:
+    QString dataFile_, target_;
+    bool replace_;
+    int token_ = 0;
+    qint64 oldSize_ = -1;
+    bool staged_ = false;
+};
+
+}  // namespace tv::billing
