@@ -4,6 +4,7 @@
 
 #include "checkin/FrmRzdj.h"
 #include "exchange/ExchangeWindows.h"
+#include "exchange/FrmWjgl.h"
 #include "frame/FrmMmWh.h"
 #include "frame/FrmXTMM.h"
 #include "frame/MDIVamo.h"
@@ -31,4 +32,5 @@ void registerWindows() {
     add<tv::exchange::outform>();
     add<tv::exchange::fexcel>();
     add<tv::exchange::faccess>();
+    add<tv::exchange::FrmWjgl>();
 }
