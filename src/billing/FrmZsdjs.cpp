@@ -60,6 +60,12 @@ const QString kAllRows = QStringLiteral("所有记录");
 
 void info(const QString& text, const QString& title = kTip) { dlg::msgBox(text, dlg::Info, title); }
 
+// Rooms for a message: the first twenty, and how many there are in all.
+QString roomList(const QStringList& rooms) {
+    const QString shown = rooms.mid(0, 20).join(QStringLiteral("、"));
+    return rooms.size() > 20 ? QStringLiteral("%1等%2间").arg(shown).arg(rooms.size()) : shown;
+}
+
 QString errorText(const std::exception& e) {
     if (const auto* db = dynamic_cast<const DbError*>(&e))
         return db->text();
@@ -728,7 +734,7 @@ void FrmZsdjs::CmdJs_Click() {
     if (!result.incomplete.isEmpty()) {
         u.TxtTs->setText(status);
         info(QStringLiteral("以下房间的计费日期、租金、水电表读数或单价没有填写，请先填写：") +
-                 result.incomplete.join(QStringLiteral("、")),
+                 roomList(result.incomplete),
              kTipPlain);
         return;
     }
@@ -749,9 +755,9 @@ void FrmZsdjs::CmdJs_Click() {
     s.EditMode.clear();
     QStringList missing;
     if (!result.noLastMonth.isEmpty())
-        missing << QStringLiteral("以下房间没有上月读数：") + result.noLastMonth.join(QStringLiteral("、"));
+        missing << QStringLiteral("以下房间没有上月读数：") + roomList(result.noLastMonth);
     if (!result.noOtherFees.isEmpty())
-        missing << QStringLiteral("以下房间没有其它费用记录：") + result.noOtherFees.join(QStringLiteral("、"));
+        missing << QStringLiteral("以下房间没有其它费用记录：") + roomList(result.noOtherFees);
     if (!missing.isEmpty())
         info(missing.join(QLatin1Char('\n')), kTipPlain);
     u.TxtTs->setText(QStringLiteral("租金水电费计算完成！"));

@@ -133,6 +133,10 @@ RunResult compute(const Run& run) {
     if (!out.incomplete.isEmpty())
         return out;
 
+    // Last month's date typed as a date is compared in the form dates are
+    // shown in ("2024-2-1" finds the rows of 2024-02-01); other text as typed.
+    const std::optional<QDate> lastDate = parseDate(run.lastMonthDate);
+    const QString lastMonthKey = lastDate ? shortDate(*lastDate) : run.lastMonthDate;
     // The first row of each tenant (and, last month, of the date typed) counts.
     const auto lastMonth = rowsOf(*db, run.sysj, "[sfzhm], [jfrq], [sysb], [sydb]");
     // Filled from the end, so that the first row of a key is the one kept.
@@ -164,7 +168,7 @@ RunResult compute(const Run& run) {
         b.bydb = r[7].toSingle();
         b.ddj = r[8].toMoney();
         const auto last =
-            r[3].isNull() ? lastMonthRow.end() : lastMonthRow.find(b.sfzhm + QLatin1Char('\n') + run.lastMonthDate);
+            r[3].isNull() ? lastMonthRow.end() : lastMonthRow.find(b.sfzhm + QLatin1Char('\n') + lastMonthKey);
         if (last != lastMonthRow.end() && !lastMonth[*last][2].isNull() && !lastMonth[*last][3].isNull()) {
             b.sysb = lastMonth[*last][2].toSingle();
             b.sydb = lastMonth[*last][3].toSingle();

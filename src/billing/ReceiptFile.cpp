@@ -14,10 +14,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <initializer_list>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace tv::billing {
 
@@ -39,77 +41,133 @@ QString dateText(const QString& typed) {
 }
 QString num(float f) { return format00(static_cast<double>(f)); }
 
+// GBK bytes of a text: ASCII as it is, every other character through a table
+// of its conversion, so that a month of receipts costs one conversion per
+// character used rather than one per receipt. A code 0xFFxx is the one byte
+// xx ("?" for a character GBK lacks); 0 is not known yet.
+QByteArray gbk(const QString& text) {
+    static std::vector<uint16_t> codes(0x10000, 0);
+    QByteArray out(text.size() * 2, Qt::Uninitialized);
+    char* p = out.data();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80) {
+            *p++ = static_cast<char>(u);
+            continue;
+        }
+        if (c.isSurrogate())
+            return text::toGbk(text);  // beyond the first plane: converted whole
+        uint16_t& code = codes[u];
+        if (code == 0) {
+            const QByteArray b = text::toGbk(QString(c));
+            code = b.size() == 2 ? static_cast<uint16_t>(static_cast<uint8_t>(b[0]) << 8 | static_cast<uint8_t>(b[1]))
+                                 : static_cast<uint16_t>(0xFF00 | static_cast<uint8_t>(b.isEmpty() ? '?' : b[0]));
+        }
+        if ((code >> 8) != 0xFF)
+            *p++ = static_cast<char>(code >> 8);
+        *p++ = static_cast<char>(code & 0xFF);
+    }
+    out.truncate(p - out.data());
+    return out;
+}
+
+}  // namespace
+
+namespace {
+
+using Items = std::initializer_list<std::pair<int, QString>>;
+
+// One line of items placed at their columns (more lines when an item is wider
+// than its cell), in GBK, each line ended with CR LF.
+QByteArray line(Items items) {
+    text::LineWriter w;
+    for (const auto& [column, item] : items) w.at(column, item);
+    w.endLine();
+    return gbk(w.takeLines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+}
+
+// The lines that are the same on every receipt, made once.
+struct Fixed {
+    QByteArray head, boxes[6], foot;
+};
+
+const Fixed& fixed() {
+    static const Fixed f = [] {
+        Fixed x;
+        x.head =
+            line({}) + line({}) + line({}) + line({{42, QStringLiteral("房屋租赁使用费收据")}}) + line({}) + line({});
+        const QString boxes[6] = {kTop, kUnderPayer, kUnderPeriod, kUnderWater, kUnderPower, kBottom};
+        for (int i = 0; i < 6; ++i) x.boxes[i] = line({{1, boxes[i]}});
+        x.foot = line({{3, QStringLiteral("主管：")},
+                       {25, QStringLiteral("经手人：")},
+                       {51, QStringLiteral("收款人：")},
+                       {77, QStringLiteral("(盖章)")}});
+        return x;
+    }();
+    return f;
+}
+
+QByteArray meter(const char* now, float thisMonth, const char* before, float lastMonth, const char* used, float usage,
+                 const char* price, Money unit, const char* charge, Money amount) {
+    return line({{1, kBar},  {3, QString::fromUtf8(now)},     {15, kBar}, {17, num(thisMonth)},
+                 {25, kBar}, {27, QString::fromUtf8(before)}, {39, kBar}, {41, num(lastMonth)},
+                 {49, kBar}, {51, QString::fromUtf8(used)},   {61, kBar}, {63, num(usage)},
+                 {69, kBar}, {71, QString::fromUtf8(price)},  {79, kBar}, {81, format00(unit)},
+                 {87, kBar}, {89, QString::fromUtf8(charge)}, {93, kBar}, {95, format00(amount)},
+                 {101, kBar}});
+}
+
 }  // namespace
 
 QByteArray receiptText(const BillRecord& b, const QString& words) {
-    text::LineWriter w;
-    auto line = [&w](std::initializer_list<std::pair<int, QString>> items) {
-        for (const auto& [column, item] : items) w.at(column, item);
-        w.endLine();
-    };
-    auto box = [&](const QString& l) { line({{1, l}}); };
-    line({});
-    line({});
-    line({});
-    line({{42, QStringLiteral("房屋租赁使用费收据")}});
-    line({});
-    line({});
-    line({{3, QStringLiteral("租户房号：") + b.fjh}, {72, QStringLiteral("制单日期：") + b.jfrq}});
-    box(kTop);
-    line({{1, kBar},
-          {3, QStringLiteral("今收到")},
-          {15, kBar},
-          {17, b.fjh},
-          {25, kBar},
-          {27, QStringLiteral("租金(元)")},
-          {39, kBar},
-          {41, format00(b.zj)},
-          {49, kBar},
-          {51, QStringLiteral("其它费用")},
-          {61, kBar},
-          {63, format00(b.zf)},
-          {69, kBar},
-          {101, kBar}});
-    box(kUnderPayer);
-    line({{1, kBar},
-          {3, QStringLiteral("收费时段")},
-          {15, kBar},
-          {17, dateText(b.sfsd1)},
-          {39, kBar},
-          {41, QStringLiteral("至")},
-          {49, kBar},
-          {51, dateText(b.sfsd2)},
-          {69, kBar},
-          {101, kBar}});
-    box(kUnderPeriod);
-    auto meter = [&](const char* now, float thisMonth, const char* before, float lastMonth, const char* used,
-                     float usage, const char* price, Money unit, const char* charge, Money amount) {
-        line({{1, kBar},  {3, QString::fromUtf8(now)},     {15, kBar}, {17, num(thisMonth)},
-              {25, kBar}, {27, QString::fromUtf8(before)}, {39, kBar}, {41, num(lastMonth)},
-              {49, kBar}, {51, QString::fromUtf8(used)},   {61, kBar}, {63, num(usage)},
-              {69, kBar}, {71, QString::fromUtf8(price)},  {79, kBar}, {81, format00(unit)},
-              {87, kBar}, {89, QString::fromUtf8(charge)}, {93, kBar}, {95, format00(amount)},
-              {101, kBar}});
-    };
-    meter("本月水表", b.bysb, "上月水表", b.sysb, "用水量(吨)", b.ysl, "市水单价", b.sdj, "水费", b.sf);
-    box(kUnderWater);
-    meter("本月电表", b.bydb, "上月电表", b.sydb, "用电量(度)", b.ydl, "市电单价", b.ddj, "电费", b.df);
-    box(kUnderPower);
-    line({{1, kBar},
-          {3, QStringLiteral("合计(元)")},
-          {15, kBar},
-          {17, format00(b.hj)},
-          {25, kBar},
-          {27, QStringLiteral("人民币大写")},
-          {39, kBar},
-          {41, words},
-          {101, kBar}});
-    box(kBottom);
-    line({{3, QStringLiteral("主管：")},
-          {25, QStringLiteral("经手人：")},
-          {51, QStringLiteral("收款人：")},
-          {77, QStringLiteral("(盖章)")}});
-    return text::toGbk(w.takeLines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    const Fixed& f = fixed();
+    QByteArray out;
+    out.reserve(1536);
+    out += f.head;
+    out += line({{3, QStringLiteral("租户房号：") + b.fjh}, {72, QStringLiteral("制单日期：") + b.jfrq}});
+    out += f.boxes[0];
+    out += line({{1, kBar},
+                 {3, QStringLiteral("今收到")},
+                 {15, kBar},
+                 {17, b.fjh},
+                 {25, kBar},
+                 {27, QStringLiteral("租金(元)")},
+                 {39, kBar},
+                 {41, format00(b.zj)},
+                 {49, kBar},
+                 {51, QStringLiteral("其它费用")},
+                 {61, kBar},
+                 {63, format00(b.zf)},
+                 {69, kBar},
+                 {101, kBar}});
+    out += f.boxes[1];
+    out += line({{1, kBar},
+                 {3, QStringLiteral("收费时段")},
+                 {15, kBar},
+                 {17, dateText(b.sfsd1)},
+                 {39, kBar},
+                 {41, QStringLiteral("至")},
+                 {49, kBar},
+                 {51, dateText(b.sfsd2)},
+                 {69, kBar},
+                 {101, kBar}});
+    out += f.boxes[2];
+    out += meter("本月水表", b.bysb, "上月水表", b.sysb, "用水量(吨)", b.ysl, "市水单价", b.sdj, "水费", b.sf);
+    out += f.boxes[3];
+    out += meter("本月电表", b.bydb, "上月电表", b.sydb, "用电量(度)", b.ydl, "市电单价", b.ddj, "电费", b.df);
+    out += f.boxes[4];
+    out += line({{1, kBar},
+                 {3, QStringLiteral("合计(元)")},
+                 {15, kBar},
+                 {17, format00(b.hj)},
+                 {25, kBar},
+                 {27, QStringLiteral("人民币大写")},
+                 {39, kBar},
+                 {41, words},
+                 {101, kBar}});
+    out += f.boxes[5];
+    out += f.foot;
+    return out;
 }
 
 // ---------------------------------------------------------------- the file

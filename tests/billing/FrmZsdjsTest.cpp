@@ -31,6 +31,8 @@ using tv::state;
 using tv::billing::FrmZsdjs;
 namespace script = tv::dlg::script;
 
+inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
+
 namespace {
 
 const char* const kRows =
@@ -273,13 +275,14 @@ TEST_F(FrmZsdjsTest, ImportsAreAllOrNothingAndCarryTheReadingsOver) {
 
 TEST_F(FrmZsdjsTest, ComputesEveryBillExactlyAndWritesItsReceipt) {
     const QString dates = "Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;";
-    expectSessions({{"old",
-                     "CmdJs;Check1;Check3;CmdJs;Check1;TxtSfsd=2024-3-31;CmdJs;Txtjfrq=2024-3-1;CmdJs;"
-                     "TxtSyrq=2024-02-01;Txtjfrq=x;CmdJs;Txtjfrq=2024-3-1;CmdJs;sql;file;Check2;" +
-                         dates + "CmdJs;file;Check2;" + dates + "CmdJs;sql;file"},
-                    {"old null", "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=1;CmdJs;sql;file"},
-                    {"old huge", "Check1;" + dates + "CmdJs;file;DBGrid1@@2;DBGrid1@@1;sql"}},
-                   "billing_compute.txt");
+    expectSessions(
+        {{"old",
+          "CmdJs;Check1;Check3;CmdJs;Check1;TxtSfsd=2024-3-31;CmdJs;Txtjfrq=2024-3-1;CmdJs;"
+          "TxtSyrq=2024-02-01;Txtjfrq=x;CmdJs;Txtjfrq=2024-3-1;CmdJs;sql;file;Check2;" +
+              dates + "CmdJs;file;Check2;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-2-1;CmdJs;sql;file"},
+         {"old null", "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=1;CmdJs;sql;file"},
+         {"old huge", "Check1;" + dates + "CmdJs;file;DBGrid1@@2;DBGrid1@@1;sql"}},
+        "billing_compute.txt");
     // The worked bill's receipt, byte for byte (GBK, CR LF).
     tv::forms::Registry::unloadAll();
     tv::test::execSql(data, "DELETE FROM bysj WHERE fjh <> '101'; DELETE FROM fzsdjs");

@@ -1,0 +1,198 @@
+// The monthly computation on large data files. "YB" (this month's bills
+// added) for 1,000 tenants over a file that holds 100,000 old bills, with
+// the receipt file, beside a plain prepared INSERT of the same 1,000 rows in
+// one transaction; the same run started from the window (the bills grid read
+// again afterwards); and "YA" (all bills afresh) for 10,000 tenants.
+#include "billing/FrmZsdjs.h"
+#include "billing/MonthlyCycle.h"
+#include "billing/ReceiptFile.h"
+#include "platform/db/Database.h"
+#include "platform/dialogs/Dialogs.h"
+#include "platform/forms/DataControl.h"
+#include "platform/forms/Form.h"
+#include "shared/SharedState.h"
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <QElapsedTimer>
+#include <cstdio>
+#include <map>
+
+namespace {
+
+// A data file of `tenants` tenants with this month's and last month's rows
+// and other fees typed, and `oldBills` bills of earlier months.
+struct MonthFile {
+    QTemporaryDir dir;
+    QString path;
+    MonthFile(int tenants, int oldBills) {
+        path = dir.filePath(QStringLiteral("big.mdb"));
+        QFile::copy(QStringLiteral(TV_APP_DIR "/MDB/Lunrek.mdb"), path);
+        QFile(path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        auto db = tv::Database::open(path);
+        db->transaction([&] {
+            for (int i = 1; i <= tenants; ++i) {
+                const tv::Value room(QString::number(1000 + i)), name(QStringLiteral("租客%1").arg(i)),
+                    id(QStringLiteral("4401011990%1").arg(i, 8, 10, QLatin1Char('0')));
+                db->exec(QStringLiteral("INSERT INTO zfdj (fjh, xm, sfzhm, ysno) VALUES (?, ?, ?, '在住')"),
+                         {room, name, id});
+                db->exec(
+                    QStringLiteral("INSERT INTO bysj VALUES ('2024-03-01', ?, ?, ?, 800, 1250.5, 2.8, 3301, 0.68)"),
+                    {room, name, id});
+                db->exec(
+                    QStringLiteral("INSERT INTO sysj VALUES ('2024-02-01', ?, ?, ?, 800, 1240.2, 2.8, 3150, 0.68)"),
+                    {room, name, id});
+                db->exec(QStringLiteral("INSERT INTO qtfy VALUES ('2024-03-01', ?, ?, 20, 10, 5, 0, 0, 0, 35)"),
+                         {room, id});
+            }
+            for (int i = 0; i < oldBills; ++i)
+                db->exec(QStringLiteral("INSERT INTO fzsdjs VALUES (?, ?, ?, ?, 800, '1', '30', 120.5, 110, 10.5, 3.2, "
+                                        "33.6, 2000, 1900, 100, 0.68, 68, 5.5, 907.1)"),
+                         {tv::Value(QDate(2015, 1, 1).addMonths(i / tenants)),
+                          tv::Value(QString::number(1000 + i % tenants)), tv::Value(QStringLiteral("租客")),
+                          tv::Value(QStringLiteral("ID"))});
+        });
+    }
+    // Back to the old bills and an empty receipt file.
+    void reset(int oldBills) {
+        tv::Database::open(path)->exec(QStringLiteral("DELETE FROM fzsdjs WHERE rowid > ?"), {tv::Value(oldBills)});
+        QFile(tv::billing::ReceiptFile::pathFor(path)).resize(0);
+    }
+    tv::billing::Run run(bool replace) const {
+        return {path,
+                replace,
+                "2024-3-1",
+                "2024-3-31",
+                "2024-02-01",
+                {"bysj", {}, {}},
+                {"sysj", {}, {}},
+                {"qtfy", {}, {}},
+                {"fzsdjs", {}, {}}};
+    }
+};
+
+MonthFile& addFile() {
+    static MonthFile f(1000, 100000);
+    return f;
+}
+
+int count(const QString& path) {
+    return tv::Database::open(path)->query(QStringLiteral("SELECT count(*) FROM fzsdjs"))[0][0].toInt();
+}
+
+void BM_AddMonth(benchmark::State& state) {
+    MonthFile& f = addFile();
+    QElapsedTimer t;
+    std::map<std::string, double> sums;
+    if (qEnvironmentVariableIsSet("TV_STEPS"))
+        tv::billing::setStepHook([&](const char* s) { sums[s] += t.nsecsElapsed() / 1e6; });
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.reset(100000);
+        state.ResumeTiming();
+        t.start();
+        const tv::billing::RunResult r = tv::billing::compute(f.run(false));
+        state.PauseTiming();
+        if (r.bills != 1000 || count(f.path) != 101000 ||
+            QFile(tv::billing::ReceiptFile::pathFor(f.path)).size() != 1392000)
+            state.SkipWithError("the bills or receipts are not all there");
+        state.ResumeTiming();
+    }
+    for (auto& [k, v] : sums) std::fprintf(stderr, "%s %.1f\n", k.c_str(), v / 10);
+    tv::billing::setStepHook({});
+}
+BENCHMARK(BM_AddMonth)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The same 1,000 rows through one prepared statement of the engine itself.
+void BM_PlainInsert(benchmark::State& state) {
+    MonthFile& f = addFile();
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(f.path).constData(), &db);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO fzsdjs VALUES ('2024-03-01', ?, '租客', ?, 800, '2024-3-1', '2024-3-31', 1250.5, "
+                       "1240.2, 10.3, 2.8, 28.84, 3301, 3150, 151, 0.68, 102.68, 35, 966.52)",
+                       -1, &st, nullptr);
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.reset(100000);
+        state.ResumeTiming();
+        sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        for (int i = 1; i <= 1000; ++i) {
+            const QByteArray room = QByteArray::number(1000 + i), id = "4401011990" + QByteArray::number(i);
+            sqlite3_bind_text(st, 1, room.constData(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, id.constData(), -1, SQLITE_TRANSIENT);
+            sqlite3_step(st);
+            sqlite3_reset(st);
+        }
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+}
+BENCHMARK(BM_PlainInsert)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// 添加数据 and 计算 in the window: the run, then the 101,000 bills read again.
+void BM_AddMonthInWindow(benchmark::State& state) {
+    MonthFile& f = addFile();
+    tv::state().DataFilePath = f.path;
+    tv::forms::Form& w = *tv::forms::Registry::instance(QString::fromLatin1(tv::billing::FrmZsdjs::kName));
+    w.show();
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.reset(100000);
+        w.control<QCheckBox>(QStringLiteral("Check2"))->click();
+        for (const auto& [box, date] :
+             {std::pair{"Txtjfrq", "2024-3-1"}, {"TxtSfsd", "2024-3-31"}, {"TxtSyrq", "2024-02-01"}})
+            w.control<QLineEdit>(QString::fromLatin1(box))->setText(QString::fromLatin1(date));
+        state.ResumeTiming();
+        w.control<QPushButton>(QStringLiteral("CmdJs"))->click();
+        state.PauseTiming();
+        if (w.control<tv::forms::DataControl>(QStringLiteral("Data1"))->recordset().recordCount() != 101000)
+            state.SkipWithError("the window does not show the bills");
+        state.ResumeTiming();
+    }
+    w.unload();
+}
+BENCHMARK(BM_AddMonthInWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// 刷新数据 for 10,000 tenants over their 10,000 bills of last month.
+void BM_RefreshMonth(benchmark::State& state) {
+    static MonthFile f(10000, 10000);
+    for (auto _ : state) {
+        const tv::billing::RunResult r = tv::billing::compute(f.run(true));
+        state.PauseTiming();
+        if (r.bills != 10000 || count(f.path) != 10000 ||
+            QFile(tv::billing::ReceiptFile::pathFor(f.path)).size() != 13920000)
+            state.SkipWithError("the bills or receipts are not all there");
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_RefreshMonth)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    tv::forms::Registry::add(QString::fromLatin1(tv::billing::FrmZsdjs::kName),
+                             [] { return new tv::billing::FrmZsdjs; });
+    // The messages at the end of a run are answered at once; none may wait.
+    tv::dlg::script::begin();
+    tv::dlg::script::setUnexpectedHandler([](const tv::dlg::Call& c) {
+        if (c.text != QStringLiteral("租金水电费计算完成！"))
+            std::fprintf(stderr, "unexpected %s: %s\n", qPrintable(c.kind), qPrintable(c.text));
+    });
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    tv::forms::Registry::clear();
+    return 0;
+}
