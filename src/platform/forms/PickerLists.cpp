@@ -1,5 +1,7 @@
 #include "platform/forms/PickerLists.h"
 
+#include "platform/forms/Pictures.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
@@ -9,7 +11,6 @@
 #include <QStyle>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace tv::forms {
 
@@ -203,39 +204,6 @@ void FileList::fill() {
 
 // --- picture box -------------------------------------------------------------
 
-namespace {
-
-// While it lives, the image decoders' warnings are counted instead of
-// logged: the JPEG decoder reads a cut or damaged file to the end (the
-// missing part grey) and only says so in a warning.
-class DecoderComplaints {
-public:
-    DecoderComplaints() {
-        count_ = 0;
-        previous_ = qInstallMessageHandler(&note);
-    }
-    ~DecoderComplaints() { qInstallMessageHandler(previous_); }
-    DecoderComplaints(const DecoderComplaints&) = delete;
-    DecoderComplaints& operator=(const DecoderComplaints&) = delete;
-    int count() const { return count_; }
-
-private:
-    static void note(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        if (type != QtDebugMsg && type != QtInfoMsg && context.category &&
-            QByteArray(context.category).startsWith("qt.gui.imageio")) {
-            ++count_;
-        } else if (previous_) {
-            previous_(type, context, text);
-        } else {
-            std::fputs(qPrintable(qFormatLogMessage(type, context, text) + QLatin1Char('\n')), stderr);
-        }
-    }
-    static inline QtMessageHandler previous_ = nullptr;
-    static inline int count_ = 0;
-};
-
-}  // namespace
-
 PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
     setAlignment(Qt::AlignCenter);
     // The picture never sizes the box: the box sizes the picture.
@@ -263,11 +231,8 @@ bool PictureBox::showFile(const QString& path) {
         reader.setScaledSize(wanted.expandedTo(QSize(1, 1)));
     }
     QImage picture;
-    {
-        DecoderComplaints complaints;
-        if (!reader.read(&picture) || picture.isNull() || complaints.count() > 0)
-            return false;
-    }
+    if (!readWholePicture(reader, picture))
+        return false;
     image_ = std::move(picture);
     fit();
     return true;
