@@ -14,6 +14,7 @@
 #include "platform/values/Money.h"
 #include "shared/CheckInCopy.h"
 #include "shared/PrintRoutines.h"
+#include "shared/RegistrationColumns.h"
 #include "shared/SharedState.h"
 
 #include <QCheckBox>
@@ -85,42 +86,6 @@ void fillList(QComboBox* c, const QStringList& items) {
     c->clear();
     c->addItems(items);
     c->setCurrentIndex(-1);  // filled, nothing chosen
-}
-
-std::vector<GridColumn> registrationColumns() {
-    const QString elder = QStringLiteral("随行老人"), sex = QStringLiteral("性别"), born = QStringLiteral("出生年月"),
-                  child = QStringLiteral("随行儿童姓名");
-    return {{"fjh", QStringLiteral("房间编号"), ""},
-            {"jzrs", QStringLiteral("居住人数"), ""},
-            {"xm", QStringLiteral("承租人姓名"), ""},
-            {"dw", QStringLiteral("工作单位"), ""},
-            {"dh", QStringLiteral("联系电话"), ""},
-            {"yh", QStringLiteral("婚姻状况"), ""},
-            {"wh", QStringLiteral("职业"), ""},
-            {"n1", QStringLiteral("子女数(男)"), ""},
-            {"n2", QStringLiteral("子女数(女)"), ""},
-            {"rzrq", QStringLiteral("入住日期"), ""},
-            {"lkrq", QStringLiteral("离开日期"), ""},
-            {"sfzhm", QStringLiteral("身份证号码"), ""},
-            {"fq", elder, ""},
-            {"xb1", sex, ""},
-            {"cxny1", born, ""},
-            {"mq", elder, ""},
-            {"xb2", sex, ""},
-            {"cxny2", born, ""},
-            {"xm1", child, ""},
-            {"xb3", sex, ""},
-            {"cxny3", born, ""},
-            {"xm2", child, ""},
-            {"xb4", sex, ""},
-            {"cxny4", born, ""},
-            {"xm3", child, ""},
-            {"xb5", sex, ""},
-            {"cxny5", born, ""},
-            {"xm4", child, ""},
-            {"xb6", sex, ""},
-            {"cxny6", born, ""},
-            {"ysno", QStringLiteral("现状"), ""}};
 }
 
 std::vector<GridColumn> billColumns() {
@@ -326,7 +291,8 @@ void Tenvora::buildGrids(QWidget* root) {
     u.Data1 = source("Data1", QStringLiteral("公寓信息管理"), false);
     u.Data1->setToolTip(QStringLiteral("租客入住登记表"));
     u.DBGrid1 = grid(1, QStringLiteral("长短租公寓暂住人员情况登记表"), QStringLiteral("租客入住登记表"), u.Data1,
-                     registrationColumns());
+                     registrationColumns({QStringLiteral("承租人姓名"), QStringLiteral("随行老人"),
+                                          QStringLiteral("随行老人"), QStringLiteral("现状")}));
     // Registrations are typed in the check-in window: a row typed here would
     // be stored by merely moving off it. Delete asks first, as 删除 does.
     u.DBGrid1->setAllowAddNew(false);

@@ -11,6 +11,7 @@
 #include "shared/CheckInCopy.h"
 #include "shared/DataShape.h"
 #include "shared/PrintRoutines.h"
+#include "shared/RegistrationColumns.h"
 #include "shared/SharedState.h"
 
 #include <QComboBox>
@@ -30,7 +31,6 @@ namespace tv::register_print {
 using forms::BoundImage;
 using forms::DataControl;
 using forms::DataGrid;
-using forms::GridColumn;
 using forms::make;
 using forms::setTwips;
 
@@ -61,45 +61,6 @@ void fill(QComboBox* c, const QStringList& items) {
     c->clear();
     c->addItems(items);
     c->setCurrentIndex(-1);  // the list is filled, the text stays empty
-}
-
-// The grids' columns: every field of zfdj but the photo.
-std::vector<GridColumn> gridColumns(const QString& elderCaption) {
-    const QString oldName = QStringLiteral("随行老人姓名"), sex = QStringLiteral("性别"),
-                  born = QStringLiteral("出生年月"), child = QStringLiteral("随行儿童姓名");
-    return {
-        {"fjh", QStringLiteral("房间编号"), ""},
-        {"jzrs", QStringLiteral("居住人数"), ""},
-        {"xm", QStringLiteral("租客姓名"), ""},
-        {"dw", QStringLiteral("工作单位"), ""},
-        {"dh", QStringLiteral("联系电话"), ""},
-        {"yh", QStringLiteral("婚姻状况"), ""},
-        {"wh", QStringLiteral("职业"), ""},
-        {"n1", QStringLiteral("子女数(男)"), ""},
-        {"n2", QStringLiteral("子女数(女)"), ""},
-        {"rzrq", QStringLiteral("入住日期"), ""},
-        {"lkrq", QStringLiteral("离开日期"), ""},
-        {"sfzhm", QStringLiteral("身份证号码"), ""},
-        {"fq", elderCaption, ""},
-        {"xb1", sex, ""},
-        {"cxny1", born, ""},
-        {"mq", oldName, ""},
-        {"xb2", sex, ""},
-        {"cxny2", born, ""},
-        {"xm1", child, ""},
-        {"xb3", sex, ""},
-        {"cxny3", born, ""},
-        {"xm2", child, ""},
-        {"xb4", sex, ""},
-        {"cxny4", born, ""},
-        {"xm3", child, ""},
-        {"xb5", sex, ""},
-        {"cxny5", born, ""},
-        {"xm4", child, ""},
-        {"xb6", sex, ""},
-        {"cxny6", born, ""},
-        {"ysno", QStringLiteral("房间现状"), ""},
-    };
 }
 
 // A photo offset as a number of twips; false when the text is no number.
@@ -140,7 +101,8 @@ void FrmDyjl::buildRecordsPart(QWidget* root) {
         auto* grid = make<DataGrid>(root, name);
         grid->setFont(forms::songTi(9));
         grid->setDataSource(source);
-        grid->setColumns(gridColumns(elderCaption));
+        grid->setColumns(registrationColumns(
+            {QStringLiteral("租客姓名"), elderCaption, QStringLiteral("随行老人姓名"), QStringLiteral("房间现状")}));
         grid->setAllowAddNew(false);
         grid->setAllowUpdate(false);
         grid->setAllowDelete(false);
