@@ -2,6 +2,7 @@
 // 50 KB photo. Opening the window, and a search that finds the last row.
 // Reported beside the times: the process's resident memory (VmRSS) and its
 // peak (VmHWM), in MB.
+#include "BenchSupport.h"
 #include "checkin/FrmRzdj.h"
 #include "platform/db/Database.h"
 #include "platform/dialogs/Dialogs.h"
@@ -10,6 +11,7 @@
 #include "shared/SharedState.h"
 
 #include <benchmark/benchmark.h>
+
 #include <QApplication>
 #include <QBuffer>
 #include <QComboBox>
@@ -23,42 +25,13 @@
 #include <cstdio>
 #include <memory>
 
+using tv::bench::idNumber;
+using tv::bench::memoryMb;
+using tv::bench::photo;
+
 namespace {
 
 constexpr int kRows = 10000;
-constexpr int kPhotoBytes = 50 * 1024;
-
-QString idNumber(int i) { return QStringLiteral("4401011990%1").arg(i, 8, 10, QLatin1Char('0')); }
-
-// A JPEG of exactly 50 KB: noise so that it does not compress away, padded
-// after its end marker (readers stop there).
-QByteArray photo() {
-    QImage img(260, 200, QImage::Format_RGB32);
-    QRandomGenerator rng(7);
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) img.setPixel(x, y, rng.generate() | 0xff000000u);
-    QByteArray bytes;
-    for (int quality = 90; quality > 5; quality -= 5) {
-        bytes.clear();
-        QBuffer buf(&bytes);
-        buf.open(QIODevice::WriteOnly);
-        img.save(&buf, "JPG", quality);
-        if (bytes.size() <= kPhotoBytes)
-            break;
-    }
-    bytes.append(QByteArray(kPhotoBytes - bytes.size(), '\0'));
-    return bytes;
-}
-
-double memoryMb(const char* key) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024;
-    return 0;
-}
 
 struct BigFile {
     QTemporaryDir dir;
