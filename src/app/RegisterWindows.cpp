@@ -2,6 +2,7 @@
 // another by name through the registry.
 #include "app/RegisterWindows.h"
 
+#include "billing/FrmZsdjs.h"
 #include "checkin/FrmRzdj.h"
 #include "exchange/ExchangeWindows.h"
 #include "exchange/FrmWjgl.h"
@@ -28,6 +29,7 @@ void registerWindows() {
     add<tv::checkin::FrmRzdj>();
     add<tv::register_print::FrmDyjl>();
     add<tv::records::Tenvora>();
+    add<tv::billing::FrmZsdjs>();
     add<tv::exchange::Exnac>();
     add<tv::exchange::outform>();
     add<tv::exchange::fexcel>();
