@@ -222,7 +222,7 @@ void fitColumns(DataGrid* grid, const std::vector<GridColumn>& cols) {
         if (c.field == QLatin1String("sfzhm"))
             sample = QString(18, QLatin1Char('0'));
         else if (c.field.startsWith(QLatin1String("xm")) || c.field == QLatin1String("dw"))
-            sample = QString(c.field == QLatin1String("dw") ? 6 : 4, QChar(0x4E2D));
+            sample = QString(c.field == QLatin1String("dw") ? 6 : 5, QChar(0x4E2D));
         else if (c.field == QLatin1String("jfrq") || c.field.startsWith(QLatin1String("sfsd")) ||
                  c.field.endsWith(QLatin1String("rq")) || c.field == QLatin1String("dh"))
             sample = QString(10, QLatin1Char('0'));
@@ -259,10 +259,11 @@ private:
 };
 
 // What the user typed into a row of a grid is stored before the row is
-// used: the grid stores its typed row on Enter.
+// used: the grid stores its typed row on Enter. The key goes to the grid
+// alone, never on to the window (where Enter would press a focused button).
 void storeTypedRow(DataGrid* grid) {
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QCoreApplication::sendEvent(grid, &enter);
+    static_cast<QObject*>(grid)->event(&enter);
 }
 
 void fillList(QComboBox* c, const QStringList& items) {
