@@ -208,7 +208,7 @@ protected:
         QStringList sources;
         for (int n = 1; n <= 5; ++n) {
             auto* d = ctl<tv::forms::DataControl>(QString("Data%1").arg(n));
-            sources << d->caption().section("：", 1).chopped(1).remove(' ') + '#' +
+            sources << d->caption().section("：", 1).section(')', 0, 0).remove(' ') + '#' +
                            (d->isOpen() ? QString::number(d->recordset().recordCount()) : "-");
         }
         out << sources.join(' ');
