@@ -168,10 +168,12 @@ QString printFormOf(QString text) {
 
 Money Money::operator*(double f) const { return toMoney(toDouble() * f); }
 
+void Money::overflow(double result) { throw OverflowError(QStringLiteral("数值超出范围：") + doubleText(result)); }
+
 Money toMoney(double x) {
     int64_t units;
     if (!roundDecimal(x, 15, 4, Tie::Even, units))
-        throw OverflowError(QStringLiteral("数值超出范围：") + doubleText(x));
+        Money::overflow(x);
     return Money::fromUnits(units);
 }
 

@@ -29,26 +29,41 @@ public:
         m.units_ = tenThousandths;
         return m;
     }
-    static constexpr Money fromInt(int64_t whole) { return fromUnits(whole * 10000); }
+    // Raises OverflowError past the money range, as toMoney does.
+    static constexpr Money fromInt(int64_t whole) {
+        int64_t units = 0;
+        if (__builtin_mul_overflow(whole, int64_t{10000}, &units))
+            overflow(static_cast<double>(whole));
+        return fromUnits(units);
+    }
 
     constexpr int64_t units() const { return units_; }
     double toDouble() const { return static_cast<double>(units_) / 10000.0; }
 
-    Money operator+(Money o) const { return fromUnits(units_ + o.units_); }
-    Money operator-(Money o) const { return fromUnits(units_ - o.units_); }
-    Money operator-() const { return fromUnits(-units_); }
-    Money& operator+=(Money o) {
-        units_ += o.units_;
-        return *this;
+    // Exact; a result past the money range raises OverflowError
+    // ("数值超出范围：1.8E+15"), never wraps.
+    constexpr Money operator+(Money o) const {
+        int64_t units = 0;
+        if (__builtin_add_overflow(units_, o.units_, &units))
+            overflow(toDouble() + o.toDouble());
+        return fromUnits(units);
     }
-    Money& operator-=(Money o) {
-        units_ -= o.units_;
-        return *this;
+    constexpr Money operator-(Money o) const {
+        int64_t units = 0;
+        if (__builtin_sub_overflow(units_, o.units_, &units))
+            overflow(toDouble() - o.toDouble());
+        return fromUnits(units);
     }
+    constexpr Money operator-() const { return Money() - *this; }
+    constexpr Money& operator+=(Money o) { return *this = *this + o; }
+    constexpr Money& operator-=(Money o) { return *this = *this - o; }
     // Money times a number, rounded as money.
     Money operator*(double f) const;
     auto operator<=>(const Money&) const = default;
     bool operator==(const Money&) const = default;
+
+    // Raises the error of a result out of the money range, naming that result.
+    [[noreturn]] static void overflow(double result);
 
 private:
     int64_t units_ = 0;

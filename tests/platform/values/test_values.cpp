@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace tv;
 
 namespace {
@@ -56,6 +58,27 @@ TEST(ValuesMoney, ToMoneyOutOfRangeIsAnOverflowNeverAClamp) {
     for (double x : {-922337203685478.0, qQNaN(), -qInf()}) EXPECT_THROW(toMoney(x), OverflowError) << x;
     EXPECT_THAT([] { Money::fromInt(100000000000000) * 10.0; },  // the text the windows' guard shows
                 testing::ThrowsMessage<DbError>(testing::StrEq("数值超出范围：1E+15")));
+}
+
+TEST(ValuesMoney, ArithmeticPastTheRangeRaisesTheOverflowOfToMoney) {
+    const Money max = Money::fromUnits(INT64_MAX), min = Money::fromUnits(INT64_MIN), tiny = Money::fromUnits(1);
+    const std::pair<std::function<Money()>, const char*> cases[] = {
+        {[&] { return max + tiny; }, "922337203685478"},
+        {[&] { return min - tiny; }, "-922337203685478"},
+        {[&] { return tiny - min; }, "922337203685478"},
+        {[&] { return -min; }, "922337203685478"},
+        {[&] { return Money(max) += max; }, "1.84467440737096E+15"},
+        {[&] { return Money(min) -= max; }, "-1.84467440737096E+15"},
+        {[] { return Money::fromInt(1000000000000000); }, "1E+15"},
+        {[] { return Money::fromInt(-1000000000000000); }, "-1E+15"},
+    };
+    for (const auto& [op, result] : cases)
+        EXPECT_THAT(op, testing::ThrowsMessage<OverflowError>(testing::StrEq(std::string("数值超出范围：") + result)))
+            << result;
+    // Up to the very ends it is exact.
+    EXPECT_EQ((max - tiny + tiny + min).units(), -1);
+    EXPECT_EQ((-max - tiny).units(), INT64_MIN);
+    EXPECT_EQ(Money::fromInt(-922337203685477).units(), -9223372036854770000);
 }
 
 TEST(ValuesMoney, Format00RoundsHalfAwayOnTheDecimalForm) {
