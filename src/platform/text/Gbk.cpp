@@ -2,18 +2,22 @@
 
 #include <iconv.h>
 
-#include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
 #include <stdexcept>
+#include <string>
 
 namespace tv::text {
 
 namespace {
 
-// An iconv descriptor for one direction, closed when it goes out of scope.
+// GBK is a stateless code: a text converts character by character. iconv
+// tells each character's code once, on its first use; after that it comes
+// from the tables below. ASCII never goes near them.
+
+// An iconv descriptor for one direction, one per thread (iconv_t is not
+// shared between threads).
 class Converter {
 public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
@@ -24,99 +28,142 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    // Converts as much as it can. Returns false when the input at `in` is not
-    // convertible (EILSEQ) or incomplete (EINVAL); in/out have advanced over
-    // what was converted.
-    bool run(char*& in, size_t& inLeft, QByteArray& out) {
-        char buffer[256];
-        while (inLeft > 0) {
-            char* o = buffer;
-            size_t oLeft = sizeof buffer;
-            size_t r = iconv(cd_, &in, &inLeft, &o, &oLeft);
-            out.append(buffer, static_cast<qsizetype>(o - buffer));
-            if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-                iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-                return false;
-            }
-        }
-        return true;
+    // Converts all of `in` (size bytes) into `out`; the number of bytes
+    // written, or -1 when iconv refuses any of it.
+    int run(const char* in, size_t size, char* out, size_t room) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char* i = const_cast<char*>(in);
+        char* o = out;
+        size_t left = size;
+        if (iconv(cd_, &i, &left, &o, &room) == static_cast<size_t>(-1) || left != 0)
+            return -1;
+        return static_cast<int>(o - out);
     }
 
 private:
     iconv_t cd_;
 };
 
-constexpr const char* kGbk = "GBK";
+// One UTF-16 code unit in little-endian order, as the converters take and give it.
+constexpr const char* kUtf16 = "UTF-16LE";
 
-// GBK length of one character of the Basic Multilingual Plane, found once by
-// iconv and kept: 0 = not known yet, 1 or 2 bytes (unencodable counts 1, as
-// the "?" that replaces it).
-std::array<std::atomic<uint8_t>, 0x10000>& widthCache() {
-    static std::array<std::atomic<uint8_t>, 0x10000> cache{};
-    return cache;
+// Unicode (the first plane) -> GBK: 0 not known yet; 0xFFxx the one byte xx
+// ('?' for a character GBK lacks; 0xFF is no GBK lead byte); else the two
+// bytes, the lead byte high.
+std::array<std::atomic<uint16_t>, 0x10000> encodeTable{};
+
+uint16_t gbkCode(char16_t u) {
+    std::atomic<uint16_t>& slot = encodeTable[u];
+    uint16_t code = slot.load(std::memory_order_relaxed);
+    if (code == 0) {
+        thread_local Converter conv("GBK", kUtf16);
+        const char in[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+        char out[4];
+        const int n = conv.run(in, 2, out, sizeof out);
+        code = n == 2   ? static_cast<uint16_t>(static_cast<uint8_t>(out[0]) << 8 | static_cast<uint8_t>(out[1]))
+               : n == 1 ? static_cast<uint16_t>(0xFF00 | static_cast<uint8_t>(out[0]))
+                        : uint16_t{0xFF00 | '?'};
+        slot.store(code, std::memory_order_relaxed);
+    }
+    return code;
 }
 
-int gbkLength(char32_t c) {
-    QByteArray bytes = toGbk(QString::fromUcs4(&c, 1));
-    return bytes.size() == 2 ? 2 : 1;
+// GBK -> Unicode, by the byte pair (lead << 8 | trail) or, at index lead, by
+// a lone byte from 0x80 up: 0 not known yet, U+FFFD not a character.
+std::array<std::atomic<uint16_t>, 0x10000> pairTable{};
+std::array<std::atomic<uint16_t>, 0x100> byteTable{};
+
+char16_t decoded(std::atomic<uint16_t>& slot, const char* bytes, size_t size) {
+    uint16_t u = slot.load(std::memory_order_relaxed);
+    if (u == 0) {
+        thread_local Converter conv(kUtf16, "GBK");
+        char out[8];
+        u = conv.run(bytes, size, out, sizeof out) == 2
+                ? static_cast<uint16_t>(static_cast<uint8_t>(out[0]) | static_cast<uint8_t>(out[1]) << 8)
+                : uint16_t{0xFFFD};
+        slot.store(u, std::memory_order_relaxed);
+    }
+    return u;
 }
+
+bool isHigh(char16_t u) { return u >= 0xD800 && u < 0xDC00; }
+bool isLow(char16_t u) { return u >= 0xDC00 && u < 0xE000; }
 
 }  // namespace
 
 QByteArray toGbk(const QString& text) {
-    QByteArray utf8 = text.toUtf8();
-    QByteArray out;
-    out.reserve(utf8.size());
-    Converter conv(kGbk, "UTF-8");
-    char* in = utf8.data();
-    size_t inLeft = static_cast<size_t>(utf8.size());
-    while (!conv.run(in, inLeft, out)) {
-        // Skip the one UTF-8 character GBK cannot hold and put "?" instead.
-        unsigned char lead = static_cast<unsigned char>(*in);
-        size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        len = std::min(len, inLeft);
-        in += len;
-        inLeft -= len;
-        out.append('?');
+    const char16_t* s = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    QByteArray out(n * 2, Qt::Uninitialized);
+    char* p = out.data();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = s[i];
+        if (u < 0x80) {
+            *p++ = static_cast<char>(u);
+        } else if (isHigh(u) || isLow(u)) {
+            // Beyond the first plane, or half a pair: nothing GBK holds.
+            if (isHigh(u) && i + 1 < n && isLow(s[i + 1]))
+                ++i;
+            *p++ = '?';
+        } else {
+            const uint16_t code = gbkCode(u);
+            if ((code >> 8) != 0xFF)
+                *p++ = static_cast<char>(code >> 8);
+            *p++ = static_cast<char>(code & 0xFF);
+        }
     }
+    out.truncate(p - out.data());
     return out;
 }
 
 QString fromGbk(const QByteArray& bytes) {
-    QByteArray copy = bytes;
-    QByteArray out;
-    out.reserve(copy.size() * 2);
-    Converter conv("UTF-8", kGbk);
-    char* in = copy.data();
-    size_t inLeft = static_cast<size_t>(copy.size());
-    while (!conv.run(in, inLeft, out)) {
-        ++in;
-        --inLeft;
-        out.append("\xEF\xBF\xBD");
+    const char* b = bytes.constData();
+    const qsizetype n = bytes.size();
+    QString out(n, Qt::Uninitialized);
+    char16_t* p = reinterpret_cast<char16_t*>(out.data());
+    for (qsizetype i = 0; i < n;) {
+        const uint8_t lead = static_cast<uint8_t>(b[i]);
+        if (lead < 0x80) {
+            *p++ = lead;
+            ++i;
+            continue;
+        }
+        // A pair when the two bytes make a character; else this byte alone,
+        // which is a character (0x80) or not (U+FFFD, and on to the next byte).
+        if (i + 1 < n) {
+            const uint8_t trail = static_cast<uint8_t>(b[i + 1]);
+            const char16_t u = decoded(pairTable[lead << 8 | trail], b + i, 2);
+            if (u != 0xFFFD) {
+                *p++ = u;
+                i += 2;
+                continue;
+            }
+        }
+        *p++ = decoded(byteTable[lead], b + i, 1);
+        ++i;
     }
-    return QString::fromUtf8(out);
+    out.truncate(p - reinterpret_cast<const char16_t*>(out.constData()));
+    return out;
 }
 
 int charWidth(char32_t c) {
-    if (c < 0x80)
-        return 1;
-    if (c > 0xFFFF)
-        return 1;  // outside GBK: printed as one "?"
-    std::atomic<uint8_t>& slot = widthCache()[c];
-    uint8_t w = slot.load(std::memory_order_relaxed);
-    if (w == 0) {
-        w = static_cast<uint8_t>(gbkLength(c));
-        slot.store(w, std::memory_order_relaxed);
-    }
-    return w;
+    if (c < 0x80 || c > 0xFFFF || (c >= 0xD800 && c < 0xE000))
+        return 1;  // ASCII; or outside GBK, printed as one "?"
+    return (gbkCode(static_cast<char16_t>(c)) >> 8) == 0xFF ? 1 : 2;
 }
 
 int width(const QString& text) {
+    const char16_t* s = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
     int w = 0;
-    for (char32_t c : text.toUcs4()) w += charWidth(c);
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = s[i];
+        if (isHigh(u) && i + 1 < n && isLow(s[i + 1]))
+            ++i;
+        w += charWidth(u);
+    }
     return w;
 }
-
 void LineWriter::at(int column) {
     if (column < 1)
         column = 1;

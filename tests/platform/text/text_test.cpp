@@ -50,3 +50,34 @@ TEST(TextLineWriter, PadsToColumnsAndWrapsWhenPastThem) {
     EXPECT_EQ(w.column(), 1);
     EXPECT_TRUE(w.takeLines().isEmpty());
 }
+
+// Each code of the double-byte area that GBK assigns decodes to one character
+// that encodes back to it, alone and in one long text of them all.
+TEST(TextGbk, EveryDoubleByteCharacterRoundTrips) {
+    QByteArray codes;
+    QString chars;
+    int wrong = 0;
+    for (int lead = 0x81; lead <= 0xFE; ++lead)
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            const char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
+            const QByteArray code(pair, 2);
+            const QString c = fromGbk(code);
+            if (c.size() != 1 || c == QChar(0xFFFD))
+                continue;  // unassigned: not a character
+            wrong += toGbk(c) != code || width(c) != 2;
+            codes += code;
+            chars += c;
+        }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(chars.size(), 21000);
+    const QString mixed = chars + u("a€b") + chars;  // € is the one byte 0x80
+    EXPECT_EQ(toGbk(mixed), codes +
+                                "a\x80"
+                                "b" +
+                                codes);
+    EXPECT_EQ(fromGbk(codes +
+                      "a\x80"
+                      "b" +
+                      codes),
+              mixed);
+}
