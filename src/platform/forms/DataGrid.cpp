@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPointer>
 #include <QStyledItemDelegate>
@@ -70,6 +71,7 @@ public:
     std::vector<GridColumn> wanted;   // as set by the window
     std::vector<GridColumn> columns;  // resolved on the open recordset
     std::vector<int> fieldIndex;      // column index in the recordset, -1 unknown
+    std::vector<bool> numeric;        // a column of numbers: shown at the right of its cells
     int rows = 0;
     int current = -1;
     bool allowAddNew = false, allowUpdate = false, allowDelete = false;
@@ -84,6 +86,7 @@ public:
         beginResetModel();
         columns.clear();
         fieldIndex.clear();
+        numeric.clear();
         rows = 0;
         if (tv::Recordset* r = rs()) {
             if (wanted.empty()) {
@@ -91,7 +94,12 @@ public:
             } else {
                 columns = wanted;
             }
-            for (const auto& c : columns) fieldIndex.push_back(r->columnIndex(c.field));
+            for (const auto& c : columns) {
+                const int i = r->columnIndex(c.field);
+                fieldIndex.push_back(i);
+                numeric.push_back(isNumberFormat(c.format) ||
+                                  (i >= 0 && isNumberKind(r->columns()[static_cast<size_t>(i)].kind)));
+            }
             rows = r->recordCount();
         }
         endResetModel();
@@ -117,6 +125,8 @@ public:
     }
 
     QVariant data(const QModelIndex& i, int role) const override {
+        if (role == Qt::TextAlignmentRole)
+            return alignment(i);
         if (role != Qt::DisplayRole && role != Qt::EditRole)
             return {};
         const auto column = static_cast<size_t>(i.column());
@@ -137,6 +147,31 @@ public:
         } catch (const tv::DbError&) {
             return {};
         }
+    }
+
+    // Numbers stand at the right of their cells: every cell of a column of
+    // numbers (typed ones too), and a number in a column of the source's
+    // expressions, which has no declared type.
+    QVariant alignment(const QModelIndex& i) const {
+        const auto column = static_cast<size_t>(i.column());
+        bool right = column < numeric.size() && numeric[column];
+        tv::Recordset* r = rs();
+        if (!right && r && i.row() < rows && i.row() != pendingRow() && fieldIndex[column] >= 0 &&
+            r->columns()[static_cast<size_t>(fieldIndex[column])].kind == tv::ColumnKind::Text) {
+            try {
+                right = r->valueAt(i.row(), fieldIndex[column]).isNumber();
+            } catch (const tv::DbError&) {
+                // shown empty
+            }
+        }
+        return right ? QVariant(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
+    }
+    static bool isNumberFormat(const QString& format) {
+        return format == QLatin1String("0.00") || format == QLatin1String("Currency");
+    }
+    static bool isNumberKind(tv::ColumnKind k) {
+        using K = tv::ColumnKind;
+        return k == K::SmallInt || k == K::Integer || k == K::Single || k == K::Double || k == K::Currency;
     }
 
     QVariant headerData(int section, Qt::Orientation o, int role) const override {
@@ -216,12 +251,14 @@ public:
     }
 };
 
-// Remembers the open cell editor.
+// Remembers the open cell editor, which keeps its cell's alignment.
 class CellDelegate : public QStyledItemDelegate {
 public:
     explicit CellDelegate(QObject* parent, QPointer<QWidget>* open) : QStyledItemDelegate(parent), open_(open) {}
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& o, const QModelIndex& i) const override {
         QWidget* editor = QStyledItemDelegate::createEditor(parent, o, i);
+        if (auto* line = qobject_cast<QLineEdit*>(editor); line && i.data(Qt::TextAlignmentRole).isValid())
+            line->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         *open_ = editor;
         return editor;
     }
@@ -550,6 +587,11 @@ void DataGrid::keyPressEvent(QKeyEvent* e) {
         }
     }
     QTableView::keyPressEvent(e);
+}
+
+bool DataGrid::commitPendingRow() {
+    d->commitEditor();
+    return d->store(false);
 }
 
 void DataGrid::hideEvent(QHideEvent* e) {

@@ -31,6 +31,9 @@ QString formatGridValue(const tv::Value& v, const QString& format);
 // written, the grid stays on it and keeps what was typed. The last line adds
 // a row (setAllowAddNew). The grid never deletes: with setAllowDelete on, the
 // Delete key on a stored row asks the window (deleteRequested).
+//
+// Numbers stand at the right of their cells: the columns of a number field
+// and those formatted "0.00" or "Currency".
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
@@ -46,6 +49,11 @@ public:
     void setAllowDelete(bool on);
     // Reads the rows again (also done on the source's rowsChanged).
     void reload();
+    // Stores the typed row now, the open cell's text included, as leaving the
+    // row would: for a window about to use the current row. True when it was
+    // stored or nothing was typed; false when the store was refused: the
+    // guard has told why, nothing was written and the row is still pending.
+    bool commitPendingRow();
 
 signals:
     // A click on a row, after that row became the source's current row.

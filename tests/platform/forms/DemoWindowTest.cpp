@@ -162,7 +162,8 @@ TEST_F(DemoWindow, TheGridsCurrentRowFollowsTheSourceBothWaysWithoutEchoes) {
 // Rows typed as a user types them. A step is a key (Tab, Backtab, Return, Esc,
 // Up, Down), "@r,c" (a click on a cell; row 3 is the new-row line), ">" (the
 // data control's MoveNext arrow), "box" (a click in another control), "hide"
-// (the window hidden and shown again), or text. After the steps: the rows in
+// (the window hidden and shown again), "store" (the window stores the typed
+// row: true unless refused), or text. After the steps: the rows in
 // the file | the record selectors | the grid's current row as shown.
 TEST_F(DemoWindow, ARowTypedInTheGridIsStoredWholeWhenLeftKeptWhenRefusedDroppedOnEsc) {
     struct Case {
@@ -181,6 +182,8 @@ TEST_F(DemoWindow, ARowTypedInTheGridIsStoredWholeWhenLeftKeptWhenRefusedDropped
         {"@3,0 104 hide", 0, "101张三2 102李四1 103Ann3 104 | ,,,▶,* | 104//"},
         {"@0,1 Tom Tab 5 Down", 0, "101Tom5 102李四1 103Ann3 | ,▶,,* | 102/李四/1.00"},
         {"@0,1 Tom >", 0, "101Tom2 102李四1 103Ann3 | ,▶,,* | 102/李四/1.00"},
+        {"@0,1 Tom store", 0, "101Tom2 102李四1 103Ann3 | ▶,,,* | 101/Tom/2.00"},
+        {"store @3,0 104 Tab Bob store", 0, "101张三2 102李四1 103Ann3 104Bob | ,,,▶,* | 104/Bob/"},
         // Refused: nothing of the row is written, the grid stays on it with what was typed.
         {"@0,2 x @0,1 Tom Return", 1, "101张三2 102李四1 103Ann3 | ✎,,,* | 101/Tom/x"},
         {"@0,2 abc Down", 1, "101张三2 102李四1 103Ann3 | ✎,,,* | 101/张三/abc"},
@@ -188,6 +191,7 @@ TEST_F(DemoWindow, ARowTypedInTheGridIsStoredWholeWhenLeftKeptWhenRefusedDropped
         {"@3,2 abc Backtab Backtab 104 Up", 1, "101张三2 102李四1 103Ann3 | ▶,,,✎ | 104//abc"},
         {"@0,2 abc Return 7 Return", 1, "101张三7 102李四1 103Ann3 | ▶,,,* | 101/张三/7.00"},
         {"@0,2 abc Return Esc", 1, "101张三2 102李四1 103Ann3 | ▶,,,* | 101/张三/2.00"},
+        {"@0,2 abc store", 1, "101张三2 102李四1 103Ann3 | ✎,,,* | 101/张三/abc"},
     };
     DataGrid* grid = ui().DBGrid1;
     grid->setAllowAddNew(true);
@@ -207,6 +211,8 @@ TEST_F(DemoWindow, ARowTypedInTheGridIsStoredWholeWhenLeftKeptWhenRefusedDropped
                 arrow("MoveNext");
             else if (step == "box")
                 QTest::mouseClick(ui().Txtxm, Qt::LeftButton);
+            else if (step == "store")
+                EXPECT_EQ(grid->commitPendingRow(), c.boxes == 0) << c.steps;
             else if (step == "hide")
                 demo.hide(), demo.show(), QApplication::setActiveWindow(demo.widget());
             else if (QStringList{"Tab", "Backtab", "Return", "Esc", "Up", "Down"}.contains(step))
@@ -234,6 +240,42 @@ TEST_F(DemoWindow, ARowTypedInTheGridIsStoredWholeWhenLeftKeptWhenRefusedDropped
     ui().Data1->setReadOnly(true);
     grid->reload();
     EXPECT_FALSE(model()->flags(model()->index(0, 0)) & Qt::ItemIsEditable);
+}
+
+// Each column's cells: L at the left, R at the right (numbers), on row 0 and
+// on the cell editor opened in it.
+TEST_F(DemoWindow, NumbersStandAtTheRightOfTheirCellsAndEditors) {
+    const struct {
+        const char* source;
+        std::vector<GridColumn> columns;
+        const char* aligned;
+    } cases[] = {
+        {"zfdj",
+         {{"fjh", "", ""}, {"xm", "", ""}, {"jzrs", "", ""}, {"jzrs", "", "0.00"}, {"fjh", "", "Currency"}},
+         "LLRRR"},
+        {"select fjh, jzrs * 1.5 as n, xm || jzrs as t, jzrs from zfdj", {}, "LRLR"},  // expressions by their values
+    };
+    DataGrid* grid = ui().DBGrid1;
+    grid->setAllowUpdate(true);
+    for (const auto& c : cases) {
+        ui().Data1->setRecordSource(QString::fromUtf8(c.source));
+        ui().Data1->refresh();
+        grid->setColumns(c.columns);
+        QString cells, editors;
+        for (int col = 0; col < model()->columnCount(); ++col) {
+            const bool right =
+                model()->index(0, col).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight;
+            cells += right ? 'R' : 'L';
+            grid->setCurrentIndex(model()->index(0, col));
+            QTest::keyClick(grid, Qt::Key_F2);
+            const auto* editor = grid->viewport()->findChild<QLineEdit*>();
+            editors += !editor || !editor->isVisible() ? '-' : editor->alignment() & Qt::AlignRight ? 'R' : 'L';
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        EXPECT_EQ(cells, c.aligned) << c.source;
+        EXPECT_EQ(editors, c.aligned) << c.source;
+    }
 }
 
 TEST_F(DemoWindow, GridRowsAddedOrDeletedByTheSourceShowAtOnceTheDeleteKeyOnlyAsks) {
