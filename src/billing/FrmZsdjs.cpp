@@ -22,13 +22,11 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QHash>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <exception>
@@ -177,40 +175,6 @@ std::vector<GridColumn> gridColumns(int n) {
     }
 }
 
-bool isAmount(const QString& field) {
-    static const QStringList amounts = {"zj", "bysb", "sysb", "ysl", "sdj", "sf",  "bydb", "sydb", "ydl", "ddj",
-                                        "df", "zf",   "hj",   "kdf", "dtf", "wsf", "zaf",  "wgf",  "qtf"};
-    return amounts.contains(field);
-}
-
-// Amounts and readings stand at the right of their cells; everything else
-// (editing included) is the grid's own delegate's.
-class RightAligned : public QStyledItemDelegate {
-public:
-    RightAligned(QAbstractItemDelegate* inner, QObject* parent) : QStyledItemDelegate(parent), inner_(inner) {}
-    void paint(QPainter* p, const QStyleOptionViewItem& o, const QModelIndex& i) const override {
-        QStyleOptionViewItem right(o);
-        right.displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
-        inner_->paint(p, right, i);
-    }
-    QSize sizeHint(const QStyleOptionViewItem& o, const QModelIndex& i) const override {
-        return inner_->sizeHint(o, i);
-    }
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& o, const QModelIndex& i) const override {
-        return inner_->createEditor(parent, o, i);
-    }
-    void setEditorData(QWidget* e, const QModelIndex& i) const override { inner_->setEditorData(e, i); }
-    void setModelData(QWidget* e, QAbstractItemModel* m, const QModelIndex& i) const override {
-        inner_->setModelData(e, m, i);
-    }
-    void updateEditorGeometry(QWidget* e, const QStyleOptionViewItem& o, const QModelIndex& i) const override {
-        inner_->updateEditorGeometry(e, o, i);
-    }
-
-private:
-    QAbstractItemDelegate* inner_;
-};
-
 // Column widths from the values a column holds and from its caption, which
 // stays on one line up to four characters and takes two lines beyond.
 void fitColumns(DataGrid* grid, const std::vector<GridColumn>& cols) {
@@ -257,14 +221,6 @@ protected:
 private:
     std::function<void()> handler_;
 };
-
-// What the user typed into a row of a grid is stored before the row is
-// used: the grid stores its typed row on Enter. The key goes to the grid
-// alone, never on to the window (where Enter would press a focused button).
-void storeTypedRow(DataGrid* grid) {
-    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    static_cast<QObject*>(grid)->event(&enter);
-}
 
 void fillList(QComboBox* c, const QStringList& items) {
     c->clear();
@@ -398,10 +354,7 @@ void FrmZsdjs::buildGrids(QWidget* root) {
         for (const GridColumn& c : cols) captions.insert(c.field, c.caption);
         d->setFieldCaptions(captions);
         QObject::connect(g->model(), &QAbstractItemModel::modelReset, g, [g, cols] { fitColumns(g, cols); });
-        g->setColumns(cols);
-        for (int c = 0; c < static_cast<int>(cols.size()); ++c)
-            if (isAmount(cols[static_cast<size_t>(c)].field))
-                g->setItemDelegateForColumn(c, new RightAligned(g->itemDelegate(), g));
+        g->setColumns(cols);  // amounts and readings stand at the right of their cells
         // The month's rent, readings, prices and other fees are typed in
         // their grids; rows come from the imports and the double-clicks.
         g->setAllowAddNew(false);
@@ -849,7 +802,8 @@ void FrmZsdjs::DBGrid5_Click() {
 // The row's total from its own amounts, exactly; an empty one empties it.
 void FrmZsdjs::totalRow(int n, const std::vector<const char*>& addends) {
     DataControl* d = ui().Data[n];
-    storeTypedRow(ui().DBGrid[n]);
+    if (!ui().DBGrid[n]->commitPendingRow())
+        return;  // what was typed was refused, and told; it waits to be corrected
     if (rows(n) < 1) {
         info(kPickRow);
         return;
@@ -857,15 +811,16 @@ void FrmZsdjs::totalRow(int n, const std::vector<const char*>& addends) {
     try {
         d->edit();
         Recordset& rs = d->recordset();
-        std::optional<Money> total = Money();
+        Money total;
+        bool empty = false;
         for (const char* f : addends) {
             const Value v = rs.field(QString::fromLatin1(f));
             if (!v.isNumber())
-                total.reset();
-            else if (total)
-                total = addMoney(*total, v.toMoney());
+                empty = true;
+            else if (!empty)
+                total += v.toMoney();
         }
-        rs.setField(QStringLiteral("hj"), total ? Value(*total) : Value());
+        rs.setField(QStringLiteral("hj"), empty ? Value() : Value(total));
         d->update();
     } catch (const std::exception&) {
         if (d->isOpen() && d->recordset().editState() != Recordset::EditState::None)
@@ -880,7 +835,8 @@ void FrmZsdjs::totalRow(int n, const std::vector<const char*>& addends) {
 void FrmZsdjs::makeRows(int from) {
     FrmZsdjsUi& u = ui();
     const QString editMode = state().EditMode;
-    storeTypedRow(u.DBGrid[from]);
+    if (!u.DBGrid[from]->commitPendingRow())
+        return;  // what was typed was refused, and told; it waits to be corrected
     using Copy = std::vector<std::pair<const char*, const char*>>;  // field written, field read
     const std::vector<std::pair<int, Copy>> targets =
         from == 1 ? std::vector<std::pair<int, Copy>>{{2,

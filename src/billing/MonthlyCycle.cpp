@@ -45,13 +45,6 @@ std::optional<QDate> dateOf(const Value& v) {
 
 }  // namespace
 
-Money addMoney(Money a, Money b) {
-    int64_t units = 0;
-    if (__builtin_add_overflow(a.units(), b.units(), &units))
-        throw OverflowError(QStringLiteral("数值超出范围：") + doubleText(a.toDouble() + b.toDouble()));
-    return Money::fromUnits(units);
-}
-
 QString Shown::select() const { return QStringLiteral("select * from [%1] %2").arg(table, where).trimmed(); }
 
 void setStepHook(std::function<void(const char*)> hook) { stepHook() = std::move(hook); }
@@ -100,7 +93,7 @@ void computeCharges(BillRecord& b) {
     b.sf = toMoney(b.sdj.toDouble() * static_cast<double>(b.ysl));
     b.ydl = b.bydb - b.sydb;
     b.df = toMoney(b.ddj.toDouble() * static_cast<double>(b.ydl));
-    b.hj = addMoney(addMoney(addMoney(b.zj, b.sf), b.df), b.zf);  // exact, before any rounding to cents
+    b.hj = b.zj + b.sf + b.df + b.zf;  // exact, before any rounding to cents
 }
 
 void roundBill(BillRecord& b) {
@@ -183,7 +176,7 @@ RunResult compute(const Run& run) {
             o.fjh = q[1].toText();
             o.sfzhm = q[2].toText();
             if (q[9].isNull()) {  // no total kept: the six fees, a missing one as 0
-                for (size_t i = 3; i <= 8; ++i) o.hj = addMoney(o.hj, q[i].toMoney());
+                for (size_t i = 3; i <= 8; ++i) o.hj += q[i].toMoney();
             } else {
                 o.hj = q[9].toMoney();
             }

@@ -41,9 +41,6 @@ void importMonth(const QString& dataFile, const Shown& bysj, const Shown& qtfy, 
 // is shown (sysj is then as it was).
 void carryOver(const QString& dataFile, const Shown& sysj, const Shown& bysj);
 
-// a + b, exactly; past the money range is an OverflowError, never a wrap.
-Money addMoney(Money a, Money b);
-
 // Water and electricity used and charged, and the total, for a bill whose
 // rent, prices, readings and other fees are set; then every amount rounded
 // to cents, halves to even. The total is added from the unrounded charges.

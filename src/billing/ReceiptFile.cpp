@@ -41,40 +41,6 @@ QString dateText(const QString& typed) {
 }
 QString num(float f) { return format00(static_cast<double>(f)); }
 
-// GBK bytes of a text: ASCII as it is, every other character through a table
-// of its conversion, so that a month of receipts costs one conversion per
-// character used rather than one per receipt. A code 0xFFxx is the one byte
-// xx ("?" for a character GBK lacks); 0 is not known yet.
-QByteArray gbk(const QString& text) {
-    static std::vector<uint16_t> codes(0x10000, 0);
-    QByteArray out(text.size() * 2, Qt::Uninitialized);
-    char* p = out.data();
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x80) {
-            *p++ = static_cast<char>(u);
-            continue;
-        }
-        if (c.isSurrogate())
-            return text::toGbk(text);  // beyond the first plane: converted whole
-        uint16_t& code = codes[u];
-        if (code == 0) {
-            const QByteArray b = text::toGbk(QString(c));
-            code = b.size() == 2 ? static_cast<uint16_t>(static_cast<uint8_t>(b[0]) << 8 | static_cast<uint8_t>(b[1]))
-                                 : static_cast<uint16_t>(0xFF00 | static_cast<uint8_t>(b.isEmpty() ? '?' : b[0]));
-        }
-        if ((code >> 8) != 0xFF)
-            *p++ = static_cast<char>(code >> 8);
-        *p++ = static_cast<char>(code & 0xFF);
-    }
-    out.truncate(p - out.data());
-    return out;
-}
-
-}  // namespace
-
-namespace {
-
 using Items = std::initializer_list<std::pair<int, QString>>;
 
 // One line of items placed at their columns (more lines when an item is wider
@@ -83,7 +49,7 @@ QByteArray line(Items items) {
     text::LineWriter w;
     for (const auto& [column, item] : items) w.at(column, item);
     w.endLine();
-    return gbk(w.takeLines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    return text::toGbk(w.takeLines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 }
 
 // The lines that are the same on every receipt, made once.

@@ -99,30 +99,7 @@ protected:
     void expectSessions(const std::vector<std::pair<QString, QString>>& sessions, const char* golden) {
         QStringList lines;
         for (const auto& [setup, steps] : sessions) {
-            tv::forms::Registry::unloadAll();
-            main->show();
-            tv::resetState();
-            data = dir.filePath(QStringLiteral("s%1/租房.mdb").arg(lines.size()));
-            QDir().mkpath(QFileInfo(data).path());
-            tv::test::makeDataFile(data);
-            if (!setup.contains("empty"))
-                tv::test::execSql(data, kRows);
-            if (setup.contains("drop"))
-                tv::test::execSql(data, "DROP TABLE sysj");
-            if (setup.contains("null"))
-                tv::test::execSql(data, "UPDATE bysj SET zj = NULL WHERE fjh = '1''01'");
-            if (setup.contains("huge"))  // past the money range when added up
-                tv::test::execSql(data,
-                                  "UPDATE fzsdjs SET zj = 900000000000000, sf = 900000000000000 WHERE fjh = "
-                                  "'103'; UPDATE bysj SET zj = 900000000000000, sdj = 9000000000000 WHERE fjh = "
-                                  "'101'");
-            if (setup.contains("old"))
-                writeFile(receipts(), "old\r\n");
-            state().PicturePath = setup.contains("pictures") ? TV_SOURCE_DIR "/install/BMP/" : dir.path() + "/no/";
-            state().DataFilePath = data;
-            tv::forms::the<FrmZsdjs>().show();
-            QApplication::setActiveWindow(main->widget());  // focus moves as on a desktop
-            lines << "== " + setup + " -> " + view();
+            lines << "== " + setup + " -> " + open(setup, lines.size());
             for (const QString& step : steps.split(';', Qt::SkipEmptyParts)) lines << step + " -> " + run(step);
         }
         const QString text =
@@ -132,6 +109,34 @@ protected:
             f.write((text + '\n').toUtf8()), f.close();
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << golden;
         EXPECT_EQ(text + '\n', QString::fromUtf8(f.readAll()));
+    }
+
+    // The window opened on a data file of its own (number n) made as `setup` says; what it shows.
+    QString open(const QString& setup, qsizetype n) {
+        tv::forms::Registry::unloadAll();
+        main->show();
+        tv::resetState();
+        data = dir.filePath(QStringLiteral("s%1/租房.mdb").arg(n));
+        QDir().mkpath(QFileInfo(data).path());
+        tv::test::makeDataFile(data);
+        if (!setup.contains("empty"))
+            tv::test::execSql(data, kRows);
+        if (setup.contains("drop"))
+            tv::test::execSql(data, "DROP TABLE sysj");
+        if (setup.contains("null"))
+            tv::test::execSql(data, "UPDATE bysj SET zj = NULL WHERE fjh = '1''01'");
+        if (setup.contains("huge"))  // past the money range when added up
+            tv::test::execSql(data,
+                              "UPDATE fzsdjs SET zj = 900000000000000, sf = 900000000000000 WHERE fjh = "
+                              "'103'; UPDATE bysj SET zj = 900000000000000, sdj = 9000000000000 WHERE fjh = "
+                              "'101'");
+        if (setup.contains("old"))
+            writeFile(receipts(), "old\r\n");
+        state().PicturePath = setup.contains("pictures") ? TV_SOURCE_DIR "/install/BMP/" : dir.path() + "/no/";
+        state().DataFilePath = data;
+        tv::forms::the<FrmZsdjs>().show();
+        QApplication::setActiveWindow(main->widget());  // focus moves as on a desktop
+        return view();
     }
 
     QString receipts() const { return tv::billing::ReceiptFile::pathFor(data); }
@@ -378,5 +383,18 @@ TEST_F(FrmZsdjsTest, KilledInTheMiddleOfARefreshLeavesBillsAndReceiptsAllOldOrAl
         EXPECT_TRUE(left == before || left == after) << step << ": " << left.first.toStdString();
         EXPECT_EQ(left == after, QByteArray(step) == "committed" || QByteArray(step) == "finished") << step;
         EXPECT_FALSE(QFile::exists(receipts() + ".pending") || QFile::exists(receipts() + ".new")) << step;
+    }
+}
+
+// A double-click uses the row: what was typed into it is stored first, and
+// when that is refused the double-click does nothing more.
+TEST_F(FrmZsdjsTest, ADoubleClickStoresTheTypedRowFirstAndStopsWhenItIsRefused) {
+    open("", 0);
+    const char* fees = "SELECT zaf || ' ' || hj FROM qtfy WHERE fjh = '105'";
+    for (const auto& [typed, told, after] : {std::tuple{"x", "治安费", "4.4 0"}, {"7.5", "", "7.5 26.2"}}) {
+        run(QString("DBGrid5#3.7=") + typed);
+        const QString shown = run("DBGrid5@@3");
+        EXPECT_TRUE(shown.section(" | ", 0, 0).contains(told)) << shown.toStdString();
+        EXPECT_EQ(tv::test::queryText(data, fees).toStdString(), after) << typed;
     }
 }
