@@ -65,6 +65,21 @@ QStringList fieldList(const QString& text) {
     return names;
 }
 
+qint64 exportTable(tv::Database& db, const QString& table, const QStringList& fields, const QString& path) {
+    QStringList names;
+    for (const QString& f : fields) names << quoted(f);
+    const auto rows =
+        db.query(QStringLiteral("select %1 from %2").arg(names.join(QStringLiteral(", ")), quoted(table)));
+    tv::workbook::Writer book(path);
+    qint64 r = 0;
+    for (const auto& row : rows) {
+        for (size_t c = 0; c < row.size(); ++c) book.write(r, static_cast<int>(c), row[c]);
+        ++r;
+    }
+    book.close();
+    return r;
+}
+
 // The import of a sheet into a table.
 ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbook::Sheet& sheet) {
     const std::vector<tv::Column> columns = db.columns(table);

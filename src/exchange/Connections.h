@@ -40,6 +40,12 @@ QString quoted(const QString& name);
 // The names of a field list typed or ticked: "a, b,,c," -> a, b, c.
 QStringList fieldList(const QString& text);
 
+// Writes `fields` of every row of `table`, in the table's order, into the
+// first worksheet of a new workbook at `path`, each value as a cell of its
+// kind (Writer::write); returns the rows written. DbError or WorkbookError
+// when it cannot, and then `path` is as it was.
+qint64 exportTable(tv::Database& db, const QString& table, const QStringList& fields, const QString& path);
+
 // What an import did.
 struct ImportCounts {
     qint64 stored = 0;       // rows appended

@@ -192,18 +192,7 @@ void outform::exportTo(const QString& path, const QStringList& fields) {
     // stored path when it is not.
     if (!connections().access)
         OpenAccessConnection();
-    QStringList names;
-    for (const QString& f : fields) names << quoted(f);
-    const auto rows = connections().access->query(
-        QStringLiteral("select %1 from %2").arg(names.join(QStringLiteral(", ")), quoted(ui().Combo1->currentText())));
-    tv::workbook::Writer book(path);
-    qint64 r = 0;
-    for (const auto& row : rows) {
-        for (size_t c = 0; c < row.size(); ++c) book.write(r, static_cast<int>(c), row[c]);
-        ++r;
-    }
-    book.close();
-    ExportedRows = r;
+    ExportedRows = exportTable(*connections().access, ui().Combo1->currentText(), fields, path);
 }
 
 void outform::CmdTc_Click() {
