@@ -1,0 +1,118 @@
+#include "fees/FeeRows.h"
+
+#include "platform/values/Error.h"
+
+#include <cmath>
+
+namespace tv::fees {
+
+namespace {
+
+enum class Kind { Text, Amount, Reading };
+
+struct Member {
+    const char* name;
+    Kind kind;
+    QString BillRecord::*text = nullptr;
+    Money BillRecord::*amount = nullptr;
+    float BillRecord::*reading = nullptr;
+};
+
+constexpr Member text(const char* n, QString BillRecord::*m) { return {n, Kind::Text, m, nullptr, nullptr}; }
+constexpr Member amount(const char* n, Money BillRecord::*m) { return {n, Kind::Amount, nullptr, m, nullptr}; }
+constexpr Member reading(const char* n, float BillRecord::*m) { return {n, Kind::Reading, nullptr, nullptr, m}; }
+
+const Member kMembers[kBillFields] = {
+    text("jfrq", &BillRecord::jfrq),    text("fjh", &BillRecord::fjh),      text("xm", &BillRecord::xm),
+    text("sfzhm", &BillRecord::sfzhm),  amount("zj", &BillRecord::zj),      text("sfsd1", &BillRecord::sfsd1),
+    text("sfsd2", &BillRecord::sfsd2),  reading("bysb", &BillRecord::bysb), reading("sysb", &BillRecord::sysb),
+    reading("ysl", &BillRecord::ysl),   amount("sdj", &BillRecord::sdj),    amount("sf", &BillRecord::sf),
+    reading("bydb", &BillRecord::bydb), reading("sydb", &BillRecord::sydb), reading("ydl", &BillRecord::ydl),
+    amount("ddj", &BillRecord::ddj),    amount("df", &BillRecord::df),      amount("zf", &BillRecord::zf),
+    amount("hj", &BillRecord::hj)};
+
+}  // namespace
+
+const char* billFieldName(int field) { return kMembers[field].name; }
+
+uint32_t copyBill(const Recordset& rs, int row, BillRecord& bill, NullField nulls, Amounts amounts) {
+    uint32_t copied = 0;
+    for (int i = 0; i < kBillFields; ++i) {
+        const Member& m = kMembers[i];
+        const int column = rs.columnIndex(QString::fromLatin1(m.name));
+        if (column < 0)
+            throw DbError(QStringLiteral("找不到字段：") + QString::fromLatin1(m.name));
+        const Value v = rs.valueAt(row, column);
+        const bool empty = v.isNull() || (v.kind() == Value::Kind::Text && v.toText().isEmpty());
+        if (empty && nulls == NullField::Keeps)
+            continue;
+        switch (m.kind) {
+            case Kind::Text:
+                bill.*m.text = empty ? QString() : v.toText();
+                break;
+            case Kind::Amount:
+                bill.*m.amount = empty ? Money() : amounts == Amounts::Cents ? cents(v.toMoney()) : v.toMoney();
+                break;
+            case Kind::Reading:
+                bill.*m.reading = empty ? 0.0f : v.toSingle();
+                break;
+        }
+        if (!empty)
+            copied |= 1u << i;
+    }
+    return copied;
+}
+
+QString fieldText(const BillRecord& bill, int field) {
+    const Member& m = kMembers[field];
+    switch (m.kind) {
+        case Kind::Text:
+            return bill.*m.text;
+        case Kind::Amount:
+            return format00(bill.*m.amount);
+        case Kind::Reading:
+            break;
+    }
+    return floatText(bill.*m.reading);
+}
+
+Money cents(Money m) {
+    const int64_t u = m.units();
+    const int64_t whole = u / 100, rest = u % 100;  // rest has the sign of u
+    return Money::fromUnits((whole + (rest >= 50 ? 1 : rest <= -50 ? -1 : 0)) * 100);
+}
+
+std::optional<Money> moneyOf(const QString& text) {
+    const std::optional<double> d = parseNumber(text);
+    if (!d || std::fabs(*d) >= 922337203685477.0)
+        return std::nullopt;
+    return toMoney(*d);
+}
+
+std::optional<float> readingOf(const QString& text) {
+    const std::optional<double> d = parseNumber(text);
+    if (!d || !std::isfinite(static_cast<float>(*d)))
+        return std::nullopt;
+    return static_cast<float>(*d);
+}
+
+Money plus(Money a, Money b) {
+    int64_t units = 0;
+    if (__builtin_add_overflow(a.units(), b.units(), &units))
+        throw OverflowError(QStringLiteral("数值超出范围：") + doubleText(a.toDouble() + b.toDouble()));
+    return Money::fromUnits(units);
+}
+
+float addToSum(float sum, Money amount) {
+    return static_cast<float>(plus(toMoney(static_cast<double>(sum)), amount).toDouble());
+}
+
+void recomputeCharges(BillRecord& b) {
+    b.ysl = b.bysb - b.sysb;
+    b.sf = toMoney(b.sdj.toDouble() * static_cast<double>(b.ysl));
+    b.ydl = b.bydb - b.sydb;
+    b.df = toMoney(b.ddj.toDouble() * static_cast<double>(b.ydl));
+    b.hj = plus(plus(plus(b.zj, b.sf), b.df), b.zf);
+}
+
+}  // namespace tv::fees
