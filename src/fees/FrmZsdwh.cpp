@@ -1,0 +1,945 @@
+#include "fees/FrmZsdwh.h"
+
+#include "fees/FeeRows.h"
+#include "fees/FeeWidgets.h"
+#include "fees/PrintChoice.h"
+#include "platform/db/Recordset.h"
+#include "platform/dialogs/Dialogs.h"
+#include "platform/forms/Controls.h"
+#include "platform/forms/DataControl.h"
+#include "platform/forms/DataGrid.h"
+#include "platform/forms/EnterRing.h"
+#include "platform/forms/Geometry.h"
+#include "platform/forms/Guard.h"
+#include "platform/forms/StatusPanels.h"
+#include "platform/print/Printer.h"
+#include "platform/shell/Shell.h"
+#include "platform/values/Money.h"
+#include "shared/DataShape.h"
+#include "shared/PrintRoutines.h"
+#include "shared/RMBChinese.h"
+#include "shared/SharedState.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <exception>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace tv::fees {
+
+using forms::DataControl;
+using forms::DataGrid;
+using forms::make;
+using forms::setTwips;
+
+namespace {
+
+const QString kAllBills = QStringLiteral("select * from [fzsdjs]");
+const QString kTip = QStringLiteral("提示！");
+const QString kHint = QStringLiteral("提示");
+const QString kAllRows = QStringLiteral("所有记录");
+const QString kNoDate = QStringLiteral("'计费日期'字段不能为空");
+
+void tell(const QString& text, const QString& title = kTip) { dlg::msgBox(text, dlg::Info, title); }
+
+// The preview labels that show a field of Data1's current row by themselves.
+struct BoundLabel {
+    QLabel* FrmZsdwhUi::*label;
+    const char* field;
+};
+const BoundLabel kBoundLabels[] = {
+    {&FrmZsdwhUi::Lelfjh1, "fjh"},    {&FrmZsdwhUi::Leljfrq, "jfrq"}, {&FrmZsdwhUi::Lelfjh, "fjh"},
+    {&FrmZsdwhUi::Lelzj, "zj"},       {&FrmZsdwhUi::Lelzf, "zf"},     {&FrmZsdwhUi::Lelsfsd1, "sfsd1"},
+    {&FrmZsdwhUi::Lelsfsd2, "sfsd2"}, {&FrmZsdwhUi::Lelbysb, "bysb"}, {&FrmZsdwhUi::Lelsysb, "sysb"},
+    {&FrmZsdwhUi::Lelysl, "ysl"},     {&FrmZsdwhUi::Lelsdj, "sdj"},   {&FrmZsdwhUi::Lelbysf, "sf"},
+    {&FrmZsdwhUi::Lelbydb, "bydb"},   {&FrmZsdwhUi::Lelsydb, "sydb"}, {&FrmZsdwhUi::Lelydl, "ydl"},
+    {&FrmZsdwhUi::Lelddj, "ddj"},     {&FrmZsdwhUi::Leldf, "df"},     {&FrmZsdwhUi::Lelhj, "hj"}};
+
+// The money labels a row click writes with two decimals, with their members.
+struct MoneyLabel {
+    QLabel* FrmZsdwhUi::*label;
+    Money BillRecord::*member;
+    BillField field;
+};
+const MoneyLabel kMoneyLabels[] = {
+    {&FrmZsdwhUi::Lelzj, &BillRecord::zj, zj},   {&FrmZsdwhUi::Lelsdj, &BillRecord::sdj, sdj},
+    {&FrmZsdwhUi::Lelbysf, &BillRecord::sf, sf}, {&FrmZsdwhUi::Lelddj, &BillRecord::ddj, ddj},
+    {&FrmZsdwhUi::Leldf, &BillRecord::df, df},   {&FrmZsdwhUi::Lelzf, &BillRecord::zf, zf},
+    {&FrmZsdwhUi::Lelhj, &BillRecord::hj, hj}};
+
+// Runs a handler after every resize of a widget.
+class ResizeHook : public QObject {
+public:
+    ResizeHook(QWidget* watched, std::function<void()> handler) : QObject(watched), handler_(std::move(handler)) {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize)
+            handler_();
+        return false;
+    }
+
+private:
+    std::function<void()> handler_;
+};
+
+// Opens a source and counts its rows (all of them are read when it opens);
+// it stands on its first row.
+void openCounted(DataControl* source, const QString& database, const QString& recordSource, int& count) {
+    source->setDatabaseName(database);
+    source->setRecordSource(recordSource);
+    source->refresh();
+    count = source->recordset().recordCount();
+}
+
+// Reads a source's rows again (its query kept); their count.
+int reread(DataControl* source) {
+    source->refresh();
+    return source->recordset().recordCount();
+}
+
+bool isRecomputeMode() { return state().EditMode == mode::Refresh || state().EditMode == mode::Add; }
+
+}  // namespace
+
+FrmZsdwh::FrmZsdwh() : Window(QString::fromLatin1(kName), Kind::MdiChild) {}
+
+// ---------------------------------------------------------------- the window
+
+void FrmZsdwh::build(QWidget* root) {
+    root->setWindowTitle(QStringLiteral("租金水电费维护"));
+    root->resize(forms::pixels(designSize()));
+    // Created in the order Tab walks them.
+    buildInputs(root);
+    buildButtonsAndCounts(root);
+    buildGrids(root);
+    buildPreview(root);
+    placeRight(0, 0);
+    connectHandlers(root);
+}
+
+// The left column: the pictures and title, the inputs in the Enter order.
+void FrmZsdwh::buildInputs(QWidget* root) {
+    FrmZsdwhUi& u = ui();
+    u.Image2 = make<QLabel>(root, "Image2");
+    u.Image2->setScaledContents(true);
+    setTwips(u.Image2, 120, 120, 960, 600);
+    auto* title = caption(root, "Label1", QStringLiteral("租金水电费查询"), 1200, 240, 2160);
+    title->setFont(forms::songTi(15.75));
+    setTwips(title, 1200, 180, 2160, 540);
+
+    auto row = [](int i) { return 840 + i * 360; };
+    int next = 0;
+    auto input = [&](QWidget* w, const char* label, const char* text) {
+        const bool list = qobject_cast<QComboBox*>(w) != nullptr;
+        caption(root, label, QString::fromUtf8(text), 120, row(next), 1260);
+        setTwips(w, 1380, row(next) - (list ? 15 : 0), 1980, list ? 330 : 300);
+        ++next;
+    };
+    input(u.CboCxfs = listBox(root, "CboCxfs", false), "Label2", "查询方式：");
+    input(u.Txtjfrq = make<QLineEdit>(root, "Txtjfrq"), "Label3", "计费日期：");
+    input(u.TxtFh = make<QLineEdit>(root, "TxtFh"), "Label4", "房间编号：");
+    input(u.Txtzk = make<QLineEdit>(root, "Txtzk"), "Label5", "租客姓名：");
+    input(u.Txtzh = make<QLineEdit>(root, "Txtzh"), "Label6", "身份证号码：");
+    input(u.CboDel = listBox(root, "CboDel", true), "Label7", "删除选项：");
+    input(u.TxtTs = make<QLineEdit>(root, "TxtTs"), "Label8", "提示：");
+    input(u.CboBtth = listBox(root, "CboBtth", false), "Label9", "标题替换：");
+    u.TxtTs->setReadOnly(true);
+    u.Check1 = make<QCheckBox>(root, "Check1");
+    u.Check1->setText(QStringLiteral("刷新账单"));
+    setTwips(u.Check1, 240, row(8), 1440, 300);
+    u.Check2 = make<QCheckBox>(root, "Check2");
+    u.Check2->setText(QStringLiteral("刷新杂费"));
+    setTwips(u.Check2, 1800, row(8), 1440, 300);
+}
+
+// The buttons, the totals and the counts with the user line.
+void FrmZsdwh::buildButtonsAndCounts(QWidget* root) {
+    FrmZsdwhUi& u = ui();
+    struct ButtonDef {
+        QPushButton** slot;
+        const char *name, *caption, *tip;
+    };
+    const ButtonDef buttons[] = {{&u.CmdCx, "CmdCx", "查询", "数据查询"},
+                                 {&u.CmdDel, "CmdDel", "删除", "数据删除"},
+                                 {&u.CmdQr, "CmdQr", "刷新", "数据刷新"},
+                                 {&u.CmdHz, "CmdHz", "汇总", "数据汇总"},
+                                 {&u.CmdPrinter, "CmdPrinter", "打印", "账单打印"},
+                                 {&u.CmdTfjs, "CmdTfjs", "结算", "租客退房结算"},
+                                 {&u.CmdExit, "CmdExit", "返回", "退出"}};
+    for (int i = 0; i < 7; ++i) {
+        const ButtonDef& b = buttons[i];
+        *b.slot = make<QPushButton>(root, b.name);
+        (*b.slot)->setText(QString::fromUtf8(b.caption));
+        (*b.slot)->setToolTip(QString::fromUtf8(b.tip));
+        setTwips(*b.slot, 120 + (i % 2) * 1680, 4140 + (i / 2) * 480, 1560, 420);
+    }
+    const std::pair<const char*, QLineEdit**> totals[] = {
+        {"水费合计：", &u.Txtsfhz}, {"电费合计：", &u.Txtdfhz}, {"租金合计：", &u.TxtZjhj}, {"总计：", &u.Txthjhz}};
+    const char* const totalNames[] = {"Txtsfhz", "Txtdfhz", "TxtZjhj", "Txthjhz"};
+    const char* const totalLabels[] = {"Label10", "Label11", "Label12", "Label13"};
+    for (int i = 0; i < 4; ++i) {
+        const int top = 6120 + i * 360;
+        caption(root, totalLabels[i], QString::fromUtf8(totals[i].first), 120, top, 1260);
+        *totals[i].second = make<QLineEdit>(root, totalNames[i]);
+        (*totals[i].second)->setReadOnly(true);
+        setTwips(*totals[i].second, 1380, top, 1980, 300);
+    }
+    const std::pair<const char*, const char*> counts[] = {
+        {"账单记录：", "账单记录"}, {"租客记录：", "租客记录"}, {"系统管理：", "系统管理"}, {"管理成员：", "管理成员"}};
+    QLabel** values[] = {&u.Lelzdjl, &u.Lelzkjl, &u.LelYhm, &u.LelGlcy};
+    const char* const valueNames[] = {"Lelzdjl", "Lelzkjl", "LelYhm", "LelGlcy"};
+    const char* const labelNames[] = {"Label14", "Label15", "Label16", "Label17"};
+    for (int i = 0; i < 4; ++i) {
+        const int top = 7680 + i * 360;
+        caption(root, labelNames[i], QString::fromUtf8(counts[i].first), 120, top, 1260);
+        *values[i] = caption(root, valueNames[i], QString::fromUtf8(counts[i].second), 1380, top, 1980);
+    }
+}
+
+// The fee records over the preview and the other fees; the registrations and
+// users are counted, never shown.
+void FrmZsdwh::buildGrids(QWidget* root) {
+    FrmZsdwhUi& u = ui();
+    u.Image1 = make<QLabel>(root, "Image1");
+    u.Image1->setScaledContents(true);
+    auto source = [&](const char* name, const QString& title, bool readOnly) {
+        auto* d = make<DataControl>(root, name);
+        d->setCaption(title);
+        d->setReadOnly(readOnly);
+        greenStrip(d);
+        return d;
+    };
+    u.Data1 = source("Data1", QStringLiteral("租金水电费"), false);
+    u.Data1->setToolTip(QStringLiteral("租金水电费数据表"));
+    u.DBGrid2 =
+        feeGrid(root, "DBGrid2", QStringLiteral("租金水电费数据表"), u.Data1, billColumns(false), &u.DBGrid2Caption);
+    u.Data2 = source("Data2", QStringLiteral("其它费用表"), false);
+    u.Data2->setToolTip(QStringLiteral("其它费用表"));
+    u.DBGrid1 = feeGrid(root, "DBGrid1", QStringLiteral("其它费用表"), u.Data2, otherFeeColumns(), &u.DBGrid1Caption);
+    for (DataGrid* g : {u.DBGrid2, u.DBGrid1}) {
+        g->setAllowAddNew(true);
+        g->setAllowUpdate(true);
+        g->setAllowDelete(true);
+    }
+    u.Data3 = source("Data3", QStringLiteral("租客入住登记表"), true);
+    u.Data4 = source("Data4", QStringLiteral("用户注册表"), true);
+    for (DataControl* d : {u.Data3, u.Data4}) {
+        setTwips(d, 120, 9240, 3240, 375);
+        d->hide();
+    }
+}
+
+// The bill preview: title, header, the boxed cells of the receipt, footer.
+void FrmZsdwh::buildPreview(QWidget* root) {
+    FrmZsdwhUi& u = ui();
+    u.Frame2 = make<QFrame>(root, "Frame2");
+    u.Frame2->setFrameShape(QFrame::StyledPanel);
+    auto* layout = new QVBoxLayout(u.Frame2);
+    u.LelBt = make<QLabel>(u.Frame2, "LelBt");
+    u.LelBt->setText(QStringLiteral("房屋租赁使用费收据"));
+    u.LelBt->setFont(forms::songTi(15.75));
+    u.LelBt->setAlignment(Qt::AlignCenter);
+    layout->addWidget(u.LelBt);
+    auto* header = new QHBoxLayout;
+    header->addWidget(new QLabel(QStringLiteral("租客房号："), u.Frame2));
+    header->addWidget(u.Lelfjh1 = make<QLabel>(u.Frame2, "Lelfjh1"), 1);
+    header->addWidget(new QLabel(QStringLiteral("制单日期："), u.Frame2));
+    header->addWidget(u.Leljfrq = make<QLabel>(u.Frame2, "Leljfrq"), 1);
+    layout->addLayout(header);
+    QFrame* cells = boxedFrame(u.Frame2, "Frame2Cells");
+    using C = Cell<QLabel>;
+    boxedCells<QLabel>(cells, 0,
+                       {{C{"今收到"}, C{"", "Lelfjh", &u.Lelfjh}, C{"租金(元)"}, C{"", "Lelzj", &u.Lelzj},
+                         C{"其它费用"}, C{"", "Lelzf", &u.Lelzf}, C{"", nullptr, nullptr, 4}},
+                        {C{"收费时段"}, C{"", "Lelsfsd1", &u.Lelsfsd1, 2}, C{"至"}, C{"", "Lelsfsd2", &u.Lelsfsd2, 2},
+                         C{"", nullptr, nullptr, 4}},
+                        {C{"本月水表读数"}, C{"", "Lelbysb", &u.Lelbysb}, C{"上月水表读数"},
+                         C{"", "Lelsysb", &u.Lelsysb}, C{"本月用水量(吨)"}, C{"", "Lelysl", &u.Lelysl}, C{"市水单价"},
+                         C{"", "Lelsdj", &u.Lelsdj}, C{"本月水费"}, C{"", "Lelbysf", &u.Lelbysf}},
+                        {C{"本月电表读数"}, C{"", "Lelbydb", &u.Lelbydb}, C{"上月电表读数"},
+                         C{"", "Lelsydb", &u.Lelsydb}, C{"本月用电量(度)"}, C{"", "Lelydl", &u.Lelydl}, C{"市电单价"},
+                         C{"", "Lelddj", &u.Lelddj}, C{"本月电费"}, C{"", "Leldf", &u.Leldf}},
+                        {C{"合计(元)"}, C{"", "Lelhj", &u.Lelhj}, C{"人民币大写"}, C{"", "Leldx", &u.Leldx, 7}}});
+    for (QLabel* l : cells->findChildren<QLabel*>()) {
+        l->setWordWrap(true);
+        l->setMinimumWidth(0);
+    }
+    layout->addWidget(cells, 1);
+    layout->addLayout(receiptFooter(u.Frame2));
+}
+
+// The right side, with room beyond the design (twips) going to the grids.
+void FrmZsdwh::placeRight(int extraWidth, int extraHeight) {
+    FrmZsdwhUi& u = ui();
+    const int left = 3480, width = 15000 + extraWidth, top = 780, upper = 4620 + extraHeight / 2;
+    const int lower = 4680 + extraHeight - extraHeight / 2, lowerTop = top + upper + 120;
+    const int previewWidth = 9600 + extraWidth / 2;
+    setTwips(u.Image1, left, 120, width, 600);
+    setTwips(u.DBGrid2Caption, left, top, width, 300);
+    setTwips(u.DBGrid2, left, top + 300, width, upper - 675);
+    setTwips(u.Data1, left, top + upper - 375, width, 375);
+    setTwips(u.Frame2, left, lowerTop, previewWidth, lower);
+    const int otherLeft = left + previewWidth + 120, otherWidth = width - previewWidth - 120;
+    setTwips(u.DBGrid1Caption, otherLeft, lowerTop, otherWidth, 300);
+    setTwips(u.DBGrid1, otherLeft, lowerTop + 300, otherWidth, lower - 675);
+    setTwips(u.Data2, otherLeft, lowerTop + lower - 375, otherWidth, 375);
+}
+
+// A window larger than its design shows more rows and columns.
+void FrmZsdwh::fitToWindow() {
+    if (!hasUi() || !widget())
+        return;
+    const forms::DesignScale designScale(scale());
+    const QSize design = forms::pixels(designSize());
+    const double twipsPerPixel = 15 / scale();
+    placeRight(static_cast<int>(std::max(0, widget()->width() - design.width()) * twipsPerPixel),
+               static_cast<int>(std::max(0, widget()->height() - design.height()) * twipsPerPixel));
+}
+
+void FrmZsdwh::connectHandlers(QWidget* root) {
+    FrmZsdwhUi& u = ui();
+    using forms::on;
+    using forms::onClick;
+    on(u.Data1, &DataControl::reposition, [this] { Data1_Reposition(); });
+    on(u.Data2, &DataControl::reposition,
+       [this] { ui().Data2->setCaption(positionCaption(QStringLiteral("其它费用表"), ui().Data2, OtherFeeCount)); });
+    on(u.Data3, &DataControl::reposition, [this] {
+        ui().Data3->setCaption(positionCaption(QStringLiteral("租客入住登记表"), ui().Data3, TenantCount));
+        ui().Lelzkjl->setText(QString::number(TenantCount));
+    });
+    on(u.Data4, &DataControl::reposition, [this] {
+        ui().Data4->setCaption(positionCaption(QStringLiteral("用户注册表"), ui().Data4, UserCount));
+        ui().LelGlcy->setText(QString::number(UserCount));
+    });
+    on(u.DBGrid2, &DataGrid::rowClicked, [this] { DBGrid2_Click(); });
+    on(u.DBGrid2, &DataGrid::rowDoubleClicked, [this] { DBGrid2_DblClick(); });
+    on(u.DBGrid1, &DataGrid::rowDoubleClicked, [this] { DBGrid1_DblClick(); });
+    on(u.DBGrid2, &DataGrid::deleteRequested, [this] { deleteRow(ui().Data1, FeeRecordCount); });
+    on(u.DBGrid1, &DataGrid::deleteRequested, [this] { deleteRow(ui().Data2, OtherFeeCount); });
+    on(u.CboCxfs, &QComboBox::activated, [this] { CboCxfs_Click(); });
+    on(u.CboBtth, &QComboBox::activated, [this] { CboBtth_Click(); });
+    on(u.CboDel, &QComboBox::editTextChanged, [this] { ui().CmdDel->setEnabled(true); });
+    on(u.CboDel, &QComboBox::activated, [this] { ui().CmdDel->setEnabled(true); });
+    on(u.Check1, &QCheckBox::clicked, [this] { Check_Click(1); });
+    on(u.Check2, &QCheckBox::clicked, [this] { Check_Click(2); });
+    onClick(u.CmdCx, [this] { CmdCx_Click(); });
+    onClick(u.CmdDel, [this] { CmdDel_Click(); });
+    onClick(u.CmdQr, [this] { CmdQr_Click(); });
+    onClick(u.CmdHz, [this] { CmdHz_Click(); });
+    onClick(u.CmdPrinter, [] { printChoice(PrintCaller::FeeRecords); });
+    onClick(u.CmdTfjs, [] {
+        if (forms::Form* settlement = forms::Registry::instance(QString::fromLatin1(windows::kSettlement)))
+            settlement->show();
+    });
+    onClick(u.CmdExit, [this] { CmdExit_Click(); });
+    new ResizeHook(root, [this] { fitToWindow(); });
+    new forms::EnterRing({u.CboCxfs, u.Txtjfrq, u.TxtFh, u.Txtzk, u.Txtzh, u.CboDel, u.TxtTs, u.CboBtth, u.Txtsfhz,
+                          u.Txtdfhz, u.TxtZjhj, u.Txthjhz},
+                         true, root);
+}
+
+// ---------------------------------------------------------------- loading
+
+void FrmZsdwh::onLoad() {
+    FrmZsdwhUi& u = ui();
+    SharedState& s = state();
+    if (subWindow())
+        subWindow()->showMaximized();
+    try {
+        loadSources();
+    } catch (const std::exception&) {
+        tell(QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！"));
+        lockAfterFailure();
+        return;
+    }
+    loadUser();
+    fillList(u.CboCxfs,
+             {QStringLiteral("日期+房号+姓名"), QStringLiteral("日期+房号"), QStringLiteral("日期+姓名"),
+              QStringLiteral("日期+证号"), QStringLiteral("身份证号"), QStringLiteral("计费日期"), kAllRows});
+    fillList(u.CboDel, {QStringLiteral("账单数据"), QStringLiteral("杂费数据")});
+    fillList(u.CboBtth, {QStringLiteral("房屋租赁使用费收据"), QStringLiteral("房屋租赁使用费通知")});
+    // Decorative pictures: a missing one leaves its place empty.
+    forms::loadPicture(u.Image1, s.PicturePath + QStringLiteral("T70.jpg"));
+    forms::loadPicture(u.Image2, s.PicturePath + QStringLiteral("zhjy.jpg"));
+    for (QPushButton* b : {u.CmdDel, u.CmdQr, u.CmdCx}) b->setEnabled(false);
+    forms::setStatusPanel(1, QStringLiteral("工作路径：") + s.DatabasePath);
+}
+
+// Binds the fee records, other fees and registrations and counts them; a
+// data file without those tables and fields raises.
+void FrmZsdwh::loadSources() {
+    FrmZsdwhUi& u = ui();
+    SharedState& s = state();
+    s.ActiveFormCode = formcode::Fees;
+    s.DatabasePath = s.DataFilePath;
+    FeeRecordCount = OtherFeeCount = TenantCount = UserCount = 0;
+    QStringList bills;
+    for (int f = 0; f < kBillFields; ++f) bills << QString::fromLatin1(billFieldName(f));
+    const QStringList others = {"jfrq", "fjh", "sfzhm", "kdf", "dtf", "wsf", "zaf", "wgf", "qtf", "hj"};
+    if (!hasShape(s.DatabasePath, {{"fzsdjs", bills}, {"qtfy", others}, {"zfdj", {"sfzhm"}}}))
+        throw DbError(QStringLiteral("数据表格式不符"));
+    openCounted(u.Data1, s.DatabasePath, kAllBills, FeeRecordCount);
+    if (FeeRecordCount == 0) {
+        for (QPushButton* b : {u.CmdHz, u.CmdPrinter, u.CmdCx}) b->setEnabled(false);
+    } else {
+        u.Lelzdjl->setText(QString::number(FeeRecordCount));
+        showAmount();  // a total of Null is passed over
+    }
+    Data1_Reposition();  // the caption with the count
+    openCounted(u.Data2, s.DatabasePath, QStringLiteral("qtfy"), OtherFeeCount);
+    u.Data2->setCaption(positionCaption(QStringLiteral("其它费用表"), u.Data2, OtherFeeCount));
+    openCounted(u.Data3, s.DatabasePath, QStringLiteral("zfdj"), TenantCount);
+    u.Data3->setCaption(positionCaption(QStringLiteral("租客入住登记表"), u.Data3, TenantCount));
+    if (TenantCount > 0)
+        u.Lelzkjl->setText(QString::number(TenantCount));
+}
+
+// The user line: the logged-in user's name, or nothing when the user table
+// does not know that user (or cannot be read).
+void FrmZsdwh::loadUser() {
+    FrmZsdwhUi& u = ui();
+    try {
+        openCounted(u.Data4, state().UserDbPath, QStringLiteral("yhzc"), UserCount);
+        if (UserCount < 1)
+            return;
+        fdglcx();
+        const Recordset& users = u.Data4->recordset();
+        u.LelYhm->setText(users.hasCurrent() ? users.field(QStringLiteral("yhxm")).toText() : QString());
+        u.LelGlcy->setText(QString::number(UserCount));
+    } catch (const std::exception&) {
+        u.LelYhm->clear();
+    }
+}
+
+// After a failed load nothing but leaving makes sense.
+void FrmZsdwh::lockAfterFailure() {
+    FrmZsdwhUi& u = ui();
+    for (QWidget* w : std::initializer_list<QWidget*>{u.CmdCx, u.CmdDel, u.CmdQr, u.CmdHz, u.CmdPrinter, u.CmdTfjs,
+                                                      u.Check1, u.Check2, u.CboCxfs, u.CboDel, u.Txtjfrq, u.TxtFh,
+                                                      u.Txtzk, u.Txtzh, u.DBGrid1, u.DBGrid2, u.Data1, u.Data2})
+        w->setEnabled(false);
+}
+
+void FrmZsdwh::fdglcx() {
+    SharedState& s = state();
+    if (s.CurrentUser.isEmpty() && s.CurrentPassword.isEmpty()) {
+        s.CurrentUser = QStringLiteral("admin");
+        s.CurrentPassword = QStringLiteral("472619");
+    }
+    ui().Data4->findFirst({{QStringLiteral("yhxm"), s.CurrentUser}, {QStringLiteral("mima"), s.CurrentPassword}});
+}
+
+// ---------------------------------------------------------------- rows
+
+bool FrmZsdwh::hasCurrent(DataControl* source) const { return source->isOpen() && source->recordset().hasCurrent(); }
+
+void FrmZsdwh::Data1_Reposition() {
+    FrmZsdwhUi& u = ui();
+    u.Data1->setCaption(positionCaption(QStringLiteral("租金水电费"), u.Data1, FeeRecordCount));
+    u.Lelzdjl->setText(QString::number(FeeRecordCount));
+    showBoundLabels();
+    if (!isRecomputeMode())
+        showAmount();
+}
+
+// The preview's labels show the current row's values as stored.
+void FrmZsdwh::showBoundLabels() {
+    FrmZsdwhUi& u = ui();
+    const bool current = hasCurrent(u.Data1);
+    for (const BoundLabel& b : kBoundLabels)
+        (u.*b.label)->setText(current ? u.Data1->recordset().field(QString::fromLatin1(b.field)).toText() : QString());
+}
+
+// The current row's total becomes the bill's, in capitals below the preview;
+// a total of Null changes nothing.
+void FrmZsdwh::showAmount() {
+    FrmZsdwhUi& u = ui();
+    if (!hasCurrent(u.Data1))
+        return;
+    const Value total = u.Data1->recordset().field(QStringLiteral("hj"));
+    if (total.isNull())
+        return;
+    SharedState& s = state();
+    s.CurrentBill.hj = total.toMoney();
+    s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
+    u.Leldx->setText(s.AmountInWords);
+}
+
+// A click on a fee record makes it the bill to print: every field copied (a
+// field without a value empties its member), the amounts with two decimals.
+void FrmZsdwh::DBGrid2_Click() {
+    FrmZsdwhUi& u = ui();
+    if (!hasCurrent(u.Data1) || u.Data1->recordset().recordCount() < 1)
+        return;
+    const Recordset& rs = u.Data1->recordset();
+    SharedState& s = state();
+    const uint32_t copied = copyBill(rs, rs.absolutePosition(), s.CurrentBill, NullField::Empties, Amounts::Cents);
+    for (const MoneyLabel& m : kMoneyLabels)
+        if (copied & (1u << m.field))
+            (u.*m.label)->setText(format00(s.CurrentBill.*m.member));
+    s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
+    u.Leldx->setText(s.AmountInWords);
+    qtfgl();
+}
+
+void FrmZsdwh::qtfgl() {
+    FrmZsdwhUi& u = ui();
+    if (!hasCurrent(u.Data1) || !u.Data2->isOpen() || u.Data2->recordset().recordCount() == 0)
+        return;
+    const Value id = u.Data1->recordset().field(QStringLiteral("sfzhm"));
+    if (id.isNull()) {  // nothing equals a missing ID number
+        u.Data2->recordset().moveLast();
+        u.Data2->recordset().moveNext();
+        return;
+    }
+    u.Data2->findFirst({{QStringLiteral("sfzhm"), id.toText()}});
+}
+
+// Ties the fee record to the billing date, room and ID number of the chosen
+// other-fee row; what cannot be applied is dropped, never left half edited.
+void FrmZsdwh::DBGrid2_DblClick() {
+    FrmZsdwhUi& u = ui();
+    if (!u.Data1->isOpen() || u.Data1->recordset().recordCount() < 1)
+        return;
+    Recordset& bills = u.Data1->recordset();
+    try {
+        const Recordset& others = u.Data2->recordset();
+        const Value date = others.field(QStringLiteral("jfrq")), room = others.field(QStringLiteral("fjh")),
+                    id = others.field(QStringLiteral("sfzhm"));
+        u.Data1->edit();
+        bills.setField(QStringLiteral("jfrq"), date);
+        bills.setField(QStringLiteral("fjh"), room);
+        bills.setField(QStringLiteral("sfzhm"), id);
+        u.Data1->update();
+        u.Data1->refresh();
+    } catch (const std::exception&) {
+        if (bills.editState() != Recordset::EditState::None)
+            u.Data1->cancelUpdate();
+        tell(QStringLiteral("请正确选择对应的记录！"));
+    }
+}
+
+// The other-fee row would take the bill's total into a field it does not
+// have: it is dropped and the user told.
+void FrmZsdwh::DBGrid1_DblClick() {
+    FrmZsdwhUi& u = ui();
+    if (!u.Data2->isOpen() || u.Data2->recordset().recordCount() < 1)
+        return;
+    Recordset& others = u.Data2->recordset();
+    try {
+        const Value total = u.Data1->recordset().field(QStringLiteral("hj"));
+        u.Data2->edit();
+        others.setField(QStringLiteral("zf"), total);
+        u.Data2->update();
+        u.Data2->refresh();
+    } catch (const std::exception&) {
+        if (others.editState() != Recordset::EditState::None)
+            u.Data2->cancelUpdate();
+        tell(QStringLiteral("请正确选择对应的记录！"));
+    }
+}
+
+void FrmZsdwh::CboBtth_Click() {
+    const QString receipt = QStringLiteral("房屋租赁使用费收据");
+    ui().LelBt->setText(ui().CboBtth->currentText() == receipt ? receipt : QStringLiteral("房屋租赁使用费通知"));
+}
+
+// ---------------------------------------------------------------- search and delete
+
+void FrmZsdwh::CboCxfs_Click() {
+    FrmZsdwhUi& u = ui();
+    for (QLineEdit* box : {u.TxtFh, u.Txtzk, u.Txtzh, u.Txtjfrq}) box->clear();
+    // The inputs each mode leaves on: Txtjfrq, TxtFh, Txtzk, Txtzh.
+    static const std::pair<const char*, const char*> modes[] = {
+        {"日期+房号+姓名", "1110"}, {"日期+房号", "1100"}, {"日期+姓名", "1010"}, {"日期+证号", "1001"},
+        {"身份证号", "0001"},       {"计费日期", "1000"},  {"所有记录", "0000"}};
+    QLineEdit* inputs[] = {u.Txtjfrq, u.TxtFh, u.Txtzk, u.Txtzh};
+    for (const auto& [name, pattern] : modes)
+        if (u.CboCxfs->currentText() == QString::fromUtf8(name))
+            for (int i = 0; i < 4; ++i) inputs[i]->setEnabled(pattern[i] == '1');
+    u.CmdCx->setEnabled(true);
+}
+
+void FrmZsdwh::CmdCx_Click() {
+    FrmZsdwhUi& u = ui();
+    SearchKeyRecord& keys = state().SearchKeys;
+    keys.fjh = u.TxtFh->text();
+    keys.xm = u.Txtzk->text();
+    keys.sfzhm = u.Txtzh->text();
+    keys.jfrq = u.Txtjfrq->text();
+    const bool date = !keys.jfrq.isEmpty(), room = !keys.fjh.isEmpty(), name = !keys.xm.isEmpty(),
+               id = !keys.sfzhm.isEmpty();
+    const QString jfrqField = QStringLiteral("jfrq"), fjhField = QStringLiteral("fjh"), xmField = QStringLiteral("xm"),
+                  idField = QStringLiteral("sfzhm");
+    std::vector<std::pair<QString, QString>> scan;
+    if (date && room && name)
+        scan = {{jfrqField, keys.jfrq}, {fjhField, keys.fjh}, {xmField, keys.xm}};
+    else if (date && room)
+        scan = {{jfrqField, keys.jfrq}, {fjhField, keys.fjh}};
+    else if (date && name)
+        scan = {{jfrqField, keys.jfrq}, {xmField, keys.xm}};
+    else if (date && id)
+        scan = {{jfrqField, keys.jfrq}, {idField, keys.sfzhm}};
+    else if (id)
+        scan = {{idField, keys.sfzhm}};
+    // A billing date alone is read before anything moves: text that is no
+    // date leaves the window as it was.
+    const std::optional<QDate> day = date && scan.empty() ? parseDate(keys.jfrq) : std::nullopt;
+    try {
+        if (!scan.empty()) {
+            const bool found = u.Data1->findFirst(scan);
+            u.TxtTs->setText(found ? QStringLiteral("为您查到一条记录") : QStringLiteral("没有找到符合条件的记录"));
+            qtfgl();
+        } else if (date) {
+            if (!day)
+                throw DbError(QStringLiteral("日期无效"));
+            // The typed key is bound as a parameter, never written into the SQL.
+            u.Data1->setRecordSource(QStringLiteral("select * from [fzsdjs] where [jfrq]=?"), {Value(*day)});
+            u.Data1->refresh();
+            u.TxtTs->setText(QStringLiteral("为您查到符合条件的记录"));
+        } else if (u.CboCxfs->currentText() == kAllRows) {
+            u.Data1->setRecordSource(kAllBills);
+            u.Data1->refresh();
+            u.TxtTs->setText(QStringLiteral("显示全部记录"));
+        }
+        SharedState& s = state();
+        const Value total = u.Data1->recordset().field(QStringLiteral("hj"));  // raises without a current row
+        if (!total.isNull() && total.toMoney() != Money())
+            s.CurrentBill.hj = total.toMoney();
+        s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
+        u.Leldx->setText(s.AmountInWords);
+    } catch (const std::exception&) {
+        tell(QStringLiteral("数据查询失败！"));
+        return;
+    }
+    for (QLineEdit* box : {u.Txtjfrq, u.TxtFh, u.Txtzk, u.Txtzh}) box->setEnabled(true);
+    u.CmdCx->setEnabled(false);
+}
+
+void FrmZsdwh::CmdDel_Click() {
+    FrmZsdwhUi& u = ui();
+    const QString what = u.CboDel->currentText();
+    if (what == QStringLiteral("账单数据")) {
+        deleteRow(u.Data1, FeeRecordCount);
+    } else if (what == QStringLiteral("杂费数据")) {
+        deleteRow(u.Data2, OtherFeeCount);
+    } else {  // nothing that can be deleted: asked all the same, nothing goes
+        dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), dlg::YesNo | dlg::Info, QStringLiteral("删除记录"));
+        SharedState& s = state();
+        s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
+        u.Leldx->setText(s.AmountInWords);
+        u.CmdDel->setEnabled(false);
+    }
+}
+
+// Deletes the current row of `source` after asking; the next row (or the
+// last, when the deleted one was the last) becomes current. Without a
+// current row nothing happens.
+void FrmZsdwh::deleteRow(DataControl* source, int& count) {
+    FrmZsdwhUi& u = ui();
+    if (!hasCurrent(source))
+        return;
+    const bool yes = dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), dlg::YesNo | dlg::Info,
+                                 QStringLiteral("删除记录")) == dlg::Yes;
+    try {
+        if (yes) {
+            Recordset& rs = source->recordset();
+            source->remove();
+            count = rs.recordCount();
+            if (count == 0) {
+                emit source->reposition();  // the caption shows the empty table
+            } else if (rs.eof()) {
+                rs.moveLast();
+                dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, kTip);
+            } else {
+                rs.moveNext();
+            }
+        }
+        SharedState& s = state();
+        s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
+        u.Leldx->setText(s.AmountInWords);
+    } catch (const std::exception&) {
+        tell(QStringLiteral("数据删除失败！"));
+        return;
+    }
+    u.CmdDel->setEnabled(false);
+    if (yes)
+        u.TxtTs->setText(QStringLiteral("数据删除成功"));
+}
+
+// ---------------------------------------------------------------- recompute and totals
+
+void FrmZsdwh::Check_Click(int n) {
+    FrmZsdwhUi& u = ui();
+    state().EditMode = n == 1 ? mode::Refresh : mode::Add;
+    u.CmdQr->setEnabled(true);
+    (n == 1 ? u.Check2 : u.Check1)->setEnabled(false);
+}
+
+void FrmZsdwh::CmdQr_Click() {
+    FrmZsdwhUi& u = ui();
+    SharedState& s = state();
+    const QString date = u.Txtjfrq->text();
+    if (date.isEmpty()) {
+        tell(kNoDate, kHint);
+        return;
+    }
+    const QString failed = QStringLiteral("租金水电费数据刷新失败！");
+    if (!parseDate(date)) {
+        tell(failed, kHint);
+        return;
+    }
+    s.SummaryTotals.jfrq = date;
+    try {
+        if (s.EditMode == mode::Refresh)
+            recomputeBills(date);
+        else if (s.EditMode == mode::Add)
+            recomputeOtherFees(date);
+    } catch (const std::exception&) {
+        tell(failed, kHint);
+        return;
+    }
+    endRecompute();
+}
+
+// The charges of every fee record of the date, in one transaction: all of
+// them or none.
+void FrmZsdwh::recomputeBills(const QString& date) {
+    FrmZsdwhUi& u = ui();
+    SharedState& s = state();
+    s.SummaryTotals.sf = s.SummaryTotals.df = s.SummaryTotals.zj = s.SummaryTotals.hj = 0;
+    Recordset& rs = u.Data1->recordset();
+    if (rs.recordCount() < 1) {
+        u.TxtTs->setText(QStringLiteral("租金水电库中没有记录！"));
+    } else {
+        const int dateColumn = rs.columnIndex(QStringLiteral("jfrq"));
+        SummaryTotalsRecord sums = s.SummaryTotals;
+        BillRecord last = s.CurrentBill;
+        try {
+            // The rows are read again afterwards: nothing follows each of the moves.
+            const QSignalBlocker quiet(u.Data1);
+            rs.database()->transaction([&] {
+                for (int row = 0; row < rs.recordCount(); ++row) {
+                    const Value day = rs.valueAt(row, dateColumn);
+                    if (day.isNull() || day.toText() != date)
+                        continue;
+                    BillRecord b;
+                    copyBill(rs, row, b, NullField::Empties, Amounts::AsStored);
+                    recomputeCharges(b);
+                    sums.sf = addToSum(sums.sf, b.sf);
+                    sums.df = addToSum(sums.df, b.df);
+                    sums.zj = addToSum(sums.zj, b.zj);
+                    sums.hj = addToSum(sums.hj, b.hj);
+                    rs.moveTo(row);
+                    rs.edit();
+                    rs.setField(QStringLiteral("ysl"), Value(b.ysl));
+                    rs.setField(QStringLiteral("sf"), Value(b.sf));
+                    rs.setField(QStringLiteral("ydl"), Value(b.ydl));
+                    rs.setField(QStringLiteral("df"), Value(b.df));
+                    rs.setField(QStringLiteral("hj"), Value(b.hj));
+                    rs.update();
+                    last = b;
+                }
+            });
+        } catch (...) {
+            if (rs.editState() != Recordset::EditState::None)
+                rs.cancelUpdate();
+            u.Data1->refresh();  // the rows as the file holds them again
+            throw;
+        }
+        s.SummaryTotals = sums;
+        s.CurrentBill = last;
+    }
+    FeeRecordCount = reread(u.Data1);
+    Data1_Reposition();
+    u.Txtsfhz->setText(floatText(s.SummaryTotals.sf));
+    u.Txtdfhz->setText(floatText(s.SummaryTotals.df));
+    u.TxtZjhj->setText(floatText(s.SummaryTotals.zj));
+    u.Txthjhz->setText(floatText(s.SummaryTotals.hj));
+    const QString done = QStringLiteral("租金水电费数据刷新完毕！");
+    u.TxtTs->setText(done);
+    tell(done, kHint);
+}
+
+// The totals of every other-fee row of the date, in one transaction.
+void FrmZsdwh::recomputeOtherFees(const QString& date) {
+    FrmZsdwhUi& u = ui();
+    SharedState& s = state();
+    Recordset& rs = u.Data2->recordset();
+    if (rs.recordCount() < 1) {
+        u.TxtTs->setText(QStringLiteral("其它费用库中没有记录！"));
+    } else {
+        const int dateColumn = rs.columnIndex(QStringLiteral("jfrq"));
+        OtherFeesRecord last = s.CurrentOtherFees;
+        try {
+            const QSignalBlocker quiet(u.Data2);
+            rs.database()->transaction([&] {
+                for (int row = 0; row < rs.recordCount(); ++row) {
+                    const Value day = rs.valueAt(row, dateColumn);
+                    if (day.isNull() || day.toText() != date)
+                        continue;
+                    rs.moveTo(row);
+                    auto amount = [&](const char* f) { return rs.field(QString::fromLatin1(f)).toMoney(); };
+                    auto text = [&](const char* f) { return rs.field(QString::fromLatin1(f)).toText(); };
+                    OtherFeesRecord o{text("jfrq"),  text("fjh"),   text("sfzhm"), amount("kdf"), amount("dtf"),
+                                      amount("wsf"), amount("zaf"), amount("wgf"), amount("qtf"), Money()};
+                    o.hj = plus(plus(plus(plus(plus(o.kdf, o.dtf), o.wsf), o.zaf), o.wgf), o.qtf);
+                    rs.edit();
+                    rs.setField(QStringLiteral("hj"), Value(o.hj));
+                    rs.update();
+                    last = o;
+                }
+            });
+        } catch (...) {
+            if (rs.editState() != Recordset::EditState::None)
+                rs.cancelUpdate();
+            u.Data2->refresh();
+            throw;
+        }
+        s.CurrentOtherFees = last;
+    }
+    OtherFeeCount = reread(u.Data2);
+    u.Data2->setCaption(positionCaption(QStringLiteral("其它费用表"), u.Data2, OtherFeeCount));
+    const QString done = QStringLiteral("其它费用数据刷新完毕！");
+    u.TxtTs->setText(done);
+    tell(done, kHint);
+}
+
+// After a recompute: no mode, the current row's total shown, the boxes free
+// again (without their click handling).
+void FrmZsdwh::endRecompute() {
+    FrmZsdwhUi& u = ui();
+    SharedState& s = state();
+    s.EditMode.clear();
+    if (hasCurrent(u.Data1) && !u.Data1->recordset().field(QStringLiteral("hj")).isNull())
+        s.CurrentBill.hj = u.Data1->recordset().field(QStringLiteral("hj")).toMoney();
+    s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
+    u.Leldx->setText(s.AmountInWords);
+    for (QCheckBox* c : {u.Check1, u.Check2}) {
+        c->setChecked(false);
+        c->setEnabled(true);
+    }
+    u.CmdQr->setEnabled(false);
+}
+
+void FrmZsdwh::CmdHz_Click() {
+    FrmZsdwhUi& u = ui();
+    SharedState& s = state();
+    s.EditMode = mode::Refresh;
+    SummaryTotalsRecord& t = s.SummaryTotals;
+    t.sf = t.df = t.zj = t.hj = 0;
+    if (u.Txtjfrq->text().isEmpty()) {
+        tell(kNoDate, kHint);
+        return;
+    }
+    t.jfrq = u.Txtjfrq->text();
+    Recordset& rs = u.Data1->recordset();
+    const int rows = rs.recordCount();
+    if (rows < 1) {
+        u.TxtTs->setText(QStringLiteral("租金水电库中没有记录！"));
+    } else {
+        // Blanks around and letter case do not count here.
+        const QString key = t.jfrq.trimmed().toUpper();
+        const int dateColumn = rs.columnIndex(QStringLiteral("jfrq"));
+        const int columns[] = {rs.columnIndex(QStringLiteral("sf")), rs.columnIndex(QStringLiteral("df")),
+                               rs.columnIndex(QStringLiteral("zj")), rs.columnIndex(QStringLiteral("hj"))};
+        float* sums[] = {&t.sf, &t.df, &t.zj, &t.hj};
+        for (int row = 0; row < rows; ++row) {
+            if (rs.valueAt(row, dateColumn).toText().trimmed().toUpper() != key)
+                continue;
+            for (int i = 0; i < 4; ++i) *sums[i] = addToSum(*sums[i], rs.valueAt(row, columns[i]).toMoney());
+        }
+        copyBill(rs, rows - 1, s.CurrentBill, NullField::Empties, Amounts::AsStored);
+    }
+    FeeRecordCount = reread(u.Data1);
+    Data1_Reposition();
+    u.Txtsfhz->setText(format00(static_cast<double>(t.sf)));
+    u.Txtdfhz->setText(format00(static_cast<double>(t.df)));
+    u.TxtZjhj->setText(format00(static_cast<double>(t.zj)));
+    u.Txthjhz->setText(format00(static_cast<double>(t.hj)));
+    s.EditMode.clear();
+    if (hasCurrent(u.Data1) && !u.Data1->recordset().field(QStringLiteral("hj")).isNull())
+        s.CurrentBill.hj = u.Data1->recordset().field(QStringLiteral("hj")).toMoney();
+    s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
+    u.Leldx->setText(s.AmountInWords);
+    u.Txtjfrq->clear();
+    const QString done = QStringLiteral("租金水电费数据汇总完毕！");
+    u.TxtTs->setText(done);
+    tell(done, kHint);
+}
+
+// ---------------------------------------------------------------- printing and exit
+
+void FrmZsdwh::Zddy() {
+    FrmZsdwhUi& u = ui();
+    SharedState& s = state();
+    if (!u.Data1->isOpen() || u.Data1->recordset().recordCount() < 1) {
+        tell(QStringLiteral("数据表没有记录！"), kHint);
+        return;
+    }
+    if (u.Txtjfrq->text().isEmpty()) {
+        tell(kNoDate, kHint);
+        return;
+    }
+    const QString date = s.SearchKeys.jfrq = u.Txtjfrq->text();
+    dlg::msgBox(QStringLiteral("请调整好纸宽后：按(确认)后继续！"), dlg::OkOnly, kTip);
+    const Recordset& rs = u.Data1->recordset();
+    const int dateColumn = rs.columnIndex(QStringLiteral("jfrq"));
+    print::Printer& printer = print::Printer::device();
+    try {
+        int onSheet = 0;
+        for (int row = 0; row < rs.recordCount(); ++row) {
+            const Value day = rs.valueAt(row, dateColumn);
+            if (day.isNull() || day.toText() != date)
+                continue;
+            copyBill(rs, row, s.CurrentBill, NullField::Empties, Amounts::AsStored);
+            s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
+            if (++onSheet == 4) {
+                dlg::msgBox(QStringLiteral("请换纸，调整好纸宽后：按(确认)后继续！"), dlg::OkOnly, kTip);
+                onSheet = 1;
+                printer.newPage();  // three receipts to a sheet, none split over two
+            }
+            PrintBatchReceipt();
+        }
+        printer.endDoc();
+    } catch (...) {
+        if (printer.isOpen())
+            printer.abort();
+        throw;
+    }
+    // The bill printed last stays the bill held for printing.
+    const BillRecord printed = s.CurrentBill;
+    const QString words = s.AmountInWords;
+    u.Data1->refresh();
+    s.CurrentBill = printed;
+    s.AmountInWords = words;
+    u.Leldx->setText(words);
+    tell(QStringLiteral("报表输出完毕：按(确认)后结束！"));
+}
+
+void FrmZsdwh::CmdExit_Click() {
+    try {
+        state().DataFilePath.clear();
+        forms::setStatusPanel(1, shell::programFolder());
+    } catch (const std::exception&) {
+        tell(QStringLiteral("结束返回！"));
+    }
+    unload();
+}
+
+}  // namespace tv::fees

@@ -1,0 +1,62 @@
+#include "fees/PrintChoice.h"
+
+#include "fees/FrmZsdwh.h"
+#include "fees/ReceiptViewer.h"
+#include "platform/dialogs/Dialogs.h"
+#include "platform/forms/Form.h"
+#include "platform/values/Money.h"
+#include "shared/PrintRoutines.h"
+#include "shared/SharedState.h"
+#include "shared/Windows.h"
+
+#include <QFileInfo>
+
+namespace tv::fees {
+
+void printChoice(PrintCaller caller) {
+    SharedState& s = state();
+    s.PrintPrompt = QStringLiteral("打印单条记录请选'1';打印全部记录请选'2',提示：只能输入(1,2)：");
+    const std::optional<QString> answer = dlg::inputBox(s.PrintPrompt, QStringLiteral("输入提示"), QStringLiteral("2"));
+    s.PrintChoice = answer.value_or(QString());
+    const std::optional<double> choice = answer ? parseNumber(*answer) : std::nullopt;
+    if (!choice)
+        return;  // Cancel, or text that is no number: none of the choices
+    double n = *choice;
+    if (n == 0) {
+        dlg::msgBox(QStringLiteral("您没有正确选择选项,默认取值为 2 ！"), dlg::Info, QStringLiteral("提示"));
+        if (caller == PrintCaller::MainWindow)
+            return;
+        n = 2;
+    }
+    if (n == 1) {
+        PrintReceipt();
+    } else if (n == 2) {
+        if (caller == PrintCaller::FeeRecords)
+            s.EditMode = mode::Refresh;
+        batchPrint();
+    }
+}
+
+void batchPrint() {
+    forms::Form* fees = forms::Registry::instance(QString::fromLatin1(windows::kFees));
+    auto* window = dynamic_cast<FrmZsdwh*>(fees);
+    if (!window)
+        return;
+    if (!window->isLoaded())
+        window->show();
+    if (window->isLoaded())
+        window->Zddy();
+}
+
+bool viewReceiptFile(const QString& path) {
+    const QFileInfo file(path);
+    if (path.isEmpty() || !file.isFile()) {
+        dlg::msgBox(QStringLiteral("请选择要浏览的文件！"), dlg::Info, QStringLiteral("提示"));
+        return false;
+    }
+    ReceiptViewer& viewer = forms::the<ReceiptViewer>();
+    viewer.open(file.absoluteFilePath());
+    return true;
+}
+
+}  // namespace tv::fees

@@ -1,0 +1,118 @@
+#include "fees/ReceiptViewer.h"
+
+#include "platform/dialogs/Dialogs.h"
+#include "platform/forms/Controls.h"
+#include "platform/forms/Geometry.h"
+#include "platform/print/Backends.h"
+#include "platform/text/Gbk.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QVBoxLayout>
+#include <QtMath>
+
+#include <algorithm>
+
+namespace tv::fees {
+
+namespace {
+constexpr double kFontSize = 12;                // points, as printed
+constexpr double kTwipsPerPixel = 1440.0 / 96;  // the screen's 96 dots to the inch
+constexpr qint64 kLargestFile = 256LL << 20;
+}  // namespace
+
+// The lines in columns, drawn a band at a time (only what is to be seen).
+class ReceiptPage : public QWidget {
+public:
+    explicit ReceiptPage(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setFocusPolicy(Qt::NoFocus);
+    }
+    void setLines(const QStringList* lines) {
+        lines_ = lines;
+        int columns = 1;
+        for (const QString& l : *lines) columns = std::max(columns, text::width(l));
+        resize(qCeil(columns * column() + 2 * margin()), qCeil(lines->size() * lineHeight() + 2 * margin()));
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* e) override {
+        QPainter painter(this);
+        painter.fillRect(e->rect(), Qt::white);
+        if (!lines_)
+            return;
+        const int first = std::max(0, static_cast<int>((e->rect().top() - margin()) / lineHeight()));
+        const int last = std::min(static_cast<int>(lines_->size()) - 1,
+                                  static_cast<int>((e->rect().bottom() - margin()) / lineHeight()));
+        if (last < first)
+            return;
+        const double top = margin() + first * lineHeight();
+        QImage band(e->rect().right() + 1, qCeil((last - first + 1) * lineHeight()), QImage::Format_RGB32);
+        band.setDotsPerMeterX(qRound(96 / 0.0254));
+        band.setDotsPerMeterY(qRound(96 / 0.0254));
+        band.fill(Qt::white);
+        std::vector<print::Placed> steps;
+        for (int i = first; i <= last; ++i) {
+            print::Placed p;
+            p.y = (i - first) * kFontSize * 20;
+            p.fontSize = kFontSize;
+            p.fontName = QStringLiteral("宋体");
+            p.text = lines_->at(i);
+            steps.push_back(std::move(p));
+        }
+        print::renderLines(band, steps);
+        painter.drawImage(QPointF(margin(), top), band);
+    }
+
+private:
+    static double column() { return kFontSize * 10 / kTwipsPerPixel; }
+    static double lineHeight() { return kFontSize * 20 / kTwipsPerPixel; }
+    static double margin() { return 8; }
+    const QStringList* lines_ = nullptr;
+};
+
+ReceiptViewer::ReceiptViewer() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
+
+void ReceiptViewer::build(QWidget* root) {
+    ReceiptViewerUi& u = ui();
+    root->resize(forms::pixels(designSize()));
+    u.area = forms::make<QScrollArea>(root, "TextArea");
+    u.area->setBackgroundRole(QPalette::Base);
+    u.page = new ReceiptPage(u.area);
+    u.area->setWidget(u.page);
+    u.area->setFocusPolicy(Qt::StrongFocus);
+    auto* layout = new QVBoxLayout(root);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(u.area);
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), root);
+    QObject::connect(close, &QShortcut::activated, root, [this] { unload(); });
+}
+
+void ReceiptViewer::open(const QString& path) {
+    QFile file(path);
+    if (file.size() > kLargestFile || !file.open(QIODevice::ReadOnly)) {
+        dlg::msgBox(QStringLiteral("无法打开文件：") + path, dlg::Info, QStringLiteral("提示！"));
+        return;
+    }
+    QString text = text::fromGbk(file.readAll());
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines_ = text.split(QLatin1Char('\n'));
+    if (!lines_.isEmpty() && lines_.constLast().isEmpty())
+        lines_.removeLast();
+    path_ = path;
+    const bool fresh = !isLoaded();
+    show();
+    if (fresh)
+        forms::centerOnScreen(widget());
+    widget()->setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" - 账单文件"));
+    ui().page->setLines(&lines_);
+    ui().area->setFocus();
+}
+
+}  // namespace tv::fees

@@ -1,0 +1,424 @@
+// The fee records window and the settlement window driven as a user drives
+// them, on a data file of the test's own: 10 bills (7 of 2024-03-01, 3 of
+// 2024-04-01 at rows 3, 6, 9; row 1 with the readings 1234.6 / 1200.2 at 2.50;
+// row 2 without other fees), other fees of tenants 1-5 and 4 registrations.
+// The steps are typed into the controls by their names; what the windows show
+// after each step is compared with a golden file (TV_UPDATE_GOLDEN=1 writes it).
+#include "fees/FrmTfjs.h"
+#include "fees/FrmZsdwh.h"
+#include "fees/PrintChoice.h"
+#include "fees/ReceiptViewer.h"
+#include "platform/forms/DataControl.h"
+#include "platform/shell/Shell.h"
+#include "platform/text/Gbk.h"
+#include "support/WindowTest.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTableView>
+#include <QTest>
+
+using tv::state;
+using tv::forms::Registry;
+using tv::print::Printer;
+namespace script = tv::dlg::script;
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
+
+namespace {
+
+const char* const kBills =
+    "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 10) INSERT INTO fzsdjs SELECT "
+    "iif(i IN (3, 6, 9), '2024-04-01', '2024-03-01'), 'A' || (100 + i), '租客' || i, printf('4401011990%08d', i), "
+    "800 + 10 * i, '2024-02-01', '2024-02-29', iif(i = 1, 1234.6, 100 + 10.5 * i), iif(i = 1, 1200.2, 100), 0, "
+    "iif(i = 1, 2.5, 3.2), 33.6, 2000 + 10 * i, 2000, 0, 0.68, 68, iif(i = 2, NULL, 35), 901.65 + 10 * i FROM c; "
+    "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 5) INSERT INTO qtfy SELECT "
+    "iif(i = 2, '2024-05-01', '2024-03-01'), iif(i = 2, 'B102', 'A' || (100 + i)), printf('4401011990%08d', i), 50, "
+    "10, 5, 3, 20.5, i, 0 FROM c; "
+    "INSERT INTO zfdj (fjh, sfzhm) VALUES ('A101', '1'), ('A102', '2'), ('A103', '3'), ('A104', '4');";
+// The settlement's fee records: the worked case, the same with electricity
+// at 1.20, a room that names no file, a bill without other fees.
+const char* const kSettlementBills =
+    "INSERT INTO fzsdjs VALUES ('2021-08-31', '101', '张三', '1', 1000, '2021-08-01', '2021-08-31', 120.5, 100.25, "
+    "20.25, 3.5, 70.88, 2345.5, 2300, 45.5, 0.68, 30.94, 60, 1161.82), ('2021-08-31', '101', '张三', '1', 1000, "
+    "'2021-08-01', '2021-08-31', 120.5, 100.25, 20.25, 3.5, 70.88, 2345.5, 2300, 45.5, 1.2, 54.6, 60, 1185.48), "
+    "('2021-08-31', 'B/2', '李四', '2', 900, '', '', 1, 1, 0, 1, 0, 1, 1, 0, 1, 0, NULL, 900);";
+const char* const kData =
+    "SELECT group_concat(printf('%s %s %s %s %s %s %s', jfrq, fjh, sfzhm, ysl, sf, ydl, df) || "
+    "' ' || ifnull(hj, '-'), ' / ') FROM fzsdjs";
+const char* const kOthers = "SELECT group_concat(fjh || ' ' || jfrq || ' ' || hj, ' / ') FROM qtfy";
+
+class FeesTest : public tv::test::WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        failing = script::unexpectedHandler();
+        script::setUnexpectedHandler([](const tv::dlg::Call&) {});  // unanswered: OK, or No to a question
+        main = &showMainStandIn();
+        Registry::add(QStringLiteral("FrmZsdwh"), [] { return new tv::fees::FrmZsdwh; });
+        Registry::add(QStringLiteral("FrmTfjs"), [] { return new tv::fees::FrmTfjs; });
+        QDir::setCurrent(dir.path());  // settlement files land here
+    }
+    void TearDown() override {
+        QDir::setCurrent(startFolder);
+        script::setUnexpectedHandler(failing);
+        WindowTest::TearDown();
+    }
+    static tv::forms::Form& window(bool settlement) {
+        return *Registry::instance(settlement ? QStringLiteral("FrmTfjs") : QStringLiteral("FrmZsdwh"));
+    }
+    template <class T = QWidget>
+    T* ctl(const QString& name) {
+        const bool settlement = name.startsWith("T:");
+        return window(settlement).control<T>(settlement ? name.mid(2) : name);
+    }
+
+    // Sessions: setup words (empty, settle, nullhj, nouser, huge, one, drop), then steps, ';' between: "Name" clicks,
+    // "Name=text" types (into a combo: types; "Name:=text" picks from its list), "DBGridN@r" clicks row r, "@@r"
+    // double-clicks it, "Name<Key" presses a key there ("<Key" where the focus is), "yes" answers the next
+    // question, "badprinter" breaks the printer, "in=text"/"cancel" answer the next input box, "pick=file" the file
+    // dialog, "sql" the data file, "look" the window whole, "file=room" a settlement file, "write=text" makes the file
+    // x.txt. "T:" names the settlement window's controls.
+    void expectSessions(const std::vector<std::pair<QString, QString>>& sessions, const char* golden) {
+        QStringList lines;
+        for (const auto& [setup, steps] : sessions) {
+            Registry::unloadAll();
+            main->show();
+            main->panels[1].clear();
+            tv::resetState();
+            state().StatementDir = statementDir;
+            Printer::useFiles({}, {});
+            data = dir.filePath(QStringLiteral("s%1.mdb").arg(lines.size()));
+            tv::test::makeDataFile(data);
+            if (!setup.contains("empty") && !setup.contains("settle"))
+                tv::test::execSql(data,
+                                  setup.contains("one") ? "INSERT INTO fzsdjs (fjh, hj) VALUES ('A1', 5)" : kBills);
+            if (setup.contains("settle"))
+                tv::test::execSql(data, kSettlementBills);
+            if (setup.contains("nullhj"))
+                tv::test::execSql(data, "UPDATE fzsdjs SET hj = NULL WHERE rowid = 1");
+            if (setup.contains("drop"))
+                tv::test::execSql(data, "DROP TABLE qtfy");
+            if (setup.contains("huge"))  // the second bill of 2024-04-01 overflows money
+                tv::test::execSql(data, "UPDATE fzsdjs SET ddj = 100000000000000 WHERE rowid = 6");
+            state().UserDbPath = dir.filePath(QStringLiteral("u%1.ini").arg(lines.size()));
+            tv::test::makeUserDb(state().UserDbPath);
+            if (setup.contains("nouser"))
+                state().CurrentUser = QStringLiteral("无此人");
+            state().PicturePath = dir.path() + "/no/";
+            state().DataFilePath = data;
+            window(false).show();
+            if (setup.contains("settle"))
+                window(true).show();
+            lines << "== " + setup + " -> " + view(setup.contains("settle"));
+            bool settlement = setup.contains("settle");
+            for (const QString& step : steps.split(';', Qt::SkipEmptyParts)) {
+                settlement = step.startsWith("T:") || (settlement && !step.contains(QRegularExpression("^[A-Z]")));
+                lines << step + " -> " + run(step, settlement);
+            }
+        }
+        const QString text =
+            lines.join('\n').replace(dir.path(), "$DIR").replace(tv::shell::programFolder(), "$PROGRAM");
+        QFile f(QStringLiteral(TV_FIXTURES_DIR "/") + golden);
+        if (qEnvironmentVariableIsSet("TV_UPDATE_GOLDEN") && f.open(QIODevice::WriteOnly))
+            f.write((text + '\n').toUtf8()), f.close();
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << golden;
+        EXPECT_EQ(text + '\n', QString::fromUtf8(f.readAll()));
+    }
+
+    QString run(const QString& step, bool settlement) {
+        const QRegularExpression split("[=@<]|:=");
+        const QString name = step.section(split, 0, 0), arg = step.section(split, 1);
+        QWidget* c = name.isEmpty() || !step.contains(QRegularExpression("^(T:)?[A-Z]")) ? nullptr : ctl(name);
+        QString extra;
+        if (step == "yes")
+            script::answerMsgBox(tv::dlg::Yes);
+        else if (name == "in" || step == "cancel")
+            script::answerInput(step == "cancel" ? std::nullopt : std::optional<QString>(arg));
+        else if (name == "pick")
+            script::answerFile(arg.isEmpty() ? arg : dir.filePath(arg));
+        else if (step == "badprinter")
+            Printer::useFiles(dir.filePath("no/such/x.pdf"), {});
+        else if (step == "look")
+            extra = look();
+        else if (step == "sql")
+            extra = " || " + tv::test::queryText(data, kData) + " || " + tv::test::queryText(data, kOthers);
+        else if (name == "file") {
+            QFile f(dir.filePath(arg + ".txt"));
+            extra = f.open(QIODevice::ReadOnly) ? " || " + tv::text::fromGbk(f.readAll()).replace("\r\n", "¶")
+                                                : " || no file";
+        } else if (name == "write") {
+            QFile f(dir.filePath("x.txt"));
+            f.open(QIODevice::WriteOnly) && f.write(tv::text::toGbk(QString(arg).replace("¶", "\r\n")));
+        } else if (auto* box = qobject_cast<QLineEdit*>(c); box && step.contains('=')) {
+            box->setFocus();
+            box->selectAll();
+            box->del();
+            for (const QString& part : QStringList(arg.split(QString())).mid(1, arg.size()))
+                box->insert(part);  // key by key, each one handled
+        } else if (auto* combo = qobject_cast<QComboBox*>(c); combo && step.contains('=')) {
+            combo->setCurrentIndex(combo->findText(arg));
+            if (combo->isEditable() && !step.contains(":="))
+                combo->setEditText(arg);
+            else
+                emit combo->activated(combo->currentIndex());
+        } else if (auto* grid = qobject_cast<QTableView*>(c); grid && step.contains('@')) {
+            const QModelIndex i = grid->model()->index(arg.section('@', -1).toInt() - 1, 1);
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(i).center());
+            if (arg.startsWith('@'))
+                QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(i).center());
+        } else if (step.contains('<')) {
+            if (c)
+                c->setFocus();
+            QWidget* target = c ? c : window(settlement).widget()->focusWidget();
+            QTest::keyClick(target, QKeySequence::fromString(arg)[0].key());
+        } else if (auto* b = qobject_cast<QAbstractButton*>(c))
+            b->click();
+        else
+            ADD_FAILURE() << "no step " << step.toStdString();
+        return view(settlement) + extra;
+    }
+
+    // Dialogs | status box | Data1 and Data2 caption position#rows | count | Leldx | EditMode | CurrentBill (room,
+    // rent, other fees, total) | totals | buttons off | focus | printed. The settlement window: dialogs | the form's
+    // boxes | mode, ticks (x: disabled) | buttons off | focus | printed.
+    QString view(bool settlement) {
+        QStringList out, said;
+        for (const tv::dlg::Call& c : script::calls())
+            said << (c.kind == "msgBox" ? c.title + ':' + c.text + (c.style & 4 ? "?" : "") : c.kind + ':' + c.text);
+        script::clearCalls();
+        out << said.join(';');
+        tv::forms::Form& w = window(settlement);
+        if (!w.isLoaded())
+            return out.join("") + " | closed | " + main->panels[1] + " | " + state().DataFilePath;
+        const tv::BillRecord& b = state().CurrentBill;
+        QString off;
+        for (QWidget* x : w.widget()->findChildren<QWidget*>(QRegularExpression("^(Cmd|Check)")))
+            if (!x->isEnabled())
+                off += x->objectName().mid(3) + ',';
+        if (settlement) {
+            QStringList form;
+            for (const char* n : {"Txtfjh", "Txtjfrq", "Txtzj", "Txtzf", "TxtYj", "TxtQzze", "Txtbysb", "Txtysl",
+                                  "Txtsf", "Txtydl", "Txtddj", "Txtdf", "Txthj", "Txthj1"})
+                form << ctl<QLineEdit>(QStringLiteral("T:") + n)->text();
+            out << form.join(',') << static_cast<tv::fees::FrmTfjs&>(w).SettlementMode;
+        } else {
+            for (const char* d : {"Data1", "Data2"}) {
+                auto* s = ctl<tv::forms::DataControl>(d);
+                out << s->caption().section("：", 1).chopped(1) + '#' +
+                           (s->isOpen() ? QString::number(s->recordset().recordCount()) : "-");
+            }
+            out << ctl<QLineEdit>("TxtTs")->text() << ctl<QLabel>("Lelzdjl")->text() << ctl<QLabel>("Leldx")->text();
+            out << state().EditMode
+                << QStringList{b.fjh, tv::format00(b.zj), tv::format00(b.zf), tv::format00(b.hj)}.join(',');
+            QStringList totals;
+            for (const char* t : {"Txtsfhz", "Txtdfhz", "TxtZjhj", "Txthjhz"}) totals << ctl<QLineEdit>(t)->text();
+            out << totals.join(',');
+        }
+        QWidget* focus = w.widget()->focusWidget();
+        if (focus && focus->objectName().isEmpty())
+            focus = focus->parentWidget();  // a combo box's edit line
+        out << "off:" + off << (focus ? focus->objectName() : "") << printed();
+        out << Registry::loadedNames().filter(QRegularExpression("^(?!MDIVamo|FrmZsdwh)")).join(',');
+        return out.join(" | ");
+    }
+
+    // Each receipt as page:room, the settlement sheet's rows, page breaks and the end or abort of a job.
+    static QString printed() {
+        QStringList out;
+        static const QRegularExpression room("page=(\\d+).*租户房号：(\\S*)");
+        for (const QString& l : Printer::traceLines()) {
+            if (auto m = room.match(l); m.hasMatch())
+                out << m.captured(1) + ':' + m.captured(2);
+            else if (l.startsWith("line") && l.contains(QRegularExpression("租客结算|合计\\(元\\)")))
+                out << l.section('|', 1, 1).simplified();
+            else if (!l.startsWith("line") && l != "begin")
+                out << l;
+        }
+        Printer::clearTrace();
+        return out.join(' ');
+    }
+    // The fee records window whole: title, captions, counts and user line, title label, lists, what is off, the
+    // status bar and the shared state it set.
+    QString look() {
+        tv::forms::Form& w = window(false);
+        QStringList out{w.widget()->windowTitle()};
+        for (const char* d : {"Data1", "Data2", "Data3", "Data4"})
+            out << ctl<tv::forms::DataControl>(d)->caption() + (ctl(d)->isVisible() ? "" : " (hidden)");
+        QStringList labels, off;
+        for (const char* l : {"Lelzdjl", "Lelzkjl", "LelYhm", "LelGlcy", "LelBt"}) labels << ctl<QLabel>(l)->text();
+        for (const char* l : {"CboCxfs", "CboDel", "CboBtth"}) {
+            QStringList items;
+            for (int i = 0; i < ctl<QComboBox>(l)->count(); ++i) items << ctl<QComboBox>(l)->itemText(i);
+            labels << items.join(',');
+        }
+        for (QWidget* c : w.widget()->findChildren<QWidget*>(QRegularExpression("^(Cmd|Check|Txt|Cbo|DBGrid)")))
+            if (!c->isEnabled())
+                off << c->objectName();
+        out << labels.join(' ') << "off: " + off.join(',') << main->panels[1];
+        out << state().ActiveFormCode + ' ' + state().DatabasePath + ' ' + state().CurrentUser;
+        return "\n    " + out.join("\n    ");
+    }
+    std::function<void(const tv::dlg::Call&)> failing;
+    tv::test::MainStandIn* main = nullptr;
+    QString data, statementDir, startFolder = QDir::currentPath();
+};
+
+}  // namespace
+
+TEST_F(FeesTest, LoadsCountsTheUserLineAndNeverBreaksOnANullTotalOrAMissingUser) {
+    expectSessions({{"", "look;CboBtth=房屋租赁使用费通知;look;CboBtth=房屋租赁使用费收据;CmdTfjs;CmdExit"},
+                    {"empty", "look;Check1;Txtjfrq=2024-03-01;CmdQr"},
+                    {"nullhj nouser", "look;DBGrid2@2;DBGrid2@1"},
+                    {"drop", "look"}},
+                   "fees_load.txt");
+}
+
+TEST_F(FeesTest, SearchesEveryBranchPicksABillAndDeletesByListOrTypedChoice) {
+    expectSessions(
+        {{"",
+          "DBGrid2@5;DBGrid2@2;CboCxfs=日期+房号+姓名;Txtjfrq=2024-03-01;TxtFh=A105;Txtzk=租客5;CmdCx;CmdCx;"
+          "CboCxfs=日期+房号+姓名;Txtjfrq=2024-03-01;TxtFh=A107;CmdCx;CboCxfs=日期+姓名;Txtjfrq=2024-04-01;"
+          "Txtzk=租客9;CmdCx;CboCxfs=日期+证号;Txtjfrq=2024-03-01;Txtzh=440101199000000004;CmdCx;"
+          "CboCxfs=身份证号;Txtzh=440101199000000002;CmdCx;CboCxfs=日期+房号;Txtjfrq=2024-3-1;TxtFh=A101;CmdCx;"
+          "CboCxfs=计费日期;Txtjfrq=2024-04-01' or '1'='1;CmdCx;Txtjfrq=2024/4/1;CmdCx;CboCxfs=日期+房号;"
+          "Txtjfrq=2024-04-01;TxtFh=a106;CmdCx;CboCxfs=所有记录;CmdCx;CboCxfs=日期+房号;TxtFh=A103;CmdCx"},
+         {"",
+          "CmdDel;CboDel:=账单数据;DBGrid2@10;CmdDel;CboDel:=账单数据;yes;CmdDel;sql;CboDel=杂费;CmdDel;"
+          "CboDel=杂费数据;DBGrid2@1;yes;CmdDel;sql;CboCxfs=身份证号;Txtzh=无此人;CmdCx;CboDel:=账单数据;CmdDel;"
+          "DBGrid2<Delete;yes;DBGrid2@3;DBGrid2<Delete"},
+         {"one", "CboDel=账单数据;yes;CmdDel;sql;CboDel:=账单数据;CmdDel"}},
+        "fees_search_delete.txt");
+}
+
+TEST_F(FeesTest, DoubleClicksTieABillToItsOtherFeesOrSayTheyCannotAndLeaveNoRowInEditing) {
+    expectSessions({{"", "DBGrid2@3;DBGrid1@@4;DBGrid2@@9;sql;DBGrid2@@2;sql"}}, "fees_double_clicks.txt");
+    for (const char* source : {"Data1", "Data2"})
+        EXPECT_EQ(ctl<tv::forms::DataControl>(source)->recordset().editState(), tv::Recordset::EditState::None);
+}
+
+// The totals of 2024-04-01 worked out by hand: water 3 x 33.60 = 100.80, electricity 3 x 68 = 204.00, rent
+// 830 + 860 + 890 = 2580.00, totals 931.65 + 961.65 + 991.65 = 2884.95.
+TEST_F(FeesTest, RecomputesADateAllOrNothingAndTotalsItToTheFen) {
+    expectSessions({{"",
+                     "CmdQr;Check1;Check1;CmdQr;Txtjfrq=2024/13/1;CmdQr;Txtjfrq=2024-03-01;CmdQr;CmdQr;sql;Check1;"
+                     "Txtjfrq= 2024-04-01;CmdQr;CmdHz;CmdHz;Txtjfrq=2024-04-01;CmdHz;Check2;Txtjfrq=2024-03-01;CmdQr;"
+                     "sql;Check2;Txtjfrq=2024-03-01;CmdQr;sql"},
+                    {"huge", "Check1;Txtjfrq=2024-04-01;CmdQr;sql;DBGrid2@3"}},
+                   "fees_recompute.txt");
+}
+
+TEST_F(FeesTest, PrintsOneReceiptOrADateThreeToASheetWithoutSplittingOne) {
+    expectSessions({{"",
+                     "CmdPrinter;in=2;CmdPrinter;Txtjfrq=2024-03-01;in=2;CmdPrinter;in=2;CmdPrinter;DBGrid2@2;in=1.0;"
+                     "CmdPrinter;Txtjfrq=2024-04-01;in=0;CmdPrinter;Txtjfrq=2024-05-01;in= 02;CmdPrinter;in=3;"
+                     "CmdPrinter;in=abc;CmdPrinter;cancel;CmdPrinter;badprinter;Txtjfrq=2024-03-01;in=2;CmdPrinter"}},
+                   "fees_print.txt");
+    // On paper: seven receipts on three sheets.
+    const QString pdf = dir.filePath("batch.pdf");
+    Printer::useFiles(pdf, {});
+    ctl<QLineEdit>("Txtjfrq")->setText("2024-03-01");
+    static_cast<tv::fees::FrmZsdwh&>(window(false)).Zddy();
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll().count("/Type /Page\n"), 3);
+}
+
+TEST_F(FeesTest, SettlesWithAndWithoutArrearsKeepsTheFileAndPrintsTheSettledBill) {
+    expectSessions(
+        {{"settle",
+          "T:CmdQr;T:DBGrid1@@1;T:TxtByts=30;T:TxtJzts=12;T:Check1;T:Check2;T:TxtJzts=12;T:TxtYj=500;T:CmdQr;"
+          "file=101;T:CmdQr;T:Check2;T:TxtQzze=200;T:TxtJzts=1x;T:Txthj=1;T:CmdQr;T:TxtJzts=12;T:CmdQr;"
+          "T:DBGrid1@@2;T:Check1;T:TxtQzze=;T:Txtysl=9;T:Txtdf=9;T:CmdQr;file=101;T:CboBtth=房屋租赁使用费确认;"
+          "DBGrid2@2;T:CmdPrinter"},
+         {"settle",
+          "T:DBGrid1@@1;T:Check1;T:CmdQr;T:TxtByts=0;T:CmdQr;T:TxtByts=30;T:TxtJzts=12;T:Txtbysb=a;T:CmdQr;"
+          "T:Txtbysb=120.5;T:TxtYj=五百;T:CmdQr;T:TxtYj=;T:DBGrid1@@3;T:Check1;T:CmdQr;file=B/2;"
+          "T:Txtjfrq2=2021/8/31;T:TxtFh2=101;T:CmdCx;T:TxtFh2=102;T:CmdCx;T:Txtjfrq2=8月;T:CmdCx;T:CmdExit"},
+         {"settle",
+          "T:CmdDk;pick=;T:CmdDk;write=\"101\",\"2021-08-31\"¶\"101\",599.94,36,500¶\"2021-08-01\",\"2021-08-31\",0;"
+          "pick=x.txt;T:CmdDk;write=\"1,01\" , \"2021-08-31\",\"1,01\"¶599.94¶36¶500¶\"2021-08-01\",\"2021-08-31\""
+          "¶0¶120.5,100.25,20.25,3.5,70.88¶2345.5,2300,45.5,1.2,54.6¶1010.46,\"壹仟\";pick=x.txt;T:CmdDk;"
+          "T:CmdPrinter;write=1,2,3,4,5,6,7,8,9,10,11,12,abc,14,15,16,17,18,19,20,21;pick=x.txt;T:CmdDk"}},
+        "fees_settlement.txt");
+    // The third settlement of the first session, byte for byte.
+    QFile kept(dir.filePath("101.txt")), golden(QStringLiteral(TV_FIXTURES_DIR "/fees_settlement_101.txt"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly) && golden.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), golden.readAll());
+    EXPECT_EQ(kept.size(), 163);
+}
+
+TEST_F(FeesTest, ASettlementThatCannotBeWrittenIsNeverReportedSaved) {
+    statementDir = dir.filePath("missing/");
+    expectSessions({{"settle", "T:DBGrid1@@1;T:TxtByts=30;T:TxtJzts=12;T:Check1;T:CmdQr;T:CmdPrinter"}},
+                   "fees_settlement_unwritable.txt");
+}
+
+// The computation window's 打印 and 文件.
+TEST_F(FeesTest, ComputationPrintsThroughTheFeeWindowAndShowsTheReceiptFile) {
+    state().DataFilePath = file;
+    state().UserDbPath = dir.filePath("u.ini");
+    tv::test::makeUserDb(state().UserDbPath);
+    auto ask = [](const char* answer) {
+        script::answerInput(QString::fromUtf8(answer));
+        tv::fees::printChoice(tv::fees::PrintCaller::Computation);
+    };
+    ask("2");  // loads the closed fee window on an empty table
+    window(false).unload();
+    tv::test::execSql(file, kBills);
+    ask("2");  // loads it again: no billing date typed
+    ask("0");
+    ask("1.0");
+    QStringList said;
+    for (const tv::dlg::Call& c : script::calls()) said << (c.kind == "inputBox" ? "?" : c.text);
+    EXPECT_EQ(said, QStringList({"?", "数据表没有记录！", "?", "'计费日期'字段不能为空", "?",
+                                 "您没有正确选择选项,默认取值为 2 ！", "'计费日期'字段不能为空", "?",
+                                 "请调整好纸宽后：按(确认)后继续！"}));
+    // The bill held: the total of the fee window's first row.
+    EXPECT_EQ(printed(), "1: │合计(元) │911.65 │人民币大写 │玖佰壹拾壹元陆角伍分 │ end");
+    EXPECT_TRUE(window(false).widget()->isVisible());
+    script::clearCalls();
+
+    const QString receipts = dir.filePath("Zjzd.txt");
+    QFile f(receipts);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(tv::text::toGbk("┌──┬─┐\r\n│租金│8│\r\n")) > 0);
+    f.close();
+    for (const QString& path : {QString(), dir.path(), dir.filePath("无.txt")})
+        EXPECT_FALSE(tv::fees::viewReceiptFile(path));
+    EXPECT_EQ(script::calls().size(), 3u);
+    EXPECT_TRUE(tv::fees::viewReceiptFile(receipts));
+    auto& viewer = tv::forms::the<tv::fees::ReceiptViewer>();
+    EXPECT_EQ(viewer.lines(), QStringList({"┌──┬─┐", "│租金│8│"}));
+    EXPECT_TRUE(viewer.widget()->isVisible());
+}
+
+TEST_F(FeesTest, TheKeyboardAloneWalksTheEnterRingsAndDeletes) {
+    expectSessions(
+        {{"",
+          "CboCxfs<Return;<Return;<Return;<Return;<Return;<Return;<Return;<Return;<Return;<Return;<Return;"
+          "<Return;<Return;CboCxfs=计费日期;Txtjfrq<Return;<Return;DBGrid2<Down;DBGrid2<Delete;yes;"
+          "DBGrid2<Delete"},
+         {"settle",
+          "T:TxtByts<Return;<Return;<Return;<Return;<Return;<Return;T:TxtFh1<Return;<Return;T:Txthj1<Return"}},
+        "fees_keyboard.txt");
+}
+
+// Every control inside its window, the settlement window inside the screen's work area (drawn smaller there).
+TEST_F(FeesTest, TheWindowsFitTheirRoomWithNothingOutside) {
+    state().DataFilePath = file;
+    window(false).show();
+    window(true).show();
+    for (bool settlement : {false, true}) {
+        QWidget* w = window(settlement).widget();
+        for (QWidget* c : w->findChildren<QWidget*>(QRegularExpression("^(Cmd|Txt|Cbo|Check|DBGrid|Data|Lel|Frame)")))
+            EXPECT_TRUE(w->rect().contains(QRect(c->mapTo(w, QPoint()), c->size()))) << c->objectName().toStdString();
+    }
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(window(true).widget()->frameGeometry()));
+}
