@@ -6,6 +6,8 @@
 #include "checkin/FrmRzdj.h"
 #include "exchange/ExchangeWindows.h"
 #include "exchange/FrmWjgl.h"
+#include "fees/FrmTfjs.h"
+#include "fees/FrmZsdwh.h"
 #include "frame/FrmMmWh.h"
 #include "frame/FrmXTMM.h"
 #include "frame/MDIVamo.h"
@@ -30,6 +32,8 @@ void registerWindows() {
     add<tv::register_print::FrmDyjl>();
     add<tv::records::Tenvora>();
     add<tv::billing::FrmZsdjs>();
+    add<tv::fees::FrmZsdwh>();
+    add<tv::fees::FrmTfjs>();
     add<tv::exchange::Exnac>();
     add<tv::exchange::outform>();
     add<tv::exchange::fexcel>();
