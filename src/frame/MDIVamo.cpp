@@ -1,5 +1,6 @@
 #include "frame/MDIVamo.h"
 
+#include "fees/PrintChoice.h"
 #include "frame/FrmMmWh.h"
 #include "frame/Module1.h"
 #include "frame/frmAbout.h"
@@ -10,6 +11,7 @@
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "platform/shell/Shell.h"
+#include "shared/PrintRoutines.h"
 #include "shared/SharedState.h"
 #include "shared/Windows.h"
 
@@ -183,7 +185,7 @@ const std::vector<ToolButton>& toolButtons() {
         {"Search", "查询", "查询记录", [](MDIVamo& m) { m.dataCommand(kRecords); }, kRecords},
         {"statistics", "计费", "租金水电计算", [](MDIVamo& m) { m.dataCommand(kBilling); }, kBilling},
         {"report2", "账单", "租金水电维护", [](MDIVamo& m) { m.dataCommand(kFees); }, kFees},
-        {"Printer", "打印", "报表打印", nullptr, nullptr},  // comes with the fee records window
+        {"Printer", "打印", "报表打印", [](MDIVamo& m) { m.printCommand(); }, nullptr},
         {"Shared", "互导", "数据导入导出", [](MDIVamo& m) { m.openWindow(kExchange); }, kExchange},
         {"Unknown2", "帮助", "帮助文件", [](MDIVamo& m) { m.helpContents(); }, nullptr},
         {"Exit", "退出", "退出系统", [](MDIVamo& m) { m.exitProgram(); }, nullptr},
@@ -405,6 +407,31 @@ void MDIVamo::openOnChosenFile(const char* window) {
 void MDIVamo::openWindow(const char* window) {
     if (tv::forms::Form* f = Registry::instance(QString::fromLatin1(window)))
         f->show();
+}
+
+// 打印: prints from the data window that loaded last; the fee windows ask
+// which receipts.
+void MDIVamo::printCommand() {
+    SharedState& s = tv::state();
+    if (s.DataFilePath.isEmpty()) {
+        msgBox(QStringLiteral("文件没打开，请打开文件后再试！"), tv::dlg::Info, QStringLiteral("提示"));
+        return;
+    }
+    using namespace tv::formcode;
+    if (s.ActiveFormCode == CheckIn) {
+        if (s.EditMode == tv::mode::OneSheet)
+            tv::PrintRegForm();
+        else if (s.EditMode == tv::mode::TwoSheets)
+            openWindow(tv::windows::kPairPrint);
+        // The tenant records window's print choice starts afresh (when it is open).
+        if (auto* records = Registry::loadedAs<tv::windows::RecordsWindow>())
+            records->resetPrintChoice();
+    } else if (s.ActiveFormCode == Records) {
+        s.EditMode = tv::mode::OneSheet;
+        openWindow(tv::windows::kPairPrint);
+    } else if (s.ActiveFormCode == Billing || s.ActiveFormCode == Fees) {
+        tv::fees::printChoice(tv::fees::PrintCaller::MainWindow);
+    }
 }
 
 void MDIVamo::newDataFile() {

@@ -63,6 +63,7 @@ public:
     // Opens a help file; says which one when nothing could open it.
     bool openHelp(const QString& path);
     void webPage();
+    void printCommand();
     void exitProgram();
     // 0 cascade, 1 tile horizontally (one above another), 2 tile vertically
     // (side by side), 3 arrange the icons of the minimised windows.

@@ -3,6 +3,9 @@
 // of a text box, the close box against exit, the window arrangements.
 #include "FrameFixture.h"
 
+#include "fees/FrmZsdwh.h"
+#include "platform/print/Printer.h"
+
 #include <QAction>
 #include <QMdiArea>
 #include <QMenu>
@@ -22,7 +25,8 @@ protected:
     // in the message box that may follow (answers not asked for are dropped).
     void run(const QString& command, const QString& file = {}, int answer = tv::dlg::Ok) {
         script::begin();
-        script::answerFile(file);
+        if (command != "Printer")  // 打印 asks for no file
+            script::answerFile(file);
         script::answerMsgBox(answer);
         QApplication::setActiveWindow(main->widget());
         if (action(command)->shortcut().isEmpty())
@@ -200,6 +204,56 @@ TEST_F(MainWindowTest, TheWindowMenuListsTheOpenChildWindowsAndTheTilesStackOrSt
     action("MNUpltb")->trigger();
     EXPECT_EQ(w[2]->pos(), QPoint(0, client.bottom() + 1 - w[2]->height()));
     EXPECT_TRUE(w[2]->isMinimized());
+}
+
+// 打印 prints from the data window that loaded last: the registration form or
+// the two-record window after the check-in or records window, the receipts
+// after a fee window (answer 0 says so and prints nothing there).
+TEST_F(MainWindowTest, ThePrintButtonPrintsFromTheDataWindowLoadedLast) {
+    registerStandIn(kPairPrint);
+    Registry::add(kFees, [] { return new tv::fees::FrmZsdwh; });
+    tv::print::Printer::useFiles({}, {});
+    open();
+    const QString file = dataFile("a.mdb");
+    struct Case {
+        const char *file, *code, *mode, *answer, *expected;
+    };
+    const Case cases[] = {
+        {"", "YE4", "", "", "提示|文件没打开，请打开文件后再试！|64 -> nothing"},
+        {"a", "YE1", "YE1", "", "提示！|请调整好纸宽后：按(确认)后继续！|0 -> printed [YE1]"},
+        {"a", "YE1", "YE2", "", "FrmDyjl(a.mdb) [YE2]"},
+        {"a", "YE1", "", "", "nothing []"},
+        {"a", "YE2", "", "", "FrmDyjl(a.mdb) [YE1]"},
+        {"a", "YE3", "", "0",
+         "inputBox:打印单条记录请选'1';打印全部记录请选'2',提示：只能输入(1,2)： -> "
+         "提示|您没有正确选择选项,默认取值为 2 ！|64 -> nothing"},
+        {"a", "YE4", "", "1.0",
+         "inputBox:打印单条记录请选'1';打印全部记录请选'2',提示：只能输入(1,2)： -> "
+         "提示！|请调整好纸宽后：按(确认)后继续！|0 -> printed"},
+        {"a", "YE4", "", "2",
+         "inputBox:打印单条记录请选'1';打印全部记录请选'2',提示：只能输入(1,2)： -> "
+         "提示|数据表没有记录！|64 -> FrmZsdwh"},
+        {"a", "YE3", "", "3", "inputBox:打印单条记录请选'1';打印全部记录请选'2',提示：只能输入(1,2)： -> nothing"},
+        {"a", "YE3", "", "x", "inputBox:打印单条记录请选'1';打印全部记录请选'2',提示：只能输入(1,2)： -> nothing"},
+        {"a", "", "", "", "nothing"},
+    };
+    for (const Case& c : cases) {
+        tv::state().DataFilePath = *c.file ? file : QString();
+        tv::state().ActiveFormCode = c.code;
+        tv::state().EditMode = c.mode;
+        script::begin();
+        if (*c.answer)
+            script::answerInput(QString::fromUtf8(c.answer));
+        script::answerMsgBox(tv::dlg::Ok);
+        action("Printer")->trigger();
+        QString result = (said() << outcome()).join(" -> ");
+        if (!tv::print::Printer::traceLines().isEmpty())
+            result.replace("nothing", "printed");
+        if (QString::fromLatin1(c.code) == "YE1" || QString::fromLatin1(c.code) == "YE2")
+            result += " [" + tv::state().EditMode + ']';
+        tv::print::Printer::clearTrace();
+        EXPECT_EQ(result, QString::fromUtf8(c.expected)) << c.code << ' ' << c.answer;
+    }
 }
 
 }  // namespace
