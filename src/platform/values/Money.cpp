@@ -1,9 +1,9 @@
 // Money, the rounding rules and the number-to-text forms.
 //
 // toMoney and format00 work on the decimal form of a double: printf's %.*e with
-// 15 significant digits, whose digits are then rounded exactly, so 1.15 * 4.5
-// (5.17499999999999982...) still counts as the 5.175 the user sees. round2Even
-// works on the exact binary value the number's type holds.
+// 15 significant digits (written by std::to_chars, which gives printf's digits), whose digits are then rounded exactly,
+// so 1.15 * 4.5 (5.17499999999999982...) still counts as the 5.175 the user sees. round2Even works on the exact binary
+// value the number's type holds.
 
 #include "platform/values/Money.h"
 
@@ -11,8 +11,8 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -73,7 +73,7 @@ bool roundDecimal(double x, int sig, int decimals, Tie tie, int64_t& out) {
     if (x == 0.0)
         return true;
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*e", sig - 1, x);
+    *std::to_chars(buf, buf + sizeof buf - 1, x, std::chars_format::scientific, sig - 1).ptr = '\0';
     // "-d.ddddde+XX"
     const char* p = buf;
     const bool neg = *p == '-';
@@ -119,14 +119,18 @@ QString trimFraction(QString s) {
 // A scaled whole number as text with `decimals` places, all of them kept.
 QString scaledText(int64_t scaled, int decimals) {
     const bool neg = scaled < 0;
-    const uint64_t a = neg ? static_cast<uint64_t>(-(scaled + 1)) + 1u : static_cast<uint64_t>(scaled);
-    const uint64_t d = static_cast<uint64_t>(kPow10[decimals]);
-    QString s = QString::number(a / d);
+    uint64_t a = neg ? static_cast<uint64_t>(-(scaled + 1)) + 1u : static_cast<uint64_t>(scaled);
+    char buf[48];
+    char* const end = buf + sizeof buf;
+    char* p = end;
+    for (int i = 0; i < decimals; ++i, a /= 10) *--p = static_cast<char>('0' + a % 10);
     if (decimals > 0)
-        s += QLatin1Char('.') + QString::number(a % d).rightJustified(decimals, QLatin1Char('0'));
-    if (neg && a != 0)
-        s.prepend(QLatin1Char('-'));
-    return s;
+        *--p = '.';
+    do *--p = static_cast<char>('0' + a % 10);
+    while (a /= 10);
+    if (neg && scaled != 0)
+        *--p = '-';
+    return QString::fromLatin1(p, end - p);
 }
 
 // Shortest text of x with at most `sig` significant digits, no trailing zeros,
@@ -139,7 +143,7 @@ QString generalText(double x, int sig) {
     if (x == 0.0)
         return QStringLiteral("0");
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*e", sig - 1, x);
+    *std::to_chars(buf, buf + sizeof buf - 1, x, std::chars_format::scientific, sig - 1).ptr = '\0';
     const char* e = std::strchr(buf, 'e');
     const int exp = std::atoi(e + 1);
     if (exp >= sig || exp < -(sig + 1)) {
@@ -148,7 +152,9 @@ QString generalText(double x, int sig) {
         return mant + (exp < 0 ? QStringLiteral("E-") : QStringLiteral("E+")) + ex;
     }
     const int decimals = std::max(0, sig - 1 - exp);
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, std::stod(buf));
+    double rounded = 0;
+    std::from_chars(buf, buf + std::strlen(buf), rounded);
+    *std::to_chars(buf, buf + sizeof buf - 1, rounded, std::chars_format::fixed, decimals).ptr = '\0';
     QString s = trimFraction(QString::fromLatin1(buf));
     if (s == QLatin1String("-0"))
         s = QStringLiteral("0");
