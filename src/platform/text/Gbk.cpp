@@ -52,21 +52,26 @@ constexpr const char* kUtf16 = "UTF-16LE";
 // bytes, the lead byte high.
 std::array<std::atomic<uint16_t>, 0x10000> encodeTable{};
 
-uint16_t gbkCode(char16_t u) {
-    std::atomic<uint16_t>& slot = encodeTable[u];
-    uint16_t code = slot.load(std::memory_order_relaxed);
-    if (code == 0) {
-        thread_local Converter conv("GBK", kUtf16);
-        const char in[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
-        char out[4];
-        const int n = conv.run(in, 2, out, sizeof out);
-        code = n == 2   ? static_cast<uint16_t>(static_cast<uint8_t>(out[0]) << 8 | static_cast<uint8_t>(out[1]))
-               : n == 1 ? static_cast<uint16_t>(0xFF00 | static_cast<uint8_t>(out[0]))
-                        : uint16_t{0xFF00 | '?'};
-        slot.store(code, std::memory_order_relaxed);
-    }
+[[gnu::noinline]] uint16_t lookUp(char16_t u) {
+    thread_local Converter conv("GBK", kUtf16);
+    const char in[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+    char out[4];
+    const int n = conv.run(in, 2, out, sizeof out);
+    const uint16_t code = n == 2
+                              ? static_cast<uint16_t>(static_cast<uint8_t>(out[0]) << 8 | static_cast<uint8_t>(out[1]))
+                          : n == 1 ? static_cast<uint16_t>(0xFF00 | static_cast<uint8_t>(out[0]))
+                                   : uint16_t{0xFF00 | '?'};
+    encodeTable[u].store(code, std::memory_order_relaxed);
     return code;
 }
+
+inline uint16_t gbkCode(char16_t u) {
+    const uint16_t code = encodeTable[u].load(std::memory_order_relaxed);
+    return code != 0 ? code : lookUp(u);
+}
+
+// Columns of a character of the first plane that is no half of a pair.
+inline int columns(char16_t u) { return u < 0x80 || (gbkCode(u) >> 8) == 0xFF ? 1 : 2; }
 
 // GBK -> Unicode, by the byte pair (lead << 8 | trail) or, at index lead, by
 // a lone byte from 0x80 up: 0 not known yet, U+FFFD not a character.
@@ -91,11 +96,11 @@ bool isLow(char16_t u) { return u >= 0xDC00 && u < 0xE000; }
 
 }  // namespace
 
-QByteArray toGbk(const QString& text) {
-    const char16_t* s = reinterpret_cast<const char16_t*>(text.utf16());
-    const qsizetype n = text.size();
-    QByteArray out(n * 2, Qt::Uninitialized);
-    char* p = out.data();
+void appendGbk(QByteArray& out, QStringView text) {
+    const char16_t* s = text.utf16();
+    const qsizetype n = text.size(), start = out.size();
+    out.resize(start + n * 2);
+    char* p = out.data() + start;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = s[i];
         if (u < 0x80) {
@@ -112,7 +117,12 @@ QByteArray toGbk(const QString& text) {
             *p++ = static_cast<char>(code & 0xFF);
         }
     }
-    out.truncate(p - out.data());
+    out.truncate(p - out.constData());
+}
+
+QByteArray toGbk(const QString& text) {
+    QByteArray out;
+    appendGbk(out, text);
     return out;
 }
 
@@ -147,20 +157,24 @@ QString fromGbk(const QByteArray& bytes) {
 }
 
 int charWidth(char32_t c) {
-    if (c < 0x80 || c > 0xFFFF || (c >= 0xD800 && c < 0xE000))
-        return 1;  // ASCII; or outside GBK, printed as one "?"
-    return (gbkCode(static_cast<char16_t>(c)) >> 8) == 0xFF ? 1 : 2;
+    if (c > 0xFFFF || (c >= 0xD800 && c < 0xE000))
+        return 1;  // outside GBK, printed as one "?"
+    return columns(static_cast<char16_t>(c));
 }
 
 int width(const QString& text) {
-    const char16_t* s = reinterpret_cast<const char16_t*>(text.utf16());
+    const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
     const qsizetype n = text.size();
     int w = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = s[i];
-        if (isHigh(u) && i + 1 < n && isLow(s[i + 1]))
-            ++i;
-        w += charWidth(u);
+        if (isHigh(u) || isLow(u)) {
+            if (isHigh(u) && i + 1 < n && isLow(s[i + 1]))
+                ++i;
+            w += 1;  // printed as one "?"
+        } else {
+            w += columns(u);
+        }
     }
     return w;
 }
@@ -171,7 +185,7 @@ void LineWriter::at(int column) {
         endLine();
     }
     if (column_ < column) {
-        current_.append(QString(column - column_, QLatin1Char(' ')));
+        current_.resize(current_.size() + (column - column_), QLatin1Char(' '));
         column_ = column;
     }
 }
@@ -184,6 +198,28 @@ void LineWriter::put(const QString& text) {
 void LineWriter::endLine() {
     done_.append(current_);
     current_.clear();
+    column_ = 1;
+}
+
+void GbkLineWriter::at(int column) {
+    if (column < 1)
+        column = 1;
+    if (column_ > column)
+        endLine();
+    if (column_ < column) {
+        out_.append(column - column_, ' ');
+        column_ = column;
+    }
+}
+
+void GbkLineWriter::put(QStringView text) {
+    const qsizetype before = out_.size();
+    appendGbk(out_, text);
+    column_ += static_cast<int>(out_.size() - before);  // a column per byte
+}
+
+void GbkLineWriter::endLine() {
+    out_.append(lineEnd_);
     column_ = 1;
 }
 

@@ -1,16 +1,20 @@
 #pragma once
-// GBK text: encoding and decoding through iconv, the display width of text
-// (a character counts two columns when it takes two bytes in GBK), and the
-// column line writer shared by the receipt text file and the printer.
+// GBK text: encoding and decoding (each character's code asked of iconv once,
+// then kept), the display width of text (a character counts two columns when
+// it takes two bytes in GBK), and the column line writer shared by the
+// receipt text file and the printer.
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 namespace tv::text {
 
 // Unicode -> GBK bytes. A character that GBK cannot hold becomes "?".
 QByteArray toGbk(const QString& text);
+// The same, added to the end of `out`.
+void appendGbk(QByteArray& out, QStringView text);
 // GBK bytes -> Unicode. A byte sequence that is not GBK becomes U+FFFD.
 QString fromGbk(const QByteArray& bytes);
 
@@ -48,6 +52,26 @@ private:
     QString current_;
     int column_ = 1;
     QStringList done_;
+};
+
+// The lines of LineWriter written straight in GBK, for a text file: the same
+// columns, each line ended with `lineEnd`, at the end of `out`.
+class GbkLineWriter {
+public:
+    explicit GbkLineWriter(QByteArray& out, const char* lineEnd = "\r\n") : out_(out), lineEnd_(lineEnd) {}
+    void at(int column);
+    void at(int column, QStringView text) {
+        at(column);
+        put(text);
+    }
+    void put(QStringView text);
+    void endLine();
+    int column() const { return column_; }
+
+private:
+    QByteArray& out_;
+    const char* lineEnd_;
+    int column_ = 1;
 };
 
 }  // namespace tv::text

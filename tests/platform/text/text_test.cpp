@@ -28,25 +28,32 @@ TEST(TextGbk, RoundTripsAndWidthCountsTwoColumnsPerDoubleByteCharacter) {
     EXPECT_TRUE(toGbk(QString()).isEmpty() && fromGbk(QByteArray()).isEmpty());
 }
 
+// The GBK writer writes the same lines, as bytes.
 TEST(TextLineWriter, PadsToColumnsAndWrapsWhenPastThem) {
     LineWriter w;
-    w.at(1, u("│"));
-    w.at(3, u("今收到"));
-    w.at(15, u("│"));
+    QByteArray bytes;
+    GbkLineWriter g(bytes);
+    const auto both = [&](auto step) { step(w), step(g); };
+    both([](auto& x) { x.at(1, u("│")); });
+    both([](auto& x) { x.at(3, u("今收到")); });
+    both([](auto& x) { x.at(15, u("│")); });
     EXPECT_EQ(w.column(), 17);
-    w.at(17, u("房号很长很长的"));  // 14 columns: ends on 30, past 25
-    w.at(25, u("│"));
-    w.at(27, u("x"));
-    w.endLine();
-    w.at(0, u("a"));  // below 1 counts as 1
-    w.at(2, u("b"));  // exactly at column 2: no wrap
-    w.put(u("c"));
-    w.endLine();
-    w.endLine();  // an empty line
-    w.at(5);
-    w.endLine();
-    EXPECT_EQ(w.takeLines(), (QStringList{u("│今收到      │房号很长很长的"), QString(24, ' ') + u("│x"), u("abc"),
-                                          QString(), u("    ")}));
+    EXPECT_EQ(g.column(), 17);
+    both([](auto& x) { x.at(17, u("房号很长很长的")); });  // 14 columns: ends on 30, past 25
+    both([](auto& x) { x.at(25, u("│")); });
+    both([](auto& x) { x.at(27, u("x😀")); });  // beyond GBK: one "?", one column
+    both([](auto& x) { x.endLine(); });
+    both([](auto& x) { x.at(0, u("a")); });  // below 1 counts as 1
+    both([](auto& x) { x.at(2, u("b")); });  // exactly at column 2: no wrap
+    both([](auto& x) { x.put(u("c")); });
+    both([](auto& x) { x.endLine(); });
+    both([](auto& x) { x.endLine(); });  // an empty line
+    both([](auto& x) { x.at(5); });
+    both([](auto& x) { x.endLine(); });
+    const QStringList lines = w.takeLines();
+    EXPECT_EQ(lines, (QStringList{u("│今收到      │房号很长很长的"), QString(24, ' ') + u("│x😀"), u("abc"), QString(),
+                                  u("    ")}));
+    EXPECT_EQ(bytes, toGbk(lines.join(u("\r\n")) + u("\r\n")));
     EXPECT_EQ(w.column(), 1);
     EXPECT_TRUE(w.takeLines().isEmpty());
 }
