@@ -146,6 +146,7 @@ RunResult compute(const Run& run) {
     std::vector<std::vector<Value>> rows;
     rows.reserve(month.size());
     QByteArray receipts;
+    receipts.reserve(static_cast<qsizetype>(month.size()) * 1400);  // about a receipt each
     for (const auto& r : month) {
         BillRecord b;
         const QDate billed = *dateOf(r[0]);

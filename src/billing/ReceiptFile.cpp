@@ -37,20 +37,46 @@ const QString kBar = QStringLiteral("│");
 
 QString dateText(const QString& typed) {
     const std::optional<QDate> d = parseDate(typed);
-    return d ? d->toString(QStringLiteral("yyyy-MM-dd")) : typed;  // not a date: as typed
+    return d ? shortDate(*d) : typed;  // not a date: as typed
 }
 QString num(float f) { return format00(static_cast<double>(f)); }
 
 using Items = std::initializer_list<std::pair<int, QString>>;
 
-// One line of items placed at their columns (more lines when an item is wider
-// than its cell), in GBK, each line ended with CR LF.
-QByteArray line(Items items) {
-    text::LineWriter w;
-    for (const auto& [column, item] : items) w.at(column, item);
-    w.endLine();
-    return text::toGbk(w.takeLines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
-}
+// The lines of a receipt in GBK, each of items placed at their columns (more
+// lines when an item is wider than its cell) and ended with CR LF.
+class Lines {
+public:
+    Lines() { out_.reserve(1536); }
+    Lines& operator()(Items items) {
+        for (const auto& [column, item] : items) w_.at(column, item);
+        w_.endLine();
+        return *this;
+    }
+    Lines& empty(int count) {
+        for (int i = 0; i < count; ++i) w_.endLine();
+        return *this;
+    }
+    // Whole lines already made (the writer stands at column 1 between lines).
+    Lines& made(const QByteArray& lines) {
+        out_ += lines;
+        return *this;
+    }
+    Lines& meter(const QString& now, float thisMonth, const QString& before, float lastMonth, const QString& used,
+                 float usage, const QString& price, Money unit, const QString& charge, Money amount) {
+        return (*this)({{1, kBar},  {3, now},     {15, kBar}, {17, num(thisMonth)},
+                        {25, kBar}, {27, before}, {39, kBar}, {41, num(lastMonth)},
+                        {49, kBar}, {51, used},   {61, kBar}, {63, num(usage)},
+                        {69, kBar}, {71, price},  {79, kBar}, {81, format00(unit)},
+                        {87, kBar}, {89, charge}, {93, kBar}, {95, format00(amount)},
+                        {101, kBar}});
+    }
+    QByteArray take() { return std::move(out_); }
+
+private:
+    QByteArray out_;
+    text::GbkLineWriter w_{out_};
+};
 
 // The lines that are the same on every receipt, made once.
 struct Fixed {
@@ -60,80 +86,71 @@ struct Fixed {
 const Fixed& fixed() {
     static const Fixed f = [] {
         Fixed x;
-        x.head =
-            line({}) + line({}) + line({}) + line({{42, QStringLiteral("房屋租赁使用费收据")}}) + line({}) + line({});
+        x.head = Lines().empty(3)({{42, QStringLiteral("房屋租赁使用费收据")}}).empty(2).take();
         const QString boxes[6] = {kTop, kUnderPayer, kUnderPeriod, kUnderWater, kUnderPower, kBottom};
-        for (int i = 0; i < 6; ++i) x.boxes[i] = line({{1, boxes[i]}});
-        x.foot = line({{3, QStringLiteral("主管：")},
-                       {25, QStringLiteral("经手人：")},
-                       {51, QStringLiteral("收款人：")},
-                       {77, QStringLiteral("(盖章)")}});
+        for (int i = 0; i < 6; ++i) x.boxes[i] = Lines()({{1, boxes[i]}}).take();
+        x.foot = Lines()({{3, QStringLiteral("主管：")},
+                          {25, QStringLiteral("经手人：")},
+                          {51, QStringLiteral("收款人：")},
+                          {77, QStringLiteral("(盖章)")}})
+                     .take();
         return x;
     }();
     return f;
-}
-
-QByteArray meter(const char* now, float thisMonth, const char* before, float lastMonth, const char* used, float usage,
-                 const char* price, Money unit, const char* charge, Money amount) {
-    return line({{1, kBar},  {3, QString::fromUtf8(now)},     {15, kBar}, {17, num(thisMonth)},
-                 {25, kBar}, {27, QString::fromUtf8(before)}, {39, kBar}, {41, num(lastMonth)},
-                 {49, kBar}, {51, QString::fromUtf8(used)},   {61, kBar}, {63, num(usage)},
-                 {69, kBar}, {71, QString::fromUtf8(price)},  {79, kBar}, {81, format00(unit)},
-                 {87, kBar}, {89, QString::fromUtf8(charge)}, {93, kBar}, {95, format00(amount)},
-                 {101, kBar}});
 }
 
 }  // namespace
 
 QByteArray receiptText(const BillRecord& b, const QString& words) {
     const Fixed& f = fixed();
-    QByteArray out;
-    out.reserve(1536);
-    out += f.head;
-    out += line({{3, QStringLiteral("租户房号：") + b.fjh}, {72, QStringLiteral("制单日期：") + b.jfrq}});
-    out += f.boxes[0];
-    out += line({{1, kBar},
-                 {3, QStringLiteral("今收到")},
-                 {15, kBar},
-                 {17, b.fjh},
-                 {25, kBar},
-                 {27, QStringLiteral("租金(元)")},
-                 {39, kBar},
-                 {41, format00(b.zj)},
-                 {49, kBar},
-                 {51, QStringLiteral("其它费用")},
-                 {61, kBar},
-                 {63, format00(b.zf)},
-                 {69, kBar},
-                 {101, kBar}});
-    out += f.boxes[1];
-    out += line({{1, kBar},
-                 {3, QStringLiteral("收费时段")},
-                 {15, kBar},
-                 {17, dateText(b.sfsd1)},
-                 {39, kBar},
-                 {41, QStringLiteral("至")},
-                 {49, kBar},
-                 {51, dateText(b.sfsd2)},
-                 {69, kBar},
-                 {101, kBar}});
-    out += f.boxes[2];
-    out += meter("本月水表", b.bysb, "上月水表", b.sysb, "用水量(吨)", b.ysl, "市水单价", b.sdj, "水费", b.sf);
-    out += f.boxes[3];
-    out += meter("本月电表", b.bydb, "上月电表", b.sydb, "用电量(度)", b.ydl, "市电单价", b.ddj, "电费", b.df);
-    out += f.boxes[4];
-    out += line({{1, kBar},
-                 {3, QStringLiteral("合计(元)")},
-                 {15, kBar},
-                 {17, format00(b.hj)},
-                 {25, kBar},
-                 {27, QStringLiteral("人民币大写")},
-                 {39, kBar},
-                 {41, words},
-                 {101, kBar}});
-    out += f.boxes[5];
-    out += f.foot;
-    return out;
+    Lines l;
+    l.made(f.head);
+    l({{3, QStringLiteral("租户房号：") + b.fjh}, {72, QStringLiteral("制单日期：") + b.jfrq}});
+    l.made(f.boxes[0]);
+    l({{1, kBar},
+       {3, QStringLiteral("今收到")},
+       {15, kBar},
+       {17, b.fjh},
+       {25, kBar},
+       {27, QStringLiteral("租金(元)")},
+       {39, kBar},
+       {41, format00(b.zj)},
+       {49, kBar},
+       {51, QStringLiteral("其它费用")},
+       {61, kBar},
+       {63, format00(b.zf)},
+       {69, kBar},
+       {101, kBar}});
+    l.made(f.boxes[1]);
+    l({{1, kBar},
+       {3, QStringLiteral("收费时段")},
+       {15, kBar},
+       {17, dateText(b.sfsd1)},
+       {39, kBar},
+       {41, QStringLiteral("至")},
+       {49, kBar},
+       {51, dateText(b.sfsd2)},
+       {69, kBar},
+       {101, kBar}});
+    l.made(f.boxes[2]);
+    l.meter(QStringLiteral("本月水表"), b.bysb, QStringLiteral("上月水表"), b.sysb, QStringLiteral("用水量(吨)"), b.ysl,
+            QStringLiteral("市水单价"), b.sdj, QStringLiteral("水费"), b.sf);
+    l.made(f.boxes[3]);
+    l.meter(QStringLiteral("本月电表"), b.bydb, QStringLiteral("上月电表"), b.sydb, QStringLiteral("用电量(度)"), b.ydl,
+            QStringLiteral("市电单价"), b.ddj, QStringLiteral("电费"), b.df);
+    l.made(f.boxes[4]);
+    l({{1, kBar},
+       {3, QStringLiteral("合计(元)")},
+       {15, kBar},
+       {17, format00(b.hj)},
+       {25, kBar},
+       {27, QStringLiteral("人民币大写")},
+       {39, kBar},
+       {41, words},
+       {101, kBar}});
+    l.made(f.boxes[5]);
+    l.made(f.foot);
+    return l.take();
 }
 
 // ---------------------------------------------------------------- the file
