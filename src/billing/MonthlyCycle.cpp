@@ -212,6 +212,7 @@ RunResult compute(const Run& run) {
             "?, ?, ?, ?)");
         for (const auto& row : rows) db->exec(insert, row);
         db->exec(QStringLiteral("pragma user_version = %1").arg(file.token()));
+        file.sync();  // the receipts and the note reach the disk before the bills do
         step("stored");
     });
     step("committed");

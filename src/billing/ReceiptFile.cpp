@@ -10,6 +10,7 @@
 #include <QRandomGenerator>
 #include <QStringList>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -175,12 +176,22 @@ QString notePath(const QString& target) { return target + QStringLiteral(".pendi
         QStringLiteral("收据文件%1写不进去：%2").arg(QDir::toNativeSeparators(f.fileName()), f.errorString()));
 }
 
-// Writes a whole file and has it reach the disk before going on.
-void writeDurably(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size() || !f.flush() ||
-        ::fsync(f.handle()) != 0)
-        failed(f);
+// Writes a whole file and sets it on its way to the disk; syncDurably waits
+// for it. The computation goes on in between.
+std::unique_ptr<QFile> writeStarted(const QString& path, const QByteArray& bytes) {
+    auto f = std::make_unique<QFile>(path);
+    if (!f->open(QIODevice::WriteOnly | QIODevice::Truncate) || f->write(bytes) != bytes.size() || !f->flush())
+        failed(*f);
+    (void)::sync_file_range(f->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);  // a head start only: fsync tells
+    return f;
+}
+
+void syncDurably(std::unique_ptr<QFile>& f) {
+    if (!f)
+        return;
+    if (::fsync(f->handle()) != 0)
+        failed(*f);
+    f.reset();
 }
 
 std::optional<Note> readNote(const QString& path) {
@@ -211,8 +222,9 @@ void drop(const QString& target) {
     QFile::remove(notePath(target));
 }
 
-// The staged text takes its place; may run again after an interruption.
-void apply(const QString& target, const Note& n) {
+// The staged text (`text` when it is at hand, else read) takes its place;
+// may run again after an interruption.
+void apply(const QString& target, const Note& n, const QByteArray* text = nullptr) {
     const QString staged = stagedPath(target);
     if (n.replace) {
         if (QFile::exists(staged) &&
@@ -220,15 +232,19 @@ void apply(const QString& target, const Note& n) {
             throw DbError(QStringLiteral("收据文件%1换不上去。").arg(QDir::toNativeSeparators(target)));
         }
     } else if (QFile::exists(staged)) {
-        QFile in(staged);
-        if (!in.open(QIODevice::ReadOnly))
-            failed(in);
-        const QByteArray text = in.readAll();
+        QByteArray read;
+        if (!text) {
+            QFile in(staged);
+            if (!in.open(QIODevice::ReadOnly))
+                failed(in);
+            read = in.readAll();
+            text = &read;
+        }
         QFile out(target);
         // An append cut short before is undone first.
         if (!out.open(QIODevice::ReadWrite) ||
             (out.size() > std::max<qint64>(n.oldSize, 0) && !out.resize(std::max<qint64>(n.oldSize, 0))) ||
-            !out.seek(out.size()) || out.write(text) != text.size() || !out.flush() || ::fsync(out.handle()) != 0)
+            !out.seek(out.size()) || out.write(*text) != text->size() || !out.flush() || ::fsync(out.handle()) != 0)
             failed(out);
         out.close();
         QFile::remove(staged);
@@ -263,6 +279,8 @@ ReceiptFile::ReceiptFile(const QString& dataFile, bool replace)
     : dataFile_(QFileInfo(dataFile).absoluteFilePath()), target_(pathFor(dataFile)), replace_(replace) {}
 
 ReceiptFile::~ReceiptFile() {
+    stagedFile_.reset();
+    noteFile_.reset();
     if (staged_)
         drop(target_);
 }
@@ -278,18 +296,26 @@ void ReceiptFile::stage(const QByteArray& text) {
     const QFileInfo old(target_);
     oldSize_ = old.exists() ? old.size() : -1;
     staged_ = true;
-    writeDurably(stagedPath(target_), text);
-    writeDurably(notePath(target_), QStringLiteral("%1\n%2\n%3\n%4\n")
-                                        .arg(token_)
-                                        .arg(replace_ ? QStringLiteral("YA") : QStringLiteral("YB"))
-                                        .arg(oldSize_)
-                                        .arg(dataFile_)
-                                        .toUtf8());
+    text_ = text;
+    stagedFile_ = writeStarted(stagedPath(target_), text);
+    noteFile_ = writeStarted(notePath(target_), QStringLiteral("%1\n%2\n%3\n%4\n")
+                                                    .arg(token_)
+                                                    .arg(replace_ ? QStringLiteral("YA") : QStringLiteral("YB"))
+                                                    .arg(oldSize_)
+                                                    .arg(dataFile_)
+                                                    .toUtf8());
+}
+
+void ReceiptFile::sync() {
+    syncDurably(stagedFile_);
+    syncDurably(noteFile_);
 }
 
 void ReceiptFile::finish() {
+    sync();           // done before the commit already, unless the caller had no transaction
     staged_ = false;  // stored with the bills: from here on only finished, never dropped
-    apply(target_, {token_, replace_, oldSize_, dataFile_});
+    apply(target_, {token_, replace_, oldSize_, dataFile_}, &text_);
+    text_.clear();
 }
 
 }  // namespace tv::billing

@@ -4,8 +4,9 @@
 //
 // The file changes only together with the fee table. The new text is first
 // written beside it (Zjzd.txt.new) with a note (Zjzd.txt.pending) naming the
-// data file and a token; the computation stores the token in the data file's
-// header in the same transaction as the bills. After the commit the text
+// data file and a token, both on the disk before the bills are committed; the
+// computation stores the token in the data file's header in the same
+// transaction as the bills. After the commit the text
 // takes its place (renamed over the file, or appended to it). A program that
 // ended in between leaves the note: the next look at the folder finishes the
 // work when the data file holds the token, and drops it when it does not.
@@ -14,6 +15,10 @@
 
 #include <QByteArray>
 #include <QString>
+
+#include <memory>
+
+class QFile;
 
 namespace tv::billing {
 
@@ -34,10 +39,14 @@ public:
     ReceiptFile(const ReceiptFile&) = delete;
     ReceiptFile& operator=(const ReceiptFile&) = delete;
 
-    // Writes the text and the note; raises DbError. The token goes into the
-    // data file's header with the bills ("pragma user_version").
+    // Writes the text and the note and sets them on their way to the disk;
+    // raises DbError. The token goes into the data file's header with the
+    // bills ("pragma user_version").
     void stage(const QByteArray& text);
     int token() const { return token_; }
+    // Waits until the text and the note are on the disk: in the transaction
+    // of the bills, before its commit. Raises DbError (the bills then go back).
+    void sync();
     // After the commit: the text takes its place. Raises DbError.
     void finish();
 
@@ -47,6 +56,9 @@ private:
     int token_ = 0;
     qint64 oldSize_ = -1;
     bool staged_ = false;
+    QByteArray text_;
+    // Open until they are synced, so that a failed write shows in their fsync.
+    std::unique_ptr<QFile> stagedFile_, noteFile_;
 };
 
 }  // namespace tv::billing
