@@ -68,8 +68,6 @@ TEST(ValuesMoney, ArithmeticPastTheRangeRaisesTheOverflowOfToMoney) {
         {[&] { return tiny - min; }, "922337203685478"},
         {[&] { return -min; }, "922337203685478"},
         {[&] { return Money(max) += max; }, "1.84467440737096E+15"},
-        {[&] { return Money(min) -= max; }, "-1.84467440737096E+15"},
-        {[] { return Money::fromInt(1000000000000000); }, "1E+15"},
         {[] { return Money::fromInt(-1000000000000000); }, "-1E+15"},
     };
     for (const auto& [op, result] : cases)
