@@ -2,7 +2,6 @@
 
 #include "fees/FeeRows.h"
 #include "fees/FeeWidgets.h"
-#include "fees/PrintChoice.h"
 #include "platform/db/Recordset.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/Controls.h"
@@ -16,6 +15,7 @@
 #include "platform/shell/Shell.h"
 #include "platform/values/Money.h"
 #include "shared/DataShape.h"
+#include "shared/PrintChoice.h"
 #include "shared/PrintRoutines.h"
 #include "shared/RMBChinese.h"
 #include "shared/SharedState.h"
@@ -341,7 +341,7 @@ void FrmZsdwh::connectHandlers(QWidget* root) {
     onClick(u.CmdDel, [this] { CmdDel_Click(); });
     onClick(u.CmdQr, [this] { CmdQr_Click(); });
     onClick(u.CmdHz, [this] { CmdHz_Click(); });
-    onClick(u.CmdPrinter, [] { printChoice(PrintCaller::FeeRecords); });
+    onClick(u.CmdPrinter, [] { tv::printChoice(tv::PrintCaller::FeeRecords); });
     onClick(u.CmdTfjs, [] {
         if (forms::Form* settlement = forms::Registry::instance(QString::fromLatin1(windows::kSettlement)))
             settlement->show();

@@ -46,7 +46,7 @@ struct FrmZsdwhUi {
            *Lelsydb = nullptr, *Lelydl = nullptr, *Lelddj = nullptr, *Leldf = nullptr, *Lelhj = nullptr;
 };
 
-class FrmZsdwh : public forms::Window<FrmZsdwhUi> {
+class FrmZsdwh : public forms::Window<FrmZsdwhUi>, public windows::FeesWindow {
 public:
     static constexpr const char* kName = windows::kFees;
     FrmZsdwh();
@@ -62,7 +62,7 @@ public:
     void qtfgl();
     // Every fee record of the billing date typed in Txtjfrq, in the order
     // Data1 shows them, three receipts to a sheet.
-    void Zddy();
+    void Zddy() override;
 
 protected:
     QSize designSize() const override { return {18600, 10200}; }

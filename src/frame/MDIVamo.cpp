@@ -1,6 +1,5 @@
 #include "frame/MDIVamo.h"
 
-#include "fees/PrintChoice.h"
 #include "frame/FrmMmWh.h"
 #include "frame/Module1.h"
 #include "frame/frmAbout.h"
@@ -11,6 +10,7 @@
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "platform/shell/Shell.h"
+#include "shared/PrintChoice.h"
 #include "shared/PrintRoutines.h"
 #include "shared/SharedState.h"
 #include "shared/Windows.h"
@@ -430,7 +430,7 @@ void MDIVamo::printCommand() {
         s.EditMode = tv::mode::OneSheet;
         openWindow(tv::windows::kPairPrint);
     } else if (s.ActiveFormCode == Billing || s.ActiveFormCode == Fees) {
-        tv::fees::printChoice(tv::fees::PrintCaller::MainWindow);
+        tv::printChoice(tv::PrintCaller::MainWindow);
     }
 }
 

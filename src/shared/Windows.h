@@ -40,6 +40,16 @@ protected:
     ~RecordsWindow() = default;
 };
 
+// The fee records window: its batch print of every bill of its billing date,
+// three receipts to a sheet.
+class FeesWindow {
+public:
+    virtual void Zddy() = 0;
+
+protected:
+    ~FeesWindow() = default;
+};
+
 // The registration records window: the photos of its two grids' rows
 // (which = 1 or 2).
 class PairPrintWindow {

@@ -6,11 +6,11 @@
 // after each step is compared with a golden file (TV_UPDATE_GOLDEN=1 writes it).
 #include "fees/FrmTfjs.h"
 #include "fees/FrmZsdwh.h"
-#include "fees/PrintChoice.h"
-#include "fees/ReceiptViewer.h"
 #include "platform/forms/DataControl.h"
+#include "platform/forms/TextViewer.h"
 #include "platform/shell/Shell.h"
 #include "platform/text/Gbk.h"
+#include "shared/PrintChoice.h"
 #include "support/WindowTest.h"
 
 #include <QCheckBox>
@@ -368,7 +368,7 @@ TEST_F(FeesTest, ComputationPrintsThroughTheFeeWindowAndShowsTheReceiptFile) {
     tv::test::makeUserDb(state().UserDbPath);
     auto ask = [](const char* answer) {
         script::answerInput(QString::fromUtf8(answer));
-        tv::fees::printChoice(tv::fees::PrintCaller::Computation);
+        tv::printChoice(tv::PrintCaller::Computation);
     };
     ask("2");  // loads the closed fee window on an empty table
     window(false).unload();
@@ -390,11 +390,10 @@ TEST_F(FeesTest, ComputationPrintsThroughTheFeeWindowAndShowsTheReceiptFile) {
     QFile f(receipts);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(tv::text::toGbk("┌──┬─┐\r\n│租金│8│\r\n")) > 0);
     f.close();
-    for (const QString& path : {QString(), dir.path(), dir.filePath("无.txt")})
-        EXPECT_FALSE(tv::fees::viewReceiptFile(path));
+    for (const QString& path : {QString(), dir.path(), dir.filePath("无.txt")}) EXPECT_FALSE(tv::viewReceiptFile(path));
     EXPECT_EQ(script::calls().size(), 3u);
-    EXPECT_TRUE(tv::fees::viewReceiptFile(receipts));
-    auto& viewer = tv::forms::the<tv::fees::ReceiptViewer>();
+    EXPECT_TRUE(tv::viewReceiptFile(receipts));
+    auto& viewer = tv::forms::the<tv::forms::TextViewer>();
     EXPECT_EQ(viewer.lines(), QStringList({"┌──┬─┐", "│租金│8│"}));
     EXPECT_TRUE(viewer.widget()->isVisible());
 }

@@ -6,7 +6,7 @@
 
 #include <QString>
 
-namespace tv::fees {
+namespace tv {
 
 // Who asks: what the answer 0 does and whether the batch marks EditMode.
 enum class PrintCaller {
@@ -24,9 +24,9 @@ void printChoice(PrintCaller caller);
 // the message of its empty table or of its empty billing-date box.
 void batchPrint();
 
-// Shows the receipt file at `path` in the program's receipt viewer and
+// Shows the receipt file at `path` in the program's text viewer and
 // returns true; a path that names no existing file (none chosen, a folder, a
 // missing file) shows nothing and says "请选择要浏览的文件！", returning false.
 bool viewReceiptFile(const QString& path);
 
-}  // namespace tv::fees
+}  // namespace tv

@@ -1,4 +1,4 @@
-#include "fees/ReceiptViewer.h"
+#include "platform/forms/TextViewer.h"
 
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/Controls.h"
@@ -18,7 +18,7 @@
 
 #include <algorithm>
 
-namespace tv::fees {
+namespace tv::forms {
 
 namespace {
 constexpr double kFontSize = 12;                // points, as printed
@@ -27,9 +27,9 @@ constexpr qint64 kLargestFile = 256LL << 20;
 }  // namespace
 
 // The lines in columns, drawn a band at a time (only what is to be seen).
-class ReceiptPage : public QWidget {
+class TextPage : public QWidget {
 public:
-    explicit ReceiptPage(QWidget* parent) : QWidget(parent) {
+    explicit TextPage(QWidget* parent) : QWidget(parent) {
         setAttribute(Qt::WA_OpaquePaintEvent);
         setFocusPolicy(Qt::NoFocus);
     }
@@ -77,14 +77,14 @@ private:
     const QStringList* lines_ = nullptr;
 };
 
-ReceiptViewer::ReceiptViewer() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
+TextViewer::TextViewer() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
 
-void ReceiptViewer::build(QWidget* root) {
-    ReceiptViewerUi& u = ui();
+void TextViewer::build(QWidget* root) {
+    TextViewerUi& u = ui();
     root->resize(forms::pixels(designSize()));
     u.area = forms::make<QScrollArea>(root, "TextArea");
     u.area->setBackgroundRole(QPalette::Base);
-    u.page = new ReceiptPage(u.area);
+    u.page = new TextPage(u.area);
     u.area->setWidget(u.page);
     u.area->setFocusPolicy(Qt::StrongFocus);
     auto* layout = new QVBoxLayout(root);
@@ -94,7 +94,7 @@ void ReceiptViewer::build(QWidget* root) {
     QObject::connect(close, &QShortcut::activated, root, [this] { unload(); });
 }
 
-void ReceiptViewer::open(const QString& path) {
+void TextViewer::open(const QString& path) {
     QFile file(path);
     if (file.size() > kLargestFile || !file.open(QIODevice::ReadOnly)) {
         dlg::msgBox(QStringLiteral("无法打开文件：") + path, dlg::Info, QStringLiteral("提示！"));
@@ -115,4 +115,4 @@ void ReceiptViewer::open(const QString& path) {
     ui().area->setFocus();
 }
 
-}  // namespace tv::fees
+}  // namespace tv::forms

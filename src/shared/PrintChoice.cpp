@@ -1,9 +1,8 @@
-#include "fees/PrintChoice.h"
+#include "shared/PrintChoice.h"
 
-#include "fees/FrmZsdwh.h"
-#include "fees/ReceiptViewer.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/Form.h"
+#include "platform/forms/TextViewer.h"
 #include "platform/values/Money.h"
 #include "shared/PrintRoutines.h"
 #include "shared/SharedState.h"
@@ -11,7 +10,7 @@
 
 #include <QFileInfo>
 
-namespace tv::fees {
+namespace tv {
 
 void printChoice(PrintCaller caller) {
     SharedState& s = state();
@@ -39,12 +38,12 @@ void printChoice(PrintCaller caller) {
 
 void batchPrint() {
     forms::Form* fees = forms::Registry::instance(QString::fromLatin1(windows::kFees));
-    auto* window = dynamic_cast<FrmZsdwh*>(fees);
+    auto* window = dynamic_cast<windows::FeesWindow*>(fees);
     if (!window)
         return;
-    if (!window->isLoaded())
-        window->show();
-    if (window->isLoaded())
+    if (!fees->isLoaded())
+        fees->show();
+    if (fees->isLoaded())
         window->Zddy();
 }
 
@@ -54,9 +53,9 @@ bool viewReceiptFile(const QString& path) {
         dlg::msgBox(QStringLiteral("请选择要浏览的文件！"), dlg::Info, QStringLiteral("提示"));
         return false;
     }
-    ReceiptViewer& viewer = forms::the<ReceiptViewer>();
+    forms::TextViewer& viewer = forms::the<forms::TextViewer>();
     viewer.open(file.absoluteFilePath());
     return true;
 }
 
-}  // namespace tv::fees
+}  // namespace tv

@@ -1,7 +1,8 @@
 #pragma once
-// A read-only viewer of the receipt file: the GBK text laid out in columns as
-// the printer lays it out (a Chinese or box-drawing character two columns
-// wide), the box characters drawn as strokes so that the lines join.
+// The program's viewer of text files (where the old program started the
+// system's text viewer): a GBK text laid out in columns as the printer lays
+// it out (a Chinese or box-drawing character two columns wide), the box
+// characters drawn as strokes so that the lines of a receipt join.
 
 #include "platform/forms/Form.h"
 
@@ -9,19 +10,19 @@
 
 class QScrollArea;
 
-namespace tv::fees {
+namespace tv::forms {
 
-class ReceiptPage;
+class TextPage;
 
-struct ReceiptViewerUi {
+struct TextViewerUi {
     QScrollArea* area = nullptr;
-    ReceiptPage* page = nullptr;
+    TextPage* page = nullptr;
 };
 
-class ReceiptViewer : public forms::Window<ReceiptViewerUi> {
+class TextViewer : public Window<TextViewerUi> {
 public:
-    static constexpr const char* kName = "ReceiptViewer";
-    ReceiptViewer();
+    static constexpr const char* kName = "TextViewer";
+    TextViewer();
 
     // Shows the file (read again when it is shown already); a file that
     // cannot be read says so in a "提示！" box.
@@ -38,4 +39,4 @@ private:
     QStringList lines_;
 };
 
-}  // namespace tv::fees
+}  // namespace tv::forms
