@@ -9,16 +9,19 @@
 #include "platform/forms/EnterRing.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
+#include "platform/forms/PickerLists.h"
 #include "platform/forms/StatusPanels.h"
 #include "platform/shell/Shell.h"
 #include "platform/values/Money.h"
 #include "shared/DataShape.h"
+#include "shared/PrintChoice.h"
 #include "shared/RMBChinese.h"
 #include "shared/SharedState.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHash>
@@ -27,6 +30,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <exception>
@@ -239,6 +243,7 @@ void FrmZsdjs::build(QWidget* root) {
     root->resize(forms::pixels(designSize()));
     buildInputs(root);  // created in the order Tab walks them
     buildButtons(root);
+    buildFileBrowser(root);
     buildGrids(root);
     connectHandlers(root);
 }
@@ -328,6 +333,23 @@ void FrmZsdjs::buildButtons(QWidget* root) {
         (*b.slot)->setToolTip(QString::fromUtf8(b.tip));
         setTwips(*b.slot, i % 2 ? 1860 : 120, 6120 + i / 2 * 480, 1740, 420);
     }
+}
+
+// The drive, folder and file lists of 文件, under the buttons; they start on
+// the process's current folder.
+void FrmZsdjs::buildFileBrowser(QWidget* root) {
+    FrmZsdjsUi& u = ui();
+    u.DrvList = make<forms::DriveList>(root, "DrvList");
+    setTwips(u.DrvList, 120, 8040, 3480, 345);
+    u.DirList = make<forms::FolderList>(root, "DirList");
+    setTwips(u.DirList, 120, 8460, 1710, 1380);
+    u.FilList = make<forms::FileList>(root, "FilList");
+    setTwips(u.FilList, 1890, 8460, 1710, 1380);
+    u.FilList->setPath(QDir::currentPath());
+    const QSignalBlocker blockDir(u.DirList);
+    const QSignalBlocker blockDrive(u.DrvList);
+    u.DirList->setPath(QDir::currentPath());
+    u.DrvList->setDriveOf(QDir::currentPath());
 }
 
 void FrmZsdjs::buildGrids(QWidget* root) {
@@ -431,6 +453,13 @@ void FrmZsdjs::connectHandlers(QWidget* root) {
     onClick(u.CmdCx, [this] { CmdCx_Click(); });
     onClick(u.CmdDel, [this] { CmdDel_Click(); });
     onClick(u.CmdExtt, [this] { CmdExtt_Click(); });
+    onClick(u.CmdPrinter, [] { printChoice(PrintCaller::Computation); });
+    onClick(u.CmdWj, [this] { CmdWj_Click(); });
+    on(u.CboLx, &QComboBox::activated, [this] { CboLx_Click(); });
+    on(u.DrvList, &forms::DriveList::driveChanged, [this] { DrvList_Change(); });
+    on(u.DirList, &forms::FolderList::pathChanged, [this] { DirList_Change(); });
+    QObject::connect(u.FilList, &forms::FileList::fileClicked, u.FilList,
+                     [this](const QString& name) { forms::guard([this, name] { FilList_Click(name); }); });
     new ResizeHook(root, [this] { fitToWindow(); });
     new forms::EnterRing({u.CboLx, u.CboCxfs, u.Txtjfrq, u.TxtFh, u.Txtzk, u.Txtzh, u.Cboxz, u.TxtSfsd, u.TxtSyrq,
                           u.TxtTs, u.CboCxxx, u.CboDel},
@@ -459,9 +488,8 @@ void FrmZsdjs::onLoad() {
     fillList(u.CboCxxx, {QStringLiteral("租客登记"), QStringLiteral("本月数据"), QStringLiteral("上月数据"),
                          QStringLiteral("账单数据"), QStringLiteral("计费数据")});
     fillList(u.CboLx, {QStringLiteral("所有文件(*.*)"), QStringLiteral("(*.txt)")});
-    // Printing and the receipt-file viewer come with the fee records window.
-    u.CmdPrinter->setEnabled(false);
-    u.CmdWj->setEnabled(false);
+    ViewerFolder.clear();
+    LastClickedFile.clear();
     try {
         if (!hasShape(s.DatabasePath, shapes()))
             throw DbError(kFormatMessage);
@@ -497,12 +525,14 @@ void FrmZsdjs::loadSources() {
         u.CmdSydr->setEnabled(false);
     if (Count[3] == 0)
         u.CmdBydr->setEnabled(false);
+    if (Count[0] == 0)
+        u.CmdPrinter->setEnabled(false);
 }
 
 // A file of another shape: nothing but leaving makes sense.
 void FrmZsdjs::lockAfterFailure() {
-    for (QWidget* w :
-         widget()->findChildren<QWidget*>(QRegularExpression(QStringLiteral("^(Cmd|Check|Txt|Cbo|DBGrid|Data)"))))
+    for (QWidget* w : widget()->findChildren<QWidget*>(
+             QRegularExpression(QStringLiteral("^(Cmd|Check|Txt|Cbo|DBGrid|Data|DrvList|DirList|FilList)"))))
         w->setEnabled(w == ui().CmdExtt);
 }
 
@@ -1050,6 +1080,44 @@ bool FrmZsdjs::deleteRow(int n) {
     caption(n);
     u.TxtTs->setText(QStringLiteral("数据删除成功"));
     return true;
+}
+
+// ---------------------------------------------------------------- the receipt file
+
+// The viewer opens the chosen file; with nothing chosen yet it says so.
+void FrmZsdjs::CmdWj_Click() {
+    FrmZsdjsUi& u = ui();
+    if (u.TxtTs->text().isEmpty()) {
+        info(QStringLiteral("请选择要浏览的文件！"), kTipPlain);
+        return;
+    }
+    viewReceiptFile(ViewerFolder + u.FilList->fileName());
+}
+
+void FrmZsdjs::CboLx_Click() {
+    const int i = ui().CboLx->currentIndex();
+    if (i == 0 || i == 1)
+        ui().FilList->setPattern(i == 0 ? QStringLiteral("*.*") : QStringLiteral("*.txt"));
+}
+
+void FrmZsdjs::DrvList_Change() {
+    FrmZsdjsUi& u = ui();
+    if (!u.DirList->setPath(u.DrvList->drive())) {
+        const QSignalBlocker block(u.DrvList);
+        u.DrvList->setDriveOf(u.DirList->path());
+    }
+}
+
+void FrmZsdjs::DirList_Change() {
+    FrmZsdjsUi& u = ui();
+    u.FilList->setPath(u.DirList->path());
+    u.TxtTs->setText(shell::join(u.DirList->path(), LastClickedFile));
+    ViewerFolder = shell::join(u.DirList->path(), u.FilList->fileName());
+}
+
+void FrmZsdjs::FilList_Click(const QString& name) {
+    LastClickedFile = name;
+    ui().TxtTs->setText(ViewerFolder + name);
 }
 
 void FrmZsdjs::CmdExtt_Click() {

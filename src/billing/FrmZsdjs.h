@@ -21,6 +21,9 @@ class QLineEdit;
 class QPushButton;
 
 namespace tv::forms {
+class DriveList;
+class FileList;
+class FolderList;
 class DataControl;
 class DataGrid;
 }  // namespace tv::forms
@@ -39,6 +42,10 @@ struct FrmZsdjsUi {
     QCheckBox *Check1 = nullptr, *Check2 = nullptr, *Check3 = nullptr, *Check4 = nullptr;
     QPushButton *CmdBydr = nullptr, *CmdSydr = nullptr, *CmdJs = nullptr, *CmdCx = nullptr, *CmdDel = nullptr,
                 *CmdPrinter = nullptr, *CmdWj = nullptr, *CmdExtt = nullptr;
+    // The file browser of 文件.
+    forms::DriveList* DrvList = nullptr;
+    forms::FolderList* DirList = nullptr;
+    forms::FileList* FilList = nullptr;
 };
 
 class FrmZsdjs : public forms::Window<FrmZsdjsUi> {
@@ -50,6 +57,9 @@ public:
     std::array<int, 5> Count{};
     // The answer of the last import or delete question ("6" is Yes).
     QString ImportAnswer;
+    // The file browser: the folder shown (with "/" and the file current at
+    // the folder's change) and the file name clicked last.
+    QString ViewerFolder, LastClickedFile;
 
 protected:
     QSize designSize() const override { return {18900, 9900}; }
@@ -59,6 +69,7 @@ protected:
 private:
     void buildInputs(QWidget* root);
     void buildButtons(QWidget* root);
+    void buildFileBrowser(QWidget* root);
     void buildGrids(QWidget* root);
     void placeGrids(int extraWidth, int extraHeight);
     void fitToWindow();
@@ -105,6 +116,11 @@ private:
     void CmdCx_Click();
     void CmdDel_Click();
     void CmdExtt_Click();
+    void CmdWj_Click();
+    void CboLx_Click();
+    void DrvList_Change();
+    void DirList_Change();
+    void FilList_Click(const QString& name);
 
     // Where each data source's rows are narrowed (by the query), with its keys.
     std::array<QString, 5> where_;

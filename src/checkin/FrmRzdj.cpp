@@ -63,10 +63,6 @@ bool storeCall(const std::function<void()>& call) {
     }
 }
 
-QString joinPath(const QString& folder, const QString& name) {
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
-
 }  // namespace
 
 FrmRzdj::FrmRzdj() : Window(QString::fromLatin1(kName), Kind::MdiChild) {}
@@ -736,8 +732,8 @@ void FrmRzdj::drvListChange() {
 void FrmRzdj::dirListChange() {
     FrmRzdjUi& u = ui();
     u.FilList->setPath(u.DirList->path());
-    u.TxtMbwj->setText(joinPath(u.DirList->path(), PhotoFile));
-    PhotoFolder = joinPath(u.DirList->path(), u.FilList->fileName());
+    u.TxtMbwj->setText(tv::shell::join(u.DirList->path(), PhotoFile));
+    PhotoFolder = tv::shell::join(u.DirList->path(), u.FilList->fileName());
 }
 
 void FrmRzdj::filListClick(const QString& name) {

@@ -5,8 +5,12 @@
 // date first), other fees (103 without a total, none for 1'01) and two old
 // bills. What the window shows after each step is compared with a golden file.
 #include "billing/FrmZsdjs.h"
+
 #include "billing/MonthlyCycle.h"
 #include "billing/ReceiptFile.h"
+#include "platform/forms/PickerLists.h"
+#include "platform/forms/TextViewer.h"
+#include "platform/print/Printer.h"
 
 #include "platform/forms/DataControl.h"
 #include "platform/forms/DataGrid.h"
@@ -392,4 +396,28 @@ TEST_F(FrmZsdjsTest, ADoubleClickStoresTheTypedRowFirstAndStopsWhenItIsRefused) 
     const QStringList lines = runSessions({{"", "DBGrid5#3.7=x;DBGrid5@@3;sql;DBGrid5#3.7=7.5;DBGrid5@@3;sql"}});
     EXPECT_TRUE(lines[2].contains("治安费") && lines[3].endsWith("105,1.1,0")) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines[6].endsWith("105,1.1,26.2")) << lines.join('\n').toStdString();
+}
+
+TEST_F(FrmZsdjsTest, PrintsOneBillOrTheDateAndShowsTheReceiptFileChosenInItsLists) {
+    runSessions({{"", "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;CmdJs"}});
+    script::clearCalls();
+    // Choice 1 prints the bill held; an answer that is no number prints nothing.
+    for (const char* answer : {"abc", "1"}) {
+        script::answerInput(QString::fromLatin1(answer));
+        ctl<QPushButton>("CmdPrinter")->click();
+    }
+    EXPECT_EQ(tv::print::Printer::traceLines().filter("房屋租赁使用费收据").size(), 1);
+    // 文件: nothing chosen yet, then the receipt file chosen in the lists.
+    ctl<QLineEdit>("TxtTs")->clear();
+    ctl<QPushButton>("CmdWj")->click();
+    EXPECT_EQ(script::calls().back().text, "请选择要浏览的文件！");
+    ctl<tv::forms::FolderList>("DirList")->setPath(QFileInfo(receipts()).path());
+    auto* files = ctl<tv::forms::FileList>("FilList");
+    const auto found = files->findItems("Zjzd.txt", Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    files->setCurrentItem(found[0]);
+    emit files->itemClicked(found[0]);
+    EXPECT_EQ(ctl<QLineEdit>("TxtTs")->text(), receipts());
+    ctl<QPushButton>("CmdWj")->click();
+    EXPECT_EQ(tv::forms::the<tv::forms::TextViewer>().path(), receipts());
 }

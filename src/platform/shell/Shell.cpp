@@ -34,6 +34,10 @@ bool openWithDesktop(const QUrl& url) {
 
 void setDesktopHook(std::function<bool(const QUrl&)> hook) { g_desktopHook = std::move(hook); }
 
+QString join(const QString& folder, const QString& name) {
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
 QString resolve(const QString& name, const QString& folder) {
     if (name.isEmpty())
         return QString();

@@ -27,6 +27,10 @@ bool openWithDesktop(const QUrl& url);
 // Tests: what opening with the desktop does instead (null: the desktop).
 void setDesktopHook(std::function<bool(const QUrl&)> hook);
 
+// `folder`, "/" and `name`, without a second "/" when the folder ends in one
+// (the root "/", say).
+QString join(const QString& folder, const QString& name);
+
 // `name` as an absolute, clean path: absolute names stay, relative ones are
 // taken in `folder` ("" = the process's current folder). "" stays "".
 QString resolve(const QString& name, const QString& folder = QString());
