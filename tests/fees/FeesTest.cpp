@@ -212,8 +212,9 @@ protected:
         } else {
             for (const char* d : {"Data1", "Data2"}) {
                 auto* s = ctl<tv::forms::DataControl>(d);
-                out << s->caption().section("：", 1).chopped(1) + '#' +
-                           (s->isOpen() ? QString::number(s->recordset().recordCount()) : "-");
+                QString position = s->caption().section("：", 1);
+                position.chop(1);  // ")"; a caption without a position stays empty
+                out << position + '#' + (s->isOpen() ? QString::number(s->recordset().recordCount()) : "-");
             }
             out << ctl<QLineEdit>("TxtTs")->text() << ctl<QLabel>("Lelzdjl")->text() << ctl<QLabel>("Leldx")->text();
             out << state().EditMode

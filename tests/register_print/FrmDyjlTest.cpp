@@ -103,7 +103,11 @@ protected:
         return r.fjh + QLatin1Char(' ') + r.xm;
     }
     // The "row / count" in grid n's caption; grid n as seen: that and its print record.
-    QString pos(int n) { return source(n)->caption().section(QStringLiteral("："), 1).chopped(1); }
+    QString pos(int n) {
+        QString position = source(n)->caption().section(QStringLiteral("："), 1);
+        position.chop(1);  // ")"
+        return position;
+    }
     QString seen(int n) { return pos(n) + ' ' + record(n); }
     QString both() { return seen(1) + " | " + seen(2); }
     void clickRow(int n, int row) {
