@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -68,14 +69,15 @@ QStringList fieldList(const QString& text) {
 qint64 exportTable(tv::Database& db, const QString& table, const QStringList& fields, const QString& path) {
     QStringList names;
     for (const QString& f : fields) names << quoted(f);
-    const auto rows =
-        db.query(QStringLiteral("select %1 from %2").arg(names.join(QStringLiteral(", ")), quoted(table)));
     tv::workbook::Writer book(path);
     qint64 r = 0;
-    for (const auto& row : rows) {
-        for (size_t c = 0; c < row.size(); ++c) book.write(r, static_cast<int>(c), row[c]);
-        ++r;
-    }
+    // Each row goes to the workbook as it is read: the rows are never all
+    // held twice.
+    db.forEachRow(QStringLiteral("select %1 from %2").arg(names.join(QStringLiteral(", ")), quoted(table)), {},
+                  [&](std::vector<tv::Value>& row) {
+                      for (size_t c = 0; c < row.size(); ++c) book.write(r, static_cast<int>(c), row[c]);
+                      ++r;
+                  });
     book.close();
     return r;
 }
@@ -84,33 +86,44 @@ qint64 exportTable(tv::Database& db, const QString& table, const QStringList& fi
 ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbook::Sheet& sheet) {
     const std::vector<tv::Column> columns = db.columns(table);
     const int used = std::min<int>(sheet.columns, static_cast<int>(columns.size()));
-    // The insert statement for each set of fields a row fills, made once.
-    std::unordered_map<std::string, QString> statements;
-    auto statementFor = [&](const std::string& taken) -> const QString& {
-        QString& sql = statements[taken];
-        if (sql.isEmpty()) {
+    // The insert statement for each set of fields a row fills ('1' for a
+    // field taken), prepared once; rows mostly fill the same fields as the
+    // row before them.
+    std::unordered_map<std::string, std::unique_ptr<tv::Statement>> statements;
+    std::string lastTaken;
+    tv::Statement* last = nullptr;
+    auto statementFor = [&](const std::string& taken) -> tv::Statement& {
+        if (last && taken == lastTaken)
+            return *last;
+        std::unique_ptr<tv::Statement>& st = statements[taken];
+        if (!st) {
             QStringList names, marks;
             for (size_t i = 0; i < taken.size(); ++i) {
-                if (taken[i]) {
+                if (taken[i] == '1') {
                     names << quoted(columns[i].name);
                     marks << QStringLiteral("?");
                 }
             }
-            sql = names.isEmpty() ? QStringLiteral("insert into %1 default values").arg(quoted(table))
-                                  : QStringLiteral("insert into %1 (%2) values (%3)")
-                                        .arg(quoted(table), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+            st = std::make_unique<tv::Statement>(
+                db, names.isEmpty()
+                        ? QStringLiteral("insert into %1 default values").arg(quoted(table))
+                        : QStringLiteral("insert into %1 (%2) values (%3)")
+                              .arg(quoted(table), names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
         }
-        return sql;
+        lastTaken = taken;
+        last = st.get();
+        return *st;
     };
     ImportCounts n;
     db.transaction([&] {
         std::vector<tv::Value> params;
-        std::string taken(static_cast<size_t>(used), '\0');
+        params.reserve(static_cast<size_t>(used));
+        std::string taken(static_cast<size_t>(used), '0');
         for (const tv::workbook::Sheet::Row& row : sheet.rows) {
             params.clear();
             auto cell = row.cells.begin();
             for (int i = 0; i < used; ++i) {
-                taken[static_cast<size_t>(i)] = 0;
+                taken[static_cast<size_t>(i)] = '0';
                 while (cell != row.cells.end() && cell->first < i) ++cell;
                 const bool has = cell != row.cells.end() && cell->first == i;
                 const tv::ColumnKind kind = columns[static_cast<size_t>(i)].kind;
@@ -118,21 +131,22 @@ ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbo
                     n.failedCells += has;
                     continue;
                 }
-                tv::Value v;
-                if (has) {
+                if (!has) {
+                    params.emplace_back();
+                } else if (tv::Database::holds(cell->second, kind)) {
+                    params.push_back(cell->second);
+                } else {
                     try {
-                        v = tv::Database::holds(cell->second, kind) ? cell->second
-                                                                    : tv::Database::convert(cell->second, kind);
+                        params.push_back(tv::Database::convert(cell->second, kind));
                     } catch (const tv::DbError&) {
                         ++n.failedCells;
                         continue;
                     }
                 }
-                taken[static_cast<size_t>(i)] = 1;
-                params.push_back(std::move(v));
+                taken[static_cast<size_t>(i)] = '1';
             }
             try {
-                db.exec(statementFor(taken), params);
+                statementFor(taken).run(params);
                 ++n.stored;
             } catch (const tv::DbError&) {
                 ++n.failedRows;

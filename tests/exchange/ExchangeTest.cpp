@@ -298,6 +298,29 @@ TEST_F(ExchangeTest, ImportAppendsByPositionAndCountsWhatWasStored) {
     EXPECT_EQ(count(file, "bysj") + ctl<ex::faccess>("cmd2")->property("text").toString(), "1返回(&X)");
 }
 
+TEST_F(ExchangeTest, ImportStoresEachRowWithTheFieldsItFillsAndGoesOnPastARefusedRow) {
+    tv::test::execSql(file, QStringLiteral("CREATE TABLE u (k TEXT UNIQUE, zj CURRENCY DEFAULT 9, d DATETIME DEFAULT "
+                                           "'2000-01-01', xp BLOB);"));
+    using V = tv::Value;
+    const std::vector<V> rows[] = {
+        {V("a"), V(1.5), V(QDate(2024, 1, 5)), V("photo")},  // a photo field takes nothing
+        {V("b"), V("abc"), V("2024-2-3")},                   // money refused: its default
+        {V("a"), V(int32_t(2))},                             // a second "a": the row is refused
+        {V("c"), V(), V("no date")},                         // an empty cell is Null, a refused date its default
+        {V("d"), V(3.25)},
+    };
+    const QString book = dir.filePath(QStringLiteral("rows.xlsx"));
+    tv::workbook::Writer w(book);
+    for (int r = 0; r < int(std::size(rows)); ++r)
+        for (int c = 0; c < int(rows[r].size()); ++c) w.write(r, c, rows[r][c]);
+    w.close();
+    const ex::ImportCounts n =
+        ex::appendRows(*tv::Database::open(file), QStringLiteral("u"), tv::workbook::read(book).at(0));
+    EXPECT_EQ(QStringLiteral("%1 %2 %3").arg(n.stored).arg(n.failedRows).arg(n.failedCells), "4 1 3");
+    EXPECT_EQ(queryText(file, "select group_concat(k || quote(zj) || quote(d) || quote(xp), '|') from u"),
+              "a1.5'2024-01-05'NULL|b9'2024-02-03'NULL|cNULL'2000-01-01'NULL|d3.25NULLNULL");
+}
+
 TEST_F(ExchangeTest, RoundTripKeepsEveryFieldAndTheLegacyTwinImportsTheSame) {
     exportFrom(QStringLiteral("zfdj"));
     auto* list = listOf<ex::outform>("List1");

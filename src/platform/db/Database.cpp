@@ -319,12 +319,17 @@ void Database::release(const std::string& sql, sqlite3_stmt* st) {
         sqlite3_finalize(st);
 }
 
-void Database::bindAll(sqlite3_stmt* st, const std::vector<Value>& params) {
+void Database::bindAll(sqlite3_stmt* st, const std::vector<Value>& params, std::vector<QByteArray>* kept) {
     const int wanted = sqlite3_bind_parameter_count(st);
     if (static_cast<int>(params.size()) != wanted)
         throw DbError(QStringLiteral("参数个数不符：需要 %1 个，给出 %2 个。").arg(wanted).arg(params.size()));
+    if (kept)
+        kept->resize(params.size());
     for (int i = 0; i < wanted; ++i) {
-        if (const int rc = detail::bindValue(st, i + 1, params[static_cast<size_t>(i)]); rc != SQLITE_OK)
+        const auto at = static_cast<size_t>(i);
+        const int rc =
+            kept ? detail::bindKept(st, i + 1, params[at], (*kept)[at]) : detail::bindValue(st, i + 1, params[at]);
+        if (rc != SQLITE_OK)
             fail(rc);
     }
 }
@@ -351,6 +356,13 @@ void Database::exec(const QString& sql, const std::vector<Value>& params) {
 }
 
 std::vector<std::vector<Value>> Database::query(const QString& sql, const std::vector<Value>& params) {
+    std::vector<std::vector<Value>> rows;
+    forEachRow(sql, params, [&rows](std::vector<Value>& row) { rows.push_back(std::move(row)); });
+    return rows;
+}
+
+void Database::forEachRow(const QString& sql, const std::vector<Value>& params,
+                          const std::function<void(std::vector<Value>& row)>& each) {
     const std::string text = sql.toStdString();
     sqlite3_stmt* st = acquire(text);
     const ScopeExit back{[&] { release(text, st); }};
@@ -361,21 +373,34 @@ std::vector<std::vector<Value>> Database::query(const QString& sql, const std::v
         if (const char* decl = sqlite3_column_decltype(st, c))
             kinds[static_cast<size_t>(c)] = kindOfDeclaredType(QString::fromUtf8(decl));
     }
-    std::vector<std::vector<Value>> rows;
+    std::vector<Value> row;
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        std::vector<Value> row;
+        row.clear();
         row.reserve(static_cast<size_t>(n));
         for (int c = 0; c < n; ++c) {
             const detail::RawCell cell = detail::rawColumn(st, c);
             const auto& k = kinds[static_cast<size_t>(c)];
             row.push_back(k ? detail::decodeCell(cell, *k) : detail::decodeUntyped(cell));
         }
-        rows.push_back(std::move(row));
+        each(row);
     }
     if (rc != SQLITE_DONE)
         fail(rc);
-    return rows;
+}
+
+Statement::Statement(Database& db, const QString& sql) : db_(db), st_(db.prepare(sql.toStdString())) {}
+
+Statement::~Statement() { sqlite3_finalize(st_); }
+
+void Statement::run(const std::vector<Value>& params) {
+    const ScopeExit ready{[this] { sqlite3_reset(st_); }};
+    db_.bindAll(st_, params, &kept_);
+    int rc;
+    while ((rc = sqlite3_step(st_)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE)
+        db_.fail(rc);
 }
 
 std::vector<Column> Database::columns(const QString& table) {

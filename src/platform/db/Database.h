@@ -52,6 +52,11 @@ public:
     void exec(const QString& sql, const std::vector<Value>& params = {});
     // Rows of a query, each as the column values in order.
     std::vector<std::vector<Value>> query(const QString& sql, const std::vector<Value>& params = {});
+    // The same rows handed to `row` one at a time as the engine gives them,
+    // none of them kept (a whole table written out); `row` may take the
+    // values. The read lasts until the last row has been handed over.
+    void forEachRow(const QString& sql, const std::vector<Value>& params,
+                    const std::function<void(std::vector<Value>& row)>& row);
 
     // All or nothing: `work` runs inside one transaction, committed when it
     // returns, rolled back when it throws (the exception goes on).
@@ -79,6 +84,7 @@ public:
 
 private:
     friend class Recordset;
+    friend class Statement;
     explicit Database(const QString& path, sqlite3* db, bool readOnly);
 
     // Prepared statements are kept per SQL text and reused; a statement in use
@@ -87,7 +93,10 @@ private:
     // A statement of the caller's own, outside the cache (finalized by the caller).
     sqlite3_stmt* prepare(const std::string& sql);
     void release(const std::string& sql, sqlite3_stmt* st);
-    void bindAll(sqlite3_stmt* st, const std::vector<Value>& params);
+    // Binds one value per placeholder. With `kept`, texts, dates and bytes
+    // are handed to the engine from buffers kept there (one per placeholder)
+    // instead of being copied by it: the statement must run before they change.
+    void bindAll(sqlite3_stmt* st, const std::vector<Value>& params, std::vector<QByteArray>* kept = nullptr);
     // DbError for the result code `rc` a call returned: the connection's own
     // error when it is that one, else the code's text (a bind refused before
     // the engine kept an error of its own).
@@ -105,6 +114,29 @@ private:
         bool busy = false;
     };
     std::unordered_map<std::string, CachedStatement> stmtCache_;
+};
+
+// A statement prepared once and run many times with new parameters (the rows
+// of an import): its text is not looked up again for each run, and texts go
+// to the engine without a copy of their own. The statement is this object's,
+// outside the connection's cache; the Database must outlive it.
+class Statement {
+public:
+    // DbError when the engine refuses the text.
+    Statement(Database& db, const QString& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // Binds `params` (one per ? placeholder, as exec() takes them) and runs
+    // the statement to its end, ready for the next run however it ends;
+    // DbError with the engine's text when it fails.
+    void run(const std::vector<Value>& params);
+
+private:
+    Database& db_;
+    sqlite3_stmt* st_ = nullptr;
+    std::vector<QByteArray> kept_;
 };
 
 inline bool Database::holds(const Value& v, ColumnKind kind) {

@@ -203,4 +203,20 @@ int bindValue(sqlite3_stmt* st, int index, const Value& v) {
     return sqlite3_bind_null(st, index);
 }
 
+int bindKept(sqlite3_stmt* st, int index, const Value& v, QByteArray& keep) {
+    switch (v.kind()) {
+        case Value::Kind::Text:
+            keep = v.toText().toUtf8();
+            return bindText(st, index, keep.constData(), keep.size());
+        case Value::Kind::Date:
+            keep = shortDate(v.toDate()).toUtf8();
+            return keep.isEmpty() ? sqlite3_bind_null(st, index) : bindText(st, index, keep.constData(), keep.size());
+        case Value::Kind::Bytes:
+            keep = v.toBytes();
+            return bindBytes(st, index, keep.constData(), keep.size());
+        default:
+            return bindValue(st, index, v);
+    }
+}
+
 }  // namespace tv::detail

@@ -36,6 +36,10 @@ Value decodeUntyped(const RawCell& c);
 // Lengths go to the engine in 64 bits: text or bytes over its length limit are
 // refused with SQLITE_TOOBIG, never cut.
 int bindValue(sqlite3_stmt* st, int index, const Value& v);
+// The same, but text (as UTF-8), dates (as their ISO text) and bytes are
+// bound from `keep`, which must not change until the statement has run: the
+// engine makes no copy of its own.
+int bindKept(sqlite3_stmt* st, int index, const Value& v, QByteArray& keep);
 // Binds text (UTF-8) or bytes that outlive the statement's step.
 int bindText(sqlite3_stmt* st, int index, const char* p, qsizetype n);
 int bindBytes(sqlite3_stmt* st, int index, const char* p, qsizetype n);

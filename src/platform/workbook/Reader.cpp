@@ -4,7 +4,6 @@
 
 #include "platform/workbook/Workbook.h"
 
-#include <QDataStream>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryFile>
@@ -24,7 +23,6 @@
 #include <orcus/string_pool.hpp>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -354,12 +352,13 @@ public:
         };
         skipDollar();
         const size_t letters = i;
-        for (; i < a.size() && std::isalpha(static_cast<unsigned char>(a[i])) && col <= 16384; ++i)
-            col = col * 26 + (std::toupper(static_cast<unsigned char>(a[i])) - 'A' + 1);
+        // Plain ASCII tests: the library asks this for every cell.
+        for (; i < a.size() && static_cast<unsigned char>((a[i] | 0x20) - 'a') < 26 && col <= 16384; ++i)
+            col = col * 26 + ((a[i] | 0x20) - 'a' + 1);
         const bool hasCol = i > letters;
         skipDollar();
         const size_t digits = i;
-        for (; i < a.size() && std::isdigit(static_cast<unsigned char>(a[i])) && row <= 1048576; ++i)
+        for (; i < a.size() && static_cast<unsigned char>(a[i] - '0') < 10 && row <= 1048576; ++i)
             row = row * 10 + (a[i] - '0');
         if (i != a.size() || (!hasCol && i == digits) || col > 16384 || row > 1048576)
             throw orcus::invalid_arg_error("invalid cell address");
@@ -481,8 +480,13 @@ Value valueOf(Book& book, SheetIn& sheet, const RawCell& c) {
 Sheet collect(Book& book, SheetIn& in) {
     Sheet out;
     out.name = QString::fromUtf8(in.name_.data(), qsizetype(in.name_.size()));
-    std::stable_sort(in.cells_.begin(), in.cells_.end(),
-                     [](const RawCell& a, const RawCell& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; });
+    // Cells mostly come in order already; a stable sort keeps a cell written
+    // twice in the order it was written.
+    const auto before = [](const RawCell& a, const RawCell& b) {
+        return a.row != b.row ? a.row < b.row : a.col < b.col;
+    };
+    if (!std::is_sorted(in.cells_.begin(), in.cells_.end(), before))
+        std::stable_sort(in.cells_.begin(), in.cells_.end(), before);
     Sheet::Row row;
     int32_t rowIndex = -1;
     auto flush = [&] {
@@ -694,77 +698,130 @@ std::vector<Sheet> readHere(const QString& path) {
     return readBytes(bytes);
 }
 
-// The sheets as the reading process hands them to the program.
-enum Tag : quint8 { TNumber, TText, TDate, TSmall };
+// The sheets as the reading process hands them to the program: the values'
+// own bytes one after the other, in the machine's order (both ends are this
+// program on this machine), texts as their UTF-16 code units. A hundred
+// thousand rows go through in a few copies of memory.
+enum Tag : uint8_t { TNumber, TText, TDate, TSmall };
 
-void put(QDataStream& out, const std::vector<Sheet>& sheets) {
-    out << quint32(sheets.size());
+class Packer {
+public:
+    std::string bytes;
+
+    template <class T>
+    void put(T v) {
+        bytes.append(reinterpret_cast<const char*>(&v), sizeof v);
+    }
+    void text(const QString& s) {
+        put(static_cast<uint32_t>(s.size()));
+        bytes.append(reinterpret_cast<const char*>(s.utf16()), static_cast<size_t>(s.size()) * 2);
+    }
+};
+
+// Reads what a Packer wrote; anything short or out of bounds makes it fail
+// for good (and every later read gives zeros).
+class Unpacker {
+public:
+    Unpacker(const char* p, size_t n) : p_(p), end_(p + n) {}
+    bool ok() const { return ok_; }
+    size_t left() const { return static_cast<size_t>(end_ - p_); }
+
+    template <class T>
+    T get() {
+        T v{};
+        if (left() < sizeof v)
+            return fail(), v;
+        std::memcpy(&v, p_, sizeof v);
+        p_ += sizeof v;
+        return v;
+    }
+    QString text() {
+        const size_t n = get<uint32_t>();
+        if (n > left() / 2)
+            return fail(), QString();
+        QString s(static_cast<qsizetype>(n), Qt::Uninitialized);
+        std::memcpy(s.data(), p_, n * 2);
+        p_ += n * 2;
+        return s;
+    }
+
+private:
+    void fail() {
+        ok_ = false;
+        p_ = end_;
+    }
+    const char* p_;
+    const char* end_;
+    bool ok_ = true;
+};
+
+void put(Packer& out, const std::vector<Sheet>& sheets) {
+    out.put(static_cast<uint32_t>(sheets.size()));
     for (const Sheet& s : sheets) {
-        out << s.name << qint32(s.columns) << quint64(s.rows.size());
+        out.text(s.name);
+        out.put(static_cast<int32_t>(s.columns));
+        out.put(static_cast<uint64_t>(s.rows.size()));
         for (const Sheet::Row& r : s.rows) {
-            out << quint32(r.cells.size());
+            out.put(static_cast<uint32_t>(r.cells.size()));
             for (const auto& [col, v] : r.cells) {
-                out << qint32(col);
+                out.put(static_cast<int32_t>(col));
                 switch (v.kind()) {
                     case Value::Kind::Text:
-                        out << quint8(TText) << v.toText();
+                        out.put(TText);
+                        out.text(v.toText());
                         break;
                     case Value::Kind::Date:
-                        out << quint8(TDate) << qint64(v.toDate().toJulianDay());
+                        out.put(TDate);
+                        out.put(static_cast<int64_t>(v.toDate().toJulianDay()));
                         break;
                     case Value::Kind::Int16:
-                        out << quint8(TSmall) << qint16(v.toInt());
+                        out.put(TSmall);
+                        out.put(static_cast<int16_t>(v.toInt()));
                         break;
                     default:
-                        out << quint8(TNumber) << v.toDouble();
+                        out.put(TNumber);
+                        out.put(v.toDouble());
                 }
             }
         }
     }
 }
 
-std::vector<Sheet> take(QDataStream& in) {
-    quint32 count = 0;
-    in >> count;
+std::vector<Sheet> take(Unpacker& in) {
+    // Every count is checked against the bytes left, so that a damaged
+    // stream cannot make room for more than it holds.
+    const uint32_t count = in.get<uint32_t>();
     std::vector<Sheet> sheets;
-    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+    for (uint32_t i = 0; i < count && in.ok(); ++i) {
         Sheet s;
-        qint32 columns = 0;
-        quint64 rows = 0;
-        in >> s.name >> columns >> rows;
-        s.columns = columns;
-        for (quint64 r = 0; r < rows && in.status() == QDataStream::Ok; ++r) {
-            quint32 cells = 0;
-            in >> cells;
-            Sheet::Row row;
-            row.cells.reserve(std::min<quint32>(cells, 16384));
-            for (quint32 c = 0; c < cells && in.status() == QDataStream::Ok; ++c) {
-                qint32 col = 0;
-                quint8 tag = 0;
-                in >> col >> tag;
-                if (tag == TText) {
-                    QString t;
-                    in >> t;
-                    row.cells.emplace_back(col, Value(t));
-                } else if (tag == TDate) {
-                    qint64 day = 0;
-                    in >> day;
-                    row.cells.emplace_back(col, Value(QDate::fromJulianDay(day)));
-                } else if (tag == TSmall) {
-                    qint16 n = 0;
-                    in >> n;
-                    row.cells.emplace_back(col, Value(int16_t(n)));
-                } else {
-                    double d = 0;
-                    in >> d;
-                    row.cells.emplace_back(col, Value(d));
+        s.name = in.text();
+        s.columns = in.get<int32_t>();
+        const uint64_t rows = in.get<uint64_t>();
+        s.rows.reserve(std::min<uint64_t>(rows, in.left() / sizeof(uint32_t)));
+        for (uint64_t r = 0; r < rows && in.ok(); ++r) {
+            const uint32_t cells = in.get<uint32_t>();
+            Sheet::Row& row = s.rows.emplace_back();
+            row.cells.reserve(std::min<size_t>(cells, in.left() / (sizeof(int32_t) + sizeof(Tag))));
+            for (uint32_t c = 0; c < cells && in.ok(); ++c) {
+                const auto col = in.get<int32_t>();
+                switch (in.get<uint8_t>()) {
+                    case TText:
+                        row.cells.emplace_back(col, Value(in.text()));
+                        break;
+                    case TDate:
+                        row.cells.emplace_back(col, Value(QDate::fromJulianDay(in.get<int64_t>())));
+                        break;
+                    case TSmall:
+                        row.cells.emplace_back(col, Value(in.get<int16_t>()));
+                        break;
+                    default:
+                        row.cells.emplace_back(col, Value(in.get<double>()));
                 }
             }
-            s.rows.push_back(std::move(row));
         }
         sheets.push_back(std::move(s));
     }
-    if (in.status() != QDataStream::Ok)
+    if (!in.ok())
         throw WorkbookError(unreadable(QStringLiteral("读取过程意外中断。")));
     return sheets;
 }
@@ -803,20 +860,22 @@ std::vector<Sheet> read(const QString& path) {
         const rlimit memory{kReaderMemory, kReaderMemory};
         ::setrlimit(RLIMIT_AS, &memory);
 #endif
-        QByteArray out;
-        {
-            QDataStream stream(&out, QIODevice::WriteOnly);
-            try {
-                const std::vector<Sheet> sheets = readHere(path);
-                stream << quint8(0);
-                put(stream, sheets);
-            } catch (const WorkbookError& e) {
-                stream << quint8(1) << e.text();
-            } catch (const std::bad_alloc&) {
-                stream << quint8(1) << QStringLiteral("Excel文件太大，不能读取。");
-            }
+        Packer out;
+        std::vector<Sheet> sheets;  // never freed: the process ends
+        try {
+            sheets = readHere(path);
+            out.put(uint8_t(0));
+            put(out, sheets);
+        } catch (const WorkbookError& e) {
+            out = {};
+            out.put(uint8_t(1));
+            out.text(e.text());
+        } catch (const std::bad_alloc&) {
+            out = {};
+            out.put(uint8_t(1));
+            out.text(QStringLiteral("Excel文件太大，不能读取。"));
         }
-        const bool ok = writeAll(pipeFds[1], out.constData(), static_cast<size_t>(out.size()));
+        const bool ok = writeAll(pipeFds[1], out.bytes.data(), out.bytes.size());
         ::_exit(ok ? 0 : 1);
     }
     ::close(pipeFds[1]);
@@ -853,12 +912,9 @@ std::vector<Sheet> read(const QString& path) {
         throw WorkbookError(unreadable(QStringLiteral("读取超时，文件可能已损坏。")));
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         throw WorkbookError(unreadable(QStringLiteral("文件已损坏，读取时出错。")));
-    QDataStream in(got);
-    quint8 failed = 1;
-    in >> failed;
-    if (failed) {
-        QString text;
-        in >> text;
+    Unpacker in(got.constData(), static_cast<size_t>(got.size()));
+    if (in.get<uint8_t>() != 0) {
+        const QString text = in.text();
         throw WorkbookError(text.isEmpty() ? unreadable(QStringLiteral("读取过程意外中断。")) : text);
     }
     return take(in);

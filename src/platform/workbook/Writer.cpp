@@ -10,6 +10,8 @@
 #include <xlsxwriter.h>
 
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -18,6 +20,20 @@ namespace tv::workbook {
 namespace {
 
 QString libraryText(lxw_error e) { return QString::fromUtf8(lxw_strerror(e)); }
+
+// A reading as it is shown, as a number: the float's 7 significant digits
+// (34.4, not 34.400001525878906). The same number as floatText(f).toDouble(),
+// without a text in between: an export writes hundreds of thousands of them.
+double shownReading(float f) {
+    const double d = f;
+    if (d == 0.0 || !std::isfinite(d))
+        return floatText(f).toDouble();
+    char buf[32];
+    const auto end = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific, 6).ptr;
+    double shown = d;
+    std::from_chars(buf, end, shown);
+    return shown;
+}
 
 }  // namespace
 
@@ -56,8 +72,9 @@ Writer::Writer(const QString& path) : d_(std::make_unique<Impl>()) {
     reserve.close();
 
     lxw_workbook_options options = {};
-    // Rows go out as they are written: the memory use stays flat however
-    // many rows there are.
+    // Texts go to the shared strings table: the constant-memory mode would
+    // write them inline, and inline texts are lost to readers that do not
+    // take them (liborcus among them).
     options.constant_memory = LXW_FALSE;
     const QByteArray name = QFile::encodeName(d_->temp);
     d_->book = workbook_new_opt(name.constData(), &options);
@@ -111,8 +128,7 @@ void Writer::write(int64_t row, int column, const Value& v) {
         case Value::Kind::Int32:
             return number(row, column, v.toInt());
         case Value::Kind::Single:
-            // The reading as it is shown (34.4, not 34.400001525878906).
-            return number(row, column, floatText(v.toSingle()).toDouble());
+            return number(row, column, shownReading(v.toSingle()));
         case Value::Kind::Double:
             return number(row, column, v.toDouble());
         case Value::Kind::Money:

@@ -165,6 +165,27 @@ TEST_F(DatabaseTest, TransactionsAndSavepointsAreAllOrNothing) {
     EXPECT_EQ(landed(), "2:outer,inner-ok");
 }
 
+TEST_F(DatabaseTest, APreparedStatementRunsRowAfterRowAndSurvivesARefusedOne) {
+    db->exec("create table u (k TEXT UNIQUE, d DATETIME, b BLOB, n INTEGER)");
+    Statement insert(*db, "insert into u values (?, ?, ?, ?)");
+    // Each run's texts, dates and bytes are its own, even though the engine keeps no copy of them.
+    const std::vector<Value> rows[] = {
+        {Value("租客一"), Value(QDate(2024, 2, 29)), Value(QByteArray("\x89P")), Value()},
+        {Value(""), Value(QDate()), Value(QByteArray()), Value(int32_t(7))},
+        {Value("租客一"), Value(), Value(), Value()},  // a second 租客一: refused
+        {Value(QString(3000, QChar(0x79DF))), Value(QDate(1999, 1, 2)), Value(), Value(int16_t(-1))}};
+    QStringList refused;
+    for (const auto& r : rows) refused << dbError([&] { insert.run(r); });
+    EXPECT_EQ(refused.join('|'),
+              "(no DbError)|(no DbError)|数据与已有的记录重复，没有保存。（UNIQUE constraint failed: "
+              "u.k）|(no DbError)");
+    EXPECT_EQ(scalar("select group_concat(length(k) || quote(d) || quote(b) || quote(n), '|') from u"),
+              "3'2024-02-29'X'8950'NULL|0NULLX''7|3000'1999-01-02'NULL-1");
+    EXPECT_DB_ERROR(insert.run({Value("x")}), "参数个数不符：需要 4 个，给出 1 个。");
+    EXPECT_DB_ERROR(Statement(*db, "insert into nosuch values (?)"),
+                    "数据文件中没有所需的数据表。（no such table: nosuch）");
+}
+
 TEST_F(DatabaseTest, PhotosAreReadWhenAskedFor) {
     db->exec(
         "with recursive n(i) as (select 0 union all select i + 1 from n where i < 19) "

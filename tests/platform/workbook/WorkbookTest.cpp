@@ -74,6 +74,24 @@ TEST(Workbook, WrittenValuesReadBackWithTheirKinds) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("导出")});  // no temporary left
 }
 
+TEST(Workbook, ReadingsAreWrittenAsShownAndLongTextsComeBackWhole) {
+    // Each reading's cell holds the number its text shows, in the plain and the E form.
+    const float readings[] = {34.4f,          0.1f,    -1250.5f, 3301.0f, 1234567.9f, 12345678.0f,
+                              0.00012345678f, 1.5e-9f, 1e-45f,   0.0f,    -0.0f};
+    const QString longText(32767, QChar(0x79DF));  // the longest a cell holds, past a pipe's buffer
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("readings.xlsx"));
+    wb::Writer w(path);
+    for (int r = 0; r < int(std::size(readings)); ++r) w.write(r, 0, Value(readings[r]));
+    w.write(0, 1, Value(longText));
+    w.close();
+    const auto sheets = wb::read(path);
+    ASSERT_EQ(sheets.at(0).rows.size(), std::size(readings));
+    for (size_t r = 0; r < std::size(readings); ++r)
+        EXPECT_EQ(sheets[0].rows[r].at(0).toDouble(), tv::floatText(readings[r]).toDouble()) << readings[r];
+    EXPECT_EQ(sheets[0].rows[0].at(1).toText(), longText);
+}
+
 TEST(Workbook, EveryKindOfCellInTheThreeFormats) {
     const struct {
         const char* file;
