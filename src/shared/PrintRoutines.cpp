@@ -15,7 +15,10 @@ namespace {
 
 using print::at;
 using print::Item;
+using print::number;
+using print::numberAt;
 using print::Printer;
+using print::text;
 
 const QString kSongTi = QStringLiteral("宋体");
 const QString kPaperPrompt = QStringLiteral("请调整好纸宽后：按(确认)后继续！");
@@ -48,8 +51,12 @@ void printing(F&& steps) {
 
 // --- fee receipt and settlement sheet ---------------------------------------
 
-QString money(Money m) { return format00(m); }
-QString number(float f) { return printForm(f); }
+// Amounts, readings, counts, dates, room and phone numbers print as numbers:
+// cut at a cell's edge they would read as another value of their kind
+// (2886582.27 as 2886582.2, room 1208 as 120, a date as another date), so the
+// printer never cuts them. Names, addresses, captions and other words are text.
+Item money(int column, Money m) { return numberAt(column, format00(m)); }
+Item reading(int column, float f) { return numberAt(column, printForm(f)); }
 
 // The bill's amounts and readings rounded to two decimals in place, ties to
 // even; the other fees stay as they are.
@@ -75,12 +82,12 @@ void rule(const char* text) { line({at(1, QString::fromUtf8(text))}); }
 // The first five lines of the fee receipt.
 void receiptTop(const BillRecord& b) {
     rule("┌──────┬────┬──────┬────┬─────┬───┬───────────────┐");
-    line({at(1, kBar), at(3, QStringLiteral("今收到")), at(15, kBar), at(17, b.fjh), at(25, kBar),
-          at(27, QStringLiteral("租金(元)")), at(39, kBar), at(41, money(b.zj)), at(49, kBar),
-          at(51, QStringLiteral("其它费用")), at(61, kBar), at(63, money(b.zf)), at(69, kBar), at(101, kBar)});
+    line({at(1, kBar), at(3, QStringLiteral("今收到")), at(15, kBar), numberAt(17, b.fjh), at(25, kBar),
+          at(27, QStringLiteral("租金(元)")), at(39, kBar), money(41, b.zj), at(49, kBar),
+          at(51, QStringLiteral("其它费用")), at(61, kBar), money(63, b.zf), at(69, kBar), at(101, kBar)});
     rule("├──────┼────┴──────┼────┼─────┴───┼───────────────┤");
-    line({at(1, kBar), at(3, QStringLiteral("收费时段")), at(15, kBar), at(17, b.sfsd1), at(39, kBar),
-          at(41, QStringLiteral("至")), at(49, kBar), at(51, b.sfsd2), at(69, kBar), at(101, kBar)});
+    line({at(1, kBar), at(3, QStringLiteral("收费时段")), at(15, kBar), numberAt(17, b.sfsd1), at(39, kBar),
+          at(41, QStringLiteral("至")), at(49, kBar), numberAt(51, b.sfsd2), at(69, kBar), at(101, kBar)});
     rule("├──────┼────┬──────┼────┼─────┬───┼────┬───┬──┬───┤");
 }
 
@@ -89,35 +96,36 @@ void receiptTop(const BillRecord& b) {
 void settlementTop(const BillRecord& b) {
     const SharedState& s = state();
     rule("┌──────┬────┬──────┬────┬─────┬───┬────────┬──────┐");
-    line({at(1, kBar), at(3, QStringLiteral("租客结算")), at(15, kBar), at(17, b.fjh), at(25, kBar),
-          at(27, QStringLiteral("租金(元)")), at(39, kBar), at(41, money(b.zj)), at(49, kBar),
-          at(51, QStringLiteral("其它费用")), at(61, kBar), at(63, money(b.zf)), at(69, kBar),
-          at(71, QStringLiteral("租房押金")), at(87, kBar), at(89, money(s.SettleDeposit)), at(101, kBar)});
+    line({at(1, kBar), at(3, QStringLiteral("租客结算")), at(15, kBar), numberAt(17, b.fjh), at(25, kBar),
+          at(27, QStringLiteral("租金(元)")), at(39, kBar), money(41, b.zj), at(49, kBar),
+          at(51, QStringLiteral("其它费用")), at(61, kBar), money(63, b.zf), at(69, kBar),
+          at(71, QStringLiteral("租房押金")), at(87, kBar), money(89, s.SettleDeposit), at(101, kBar)});
     rule("├──────┼────┴──────┼────┼─────┴───┼────────┼──────┤");
-    line({at(1, kBar), at(3, QStringLiteral("结算时段")), at(15, kBar), at(17, b.sfsd1), at(39, kBar),
-          at(41, QStringLiteral("至")), at(49, kBar), at(51, b.sfsd2), at(69, kBar), at(71, QStringLiteral("欠租金额")),
-          at(87, kBar), at(89, money(s.SettleArrears)), at(101, kBar)});
+    line({at(1, kBar), at(3, QStringLiteral("结算时段")), at(15, kBar), numberAt(17, b.sfsd1), at(39, kBar),
+          at(41, QStringLiteral("至")), at(49, kBar), numberAt(51, b.sfsd2), at(69, kBar),
+          at(71, QStringLiteral("欠租金额")), at(87, kBar), money(89, s.SettleArrears), at(101, kBar)});
     rule("├──────┼────┬──────┼────┼─────┬───┼────┬───┼──┬───┤");
 }
 
 // Readings, total and the amount in capitals: the same on both documents.
+// The amount in capitals is a number too: cut, it reads as a smaller amount.
 void receiptBottom(const BillRecord& b) {
-    line({at(1, kBar),  at(3, QStringLiteral("本月水表")),    at(15, kBar), at(17, number(b.bysb)),
-          at(25, kBar), at(27, QStringLiteral("上月水表")),   at(39, kBar), at(41, number(b.sysb)),
-          at(49, kBar), at(51, QStringLiteral("用水量(吨)")), at(61, kBar), at(63, number(b.ysl)),
-          at(69, kBar), at(71, QStringLiteral("市水单价")),   at(79, kBar), at(81, money(b.sdj)),
-          at(87, kBar), at(89, QStringLiteral("水费")),       at(93, kBar), at(95, money(b.sf)),
+    line({at(1, kBar),  at(3, QStringLiteral("本月水表")),    at(15, kBar), reading(17, b.bysb),
+          at(25, kBar), at(27, QStringLiteral("上月水表")),   at(39, kBar), reading(41, b.sysb),
+          at(49, kBar), at(51, QStringLiteral("用水量(吨)")), at(61, kBar), reading(63, b.ysl),
+          at(69, kBar), at(71, QStringLiteral("市水单价")),   at(79, kBar), money(81, b.sdj),
+          at(87, kBar), at(89, QStringLiteral("水费")),       at(93, kBar), money(95, b.sf),
           at(101, kBar)});
     rule("├──────┼────┼──────┼────┼─────┼───┼────┼───┼──┼───┤");
-    line({at(1, kBar),  at(3, QStringLiteral("本月电表")),    at(15, kBar), at(17, number(b.bydb)),
-          at(25, kBar), at(27, QStringLiteral("上月电表")),   at(39, kBar), at(41, number(b.sydb)),
-          at(49, kBar), at(51, QStringLiteral("用电量(度)")), at(61, kBar), at(63, number(b.ydl)),
-          at(69, kBar), at(71, QStringLiteral("市电单价")),   at(79, kBar), at(81, money(b.ddj)),
-          at(87, kBar), at(89, QStringLiteral("电费")),       at(93, kBar), at(95, money(b.df)),
+    line({at(1, kBar),  at(3, QStringLiteral("本月电表")),    at(15, kBar), reading(17, b.bydb),
+          at(25, kBar), at(27, QStringLiteral("上月电表")),   at(39, kBar), reading(41, b.sydb),
+          at(49, kBar), at(51, QStringLiteral("用电量(度)")), at(61, kBar), reading(63, b.ydl),
+          at(69, kBar), at(71, QStringLiteral("市电单价")),   at(79, kBar), money(81, b.ddj),
+          at(87, kBar), at(89, QStringLiteral("电费")),       at(93, kBar), money(95, b.df),
           at(101, kBar)});
     rule("├──────┼────┼──────┼────┴─────┴───┴────┴───┴──┴───┤");
-    line({at(1, kBar), at(3, QStringLiteral("合计(元)")), at(15, kBar), at(17, money(b.hj)), at(25, kBar),
-          at(27, QStringLiteral("人民币大写")), at(39, kBar), at(41, state().AmountInWords), at(101, kBar)});
+    line({at(1, kBar), at(3, QStringLiteral("合计(元)")), at(15, kBar), money(17, b.hj), at(25, kBar),
+          at(27, QStringLiteral("人民币大写")), at(39, kBar), numberAt(41, state().AmountInWords), at(101, kBar)});
     rule("└──────┴────┴──────┴──────────────────────────────┘");
 }
 
@@ -135,7 +143,7 @@ void feeDocument(Sheet sheet, int leading) {
     font(10);
     emptyLines(2);
     const BillRecord& b = s.CurrentBill;
-    line({at(3, QStringLiteral("租户房号：") + b.fjh), at(72, QStringLiteral("制单日期：") + b.jfrq)});
+    line({at(3, QStringLiteral("租户房号：")), number(b.fjh), at(72, QStringLiteral("制单日期：")), number(b.jfrq)});
     if (sheet == Sheet::Receipt)
         receiptTop(b);
     else
@@ -192,7 +200,7 @@ void childRule(bool first) {
                : "│                                                      ├─────────────┼─────────────┤");
 }
 
-QString count(int16_t n) { return printForm(static_cast<int>(n)); }
+Item count(int16_t n) { return number(printForm(static_cast<int>(n))); }
 
 // Header line and the 33 lines of the grid of one registration.
 void registrationGrid(const CheckInRecord& r) {
@@ -200,24 +208,25 @@ void registrationGrid(const CheckInRecord& r) {
     const QString name = QStringLiteral("姓名:");
     const QString sex = QStringLiteral("性别:");
     const QString born = QStringLiteral("出生年月:");
-    line({at(3, QStringLiteral("房间编号:") + r.fjh), at(60, QStringLiteral("居住人数:") + count(r.jzrs))});
+    line({at(3, QStringLiteral("房间编号:")), number(r.fjh), at(60, QStringLiteral("居住人数:")), count(r.jzrs)});
 
     rule("┌───────────────┬───────────┬───────────────────────────┐");
     barLineA();
-    line({at(1, kBar), at(3, QStringLiteral("单位:") + r.dw), at(33, kBar), at(35, QStringLiteral("联系电话:") + r.dh),
-          at(57, kBar), at(80, s.ElderSectionTitle), at(113, kBar)});
+    line({at(1, kBar), at(3, QStringLiteral("单位:") + r.dw), at(33, kBar), at(35, QStringLiteral("联系电话:")),
+          number(r.dh), at(57, kBar), at(80, s.ElderSectionTitle), at(113, kBar)});
     barLineA();
     rule("├───────────────┴───────────┼─────────────┬─────────────┤");
     barLineB();
     line({at(1, kBar), at(3, QStringLiteral("婚姻状况:")), at(13, r.yh), at(31, QStringLiteral(";")),
-          at(33, QStringLiteral("子女数:") + count(r.n1) + QStringLiteral("男") + count(r.n2) + QStringLiteral("女")),
-          at(57, kBar), at(59, name + r.fq), at(76, sex + r.xb1), at(85, kBar), at(87, name + r.mq),
-          at(103, sex + r.xb2), at(113, kBar)});
+          at(33, QStringLiteral("子女数:")), count(r.n1), text(QStringLiteral("男")), count(r.n2),
+          text(QStringLiteral("女")), at(57, kBar), at(59, name + r.fq), at(76, sex + r.xb1), at(85, kBar),
+          at(87, name + r.mq), at(103, sex + r.xb2), at(113, kBar)});
     barLineB();
     rule("├───────────────────────────┼─────────────┼─────────────┤");
     barLineB();
-    line({at(1, kBar), at(3, QStringLiteral("入住日期:") + r.rzrq), at(27, QStringLiteral("离开日期:") + r.lkrq),
-          at(57, kBar), at(59, born + r.cxny1), at(85, kBar), at(87, born + r.cxny2), at(113, kBar)});
+    line({at(1, kBar), at(3, QStringLiteral("入住日期:")), number(r.rzrq), at(27, QStringLiteral("离开日期:")),
+          number(r.lkrq), at(57, kBar), at(59, born), number(r.cxny1), at(85, kBar), at(87, born), number(r.cxny2),
+          at(113, kBar)});
     barLineB();
     rule("├───────────────────────────┼─────────────┴─────────────┤");
     barLineC();
@@ -230,7 +239,8 @@ void registrationGrid(const CheckInRecord& r) {
     barLineB();
     childRule(false);
     barLineB();
-    line({at(1, kBar), at(57, kBar), at(59, born + r.cxny3), at(85, kBar), at(87, born + r.cxny4), at(113, kBar)});
+    line({at(1, kBar), at(57, kBar), at(59, born), number(r.cxny3), at(85, kBar), at(87, born), number(r.cxny4),
+          at(113, kBar)});
     barLineB();
     childRule(false);
     barLineB();
@@ -239,7 +249,8 @@ void registrationGrid(const CheckInRecord& r) {
     barLineB();
     childRule(false);
     barLineB();
-    line({at(1, kBar), at(57, kBar), at(59, born + r.cxny5), at(85, kBar), at(87, born + r.cxny6), at(113, kBar)});
+    line({at(1, kBar), at(57, kBar), at(59, born), number(r.cxny5), at(85, kBar), at(87, born), number(r.cxny6),
+          at(113, kBar)});
     barLineB();
     rule("└───────────────────────────┴─────────────┴─────────────┘");
 }

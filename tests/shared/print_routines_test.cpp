@@ -176,7 +176,7 @@ TEST_F(PrintRoutines, ReceiptAndSettlementSheetPrintTheBillAfterThePaperPrompt) 
     }
 }
 
-TEST_F(PrintRoutines, ReceiptRoundsInPlacePrintsTheNumberFormsAndNarrowsLongValues) {
+TEST_F(PrintRoutines, ReceiptRoundsInPlacePrintsTheNumberFormsAndNarrowsLongValuesNeverCuttingANumber) {
     fillBill();
     BillRecord& b = state().CurrentBill;
     b.fjh = "A栋1208号";                         // 10 columns in a cell of 8: narrowed
@@ -187,6 +187,8 @@ TEST_F(PrintRoutines, ReceiptRoundsInPlacePrintsTheNumberFormsAndNarrowsLongValu
     b.ysl = 0.25f;                               // " .25"
     b.ydl = -3.456f;                             // -3.46
     b.bysb = 0;                                  // " 0"
+    b.sf = toMoney(2886582.27);                  // 10 columns in 6: narrowed whole, never "2886582.2"
+    b.df = toMoney(12345678901.23);              // not even at 40%: "######"
     state().AmountInWords = RMBChinese(1.0e12);  // the over-long text goes through unchanged
     printAnswering(PrintReceipt);
     expectGolden("print_receipt_rounding");
@@ -194,6 +196,21 @@ TEST_F(PrintRoutines, ReceiptRoundsInPlacePrintsTheNumberFormsAndNarrowsLongValu
     EXPECT_EQ(b.zj, Money::fromInt(10));
     EXPECT_EQ(b.sdj, Money::fromUnits(28400));
     EXPECT_FLOAT_EQ(b.ydl, -3.46f);
+}
+
+TEST_F(PrintRoutines, ASettlementOfHugeAmountsPrintsEachWholeOrAsHashNeverAsAnotherNumber) {
+    fillBill();
+    BillRecord& b = state().CurrentBill;
+    b.fjh = "欧阳司马上官诸葛长孙1208号";  // a room number is never cut either
+    b.zj = toMoney(2886582.27);
+    b.zf = toMoney(-12345678.9);
+    b.sdj = toMoney(123456789.5);
+    b.hj = toMoney(922337203685.47);
+    state().SettleDeposit = toMoney(99999999999.99);
+    state().SettleArrears = toMoney(-123456789012.34);
+    state().AmountInWords = RMBChinese(922337203685.47);
+    printAnswering(PrintSettlement);
+    expectGolden("print_settlement_huge");
 }
 
 TEST_F(PrintRoutines, BatchReceiptsRunOnInOneDocumentThreeToAPage) {
@@ -267,6 +284,9 @@ TEST_F(PrintRoutines, RegistrationFormValuesWiderThanTheirCellsNeverMoveTheBoxLi
     r.mq = "欧阳司马上官诸葛长孙慕容";  // 12 characters
     r.xm1 = "欧阳司马上官诸葛长孙慕容";
     r.xm4 = "王小花王小花王小花王小花";
+    // Dates and phone numbers are never cut: narrowed further than text.
+    r.rzrq = "2021-01-20（2021-01-18交定金500元）";
+    r.dh = "020-88886666-8001/13800138000";
     printAnswering(PrintRegForm);
     expectGolden("print_regform_filled");  // no photo from the fee records window
 }

@@ -3,6 +3,7 @@
 #include "platform/text/Gbk.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tv::print {
 
@@ -31,6 +32,7 @@ std::vector<Placed> Layout::printLine(const std::vector<Item>& items) {
                 narrow.emplace_back();
             writer.at(items[i].column);
         }
+        const size_t first = i;
         QString text = items[i].text;
         for (++i; i < items.size() && items[i].column == 0; ++i) text += items[i].text;
         const int start = writer.column();
@@ -39,7 +41,7 @@ std::vector<Placed> Layout::printLine(const std::vector<Item>& items) {
             writer.put(text);
             continue;
         }
-        Narrow cell = fitCell(text, columns);
+        Narrow cell = fitCell(std::span(items).subspan(first, i - first), columns);
         cell.column = start;
         if (cell.percent == 100) {
             writer.put(cell.text);
@@ -85,33 +87,73 @@ Placed Layout::newPage() {
     return p;
 }
 
-Narrow fitCell(const QString& text, int columns) {
-    Narrow cell;
-    cell.columns = columns;
-    // Narrowed text keeps half a column free at the end of its cell, so that
-    // it never runs into the item that follows (hundredths of a column).
-    const int room = columns * 100 - 50;
+namespace {
+
+// The longest beginning of `text` no wider than `limit` hundredths of a column
+// when drawn at `percent`, and its width in columns.
+std::pair<QString, int> beginning(const QString& text, int percent, int limit) {
+    QString out;
     int width = 0;
     for (char32_t c : text.toUcs4()) {
         const int w = text::charWidth(c);
-        if ((width + w) * Layout::kMinPercent > room)
+        if ((width + w) * percent > limit)
             break;
-        cell.text += QString::fromUcs4(&c, 1);
+        out += QString::fromUcs4(&c, 1);
         width += w;
     }
-    if (width * 100 > room) {
-        cell.percent = room / width;  // at least kMinPercent
-        return cell;
+    return {out, width};
+}
+
+}  // namespace
+
+Narrow fitCell(std::span<const Item> cell, int columns) {
+    Narrow out;
+    out.columns = columns;
+    QString all;
+    int numbers = 0, textWidth = 0;
+    for (const Item& item : cell) {
+        all += item.text;
+        if (item.number)
+            ++numbers;
+        else
+            textWidth += text::width(item.text);
+    }
+    // Narrowed text keeps half a column free at the end of its cell, so that
+    // it never runs into the item that follows (hundredths of a column).
+    const int room = columns * 100 - 50;
+    const int width = text::width(all);
+    if (width * (numbers ? Layout::kMinNumberPercent : Layout::kMinPercent) <= room) {
+        out.text = all;
+        out.percent = room / width;
+        return out;
+    }
+    if (numbers) {
+        // Numbers are never cut: they give way to "#", the text around them
+        // stays as it is.
+        if (textWidth + numbers > columns) {
+            out.text = QString(columns, QLatin1Char('#'));
+            return out;
+        }
+        const int free = columns - textWidth;
+        int n = 0;
+        for (const Item& item : cell) {
+            if (!item.number) {
+                out.text += item.text;
+                continue;
+            }
+            out.text += QString(free / numbers + (n++ < free % numbers ? 1 : 0), QLatin1Char('#'));
+        }
+        return out;
+    }
+    auto [cut, cutWidth] = beginning(all, Layout::kMinPercent, room);
+    if (cutWidth * 100 > room) {
+        out.text = cut;
+        out.percent = room / cutWidth;  // at least kMinPercent
+        return out;
     }
     // Too small a cell to gain anything: full-width characters, cut.
-    cell.text.clear();
-    width = 0;
-    for (char32_t c : text.toUcs4()) {
-        if ((width += text::charWidth(c)) > columns)
-            break;
-        cell.text += QString::fromUcs4(&c, 1);
-    }
-    return cell;
+    out.text = beginning(all, 100, columns * 100).first;
+    return out;
 }
 
 QSizeF pictureSize(QSize pixels, double maxWidth, double maxHeight) {

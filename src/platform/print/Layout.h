@@ -7,9 +7,12 @@
 //
 // An item's cell ends where the next item of the line begins. A text wider
 // than its cell is drawn narrower so that it fits, down to kMinPercent of its
-// width; what even that cannot hold is cut at the cell's edge. So a long value
-// never pushes the box lines that follow it. The last item of a line, and an
-// item followed by one at a column it has already passed, have no such limit.
+// width; what even that cannot hold is cut at the cell's edge. A cell holding
+// a number narrows further, down to kMinNumberPercent, and is never cut: past
+// that its numbers give way to "#" filling the cell, as in a spreadsheet, so
+// that no number is ever printed as another one. Either way a long value never
+// pushes the box lines that follow it. The last item of a line, and an item
+// followed by one at a column it has already passed, have no such limit.
 
 #include "platform/print/PrintTypes.h"
 
@@ -17,6 +20,7 @@
 #include <QSizeF>
 #include <QString>
 
+#include <span>
 #include <vector>
 
 namespace tv::print {
@@ -27,7 +31,7 @@ struct Narrow {
     int column = 1;     // the first column of the cell
     int columns = 0;    // the width of the cell
     int percent = 100;  // the width the characters are drawn at
-    QString text;       // what is drawn: cut when it does not fit even at kMinPercent
+    QString text;       // what is drawn: cut, or its numbers "#", when it does not fit narrowed
 };
 
 // One step of a document as the backends receive it.
@@ -52,8 +56,10 @@ class Layout {
 public:
     static constexpr double kDefaultFontSize = 10;
     static inline const QString kDefaultFontName = QStringLiteral("宋体");
-    // The narrowest a text is drawn to fit its cell, in percent of its width.
+    // The narrowest a text is drawn to fit its cell, in percent of its width;
+    // a cell with a number in it goes down to kMinNumberPercent.
     static constexpr int kMinPercent = 60;
+    static constexpr int kMinNumberPercent = 40;
 
     // pageHeight: the height of the printable area in twips.
     explicit Layout(double pageHeight);
@@ -87,11 +93,16 @@ private:
     double y_ = 0;
 };
 
-// How a text wider than a cell of `columns` columns is drawn there: the whole
-// text at the percent that fits it into the cell less half a column, else the
-// longest beginning that fits so at Layout::kMinPercent. A cell too small for
-// even that holds the characters that fit at full width (percent 100).
-Narrow fitCell(const QString& text, int columns);
+// How the items of one cell (an item at its column and those printed right
+// after it), together wider than its `columns` columns, are drawn there: the
+// whole text at the percent that fits it into the cell less half a column,
+// down to Layout::kMinPercent, or Layout::kMinNumberPercent when a number is
+// among them. Past that, text alone is cut: the longest beginning that fits
+// at kMinPercent, or in a cell too small for that to gain anything the
+// characters that fit at full width (percent 100). A cell with numbers keeps
+// its text items at full width and fills the columns left with "#" in place of
+// the numbers; it is "#" whole when its text leaves no column for them.
+Narrow fitCell(std::span<const Item> cell, int columns);
 
 // A picture's printed size: its pixels at 96 dpi (15 twips a pixel), scaled
 // down, proportions kept, when larger than maxWidth x maxHeight (a limit of 0

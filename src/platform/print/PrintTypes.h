@@ -22,11 +22,18 @@ private:
 // One item of a printed line: with column > 0, first move to that column
 // (column 1 is the left edge; past it, column n of the next line), then print
 // the text. column == 0 prints the text where the position stands.
+//
+// A number is an item that, cut short, would read as another valid value of
+// its kind: an amount, a reading, a count, a date, a room, phone or ID number.
+// It is never cut (see Layout); a text item may be.
 struct Item {
     int column = 0;
     QString text;
+    bool number = false;
 };
 inline Item at(int column, const QString& text = QString()) { return Item{column, text}; }
 inline Item text(const QString& t) { return Item{0, t}; }
+inline Item numberAt(int column, const QString& t) { return Item{column, t, true}; }
+inline Item number(const QString& t) { return Item{0, t, true}; }
 
 }  // namespace tv::print

@@ -73,6 +73,60 @@ TEST(PrintLayout, ColumnsAreHalfAnEmLinesOneEmAndAValueFitsItsCell) {
     for (const auto& c : cases) EXPECT_EQ(shown(layout.printLine(c.items)), c.lines) << c.lines.join('/').toStdString();
 }
 
+// A value in a cell between two bars: its columns, and the cell as printed.
+// Text narrows to 60% and is cut past that; a number (an amount, a reading, a
+// date, a count, a room or phone number) narrows to 40% and past that fills
+// its cell with "#": it never prints as another number.
+TEST(PrintLayout, ANumberNarrowsFurtherThanTextAndIsNeverCutIntoAnotherNumber) {
+    const struct {
+        std::vector<Item> cell;
+        int columns;
+        QString printed;
+    } cases[] = {
+        // The 6-column money cells of a receipt (水费, 电费, 其它费用, 单价).
+        {{number("2886582.27")}, 6, "{55%:2886582.27}"},
+        {{text("2886582.27")}, 6, "{61%:2886582.2}"},  // text is cut
+        {{number("-99999999.99")}, 6, "{45%:-99999999.99}"},
+        {{number("123456789.00")}, 6, "{45%:123456789.00}"},
+        {{number("1234567890.00")}, 6, "{42%:1234567890.00}"},
+        {{number("12345678901.00")}, 6, "######"},
+        {{number("6.30")}, 6, "6.30  "},
+        // The 8-column cells: room numbers, readings, the total.
+        {{number("A栋1208号")}, 8, "{83%:A栋1208号}"},
+        {{number(" 1234567 ")}, 8, "{83%: 1234567 }"},
+        {{number("922337203685477.58")}, 8, "{41%:922337203685477.58}"},
+        {{number("-922337203685477.58")}, 8, "########"},
+        {{number("欧阳司马上官诸葛长孙1208号")}, 8, "########"},
+        {{text("欧阳司马上官诸葛长孙1208号")}, 8, "{62%:欧阳司马上官}"},
+        // A caption stays whole before a number that gives way to "#"; the
+        // numbers of one cell share its columns.
+        {{text("入住日期:"), number("2021-01-20（2021-01-18交定金500元）")},
+         24,
+         "{53%:入住日期:2021-01-20（2021-01-18交定金500元）}"},
+        {{text("入住日期:"), number(QString(50, '9'))}, 24, "入住日期:###############"},
+        {{text("子女数:"), number(" 1 "), text("男"), number(" 2 "), text("女")}, 12, "{67%:子女数: 1 男 2 女}"},
+        {{text("子女数:"), number(QString(30, '1')), text("男"), number(QString(30, '2')), text("女")},
+         24,
+         "子女数:#######男######女"},
+        // A cell too small for its caption and a column per number: "#" whole;
+        // a cell too small for narrowing to gain anything.
+        {{text("出生年月:"), number("1950年3月15日")}, 8, "########"},
+        {{number("12")}, 1, "#"},
+        {{text("中")}, 1, " "},
+    };
+    for (const auto& c : cases) {
+        Layout layout(100000);
+        std::vector<Item> items{at(1, "│")};
+        items.insert(items.end(), c.cell.begin(), c.cell.end());
+        items[1].column = 3;
+        items.push_back(at(3 + c.columns, "│"));
+        QString value;
+        for (const Item& i : c.cell) value += i.text;
+        EXPECT_EQ(shown(layout.printLine(items)), QStringList{"│" + c.printed + "│"})
+            << value.toStdString() << " in " << c.columns;
+    }
+}
+
 TEST(PrintLayout, PagesBreakBeforeALineThatDoesNotFit) {
     Layout layout(1000);  // five lines of 10 points
     std::vector<Placed> all;
