@@ -280,3 +280,31 @@ TEST_F(TenvoraTest, DeletesAskFirstAndLeaveTheBillsAndOtherFees) {
                      "CboCxfs=姓名;Txtzk=无此人;CmdCx;yes;CmdDel;sql;DBGrid1@1;CmdExit;sql"}},
                    "records_delete.txt");
 }
+
+// The bill grid shows every value of a bill whole: a reading of 12.39999, a
+// large usage and amount, an ID number, in columns made for shorter ones.
+TEST_F(TenvoraTest, TheBillGridShowsEveryNumberWhole) {
+    data = dir.filePath(QStringLiteral("n.mdb"));
+    tv::test::makeDataFile(data);
+    tv::test::execSql(data, QString(kRows) +
+                                "UPDATE fzsdjs SET bysb = 12.39999, ysl = 1234567.8, hj = 2886582.27, "
+                                "sfzhm = '44010119900101123X' WHERE rowid = 1");
+    state().UserDbPath = dir.filePath(QStringLiteral("u.ini"));
+    tv::test::makeUserDb(state().UserDbPath);
+    state().DataFilePath = data;
+    tv::forms::the<Tenvora>().show();
+    auto* grid = ctl<QTableView>("DBGrid2");
+    grid->grab();
+    QCoreApplication::processEvents();
+    grid->grab();
+    const int margin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    QStringList cut;
+    for (int col = 0; col < grid->model()->columnCount(); ++col) {
+        const QModelIndex i = grid->model()->index(0, col);
+        const QString text = i.data().toString();
+        if (grid->fontMetrics().elidedText(text, Qt::ElideRight, grid->visualRect(i).width() - 2 * margin) != text)
+            cut << text;
+    }
+    EXPECT_EQ(grid->model()->index(0, 7).data().toString(), "12.39999");
+    EXPECT_EQ(cut, QStringList());
+}

@@ -11,8 +11,12 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPainter>
 #include <QPointer>
+#include <QRegularExpression>
+#include <QStyle>
 #include <QStyledItemDelegate>
+#include <QtMath>
 
 #include <algorithm>
 #include <functional>
@@ -251,7 +255,12 @@ public:
     }
 };
 
-// Remembers the open cell editor, which keeps its cell's alignment.
+// Draws the cells and remembers the open cell editor, which keeps its cell's
+// alignment. A cell that shows a number is never elided: "12.39999" cut to
+// "12.3…" reads as another number. When a painted number does not fit, its
+// column is widened right after the paint, and meanwhile (or past the width
+// of the view) the number is drawn narrower, whole. Columns are sized only
+// from the cells painted, never by reading a column's rows. Text is elided.
 class CellDelegate : public QStyledItemDelegate {
 public:
     explicit CellDelegate(QObject* parent, QPointer<QWidget>* open) : QStyledItemDelegate(parent), open_(open) {}
@@ -263,8 +272,75 @@ public:
         return editor;
     }
 
+    void paint(QPainter* painter, const QStyleOptionViewItem& o, const QModelIndex& i) const override {
+        QStyleOptionViewItem opt(o);
+        initStyleOption(&opt, i);
+        if (!showsNumber(opt.text, i)) {
+            QStyledItemDelegate::paint(painter, o, i);
+            return;
+        }
+        // On one line, as wide as the style needs to draw it without eliding.
+        opt.features &= ~QStyleOptionViewItem::WrapText;
+        const QWidget* view = o.widget;
+        const QStyle* style = view ? view->style() : QApplication::style();
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, &opt, view) + 1;
+        const int need = qCeil(QFontMetricsF(opt.font).horizontalAdvance(opt.text)) + 2 * margin + 1;
+        const int have = opt.rect.width();
+        if (need > have)
+            widen(i.column(), need - have);
+        const QRect cell = opt.rect;
+        if (need > have) {
+            painter->save();
+            painter->translate(cell.left(), 0);
+            painter->scale(static_cast<double>(have) / need, 1);
+            opt.rect = QRect(0, cell.top(), need, cell.height());
+        }
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, view);
+        if (need > have)
+            painter->restore();
+    }
+
 private:
+    // A number: a cell standing at the right (a column of numbers), or a text
+    // of digits and the signs that go with them (a date, a time, an ID, phone
+    // or room number).
+    static bool showsNumber(const QString& text, const QModelIndex& i) {
+        static const QRegularExpression digits(QStringLiteral("^[\\s¥+\\-]*\\d[\\d\\s.,:/+\\-eExX%]*$"));
+        if (text.isEmpty())
+            return false;
+        if (i.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight)
+            return true;
+        return digits.match(text).hasMatch();
+    }
+
+    // Widens `column` by `more` pixels after the paint (not while painting),
+    // but not past the width of the view.
+    void widen(int column, int more) const {
+        auto* view = qobject_cast<QTableView*>(parent());
+        if (!view)
+            return;
+        const int width =
+            std::min(view->columnWidth(column) + more, std::max(view->columnWidth(column), view->viewport()->width()));
+        int& wanted = widths_[column];
+        wanted = std::max(wanted, width);
+        if (queued_)
+            return;
+        queued_ = true;
+        QMetaObject::invokeMethod(
+            const_cast<CellDelegate*>(this),
+            [this, view] {
+                queued_ = false;
+                for (auto it = widths_.cbegin(); it != widths_.cend(); ++it)
+                    if (view->columnWidth(it.key()) < it.value())
+                        view->setColumnWidth(it.key(), it.value());
+                widths_.clear();
+            },
+            Qt::QueuedConnection);
+    }
+
     QPointer<QWidget>* open_;
+    mutable QHash<int, int> widths_;  // column -> width it is to be widened to
+    mutable bool queued_ = false;
 };
 
 // Where a source stands: on a row, or past one of its ends.

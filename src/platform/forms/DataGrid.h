@@ -33,7 +33,9 @@ QString formatGridValue(const tv::Value& v, const QString& format);
 // Delete key on a stored row asks the window (deleteRequested).
 //
 // Numbers stand at the right of their cells: the columns of a number field
-// and those formatted "0.00" or "Currency".
+// and those formatted "0.00" or "Currency". A cell showing a number (those,
+// and a text of digits: a date, an ID or phone number) is never elided: a
+// column widens when a value painted in it does not fit. Text is elided.
 class DataGrid : public QTableView {
     Q_OBJECT
 public:

@@ -297,3 +297,62 @@ TEST_F(DemoWindow, GridRowsAddedOrDeletedByTheSourceShowAtOnceTheDeleteKeyOnlyAs
     rs().remove();
     EXPECT_EQ(model()->rowCount(), 3);
 }
+
+// A cell shows a number whole, however narrow its column was made: an amount,
+// a reading, a date, an ID number; text is elided. Columns widen only for the
+// values painted: a wide value far down widens its column once scrolled to.
+TEST_F(DemoWindow, NumbersAreNeverElidedTheirColumnsWidenForWhatIsPaintedTextIsElided) {
+    tv::test::execSql(file, QStringLiteral("insert into fzsdjs (jfrq, fjh, xm, sfzhm, zj, sfsd1, bysb, sdj, hj) values "
+                                           "('2024-03-01', 'A栋1208号', '欧阳司马上官诸葛长孙', '44010119900101123X', "
+                                           "800, '2024-3-1', 12.39999, 2886582.27, 922337203685.47);"
+                                           "with recursive c(i) as (select 1 union all select i + 1 from c where i < "
+                                           "200) insert into fzsdjs (fjh, zj) select 'B' || i, i from c;"
+                                           "update fzsdjs set zj = 123456789012.34 where rowid = 201;"));
+    const struct {
+        GridColumn column;
+        const char* shown;  // in the first row
+        bool whole;
+    } cases[] = {
+        {{"bysb", "读数", ""}, "12.39999", true},
+        {{"sdj", "单价", "Currency"}, "¥2,886,582.27", true},
+        {{"hj", "合计", "0.00"}, "922337203685.47", true},
+        {{"zj", "租金", "0.00"}, "800.00", true},  // 123456789012.34 on the last row
+        {{"sfzhm", "身份证", ""}, "44010119900101123X", true},
+        {{"jfrq", "日期", "yyyy-MM-dd"}, "2024-03-01", true},
+        {{"sfsd1", "起", ""}, "2024-3-1", true},
+        {{"xm", "姓名", ""}, "欧阳司马上官诸葛长孙", false},
+        {{"fjh", "房号", ""}, "A栋1208号", false},
+    };
+    DataGrid* grid = ui().DBGrid1;
+    std::vector<GridColumn> columns;
+    for (const auto& c : cases) columns.push_back(c.column);
+    ui().Data1->setRecordSource(QStringLiteral("fzsdjs"));
+    ui().Data1->refresh();
+    rs().moveFirst();
+    grid->setColumns(columns);
+    for (int col = 0; col < model()->columnCount(); ++col) grid->setColumnWidth(col, 24);
+    const auto paint = [grid] {
+        grid->grab();
+        QCoreApplication::processEvents();
+        grid->grab();
+    };
+    // What the style draws in a cell: elided when wider than the cell less its margins.
+    const int margin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    const auto whole = [&](int row, int col) {
+        const QString text = model()->index(row, col).data().toString();
+        const int room = grid->visualRect(model()->index(row, col)).width() - 2 * margin;
+        return grid->fontMetrics().elidedText(text, Qt::ElideRight, room) == text;
+    };
+    paint();
+    for (int col = 0; col < model()->columnCount(); ++col) {
+        const auto& c = cases[col];
+        EXPECT_EQ(model()->index(0, col).data().toString(), c.shown);
+        EXPECT_EQ(whole(0, col), c.whole) << c.shown;
+    }
+    // The last row was not painted yet: its wider amount did not size the column.
+    const int rent = 3, last = model()->rowCount() - 1;
+    EXPECT_FALSE(whole(last, rent));
+    grid->scrollToBottom();
+    paint();
+    EXPECT_TRUE(whole(last, rent)) << model()->index(last, rent).data().toString().toStdString();
+}
