@@ -74,17 +74,6 @@ QString errorText(const std::exception& e) {
     return QString::fromUtf8(e.what());
 }
 
-// The tables and fields the window works on.
-std::vector<TableShape> shapes() {
-    return {checkInTableShape(),
-            {"fzsdjs",
-             {"jfrq", "fjh", "xm", "sfzhm", "zj", "sfsd1", "sfsd2", "bysb", "sysb", "ysl", "sdj", "sf", "bydb", "sydb",
-              "ydl", "ddj", "df", "zf", "hj"}},
-            {"bysj", {"jfrq", "fjh", "xm", "sfzhm", "zj", "bysb", "sdj", "bydb", "ddj"}},
-            {"sysj", {"jfrq", "fjh", "xm", "sfzhm", "zj", "sysb", "sdj", "sydb", "ddj"}},
-            {"qtfy", {"jfrq", "fjh", "sfzhm", "kdf", "dtf", "wsf", "zaf", "wgf", "qtf", "hj"}}};
-}
-
 // Columns: caption, field; 'm' money ("Currency"), 'n' a reading, ' ' text.
 std::vector<GridColumn> columns(std::initializer_list<std::pair<const char*, const char*>> list) {
     std::vector<GridColumn> out;
@@ -491,7 +480,7 @@ void FrmZsdjs::onLoad() {
     ViewerFolder.clear();
     LastClickedFile.clear();
     try {
-        if (!hasShape(s.DatabasePath, shapes()))
+        if (!hasShape(s.DatabasePath, dataFileShape()))
             throw DbError(kFormatMessage);
         loadSources();
     } catch (const std::exception&) {

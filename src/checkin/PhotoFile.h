@@ -1,6 +1,7 @@
 #pragma once
-// Reading an ID-card photo picked from a file: a size limit checked before
-// anything is read, and a picture that must decode whole.
+// Reading an ID-card photo picked from a file: only a regular file, never
+// more than the limit, and a picture that must decode whole (within the
+// memory a picture may take).
 
 #include <QByteArray>
 #include <QString>
@@ -13,7 +14,8 @@ enum class PhotoRead { Ok, TooLarge, NotPicture };
 
 // Reads the file at `path` into `bytes` when it is a picture of at most
 // kMaxPhotoBytes that the decoder reads to its end without a complaint (a
-// truncated or damaged file is NotPicture, though its header is right).
+// truncated or damaged file is NotPicture, though its header is right; so is
+// a FIFO, a device or a folder).
 PhotoRead readPhotoFile(const QString& path, QByteArray& bytes);
 
 }  // namespace tv::checkin

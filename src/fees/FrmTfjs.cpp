@@ -18,7 +18,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -488,10 +487,7 @@ void FrmTfjs::CmdDk_Click() {
     Op(path, s.OpDialogMode);
     if (path.isEmpty())
         return;
-    QFile file(path);
-    std::optional<SettlementRecord> read;
-    if (file.size() <= (1 << 20) && file.open(QIODevice::ReadOnly))
-        read = readSettlement(file.readAll());
+    std::optional<SettlementRecord> read = readSettlementFile(path);
     if (!read) {
         tell(QStringLiteral("租客退房结算账单导入失败！"));
         return;

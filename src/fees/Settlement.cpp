@@ -3,6 +3,7 @@
 #include "fees/FeeRows.h"
 #include "platform/text/Gbk.h"
 #include "platform/values/Error.h"
+#include "platform/values/FileRead.h"
 
 #include <QSaveFile>
 
@@ -163,6 +164,13 @@ std::optional<SettlementRecord> readSettlement(const QByteArray& gbk) {
     if (!ok)
         return std::nullopt;
     return r;
+}
+
+std::optional<SettlementRecord> readSettlementFile(const QString& path) {
+    // Six short lines: a megabyte is far more than a settlement file holds.
+    constexpr qint64 kLargest = 1 << 20;
+    const FileRead file = readRegularFile(path, kLargest);
+    return file.ok() ? readSettlement(file.bytes) : std::nullopt;
 }
 
 bool roomNamesAFile(const QString& room) {

@@ -72,6 +72,10 @@ QByteArray settlementText(const SettlementRecord& r);
 // The 21 fields of a settlement file in order, whichever lines they stand
 // on; nullopt when the file does not hold them in readable form.
 std::optional<SettlementRecord> readSettlement(const QByteArray& gbk);
+// The settlement in the file at `path`: nullopt at once when it is no regular
+// file (a FIFO, a device), holds more than a settlement file ever does, or
+// does not hold one.
+std::optional<SettlementRecord> readSettlementFile(const QString& path);
 
 // A room that can name its file: not empty, no / \ or NUL.
 bool roomNamesAFile(const QString& room);

@@ -9,7 +9,10 @@
 #include "platform/forms/DataControl.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
+#include "platform/forms/Pictures.h"
 #include "platform/shell/Shell.h"
+#include "platform/values/FileRead.h"
+#include "shared/DataShape.h"
 #include "shared/PrintChoice.h"
 #include "shared/PrintRoutines.h"
 #include "shared/SharedState.h"
@@ -19,7 +22,6 @@
 #include <QApplication>
 #include <QDate>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -36,6 +38,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTemporaryFile>
 #include <QTime>
 #include <QTimer>
 #include <QToolBar>
@@ -348,10 +351,14 @@ void MDIVamo::onLoad() {
     TemplatePath = folder + QStringLiteral("/MDB/Lunrek.mdb");
     HelpFile = s.AppDir + QStringLiteral("/RAZ.CHM");
     s.PicturePath = tv::shell::pictureFolder();
-    static_cast<Workspace*>(ui().area)->setPicture(QPixmap(s.PicturePath + QStringLiteral("T266.JPG")));
-    w->setWindowIcon(QIcon(s.PicturePath + QStringLiteral("DE10.gif")));
+    // Read here, safely, not by name when they are painted.
+    const auto picture = [&s](const QString& name) {
+        return QPixmap::fromImage(tv::forms::readPictureFile(s.PicturePath + name));
+    };
+    static_cast<Workspace*>(ui().area)->setPicture(picture(QStringLiteral("T266.JPG")));
+    w->setWindowIcon(QIcon(picture(QStringLiteral("DE10.gif"))));
     for (QAction* a : ui().Toolbar1->actions())
-        a->setIcon(QIcon(s.PicturePath + a->data().toString() + QStringLiteral(".png")));
+        a->setIcon(QIcon(picture(a->data().toString() + QStringLiteral(".png"))));
     DialogCode = QStringLiteral("0");
     setPanelText(1, QStringLiteral("工作路径：") + folder);
 
@@ -454,6 +461,9 @@ void MDIVamo::newDataFile() {
 // said why); true when the target holds a data file now, also when the user
 // chose to keep the file that was there.
 bool MDIVamo::copyTemplate() {
+    const std::optional<QByteArray> bytes = readTemplate();
+    if (!bytes)
+        return false;
     const QFileInfo target(CopyTarget);
     const QString shown = QDir::toNativeSeparators(target.absoluteFilePath());
     if (target.exists()) {
@@ -480,24 +490,38 @@ bool MDIVamo::copyTemplate() {
             return true;
     }
 
-    QFile source(CopySource);
-    if (!source.open(QIODevice::ReadOnly)) {
-        msgBox(QStringLiteral("新建数据文件失败：模板文件“%1”打不开（%2）。")
-                   .arg(QDir::toNativeSeparators(CopySource), source.errorString()),
-               tv::dlg::Info, kTitle);
-        return false;
-    }
-    const QByteArray bytes = source.readAll();
     // A cached connection of the old file must not outlive its replacement.
     tv::Database::releaseUnused();
     // Written beside the target and renamed into place: never half a file.
     QSaveFile out(CopyTarget);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+    if (!out.open(QIODevice::WriteOnly) || out.write(*bytes) != bytes->size() || !out.commit()) {
         msgBox(QStringLiteral("新建数据文件失败：“%1”写不进去（%2）。").arg(shown, out.errorString()), tv::dlg::Info,
                kTitle);
         return false;
     }
     return true;
+}
+
+// The template's bytes when they are a data file with every table and field
+// (checked on a copy of exactly those bytes); else it says why and gives none.
+std::optional<QByteArray> MDIVamo::readTemplate() {
+    const QString shown = QDir::toNativeSeparators(CopySource);
+    const tv::FileRead file = tv::readRegularFile(CopySource, kMaxTemplateBytes);
+    if (!file.ok()) {
+        msgBox(QStringLiteral("新建数据文件失败：模板文件“%1”打不开（%2）。").arg(shown, file.why), tv::dlg::Info,
+               kTitle);
+        return std::nullopt;
+    }
+    QTemporaryFile copy(QDir::temp().filePath(QStringLiteral("tenvora-XXXXXX.mdb")));
+    const bool checked = copy.open() && copy.write(file.bytes) == file.bytes.size() && copy.flush();
+    if (!checked || !tv::hasShape(copy.fileName(), tv::dataFileShape())) {
+        msgBox(checked
+                   ? QStringLiteral("新建数据文件失败：模板文件“%1”已损坏，不是公寓数据文件。").arg(shown)
+                   : QStringLiteral("新建数据文件失败：模板文件“%1”无法检查（%2）。").arg(shown, copy.errorString()),
+               tv::dlg::Info, kTitle);
+        return std::nullopt;
+    }
+    return file.bytes;
 }
 
 void MDIVamo::helpContents() {

@@ -7,7 +7,10 @@
 #include "platform/forms/Form.h"
 #include "platform/forms/StatusPanels.h"
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 class QAction;
 class QKeySequence;
@@ -41,6 +44,8 @@ public:
     static constexpr QLatin1String kOpenFile{"Y2"};
     // The help viewer started where the desktop has no program for help files.
     static constexpr const char* kHelpViewer = "xchm";
+    // The largest template copied: an empty data file is a few kilobytes.
+    static constexpr qint64 kMaxTemplateBytes = 64LL << 20;
 
     MDIVamo();
 
@@ -84,6 +89,7 @@ private:
     void buildArea(QWidget* root, QVBoxLayout* layout);
     void buildStatusBar(QWidget* root, QVBoxLayout* layout);
     bool copyTemplate();
+    std::optional<QByteArray> readTemplate();
     // Opens `window` on the chosen data file; the current folder follows the
     // file only when the file opened.
     void openOnChosenFile(const char* window);

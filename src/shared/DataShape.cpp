@@ -11,6 +11,16 @@ TableShape checkInTableShape() {
              "xb4",   "cxny4", "xm3", "xb5",   "cxny5", "xm4", "xb6",   "cxny6", "ysno", "xp"}};
 }
 
+std::vector<TableShape> dataFileShape() {
+    return {checkInTableShape(),
+            {"fzsdjs",
+             {"jfrq", "fjh", "xm", "sfzhm", "zj", "sfsd1", "sfsd2", "bysb", "sysb", "ysl", "sdj", "sf", "bydb", "sydb",
+              "ydl", "ddj", "df", "zf", "hj"}},
+            {"bysj", {"jfrq", "fjh", "xm", "sfzhm", "zj", "bysb", "sdj", "bydb", "ddj"}},
+            {"sysj", {"jfrq", "fjh", "xm", "sfzhm", "zj", "sysb", "sdj", "sydb", "ddj"}},
+            {"qtfy", {"jfrq", "fjh", "sfzhm", "kdf", "dtf", "wsf", "zaf", "wgf", "qtf", "hj"}}};
+}
+
 bool hasShape(const QString& path, const std::vector<TableShape>& need) {
     try {
         const auto db = Database::open(path);

@@ -17,6 +17,8 @@ struct TableShape {
 
 // The registration table with every field of a registration.
 TableShape checkInTableShape();
+// Every table of a data file with every field.
+std::vector<TableShape> dataFileShape();
 
 // True when the data file at `path` opens and holds every table of `need`
 // with at least the fields named (letter case does not count, as in SQL).

@@ -7,6 +7,7 @@
 #include "platform/forms/DataControl.h"
 #include "platform/forms/PickerLists.h"
 #include "platform/shell/Shell.h"
+#include "support/OddFiles.h"
 #include "support/WindowTest.h"
 
 #include <QBuffer>
@@ -423,6 +424,56 @@ TEST_F(FrmRzdjTest, APickedPhotoIsStoredOnlyByConfirmAndShownAgainAfterReopening
     open();
     EXPECT_EQ(seen(), "stored|");
     run({{"CmdXyt", "jpg||"}}, seen);
+}
+
+// The window's own pictures replaced by a FIFO, a device, a huge file or a
+// folder: the window loads at once with those pictures empty. A photo swapped
+// for one of them after the file list was filled is refused with the
+// window's message and the photo box keeps its picture.
+TEST_F(FrmRzdjTest, PicturesAndPhotosThatAreFifosDevicesOrHugeNeverHoldTheWindowUp) {
+    const QByteArray jpg = pictureBytes(QColor(40, 90, 200), "JPG");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("photos"));
+    addRows(file, 1);
+    for (const QString& kind : tv::test::oddKinds()) {
+        SCOPED_TRACE(kind.toStdString());
+        const QString pictures = dir.filePath("BMP-" + kind + '/');
+        ASSERT_TRUE(QDir().mkdir(pictures));
+        for (const char* name : {"Snap2.jpg", "zhjy.jpg"}) tv::test::makeOdd(kind, pictures + name);
+        state().PicturePath = pictures;
+        {
+            tv::test::Watchdog watchdog("loading the check-in window with its pictures a " + kind.toStdString());
+            open();
+        }
+        EXPECT_TRUE(ctl<tv::forms::BoundImage>("Image1")->image().isNull());
+        EXPECT_TRUE(ctl<tv::forms::BoundImage>("Image2")->image().isNull());
+        EXPECT_EQ(boxes(), "");
+        click("CmdExit");
+        QFile photo(dir.filePath("photos/" + kind + ".jpg"));
+        ASSERT_TRUE(photo.open(QIODevice::WriteOnly) && photo.write(jpg) == jpg.size());
+    }
+    open();
+    ctl<tv::forms::FolderList>("DirList")->setPath(dir.filePath("photos"));
+    for (const QString& kind : tv::test::oddKinds()) {
+        const QString path = dir.filePath("photos/" + kind + ".jpg");
+        ASSERT_TRUE(QFile::remove(path));
+        tv::test::makeOdd(kind, path);
+    }
+    auto* files = ctl<tv::forms::FileList>("FilList");
+    ASSERT_EQ(files->count(), tv::test::oddKinds().size());
+    click("CmdXg");
+    const QByteArray stored = photo();
+    for (const QString& kind : tv::test::oddKinds()) {
+        SCOPED_TRACE(kind.toStdString());
+        QListWidgetItem* item = files->findItems(kind + ".jpg", Qt::MatchExactly).value(0);
+        ASSERT_TRUE(item);
+        {
+            tv::test::Watchdog watchdog("picking a photo that is a " + kind.toStdString());
+            QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, files->visualItemRect(item).center());
+        }
+        EXPECT_EQ(boxes(), kind == "sparse" ? "相片文件太大，请选择10MB以下的相片！" : "不能识别的图片文件！");
+        EXPECT_EQ(photo(), stored);
+    }
+    click("Cmdfq");
 }
 
 TEST_F(FrmRzdjTest, PrintChoiceOnePrintsThisWindowsRowWithItsPhotoOtherAnswersDoNot) {

@@ -6,6 +6,7 @@
 #include "exchange/FrmWjgl.h"
 
 #include "platform/forms/PickerLists.h"
+#include "support/OddFiles.h"
 #include "support/WindowTest.h"
 
 #include <QAction>
@@ -91,6 +92,8 @@ void FrmWjglTest::run(const QStringList& s) {
         write(arg, bytes);
     } else if (verb == "link") {  // name|what it points to
         ASSERT_TRUE(QFile::link(s.value(2), root + '/' + arg));
+    } else if (verb == "odd") {  // name|a kind of tv::test::oddKinds()
+        tv::test::makeOdd(s.value(2), root + '/' + arg);
     } else if (verb == "open") {  // again, on the scratch folder
         wjgl().show();
         run({"go", ""});
@@ -136,7 +139,7 @@ void FrmWjglTest::run(const QStringList& s) {
         FAIL() << "unknown step " << verb.toStdString();
     }
     // Files made by the test are listed as a user would see them on coming back.
-    if (QStringList{"write", "mkdir", "readonly", "jpg", "bmp", "link"}.contains(verb))
+    if (QStringList{"write", "mkdir", "readonly", "jpg", "bmp", "link", "odd"}.contains(verb))
         ctl<tv::forms::FolderList>("DirList")->refresh(), ctl<FileList>("FilList")->refresh();
 }
 
@@ -206,7 +209,10 @@ TEST_F(FrmWjglTest, EveryStepOfTheScriptShowsWhatItsGoldenLineSays) {
         written << lines[i];
         if (!lines[i].startsWith("> "))
             continue;
-        run(lines[i].mid(2).split('|'));
+        {
+            tv::test::Watchdog watchdog(lines[i].toStdString());  // a FIFO or a device must not hold a step up
+            run(lines[i].mid(2).split('|'));
+        }
         const QString state = seen();
         EXPECT_EQ(state, lines.value(i + 1)) << lines[i].toStdString();
         written << state;

@@ -11,6 +11,7 @@
 #include "platform/shell/Shell.h"
 #include "platform/text/Gbk.h"
 #include "shared/PrintChoice.h"
+#include "support/OddFiles.h"
 #include "support/WindowTest.h"
 
 #include <QCheckBox>
@@ -397,6 +398,63 @@ TEST_F(FeesTest, ComputationPrintsThroughTheFeeWindowAndShowsTheReceiptFile) {
     auto& viewer = tv::forms::the<tv::forms::TextViewer>();
     EXPECT_EQ(viewer.lines(), QStringList({"┌──┬─┐", "│租金│8│"}));
     EXPECT_TRUE(viewer.widget()->isVisible());
+}
+
+// 导入账单 and the receipt viewer given what no settlement or receipt file
+// is: a FIFO, a device or a link to one, a 64 GiB file, a folder. Each is
+// refused at once with the window's own message and the form keeps what the
+// import before it showed.
+TEST_F(FeesTest, ASettlementFileThatIsAFifoADeviceOrHugeIsRefusedAtOnceChangingNothing) {
+    state().DataFilePath = file;
+    window(true).show();
+    const QString good = dir.filePath("101.txt");
+    QFile f(good);
+    ASSERT_TRUE(
+        f.open(QIODevice::WriteOnly) &&
+        f.write(tv::text::toGbk("\"101\",\"2021-08-31\"\r\n\"101\",599.94,36,500\r\n\"2021-08-01\",\"2021-08-31\","
+                                "0\r\n120.5,100.25,20.25,3.5,70.88\r\n2345.5,2300,45.5,1.2,54.6\r\n1010.46,"
+                                "\"壹仟零佰壹拾零元肆角陆分\"\r\n")) > 0);
+    f.close();
+    QStringList paths{"/dev/zero", "/dev/urandom"};
+    for (const QString& kind : tv::test::oddKinds()) {
+        paths << dir.filePath(kind + ".txt");
+        tv::test::makeOdd(kind, paths.last());
+    }
+    const auto form = [this] {
+        QStringList boxes;
+        for (const char* n : {"Txtfjh", "Txtjfrq", "Txtzj", "TxtYj", "Txtysl", "Txtdf", "Txthj", "Txthj1"})
+            boxes << ctl<QLineEdit>(QStringLiteral("T:") + n)->text();
+        return boxes.join(',');
+    };
+    const auto said = [] {
+        QStringList out;
+        for (const tv::dlg::Call& c : script::calls())
+            if (c.kind == "msgBox")
+                out << c.title + ':' + c.text;
+        script::clearCalls();
+        return out.join(';');
+    };
+    script::answerFile(good);
+    ctl<QPushButton>("T:CmdDk")->click();
+    ASSERT_EQ(said(), "提示！:租客退房结算账单导入成功！");
+    const QString imported = form();
+    EXPECT_EQ(imported, "101,2021-08-31,599.94,500.00,20.25,54.60,1010.46,壹仟零佰壹拾零元肆角陆分");
+    auto& viewer = tv::forms::the<tv::forms::TextViewer>();
+    for (const QString& path : paths) {
+        SCOPED_TRACE(path.toStdString());
+        script::answerFile(path);
+        {
+            tv::test::Watchdog watchdog("导入账单 of " + path.toStdString());
+            ctl<QPushButton>("T:CmdDk")->click();
+        }
+        EXPECT_EQ(said(), "提示！:租客退房结算账单导入失败！");
+        EXPECT_EQ(form(), imported);
+        {
+            tv::test::Watchdog watchdog("the receipt viewer on " + path.toStdString());
+            viewer.open(path);
+        }
+        EXPECT_EQ(said(), "提示！:无法打开文件：" + path);
+    }
 }
 
 TEST_F(FeesTest, TheKeyboardAloneWalksTheEnterRingsAndDeletes) {

@@ -5,11 +5,14 @@
 
 #include "fees/FrmZsdwh.h"
 #include "platform/print/Printer.h"
+#include "support/OddFiles.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QToolBar>
 
 namespace tv::frame::test {
 namespace {
@@ -97,6 +100,93 @@ TEST_F(MainWindowTest, NewDataFileCopiesTheTemplateAsksBeforeReplacingAndRefuses
     lines << QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name).join(' ');
     const QRegularExpression reason(QStringLiteral("（[^）]*）"));  // the system's words, in its language
     expectGolden(lines.replaceInStrings(reason, "（…）"), "frame_new_data_file.txt");
+}
+
+// The pictures of the program's folder replaced by a FIFO, a device, a huge
+// file or a folder: the login window and the main window load at once with
+// those pictures (and the toolbar's icons) empty, and say nothing of it.
+TEST_F(MainWindowTest, PicturesThatAreFifosDevicesOrHugeLeaveTheirPlacesEmptyAtOnce) {
+    const QStringList names = QDir(TV_SOURCE_DIR "/install/BMP").entryList(QDir::Files);
+    ASSERT_TRUE(names.contains("T266.JPG") && names.contains("DE11.jpg") && names.contains("TB27.png"));
+    for (const QString& kind : tv::test::oddKinds()) {
+        SCOPED_TRACE(kind.toStdString());
+        QDir(folder + "/BMP").removeRecursively();
+        QDir(folder).mkdir("BMP");
+        for (const QString& name : names) tv::test::makeOdd(kind, folder + "/BMP/" + name);
+        {
+            tv::test::Watchdog watchdog("the login and the main window with pictures that are a " + kind.toStdString());
+            script::begin();
+            Main();
+            for (const char* image : {"Image1", "Image2"})
+                EXPECT_TRUE(find<QLabel>(tv::forms::the<FrmXTMM>(), image)->pixmap().isNull());
+            logIn("admin", "472619");
+            main = static_cast<MDIVamo*>(Registry::loaded(MDIVamo::kName));
+            ASSERT_TRUE(main);
+            main->widget()->grab();  // painted with its toolbar
+        }
+        EXPECT_EQ(said(), QStringList());
+        for (QAction* a : find<QToolBar>(*main, "Toolbar1")->actions()) EXPECT_TRUE(a->icon().isNull());
+        main->unload();
+    }
+}
+
+// 新建 from a template that is a FIFO, a device, a huge file, a folder, empty
+// or not a data file: the template is refused with its reason before anything
+// is asked, and the user's file stays as it was. A data file that is a FIFO
+// or a device opens no window that hangs.
+TEST_F(MainWindowTest, ATemplateThatIsNoDataFileNeverReplacesTheUsersFile) {
+    const QString old = dataFile("old.mdb");
+    tv::test::execSql(old, "INSERT INTO zfdj (fjh) VALUES ('101');");
+    const QByteArray kept = bytesOf(old);
+    open();
+    const QString refused = "提示！|新建数据文件失败：模板文件“$DIR/MDB/Lunrek.mdb”";
+    const std::pair<QString, QString> rows[] = {
+        {"fifo", "打不开（不是普通文件（可能是文件夹、管道或设备））。"},
+        {"zero", "打不开（不是普通文件（可能是文件夹、管道或设备））。"},
+        {"urandom", "打不开（不是普通文件（可能是文件夹、管道或设备））。"},
+        {"fifolink", "打不开（不是普通文件（可能是文件夹、管道或设备））。"},
+        {"folder", "打不开（不是普通文件（可能是文件夹、管道或设备））。"},
+        {"sparse", "打不开（文件太大）。"},
+        {"empty", "已损坏，不是公寓数据文件。"},
+        {"text", "已损坏，不是公寓数据文件。"},
+        {"no tables", "已损坏，不是公寓数据文件。"},
+    };
+    for (const auto& [kind, reason] : rows) {
+        SCOPED_TRACE(kind.toStdString());
+        QFile::remove(templatePath());
+        QDir(templatePath()).removeRecursively();
+        if (tv::test::oddKinds().contains(kind)) {
+            tv::test::makeOdd(kind, templatePath());
+        } else {
+            QFile f(templatePath());
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(kind == "text" ? "CREATE TABLE zfdj (fjh TEXT);\n" : "");
+            f.close();
+            if (kind == "no tables")
+                tv::test::execSql(templatePath(), "CREATE TABLE zfdj (fjh TEXT);");
+        }
+        {
+            tv::test::Watchdog watchdog("新建 from a template that is a " + kind.toStdString());
+            run("MNUnew", old, tv::dlg::Yes);
+        }
+        EXPECT_EQ((said() << outcome()).join(" -> "), "openFile:新建公寓数据 @" + folder + " -> " +
+                                                          QString(refused).replace("$DIR", folder) + reason +
+                                                          "|64 -> nothing");
+        EXPECT_EQ(bytesOf(old), kept);
+    }
+    for (const QString& kind : tv::test::oddKinds()) {
+        SCOPED_TRACE(kind.toStdString());
+        const QString data = folder + "/data-" + kind + ".mdb";
+        tv::test::makeOdd(kind, data);
+        {
+            tv::test::Watchdog watchdog("a data file that is a " + kind.toStdString());
+            run("MNUdj", data);
+        }
+        const QStringList seen = said();
+        ASSERT_EQ(seen.size(), 2);
+        EXPECT_TRUE(seen[1].startsWith("提示！|")) << seen[1].toStdString();
+        outcome();
+    }
 }
 
 // A session: data windows asked for again, text boxes, the other windows, the

@@ -1,9 +1,9 @@
 // Text box, combo box and picture bound to a field of a data source.
 #include "platform/forms/BoundControls.h"
 
-#include <QBuffer>
-#include <QFile>
-#include <QImageReader>
+#include "platform/forms/Pictures.h"
+#include "platform/values/FileRead.h"
+
 #include <QPixmap>
 #include <QResizeEvent>
 
@@ -124,7 +124,7 @@ bool BoundImage::setBytes(const QByteArray& bytes) {
         clearPicture();
         return true;
     }
-    QImage img = QImage::fromData(bytes);
+    QImage img = decodePicture(bytes);
     if (img.isNull())
         return false;
     bytes_ = bytes;
@@ -142,10 +142,8 @@ void BoundImage::clearPicture() {
 }
 
 bool BoundImage::loadFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    return setBytes(f.readAll());
+    const tv::FileRead file = tv::readRegularFile(path, kMaxPictureFileBytes);
+    return file.ok() && setBytes(file.bytes);
 }
 
 void BoundImage::commit() {
@@ -159,7 +157,7 @@ void BoundImage::redisplay() {
         return;
     const tv::Value v = shownValue(source_, field_);
     bytes_ = v.toBytes();
-    image_ = bytes_.isEmpty() ? QImage() : QImage::fromData(bytes_);
+    image_ = decodePicture(bytes_);
     changed_ = false;
     render();
 }

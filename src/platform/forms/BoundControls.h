@@ -67,6 +67,8 @@ public:
     // picture (nothing changes then).
     bool setBytes(const QByteArray& bytes);
     void clearPicture();
+    // A picture file of the program's folder (read safely, see Pictures.h);
+    // false when it is missing or no picture (nothing changes then).
     bool loadFile(const QString& path);
     void commit();
     void redisplay();

@@ -3,6 +3,7 @@
 
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
+#include "platform/forms/Pictures.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -12,7 +13,7 @@
 namespace tv::forms {
 
 bool loadPicture(QLabel* label, const QString& path) {
-    QPixmap pm(path);
+    const QPixmap pm = QPixmap::fromImage(readPictureFile(path));
     label->setPixmap(pm);
     return !pm.isNull();
 }

@@ -21,8 +21,8 @@ T* make(QWidget* parent, const char* name) {
     return w;
 }
 
-// Shows the picture file in `label`; a missing or unreadable file leaves the
-// label empty. Returns whether a picture was shown.
+// Shows the picture file in `label`; a missing or unreadable file (also a
+// FIFO, a device or one too large: see Pictures.h) leaves the label empty. Returns whether a picture was shown.
 bool loadPicture(QLabel* label, const QString& path);
 
 // A left click on `label` runs `handler` inside the handler guard.

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QStorageInfo>
@@ -213,25 +212,8 @@ PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
 
 bool PictureBox::showFile(const QString& path) {
     clearPicture();
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > kMaxFileBytes)
-        return false;
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty())
-        return false;
-    QSize wanted = size;
-    if (wanted.width() > kMaxSide || wanted.height() > kMaxSide) {
-        wanted.scale(kMaxSide, kMaxSide, Qt::KeepAspectRatio);
-        // A format that cannot decode at a reduced size is decoded whole first.
-        if (!reader.supportsOption(QImageIOHandler::ScaledSize) &&
-            qint64(size.width()) * size.height() * 4 > kMaxDecodeBytes)
-            return false;
-        reader.setScaledSize(wanted.expandedTo(QSize(1, 1)));
-    }
-    QImage picture;
-    if (!readWholePicture(reader, picture))
+    QImage picture = readPictureFile(path, kMaxFileBytes, {.fitSide = kMaxSide, .upright = true, .whole = true});
+    if (picture.isNull())
         return false;
     image_ = std::move(picture);
     fit();

@@ -98,10 +98,8 @@ public:
 
     // Files larger than this are not read at all.
     static constexpr qint64 kMaxFileBytes = 256LL * 1024 * 1024;
-    // The decoded picture: at most this many pixels on its longer side, and
-    // no more memory than this for a picture decoded at its full size.
+    // The decoded picture: at most this many pixels on its longer side.
     static constexpr int kMaxSide = 2400;
-    static constexpr qint64 kMaxDecodeBytes = 128LL * 1024 * 1024;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;

@@ -5,8 +5,8 @@
 #include "platform/forms/Geometry.h"
 #include "platform/print/Backends.h"
 #include "platform/text/Gbk.h"
+#include "platform/values/FileRead.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QPaintEvent>
@@ -23,7 +23,8 @@ namespace tv::forms {
 namespace {
 constexpr double kFontSize = 12;                // points, as printed
 constexpr double kTwipsPerPixel = 1440.0 / 96;  // the screen's 96 dots to the inch
-constexpr qint64 kLargestFile = 256LL << 20;
+// Years of receipts; a larger file would take gigabytes once laid out in lines.
+constexpr qint64 kLargestFile = 32LL << 20;
 }  // namespace
 
 // The lines in columns, drawn a band at a time (only what is to be seen).
@@ -95,12 +96,12 @@ void TextViewer::build(QWidget* root) {
 }
 
 void TextViewer::open(const QString& path) {
-    QFile file(path);
-    if (file.size() > kLargestFile || !file.open(QIODevice::ReadOnly)) {
+    const FileRead file = readRegularFile(path, kLargestFile);
+    if (!file.ok()) {
         dlg::msgBox(QStringLiteral("无法打开文件：") + path, dlg::Info, QStringLiteral("提示！"));
         return;
     }
-    QString text = text::fromGbk(file.readAll());
+    QString text = text::fromGbk(file.bytes);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     lines_ = text.split(QLatin1Char('\n'));
     if (!lines_.isEmpty() && lines_.constLast().isEmpty())

@@ -2,6 +2,7 @@
 #include "platform/shell/Shell.h"
 
 #include "platform/dialogs/Dialogs.h"
+#include "platform/values/FileRead.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -127,9 +128,12 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
             return CopyOutcome::Declined;
     }
 
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly))
-        return copyFailed(QStringLiteral("无法读取源文件“%1”：%2").arg(from, in.errorString()), error);
+    // Opened only as a regular file, without waiting: a FIFO put in its place
+    // since the look above would block the copy for ever.
+    QFile in;
+    QString unread;
+    if (tv::openRegularFile(from, in, &unread) != tv::FileReadError::None)
+        return copyFailed(QStringLiteral("无法读取源文件“%1”：%2").arg(from, unread), error);
     QSaveFile out(to);
     if (!out.open(QIODevice::WriteOnly))
         return copyFailed(QStringLiteral("无法写入目标文件“%1”：%2").arg(to, out.errorString()), error);
@@ -147,7 +151,7 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
     }
     if (!out.commit())
         return copyFailed(QStringLiteral("无法写入目标文件“%1”：%2").arg(to, out.errorString()), error);
-    QFile::setPermissions(to, in.permissions());
+    QFile::setPermissions(to, src.permissions());
     return CopyOutcome::Copied;
 }
 
