@@ -141,11 +141,11 @@ TEST_F(MainWindowTest, ATemplateThatIsNoDataFileNeverReplacesTheUsersFile) {
     open();
     const QString refused = "提示！|新建数据文件失败：模板文件“$DIR/MDB/Lunrek.mdb”";
     const std::pair<QString, QString> rows[] = {
-        {"fifo", "打不开（不是普通文件（可能是文件夹、管道或设备））。"},
-        {"zero", "打不开（不是普通文件（可能是文件夹、管道或设备））。"},
-        {"urandom", "打不开（不是普通文件（可能是文件夹、管道或设备））。"},
-        {"fifolink", "打不开（不是普通文件（可能是文件夹、管道或设备））。"},
-        {"folder", "打不开（不是普通文件（可能是文件夹、管道或设备））。"},
+        {"fifo", "打不开（不是普通文件，可能是文件夹、管道或设备）。"},
+        {"zero", "打不开（不是普通文件，可能是文件夹、管道或设备）。"},
+        {"urandom", "打不开（不是普通文件，可能是文件夹、管道或设备）。"},
+        {"fifolink", "打不开（不是普通文件，可能是文件夹、管道或设备）。"},
+        {"folder", "打不开（不是普通文件，可能是文件夹、管道或设备）。"},
         {"sparse", "打不开（文件太大）。"},
         {"empty", "已损坏，不是公寓数据文件。"},
         {"text", "已损坏，不是公寓数据文件。"},

@@ -20,7 +20,7 @@ FileReadError failed(FileReadError error, const QString& text, QString* why) {
 }
 
 FileReadError notAFile(QString* why) {
-    return failed(FileReadError::NotAFile, QStringLiteral("不是普通文件（可能是文件夹、管道或设备）"), why);
+    return failed(FileReadError::NotAFile, QStringLiteral("不是普通文件，可能是文件夹、管道或设备"), why);
 }
 
 FileReadError unreadable(int error, QString* why) {
