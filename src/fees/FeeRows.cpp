@@ -103,9 +103,7 @@ Money plus(Money a, Money b) {
     return Money::fromUnits(units);
 }
 
-float addToSum(float sum, Money amount) {
-    return static_cast<float>(plus(toMoney(static_cast<double>(sum)), amount).toDouble());
-}
+QString sumText(Money sum) { return moneyText(cents(sum)); }
 
 void recomputeCharges(BillRecord& b) {
     b.ysl = b.bysb - b.sysb;

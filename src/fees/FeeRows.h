@@ -45,9 +45,9 @@ std::optional<float> readingOf(const QString& text);
 
 // a + b exactly; beyond the money range an OverflowError, never a wrap.
 Money plus(Money a, Money b);
-// A single-precision running sum grown by an amount: the sum as money, the
-// amount added exactly, back to single precision.
-float addToSum(float sum, Money amount);
+// A sum as the recompute shows it: to the fen, without trailing zeros
+// ("500", "1295.6").
+QString sumText(Money sum);
 
 // The charges of a fee row from its readings and prices: used = this month's
 // reading less last month's (single precision), charge = price x used as

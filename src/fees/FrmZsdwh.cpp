@@ -722,7 +722,7 @@ void FrmZsdwh::CmdQr_Click() {
 void FrmZsdwh::recomputeBills(const QString& date) {
     FrmZsdwhUi& u = ui();
     SharedState& s = state();
-    s.SummaryTotals.sf = s.SummaryTotals.df = s.SummaryTotals.zj = s.SummaryTotals.hj = 0;
+    s.SummaryTotals.sf = s.SummaryTotals.df = s.SummaryTotals.zj = s.SummaryTotals.hj = Money();
     Recordset& rs = u.Data1->recordset();
     if (rs.recordCount() < 1) {
         u.TxtTs->setText(QStringLiteral("租金水电库中没有记录！"));
@@ -741,10 +741,10 @@ void FrmZsdwh::recomputeBills(const QString& date) {
                     BillRecord b;
                     copyBill(rs, row, b, NullField::Empties, Amounts::AsStored);
                     recomputeCharges(b);
-                    sums.sf = addToSum(sums.sf, b.sf);
-                    sums.df = addToSum(sums.df, b.df);
-                    sums.zj = addToSum(sums.zj, b.zj);
-                    sums.hj = addToSum(sums.hj, b.hj);
+                    sums.sf = plus(sums.sf, b.sf);
+                    sums.df = plus(sums.df, b.df);
+                    sums.zj = plus(sums.zj, b.zj);
+                    sums.hj = plus(sums.hj, b.hj);
                     rs.moveTo(row);
                     rs.edit();
                     rs.setField(QStringLiteral("ysl"), Value(b.ysl));
@@ -767,10 +767,10 @@ void FrmZsdwh::recomputeBills(const QString& date) {
     }
     FeeRecordCount = reread(u.Data1);
     Data1_Reposition();
-    u.Txtsfhz->setText(floatText(s.SummaryTotals.sf));
-    u.Txtdfhz->setText(floatText(s.SummaryTotals.df));
-    u.TxtZjhj->setText(floatText(s.SummaryTotals.zj));
-    u.Txthjhz->setText(floatText(s.SummaryTotals.hj));
+    u.Txtsfhz->setText(sumText(s.SummaryTotals.sf));
+    u.Txtdfhz->setText(sumText(s.SummaryTotals.df));
+    u.TxtZjhj->setText(sumText(s.SummaryTotals.zj));
+    u.Txthjhz->setText(sumText(s.SummaryTotals.hj));
     const QString done = QStringLiteral("租金水电费数据刷新完毕！");
     u.TxtTs->setText(done);
     tell(done, kHint);
@@ -842,7 +842,7 @@ void FrmZsdwh::CmdHz_Click() {
     SharedState& s = state();
     s.EditMode = mode::Refresh;
     SummaryTotalsRecord& t = s.SummaryTotals;
-    t.sf = t.df = t.zj = t.hj = 0;
+    t.sf = t.df = t.zj = t.hj = Money();
     if (u.Txtjfrq->text().isEmpty()) {
         tell(kNoDate, kHint);
         return;
@@ -858,20 +858,20 @@ void FrmZsdwh::CmdHz_Click() {
         const int dateColumn = rs.columnIndex(QStringLiteral("jfrq"));
         const int columns[] = {rs.columnIndex(QStringLiteral("sf")), rs.columnIndex(QStringLiteral("df")),
                                rs.columnIndex(QStringLiteral("zj")), rs.columnIndex(QStringLiteral("hj"))};
-        float* sums[] = {&t.sf, &t.df, &t.zj, &t.hj};
+        Money* sums[] = {&t.sf, &t.df, &t.zj, &t.hj};
         for (int row = 0; row < rows; ++row) {
             if (rs.valueAt(row, dateColumn).toText().trimmed().toUpper() != key)
                 continue;
-            for (int i = 0; i < 4; ++i) *sums[i] = addToSum(*sums[i], rs.valueAt(row, columns[i]).toMoney());
+            for (int i = 0; i < 4; ++i) *sums[i] = plus(*sums[i], rs.valueAt(row, columns[i]).toMoney());
         }
         copyBill(rs, rows - 1, s.CurrentBill, NullField::Empties, Amounts::AsStored);
     }
     FeeRecordCount = reread(u.Data1);
     Data1_Reposition();
-    u.Txtsfhz->setText(format00(static_cast<double>(t.sf)));
-    u.Txtdfhz->setText(format00(static_cast<double>(t.df)));
-    u.TxtZjhj->setText(format00(static_cast<double>(t.zj)));
-    u.Txthjhz->setText(format00(static_cast<double>(t.hj)));
+    u.Txtsfhz->setText(format00(t.sf));
+    u.Txtdfhz->setText(format00(t.df));
+    u.TxtZjhj->setText(format00(t.zj));
+    u.Txthjhz->setText(format00(t.hj));
     s.EditMode.clear();
     if (hasCurrent(u.Data1) && !u.Data1->recordset().field(QStringLiteral("hj")).isNull())
         s.CurrentBill.hj = u.Data1->recordset().field(QStringLiteral("hj")).toMoney();

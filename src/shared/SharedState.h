@@ -45,8 +45,9 @@ struct SearchKeyRecord {
     QString fjh{}, xm{}, sfzhm{}, ysno{}, jfrq{};
 };
 
+// The fee records window's sums of one billing date, exact as money.
 struct SummaryTotalsRecord {
-    float sf = 0, df = 0, zj = 0, hj = 0;
+    Money sf{}, df{}, zj{}, hj{};
     QString jfrq{};
 };
 

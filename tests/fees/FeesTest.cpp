@@ -480,3 +480,42 @@ TEST_F(FeesTest, TheWindowsFitTheirRoomWithNothingOutside) {
     }
     EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(window(true).widget()->frameGeometry()));
 }
+
+// Thousands of bills of one date: each of the four totals is the sum of the bills to the fen, after 汇总 ("0.00")
+// and after 刷新 (no trailing zeros). Every bill: water 10 x 3.361 = 33.61, electricity 100 x 0.6807 = 68.07, rent
+// 800.13, other fees 65.27, total 967.08.
+TEST_F(FeesTest, TotalsOfThousandsOfBillsAreTheirSumsToTheFen) {
+    struct Row {
+        int bills;
+        const char *totals, *recomputed;
+    };
+    const Row rows[] = {{500, "16805.00,34035.00,400065.00,483540.00", "16805,34035,400065,483540"},
+                        {3000, "100830.00,204210.00,2400390.00,2901240.00", "100830,204210,2400390,2901240"}};
+    state().UserDbPath = dir.filePath("u.ini");
+    tv::test::makeUserDb(state().UserDbPath);
+    for (const Row& row : rows) {
+        Registry::unloadAll();
+        data = dir.filePath(QStringLiteral("t%1.mdb").arg(row.bills));
+        tv::test::makeDataFile(data);
+        tv::test::execSql(data, QStringLiteral("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i "
+                                               "< %1) INSERT INTO fzsdjs SELECT '2024-03-01', 'A' || i, '租客', i, "
+                                               "800.13, '', '', 110, 100, 10, 3.361, 33.61, 2100, 2000, 100, 0.6807, "
+                                               "68.07, 65.27, 967.08 FROM c")
+                                    .arg(row.bills));
+        state().DataFilePath = data;
+        window(false).show();
+        auto totals = [this] {
+            QStringList out;
+            for (const char* t : {"Txtsfhz", "Txtdfhz", "TxtZjhj", "Txthjhz"}) out << ctl<QLineEdit>(t)->text();
+            return out.join(',');
+        };
+        ctl<QLineEdit>("Txtjfrq")->setText("2024-03-01");
+        ctl<QPushButton>("CmdHz")->click();
+        EXPECT_EQ(totals(), row.totals) << row.bills;
+        ctl<QCheckBox>("Check1")->click();
+        ctl<QLineEdit>("Txtjfrq")->setText("2024-03-01");
+        ctl<QPushButton>("CmdQr")->click();
+        EXPECT_EQ(totals(), row.recomputed) << row.bills;
+        EXPECT_EQ(tv::test::queryText(data, "SELECT count(*) FROM fzsdjs WHERE hj <> 967.08"), "0");
+    }
+}
