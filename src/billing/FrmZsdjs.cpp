@@ -463,6 +463,7 @@ void FrmZsdjs::onLoad() {
     Count.fill(0);
     s.ActiveFormCode = formcode::Billing;
     s.DatabasePath = s.DataFilePath;
+    bindDataFile(s.DatabasePath);
     if (subWindow())
         subWindow()->showMaximized();
     else
@@ -551,6 +552,8 @@ void FrmZsdjs::caption(int n) {
     d->setCaption(
         QStringLiteral("%1 (#Record：%2 / %3)").arg(QString::fromUtf8(kTitles[n])).arg(position).arg(Count[n]));
 }
+
+bool FrmZsdjs::hasCurrentRow() const { return ui().Data[0]->isOpen() && ui().Data[0]->recordset().hasCurrent(); }
 
 bool FrmZsdjs::hasCurrent(int n) { return ui().Data[n]->isOpen() && ui().Data[n]->recordset().hasCurrent(); }
 

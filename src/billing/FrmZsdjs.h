@@ -48,7 +48,7 @@ struct FrmZsdjsUi {
     forms::FileList* FilList = nullptr;
 };
 
-class FrmZsdjs : public forms::Window<FrmZsdjsUi> {
+class FrmZsdjs : public forms::Window<FrmZsdjsUi>, public windows::DataWindow {
 public:
     static constexpr const char* kName = windows::kBilling;
     FrmZsdjs();
@@ -60,6 +60,8 @@ public:
     // The file browser: the folder shown (with "/" and the file current at
     // the folder's change) and the file name clicked last.
     QString ViewerFolder, LastClickedFile;
+
+    bool hasCurrentRow() const override;  // a current bill
 
 protected:
     QSize designSize() const override { return {18900, 9900}; }

@@ -14,6 +14,7 @@
 #include "platform/shell/Shell.h"
 #include "shared/CheckInCopy.h"
 #include "shared/DataShape.h"
+#include "shared/PrintChoice.h"
 #include "shared/PrintRoutines.h"
 #include "shared/SharedState.h"
 
@@ -382,6 +383,7 @@ void FrmRzdj::onLoad() {
     CheckInCount = 0;
     s.ActiveFormCode = formcode::CheckIn;
     s.DatabasePath = s.DataFilePath;
+    bindDataFile(s.DatabasePath);
     // A file of another shape is told once; then only 返回 is left.
     auto refuse = [&] {
         dlg::msgBox(kFormatMessage, dlg::Info, kNote);
@@ -689,10 +691,8 @@ void FrmRzdj::cmdPrinterClick() {
         dlg::msgBox(QStringLiteral("您没有正确选择选项,默认取值为 2 ！"), dlg::Info, QStringLiteral("提示"));
     } else if (choice == 1) {
         s.EditMode = mode::OneSheet;
-        if (!rs().hasCurrent()) {
-            dlg::msgBox(QStringLiteral("没有当前记录，不能打印！"), dlg::Info, kNote);
+        if (!tv::currentRowToPrint(this))
             return;
-        }
         // This window's row and this window's photo, whatever window loaded last.
         fill();
         struct Restore {
@@ -711,6 +711,8 @@ void FrmRzdj::cmdPrinterClick() {
 // --- photo picker ---------------------------------------------------------------
 
 QImage FrmRzdj::regPhoto() const { return ui().Image3->image(); }
+
+bool FrmRzdj::hasCurrentRow() const { return ui().Data1->isOpen() && ui().Data1->recordset().hasCurrent(); }
 
 void FrmRzdj::cboLxClick() {
     static const char* const patterns[] = {"*.*",   "*.mdb", "*.dbf", "*.bmp", "*.jpg", "*.pcx",

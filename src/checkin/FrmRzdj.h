@@ -54,7 +54,7 @@ struct FrmRzdjUi {
                 *CmdDel = nullptr, *CmdSyt = nullptr, *CmdXyt = nullptr, *CmdPrinter = nullptr, *CmdExit = nullptr;
 };
 
-class FrmRzdj : public tv::forms::Window<FrmRzdjUi>, public tv::windows::CheckInWindow {
+class FrmRzdj : public tv::forms::Window<FrmRzdjUi>, public tv::windows::CheckInWindow, public tv::windows::DataWindow {
 public:
     static constexpr const char* kName = tv::windows::kCheckIn;
     FrmRzdj();
@@ -65,6 +65,8 @@ public:
     QString PhotoFolder, PhotoFile;
 
     QImage regPhoto() const override;
+    void holdCurrentRow() override { fill(); }
+    bool hasCurrentRow() const override;
 
 protected:
     QSize designSize() const override { return {22900, 10700}; }

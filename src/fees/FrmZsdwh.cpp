@@ -387,6 +387,7 @@ void FrmZsdwh::loadSources() {
     SharedState& s = state();
     s.ActiveFormCode = formcode::Fees;
     s.DatabasePath = s.DataFilePath;
+    bindDataFile(s.DatabasePath);
     FeeRecordCount = OtherFeeCount = TenantCount = UserCount = 0;
     QStringList bills;
     for (int f = 0; f < kBillFields; ++f) bills << QString::fromLatin1(billFieldName(f));

@@ -46,7 +46,7 @@ struct FrmZsdwhUi {
            *Lelsydb = nullptr, *Lelydl = nullptr, *Lelddj = nullptr, *Leldf = nullptr, *Lelhj = nullptr;
 };
 
-class FrmZsdwh : public forms::Window<FrmZsdwhUi>, public windows::FeesWindow {
+class FrmZsdwh : public forms::Window<FrmZsdwhUi>, public windows::FeesWindow, public windows::DataWindow {
 public:
     static constexpr const char* kName = windows::kFees;
     FrmZsdwh();
@@ -63,6 +63,7 @@ public:
     // Every fee record of the billing date typed in Txtjfrq, in the order
     // Data1 shows them, three receipts to a sheet.
     void Zddy() override;
+    bool hasCurrentRow() const override { return hasCurrent(ui().Data1); }
 
 protected:
     QSize designSize() const override { return {18600, 10200}; }

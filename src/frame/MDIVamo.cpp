@@ -426,9 +426,14 @@ void MDIVamo::printCommand() {
     }
     using namespace tv::formcode;
     if (s.ActiveFormCode == CheckIn) {
-        if (s.EditMode == tv::mode::OneSheet)
-            tv::PrintRegForm();
-        else if (s.EditMode == tv::mode::TwoSheets)
+        if (s.EditMode == tv::mode::OneSheet) {
+            // The row the check-in window shows, with its photo.
+            tv::windows::DataWindow* checkIn = tv::dataWindowOf(CheckIn);
+            if (tv::currentRowToPrint(checkIn)) {
+                dynamic_cast<tv::windows::CheckInWindow&>(*checkIn).holdCurrentRow();
+                tv::PrintRegForm();
+            }
+        } else if (s.EditMode == tv::mode::TwoSheets)
             openWindow(tv::windows::kPairPrint);
         // The tenant records window's print choice starts afresh (when it is open).
         if (auto* records = Registry::loadedAs<tv::windows::RecordsWindow>())

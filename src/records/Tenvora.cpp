@@ -13,6 +13,7 @@
 #include "platform/shell/Shell.h"
 #include "platform/values/Money.h"
 #include "shared/CheckInCopy.h"
+#include "shared/PrintChoice.h"
 #include "shared/PrintRoutines.h"
 #include "shared/RegistrationColumns.h"
 #include "shared/SharedState.h"
@@ -415,6 +416,7 @@ void Tenvora::loadSources() {
     u.TxtBt->setCursorPosition(0);
     s.ActiveFormCode = formcode::Records;
     s.DatabasePath = s.DataFilePath;
+    bindDataFile(s.DatabasePath);
 
     openCounted(u.Data1, s.DatabasePath, kAllRegistrations, TenantRowCount);
     if (TenantRowCount == 0) {
@@ -483,6 +485,8 @@ void Tenvora::Data1_Reposition() {
     TenvoraUi& u = ui();
     u.Data1->setCaption(positionCaption(QStringLiteral("租客信息维护"), u.Data1, TenantRowCount));
     u.LelJlzs->setText(QString::number(TenantRowCount));
+    // Nothing to print from an empty grid (a room no one lives in, the last row deleted).
+    u.CmdPrinter->setEnabled(u.Data1->recordset().recordCount() > 0);
     followRegistration();
 }
 
@@ -698,6 +702,8 @@ void Tenvora::CmdExit_Click() {
 
 QImage Tenvora::regPhoto() const { return ui().Image3->image(); }
 
+bool Tenvora::hasCurrentRow() const { return ui().Data1->isOpen() && ui().Data1->recordset().hasCurrent(); }
+
 void Tenvora::enableSingleChoice() { ui().Check1->setEnabled(true); }
 
 // Each change of a box runs its handling (toggled).
@@ -733,15 +739,16 @@ void Tenvora::CmdPrinter_Click() {
         return;
     }
     if (s.EditMode == mode::OneSheet) {
+        // The highlighted row, its text and its photo, whatever was copied
+        // before and whichever data window loaded last; without one, nothing.
+        if (!currentRowToPrint(this))
+            return;
         const std::optional<double> x = parseNumber(u.TxtX3->text()), y = parseNumber(u.TxtY3->text());
         if (!x || !y || !std::isfinite(static_cast<float>(*x)) || !std::isfinite(static_cast<float>(*y))) {
             dlg::msgBox(QStringLiteral("图像调整位置必须为数字！"), dlg::Info, kTip);
             return;
         }
-        // The highlighted row, its text and its photo, whatever was copied
-        // before and whichever data window loaded last.
-        if (u.Data1->isOpen() && u.Data1->recordset().hasCurrent())
-            FillCheckInRecord(u.Data1->recordset(), s.CurrentCheckIn);
+        FillCheckInRecord(u.Data1->recordset(), s.CurrentCheckIn);
         s.RegFormTitle = u.TxtBt->text();  // the title box names the form (the default when emptied)
         s.PrintOffsetX = static_cast<float>(*x);
         s.PrintOffsetY = static_cast<float>(*y);

@@ -42,7 +42,7 @@ struct TenvoraUi {
     QLabel *LelJlzs = nullptr, *LelZdzs = nullptr, *LelZcrs = nullptr, *LelYhm = nullptr;
 };
 
-class Tenvora : public forms::Window<TenvoraUi>, public windows::RecordsWindow {
+class Tenvora : public forms::Window<TenvoraUi>, public windows::RecordsWindow, public windows::DataWindow {
 public:
     static constexpr const char* kName = windows::kRecords;
     Tenvora();
@@ -54,6 +54,7 @@ public:
     QImage regPhoto() const override;
     void resetPrintChoice() override;
     void enableSingleChoice() override;
+    bool hasCurrentRow() const override;
 
 protected:
     QSize designSize() const override { return {18600, 10200}; }

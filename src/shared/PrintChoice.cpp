@@ -10,7 +10,27 @@
 
 #include <QFileInfo>
 
+#include <utility>
+
 namespace tv {
+
+windows::DataWindow* dataWindowOf(const QString& formCode) {
+    static const std::pair<QLatin1String, const char*> windowOf[] = {{formcode::CheckIn, windows::kCheckIn},
+                                                                     {formcode::Records, windows::kRecords},
+                                                                     {formcode::Billing, windows::kBilling},
+                                                                     {formcode::Fees, windows::kFees}};
+    for (const auto& [code, name] : windowOf)
+        if (formCode == code)
+            return dynamic_cast<windows::DataWindow*>(forms::Registry::loaded(QString::fromLatin1(name)));
+    return nullptr;
+}
+
+bool currentRowToPrint(const windows::DataWindow* window) {
+    if (window && window->hasCurrentRow())
+        return true;
+    dlg::msgBox(QStringLiteral("没有当前记录，不能打印！"), dlg::Info, QStringLiteral("提示！"));
+    return false;
+}
 
 void printChoice(PrintCaller caller) {
     SharedState& s = state();
@@ -28,7 +48,11 @@ void printChoice(PrintCaller caller) {
         n = 2;
     }
     if (n == 1) {
-        PrintReceipt();
+        const QString code = caller == PrintCaller::Computation  ? QString(formcode::Billing)
+                             : caller == PrintCaller::FeeRecords ? QString(formcode::Fees)
+                                                                 : s.ActiveFormCode;
+        if (currentRowToPrint(dataWindowOf(code)))
+            PrintReceipt();
     } else if (n == 2) {
         if (caller == PrintCaller::FeeRecords)
             s.EditMode = mode::Refresh;

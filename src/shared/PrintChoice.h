@@ -8,6 +8,19 @@
 
 namespace tv {
 
+namespace windows {
+class DataWindow;
+}
+
+// The data window of an ActiveFormCode ("YE1" check-in ... "YE4" fee
+// records) while it is loaded, else null.
+windows::DataWindow* dataWindowOf(const QString& formCode);
+
+// True when `window` (null: a window that is not open) has a current row
+// to print; otherwise it says "没有当前记录，不能打印！" and the print must
+// print nothing.
+bool currentRowToPrint(const windows::DataWindow* window);
+
 // Who asks: what the answer 0 does and whether the batch marks EditMode.
 enum class PrintCaller {
     MainWindow,   // 0: says "默认取值为 2" and prints nothing
@@ -16,7 +29,9 @@ enum class PrintCaller {
 };
 
 // Asks the question (input box "输入提示", default "2") and prints what the
-// answer chose; an answer that is no number, and Cancel, do nothing.
+// answer chose; an answer that is no number, and Cancel, do nothing. One
+// bill is printed only while the window asking (for the main window: the
+// data window loaded last) has a current bill.
 void printChoice(PrintCaller caller);
 
 // The batch print of the fee records window (its billing date, its rows),

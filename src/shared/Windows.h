@@ -5,6 +5,7 @@
 // tv::forms::Registry::loadedAs<...>() (nothing when it is not loaded).
 
 #include <QImage>
+#include <QString>
 
 namespace tv::windows {
 
@@ -17,10 +18,30 @@ inline constexpr const char* kPairPrint = "FrmDyjl";
 inline constexpr const char* kExchange = "Exnac";
 inline constexpr const char* kFileManager = "FrmWjgl";
 
-// The check-in window: the ID-card photo of the row it shows.
+// A data window (check-in, tenant records, computation, fee records): the
+// data file it was loaded on, which the main window names in its status bar
+// while that window is in front, and whether its registrations or bills have
+// a current row, the row that a print of one record takes.
+class DataWindow {
+public:
+    const QString& dataFile() const { return dataFile_; }
+    virtual bool hasCurrentRow() const = 0;
+
+protected:
+    // The load: the window works on `path` until it is unloaded.
+    void bindDataFile(const QString& path) { dataFile_ = path; }
+    ~DataWindow() = default;
+
+private:
+    QString dataFile_;
+};
+
+// The check-in window: the ID-card photo of the row it shows, and that row
+// copied into CurrentCheckIn.
 class CheckInWindow {
 public:
     virtual QImage regPhoto() const = 0;
+    virtual void holdCurrentRow() = 0;
 
 protected:
     ~CheckInWindow() = default;

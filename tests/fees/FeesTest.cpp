@@ -4,6 +4,7 @@
 // row 2 without other fees), other fees of tenants 1-5 and 4 registrations.
 // The steps are typed into the controls by their names; what the windows show
 // after each step is compared with a golden file (TV_UPDATE_GOLDEN=1 writes it).
+#include "billing/FrmZsdjs.h"
 #include "fees/FrmTfjs.h"
 #include "fees/FrmZsdwh.h"
 #include "platform/forms/DataControl.h"
@@ -377,12 +378,15 @@ TEST_F(FeesTest, ComputationPrintsThroughTheFeeWindowAndShowsTheReceiptFile) {
     tv::test::execSql(file, kBills);
     ask("2");  // loads it again: no billing date typed
     ask("0");
+    ask("1");  // the computation window is not open: it has no bill to print
+    Registry::add(QStringLiteral("FrmZsdjs"), [] { return new tv::billing::FrmZsdjs; });
+    Registry::instance(QStringLiteral("FrmZsdjs"))->show();
     ask("1.0");
     QStringList said;
     for (const tv::dlg::Call& c : script::calls()) said << (c.kind == "inputBox" ? "?" : c.text);
     EXPECT_EQ(said, QStringList({"?", "数据表没有记录！", "?", "'计费日期'字段不能为空", "?",
                                  "您没有正确选择选项,默认取值为 2 ！", "'计费日期'字段不能为空", "?",
-                                 "请调整好纸宽后：按(确认)后继续！"}));
+                                 "没有当前记录，不能打印！", "?", "请调整好纸宽后：按(确认)后继续！"}));
     // The bill held: the total of the fee window's first row.
     EXPECT_EQ(printed(), "1: │合计(元) │911.65 │人民币大写 │玖佰壹拾壹元陆角伍分 │ end");
     EXPECT_TRUE(window(false).widget()->isVisible());

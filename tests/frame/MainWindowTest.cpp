@@ -298,7 +298,8 @@ TEST_F(MainWindowTest, TheWindowMenuListsTheOpenChildWindowsAndTheTilesStackOrSt
 
 // 打印 prints from the data window that loaded last: the registration form or
 // the two-record window after the check-in or records window, the receipts
-// after a fee window (answer 0 says so and prints nothing there).
+// after a fee window (answer 0 says so and prints nothing there). One record
+// only from a window with a current row: not from these stand-ins.
 TEST_F(MainWindowTest, ThePrintButtonPrintsFromTheDataWindowLoadedLast) {
     registerStandIn(kPairPrint);
     Registry::add(kFees, [] { return new tv::fees::FrmZsdwh; });
@@ -310,7 +311,7 @@ TEST_F(MainWindowTest, ThePrintButtonPrintsFromTheDataWindowLoadedLast) {
     };
     const Case cases[] = {
         {"", "YE4", "", "", "提示|文件没打开，请打开文件后再试！|64 -> nothing"},
-        {"a", "YE1", "YE1", "", "提示！|请调整好纸宽后：按(确认)后继续！|0 -> printed [YE1]"},
+        {"a", "YE1", "YE1", "", "提示！|没有当前记录，不能打印！|64 -> nothing [YE1]"},
         {"a", "YE1", "YE2", "", "FrmDyjl(a.mdb) [YE2]"},
         {"a", "YE1", "", "", "nothing []"},
         {"a", "YE2", "", "", "FrmDyjl(a.mdb) [YE1]"},
@@ -319,7 +320,7 @@ TEST_F(MainWindowTest, ThePrintButtonPrintsFromTheDataWindowLoadedLast) {
          "提示|您没有正确选择选项,默认取值为 2 ！|64 -> nothing"},
         {"a", "YE4", "", "1.0",
          "inputBox:打印单条记录请选'1';打印全部记录请选'2',提示：只能输入(1,2)： -> "
-         "提示！|请调整好纸宽后：按(确认)后继续！|0 -> printed"},
+         "提示！|没有当前记录，不能打印！|64 -> nothing"},
         {"a", "YE4", "", "2",
          "inputBox:打印单条记录请选'1';打印全部记录请选'2',提示：只能输入(1,2)： -> "
          "提示|数据表没有记录！|64 -> FrmZsdwh"},

@@ -48,6 +48,7 @@ public:
     QImage pairPhoto(int which) const { return photo(which); }
     void resetPrintChoice() { ++resets; }
     void enableSingleChoice() {}
+    void holdCurrentRow() {}
 
 protected:
     void build(QWidget*) override {}

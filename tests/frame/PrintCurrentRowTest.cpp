@@ -1,0 +1,159 @@
+// Every print of one record, driven with the program's own windows on one data
+// file (2 registrations, their 2 bills): once as it is, once after a step that
+// leaves the window without a current row (a search that finds nothing, the
+// last row deleted). With a row it prints; without one it prints nothing and
+// says so, or its 打印 is off.
+#include "FrameFixture.h"
+
+#include "billing/FrmZsdjs.h"
+#include "checkin/FrmRzdj.h"
+#include "fees/FrmTfjs.h"
+#include "fees/FrmZsdwh.h"
+#include "platform/print/Printer.h"
+#include "records/Tenvora.h"
+#include "register_print/FrmDyjl.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QRegularExpression>
+#include <QTableView>
+
+namespace tv::frame::test {
+namespace {
+
+const char* const kRows =
+    "INSERT INTO zfdj (fjh, jzrs, xm, sfzhm, ysno) VALUES ('A101', 1, '张三', '1', '在住'), ('A102', 2, '李四', "
+    "'2', '在住'); INSERT INTO fzsdjs SELECT '2024-03-01', fjh, xm, sfzhm, 800, '2024-02-01', '2024-02-29', 110, "
+    "100, 10, 3.2, 32, 2100, 2000, 100, 0.68, 68, 5, 905 FROM zfdj;";
+
+template <class T>
+void add() {
+    Registry::add(QString::fromLatin1(T::kName), [] { return new T(); });
+}
+
+class PrintCurrentRowTest : public FrameTest {
+protected:
+    void SetUp() override {
+        FrameTest::SetUp();
+        add<MDIVamo>();
+        add<tv::checkin::FrmRzdj>();
+        add<tv::records::Tenvora>();
+        add<tv::billing::FrmZsdjs>();
+        add<tv::fees::FrmZsdwh>();
+        add<tv::fees::FrmTfjs>();
+        add<tv::register_print::FrmDyjl>();
+        script::setUnexpectedHandler([](const tv::dlg::Call&) {});  // unanswered: OK, or No to a question
+        tv::print::Printer::useFiles({}, {});
+        Registry::instance(MDIVamo::kName)->show();
+    }
+    void TearDown() override {
+        tv::print::Printer::reset();
+        FrameTest::TearDown();
+    }
+
+    // Steps, ';' between, each in the window `home` unless it names one
+    // ("FrmDyjl.CmdCx"; "main.Printer" is a button of the main window's
+    // toolbar): "Name" clicks, "Name=text" types, "Name:=text" chooses from a
+    // list, "Name@@r" double-clicks row r, "in=text" and "yes" answer the
+    // next input box and question. The outcome of the last step: what it said,
+    // and whether it printed; "off" when it was a button that is disabled.
+    QString run(const QString& home, const QString& steps) {
+        QString off;
+        for (const QString& step : steps.split(';', Qt::SkipEmptyParts)) {
+            const QString target = step.contains('.') ? step.section('.', 0, 0) : home;
+            const QString what = step.section('.', -1), name = what.section(QRegularExpression("[:=@]"), 0, 0),
+                          arg = what.section(QRegularExpression(":?=|@@"), 1);
+            off.clear();
+            if (name == "in")
+                script::answerInput(arg);
+            else if (name == "yes")
+                script::answerMsgBox(tv::dlg::Yes);
+            else if (target == "main")
+                Registry::loaded(MDIVamo::kName)->control<QAction>(name)->trigger();
+            else if (auto* box = control<QLineEdit>(target, name); box && what.contains('='))
+                box->setText(arg);
+            else if (auto* list = control<QComboBox>(target, name)) {
+                list->setCurrentIndex(list->findText(arg));
+                emit list->activated(list->currentIndex());
+            } else if (auto* grid = control<QTableView>(target, name)) {
+                const QRect cell = grid->visualRect(grid->model()->index(arg.toInt() - 1, 1));
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+                QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+            } else if (auto* button = control<QAbstractButton>(target, name)) {
+                off = button->isEnabled() ? "" : " (off)";
+                button->click();
+            } else {
+                ADD_FAILURE() << "no step " << step.toStdString();
+            }
+        }
+        QStringList said;
+        for (const tv::dlg::Call& c : script::calls())
+            if (c.kind == "msgBox")
+                said << c.title + ':' + c.text;
+        script::clearCalls();
+        const bool printed = !tv::print::Printer::traceLines().isEmpty();
+        tv::print::Printer::clearTrace();
+        return said.join(';') + (printed ? " -> printed" : " -> nothing") + off;
+    }
+    template <class T>
+    static T* control(const QString& window, const QString& name) {
+        Form* form = Registry::loaded(window);
+        return form ? form->control<T>(name) : nullptr;
+    }
+};
+
+TEST_F(PrintCurrentRowTest, APrintOfOneRecordTakesTheCurrentRowAndWithoutOnePrintsNothing) {
+    struct Row {
+        const char *what, *window, *command, *setup, *lose, *print, *withRow, *without;
+    };
+    const char* const paper = "提示！:请调整好纸宽后：按(确认)后继续！ -> printed";
+    const char* const noRow = "提示！:没有当前记录，不能打印！ -> nothing";
+    const char* const checkInSearch = "CboCxfs:=身份证号;Txtzh=无此人;CmdCx";
+    const char* const billSearch = "CboCxxx:=账单数据;CboCxfs:=身份证号;Txtzh=无此人;CmdCx";
+    const char* const feeSearch = "CboCxfs:=身份证号;Txtzh=无此人;CmdCx";
+    const Row rows[] = {
+        {"check-in, one form", "FrmRzdj", "MNUdj", "", checkInSearch, "in=1;CmdPrinter", paper, noRow},
+        {"records, 单记录 after a name search", "Tenvora", "MNUcx", "Check1", "CboCxfs:=姓名;Txtzk=无此人;CmdCx",
+         "CmdPrinter", paper, noRow},
+        {"records, 单记录 after the last row deleted", "Tenvora", "MNUcx", "Check1", "yes;CmdDel;yes;CmdDel",
+         "CmdPrinter", paper, " -> nothing (off)"},
+        {"records, a room no one lives in", "Tenvora", "MNUcx", "Check1", "CboCxfs:=房号;TxtFh=B999;CmdCx",
+         "CmdPrinter", paper, " -> nothing (off)"},
+        {"registration records, a pair", "FrmDyjl", "MNUcx", "Tenvora.Check2",
+         "CboCxxx:=记录1;CboCxfs:=身份证号;Txtzh=无此人;CmdCx", "CmdPrinter", paper,
+         "提示！:请在两个表格中各选择一条记录！ -> nothing"},
+        {"main window after the check-in window", "FrmRzdj", "MNUdj", "in=1;CmdPrinter", checkInSearch, "main.Printer",
+         paper, noRow},
+        {"main window after the computation window", "FrmZsdjs", "MNUzjsd", "", billSearch, "in=1;main.Printer", paper,
+         noRow},
+        {"main window after the fee records window", "FrmZsdwh", "MNUzdwh", "", feeSearch, "in=1;main.Printer", paper,
+         noRow},
+        {"computation, one receipt", "FrmZsdjs", "MNUzjsd", "", billSearch, "in=1;CmdPrinter", paper, noRow},
+        {"fee records, one receipt", "FrmZsdwh", "MNUzdwh", "", feeSearch, "in=1;CmdPrinter", paper, noRow},
+        // The settlement prints the bill chosen and settled, whatever its grid shows afterwards.
+        {"settlement", "FrmTfjs", "MNUzdwh", "FrmZsdwh.CmdTfjs;DBGrid1@@1", "Txtjfrq2=2099-1-1;TxtFh2=无;CmdCx",
+         "CmdPrinter", paper, paper},
+    };
+    int run = 0;
+    for (const Row& row : rows) {
+        for (const bool lose : {false, true}) {
+            const QString file = dataFile(QStringLiteral("d%1.mdb").arg(run++));
+            tv::test::execSql(file, kRows);
+            for (Form* f : Registry::loadedForms())
+                if (f->name() != MDIVamo::kName)
+                    f->unload();
+            tv::state().EditMode.clear();
+            script::begin();
+            script::answerFile(file);
+            Registry::loaded(MDIVamo::kName)->control<QAction>(row.command)->trigger();
+            this->run(row.window, row.setup);
+            if (lose)
+                this->run(row.window, row.lose);
+            EXPECT_EQ(this->run(row.window, row.print), QString::fromUtf8(lose ? row.without : row.withRow))
+                << row.what << (lose ? ", without a current row" : "");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tv::frame::test
