@@ -358,6 +358,7 @@ void FrmZsdwh::connectHandlers(QWidget* root) {
 void FrmZsdwh::onLoad() {
     FrmZsdwhUi& u = ui();
     SharedState& s = state();
+    bindDataFile(s.DataFilePath);  // before the window shows: the status bar names it
     if (subWindow())
         subWindow()->showMaximized();
     try {
@@ -387,7 +388,6 @@ void FrmZsdwh::loadSources() {
     SharedState& s = state();
     s.ActiveFormCode = formcode::Fees;
     s.DatabasePath = s.DataFilePath;
-    bindDataFile(s.DatabasePath);
     FeeRecordCount = OtherFeeCount = TenantCount = UserCount = 0;
     QStringList bills;
     for (int f = 0; f < kBillFields; ++f) bills << QString::fromLatin1(billFieldName(f));

@@ -303,6 +303,36 @@ void MDIVamo::buildArea(QWidget* root, QVBoxLayout* layout) {
     area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ui().area = area;
     layout->addWidget(area, 1);
+    tv::forms::on(area, &QMdiArea::subWindowActivated, [this] { MDIClient_Activate(); });
+}
+
+// Panel 1 names the file of the data window in front, which is the file a
+// command there works on; with no data window left, the program folder.
+void MDIVamo::MDIClient_Activate() {
+    auto dataWindow = [](const QMdiSubWindow* sub) {
+        const QWidget* w = sub->widget();
+        return w ? dynamic_cast<tv::windows::DataWindow*>(Registry::loaded(w->objectName())) : nullptr;
+    };
+    QMdiArea* area = ui().area;
+    if (QMdiSubWindow* front = area->activeSubWindow(); front && !front->isVisible()) {
+        // The window in front went: the one in front before it comes forward.
+        const auto history = area->subWindowList(QMdiArea::ActivationHistoryOrder);
+        for (auto sub = history.rbegin(); sub != history.rend(); ++sub)
+            if ((*sub)->isVisible()) {
+                area->setActiveSubWindow(*sub);  // which names its file
+                return;
+            }
+    }
+    if (const QMdiSubWindow* front = area->activeSubWindow(); front && front->isVisible()) {
+        if (const tv::windows::DataWindow* data = dataWindow(front))
+            setPanelText(1, QStringLiteral("工作路径：") + data->dataFile());
+        return;
+    }
+    // Nothing in front: the focus went to another window, or the last one closed.
+    for (const QMdiSubWindow* sub : area->subWindowList())
+        if (sub->isVisible() && dataWindow(sub))
+            return;
+    setPanelText(1, tv::shell::programFolder());
 }
 
 void MDIVamo::buildStatusBar(QWidget* root, QVBoxLayout* layout) {

@@ -77,6 +77,7 @@ public:
 
     void setPanelText(int panel, const QString& text) override;
     QString panelText(int panel) const override;
+    void childWindowGone() override { MDIClient_Activate(); }
 
 protected:
     void build(QWidget* root) override;
@@ -95,6 +96,7 @@ private:
     void openOnChosenFile(const char* window);
     void updateClock();
     void fillWindowMenu();
+    void MDIClient_Activate();
 };
 
 }  // namespace tv::frame

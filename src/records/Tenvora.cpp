@@ -380,6 +380,7 @@ void Tenvora::connectHandlers(QWidget* root) {
 void Tenvora::onLoad() {
     TenvoraUi& u = ui();
     SharedState& s = state();
+    bindDataFile(s.DataFilePath);  // before the window shows: the status bar names it
     if (subWindow())
         subWindow()->showMaximized();
     else
@@ -416,7 +417,6 @@ void Tenvora::loadSources() {
     u.TxtBt->setCursorPosition(0);
     s.ActiveFormCode = formcode::Records;
     s.DatabasePath = s.DataFilePath;
-    bindDataFile(s.DatabasePath);
 
     openCounted(u.Data1, s.DatabasePath, kAllRegistrations, TenantRowCount);
     if (TenantRowCount == 0) {

@@ -3,6 +3,7 @@
 
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
+#include "platform/forms/StatusPanels.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -138,6 +139,9 @@ void Form::unload() {
     guard([this] { onUnload(); });
     detachWidgets();
     unloading_ = false;
+    if (kind_ == Kind::MdiChild)
+        if (StatusPanels* main = Registry::loadedAs<StatusPanels>())
+            guard([main] { main->childWindowGone(); });
 }
 
 void Form::detachWidgets() {

@@ -12,6 +12,9 @@ public:
     // Panels are numbered from 1.
     virtual void setPanelText(int panel, const QString& text) = 0;
     virtual QString panelText(int panel) const = 0;
+    // A window inside the main window was unloaded: what follows the window
+    // in front catches up.
+    virtual void childWindowGone() {}
 
 protected:
     ~StatusPanels() = default;

@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QTableView>
 
@@ -31,7 +32,7 @@ void add() {
     Registry::add(QString::fromLatin1(T::kName), [] { return new T(); });
 }
 
-class PrintCurrentRowTest : public FrameTest {
+class DataWindowsTest : public FrameTest {
 protected:
     void SetUp() override {
         FrameTest::SetUp();
@@ -102,7 +103,7 @@ protected:
     }
 };
 
-TEST_F(PrintCurrentRowTest, APrintOfOneRecordTakesTheCurrentRowAndWithoutOnePrintsNothing) {
+TEST_F(DataWindowsTest, APrintOfOneRecordTakesTheCurrentRowAndWithoutOnePrintsNothing) {
     struct Row {
         const char *what, *window, *command, *setup, *lose, *print, *withRow, *without;
     };
@@ -153,6 +154,60 @@ TEST_F(PrintCurrentRowTest, APrintOfOneRecordTakesTheCurrentRowAndWithoutOnePrin
                 << row.what << (lose ? ", without a current row" : "");
         }
     }
+}
+
+// Panel 1 of the status bar names the file of the data window in front: each
+// window opened on a file of its own, brought forward by the window menu or
+// asked for again with another file (it keeps its own), and the exits; with
+// no data window left, the program folder.
+TEST_F(DataWindowsTest, TheStatusBarNamesTheFileOfTheDataWindowInFront) {
+    const QString a = dataFile("a.mdb"), b = dataFile("b.mdb"), c = dataFile("c.mdb");
+    auto* main = static_cast<MDIVamo*>(Registry::loaded(MDIVamo::kName));
+    auto command = [&](const char* name, const QString& file) {
+        script::answerFile(file);
+        main->control<QAction>(name)->trigger();
+    };
+    auto forward = [&](const char* window) {  // its item in the window menu
+        auto* menu = main->control<QMenu>("MNUck");
+        emit menu->aboutToShow();
+        for (QAction* item : menu->actions())
+            if (item->text().contains(Registry::loaded(window)->widget()->windowTitle()))
+                item->trigger();
+    };
+    auto exit = [&](const char* window) {
+        run(window, "CmdExit");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // as the event loop would
+    };
+    QStringList panels;
+    auto panel = [&](const QString& step) {
+        panels << step + ": " + tv::forms::statusPanel(1).replace(folder, "$DIR");
+    };
+    panel("start");
+    command("MNUzdwh", a);
+    panel("fee records on a");
+    command("MNUdj", b);
+    panel("check-in on b");
+    forward(kFees);
+    panel("fee records forward");
+    forward(kCheckIn);
+    panel("check-in forward");
+    forward(kFees);
+    command("MNUdj", c);
+    panel("check-in asked for with c");
+    command("MNUcx", c);
+    panel("records on c");
+    exit(kRecords);
+    panel("records gone");
+    exit(kCheckIn);
+    panel("check-in gone");
+    exit(kFees);
+    panel("fee records gone");
+    EXPECT_EQ(panels,
+              QStringList({"start: 工作路径：$DIR", "fee records on a: 工作路径：$DIR/a.mdb",
+                           "check-in on b: 工作路径：$DIR/b.mdb", "fee records forward: 工作路径：$DIR/a.mdb",
+                           "check-in forward: 工作路径：$DIR/b.mdb", "check-in asked for with c: 工作路径：$DIR/b.mdb",
+                           "records on c: 工作路径：$DIR/c.mdb", "records gone: 工作路径：$DIR/b.mdb",
+                           "check-in gone: 工作路径：$DIR/a.mdb", "fee records gone: $DIR"}));
 }
 
 }  // namespace
