@@ -112,11 +112,13 @@ void roundBill(BillRecord& b) {
     b.hj = round2Even(b.hj);
 }
 
-RunResult compute(const Run& run) {
-    RunResult out;
-    const auto db = Database::open(run.dataFile);
+namespace {
+
+// The bills of the rows shown and their receipts, inside the transaction
+// of `compute`: every row read is the row the bills are made from.
+void billMonth(Database& db, const Run& run, ReceiptFile& file, RunResult& out) {
     // bysj: 0 jfrq, 1 fjh, 2 xm, 3 sfzhm, 4 zj, 5 bysb, 6 sdj, 7 bydb, 8 ddj
-    const auto month = rowsOf(*db, run.bysj, "[jfrq], [fjh], [xm], [sfzhm], [zj], [bysb], [sdj], [bydb], [ddj]");
+    const auto month = rowsOf(db, run.bysj, "[jfrq], [fjh], [xm], [sfzhm], [zj], [bysb], [sdj], [bydb], [ddj]");
     for (const auto& r : month) {
         bool complete = dateOf(r[0]).has_value();
         for (int i : {4, 5, 6, 7, 8}) complete = complete && r[static_cast<size_t>(i)].isNumber();
@@ -124,21 +126,21 @@ RunResult compute(const Run& run) {
             out.incomplete << (r[1].toText().isEmpty() ? QStringLiteral("(无房号)") : r[1].toText());
     }
     if (!out.incomplete.isEmpty())
-        return out;
+        return;
 
     // Last month's date typed as a date is compared in the form dates are
     // shown in ("2024-2-1" finds the rows of 2024-02-01); other text as typed.
     const std::optional<QDate> lastDate = parseDate(run.lastMonthDate);
     const QString lastMonthKey = lastDate ? shortDate(*lastDate) : run.lastMonthDate;
     // The first row of each tenant (and, last month, of the date typed) counts.
-    const auto lastMonth = rowsOf(*db, run.sysj, "[sfzhm], [jfrq], [sysb], [sydb]");
+    const auto lastMonth = rowsOf(db, run.sysj, "[sfzhm], [jfrq], [sysb], [sydb]");
     // Filled from the end, so that the first row of a key is the one kept.
     QHash<QString, size_t> lastMonthRow, otherFeeRow;
     for (size_t i = lastMonth.size(); i-- > 0;)
         if (!lastMonth[i][0].isNull() && !lastMonth[i][1].isNull())
             lastMonthRow.insert(lastMonth[i][0].toText() + QLatin1Char('\n') + lastMonth[i][1].toText(), i);
     // qtfy: 0 jfrq, 1 fjh, 2 sfzhm, 3..8 kdf dtf wsf zaf wgf qtf, 9 hj
-    const auto others = rowsOf(*db, run.qtfy, "[jfrq], [fjh], [sfzhm], [kdf], [dtf], [wsf], [zaf], [wgf], [qtf], [hj]");
+    const auto others = rowsOf(db, run.qtfy, "[jfrq], [fjh], [sfzhm], [kdf], [dtf], [wsf], [zaf], [wgf], [qtf], [hj]");
     for (size_t i = others.size(); i-- > 0;)
         if (!others[i][2].isNull())
             otherFeeRow.insert(others[i][2].toText(), i);
@@ -198,25 +200,35 @@ RunResult compute(const Run& run) {
     }
     out.bills = static_cast<int>(rows.size());
 
-    ReceiptFile file(run.dataFile, run.replace);
     file.stage(receipts);
     step("staged");
-    db->transaction([&] {
-        if (run.replace)
-            emptyShown(*db, run.fzsdjs);
-        step("emptied");
-        const QString insert = QStringLiteral(
-            "insert into [fzsdjs] ([jfrq], [fjh], [xm], [sfzhm], [zj], [sfsd1], [sfsd2], [bysb], [sysb], [ysl], [sdj], "
-            "[sf], [bydb], [sydb], [ydl], [ddj], [df], [zf], [hj]) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-            "?, "
-            "?, ?, ?, ?)");
-        for (const auto& row : rows) db->exec(insert, row);
-        db->exec(QStringLiteral("pragma user_version = %1").arg(file.token()));
-        file.sync();  // the receipts and the note reach the disk before the bills do
-        step("stored");
-    });
+    if (run.replace)
+        emptyShown(db, run.fzsdjs);
+    step("emptied");
+    const QString insert = QStringLiteral(
+        "insert into [fzsdjs] ([jfrq], [fjh], [xm], [sfzhm], [zj], [sfsd1], [sfsd2], [bysb], [sysb], [ysl], [sdj], "
+        "[sf], [bydb], [sydb], [ydl], [ddj], [df], [zf], [hj]) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+        "?, "
+        "?, ?, ?, ?)");
+    for (const auto& row : rows) db.exec(insert, row);
+    db.exec(QStringLiteral("pragma user_version = %1").arg(file.token()));
+    file.sync();  // the receipts and the note reach the disk before the bills do
+    step("stored");
+}
+
+}  // namespace
+
+RunResult compute(const Run& run) {
+    RunResult out;
+    const auto db = Database::open(run.dataFile);
+    // The receipt file is this computation's from before it reads the rows
+    // until its receipts are written; then the data file's write lock.
+    ReceiptFile file(run.dataFile, run.replace, [] { step("waiting"); });
+    db->transaction([&] { billMonth(*db, run, file, out); });
+    if (!out.incomplete.isEmpty())
+        return out;
     step("committed");
-    file.finish();
+    out.receiptsKept = file.finish();
     step("finished");
     return out;
 }

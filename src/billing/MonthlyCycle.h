@@ -65,6 +65,9 @@ struct RunResult {
     BillRecord lastBill;
     OtherFeesRecord lastOtherFees;
     QString lastWords;
+    // Why the receipts could not be written after the bills were stored ("":
+    // they were); they are kept and go in with the next computation.
+    QString receiptsKept;
 };
 
 // The computation: one fee record per bysj row shown, appended to fzsdjs
@@ -72,7 +75,8 @@ struct RunResult {
 // file beside the data file. A tenant's last-month row is the first sysj row
 // shown with its ID number and `lastMonthDate` as its billing date; its other
 // fees the first qtfy row shown with its ID number. Raises DbError (an
-// OverflowError for an amount out of range) with nothing changed.
+// OverflowError for an amount out of range) with nothing changed. Another
+// program computing beside the same receipt file is waited for.
 RunResult compute(const Run& run);
 
 // Tests: called at each step of a computation with the step's name.

@@ -2,23 +2,29 @@
 
 #include "platform/db/Database.h"
 #include "platform/text/Gbk.h"
+#include "platform/values/IoError.h"
 #include "platform/values/Money.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStringList>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -159,6 +165,8 @@ QByteArray receiptText(const BillRecord& b, const QString& words) {
 namespace {
 
 const QString kName = QStringLiteral("Zjzd.txt");
+// How long a computation waits for another program's to end.
+constexpr int kLockWaitMs = 15000;
 
 // What a staged computation left in the folder.
 struct Note {
@@ -170,10 +178,11 @@ struct Note {
 
 QString stagedPath(const QString& target) { return target + QStringLiteral(".new"); }
 QString notePath(const QString& target) { return target + QStringLiteral(".pending"); }
+QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
-[[noreturn]] void failed(const QFile& f) {
-    throw DbError(
-        QStringLiteral("收据文件%1写不进去：%2").arg(QDir::toNativeSeparators(f.fileName()), f.errorString()));
+// `why` of a call that failed on `f` (errno as that call left it).
+[[noreturn]] void failed(const QFile& f, int why = errno) {
+    throw DbError(QStringLiteral("收据文件%1写不进去：%2").arg(shown(f.fileName()), ioErrorText(f, why)));
 }
 
 // Writes a whole file and sets it on its way to the disk; syncDurably waits
@@ -222,6 +231,22 @@ void drop(const QString& target) {
     QFile::remove(notePath(target));
 }
 
+// Appends `text` to the file that was `oldSize` long (-1: missing). What an
+// append cut short left is undone first, and so is this one when it fails.
+void append(const QString& target, qint64 oldSize, const QByteArray& text) {
+    const qint64 before = std::max<qint64>(oldSize, 0);
+    QFile out(target);
+    if (!out.open(QIODevice::ReadWrite) || (out.size() > before && !out.resize(before)))
+        failed(out);
+    if ((!out.isSequential() && !out.seek(out.size())) || out.write(text) != text.size() || !out.flush() ||
+        ::fsync(out.handle()) != 0) {
+        const int why = errno;
+        if (!out.isSequential())
+            (void)::ftruncate(out.handle(), before);
+        failed(out, why);
+    }
+}
+
 // The staged text (`text` when it is at hand, else read) takes its place;
 // may run again after an interruption.
 void apply(const QString& target, const Note& n, const QByteArray* text = nullptr) {
@@ -229,7 +254,7 @@ void apply(const QString& target, const Note& n, const QByteArray* text = nullpt
     if (n.replace) {
         if (QFile::exists(staged) &&
             std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) != 0) {
-            throw DbError(QStringLiteral("收据文件%1换不上去。").arg(QDir::toNativeSeparators(target)));
+            throw DbError(QStringLiteral("收据文件%1换不上去：%2").arg(shown(target), ioErrorText(errno)));
         }
     } else if (QFile::exists(staged)) {
         QByteArray read;
@@ -240,13 +265,7 @@ void apply(const QString& target, const Note& n, const QByteArray* text = nullpt
             read = in.readAll();
             text = &read;
         }
-        QFile out(target);
-        // An append cut short before is undone first.
-        if (!out.open(QIODevice::ReadWrite) ||
-            (out.size() > std::max<qint64>(n.oldSize, 0) && !out.resize(std::max<qint64>(n.oldSize, 0))) ||
-            !out.seek(out.size()) || out.write(*text) != text->size() || !out.flush() || ::fsync(out.handle()) != 0)
-            failed(out);
-        out.close();
+        append(target, n.oldSize, *text);
         QFile::remove(staged);
     } else {
         QFile out(target);  // appending creates a missing file
@@ -256,27 +275,77 @@ void apply(const QString& target, const Note& n, const QByteArray* text = nullpt
     QFile::remove(notePath(target));
 }
 
-}  // namespace
-
-QString ReceiptFile::pathFor(const QString& dataFile) { return QFileInfo(dataFile).absoluteDir().filePath(kName); }
-
-void ReceiptFile::recover(const QString& dataFile) {
-    const QString target = pathFor(dataFile);
-    if (!QFile::exists(notePath(target)))
-        return;
-    const std::optional<Note> n = readNote(notePath(target));
-    if (!n || !QFile::exists(n->dataFile)) {
-        drop(target);
+// What an interrupted computation left: finished when its bills were
+// stored, else dropped. Only the holder of the lock calls it.
+void settle(const QString& target) {
+    if (!QFile::exists(notePath(target))) {
+        QFile::remove(stagedPath(target));  // staged without a note: nothing was stored
         return;
     }
-    if (storedToken(n->dataFile) == n->token)
+    const std::optional<Note> n = readNote(notePath(target));
+    if (!n || !QFile::exists(n->dataFile))
+        drop(target);
+    else if (storedToken(n->dataFile) == n->token)
         apply(target, *n);  // the bills were stored: their receipts go in
     else
         drop(target);  // they were not: neither are the receipts
 }
 
-ReceiptFile::ReceiptFile(const QString& dataFile, bool replace)
-    : dataFile_(QFileInfo(dataFile).absoluteFilePath()), target_(pathFor(dataFile)), replace_(replace) {}
+}  // namespace
+
+// The lock on Zjzd.txt.lock (a lock of the open file, which the system lets
+// go of when the file is closed, also by the end of the program).
+class ReceiptFile::Lock {
+public:
+    explicit Lock(const QString& target) {
+        fd_ =
+            ::open(QFile::encodeName(target + QStringLiteral(".lock")).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd_ < 0)
+            throw DbError(QStringLiteral("收据文件%1写不进去：%2").arg(shown(target), ioErrorText(errno)));
+    }
+    ~Lock() { ::close(fd_); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+    bool tryTake() { return ::flock(fd_, LOCK_EX | LOCK_NB) == 0; }
+    // Waits while another program holds it; DbError when it still does.
+    void take(const QString& target, const std::function<void()>& waiting) {
+        if (tryTake())
+            return;
+        if (waiting)
+            waiting();
+        QElapsedTimer waited;
+        waited.start();
+        for (int pause = 1; !tryTake(); pause = std::min(pause * 2, 50)) {
+            if (waited.elapsed() > kLockWaitMs)
+                throw DbError(QStringLiteral("另一个程序正在计算并写入收据文件%1，请稍后再试。").arg(shown(target)));
+            std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+        }
+    }
+
+private:
+    int fd_ = -1;
+};
+
+QString ReceiptFile::pathFor(const QString& dataFile) { return QFileInfo(dataFile).absoluteDir().filePath(kName); }
+
+void ReceiptFile::recover(const QString& dataFile) {
+    const QString target = pathFor(dataFile);
+    if (!QFile::exists(notePath(target)) && !QFile::exists(stagedPath(target)))
+        return;
+    Lock lock(target);
+    if (lock.tryTake())  // else a living program is at work here and settles it itself
+        settle(target);
+}
+
+ReceiptFile::ReceiptFile(const QString& dataFile, bool replace, const std::function<void()>& waiting)
+    : lock_(std::make_unique<Lock>(pathFor(dataFile))),
+      dataFile_(QFileInfo(dataFile).absoluteFilePath()),
+      target_(pathFor(dataFile)),
+      replace_(replace) {
+    lock_->take(target_, waiting);
+    settle(target_);
+}
 
 ReceiptFile::~ReceiptFile() {
     stagedFile_.reset();
@@ -286,10 +355,6 @@ ReceiptFile::~ReceiptFile() {
 }
 
 void ReceiptFile::stage(const QByteArray& text) {
-    recover(dataFile_);
-    if (QFile::exists(notePath(target_)))
-        throw DbError(
-            QStringLiteral("上次计算的收据文件还没有处理完：%1").arg(QDir::toNativeSeparators(notePath(target_))));
     const int stored = storedToken(dataFile_);
     do token_ = QRandomGenerator::global()->bounded(1, INT_MAX);
     while (token_ == stored);
@@ -311,11 +376,16 @@ void ReceiptFile::sync() {
     syncDurably(noteFile_);
 }
 
-void ReceiptFile::finish() {
-    sync();           // done before the commit already, unless the caller had no transaction
+QString ReceiptFile::finish() {
     staged_ = false;  // stored with the bills: from here on only finished, never dropped
-    apply(target_, {token_, replace_, oldSize_, dataFile_}, &text_);
+    try {
+        sync();  // done before the commit already, unless the caller had no transaction
+        apply(target_, {token_, replace_, oldSize_, dataFile_}, &text_);
+    } catch (const DbError& e) {
+        return e.text();
+    }
     text_.clear();
+    return QString();
 }
 
 }  // namespace tv::billing

@@ -10,12 +10,21 @@
 // takes its place (renamed over the file, or appended to it). A program that
 // ended in between leaves the note: the next look at the folder finishes the
 // work when the data file holds the token, and drops it when it does not.
+//
+// Two programs may compute in one folder at once: a computation holds the
+// lock on .Zjzd.txt.lock from before it stages until its text took its place,
+// so that computations write their receipts one after the other, in the order
+// of their commits. The system lets go of the lock when its holder ends, and
+// only the holder of the lock looks at a note: what a living program staged is
+// never taken for the leftovers of one that ended. The lock is taken before
+// the data file's write lock, never after it.
 
 #include "shared/SharedState.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QFile;
@@ -30,11 +39,16 @@ public:
     // The receipt file of a data file: Zjzd.txt in its folder.
     static QString pathFor(const QString& dataFile);
     // Finishes or drops what an interrupted computation left in the folder
-    // of `dataFile`. Raises DbError when a note cannot be settled.
+    // of `dataFile`, unless another program is computing there (it settles
+    // all that itself). Raises DbError when a note cannot be settled.
     static void recover(const QString& dataFile);
 
     // `replace`: the text replaces the file ("YA"), else it is appended ("YB").
-    ReceiptFile(const QString& dataFile, bool replace);
+    // Takes the lock, waiting while another program computes in the folder
+    // (`waiting` is called when it has to), then settles what an interrupted
+    // computation left. Raises DbError when the lock does not come or a note
+    // cannot be settled.
+    ReceiptFile(const QString& dataFile, bool replace, const std::function<void()>& waiting = {});
     ~ReceiptFile();  // drops a staged text that was never finished
     ReceiptFile(const ReceiptFile&) = delete;
     ReceiptFile& operator=(const ReceiptFile&) = delete;
@@ -47,10 +61,13 @@ public:
     // Waits until the text and the note are on the disk: in the transaction
     // of the bills, before its commit. Raises DbError (the bills then go back).
     void sync();
-    // After the commit: the text takes its place. Raises DbError.
-    void finish();
+    // After the commit: the text takes its place. Returns "", or why it could
+    // not: the text and the note then stay for the next look at the folder.
+    QString finish();
 
 private:
+    class Lock;
+    std::unique_ptr<Lock> lock_;  // first made, last gone
     QString dataFile_, target_;
     bool replace_;
     int token_ = 0;
