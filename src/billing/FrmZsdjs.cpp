@@ -62,11 +62,8 @@ const QString kAllRows = QStringLiteral("所有记录");
 
 void info(const QString& text, const QString& title = kTip) { dlg::msgBox(text, dlg::Info, title); }
 
-// Rooms for a message: the first twenty, and how many there are in all.
-QString roomList(const QStringList& rooms) {
-    const QString shown = rooms.mid(0, 20).join(QStringLiteral("、"));
-    return rooms.size() > 20 ? QStringLiteral("%1等%2间").arg(shown).arg(rooms.size()) : shown;
-}
+// Rooms for a message: every one of them (a long box scrolls).
+QString roomList(const QStringList& rooms) { return rooms.join(QStringLiteral("、")); }
 
 QString errorText(const std::exception& e) {
     if (const auto* db = dynamic_cast<const DbError*>(&e))
@@ -736,6 +733,11 @@ void FrmZsdjs::CmdJs_Click() {
         missing << QStringLiteral("以下房间没有其它费用记录：") + roomList(result.noOtherFees);
     if (!missing.isEmpty())
         info(missing.join(QLatin1Char('\n')), kTipPlain);
+    if (!result.receiptsKept.isEmpty())
+        info(QStringLiteral(
+                 "租金水电费已计算，账单已保存，但收据现在写不进去：%1\n这些收据已保留，下次计算时写入收据文件。")
+                 .arg(result.receiptsKept),
+             kTipPlain);
     u.TxtTs->setText(QStringLiteral("租金水电费计算完成！"));
     info(u.TxtTs->text(), kTipPlain);
     endComputation();

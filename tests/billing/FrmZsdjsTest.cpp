@@ -96,7 +96,8 @@ protected:
         return tv::forms::the<FrmZsdjs>().control<T>(name);
     }
 
-    // Sessions: setup words (empty, drop, pictures, null = 1'01's rent empty, huge amounts, old = an old Zjzd.txt),
+    // Sessions: setup words (empty, drop, pictures, null = 1'01's rent empty, huge amounts, old = an old Zjzd.txt,
+    // crowd = 45 more tenants, full = Zjzd.txt on a full disk, blocked = a folder named Zjzd.txt),
     // then steps, ';' between: "Name" clicks, "Name=text" types or chooses, "DBGridN@r" clicks row r, "DBGridN@@r"
     // double-clicks it, "DBGridN#r.c=x" types x into a cell, "Name<Key" presses a key, "yes" answers the next question,
     // "sql" shows the tables, "file" the receipt file, "look" the window whole.
@@ -122,6 +123,14 @@ protected:
                                   "'101'");
             if (setup.contains("old"))
                 writeFile(receipts(), "old\r\n");
+            if (setup.contains("crowd"))  // 45 more tenants, without last month's readings or other fees
+                tv::test::execSql(data,
+                                  "WITH RECURSIVE n(i) AS (SELECT 201 UNION ALL SELECT i + 1 FROM n WHERE i < 245) "
+                                  "INSERT INTO bysj SELECT '2024-03-01', i, '租客', 'N' || i, 0, 1, 1, 1, 1 FROM n");
+            if (setup.contains("full"))  // every write to the receipt file finds the disk full
+                QFile::link("/dev/full", receipts());
+            if (setup.contains("blocked"))  // the receipt file cannot be replaced
+                QDir().mkpath(receipts() + "/x");
             state().PicturePath = setup.contains("pictures") ? TV_SOURCE_DIR "/install/BMP/" : dir.path() + "/no/";
             state().DataFilePath = data;
             tv::forms::the<FrmZsdjs>().show();
@@ -420,4 +429,45 @@ TEST_F(FrmZsdjsTest, PrintsOneBillOrTheDateAndShowsTheReceiptFileChosenInItsList
     EXPECT_EQ(ctl<QLineEdit>("TxtTs")->text(), receipts());
     ctl<QPushButton>("CmdWj")->click();
     EXPECT_EQ(tv::forms::the<tv::forms::TextViewer>().path(), receipts());
+}
+
+// The bills are stored and the receipt file then cannot take the receipts:
+// the box says so, with the reason, and the receipts go in afterwards.
+TEST_F(FrmZsdjsTest, ReceiptsThatCannotBeWrittenAfterTheBillsAreStoredAreKeptForTheNextComputation) {
+    const QString dates = "Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;";
+    auto kept = [&](const QString& why) {
+        return "提示:租金水电费已计算，账单已保存，但收据现在写不进去：收据文件" + receipts() + why +
+               "\n这些收据已保留，下次计算时写入收据文件。;提示:租金水电费计算完成！ | 租金水电费计算完成！ | ";
+    };
+    // Appending ("YB") to a file on a full disk: the 4 bills join the 2 old
+    // ones; the next computation writes both runs' receipts.
+    QStringList lines = runSessions({{"full", "Check2;" + dates + "CmdJs"}});
+    EXPECT_TRUE(lines[5].contains(kept("写不进去：磁盘空间不足") + "1/6#6")) << lines[5].toStdString();
+    ASSERT_TRUE(QFile::remove(receipts()));
+    for (const QString& step : ("Check2;" + dates + "CmdJs;file").split(';')) lines << run(step);
+    EXPECT_TRUE(lines.last().contains("1/10#10") && lines.last().endsWith("|| 11136 bytes, 8 receipts"))
+        << lines.last().toStdString();
+    EXPECT_FALSE(QFile::exists(receipts() + ".pending") || QFile::exists(receipts() + ".new"));
+
+    // Replacing ("YA") where a folder has the name: the window opened again writes them.
+    ASSERT_TRUE(QDir(dir.path()).rename("s0", "appended"));
+    lines = runSessions({{"blocked", "Check1;" + dates + "CmdJs"}});
+    EXPECT_TRUE(lines[5].contains(kept("换不上去：这是一个文件夹") + "1/4#4")) << lines[5].toStdString();
+    ASSERT_TRUE(QDir(receipts()).removeRecursively());
+    tv::forms::Registry::unloadAll();
+    state().DataFilePath = data;
+    tv::forms::the<FrmZsdjs>().show();
+    EXPECT_TRUE(run("file").endsWith("|| 5568 bytes, 4 receipts"));
+}
+
+// The computation's warning names every room billed without last month's
+// readings or other fees, however many there are.
+TEST_F(FrmZsdjsTest, TheWarningAfterTheComputationNamesEveryRoomBilledWithoutReadingsOrOtherFees) {
+    const QStringList lines =
+        runSessions({{"crowd", "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;CmdJs"}});
+    QStringList rooms{"1'01"};
+    for (int room = 201; room <= 245; ++room) rooms << QString::number(room);
+    const QString said = lines[5].section(" -> ", 1).section(";提示:租金水电费计算完成！", 0, 0);
+    EXPECT_EQ(said,
+              "提示:以下房间没有上月读数：" + rooms.join("、") + "\n以下房间没有其它费用记录：" + rooms.join("、"));
 }
