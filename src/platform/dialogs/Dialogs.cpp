@@ -10,12 +10,17 @@
 #include <QGridLayout>
 #include <QIdentityProxyModel>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTranslator>
 
+#include <algorithm>
 #include <deque>
 #include <variant>
 
@@ -112,6 +117,43 @@ public:
         return QIdentityProxyModel::data(index, role);
     }
 };
+
+// A text too tall for the screen: shown in a scrolling pane of a width that
+// reads well, as tall as the screen's work area leaves room for beside the
+// title bar and the buttons, so that the whole box stays on the screen. The
+// box's own label keeps the text (hidden), so that the box reads as before.
+void scrollWhenTall(QMessageBox* box) {
+    auto* grid = qobject_cast<QGridLayout*>(box->layout());
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    const QScreen* screen = box->screen() ? box->screen() : QGuiApplication::primaryScreen();
+    if (!grid || !label || !screen || grid->indexOf(label) < 0)
+        return;
+    const QRect area = screen->availableGeometry();
+    auto* text = new QLabel(box->text());
+    text->setObjectName(QStringLiteral("tvMessageText"));
+    text->setFont(label->font());
+    text->setTextFormat(label->textFormat());
+    text->setWordWrap(true);
+    text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    const int width = std::clamp(area.width() / 2, 240, 560);
+    const int room = std::max(area.height() - 220, 120);  // the title bar, margins and buttons take the rest
+    if (text->heightForWidth(width) <= room) {
+        delete text;
+        return;
+    }
+    auto* pane = new QScrollArea(box);
+    pane->setObjectName(QStringLiteral("tvMessageScroll"));
+    pane->setWidget(text);
+    pane->setWidgetResizable(true);
+    pane->setFrameShape(QFrame::NoFrame);
+    pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pane->setFocusPolicy(Qt::StrongFocus);  // Tab reaches it; the arrows and Page keys scroll
+    pane->setMinimumSize(width + pane->verticalScrollBar()->sizeHint().width(), room);
+    int row = 0, column = 0, rows = 0, columns = 0;
+    grid->getItemPosition(grid->indexOf(label), &row, &column, &rows, &columns);
+    label->hide();
+    grid->addWidget(pane, row, column, rows, columns);
+}
 
 }  // namespace
 
@@ -215,6 +257,7 @@ QMessageBox* makeMessageBox(const QString& text, int style, const QString& title
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
         grid->addItem(new QSpacerItem(QFontMetrics(titleFont).horizontalAdvance(box->windowTitle()) + 150, 0),
                       grid->rowCount(), 0, 1, grid->columnCount());
+    scrollWhenTall(box);  // last: setting the icon lays the box out afresh
     return box;
 }
 

@@ -63,7 +63,8 @@ void useChinese();
 
 // The dialogs as they are built before they wait (the caller owns them):
 // for a look at their buttons and texts, and for callers that need them
-// non-modal. A message box is wide enough for its whole title.
+// non-modal. A message box is wide enough for its whole title; a text too
+// tall for the screen scrolls inside it, and the box stays on the screen.
 QMessageBox* makeMessageBox(const QString& text, int style, const QString& title, QWidget* parent = nullptr);
 QInputDialog* makeInputDialog(const QString& prompt, const QString& title, const QString& defaultText,
                               QWidget* parent = nullptr);

@@ -12,7 +12,11 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 using namespace tv::dlg;
@@ -124,6 +128,34 @@ TEST(DialogLook, MessageBoxButtonsAndIconsFollowTheStyleAndOldFiltersBecomeQtOne
     }
     EXPECT_EQ(qtNameFilters("数据库文件 (*.mdb)|*.mdb|所有文件 (*.*)|*.*") + qtNameFilters("表格|*.xls;*.xlsx"),
               QStringList({"数据库文件 (*.mdb) (*.mdb)", "所有文件 (*.*) (*)", "表格 (*.xls *.xlsx)"}));
+}
+
+// A list of hundreds of rooms: the box stays on the screen, its text scrolls
+// (also from the keyboard) and is the whole text; a short text shows as ever.
+TEST(DialogLook, AMessageTooTallForTheScreenScrollsInsideABoxThatStaysOnTheScreen) {
+    QStringList rooms;
+    for (int room = 1; room <= 600; ++room) rooms << QString::number(1000 + room);
+    const QString text =
+        "以下房间没有上月读数：" + rooms.join("、") + "\n以下房间没有其它费用记录：" + rooms.join("、");
+    std::unique_ptr<QMessageBox> box(makeMessageBox(text, Info, "提示"));
+    box->show();
+    const QRect screen = box->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(box->frameGeometry())) << box->frameGeometry().height() << " > " << screen.height();
+    EXPECT_EQ(box->text(), text);
+    auto* pane = box->findChild<QScrollArea*>("tvMessageScroll");
+    ASSERT_TRUE(pane);
+    EXPECT_EQ(static_cast<QLabel*>(pane->widget())->text(), text);
+    EXPECT_TRUE(pane->isVisible() && pane->verticalScrollBar()->maximum() > 0);
+    EXPECT_GE(pane->height(), screen.height() / 2);  // laid out in the box, the buttons below it
+    EXPECT_TRUE(box->rect().contains(pane->geometry()));
+    for (QAbstractButton* b : box->buttons()) EXPECT_GT(b->mapTo(box.get(), QPoint()).y(), pane->geometry().bottom());
+    QTest::keyClick(pane, Qt::Key_PageDown);
+    EXPECT_GT(pane->verticalScrollBar()->value(), 0);
+
+    std::unique_ptr<QMessageBox> small(
+        makeMessageBox("以下房间没有上月读数：" + rooms.mid(0, 40).join("、"), Info, "提示"));
+    small->show();
+    EXPECT_FALSE(small->findChild<QScrollArea*>());
 }
 
 // The real dialogs, answered by a "user" once they wait.
