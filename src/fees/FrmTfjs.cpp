@@ -390,8 +390,10 @@ void FrmTfjs::saveSettlement(Money deposit, Money arrears) {
         return;
     }
     SettlementFileName = Bill.fjh + QStringLiteral(".txt");
-    if (!writeWhole(state().StatementDir + SettlementFileName, settlementText({Bill, deposit, arrears, Words}))) {
-        tell(QStringLiteral("租客退房结算账单保存失败！"));  // the computed boxes stay; confirm again to retry
+    QString why;
+    if (!writeWhole(state().StatementDir + SettlementFileName, settlementText({Bill, deposit, arrears, Words}), &why)) {
+        tell(QStringLiteral("租客退房结算账单保存失败！（%1）")
+                 .arg(why));  // the computed boxes stay; confirm again to retry
         return;
     }
     SettlementMode.clear();

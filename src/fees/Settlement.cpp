@@ -4,6 +4,7 @@
 #include "platform/text/Gbk.h"
 #include "platform/values/Error.h"
 #include "platform/values/FileRead.h"
+#include "platform/values/IoError.h"
 
 #include <QSaveFile>
 
@@ -177,9 +178,13 @@ bool roomNamesAFile(const QString& room) {
     return !room.isEmpty() && !room.contains(u'/') && !room.contains(u'\\') && !room.contains(QChar(0));
 }
 
-bool writeWhole(const QString& path, const QByteArray& bytes) {
+bool writeWhole(const QString& path, const QByteArray& bytes, QString* why) {
     QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    if (why)
+        *why = ioErrorText(file);
+    return false;
 }
 
 }  // namespace tv::fees

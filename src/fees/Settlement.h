@@ -79,7 +79,8 @@ std::optional<SettlementRecord> readSettlementFile(const QString& path);
 
 // A room that can name its file: not empty, no / \ or NUL.
 bool roomNamesAFile(const QString& room);
-// Writes the file whole or not at all (a temporary file renamed into place).
-bool writeWhole(const QString& path, const QByteArray& bytes);
+// Writes the file whole or not at all (a temporary file renamed into place);
+// `why` tells the user why it could not.
+bool writeWhole(const QString& path, const QByteArray& bytes, QString* why = nullptr);
 
 }  // namespace tv::fees

@@ -12,6 +12,7 @@
 #include "platform/forms/Pictures.h"
 #include "platform/shell/Shell.h"
 #include "platform/values/FileRead.h"
+#include "platform/values/IoError.h"
 #include "shared/DataShape.h"
 #include "shared/PrintChoice.h"
 #include "shared/PrintRoutines.h"
@@ -530,7 +531,7 @@ bool MDIVamo::copyTemplate() {
     // Written beside the target and renamed into place: never half a file.
     QSaveFile out(CopyTarget);
     if (!out.open(QIODevice::WriteOnly) || out.write(*bytes) != bytes->size() || !out.commit()) {
-        msgBox(QStringLiteral("新建数据文件失败：“%1”写不进去（%2）。").arg(shown, out.errorString()), tv::dlg::Info,
+        msgBox(QStringLiteral("新建数据文件失败：“%1”写不进去（%2）。").arg(shown, tv::ioErrorText(out)), tv::dlg::Info,
                kTitle);
         return false;
     }
@@ -552,7 +553,7 @@ std::optional<QByteArray> MDIVamo::readTemplate() {
     if (!checked || !tv::hasShape(copy.fileName(), tv::dataFileShape())) {
         msgBox(checked
                    ? QStringLiteral("新建数据文件失败：模板文件“%1”已损坏，不是公寓数据文件。").arg(shown)
-                   : QStringLiteral("新建数据文件失败：模板文件“%1”无法检查（%2）。").arg(shown, copy.errorString()),
+                   : QStringLiteral("新建数据文件失败：模板文件“%1”无法检查（%2）。").arg(shown, tv::ioErrorText(copy)),
                tv::dlg::Info, kTitle);
         return std::nullopt;
     }

@@ -1,6 +1,7 @@
 #include "platform/print/Backends.h"
 
 #include "platform/text/Gbk.h"
+#include "platform/values/IoError.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,7 +38,7 @@ public:
         if (!path_.isEmpty()) {
             file_.setFileName(path_);
             if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-                throw PrintError(QStringLiteral("无法写入打印记录文件：%1\n%2").arg(path_, file_.errorString()));
+                throw PrintError(QStringLiteral("无法写入打印记录文件：%1\n%2").arg(path_, ioErrorText(file_)));
         }
         write(QStringLiteral("begin"));
     }
@@ -67,7 +68,7 @@ private:
         if (file_.isOpen()) {
             QByteArray bytes = text.toUtf8() + '\n';
             if (file_.write(bytes) != bytes.size() || !file_.flush())
-                throw PrintError(QStringLiteral("无法写入打印记录文件：%1\n%2").arg(path_, file_.errorString()));
+                throw PrintError(QStringLiteral("无法写入打印记录文件：%1\n%2").arg(path_, ioErrorText(file_)));
         }
     }
 
@@ -214,7 +215,7 @@ public:
     void begin() override {
         file_ = std::make_unique<QSaveFile>(path_);
         if (!file_->open(QIODevice::WriteOnly))
-            throw PrintError(QStringLiteral("无法写入打印文件：%1\n%2").arg(path_, file_->errorString()));
+            throw PrintError(QStringLiteral("无法写入打印文件：%1\n%2").arg(path_, ioErrorText(*file_)));
         writer_ = std::make_unique<QPdfWriter>(file_.get());
         writer_->setResolution(kDpi);
         writer_->setCreator(QStringLiteral("Tenvora"));
@@ -230,7 +231,7 @@ public:
         bool painted = painting_.finish();
         writer_.reset();
         if (!painted || !file_->commit()) {
-            QString why = file_->errorString();
+            QString why = ioErrorText(*file_);
             file_.reset();
             throw PrintError(QStringLiteral("无法写入打印文件：%1\n%2").arg(path_, why));
         }

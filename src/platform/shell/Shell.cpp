@@ -3,6 +3,7 @@
 
 #include "platform/dialogs/Dialogs.h"
 #include "platform/values/FileRead.h"
+#include "platform/values/IoError.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -13,6 +14,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
+
+#include <cerrno>
 
 namespace tv::shell {
 
@@ -136,21 +139,21 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
         return copyFailed(QStringLiteral("无法读取源文件“%1”：%2").arg(from, unread), error);
     QSaveFile out(to);
     if (!out.open(QIODevice::WriteOnly))
-        return copyFailed(QStringLiteral("无法写入目标文件“%1”：%2").arg(to, out.errorString()), error);
+        return copyFailed(QStringLiteral("无法写入目标文件“%1”：%2").arg(to, ioErrorText(out)), error);
     QByteArray chunk;
     while (!(chunk = in.read(1 << 20)).isEmpty()) {
         if (out.write(chunk) != chunk.size()) {
-            const QString why = out.errorString();
+            const QString why = ioErrorText(out);
             out.cancelWriting();
             return copyFailed(QStringLiteral("无法写入目标文件“%1”：%2").arg(to, why), error);
         }
     }
     if (in.error() != QFileDevice::NoError) {
         out.cancelWriting();
-        return copyFailed(QStringLiteral("无法读取源文件“%1”：%2").arg(from, in.errorString()), error);
+        return copyFailed(QStringLiteral("无法读取源文件“%1”：%2").arg(from, ioErrorText(in)), error);
     }
     if (!out.commit())
-        return copyFailed(QStringLiteral("无法写入目标文件“%1”：%2").arg(to, out.errorString()), error);
+        return copyFailed(QStringLiteral("无法写入目标文件“%1”：%2").arg(to, ioErrorText(out)), error);
     QFile::setPermissions(to, src.permissions());
     return CopyOutcome::Copied;
 }
@@ -164,7 +167,7 @@ Result deleteFile(const QString& path, const QString& folder) {
         return {false, QStringLiteral("“%1”是文件夹，不能作为文件删除。").arg(path)};
     QFile f(full);
     if (!f.remove())
-        return {false, QStringLiteral("无法删除“%1”：%2").arg(path, f.errorString())};
+        return {false, QStringLiteral("无法删除“%1”：%2").arg(path, ioErrorText(f))};
     return {true, QString()};
 }
 
@@ -198,7 +201,7 @@ Result makeFolder(const QString& path, const QString& folder) {
     if (!info.absoluteDir().exists())
         return {false, QStringLiteral("找不到上一级文件夹“%1”。").arg(info.absolutePath())};
     if (!QDir().mkdir(full))
-        return {false, QStringLiteral("无法建立文件夹“%1”。").arg(path)};
+        return {false, QStringLiteral("无法建立文件夹“%1”：%2").arg(path, ioErrorText(errno))};
     return {true, QString()};
 }
 

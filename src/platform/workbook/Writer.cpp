@@ -1,5 +1,6 @@
 // The .xlsx writer on libxlsxwriter.
 
+#include "platform/values/IoError.h"
 #include "platform/workbook/Workbook.h"
 
 #include <QDir>
@@ -13,7 +14,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 namespace tv::workbook {
 
@@ -67,7 +67,7 @@ Writer::Writer(const QString& path) : d_(std::make_unique<Impl>()) {
     QTemporaryFile reserve(QFileInfo(d_->path).absolutePath() + QStringLiteral("/.tenvora-XXXXXX.xlsx"));
     reserve.setAutoRemove(false);
     if (!reserve.open())
-        throw WorkbookError(QStringLiteral("无法在该文件夹中创建Excel文件：") + reserve.errorString());
+        throw WorkbookError(QStringLiteral("无法在该文件夹中创建Excel文件：") + ioErrorText(reserve));
     d_->temp = reserve.fileName();
     reserve.close();
 
@@ -146,18 +146,21 @@ void Writer::close() {
         d_->discard();
         throw WorkbookError(QStringLiteral("写入Excel文件失败：") + why);
     }
+    errno = 0;
     const lxw_error e = workbook_close(d_->book);
+    const int why = errno;  // a write of the file that failed, a full disk among them
     d_->book = nullptr;
     if (e != LXW_NO_ERROR) {
         d_->discard();
-        throw WorkbookError(QStringLiteral("保存Excel文件失败：") + libraryText(e));
+        throw WorkbookError(QStringLiteral("保存Excel文件失败：") + libraryText(e) +
+                            (why ? QStringLiteral("（%1）").arg(ioErrorText(why)) : QString()));
     }
     QFile::setPermissions(
         d_->temp, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     // rename() replaces the target in one step: readers see the old file or
     // the new one, never a half-written one.
     if (std::rename(QFile::encodeName(d_->temp).constData(), QFile::encodeName(d_->path).constData()) != 0) {
-        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        const QString why = ioErrorText(errno);
         d_->discard();
         throw WorkbookError(QStringLiteral("保存Excel文件失败：") + why);
     }
