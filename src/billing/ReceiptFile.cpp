@@ -2,6 +2,7 @@
 
 #include "platform/db/Database.h"
 #include "platform/text/Gbk.h"
+#include "platform/values/FileRead.h"
 #include "platform/values/IoError.h"
 #include "platform/values/Money.h"
 
@@ -164,6 +165,11 @@ QByteArray receiptText(const BillRecord& b, const QString& words) {
 
 namespace {
 
+// A note is five short lines; a staged text a computation's receipts (about
+// 1.4 KB a bill).
+constexpr qint64 kLargestNote = 64 * 1024;
+constexpr qint64 kLargestStagedText = qint64(1) << 31;
+
 const QString kName = QStringLiteral("Zjzd.txt");
 // How long a computation waits for another program's to end.
 constexpr int kLockWaitMs = 15000;
@@ -204,10 +210,10 @@ void syncDurably(std::unique_ptr<QFile>& f) {
 }
 
 std::optional<Note> readNote(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    const FileRead note = readRegularFile(path, kLargestNote);
+    if (!note.ok())
         return std::nullopt;
-    const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    const QStringList lines = QString::fromUtf8(note.bytes).split(QLatin1Char('\n'));
     if (lines.size() < 5 || !lines[4].isEmpty())
         return std::nullopt;  // cut short: it was being written, so nothing was stored yet
     Note n;
@@ -257,13 +263,12 @@ void apply(const QString& target, const Note& n, const QByteArray* text = nullpt
             throw DbError(QStringLiteral("收据文件%1换不上去：%2").arg(shown(target), ioErrorText(errno)));
         }
     } else if (QFile::exists(staged)) {
-        QByteArray read;
+        FileRead read;
         if (!text) {
-            QFile in(staged);
-            if (!in.open(QIODevice::ReadOnly))
-                failed(in);
-            read = in.readAll();
-            text = &read;
+            read = readRegularFile(staged, kLargestStagedText);
+            if (!read.ok())
+                throw DbError(QStringLiteral("收据文件%1读不出来：%2").arg(shown(staged), read.why));
+            text = &read.bytes;
         }
         append(target, n.oldSize, *text);
         QFile::remove(staged);

@@ -4,6 +4,8 @@
 #include "billing/ReceiptFile.h"
 
 #include "platform/text/Gbk.h"
+#include "platform/values/Error.h"
+#include "support/OddFiles.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -187,4 +189,40 @@ TEST(ReceiptFile, TwoProgramsComputingOnOneDataFileWriteEveryReceiptOnceInTheOrd
     EXPECT_EQ(bills.size(), 2 * kRuns * kTenants);
     EXPECT_EQ(receiptsIn(tv::billing::ReceiptFile::pathFor(data)), bills);
     EXPECT_EQ(QDir(dir.path()).entryList({"Zjzd.txt.new", "Zjzd.txt.pending"}, QDir::Files), QStringList());
+}
+
+// What a run left beside the receipt file is read only when it is a regular
+// file: a note or a staged text that is a FIFO or a device never holds up the
+// window that opens on the data file.
+TEST(ReceiptFile, LeftoversThatAreNoRegularFilesAreSettledAtOnce) {
+    for (const QString kind : {"fifo", "zero"}) {
+        for (const bool oddNote : {true, false}) {
+            SCOPED_TRACE((kind + (oddNote ? " note" : " staged text")).toStdString());
+            QTemporaryDir dir;
+            const QString data = dir.filePath("租房.mdb");
+            makeMonth(data, 1);
+            tv::test::execSql(data, "pragma user_version = 7");
+            const QString receipts = tv::billing::ReceiptFile::pathFor(data);
+            if (oddNote) {
+                tv::test::makeOdd(kind, receipts + ".pending");
+            } else {
+                QFile note(receipts + ".pending");
+                ASSERT_TRUE(note.open(QIODevice::WriteOnly));
+                note.write(("7\nYB\n-1\n" + data + "\n").toUtf8());
+                note.close();
+                tv::test::makeOdd(kind, receipts + ".new");
+            }
+            const tv::test::Watchdog watch("settling odd leftovers");
+            QString error;
+            try {
+                tv::billing::ReceiptFile::recover(data);
+            } catch (const tv::DbError& e) {
+                error = e.text();
+            }
+            // A note that cannot be read was never finished: dropped. A
+            // staged text that cannot be read is kept and the reason told.
+            EXPECT_EQ(error.contains("Zjzd.txt.new"), !oddNote) << error.toStdString();
+            EXPECT_EQ(QFile::exists(receipts + ".pending"), !oddNote);
+        }
+    }
 }

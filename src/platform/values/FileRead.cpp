@@ -1,5 +1,7 @@
 #include "platform/values/FileRead.h"
 
+#include "platform/values/IoError.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -24,7 +26,7 @@ FileReadError notAFile(QString* why) {
 }
 
 FileReadError unreadable(int error, QString* why) {
-    return failed(FileReadError::Unreadable, QStringLiteral("无法读取：") + qt_error_string(error), why);
+    return failed(FileReadError::Unreadable, QStringLiteral("无法读取：") + ioErrorText(error), why);
 }
 
 // An open descriptor of a regular file, or -1 with the reason. The name is
@@ -114,7 +116,7 @@ FileReadError openRegularFile(const QString& path, QFile& file, QString* why) {
         return error;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return failed(FileReadError::Unreadable, QStringLiteral("无法读取：") + file.errorString(), why);
+        return failed(FileReadError::Unreadable, QStringLiteral("无法读取：") + ioErrorText(file), why);
     }
     return FileReadError::None;
 }
