@@ -13,7 +13,8 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
 cmake --build "$build" --target fuzz_workbook >/dev/null
 corpus="$build/corpus"
 mkdir -p "$corpus" "$build/found"
-cp tests/fixtures/workbook_*.xlsx tests/fixtures/workbook_*.ods tests/fixtures/exchange_*.xlsx "$corpus"/ 2>/dev/null || true
+cp tests/fixtures/workbook_*.xlsx tests/fixtures/workbook_*.ods tests/fixtures/exchange_*.xlsx tests/fixtures/workbooks/*.xlsx \
+  tests/fixtures/workbooks/*.ods "$corpus"/ 2>/dev/null || true
 cp tests/fixtures/workbook_crashers/* "$corpus"/ 2>/dev/null || true
 export TMPDIR=${TMPDIR:-/dev/shm}
 "$build/fuzz/fuzz_workbook" "$corpus" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 \

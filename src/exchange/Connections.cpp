@@ -115,6 +115,7 @@ ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbo
         return *st;
     };
     ImportCounts n;
+    n.failedCells = sheet.errors;  // error values: nothing to take
     db.transaction([&] {
         std::vector<tv::Value> params;
         params.reserve(static_cast<size_t>(used));

@@ -56,7 +56,8 @@ struct ImportCounts {
 // Appends the rows of `sheet` to `table` by column position, all in one
 // transaction: each cell converted on its own by its field's declared type;
 // a cell the field cannot take leaves the field out of that row (its default
-// applies), an empty cell stores Null, a photo field takes nothing.
+// applies), an empty cell stores Null, a photo field takes nothing. The
+// sheet's error values count among the cells not taken.
 ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbook::Sheet& sheet);
 
 // The message box of the exchange windows.

@@ -149,6 +149,16 @@ void fexcel::Com1_Click() {
     const tv::workbook::Sheet* sheet = chosenSheet();
     if (!sheet)
         return;
+    if (sheet->rows.empty() && sheet->held > 0) {
+        // Cells that give nothing (formulas without a kept result, errors):
+        // not an empty sheet to import.
+        notice(QStringLiteral("工作表“%1”中有%2个单元格，但没有读出任何一行数据"
+                              "（公式没有保存计算结果，或单元格是错误值）。")
+                   .arg(sheet->name)
+                   .arg(sheet->held),
+               tv::dlg::Exclamation);
+        return;
+    }
     u.Label3->show();
     u.Label4->show();
     connections().excelFieldCount = sheet->columns;

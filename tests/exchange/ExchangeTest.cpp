@@ -16,8 +16,12 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QUrl>
+
+#include <sys/stat.h>
 
 using tv::forms::Registry;
 using tv::test::queryText;
@@ -314,9 +318,10 @@ TEST_F(ExchangeTest, ImportStoresEachRowWithTheFieldsItFillsAndGoesOnPastARefuse
     for (int r = 0; r < int(std::size(rows)); ++r)
         for (int c = 0; c < int(rows[r].size()); ++c) w.write(r, c, rows[r][c]);
     w.close();
-    const ex::ImportCounts n =
-        ex::appendRows(*tv::Database::open(file), QStringLiteral("u"), tv::workbook::read(book).at(0));
-    EXPECT_EQ(QStringLiteral("%1 %2 %3").arg(n.stored).arg(n.failedRows).arg(n.failedCells), "4 1 3");
+    tv::workbook::Sheet sheet = tv::workbook::read(book).at(0);
+    sheet.errors = 2;  // error values in the workbook: cells not taken
+    const ex::ImportCounts n = ex::appendRows(*tv::Database::open(file), QStringLiteral("u"), sheet);
+    EXPECT_EQ(QStringLiteral("%1 %2 %3").arg(n.stored).arg(n.failedRows).arg(n.failedCells), "4 1 5");
     EXPECT_EQ(queryText(file, "select group_concat(k || quote(zj) || quote(d) || quote(xp), '|') from u"),
               "a1.5'2024-01-05'NULL|b9'2024-02-03'NULL|cNULL'2000-01-01'NULL|d3.25NULLNULL");
 }
@@ -356,6 +361,87 @@ TEST_F(ExchangeTest, RoundTripKeepsEveryFieldAndTheLegacyTwinImportsTheSame) {
     }
     EXPECT_EQ(got[0], "2024-01-05101张三4401011990010112348003.5|2024-02-29102李四01234519.99120");
     EXPECT_EQ(got[1], got[0]);
+}
+
+TEST_F(ExchangeTest, WorkbooksOfIndependentProgramsImportToTheSameRows) {
+    // The same three rows as openpyxl, XlsxWriter, odfpy, xlwt and LibreOffice wrote them.
+    const QString fields = QStringLiteral(
+        "select group_concat(quote(jfrq)||quote(fjh)||quote(xm)||quote(sfzhm)||quote(zj)||quote(sfsd1)||"
+        "quote(sfsd2)||quote(bysb)||quote(sysb)||quote(ysl)||quote(sdj)||quote(sf)||quote(hj), '|') from fzsdjs");
+    const QString rows = QStringLiteral(
+        "'2024-01-05''0101''张三''012345199001011234'1200NULL'0101-01-31'12501200503.50.68NULL|"
+        "'2024-02-29''0102''欧阳·李四''044101199912319876'800.5NULL'0102-02-29'30NULL303.5NULLNULL|"
+        "'1999-12-31''广州市天河区某某路123号'NULL'000000000000000000'0NULLNULL0-5-51234567.890.01NULL");
+    const QDir books(QStringLiteral(TV_FIXTURES_DIR "/workbooks"));
+    QStringList names = books.entryList({"*.xlsx", "*.xls", "*.ods"}, QDir::Files, QDir::Name);
+    names.removeOne(QStringLiteral("formulas-only.xlsx"));
+    EXPECT_EQ(names.size(), 8);
+    for (const QString& name : names) {
+        Registry::unloadAll();
+        tv::test::execSql(file, QStringLiteral("DELETE FROM fzsdjs;"));
+        importInto(books.filePath(name), QStringLiteral("收费"), file, QStringLiteral("fzsdjs"));
+        EXPECT_EQ(boxes(), "数据表没有记录，现在开始导入新数据;已成功导入3条记录!") << name.toStdString();
+        EXPECT_EQ(queryText(file, fields), rows) << name.toStdString();
+    }
+    // A sheet of formulas kept without results holds cells but no row: said so, nothing to import.
+    Registry::unloadAll();
+    tv::forms::the<ex::fexcel>().show();
+    click<ex::fexcel>("Img2", books.filePath(QStringLiteral("formulas-only.xlsx")));
+    choose<ex::fexcel>("Com1", QStringLiteral("公式"));
+    EXPECT_EQ(boxes(), "工作表“公式”中有6个单元格，但没有读出任何一行数据（公式没有保存计算结果，或单元格是错误值）。");
+    EXPECT_FALSE(ctl<ex::fexcel>("cmd1")->isEnabled());
+    EXPECT_FALSE(label<ex::fexcel>("Label3")->isVisible());
+}
+
+TEST_F(ExchangeTest, APipeOrADeviceForAWorkbookIsRefusedAtOnce) {
+    const QString fifo = dir.filePath(QStringLiteral("fifo.xlsx"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    tv::forms::the<ex::fexcel>().show();
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
+        click<ex::fexcel>("Img2", path);
+        EXPECT_EQ(boxes(), "无法读取Excel文件：所选的不是一个普通文件。");
+        EXPECT_EQ(combo<ex::fexcel>("Com1")->count(), 0);
+    }
+}
+
+TEST_F(ExchangeTest, LibreOfficeReadsEveryCellOfTheExport) {
+    // LibreOffice Calc, a client of its own, turns the export into CSV: every cell as the table has it.
+    tv::test::execSql(file,
+                      QStringLiteral("INSERT INTO fzsdjs (jfrq, fjh, xm, sfzhm, zj, bysb, sdj, sf, hj) VALUES "
+                                     "('1999-12-31', '0102', '李, \"四\"', '012345678901234567', -1234567.5, 0.1, 3.5, "
+                                     "0.68, 1234567.89), (NULL, '', NULL, NULL, 0, NULL, NULL, NULL, NULL);"));
+    exportFrom(QStringLiteral("fzsdjs"));
+    auto* list = listOf<ex::outform>("List1");
+    for (int i = 0; i < list->count(); ++i) list->item(i)->setCheckState(Qt::Checked);
+    const QString out = dir.filePath(QStringLiteral("fzsdjs.xlsx"));
+    click<ex::outform>("Img1", out);
+    click<ex::outform>("cmdout");
+    QTemporaryDir profile;
+    QProcess soffice;
+    soffice.start(
+        QStringLiteral("soffice"),
+        {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile.path()).toString(),
+         QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+         QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"), QStringLiteral("--outdir"), dir.path(), out});
+    ASSERT_TRUE(soffice.waitForStarted(30000)) << "soffice is missing: scripts/install-deps installs it";
+    ASSERT_TRUE(soffice.waitForFinished(120000));
+    ASSERT_EQ(soffice.exitCode(), 0) << soffice.readAllStandardError().toStdString();
+    QFile csv(dir.filePath(QStringLiteral("fzsdjs.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    // The table's cells as the export shows them: money "0.00", dates yyyy-mm-dd, readings as typed.
+    const auto db = tv::Database::open(file);
+    QStringList expected;
+    for (const auto& row : db->query(QStringLiteral("select * from fzsdjs"))) {
+        QStringList cells;
+        for (const tv::Value& v : row) {
+            QString t = v.kind() == tv::Value::Kind::Money ? tv::format00(v.toMoney()) : v.toText();
+            cells << (t.contains(QRegularExpression(QStringLiteral("[,\"]")))
+                          ? QLatin1Char('"') + t.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"')
+                          : t);
+        }
+        expected << cells.join(QLatin1Char(','));
+    }
+    EXPECT_EQ(QString::fromUtf8(csv.readAll()).trimmed(), expected.join(QLatin1Char('\n')));
 }
 
 TEST_F(ExchangeTest, ADamagedWorkbookSaysWhyAndChangesNothing) {

@@ -62,6 +62,14 @@ private:
 struct Sheet {
     QString name;
     int columns = 0;  // 1 + the rightmost column holding a value
+    // The cells of the file that hold something, a value or not (a formula
+    // without a kept result, an error): a sheet that holds cells but gives
+    // no row is not an empty sheet.
+    qint64 held = 0;
+    // The cells that hold an error value (#DIV/0!, #N/A ...) or what cannot
+    // be read as their type says: they give no value, and an import counts
+    // them among the cells it could not take.
+    qint64 errors = 0;
     struct Row {
         std::vector<std::pair<int, Value>> cells;
         Value at(int column) const;  // Null where the row has no value
@@ -75,10 +83,13 @@ enum class Format { Unknown, Xlsx, Ods, Xls };
 Format sniff(const QByteArray& head);
 
 // Reads every worksheet of a workbook, the format chosen by the file's first
-// bytes (not its name). Cells: text as text, numbers as doubles, cells shown
-// as dates (by their number format, in the workbook's date system) as
-// dates, booleans as 1 / 0, formulas as their cached result; errors and
-// empty text count as empty. WorkbookError for a file that cannot be read.
+// bytes (not its name). Cells: text (shared or inline) as text, numbers as
+// doubles, dates as dates (an .xlsx / .xls number by its date format, in the
+// workbook's date system; an .ods cell by its own date type), booleans as
+// 1 / 0, formulas as the result the workbook kept (none kept: empty); errors
+// and empty text count as empty. Only a regular file is read, and it is never
+// waited for: a FIFO, a device or a file past the size limit is refused at
+// once. WorkbookError for a file that cannot be read.
 std::vector<Sheet> read(const QString& path);
 // The same from bytes in memory (the fuzz target's way in).
 std::vector<Sheet> readBytes(const QByteArray& bytes);

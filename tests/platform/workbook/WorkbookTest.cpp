@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using tv::Value;
 
 // Readable values in failure messages.
@@ -99,14 +101,16 @@ TEST(Workbook, EveryKindOfCellInTheThreeFormats) {
     } cases[] = {
         // shared and rich text, a number, built-in / custom / date-time formats as dates, a quoted "day" format
         // as a number; a row of an empty text and an error is no row; cached formula results, a boolean, inline
-        // text (which the library does not pass on)
+        // text
         {"workbook_kinds.xlsx",
          "[数据] 7\n0=t:张三 1=t:富文本 2=n:3.5 3=d:2024-01-05 4=d:2024-01-05 5=n:2 6=d:2024-01-05 \n"
-         "0=n:2 1=t:ab 3=s:1 \n[第二页] 3\n2=n:7 \n"},
+         "0=n:2 1=t:ab 3=s:1 5=t:行内 \n[第二页] 3\n2=n:7 \n"},
         {"workbook_1904.xlsx", "[数据] 1\n0=d:2024-01-05 \n[第二页] 0\n"},
         {"workbook_sheet.ods", "[表一] 3\n0=t:李四 1=n:12.25 2=d:2024-01-05 \n1=n:-1 \n"},
     };
     for (const auto& c : cases) EXPECT_EQ(dump(wb::read(fixture(c.file))), c.sheets) << c.file;
+    // Its two error values (one a formula's) give nothing and are counted.
+    EXPECT_EQ(wb::read(fixture(QStringLiteral("workbook_kinds.xlsx"))).at(0).errors, 2);
     // The legacy twin holds what the .xlsx one holds, and a package named .xls is still read as one.
     QTemporaryDir dir;
     const QString renamed = dir.filePath(QStringLiteral("twin.xls"));
@@ -114,6 +118,58 @@ TEST(Workbook, EveryKindOfCellInTheThreeFormats) {
     const QString rows = dump(wb::read(fixture(QStringLiteral("exchange_twin.xls")))).section('\n', 1, 2);
     EXPECT_EQ(rows, dump(wb::read(renamed)).section('\n', 1, 2));
     EXPECT_EQ(rows.section('\n', 0, 0), "0=d:2024-01-05 1=t:101 2=t:张三 3=t:440101199001011234 4=n:800 5=n:3.5 ");
+}
+
+TEST(Workbook, WorkbooksOfIndependentProgramsReadAlike) {
+    // Absolute part names (openpyxl), inline texts (openpyxl, XlsxWriter's constant-memory mode), formulas
+    // kept without a result (empty, not "NaN"), formula results in .xls and .ods, money in a number style
+    // beside a date style (LibreOffice's .ods: numbers, not dates), both date systems.
+    const QString rows = QStringLiteral(
+        "[收费] 12\n"
+        "0=d:2024-01-05 1=t:0101 2=t:张三 3=t:012345199001011234 4=n:1200 6=t:0101-01-31 7=n:1250 8=n:1200 9=n:50 "
+        "10=n:3.5 11=n:0.68 \n"
+        "0=d:2024-02-29 1=t:0102 2=t:欧阳·李四 3=t:044101199912319876 4=n:800.5 6=t:0102-02-29 7=n:30 9=n:30 "
+        "10=n:3.5 \n"
+        "0=d:1999-12-31 1=t:广州市天河区某某路123号 3=t:000000000000000000 4=n:0 7=n:0 8=n:-5 9=n:-5 "
+        "10=n:1234567.89 11=n:0.01 \n");
+    const QDir dir(QStringLiteral(TV_FIXTURES_DIR "/workbooks"));
+    QStringList books = dir.entryList({"*.xlsx", "*.xls", "*.ods"}, QDir::Files, QDir::Name);
+    books.removeOne(QStringLiteral("formulas-only.xlsx"));  // cells without a value: no row at all
+    EXPECT_EQ(dump(wb::read(dir.filePath(QStringLiteral("formulas-only.xlsx")))), "[公式] 0\n");
+    EXPECT_EQ(books.join(' '),
+              "libreoffice-1904.xls libreoffice-1904.xlsx libreoffice.ods odfpy-1904.ods openpyxl.xlsx "
+              "xlsxwriter-inline-1904.xlsx xlsxwriter.xlsx xlwt.xls");
+    for (const QString& book : books) EXPECT_EQ(dump(wb::read(dir.filePath(book))), rows) << book.toStdString();
+}
+
+TEST(Workbook, OnlyARegularFileIsReadAndAtOnce) {
+    // A FIFO would block the reading, a device never ends: both refused before anything is read.
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("管道.xlsx"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString huge = dir.filePath(QStringLiteral("huge.xlsx"));
+    {
+        QFile f(huge);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(600LL << 20));  // sparse: nothing written
+    }
+    const struct {
+        QString path;
+        const char* text;
+    } cases[] = {
+        {fifo, "无法读取Excel文件：所选的不是一个普通文件。"},
+        {QStringLiteral("/dev/zero"), "无法读取Excel文件：所选的不是一个普通文件。"},
+        {QStringLiteral("/dev/urandom"), "无法读取Excel文件：所选的不是一个普通文件。"},
+        {dir.path(), "无法读取Excel文件：所选的不是一个普通文件。"},
+        {huge, "Excel文件太大，不能读取。"},
+    };
+    for (const auto& c : cases) {
+        try {
+            wb::read(c.path);
+            ADD_FAILURE() << c.path.toStdString() << " was read";
+        } catch (const wb::WorkbookError& e) {
+            EXPECT_EQ(e.text(), QString::fromUtf8(c.text)) << c.path.toStdString();
+        }
+    }
 }
 
 TEST(Workbook, DamagedAndHostileFilesAreRefusedWithAText) {

@@ -1,0 +1,220 @@
+// The .ods reader: the tables of content.xml read as they stand. A cell is
+// what its own value type says: a number (float, currency, percentage), a
+// date only when its type is date, a time as the part of a day, a boolean as
+// 1 / 0, a text; its number style never makes a date of a number. A formula
+// counts by the result kept with it. Rows and cells the file writes once with
+// a repeat count are repeated.
+
+#include "platform/workbook/Parts.h"
+#include "platform/workbook/Xml.h"
+
+#include <charconv>
+#include <cmath>
+#include <functional>
+
+namespace tv::workbook::detail {
+
+namespace {
+
+using xml::Reader;
+
+int32_t repeatOf(const Reader& x, std::string_view attribute) {
+    bool found = false;
+    const std::string_view v = x.rawAttribute(attribute, &found);
+    long n = 1;
+    if (found) {
+        const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+        if (ec != std::errc() || n < 1)
+            n = 1;
+    }
+    return static_cast<int32_t>(std::min<long>(n, kMaxRows));
+}
+
+// "PT12H30M00S" (or with days, "P1DT2H") as a part of a day.
+std::optional<double> durationIn(std::string_view s) {
+    bool negative = !s.empty() && s.front() == '-';
+    if (negative)
+        s.remove_prefix(1);
+    if (s.empty() || s.front() != 'P')
+        return std::nullopt;
+    double days = 0;
+    bool time = false;
+    size_t i = 1;
+    while (i < s.size()) {
+        if (s[i] == 'T') {
+            time = true;
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        while (j < s.size() && ((s[j] >= '0' && s[j] <= '9') || s[j] == '.')) ++j;
+        const auto n = numberIn(s.substr(i, j - i));
+        if (!n || j >= s.size())
+            return std::nullopt;
+        const char unit = s[j];
+        days += unit == 'D'   ? *n
+                : !time       ? 0
+                : unit == 'H' ? *n / 24
+                : unit == 'M' ? *n / 1440
+                : unit == 'S' ? *n / 86400
+                              : 0;
+        i = j + 1;
+    }
+    return negative ? -days : days;
+}
+
+// The text of a paragraph just started: its spans and links, the spaces,
+// tabs and line breaks it marks.
+void paragraph(Reader& x, std::string& out) {
+    x.children(
+        [&] {
+            if (x.is("s")) {
+                bool found = false;
+                const std::string_view c = x.rawAttribute("c", &found);
+                long n = 1;
+                if (found)
+                    std::from_chars(c.data(), c.data() + c.size(), n);
+                out.append(static_cast<size_t>(std::clamp<long>(n, 0, 32767)), ' ');
+            } else if (x.is("tab")) {
+                out += '\t';
+            } else if (x.is("line-break")) {
+                out += '\n';
+            }
+            if (x.is("annotation") || x.is("note"))
+                x.skip();
+            else
+                paragraph(x, out);  // spans and links: their text
+        },
+        [&] { x.appendText(out); });
+}
+
+// One cell just started: its value, and whether it holds anything at all.
+Value cell(Reader& x, bool& held, bool& failed) {
+    std::string type = x.attribute("value-type");
+    // LibreOffice keeps an error result as the number 0 and says so in a type of its own.
+    const bool error = x.attribute("calcext:value-type") == "error";
+    bool hasFormula = false;
+    x.rawAttribute("formula", &hasFormula);
+    Value v;
+    if (type == "float" || type == "currency" || type == "percentage") {
+        if (const auto d = numberIn(x.rawAttribute("value")))
+            v = Value(*d);
+    } else if (type == "date") {
+        const std::string d = x.attribute("date-value");
+        const QDate day = QDate::fromString(QString::fromLatin1(d.data(), qsizetype(std::min<size_t>(d.size(), 10))),
+                                            QStringLiteral("yyyy-MM-dd"));
+        if (day.isValid())
+            v = Value(day);
+    } else if (type == "time") {
+        if (const auto t = durationIn(x.rawAttribute("time-value")))
+            v = Value(*t);
+    } else if (type == "boolean") {
+        const std::string b = x.attribute("boolean-value");
+        v = Value(int16_t(b == "true" || b == "1" ? 1 : 0));
+    }
+    bool hasStringValue = false;
+    const std::string stringValue = x.attribute("string-value", &hasStringValue);
+    // The paragraphs of the cell (and nothing of its notes or drawings).
+    std::string text;
+    bool paragraphs = false;
+    x.children([&] {
+        if (!x.is("p"))
+            return x.skip();
+        if (paragraphs)
+            text += '\n';
+        paragraphs = true;
+        paragraph(x, text);
+    });
+    if (type == "string" || (type.empty() && !hasFormula)) {
+        const std::string& s = hasStringValue ? stringValue : text;
+        if (!s.empty())
+            v = Value(QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())));
+    }
+    held = !type.empty() || hasFormula || !text.empty();
+    failed = error || (v.isNull() && !type.empty() && type != "string");
+    return error ? Value() : v;
+}
+
+// One table just started.
+Sheet table(Reader& x, QString name, size_t& cellCount) {
+    SheetBuilder out(std::move(name), cellCount);
+    int32_t row = 0;
+    std::vector<std::pair<int32_t, Value>> cells;
+    // Rows, also in groups and header rows; nothing else of the table.
+    std::function<void()> child = [&] {
+        if (x.is("table-row-group") || x.is("table-header-rows") || x.is("table-rows"))
+            return x.children(child);
+        if (!x.is("table-row"))
+            return x.skip();
+        const int32_t rows = repeatOf(x, "number-rows-repeated");
+        cells.clear();
+        int32_t col = 0;
+        qint64 held = 0, errors = 0;
+        x.children([&] {
+            if (!x.is("table-cell") && !x.is("covered-table-cell"))
+                return x.skip();
+            const int32_t repeat = repeatOf(x, "number-columns-repeated");
+            bool holds = false, failed = false;
+            Value v = cell(x, holds, failed);
+            held += holds ? repeat : 0;
+            errors += failed ? repeat : 0;
+            for (int32_t c = 0; !v.isNull() && c < repeat && col + c < kMaxColumns; ++c) {
+                if (cellCount + cells.size() > kMaxCells)
+                    tooLarge();
+                cells.emplace_back(col + c, v);
+            }
+            col = std::min(col + repeat, kMaxColumns);
+        });
+        // A row written once for several alike: each of them.
+        for (int32_t r = 0; r < rows && row + r < kMaxRows; ++r) {
+            for (int64_t h = 0; h < held; ++h) out.held();
+            for (int64_t e = 0; e < errors; ++e) out.error();
+            for (const auto& [c, v] : cells) out.add(row + r, c, v);
+            if (cells.empty() && held == 0 && errors == 0)
+                break;
+        }
+        row = std::min(row + rows, kMaxRows);
+    };
+    x.children(child);
+    return out.finish();
+}
+
+}  // namespace
+
+std::vector<Sheet> readOds(std::string_view bytes) {
+    const std::vector<ZipPart> parts = zipParts(bytes);
+    const PartText content = zipPart(bytes, parts, "content.xml");
+    if (!content.found)
+        throw WorkbookError(unreadable(QStringLiteral("工作簿缺少内容（content.xml）。")));
+    std::vector<Sheet> sheets;
+    size_t cellCount = 0;
+    Reader x(content.text);
+    int depth = 0, spreadsheet = -1;
+    while (x.next() != Reader::Done) {
+        if (x.kind() == Reader::End) {
+            if (--depth < spreadsheet)
+                spreadsheet = -1;
+            continue;
+        }
+        if (x.kind() != Reader::Start)
+            continue;
+        if (spreadsheet >= 0 && depth == spreadsheet && x.is("table")) {
+            if (sheets.size() >= 4096)
+                tooLarge();
+            const std::string name = x.attribute("name");
+            if (x.selfClosing()) {
+                x.next();
+                sheets.push_back(SheetBuilder(QString::fromStdString(name), cellCount).finish());
+            } else {
+                sheets.push_back(table(x, QString::fromUtf8(name.data(), qsizetype(name.size())), cellCount));
+            }
+            continue;
+        }
+        ++depth;
+        if (spreadsheet < 0 && x.is("spreadsheet"))
+            spreadsheet = depth;
+    }
+    return sheets;
+}
+
+}  // namespace tv::workbook::detail
