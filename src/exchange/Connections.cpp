@@ -82,79 +82,113 @@ qint64 exportTable(tv::Database& db, const QString& table, const QStringList& fi
     return r;
 }
 
-// The import of a sheet into a table.
-ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbook::Sheet& sheet) {
-    const std::vector<tv::Column> columns = db.columns(table);
-    const int used = std::min<int>(sheet.columns, static_cast<int>(columns.size()));
-    // The insert statement for each set of fields a row fills ('1' for a
-    // field taken), prepared once; rows mostly fill the same fields as the
-    // row before them.
-    std::unordered_map<std::string, std::unique_ptr<tv::Statement>> statements;
-    std::string lastTaken;
-    tv::Statement* last = nullptr;
-    auto statementFor = [&](const std::string& taken) -> tv::Statement& {
-        if (last && taken == lastTaken)
-            return *last;
-        std::unique_ptr<tv::Statement>& st = statements[taken];
+namespace {
+
+// Appends rows to a table by column position, each cell converted on its own
+// by its field's declared type. The insert statement for each set of fields a
+// row fills ('1' for a field taken) is prepared once; rows mostly fill the
+// same fields as the row before them.
+class Appender {
+public:
+    Appender(tv::Database& db, const QString& table, int sheetColumns)
+        : db_(db),
+          table_(table),
+          columns_(db.columns(table)),
+          used_(std::min<int>(sheetColumns, static_cast<int>(columns_.size()))),
+          taken_(static_cast<size_t>(used_), '0') {
+        params_.reserve(static_cast<size_t>(used_));
+    }
+
+    ImportCounts counts;
+
+    void add(const tv::workbook::Sheet::Row& row) {
+        params_.clear();
+        auto cell = row.cells.begin();
+        for (int i = 0; i < used_; ++i) {
+            taken_[static_cast<size_t>(i)] = '0';
+            while (cell != row.cells.end() && cell->first < i) ++cell;
+            const bool has = cell != row.cells.end() && cell->first == i;
+            const tv::ColumnKind kind = columns_[static_cast<size_t>(i)].kind;
+            if (kind == tv::ColumnKind::Blob) {
+                counts.failedCells += has;
+                continue;
+            }
+            if (!has) {
+                params_.emplace_back();
+            } else if (tv::Database::holds(cell->second, kind)) {
+                params_.push_back(cell->second);
+            } else {
+                try {
+                    params_.push_back(tv::Database::convert(cell->second, kind));
+                } catch (const tv::DbError&) {
+                    ++counts.failedCells;
+                    continue;
+                }
+            }
+            taken_[static_cast<size_t>(i)] = '1';
+        }
+        try {
+            statement().run(params_);
+            ++counts.stored;
+        } catch (const tv::DbError&) {
+            ++counts.failedRows;
+        }
+    }
+
+private:
+    tv::Statement& statement() {
+        if (last_ && taken_ == lastTaken_)
+            return *last_;
+        std::unique_ptr<tv::Statement>& st = statements_[taken_];
         if (!st) {
             QStringList names, marks;
-            for (size_t i = 0; i < taken.size(); ++i) {
-                if (taken[i] == '1') {
-                    names << quoted(columns[i].name);
+            for (size_t i = 0; i < taken_.size(); ++i) {
+                if (taken_[i] == '1') {
+                    names << quoted(columns_[i].name);
                     marks << QStringLiteral("?");
                 }
             }
             st = std::make_unique<tv::Statement>(
-                db, names.isEmpty()
-                        ? QStringLiteral("insert into %1 default values").arg(quoted(table))
-                        : QStringLiteral("insert into %1 (%2) values (%3)")
-                              .arg(quoted(table), names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+                db_, names.isEmpty()
+                         ? QStringLiteral("insert into %1 default values").arg(quoted(table_))
+                         : QStringLiteral("insert into %1 (%2) values (%3)")
+                               .arg(quoted(table_), names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
         }
-        lastTaken = taken;
-        last = st.get();
+        lastTaken_ = taken_;
+        last_ = st.get();
         return *st;
-    };
-    ImportCounts n;
-    n.failedCells = sheet.errors;  // error values: nothing to take
+    }
+
+    tv::Database& db_;
+    QString table_;
+    std::vector<tv::Column> columns_;
+    int used_;
+    std::vector<tv::Value> params_;
+    std::string taken_, lastTaken_;
+    std::unordered_map<std::string, std::unique_ptr<tv::Statement>> statements_;
+    tv::Statement* last_ = nullptr;
+};
+
+}  // namespace
+
+ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbook::Sheet& sheet) {
+    Appender out(db, table, sheet.columns);
+    out.counts.failedCells = sheet.errors;  // error values: nothing to take
     db.transaction([&] {
-        std::vector<tv::Value> params;
-        params.reserve(static_cast<size_t>(used));
-        std::string taken(static_cast<size_t>(used), '0');
-        for (const tv::workbook::Sheet::Row& row : sheet.rows) {
-            params.clear();
-            auto cell = row.cells.begin();
-            for (int i = 0; i < used; ++i) {
-                taken[static_cast<size_t>(i)] = '0';
-                while (cell != row.cells.end() && cell->first < i) ++cell;
-                const bool has = cell != row.cells.end() && cell->first == i;
-                const tv::ColumnKind kind = columns[static_cast<size_t>(i)].kind;
-                if (kind == tv::ColumnKind::Blob) {
-                    n.failedCells += has;
-                    continue;
-                }
-                if (!has) {
-                    params.emplace_back();
-                } else if (tv::Database::holds(cell->second, kind)) {
-                    params.push_back(cell->second);
-                } else {
-                    try {
-                        params.push_back(tv::Database::convert(cell->second, kind));
-                    } catch (const tv::DbError&) {
-                        ++n.failedCells;
-                        continue;
-                    }
-                }
-                taken[static_cast<size_t>(i)] = '1';
-            }
-            try {
-                statementFor(taken).run(params);
-                ++n.stored;
-            } catch (const tv::DbError&) {
-                ++n.failedRows;
-            }
-        }
+        for (const tv::workbook::Sheet::Row& row : sheet.rows) out.add(row);
     });
-    return n;
+    return out.counts;
+}
+
+ImportCounts importSheet(tv::Database& db, const QString& table, const QString& path, int sheet, int columns) {
+    Appender out(db, table, columns);
+    db.transaction([&] {
+        const tv::workbook::Sheet read = tv::workbook::readRows(path, sheet, [&](auto& rows) {
+            for (const tv::workbook::Sheet::Row& row : rows) out.add(row);
+        });
+        out.counts.failedCells += read.errors;  // error values: nothing to take
+    });
+    return out.counts;
 }
 
 void notice(const QString& text, int style) { tv::dlg::msgBox(text, style, QStringLiteral("温馨提示")); }

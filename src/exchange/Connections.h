@@ -59,6 +59,11 @@ struct ImportCounts {
 // applies), an empty cell stores Null, a photo field takes nothing. The
 // sheet's error values count among the cells not taken.
 ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbook::Sheet& sheet);
+// The same for sheet `sheet` of the workbook at `path` (its first `columns`
+// columns), read anew: the rows are appended in batches as the reader hands
+// them over, never all held at once. WorkbookError or DbError when it cannot
+// be read or stored, and then the table is as it was.
+ImportCounts importSheet(tv::Database& db, const QString& table, const QString& path, int sheet, int columns);
 
 // The message box of the exchange windows.
 void notice(const QString& text, int style);

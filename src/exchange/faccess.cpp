@@ -176,8 +176,13 @@ void faccess::cmd1_Click() {
                         tv::dlg::Exclamation, QStringLiteral("提示"));
         if (!sheet->rows.empty())
             widget()->setWindowTitle(QStringLiteral("数据正在导入，请稍候.．．"));
-        LastImport = appendRows(*c.access, table, *sheet);
+        // The sheet read anew, as it is now, its rows stored as they come.
+        LastImport = importSheet(*c.access, table, tv::state().ExcelFilePath, c.sheet, c.excelFieldCount);
     } catch (const tv::DbError& e) {
+        widget()->setWindowTitle(QStringLiteral("打开Access文件"));
+        notice(e.text(), tv::dlg::Exclamation);
+        return;
+    } catch (const tv::workbook::WorkbookError& e) {
         widget()->setWindowTitle(QStringLiteral("打开Access文件"));
         notice(e.text(), tv::dlg::Exclamation);
         return;

@@ -468,5 +468,21 @@ TEST_F(ExchangeTest, ADamagedWorkbookSaysWhyAndChangesNothing) {
     }
     click<ex::fexcel>("Img2", QString(""));
     EXPECT_EQ(boxes(), "请重新选择Excel文件!");
+    // A workbook damaged after its preview: the import reads it anew, says why and stores nothing.
+    const QString book = dir.filePath(QStringLiteral("twin.xlsx"));
+    QFile::copy(QStringLiteral(TV_FIXTURES_DIR "/exchange_twin.xlsx"), book);
+    tv::forms::the<ex::fexcel>().show();
+    click<ex::fexcel>("Img2", book);
+    choose<ex::fexcel>("Com1", QStringLiteral("数据"));
+    click<ex::fexcel>("cmd1");
+    QFile f(book);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(twin.left(1500));
+    f.close();
+    click<ex::faccess>("Img2", file);
+    choose<ex::faccess>("Com1", QStringLiteral("fzsdjs"));
+    click<ex::faccess>("cmd1");
+    EXPECT_EQ(boxes(), "数据表内有记录，现在开始导入新数据;无法读取Excel文件：文件不完整或已损坏。");
+    EXPECT_EQ(tv::forms::the<ex::faccess>().widget()->windowTitle(), "打开Access文件");
     EXPECT_EQ(count(file, "fzsdjs") + count(file, "zfdj"), "12");
 }

@@ -18,7 +18,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <string>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -202,79 +205,107 @@ private:
     bool ok_ = true;
 };
 
-void put(Packer& out, const std::vector<Sheet>& sheets) {
-    out.put(static_cast<uint32_t>(sheets.size()));
-    for (const Sheet& s : sheets) {
-        out.text(s.name);
-        out.put(static_cast<int32_t>(s.columns));
-        out.put(static_cast<int64_t>(s.held));
-        out.put(static_cast<int64_t>(s.errors));
-        out.put(static_cast<uint64_t>(s.rows.size()));
-        for (const Sheet::Row& r : s.rows) {
-            out.put(static_cast<uint32_t>(r.cells.size()));
-            for (const auto& [col, v] : r.cells) {
-                out.put(static_cast<int32_t>(col));
-                switch (v.kind()) {
-                    case Value::Kind::Text:
-                        out.put(TText);
-                        out.text(v.toText());
-                        break;
-                    case Value::Kind::Date:
-                        out.put(TDate);
-                        out.put(static_cast<int64_t>(v.toDate().toJulianDay()));
-                        break;
-                    case Value::Kind::Int16:
-                        out.put(TSmall);
-                        out.put(static_cast<int16_t>(v.toInt()));
-                        break;
-                    default:
-                        out.put(TNumber);
-                        out.put(v.toDouble());
-                }
+// What the reading process sends, one message after the other, each with
+// its length before it: a sheet (without its rows), some of its rows, the
+// end, or the error that stopped the reading.
+enum Message : uint8_t { MSheet, MRows, MDone, MError };
+constexpr size_t kRowsPerMessage = 4096;
+
+void putHeader(Packer& out, const Sheet& s) {
+    out.put(MSheet);
+    out.text(s.name);
+    out.put(static_cast<int32_t>(s.columns));
+    out.put(static_cast<int64_t>(s.held));
+    out.put(static_cast<int64_t>(s.errors));
+}
+
+void putRows(Packer& out, const Sheet::Row* rows, size_t count) {
+    out.put(MRows);
+    out.put(static_cast<uint64_t>(count));
+    for (const Sheet::Row* r = rows; r != rows + count; ++r) {
+        out.put(static_cast<uint32_t>(r->cells.size()));
+        for (const auto& [col, v] : r->cells) {
+            out.put(static_cast<int32_t>(col));
+            switch (v.kind()) {
+                case Value::Kind::Text:
+                    out.put(TText);
+                    out.text(v.toText());
+                    break;
+                case Value::Kind::Date:
+                    out.put(TDate);
+                    out.put(static_cast<int64_t>(v.toDate().toJulianDay()));
+                    break;
+                case Value::Kind::Int16:
+                    out.put(TSmall);
+                    out.put(static_cast<int16_t>(v.toInt()));
+                    break;
+                default:
+                    out.put(TNumber);
+                    out.put(v.toDouble());
             }
         }
     }
 }
 
-std::vector<Sheet> take(Unpacker& in) {
+Sheet takeHeader(Unpacker& in) {
+    Sheet s;
+    s.name = in.text();
+    s.columns = in.get<int32_t>();
+    s.held = in.get<int64_t>();
+    s.errors = in.get<int64_t>();
+    return s;
+}
+
+void takeRows(Unpacker& in, std::vector<Sheet::Row>& rows) {
     // Every count is checked against the bytes left, so that a damaged
     // stream cannot make room for more than it holds.
-    const uint32_t count = in.get<uint32_t>();
-    std::vector<Sheet> sheets;
-    for (uint32_t i = 0; i < count && in.ok(); ++i) {
-        Sheet s;
-        s.name = in.text();
-        s.columns = in.get<int32_t>();
-        s.held = in.get<int64_t>();
-        s.errors = in.get<int64_t>();
-        const uint64_t rows = in.get<uint64_t>();
-        s.rows.reserve(std::min<uint64_t>(rows, in.left() / sizeof(uint32_t)));
-        for (uint64_t r = 0; r < rows && in.ok(); ++r) {
-            const uint32_t cells = in.get<uint32_t>();
-            Sheet::Row& row = s.rows.emplace_back();
-            row.cells.reserve(std::min<size_t>(cells, in.left() / (sizeof(int32_t) + sizeof(Tag))));
-            for (uint32_t c = 0; c < cells && in.ok(); ++c) {
-                const auto col = in.get<int32_t>();
-                switch (in.get<uint8_t>()) {
-                    case TText:
-                        row.cells.emplace_back(col, Value(in.text()));
-                        break;
-                    case TDate:
-                        row.cells.emplace_back(col, Value(QDate::fromJulianDay(in.get<int64_t>())));
-                        break;
-                    case TSmall:
-                        row.cells.emplace_back(col, Value(in.get<int16_t>()));
-                        break;
-                    default:
-                        row.cells.emplace_back(col, Value(in.get<double>()));
-                }
+    const uint64_t count = in.get<uint64_t>();
+    rows.reserve(std::min<uint64_t>(count, in.left() / sizeof(uint32_t)));
+    for (uint64_t r = 0; r < count && in.ok(); ++r) {
+        const uint32_t cells = in.get<uint32_t>();
+        Sheet::Row& row = rows.emplace_back();
+        row.cells.reserve(std::min<size_t>(cells, in.left() / (sizeof(int32_t) + sizeof(Tag))));
+        for (uint32_t c = 0; c < cells && in.ok(); ++c) {
+            const auto col = in.get<int32_t>();
+            switch (in.get<uint8_t>()) {
+                case TText:
+                    row.cells.emplace_back(col, Value(in.text()));
+                    break;
+                case TDate:
+                    row.cells.emplace_back(col, Value(QDate::fromJulianDay(in.get<int64_t>())));
+                    break;
+                case TSmall:
+                    row.cells.emplace_back(col, Value(in.get<int16_t>()));
+                    break;
+                default:
+                    row.cells.emplace_back(col, Value(in.get<double>()));
             }
         }
-        sheets.push_back(std::move(s));
     }
-    if (!in.ok())
-        throw WorkbookError(unreadable(QStringLiteral("读取过程意外中断。")));
-    return sheets;
+}
+
+// Where the sheets go as they come: a sheet's header, then its rows in batches.
+struct Sink {
+    std::function<void(Sheet&&)> sheet;
+    std::function<void(std::vector<Sheet::Row>&)> rows;
+};
+
+[[noreturn]] void interrupted() { throw WorkbookError(unreadable(QStringLiteral("读取过程意外中断。"))); }
+
+QString noSuchSheet() { return unreadable(QStringLiteral("工作簿中没有所选的工作表。")); }
+
+// The sheets read here, handed to the sink (all of them, or the one at `only`).
+void deliver(std::vector<Sheet>& sheets, int only, const Sink& sink) {
+    if (only >= static_cast<int>(sheets.size()))
+        throw WorkbookError(noSuchSheet());
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        if (only >= 0 && static_cast<int>(i) != only)
+            continue;
+        std::vector<Sheet::Row> rows = std::move(sheets[i].rows);
+        sheets[i].rows = {};
+        sink.sheet(std::move(sheets[i]));
+        sink.rows(rows);
+    }
 }
 
 bool writeAll(int fd, const char* p, size_t n) {
@@ -292,63 +323,156 @@ bool writeAll(int fd, const char* p, size_t n) {
 
 }  // namespace
 
-std::vector<Sheet> read(const QString& path) {
-    // The libraries read the file in a process of their own: whatever a
-    // damaged or hostile file does to them (a crash, a hang, memory without
-    // end) ends that process, never the program.
+namespace {
+
+// Sends one message: its length, then what `out` holds.
+bool send(int fd, Packer& out) {
+    const auto length = static_cast<uint64_t>(out.bytes.size());
+    const bool ok = writeAll(fd, reinterpret_cast<const char*>(&length), sizeof length) &&
+                    writeAll(fd, out.bytes.data(), out.bytes.size());
+    out.bytes.clear();
+    return ok;
+}
+
+[[noreturn]] void readingProcess(int fd, int out, int only) {
+#if !TV_ASAN  // the sanitizer keeps terabytes of address space for itself
+    const rlimit memory{kReaderMemory, kReaderMemory};
+    ::setrlimit(RLIMIT_AS, &memory);
+#endif
+    Packer message;
+    bool ok = true;
+    try {
+        std::vector<Sheet> sheets = readOpened(fd);  // never freed: the process ends
+        if (only >= static_cast<int>(sheets.size()))
+            throw WorkbookError(noSuchSheet());
+        for (size_t i = 0; i < sheets.size() && ok; ++i) {
+            if (only >= 0 && static_cast<int>(i) != only)
+                continue;
+            putHeader(message, sheets[i]);
+            ok = send(out, message);
+            const auto& rows = sheets[i].rows;
+            for (size_t r = 0; r < rows.size() && ok; r += kRowsPerMessage) {
+                putRows(message, rows.data() + r, std::min(kRowsPerMessage, rows.size() - r));
+                ok = send(out, message);
+            }
+        }
+        message.put(MDone);
+    } catch (const WorkbookError& e) {
+        message = {};
+        message.put(MError);
+        message.text(e.text());
+    } catch (const std::bad_alloc&) {
+        message = {};
+        message.put(MError);
+        message.text(QStringLiteral("Excel文件太大，不能读取。"));
+    }
+    ok = ok && send(out, message);
+    ::_exit(ok ? 0 : 1);
+}
+
+// Reads the workbook in a process of its own and hands what it sends to the
+// sink as it comes. An error of the sink stops the reading and goes on.
+void readInProcess(const QString& path, int only, const Sink& sink) {
+    // Whatever a damaged or hostile file does to the libraries (a crash, a
+    // hang, memory without end) ends that process, never the program.
     const int fd = openWorkbook(path);
     struct Close {
         int fd;
         ~Close() { ::close(fd); }
     } closer{fd};
     int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
-        return readOpened(fd);
+    if (::pipe(pipeFds) != 0) {
+        std::vector<Sheet> sheets = readOpened(fd);
+        return deliver(sheets, only, sink);
+    }
     const pid_t pid = ::fork();
     if (pid < 0) {
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
-        return readOpened(fd);
+        std::vector<Sheet> sheets = readOpened(fd);
+        return deliver(sheets, only, sink);
     }
     if (pid == 0) {
         ::close(pipeFds[0]);
-#if !TV_ASAN  // the sanitizer keeps terabytes of address space for itself
-        const rlimit memory{kReaderMemory, kReaderMemory};
-        ::setrlimit(RLIMIT_AS, &memory);
-#endif
-        Packer out;
-        std::vector<Sheet> sheets;  // never freed: the process ends
-        try {
-            sheets = readOpened(fd);
-            out.put(uint8_t(0));
-            put(out, sheets);
-        } catch (const WorkbookError& e) {
-            out = {};
-            out.put(uint8_t(1));
-            out.text(e.text());
-        } catch (const std::bad_alloc&) {
-            out = {};
-            out.put(uint8_t(1));
-            out.text(QStringLiteral("Excel文件太大，不能读取。"));
-        }
-        const bool ok = writeAll(pipeFds[1], out.bytes.data(), out.bytes.size());
-        ::_exit(ok ? 0 : 1);
+        readingProcess(fd, pipeFds[1], only);
     }
     ::close(pipeFds[1]);
-    QByteArray got;
-    bool timedOut = false;
+    // The process is ended and waited for however the reading ends.
+    bool finished = false;
+    struct Reap {
+        pid_t pid;
+        int pipe;
+        bool& finished;
+        int status = 0;
+        ~Reap() {
+            ::close(pipe);
+            if (!finished)
+                ::kill(pid, SIGKILL);
+            wait();
+        }
+        void wait() {
+            if (pid <= 0)
+                return;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            pid = 0;
+        }
+    } reap{pid, pipeFds[0], finished};
+    std::string got;
+    size_t used = 0;
+    bool done = false;
+    char buf[1 << 16];
     QDeadlineTimer deadline(kReaderSeconds * 1000);
-    char buf[65536];
-    for (;;) {
+    std::vector<Sheet::Row> rows;
+    while (!done) {
+        // The messages complete so far.
+        for (uint64_t length = 0; !done && got.size() - used >= sizeof length;) {
+            std::memcpy(&length, got.data() + used, sizeof length);
+            if (got.size() - used - sizeof length < length)
+                break;
+            Unpacker in(got.data() + used + sizeof length, static_cast<size_t>(length));
+            used += sizeof length + length;
+            switch (in.get<uint8_t>()) {
+                case MSheet: {
+                    Sheet s = takeHeader(in);
+                    if (in.ok())
+                        sink.sheet(std::move(s));
+                    break;
+                }
+                case MRows:
+                    rows.clear();
+                    takeRows(in, rows);
+                    if (in.ok())
+                        sink.rows(rows);
+                    break;
+                case MDone:
+                    done = true;
+                    break;
+                case MError: {
+                    const QString text = in.text();
+                    if (text.isEmpty())
+                        interrupted();
+                    throw WorkbookError(text);
+                }
+                default:
+                    interrupted();
+            }
+            if (!in.ok())
+                interrupted();
+        }
+        if (done)
+            break;
+        if (used > (1u << 20)) {
+            got.erase(0, used);
+            used = 0;
+        }
         pollfd p{pipeFds[0], POLLIN, 0};
         const int ready = ::poll(&p, 1, static_cast<int>(std::min<qint64>(deadline.remainingTime(), 1000)));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready == 0) {
-            if (deadline.hasExpired()) {
-                timedOut = true;
-                break;
-            }
+            if (deadline.hasExpired())
+                throw WorkbookError(unreadable(QStringLiteral("读取超时，文件可能已损坏。")));
             continue;
         }
         const ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
@@ -356,24 +480,41 @@ std::vector<Sheet> read(const QString& path) {
             continue;
         if (n <= 0)
             break;
-        got.append(buf, n);
+        got.append(buf, static_cast<size_t>(n));
+        deadline.setRemainingTime(kReaderSeconds * 1000);
     }
-    ::close(pipeFds[0]);
-    if (timedOut)
-        ::kill(pid, SIGKILL);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (timedOut)
-        throw WorkbookError(unreadable(QStringLiteral("读取超时，文件可能已损坏。")));
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    finished = true;
+    reap.wait();
+    if (!done || !WIFEXITED(reap.status) || WEXITSTATUS(reap.status) != 0)
         throw WorkbookError(unreadable(QStringLiteral("文件已损坏，读取时出错。")));
-    Unpacker in(got.constData(), static_cast<size_t>(got.size()));
-    if (in.get<uint8_t>() != 0) {
-        const QString text = in.text();
-        throw WorkbookError(text.isEmpty() ? unreadable(QStringLiteral("读取过程意外中断。")) : text);
-    }
-    return take(in);
+}
+
+}  // namespace
+
+std::vector<Sheet> read(const QString& path) {
+    std::vector<Sheet> sheets;
+    readInProcess(path, -1,
+                  {[&](Sheet&& s) { sheets.push_back(std::move(s)); },
+                   [&](std::vector<Sheet::Row>& rows) {
+                       auto& into = sheets.back().rows;
+                       if (into.empty())
+                           into = std::move(rows);
+                       else
+                           std::move(rows.begin(), rows.end(), std::back_inserter(into));
+                   }});
+    return sheets;
+}
+
+Sheet readRows(const QString& path, int sheet, const std::function<void(std::vector<Sheet::Row>&)>& rows) {
+    Sheet header;
+    bool found = false;
+    readInProcess(path, sheet < 0 ? INT_MAX : sheet,
+                  {[&](Sheet&& s) { header = std::move(s), found = true; },
+                   [&](std::vector<Sheet::Row>& batch) {
+                       if (found)
+                           rows(batch);
+                   }});
+    return header;
 }
 
 }  // namespace tv::workbook

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -27,7 +28,8 @@ private:
 };
 
 // A new .xlsx workbook with one worksheet, filled row by row (rows and
-// columns from 0, each row after the one before). The file is written under
+// columns from 0, each row after the one before: a row is written out when
+// the next one starts, so that memory stays the same whatever the size). The file is written under
 // a temporary name beside `path` and put in its place by close(): a failed
 // save leaves no half-written file and an existing one untouched.
 class Writer {
@@ -91,6 +93,12 @@ Format sniff(const QByteArray& head);
 // waited for: a FIFO, a device or a file past the size limit is refused at
 // once. WorkbookError for a file that cannot be read.
 std::vector<Sheet> read(const QString& path);
+// One worksheet of a workbook (by its place among the sheets, from 0), read
+// as read() does, its rows handed to `rows` in batches as the reading
+// process sends them: the rows are never all held here. Returns the sheet
+// without its rows (its name, columns and counts). An error of `rows` stops
+// the reading and goes on to the caller.
+Sheet readRows(const QString& path, int sheet, const std::function<void(std::vector<Sheet::Row>&)>& rows);
 // The same from bytes in memory (the fuzz target's way in).
 std::vector<Sheet> readBytes(const QByteArray& bytes);
 

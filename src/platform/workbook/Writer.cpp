@@ -72,10 +72,10 @@ Writer::Writer(const QString& path) : d_(std::make_unique<Impl>()) {
     reserve.close();
 
     lxw_workbook_options options = {};
-    // Texts go to the shared strings table: the constant-memory mode would
-    // write them inline, and inline texts are lost to readers that do not
-    // take them (liborcus among them).
-    options.constant_memory = LXW_FALSE;
+    // Each row goes to the file when the next one starts: the workbook is
+    // never held whole, whatever its size. Texts are then kept inline in
+    // their cells, which every reader of ours and the common programs take.
+    options.constant_memory = LXW_TRUE;
     const QByteArray name = QFile::encodeName(d_->temp);
     d_->book = workbook_new_opt(name.constData(), &options);
     if (!d_->book || !(d_->sheet = workbook_add_worksheet(d_->book, nullptr))) {
