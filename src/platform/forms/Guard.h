@@ -1,6 +1,9 @@
 #pragma once
 // Every event handler runs inside one guard: an error that escapes shows its
 // text in a "提示！" box, aborts an open print job, and the program goes on.
+// While a handler runs the mouse shows the wait cursor; a window that waits
+// for the user meanwhile (a message box, an input box, a file dialog, a
+// progress dialog with its 取消) is shown with the normal cursor.
 
 #include <QObject>
 #include <QString>

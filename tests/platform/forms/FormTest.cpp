@@ -3,8 +3,11 @@
 
 #include "platform/print/Printer.h"
 
+#include <QInputDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QTimer>
 
 using namespace tv::forms;
 using tv::test::FrmDemo;
@@ -89,6 +92,63 @@ TEST_F(FormTest, AnEscapedErrorBecomesAPromptAndAbortsThePrintJob) {
     Printer::reset();
     EXPECT_EQ(boxes(),
               (QStringList{QStringLiteral("load failed|提示！|64"), QStringLiteral("打印机没有纸了。|提示！|64")}));
+}
+
+// The cursor while handlers run, nested and throwing, and in the windows
+// they open that wait for the user (shown for real, closed as soon as the
+// waiting starts): the wait cursor while a handler works, the normal one in
+// every box that waits, and none left once the outermost handler is done.
+TEST_F(FormTest, HandlersShowTheWaitCursorAndTheBoxesTheyOpenTheNormalOne) {
+    auto cursor = [] {
+        const QCursor* c = QGuiApplication::overrideCursor();
+        return !c                             ? QStringLiteral("normal")
+               : c->shape() == Qt::WaitCursor ? QStringLiteral("wait")
+                                              : QStringLiteral("other");
+    };
+    QStringList seen;
+    auto note = [&](const char* at) { seen << QString::fromUtf8(at) + ": " + cursor(); };
+    // The next window that waits: what it is and the cursor it shows with; then it is closed.
+    auto answerNext = [&] {
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            seen << (qobject_cast<QMessageBox*>(box) ? "message box: " : box ? "input box: " : "nothing: ") + cursor();
+            if (box)
+                box->reject();
+        });
+    };
+    const auto unexpected = tv::dlg::script::unexpectedHandler();
+    tv::dlg::script::end();
+    tv::dlg::script::setUnexpectedHandler(nullptr);  // the boxes are shown and wait
+    guard([&] {
+        note("handler");
+        answerNext();
+        tv::dlg::msgBox(QStringLiteral("已到尾记录！"), tv::dlg::Info, QStringLiteral("提示！"));
+        note("after the box");
+        answerNext();
+        tv::dlg::inputBox(QStringLiteral("打印单条记录请选'1'"), QStringLiteral("输入提示"), QStringLiteral("2"));
+        note("after the input box");
+        guard([&] { note("nested handler"); });
+        note("after the nested handler");
+        answerNext();
+        guard([&] { throw std::runtime_error("nested failure"); });
+        note("after the nested failure");
+    });
+    note("handler done");
+    answerNext();
+    guard([&] {
+        note("failing handler");
+        throw tv::DbError(QStringLiteral("数据查询失败！"));
+    });
+    note("failure told");
+    tv::dlg::script::setUnexpectedHandler(unexpected);
+    tv::dlg::script::begin();
+    EXPECT_EQ(seen.join('\n').toStdString(),
+              QStringList({"handler: wait", "message box: normal", "after the box: wait", "input box: normal",
+                           "after the input box: wait", "nested handler: wait", "after the nested handler: wait",
+                           "message box: normal", "after the nested failure: wait", "handler done: normal",
+                           "failing handler: wait", "message box: normal", "failure told: normal"})
+                  .join('\n')
+                  .toStdString());
 }
 
 TEST(Geometry, TwipsRoundToTheNearestPixel) {
