@@ -10,6 +10,7 @@
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "platform/forms/PickerLists.h"
+#include "platform/forms/StatusBox.h"
 #include "platform/forms/StatusPanels.h"
 #include "platform/shell/Shell.h"
 #include "platform/values/Money.h"
@@ -267,6 +268,8 @@ void FrmZsdjs::buildInputs(QWidget* root) {
         if (in.box) {
             *in.box = make<QLineEdit>(root, in.name);
             setTwips(*in.box, 1350, top, 2250, 315);
+            if (in.box == &u.TxtTs)
+                forms::statusBox(u.TxtTs, l);
         } else {
             *in.combo = make<QComboBox>(root, in.name);
             setTwips(*in.combo, 1350, top - 15, 2250, 345);
@@ -277,7 +280,6 @@ void FrmZsdjs::buildInputs(QWidget* root) {
     u.Cboxz->setEditable(true);
     u.Cboxz->setInsertPolicy(QComboBox::NoInsert);
     u.Cboxz->setCompleter(nullptr);
-    u.TxtTs->setReadOnly(true);
 
     auto* frame = make<QGroupBox>(root, "Frame1");
     setTwips(frame, 120, top + 60, 3480, 720);

@@ -10,6 +10,7 @@
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "platform/forms/PickerLists.h"
+#include "platform/forms/StatusBox.h"
 #include "platform/forms/StatusPanels.h"
 #include "platform/shell/Shell.h"
 #include "shared/CheckInCopy.h"
@@ -264,8 +265,7 @@ void FrmRzdj::buildPicker(QWidget* page) {
     u.FilList = make<tv::forms::FileList>(picker, "FilList");
     u.CboLx = make<QComboBox>(picker, "CboLx");
     u.TxtMbwj = make<QLineEdit>(picker, "TxtMbwj");
-    u.TxtTs = make<QLineEdit>(picker, "TxtTs");
-    u.TxtTs->setReadOnly(true);
+    u.TxtTs = tv::forms::statusBox(make<QLineEdit>(picker, "TxtTs"));
     gk->addWidget(u.DrvList, 0, 0, 1, 2);
     gk->addWidget(u.DirList, 1, 0, 1, 2);
     gk->addWidget(u.FilList, 2, 0, 1, 2);

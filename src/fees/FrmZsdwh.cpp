@@ -10,6 +10,7 @@
 #include "platform/forms/EnterRing.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
+#include "platform/forms/StatusBox.h"
 #include "platform/forms/StatusPanels.h"
 #include "platform/print/Printer.h"
 #include "platform/shell/Shell.h"
@@ -146,9 +147,10 @@ void FrmZsdwh::buildInputs(QWidget* root) {
     int next = 0;
     auto input = [&](QWidget* w, const char* label, const char* text) {
         const bool list = qobject_cast<QComboBox*>(w) != nullptr;
-        caption(root, label, QString::fromUtf8(text), 120, row(next), 1260);
+        QLabel* l = caption(root, label, QString::fromUtf8(text), 120, row(next), 1260);
         setTwips(w, 1380, row(next) - (list ? 15 : 0), 1980, list ? 330 : 300);
         ++next;
+        return l;
     };
     input(u.CboCxfs = listBox(root, "CboCxfs", false), "Label2", "查询方式：");
     input(u.Txtjfrq = make<QLineEdit>(root, "Txtjfrq"), "Label3", "计费日期：");
@@ -156,9 +158,9 @@ void FrmZsdwh::buildInputs(QWidget* root) {
     input(u.Txtzk = make<QLineEdit>(root, "Txtzk"), "Label5", "租客姓名：");
     input(u.Txtzh = make<QLineEdit>(root, "Txtzh"), "Label6", "身份证号码：");
     input(u.CboDel = listBox(root, "CboDel", true), "Label7", "删除选项：");
-    input(u.TxtTs = make<QLineEdit>(root, "TxtTs"), "Label8", "提示：");
+    QLabel* tip = input(u.TxtTs = make<QLineEdit>(root, "TxtTs"), "Label8", "提示：");
+    forms::statusBox(u.TxtTs, tip);
     input(u.CboBtth = listBox(root, "CboBtth", false), "Label9", "标题替换：");
-    u.TxtTs->setReadOnly(true);
     u.Check1 = make<QCheckBox>(root, "Check1");
     u.Check1->setText(QStringLiteral("刷新账单"));
     setTwips(u.Check1, 240, row(8), 1440, 300);

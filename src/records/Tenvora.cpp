@@ -9,6 +9,7 @@
 #include "platform/forms/EnterRing.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
+#include "platform/forms/StatusBox.h"
 #include "platform/forms/StatusPanels.h"
 #include "platform/shell/Shell.h"
 #include "platform/values/Money.h"
@@ -54,6 +55,12 @@ const QString kAllBills = QStringLiteral("select * from [fzsdjs]");
 const QString kFormatMessage = QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！");
 const QString kTip = QStringLiteral("提示！");
 const QString kAllRows = QStringLiteral("所有记录");
+
+// The left column (search, buttons, print choice, counts) ends here, wider
+// than the first design by kColumnWiden so that the form title shows whole;
+// the grids take the rest.
+constexpr int kColumnWiden = 360;
+constexpr int kColumnRight = 3360 + kColumnWiden;
 
 // The light-green strip with blue text that the data sources and grid
 // captions share.
@@ -183,7 +190,7 @@ void Tenvora::buildSearch(QWidget* root) {
     setTwips(title, 1200, 180, 2160, 600);
 
     auto row = [](int i) { return 1020 + i * 420; };
-    const int inputLeft = 1380, inputWidth = 1980;
+    const int inputLeft = 1380, inputWidth = kColumnRight - inputLeft;
     label(root, "Label2", QStringLiteral("查询方式："), 120, row(0), 1260);
     u.CboCxfs = combo(root, "CboCxfs", false);
     setTwips(u.CboCxfs, inputLeft, row(0) - 15, inputWidth, 330);
@@ -199,25 +206,26 @@ void Tenvora::buildSearch(QWidget* root) {
     label(root, "Label7", QStringLiteral("房间现状："), 120, row(5), 1260);
     u.Cbofjxz = combo(root, "Cbofjxz", true);
     setTwips(u.Cbofjxz, inputLeft, row(5) - 15, inputWidth, 330);
-    label(root, "Label8", QStringLiteral("提示："), 120, row(6), 1260);
+    QLabel* tip = label(root, "Label8", QStringLiteral("提示："), 120, row(6), 1260);
     u.TxtTs = make<QLineEdit>(root, "TxtTs");
-    u.TxtTs->setReadOnly(true);
     setTwips(u.TxtTs, inputLeft, row(6), inputWidth, 300);
+    forms::statusBox(u.TxtTs, tip);
 
     struct ButtonDef {
         QPushButton** slot;
         const char *name, *caption, *tip;
         int left, top;
     };
+    const int second = 1800 + kColumnWiden / 2;
     const ButtonDef buttons[] = {{&u.CmdCx, "CmdCx", "查询(&S)", "记录查询", 120, 4080},
-                                 {&u.CmdDel, "CmdDel", "删除(&D)", "记录删除", 1800, 4080},
+                                 {&u.CmdDel, "CmdDel", "删除(&D)", "记录删除", second, 4080},
                                  {&u.CmdPrinter, "CmdPrinter", "打印(&P)", "记录打印", 120, 4620},
-                                 {&u.CmdExit, "CmdExit", "返回(&X)", "退出", 1800, 4620}};
+                                 {&u.CmdExit, "CmdExit", "返回(&X)", "退出", second, 4620}};
     for (const ButtonDef& b : buttons) {
         *b.slot = make<QPushButton>(root, b.name);
         (*b.slot)->setText(QString::fromUtf8(b.caption));
         (*b.slot)->setToolTip(QString::fromUtf8(b.tip));
-        setTwips(*b.slot, b.left, b.top, 1560, 450);
+        setTwips(*b.slot, b.left, b.top, 1560 + kColumnWiden / 2, 450);
     }
 }
 
@@ -226,7 +234,7 @@ void Tenvora::buildSearch(QWidget* root) {
 void Tenvora::buildPrintAndCounts(QWidget* root) {
     TenvoraUi& u = ui();
     auto* frame = make<QGroupBox>(root, "Frame1");
-    setTwips(frame, 120, 5220, 3240, 1920);
+    setTwips(frame, 120, 5220, kColumnRight - 120, 1920);
     u.Check1 = make<QCheckBox>(frame, "Check1");
     u.Check1->setText(QStringLiteral("单记录"));
     setTwips(u.Check1, 180, 180, 1320, 300);
@@ -241,7 +249,7 @@ void Tenvora::buildPrintAndCounts(QWidget* root) {
     setTwips(u.TxtY3, 2040, 585, 900, 300);
     label(frame, "Label11", QStringLiteral("表格标题设换："), 180, 1020, 2760);
     u.TxtBt = make<QLineEdit>(frame, "TxtBt");
-    setTwips(u.TxtBt, 180, 1380, 2880, 300);
+    setTwips(u.TxtBt, 180, 1380, kColumnRight - 480, 300);
 
     const std::pair<const char*, const char*> counts[] = {
         {"租客记录：", "记录总数"}, {"账单记录：", "账单总数"}, {"管理成员：", "管理成员"}, {"系统管理：", "系统管理"}};
@@ -251,7 +259,7 @@ void Tenvora::buildPrintAndCounts(QWidget* root) {
     for (int i = 0; i < 4; ++i) {
         const int top = 7320 + i * 360;
         label(root, labelNames[i], QString::fromUtf8(counts[i].first), 120, top, 1260);
-        *values[i] = label(root, valueNames[i], QString::fromUtf8(counts[i].second), 1380, top, 1980);
+        *values[i] = label(root, valueNames[i], QString::fromUtf8(counts[i].second), 1380, top, kColumnRight - 1380);
     }
 }
 
@@ -319,7 +327,7 @@ void Tenvora::buildGrids(QWidget* root) {
 
     // The user table is looked at, never shown.
     u.Data4 = source("Data4", QStringLiteral("用户注册表"), true);
-    setTwips(u.Data4, 120, 8820, 3240, 375);
+    setTwips(u.Data4, 120, 8820, kColumnRight - 120, 375);
     u.Data4->hide();
     placeGrids(0, 0);
 }
@@ -329,18 +337,19 @@ void Tenvora::buildGrids(QWidget* root) {
 // data source below it. Room beyond the design (twips) goes to the grids.
 void Tenvora::placeGrids(int extraWidth, int extraHeight) {
     TenvoraUi& u = ui();
-    const int width = 15000 + extraWidth, more1 = extraHeight / 2, more2 = extraHeight - more1;
+    const int left = kColumnRight + 120, width = 15000 - kColumnWiden + extraWidth, more1 = extraHeight / 2,
+              more2 = extraHeight - more1;
     auto block = [&](int n, DataControl* data, DataGrid* grid, int left, int top, int w, int h) {
         setTwips(u.GridCaption[n], left, top, w, 300);
         setTwips(grid, left, top + 300, w, h - 675);
         setTwips(data, left, top + h - 375, w, 375);
     };
-    setTwips(u.Image1, 3480, 120, width, 720);
-    block(0, u.Data1, u.DBGrid1, 3480, 960, width, 3195 + more1);
-    block(1, u.Data2, u.DBGrid2, 3480, 4275 + more1, width, 3015 + more2);
+    setTwips(u.Image1, left, 120, width, 720);
+    block(0, u.Data1, u.DBGrid1, left, 960, width, 3195 + more1);
+    block(1, u.Data2, u.DBGrid2, left, 4275 + more1, width, 3015 + more2);
     // On paper the photo is placed from the design top of this box (7440).
-    setTwips(u.Image3, 3480, 7440 + extraHeight, 2640, 2640);
-    block(2, u.Data3, u.DBGrid3, 6240, 7440 + extraHeight, 12240 + extraWidth, 2640);
+    setTwips(u.Image3, left, 7440 + extraHeight, 2640, 2640);
+    block(2, u.Data3, u.DBGrid3, left + 2760, 7440 + extraHeight, width - 2760, 2640);
 }
 
 // A window larger than its design (maximised on a large screen) shows more

@@ -14,10 +14,14 @@
 #include "register_print/FrmDyjl.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTableView>
+
 
 namespace tv::frame::test {
 namespace {
@@ -26,6 +30,17 @@ const char* const kRows =
     "INSERT INTO zfdj (fjh, jzrs, xm, sfzhm, ysno) VALUES ('A101', 1, '张三', '1', '在住'), ('A102', 2, '李四', "
     "'2', '在住'); INSERT INTO fzsdjs SELECT '2024-03-01', fjh, xm, sfzhm, 800, '2024-02-01', '2024-02-29', 110, "
     "100, 10, 3.2, 32, 2100, 2000, 100, 0.68, 68, 5, 905 FROM zfdj;";
+
+// Whether `box` shows `text` whole: the text and the cursor after it fit
+// inside the box's frame and margins, as a line box reckons it.
+bool showsWhole(const QLineEdit* box, const QString& text) {
+    QStyleOptionFrame frame;
+    frame.initFrom(box);
+    frame.lineWidth = box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, box) : 0;
+    const QRect contents =
+        box->style()->subElementRect(QStyle::SE_LineEditContents, &frame, box).marginsRemoved(box->textMargins());
+    return box->fontMetrics().horizontalAdvance(text) + 1 <= contents.width() - 2 * 2;
+}
 
 template <class T>
 void add() {
@@ -154,6 +169,77 @@ TEST_F(DataWindowsTest, APrintOfOneRecordTakesTheCurrentRowAndWithoutOnePrintsNo
                 << row.what << (lose ? ", without a current row" : "");
         }
     }
+}
+
+// The status box (提示) of each data window, at both screen sizes: every text
+// the window writes there shows whole, and so does the records window's
+// form title; a text longer than the box shows its start, also once the user
+// has been in the box and left it.
+TEST_F(DataWindowsTest, StatusBoxesShowTheirTextsWholeAndALongerTextFromItsStart) {
+    struct Row {
+        const char *window, *command;
+        std::vector<const char*> texts;
+    };
+    const Row rows[] = {
+        {"FrmRzdj",
+         "MNUdj",
+         {"添加新记录", "修改当前记录", "数据添加或修改成功", "数据删除成功", "已移动到首记录", "向上移动记录",
+          "已移动到尾记录", "向下移动记录", "为您查到一条记录", "没有找到符合条件的记录"}},
+        {"Tenvora",
+         "MNUcx",
+         {"为您查到一条记录", "没有找到符合条件的记录", "为您查到符合条件的记录", "显示全部记录", "数据删除成功"}},
+        {"FrmZsdjs",
+         "MNUzjsd",
+         {"本月数据导入完毕", "上月数据导入完毕", "正在计算租金水电费，请稍侯......", "玖仟玖佰玖拾玖元玖角玖分",
+          "玖万玖仟玖佰玖拾玖元玖角玖分"}},
+        {"FrmZsdwh",
+         "MNUzdwh",
+         {"为您查到一条记录", "没有找到符合条件的记录", "为您查到符合条件的记录", "显示全部记录", "数据删除成功",
+          "租金水电库中没有记录！", "租金水电费数据刷新完毕！", "其它费用库中没有记录！", "其它费用数据刷新完毕！",
+          "租金水电费数据汇总完毕！"}},
+    };
+    const QString longer = QStringLiteral("这是一段比任何提示都长得多的文字，它的开头必须看得见");
+    // The main window again, in the program's own font.
+    Registry::loaded(MDIVamo::kName)->unload();
+    const QFont font = QApplication::font();
+    QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
+    Registry::instance(MDIVamo::kName)->show();
+    QWidget* main = Registry::loaded(MDIVamo::kName)->widget();
+    QApplication::setActiveWindow(main);
+    int files = 0;
+    for (const QSize screen : {QSize(1280, 800), QSize(1920, 1080)}) {
+        main->resize(screen);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(row.window) + " at " + std::to_string(screen.width()));
+            script::answerFile(dataFile(QStringLiteral("s%1.mdb").arg(files++)));
+            Registry::loaded(MDIVamo::kName)->control<QAction>(row.command)->trigger();
+            Form* window = Registry::loaded(row.window);
+            ASSERT_TRUE(window);
+            auto* box = window->control<QLineEdit>("TxtTs");
+            EXPECT_TRUE(box->isReadOnly());
+            QStringList cut;
+            for (const char* text : row.texts) {
+                box->setText(QString::fromUtf8(text));
+                if (!showsWhole(box, box->text()))
+                    cut << box->text();
+            }
+            if (auto* title = window->control<QLineEdit>("TxtBt"); title && !showsWhole(title, title->text()))
+                cut << title->text();
+            EXPECT_EQ(cut, QStringList());
+            box->setText(longer);
+            EXPECT_FALSE(showsWhole(box, longer));
+            EXPECT_EQ(box->cursorPosition(), 0);
+            box->setFocus();
+            EXPECT_TRUE(box->hasFocus());
+            box->end(false);  // the user reads on to the end
+            EXPECT_EQ(box->cursorPosition(), longer.size());
+            box->clearFocus();
+            EXPECT_EQ(box->cursorPosition(), 0);
+            window->unload();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    }
+    QApplication::setFont(font);
 }
 
 // Panel 1 of the status bar names the file of the data window in front: each
