@@ -576,7 +576,7 @@ bool MDIVamo::openHelp(const QString& path) {
     return false;
 }
 
-void MDIVamo::webPage() { tv::shell::openWithDesktop(QUrl(QString::fromLatin1(kWebAddress))); }
+void MDIVamo::webPage() { msgBox(QStringLiteral("Tenvora 没有网站，无法打开它的网页。"), tv::dlg::Info, kTitle); }
 
 void MDIVamo::exitProgram() {
     unload();

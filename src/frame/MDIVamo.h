@@ -37,8 +37,6 @@ struct MDIVamoUi {
 class MDIVamo : public tv::forms::Window<MDIVamoUi>, public tv::forms::StatusPanels {
 public:
     static constexpr const char* kName = "MDIVamo";
-    // The web page of the installation (menu "web上的 Tenvora").
-    static constexpr const char* kWebAddress = "https://tenvora.example/";
     // DialogCode: the data-file dialog names a new file or opens one.
     static constexpr QLatin1String kNewFile{"Y1"};
     static constexpr QLatin1String kOpenFile{"Y2"};
@@ -67,6 +65,7 @@ public:
     void helpContents();
     // Opens a help file; says which one when nothing could open it.
     bool openHelp(const QString& path);
+    // "web上的 Tenvora": there is no web site; it says so and opens nothing.
     void webPage();
     void printCommand();
     void exitProgram();

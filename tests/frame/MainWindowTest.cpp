@@ -28,7 +28,7 @@ protected:
     // in the message box that may follow (answers not asked for are dropped).
     void run(const QString& command, const QString& file = {}, int answer = tv::dlg::Ok) {
         script::begin();
-        if (command != "Printer")  // 打印 asks for no file
+        if (command != "Printer" && command != "MNUweb")  // 打印 and web上的 Tenvora ask for no file
             script::answerFile(file);
         script::answerMsgBox(answer);
         QApplication::setActiveWindow(main->widget());
