@@ -483,11 +483,21 @@ void FrmZsdwh::showAmount() {
     u.Leldx->setText(s.AmountInWords);
 }
 
-// A click on a fee record makes it the bill to print: every field copied (a
-// field without a value empties its member), the amounts with two decimals.
+// A click on a fee record makes it the bill to print; the other fees follow
+// its tenant.
 void FrmZsdwh::DBGrid2_Click() {
     FrmZsdwhUi& u = ui();
     if (!hasCurrent(u.Data1) || u.Data1->recordset().recordCount() < 1)
+        return;
+    holdCurrentBill();
+    qtfgl();
+}
+
+// Every field of the current fee record copied (a field without a value
+// empties its member), the amounts with two decimals, the total in capitals.
+void FrmZsdwh::holdCurrentBill() {
+    FrmZsdwhUi& u = ui();
+    if (!hasCurrent(u.Data1))
         return;
     const Recordset& rs = u.Data1->recordset();
     SharedState& s = state();
@@ -497,7 +507,6 @@ void FrmZsdwh::DBGrid2_Click() {
             (u.*m.label)->setText(format00(s.CurrentBill.*m.member));
     s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
     u.Leldx->setText(s.AmountInWords);
-    qtfgl();
 }
 
 void FrmZsdwh::qtfgl() {

@@ -63,6 +63,9 @@ public:
     // Every fee record of the billing date typed in Txtjfrq, in the order
     // Data1 shows them, three receipts to a sheet.
     void Zddy() override;
+    // The current fee record becomes the bill to print, as a click on its row
+    // makes it (the other fees stay where they are).
+    void holdCurrentBill() override;
     bool hasCurrentRow() const override { return hasCurrent(ui().Data1); }
 
 protected:

@@ -51,8 +51,14 @@ void printChoice(PrintCaller caller) {
         const QString code = caller == PrintCaller::Computation  ? QString(formcode::Billing)
                              : caller == PrintCaller::FeeRecords ? QString(formcode::Fees)
                                                                  : s.ActiveFormCode;
-        if (currentRowToPrint(dataWindowOf(code)))
-            PrintReceipt();
+        windows::DataWindow* window = dataWindowOf(code);
+        if (!currentRowToPrint(window))
+            return;
+        // The fee records window's current row may have been reached without
+        // a click: its bill is taken whole, never mixed with the one before.
+        if (auto* fees = dynamic_cast<windows::FeesWindow*>(window))
+            fees->holdCurrentBill();
+        PrintReceipt();
     } else if (n == 2) {
         if (caller == PrintCaller::FeeRecords)
             s.EditMode = mode::Refresh;

@@ -62,10 +62,12 @@ protected:
 };
 
 // The fee records window: its batch print of every bill of its billing date,
-// three receipts to a sheet.
+// three receipts to a sheet, and the bill of its current row made the one
+// receipt to print, as a click on that row makes it.
 class FeesWindow {
 public:
     virtual void Zddy() = 0;
+    virtual void holdCurrentBill() = 0;
 
 protected:
     ~FeesWindow() = default;

@@ -26,6 +26,7 @@
 #include <QScreen>
 #include <QTableView>
 #include <QTest>
+#include <QToolButton>
 
 using tv::state;
 using tv::forms::Registry;
@@ -91,34 +92,7 @@ protected:
     void expectSessions(const std::vector<std::pair<QString, QString>>& sessions, const char* golden) {
         QStringList lines;
         for (const auto& [setup, steps] : sessions) {
-            Registry::unloadAll();
-            main->show();
-            main->panels[1].clear();
-            tv::resetState();
-            state().StatementDir = statementDir;
-            Printer::useFiles({}, {});
-            data = dir.filePath(QStringLiteral("s%1.mdb").arg(lines.size()));
-            tv::test::makeDataFile(data);
-            if (!setup.contains("empty") && !setup.contains("settle"))
-                tv::test::execSql(data,
-                                  setup.contains("one") ? "INSERT INTO fzsdjs (fjh, hj) VALUES ('A1', 5)" : kBills);
-            if (setup.contains("settle"))
-                tv::test::execSql(data, kSettlementBills);
-            if (setup.contains("nullhj"))
-                tv::test::execSql(data, "UPDATE fzsdjs SET hj = NULL WHERE rowid = 1");
-            if (setup.contains("drop"))
-                tv::test::execSql(data, "DROP TABLE qtfy");
-            if (setup.contains("huge"))  // the second bill of 2024-04-01 overflows money
-                tv::test::execSql(data, "UPDATE fzsdjs SET ddj = 100000000000000 WHERE rowid = 6");
-            state().UserDbPath = dir.filePath(QStringLiteral("u%1.ini").arg(lines.size()));
-            tv::test::makeUserDb(state().UserDbPath);
-            if (setup.contains("nouser"))
-                state().CurrentUser = QStringLiteral("无此人");
-            state().PicturePath = dir.path() + "/no/";
-            state().DataFilePath = data;
-            window(false).show();
-            if (setup.contains("settle"))
-                window(true).show();
+            startSession(setup, lines.size());
             lines << "== " + setup + " -> " + view(setup.contains("settle"));
             bool settlement = setup.contains("settle");
             for (const QString& step : steps.split(';', Qt::SkipEmptyParts)) {
@@ -133,6 +107,38 @@ protected:
             f.write((text + '\n').toUtf8()), f.close();
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << golden;
         EXPECT_EQ(text + '\n', QString::fromUtf8(f.readAll()));
+    }
+
+    // A fresh data file (with the setup words' changes), user table and shared state; the fee records window
+    // (and the settlement window) opened on it.
+    void startSession(const QString& setup, qsizetype n) {
+        Registry::unloadAll();
+        main->show();
+        main->panels[1].clear();
+        tv::resetState();
+        state().StatementDir = statementDir;
+        Printer::useFiles({}, {});
+        data = dir.filePath(QStringLiteral("s%1.mdb").arg(n));
+        tv::test::makeDataFile(data);
+        if (!setup.contains("empty") && !setup.contains("settle"))
+            tv::test::execSql(data, setup.contains("one") ? "INSERT INTO fzsdjs (fjh, hj) VALUES ('A1', 5)" : kBills);
+        if (setup.contains("settle"))
+            tv::test::execSql(data, kSettlementBills);
+        if (setup.contains("nullhj"))
+            tv::test::execSql(data, "UPDATE fzsdjs SET hj = NULL WHERE rowid = 1");
+        if (setup.contains("drop"))
+            tv::test::execSql(data, "DROP TABLE qtfy");
+        if (setup.contains("huge"))  // the second bill of 2024-04-01 overflows money
+            tv::test::execSql(data, "UPDATE fzsdjs SET ddj = 100000000000000 WHERE rowid = 6");
+        state().UserDbPath = dir.filePath(QStringLiteral("u%1.ini").arg(n));
+        tv::test::makeUserDb(state().UserDbPath);
+        if (setup.contains("nouser"))
+            state().CurrentUser = QStringLiteral("无此人");
+        state().PicturePath = dir.path() + "/no/";
+        state().DataFilePath = data;
+        window(false).show();
+        if (setup.contains("settle"))
+            window(true).show();
     }
 
     QString run(const QString& step, bool settlement) {
@@ -272,6 +278,7 @@ protected:
     std::function<void(const tv::dlg::Call&)> failing;
     tv::test::MainStandIn* main = nullptr;
     QString data, statementDir, startFolder = QDir::currentPath();
+    int sessions = 0;
 };
 
 }  // namespace
@@ -332,6 +339,38 @@ TEST_F(FeesTest, PrintsOneReceiptOrADateThreeToASheetWithoutSplittingOne) {
     QFile f(pdf);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll().count("/Type /Page\n"), 3);
+}
+
+// One receipt prints the bill of the current row whichever way the row was reached after a click on another
+// bill (row 1, A101): the arrow key, the data source's arrow button, a search. From the fee window's 打印 and
+// from the main window's: the same receipt, line by line, as after a click on row 2 itself (A102, whose other
+// fees are Null).
+TEST_F(FeesTest, OneReceiptIsTheWholeBillOfTheCurrentRowHoweverTheRowWasReached) {
+    auto receipt = [&](const QString& steps, tv::PrintCaller caller) {
+        startSession("", ++sessions);
+        for (const QString& step : steps.split(';', Qt::SkipEmptyParts)) {
+            if (step == "next")
+                QTest::mouseClick(ctl("Data1")->findChild<QToolButton*>("MoveNext"), Qt::LeftButton);
+            else
+                run(step, false);
+        }
+        EXPECT_EQ(ctl<tv::forms::DataControl>("Data1")->recordset().absolutePosition(), 1) << steps.toStdString();
+        Printer::clearTrace();
+        script::answerInput(QStringLiteral("1"));
+        if (caller == tv::PrintCaller::FeeRecords)
+            ctl<QPushButton>("CmdPrinter")->click();
+        else
+            tv::printChoice(caller);
+        return Printer::traceLines().filter(QRegularExpression("^line")).join('\n').toStdString();
+    };
+    const std::string clicked = receipt("DBGrid2@2", tv::PrintCaller::FeeRecords);
+    for (const char* bill :
+         {"租户房号：A102", "│A102 ", "│820.00 ", "│其它费用  │0.00 ", "│921.65 ", "玖佰贰拾壹元陆角伍分"})
+        EXPECT_NE(clicked.find(bill), std::string::npos) << bill << " in\n" << clicked;
+    for (const char* steps :
+         {"DBGrid2@1;DBGrid2<Down", "DBGrid2@1;next", "DBGrid2@1;CboCxfs=身份证号;Txtzh=440101199000000002;CmdCx"})
+        for (const tv::PrintCaller caller : {tv::PrintCaller::FeeRecords, tv::PrintCaller::MainWindow})
+            EXPECT_EQ(receipt(steps, caller), clicked) << steps;
 }
 
 TEST_F(FeesTest, SettlesWithAndWithoutArrearsKeepsTheFileAndPrintsTheSettledBill) {
