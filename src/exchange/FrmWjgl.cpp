@@ -411,6 +411,7 @@ void FrmWjgl::DCopy() {
             clearModes();
             break;
         case tv::shell::CopyOutcome::Declined:
+        case tv::shell::CopyOutcome::Cancelled:  // the user stopped it: nothing was copied
             break;
         case tv::shell::CopyOutcome::Missing:
         case tv::shell::CopyOutcome::Same:

@@ -21,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
@@ -35,7 +36,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QProcess>
-#include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -494,8 +494,8 @@ void MDIVamo::newDataFile() {
 }
 
 // Copies the template to CopyTarget. False when it refused or failed (it has
-// said why); true when the target holds a data file now, also when the user
-// chose to keep the file that was there.
+// said why) or the user cancelled the copy; true when the target holds a data
+// file now, also when the user chose to keep the file that was there.
 bool MDIVamo::copyTemplate() {
     const std::optional<QByteArray> bytes = readTemplate();
     if (!bytes)
@@ -528,14 +528,21 @@ bool MDIVamo::copyTemplate() {
 
     // A cached connection of the old file must not outlive its replacement.
     tv::Database::releaseUnused();
-    // Written beside the target and renamed into place: never half a file.
-    QSaveFile out(CopyTarget);
-    if (!out.open(QIODevice::WriteOnly) || out.write(*bytes) != bytes->size() || !out.commit()) {
-        msgBox(QStringLiteral("新建数据文件失败：“%1”写不进去（%2）。").arg(shown, tv::ioErrorText(out)), tv::dlg::Info,
-               kTitle);
-        return false;
+    // Written beside the target and renamed into place, with its progress
+    // while it lasts: never half a file, and a cancelled copy leaves the old one.
+    QBuffer in;
+    in.setData(*bytes);
+    in.open(QIODevice::ReadOnly);
+    QString why;
+    switch (tv::shell::writeCopy(in, CopySource, CopyTarget, &why)) {
+        case tv::shell::CopyOutcome::Copied:
+            return true;
+        case tv::shell::CopyOutcome::Failed:
+            msgBox(QStringLiteral("新建数据文件失败：“%1”写不进去（%2）。").arg(shown, why), tv::dlg::Info, kTitle);
+            return false;
+        default:  // cancelled by the user
+            return false;
     }
-    return true;
 }
 
 // The template's bytes when they are a data file with every table and field

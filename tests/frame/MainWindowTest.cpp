@@ -4,6 +4,7 @@
 #include "FrameFixture.h"
 
 #include "fees/FrmZsdwh.h"
+#include "platform/dialogs/Progress.h"
 #include "platform/print/Printer.h"
 #include "support/OddFiles.h"
 
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QToolBar>
 
@@ -100,6 +102,34 @@ TEST_F(MainWindowTest, NewDataFileCopiesTheTemplateAsksBeforeReplacingAndRefuses
     lines << QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name).join(' ');
     const QRegularExpression reason(QStringLiteral("（[^）]*）"));  // the system's words, in its language
     expectGolden(lines.replaceInStrings(reason, "（…）"), "frame_new_data_file.txt");
+}
+
+// 新建 cancelled in its progress dialog (shown from the first piece on), onto
+// a new name and onto an old file the user chose to replace: no file is
+// made, the old one stays as it was, no temporary file is left and no window
+// opens on either.
+TEST_F(MainWindowTest, NewDataFileCancelledWhileItCopiesLeavesNoFileAndTheOldOneIntact) {
+    const QString old = dataFile("old.mdb");
+    tv::test::execSql(old, "INSERT INTO zfdj (fjh) VALUES ('101');");
+    const QByteArray kept = bytesOf(old);
+    open();
+    QStringList shown;
+    tv::dlg::progress::setShowAfter(0);
+    tv::dlg::progress::setWatcher([&](QProgressDialog& dialog) {
+        shown << dialog.windowTitle() + '|' + dialog.labelText().section('\n', 0, 1);
+        QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    run("MNUnew", folder + "/新.mdb");
+    EXPECT_EQ((said() << outcome()).join(" -> "), "openFile:新建公寓数据 @" + folder + " -> nothing");
+    run("MNUnew", old, tv::dlg::Yes);
+    EXPECT_EQ((said() << outcome()).join(" -> "),
+              "openFile:新建公寓数据 @" + folder + " -> 提示！|文件“" + old + "”已经存在，要替换它吗？|36 -> nothing");
+    tv::dlg::progress::setWatcher(nullptr);
+    tv::dlg::progress::setShowAfter(1000);
+    EXPECT_EQ(shown, (QStringList{"文件复制|正在复制“" + templatePath() + "”\n到“" + folder + "/新.mdb”",
+                                  "文件复制|正在复制“" + templatePath() + "”\n到“" + old + "”"}));
+    EXPECT_EQ(bytesOf(old), kept);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name).join(' '), "Rave.ini old.mdb vamo.CHM");
 }
 
 // The pictures of the program's folder replaced by a FIFO, a device, a huge

@@ -2,6 +2,7 @@
 #include "platform/shell/Shell.h"
 
 #include "platform/dialogs/Dialogs.h"
+#include "platform/dialogs/Progress.h"
 #include "platform/values/FileRead.h"
 #include "platform/values/IoError.h"
 
@@ -137,24 +138,51 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
     QString unread;
     if (tv::openRegularFile(from, in, &unread) != tv::FileReadError::None)
         return copyFailed(QStringLiteral("无法读取源文件“%1”：%2").arg(from, unread), error);
+    QString why;
+    const CopyOutcome outcome = writeCopy(in, from, to, &why);
+    if (outcome == CopyOutcome::Failed) {
+        const bool unread = in.error() != QFileDevice::NoError;
+        return copyFailed(
+            (unread ? QStringLiteral("无法读取源文件“%1”：%2") : QStringLiteral("无法写入目标文件“%1”：%2"))
+                .arg(unread ? from : to, why),
+            error);
+    }
+    if (outcome == CopyOutcome::Copied)
+        QFile::setPermissions(to, src.permissions());
+    return outcome;
+}
+
+CopyOutcome writeCopy(QIODevice& in, const QString& shownSource, const QString& to, QString* why) {
     QSaveFile out(to);
     if (!out.open(QIODevice::WriteOnly))
-        return copyFailed(QStringLiteral("无法写入目标文件“%1”：%2").arg(to, ioErrorText(out)), error);
-    QByteArray chunk;
-    while (!(chunk = in.read(1 << 20)).isEmpty()) {
-        if (out.write(chunk) != chunk.size()) {
-            const QString why = ioErrorText(out);
-            out.cancelWriting();
-            return copyFailed(QStringLiteral("无法写入目标文件“%1”：%2").arg(to, why), error);
-        }
-    }
-    if (in.error() != QFileDevice::NoError) {
+        return copyFailed(tv::ioErrorText(out), why);
+    const qint64 total = in.isSequential() ? 0 : in.size() - in.pos();
+    tv::dlg::Progress progress(
+        QStringLiteral("文件复制"),
+        QStringLiteral("正在复制“%1”\n到“%2”").arg(QDir::toNativeSeparators(shownSource), QDir::toNativeSeparators(to)),
+        total, tv::dlg::Progress::Unit::Bytes);
+    // Unfinished, the copy is dropped; what stood at `to` stays.
+    auto dropped = [&](const QString& reason) {
         out.cancelWriting();
-        return copyFailed(QStringLiteral("无法读取源文件“%1”：%2").arg(from, ioErrorText(in)), error);
+        return copyFailed(reason, why);
+    };
+    QByteArray chunk(kCopyChunk, Qt::Uninitialized);
+    qint64 done = 0, got = 0;
+    while (progress.advance(done) && (got = in.read(chunk.data(), chunk.size())) > 0) {
+        if (out.write(chunk.constData(), got) != got)
+            return dropped(tv::ioErrorText(out));
+        done += got;
+    }
+    if (got < 0) {
+        auto* file = qobject_cast<QFileDevice*>(&in);
+        return dropped(file ? tv::ioErrorText(*file) : in.errorString());
+    }
+    if (progress.cancelled()) {
+        out.cancelWriting();
+        return CopyOutcome::Cancelled;
     }
     if (!out.commit())
-        return copyFailed(QStringLiteral("无法写入目标文件“%1”：%2").arg(to, ioErrorText(out)), error);
-    QFile::setPermissions(to, src.permissions());
+        return copyFailed(tv::ioErrorText(out), why);
     return CopyOutcome::Copied;
 }
 

@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class QIODevice;
 class QUrl;
 
 namespace tv::shell {
@@ -51,18 +52,27 @@ struct Result {
     explicit operator bool() const { return ok; }
 };
 
-// Copied; the user declined to replace the target; the source is missing;
-// source and target are one file; any other failure.
-enum class CopyOutcome { Copied, Declined, Missing, Same, Failed };
+// Copied; the user declined to replace the target; the user cancelled the
+// copy while it ran; the source is missing; source and target are one file;
+// any other failure.
+enum class CopyOutcome { Copied, Declined, Cancelled, Missing, Same, Failed };
 
 // Copies one file as the shell did: `target` may name the new file or an
 // existing folder (also when it ends in a separator) to copy into. When the
 // target file exists the user is asked (Yes/No) before it is replaced; No
 // leaves it alone. A failure is not shown: its reason is put in `error`.
-// The copy is written beside the target and put in its place only when
-// complete: a failed copy leaves no half-written file and the old file intact.
+// The copy is written as by writeCopy().
 CopyOutcome copyFile(const QString& source, const QString& target, const QString& folder = QString(),
                      QString* error = nullptr);
+
+// Writes what `in` holds (from where it stands to its end) into the file `to`,
+// beside it first and put in its place only when complete: a failed or
+// cancelled copy leaves no half-written file and the old file intact. A copy
+// that lasts shows its progress with 取消 (platform/dialogs/Progress.h), naming
+// `shownSource`. Copied, Cancelled, or Failed with the system's reason in `why`.
+CopyOutcome writeCopy(QIODevice& in, const QString& shownSource, const QString& to, QString* why = nullptr);
+// The bytes of one piece of a copy, after which the progress is told.
+inline constexpr qint64 kCopyChunk = 1 << 20;
 
 // Deletes a file (never a folder).
 Result deleteFile(const QString& path, const QString& folder = QString());

@@ -1,11 +1,15 @@
 #include "platform/dialogs/Dialogs.h"
+#include "platform/dialogs/Progress.h"
 #include "platform/shell/Shell.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 
 using namespace tv::shell;
@@ -68,6 +72,55 @@ TEST_F(ShellTest, CopyFailuresAreReturnedWithTheirReasonUntoldAndLeaveNothingBeh
     }
     EXPECT_TRUE(script::calls().empty());  // the caller tells the user
     EXPECT_EQ(files().join(',') + '=' + read("a.txt"), "a.txt=A");
+}
+
+// A copy of several pieces with its progress shown from the first piece on:
+// what the dialog says at each step, and 取消 pressed at one of them. A
+// cancelled copy leaves no target, or the old one as it was, and no
+// temporary file; 取消 after the last piece still cancels.
+TEST_F(ShellTest, ACopyShowsItsProgressAndACancelLeavesNoHalfFileAndTheOldOneIntact) {
+    const QByteArray big(3 * kCopyChunk + 5, 'x');
+    write("大文件.mdb", big);
+    struct Row {
+        const char* target;
+        const char* before;  // "" when there is none
+        int cancelAt;        // the step whose 取消 is pressed, 0: none
+        CopyOutcome outcome;
+        QByteArray after;
+    } rows[] = {
+        {"新.mdb", "", 2, CopyOutcome::Cancelled, "<missing>"},
+        {"旧.mdb", "precious", 1, CopyOutcome::Cancelled, "precious"},
+        {"旧.mdb", "precious", 5, CopyOutcome::Cancelled, "precious"},
+        {"旧.mdb", "precious", 0, CopyOutcome::Copied, big},
+    };
+    // The bar in thousandths and the amount line, at each step.
+    const QStringList steps = {"0 已完成 0 KB，共 3.0 MB", "333 已完成 1.0 MB，共 3.0 MB",
+                               "666 已完成 2.0 MB，共 3.0 MB", "999 已完成 3.0 MB，共 3.0 MB",
+                               "1000 已完成 3.0 MB，共 3.0 MB"};
+    tv::dlg::progress::setShowAfter(0);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.target) + " cancelled at " + std::to_string(row.cancelAt));
+        QFile::remove(path(row.target));
+        if (*row.before)
+            write(row.target, row.before), script::answerMsgBox(tv::dlg::Yes);
+        QStringList seen;
+        QString named;
+        tv::dlg::progress::setWatcher([&](QProgressDialog& dialog) {
+            named = dialog.windowTitle() + ' ' + dialog.labelText().section('\n', 0, 1);
+            seen << QString::number(dialog.value()) + ' ' + dialog.labelText().section('\n', 2);
+            if (seen.size() == row.cancelAt)
+                QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
+        });
+        EXPECT_EQ(copyFile("大文件.mdb", row.target, dir.path()), row.outcome);
+        EXPECT_EQ(read(row.target), row.after);
+        EXPECT_EQ(files().join(','), "大文件.mdb" + QString(*row.before || !row.cancelAt ? ",旧.mdb" : ""));
+        EXPECT_EQ(seen.join(" / ").toStdString(),
+                  steps.mid(0, row.cancelAt ? row.cancelAt : 5).join(" / ").toStdString());
+        EXPECT_EQ(named.toStdString(),
+                  QString("文件复制 正在复制“%1”\n到“%2”").arg(path("大文件.mdb"), path(row.target)).toStdString());
+    }
+    tv::dlg::progress::setWatcher(nullptr);
+    tv::dlg::progress::setShowAfter(1000);
 }
 
 TEST_F(ShellTest, DeleteRenameAndMakeFolderReportFailureToTheCaller) {
