@@ -44,6 +44,7 @@ struct Progress::Impl {
     QElapsedTimer running;
     QPointer<QProgressDialog> dialog;
     bool cancelled = false;
+    int step = -2;  // the bar's value last shown
 
     void show();
     QString amount(qint64 done) const;
@@ -96,9 +97,14 @@ bool Progress::advance(qint64 done) {
         d->show();
     if (!d->dialog)
         return true;
+    // Brought up to date when the bar moves (or nothing is known of the total).
+    const int step = d->total > 0 ? int(qBound(qint64(0), done * kSteps / d->total, qint64(kSteps))) : -1;
+    if (step >= 0 && step == d->step)
+        return true;
+    d->step = step;
     d->dialog->setLabelText(d->what + QLatin1Char('\n') + d->amount(done));
-    if (d->total > 0)
-        d->dialog->setValue(int(qBound(qint64(0), done * kSteps / d->total, qint64(kSteps))));
+    if (step >= 0)
+        d->dialog->setValue(step);
     // The dialog paints and answers 取消 while the work goes on.
     QCoreApplication::processEvents();
     if (g_watcher && d->dialog)

@@ -1,5 +1,6 @@
 #include "platform/forms/PickerLists.h"
 
+#include "platform/dialogs/Progress.h"
 #include "platform/forms/Pictures.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <optional>
 
 namespace tv::forms {
 
@@ -212,7 +214,18 @@ PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
 
 bool PictureBox::showFile(const QString& path) {
     clearPicture();
-    QImage picture = readPictureFile(path, kMaxFileBytes, {.fitSide = kMaxSide, .upright = true, .whole = true});
+    std::optional<tv::dlg::Progress> progress;  // made once the decoding tells its length
+    auto advance = [&](qint64 done, qint64 total) {
+        if (!progress)
+            progress.emplace(QStringLiteral("图片浏览"),
+                             QStringLiteral("正在读取图片“%1”").arg(QDir::toNativeSeparators(path)), total);
+        return progress->advance(done);
+    };
+    PictureFault fault = PictureFault::None;
+    QImage picture =
+        streamPictureFile(path, {.fitSide = kMaxSide, .upright = true, .whole = true, .progress = advance}, &fault);
+    if (fault == PictureFault::TooLarge)
+        setText(QStringLiteral("图片太大，无法预览"));
     if (picture.isNull())
         return false;
     image_ = std::move(picture);

@@ -84,7 +84,8 @@ private:
 // A picture file shown whole inside the box, scaled down (never up) to fit
 // and kept to the box as it is resized. The file is decoded within a memory
 // limit (a large photo is decoded at a reduced size where its format allows,
-// else refused); a file that is no picture, or one the decoder could not read
+// showing its progress while that lasts); a picture too large for that says
+// so in the box; a file that is no picture, or one the decoder could not read
 // to its end (a cut or damaged file), leaves the box empty.
 class PictureBox : public QLabel {
     Q_OBJECT
@@ -96,8 +97,6 @@ public:
     // The picture as decoded (null when the box is empty).
     const QImage& image() const { return image_; }
 
-    // Files larger than this are not read at all.
-    static constexpr qint64 kMaxFileBytes = 256LL * 1024 * 1024;
     // The decoded picture: at most this many pixels on its longer side.
     static constexpr int kMaxSide = 2400;
 

@@ -88,3 +88,59 @@ TEST(Pictures, APictureFileThatIsNoRegularFileLeavesItsPlaceEmpty) {
 }
 
 }  // namespace
+
+namespace {
+
+// The headers of a JPEG of a picture this large in three components (the
+// colours at half the resolution of the brightness), progressive (SOF2) or
+// baseline (SOF0), without pixels.
+QByteArray jpegHeader(int width, int height, bool progressive) {
+    QByteArray bytes("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00", 20);
+    bytes += QByteArray("\xFF", 1) + char(progressive ? 0xC2 : 0xC0) + QByteArray("\x00\x11\x08", 3);
+    bytes += char(height >> 8) + QByteArray(1, char(height & 255)) + char(width >> 8) + char(width & 255);
+    bytes += QByteArray("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 10);
+    // The first scan's header, then the end.
+    bytes += QByteArray("\xFF\xDA\x00\x0C\x03\x01\x00\x02\x11\x03\x11\x00", 12) + char(progressive ? 0 : 63);
+    return bytes + QByteArray("\x00\xFF\xD9", 3);
+}
+
+}  // namespace
+
+// Asked at a reduced size: a 16-bit PNG is reduced as it is read (and stops
+// when told to); a progressive JPEG whose coefficients would not fit, a
+// picture of more than 200 million pixels, and one of a format decoded whole
+// that would not fit are too large; a header without pixels is no picture.
+TEST(Pictures, AReducedPictureIsReadWithinItsBoundsOrIsTooLarge) {
+    QImage deep(3000, 2000, QImage::Format_RGBX64);
+    deep.fill(QColor(255, 0, 0));
+    QByteArray png;
+    QBuffer out(&png);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && deep.save(&out, "PNG"));
+    auto stop = [](qint64, qint64) { return false; };
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        Decode how;
+        QSize size;
+        PictureFault fault;
+    } rows[] = {
+        {"a 16-bit PNG", png, {.fitSide = 300}, {300, 200}, PictureFault::None},
+        {"the same, stopped", png, {.fitSide = 300, .progress = stop}, {}, PictureFault::Stopped},
+        {"a progressive JPEG", jpegHeader(10000, 8000, true), {.fitSide = 300}, {}, PictureFault::TooLarge},
+        {"a baseline one", jpegHeader(10000, 8000, false), {.fitSide = 300}, {}, PictureFault::NotAPicture},
+        {"250 million pixels", jpegHeader(25000, 10000, false), {.fitSide = 300}, {}, PictureFault::TooLarge},
+        {"a BMP decoded whole", bmpHeader(6000, 6000), {.fitSide = 300}, {}, PictureFault::TooLarge},
+    };
+    for (const auto& row : rows) {
+        QBuffer in;
+        in.setData(row.bytes);
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        PictureFault fault = PictureFault::None;
+        const QImage image = decodePicture(in, row.how, &fault);
+        EXPECT_EQ(image.isNull() ? QSize() : image.size(), row.size) << row.what;
+        EXPECT_EQ(int(fault), int(row.fault)) << row.what;
+        if (!image.isNull()) {
+            EXPECT_EQ(image.pixelColor(150, 100), QColor(255, 0, 0)) << row.what;
+        }
+    }
+}
