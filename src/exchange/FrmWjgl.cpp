@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -54,6 +55,28 @@ QString joinPath(const QString& folder, const QString& name) {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
+// In the boxes it watches, the menu's shortcuts come before the box's own
+// keys: Ctrl+C is 文件复制 and Ctrl+X 退出 there too, not copy and cut.
+class MenuKeysFirst : public QObject {
+public:
+    MenuKeysFirst(QMenu* menu, QObject* parent) : QObject(parent), menu_(menu) {}
+    void watch(QWidget* box) { box->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride) {
+            const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+            for (const QAction* item : menu_->actions())
+                if (!item->shortcut().isEmpty() && item->shortcut() == pressed)
+                    return true;  // the box does not claim it, so the shortcut runs
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QMenu* menu_;
+};
+
 }  // namespace
 
 FrmWjgl::FrmWjgl() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
@@ -74,11 +97,23 @@ void FrmWjgl::build(QWidget* root) {
     FrmWjglUi& u = ui();
     u.StatusBar1 = tv::forms::make<QStatusBar>(root, "StatusBar1");
     u.StatusBar1->setSizeGripEnabled(false);
-    u.StatusBar1->addWidget(new QLabel(QStringLiteral("状态")), 1);
-    u.PanelDate = new QLabel;
-    u.PanelTime = new QLabel;
-    u.StatusBar1->addPermanentWidget(u.PanelDate);
-    u.StatusBar1->addPermanentWidget(u.PanelTime);
+    // Sunken panels, the date and the time centred in theirs, none against the window's edge.
+    u.StatusBar1->setContentsMargins(tv::forms::px(60), 0, tv::forms::px(60), tv::forms::px(30));
+    auto panel = [](const QString& text) {
+        auto* label = new QLabel(text);
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        label->setContentsMargins(tv::forms::px(60), 0, tv::forms::px(60), 0);
+        return label;
+    };
+    u.StatusBar1->addWidget(panel(QStringLiteral("状态")), 1);
+    u.PanelDate = panel(QString());
+    u.PanelTime = panel(QString());
+    for (QLabel* clockPanel : {u.PanelDate, u.PanelTime}) {
+        clockPanel->setMinimumWidth(tv::forms::px(1440));
+        clockPanel->setAlignment(Qt::AlignCenter);
+        u.StatusBar1->addPermanentWidget(clockPanel);
+    }
     layout->addWidget(u.StatusBar1);
     // The date and time panels keep the time of day.
     auto* clock = new QTimer(root);
@@ -276,6 +311,9 @@ void FrmWjgl::connectHandlers() {
     on(u.Check4, &QCheckBox::toggled, [this] { Check4_Click(ui().Check4->isChecked()); });
     on(u.Check5, &QCheckBox::toggled, [this] { Check5_Click(ui().Check5->isChecked()); });
     on(u.Check6, &QCheckBox::toggled, [this] { Check6_Click(ui().Check6->isChecked()); });
+
+    auto* keys = new MenuKeysFirst(u.MNUWJ, u.TxtWjm);
+    for (QLineEdit* box : {u.TxtWjm, u.TxtMbwj}) keys->watch(box);
 
     // Enter goes from the source name to the target name, then to 文件复制.
     auto* ring = new tv::forms::EnterRing({u.TxtWjm, u.TxtMbwj}, false, u.TxtWjm);

@@ -5,7 +5,9 @@
 // under the step. TENVORA_WRITE_GOLDEN=1 writes what was seen instead.
 #include "exchange/FrmWjgl.h"
 
+#include "platform/dialogs/Progress.h"
 #include "platform/forms/PickerLists.h"
+#include "platform/shell/Shell.h"
 #include "support/OddFiles.h"
 #include "support/WindowTest.h"
 
@@ -14,15 +16,82 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDirIterator>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
+
+#include <png.h>
+#include <zlib.h>
+
+#include <csetjmp>
+#include <cstdio>
 
 namespace {
 
 using tv::exchange::FrmWjgl;
 using tv::forms::FileList;
 namespace script = tv::dlg::script;
+
+// A PNG picture of `width` × `height` in four quarters (red, blue / green,
+// white; in grey: black, white / dark, light), written a row at a time, so
+// that a picture of any size takes no memory: "rgb" and "rgb16" at 8 and 16
+// bits a channel, "grey16", "rgba-interlaced", "palette"; "header" is an RGB
+// picture cut off after its header.
+bool writePng(const QString& path, int width, int height, const QString& kind) {
+    FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!file || !info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return file && !std::fclose(file) && false;
+    }
+    const bool deep = kind.endsWith("16"), grey = kind.startsWith("grey"), palette = kind == "palette";
+    const int type = palette                   ? PNG_COLOR_TYPE_PALETTE
+                     : grey                    ? PNG_COLOR_TYPE_GRAY
+                     : kind.startsWith("rgba") ? PNG_COLOR_TYPE_RGBA
+                                               : PNG_COLOR_TYPE_RGB;
+    png_init_io(png, file);
+    // Quickly written: each pixel as its difference from the one before, runs of zeros.
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    png_set_compression_strategy(png, Z_RLE);
+    png_set_compression_level(png, 1);
+    png_set_IHDR(png, info, width, height, deep ? 16 : 8, type,
+                 kind.endsWith("interlaced") ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    const QColor quarters[] = {Qt::red, Qt::blue, Qt::green, Qt::white};
+    png_color colours[4];
+    for (int i = 0; i < 4; ++i)
+        colours[i] = {png_byte(quarters[i].red()), png_byte(quarters[i].green()), png_byte(quarters[i].blue())};
+    if (palette)
+        png_set_PLTE(png, info, colours, 4);
+    png_write_info(png, info);
+    if (kind != "header") {
+        // The rows of the upper and of the lower half.
+        const int channels = palette || grey ? 1 : type == PNG_COLOR_TYPE_RGBA ? 4 : 3, bytes = deep ? 2 : 1;
+        std::vector<png_byte> rows[2];
+        for (int half = 0; half < 2; ++half)
+            for (int x = 0; x < width; ++x) {
+                const int quarter = half * 2 + (x >= width / 2);
+                const QColor c = quarters[quarter];
+                const int greys[] = {0, 255, 64, 192}, values[] = {c.red(), c.green(), c.blue(), 255};
+                for (int ch = 0; ch < channels; ++ch)
+                    for (int b = 0; b < bytes; ++b)
+                        rows[half].push_back(png_byte(palette ? quarter : grey ? greys[quarter] : values[ch]));
+            }
+        const int passes = png_set_interlace_handling(png);
+        for (int pass = 0; pass < passes; ++pass)
+            for (int y = 0; y < height; ++y) png_write_row(png, rows[y >= height / 2].data());
+        png_write_end(png, nullptr);
+    } else {  // where the pixels would begin
+        png_write_chunk(png, reinterpret_cast<png_const_bytep>("IDAT"), nullptr, 0);
+    }
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0;
+}
 
 class FrmWjglTest : public tv::test::WindowTest {
 protected:
@@ -35,6 +104,8 @@ protected:
         wjgl().show();
     }
     void TearDown() override {
+        tv::dlg::progress::setWatcher(nullptr);
+        tv::dlg::progress::setShowAfter(1000);
         script::setUnexpectedHandler(failing);
         WindowTest::TearDown();
     }
@@ -61,6 +132,7 @@ protected:
 
     QString root;
     QStringList last;
+    QString progress;  // the progress dialog seen in the step: its title, first and last values
     std::function<void(const tv::dlg::Call&)> failing;
 };
 
@@ -90,6 +162,24 @@ void FrmWjglTest::run(const QStringList& s) {
                 << quint32(0) << quint32(0) << quint32(0);
         }
         write(arg, bytes);
+    } else if (verb == "png") {  // name|width|height|kind (see writePng)|bytes cut off the end
+        ASSERT_TRUE(writePng(root + '/' + arg, s[2].toInt(), s[3].toInt(), s[4]));
+        QFile(root + '/' + arg).resize(QFileInfo(root + '/' + arg).size() - s.value(5).toInt());
+    } else if (verb == "big") {  // name|size in pieces of a copy (and a few bytes)
+        write(arg, QByteArray(s[2].toInt() * tv::shell::kCopyChunk + 5, '\0'));
+    } else if (verb == "progress") {  // N: progress dialogs show at once, 取消 pressed at their Nth step; off
+        tv::dlg::progress::setShowAfter(arg == "off" ? 1000 : 0);
+        std::function<void(QProgressDialog&)> watcher =
+            [this, at = arg.toInt(), steps = 0, seen = QPointer<QProgressDialog>()](QProgressDialog& d) mutable {
+                if (seen != &d)  // another dialog: counted afresh
+                    seen = &d, steps = 0;
+                const QString value = QString::number(d.value());
+                progress =
+                    progress.isEmpty() ? d.windowTitle() + ' ' + value : progress.section("…", 0, 0) + "…" + value;
+                if (++steps == at)
+                    QTest::mouseClick(d.findChild<QPushButton*>(), Qt::LeftButton), progress += " 取消";
+            };
+        tv::dlg::progress::setWatcher(arg == "off" ? nullptr : watcher);
     } else if (verb == "link") {  // name|what it points to
         ASSERT_TRUE(QFile::link(s.value(2), root + '/' + arg));
     } else if (verb == "odd") {  // name|a kind of tv::test::oddKinds()
@@ -123,6 +213,10 @@ void FrmWjglTest::run(const QStringList& s) {
     } else if (verb == "type-filter") {
         ctl<QComboBox>("CboLx")->setCurrentIndex(arg.toInt());
         emit ctl<QComboBox>("CboLx")->activated(arg.toInt());
+    } else if (verb == "key-in") {  // box|keys pressed while the box has the focus
+        QApplication::setActiveWindow(wjgl().widget());
+        ctl<QWidget>(arg)->setFocus();
+        QTest::keySequence(ctl<QWidget>(arg), QKeySequence(s.value(2)));
     } else if (verb == "press" || verb == "menu" || verb == "tool" || verb == "key") {  // ...|answer to the question
         if (s.size() > 2)
             script::answerMsgBox(s[2] == "yes" ? tv::dlg::Yes : s[2] == "no" ? tv::dlg::No : tv::dlg::Cancel);
@@ -139,7 +233,7 @@ void FrmWjglTest::run(const QStringList& s) {
         FAIL() << "unknown step " << verb.toStdString();
     }
     // Files made by the test are listed as a user would see them on coming back.
-    if (QStringList{"write", "mkdir", "readonly", "jpg", "bmp", "link", "odd"}.contains(verb))
+    if (QStringList{"write", "mkdir", "readonly", "jpg", "bmp", "png", "big", "link", "odd"}.contains(verb))
         ctl<tv::forms::FolderList>("DirList")->refresh(), ctl<FileList>("FilList")->refresh();
 }
 
@@ -154,6 +248,8 @@ QString FrmWjglTest::seen() {
                                                            ? ""
                                                            : QString("(%1 %2)").arg(c.title).arg(c.style));
     script::clearCalls();
+    if (!progress.isEmpty())
+        boxes << "进度(" + std::exchange(progress, QString()) + ")";
     for (QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                          QDirIterator::Subdirectories);
          it.hasNext();) {
@@ -162,7 +258,9 @@ QString FrmWjglTest::seen() {
         const QByteArray bytes = f.isFile() && file.open(QIODevice::ReadOnly) ? file.read(8) : "";
         disk << f.filePath().mid(root.size() + 1) +
                     (f.isDir() ? "/"
-                               : "=" + (bytes.contains('\0') ? QString::number(f.size()) : QString::fromUtf8(bytes)));
+                     : bytes.startsWith("\x89PNG")
+                         ? "=PNG"
+                         : "=" + (bytes.contains('\0') ? QString::number(f.size()) : QString::fromUtf8(bytes)));
     }
     disk.sort();
     QStringList fields = {"disk=" + disk.join(',')};
@@ -173,7 +271,17 @@ QString FrmWjglTest::seen() {
             modes += box->isChecked() ? 'x' : box->isEnabled() ? 'o' : '-';
         }
         auto* list = ctl<QListWidget>("FilList");
-        const QImage& picture = ctl<tv::forms::PictureBox>("Image1")->image();
+        auto* preview = ctl<tv::forms::PictureBox>("Image1");
+        const QImage& picture = preview->image();
+        QString shown = preview->text().isEmpty() ? "none" : preview->text();
+        if (!picture.isNull()) {  // its size and the colours amid its quarters
+            shown = QString("%1x%2").arg(picture.width()).arg(picture.height());
+            for (int quarter = 0; quarter < 4; ++quarter)
+                shown += ' ' + picture
+                                   .pixelColor(picture.width() * (1 + quarter % 2 * 2) / 4,
+                                               picture.height() * (1 + quarter / 2 * 2) / 4)
+                                   .name();
+        }
         auto* types = ctl<QComboBox>("CboLx");
         for (int i = 0; i < types->count(); ++i)
             files += types->itemText(i) + (i == types->currentIndex() ? "* " : " ");
@@ -182,9 +290,7 @@ QString FrmWjglTest::seen() {
         for (int i = 0; i < list->count(); ++i) files += (i ? "," : "") + list->item(i)->text();
         fields << "src=" + ctl<QLineEdit>("TxtWjm")->text() << "dst=" + ctl<QLineEdit>("TxtMbwj")->text()
                << "mode=" + wjgl().ClickMode + ' ' + modes << "list=" + files
-               << "pic=" + (!ctl<QWidget>("Label4")->isVisible() ? "-"
-                            : picture.isNull()                   ? "none"
-                                               : QString("%1x%2").arg(picture.width()).arg(picture.height()));
+               << "pic=" + (ctl<QWidget>("Label4")->isVisible() ? shown : "-");
     } else {
         fields << "closed";
     }
@@ -224,3 +330,17 @@ TEST_F(FrmWjglTest, EveryStepOfTheScriptShowsWhatItsGoldenLineSays) {
 }
 
 }  // namespace
+
+// The status bar's panels (状态, the date, the time) show their texts whole,
+// none against the window's edges.
+TEST_F(FrmWjglTest, TheStatusBarPanelsShowTheirTextsWholeClearOfTheWindowsEdges) {
+    QWidget* window = wjgl().widget();
+    const auto panels = ctl<QStatusBar>("StatusBar1")->findChildren<QLabel*>();
+    ASSERT_EQ(panels.size(), 3);
+    for (QLabel* panel : panels) {
+        const QRect at(panel->mapTo(window, QPoint(0, 0)), panel->size());
+        const QRect text = at.marginsRemoved(panel->contentsMargins());
+        EXPECT_GE(text.width(), panel->fontMetrics().horizontalAdvance(panel->text())) << panel->text().toStdString();
+        EXPECT_TRUE(at.left() >= 2 && at.right() <= window->width() - 3) << panel->text().toStdString();
+    }
+}
