@@ -9,6 +9,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace tv {
@@ -31,6 +32,13 @@ const QString& goneText() {
     static const QString t = QStringLiteral("该记录已被其他程序删除，数据没有改变。");
     return t;
 }
+const QString& goneReadText() {
+    static const QString t = QStringLiteral("该记录已被其他程序删除。");
+    return t;
+}
+
+// Slots of a page's rows that hold no offset.
+constexpr int32_t kNotRead = -1, kGone = -2;
 
 [[noreturn]] void tooBig() {
     throw DbError(Database::engineErrorText(SQLITE_TOOBIG, QString::fromUtf8(sqlite3_errstr(SQLITE_TOOBIG))));
@@ -40,7 +48,6 @@ const QString& goneText() {
 // bits: nothing longer than the engine's length limit (below 2^31) gets in,
 // neither from the engine nor through Update, which refuses it first.
 enum : char { kNull = 0, kInt = 1, kReal = 2, kText = 3, kBytes = 4, kBlobLater = 5 };
-constexpr size_t kChunkSize = 1u << 20;
 
 size_t cellSize(const char* p) {
     switch (*p) {
@@ -270,6 +277,25 @@ int bindStored(sqlite3_stmt* st, int index, const char* p, const Value& v) {
     }
 }
 
+// Sorts rowids (an index lists them in its own order): by 11 bits at a
+// time from the lowest, as many rounds as the largest needs.
+void sortRowids(std::vector<int64_t>& ids) {
+    if (ids.size() < 4096 || *std::min_element(ids.begin(), ids.end()) < 0) {
+        std::sort(ids.begin(), ids.end());
+        return;
+    }
+    const uint64_t most = static_cast<uint64_t>(*std::max_element(ids.begin(), ids.end()));
+    std::vector<int64_t> other(ids.size());
+    constexpr int kBits = 11;
+    for (int shift = 0; shift < 64 && (most >> shift) != 0; shift += kBits) {
+        size_t counts[(1 << kBits) + 1] = {};
+        for (const int64_t id : ids) ++counts[((static_cast<uint64_t>(id) >> shift) & ((1 << kBits) - 1)) + 1];
+        for (size_t i = 1; i <= (1 << kBits); ++i) counts[i] += counts[i - 1];
+        for (const int64_t id : ids) other[counts[(static_cast<uint64_t>(id) >> shift) & ((1 << kBits) - 1)]++] = id;
+        ids.swap(other);
+    }
+}
+
 // Exact equality of two names, inline: the common case of setField and field.
 bool sameName(const QString& a, const QString& b) {
     const qsizetype n = a.size();
@@ -375,8 +401,11 @@ void Recordset::parseSource() {
         const QString list = m.captured(1).trimmed();
         table_ = unquoted(m.captured(2));
         if ((rest.isEmpty() || simpleRest.match(rest).hasMatch()) && !complexRest.match(rest).hasMatch()) {
+            static const QRegularExpression orderBy(QStringLiteral("\\border\\s+by\\b"),
+                                                    QRegularExpression::CaseInsensitiveOption);
             tableToken_ = m.captured(2);
             rest_ = rest;
+            ordered_ = orderBy.match(rest_).hasMatch();
             if (list == QLatin1String("*")) {
                 shape_ = Shape::Table;
                 return;
@@ -392,8 +421,6 @@ void Recordset::parseSource() {
 }
 
 std::string Recordset::selectSql(const std::vector<Column>& columns) const {
-    static const QRegularExpression orderBy(QStringLiteral("\\border\\s+by\\b"),
-                                            QRegularExpression::CaseInsensitiveOption);
     if (shape_ == Shape::Verbatim)
         return source_.toStdString();
     QString sql = QStringLiteral("select rowid, ");
@@ -409,7 +436,7 @@ std::string Recordset::selectSql(const std::vector<Column>& columns) const {
     sql += QLatin1String(" from ") + tableToken_;
     if (!rest_.isEmpty())
         sql += QLatin1Char(' ') + rest_;
-    if (!orderBy.match(rest_).hasMatch())
+    if (!ordered_)
         sql += QLatin1String(" order by rowid");
     return sql.toStdString();
 }
@@ -439,8 +466,10 @@ void Recordset::resolveColumns() {
     for (size_t i = 0; same && i < cols.size(); ++i)
         same = cols[i].name == columns_[i].name && cols[i].kind == columns_[i].kind && untyped[i] == untyped_[i];
     if (!same) {
-        rows_.clear();
-        chunks_.clear();
+        rowids_.clear();
+        count_ = 0;
+        pages_.clear();
+        held_.clear();
         pos_ = -1;
         deleted_ = false;
     }
@@ -463,6 +492,10 @@ void Recordset::resolveColumns() {
     if (insertSql != insertSql_) {
         insert_.finalize();
         insertSql_ = std::move(insertSql);
+    }
+    if (lazy()) {
+        pageRangeSql_ = byRowidSql(columnList(), true);
+        pageRowSql_ = byRowidSql(columnList(), false);
     }
     nameIndex_.clear();
     lastIndex_ = -1;
@@ -491,30 +524,221 @@ int Recordset::columnIndex(const QString& name) const {
     return -1;
 }
 
-// ---- rows ---------------------------------------------------------------------
+// ---- the row cache --------------------------------------------------------------
 
-char* Recordset::reserveBytes(size_t n, RowRef& at) {
-    if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < n) {
-        chunks_.emplace_back();
-        chunks_.back().reserve(std::max(kChunkSize, n));
+QString Recordset::columnList() const {
+    if (shape_ == Shape::List)
+        return selectList_;
+    QString list;
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        if (i)
+            list += QLatin1String(", ");
+        list += columns_[i].kind == ColumnKind::Blob ? QStringLiteral("NULL") : quoted(columns_[i].name);
     }
-    auto& chunk = chunks_.back();
-    at.chunk = static_cast<uint32_t>(chunks_.size() - 1);
-    at.offset = static_cast<uint32_t>(chunk.size());
-    chunk.resize(chunk.size() + n);
-    return chunk.data() + at.offset;
+    return list;
 }
 
-const char* Recordset::cellAt(const RowRef& r, int column) const {
-    const char* p = chunks_[r.chunk].data() + r.offset;
+std::string Recordset::byRowidSql(const QString& list, bool range) const {
+    return (QStringLiteral("select rowid, ") + list + QLatin1String(" from ") + tableToken_ +
+            (range ? QLatin1String(" where rowid between ?1 and ?2") : QLatin1String(" where rowid = ?1")))
+        .toStdString();
+}
+
+// The rowids of the rows, in the source's order. Without an order of its
+// own, the order of the rowids, sorted here: an index serves the query
+// without reading the rows themselves.
+std::string Recordset::rowidSql() const {
+    QString sql = QStringLiteral("select rowid");
+    if (shape_ == Shape::List)  // its where or order may name the list's own names
+        sql += QLatin1String(", ") + selectList_;
+    sql += QLatin1String(" from ") + tableToken_;
+    if (!rest_.isEmpty())
+        sql += QLatin1Char(' ') + rest_;
+    return sql.toStdString();
+}
+
+Recordset::Page& Recordset::heldPage(int page) const {
+    Page& p = pages_[static_cast<size_t>(page)];
+    if (p.at.empty()) {
+        const int first = page * kPageRows;
+        p.at.assign(static_cast<size_t>(std::min(kPageRows, rowCount() - first)), kNotRead);
+        p.bytes.clear();
+        held_.push_back(page);
+    }
+    p.used = ++clock_;
+    return p;
+}
+
+const char* Recordset::rowAt(int row) const {
+    const int page = row / kPageRows;
+    const size_t slot = static_cast<size_t>(row % kPageRows);
+    Page* p = &pages_[static_cast<size_t>(page)];
+    if (p->at.empty() || p->at[slot] == kNotRead) {
+        readMissing(page);
+        p = &pages_[static_cast<size_t>(page)];
+    } else {
+        p->used = ++clock_;
+    }
+    const int32_t at = p->at[slot];
+    if (at == kGone)
+        throw DbError(goneReadText());
+    return p->bytes.data() + at;
+}
+
+void Recordset::readMissing(int page) const {
+    if (pages_[static_cast<size_t>(page)].at.empty())
+        evictPages();
+    Page& p = heldPage(page);
+    const int first = page * kPageRows, last = first + static_cast<int>(p.at.size());
+    int from = first;
+    while (from < last && p.at[static_cast<size_t>(from - first)] != kNotRead) ++from;
+    int to = last;
+    while (to > from && p.at[static_cast<size_t>(to - 1 - first)] != kNotRead) --to;
+    // Rows not found are gone; rows read meanwhile stay as they were read.
+    std::vector<uint8_t> seen(p.at.size(), 0);
+    readRows(from, to, pageRangeSql_, pageRowSql_, [&](int row, sqlite3_stmt* st) {
+        const size_t slot = static_cast<size_t>(row - first);
+        seen[slot] = 1;
+        if (p.at[slot] == kNotRead)
+            packRow(st, p, static_cast<int>(slot));
+    });
+    for (size_t i = static_cast<size_t>(from - first); i < static_cast<size_t>(to - first); ++i) {
+        if (p.at[i] == kNotRead && !seen[i])
+            p.at[i] = kGone;
+    }
+}
+
+void Recordset::readRows(int first, int last, const std::string& rangeSql, const std::string& rowSql,
+                         const std::function<void(int position, sqlite3_stmt* st)>& each) const {
+    if (first >= last)
+        return;
+    const int64_t lo = rowids_[static_cast<size_t>(first)], hi = rowids_[static_cast<size_t>(last - 1)];
+    // A range when it holds no more than four times the rows wanted.
+    const bool range =
+        ascending_ && hi >= lo && static_cast<uint64_t>(hi - lo) < 4u * static_cast<uint64_t>(last - first);
+    if (range) {
+        TV_LEASE(st, rangeSql);
+        sqlite3_bind_int64(st.get(), 1, lo);
+        sqlite3_bind_int64(st.get(), 2, hi);
+        int row = first, rc;
+        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+            const int64_t id = sqlite3_column_int64(st.get(), 0);
+            while (row < last && rowids_[static_cast<size_t>(row)] < id) ++row;
+            if (row == last)
+                break;
+            if (rowids_[static_cast<size_t>(row)] == id)
+                each(row++, st.get());
+        }
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            db_->fail(rc);
+        return;
+    }
+    TV_LEASE(st, rowSql);
+    for (int row = first; row < last; ++row) {
+        sqlite3_bind_int64(st.get(), 1, rowids_[static_cast<size_t>(row)]);
+        const int rc = sqlite3_step(st.get());
+        if (rc == SQLITE_ROW)
+            each(row, st.get());
+        else if (rc != SQLITE_DONE)
+            db_->fail(rc);
+        sqlite3_reset(st.get());
+    }
+}
+
+char* Recordset::appendTo(Page& page, int slot, size_t n) const {
+    const size_t at = page.bytes.size();
+    if (page.bytes.capacity() - at < n)
+        page.bytes.reserve(std::max(page.bytes.capacity() * 2, at + n));
+    page.bytes.resize(at + n);
+    page.at[static_cast<size_t>(slot)] = static_cast<int32_t>(at);
+    return page.bytes.data() + at;
+}
+
+// The row the statement stands on (its columns after the rowid, or from the
+// first for a verbatim query) into its slot of the page.
+void Recordset::packRow(sqlite3_stmt* st, Page& page, int slot) const {
+    const int n = static_cast<int>(columns_.size()), b = base();
+    const bool table = shape_ == Shape::Table;
+    thread_local std::vector<detail::RawCell> cells;  // the row being read, made once
+    if (cells.size() < static_cast<size_t>(n))
+        cells.resize(static_cast<size_t>(n));
+    detail::RawCell* c = cells.data();
+    size_t total = 0;
+    for (int i = 0; i < n; ++i) {
+        if (table && columns_[static_cast<size_t>(i)].kind == ColumnKind::Blob) {
+            total += 1;
+            continue;
+        }
+        c[i] = detail::rawColumn(st, i + b);
+        total += rawSize(c[i]);
+    }
+    char* p = appendTo(page, slot, total);
+    for (int i = 0; i < n; ++i) {
+        if (table && columns_[static_cast<size_t>(i)].kind == ColumnKind::Blob)
+            *p++ = kBlobLater;
+        else
+            p = writeRaw(p, c[i]);
+    }
+}
+
+void Recordset::evictPages() const {
+    if (!lazy())
+        return;
+    const int pinned = pos_ >= 0 && pos_ < rowCount() ? pos_ / kPageRows : -1;
+    while (held_.size() >= kHeldPages) {
+        size_t oldest = held_.size();
+        for (size_t i = 0; i < held_.size(); ++i) {
+            if (held_[i] == pinned)
+                continue;
+            if (oldest == held_.size() ||
+                pages_[static_cast<size_t>(held_[i])].used < pages_[static_cast<size_t>(held_[oldest])].used)
+                oldest = i;
+        }
+        if (oldest == held_.size())
+            return;
+        Page& p = pages_[static_cast<size_t>(held_[oldest])];
+        std::vector<int32_t>().swap(p.at);
+        std::vector<char>().swap(p.bytes);
+        held_.erase(held_.begin() + static_cast<ptrdiff_t>(oldest));
+    }
+}
+
+// The rows from `row` on have moved (a row went): their pages are read again when asked for.
+void Recordset::dropPagesFrom(int row) {
+    const int first = row / kPageRows;
+    for (auto it = held_.begin(); it != held_.end();) {
+        if (*it >= first) {
+            Page& p = pages_[static_cast<size_t>(*it)];
+            std::vector<int32_t>().swap(p.at);
+            std::vector<char>().swap(p.bytes);
+            it = held_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    pages_.resize(static_cast<size_t>((rowCount() + kPageRows - 1) / kPageRows));
+}
+
+void Recordset::readCurrent() const {
+    if (!lazy() || pos_ < 0 || pos_ >= rowCount())
+        return;
+    try {
+        rowAt(pos_);
+    } catch (const DbError&) {
+        // told when a field of it is read
+    }
+}
+
+const char* Recordset::cellAt(const char* row, int column) const {
+    const char* p = row;
     for (int i = 0; i < column; ++i) p += cellSize(p);
     return p;
 }
 
-Value Recordset::decodeAt(const RowRef& r, int column) const {
-    const char* p = cellAt(r, column);
+Value Recordset::decodeAt(const char* row, int64_t rowid, int column) const {
+    const char* p = cellAt(row, column);
     if (*p == kBlobLater)
-        return fetchBlob(r.rowid, column);
+        return fetchBlob(rowid, column);
     const size_t c = static_cast<size_t>(column);
     const detail::RawCell raw = readRaw(p);
     return untyped_[c] ? detail::decodeUntyped(raw) : detail::decodeCell(raw, columns_[c].kind);
@@ -534,6 +758,58 @@ Value Recordset::fetchBlob(int64_t rowid, int column) const {
     return Value();
 }
 
+int Recordset::findRow(const std::vector<int>& columns, int from,
+                       const std::function<bool(const std::vector<Value>& values)>& match) const {
+    for (const int c : columns) {
+        if (c < 0 || c >= static_cast<int>(columns_.size()))
+            throw DbError(QStringLiteral("找不到字段：%1").arg(c));
+    }
+    std::vector<Value> values(columns.size());
+    if (!lazy()) {
+        for (int row = std::max(from, 0); row < rowCount(); ++row) {
+            const char* r = rowAt(row);
+            for (size_t i = 0; i < columns.size(); ++i) values[i] = decodeAt(r, 0, columns[i]);
+            if (match(values))
+                return row;
+        }
+        return -1;
+    }
+    // The compared fields only: by name from a table, the whole list of a
+    // select list (its names may be its own).
+    QString list;
+    std::vector<int> at(columns.size());
+    if (shape_ == Shape::Table) {
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (i)
+                list += QLatin1String(", ");
+            list += quoted(columns_[static_cast<size_t>(columns[i])].name);
+            at[i] = static_cast<int>(i) + 1;
+        }
+    } else {
+        list = selectList_;
+        for (size_t i = 0; i < columns.size(); ++i) at[i] = columns[i] + 1;
+    }
+    const std::string rangeSql = byRowidSql(list, true), rowSql = byRowidSql(list, false);
+    // Batches that grow: a match near the start reads little.
+    int found = -1;
+    for (int first = std::max(from, 0), n = 32; first < rowCount() && found < 0;
+         first += n, n = std::min(n * 2, 4096)) {
+        const int last = std::min(first + n, rowCount());
+        readRows(first, last, rangeSql, rowSql, [&](int row, sqlite3_stmt* st) {
+            if (found >= 0)
+                return;
+            for (size_t i = 0; i < columns.size(); ++i) {
+                const size_t c = static_cast<size_t>(columns[i]);
+                const detail::RawCell raw = detail::rawColumn(st, at[i]);
+                values[i] = untyped_[c] ? detail::decodeUntyped(raw) : detail::decodeCell(raw, columns_[c].kind);
+            }
+            if (match(values))
+                found = row;
+        });
+    }
+    return found;
+}
+
 // Binds the written cells of the packed row to ?1, ?2, ... in column order.
 void Recordset::bindPacked(sqlite3_stmt* st) const {
     const char* p = packed_.data();
@@ -546,12 +822,17 @@ void Recordset::bindPacked(sqlite3_stmt* st) const {
     }
 }
 
-// The packed row, once written, joins the rows held.
-Recordset::RowRef Recordset::keepPacked(int64_t rowid) {
-    RowRef r;
-    r.rowid = rowid;
-    std::memcpy(reserveBytes(packedSize_, r), packed_.data(), packedSize_);
-    return r;
+// The packed row, once written, is the row held at `row` (when it is whole;
+// else the row is read again when asked for).
+void Recordset::keepPacked(int row) {
+    if (pages_[static_cast<size_t>(row / kPageRows)].at.empty())
+        evictPages();
+    Page& p = heldPage(row / kPageRows);
+    const int slot = row % kPageRows;
+    if (packedWhole_)
+        std::memcpy(appendTo(p, slot, packedSize_), packed_.data(), packedSize_);
+    else
+        p.at[static_cast<size_t>(slot)] = kNotRead;
 }
 
 // ---- refresh and moves ----------------------------------------------------------
@@ -559,65 +840,68 @@ Recordset::RowRef Recordset::keepPacked(int64_t rowid) {
 void Recordset::refresh() {
     leaveEdit();
     resolveColumns();
-    std::vector<RowRef> rows;
-    std::vector<std::vector<char>> chunks;
-    std::swap(chunks, chunks_);  // build into fresh chunks; put back on error
-    try {
-        TV_LEASE(st, selectSql(columns_));
-        db_->bindAll(st.get(), params_);
-        const int n = static_cast<int>(columns_.size());
-        const int b = base();
-        std::vector<detail::RawCell> cells(static_cast<size_t>(n));
-        std::vector<bool> later(static_cast<size_t>(n), false);
-        if (shape_ == Shape::Table) {
-            for (int c = 0; c < n; ++c)
-                later[static_cast<size_t>(c)] = columns_[static_cast<size_t>(c)].kind == ColumnKind::Blob;
+    if (!lazy()) {
+        readAll();
+    } else {
+        std::vector<int64_t> ids;
+        ids.reserve(rowids_.size());
+        {
+            TV_LEASE(st, rowidSql());
+            db_->bindAll(st.get(), params_);
+            int rc;
+            while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) ids.push_back(sqlite3_column_int64(st.get(), 0));
+            if (rc != SQLITE_DONE)
+                db_->fail(rc);
         }
-        rows.reserve(rows_.size());
-        int rc;
-        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-            size_t total = 0;
-            for (int c = 0; c < n; ++c) {
-                auto& cell = cells[static_cast<size_t>(c)];
-                if (later[static_cast<size_t>(c)]) {
-                    total += 1;
-                    continue;
-                }
-                cell = detail::rawColumn(st.get(), c + b);
-                total += rawSize(cell);
-            }
-            RowRef r;
-            r.rowid = b ? sqlite3_column_int64(st.get(), 0) : 0;
-            char* p = reserveBytes(total, r);
-            for (int c = 0; c < n; ++c) {
-                if (later[static_cast<size_t>(c)])
-                    *p++ = kBlobLater;
-                else
-                    p = writeRaw(p, cells[static_cast<size_t>(c)]);
-            }
-            rows.push_back(r);
+        bool ascending = std::is_sorted(ids.begin(), ids.end());
+        if (!ascending && !ordered_) {
+            sortRowids(ids);
+            ascending = true;
         }
-        if (rc != SQLITE_DONE)
-            db_->fail(rc);
-    } catch (...) {
-        std::swap(chunks, chunks_);
-        throw;
+        rowids_ = std::move(ids);
+        ascending_ = ascending;
+        held_.clear();
+        pages_.clear();
+        pages_.resize(static_cast<size_t>((rowCount() + kPageRows - 1) / kPageRows));
     }
-    rows_ = std::move(rows);
-    pos_ = rows_.empty() ? -1 : 0;
+    pos_ = rowCount() == 0 ? -1 : 0;
     deleted_ = false;
+    readCurrent();
     fireReposition();
 }
 
-bool Recordset::bof() const { return rows_.empty() || (pos_ < 0 && !deleted_); }
-
-bool Recordset::eof() const { return rows_.empty() || pos_ >= static_cast<int>(rows_.size()); }
-
-bool Recordset::hasCurrent() const {
-    return edit_ != EditState::Adding && !deleted_ && pos_ >= 0 && pos_ < static_cast<int>(rows_.size());
+// A verbatim query: every row read now.
+void Recordset::readAll() {
+    std::vector<Page> pages;
+    size_t count = 0;
+    {
+        TV_LEASE(st, selectSql(columns_));
+        db_->bindAll(st.get(), params_);
+        int rc;
+        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+            const size_t slot = count % kPageRows;
+            if (slot == 0)
+                pages.emplace_back();
+            Page& p = pages.back();
+            p.at.push_back(kNotRead);
+            packRow(st.get(), p, static_cast<int>(slot));
+            ++count;
+        }
+        if (rc != SQLITE_DONE)
+            db_->fail(rc);
+    }
+    pages_ = std::move(pages);
+    count_ = count;
+    held_.clear();
 }
 
-int Recordset::recordCount() const { return static_cast<int>(rows_.size()); }
+bool Recordset::bof() const { return rowCount() == 0 || (pos_ < 0 && !deleted_); }
+
+bool Recordset::eof() const { return rowCount() == 0 || pos_ >= rowCount(); }
+
+bool Recordset::hasCurrent() const { return edit_ != EditState::Adding && !deleted_ && pos_ >= 0 && pos_ < rowCount(); }
+
+int Recordset::recordCount() const { return rowCount(); }
 
 int Recordset::absolutePosition() const { return hasCurrent() ? pos_ : -1; }
 
@@ -639,19 +923,21 @@ void Recordset::beginEdit(EditState state) {
 
 void Recordset::moveFirst() {
     leaveEdit();
-    if (rows_.empty())
+    if (rowCount() == 0)
         noCurrent();
     pos_ = 0;
     deleted_ = false;
+    readCurrent();
     fireReposition();
 }
 
 void Recordset::moveLast() {
     leaveEdit();
-    if (rows_.empty())
+    if (rowCount() == 0)
         noCurrent();
-    pos_ = static_cast<int>(rows_.size()) - 1;
+    pos_ = rowCount() - 1;
     deleted_ = false;
+    readCurrent();
     fireReposition();
 }
 
@@ -663,6 +949,7 @@ void Recordset::moveNext() {
         deleted_ = false;  // pos_ already names the row after the deleted one
     else
         ++pos_;
+    readCurrent();
     fireReposition();
 }
 
@@ -672,15 +959,17 @@ void Recordset::movePrevious() {
         noCurrent();
     deleted_ = false;
     --pos_;
+    readCurrent();
     fireReposition();
 }
 
 void Recordset::moveTo(int position) {
     leaveEdit();
-    if (position < 0 || position >= static_cast<int>(rows_.size()))
+    if (position < 0 || position >= rowCount())
         noCurrent();
     pos_ = position;
     deleted_ = false;
+    readCurrent();
     fireReposition();
 }
 
@@ -701,7 +990,7 @@ Value Recordset::field(int index) const {
         return pending_[i];
     if (!hasCurrent())
         noCurrent();
-    return decodeAt(rows_[static_cast<size_t>(pos_)], index);
+    return valueAt(pos_, index);
 }
 
 void Recordset::setField(const QString& name, const Value& v) {
@@ -724,9 +1013,9 @@ void Recordset::setField(int index, const Value& v) {
 }
 
 Value Recordset::valueAt(int row, int column) const {
-    if (row < 0 || row >= static_cast<int>(rows_.size()) || column < 0 || column >= static_cast<int>(columns_.size()))
+    if (row < 0 || row >= rowCount() || column < 0 || column >= static_cast<int>(columns_.size()))
         throw DbError(noCurrentText());
-    return decodeAt(rows_[static_cast<size_t>(row)], column);
+    return decodeAt(rowAt(row), lazy() ? rowids_[static_cast<size_t>(row)] : 0, column);
 }
 
 // ---- editing ------------------------------------------------------------------
@@ -757,15 +1046,17 @@ void Recordset::cancelUpdate() {
 }
 
 // Converts the fields to be written (all of a new row, the changed ones of an
-// edited row) and packs the row into packed_, with the other cells of `kept`.
-// A value that cannot be held raises here, before anything is written.
-void Recordset::packPending(const RowRef* kept) {
+// edited row) and packs the row into packed_, with the other cells of `kept`
+// (a Null for each when it is not held). A value that cannot be held raises
+// here, before anything is written.
+void Recordset::packPending(const char* kept) {
     const size_t n = columns_.size();
     toWrite_.assign(n, nullptr);
     converted_.clear();
     converted_.reserve(n);  // never moves while toWrite_ points into it
     packedSize_ = 0;
-    const char* old = kept ? cellAt(*kept, 0) : nullptr;
+    packedWhole_ = edit_ == EditState::Adding || kept;
+    const char* old = kept;
     const qsizetype limit = sqlite3_limit(db_->handle(), SQLITE_LIMIT_LENGTH, -1);
     for (size_t i = 0; i < n; ++i) {
         if (edit_ == EditState::Adding || dirty_[i]) {
@@ -776,10 +1067,13 @@ void Recordset::packPending(const RowRef* kept) {
             }
             toWrite_[i] = w;
             packValue(packed_, packedSize_, *w, shape_ == Shape::Table && kind == ColumnKind::Blob, limit);
-        } else {
+        } else if (old) {
             const size_t size = cellSize(old);
             std::memcpy(room(packed_, packedSize_, size), old, size);
             packedSize_ += size;
+        } else {
+            *room(packed_, packedSize_, 1) = kNull;
+            ++packedSize_;
         }
         if (old)
             old += cellSize(old);
@@ -794,8 +1088,10 @@ void Recordset::update() {
         packPending(nullptr);
         insertRow();
     } else {
-        const RowRef current = rows_[static_cast<size_t>(pos_)];
-        packPending(&current);
+        // The row as held, when it is (a row read and gone is dropped by the write).
+        const Page& p = pages_[static_cast<size_t>(pos_ / kPageRows)];
+        const int32_t at = p.at.empty() ? kNotRead : p.at[static_cast<size_t>(pos_ % kPageRows)];
+        packPending(at >= 0 ? p.bytes.data() + at : nullptr);
         updateRow();
     }
 }
@@ -811,8 +1107,15 @@ void Recordset::insertRow() {
         if (const int rc = sqlite3_step(st); rc != SQLITE_DONE)
             db_->fail(rc);
     }
-    rows_.push_back(keepPacked(sqlite3_last_insert_rowid(db_->handle())));
-    pos_ = static_cast<int>(rows_.size()) - 1;
+    const int64_t rowid = sqlite3_last_insert_rowid(db_->handle());
+    ascending_ = ascending_ && (rowids_.empty() || rowid > rowids_.back());
+    rowids_.push_back(rowid);
+    pages_.resize(static_cast<size_t>((rowCount() + kPageRows - 1) / kPageRows));
+    Page& last = pages_.back();
+    if (!last.at.empty())
+        last.at.push_back(kNotRead);  // the held page of the last rows grows by one
+    pos_ = rowCount() - 1;
+    keepPacked(pos_);
     deleted_ = false;
     leaveEdit();
     fireReposition();
@@ -820,7 +1123,7 @@ void Recordset::insertRow() {
 
 void Recordset::updateRow() {
     // Only the changed fields of the current row are written.
-    const int64_t rowid = rows_[static_cast<size_t>(pos_)].rowid;
+    const int64_t rowid = rowids_[static_cast<size_t>(pos_)];
     QString sql = QStringLiteral("update ") + tableToken_ + QLatin1String(" set ");
     int changed = 0;
     for (size_t i = 0; i < columns_.size(); ++i) {
@@ -843,9 +1146,14 @@ void Recordset::updateRow() {
         }
         if (gone)
             dropGoneRow();
-        rows_[static_cast<size_t>(pos_)] = keepPacked(rowid);
+        keepPacked(pos_);
     }
     leaveEdit();
+}
+
+void Recordset::eraseRow(int row) {
+    rowids_.erase(rowids_.begin() + row);
+    dropPagesFrom(row);
 }
 
 void Recordset::remove() {
@@ -857,22 +1165,23 @@ void Recordset::remove() {
     bool gone = false;
     {
         TV_LEASE(st, (QStringLiteral("delete from ") + tableToken_ + QLatin1String(" where rowid = ?")).toStdString());
-        sqlite3_bind_int64(st.get(), 1, rows_[static_cast<size_t>(pos_)].rowid);
+        sqlite3_bind_int64(st.get(), 1, rowids_[static_cast<size_t>(pos_)]);
         if (const int rc = sqlite3_step(st.get()); rc != SQLITE_DONE)
             db_->fail(rc);
         gone = sqlite3_changes(db_->handle()) == 0;
     }
     if (gone)
         dropGoneRow();
-    rows_.erase(rows_.begin() + pos_);
+    eraseRow(pos_);
     deleted_ = true;  // pos_ now names the row after it, or EOF
+    readCurrent();
     fireReposition();
 }
 
 void Recordset::dropGoneRow() {
     // Left as a delete leaves it: the row is no longer held, none is current.
     leaveEdit();
-    rows_.erase(rows_.begin() + pos_);
+    eraseRow(pos_);
     deleted_ = true;
     fireReposition();
     throw DbError(goneText());

@@ -1,7 +1,10 @@
 #pragma once
-// A dynaset over a table or a query of one data file: the rows are read at
-// refresh (rowid and values; photos only when asked for), the current row
-// moves with BOF/EOF, and rows are added, edited and deleted by rowid.
+// A dynaset over a table or a query of one data file. A refresh learns the
+// rows' identities (rowids, in the source's order) and their count; field
+// values are read in pages of rows as they are asked for (grids painting,
+// the current row moving), kept in a bounded cache, photos only when asked
+// for. No statement stays open between calls. The current row moves with
+// BOF/EOF, and rows are added, edited and deleted by rowid.
 
 #include "platform/db/Database.h"
 #include "platform/values/Value.h"
@@ -94,18 +97,32 @@ public:
     int onReposition(Handler h);
     void removeRepositionHandler(int id);
 
-    // Row count and value access by index, for grids (no move).
+    // Row count and value access by index, for grids (no move). A row that
+    // another program deleted since the refresh raises DbError("该记录已被其他
+    // 程序删除。") when its values are read (a grid shows it empty).
     Value valueAt(int row, int column) const;
 
+    // The first row at or after `from` whose values of `columns` (indexes)
+    // satisfy `match`, which gets them in that order; -1 when none does. Only
+    // those fields of the rows passed are read, from the file as it is now;
+    // a row deleted meanwhile matches nothing. Nothing moves.
+    int findRow(const std::vector<int>& columns, int from,
+                const std::function<bool(const std::vector<Value>& values)>& match) const;
+
 private:
-    // Rows are kept in their stored form, packed into large chunks: one tag
-    // byte per cell, then 8 bytes for a number or a length and the bytes of a
-    // text. Values are made only when a field is read. Photos are left out at
-    // refresh and read by rowid when asked for.
-    struct RowRef {
-        int64_t rowid = 0;
-        uint32_t chunk = 0;
-        uint32_t offset = 0;
+    // Rows are held as their rowids; their values are read in pages of
+    // kPageRows rows and kept in their stored form: one tag byte per cell,
+    // then 8 bytes for a number or a length and the bytes of a text. Values
+    // are made only when a field is read. Photos of a table are left out and
+    // read by rowid when asked for. At most kHeldPages pages are held; the
+    // page of the current row stays. A source that is no single table (a
+    // verbatim query) has no rowids: its rows are all read at refresh.
+    static constexpr int kPageRows = 64;
+    static constexpr size_t kHeldPages = 64;
+    struct Page {
+        std::vector<int32_t> at;  // per row: offset in bytes, kNotRead or kGone; empty when not held
+        std::vector<char> bytes;
+        uint64_t used = 0;
     };
     enum class Shape { Table, List, Verbatim };
     struct HandlerEntry {
@@ -137,20 +154,48 @@ private:
     void resolveColumns();
     int base() const { return shape_ == Shape::Verbatim ? 0 : 1; }
     std::string selectSql(const std::vector<Column>& columns) const;
+    std::string rowidSql() const;
+    // The text of a read of `list` by rowid: a range ("between ?1 and ?2")
+    // or one row ("= ?1").
+    std::string byRowidSql(const QString& list, bool range) const;
+    QString columnList() const;
     void fireReposition();
     void leaveEdit();
     void beginEdit(EditState state);
     [[noreturn]] void noCurrent() const;
-    const char* cellAt(const RowRef& r, int column) const;
-    Value decodeAt(const RowRef& r, int column) const;
+    int rowCount() const { return static_cast<int>(lazy() ? rowids_.size() : count_); }
+    bool lazy() const { return shape_ != Shape::Verbatim; }
+
+    // ---- the row cache
+    // The stored row at `row`, read with its page when not held; DbError
+    // when another program deleted it.
+    const char* rowAt(int row) const;
+    Page& heldPage(int page) const;
+    void readMissing(int page) const;
+    // Runs `each(position, statement)` for every row among positions
+    // [first, last) that the file still holds, reading `list` by rowid: a
+    // range of rowids when they are dense enough, else one row at a time.
+    // The statement's column 0 is the rowid, the list follows.
+    void readRows(int first, int last, const std::string& rangeSql, const std::string& rowSql,
+                  const std::function<void(int position, sqlite3_stmt* st)>& each) const;
+    void packRow(sqlite3_stmt* st, Page& page, int slot) const;
+    char* appendTo(Page& page, int slot, size_t n) const;
+    void evictPages() const;
+    void dropPagesFrom(int row);
+    // The page of the current row is read (a failure is left to the field read).
+    void readCurrent() const;
+    const char* cellAt(const char* row, int column) const;
+    Value decodeAt(const char* row, int64_t rowid, int column) const;
     Value fetchBlob(int64_t rowid, int column) const;
-    char* reserveBytes(size_t n, RowRef& at);
+    void readAll();
+
     void requireUpdatable() const;
-    void packPending(const RowRef* kept);
+    void packPending(const char* kept);
     void bindPacked(sqlite3_stmt* st) const;
-    RowRef keepPacked(int64_t rowid);
+    void keepPacked(int row);
     void insertRow();
     void updateRow();
+    void eraseRow(int row);
     [[noreturn]] void dropGoneRow();
     QString fieldCaption(size_t column) const;
 
@@ -164,14 +209,20 @@ private:
     QHash<QString, QString> captions_;  // by lower-case field name
     mutable int lastIndex_ = -1;
     Shape shape_ = Shape::Table;
-    QString tableToken_;  // the table as written in the source
-    QString selectList_;  // for Shape::List
-    QString rest_;        // where / order by part of the source
+    QString tableToken_;    // the table as written in the source
+    QString selectList_;    // for Shape::List
+    QString rest_;          // where / order by part of the source
+    bool ordered_ = false;  // rest_ has an order by
     std::string insertSql_;
-    OwnedStatement insert_;  // insertSql_, prepared when the first new row is written
-    std::vector<RowRef> rows_;
-    std::vector<std::vector<char>> chunks_;
-    int pos_ = -1;          // index into rows_; -1 (BOF) .. rows_.size() (EOF)
+    OwnedStatement insert_;                  // insertSql_, prepared when the first new row is written
+    std::string pageRangeSql_, pageRowSql_;  // whole rows by rowid
+    std::vector<int64_t> rowids_;            // in the source's order
+    bool ascending_ = true;                  // rowids_ ascend
+    size_t count_ = 0;                       // rows of a verbatim query
+    mutable std::vector<Page> pages_;        // by page number
+    mutable std::vector<int> held_;          // numbers of the pages held
+    mutable uint64_t clock_ = 0;
+    int pos_ = -1;          // row index; -1 (BOF) .. rowCount() (EOF)
     bool deleted_ = false;  // the current row was deleted; pos_ is the row after it
     EditState edit_ = EditState::None;
     // The row being added or edited (Null where not set), and which fields were set.
@@ -179,11 +230,13 @@ private:
     std::vector<uint8_t> dirty_;
     // What Update writes: per column the pending value when it already has
     // the column's form, else its conversion (kept in converted_); null for a
-    // column left as it is. packed_ holds the whole row in its stored form.
+    // column left as it is. packed_ holds the whole row in its stored form
+    // (packedWhole_), or only the cells written, each other cell a Null.
     std::vector<const Value*> toWrite_;
     std::vector<Value> converted_;
     std::vector<char> packed_;
     size_t packedSize_ = 0;
+    bool packedWhole_ = false;
     std::vector<std::shared_ptr<HandlerEntry>> handlers_;
     int nextHandler_ = 1;
     AliveToken token_;

@@ -31,22 +31,26 @@ QString textOf(const RawCell& c) { return QString::fromUtf8(c.p, c.n); }
 }  // namespace
 
 RawCell rawColumn(sqlite3_stmt* st, int col) {
+    // The column's value as the statement holds it, asked once (each
+    // sqlite3_column_* call looks the column up again); used at once, on the
+    // connection's own thread.
+    sqlite3_value* v = sqlite3_column_value(st, col);
     RawCell c;
-    c.type = sqlite3_column_type(st, col);
+    c.type = sqlite3_value_type(v);
     switch (c.type) {
         case SQLITE_INTEGER:
-            c.i = sqlite3_column_int64(st, col);
+            c.i = sqlite3_value_int64(v);
             break;
         case SQLITE_FLOAT:
-            c.d = sqlite3_column_double(st, col);
+            c.d = sqlite3_value_double(v);
             break;
         case SQLITE_TEXT:
-            c.p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-            c.n = sqlite3_column_bytes(st, col);
+            c.p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+            c.n = sqlite3_value_bytes(v);
             break;
         case SQLITE_BLOB:
-            c.p = static_cast<const char*>(sqlite3_column_blob(st, col));
-            c.n = sqlite3_column_bytes(st, col);
+            c.p = static_cast<const char*>(sqlite3_value_blob(v));
+            c.n = sqlite3_value_bytes(v);
             break;
         default:
             break;

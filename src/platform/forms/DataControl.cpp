@@ -229,28 +229,25 @@ void DataControl::moveNext() {
 bool DataControl::findFirst(const std::vector<std::pair<QString, QString>>& keys) {
     tv::Recordset& rs = recordset();
     rs.moveFirst();
-    std::vector<std::pair<int, const QString*>> columns;
+    std::vector<int> columns;
     for (const auto& [field, key] : keys) {
         const int column = rs.columnIndex(field);
         if (column < 0)
             (void)rs.field(field);  // raises: the source has no such field
-        columns.emplace_back(column, &key);
+        columns.push_back(column);
     }
-    const int rows = rs.recordCount();
-    for (int row = 0; row < rows; ++row) {
-        bool match = true;
-        for (const auto& [column, key] : columns) {
-            const tv::Value v = rs.valueAt(row, column);
-            if (v.isNull() || v.toText() != *key) {
-                match = false;
-                break;
-            }
+    // Only the compared fields of the rows passed are read.
+    const int row = rs.findRow(columns, 0, [&keys](const std::vector<tv::Value>& values) {
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (values[i].isNull() || values[i].toText() != keys[i].second)
+                return false;
         }
-        if (match) {
-            if (row != rs.absolutePosition())
-                rs.moveTo(row);
-            return true;
-        }
+        return true;
+    });
+    if (row >= 0) {
+        if (row != rs.absolutePosition())
+            rs.moveTo(row);
+        return true;
     }
     rs.moveLast();
     rs.moveNext();

@@ -72,7 +72,8 @@ public:
     // which becomes current. Without a match the source ends past the last
     // row, the last row having been current on the way, as a walk through
     // every row leaves it. A field the source lacks raises DbError. The rows
-    // are compared in place, so the source moves at most three times.
+    // are compared in place, only their compared fields read, so the source
+    // moves at most three times.
     bool findFirst(const std::vector<std::pair<QString, QString>>& keys);
 
     // Bound controls register here (BoundTextBox::bind does it).

@@ -294,3 +294,99 @@ TEST_F(RecordsetTest, RefreshFollowsAChangedTable) {
     EXPECT_DB_ERROR(rs.refresh(), "数据文件中没有所需的数据表。（no such table: qtfy）");
     EXPECT_EQ(rs.field("fjh").toText(), "1");  // the rows read before stay readable
 }
+
+namespace {
+
+// Another program on the same file: its own connection, which never waits.
+class OtherProgram {
+public:
+    explicit OtherProgram(const QString& path) {
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    }
+    ~OtherProgram() { sqlite3_close(db_); }
+    // "" when it ran; else the engine's word.
+    QString run(const char* sql) {
+        char* err = nullptr;
+        const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &err);
+        const QString text = rc == SQLITE_OK ? QString() : QString::fromUtf8(err ? err : sqlite3_errstr(rc));
+        sqlite3_free(err);
+        return text;
+    }
+    // The whole file taken for writing at once: nothing of ours holds it.
+    QString writesAtOnce() { return run("begin exclusive; commit"); }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+const char* const kGoneRead = "该记录已被其他程序删除。";
+
+}  // namespace
+
+TEST_F(RecordsetTest, RowsAreReadAsAskedForAndShowWhatTheFileHoldsThen) {
+    db->exec(
+        "with recursive n(i) as (select 0 union all select i + 1 from n where i < 299) "
+        "insert into qtfy (fjh, hj) select i, i from n");
+    Recordset rs(db, "qtfy");
+    rs.refresh();
+    OtherProgram other(path);
+    EXPECT_EQ(other.writesAtOnce(), "");  // no statement is left open between calls
+    // The first rows are read with the first row current; rows further on when asked for.
+    EXPECT_EQ(other.run("delete from qtfy where fjh in ('1', '200'); update qtfy set hj = 99 where fjh = '250';"
+                        "insert into qtfy (fjh) values ('new')"),
+              "");
+    auto room = [&](int row) {
+        try {
+            return rs.valueAt(row, 1).toText() + '/' + rs.valueAt(row, 9).toText();
+        } catch (const DbError& e) {
+            return e.text();
+        }
+    };
+    EXPECT_EQ(rs.recordCount(), 300);  // rows come and go at the next refresh
+    const QStringList seen{room(1), room(199), room(200), room(201), room(250), room(299)};
+    EXPECT_EQ(seen.join(" | "), QString("1/1 | 199/199 | %1 | 201/201 | 250/99 | 299/299").arg(kGoneRead));
+    EXPECT_EQ(other.writesAtOnce(), "");
+
+    // A deleted row can be current but not read, edited or deleted; a search passes it.
+    rs.moveTo(200);
+    EXPECT_TRUE(rs.hasCurrent());
+    EXPECT_DB_ERROR(rs.field("fjh"), kGoneRead);
+    rs.edit();
+    rs.setField("hj", Value(1));
+    EXPECT_DB_ERROR(rs.update(), kGone);
+    EXPECT_EQ(QString::number(rs.recordCount()) + ' ' + room(200), "299 201/201");  // dropped as a delete drops it
+    const int fjh = rs.columnIndex("fjh");
+    auto find = [&](const char* key) {
+        return rs.findRow({fjh}, 0, [key](const std::vector<Value>& v) { return v[0].toText() == key; });
+    };
+    EXPECT_EQ(std::tuple(find("250"), find("201"), find("200"), find("new")), std::tuple(249, 200, -1, -1));
+    EXPECT_EQ(other.run("delete from qtfy where fjh = '250'"), "");
+    EXPECT_EQ(find("250"), -1);
+    EXPECT_EQ(other.writesAtOnce(), "");
+
+    // Rows written here are held as written; a refresh reads the file anew.
+    write(rs, {{"fjh", Value("mine")}});
+    EXPECT_EQ(room(299), "mine/");
+    rs.refresh();
+    EXPECT_EQ(rs.recordCount(), 299);
+    EXPECT_EQ(room(297) + ' ' + room(298), "new/ mine/");
+}
+
+TEST_F(RecordsetTest, AFileWithoutIndexesShowsTheSameRows) {
+    // Made by an older build: no index at all.
+    for (const char* index : {"zfdj_fjh", "zfdj_ysno", "fzsdjs_jfrq", "fzsdjs_sfzhm", "qtfy_jfrq", "qtfy_sfzhm"})
+        db->exec(QStringLiteral("drop index if exists %1").arg(QLatin1String(index)));
+    for (const char* room : {"3", "1", "2", "1"})
+        db->exec("insert into zfdj (fjh, ysno) values (?, '在住')", {Value(room)});
+    db->exec("delete from zfdj where rowid = 1");
+    const std::pair<const char*, std::vector<Value>> sources[] = {
+        {"zfdj", {}},
+        {"select * from [zfdj] where [fjh]=?", {Value("1")}},
+        {"select * from [zfdj] where [ysno]=?", {Value("在住")}}};
+    const QStringList expected[] = {{"1", "2", "1"}, {"1", "1"}, {"1", "2", "1"}};
+    for (size_t i = 0; i < std::size(sources); ++i) {
+        Recordset rs(db, sources[i].first, sources[i].second);
+        rs.refresh();
+        EXPECT_EQ(rooms(rs), expected[i]) << sources[i].first;
+    }
+}

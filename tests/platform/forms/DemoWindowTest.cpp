@@ -356,3 +356,24 @@ TEST_F(DemoWindow, NumbersAreNeverElidedTheirColumnsWidenForWhatIsPaintedTextIsE
     paint();
     EXPECT_TRUE(whole(last, rent)) << model()->index(last, rent).data().toString().toStdString();
 }
+
+TEST_F(DemoWindow, ARowAnotherProgramDeletedShowsEmptyAndASearchPassesIt) {
+    // 200 more rooms, 201 to 400: rows 3 to 202. The rows further on than the
+    // first ones shown are read when the grid or a move asks for them.
+    tv::test::execSql(file,
+                      QStringLiteral("with recursive n(i) as (select 201 union all select i + 1 from n where i < 400) "
+                                     "insert into zfdj (fjh, xm) select i, 'x' || i from n"));
+    ui().Data1->refresh();
+    tv::test::execSql(file, QStringLiteral("delete from zfdj where fjh = '290'"));  // row 92, by another program
+    auto cells = [&](int r) {
+        return model()->index(r, 0).data().toString() + '/' + model()->index(r, 1).data().toString();
+    };
+    EXPECT_EQ(cells(91) + ' ' + cells(92) + ' ' + cells(93), "289/x289 / 291/x291");
+    rs().moveTo(92);  // current, its boxes empty, nothing asked
+    EXPECT_EQ(shown() + caption(), "//#93 / 203");
+    EXPECT_FALSE(ui().Data1->findFirst({{"fjh", "290"}}));
+    EXPECT_TRUE(rs().eof());
+    EXPECT_TRUE(ui().Data1->findFirst({{"xm", "x291"}}));
+    EXPECT_EQ(rs().absolutePosition(), 93);
+    EXPECT_TRUE(boxes().isEmpty());
+}
