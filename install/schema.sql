@@ -13,7 +13,11 @@ CREATE TABLE sysj (jfrq DATETIME, fjh TEXT, xm TEXT, sfzhm TEXT, zj CURRENCY, sy
   sydb SINGLE, ddj CURRENCY);
 CREATE TABLE qtfy (jfrq DATETIME, fjh TEXT, sfzhm TEXT, kdf CURRENCY, dtf CURRENCY, wsf CURRENCY, zaf CURRENCY,
   wgf CURRENCY, qtf CURRENCY, hj CURRENCY);
--- The searches by billing date and the bills of one tenant.
+-- The searches by room, billing date and room status and the bills of one
+-- tenant. An index also lists a table's rows without reading the rows
+-- themselves (a registration holds its photo).
+CREATE INDEX zfdj_fjh ON zfdj (fjh);
+CREATE INDEX zfdj_ysno ON zfdj (ysno);
 CREATE INDEX fzsdjs_jfrq ON fzsdjs (jfrq);
 CREATE INDEX fzsdjs_sfzhm ON fzsdjs (sfzhm);
 CREATE INDEX qtfy_jfrq ON qtfy (jfrq);

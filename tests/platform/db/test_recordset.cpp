@@ -372,6 +372,32 @@ TEST_F(RecordsetTest, RowsAreReadAsAskedForAndShowWhatTheFileHoldsThen) {
     EXPECT_EQ(room(297) + ' ' + room(298), "new/ mine/");
 }
 
+TEST_F(RecordsetTest, TheRowsAreListedWithoutReadingThemAndASearchReadsNoPhoto) {
+    db->exec(
+        "with recursive n(i) as (select 0 union all select i + 1 from n where i < 299) "
+        "insert into zfdj (fjh, xm, xp) select i, '租客' || i, randomblob(51200) from n");
+    close();
+    db = Database::open(path);  // a fresh connection starts with an empty page cache
+    auto pagesRead = [&] {
+        int now = 0, high = 0;
+        sqlite3_db_status(db->handle(), SQLITE_DBSTATUS_CACHE_MISS, &now, &high, 0);
+        return now;
+    };
+    // Each registration fills a page of its own beside its photo's 12 more.
+    Recordset rs(db, "select * from [zfdj]");
+    rs.refresh();
+    EXPECT_LT(pagesRead(), 100);  // the rowids from an index, the first rows
+    EXPECT_EQ(rs.recordCount(), 300);
+    int before = pagesRead();
+    const int xm = rs.columnIndex("xm");
+    EXPECT_EQ(rs.findRow({xm}, 0, [](const std::vector<Value>& v) { return v[0].toText() == "租客299"; }), 299);
+    EXPECT_LT(pagesRead() - before, 320);  // the registrations, no photo
+    before = pagesRead();
+    rs.moveTo(150);
+    EXPECT_EQ(rs.field("xm").toText(), "租客150");
+    EXPECT_LT(pagesRead() - before, 70);  // a page of rows
+}
+
 TEST_F(RecordsetTest, AFileWithoutIndexesShowsTheSameRows) {
     // Made by an older build: no index at all.
     for (const char* index : {"zfdj_fjh", "zfdj_ysno", "fzsdjs_jfrq", "fzsdjs_sfzhm", "qtfy_jfrq", "qtfy_sfzhm"})
