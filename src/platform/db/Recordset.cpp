@@ -548,9 +548,13 @@ std::string Recordset::byRowidSql(const QString& list, bool range) const {
 // own, the order of the rowids, sorted here: an index serves the query
 // without reading the rows themselves.
 std::string Recordset::rowidSql() const {
-    QString sql = QStringLiteral("select rowid");
-    if (shape_ == Shape::List)  // its where or order may name the list's own names
-        sql += QLatin1String(", ") + selectList_;
+    QString sql;
+    if (shape_ == Shape::Table && !ordered_)
+        sql = QStringLiteral("select tv_rowids(rowid)");  // see Database
+    else if (shape_ == Shape::List)                       // its where or order may name the list's own names
+        sql = QStringLiteral("select rowid, ") + selectList_;
+    else
+        sql = QStringLiteral("select rowid");
     sql += QLatin1String(" from ") + tableToken_;
     if (!rest_.isEmpty())
         sql += QLatin1Char(' ') + rest_;
@@ -614,8 +618,8 @@ void Recordset::readRows(int first, int last, const std::string& rangeSql, const
         return;
     const int64_t lo = rowids_[static_cast<size_t>(first)], hi = rowids_[static_cast<size_t>(last - 1)];
     // A range when it holds no more than four times the rows wanted.
-    const bool range =
-        ascending_ && hi >= lo && static_cast<uint64_t>(hi - lo) < 4u * static_cast<uint64_t>(last - first);
+    const bool range = ascending_ && hi >= lo &&
+                       static_cast<uint64_t>(hi) - static_cast<uint64_t>(lo) < 4u * static_cast<uint64_t>(last - first);
     if (range) {
         TV_LEASE(st, rangeSql);
         sqlite3_bind_int64(st.get(), 1, lo);
@@ -844,12 +848,21 @@ void Recordset::refresh() {
         readAll();
     } else {
         std::vector<int64_t> ids;
-        ids.reserve(rowids_.size());
         {
             TV_LEASE(st, rowidSql());
             db_->bindAll(st.get(), params_);
             int rc;
-            while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) ids.push_back(sqlite3_column_int64(st.get(), 0));
+            if (shape_ == Shape::Table && !ordered_) {  // in one step, in any order
+                if ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+                    ids.resize(static_cast<size_t>(sqlite3_column_bytes(st.get(), 0)) / sizeof(int64_t));
+                    if (!ids.empty())
+                        std::memcpy(ids.data(), sqlite3_column_blob(st.get(), 0), ids.size() * sizeof(int64_t));
+                    rc = sqlite3_step(st.get());
+                }
+            } else {
+                ids.reserve(rowids_.size());
+                while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) ids.push_back(sqlite3_column_int64(st.get(), 0));
+            }
             if (rc != SQLITE_DONE)
                 db_->fail(rc);
         }
