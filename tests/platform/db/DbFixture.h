@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sqlite3.h>
+
 #include <functional>
 
 namespace tv::test {
@@ -42,6 +44,22 @@ protected:
     // Rows of qtfy holding only a room number, put in directly.
     void addRooms(std::initializer_list<const char*> names) {
         for (const char* n : names) db->exec(QStringLiteral("insert into qtfy (fjh) values (?)"), {Value(n)});
+    }
+    // Registrations of rooms 0 to n - 1, 租客<room>, each with a photo of
+    // `photoBytes` random bytes; then a fresh connection, whose page cache is empty.
+    void addRegistrations(int n, int photoBytes) {
+        db->exec(QStringLiteral("with recursive n(i) as (select 0 union all select i + 1 from n where i < %1) "
+                                "insert into zfdj (fjh, xm, xp) select i, '租客' || i, randomblob(%2) from n")
+                     .arg(n - 1)
+                     .arg(photoBytes));
+        close();
+        db = Database::open(path);
+    }
+    // The pages the connection has read from the file so far.
+    int pagesRead() const {
+        int now = 0, high = 0;
+        sqlite3_db_status(db->handle(), SQLITE_DBSTATUS_CACHE_MISS, &now, &high, 0);
+        return now;
     }
     QString scalar(const QString& sql) { return queryText(path, sql); }
     // The room numbers of a recordset's rows.

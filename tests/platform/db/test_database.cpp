@@ -187,16 +187,7 @@ TEST_F(DatabaseTest, APreparedStatementRunsRowAfterRowAndSurvivesARefusedOne) {
 }
 
 TEST_F(DatabaseTest, PhotosAreReadWhenAskedFor) {
-    db->exec(
-        "with recursive n(i) as (select 0 union all select i + 1 from n where i < 19) "
-        "insert into zfdj (fjh, xp) select i, randomblob(51200) from n");
-    close();
-    db = Database::open(path);  // a fresh connection starts with an empty page cache
-    auto pagesRead = [&] {
-        int now = 0, high = 0;
-        sqlite3_db_status(db->handle(), SQLITE_DBSTATUS_CACHE_MISS, &now, &high, 0);
-        return now;
-    };
+    addRegistrations(20, 51200);
     Recordset rs(db, "zfdj");
     rs.refresh();
     const int atRefresh = pagesRead();

@@ -373,16 +373,7 @@ TEST_F(RecordsetTest, RowsAreReadAsAskedForAndShowWhatTheFileHoldsThen) {
 }
 
 TEST_F(RecordsetTest, TheRowsAreListedWithoutReadingThemAndASearchReadsNoPhoto) {
-    db->exec(
-        "with recursive n(i) as (select 0 union all select i + 1 from n where i < 299) "
-        "insert into zfdj (fjh, xm, xp) select i, '租客' || i, randomblob(51200) from n");
-    close();
-    db = Database::open(path);  // a fresh connection starts with an empty page cache
-    auto pagesRead = [&] {
-        int now = 0, high = 0;
-        sqlite3_db_status(db->handle(), SQLITE_DBSTATUS_CACHE_MISS, &now, &high, 0);
-        return now;
-    };
+    addRegistrations(300, 51200);
     // Each registration fills a page of its own beside its photo's 12 more.
     Recordset rs(db, "select * from [zfdj]");
     rs.refresh();
@@ -414,5 +405,66 @@ TEST_F(RecordsetTest, AFileWithoutIndexesShowsTheSameRows) {
         Recordset rs(db, sources[i].first, sources[i].second);
         rs.refresh();
         EXPECT_EQ(rooms(rs), expected[i]) << sources[i].first;
+    }
+}
+
+TEST_F(RecordsetTest, EveryRowReadsAsItsOwnInAnyOrderAfterDeletesAndAdds) {
+    // 5,000 rows, more than the pages held at once: room i, total i.
+    db->exec(
+        "with recursive n(i) as (select 0 union all select i + 1 from n where i < 4999) "
+        "insert into qtfy (fjh, hj) select i, i from n");
+    const char* const sources[] = {
+        "qtfy",
+        "select * from [qtfy] where [hj] % 3 = 0",        // rowids apart: read one by one
+        "select * from [qtfy] order by [hj] desc",        // rowids descending
+        "select fjh, hj from [qtfy] where [hj] >= 4000",  // a select list
+    };
+    // The rooms of source i, in its order.
+    auto rooms = [](int i) {
+        std::vector<int> r;
+        for (int k = 0; k < 5000; ++k)
+            if (i == 0 || (i == 1 && k % 3 == 0) || i == 2 || (i == 3 && k >= 4000))
+                r.push_back(i == 2 ? 4999 - k : k);
+        return r;
+    };
+    for (size_t s = 0; s < std::size(sources); ++s) {
+        Recordset rs(db, sources[s]);
+        rs.refresh();
+        std::vector<int> expected = rooms(static_cast<int>(s));
+        const int fjh = rs.columnIndex("fjh"), hj = rs.columnIndex("hj");
+        auto check = [&](const char* how, int step, int first) {
+            ASSERT_EQ(rs.recordCount(), static_cast<int>(expected.size())) << sources[s];
+            const int n = rs.recordCount();
+            for (int k = 0, row = first; k < n; ++k, row = ((row + step) % n + n) % n) {
+                const int want = expected[static_cast<size_t>(row)];
+                if (rs.valueAt(row, fjh).toText() != QString::number(want) ||
+                    rs.valueAt(row, hj) != Value(Money::fromInt(want))) {
+                    ADD_FAILURE() << sources[s] << ' ' << how << " row " << row;
+                    return;
+                }
+            }
+        };
+        check("forward", 1, 0);
+        check("backward", -1, rs.recordCount() - 1);
+        check("strided", 97, 5);
+        // Every 7th row deleted here, then rows added: the rows after each move up.
+        for (int row = rs.recordCount() - 1; row >= 0; row -= 7) {
+            rs.moveTo(row);
+            rs.remove();
+            expected.erase(expected.begin() + row);
+        }
+        for (int room : {9001, 9002}) {
+            write(rs, {{"fjh", Value(QString::number(room))}, {"hj", Value(room)}});
+            expected.push_back(room);
+        }
+        check("after deletes and adds", 31, 2);
+        rs.moveTo(10);
+        write(rs, {{"hj", Value(-1)}, {"fjh", Value("-1")}}, true);
+        expected[10] = -1;
+        check("after an edit", 1, 0);
+        db->exec("delete from qtfy");
+        db->exec(
+            "with recursive n(i) as (select 0 union all select i + 1 from n where i < 4999) "
+            "insert into qtfy (rowid, fjh, hj) select i + 1, i, i from n");
     }
 }
