@@ -26,6 +26,7 @@
 #include "frame/Module1.h"
 #include "platform/db/Database.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/forms/DataControl.h"
 #include "platform/forms/DataGrid.h"
 #include "platform/forms/Form.h"
 #include "platform/shell/Shell.h"
@@ -313,6 +314,49 @@ inline void firstOpens(benchmark::State& state, const char* scenario, const Hous
     state.counters["peak_MB"] = peaks.median();
     state.counters["rss_MB"] = rss.median();
     state.counters["runs"] = repetitions;
+}
+
+// The house of `rooms` rooms, made once in this process.
+inline House& house(int rooms) {
+    static std::map<int, std::unique_ptr<House>> houses;
+    auto& h = houses[rooms];
+    if (!h)
+        h = std::make_unique<House>(rooms);
+    return *h;
+}
+
+// A benchmark of the opens of the window `name` after its first, in one
+// process, on the house of state.range(0) rooms; `shows(house)` checks what
+// it shows.
+inline void laterOpens(benchmark::State& state, const char* name, const std::function<bool(const House&)>& shows) {
+    const House& h = house(static_cast<int>(state.range(0)));
+    tv::state().DataFilePath = h.path();
+    tv::state().UserDbPath = h.users();
+    openPainted(name);  // the first open is measured apart
+    closeWindow(name);
+    Samples times;
+    for (auto _ : state) {
+        const double ms = openPainted(name);
+        state.PauseTiming();
+        if (ms < 0 || !shows(h)) {
+            state.SkipWithError("the window did not show the rows");
+            break;
+        }
+        times.add(ms);
+        state.SetIterationTime(ms / 1000);
+        reportMemory(state);
+        closeWindow(name);
+        state.ResumeTiming();
+    }
+    times.report(state);
+}
+
+// The rows the data source `source` of the loaded window `name` holds.
+inline int rowsOf(const char* name, const char* source) {
+    return forms::Registry::instance(QString::fromLatin1(name))
+        ->control<forms::DataControl>(QString::fromLatin1(source))
+        ->recordset()
+        .recordCount();
 }
 
 // The child's side: argv is "--child <scenario> <file> <users> warm|cold".

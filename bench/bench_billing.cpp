@@ -76,14 +76,6 @@ struct MonthFile {
 
 const char* const kWindow = tv::billing::FrmZsdjs::kName;
 
-House& house(int rooms) {
-    static std::map<int, std::unique_ptr<House>> houses;
-    auto& h = houses[rooms];
-    if (!h)
-        h = std::make_unique<House>(rooms);
-    return *h;
-}
-
 void BM_FirstOpen(benchmark::State& state) {
     firstOpens(state, "open", house(static_cast<int>(state.range(0))), false, 15);
 }
@@ -91,28 +83,7 @@ BENCHMARK(BM_FirstOpen)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::
 
 // Opens after the first, in one process.
 void BM_Open(benchmark::State& state) {
-    const House& h = house(static_cast<int>(state.range(0)));
-    tv::state().DataFilePath = h.path();
-    tv::state().UserDbPath = h.users();
-    openPainted(kWindow);  // the first open is measured apart
-    closeWindow(kWindow);
-    Samples times;
-    for (auto _ : state) {
-        const double ms = openPainted(kWindow);
-        state.PauseTiming();
-        tv::forms::Form& w = *tv::forms::Registry::instance(QString::fromLatin1(kWindow));
-        if (ms < 0 || w.control<tv::forms::DataControl>(QStringLiteral("Data1"))->recordset().recordCount() !=
-                          h.rooms() * kDates) {
-            state.SkipWithError("the window did not show the bills");
-            break;
-        }
-        times.add(ms);
-        state.SetIterationTime(ms / 1000);
-        reportMemory(state);
-        closeWindow(kWindow);
-        state.ResumeTiming();
-    }
-    times.report(state);
+    laterOpens(state, kWindow, [](const House& h) { return rowsOf(kWindow, "Data1") == h.rooms() * kDates; });
 }
 BENCHMARK(BM_Open)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
@@ -196,7 +167,7 @@ void BM_AddMonthInWindow(benchmark::State& state) {
         const double ms =
             clickToPainted(kWindow, [&w] { w.control<QPushButton>(QStringLiteral("CmdJs"))->click(); }, {"DBGrid1"});
         state.PauseTiming();
-        if (ms < 0 || w.control<tv::forms::DataControl>(QStringLiteral("Data1"))->recordset().recordCount() != 101000) {
+        if (ms < 0 || rowsOf(kWindow, "Data1") != 101000) {
             state.SkipWithError("the window does not show the bills");
             break;
         }

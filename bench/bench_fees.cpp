@@ -69,14 +69,6 @@ FeeFile& bigFile() {
     return f;
 }
 
-House& house(int rooms) {
-    static std::map<int, std::unique_ptr<House>> houses;
-    auto& h = houses[rooms];
-    if (!h)
-        h = std::make_unique<House>(rooms);
-    return *h;
-}
-
 void BM_FirstOpen(benchmark::State& state) {
     firstOpens(state, "open", house(static_cast<int>(state.range(0))), false, 15);
 }
@@ -84,26 +76,7 @@ BENCHMARK(BM_FirstOpen)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::
 
 // Opens after the first, in one process.
 void BM_Open(benchmark::State& state) {
-    const House& h = house(static_cast<int>(state.range(0)));
-    tv::state().DataFilePath = h.path();
-    tv::state().UserDbPath = h.users();
-    openPainted(kWindow);  // the first open is measured apart
-    closeWindow(kWindow);
-    Samples times;
-    for (auto _ : state) {
-        const double ms = openPainted(kWindow);
-        state.PauseTiming();
-        if (ms < 0 || rows() != h.rooms() * kDates) {
-            state.SkipWithError("the window did not load the fee records");
-            break;
-        }
-        times.add(ms);
-        state.SetIterationTime(ms / 1000);
-        reportMemory(state);
-        closeWindow(kWindow);
-        state.ResumeTiming();
-    }
-    times.report(state);
+    laterOpens(state, kWindow, [](const House& h) { return rows() == h.rooms() * kDates; });
 }
 BENCHMARK(BM_Open)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 

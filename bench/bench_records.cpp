@@ -18,22 +18,11 @@ namespace {
 
 const char* const kWindow = tv::records::Tenvora::kName;
 
-House& house(int rooms) {
-    static std::map<int, std::unique_ptr<House>> houses;
-    auto& h = houses[rooms];
-    if (!h)
-        h = std::make_unique<House>(rooms);
-    return *h;
-}
-
 tv::forms::Form& window() { return *tv::forms::Registry::instance(QString::fromLatin1(kWindow)); }
 
-int rowsOf(const char* source) {
-    return window().control<tv::forms::DataControl>(QString::fromLatin1(source))->recordset().recordCount();
-}
-
-bool allRowsThere(int rooms) {
-    return rowsOf("Data1") == rooms && rowsOf("Data2") == rooms * kDates && rowsOf("Data3") == rooms;
+bool allRowsThere(const House& h) {
+    return rowsOf(kWindow, "Data1") == h.rooms() && rowsOf(kWindow, "Data2") == h.rooms() * kDates &&
+           rowsOf(kWindow, "Data3") == h.rooms();
 }
 
 void useHouse(const House& h) {
@@ -52,27 +41,7 @@ void BM_FirstOpenCold(benchmark::State& state) {
 BENCHMARK(BM_FirstOpenCold)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Opens after the first, in one process.
-void BM_Open(benchmark::State& state) {
-    const House& h = house(static_cast<int>(state.range(0)));
-    useHouse(h);
-    openPainted(kWindow);  // the first open is measured apart
-    closeWindow(kWindow);
-    Samples times;
-    for (auto _ : state) {
-        const double ms = openPainted(kWindow);
-        state.PauseTiming();
-        if (ms < 0 || !allRowsThere(h.rooms())) {
-            state.SkipWithError("the window did not show the rows");
-            break;
-        }
-        times.add(ms);
-        state.SetIterationTime(ms / 1000);
-        reportMemory(state);
-        closeWindow(kWindow);
-        state.ResumeTiming();
-    }
-    times.report(state);
-}
+void BM_Open(benchmark::State& state) { laterOpens(state, kWindow, allRowsThere); }
 BENCHMARK(BM_Open)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // 查询 by billing date: the bills of one date, the first tenant's bill among
@@ -91,7 +60,7 @@ void BM_SearchBillingDate(benchmark::State& state) {
     for (auto _ : state) {
         date->setText(QStringLiteral("2024-%1-1").arg(1 + month++ % kDates));
         const double ms = clickToPainted(kWindow, [search] { search->click(); });
-        if (ms < 0 || rowsOf("Data2") != h.rooms() || tv::state().SearchKeys.jfrq != date->text()) {
+        if (ms < 0 || rowsOf(kWindow, "Data2") != h.rooms() || tv::state().SearchKeys.jfrq != date->text()) {
             state.SkipWithError("the bills of the date were not found");
             break;
         }
