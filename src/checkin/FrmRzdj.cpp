@@ -402,8 +402,8 @@ void FrmRzdj::onLoad() {
         } else {
             rs().moveLast();
             recount();
-            // The rows are all read at refresh, so the count is exact and a
-            // second query would only read them again: back to the first.
+            // The rows are all listed at refresh, so the count is exact and a
+            // second query would only list them again: back to the first.
             rs().moveFirst();
         }
     } catch (const std::exception&) {

@@ -98,7 +98,7 @@ private:
     std::function<void()> handler_;
 };
 
-// Opens a source and counts its rows (all of them are read when it opens);
+// Opens a source and counts its rows (all of them are listed when it opens);
 // it stands on its first row.
 void openCounted(DataControl* source, const QString& database, const QString& recordSource, int& count) {
     source->setDatabaseName(database);

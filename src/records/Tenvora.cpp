@@ -447,7 +447,7 @@ void Tenvora::loadSources() {
 }
 
 // Opens a source; a source with rows is counted on its last row and shown
-// from its first. The rows are all read when it opens, so going back to the
+// from its first. The rows are all listed when it opens, so going back to the
 // first row needs no second query.
 void Tenvora::openCounted(DataControl* source, const QString& database, const QString& recordSource, int& count) {
     source->setDatabaseName(database);
