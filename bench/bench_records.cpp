@@ -2,8 +2,9 @@
 // times a large one (10,000 registrations with their 50 KB photos, 100,000
 // bills, 10,000 other-fee rows) and on a large house (500 rooms): its first
 // open in a fresh process, also with the file out of the operating system's
-// cache; its later opens; a search by billing date. Each is timed from the
-// click until the three grids have painted their rows (see WindowBench.h).
+// cache; its later opens; a search by billing date; a click on a tenant. Each
+// is timed from the click until the grids have painted their rows (see
+// WindowBench.h).
 #include "WindowBench.h"
 #include "platform/forms/DataControl.h"
 #include "records/Tenvora.h"
@@ -72,6 +73,31 @@ void BM_SearchBillingDate(benchmark::State& state) {
     closeWindow(kWindow);
 }
 BENCHMARK(BM_SearchBillingDate)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// A click on the last registration: its bills and other fees followed, every
+// bill and other-fee row passed on the way; click to repaint.
+void BM_ClickLastTenant(benchmark::State& state) {
+    const House& h = house(static_cast<int>(state.range(0)));
+    useHouse(h);
+    openPainted(kWindow);
+    auto* grid = window().control<tv::forms::DataGrid>(QStringLiteral("DBGrid1"));
+    tv::Recordset& bills = window().control<tv::forms::DataControl>(QStringLiteral("Data2"))->recordset();
+    Samples times;
+    for (auto _ : state) {
+        window().control<tv::forms::DataControl>(QStringLiteral("Data1"))->moveLast();
+        bills.moveFirst();
+        const double ms = clickToPainted(kWindow, [grid] { emit grid->rowClicked(); }, {"DBGrid2", "DBGrid3"});
+        if (ms < 0 || bills.absolutePosition() != bills.recordCount() - kDates) {
+            state.SkipWithError("the last tenant's bills were not followed");
+            break;
+        }
+        times.add(ms);
+        state.SetIterationTime(ms / 1000);
+    }
+    times.report(state);
+    closeWindow(kWindow);
+}
+BENCHMARK(BM_ClickLastTenant)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void registerWindow() {
     tv::forms::Registry::add(QString::fromLatin1(kWindow), [] { return new tv::records::Tenvora; });

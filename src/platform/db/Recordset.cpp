@@ -493,6 +493,7 @@ void Recordset::resolveColumns() {
         insert_.finalize();
         insertSql_ = std::move(insertSql);
     }
+    textIndexed_.clear();
     if (lazy()) {
         pageRangeSql_ = byRowidSql(columnList(), true);
         pageRowSql_ = byRowidSql(columnList(), false);
@@ -762,12 +763,103 @@ Value Recordset::fetchBlob(int64_t rowid, int column) const {
     return Value();
 }
 
-int Recordset::findRow(const std::vector<int>& columns, int from,
-                       const std::function<bool(const std::vector<Value>& values)>& match) const {
-    for (const int c : columns) {
-        if (c < 0 || c >= static_cast<int>(columns_.size()))
-            throw DbError(QStringLiteral("找不到字段：%1").arg(c));
+int Recordset::findRow(const std::vector<std::pair<int, QString>>& keys, int from) const {
+    std::vector<int> columns;
+    for (const auto& key : keys) {
+        if (key.first < 0 || key.first >= static_cast<int>(columns_.size()))
+            throw DbError(QStringLiteral("找不到字段：%1").arg(key.first));
+        columns.push_back(key.first);
     }
+    const auto equal = [&keys](const std::vector<Value>& values) {
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (values[i].isNull() || values[i].toText() != keys[i].second)
+                return false;
+        }
+        return true;
+    };
+    // An index finds every row whose field could show as the key: those that
+    // hold its very text, and those that hold bytes. Text that is no valid
+    // UTF-8 shows with U+FFFD in it: a key with one is looked for row by row.
+    for (const auto& [column, key] : keys) {
+        if (lazy() && shape_ == Shape::Table && ascending_ && !key.contains(QChar::ReplacementCharacter) &&
+            QStringView(key).isValidUtf16() && textIndexed(column))
+            return seekRows(column, key, columns, from, equal);
+    }
+    return scanRows(columns, from, equal);
+}
+
+bool Recordset::textIndexed(int column) const {
+    if (textIndexed_.size() != columns_.size())
+        textIndexed_.assign(columns_.size(), -1);
+    int8_t& known = textIndexed_[static_cast<size_t>(column)];
+    if (known < 0) {
+        const Column& c = columns_[static_cast<size_t>(column)];
+        // Text affinity: a number put into the field is kept as its text.
+        static const QRegularExpression text(QStringLiteral("CHAR|CLOB|TEXT"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        known = 0;
+        if (c.kind == ColumnKind::Text && !untyped_[static_cast<size_t>(column)]) {
+            const auto rows = db_->query(
+                QStringLiteral("select t.type, exists (select 1 from pragma_index_list(?1) l join "
+                               "pragma_index_info(l.name) i where l.partial = 0 and i.seqno = 0 and i.name = t.name) "
+                               "from pragma_table_info(?1) t where t.name = ?2"),
+                {Value(table_), Value(c.name)});
+            if (!rows.empty()) {
+                const QString type = rows[0][0].toText();
+                known = rows[0][1].toInt() == 1 && text.match(type).hasMatch() &&
+                        !type.contains(QLatin1String("INT"), Qt::CaseInsensitive);
+            }
+        }
+    }
+    return known == 1;
+}
+
+int Recordset::seekRows(int column, const QString& key, const std::vector<int>& columns, int from,
+                        const std::function<bool(const std::vector<Value>& values)>& match) const {
+    const QString name = quoted(columns_[static_cast<size_t>(column)].name);
+    std::vector<int> rows;
+    {
+        TV_LEASE(st, (QStringLiteral("select rowid from ") + tableToken_ + QLatin1String(" where ") + name +
+                      QLatin1String(" = ?1 or ") + name + QLatin1String(" >= x''"))
+                         .toStdString());
+        if (const int rc = detail::bindValue(st.get(), 1, Value(key)); rc != SQLITE_OK)
+            db_->fail(rc);
+        int rc;
+        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+            const int64_t id = sqlite3_column_int64(st.get(), 0);
+            const auto at = std::lower_bound(rowids_.begin(), rowids_.end(), id);
+            if (at != rowids_.end() && *at == id && at - rowids_.begin() >= from)
+                rows.push_back(static_cast<int>(at - rowids_.begin()));
+        }
+        if (rc != SQLITE_DONE)
+            db_->fail(rc);
+    }
+    std::sort(rows.begin(), rows.end());
+    QString list;
+    for (size_t i = 0; i < columns.size(); ++i)
+        list += (i ? QLatin1String(", ") : QLatin1String("")) + quoted(columns_[static_cast<size_t>(columns[i])].name);
+    TV_LEASE(st, byRowidSql(list, false));
+    std::vector<Value> values(columns.size());
+    for (const int row : rows) {
+        sqlite3_bind_int64(st.get(), 1, rowids_[static_cast<size_t>(row)]);
+        const int rc = sqlite3_step(st.get());
+        if (rc == SQLITE_ROW) {
+            for (size_t i = 0; i < columns.size(); ++i) {
+                const size_t c = static_cast<size_t>(columns[i]);
+                values[i] = detail::decodeCell(detail::rawColumn(st.get(), static_cast<int>(i) + 1), columns_[c].kind);
+            }
+        }
+        sqlite3_reset(st.get());
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            db_->fail(rc);
+        if (rc == SQLITE_ROW && match(values))
+            return row;
+    }
+    return -1;
+}
+
+int Recordset::scanRows(const std::vector<int>& columns, int from,
+                        const std::function<bool(const std::vector<Value>& values)>& match) const {
     std::vector<Value> values(columns.size());
     if (!lazy()) {
         for (int row = std::max(from, 0); row < rowCount(); ++row) {

@@ -102,12 +102,13 @@ public:
     // 程序删除。") when its values are read (a grid shows it empty).
     Value valueAt(int row, int column) const;
 
-    // The first row at or after `from` whose values of `columns` (indexes)
-    // satisfy `match`, which gets them in that order; -1 when none does. Only
-    // those fields of the rows passed are read, from the file as it is now;
-    // a row deleted meanwhile matches nothing. Nothing moves.
-    int findRow(const std::vector<int>& columns, int from,
-                const std::function<bool(const std::vector<Value>& values)>& match) const;
+    // The first row at or after `from` whose fields (by index) all equal
+    // their keys exactly, compared as text (a Null field equals nothing);
+    // -1 when none does. Only the compared fields are read, from the file as
+    // it is now: of the rows passed, or, where an index of the table serves
+    // a text field, of the rows holding its key. A row deleted meanwhile
+    // matches nothing. Nothing moves.
+    int findRow(const std::vector<std::pair<int, QString>>& keys, int from = 0) const;
 
 private:
     // Rows are held as their rowids; their values are read in pages of
@@ -188,6 +189,17 @@ private:
     Value decodeAt(const char* row, int64_t rowid, int column) const;
     Value fetchBlob(int64_t rowid, int column) const;
     void readAll();
+    // The first row at or after `from` whose values of `columns` satisfy
+    // `match`, each row passed read for those fields only.
+    int scanRows(const std::vector<int>& columns, int from,
+                 const std::function<bool(const std::vector<Value>& values)>& match) const;
+    // The same among the rows whose field `column` holds `key` as text or
+    // holds bytes, found through an index.
+    int seekRows(int column, const QString& key, const std::vector<int>& columns, int from,
+                 const std::function<bool(const std::vector<Value>& values)>& match) const;
+    // An index of the table leads with `column`, a field of text (by its
+    // declared type), so that a key compared with it finds its rows.
+    bool textIndexed(int column) const;
 
     void requireUpdatable() const;
     void packPending(const char* kept);
@@ -222,8 +234,9 @@ private:
     mutable std::vector<Page> pages_;        // by page number
     mutable std::vector<int> held_;          // numbers of the pages held
     mutable uint64_t clock_ = 0;
-    int pos_ = -1;          // row index; -1 (BOF) .. rowCount() (EOF)
-    bool deleted_ = false;  // the current row was deleted; pos_ is the row after it
+    mutable std::vector<int8_t> textIndexed_;  // per column: -1 not known yet, 0, 1
+    int pos_ = -1;                             // row index; -1 (BOF) .. rowCount() (EOF)
+    bool deleted_ = false;                     // the current row was deleted; pos_ is the row after it
     EditState edit_ = EditState::None;
     // The row being added or edited (Null where not set), and which fields were set.
     std::vector<Value> pending_;

@@ -229,21 +229,15 @@ void DataControl::moveNext() {
 bool DataControl::findFirst(const std::vector<std::pair<QString, QString>>& keys) {
     tv::Recordset& rs = recordset();
     rs.moveFirst();
-    std::vector<int> columns;
+    std::vector<std::pair<int, QString>> byColumn;
     for (const auto& [field, key] : keys) {
         const int column = rs.columnIndex(field);
         if (column < 0)
             (void)rs.field(field);  // raises: the source has no such field
-        columns.push_back(column);
+        byColumn.emplace_back(column, key);
     }
-    // Only the compared fields of the rows passed are read.
-    const int row = rs.findRow(columns, 0, [&keys](const std::vector<tv::Value>& values) {
-        for (size_t i = 0; i < keys.size(); ++i) {
-            if (values[i].isNull() || values[i].toText() != keys[i].second)
-                return false;
-        }
-        return true;
-    });
+    // Only the compared fields are read.
+    const int row = rs.findRow(byColumn);
     if (row >= 0) {
         if (row != rs.absolutePosition())
             rs.moveTo(row);

@@ -356,9 +356,7 @@ TEST_F(RecordsetTest, RowsAreReadAsAskedForAndShowWhatTheFileHoldsThen) {
     EXPECT_DB_ERROR(rs.update(), kGone);
     EXPECT_EQ(QString::number(rs.recordCount()) + ' ' + room(200), "299 201/201");  // dropped as a delete drops it
     const int fjh = rs.columnIndex("fjh");
-    auto find = [&](const char* key) {
-        return rs.findRow({fjh}, 0, [key](const std::vector<Value>& v) { return v[0].toText() == key; });
-    };
+    auto find = [&](const char* key) { return rs.findRow({{fjh, key}}); };
     EXPECT_EQ(std::tuple(find("250"), find("201"), find("200"), find("new")), std::tuple(249, 200, -1, -1));
     EXPECT_EQ(other.run("delete from qtfy where fjh = '250'"), "");
     EXPECT_EQ(find("250"), -1);
@@ -381,8 +379,11 @@ TEST_F(RecordsetTest, TheRowsAreListedWithoutReadingThemAndASearchReadsNoPhoto) 
     EXPECT_EQ(rs.recordCount(), 300);
     int before = pagesRead();
     const int xm = rs.columnIndex("xm");
-    EXPECT_EQ(rs.findRow({xm}, 0, [](const std::vector<Value>& v) { return v[0].toText() == "租客299"; }), 299);
+    EXPECT_EQ(rs.findRow({{xm, "租客299"}}), 299);
     EXPECT_LT(pagesRead() - before, 320);  // the registrations, no photo
+    before = pagesRead();
+    EXPECT_EQ(rs.findRow({{rs.columnIndex("fjh"), "299"}}), 299);
+    EXPECT_LT(pagesRead() - before, 10);  // through the index of the rooms: one registration
     before = pagesRead();
     rs.moveTo(150);
     EXPECT_EQ(rs.field("xm").toText(), "租客150");
@@ -467,4 +468,28 @@ TEST_F(RecordsetTest, EveryRowReadsAsItsOwnInAnyOrderAfterDeletesAndAdds) {
             "with recursive n(i) as (select 0 union all select i + 1 from n where i < 4999) "
             "insert into qtfy (rowid, fjh, hj) select i + 1, i, i from n");
     }
+}
+
+TEST_F(RecordsetTest, ASearchFindsWhatTheFieldShowsWithOrWithoutAnIndex) {
+    // The same values in sfzhm (which has an index) and in fjh (which has
+    // none), some as another program may have written them: bytes, text that
+    // is no UTF-8, Null, empty text.
+    for (const char* v : {"cast('A' as blob)", "'a'", "'A'", "cast(x'41FF' as text)", "NULL", "''", "'B'"})
+        db->exec(QStringLiteral("insert into qtfy (fjh, sfzhm) values (%1, %1)").arg(QLatin1String(v)));
+    Recordset rs(db, "qtfy");
+    rs.refresh();
+    const struct {
+        QString key;
+        int from, row;
+    } cases[] = {
+        {"A", 0, 0}, {"A", 1, 2}, {"a", 0, 1},  {QStringLiteral("A\uFFFD"), 0, 3},
+        {"", 0, 5},  {"B", 0, 6}, {"C", 0, -1}, {"B", 7, -1},
+    };
+    for (const char* field : {"sfzhm", "fjh"}) {
+        for (const auto& c : cases)
+            EXPECT_EQ(rs.findRow({{rs.columnIndex(field), c.key}}, c.from), c.row) << field << ' ' << qPrintable(c.key);
+    }
+    // Two fields: the rows holding the first key are those compared.
+    db->exec("update qtfy set hj = 5 where rowid = 3");
+    EXPECT_EQ(rs.findRow({{rs.columnIndex("sfzhm"), "A"}, {rs.columnIndex("hj"), "5"}}), 2);
 }
