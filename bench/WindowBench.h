@@ -351,6 +351,27 @@ inline void laterOpens(benchmark::State& state, const char* name, const std::fun
     times.report(state);
 }
 
+// A benchmark of clicks in the open window `name`: `ready` prepares each
+// (untimed), `click` is timed until the grids named have painted, `did`
+// checks what it did.
+inline void clicks(benchmark::State& state, const char* name, const std::function<void()>& ready,
+                   const std::function<void()>& click, const QStringList& grids, const std::function<bool()>& did) {
+    Samples times;
+    for (auto _ : state) {
+        ready();
+        const double ms = clickToPainted(name, click, grids);
+        if (ms < 0 || !did()) {
+            state.SkipWithError("the click did not do its work");
+            break;
+        }
+        times.add(ms);
+        state.SetIterationTime(ms / 1000);
+    }
+    times.report(state);
+    reportMemory(state);
+    closeWindow(name);
+}
+
 // The rows the data source `source` of the loaded window `name` holds.
 inline int rowsOf(const char* name, const char* source) {
     return forms::Registry::instance(QString::fromLatin1(name))

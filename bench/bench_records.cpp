@@ -57,45 +57,28 @@ void BM_SearchBillingDate(benchmark::State& state) {
     auto* date = window().control<QLineEdit>(QStringLiteral("Txtjfrq"));
     auto* search = window().control<QPushButton>(QStringLiteral("CmdCx"));
     int month = 0;
-    Samples times;
-    for (auto _ : state) {
-        date->setText(QStringLiteral("2024-%1-1").arg(1 + month++ % kDates));
-        const double ms = clickToPainted(kWindow, [search] { search->click(); });
-        if (ms < 0 || rowsOf(kWindow, "Data2") != h.rooms() || tv::state().SearchKeys.jfrq != date->text()) {
-            state.SkipWithError("the bills of the date were not found");
-            break;
-        }
-        times.add(ms);
-        state.SetIterationTime(ms / 1000);
-    }
-    times.report(state);
-    reportMemory(state);
-    closeWindow(kWindow);
+    clicks(
+        state, kWindow, [&] { date->setText(QStringLiteral("2024-%1-1").arg(1 + month++ % kDates)); },
+        [search] { search->click(); }, {},
+        [&] { return rowsOf(kWindow, "Data2") == h.rooms() && tv::state().SearchKeys.jfrq == date->text(); });
 }
 BENCHMARK(BM_SearchBillingDate)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
 
 // A click on the last registration: its bills and other fees followed, every
 // bill and other-fee row passed on the way; click to repaint.
 void BM_ClickLastTenant(benchmark::State& state) {
-    const House& h = house(static_cast<int>(state.range(0)));
-    useHouse(h);
+    useHouse(house(static_cast<int>(state.range(0))));
     openPainted(kWindow);
     auto* grid = window().control<tv::forms::DataGrid>(QStringLiteral("DBGrid1"));
     tv::Recordset& bills = window().control<tv::forms::DataControl>(QStringLiteral("Data2"))->recordset();
-    Samples times;
-    for (auto _ : state) {
-        window().control<tv::forms::DataControl>(QStringLiteral("Data1"))->moveLast();
-        bills.moveFirst();
-        const double ms = clickToPainted(kWindow, [grid] { emit grid->rowClicked(); }, {"DBGrid2", "DBGrid3"});
-        if (ms < 0 || bills.absolutePosition() != bills.recordCount() - kDates) {
-            state.SkipWithError("the last tenant's bills were not followed");
-            break;
-        }
-        times.add(ms);
-        state.SetIterationTime(ms / 1000);
-    }
-    times.report(state);
-    closeWindow(kWindow);
+    clicks(
+        state, kWindow,
+        [&] {
+            window().control<tv::forms::DataControl>(QStringLiteral("Data1"))->moveLast();
+            bills.moveFirst();
+        },
+        [grid] { emit grid->rowClicked(); }, {"DBGrid2", "DBGrid3"},
+        [&] { return bills.absolutePosition() == bills.recordCount() - kDates; });
 }
 BENCHMARK(BM_ClickLastTenant)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
