@@ -637,8 +637,14 @@ void DataGrid::followSource() {
     // Values may have changed in place (an edit stored by code): show them again.
     if (m.rowCount() > 0 && m.columnCount() > 0)
         emit m.dataChanged(m.index(0, 0), m.index(m.rowCount() - 1, m.columnCount() - 1));
-    if (old != pos)
-        emit m.headerDataChanged(Qt::Vertical, 0, std::max(0, m.rowCount() - 1));
+    // The row selector's mark moved: those two rows only (the header walks
+    // every row of a range it is told of).
+    if (old != pos) {
+        for (const int r : {old, pos}) {
+            if (r >= 0 && r < m.rowCount())
+                emit m.headerDataChanged(Qt::Vertical, r, r);
+        }
+    }
 }
 
 void DataGrid::keyPressEvent(QKeyEvent* e) {
