@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole suite twice: once as
-# built for use, once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# built for use (GCC), once under AddressSanitizer and UndefinedBehaviorSanitizer
+# built by clang, so that both compilers hold the code to -Werror.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps
@@ -8,8 +9,9 @@ jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTENVORA_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs")
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTENVORA_SANITIZE=ON -DTENVORA_WERROR=ON -DTENVORA_BENCH=OFF >/dev/null
-cmake --build build-asan -j "$jobs"
+CC=clang CXX=clang++ cmake -S . -B build-clang-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTENVORA_SANITIZE=ON \
+  -DTENVORA_WERROR=ON -DTENVORA_BENCH=OFF >/dev/null
+cmake --build build-clang-asan -j "$jobs"
 export ASAN_OPTIONS=detect_leaks=0
 export UBSAN_OPTIONS=print_stacktrace=1
-(cd build-asan && ctest --output-on-failure -j "$jobs")
+(cd build-clang-asan && ctest --output-on-failure -j "$jobs")

@@ -307,7 +307,8 @@ void FrmWjgl::connectHandlers() {
         {u.Check2, tv::forms::FileList::Hidden},
         {u.Check3, tv::forms::FileList::ReadOnly}};
     for (const auto& [box, attribute] : attributes)
-        on(box, &QCheckBox::toggled, [this, box, attribute] { ui().FilList->setShown(attribute, box->isChecked()); });
+        on(box, &QCheckBox::toggled,
+           [this, box = box, attribute = attribute] { ui().FilList->setShown(attribute, box->isChecked()); });
     on(u.Check4, &QCheckBox::toggled, [this] { Check4_Click(ui().Check4->isChecked()); });
     on(u.Check5, &QCheckBox::toggled, [this] { Check5_Click(ui().Check5->isChecked()); });
     on(u.Check6, &QCheckBox::toggled, [this] { Check6_Click(ui().Check6->isChecked()); });

@@ -40,15 +40,21 @@ struct Photos {
     bool broken = false;  // reading a photo fails
     QImage photo(int which) const { return broken ? throw std::runtime_error("bad photo") : photos[which - 1]; }
 };
+// What a stand-in offers of the window interface I (whichever of these
+// members I declares, they implement it).
 template <class I>
-class StandIn : public forms::Form, public Photos, public I {
+class Offers : public Photos, public I {
 public:
-    explicit StandIn(const char* name) : Form(QString::fromLatin1(name), Kind::TopLevel) {}
     QImage regPhoto() const { return photo(1); }
     QImage pairPhoto(int which) const { return photo(which); }
     void resetPrintChoice() { ++resets; }
     void enableSingleChoice() {}
     void holdCurrentRow() {}
+};
+template <class I>
+class StandIn : public forms::Form, public Offers<I> {
+public:
+    explicit StandIn(const char* name) : Form(QString::fromLatin1(name), Kind::TopLevel) {}
 
 protected:
     void build(QWidget*) override {}
@@ -141,10 +147,25 @@ protected:
 
     // The bill of the golden receipt, member by member.
     static void fillBill() {
-        state().CurrentBill =
-            BillRecord("2021-02-20", "101", "王小明", "440101199001011234", toMoney(800), "2021-01-20", "2021-02-20",
-                       1234.5f, 1200, 34.5f, toMoney(3.5), toMoney(120.75), 5678, 5600, 78, toMoney(0.85),
-                       toMoney(66.3), toMoney(35), toMoney(1022.05));
+        state().CurrentBill = BillRecord{"2021-02-20",
+                                         "101",
+                                         "王小明",
+                                         "440101199001011234",
+                                         toMoney(800),
+                                         "2021-01-20",
+                                         "2021-02-20",
+                                         1234.5f,
+                                         1200,
+                                         34.5f,
+                                         toMoney(3.5),
+                                         toMoney(120.75),
+                                         5678,
+                                         5600,
+                                         78,
+                                         toMoney(0.85),
+                                         toMoney(66.3),
+                                         toMoney(35),
+                                         toMoney(1022.05)};
         state().AmountInWords = RMBChinese(1022.05);
     }
 
@@ -153,10 +174,37 @@ protected:
     static void prepareForm(const char* choice, const char* activeForm) {
         state().EditMode = choice;
         state().ActiveFormCode = activeForm;
-        state().CurrentCheckIn =
-            CheckInRecord("101", 5, "王小明", "华南机械厂", "13800138000", "已婚", "技工", 1, 1, "2021-01-20",
-                          "2021-12-31", "440101199001011234", "王大山", "男", "1950-03", "李秀英", "女", "1952-07",
-                          "王小虎", "男", "2012-05", "王小花", "女", "2015-09", "", "", "", "", "", "", "在住");
+        state().CurrentCheckIn = CheckInRecord{"101",
+                                               5,
+                                               "王小明",
+                                               "华南机械厂",
+                                               "13800138000",
+                                               "已婚",
+                                               "技工",
+                                               1,
+                                               1,
+                                               "2021-01-20",
+                                               "2021-12-31",
+                                               "440101199001011234",
+                                               "王大山",
+                                               "男",
+                                               "1950-03",
+                                               "李秀英",
+                                               "女",
+                                               "1952-07",
+                                               "王小虎",
+                                               "男",
+                                               "2012-05",
+                                               "王小花",
+                                               "女",
+                                               "2015-09",
+                                               "",
+                                               "",
+                                               "",
+                                               "",
+                                               "",
+                                               "",
+                                               "在住"};
     }
 };
 
@@ -340,9 +388,9 @@ TEST_F(PrintRoutines, FromTheTenantRecordsTheOffsetsPlaceThePhotoAndTheBoxesAreR
 
 TEST_F(PrintRoutines, APairFitsOnePageWithEachPhotoInItsOwnForm) {
     prepareForm("YE2", "YE2");
-    state().SecondCheckIn =
-        CheckInRecord("205", 3, "陈静", "市第一医院", "020-88886666", "已婚", "", 0, 1, "2020-09-01", "", "", "", "",
-                      "", "赵玉兰", "女", "1948-11", "陈思思", "女", "2016-04");
+    state().SecondCheckIn = CheckInRecord{
+        "205", 3,  "陈静", "市第一医院", "020-88886666", "已婚", "",        0,        1,    "2020-09-01", "",
+        "",    "", "",     "",           "赵玉兰",       "女",   "1948-11", "陈思思", "女", "2016-04"};
     state().PairOffsets = {650, 1000, 650, 8710};                     // the two-record window's start values
     window(windows::kPairPrint, {QSize(480, 300), QSize(200, 300)});  // too wide, too tall
     Photos& records = window(windows::kRecords);                      // the records window is open

@@ -3,6 +3,7 @@
 #include "platform/db/Database.h"
 
 #include "platform/db/Storage.h"
+#include "platform/values/ScopeExit.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,13 +21,6 @@
 namespace tv {
 
 namespace {
-
-// Runs its function when the scope ends, however it ends.
-template <class F>
-struct ScopeExit {
-    F f;
-    ~ScopeExit() { f(); }
-};
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr size_t kStatementCacheSize = 64;

@@ -4,8 +4,11 @@
 #include "platform/db/Recordset.h"
 
 #include "platform/db/Storage.h"
+#include "platform/values/ScopeExit.h"
 
 #include <QRegularExpression>
+
+#include <cassert>
 
 #include <sqlite3.h>
 
@@ -335,13 +338,6 @@ public:
 private:
     sqlite3_stmt* st_;
     std::function<void(sqlite3_stmt*)> back_;
-};
-
-// Runs its function when the scope ends, however it ends.
-template <class F>
-struct ScopeExit {
-    F f;
-    ~ScopeExit() { f(); }
 };
 
 }  // namespace
@@ -1321,6 +1317,12 @@ void Recordset::removeRepositionHandler(int id) {
 }
 
 void Recordset::fireReposition() {
+    // The position rules: the current row is a row index, -1 before the
+    // first (BOF) or the count after the last (EOF); a deleted current row
+    // leaves the index of the row after it; a pending row has every field.
+    assert(pos_ >= -1 && pos_ <= rowCount());
+    assert(!deleted_ || pos_ >= 0);
+    assert(edit_ == EditState::None || pending_.size() == columns_.size());
     if (handlers_.empty())
         return;
     // A handler may move this or another recordset, add or remove handlers, or

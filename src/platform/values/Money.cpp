@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cassert>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -56,6 +57,7 @@ int64_t divRound(int64_t n, int k, Tie tie) {
     const uint64_t a = neg ? 0u - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
     uint64_t q = a / static_cast<uint64_t>(d);
     const uint64_t r = a % static_cast<uint64_t>(d);
+    assert(r < static_cast<uint64_t>(d));
     const uint64_t twice = r * 2;  // r < 10^18, so no overflow
     if (twice > static_cast<uint64_t>(d) ||
         (twice == static_cast<uint64_t>(d) && (tie == Tie::AwayFromZero || (q & 1u))))
@@ -183,6 +185,8 @@ Money toMoney(double x) {
     return Money::fromUnits(units);
 }
 
+// The units' extremes end in 07 and 08 hundredths, so that the rounded
+// count of cents times 100 always stays in range.
 Money round2Even(Money m) { return Money::fromUnits(divRound(m.units(), 2, Tie::Even) * 100); }
 
 // A float's exact value is a double's: rounding that gives the double nearest

@@ -42,7 +42,7 @@ using namespace detail;
 namespace {
 
 // The reading process: its memory and its time.
-constexpr rlim_t kReaderMemory = 3ULL << 30;
+[[maybe_unused]] constexpr rlim_t kReaderMemory = 3ULL << 30;
 constexpr qint64 kReaderSeconds = 60;
 
 // A legacy workbook in a compound file, or an .xlsx that a password has
