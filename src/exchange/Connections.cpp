@@ -3,8 +3,10 @@
 #include "exchange/Connections.h"
 
 #include "platform/dialogs/Dialogs.h"
+#include "platform/dialogs/Progress.h"
 #include "shared/SharedState.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -25,11 +27,26 @@ void OpenAccessConnection() {
     c.access = tv::Database::open(tv::state().AccessFilePath);
 }
 
-void OpenExcelConnection() {
+namespace {
+
+// The user's answer while a workbook is read: 取消 stops the reading.
+std::function<void()> answering(tv::dlg::Progress* progress) {
+    if (!progress)
+        return {};
+    return [progress] {
+        if (!progress->stillWorking())
+            throw tv::dlg::Cancelled();
+    };
+}
+
+}  // namespace
+
+void OpenExcelConnection(tv::dlg::Progress* progress) {
     Connections& c = connections();
     c.excel.reset();
     c.sheet = -1;
-    c.excel = std::make_shared<const std::vector<tv::workbook::Sheet>>(tv::workbook::read(tv::state().ExcelFilePath));
+    c.excel = std::make_shared<const std::vector<tv::workbook::Sheet>>(
+        tv::workbook::read(tv::state().ExcelFilePath, answering(progress)));
 }
 
 const tv::workbook::Sheet* chosenSheet() {
@@ -66,7 +83,13 @@ QStringList fieldList(const QString& text) {
     return names;
 }
 
-qint64 exportTable(tv::Database& db, const QString& table, const QStringList& fields, const QString& path) {
+qint64 rowCount(tv::Database& db, const QString& table) {
+    const auto rows = db.query(QStringLiteral("select count(*) from %1").arg(quoted(table)));
+    return rows.empty() ? 0 : static_cast<qint64>(rows.front()[0].toDouble());
+}
+
+qint64 exportTable(tv::Database& db, const QString& table, const QStringList& fields, const QString& path,
+                   tv::dlg::Progress* progress) {
     QStringList names;
     for (const QString& f : fields) names << quoted(f);
     tv::workbook::Writer book(path);
@@ -75,9 +98,16 @@ qint64 exportTable(tv::Database& db, const QString& table, const QStringList& fi
     // held twice.
     db.forEachRow(QStringLiteral("select %1 from %2").arg(names.join(QStringLiteral(", ")), quoted(table)), {},
                   [&](std::vector<tv::Value>& row) {
+                      if (progress)
+                          progress->advanceOrStop(r);
                       for (size_t c = 0; c < row.size(); ++c) book.write(r, static_cast<int>(c), row[c]);
                       ++r;
                   });
+    // The workbook is put together as it is saved, a while for a large one.
+    if (progress) {
+        progress->setWhat(QStringLiteral("正在保存“%1”").arg(QDir::toNativeSeparators(path)));
+        progress->advanceOrStop(r);
+    }
     book.close();
     return r;
 }
@@ -180,13 +210,26 @@ ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbo
     return out.counts;
 }
 
-ImportCounts importSheet(tv::Database& db, const QString& table, const QString& path, int sheet, int columns) {
+ImportCounts importSheet(tv::Database& db, const QString& table, const QString& path, int sheet, int columns,
+                         tv::dlg::Progress* progress) {
     Appender out(db, table, columns);
+    qint64 done = 0;
     db.transaction([&] {
-        const tv::workbook::Sheet read = tv::workbook::readRows(path, sheet, [&](auto& rows) {
-            for (const tv::workbook::Sheet::Row& row : rows) out.add(row);
-        });
+        const tv::workbook::Sheet read = tv::workbook::readRows(
+            path, sheet,
+            [&](auto& rows) {
+                for (const tv::workbook::Sheet::Row& row : rows) {
+                    if (progress)
+                        progress->advanceOrStop(done);
+                    out.add(row);
+                    ++done;
+                }
+            },
+            answering(progress));
         out.counts.failedCells += read.errors;  // error values: nothing to take
+        // The last word is the user's: a cancel now still stores nothing.
+        if (progress)
+            progress->advanceOrStop(done);
     });
     return out.counts;
 }

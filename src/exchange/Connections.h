@@ -11,6 +11,10 @@
 #include <memory>
 #include <vector>
 
+namespace tv::dlg {
+class Progress;
+}  // namespace tv::dlg
+
 namespace tv::exchange {
 
 struct Connections {
@@ -27,8 +31,9 @@ Connections& connections();
 
 // Opens the data file named by AccessFilePath (DbError when it cannot).
 void OpenAccessConnection();
-// Reads the workbook named by ExcelFilePath (WorkbookError when it cannot).
-void OpenExcelConnection();
+// Reads the workbook named by ExcelFilePath (WorkbookError when it cannot),
+// `progress` kept answering meanwhile (Cancelled when the user cancelled).
+void OpenExcelConnection(tv::dlg::Progress* progress = nullptr);
 // The chosen sheet of the open workbook, null when none is chosen.
 const tv::workbook::Sheet* chosenSheet();
 
@@ -40,11 +45,16 @@ QString quoted(const QString& name);
 // The names of a field list typed or ticked: "a, b,,c," -> a, b, c.
 QStringList fieldList(const QString& text);
 
+// The number of rows of a table.
+qint64 rowCount(tv::Database& db, const QString& table);
+
 // Writes `fields` of every row of `table`, in the table's order, into the
 // first worksheet of a new workbook at `path`, each value as a cell of its
 // kind (Writer::write); returns the rows written. DbError or WorkbookError
-// when it cannot, and then `path` is as it was.
-qint64 exportTable(tv::Database& db, const QString& table, const QStringList& fields, const QString& path);
+// when it cannot, Cancelled when the user cancelled in `progress` (told the
+// rows written), and then `path` is as it was.
+qint64 exportTable(tv::Database& db, const QString& table, const QStringList& fields, const QString& path,
+                   tv::dlg::Progress* progress = nullptr);
 
 // What an import did.
 struct ImportCounts {
@@ -61,9 +71,12 @@ struct ImportCounts {
 ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbook::Sheet& sheet);
 // The same for sheet `sheet` of the workbook at `path` (its first `columns`
 // columns), read anew: the rows are appended in batches as the reader hands
-// them over, never all held at once. WorkbookError or DbError when it cannot
-// be read or stored, and then the table is as it was.
-ImportCounts importSheet(tv::Database& db, const QString& table, const QString& path, int sheet, int columns);
+// them over, never all held at once; `progress` is told the rows done and
+// kept answering while the workbook is read. WorkbookError or DbError when
+// it cannot be read or stored, Cancelled when the user cancelled, and then
+// the table is as it was.
+ImportCounts importSheet(tv::Database& db, const QString& table, const QString& path, int sheet, int columns,
+                         tv::dlg::Progress* progress = nullptr);
 
 // The message box of the exchange windows.
 void notice(const QString& text, int style);

@@ -4,6 +4,7 @@
 #include "exchange/Exnac.h"
 #include "exchange/fexcel.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/dialogs/Progress.h"
 #include "platform/forms/Controls.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -126,7 +128,9 @@ void faccess::Img2_Click() {
         u.Com1->setCurrentIndex(-1);
     } catch (const tv::DbError& e) {
         notice(e.text(), tv::dlg::Exclamation);
+        return;
     }
+    tv::dlg::followChosenFile(path);
 }
 
 void faccess::Com1_Click() {
@@ -176,16 +180,20 @@ void faccess::cmd1_Click() {
                         tv::dlg::Exclamation, QStringLiteral("提示"));
         if (!sheet->rows.empty())
             widget()->setWindowTitle(QStringLiteral("数据正在导入，请稍候.．．"));
-        // The sheet read anew, as it is now, its rows stored as they come.
-        LastImport = importSheet(*c.access, table, tv::state().ExcelFilePath, c.sheet, c.excelFieldCount);
+        // The sheet read anew, as it is now, its rows stored as they come;
+        // all of them land or none.
+        const QString& book = tv::state().ExcelFilePath;
+        tv::dlg::Progress progress(QStringLiteral("导入数据"),
+                                   QStringLiteral("正在把“%1”的工作表“%2”\n导入到数据表“%3”")
+                                       .arg(QDir::toNativeSeparators(book), sheet->name, table),
+                                   static_cast<qint64>(sheet->rows.size()), tv::dlg::Progress::Unit::Rows);
+        LastImport = importSheet(*c.access, table, book, c.sheet, c.excelFieldCount, &progress);
     } catch (const tv::DbError& e) {
-        widget()->setWindowTitle(QStringLiteral("打开Access文件"));
-        notice(e.text(), tv::dlg::Exclamation);
-        return;
+        return failed(e.text(), tv::dlg::Exclamation);
     } catch (const tv::workbook::WorkbookError& e) {
-        widget()->setWindowTitle(QStringLiteral("打开Access文件"));
-        notice(e.text(), tv::dlg::Exclamation);
-        return;
+        return failed(e.text(), tv::dlg::Exclamation);
+    } catch (const tv::dlg::Cancelled&) {
+        return failed(QStringLiteral("导入已取消，数据表没有改变，没有导入任何记录。"), tv::dlg::Info);
     }
     if (!sheet->rows.empty()) {
         widget()->setWindowTitle(QStringLiteral("数据导入完毕!"));
@@ -198,6 +206,12 @@ void faccess::cmd1_Click() {
         u.cmd2->setText(QStringLiteral("关闭"));
     }
     u.cmd1->setEnabled(false);
+}
+
+// An import that stored nothing: the caption as before, and why.
+void faccess::failed(const QString& why, int style) {
+    widget()->setWindowTitle(QStringLiteral("打开Access文件"));
+    notice(why, style);
 }
 
 void faccess::Cmd3_Click() {

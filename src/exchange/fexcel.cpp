@@ -4,6 +4,7 @@
 #include "exchange/Exnac.h"
 #include "exchange/faccess.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/dialogs/Progress.h"
 #include "platform/forms/Controls.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
@@ -12,6 +13,7 @@
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -133,11 +135,19 @@ void fexcel::Img2_Click() {
     clearSheet();
     connections().excel.reset();
     try {
-        OpenExcelConnection();
+        tv::dlg::Progress progress(QStringLiteral("打开Excel文件"),
+                                   QStringLiteral("正在读取“%1”").arg(QDir::toNativeSeparators(path)), 0);
+        OpenExcelConnection(&progress);
     } catch (const tv::workbook::WorkbookError& e) {
         notice(e.text(), tv::dlg::Exclamation);
         return;
+    } catch (const tv::dlg::Cancelled&) {
+        // Nothing was read: nothing is picked.
+        tv::state().ExcelFilePath.clear();
+        u.Text1->clear();
+        return;
     }
+    tv::dlg::followChosenFile(path);
     for (const tv::workbook::Sheet& s : *connections().excel) u.Com1->addItem(s.name);
     u.Com1->setCurrentIndex(-1);
 }

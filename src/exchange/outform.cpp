@@ -3,6 +3,7 @@
 #include "exchange/Connections.h"
 #include "exchange/Exnac.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/dialogs/Progress.h"
 #include "platform/forms/Controls.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -111,7 +113,9 @@ void outform::Img2_Click() {
         u.Combo1->setCurrentIndex(-1);
     } catch (const tv::DbError& e) {
         notice(e.text(), tv::dlg::Exclamation);
+        return;
     }
+    tv::dlg::followChosenFile(path);
 }
 
 void outform::Combo1_Click() {
@@ -182,7 +186,11 @@ void outform::cmdout_Click() {
     } catch (const tv::workbook::WorkbookError& e) {
         notice(e.text(), tv::dlg::Exclamation);
         return;
+    } catch (const tv::dlg::Cancelled&) {
+        notice(QStringLiteral("导出已取消，没有保存Excel文件。"), tv::dlg::Info);
+        return;
     }
+    tv::dlg::followChosenFile(path);
     if (!tv::shell::openDocument(path))
         notice(QStringLiteral("Excel文件已保存在：") + path, tv::dlg::Info);
 }
@@ -192,7 +200,15 @@ void outform::exportTo(const QString& path, const QStringList& fields) {
     // stored path when it is not.
     if (!connections().access)
         OpenAccessConnection();
-    ExportedRows = exportTable(*connections().access, ui().Combo1->currentText(), fields, path);
+    tv::Database& db = *connections().access;
+    const QString table = ui().Combo1->currentText();
+    // Written under a temporary name: a cancel leaves no half file, and a
+    // file that was there stays as it was.
+    tv::dlg::Progress progress(
+        QStringLiteral("导出Excel"),
+        QStringLiteral("正在把数据表“%1”导出到\n“%2”").arg(table, QDir::toNativeSeparators(path)), rowCount(db, table),
+        tv::dlg::Progress::Unit::Rows);
+    ExportedRows = exportTable(db, table, fields, path, &progress);
 }
 
 void outform::CmdTc_Click() {

@@ -4,21 +4,25 @@
 #include "exchange/Connections.h"
 #include "exchange/ExchangeWindows.h"
 
+#include "platform/dialogs/Progress.h"
 #include "platform/shell/Shell.h"
 #include "platform/workbook/Workbook.h"
 #include "support/WindowTest.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 
 #include <sys/stat.h>
@@ -159,6 +163,10 @@ protected:
         click<ex::faccess>("Img2", dataFile);
         choose<ex::faccess>("Com1", table);
         click<ex::faccess>("cmd1");
+    }
+    static QByteArray bytesOf(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
     }
     QString count(const QString& path, const QString& table) {
         return queryText(path, QStringLiteral("select count(*) from ") + table);
@@ -485,4 +493,129 @@ TEST_F(ExchangeTest, ADamagedWorkbookSaysWhyAndChangesNothing) {
     EXPECT_EQ(boxes(), "数据表内有记录，现在开始导入新数据;无法读取Excel文件：文件不完整或已损坏。");
     EXPECT_EQ(tv::forms::the<ex::faccess>().widget()->windowTitle(), "打开Access文件");
     EXPECT_EQ(count(file, "fzsdjs") + count(file, "zfdj"), "12");
+}
+
+// Long exchanges show their progress in rows, and 取消 undoes all of them:
+// an export cancelled at its first row, at its last or once every row is
+// written leaves no file and an old one as it was; an import cancelled at
+// any row, also after its last, stores nothing and says so, and 导入 stays
+// ready for another go.
+TEST_F(ExchangeTest, ProgressCountsTheRowsAndACancelLeavesNoFileAndStoresNothing) {
+    QStringList seen;
+    QString saving;
+    int cancelAt = 0;
+    tv::dlg::progress::setShowAfter(0);
+    tv::dlg::progress::setWatcher([&](QProgressDialog& dialog) {
+        seen << dialog.windowTitle() + '|' + dialog.labelText().section('\n', -1);
+        saving = dialog.labelText().section('\n', 0, 0);
+        if (seen.size() == cancelAt)
+            QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    const QString out = dir.filePath(QStringLiteral("导出.xlsx"));
+    exportFrom(QStringLiteral("zfdj"));
+    tick(QStringLiteral("fjh"));
+    click<ex::outform>("Img1", out);
+    click<ex::outform>("cmdout");  // never cancelled
+    EXPECT_EQ(seen.join(' '),
+              "导出Excel|已完成 0 行，共 2 行 导出Excel|已完成 1 行，共 2 行 导出Excel|已完成 2 行，共 2 行");
+    EXPECT_EQ(saving, "正在保存“" + out + "”");
+    const QByteArray written = bytesOf(out);
+    opened.clear();
+    for (cancelAt = 1; cancelAt <= 3; ++cancelAt) {
+        seen.clear();
+        tv::dlg::script::answerMsgBox(tv::dlg::Yes);  // replace it
+        click<ex::outform>("cmdout");
+        EXPECT_EQ(boxes(), "导出已取消，没有保存Excel文件。") << cancelAt;
+        EXPECT_EQ(seen.size(), cancelAt);
+        EXPECT_EQ(bytesOf(out), written);
+        EXPECT_EQ(QDir(dir.path()).entryList({"*.xlsx"}, QDir::Files | QDir::Hidden).join(' '), "导出.xlsx");
+    }
+    EXPECT_EQ(opened, QStringList());
+
+    const QString fields = QStringLiteral("select group_concat(fjh || xm, ',') from fzsdjs");
+    const QString before = queryText(file, fields);
+    for (cancelAt = 1; cancelAt <= 3; ++cancelAt) {
+        seen.clear();
+        Registry::unloadAll();
+        importInto(QStringLiteral(TV_FIXTURES_DIR "/exchange_twin.xlsx"), QStringLiteral("数据"), file,
+                   QStringLiteral("fzsdjs"));
+        EXPECT_EQ(boxes(), "数据表内有记录，现在开始导入新数据;导入已取消，数据表没有改变，没有导入任何记录。");
+        EXPECT_EQ(seen.join(' '), QStringList({"导入数据|已完成 0 行，共 2 行", "导入数据|已完成 1 行，共 2 行",
+                                               "导入数据|已完成 2 行，共 2 行"})
+                                      .mid(0, cancelAt)
+                                      .join(' '));
+        EXPECT_EQ(queryText(file, fields), before);
+        EXPECT_EQ(tv::forms::the<ex::faccess>().widget()->windowTitle() +
+                      ctl<ex::faccess>("cmd2")->property("text").toString(),
+                  "打开Access文件返回(&X)");
+        EXPECT_TRUE(ctl<ex::faccess>("cmd1")->isEnabled());
+    }
+    cancelAt = 0;
+    click<ex::faccess>("cmd1");  // once more, to its end
+    EXPECT_EQ(boxes(), "数据表内有记录，现在开始导入新数据;已成功导入2条记录!");
+    EXPECT_EQ(queryText(file, fields), before + ",101张三,102李四");
+    tv::dlg::progress::setWatcher(nullptr);
+    tv::dlg::progress::setShowAfter(1000);
+}
+
+// The file dialogs of the exchange windows start in the folder of the file
+// last chosen and used, by any of them (or by the data-file dialog): a file
+// that could not be used leaves it where it was.
+TEST_F(ExchangeTest, FileDialogsStartInTheFolderOfTheFileLastChosenAndUsed) {
+    const QString start = QDir::currentPath();
+    QDir(dir.path()).mkpath(QStringLiteral("数据/工作簿"));
+    QDir(dir.path()).mkpath(QStringLiteral("导出"));
+    const QString data = dir.filePath(QStringLiteral("数据/a.mdb")),
+                  books = dir.filePath(QStringLiteral("数据/工作簿"));
+    tv::test::makeDataFile(data);
+    QFile::copy(QStringLiteral(TV_FIXTURES_DIR "/exchange_twin.xlsx"), books + "/twin.xlsx");
+    QFile(books + "/bad.xlsx").open(QIODevice::WriteOnly);
+    QDir::setCurrent(dir.path());
+    struct Step {
+        const char* window;
+        const char* picker;
+        QString file;    // chosen
+        QString folder;  // where its dialog starts
+    } steps[] = {
+        {"outform", "Img2", data, dir.path()},
+        {"outform", "Img1", dir.filePath(QStringLiteral("导出/x.xlsx")), dir.filePath(QStringLiteral("数据"))},
+        {"outform", "cmdout", QString(), QString()},  // the export used the workbook's name
+        {"outform", "Img2", dir.filePath(QStringLiteral("数据/none.mdb")), dir.filePath(QStringLiteral("导出"))},
+        {"fexcel", "Img2", books + "/bad.xlsx", dir.filePath(QStringLiteral("导出"))},  // does not open
+        {"fexcel", "Img2", books + "/twin.xlsx", dir.filePath(QStringLiteral("导出"))},
+        {"faccess", "Img2", data, books},
+        {"faccess", "Img2", QString(""), dir.filePath(QStringLiteral("数据"))},  // cancelled
+        {"fexcel", "Img2", QString(""), dir.filePath(QStringLiteral("数据"))},
+    };
+    auto windowOf = [](const QString& name) -> tv::forms::Form* {
+        if (name == "outform")
+            return &tv::forms::the<ex::outform>();
+        if (name == "fexcel")
+            return &tv::forms::the<ex::fexcel>();
+        return &tv::forms::the<ex::faccess>();
+    };
+    QStringList folders, expected;
+    for (const Step& s : steps) {
+        tv::forms::Form* w = windowOf(s.window);
+        w->show();
+        if (QLatin1String(s.picker) == QLatin1String("cmdout")) {
+            tick(QStringLiteral("fjh"));
+            w->control<QPushButton>(QStringLiteral("cmdout"))->click();
+            continue;
+        }
+        tv::dlg::script::clearCalls();
+        tv::dlg::script::answerFile(s.file);
+        w->control<QPushButton>(QString::fromLatin1(s.picker))->click();
+        folders << tv::dlg::script::calls().at(0).folder;
+        expected << s.folder;
+        if (QLatin1String(s.picker) == QLatin1String("Img2") && QLatin1String(s.window) == QLatin1String("outform") &&
+            s.file == data)
+            choose<ex::outform>("Combo1", QStringLiteral("zfdj"));
+    }
+    EXPECT_EQ(folders, expected);
+    EXPECT_EQ(boxes(),
+              "无法打开数据文件。（unable to open database file）;"
+              "无法读取Excel文件：不是Excel文件（只能读取 .xlsx、.xls 和 .ods 工作簿）。;"
+              "请重新选择Access文件! ;请重新选择Excel文件!");
+    QDir::setCurrent(start);
 }

@@ -44,10 +44,14 @@ struct Progress::Impl {
     QElapsedTimer running;
     QPointer<QProgressDialog> dialog;
     bool cancelled = false;
-    int step = -2;  // the bar's value last shown
+    int step = -2;    // the bar's value last shown
+    qint64 done = 0;  // the amount last told
 
     void show();
-    QString amount(qint64 done) const;
+    QString amount() const;
+    QString label() const;
+    // Brings the dialog up to date and lets it answer the user.
+    bool answer();
 };
 
 Progress::Progress(const QString& title, const QString& what, qint64 total, Unit unit) : d(new Impl) {
@@ -73,26 +77,55 @@ void Progress::Impl::show() {
     dialog->setAutoReset(false);
     dialog->setMinimumDuration(0);
     dialog->setRange(0, total > 0 ? kSteps : 0);
-    // A long path is shortened in its middle rather than widening the dialog past the screen.
-    const QFontMetrics metrics(dialog->font());
-    QStringList lines = what.split(QLatin1Char('\n'));
-    for (QString& line : lines) line = metrics.elidedText(line, Qt::ElideMiddle, metrics.averageCharWidth() * 60);
-    what = lines.join(QLatin1Char('\n'));
-    dialog->setMinimumWidth(metrics.averageCharWidth() * 40);
+    dialog->setMinimumWidth(QFontMetrics(dialog->font()).averageCharWidth() * 40);
     dialog->show();
 }
 
-QString Progress::Impl::amount(qint64 done) const {
-    if (unit == Unit::Bytes) {
-        return total > 0 ? QStringLiteral("已完成 %1，共 %2").arg(dataSize(done), dataSize(total))
-                         : QStringLiteral("已完成 %1").arg(dataSize(done));
+// The work, a long path shortened in its middle rather than widening the
+// dialog past the screen, and the amount done.
+QString Progress::Impl::label() const {
+    const QFontMetrics metrics(dialog->font());
+    QStringList lines = what.split(QLatin1Char('\n'));
+    for (QString& line : lines) line = metrics.elidedText(line, Qt::ElideMiddle, metrics.averageCharWidth() * 60);
+    const QString shown = amount();
+    if (!shown.isEmpty())
+        lines << shown;
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString Progress::Impl::amount() const {
+    switch (unit) {
+        case Unit::Bytes:
+            return total > 0 ? QStringLiteral("已完成 %1，共 %2").arg(dataSize(done), dataSize(total))
+                             : QStringLiteral("已完成 %1").arg(dataSize(done));
+        case Unit::Rows:
+            return total > 0 ? QStringLiteral("已完成 %1 行，共 %2 行").arg(done).arg(total)
+                             : QStringLiteral("已完成 %1 行").arg(done);
+        case Unit::Receipts:
+            return total > 0 ? QStringLiteral("已打印 %1 张收据，共 %2 张").arg(done).arg(total)
+                             : QStringLiteral("已打印 %1 张收据").arg(done);
+        case Unit::Share:
+            break;
     }
     return total > 0 ? QStringLiteral("已完成 %1%").arg(done * 100 / total) : QString();
+}
+
+bool Progress::Impl::answer() {
+    dialog->setLabelText(label());
+    if (step >= 0)
+        dialog->setValue(step);
+    // The dialog paints and answers 取消 while the work goes on.
+    QCoreApplication::processEvents();
+    if (g_watcher && dialog)
+        g_watcher(*dialog);
+    cancelled = !dialog || dialog->wasCanceled();
+    return !cancelled;
 }
 
 bool Progress::advance(qint64 done) {
     if (d->cancelled)
         return false;
+    d->done = done;
     if (!d->dialog && d->running.elapsed() >= g_showAfter)
         d->show();
     if (!d->dialog)
@@ -102,15 +135,28 @@ bool Progress::advance(qint64 done) {
     if (step >= 0 && step == d->step)
         return true;
     d->step = step;
-    d->dialog->setLabelText(d->what + QLatin1Char('\n') + d->amount(done));
-    if (step >= 0)
-        d->dialog->setValue(step);
-    // The dialog paints and answers 取消 while the work goes on.
-    QCoreApplication::processEvents();
-    if (g_watcher && d->dialog)
-        g_watcher(*d->dialog);
-    d->cancelled = !d->dialog || d->dialog->wasCanceled();
-    return !d->cancelled;
+    return d->answer();
 }
+
+bool Progress::stillWorking() {
+    if (d->cancelled)
+        return false;
+    if (!d->dialog && d->running.elapsed() >= g_showAfter)
+        d->show();
+    return !d->dialog || d->answer();
+}
+
+void Progress::advanceOrStop(qint64 done) {
+    if (!advance(done))
+        throw Cancelled();
+}
+
+void Progress::setWhat(const QString& what) {
+    d->what = what;
+    if (d->dialog)
+        d->dialog->setLabelText(d->label());
+}
+
+void Progress::restartClock() { d->running.restart(); }
 
 }  // namespace tv::dlg

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -14,10 +15,18 @@ class QProgressDialog;
 
 namespace tv::dlg {
 
+// Thrown by work that stops because the user pressed 取消, to the place
+// that undoes what it had begun and says so.
+class Cancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "cancelled"; }
+};
+
 class Progress {
 public:
-    // How the amount done is told: as a share, or as bytes of a file.
-    enum class Unit { Share, Bytes };
+    // How the amount done is told: as a share, as bytes of a file, as rows
+    // of a table or a sheet, as receipts printed.
+    enum class Unit { Share, Bytes, Rows, Receipts };
 
     // `title` is the dialog's caption, `what` the line above the amount;
     // `total` the amount the work comes to (0: unknown).
@@ -30,6 +39,18 @@ public:
     // long enough, brings it up to date and lets it answer the user. False
     // once the user cancelled.
     bool advance(qint64 done);
+    // Nothing more is done yet (the work waits for something): the dialog
+    // shows once the work has lasted long enough and answers the user all
+    // the same. False once the user cancelled.
+    bool stillWorking();
+    // advance(), throwing Cancelled once the user cancelled.
+    void advanceOrStop(qint64 done);
+    // The line above the amount from now on (the work went on to its next stage).
+    void setWhat(const QString& what);
+    // The time so far does not count (the work waited for the user's answer
+    // in a message box): the dialog shows once the work has lasted long
+    // enough from now on, unless it shows already.
+    void restartClock();
     bool cancelled() const;
     // The dialog while it shows (null before and after).
     QProgressDialog* dialog() const;

@@ -288,6 +288,7 @@ void takeRows(Unpacker& in, std::vector<Sheet::Row>& rows) {
 struct Sink {
     std::function<void(Sheet&&)> sheet;
     std::function<void(std::vector<Sheet::Row>&)> rows;
+    std::function<void()> waiting;  // while nothing comes (may be empty)
 };
 
 [[noreturn]] void interrupted() { throw WorkbookError(unreadable(QStringLiteral("读取过程意外中断。"))); }
@@ -467,12 +468,15 @@ void readInProcess(const QString& path, int only, const Sink& sink) {
             used = 0;
         }
         pollfd p{pipeFds[0], POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(std::min<qint64>(deadline.remainingTime(), 1000)));
+        const qint64 slice = sink.waiting ? 100 : 1000;
+        const int ready = ::poll(&p, 1, static_cast<int>(std::min<qint64>(deadline.remainingTime(), slice)));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready == 0) {
             if (deadline.hasExpired())
                 throw WorkbookError(unreadable(QStringLiteral("读取超时，文件可能已损坏。")));
+            if (sink.waiting)
+                sink.waiting();
             continue;
         }
         const ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
@@ -491,7 +495,7 @@ void readInProcess(const QString& path, int only, const Sink& sink) {
 
 }  // namespace
 
-std::vector<Sheet> read(const QString& path) {
+std::vector<Sheet> read(const QString& path, const std::function<void()>& waiting) {
     std::vector<Sheet> sheets;
     readInProcess(path, -1,
                   {[&](Sheet&& s) { sheets.push_back(std::move(s)); },
@@ -501,11 +505,13 @@ std::vector<Sheet> read(const QString& path) {
                            into = std::move(rows);
                        else
                            std::move(rows.begin(), rows.end(), std::back_inserter(into));
-                   }});
+                   },
+                   waiting});
     return sheets;
 }
 
-Sheet readRows(const QString& path, int sheet, const std::function<void(std::vector<Sheet::Row>&)>& rows) {
+Sheet readRows(const QString& path, int sheet, const std::function<void(std::vector<Sheet::Row>&)>& rows,
+               const std::function<void()>& waiting) {
     Sheet header;
     bool found = false;
     readInProcess(path, sheet < 0 ? INT_MAX : sheet,
@@ -513,7 +519,8 @@ Sheet readRows(const QString& path, int sheet, const std::function<void(std::vec
                    [&](std::vector<Sheet::Row>& batch) {
                        if (found)
                            rows(batch);
-                   }});
+                   },
+                   waiting});
     return header;
 }
 

@@ -91,14 +91,19 @@ Format sniff(const QByteArray& head);
 // 1 / 0, formulas as the result the workbook kept (none kept: empty); errors
 // and empty text count as empty. Only a regular file is read, and it is never
 // waited for: a FIFO, a device or a file past the size limit is refused at
-// once. WorkbookError for a file that cannot be read.
-std::vector<Sheet> read(const QString& path);
+// once. WorkbookError for a file that cannot be read. `waiting`, when given,
+// is called about ten times a second while the reading process works and has
+// nothing to hand over yet; an error it raises stops the reading and goes on
+// to the caller.
+std::vector<Sheet> read(const QString& path, const std::function<void()>& waiting = {});
 // One worksheet of a workbook (by its place among the sheets, from 0), read
 // as read() does, its rows handed to `rows` in batches as the reading
 // process sends them: the rows are never all held here. Returns the sheet
 // without its rows (its name, columns and counts). An error of `rows` stops
-// the reading and goes on to the caller.
-Sheet readRows(const QString& path, int sheet, const std::function<void(std::vector<Sheet::Row>&)>& rows);
+// the reading and goes on to the caller; so does one of `waiting`, called
+// as read() calls it.
+Sheet readRows(const QString& path, int sheet, const std::function<void(std::vector<Sheet::Row>&)>& rows,
+               const std::function<void()>& waiting = {});
 // The same from bytes in memory (the fuzz target's way in).
 std::vector<Sheet> readBytes(const QByteArray& bytes);
 
