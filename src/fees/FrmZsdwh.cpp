@@ -4,6 +4,7 @@
 #include "fees/FeeWidgets.h"
 #include "platform/db/Recordset.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/dialogs/Progress.h"
 #include "platform/forms/Controls.h"
 #include "platform/forms/DataControl.h"
 #include "platform/forms/DataGrid.h"
@@ -912,27 +913,45 @@ void FrmZsdwh::Zddy() {
     dlg::msgBox(QStringLiteral("请调整好纸宽后：按(确认)后继续！"), dlg::OkOnly, kTip);
     const Recordset& rs = u.Data1->recordset();
     const int dateColumn = rs.columnIndex(QStringLiteral("jfrq"));
+    std::vector<int> batch;  // the rows of the date, in their order
+    for (int row = 0; row < rs.recordCount(); ++row) {
+        const Value day = rs.valueAt(row, dateColumn);
+        if (!day.isNull() && day.toText() == date)
+            batch.push_back(row);
+    }
     print::Printer& printer = print::Printer::device();
+    const BillRecord held = s.CurrentBill;
+    const QString heldWords = s.AmountInWords;
+    // A cancel drops the whole job: nothing is printed.
+    dlg::Progress progress(QStringLiteral("打印收据"), QStringLiteral("正在打印计费日期为“%1”的收据").arg(date),
+                           static_cast<qint64>(batch.size()), dlg::Progress::Unit::Receipts);
     try {
         int onSheet = 0;
-        for (int row = 0; row < rs.recordCount(); ++row) {
-            const Value day = rs.valueAt(row, dateColumn);
-            if (day.isNull() || day.toText() != date)
-                continue;
-            copyBill(rs, row, s.CurrentBill, NullField::Empties, Amounts::AsStored);
+        for (size_t i = 0; i < batch.size() && progress.advance(static_cast<qint64>(i)); ++i) {
+            copyBill(rs, batch[i], s.CurrentBill, NullField::Empties, Amounts::AsStored);
             s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
             if (++onSheet == 4) {
                 dlg::msgBox(QStringLiteral("请换纸，调整好纸宽后：按(确认)后继续！"), dlg::OkOnly, kTip);
+                progress.restartClock();  // the time the paper took is not printing
                 onSheet = 1;
                 printer.newPage();  // three receipts to a sheet, none split over two
             }
             PrintBatchReceipt();
         }
-        printer.endDoc();
+        if (progress.advance(static_cast<qint64>(batch.size())))
+            printer.endDoc();
     } catch (...) {
         if (printer.isOpen())
             printer.abort();
         throw;
+    }
+    if (progress.cancelled()) {
+        if (printer.isOpen())
+            printer.abort();
+        s.CurrentBill = held;
+        s.AmountInWords = heldWords;
+        tell(QStringLiteral("打印已取消，没有打印任何收据。"));
+        return;
     }
     // The bill printed last stays the bill held for printing.
     const BillRecord printed = s.CurrentBill;

@@ -7,6 +7,7 @@
 #include "billing/FrmZsdjs.h"
 #include "fees/FrmTfjs.h"
 #include "fees/FrmZsdwh.h"
+#include "platform/dialogs/Progress.h"
 #include "platform/forms/DataControl.h"
 #include "platform/forms/TextViewer.h"
 #include "platform/shell/Shell.h"
@@ -21,6 +22,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -339,6 +341,51 @@ TEST_F(FeesTest, PrintsOneReceiptOrADateThreeToASheetWithoutSplittingOne) {
     QFile f(pdf);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll().count("/Type /Page\n"), 3);
+}
+
+// A batch print of seven receipts says how many are printed; 取消 before the first, before the fourth (the
+// paper prompt is not asked) or after the last drops the whole job and prints nothing, the bill held before
+// stays held, and it says so.
+// The PDF of a cancelled batch is never made.
+TEST_F(FeesTest, ABatchPrintCountsItsReceiptsAndACancelPrintsNone) {
+    QStringList seen;
+    int cancelAt = 0;
+    tv::dlg::progress::setShowAfter(0);
+    tv::dlg::progress::setWatcher([&](QProgressDialog& d) {
+        seen << d.labelText().section('\n', -1).section(' ', 1, 1);  // "已打印 3 张收据，共 7 张"
+        if (seen.size() == cancelAt)
+            QTest::mouseClick(d.findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    startSession("", 0);
+    run("DBGrid2@2", false);  // A102 held for printing
+    const QString pdf = dir.filePath("cancelled.pdf");
+    QStringList lines;
+    for (int at : {1, 4, 8, 0}) {
+        cancelAt = at;
+        seen.clear();
+        Printer::useFiles(at == 8 ? pdf : QString(), {});
+        ctl<QLineEdit>("Txtjfrq")->setText("2024-03-01");
+        static_cast<tv::fees::FrmZsdwh&>(window(false)).Zddy();
+        QStringList said;
+        for (const tv::dlg::Call& c : script::calls()) said << c.text.left(4);
+        script::clearCalls();
+        QStringList printed;
+        for (const QString& l : Printer::traceLines())
+            if (l == "end" || l == "abort" || l.startsWith("page"))
+                printed << l;
+        Printer::clearTrace();
+        lines << QStringLiteral("%1: %2 | %3 | %4 | %5")
+                     .arg(at)
+                     .arg(seen.join(','), said.join(','), state().CurrentBill.fjh, printed.join(','));
+    }
+    EXPECT_EQ(lines.join('\n'),
+              "1: 0 | 请调整好,打印已取 | A102 | \n"
+              "4: 0,1,2,3 | 请调整好,打印已取 | A102 | abort\n"
+              "8: 0,1,2,3,4,5,6,7 | 请调整好,请换纸，,请换纸，,打印已取 | A102 | page 2,page 3,abort\n"
+              "0: 0,1,2,3,4,5,6,7 | 请调整好,请换纸，,请换纸，,报表输出 | A110 | page 2,page 3,end");
+    EXPECT_FALSE(QFile::exists(pdf));
+    tv::dlg::progress::setWatcher(nullptr);
+    tv::dlg::progress::setShowAfter(1000);
 }
 
 // One receipt prints the bill of the current row whichever way the row was reached after a click on another
