@@ -488,8 +488,10 @@ void MDIVamo::newDataFile() {
     }
     CopySource = TemplatePath;
     CopyTarget = s.DataFilePath;
-    if (!copyTemplate())
+    if (!copyTemplate()) {
+        s.DataFilePath.clear();  // no data file was made: none is open
         return;
+    }
     openOnChosenFile(tv::windows::kCheckIn);
 }
 

@@ -377,5 +377,47 @@ TEST_F(MainWindowTest, ThePrintButtonPrintsFromTheDataWindowLoadedLast) {
     }
 }
 
+// A 新建 that made no file leaves no data file open: refused, failed or
+// cancelled while it copies, the print command then says that no file is
+// open (the check-in window, loaded last, would print from it). One that
+// made its file, or kept the old one, leaves that file open.
+TEST_F(MainWindowTest, ANewDataFileThatWasNotMadeLeavesNoDataFileOpen) {
+    const QString old = dataFile("old.mdb");
+    open();
+    const struct {
+        const char* name;
+        int answer;
+        bool cancel;  // in the copy's progress dialog
+        const char* open;
+    } rows[] = {
+        {"MDB", tv::dlg::Ok, false, ""},
+        {"Rave.ini", tv::dlg::Ok, false, ""},
+        {"无此目录/x.mdb", tv::dlg::Ok, false, ""},
+        {"new.mdb", tv::dlg::Ok, true, ""},
+        {"old.mdb", tv::dlg::Yes, true, ""},
+        {"old.mdb", tv::dlg::No, false, "old.mdb"},
+        {"new.mdb", tv::dlg::Ok, false, "new.mdb"},
+    };
+    QStringList got, expected;
+    for (const auto& r : rows) {
+        tv::dlg::progress::setShowAfter(r.cancel ? 0 : 1000);
+        tv::dlg::progress::setWatcher(
+            [](QProgressDialog& d) { QTest::mouseClick(d.findChild<QPushButton*>(), Qt::LeftButton); });
+        run("MNUnew", folder + '/' + r.name, r.answer);
+        said(), outcome();
+        tv::dlg::progress::setWatcher(nullptr);
+        tv::state().ActiveFormCode = tv::formcode::CheckIn;
+        tv::state().EditMode.clear();
+        run("Printer");
+        got << QString::fromUtf8(r.name) + ": " + QFileInfo(tv::state().DataFilePath).fileName() + " | " +
+                   said().join(";");
+        expected << QString::fromUtf8(r.name) + ": " + r.open + " | " +
+                        (*r.open ? "" : "提示|文件没打开，请打开文件后再试！|64");
+    }
+    tv::dlg::progress::setShowAfter(1000);
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(bytesOf(old), bytesOf(templatePath()));
+}
+
 }  // namespace
 }  // namespace tv::frame::test
