@@ -8,6 +8,7 @@
 #include "platform/forms/EnterRing.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
+#include "platform/forms/StatusBox.h"
 #include "shared/CheckInCopy.h"
 #include "shared/DataShape.h"
 #include "shared/PrintRoutines.h"
@@ -208,7 +209,8 @@ void FrmDyjl::buildSearchPart(QWidget* root) {
     u.CmdEixt = button("CmdEixt", QStringLiteral("返回"), 7800);
 
     label(root, "Label14", QStringLiteral("提示："), 240, 8790, 2415);
-    u.TxtTs = make<QLineEdit>(root, "TxtTs");
+    // The status line, its caption above it.
+    u.TxtTs = forms::statusBox(make<QLineEdit>(root, "TxtTs"));
     setTwips(u.TxtTs, 240, 9120, 2415, 285);
 
     forms::onClick(u.CmdCx, [this] { CmdCx_Click(); });

@@ -8,6 +8,7 @@
 #include "platform/forms/DataGrid.h"
 #include "support/WindowTest.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QComboBox>
 #include <QLineEdit>
@@ -322,4 +323,23 @@ TEST_F(FrmDyjlTest, EachSearchCaseWithItsStatusTextThenEnterWalksTheRingPassingO
     // After a mode choice the billing date box is off, and so are the boxes the mode does not need.
     choose("CboCxfs", "房号");
     EXPECT_EQ(ring("CboCxfs"), "TxtFh TxtXx1 TxtYy1 TxtXx2 TxtYy2 TxtTs CboCxxx CboCxfs");
+}
+
+// The status line says what the search did: the user cannot type into it,
+// and a text longer than the line shows its start, also after the user has
+// been in it (Enter passes through it) and left.
+TEST_F(FrmDyjlTest, TheStatusLineIsReadOnlyAndShowsALongTextFromItsStart) {
+    QApplication::setActiveWindow(open().widget());
+    auto* box = ctl<QLineEdit>("TxtTs");
+    EXPECT_TRUE(box->isReadOnly());
+    const QString longer = QStringLiteral("这是一段比状态栏长得多的文字，它的开头必须看得见，结尾可以看不见");
+    box->setText(longer);
+    EXPECT_EQ(box->cursorPosition(), 0);
+    ctl("TxtYy2")->setFocus();
+    QTest::keyClick(ctl("TxtYy2"), Qt::Key_Return);
+    ASSERT_TRUE(box->hasFocus());
+    box->end(false);
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_TRUE(ctl("CboCxxx")->hasFocus());
+    EXPECT_EQ(box->text() + QString::number(box->cursorPosition()), longer + '0');
 }
