@@ -10,6 +10,7 @@
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "platform/forms/Pictures.h"
+#include "platform/forms/StatusBar.h"
 #include "platform/shell/Shell.h"
 #include "platform/values/FileRead.h"
 #include "platform/values/IoError.h"
@@ -27,7 +28,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -337,21 +337,12 @@ void MDIVamo::MDIClient_Activate() {
 }
 
 void MDIVamo::buildStatusBar(QWidget* root, QVBoxLayout* layout) {
-    QStatusBar* bar = ui().StatusBar1 = tv::forms::make<QStatusBar>(root, "StatusBar1");
-    bar->setSizeGripEnabled(false);
+    QStatusBar* bar = ui().StatusBar1 = tv::forms::makeStatusBar(root, "StatusBar1");
+    // The working path on the left, a long one shortened in its middle; the
+    // empty panel, the date and the time on the right.
     for (int i = 0; i < 4; ++i) {
-        QLabel* panel = ui().panels[i] = new QLabel(bar);
+        tv::forms::StatusPanel* panel = ui().panels[i] = tv::forms::addStatusPanel(bar, i == 0 ? 4000 : 1440, i == 0);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
-        panel->setFrameShape(QFrame::Panel);
-        panel->setFrameShadow(QFrame::Sunken);
-        if (i == 0) {
-            panel->setMinimumWidth(tv::forms::px(4000));
-            bar->addWidget(panel, 1);
-        } else {
-            panel->setMinimumWidth(tv::forms::px(1440));
-            panel->setAlignment(Qt::AlignCenter);
-            bar->addPermanentWidget(panel);
-        }
     }
     layout->addWidget(bar);
 
@@ -362,11 +353,11 @@ void MDIVamo::buildStatusBar(QWidget* root, QVBoxLayout* layout) {
 
 void MDIVamo::setPanelText(int panel, const QString& text) {
     if (hasUi() && panel >= 1 && panel <= 4)
-        ui().panels[panel - 1]->setText(text);
+        ui().panels[panel - 1]->setFullText(text);
 }
 
 QString MDIVamo::panelText(int panel) const {
-    return hasUi() && panel >= 1 && panel <= 4 ? ui().panels[panel - 1]->text() : QString();
+    return hasUi() && panel >= 1 && panel <= 4 ? ui().panels[panel - 1]->fullText() : QString();
 }
 
 void MDIVamo::onLoad() {

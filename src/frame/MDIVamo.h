@@ -14,7 +14,6 @@
 
 class QAction;
 class QKeySequence;
-class QLabel;
 class QMdiArea;
 class QMenu;
 class QMenuBar;
@@ -23,13 +22,17 @@ class QTimer;
 class QToolBar;
 class QVBoxLayout;
 
+namespace tv::forms {
+class StatusPanel;
+}  // namespace tv::forms
+
 namespace tv::frame {
 
 struct MDIVamoUi {
     QMdiArea* area = nullptr;
     QToolBar* Toolbar1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
-    QLabel* panels[4] = {};
+    tv::forms::StatusPanel* panels[4] = {};
     QMenu* windowMenu = nullptr;
     QTimer* clock = nullptr;
 };

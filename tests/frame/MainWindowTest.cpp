@@ -5,6 +5,7 @@
 
 #include "fees/FrmZsdwh.h"
 #include "platform/dialogs/Progress.h"
+#include "platform/forms/Geometry.h"
 #include "platform/print/Printer.h"
 #include "support/OddFiles.h"
 
@@ -375,6 +376,52 @@ TEST_F(MainWindowTest, ThePrintButtonPrintsFromTheDataWindowLoadedLast) {
         tv::print::Printer::clearTrace();
         EXPECT_EQ(result, QString::fromUtf8(c.expected)) << c.code << ' ' << c.answer;
     }
+}
+
+// The status bar at both screen sizes, in the program's font: its panels
+// are sunken boxes drawn whole, none against the window's edge, each text
+// clear of its frame. A short path shows whole; a path too long for panel 1
+// shows its start and its file name with "…" between and whole in the
+// tooltip, while the panel's text stays the whole path.
+TEST_F(MainWindowTest, TheStatusBarShowsEachTextInsideItsPanelAndALongPathShortenedInItsMiddle) {
+    const QFont font = QApplication::font();
+    QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
+    open();
+    QWidget* w = main->widget();
+    const QString file = QStringLiteral("公寓数据-二〇二四年三月-最终版.mdb");
+    const QString longPath =
+        QStringLiteral(
+            "工作路径：/home/房东/文档/租房数据/二〇二四年/广州市天河区某某街道某某社区某某路一百二十三号之一某某大厦/"
+            "租户资料备份/第一季度/二〇二四年/三月/").repeated(2) +
+        file;
+    for (const QSize screen : {QSize(1280, 800), QSize(1920, 1080)}) {
+        SCOPED_TRACE(screen.width());
+        w->resize(screen);
+        for (const QString& text : {longPath, QStringLiteral("工作路径：") + folder}) {
+            tv::forms::setStatusPanel(1, text);
+            QApplication::processEvents();
+            auto* path = find<QLabel>(*main, "Panel1");
+            EXPECT_EQ(tv::forms::statusPanel(1), text);
+            if (text == longPath) {
+                EXPECT_TRUE(path->text().startsWith(QStringLiteral("工作路径：/home/房东/")) &&
+                            path->text().contains("…") && path->text().endsWith(file))
+                    << path->text().toStdString();
+                EXPECT_EQ(path->toolTip(), text);
+            } else {
+                EXPECT_EQ(path->text() + path->toolTip(), text);
+            }
+            const int edge = tv::forms::px(60) - 1;
+            for (const char* name : {"Panel1", "Panel2", "Panel3", "Panel4"}) {
+                auto* panel = find<QLabel>(*main, name);
+                const QRect box(panel->mapTo(w, QPoint(0, 0)), panel->size());
+                EXPECT_TRUE(panel->rect().contains(panel->frameRect())) << name;
+                EXPECT_TRUE(w->rect().marginsRemoved(QMargins(edge, 0, edge, 1)).contains(box)) << name;
+                const int room = panel->contentsRect().width() - 2 * panel->indent();
+                EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), room) << name;
+            }
+        }
+    }
+    QApplication::setFont(font);
 }
 
 // A 新建 that made no file leaves no data file open: refused, failed or
