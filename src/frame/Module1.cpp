@@ -2,6 +2,7 @@
 
 #include "frame/FrmXTMM.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/forms/ScrollBars.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -46,6 +47,7 @@ LastWindowWatch* g_watch = nullptr;
 
 void prepareApplication(QApplication& app) {
     tv::dlg::useChinese();
+    tv::forms::useClearScrollBars();
     app.setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
     app.setApplicationName(QStringLiteral("Tenvora"));
     app.setQuitOnLastWindowClosed(true);

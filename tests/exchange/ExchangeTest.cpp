@@ -5,6 +5,7 @@
 #include "exchange/ExchangeWindows.h"
 
 #include "platform/dialogs/Progress.h"
+#include "platform/forms/ScrollBars.h"
 #include "platform/shell/Shell.h"
 #include "platform/workbook/Workbook.h"
 #include "support/WindowTest.h"
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -618,4 +620,28 @@ TEST_F(ExchangeTest, FileDialogsStartInTheFolderOfTheFileLastChosenAndUsed) {
               "无法读取Excel文件：不是Excel文件（只能读取 .xlsx、.xls 和 .ods 工作簿）。;"
               "请重新选择Access文件! ;请重新选择Excel文件!");
     QDir::setCurrent(start);
+}
+
+// The field list of the export and the field grid of the import, at their
+// top: the scroll bar's handle stands at the top of its groove and is the
+// darker of the two, as the program draws scroll bars, so it does not read
+// as a handle at the bottom.
+TEST_F(ExchangeTest, TheFieldListsShowTheirScrollHandleAtTheTopWhereTheyAre) {
+    tv::forms::useClearScrollBars();  // as the program starts
+    exportFrom(QStringLiteral("zfdj"));
+    tv::forms::the<ex::faccess>().show();
+    click<ex::faccess>("Img2", file);
+    choose<ex::faccess>("Com1", QStringLiteral("zfdj"));
+    QCoreApplication::processEvents();  // laid out, as when they are painted
+    const std::pair<const char*, QAbstractScrollArea*> lists[] = {
+        {"List1", listOf<ex::outform>("List1")}, {"msg1", ctl<ex::faccess, QAbstractScrollArea>("msg1")}};
+    for (const auto& [name, list] : lists) {
+        QScrollBar* bar = list->verticalScrollBar();
+        ASSERT_TRUE(bar->isVisible() && bar->value() == 0 && bar->maximum() > 0) << name;
+        const QImage shot = bar->grab().toImage();
+        // The groove between the two arrow buttons: a quarter down it, and near its end.
+        const int x = shot.width() / 2, arrow = shot.width(), track = shot.height() - 2 * arrow;
+        const int top = qGray(shot.pixel(x, arrow + track / 4)), end = qGray(shot.pixel(x, arrow + track * 9 / 10));
+        EXPECT_LT(top + 40, end) << name << ": handle " << top << ", groove " << end;
+    }
 }
