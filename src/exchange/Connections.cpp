@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QTableView>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -232,6 +234,15 @@ ImportCounts importSheet(tv::Database& db, const QString& table, const QString& 
             progress->advanceOrStop(done);
     });
     return out.counts;
+}
+
+void fitColumns(QTableView* grid, int least, int most) {
+    // Measured on the rows in view and some more: a sheet of many rows is not read whole for it.
+    const int room = grid->fontMetrics().averageCharWidth() * 2;
+    for (int c = 0; c < grid->model()->columnCount(); ++c) {
+        grid->resizeColumnToContents(c);
+        grid->setColumnWidth(c, std::clamp(grid->columnWidth(c) + room, least, most));
+    }
 }
 
 void notice(const QString& text, int style) { tv::dlg::msgBox(text, style, QStringLiteral("温馨提示")); }

@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+class QTableView;
+
 namespace tv::dlg {
 class Progress;
 }  // namespace tv::dlg
@@ -77,6 +79,10 @@ ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbo
 // the table is as it was.
 ImportCounts importSheet(tv::Database& db, const QString& table, const QString& path, int sheet, int columns,
                          tv::dlg::Progress* progress = nullptr);
+
+// The columns of a grid as wide as their texts with room to spare, at least
+// `least` and at most `most` pixels wide (a longer text whole in its tooltip).
+void fitColumns(QTableView* grid, int least, int most);
 
 // The message box of the exchange windows.
 void notice(const QString& text, int style);

@@ -157,6 +157,7 @@ void faccess::Com1_Click() {
         const QString cells[] = {QString::number(i), c.name, QString::number(type), QString::number(size)};
         for (int j = 0; j < 4; ++j) u.msg1->setItem(i, j, new QTableWidgetItem(cells[j]));
     }
+    fitColumns(u.msg1, tv::forms::px(1500), tv::forms::px(4500));
     u.cmd1->setEnabled(true);
 }
 

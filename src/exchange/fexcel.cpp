@@ -39,7 +39,7 @@ public:
         return parent.isValid() || !sheet_ ? 0 : sheet_->columns;
     }
     QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole || !sheet_)
+        if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !sheet_)
             return {};
         return sheet_->rows[static_cast<size_t>(index.row())].at(index.column()).toText();
     }
@@ -175,6 +175,7 @@ void fexcel::Com1_Click() {
     u.Label3->setText(QStringLiteral("共有%1条记录").arg(sheet->rows.size()));
     u.Label4->setText(QStringLiteral("共有%1个字段").arg(sheet->columns));
     u.model->show(sheet);
+    fitColumns(u.dg1, tv::forms::px(900), tv::forms::px(4500));
     u.cmd1->setEnabled(true);
 }
 

@@ -645,3 +645,32 @@ TEST_F(ExchangeTest, TheFieldListsShowTheirScrollHandleAtTheTopWhereTheyAre) {
         EXPECT_LT(top + 40, end) << name << ": handle " << top << ", groove " << end;
     }
 }
+
+// The preview of a sheet and the field grid of a table show every text whole,
+// with room to spare: long ID numbers and addresses, a long field name.
+TEST_F(ExchangeTest, ThePreviewAndTheFieldGridShowEachTextWhole) {
+    tv::test::execSql(file, QStringLiteral("CREATE TABLE 长名 (租客身份证号码与联系电话及工作单位 TEXT, b TEXT);"));
+    tv::forms::the<ex::fexcel>().show();
+    click<ex::fexcel>("Img2", QStringLiteral(TV_FIXTURES_DIR "/workbooks/openpyxl.xlsx"));
+    choose<ex::fexcel>("Com1", QStringLiteral("收费"));
+    click<ex::fexcel>("cmd1");
+    click<ex::faccess>("Img2", file);
+    choose<ex::faccess>("Com1", QStringLiteral("长名"));
+    QStringList cut;
+    int texts = 0;
+    for (QTableView* grid :
+         {tableOf<ex::fexcel>("dg1"), static_cast<QTableView*>(ctl<ex::faccess, QTableView>("msg1"))}) {
+        const QAbstractItemModel* m = grid->model();
+        for (int r = 0; r < m->rowCount(); ++r)
+            for (int c = 0; c < m->columnCount(); ++c) {
+                const QString text = m->index(r, c).data().toString();
+                texts += !text.isEmpty();
+                if (grid->fontMetrics().horizontalAdvance(text) + 8 > grid->columnWidth(c))
+                    cut << text;
+            }
+    }
+    EXPECT_EQ(cut, QStringList());
+    EXPECT_GT(texts, 30);
+    EXPECT_EQ(tableOf<ex::fexcel>("dg1")->model()->index(2, 1).data(Qt::ToolTipRole).toString(),
+              QStringLiteral("广州市天河区某某路123号"));
+}
