@@ -6,6 +6,7 @@
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "platform/forms/PickerLists.h"
+#include "platform/forms/StatusBar.h"
 #include "platform/shell/Shell.h"
 
 #include <QAction>
@@ -95,25 +96,11 @@ void FrmWjgl::build(QWidget* root) {
     layout->addWidget(body, 1);
 
     FrmWjglUi& u = ui();
-    u.StatusBar1 = tv::forms::make<QStatusBar>(root, "StatusBar1");
-    u.StatusBar1->setSizeGripEnabled(false);
-    // Sunken panels, the date and the time centred in theirs, none against the window's edge.
-    u.StatusBar1->setContentsMargins(tv::forms::px(60), 0, tv::forms::px(60), tv::forms::px(30));
-    auto panel = [](const QString& text) {
-        auto* label = new QLabel(text);
-        label->setFrameShape(QFrame::Panel);
-        label->setFrameShadow(QFrame::Sunken);
-        label->setContentsMargins(tv::forms::px(60), 0, tv::forms::px(60), 0);
-        return label;
-    };
-    u.StatusBar1->addWidget(panel(QStringLiteral("状态")), 1);
-    u.PanelDate = panel(QString());
-    u.PanelTime = panel(QString());
-    for (QLabel* clockPanel : {u.PanelDate, u.PanelTime}) {
-        clockPanel->setMinimumWidth(tv::forms::px(1440));
-        clockPanel->setAlignment(Qt::AlignCenter);
-        u.StatusBar1->addPermanentWidget(clockPanel);
-    }
+    // The status on the left; the date and the time centred in theirs.
+    u.StatusBar1 = tv::forms::makeStatusBar(root, "StatusBar1");
+    tv::forms::addStatusPanel(u.StatusBar1, 1440, true)->setFullText(QStringLiteral("状态"));
+    u.PanelDate = tv::forms::addStatusPanel(u.StatusBar1, 1440, false);
+    u.PanelTime = tv::forms::addStatusPanel(u.StatusBar1, 1440, false);
     layout->addWidget(u.StatusBar1);
     // The date and time panels keep the time of day.
     auto* clock = new QTimer(root);
@@ -121,8 +108,8 @@ void FrmWjgl::build(QWidget* root) {
         if (!hasUi())
             return;
         const QDateTime now = QDateTime::currentDateTime();
-        ui().PanelDate->setText(now.toString(QStringLiteral("yyyy-MM-dd")));
-        ui().PanelTime->setText(now.toString(QStringLiteral("HH:mm")));
+        ui().PanelDate->setFullText(now.toString(QStringLiteral("yyyy-MM-dd")));
+        ui().PanelTime->setFullText(now.toString(QStringLiteral("HH:mm")));
     };
     QObject::connect(clock, &QTimer::timeout, root, tick);
     clock->start(1000);

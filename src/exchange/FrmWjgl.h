@@ -25,6 +25,7 @@ class DriveList;
 class FileList;
 class FolderList;
 class PictureBox;
+class StatusPanel;
 }  // namespace tv::forms
 
 namespace tv::exchange {
@@ -45,7 +46,7 @@ struct FrmWjglUi {
     QAction *MNUMD = nullptr, *MNUCOPY = nullptr, *MNUREN = nullptr, *MNUDEL = nullptr, *MNUEXIT = nullptr;
     QToolBar* Toolbar1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
-    QLabel *PanelDate = nullptr, *PanelTime = nullptr;
+    tv::forms::StatusPanel *PanelDate = nullptr, *PanelTime = nullptr;
 };
 
 class FrmWjgl : public tv::forms::Window<FrmWjglUi> {
