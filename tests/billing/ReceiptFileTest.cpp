@@ -6,6 +6,7 @@
 #include "platform/text/Gbk.h"
 #include "platform/values/Error.h"
 #include "support/OddFiles.h"
+#include "support/PrintTo.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +18,6 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-
-inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "platform/forms/PickerLists.h"
 #include "platform/shell/Shell.h"
 #include "support/OddFiles.h"
+#include "support/PrintTo.h"
 #include "support/WindowTest.h"
 
 #include <QBuffer>
@@ -17,9 +18,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
-
-// Failed comparisons show the text itself.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 using tv::state;
 using tv::checkin::FrmRzdj;

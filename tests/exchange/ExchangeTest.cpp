@@ -8,6 +8,7 @@
 #include "platform/forms/ScrollBars.h"
 #include "platform/shell/Shell.h"
 #include "platform/workbook/Workbook.h"
+#include "support/PrintTo.h"
 #include "support/WindowTest.h"
 
 #include <QComboBox>
@@ -32,8 +33,6 @@
 using tv::forms::Registry;
 using tv::test::queryText;
 namespace ex = tv::exchange;
-
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 

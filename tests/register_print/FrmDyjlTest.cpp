@@ -6,6 +6,7 @@
 #include "platform/forms/BoundControls.h"
 #include "platform/forms/DataControl.h"
 #include "platform/forms/DataGrid.h"
+#include "support/PrintTo.h"
 #include "support/WindowTest.h"
 
 #include <QApplication>
@@ -21,9 +22,6 @@ using tv::state;
 using tv::forms::Registry;
 using tv::print::Printer;
 using tv::register_print::FrmDyjl;
-
-// Readable values in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 

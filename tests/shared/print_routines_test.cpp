@@ -14,17 +14,12 @@
 #include "shared/RMBChinese.h"
 #include "shared/SharedState.h"
 #include "shared/Windows.h"
+#include "support/PrintTo.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
-// Failed comparisons show the text and the rectangles themselves.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QRectF& r, std::ostream* os) {
-    *os << r.x() << ' ' << r.y() << ' ' << r.width() << ' ' << r.height();
-}
 
 using namespace tv;
 using tv::print::Printer;

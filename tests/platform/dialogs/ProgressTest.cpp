@@ -1,6 +1,7 @@
 // The progress dialog of long work: what it says of the amount done, how it
 // answers while the work waits, and its 取消.
 #include "platform/dialogs/Progress.h"
+#include "support/PrintTo.h"
 
 #include <gtest/gtest.h>
 #include <QProgressDialog>
@@ -8,8 +9,6 @@
 #include <QTest>
 
 using namespace tv::dlg;
-
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 

@@ -2,6 +2,7 @@
 // every kind of cell of the three formats, and damaged or hostile files
 // refused with a text (the crashers the fuzzer found included).
 #include "platform/workbook/Workbook.h"
+#include "support/PrintTo.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -12,8 +13,6 @@
 
 using tv::Value;
 
-// Readable values in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 namespace wb = tv::workbook;
 
 namespace {
