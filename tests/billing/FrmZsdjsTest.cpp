@@ -16,7 +16,8 @@
 #include "platform/forms/DataGrid.h"
 #include "platform/shell/Shell.h"
 #include "platform/text/Gbk.h"
-#include "support/WindowTest.h"
+#include "support/PrintTo.h"
+#include "support/Sessions.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -34,8 +35,6 @@
 using tv::state;
 using tv::billing::FrmZsdjs;
 namespace script = tv::dlg::script;
-
-inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
 
 namespace {
 
@@ -79,77 +78,61 @@ tv::billing::Run wholeTables(const QString& file) {
             {"fzsdjs", {}, {}}};
 }
 
-class FrmZsdjsTest : public tv::test::WindowTest {
+class FrmZsdjsTest : public tv::test::SessionTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        failing = script::unexpectedHandler();
-        script::setUnexpectedHandler([](const tv::dlg::Call&) {});  // unanswered: OK, or No to a question
-        main = &showMainStandIn();
-    }
-    void TearDown() override {
-        script::setUnexpectedHandler(failing);
-        WindowTest::TearDown();
-    }
+    FrmZsdjsTest() { manner.settleEvents = true; }
     template <class T = QWidget>
     T* ctl(const QString& name) {
         return tv::forms::the<FrmZsdjs>().control<T>(name);
     }
+    tv::forms::Form& window() override { return tv::forms::the<FrmZsdjs>(); }
 
-    // Sessions: setup words (empty, drop, pictures, null = 1'01's rent empty, huge amounts, old = an old Zjzd.txt,
-    // crowd = 45 more tenants, full = Zjzd.txt on a full disk, blocked = a folder named Zjzd.txt),
-    // then steps, ';' between: "Name" clicks, "Name=text" types or chooses, "DBGridN@r" clicks row r, "DBGridN@@r"
-    // double-clicks it, "DBGridN#r.c=x" types x into a cell, "Name<Key" presses a key, "yes" answers the next question,
-    // "sql" shows the tables, "file" the receipt file, "look" the window whole.
-    QStringList runSessions(const std::vector<std::pair<QString, QString>>& sessions) {
-        QStringList lines;
-        for (const auto& [setup, steps] : sessions) {
-            tv::forms::Registry::unloadAll();
-            main->show();
-            tv::resetState();
-            data = dir.filePath(QStringLiteral("s%1/租房.mdb").arg(lines.size()));
-            QDir().mkpath(QFileInfo(data).path());
-            tv::test::makeDataFile(data);
-            if (!setup.contains("empty"))
-                tv::test::execSql(data, kRows);
-            if (setup.contains("drop"))
-                tv::test::execSql(data, "DROP TABLE sysj");
-            if (setup.contains("null"))
-                tv::test::execSql(data, "UPDATE bysj SET zj = NULL WHERE fjh = '1''01'");
-            if (setup.contains("huge"))  // past the money range when added up
-                tv::test::execSql(data,
-                                  "UPDATE fzsdjs SET zj = 900000000000000, sf = 900000000000000 WHERE fjh = "
-                                  "'103'; UPDATE bysj SET zj = 900000000000000, sdj = 9000000000000 WHERE fjh = "
-                                  "'101'");
-            if (setup.contains("old"))
-                writeFile(receipts(), "old\r\n");
-            if (setup.contains("crowd"))  // 45 more tenants, without last month's readings or other fees
-                tv::test::execSql(data,
-                                  "WITH RECURSIVE n(i) AS (SELECT 201 UNION ALL SELECT i + 1 FROM n WHERE i < 245) "
-                                  "INSERT INTO bysj SELECT '2024-03-01', i, '租客', 'N' || i, 0, 1, 1, 1, 1 FROM n");
-            if (setup.contains("full"))  // every write to the receipt file finds the disk full
-                QFile::link("/dev/full", receipts());
-            if (setup.contains("blocked"))  // the receipt file cannot be replaced
-                QDir().mkpath(receipts() + "/x");
-            state().PicturePath = setup.contains("pictures") ? TV_SOURCE_DIR "/install/BMP/" : dir.path() + "/no/";
-            state().DataFilePath = data;
-            tv::forms::the<FrmZsdjs>().show();
-            QApplication::setActiveWindow(main->widget());  // focus moves as on a desktop
-            lines << "== " + setup + " -> " + view();
-            for (const QString& step : steps.split(';', Qt::SkipEmptyParts)) lines << step + " -> " + run(step);
-        }
-        return lines;
+    // Setup words: empty, drop, pictures, null = 1'01's rent empty, huge amounts, old = an old Zjzd.txt, crowd = 45
+    // more tenants, full = Zjzd.txt on a full disk, blocked = a folder named Zjzd.txt.
+    void openSession(const QString& setup, qsizetype n) override {
+        data = dir.filePath(QStringLiteral("s%1/租房.mdb").arg(n));
+        QDir().mkpath(QFileInfo(data).path());
+        tv::test::makeDataFile(data);
+        if (!setup.contains("empty"))
+            tv::test::execSql(data, kRows);
+        if (setup.contains("drop"))
+            tv::test::execSql(data, "DROP TABLE sysj");
+        if (setup.contains("null"))
+            tv::test::execSql(data, "UPDATE bysj SET zj = NULL WHERE fjh = '1''01'");
+        if (setup.contains("huge"))  // past the money range when added up
+            tv::test::execSql(data,
+                              "UPDATE fzsdjs SET zj = 900000000000000, sf = 900000000000000 WHERE fjh = "
+                              "'103'; UPDATE bysj SET zj = 900000000000000, sdj = 9000000000000 WHERE fjh = "
+                              "'101'");
+        if (setup.contains("old"))
+            writeFile(receipts(), "old\r\n");
+        if (setup.contains("crowd"))  // 45 more tenants, without last month's readings or other fees
+            tv::test::execSql(data,
+                              "WITH RECURSIVE n(i) AS (SELECT 201 UNION ALL SELECT i + 1 FROM n WHERE i < 245) "
+                              "INSERT INTO bysj SELECT '2024-03-01', i, '租客', 'N' || i, 0, 1, 1, 1, 1 FROM n");
+        if (setup.contains("full"))  // every write to the receipt file finds the disk full
+            QFile::link("/dev/full", receipts());
+        if (setup.contains("blocked"))  // the receipt file cannot be replaced
+            QDir().mkpath(receipts() + "/x");
+        state().PicturePath = setup.contains("pictures") ? TV_SOURCE_DIR "/install/BMP/" : dir.path() + "/no/";
+        state().DataFilePath = data;
+        tv::forms::the<FrmZsdjs>().show();
+        QApplication::setActiveWindow(main->widget());  // focus moves as on a desktop
     }
-    void expectSessions(const std::vector<std::pair<QString, QString>>& sessions, const char* golden) {
-        const QString text = runSessions(sessions)
-                                 .join('\n')
-                                 .replace(dir.path(), "$DIR")
-                                 .replace(tv::shell::programFolder(), "$PROGRAM");
-        QFile f(QStringLiteral(TV_FIXTURES_DIR "/") + golden);
-        if (qEnvironmentVariableIsSet("TV_UPDATE_GOLDEN") && f.open(QIODevice::WriteOnly))
-            f.write((text + '\n').toUtf8()), f.close();
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << golden;
-        EXPECT_EQ(text + '\n', QString::fromUtf8(f.readAll()));
+
+    // Steps of its own: "sql" shows the tables, "file" the receipt file, "look" the window whole.
+    std::optional<QString> ownStep(const QString& step) override {
+        if (step == "sql")
+            return "\n    " + tv::test::queryText(data, kTables);
+        if (step == "look")
+            return look();
+        if (step != "file")
+            return std::nullopt;
+        QFile f(receipts());
+        const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : "(none)";
+        return QString(" || %1 bytes, %2 receipts")
+            .arg(bytes.size())
+            .arg(bytes.count(tv::text::toGbk("房屋租赁使用费收据")));
     }
 
     QString receipts() const { return tv::billing::ReceiptFile::pathFor(data); }
@@ -159,69 +142,10 @@ protected:
         f.write(bytes);
     }
 
-    QWidget* focused() {
-        QWidget* w = QApplication::focusWidget();
-        return w ? w : tv::forms::the<FrmZsdjs>().widget()->focusWidget();
-    }
-
-    QString run(const QString& step) {
-        static const QRegularExpression split("[=@#<]");
-        const QString name = step.section(split, 0, 0), arg = step.section(split, 1);
-        QWidget* c = name.isEmpty() ? nullptr : ctl(name);
-        QString extra;
-        if (step == "yes") {
-            script::answerMsgBox(tv::dlg::Yes);
-        } else if (step == "sql") {
-            extra = "\n    " + tv::test::queryText(data, kTables);
-        } else if (step == "file") {
-            QFile f(receipts());
-            const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : "(none)";
-            extra = QString(" || %1 bytes, %2 receipts")
-                        .arg(bytes.size())
-                        .arg(bytes.count(tv::text::toGbk("房屋租赁使用费收据")));
-        } else if (step == "look") {
-            extra = look();
-        } else if (auto* grid = qobject_cast<QTableView*>(c); grid && step.contains('#')) {
-            grid->setFocus();
-            grid->setCurrentIndex(grid->model()->index(arg.section('.', 0, 0).toInt() - 1,
-                                                       arg.section('.', 1).section('=', 0, 0).toInt() - 1));
-            const QString typed = arg.section('=', 1);
-            QTest::keyClick(grid, typed[0].toLatin1());
-            QTest::keyClicks(focused(), typed.mid(1));
-        } else if (grid && step.contains('@')) {
-            const QModelIndex i = grid->model()->index(arg.section('@', -1).toInt() - 1, 1);
-            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(i).center());
-            if (arg.startsWith('@'))
-                QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(i).center());
-        } else if (auto* box = qobject_cast<QLineEdit*>(c); box && step.contains('=')) {
-            box->setText(arg);
-        } else if (auto* combo = qobject_cast<QComboBox*>(c); combo && step.contains('=')) {
-            combo->setCurrentIndex(combo->findText(arg));
-            combo->setEditText(arg);
-            emit combo->activated(combo->currentIndex());
-        } else if (step.contains('<')) {
-            if (c)
-                c->setFocus();
-            QTest::keyClick(focused(), QKeySequence::fromString(arg)[0].key());
-        } else if (auto* b = qobject_cast<QAbstractButton*>(c)) {
-            b->click();
-        } else {
-            ADD_FAILURE() << "no step " << step.toStdString();
-        }
-        QCoreApplication::processEvents();  // the cell editor ends Enter by a queued call
-        return view() + extra;
-    }
-
-    // Boxes shown | status line | Data1..Data5 position/count#rows | buttons CmdBydr CmdSydr CmdJs CmdCx CmdDel and
-    // boxes Check1..4 (☑ ticked, x disabled) | EditMode | CurrentBill room hj zf,
-    // CurrentOtherFees room hj | focus.
-    QString view() {
-        QStringList out, said;
-        for (const tv::dlg::Call& c : script::calls()) said << c.title + ':' + c.text + (c.style & 4 ? "?" : "");
-        script::clearCalls();
-        out << said.join(';');
-        if (!tv::forms::the<FrmZsdjs>().isLoaded())
-            return out.join("") + " | closed | " + main->panels[1] + " | " + state().DataFilePath;
+    // Status line | Data1..Data5 position/count#rows | buttons CmdBydr CmdSydr CmdJs CmdCx CmdDel (1 on) and
+    // boxes Check1..4 (☑ ticked, x disabled) | EditMode | CurrentBill room hj zf, CurrentOtherFees room hj | focus.
+    QString view() override {
+        QStringList out;
         out << ctl<QLineEdit>("TxtTs")->text();
         QStringList sources;
         for (int n = 1; n <= 5; ++n) {
@@ -269,10 +193,6 @@ protected:
             << (ctl<QLabel>("Image1")->pixmap().isNull() ? "no pictures" : "pictures");
         return "\n    " + out.join("\n    ");
     }
-
-    std::function<void(const tv::dlg::Call&)> failing;
-    tv::test::MainStandIn* main = nullptr;
-    QString data;
 };
 
 }  // namespace

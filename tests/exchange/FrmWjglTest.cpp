@@ -2,7 +2,7 @@
 // steps of tests/fixtures/filemanager_steps.txt: after each step the message
 // boxes, the two name boxes, the click mode and its boxes, the file list, the
 // files on disk and the preview are written down and compared with the line
-// under the step. TENVORA_WRITE_GOLDEN=1 writes what was seen instead.
+// under the step. TV_UPDATE_GOLDEN=1 writes what was seen instead.
 #include "exchange/FrmWjgl.h"
 
 #include "platform/dialogs/Progress.h"
@@ -308,6 +308,7 @@ TEST_F(FrmWjglTest, EveryStepOfTheScriptShowsWhatItsGoldenLineSays) {
     QFile golden(path);
     ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(golden.readAll()).split('\n');
+    EXPECT_TRUE(lines[0].startsWith("# ")) << "the script's first line is its legend";
     QStringList written;
     // The window opens on the program's current folder; the script starts in the scratch folder.
     run({"go", ""});
@@ -325,7 +326,7 @@ TEST_F(FrmWjglTest, EveryStepOfTheScriptShowsWhatItsGoldenLineSays) {
         ++i;
     }
     golden.close();
-    if (qEnvironmentVariableIsSet("TENVORA_WRITE_GOLDEN") && golden.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (qEnvironmentVariableIsSet("TV_UPDATE_GOLDEN") && golden.open(QIODevice::WriteOnly | QIODevice::Truncate))
         golden.write(written.join('\n').toUtf8());
 }
 

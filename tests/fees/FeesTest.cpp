@@ -2,8 +2,8 @@
 // them, on a data file of the test's own: 10 bills (7 of 2024-03-01, 3 of
 // 2024-04-01 at rows 3, 6, 9; row 1 with the readings 1234.6 / 1200.2 at 2.50;
 // row 2 without other fees), other fees of tenants 1-5 and 4 registrations.
-// The steps are typed into the controls by their names; what the windows show
-// after each step is compared with a golden file (TV_UPDATE_GOLDEN=1 writes it).
+// The steps are typed into the controls by their names (support/Sessions.h);
+// what the windows show after each step is compared with a golden file.
 #include "billing/FrmZsdjs.h"
 #include "fees/FrmTfjs.h"
 #include "fees/FrmZsdwh.h"
@@ -14,7 +14,8 @@
 #include "platform/text/Gbk.h"
 #include "shared/PrintChoice.h"
 #include "support/OddFiles.h"
-#include "support/WindowTest.h"
+#include "support/PrintTo.h"
+#include "support/Sessions.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -34,8 +35,6 @@ using tv::state;
 using tv::forms::Registry;
 using tv::print::Printer;
 namespace script = tv::dlg::script;
-
-inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
 
 namespace {
 
@@ -60,21 +59,18 @@ const char* const kData =
     "' ' || ifnull(hj, '-'), ' / ') FROM fzsdjs";
 const char* const kOthers = "SELECT group_concat(fjh || ' ' || jfrq || ' ' || hj, ' / ') FROM qtfy";
 
-class FeesTest : public tv::test::WindowTest {
+class FeesTest : public tv::test::SessionTest {
 protected:
+    FeesTest() { manner.typeKeyByKey = true; }
     void SetUp() override {
-        WindowTest::SetUp();
-        failing = script::unexpectedHandler();
-        script::setUnexpectedHandler([](const tv::dlg::Call&) {});  // unanswered: OK, or No to a question
-        main = &showMainStandIn();
+        SessionTest::SetUp();
         Registry::add(QStringLiteral("FrmZsdwh"), [] { return new tv::fees::FrmZsdwh; });
         Registry::add(QStringLiteral("FrmTfjs"), [] { return new tv::fees::FrmTfjs; });
         QDir::setCurrent(dir.path());  // settlement files land here
     }
     void TearDown() override {
         QDir::setCurrent(startFolder);
-        script::setUnexpectedHandler(failing);
-        WindowTest::TearDown();
+        SessionTest::TearDown();
     }
     static tv::forms::Form& window(bool settlement) {
         return *Registry::instance(settlement ? QStringLiteral("FrmTfjs") : QStringLiteral("FrmZsdwh"));
@@ -85,41 +81,21 @@ protected:
         return window(settlement).control<T>(settlement ? name.mid(2) : name);
     }
 
-    // Sessions: setup words (empty, settle, nullhj, nouser, huge, one, drop), then steps, ';' between: "Name" clicks,
-    // "Name=text" types (into a combo: types; "Name:=text" picks from its list), "DBGridN@r" clicks row r, "@@r"
-    // double-clicks it, "Name<Key" presses a key there ("<Key" where the focus is), "yes" answers the next
-    // question, "badprinter" breaks the printer, "in=text"/"cancel" answer the next input box, "pick=file" the file
-    // dialog, "sql" the data file, "look" the window whole, "file=room" a settlement file, "write=text" makes the file
-    // x.txt. "T:" names the settlement window's controls.
-    void expectSessions(const std::vector<std::pair<QString, QString>>& sessions, const char* golden) {
-        QStringList lines;
-        for (const auto& [setup, steps] : sessions) {
-            startSession(setup, lines.size());
-            lines << "== " + setup + " -> " + view(setup.contains("settle"));
-            bool settlement = setup.contains("settle");
-            for (const QString& step : steps.split(';', Qt::SkipEmptyParts)) {
-                settlement = step.startsWith("T:") || (settlement && !step.contains(QRegularExpression("^[A-Z]")));
-                lines << step + " -> " + run(step, settlement);
-            }
-        }
-        const QString text =
-            lines.join('\n').replace(dir.path(), "$DIR").replace(tv::shell::programFolder(), "$PROGRAM");
-        QFile f(QStringLiteral(TV_FIXTURES_DIR "/") + golden);
-        if (qEnvironmentVariableIsSet("TV_UPDATE_GOLDEN") && f.open(QIODevice::WriteOnly))
-            f.write((text + '\n').toUtf8()), f.close();
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << golden;
-        EXPECT_EQ(text + '\n', QString::fromUtf8(f.readAll()));
+    // Setup words: empty, settle (the settlement window too, on its own bills), nullhj, nouser, huge, one, drop.
+    // Steps of its own: "in=text"/"cancel" answer the next input box, "pick=file" the file dialog, "sql" shows the
+    // data file, "look" the window whole, "file=room" a settlement file, "write=text" makes the file x.txt. "T:"
+    // names the settlement window's controls; a step that names no control goes to the window of the step before.
+    tv::forms::Form& window() override { return window(settlement); }
+    QWidget* control(const QString& name) override { return ctl(name); }
+    void enterStep(const QString& step) override {
+        settlement = step.startsWith("T:") || (settlement && !step.contains(QRegularExpression("^[A-Z]")));
     }
 
     // A fresh data file (with the setup words' changes), user table and shared state; the fee records window
     // (and the settlement window) opened on it.
-    void startSession(const QString& setup, qsizetype n) {
-        Registry::unloadAll();
-        main->show();
-        main->panels[1].clear();
-        tv::resetState();
+    void openSession(const QString& setup, qsizetype n) override {
+        settlement = setup.contains("settle");
         state().StatementDir = statementDir;
-        Printer::useFiles({}, {});
         data = dir.filePath(QStringLiteral("s%1.mdb").arg(n));
         tv::test::makeDataFile(data);
         if (!setup.contains("empty") && !setup.contains("settle"))
@@ -139,75 +115,40 @@ protected:
         state().PicturePath = dir.path() + "/no/";
         state().DataFilePath = data;
         window(false).show();
-        if (setup.contains("settle"))
+        if (settlement)
             window(true).show();
     }
 
-    QString run(const QString& step, bool settlement) {
-        const QRegularExpression split("[=@<]|:=");
-        const QString name = step.section(split, 0, 0), arg = step.section(split, 1);
-        QWidget* c = name.isEmpty() || !step.contains(QRegularExpression("^(T:)?[A-Z]")) ? nullptr : ctl(name);
-        QString extra;
-        if (step == "yes")
-            script::answerMsgBox(tv::dlg::Yes);
-        else if (name == "in" || step == "cancel")
-            script::answerInput(step == "cancel" ? std::nullopt : std::optional<QString>(arg));
-        else if (name == "pick")
-            script::answerFile(arg.isEmpty() ? arg : dir.filePath(arg));
-        else if (step == "badprinter")
-            Printer::useFiles(dir.filePath("no/such/x.pdf"), {});
-        else if (step == "look")
-            extra = look();
-        else if (step == "sql")
-            extra = " || " + tv::test::queryText(data, kData) + " || " + tv::test::queryText(data, kOthers);
-        else if (name == "file") {
+    std::optional<QString> ownStep(const QString& step) override {
+        const QString name = step.section('=', 0, 0), arg = step.section('=', 1);
+        if (step == "look")
+            return look();
+        if (step == "sql")
+            return " || " + tv::test::queryText(data, kData) + " || " + tv::test::queryText(data, kOthers);
+        if (name == "file") {
             QFile f(dir.filePath(arg + ".txt"));
-            extra = f.open(QIODevice::ReadOnly) ? " || " + tv::text::fromGbk(f.readAll()).replace("\r\n", "¶")
-                                                : " || no file";
+            return f.open(QIODevice::ReadOnly) ? " || " + tv::text::fromGbk(f.readAll()).replace("\r\n", "¶")
+                                               : " || no file";
+        }
+        if (name == "in" || step == "cancel") {
+            script::answerInput(step == "cancel" ? std::nullopt : std::optional<QString>(arg));
+        } else if (name == "pick") {
+            script::answerFile(arg.isEmpty() ? arg : dir.filePath(arg));
         } else if (name == "write") {
             QFile f(dir.filePath("x.txt"));
             f.open(QIODevice::WriteOnly) && f.write(tv::text::toGbk(QString(arg).replace("¶", "\r\n")));
-        } else if (auto* box = qobject_cast<QLineEdit*>(c); box && step.contains('=')) {
-            box->setFocus();
-            box->selectAll();
-            box->del();
-            for (const QString& part : QStringList(arg.split(QString())).mid(1, arg.size()))
-                box->insert(part);  // key by key, each one handled
-        } else if (auto* combo = qobject_cast<QComboBox*>(c); combo && step.contains('=')) {
-            combo->setCurrentIndex(combo->findText(arg));
-            if (combo->isEditable() && !step.contains(":="))
-                combo->setEditText(arg);
-            else
-                emit combo->activated(combo->currentIndex());
-        } else if (auto* grid = qobject_cast<QTableView*>(c); grid && step.contains('@')) {
-            const QModelIndex i = grid->model()->index(arg.section('@', -1).toInt() - 1, 1);
-            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(i).center());
-            if (arg.startsWith('@'))
-                QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(i).center());
-        } else if (step.contains('<')) {
-            if (c)
-                c->setFocus();
-            QWidget* target = c ? c : window(settlement).widget()->focusWidget();
-            QTest::keyClick(target, QKeySequence::fromString(arg)[0].key());
-        } else if (auto* b = qobject_cast<QAbstractButton*>(c))
-            b->click();
-        else
-            ADD_FAILURE() << "no step " << step.toStdString();
-        return view(settlement) + extra;
+        } else {
+            return std::nullopt;
+        }
+        return QString();
     }
 
-    // Dialogs | status box | Data1 and Data2 caption position#rows | count | Leldx | EditMode | CurrentBill (room,
-    // rent, other fees, total) | totals | buttons off | focus | printed. The settlement window: dialogs | the form's
-    // boxes | mode, ticks (x: disabled) | buttons off | focus | printed.
-    QString view(bool settlement) {
-        QStringList out, said;
-        for (const tv::dlg::Call& c : script::calls())
-            said << (c.kind == "msgBox" ? c.title + ':' + c.text + (c.style & 4 ? "?" : "") : c.kind + ':' + c.text);
-        script::clearCalls();
-        out << said.join(';');
+    // Data1 and Data2 caption position#rows | status box | count | Leldx | EditMode | CurrentBill (room, rent,
+    // other fees, total) | totals | buttons off | focus | printed | other windows. The settlement window: the
+    // form's boxes | mode | buttons off | focus | printed | other windows.
+    QString view() override {
+        QStringList out;
         tv::forms::Form& w = window(settlement);
-        if (!w.isLoaded())
-            return out.join("") + " | closed | " + main->panels[1] + " | " + state().DataFilePath;
         const tv::BillRecord& b = state().CurrentBill;
         QString off;
         for (QWidget* x : w.widget()->findChildren<QWidget*>(QRegularExpression("^(Cmd|Check)")))
@@ -277,9 +218,8 @@ protected:
         out << state().ActiveFormCode + ' ' + state().DatabasePath + ' ' + state().CurrentUser;
         return "\n    " + out.join("\n    ");
     }
-    std::function<void(const tv::dlg::Call&)> failing;
-    tv::test::MainStandIn* main = nullptr;
-    QString data, statementDir, startFolder = QDir::currentPath();
+    bool settlement = false;  // the steps go to the settlement window
+    QString statementDir, startFolder = QDir::currentPath();
     int sessions = 0;
 };
 
@@ -357,7 +297,7 @@ TEST_F(FeesTest, ABatchPrintCountsItsReceiptsAndACancelPrintsNone) {
             QTest::mouseClick(d.findChild<QPushButton*>(), Qt::LeftButton);
     });
     startSession("", 0);
-    run("DBGrid2@2", false);  // A102 held for printing
+    run("DBGrid2@2");  // A102 held for printing
     const QString pdf = dir.filePath("cancelled.pdf");
     QStringList lines;
     for (int at : {1, 4, 8, 0}) {
@@ -399,7 +339,7 @@ TEST_F(FeesTest, OneReceiptIsTheWholeBillOfTheCurrentRowHoweverTheRowWasReached)
             if (step == "next")
                 QTest::mouseClick(ctl("Data1")->findChild<QToolButton*>("MoveNext"), Qt::LeftButton);
             else
-                run(step, false);
+                run(step);
         }
         EXPECT_EQ(ctl<tv::forms::DataControl>("Data1")->recordset().absolutePosition(), 1) << steps.toStdString();
         Printer::clearTrace();

@@ -18,6 +18,8 @@
 #include "platform/shell/Shell.h"
 #include "shared/SharedState.h"
 #include "shared/Windows.h"
+#include "support/Golden.h"
+#include "support/PrintTo.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -33,9 +35,6 @@
 
 #include <utility>
 #include <vector>
-
-// Readable values in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace tv::frame::test {
 
@@ -125,12 +124,10 @@ protected:
     static void registerStandIn(const char* n) {
         Registry::add(n, [n] { return new DataWindowStandIn(n); });
     }
-    // Lines against the golden file tests/fixtures/<name>, whose lines that
-    // begin with "#" are comments; the program folder reads "$DIR" there.
+    // Lines against the golden file tests/fixtures/<name> (support/Golden.h);
+    // the program folder reads "$DIR" there.
     void expectGolden(const QStringList& lines, const char* name) {
-        QStringList expected = QString::fromUtf8(bytesOf(QStringLiteral(TV_FIXTURES_DIR "/") + name)).split('\n');
-        expected.removeIf([](const QString& line) { return line.startsWith('#'); });
-        EXPECT_EQ(QStringList(lines).replaceInStrings(folder, "$DIR").join('\n') + '\n', expected.join('\n'));
+        tv::test::expectGolden(QStringList(lines).replaceInStrings(folder, "$DIR").join('\n'), name);
     }
     static QByteArray bytesOf(const QString& path) {
         QFile f(path);

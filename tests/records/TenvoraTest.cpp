@@ -3,15 +3,16 @@
 // twice, "Li Lei", the statuses 退房/招租/在住 in turn, photos of different
 // sizes on rows 1, 2 and 4), 30 bills of tenants 1-10 on 2024-03-01, -04-01
 // and -05-01, 10 other-fee rows of tenants 3-12, and 3 users. The steps are
-// typed into the controls by their names; what the window shows after each
-// step is compared with a golden file.
+// typed into the controls by their names (support/Sessions.h); what the
+// window shows after each step is compared with a golden file.
 #include "records/Tenvora.h"
 
 #include "platform/forms/DataControl.h"
 #include "platform/forms/DataGrid.h"
 #include "platform/shell/Shell.h"
 #include "register_print/FrmDyjl.h"
-#include "support/WindowTest.h"
+#include "support/PrintTo.h"
+#include "support/Sessions.h"
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -28,8 +29,6 @@ using tv::forms::Registry;
 using tv::print::Printer;
 using tv::records::Tenvora;
 namespace script = tv::dlg::script;
-
-inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
 
 namespace {
 
@@ -62,107 +61,54 @@ QString photoHex(int width) {
     return img.save(&buf, "PNG") ? QString::fromLatin1(buf.data().toHex()) : QString();
 }
 
-class TenvoraTest : public tv::test::WindowTest {
+class TenvoraTest : public tv::test::SessionTest {
 protected:
     void SetUp() override {
-        WindowTest::SetUp();
-        failing = script::unexpectedHandler();
-        script::setUnexpectedHandler([](const tv::dlg::Call&) {});  // unanswered: OK, or No to a question
-        main = &showMainStandIn();
+        SessionTest::SetUp();
         Registry::add(QStringLiteral("FrmDyjl"), [] { return new tv::register_print::FrmDyjl; });
-    }
-    void TearDown() override {
-        script::setUnexpectedHandler(failing);
-        WindowTest::TearDown();
     }
     template <class T = QWidget>
     T* ctl(const QString& name) {
         return tv::forms::the<Tenvora>().control<T>(name);
     }
+    tv::forms::Form& window() override { return tv::forms::the<Tenvora>(); }
 
-    // A session: setup words (empty, drop, nousers, pictures, user=NAME/PASSWORD), then the steps, ';' between:
-    // "Name" clicks, "Name=text" types or chooses, "DBGrid1@n" clicks row n, "Name<Key" presses a key there ("<Key"
-    // where the focus is), "yes" answers the next question, "look" shows the window whole, "sql" the data file,
-    // "badprinter" breaks the printer, "FrmDyjl.Name" clicks in the two-record window.
-    void expectSessions(const std::vector<std::pair<QString, QString>>& sessions, const char* golden) {
-        QStringList lines;
-        for (const auto& [setup, steps] : sessions) {
-            Registry::unloadAll();
-            main->show();
-            tv::resetState();
-            main->panels[1].clear();
-            Printer::useFiles({}, {});
-            data = dir.filePath(QStringLiteral("s%1.mdb").arg(lines.size()));
-            tv::test::makeDataFile(data);
-            if (!setup.contains("empty"))
-                tv::test::execSql(data, kRows + QString(kPhotos).arg(photoHex(70), photoHex(90)));
-            if (setup.contains("drop"))
-                tv::test::execSql(data, QStringLiteral("DROP TABLE qtfy"));
-            state().UserDbPath = dir.filePath(QStringLiteral("u%1.ini").arg(lines.size()));
-            tv::test::makeUserDb(state().UserDbPath);
-            tv::test::execSql(state().UserDbPath, setup.contains("nousers") ? "DELETE FROM yhzc" : kUsers);
-            state().CurrentUser = setup.section("user=", 1).section('/', 0, 0);
-            state().CurrentPassword = setup.section("user=", 1).section('/', 1).section(' ', 0, 0);
-            state().PicturePath = setup.contains("pictures") ? TV_SOURCE_DIR "/install/BMP/" : dir.path() + "/no/";
-            state().DataFilePath = data;
-            tv::forms::the<Tenvora>().show();
-            lines << "== " + setup + " -> " + view();
-            for (const QString& step : steps.split(';', Qt::SkipEmptyParts)) lines << step + " -> " + run(step);
-        }
-        // Paths as the golden file writes them.
-        const QString text =
-            lines.join('\n').replace(dir.path(), "$DIR").replace(tv::shell::programFolder(), "$PROGRAM");
-        QFile f(QStringLiteral(TV_FIXTURES_DIR "/") + golden);
-        if (qEnvironmentVariableIsSet("TV_UPDATE_GOLDEN") && f.open(QIODevice::WriteOnly))
-            f.write((text + '\n').toUtf8()), f.close();
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << golden;
-        EXPECT_EQ(text + '\n', QString::fromUtf8(f.readAll()));
+    // Setup words: empty, drop, nousers, pictures, user=NAME/PASSWORD.
+    void openSession(const QString& setup, qsizetype n) override {
+        data = dir.filePath(QStringLiteral("s%1.mdb").arg(n));
+        tv::test::makeDataFile(data);
+        if (!setup.contains("empty"))
+            tv::test::execSql(data, kRows + QString(kPhotos).arg(photoHex(70), photoHex(90)));
+        if (setup.contains("drop"))
+            tv::test::execSql(data, QStringLiteral("DROP TABLE qtfy"));
+        state().UserDbPath = dir.filePath(QStringLiteral("u%1.ini").arg(n));
+        tv::test::makeUserDb(state().UserDbPath);
+        tv::test::execSql(state().UserDbPath, setup.contains("nousers") ? "DELETE FROM yhzc" : kUsers);
+        state().CurrentUser = setup.section("user=", 1).section('/', 0, 0);
+        state().CurrentPassword = setup.section("user=", 1).section('/', 1).section(' ', 0, 0);
+        state().PicturePath = setup.contains("pictures") ? TV_SOURCE_DIR "/install/BMP/" : dir.path() + "/no/";
+        state().DataFilePath = data;
+        tv::forms::the<Tenvora>().show();
     }
 
-    QString run(const QString& step) {
-        const QString name = step.section(QRegularExpression("[=@<]"), 0, 0);
-        const QString arg = step.section(QRegularExpression("[=@<]"), 1);
-        QWidget* c = name.isEmpty() ? nullptr : ctl(name);
-        QString extra;
-        if (step == "yes")
-            script::answerMsgBox(tv::dlg::Yes);
-        else if (step == "look" || step == "sql")
-            extra = step == "look" ? look() : " || " + tv::test::queryText(data, kContent);
-        else if (step == "badprinter")
-            Printer::useFiles(dir.filePath("no/such/x.pdf"), {});
-        else if (step.startsWith("FrmDyjl."))
-            Registry::loaded("FrmDyjl")->control<QPushButton>(step.mid(8))->click();
-        else if (step.contains('=') && qobject_cast<QLineEdit*>(c))
-            static_cast<QLineEdit*>(c)->setText(arg);
-        else if (auto* combo = qobject_cast<QComboBox*>(c); combo && step.contains('=')) {
-            combo->setCurrentIndex(combo->findText(arg));
-            combo->isEditable() ? combo->setEditText(arg) : emit combo->activated(combo->currentIndex());
-        } else if (auto* grid = qobject_cast<QTableView*>(c); grid && step.contains('@')) {
-            const QModelIndex i = grid->model()->index(arg.toInt() - 1, 1);
-            grid->scrollTo(i);
-            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(i).center());
-        } else if (step.contains('<')) {
-            if (c)
-                c->setFocus();
-            QTest::keyClick(c ? c : tv::forms::the<Tenvora>().widget()->focusWidget(),
-                            QKeySequence::fromString(arg)[0].key());
-        } else if (auto* b = qobject_cast<QAbstractButton*>(c))
-            b->click();
-        else
-            ADD_FAILURE() << "no step " << step.toStdString();
-        return view() + extra;
+    // Steps of its own: "look" shows the window whole, "sql" the data file, "FrmDyjl.Name" clicks in the
+    // two-record window.
+    std::optional<QString> ownStep(const QString& step) override {
+        if (step == "look")
+            return look();
+        if (step == "sql")
+            return " || " + tv::test::queryText(data, kContent);
+        if (!step.startsWith("FrmDyjl."))
+            return std::nullopt;
+        Registry::loaded("FrmDyjl")->control<QPushButton>(step.mid(8))->click();
+        return QString();
     }
 
-    // Boxes shown | status line | Data1, Data2, Data3 caption position#rows | count label | 单记录 双记录 (x:
-    // disabled) | EditMode | CurrentCheckIn | SecondCheckIn | search inputs on | focus | printed | other windows.
-    QString view() {
-        QStringList out, said;
-        for (const tv::dlg::Call& c : script::calls()) said << c.title + ':' + c.text + (c.style & 4 ? "?" : "");
-        script::clearCalls();
-        out << said.join(';');
+    // Status line | Data1, Data2, Data3 caption position#rows | count label | 单记录 双记录 (x: disabled) |
+    // EditMode | CurrentCheckIn | SecondCheckIn | search inputs on | focus | printed | other windows.
+    QString view() override {
+        QStringList out;
         Tenvora& w = tv::forms::the<Tenvora>();
-        if (!w.isLoaded())
-            return out.join("") + " | closed | " + main->panels[1] + " | " + state().DataFilePath;
         out << ctl<QLineEdit>("TxtTs")->text();
         for (const char* d : {"Data1", "Data2", "Data3"}) {
             auto* s = ctl<tv::forms::DataControl>(d);
@@ -223,9 +169,6 @@ protected:
                    (ctl<QLabel>("Image1")->pixmap().isNull() ? " no pictures" : " pictures");
         return "\n    " + out.join("\n    ");
     }
-    std::function<void(const tv::dlg::Call&)> failing;
-    tv::test::MainStandIn* main = nullptr;
-    QString data;
 };
 
 }  // namespace
