@@ -1,5 +1,6 @@
 #pragma once
-// Temporary folders and data files made from install/schema.sql.
+// Data files and user databases made from install/schema.sql, SQL run on
+// them directly, and a value read back to check what landed.
 
 #include <QString>
 #include <QTemporaryDir>
