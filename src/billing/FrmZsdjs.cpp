@@ -617,9 +617,9 @@ void FrmZsdjs::CmdBydr_Click() {
     }
     SearchKeyRecord& keys = s.SearchKeys;
     keys = {u.TxtFh->text(), u.Txtzk->text(), u.Txtzh->text(), u.Cboxz->currentText(), u.Txtjfrq->text()};
-    const int answer =
+    const dlg::Button answer =
         dlg::msgBox(QStringLiteral("您真的要导入数据吗?"), dlg::YesNo | dlg::Info, QStringLiteral("导入数据"));
-    ImportAnswer = QString::number(answer);
+    ImportAnswer = QString::number(static_cast<int>(answer));
     if (answer == dlg::Yes) {
         const std::optional<QDate> date = parseDate(keys.jfrq);
         try {
@@ -646,9 +646,9 @@ void FrmZsdjs::CmdBydr_Click() {
 
 void FrmZsdjs::CmdSydr_Click() {
     FrmZsdjsUi& u = ui();
-    const int answer =
+    const dlg::Button answer =
         dlg::msgBox(QStringLiteral("您真的要导入数据吗?"), dlg::YesNo | dlg::Info, QStringLiteral("导入数据"));
-    ImportAnswer = QString::number(answer);
+    ImportAnswer = QString::number(static_cast<int>(answer));
     if (answer == dlg::Yes) {
         try {
             carryOver(state().DatabasePath, shown(2), shown(1));
@@ -1045,9 +1045,9 @@ void FrmZsdjs::CmdDel_Click() {
     u.CmdDel->setEnabled(false);
     if (n >= 0 && !hasCurrent(n))
         return;  // no row to delete: nothing to ask
-    const int answer =
+    const dlg::Button answer =
         dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), dlg::YesNo | dlg::Info, QStringLiteral("删除记录"));
-    ImportAnswer = QString::number(answer);
+    ImportAnswer = QString::number(static_cast<int>(answer));
     if (n >= 0 && answer == dlg::Yes && !deleteRow(n))
         u.CmdDel->setEnabled(true);
 }

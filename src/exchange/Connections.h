@@ -15,6 +15,7 @@ class QTableView;
 
 namespace tv::dlg {
 class Progress;
+enum Style : int;
 }  // namespace tv::dlg
 
 namespace tv::exchange {
@@ -85,7 +86,7 @@ ImportCounts importSheet(tv::Database& db, const QString& table, const QString& 
 void fitColumns(QTableView* grid, int least, int most);
 
 // The message box of the exchange windows.
-void notice(const QString& text, int style);
+void notice(const QString& text, tv::dlg::Style style);
 
 // The name of a file to make: the file dialog, where a new name may be typed.
 QString pickNewFile(const QString& title, const QString& filter);

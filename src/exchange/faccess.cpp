@@ -210,7 +210,7 @@ void faccess::cmd1_Click() {
 }
 
 // An import that stored nothing: the caption as before, and why.
-void faccess::failed(const QString& why, int style) {
+void faccess::failed(const QString& why, tv::dlg::Style style) {
     widget()->setWindowTitle(QStringLiteral("打开Access文件"));
     notice(why, style);
 }

@@ -44,7 +44,7 @@ private:
     void cmd1_Click();
     void Cmd3_Click();
     void cmd2_Click();
-    void failed(const QString& why, int style);
+    void failed(const QString& why, tv::dlg::Style style);
 };
 
 }  // namespace tv::exchange

@@ -141,13 +141,13 @@ protected:
         const char* click;
         const char* seen;  // afterwards: seen(), then the boxes shown
         std::vector<std::pair<const char*, QString>> fills = {};
-        std::vector<int> answers = {};  // queued for its questions
+        std::vector<dlg::Button> answers = {};  // queued for its questions
     };
     // By default seen() is view() and the number of rows in the data file.
     void run(std::initializer_list<Step> steps, const std::function<QString()>& seen = {}) {
         for (const Step& s : steps) {
             fill(s.fills);
-            for (int a : s.answers) script::answerMsgBox(a);
+            for (dlg::Button a : s.answers) script::answerMsgBox(a);
             if (QByteArray(s.click).contains('.')) {
                 auto* files = ctl<tv::forms::FileList>("FilList");
                 QListWidgetItem* item = files->findItems(QString::fromLatin1(s.click), Qt::MatchExactly).value(0);

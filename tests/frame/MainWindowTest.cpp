@@ -29,7 +29,7 @@ protected:
     // Runs a command as a user does, by its shortcut or else a click, with
     // `file` chosen in the file dialog it may ask first and `answer` pressed
     // in the message box that may follow (answers not asked for are dropped).
-    void run(const QString& command, const QString& file = {}, int answer = tv::dlg::Ok) {
+    void run(const QString& command, const QString& file = {}, tv::dlg::Button answer = tv::dlg::Ok) {
         script::begin();
         if (command != "Printer" && command != "MNUweb")  // 打印 and web上的 Tenvora ask for no file
             script::answerFile(file);
@@ -82,7 +82,7 @@ TEST_F(MainWindowTest, NewDataFileCopiesTheTemplateAsksBeforeReplacingAndRefuses
     open();
     run("MNUzjsd", inUse);
     QStringList lines;
-    int answers[] = {tv::dlg::No, tv::dlg::Yes}, *replace = answers;  // for the file already there
+    tv::dlg::Button answers[] = {tv::dlg::No, tv::dlg::Yes}, *replace = answers;  // for the file already there
     QDir(folder).mkdir("子目录");
     for (const QString name :
          {"inuse.mdb", "公寓2024", "old.mdb", "old.mdb", "子目录/新.mdb", "", "MDB", "MDB/../MDB/Lunrek.mdb",
@@ -433,7 +433,7 @@ TEST_F(MainWindowTest, ANewDataFileThatWasNotMadeLeavesNoDataFileOpen) {
     open();
     const struct {
         const char* name;
-        int answer;
+        tv::dlg::Button answer;
         bool cancel;  // in the copy's progress dialog
         const char* open;
     } rows[] = {

@@ -30,7 +30,7 @@ namespace {
 
 struct Answer {
     QString kind;
-    int button = 0;
+    Button button = Ok;
     QString text;
     bool cancelled = false;  // an input box answered with Cancel
 };
@@ -56,7 +56,7 @@ QString defaultTitle() {
 }
 
 // The answer a dialog gets when nobody scripted one: the harmless one.
-int harmlessButton(int style) {
+Button harmlessButton(Style style) {
     switch (style & 0x0F) {
         case OkCancel:
         case YesNoCancel:
@@ -186,7 +186,7 @@ void followChosenFile(const QString& path) {
         QDir::setCurrent(dir);
 }
 
-QMessageBox* makeMessageBox(const QString& text, int style, const QString& title, QWidget* parent) {
+QMessageBox* makeMessageBox(const QString& text, Style style, const QString& title, QWidget* parent) {
     auto* box = new QMessageBox(parent);
     box->setWindowTitle(title.isEmpty() ? defaultTitle() : title);
     box->setText(text);
@@ -210,7 +210,7 @@ QMessageBox* makeMessageBox(const QString& text, int style, const QString& title
     struct B {
         QString text;
         QMessageBox::ButtonRole role;
-        int code;
+        Button code;
     };
     std::vector<B> buttons;
     const B ok{QStringLiteral("确定"), QMessageBox::AcceptRole, Ok};
@@ -243,7 +243,7 @@ QMessageBox* makeMessageBox(const QString& text, int style, const QString& title
     const int defIndex = (style & 0x300) >> 8;
     for (size_t i = 0; i < buttons.size(); ++i) {
         QPushButton* b = box->addButton(buttons[i].text, buttons[i].role);
-        b->setProperty("tvCode", buttons[i].code);
+        b->setProperty("tvCode", static_cast<int>(buttons[i].code));
         if (static_cast<int>(i) == defIndex)
             box->setDefaultButton(b);
         if (buttons[i].code == Cancel || buttons.size() == 1)
@@ -317,7 +317,7 @@ QInputDialog* makeInputDialog(const QString& prompt, const QString& title, const
     return in;
 }
 
-int msgBox(const QString& text, int style, const QString& title) {
+Button msgBox(const QString& text, Style style, const QString& title) {
     if (intercepted()) {
         const auto a = take(Call{QStringLiteral("msgBox"), text, title, style, QString(), QString()});
         return a ? a->button : harmlessButton(style);
@@ -327,7 +327,7 @@ int msgBox(const QString& text, int style, const QString& title) {
     QAbstractButton* clicked = box->clickedButton();
     if (!clicked)
         return harmlessButton(style);
-    return clicked->property("tvCode").toInt();
+    return static_cast<Button>(clicked->property("tvCode").toInt());
 }
 
 std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) {
@@ -370,13 +370,13 @@ void end() {
 
 bool active() { return S().active; }
 
-void answerMsgBox(int button) { S().queue.push_back(Answer{QStringLiteral("msgBox"), button, {}, false}); }
+void answerMsgBox(Button button) { S().queue.push_back(Answer{QStringLiteral("msgBox"), button, {}, false}); }
 
 void answerInput(std::optional<QString> text) {
-    S().queue.push_back(Answer{QStringLiteral("inputBox"), 0, text.value_or(QString()), !text});
+    S().queue.push_back(Answer{QStringLiteral("inputBox"), Ok, text.value_or(QString()), !text});
 }
 
-void answerFile(const QString& path) { S().queue.push_back(Answer{QStringLiteral("openFile"), 0, path, false}); }
+void answerFile(const QString& path) { S().queue.push_back(Answer{QStringLiteral("openFile"), Ok, path, false}); }
 
 const std::vector<Call>& calls() { return S().calls; }
 

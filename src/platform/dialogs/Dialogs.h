@@ -17,11 +17,14 @@ class QFileDialog;
 
 namespace tv::dlg {
 
-// Button codes returned by msgBox, as the old message box numbered them.
-enum Button { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+// The button a message box was answered with, as the old message box
+// numbered them; dlg::Yes, dlg::No ... name them. An answer is no number.
+enum class Button { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+using enum Button;
 
-// Message box styles, with the old numbers: the buttons plus the icon, e.g.
-// YesNo | Info (68) asks Yes/No with the information icon.
+// Message box styles, with the old numbers: the buttons plus the icon, joined
+// with |, e.g. YesNo | Info (68) asks Yes/No with the information icon. A
+// bare number is no style.
 enum Style : int {
     OkOnly = 0,
     OkCancel = 1,
@@ -34,9 +37,10 @@ enum Style : int {
     Exclamation = 48,
     Info = 64,
 };
+constexpr Style operator|(Style a, Style b) { return static_cast<Style>(static_cast<int>(a) | static_cast<int>(b)); }
 
 // A message box of `style`; returns the button pressed. Button texts are Chinese.
-int msgBox(const QString& text, int style = OkOnly, const QString& title = QString());
+Button msgBox(const QString& text, Style style = OkOnly, const QString& title = QString());
 
 // The typed text, or nullopt on Cancel.
 std::optional<QString> inputBox(const QString& prompt, const QString& title = QString(),
@@ -65,7 +69,7 @@ void useChinese();
 // for a look at their buttons and texts, and for callers that need them
 // non-modal. A message box is wide enough for its whole title; a text too
 // tall for the screen scrolls inside it, and the box stays on the screen.
-QMessageBox* makeMessageBox(const QString& text, int style, const QString& title, QWidget* parent = nullptr);
+QMessageBox* makeMessageBox(const QString& text, Style style, const QString& title, QWidget* parent = nullptr);
 QInputDialog* makeInputDialog(const QString& prompt, const QString& title, const QString& defaultText,
                               QWidget* parent = nullptr);
 QFileDialog* makeOpenFileDialog(const QString& title, const QString& filter, const QString& startDir = QString(),
@@ -79,7 +83,7 @@ struct Call {
     QString kind;  // "msgBox", "inputBox", "openFile"
     QString text;  // message, prompt, or file-dialog title
     QString title;
-    int style = 0;   // msgBox style; unused otherwise
+    int style = 0;   // msgBox style (its number); unused otherwise
     QString extra;   // inputBox default, openFile filter
     QString folder;  // openFile: the folder the dialog starts in
 };
@@ -91,7 +95,7 @@ namespace script {
 void begin();
 void end();
 bool active();
-void answerMsgBox(int button);                  // next msgBox returns this
+void answerMsgBox(Button button);               // next msgBox returns this
 void answerInput(std::optional<QString> text);  // next inputBox
 void answerFile(const QString& path);           // next openFile
 // Calls made since begin(), in order.

@@ -125,7 +125,7 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
     if (dst.isDir())
         return copyFailed(QStringLiteral("无法复制：“%1”是一个文件夹。").arg(to), error);
     if (dst.exists()) {
-        const int answer = tv::dlg::msgBox(
+        const tv::dlg::Button answer = tv::dlg::msgBox(
             QStringLiteral("此位置已经包含名为“%1”的文件。\n是否用“%2”替换它？").arg(dst.fileName(), from),
             tv::dlg::YesNo | tv::dlg::Question, QStringLiteral("确认文件替换"));
         if (answer != tv::dlg::Yes)

@@ -19,7 +19,16 @@
 #include <QTest>
 #include <QTimer>
 
+#include <type_traits>
+
 using namespace tv::dlg;
+
+// A message box's style is named, never a bare number, and its answer is a
+// button, never a number.
+static_assert(std::is_invocable_r_v<Button, decltype(&msgBox), const QString&, Style, const QString&>);
+static_assert(!std::is_invocable_v<decltype(&msgBox), const QString&, int, const QString&>);
+static_assert(!std::is_convertible_v<Button, int>);
+static_assert(std::is_same_v<decltype(YesNo | Info), Style> && (YesNo | Info) == 68);
 
 namespace {
 
@@ -76,7 +85,7 @@ TEST_F(Dialogs, ScriptedAnswersAreTakenInOrderEveryCallIsRecordedAnUnansweredOne
                            "openFile|打开||0|数据库 (*.mdb)|*.mdb", "openFile|打开||0|"}));
 
     // Unanswered: reported at once, during the call, and given the harmless answer.
-    const std::vector<std::pair<int, int>> harmless = {
+    const std::vector<std::pair<Style, Button>> harmless = {
         {OkOnly, Ok}, {YesNo | Info, No}, {YesNoCancel, Cancel}, {OkCancel, Cancel}, {AbortRetryIgnore, Abort}};
     for (auto [style, answer] : harmless) {
         EXPECT_EQ(msgBox("a", style), answer) << style;
@@ -108,7 +117,7 @@ TEST_F(Dialogs, TheFileDialogIsChineseThroughout) {
 }
 
 TEST(DialogLook, MessageBoxButtonsAndIconsFollowTheStyleAndOldFiltersBecomeQtOnes) {
-    const std::vector<std::tuple<int, QStringList, QMessageBox::Icon>> cases = {
+    const std::vector<std::tuple<Style, QStringList, QMessageBox::Icon>> cases = {
         {OkOnly, {"确定"}, QMessageBox::NoIcon},
         {YesNo | Info, {"否(&N)", "是(&Y)"}, QMessageBox::Information},
         {AbortRetryIgnore | Critical, {"忽略(&I)", "终止(&A)", "重试(&R)"}, QMessageBox::Critical},
