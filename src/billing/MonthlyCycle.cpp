@@ -3,6 +3,7 @@
 #include "billing/ReceiptFile.h"
 #include "platform/db/Database.h"
 #include "shared/RMBChinese.h"
+#include "shared/Receipt.h"
 
 #include <QHash>
 
@@ -96,22 +97,6 @@ void computeCharges(BillRecord& b) {
     b.hj = b.zj + b.sf + b.df + b.zf;  // exact, before any rounding to cents
 }
 
-void roundBill(BillRecord& b) {
-    b.zj = round2Even(b.zj);
-    b.bysb = round2Even(b.bysb);
-    b.sysb = round2Even(b.sysb);
-    b.ysl = round2Even(b.ysl);
-    b.sdj = round2Even(b.sdj);
-    b.sf = round2Even(b.sf);
-    b.bydb = round2Even(b.bydb);
-    b.sydb = round2Even(b.sydb);
-    b.ydl = round2Even(b.ydl);
-    b.ddj = round2Even(b.ddj);
-    b.df = round2Even(b.df);
-    b.zf = round2Even(b.zf);
-    b.hj = round2Even(b.hj);
-}
-
 namespace {
 
 // The bills of the rows shown and their receipts, inside the transaction
@@ -188,7 +173,7 @@ void billMonth(Database& db, const Run& run, ReceiptFile& file, RunResult& out) 
         }
         b.zf = o.hj;
         computeCharges(b);
-        roundBill(b);
+        roundBill(b, OtherFees::Rounded);
         out.lastWords = RMBChinese(b.hj.toDouble());
         receipts += receiptText(b, out.lastWords);
         rows.push_back({Value(billed), textValue(b.fjh), textValue(b.xm), textValue(b.sfzhm), Value(b.zj),

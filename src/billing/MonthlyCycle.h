@@ -42,10 +42,9 @@ void importMonth(const QString& dataFile, const Shown& bysj, const Shown& qtfy, 
 void carryOver(const QString& dataFile, const Shown& sysj, const Shown& bysj);
 
 // Water and electricity used and charged, and the total, for a bill whose
-// rent, prices, readings and other fees are set; then every amount rounded
-// to cents, halves to even. The total is added from the unrounded charges.
+// rent, prices, readings and other fees are set. The total is added from the
+// unrounded charges; the bill is rounded to cents afterwards (roundBill).
 void computeCharges(BillRecord& bill);
-void roundBill(BillRecord& bill);
 
 // What the computation is told.
 struct Run {

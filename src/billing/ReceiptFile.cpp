@@ -5,6 +5,7 @@
 #include "platform/values/FileRead.h"
 #include "platform/values/IoError.h"
 #include "platform/values/Money.h"
+#include "shared/Receipt.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,7 +24,6 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <initializer_list>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -33,31 +33,25 @@ namespace tv::billing {
 
 namespace {
 
-// The box lines, 51 characters (102 columns) each, their junctions on the
-// columns where the cells of the rows above and below are separated.
-const QString kTop = QStringLiteral("┌──────┬────┬──────┬────┬─────┬───┬───────────────┐");
-const QString kUnderPayer = QStringLiteral("├──────┼────┴──────┼────┼─────┴───┼───────────────┤");
-const QString kUnderPeriod = QStringLiteral("├──────┼────┬──────┼────┼─────┬───┼────┬───┬──┬───┤");
-const QString kUnderWater = QStringLiteral("├──────┼────┼──────┼────┼─────┼───┼────┼───┼──┼───┤");
-const QString kUnderPower = QStringLiteral("├──────┼────┼──────┼────┴─────┴───┴────┴───┴──┴───┤");
-const QString kBottom = QStringLiteral("└──────┴────┴──────┴──────────────────────────────┘");
-const QString kBar = QStringLiteral("│");
-
 QString dateText(const QString& typed) {
     const std::optional<QDate> d = parseDate(typed);
     return d ? shortDate(*d) : typed;  // not a date: as typed
 }
 QString num(float f) { return format00(static_cast<double>(f)); }
-
-using Items = std::initializer_list<std::pair<int, QString>>;
+// Readings with two decimals, the period's dates in their short form.
+const receipt::Forms kInFile{&num, &dateText};
 
 // The lines of a receipt in GBK, each of items placed at their columns (more
 // lines when an item is wider than its cell) and ended with CR LF.
 class Lines {
 public:
     Lines() { out_.reserve(1536); }
-    Lines& operator()(Items items) {
-        for (const auto& [column, item] : items) w_.at(column, item);
+    Lines& operator()(const receipt::Line& items) {
+        for (const print::Item& item : items) {
+            if (item.column > 0)
+                w_.at(item.column);
+            w_.put(item.text);
+        }
         w_.endLine();
         return *this;
     }
@@ -70,15 +64,6 @@ public:
         out_ += lines;
         return *this;
     }
-    Lines& meter(const QString& now, float thisMonth, const QString& before, float lastMonth, const QString& used,
-                 float usage, const QString& price, Money unit, const QString& charge, Money amount) {
-        return (*this)({{1, kBar},  {3, now},     {15, kBar}, {17, num(thisMonth)},
-                        {25, kBar}, {27, before}, {39, kBar}, {41, num(lastMonth)},
-                        {49, kBar}, {51, used},   {61, kBar}, {63, num(usage)},
-                        {69, kBar}, {71, price},  {79, kBar}, {81, format00(unit)},
-                        {87, kBar}, {89, charge}, {93, kBar}, {95, format00(amount)},
-                        {101, kBar}});
-    }
     QByteArray take() { return std::move(out_); }
 
 private:
@@ -88,20 +73,15 @@ private:
 
 // The lines that are the same on every receipt, made once.
 struct Fixed {
-    QByteArray head, boxes[6], foot;
+    QByteArray head, boxes[receipt::kRows + 1], foot;
 };
 
 const Fixed& fixed() {
     static const Fixed f = [] {
         Fixed x;
-        x.head = Lines().empty(3)({{42, QStringLiteral("房屋租赁使用费收据")}}).empty(2).take();
-        const QString boxes[6] = {kTop, kUnderPayer, kUnderPeriod, kUnderWater, kUnderPower, kBottom};
-        for (int i = 0; i < 6; ++i) x.boxes[i] = Lines()({{1, boxes[i]}}).take();
-        x.foot = Lines()({{3, QStringLiteral("主管：")},
-                          {25, QStringLiteral("经手人：")},
-                          {51, QStringLiteral("收款人：")},
-                          {77, QStringLiteral("(盖章)")}})
-                     .take();
+        x.head = Lines().empty(3)({print::at(42, receipt::kTitle)}).empty(2).take();
+        for (int i = 0; i <= receipt::kRows; ++i) x.boxes[i] = Lines()({print::at(1, receipt::boxLine(i))}).take();
+        x.foot = Lines()(receipt::footer({3, 25, 51, 77})).take();
         return x;
     }();
     return f;
@@ -113,50 +93,12 @@ QByteArray receiptText(const BillRecord& b, const QString& words) {
     const Fixed& f = fixed();
     Lines l;
     l.made(f.head);
-    l({{3, QStringLiteral("租户房号：") + b.fjh}, {72, QStringLiteral("制单日期：") + b.jfrq}});
-    l.made(f.boxes[0]);
-    l({{1, kBar},
-       {3, QStringLiteral("今收到")},
-       {15, kBar},
-       {17, b.fjh},
-       {25, kBar},
-       {27, QStringLiteral("租金(元)")},
-       {39, kBar},
-       {41, format00(b.zj)},
-       {49, kBar},
-       {51, QStringLiteral("其它费用")},
-       {61, kBar},
-       {63, format00(b.zf)},
-       {69, kBar},
-       {101, kBar}});
-    l.made(f.boxes[1]);
-    l({{1, kBar},
-       {3, QStringLiteral("收费时段")},
-       {15, kBar},
-       {17, dateText(b.sfsd1)},
-       {39, kBar},
-       {41, QStringLiteral("至")},
-       {49, kBar},
-       {51, dateText(b.sfsd2)},
-       {69, kBar},
-       {101, kBar}});
-    l.made(f.boxes[2]);
-    l.meter(QStringLiteral("本月水表"), b.bysb, QStringLiteral("上月水表"), b.sysb, QStringLiteral("用水量(吨)"), b.ysl,
-            QStringLiteral("市水单价"), b.sdj, QStringLiteral("水费"), b.sf);
-    l.made(f.boxes[3]);
-    l.meter(QStringLiteral("本月电表"), b.bydb, QStringLiteral("上月电表"), b.sydb, QStringLiteral("用电量(度)"), b.ydl,
-            QStringLiteral("市电单价"), b.ddj, QStringLiteral("电费"), b.df);
-    l.made(f.boxes[4]);
-    l({{1, kBar},
-       {3, QStringLiteral("合计(元)")},
-       {15, kBar},
-       {17, format00(b.hj)},
-       {25, kBar},
-       {27, QStringLiteral("人民币大写")},
-       {39, kBar},
-       {41, words},
-       {101, kBar}});
-    l.made(f.boxes[5]);
+    l(receipt::header(b));
+    for (int r = 0; r < receipt::kRows; ++r) {
+        l.made(f.boxes[r]);
+        l(receipt::row(static_cast<receipt::Row>(r), b, words, kInFile));
+    }
+    l.made(f.boxes[receipt::kRows]);
     l.made(f.foot);
     return l.take();
 }

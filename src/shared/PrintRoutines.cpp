@@ -6,8 +6,11 @@
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/Form.h"
 #include "platform/print/Printer.h"
+#include "shared/Receipt.h"
 #include "shared/SharedState.h"
 #include "shared/Windows.h"
+
+#include <optional>
 
 namespace tv {
 
@@ -56,101 +59,72 @@ void printing(F&& steps) {
 // (2886582.27 as 2886582.2, room 1208 as 120, a date as another date), so the
 // printer never cuts them. Names, addresses, captions and other words are text.
 Item money(int column, Money m) { return numberAt(column, format00(m)); }
-Item reading(int column, float f) { return numberAt(column, printForm(f)); }
 
-// The bill's amounts and readings rounded to two decimals in place, ties to
-// even; the other fees stay as they are.
-void roundBill() {
-    BillRecord& b = state().CurrentBill;
-    b.zj = round2Even(b.zj);
-    b.bysb = round2Even(b.bysb);
-    b.sysb = round2Even(b.sysb);
-    b.ysl = round2Even(b.ysl);
-    b.sdj = round2Even(b.sdj);
-    b.sf = round2Even(b.sf);
-    b.bydb = round2Even(b.bydb);
-    b.sydb = round2Even(b.sydb);
-    b.ydl = round2Even(b.ydl);
-    b.ddj = round2Even(b.ddj);
-    b.df = round2Even(b.df);
-    b.hj = round2Even(b.hj);
-}
+QString asTyped(const QString& date) { return date; }
+// Readings in their print form, the period's dates as they stand.
+const receipt::Forms kPrinted{&printForm, &asTyped};
 
 void line(const std::vector<Item>& items) { printer().printLine(items); }
 void rule(const char* text) { line({at(1, QString::fromUtf8(text))}); }
+void printBox(int i) { line({at(1, receipt::boxLine(i))}); }
+void printRow(receipt::Row r, const BillRecord& b, const QString& words) { line(receipt::row(r, b, words, kPrinted)); }
 
 // The first five lines of the fee receipt.
 void receiptTop(const BillRecord& b) {
-    rule("┌──────┬────┬──────┬────┬─────┬───┬───────────────┐");
-    line({at(1, kBar), at(3, QStringLiteral("今收到")), at(15, kBar), numberAt(17, b.fjh), at(25, kBar),
-          at(27, QStringLiteral("租金(元)")), at(39, kBar), money(41, b.zj), at(49, kBar),
-          at(51, QStringLiteral("其它费用")), at(61, kBar), money(63, b.zf), at(69, kBar), at(101, kBar)});
-    rule("├──────┼────┴──────┼────┼─────┴───┼───────────────┤");
-    line({at(1, kBar), at(3, QStringLiteral("收费时段")), at(15, kBar), numberAt(17, b.sfsd1), at(39, kBar),
-          at(41, QStringLiteral("至")), at(49, kBar), numberAt(51, b.sfsd2), at(69, kBar), at(101, kBar)});
-    rule("├──────┼────┬──────┼────┼─────┬───┼────┬───┬──┬───┤");
+    for (receipt::Row r : {receipt::Payer, receipt::Period}) {
+        printBox(r);
+        printRow(r, b, QString());
+    }
+    printBox(receipt::Water);
 }
 
 // The first five lines of the settlement sheet: the deposit and the arrears
 // in the first two rows.
-void settlementTop(const BillRecord& b) {
-    const SharedState& s = state();
+void settlementTop(const BillRecord& b, Money deposit, Money arrears) {
     rule("┌──────┬────┬──────┬────┬─────┬───┬────────┬──────┐");
     line({at(1, kBar), at(3, QStringLiteral("租客结算")), at(15, kBar), numberAt(17, b.fjh), at(25, kBar),
           at(27, QStringLiteral("租金(元)")), at(39, kBar), money(41, b.zj), at(49, kBar),
           at(51, QStringLiteral("其它费用")), at(61, kBar), money(63, b.zf), at(69, kBar),
-          at(71, QStringLiteral("租房押金")), at(87, kBar), money(89, s.SettleDeposit), at(101, kBar)});
+          at(71, QStringLiteral("租房押金")), at(87, kBar), money(89, deposit), at(101, kBar)});
     rule("├──────┼────┴──────┼────┼─────┴───┼────────┼──────┤");
     line({at(1, kBar), at(3, QStringLiteral("结算时段")), at(15, kBar), numberAt(17, b.sfsd1), at(39, kBar),
           at(41, QStringLiteral("至")), at(49, kBar), numberAt(51, b.sfsd2), at(69, kBar),
-          at(71, QStringLiteral("欠租金额")), at(87, kBar), money(89, s.SettleArrears), at(101, kBar)});
+          at(71, QStringLiteral("欠租金额")), at(87, kBar), money(89, arrears), at(101, kBar)});
     rule("├──────┼────┬──────┼────┼─────┬───┼────┬───┼──┬───┤");
 }
 
 // Readings, total and the amount in capitals: the same on both documents.
-// The amount in capitals is a number too: cut, it reads as a smaller amount.
-void receiptBottom(const BillRecord& b) {
-    line({at(1, kBar),  at(3, QStringLiteral("本月水表")),    at(15, kBar), reading(17, b.bysb),
-          at(25, kBar), at(27, QStringLiteral("上月水表")),   at(39, kBar), reading(41, b.sysb),
-          at(49, kBar), at(51, QStringLiteral("用水量(吨)")), at(61, kBar), reading(63, b.ysl),
-          at(69, kBar), at(71, QStringLiteral("市水单价")),   at(79, kBar), money(81, b.sdj),
-          at(87, kBar), at(89, QStringLiteral("水费")),       at(93, kBar), money(95, b.sf),
-          at(101, kBar)});
-    rule("├──────┼────┼──────┼────┼─────┼───┼────┼───┼──┼───┤");
-    line({at(1, kBar),  at(3, QStringLiteral("本月电表")),    at(15, kBar), reading(17, b.bydb),
-          at(25, kBar), at(27, QStringLiteral("上月电表")),   at(39, kBar), reading(41, b.sydb),
-          at(49, kBar), at(51, QStringLiteral("用电量(度)")), at(61, kBar), reading(63, b.ydl),
-          at(69, kBar), at(71, QStringLiteral("市电单价")),   at(79, kBar), money(81, b.ddj),
-          at(87, kBar), at(89, QStringLiteral("电费")),       at(93, kBar), money(95, b.df),
-          at(101, kBar)});
-    rule("├──────┼────┼──────┼────┴─────┴───┴────┴───┴──┴───┤");
-    line({at(1, kBar), at(3, QStringLiteral("合计(元)")), at(15, kBar), money(17, b.hj), at(25, kBar),
-          at(27, QStringLiteral("人民币大写")), at(39, kBar), numberAt(41, state().AmountInWords), at(101, kBar)});
-    rule("└──────┴────┴──────┴──────────────────────────────┘");
+void receiptBottom(const BillRecord& b, const QString& words) {
+    for (receipt::Row r : {receipt::Water, receipt::Power, receipt::Total}) {
+        if (r != receipt::Water)
+            printBox(r);
+        printRow(r, b, words);
+    }
+    printBox(receipt::kRows);
 }
 
-enum class Sheet { Receipt, Settlement };
+// A settlement sheet's deposit and arrears; a fee receipt has none.
+struct Settled {
+    Money deposit{}, arrears{};
+};
 
-// Title, header, grid and footer of one receipt or settlement sheet, after
-// `leading` empty lines.
-void feeDocument(Sheet sheet, int leading) {
+// Title, header, grid and footer of one receipt (no `settled`) or settlement
+// sheet, after `leading` empty lines.
+void feeDocument(const BillRecord& b, const QString& words, const std::optional<Settled>& settled, int leading) {
     SharedState& s = state();
     emptyLines(leading);
     font(18);
-    s.ReceiptTitle =
-        sheet == Sheet::Receipt ? QStringLiteral("房屋租赁使用费收据") : QStringLiteral("房屋租赁使用费结算");
+    s.ReceiptTitle = settled ? QStringLiteral("房屋租赁使用费结算") : receipt::kTitle;
     line({at(20, s.ReceiptTitle)});
     font(10);
     emptyLines(2);
-    const BillRecord& b = s.CurrentBill;
-    line({at(3, QStringLiteral("租户房号：")), number(b.fjh), at(72, QStringLiteral("制单日期：")), number(b.jfrq)});
-    if (sheet == Sheet::Receipt)
-        receiptTop(b);
+    line(receipt::header(b));
+    if (settled)
+        settlementTop(b, settled->deposit, settled->arrears);
     else
-        settlementTop(b);
-    receiptBottom(b);
-    line({at(3, QStringLiteral("主管：")), at(27, QStringLiteral("经手人：")), at(51, QStringLiteral("收款人：")),
-          at(81, QStringLiteral("(盖章)"))});
+        receiptTop(b);
+    receiptBottom(b, words);
+    line(receipt::footer({3, 27, 51, 81}));
 }
 
 // --- registration form ---------------------------------------------------------
@@ -283,39 +257,48 @@ bool refusedWithoutChoice() {
 
 }  // namespace
 
-void PrintReceipt() {
-    roundBill();
+void PrintReceipt(BillRecord& bill, const QString& amountInWords) {
+    roundBill(bill, OtherFees::AsTheyAre);
     paperPrompt();
-    printing([] {
-        feeDocument(Sheet::Receipt, 3);
+    printing([&] {
+        feeDocument(bill, amountInWords, std::nullopt, 3);
         printer().endDoc();
     });
 }
 
-void PrintBatchReceipt() {
-    roundBill();
-    printing([] {
-        feeDocument(Sheet::Receipt, 5);
+void PrintBatchReceipt(BillRecord& bill, const QString& amountInWords) {
+    roundBill(bill, OtherFees::AsTheyAre);
+    printing([&] {
+        feeDocument(bill, amountInWords, std::nullopt, 5);
         emptyLines(4);
     });
 }
 
-void PrintSettlement() {
-    roundBill();
+void PrintSettlement(BillRecord& bill, const QString& amountInWords, Money deposit, Money arrears) {
+    roundBill(bill, OtherFees::AsTheyAre);
     paperPrompt();
-    printing([] {
-        feeDocument(Sheet::Settlement, 3);
+    printing([&] {
+        feeDocument(bill, amountInWords, Settled{deposit, arrears}, 3);
         printer().endDoc();
     });
 }
 
-void PrintRegForm() {
+void PrintReceipt() { PrintReceipt(state().CurrentBill, state().AmountInWords); }
+
+void PrintBatchReceipt() { PrintBatchReceipt(state().CurrentBill, state().AmountInWords); }
+
+void PrintSettlement() {
+    SharedState& s = state();
+    PrintSettlement(s.CurrentBill, s.AmountInWords, s.SettleDeposit, s.SettleArrears);
+}
+
+void PrintRegForm(const CheckInRecord& registration) {
     if (refusedWithoutChoice())
         return;
     paperPrompt();
-    printing([] {
+    printing([&registration] {
         const SharedState& s = state();
-        titledForm(s.CurrentCheckIn);
+        titledForm(registration);
         if (s.ActiveFormCode == formcode::CheckIn) {
             // The check-in window's photo box stands elsewhere than the
             // records window's, whose offsets are the ones kept here; the
@@ -337,7 +320,7 @@ void PrintRegForm() {
     });
 }
 
-void PrintRegFormPair() {
+void PrintRegFormPair(const CheckInRecord& first, const CheckInRecord& second) {
     if (refusedWithoutChoice())
         return;
     paperPrompt();
@@ -346,10 +329,10 @@ void PrintRegFormPair() {
         s.EditMode.clear();
         return;
     }
-    printing([&s] {
+    printing([&] {
         const bool withPhotos = s.ActiveFormCode == formcode::CheckIn || s.ActiveFormCode == formcode::Records;
         const PairOffsetRecord& o = s.PairOffsets;
-        titledForm(s.CurrentCheckIn);
+        titledForm(first);
         if (withPhotos)
             drawPhoto(pairPhoto(1), o.X1, o.Y1 + kPairPhotoTop);
 
@@ -358,7 +341,7 @@ void PrintRegFormPair() {
         sectionTitles();
         font(10);
         emptyLines(2);
-        registrationGrid(s.SecondCheckIn);
+        registrationGrid(second);
         if (withPhotos)
             drawPhoto(pairPhoto(2), o.X2, o.Y2 + kPairPhotoTop);
         if (s.ActiveFormCode == formcode::Records)
@@ -367,5 +350,9 @@ void PrintRegFormPair() {
     });
     s.EditMode.clear();
 }
+
+void PrintRegForm() { PrintRegForm(state().CurrentCheckIn); }
+
+void PrintRegFormPair() { PrintRegFormPair(state().CurrentCheckIn, state().SecondCheckIn); }
 
 }  // namespace tv

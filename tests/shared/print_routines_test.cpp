@@ -274,6 +274,37 @@ TEST_F(PrintRoutines, BatchReceiptsRunOnInOneDocumentThreeToAPage) {
     EXPECT_EQ(trace.filter(QRegularExpression("^line page=2 .*租户房号：104")).size(), 1);
 }
 
+// Given a record, a document prints that one and the shared records stay as
+// they are; only the bill given is rounded.
+TEST_F(PrintRoutines, ADocumentPrintsTheRecordItIsGivenNotTheSharedOne) {
+    fillBill();
+    BillRecord bill = state().CurrentBill;
+    bill.fjh = "205";
+    bill.zj = Money::fromUnits(100050);
+    PrintBatchReceipt(bill, RMBChinese(1.0));
+    dlg::script::answerMsgBox(dlg::Ok);
+    PrintSettlement(bill, RMBChinese(2.0), toMoney(300), toMoney(40));
+    const QStringList trace = Printer::traceLines();
+    EXPECT_EQ(trace.filter(QRegularExpression("租户房号：205")).size(), 2);
+    EXPECT_EQ(trace.filter(QRegularExpression("壹元零角零分")).size(), 1);
+    EXPECT_EQ(trace.filter(QRegularExpression("租房押金 *│300.00 ")).size(), 1);
+    EXPECT_EQ(trace.filter(QRegularExpression("101|玖佰")).size(), 0);
+    EXPECT_EQ(bill.zj, Money::fromInt(10));
+    EXPECT_EQ(state().CurrentBill.fjh, "101");
+    EXPECT_EQ(state().CurrentBill.zj, toMoney(800));
+    EXPECT_EQ(state().SettleDeposit, Money());
+
+    Printer::clearTrace();
+    prepareForm("YE2", "YE4");
+    CheckInRecord first = state().CurrentCheckIn, second = first;
+    first.fjh = "301";
+    second.fjh = "302";
+    dlg::script::answerMsgBox(dlg::Ok);
+    PrintRegFormPair(first, second);
+    EXPECT_EQ(Printer::traceLines().filter(QRegularExpression("房间编号:(301|302)")).size(), 2);
+    EXPECT_EQ(Printer::traceLines().filter(QRegularExpression("房间编号:101")).size(), 0);
+}
+
 TEST_F(PrintRoutines, APrintThatFailsAbortsTheJobAndTheErrorGoesOn) {
     QTemporaryDir dir;
     const QString badPdf = dir.filePath("missing/folder/x.pdf");

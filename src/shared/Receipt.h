@@ -1,0 +1,54 @@
+#pragma once
+// The fee receipt of a bill, as the printer prints it and as the receipt text
+// file (Zjzd.txt) keeps it: the bill rounded to cents, and the lines the two
+// share, said once. A line is items at columns (print::Item; column 0 goes on
+// where the item before ended); the printer places them in its cells, the
+// text file writes them in GBK. Each writes a bill's readings and period
+// dates in its own form (ReceiptForms).
+
+#include "platform/print/PrintTypes.h"
+#include "shared/SharedState.h"
+
+#include <QString>
+
+#include <array>
+#include <vector>
+
+namespace tv {
+
+// Whether rounding a bill to cents rounds its other fees (zf) too: the
+// monthly computation rounds them, a printed receipt or settlement sheet
+// leaves them as they are.
+enum class OtherFees { Rounded, AsTheyAre };
+
+// The bill's amounts and readings rounded to two decimals in place, ties to
+// even.
+void roundBill(BillRecord& bill, OtherFees otherFees);
+
+namespace receipt {
+
+using Line = std::vector<print::Item>;
+
+inline const QString kTitle = QStringLiteral("房屋租赁使用费收据");
+
+// How a receipt writes a bill's readings and its period's dates.
+struct Forms {
+    QString (*reading)(float);
+    QString (*date)(const QString&);
+};
+
+// The grid: box line i above row i, the last box line below the last row.
+// The settlement sheet has rows and box lines of its own above the water row.
+enum Row { Payer, Period, Water, Power, Total };
+inline constexpr int kRows = 5;
+const QString& boxLine(int i);  // 0 .. kRows
+Line row(Row r, const BillRecord& bill, const QString& amountInWords, const Forms& forms);
+
+// The line under the title: the room and the billing date.
+Line header(const BillRecord& bill);
+// The signatures below the grid, at the columns each receipt has them.
+Line footer(const std::array<int, 4>& columns);
+
+}  // namespace receipt
+
+}  // namespace tv
