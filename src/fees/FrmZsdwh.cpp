@@ -920,44 +920,43 @@ void FrmZsdwh::Zddy() {
             batch.push_back(row);
     }
     print::Printer& printer = print::Printer::device();
-    const BillRecord held = s.CurrentBill;
-    const QString heldWords = s.AmountInWords;
+    // The bill handed to the printer last, with its total in capitals: it
+    // becomes the bill held for printing, unless the print is cancelled.
+    BillRecord bill = s.CurrentBill;
+    QString words = s.AmountInWords;
     // A cancel drops the whole job: nothing is printed.
     dlg::Progress progress(QStringLiteral("打印收据"), QStringLiteral("正在打印计费日期为“%1”的收据").arg(date),
                            static_cast<qint64>(batch.size()), dlg::Progress::Unit::Receipts);
     try {
         int onSheet = 0;
         for (size_t i = 0; i < batch.size() && progress.advance(static_cast<qint64>(i)); ++i) {
-            copyBill(rs, batch[i], s.CurrentBill, NullField::Empties, Amounts::AsStored);
-            s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
+            copyBill(rs, batch[i], bill, NullField::Empties, Amounts::AsStored);
+            words = RMBChinese(bill.hj.toDouble());
             if (++onSheet == 4) {
                 dlg::msgBox(QStringLiteral("请换纸，调整好纸宽后：按(确认)后继续！"), dlg::OkOnly, kTip);
                 progress.restartClock();  // the time the paper took is not printing
                 onSheet = 1;
                 printer.newPage();  // three receipts to a sheet, none split over two
             }
-            PrintBatchReceipt();
+            PrintBatchReceipt(bill, words);
         }
         if (progress.advance(static_cast<qint64>(batch.size())))
             printer.endDoc();
     } catch (...) {
         if (printer.isOpen())
             printer.abort();
+        s.CurrentBill = bill;
+        s.AmountInWords = words;
         throw;
     }
     if (progress.cancelled()) {
         if (printer.isOpen())
             printer.abort();
-        s.CurrentBill = held;
-        s.AmountInWords = heldWords;
         tell(QStringLiteral("打印已取消，没有打印任何收据。"));
         return;
     }
-    // The bill printed last stays the bill held for printing.
-    const BillRecord printed = s.CurrentBill;
-    const QString words = s.AmountInWords;
     u.Data1->refresh();
-    s.CurrentBill = printed;
+    s.CurrentBill = bill;
     s.AmountInWords = words;
     u.Leldx->setText(words);
     tell(QStringLiteral("报表输出完毕：按(确认)后结束！"));
