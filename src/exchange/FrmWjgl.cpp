@@ -345,7 +345,7 @@ void FrmWjgl::DirList_Change() {
         QSignalBlocker block(u.DrvList);
         u.DrvList->setDriveOf(path);
     }
-    if (ClickMode == QLatin1String("Y3"))
+    if (ClickMode == kTargetFolder)
         u.TxtMbwj->setText(joinPath(path, SourceName));
 }
 
@@ -357,29 +357,29 @@ void FrmWjgl::CboLx_Click() {
 
 void FrmWjgl::FilList_Click(const QString& name) {
     FrmWjglUi& u = ui();
-    if (ClickMode == QLatin1String("Y1")) {
+    if (ClickMode == kPreview) {
         u.Label4->show();
         u.Image1->showFile(joinPath(folder(), name));
-    } else if (ClickMode == QLatin1String("Y2")) {
+    } else if (ClickMode == kSourcePath) {
         u.TxtWjm->setText(joinPath(folder(), name));
         SourceName = name;
-    } else if (ClickMode == QLatin1String("Y3")) {
+    } else if (ClickMode == kTargetFolder) {
         u.TxtMbwj->setText(joinPath(folder(), QString()));
-    } else if (ClickMode == QLatin1String("N")) {
+    } else if (ClickMode == kBareName) {
         u.TxtWjm->setText(name);
     }
 }
 
-void FrmWjgl::Check4_Click(bool on) { ClickMode = QLatin1String(on ? "Y1" : "N"); }
+void FrmWjgl::Check4_Click(bool on) { ClickMode = on ? kPreview : kBareName; }
 
 void FrmWjgl::Check5_Click(bool on) {
     ui().Check6->setEnabled(!on);
-    ClickMode = QLatin1String(on ? "Y2" : "N");
+    ClickMode = on ? kSourcePath : kBareName;
 }
 
 void FrmWjgl::Check6_Click(bool on) {
     ui().Check5->setEnabled(!on);
-    ClickMode = QLatin1String(on ? "Y3" : "N");
+    ClickMode = on ? kTargetFolder : kBareName;
 }
 
 void FrmWjgl::clearModes() {

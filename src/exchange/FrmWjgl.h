@@ -54,11 +54,13 @@ public:
     static constexpr const char* kName = tv::windows::kFileManager;
     FrmWjgl();
 
-    // What a click on a file does: "Y1" preview, "Y2" source path, "Y3"
-    // target folder, "N" the bare name into the source box; "" until a mode
-    // box changes.
+    // What a click on a file does (ClickMode; "" until a mode box changes).
+    static constexpr QLatin1String kPreview{"Y1"};       // the picture previewed
+    static constexpr QLatin1String kSourcePath{"Y2"};    // its path into the source box
+    static constexpr QLatin1String kTargetFolder{"Y3"};  // its folder into the target box
+    static constexpr QLatin1String kBareName{"N"};       // its bare name into the source box
     QString ClickMode;
-    // The name of the file clicked last in the "Y2" mode.
+    // The name of the file clicked last in the kSourcePath mode.
     QString SourceName;
 
 protected:

@@ -205,7 +205,7 @@ void FrmTfjs::onLoad() {
     s.ActiveFormCode = formcode::Fees;
     s.DatabasePath = s.DataFilePath;
     SettlementMode.clear();
-    s.OpDialogMode = QStringLiteral(" ");
+    s.OpDialogMode = kNoFileDialog;
     try {
         loadSource();
     } catch (const std::exception&) {
@@ -295,12 +295,12 @@ void FrmTfjs::DBGrid1_DblClick() {
 }
 
 void FrmTfjs::Check_Click(int n) {
-    SettlementMode = n == 1 ? QStringLiteral("NO") : QStringLiteral("YE");
+    SettlementMode = n == 1 ? kPaidInAdvance : kWithArrears;
     (n == 1 ? ui().Check2 : ui().Check1)->setEnabled(false);
 }
 
 SettlementKind FrmTfjs::kind() const {
-    return SettlementMode == QLatin1String("YE") ? SettlementKind::WithArrears : SettlementKind::PaidInAdvance;
+    return SettlementMode == kWithArrears ? SettlementKind::WithArrears : SettlementKind::PaidInAdvance;
 }
 
 void FrmTfjs::CboBtth_Click() {
@@ -471,9 +471,9 @@ void FrmTfjs::TxtJzts_Change() {
 // ---------------------------------------------------------------- the file and the sheet
 
 void FrmTfjs::Op(QString& Myp, const QString& YYno) {
-    const QString title = YYno == QLatin1String("Y1")   ? QStringLiteral("新建公寓数据")
-                          : YYno == QLatin1String("Y2") ? QStringLiteral("打开公寓数据")
-                                                        : QStringLiteral("打开数据文件");
+    const QString title = YYno == kNewDataFile    ? QStringLiteral("新建公寓数据")
+                          : YYno == kOpenDataFile ? QStringLiteral("打开公寓数据")
+                                                  : QStringLiteral("打开数据文件");
     const QString path = dlg::openFile(title, QStringLiteral("数据文件 (*.txt)|*.txt|所有文件 (*.*)|*.*"));
     if (!path.isEmpty())
         Myp = path;
@@ -484,7 +484,7 @@ void FrmTfjs::Op(QString& Myp, const QString& YYno) {
 void FrmTfjs::CmdDk_Click() {
     FrmTfjsUi& u = ui();
     SharedState& s = state();
-    s.OpDialogMode = QStringLiteral("Y3");
+    s.OpDialogMode = kSettlementFile;
     QString path;
     Op(path, s.OpDialogMode);
     if (path.isEmpty())

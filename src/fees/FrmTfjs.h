@@ -53,9 +53,18 @@ public:
     static constexpr const char* kName = windows::kSettlement;
     FrmTfjs();
 
+    // How the account is settled (SettlementMode; "" until a box is ticked).
+    static constexpr QLatin1String kPaidInAdvance{"NO"};  // 非欠租结算
+    static constexpr QLatin1String kWithArrears{"YE"};    // 带欠租结算
+    // The file dialog's kinds (Op's YYno, OpDialogMode), which name its title.
+    static constexpr QLatin1String kNewDataFile{"Y1"};
+    static constexpr QLatin1String kOpenDataFile{"Y2"};
+    static constexpr QLatin1String kSettlementFile{"Y3"};
+    static constexpr QLatin1String kNoFileDialog{" "};  // none asked yet since the load
+
     // The window's own variables (they outlive an unload).
     QString SettlementFileName;
-    QString SettlementMode;  // "", "NO" (非欠租结算) or "YE" (带欠租结算)
+    QString SettlementMode;
     Money RentDue{}, DailyRent{};
     float ChargedDays = 0, MonthDays = 0, DaysLived = 0;
     Money DailyOtherFee{}, OtherFeeDue{}, MonthlyRent{}, MonthlyOtherFee{};
