@@ -74,6 +74,7 @@ protected:
     void onLoad() override;
 
 private:
+    // The controls (FrmZsdwhBuild.cpp).
     void buildInputs(QWidget* root);
     void buildButtonsAndCounts(QWidget* root);
     void buildPreview(QWidget* root);
@@ -81,6 +82,7 @@ private:
     void placeRight(int extraWidth, int extraHeight);
     void fitToWindow();
     void connectHandlers(QWidget* root);
+
     void loadSources();
     void loadUser();
     void lockAfterFailure();
