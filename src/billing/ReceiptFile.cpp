@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -61,6 +62,7 @@ public:
     }
     // Whole lines already made (the writer stands at column 1 between lines).
     Lines& made(const QByteArray& lines) {
+        assert(w_.column() == 1);
         out_ += lines;
         return *this;
     }

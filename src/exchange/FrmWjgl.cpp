@@ -30,6 +30,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <cassert>
 #include <functional>
 #include <iterator>
 #include <utility>
@@ -357,6 +358,8 @@ void FrmWjgl::CboLx_Click() {
 
 void FrmWjgl::FilList_Click(const QString& name) {
     FrmWjglUi& u = ui();
+    assert(ClickMode.isEmpty() || ClickMode == kPreview || ClickMode == kSourcePath || ClickMode == kTargetFolder ||
+           ClickMode == kBareName);
     if (ClickMode == kPreview) {
         u.Label4->show();
         u.Image1->showFile(joinPath(folder(), name));

@@ -25,6 +25,7 @@ enum class Amounts { Cents, AsStored };
 // copied as bits (1 << index).
 enum BillField { jfrq, fjh, xm, sfzhm, zj, sfsd1, sfsd2, bysb, sysb, ysl, sdj, sf, bydb, sydb, ydl, ddj, df, zf, hj };
 inline constexpr int kBillFields = 19;
+static_assert(hj + 1 == kBillFields && kBillFields <= 32, "one bit of a uint32_t for each field");
 const char* billFieldName(int field);
 
 // Row `row` of `rs` (a source over fzsdjs, read in place without a move)

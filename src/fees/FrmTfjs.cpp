@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <cassert>
 #include <exception>
 #include <optional>
 
@@ -300,6 +301,7 @@ void FrmTfjs::Check_Click(int n) {
 }
 
 SettlementKind FrmTfjs::kind() const {
+    assert(SettlementMode.isEmpty() || SettlementMode == kPaidInAdvance || SettlementMode == kWithArrears);
     return SettlementMode == kWithArrears ? SettlementKind::WithArrears : SettlementKind::PaidInAdvance;
 }
 

@@ -10,6 +10,7 @@
 #include "shared/SharedState.h"
 #include "shared/Windows.h"
 
+#include <cassert>
 #include <optional>
 
 namespace tv {
@@ -154,6 +155,7 @@ QImage photoOf(QImage (W::*photo)() const) {
 }
 
 QImage pairPhoto(int which) {
+    assert(which == 1 || which == 2);
     const auto* w = forms::Registry::loadedAs<windows::PairPrintWindow>();
     return w ? w->pairPhoto(which) : QImage();
 }

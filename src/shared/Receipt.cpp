@@ -61,14 +61,25 @@ Line meter(const QString& now, float thisMonth, const QString& before, float las
             at(101, kBar)};
 }
 
-}  // namespace
-
-const QString& boxLine(int i) {
-    assert(i >= 0 && i <= kRows);
-    return kBoxLines[i];
+// Whether each of the box lines is 51 characters long (a box character
+// takes two columns) and every bar of row `r` stands on a junction of the box
+// lines above and below it.
+[[maybe_unused]] bool barsOnJunctions(Row r, const Line& items) {
+    for (const QString& box : kBoxLines)
+        if (box.size() != 51)
+            return false;
+    for (const print::Item& item : items) {
+        if (item.text != kBar)
+            continue;
+        const qsizetype at = (item.column - 1) / 2;
+        for (const QString& box : {kBoxLines[r], kBoxLines[r + 1]})
+            if (item.column % 2 != 1 || at >= box.size() || box[at] == u'─')
+                return false;
+    }
+    return true;
 }
 
-Line row(Row r, const BillRecord& b, const QString& words, const Forms& f) {
+Line rowItems(Row r, const BillRecord& b, const QString& words, const Forms& f) {
     switch (r) {
         case Payer:
             return {at(1, kBar),  at(3, QStringLiteral("今收到")),
@@ -99,6 +110,21 @@ Line row(Row r, const BillRecord& b, const QString& words, const Forms& f) {
     return {at(1, kBar),  at(3, QStringLiteral("合计(元)")),    at(15, kBar), money(17, b.hj),
             at(25, kBar), at(27, QStringLiteral("人民币大写")), at(39, kBar), numberAt(41, words),
             at(101, kBar)};
+}
+
+}  // namespace
+
+static_assert(Total + 1 == kRows);
+
+const QString& boxLine(int i) {
+    assert(i >= 0 && i <= kRows);
+    return kBoxLines[i];
+}
+
+Line row(Row r, const BillRecord& bill, const QString& amountInWords, const Forms& forms) {
+    Line items = rowItems(r, bill, amountInWords, forms);
+    assert(barsOnJunctions(r, items));
+    return items;
 }
 
 Line header(const BillRecord& b) {

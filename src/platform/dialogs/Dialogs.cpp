@@ -55,6 +55,10 @@ QString defaultTitle() {
     return t;
 }
 
+// A style is its buttons (the low four bits) plus its icon (the next three).
+static_assert((OkCancel | AbortRetryIgnore | YesNoCancel | YesNo | RetryCancel) <= 0x0F &&
+              ((Critical | Question | Exclamation | Info) & ~0x70) == 0);
+
 // The answer a dialog gets when nobody scripted one: the harmless one.
 Button harmlessButton(Style style) {
     switch (style & 0x0F) {
