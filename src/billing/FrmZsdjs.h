@@ -69,6 +69,10 @@ protected:
     void onLoad() override;
 
 private:
+    // The caption of data source n without its position ("租金水电计算").
+    static QString sourceTitle(int n);
+
+    // The controls (FrmZsdjsBuild.cpp).
     void buildInputs(QWidget* root);
     void buildButtons(QWidget* root);
     void buildFileBrowser(QWidget* root);
@@ -76,6 +80,7 @@ private:
     void placeGrids(int extraWidth, int extraHeight);
     void fitToWindow();
     void connectHandlers(QWidget* root);
+
     void loadSources();
     void lockAfterFailure();
 
@@ -106,6 +111,7 @@ private:
     void endComputation();
 
     void Data_Reposition(int n);
+    void DBGrid_DeleteRequested(int n);
     void DBGrid1_Click();
     void DBGrid2_Click();
     void DBGrid4_Click();

@@ -575,7 +575,7 @@ void FrmRzdj::cmdDelClick() {
     } else {
         r.moveNext();
     }
-    ui().TxtTs->setText(QStringLiteral("数据删除成功"));
+    ui().TxtTs->setText(forms::tips::kDeleted);
 }
 
 // --- stepping -------------------------------------------------------------------
@@ -671,7 +671,7 @@ void FrmRzdj::cmdCxClick() {
         // Each row passed on the way is copied into the print record, as a
         // walk through the rows leaves it.
         const bool found = u.Data1->findFirst(rule);
-        u.TxtTs->setText(found ? QStringLiteral("为您查到一条记录") : QStringLiteral("没有找到符合条件的记录"));
+        u.TxtTs->setText(found ? forms::tips::kFoundOne : forms::tips::kNotFound);
     } catch (const std::exception&) {
         dlg::msgBox(QStringLiteral("数据查询失败！"), dlg::Info, QStringLiteral("提示！"));
     }

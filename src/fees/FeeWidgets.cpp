@@ -1,46 +1,10 @@
 #include "fees/FeeWidgets.h"
 
-#include "platform/db/Recordset.h"
-#include "platform/forms/Geometry.h"
-
-#include <QFontMetrics>
 #include <QHBoxLayout>
 
 namespace tv::fees {
 
 using forms::GridColumn;
-
-void greenStrip(QWidget* w) {
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, QColor(192, 255, 192));
-    pal.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    pal.setColor(QPalette::ButtonText, QColor(0, 0, 255));
-    w->setPalette(pal);
-    w->setAutoFillBackground(true);
-}
-
-QLabel* caption(QWidget* parent, const char* name, const QString& text, int left, int top, int width) {
-    auto* l = forms::make<QLabel>(parent, name);
-    l->setText(text);
-    forms::place(l, left, top, width, 300);
-    return l;
-}
-
-QComboBox* listBox(QWidget* parent, const char* name, bool editable) {
-    auto* c = forms::make<QComboBox>(parent, name);
-    c->setEditable(editable);
-    if (editable) {
-        c->setInsertPolicy(QComboBox::NoInsert);
-        c->setCompleter(nullptr);  // typed text stays exactly as typed
-    }
-    return c;
-}
-
-void fillList(QComboBox* c, const QStringList& items) {
-    c->clear();
-    c->addItems(items);
-    c->setCurrentIndex(-1);
-}
 
 std::vector<GridColumn> billColumns(bool shortNames) {
     const QString money = QStringLiteral("Currency");
@@ -66,40 +30,22 @@ std::vector<GridColumn> otherFeeColumns() {
             {"qtf", QStringLiteral("其它杂费"), money},   {"hj", QStringLiteral("合计"), money}};
 }
 
-void fitColumns(forms::DataGrid* grid, const std::vector<GridColumn>& columns) {
-    const QFontMetrics fm(grid->font());
-    const int padding = fm.horizontalAdvance(QChar(0x4E2D));
-    for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
-        const GridColumn& c = columns[static_cast<size_t>(i)];
-        const QString head = c.caption.size() <= 4 ? c.caption : c.caption.left((c.caption.size() + 1) / 2);
-        const QString sample = c.field == QLatin1String("sfzhm") ? QString(18, QLatin1Char('0'))
-                               : c.field == QLatin1String("xm")  ? QString(4, QChar(0x4E2D))
-                                                                 : QString(10, QLatin1Char('0'));
-        grid->setColumnWidth(i, std::max(fm.horizontalAdvance(sample), fm.horizontalAdvance(head)) + padding);
-    }
+namespace {
+
+// The values of a fee grid's columns: ID numbers, names, the rest ten digits.
+QString widthSample(const GridColumn& c) {
+    return c.field == QLatin1String("sfzhm") ? QString(18, QLatin1Char('0'))
+           : c.field == QLatin1String("xm")  ? QString(4, QChar(0x4E2D))
+                                             : QString(10, QLatin1Char('0'));
 }
+
+}  // namespace
 
 forms::DataGrid* feeGrid(QWidget* root, const char* name, const QString& title, forms::DataControl* data,
                          const std::vector<GridColumn>& columns, QLabel** strip) {
-    *strip = forms::make<QLabel>(root, (QByteArray(name) + "Caption").constData());
-    (*strip)->setText(title);
-    (*strip)->setAlignment(Qt::AlignCenter);
-    (*strip)->setFont(forms::songTi(10.5));
-    greenStrip(*strip);
-    auto* g = forms::make<forms::DataGrid>(root, name);
+    forms::DataGrid* g = forms::captionedGrid(root, name, title, data, columns, widthSample, strip);
     g->setToolTip(title);
-    g->setFont(forms::songTi(9));
-    g->setTabKeyNavigation(false);  // Tab goes on to the next control; the arrows move in the grid
-    g->setDataSource(data);
-    QObject::connect(g->model(), &QAbstractItemModel::modelReset, g, [g, columns] { fitColumns(g, columns); });
-    g->setColumns(columns);
     return g;
-}
-
-QString positionCaption(const QString& title, forms::DataControl* source, int count) {
-    const int position = source->isOpen() ? source->recordset().absolutePosition() + 1 : 0;
-    return title + QStringLiteral(" (#Record：") + QString::number(position) + QStringLiteral(" / ") +
-           QString::number(count) + QStringLiteral(")");
 }
 
 QFrame* boxedFrame(QWidget* parent, const char* name) {

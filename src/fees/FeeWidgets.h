@@ -1,11 +1,12 @@
 #pragma once
 // What the fee records window and the settlement window build alike: the
-// green strips, labelled inputs, lists, the fee grids' columns, the captions
-// of the data sources, and a panel of boxed cells drawn like the printed
-// receipt.
+// fee grids and their columns, and a panel of boxed cells drawn like the
+// printed receipt. The strips, labels, lists and data source captions are
+// those of every window (platform/forms/WindowParts.h).
 
 #include "platform/forms/Controls.h"
 #include "platform/forms/DataGrid.h"
+#include "platform/forms/WindowParts.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -18,27 +19,21 @@
 
 namespace tv::fees {
 
-// The light-green strip with blue text of the data sources and grid captions.
-void greenStrip(QWidget* w);
-// A caption label on the twip box (left, top, width).
-QLabel* caption(QWidget* parent, const char* name, const QString& text, int left, int top, int width);
-// A list; an editable one never takes typed text in as an item.
-QComboBox* listBox(QWidget* parent, const char* name, bool editable);
-// Fills a list with nothing chosen.
-void fillList(QComboBox* c, const QStringList& items);
+// The strips, labels and lists every window builds alike.
+using forms::caption;
+using forms::fillList;
+using forms::greenStrip;
+using forms::listBox;
+using forms::positionCaption;
 
 // The 19 columns of a fee grid; the settlement window names the usages and
 // charges shorter ("用水量", "水费").
 std::vector<forms::GridColumn> billColumns(bool shortNames);
 std::vector<forms::GridColumn> otherFeeColumns();
-// The columns as wide as their values, captions on at most two lines.
-void fitColumns(forms::DataGrid* grid, const std::vector<forms::GridColumn>& columns);
 // A grid with its caption strip above it, over `data`; Tab leaves the grid.
 forms::DataGrid* feeGrid(QWidget* root, const char* name, const QString& caption, forms::DataControl* data,
                          const std::vector<forms::GridColumn>& columns, QLabel** strip);
 
-// "租金水电费 (#Record：3 / 10)": the position is 0 without a current row.
-QString positionCaption(const QString& title, forms::DataControl* source, int count);
 
 // One cell of a boxed panel: a caption (name null), or a control of type T
 // made under `name` and kept in `*slot`; `span` grid columns wide.

@@ -11,6 +11,7 @@
 #include "platform/forms/Guard.h"
 #include "platform/forms/StatusBox.h"
 #include "platform/forms/StatusPanels.h"
+#include "platform/forms/WindowParts.h"
 #include "platform/shell/Shell.h"
 #include "platform/values/Money.h"
 #include "shared/CheckInCopy.h"
@@ -21,9 +22,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -33,7 +32,6 @@
 
 #include <cmath>
 #include <exception>
-#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -62,40 +60,6 @@ const QString kAllRows = QStringLiteral("所有记录");
 constexpr int kColumnWiden = 360;
 constexpr int kColumnRight = 3360 + kColumnWiden;
 
-// The light-green strip with blue text that the data sources and grid
-// captions share.
-void greenStrip(QWidget* w) {
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, QColor(192, 255, 192));
-    pal.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    pal.setColor(QPalette::ButtonText, QColor(0, 0, 255));
-    w->setPalette(pal);
-    w->setAutoFillBackground(true);
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top, int width) {
-    auto* l = make<QLabel>(parent, name);
-    l->setText(text);
-    place(l, left, top, width, 300);
-    return l;
-}
-
-QComboBox* combo(QWidget* parent, const char* name, bool editable) {
-    auto* c = make<QComboBox>(parent, name);
-    c->setEditable(editable);
-    if (editable) {
-        c->setInsertPolicy(QComboBox::NoInsert);
-        c->setCompleter(nullptr);  // typed text stays exactly as typed
-    }
-    return c;
-}
-
-void fillList(QComboBox* c, const QStringList& items) {
-    c->clear();
-    c->addItems(items);
-    c->setCurrentIndex(-1);  // filled, nothing chosen
-}
-
 std::vector<GridColumn> billColumns() {
     const QString money = QStringLiteral("Currency");
     return {{"jfrq", QStringLiteral("计费日期"), ""},      {"fjh", QStringLiteral("房间编号"), ""},
@@ -119,9 +83,8 @@ std::vector<GridColumn> otherFeeColumns() {
             {"qtf", QStringLiteral("其它费用"), money},   {"hj", QStringLiteral("合计"), money}};
 }
 
-// Column widths from the values a column holds (ID numbers and employers
-// are long, names, dates and amounts middling) and from its caption, which
-// stays on one line up to four characters and takes two lines beyond that.
+// The values a column holds: ID numbers and employers are long, names,
+// dates and amounts middling.
 QString widthSample(const GridColumn& c) {
     static const QRegularExpression names(QStringLiteral("^(xm\\d?|fq|mq)$"));
     static const QRegularExpression middling(QStringLiteral("^(jfrq|rzrq|lkrq|sfsd\\d|cxny\\d|dh)$"));
@@ -133,34 +96,6 @@ QString widthSample(const GridColumn& c) {
         return QString(5, QChar(0x4E2D));
     return QString(middling.match(c.field).hasMatch() || !c.format.isEmpty() ? 11 : 4, QLatin1Char('0'));
 }
-
-void fitColumns(DataGrid* grid, const std::vector<GridColumn>& columns) {
-    const QFontMetrics fm(grid->font());
-    const int padding = fm.horizontalAdvance(QChar(0x4E2D));
-    for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
-        const GridColumn& c = columns[static_cast<size_t>(i)];
-        const QString head = c.caption.size() <= 4 ? c.caption : c.caption.left((c.caption.size() + 1) / 2);
-        grid->setColumnWidth(i, std::max(fm.horizontalAdvance(widthSample(c)), fm.horizontalAdvance(head)) + padding);
-    }
-}
-
-// Runs a handler after every resize of a widget.
-class ResizeHook : public QObject {
-public:
-    ResizeHook(QWidget* watched, std::function<void()> handler) : QObject(watched), handler_(std::move(handler)) {
-        watched->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Resize)
-            handler_();
-        return false;
-    }
-
-private:
-    std::function<void()> handler_;
-};
 
 }  // namespace
 
@@ -185,28 +120,28 @@ void Tenvora::buildSearch(QWidget* root) {
     u.Image2 = make<QLabel>(root, "Image2");
     u.Image2->setScaledContents(true);
     setTwips(u.Image2, 120, 120, 960, 720);
-    auto* title = label(root, "Label1", QStringLiteral("公寓信息查询"), 1200, 240, 2160);
+    auto* title = forms::caption(root, "Label1", QStringLiteral("公寓信息查询"), 1200, 240, 2160);
     title->setFont(forms::songTi(15.75));
     setTwips(title, 1200, 180, 2160, 600);
 
     auto row = [](int i) { return 1020 + i * 420; };
     const int inputLeft = 1380, inputWidth = kColumnRight - inputLeft;
-    label(root, "Label2", QStringLiteral("查询方式："), 120, row(0), 1260);
-    u.CboCxfs = combo(root, "CboCxfs", false);
+    forms::caption(root, "Label2", QStringLiteral("查询方式："), 120, row(0), 1260);
+    u.CboCxfs = forms::listBox(root, "CboCxfs", false);
     setTwips(u.CboCxfs, inputLeft, row(0) - 15, inputWidth, 330);
     const std::pair<const char*, QLineEdit**> boxes[] = {
         {"计费日期：", &u.Txtjfrq}, {"房间编号：", &u.TxtFh}, {"租客姓名：", &u.Txtzk}, {"身份证号码：", &u.Txtzh}};
     const char* const boxNames[] = {"Txtjfrq", "TxtFh", "Txtzk", "Txtzh"};
     const char* const labelNames[] = {"Label3", "Label4", "Label5", "Label6"};
     for (int i = 0; i < 4; ++i) {
-        label(root, labelNames[i], QString::fromUtf8(boxes[i].first), 120, row(i + 1), 1260);
+        forms::caption(root, labelNames[i], QString::fromUtf8(boxes[i].first), 120, row(i + 1), 1260);
         *boxes[i].second = make<QLineEdit>(root, boxNames[i]);
         setTwips(*boxes[i].second, inputLeft, row(i + 1), inputWidth, 300);
     }
-    label(root, "Label7", QStringLiteral("房间现状："), 120, row(5), 1260);
-    u.Cbofjxz = combo(root, "Cbofjxz", true);
+    forms::caption(root, "Label7", QStringLiteral("房间现状："), 120, row(5), 1260);
+    u.Cbofjxz = forms::listBox(root, "Cbofjxz", true);
     setTwips(u.Cbofjxz, inputLeft, row(5) - 15, inputWidth, 330);
-    QLabel* tip = label(root, "Label8", QStringLiteral("提示："), 120, row(6), 1260);
+    QLabel* tip = forms::caption(root, "Label8", QStringLiteral("提示："), 120, row(6), 1260);
     u.TxtTs = make<QLineEdit>(root, "TxtTs");
     setTwips(u.TxtTs, inputLeft, row(6), inputWidth, 300);
     forms::statusBox(u.TxtTs, tip);
@@ -241,13 +176,13 @@ void Tenvora::buildPrintAndCounts(QWidget* root) {
     u.Check2 = make<QCheckBox>(frame, "Check2");
     u.Check2->setText(QStringLiteral("双记录"));
     setTwips(u.Check2, 1620, 180, 1320, 300);
-    label(frame, "Label9", QStringLiteral("X1："), 180, 600, 420);
+    forms::caption(frame, "Label9", QStringLiteral("X1："), 180, 600, 420);
     u.TxtX3 = make<QLineEdit>(frame, "TxtX3");
     setTwips(u.TxtX3, 600, 585, 900, 300);
-    label(frame, "Label10", QStringLiteral("Y1："), 1620, 600, 420);
+    forms::caption(frame, "Label10", QStringLiteral("Y1："), 1620, 600, 420);
     u.TxtY3 = make<QLineEdit>(frame, "TxtY3");
     setTwips(u.TxtY3, 2040, 585, 900, 300);
-    label(frame, "Label11", QStringLiteral("表格标题设换："), 180, 1020, 2760);
+    forms::caption(frame, "Label11", QStringLiteral("表格标题设换："), 180, 1020, 2760);
     u.TxtBt = make<QLineEdit>(frame, "TxtBt");
     setTwips(u.TxtBt, 180, 1380, kColumnRight - 480, 300);
 
@@ -258,8 +193,9 @@ void Tenvora::buildPrintAndCounts(QWidget* root) {
     const char* const labelNames[] = {"Label12", "Label13", "Label14", "Label15"};
     for (int i = 0; i < 4; ++i) {
         const int top = 7320 + i * 360;
-        label(root, labelNames[i], QString::fromUtf8(counts[i].first), 120, top, 1260);
-        *values[i] = label(root, valueNames[i], QString::fromUtf8(counts[i].second), 1380, top, kColumnRight - 1380);
+        forms::caption(root, labelNames[i], QString::fromUtf8(counts[i].first), 120, top, 1260);
+        *values[i] =
+            forms::caption(root, valueNames[i], QString::fromUtf8(counts[i].second), 1380, top, kColumnRight - 1380);
     }
 }
 
@@ -275,25 +211,15 @@ void Tenvora::buildGrids(QWidget* root) {
         auto* d = make<DataControl>(root, name);
         d->setCaption(caption);
         d->setReadOnly(readOnly);
-        greenStrip(d);
+        forms::greenStrip(d);
         return d;
     };
     auto grid = [&](int n, const QString& caption, const QString& tip, DataControl* data,
                     const std::vector<GridColumn>& columns) {
         const QByteArray name = "DBGrid" + QByteArray::number(n);
-        u.GridCaption[n - 1] = make<QLabel>(root, (name + "Caption").constData());
-        u.GridCaption[n - 1]->setText(caption);
-        u.GridCaption[n - 1]->setAlignment(Qt::AlignCenter);
-        u.GridCaption[n - 1]->setFont(forms::songTi(10.5));
-        greenStrip(u.GridCaption[n - 1]);
-        auto* g = make<DataGrid>(root, name.constData());
+        DataGrid* g =
+            forms::captionedGrid(root, name.constData(), caption, data, columns, widthSample, &u.GridCaption[n - 1]);
         g->setToolTip(tip);
-        g->setFont(forms::songTi(9));
-        g->setTabKeyNavigation(false);  // Tab goes on to the next control; the arrows move in the grid
-        g->setDataSource(data);
-        // The columns are made anew whenever the rows are read again.
-        QObject::connect(g->model(), &QAbstractItemModel::modelReset, g, [g, columns] { fitColumns(g, columns); });
-        g->setColumns(columns);
         return g;
     };
 
@@ -380,7 +306,7 @@ void Tenvora::connectHandlers(QWidget* root) {
     forms::onClick(u.CmdPrinter, [this] { CmdPrinter_Click(); });
     forms::onClick(u.CmdExit, [this] { CmdExit_Click(); });
     on(u.DBGrid1, &DataGrid::deleteRequested, [this] { CmdDel_Click(); });
-    new ResizeHook(root, [this] { fitToWindow(); });
+    forms::onResize(root, [this] { fitToWindow(); });
     new forms::EnterRing({u.CboCxfs, u.Txtjfrq, u.TxtFh, u.Txtzk, u.Txtzh, u.Cbofjxz, u.TxtTs}, true, root);
 }
 
@@ -407,10 +333,11 @@ void Tenvora::onLoad() {
     // Decorative pictures: a missing one leaves its place empty.
     forms::loadPicture(u.Image1, s.PicturePath + QStringLiteral("T218.jpg"));
     forms::loadPicture(u.Image2, s.PicturePath + QStringLiteral("zhjy.jpg"));
-    fillList(u.CboCxfs, {QStringLiteral("房号+姓名"), QStringLiteral("房号"), QStringLiteral("姓名"),
-                         QStringLiteral("身份证号"), QStringLiteral("计费日期"), QStringLiteral("房间现状"), kAllRows});
-    fillList(u.Cbofjxz, {QStringLiteral("在住"), QStringLiteral("退房"), QStringLiteral("招租"), QStringLiteral("已订"),
-                         QStringLiteral("自用")});
+    forms::fillList(u.CboCxfs,
+                    {QStringLiteral("房号+姓名"), QStringLiteral("房号"), QStringLiteral("姓名"),
+                     QStringLiteral("身份证号"), QStringLiteral("计费日期"), QStringLiteral("房间现状"), kAllRows});
+    forms::fillList(u.Cbofjxz, {QStringLiteral("在住"), QStringLiteral("退房"), QStringLiteral("招租"),
+                                QStringLiteral("已订"), QStringLiteral("自用")});
     forms::setStatusPanel(1, QStringLiteral("工作路径：") + s.DatabasePath);
 }
 
@@ -483,16 +410,9 @@ void Tenvora::fdglcx() {
 
 // ---------------------------------------------------------------- rows
 
-namespace {
-QString positionCaption(const QString& title, DataControl* source, int count) {
-    return title + QStringLiteral(" (#Record：") + QString::number(source->recordset().absolutePosition() + 1) +
-           QStringLiteral(" / ") + QString::number(count) + QStringLiteral(")");
-}
-}  // namespace
-
 void Tenvora::Data1_Reposition() {
     TenvoraUi& u = ui();
-    u.Data1->setCaption(positionCaption(QStringLiteral("租客信息维护"), u.Data1, TenantRowCount));
+    u.Data1->setCaption(forms::positionCaption(QStringLiteral("租客信息维护"), u.Data1, TenantRowCount));
     u.LelJlzs->setText(QString::number(TenantRowCount));
     // Nothing to print from an empty grid (a room no one lives in, the last row deleted).
     u.CmdPrinter->setEnabled(u.Data1->recordset().recordCount() > 0);
@@ -500,16 +420,16 @@ void Tenvora::Data1_Reposition() {
 }
 
 void Tenvora::Data2_Reposition() {
-    ui().Data2->setCaption(positionCaption(QStringLiteral("租金水电费维护"), ui().Data2, BillRowCount));
+    ui().Data2->setCaption(forms::positionCaption(QStringLiteral("租金水电费维护"), ui().Data2, BillRowCount));
     ui().LelZdzs->setText(QString::number(BillRowCount));
 }
 
 void Tenvora::Data3_Reposition() {
-    ui().Data3->setCaption(positionCaption(QStringLiteral("其它费用维护"), ui().Data3, OtherFeeRowCount));
+    ui().Data3->setCaption(forms::positionCaption(QStringLiteral("其它费用维护"), ui().Data3, OtherFeeRowCount));
 }
 
 void Tenvora::Data4_Reposition() {
-    ui().Data4->setCaption(positionCaption(QStringLiteral("用户注册维护"), ui().Data4, UserRowCount));
+    ui().Data4->setCaption(forms::positionCaption(QStringLiteral("用户注册维护"), ui().Data4, UserRowCount));
     ui().LelZcrs->setText(QString::number(UserRowCount));
 }
 
@@ -613,8 +533,6 @@ void Tenvora::CmdCx_Click() {
         failed();
         return;
     }
-    const QString found = QStringLiteral("为您查到一条记录"), notFound = QStringLiteral("没有找到符合条件的记录"),
-                  matching = QStringLiteral("为您查到符合条件的记录");
     try {
         u.Data1->refresh();
         SearchKeyRecord& keys = state().SearchKeys;
@@ -624,7 +542,7 @@ void Tenvora::CmdCx_Click() {
         keys.jfrq = u.Txtjfrq->text();
         keys.ysno = u.Cbofjxz->currentText();
         auto scan = [&](std::vector<std::pair<QString, QString>> match) {
-            u.TxtTs->setText(u.Data1->findFirst(match) ? found : notFound);
+            u.TxtTs->setText(u.Data1->findFirst(match) ? forms::tips::kFoundOne : forms::tips::kNotFound);
         };
         // Typed keys are bound as parameters, never written into the SQL.
         auto query = [](DataControl* target, const QString& sql, const Value& key) {
@@ -646,16 +564,16 @@ void Tenvora::CmdCx_Click() {
                 break;
             case 5:
                 query(u.Data2, QStringLiteral("select * from [fzsdjs] where [jfrq]=?"), Value(*day));
-                u.TxtTs->setText(matching);
+                u.TxtTs->setText(forms::tips::kFoundMatching);
                 break;
             case 6:
                 query(u.Data1, QStringLiteral("select * from [zfdj] where [ysno]=?"), Value(keys.ysno));
-                u.TxtTs->setText(matching);
+                u.TxtTs->setText(forms::tips::kFoundMatching);
                 break;
             case 7:
                 u.Data1->setRecordSource(kAllRegistrations);
                 u.Data1->refresh();
-                u.TxtTs->setText(QStringLiteral("显示全部记录"));
+                u.TxtTs->setText(forms::tips::kShowingAll);
                 break;
             default:
                 break;
@@ -694,7 +612,7 @@ void Tenvora::CmdDel_Click() {
     u.LelJlzs->setText(QString::number(TenantRowCount));
     if (TenantRowCount == 0)
         Data1_Reposition();  // the caption shows the empty selection
-    u.TxtTs->setText(QStringLiteral("数据删除成功"));
+    u.TxtTs->setText(forms::tips::kDeleted);
 }
 
 void Tenvora::CmdExit_Click() {

@@ -1,0 +1,133 @@
+#include "platform/forms/WindowParts.h"
+
+#include "platform/forms/Controls.h"
+#include "platform/forms/Geometry.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QLabel>
+
+#include <algorithm>
+#include <utility>
+
+namespace tv::forms {
+
+void greenStrip(QWidget* w) {
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, QColor(192, 255, 192));
+    pal.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    pal.setColor(QPalette::ButtonText, QColor(0, 0, 255));
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
+}
+
+QLabel* caption(QWidget* parent, const char* name, const QString& text, int left, int top, int width) {
+    auto* l = make<QLabel>(parent, name);
+    l->setText(text);
+    place(l, left, top, width, 300);
+    return l;
+}
+
+QComboBox* listBox(QWidget* parent, const char* name, bool editable) {
+    auto* c = make<QComboBox>(parent, name);
+    c->setEditable(editable);
+    if (editable) {
+        c->setInsertPolicy(QComboBox::NoInsert);
+        c->setCompleter(nullptr);
+    }
+    return c;
+}
+
+void fillList(QComboBox* c, const QStringList& items) {
+    c->clear();
+    c->addItems(items);
+    c->setCurrentIndex(-1);
+}
+
+namespace {
+
+std::vector<int> columnWidths(const QFont& font, const std::vector<GridColumn>& columns, const WidthSample& sample) {
+    const QFontMetrics fm(font);
+    const int padding = fm.horizontalAdvance(QChar(0x4E2D));
+    std::vector<int> widths;
+    widths.reserve(columns.size());
+    for (const GridColumn& c : columns) {
+        const QString head = c.caption.size() <= 4 ? c.caption : c.caption.left((c.caption.size() + 1) / 2);
+        widths.push_back(std::max(fm.horizontalAdvance(sample(c)), fm.horizontalAdvance(head)) + padding);
+    }
+    return widths;
+}
+
+// The widths of a grid's columns, measured once for the grid's font.
+class FittedColumns {
+public:
+    FittedColumns(DataGrid* grid, std::vector<GridColumn> columns, WidthSample sample)
+        : grid_(grid), columns_(std::move(columns)), sample_(std::move(sample)) {}
+    void operator()() {
+        if (grid_->model()->columnCount() == 0)
+            return;  // no rows read yet: no column to size
+        if (widths_.empty() || font_ != grid_->font()) {
+            font_ = grid_->font();
+            widths_ = columnWidths(font_, columns_, sample_);
+        }
+        for (int i = 0; i < static_cast<int>(widths_.size()); ++i)
+            grid_->setColumnWidth(i, widths_[static_cast<size_t>(i)]);
+    }
+
+private:
+    DataGrid* grid_;
+    std::vector<GridColumn> columns_;
+    WidthSample sample_;
+    QFont font_;
+    std::vector<int> widths_;
+};
+
+}  // namespace
+
+DataGrid* captionedGrid(QWidget* root, const char* name, const QString& title, DataControl* data,
+                        const std::vector<GridColumn>& columns, const WidthSample& sample, QLabel** strip) {
+    *strip = make<QLabel>(root, (QByteArray(name) + "Caption").constData());
+    (*strip)->setText(title);
+    (*strip)->setAlignment(Qt::AlignCenter);
+    (*strip)->setFont(songTi(10.5));
+    greenStrip(*strip);
+    auto* g = make<DataGrid>(root, name);
+    g->setFont(songTi(9));
+    g->setTabKeyNavigation(false);
+    g->setDataSource(data);
+    QObject::connect(g->model(), &QAbstractItemModel::modelReset, g, FittedColumns(g, columns, sample));
+    g->setColumns(columns);
+    return g;
+}
+
+QString positionCaption(const QString& title, DataControl* source, int count) {
+    const int position = source->isOpen() ? source->recordset().absolutePosition() + 1 : 0;
+    return title + QStringLiteral(" (#Record：") + QString::number(position) + QStringLiteral(" / ") +
+           QString::number(count) + QStringLiteral(")");
+}
+
+namespace {
+
+class ResizeHook : public QObject {
+public:
+    ResizeHook(QWidget* watched, std::function<void()> handler) : QObject(watched), handler_(std::move(handler)) {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize)
+            handler_();
+        return false;
+    }
+
+private:
+    std::function<void()> handler_;
+};
+
+}  // namespace
+
+void onResize(QWidget* w, std::function<void()> handler) { new ResizeHook(w, std::move(handler)); }
+
+}  // namespace tv::forms
