@@ -154,14 +154,18 @@ void FrmZsdjs::setSource(int n, const QString& where, std::vector<Value> params)
     ui().Data[n]->setRecordSource(shown(n).select(), std::move(params));
 }
 
-// A source with rows is counted on its last row and shown from its first.
+// A source with rows is counted and shown from its first row. Its rows are
+// all listed when it opens: no move to its last row is needed to count them,
+// and a source its refresh left on the first row needs no move at all.
 void FrmZsdjs::recount(int n) {
     Recordset& rs = ui().Data[n]->recordset();
     if (rs.recordCount() < 1)
         return;
-    rs.moveLast();
     Count[n] = rs.recordCount();
-    rs.moveFirst();
+    if (rs.hasCurrent() && rs.absolutePosition() == 0)
+        caption(n);
+    else
+        rs.moveFirst();
 }
 
 void FrmZsdjs::caption(int n) {
