@@ -62,15 +62,15 @@ struct MonthFile {
         QFile(tv::billing::ReceiptFile::pathFor(path)).resize(0);
     }
     tv::billing::Run run(bool replace) const {
-        return {path,
-                replace,
-                "2024-3-1",
-                "2024-3-31",
-                "2024-02-01",
-                {"bysj", {}, {}},
-                {"sysj", {}, {}},
-                {"qtfy", {}, {}},
-                {"fzsdjs", {}, {}}};
+        return {.dataFile = path,
+                .replace = replace,
+                .billingDate = "2024-3-1",
+                .periodEnd = "2024-3-31",
+                .lastMonthDate = "2024-02-01",
+                .bysj = {"bysj"},
+                .sysj = {"sysj"},
+                .qtfy = {"qtfy"},
+                .fzsdjs = {"fzsdjs"}};
     }
 };
 

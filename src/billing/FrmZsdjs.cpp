@@ -313,8 +313,15 @@ void FrmZsdjs::CmdJs_Click() {
     s.CurrentBill.sfsd2 = u.TxtSfsd->text();
     s.CurrentBill.sfsd1 = u.Txtjfrq->text();
     s.LastMonthDate = u.TxtSyrq->text();
-    const Run run{s.DatabasePath, replace,  u.Txtjfrq->text(), u.TxtSfsd->text(), u.TxtSyrq->text(),
-                  shown(1),       shown(2), shown(4),          shown(0)};
+    const Run run{.dataFile = s.DatabasePath,
+                  .replace = replace,
+                  .billingDate = u.Txtjfrq->text(),
+                  .periodEnd = u.TxtSfsd->text(),
+                  .lastMonthDate = u.TxtSyrq->text(),
+                  .bysj = shown(1),
+                  .sysj = shown(2),
+                  .qtfy = shown(4),
+                  .fzsdjs = shown(0)};
     const QString status = u.TxtTs->text();
     if (replace && rows(0) > 0)
         u.TxtTs->setText(QStringLiteral("正在计算租金水电费，请稍侯......"));

@@ -6,9 +6,12 @@
 #include "shared/Receipt.h"
 
 #include <QHash>
+#include <QStringList>
 
+#include <cstddef>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace tv::billing {
 
@@ -24,12 +27,55 @@ void step(const char* name) {
         stepHook()(name);
 }
 
-// The rows shown, the given fields only, in the order the data source shows them.
-std::vector<std::vector<Value>> rowsOf(Database& db, const Shown& s, const char* fields) {
-    return db.query(
-        QStringLiteral("select %1 from [%2] %3 order by rowid").arg(QString::fromLatin1(fields), s.table, s.where),
-        s.params);
+// The fields of a row as read, each by its column's name.
+template <class Row>
+struct Field {
+    const char* column;
+    Value Row::*member;
+};
+
+// The rows shown, the fields named only, in the order the data source shows them.
+template <class Row, size_t N>
+std::vector<Row> rowsOf(Database& db, const Shown& s, const Field<Row> (&fields)[N]) {
+    QStringList columns;
+    for (const Field<Row>& f : fields) columns << QLatin1Char('[') + QLatin1String(f.column) + QLatin1Char(']');
+    std::vector<Row> rows;
+    db.forEachRow(QStringLiteral("select %1 from [%2] %3 order by rowid")
+                      .arg(columns.join(QStringLiteral(", ")), s.table, s.where),
+                  s.params, [&](std::vector<Value>& values) {
+                      Row& row = rows.emplace_back();
+                      for (size_t i = 0; i < N; ++i) row.*fields[i].member = std::move(values[i]);
+                  });
+    return rows;
 }
+
+// A row to store: each value beside its column's name.
+using Stored = std::vector<std::pair<const char*, Value>>;
+
+// Rows stored into one table, each with the columns of the first.
+class Insert {
+public:
+    Insert(Database& db, const char* table) : db_(db), table_(QLatin1String(table)) {}
+    void operator()(const Stored& row) {
+        if (sql_.isEmpty()) {
+            QStringList columns, marks;
+            for (const auto& [column, value] : row) {
+                columns << QLatin1Char('[') + QLatin1String(column) + QLatin1Char(']');
+                marks << QStringLiteral("?");
+            }
+            sql_ = QStringLiteral("insert into [%1] (%2) values (%3)")
+                       .arg(table_, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+        }
+        values_.clear();
+        for (const auto& [column, value] : row) values_.push_back(value);
+        db_.exec(sql_, values_);
+    }
+
+private:
+    Database& db_;
+    QString table_, sql_;
+    std::vector<Value> values_;
+};
 
 void emptyShown(Database& db, const Shown& s) {
     db.exec(QStringLiteral("delete from [%1] %2").arg(s.table, s.where), s.params);
@@ -44,6 +90,43 @@ std::optional<QDate> dateOf(const Value& v) {
     return v.kind() == Value::Kind::Text ? parseDate(v.toText()) : std::nullopt;
 }
 
+// A registration (zfdj).
+struct Registration {
+    Value fjh, xm, sfzhm, ysno;
+};
+constexpr Field<Registration> kRegistration[] = {{"fjh", &Registration::fjh},
+                                                 {"xm", &Registration::xm},
+                                                 {"sfzhm", &Registration::sfzhm},
+                                                 {"ysno", &Registration::ysno}};
+
+// This month's row of a tenant (bysj): the rent, the readings and the prices.
+struct MonthRow {
+    Value jfrq, fjh, xm, sfzhm, zj, bysb, sdj, bydb, ddj;
+};
+constexpr Field<MonthRow> kMonthRow[] = {
+    {"jfrq", &MonthRow::jfrq},   {"fjh", &MonthRow::fjh},   {"xm", &MonthRow::xm},
+    {"sfzhm", &MonthRow::sfzhm}, {"zj", &MonthRow::zj},     {"bysb", &MonthRow::bysb},
+    {"sdj", &MonthRow::sdj},     {"bydb", &MonthRow::bydb}, {"ddj", &MonthRow::ddj}};
+
+// Last month's readings of a tenant (sysj).
+struct LastMonthRow {
+    Value sfzhm, jfrq, sysb, sydb;
+};
+constexpr Field<LastMonthRow> kLastMonthRow[] = {{"sfzhm", &LastMonthRow::sfzhm},
+                                                 {"jfrq", &LastMonthRow::jfrq},
+                                                 {"sysb", &LastMonthRow::sysb},
+                                                 {"sydb", &LastMonthRow::sydb}};
+
+// The other fees of a tenant (qtfy): six fees and their total.
+struct OtherFeeRow {
+    Value jfrq, fjh, sfzhm, kdf, dtf, wsf, zaf, wgf, qtf, hj;
+};
+constexpr Field<OtherFeeRow> kOtherFeeRow[] = {{"jfrq", &OtherFeeRow::jfrq},   {"fjh", &OtherFeeRow::fjh},
+                                               {"sfzhm", &OtherFeeRow::sfzhm}, {"kdf", &OtherFeeRow::kdf},
+                                               {"dtf", &OtherFeeRow::dtf},     {"wsf", &OtherFeeRow::wsf},
+                                               {"zaf", &OtherFeeRow::zaf},     {"wgf", &OtherFeeRow::wgf},
+                                               {"qtf", &OtherFeeRow::qtf},     {"hj", &OtherFeeRow::hj}};
+
 }  // namespace
 
 QString Shown::select() const { return QStringLiteral("select * from [%1] %2").arg(table, where).trimmed(); }
@@ -55,35 +138,41 @@ void setStepHook(std::function<void(const char*)> hook) { stepHook() = std::move
 void importMonth(const QString& dataFile, const Shown& bysj, const Shown& qtfy, const Shown& zfdj,
                  const QString& status, const QDate& billingDate) {
     const auto db = Database::open(dataFile);
-    const auto registrations = rowsOf(*db, zfdj, "[fjh], [xm], [sfzhm], [ysno]");
+    const auto registrations = rowsOf(*db, zfdj, kRegistration);
     if (registrations.empty())
         throw DbError(QStringLiteral("租客入住登记表中没有记录。"));
     const Value date(billingDate);
     db->transaction([&] {
         emptyShown(*db, bysj);
         emptyShown(*db, qtfy);
-        for (const auto& r : registrations) {
-            if (r[3].isNull() || r[3].toText() != status || status.isEmpty())
+        Insert month(*db, "bysj"), otherFees(*db, "qtfy");
+        for (const Registration& r : registrations) {
+            if (r.ysno.isNull() || r.ysno.toText() != status || status.isEmpty())
                 continue;
-            db->exec(QStringLiteral("insert into [bysj] ([jfrq], [fjh], [xm], [sfzhm]) values (?, ?, ?, ?)"),
-                     {date, r[0], r[1], r[2]});
-            db->exec(QStringLiteral("insert into [qtfy] ([jfrq], [fjh], [sfzhm]) values (?, ?, ?)"),
-                     {date, r[0], r[2]});
+            month({{"jfrq", date}, {"fjh", r.fjh}, {"xm", r.xm}, {"sfzhm", r.sfzhm}});
+            otherFees({{"jfrq", date}, {"fjh", r.fjh}, {"sfzhm", r.sfzhm}});
         }
     });
 }
 
 void carryOver(const QString& dataFile, const Shown& sysj, const Shown& bysj) {
     const auto db = Database::open(dataFile);
-    const auto rows = rowsOf(*db, bysj, "[jfrq], [fjh], [xm], [sfzhm], [zj], [bysb], [sdj], [bydb], [ddj]");
+    const auto rows = rowsOf(*db, bysj, kMonthRow);
     if (rows.empty())
         throw DbError(QStringLiteral("本月租金水电库中没有记录！"));
     db->transaction([&] {
         emptyShown(*db, sysj);
-        for (const auto& r : rows)
-            db->exec(QStringLiteral("insert into [sysj] ([jfrq], [fjh], [xm], [sfzhm], [zj], [sysb], [sdj], [sydb], "
-                                    "[ddj]) values (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                     r);
+        Insert lastMonth(*db, "sysj");
+        for (const MonthRow& r : rows)  // this month's readings become last month's
+            lastMonth({{"jfrq", r.jfrq},
+                       {"fjh", r.fjh},
+                       {"xm", r.xm},
+                       {"sfzhm", r.sfzhm},
+                       {"zj", r.zj},
+                       {"sysb", r.bysb},
+                       {"sdj", r.sdj},
+                       {"sydb", r.bydb},
+                       {"ddj", r.ddj}});
     });
 }
 
@@ -99,106 +188,193 @@ void computeCharges(BillRecord& b) {
 
 namespace {
 
-// The bills of the rows shown and their receipts, inside the transaction
-// of `compute`: every row read is the row the bills are made from.
-void billMonth(Database& db, const Run& run, ReceiptFile& file, RunResult& out) {
-    // bysj: 0 jfrq, 1 fjh, 2 xm, 3 sfzhm, 4 zj, 5 bysb, 6 sdj, 7 bydb, 8 ddj
-    const auto month = rowsOf(db, run.bysj, "[jfrq], [fjh], [xm], [sfzhm], [zj], [bysb], [sdj], [bydb], [ddj]");
-    for (const auto& r : month) {
-        bool complete = dateOf(r[0]).has_value();
-        for (int i : {4, 5, 6, 7, 8}) complete = complete && r[static_cast<size_t>(i)].isNumber();
+// The rooms whose row lacks a billing date, rent, reading or price.
+QStringList incompleteRooms(const std::vector<MonthRow>& month) {
+    QStringList rooms;
+    for (const MonthRow& r : month) {
+        const bool complete = dateOf(r.jfrq) && r.zj.isNumber() && r.bysb.isNumber() && r.sdj.isNumber() &&
+                              r.bydb.isNumber() && r.ddj.isNumber();
         if (!complete)
-            out.incomplete << (r[1].toText().isEmpty() ? QStringLiteral("(无房号)") : r[1].toText());
+            rooms << (r.fjh.toText().isEmpty() ? QStringLiteral("(无房号)") : r.fjh.toText());
     }
-    if (!out.incomplete.isEmpty())
-        return;
+    return rooms;
+}
 
-    // Last month's date typed as a date is compared in the form dates are
-    // shown in ("2024-2-1" finds the rows of 2024-02-01); other text as typed.
-    const std::optional<QDate> lastDate = parseDate(run.lastMonthDate);
-    const QString lastMonthKey = lastDate ? shortDate(*lastDate) : run.lastMonthDate;
-    // The first row of each tenant (and, last month, of the date typed) counts.
-    const auto lastMonth = rowsOf(db, run.sysj, "[sfzhm], [jfrq], [sysb], [sydb]");
-    // Filled from the end, so that the first row of a key is the one kept.
-    QHash<QString, size_t> lastMonthRow, otherFeeRow;
-    for (size_t i = lastMonth.size(); i-- > 0;)
-        if (!lastMonth[i][0].isNull() && !lastMonth[i][1].isNull())
-            lastMonthRow.insert(lastMonth[i][0].toText() + QLatin1Char('\n') + lastMonth[i][1].toText(), i);
-    // qtfy: 0 jfrq, 1 fjh, 2 sfzhm, 3..8 kdf dtf wsf zaf wgf qtf, 9 hj
-    const auto others = rowsOf(db, run.qtfy, "[jfrq], [fjh], [sfzhm], [kdf], [dtf], [wsf], [zaf], [wgf], [qtf], [hj]");
-    for (size_t i = others.size(); i-- > 0;)
-        if (!others[i][2].isNull())
-            otherFeeRow.insert(others[i][2].toText(), i);
+// The rows of a table shown, found by a key of each; the first row of a key
+// counts.
+template <class Row>
+class FirstByKey {
+public:
+    // `key` gives a row's key, or nothing for a row that no key finds.
+    FirstByKey(std::vector<Row> rows, const std::function<std::optional<QString>(const Row&)>& key)
+        : rows_(std::move(rows)) {
+        for (size_t i = rows_.size(); i-- > 0;)  // from the end, so that the first row of a key is the one kept
+            if (const std::optional<QString> k = key(rows_[i]))
+                index_.insert(*k, i);
+    }
+    const Row* find(const QString& key) const {
+        const auto i = index_.constFind(key);
+        return i == index_.cend() ? nullptr : &rows_[*i];
+    }
 
-    std::vector<std::vector<Value>> rows;
-    rows.reserve(month.size());
+private:
+    std::vector<Row> rows_;
+    QHash<QString, size_t> index_;
+};
+
+// Last month's readings by ID number and billing date. Last month's date
+// typed as a date is compared in the form dates are shown in ("2024-2-1"
+// finds the rows of 2024-02-01); other text as typed.
+class LastMonth {
+public:
+    LastMonth(Database& db, const Run& run)
+        : rows_(rowsOf(db, run.sysj, kLastMonthRow), [](const LastMonthRow& r) -> std::optional<QString> {
+              if (r.sfzhm.isNull() || r.jfrq.isNull())
+                  return std::nullopt;
+              return key(r.sfzhm.toText(), r.jfrq.toText());
+          }) {
+        const std::optional<QDate> lastDate = parseDate(run.lastMonthDate);
+        date_ = lastDate ? shortDate(*lastDate) : run.lastMonthDate;
+    }
+    // The tenant's row of that date, when it holds both readings.
+    const LastMonthRow* readings(const QString& id) const {
+        const LastMonthRow* r = rows_.find(key(id, date_));
+        return r && !r->sysb.isNull() && !r->sydb.isNull() ? r : nullptr;
+    }
+
+private:
+    static QString key(const QString& id, const QString& date) { return id + QLatin1Char('\n') + date; }
+    FirstByKey<LastMonthRow> rows_;
+    QString date_;
+};
+
+// The other fees by ID number: the row's total, or without one the six fees
+// added (a missing one as 0).
+OtherFeesRecord otherFeesOf(const OtherFeeRow& q) {
+    OtherFeesRecord o;
+    o.jfrq = q.jfrq.toText();
+    o.fjh = q.fjh.toText();
+    o.sfzhm = q.sfzhm.toText();
+    if (q.hj.isNull()) {
+        for (const Value* fee : {&q.kdf, &q.dtf, &q.wsf, &q.zaf, &q.wgf, &q.qtf}) o.hj += fee->toMoney();
+    } else {
+        o.hj = q.hj.toMoney();
+    }
+    return o;
+}
+
+// This month's row as a bill, its billing period as typed, without last
+// month's readings and other fees yet.
+BillRecord billOf(const MonthRow& r, const QDate& billed, const Run& run) {
+    BillRecord b;
+    b.jfrq = shortDate(billed);
+    b.fjh = r.fjh.toText();
+    b.xm = r.xm.toText();
+    b.sfzhm = r.sfzhm.toText();
+    b.zj = r.zj.toMoney();
+    b.sfsd1 = run.billingDate;
+    b.sfsd2 = run.periodEnd;
+    b.bysb = r.bysb.toSingle();
+    b.sdj = r.sdj.toMoney();
+    b.bydb = r.bydb.toSingle();
+    b.ddj = r.ddj.toMoney();
+    return b;
+}
+
+// The fee record of a bill.
+Stored feeRecord(const BillRecord& b, const QDate& billed) {
+    return {{"jfrq", Value(billed)},
+            {"fjh", textValue(b.fjh)},
+            {"xm", textValue(b.xm)},
+            {"sfzhm", textValue(b.sfzhm)},
+            {"zj", Value(b.zj)},
+            {"sfsd1", textValue(b.sfsd1)},
+            {"sfsd2", textValue(b.sfsd2)},
+            {"bysb", Value(b.bysb)},
+            {"sysb", Value(b.sysb)},
+            {"ysl", Value(b.ysl)},
+            {"sdj", Value(b.sdj)},
+            {"sf", Value(b.sf)},
+            {"bydb", Value(b.bydb)},
+            {"sydb", Value(b.sydb)},
+            {"ydl", Value(b.ydl)},
+            {"ddj", Value(b.ddj)},
+            {"df", Value(b.df)},
+            {"zf", Value(b.zf)},
+            {"hj", Value(b.hj)}};
+}
+
+// The bills made: their fee records and receipts.
+struct Bills {
+    std::vector<Stored> records;
     QByteArray receipts;
-    receipts.reserve(static_cast<qsizetype>(month.size()) * 1400);  // about a receipt each
-    for (const auto& r : month) {
-        BillRecord b;
-        const QDate billed = *dateOf(r[0]);
-        b.jfrq = shortDate(billed);
-        b.fjh = r[1].toText();
-        b.xm = r[2].toText();
-        b.sfzhm = r[3].toText();
-        b.zj = r[4].toMoney();
-        b.sfsd1 = run.billingDate;
-        b.sfsd2 = run.periodEnd;
-        b.bysb = r[5].toSingle();
-        b.sdj = r[6].toMoney();
-        b.bydb = r[7].toSingle();
-        b.ddj = r[8].toMoney();
-        const auto last =
-            r[3].isNull() ? lastMonthRow.end() : lastMonthRow.find(b.sfzhm + QLatin1Char('\n') + lastMonthKey);
-        if (last != lastMonthRow.end() && !lastMonth[*last][2].isNull() && !lastMonth[*last][3].isNull()) {
-            b.sysb = lastMonth[*last][2].toSingle();
-            b.sydb = lastMonth[*last][3].toSingle();
+};
+
+// One bill for every row of this month, with the tenant's last-month
+// readings and other fees; what was missing is noted in `out`.
+Bills makeBills(Database& db, const Run& run, const std::vector<MonthRow>& month, RunResult& out) {
+    const LastMonth lastMonth(db, run);
+    const FirstByKey<OtherFeeRow> otherFees(rowsOf(db, run.qtfy, kOtherFeeRow),
+                                            [](const OtherFeeRow& q) -> std::optional<QString> {
+                                                if (q.sfzhm.isNull())
+                                                    return std::nullopt;
+                                                return q.sfzhm.toText();
+                                            });
+    Bills bills;
+    bills.records.reserve(month.size());
+    bills.receipts.reserve(static_cast<qsizetype>(month.size()) * 1400);  // about a receipt each
+    for (const MonthRow& r : month) {
+        const QDate billed = *dateOf(r.jfrq);
+        BillRecord b = billOf(r, billed, run);
+        const LastMonthRow* last = r.sfzhm.isNull() ? nullptr : lastMonth.readings(b.sfzhm);
+        if (last) {
+            b.sysb = last->sysb.toSingle();
+            b.sydb = last->sydb.toSingle();
         } else {
             out.noLastMonth << b.fjh;
         }
-        OtherFeesRecord o;
-        const auto other = r[3].isNull() ? otherFeeRow.end() : otherFeeRow.find(b.sfzhm);
-        if (other != otherFeeRow.end()) {
-            const auto& q = others[*other];
-            o.jfrq = q[0].toText();
-            o.fjh = q[1].toText();
-            o.sfzhm = q[2].toText();
-            if (q[9].isNull()) {  // no total kept: the six fees, a missing one as 0
-                for (size_t i = 3; i <= 8; ++i) o.hj += q[i].toMoney();
-            } else {
-                o.hj = q[9].toMoney();
-            }
-        } else {
+        const OtherFeeRow* other = r.sfzhm.isNull() ? nullptr : otherFees.find(b.sfzhm);
+        const OtherFeesRecord o = other ? otherFeesOf(*other) : OtherFeesRecord();
+        if (!other)
             out.noOtherFees << b.fjh;
-        }
         b.zf = o.hj;
         computeCharges(b);
         roundBill(b, OtherFees::Rounded);
         out.lastWords = RMBChinese(b.hj.toDouble());
-        receipts += receiptText(b, out.lastWords);
-        rows.push_back({Value(billed), textValue(b.fjh), textValue(b.xm), textValue(b.sfzhm), Value(b.zj),
-                        textValue(b.sfsd1), textValue(b.sfsd2), Value(b.bysb), Value(b.sysb), Value(b.ysl),
-                        Value(b.sdj), Value(b.sf), Value(b.bydb), Value(b.sydb), Value(b.ydl), Value(b.ddj),
-                        Value(b.df), Value(b.zf), Value(b.hj)});
+        bills.receipts += receiptText(b, out.lastWords);
+        bills.records.push_back(feeRecord(b, billed));
         out.lastBill = b;
         out.lastOtherFees = o;
     }
-    out.bills = static_cast<int>(rows.size());
+    return bills;
+}
 
-    file.stage(receipts);
+// The receipts staged, then the fee records stored (after the fee rows
+// shown went, in "YA") with the receipts' token, and the receipts on the
+// disk before the bills can be committed.
+void storeBills(Database& db, const Run& run, ReceiptFile& file, const Bills& bills) {
+    file.stage(bills.receipts);
     step("staged");
     if (run.replace)
         emptyShown(db, run.fzsdjs);
     step("emptied");
-    const QString insert = QStringLiteral(
-        "insert into [fzsdjs] ([jfrq], [fjh], [xm], [sfzhm], [zj], [sfsd1], [sfsd2], [bysb], [sysb], [ysl], [sdj], "
-        "[sf], [bydb], [sydb], [ydl], [ddj], [df], [zf], [hj]) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-        "?, "
-        "?, ?, ?, ?)");
-    for (const auto& row : rows) db.exec(insert, row);
+    Insert fees(db, "fzsdjs");
+    for (const Stored& record : bills.records) fees(record);
     db.exec(QStringLiteral("pragma user_version = %1").arg(file.token()));
     file.sync();  // the receipts and the note reach the disk before the bills do
     step("stored");
+}
+
+// The bills of the rows shown and their receipts, inside the transaction
+// of `compute`: every row read is the row the bills are made from.
+void billMonth(Database& db, const Run& run, ReceiptFile& file, RunResult& out) {
+    const std::vector<MonthRow> month = rowsOf(db, run.bysj, kMonthRow);
+    out.incomplete = incompleteRooms(month);
+    if (!out.incomplete.isEmpty())
+        return;
+    const Bills bills = makeBills(db, run, month, out);
+    out.bills = static_cast<int>(bills.records.size());
+    storeBills(db, run, file, bills);
 }
 
 }  // namespace

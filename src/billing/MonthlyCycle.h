@@ -22,9 +22,9 @@ namespace tv::billing {
 // The rows a data source shows: its table, narrowed by `where` (with ?
 // marks bound to `params`) or whole.
 struct Shown {
-    QString table;
-    QString where;  // "" or "where [jfrq]=?"
-    std::vector<Value> params;
+    QString table{};
+    QString where{};  // "" or "where [jfrq]=?"
+    std::vector<Value> params{};
 
     QString select() const;
 };
@@ -49,9 +49,11 @@ void computeCharges(BillRecord& bill);
 // What the computation is told.
 struct Run {
     QString dataFile;
-    bool replace = false;  // "YA": the fee rows shown go first and the receipt file starts afresh
-    QString billingDate, periodEnd, lastMonthDate;  // as typed
-    Shown bysj, sysj, qtfy, fzsdjs;
+    bool replace = false;            // "YA": the fee rows shown go first and the receipt file starts afresh
+    QString billingDate;             // as typed: the bills' period starts here
+    QString periodEnd;               // as typed: and ends here
+    QString lastMonthDate;           // as typed: the billing date of the last-month rows that count
+    Shown bysj, sysj, qtfy, fzsdjs;  // the rows read, and the fee rows replaced
 };
 
 // What it did.

@@ -67,15 +67,15 @@ const char* const kTables =
 
 // A "YA" run over the whole tables, with the dates of the fixture.
 tv::billing::Run wholeTables(const QString& file) {
-    return {file,
-            true,
-            "2024-3-1",
-            "2024-3-31",
-            "2024-02-01",
-            {"bysj", {}, {}},
-            {"sysj", {}, {}},
-            {"qtfy", {}, {}},
-            {"fzsdjs", {}, {}}};
+    return {.dataFile = file,
+            .replace = true,
+            .billingDate = "2024-3-1",
+            .periodEnd = "2024-3-31",
+            .lastMonthDate = "2024-02-01",
+            .bysj = {"bysj"},
+            .sysj = {"sysj"},
+            .qtfy = {"qtfy"},
+            .fzsdjs = {"fzsdjs"}};
 }
 
 class FrmZsdjsTest : public tv::test::SessionTest {

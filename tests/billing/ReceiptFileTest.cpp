@@ -39,15 +39,15 @@ void makeMonth(const QString& data, int tenants) {
 }
 
 tv::billing::Run addRun(const QString& data, const QString& periodEnd) {
-    return {data,
-            false,
-            "2024-3-1",
-            periodEnd,
-            "2024-02-01",
-            {"bysj", {}, {}},
-            {"sysj", {}, {}},
-            {"qtfy", {}, {}},
-            {"fzsdjs", {}, {}}};
+    return {.dataFile = data,
+            .replace = false,
+            .billingDate = "2024-3-1",
+            .periodEnd = periodEnd,
+            .lastMonthDate = "2024-02-01",
+            .bysj = {"bysj"},
+            .sysj = {"sysj"},
+            .qtfy = {"qtfy"},
+            .fzsdjs = {"fzsdjs"}};
 }
 
 // The receipts of the file, each as its room and period end, in file order.
