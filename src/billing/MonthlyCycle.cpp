@@ -56,7 +56,7 @@ using Stored = std::vector<std::pair<const char*, Value>>;
 class Insert {
 public:
     Insert(Database& db, const char* table) : db_(db), table_(QLatin1String(table)) {}
-    void operator()(const Stored& row) {
+    void operator()(Stored&& row) {
         if (sql_.isEmpty()) {
             QStringList columns, marks;
             for (const auto& [column, value] : row) {
@@ -67,7 +67,7 @@ public:
                        .arg(table_, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
         }
         values_.clear();
-        for (const auto& [column, value] : row) values_.push_back(value);
+        for (auto& [column, value] : row) values_.push_back(std::move(value));
         db_.exec(sql_, values_);
     }
 
@@ -352,14 +352,14 @@ Bills makeBills(Database& db, const Run& run, const std::vector<MonthRow>& month
 // The receipts staged, then the fee records stored (after the fee rows
 // shown went, in "YA") with the receipts' token, and the receipts on the
 // disk before the bills can be committed.
-void storeBills(Database& db, const Run& run, ReceiptFile& file, const Bills& bills) {
+void storeBills(Database& db, const Run& run, ReceiptFile& file, Bills&& bills) {
     file.stage(bills.receipts);
     step("staged");
     if (run.replace)
         emptyShown(db, run.fzsdjs);
     step("emptied");
     Insert fees(db, "fzsdjs");
-    for (const Stored& record : bills.records) fees(record);
+    for (Stored& record : bills.records) fees(std::move(record));
     db.exec(QStringLiteral("pragma user_version = %1").arg(file.token()));
     file.sync();  // the receipts and the note reach the disk before the bills do
     step("stored");
@@ -372,9 +372,9 @@ void billMonth(Database& db, const Run& run, ReceiptFile& file, RunResult& out) 
     out.incomplete = incompleteRooms(month);
     if (!out.incomplete.isEmpty())
         return;
-    const Bills bills = makeBills(db, run, month, out);
+    Bills bills = makeBills(db, run, month, out);
     out.bills = static_cast<int>(bills.records.size());
-    storeBills(db, run, file, bills);
+    storeBills(db, run, file, std::move(bills));
 }
 
 }  // namespace
