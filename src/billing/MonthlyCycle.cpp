@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QStringList>
 
+#include <cassert>
 #include <cstddef>
 #include <optional>
 #include <utility>
@@ -353,6 +354,7 @@ Bills makeBills(Database& db, const Run& run, const std::vector<MonthRow>& month
 // shown went, in "YA") with the receipts' token, and the receipts on the
 // disk before the bills can be committed.
 void storeBills(Database& db, const Run& run, ReceiptFile& file, Bills&& bills) {
+    assert(db.inTransaction());  // the token goes in with the bills, all or nothing
     file.stage(bills.receipts);
     step("staged");
     if (run.replace)
@@ -368,6 +370,7 @@ void storeBills(Database& db, const Run& run, ReceiptFile& file, Bills&& bills) 
 // The bills of the rows shown and their receipts, inside the transaction
 // of `compute`: every row read is the row the bills are made from.
 void billMonth(Database& db, const Run& run, ReceiptFile& file, RunResult& out) {
+    assert(db.inTransaction());
     const std::vector<MonthRow> month = rowsOf(db, run.bysj, kMonthRow);
     out.incomplete = incompleteRooms(month);
     if (!out.incomplete.isEmpty())

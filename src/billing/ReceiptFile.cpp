@@ -102,7 +102,9 @@ QByteArray receiptText(const BillRecord& b, const QString& words) {
     }
     l.made(f.boxes[receipt::kRows]);
     l.made(f.foot);
-    return l.take();
+    QByteArray text = l.take();
+    assert(text.endsWith("\r\n"));  // every line ended with CR LF
+    return text;
 }
 
 // ---------------------------------------------------------------- the file
@@ -171,6 +173,15 @@ std::optional<Note> readNote(const QString& path) {
     return n;
 }
 
+// This program is not writing to the data file (its write lock is not held).
+[[maybe_unused]] bool notWriting(const QString& dataFile) {
+    try {
+        return !Database::open(dataFile)->inTransaction();
+    } catch (const DbError&) {
+        return true;  // not open, so not written
+    }
+}
+
 int storedToken(const QString& dataFile) {
     const auto rows = Database::open(dataFile)->query(QStringLiteral("pragma user_version"));
     return rows.empty() || rows[0].empty() ? 0 : rows[0][0].toInt();
@@ -200,6 +211,7 @@ void append(const QString& target, qint64 oldSize, const QByteArray& text) {
 // The staged text (`text` when it is at hand, else read) takes its place;
 // may run again after an interruption.
 void apply(const QString& target, const Note& n, const QByteArray* text = nullptr) {
+    assert(n.token != 0);  // a note's token is never 0: a data file that never stored bills holds 0
     const QString staged = stagedPath(target);
     if (n.replace) {
         if (QFile::exists(staged) &&
@@ -224,39 +236,27 @@ void apply(const QString& target, const Note& n, const QByteArray* text = nullpt
     QFile::remove(notePath(target));
 }
 
-// What an interrupted computation left: finished when its bills were
-// stored, else dropped. Only the holder of the lock calls it.
-void settle(const QString& target) {
-    if (!QFile::exists(notePath(target))) {
-        QFile::remove(stagedPath(target));  // staged without a note: nothing was stored
-        return;
-    }
-    const std::optional<Note> n = readNote(notePath(target));
-    if (!n || !QFile::exists(n->dataFile))
-        drop(target);
-    else if (storedToken(n->dataFile) == n->token)
-        apply(target, *n);  // the bills were stored: their receipts go in
-    else
-        drop(target);  // they were not: neither are the receipts
-}
-
 }  // namespace
 
 // The lock on Zjzd.txt.lock (a lock of the open file, which the system lets
 // go of when the file is closed, also by the end of the program).
-class ReceiptFile::Lock {
+class ReceiptLock {
 public:
-    explicit Lock(const QString& target) {
+    explicit ReceiptLock(const QString& target) {
         fd_ =
             ::open(QFile::encodeName(target + QStringLiteral(".lock")).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
         if (fd_ < 0)
             throw DbError(QStringLiteral("收据文件%1写不进去：%2").arg(shown(target), ioErrorText(errno)));
     }
-    ~Lock() { ::close(fd_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
+    ~ReceiptLock() { ::close(fd_); }
+    ReceiptLock(const ReceiptLock&) = delete;
+    ReceiptLock& operator=(const ReceiptLock&) = delete;
 
-    bool tryTake() { return ::flock(fd_, LOCK_EX | LOCK_NB) == 0; }
+    bool tryTake() {
+        held_ = held_ || ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+        return held_;
+    }
+    bool held() const { return held_; }
     // Waits while another program holds it; DbError when it still does.
     void take(const QString& target, const std::function<void()>& waiting) {
         if (tryTake())
@@ -274,7 +274,29 @@ public:
 
 private:
     int fd_ = -1;
+    bool held_ = false;
 };
+
+namespace {
+
+// What an interrupted computation left: finished when its bills were
+// stored, else dropped. Only the holder of the lock calls it.
+void settle(const QString& target, [[maybe_unused]] const ReceiptLock& lock) {
+    assert(lock.held());
+    if (!QFile::exists(notePath(target))) {
+        QFile::remove(stagedPath(target));  // staged without a note: nothing was stored
+        return;
+    }
+    const std::optional<Note> n = readNote(notePath(target));
+    if (!n || !QFile::exists(n->dataFile))
+        drop(target);
+    else if (storedToken(n->dataFile) == n->token)
+        apply(target, *n);  // the bills were stored: their receipts go in
+    else
+        drop(target);  // they were not: neither are the receipts
+}
+
+}  // namespace
 
 QString ReceiptFile::pathFor(const QString& dataFile) { return QFileInfo(dataFile).absoluteDir().filePath(kName); }
 
@@ -282,18 +304,19 @@ void ReceiptFile::recover(const QString& dataFile) {
     const QString target = pathFor(dataFile);
     if (!QFile::exists(notePath(target)) && !QFile::exists(stagedPath(target)))
         return;
-    Lock lock(target);
+    ReceiptLock lock(target);
     if (lock.tryTake())  // else a living program is at work here and settles it itself
-        settle(target);
+        settle(target, lock);
 }
 
 ReceiptFile::ReceiptFile(const QString& dataFile, bool replace, const std::function<void()>& waiting)
-    : lock_(std::make_unique<Lock>(pathFor(dataFile))),
+    : lock_(std::make_unique<ReceiptLock>(pathFor(dataFile))),
       dataFile_(QFileInfo(dataFile).absoluteFilePath()),
       target_(pathFor(dataFile)),
       replace_(replace) {
+    assert(notWriting(dataFile_));  // the lock comes before the data file's write lock
     lock_->take(target_, waiting);
-    settle(target_);
+    settle(target_, *lock_);
 }
 
 ReceiptFile::~ReceiptFile() {
@@ -304,9 +327,11 @@ ReceiptFile::~ReceiptFile() {
 }
 
 void ReceiptFile::stage(const QByteArray& text) {
+    assert(lock_->held() && !staged_ && token_ == 0);  // one text a computation, staged under the lock
     const int stored = storedToken(dataFile_);
     do token_ = QRandomGenerator::global()->bounded(1, INT_MAX);
     while (token_ == stored);
+    assert(token_ != 0 && token_ != stored);  // the data file holds it only once the bills are stored
     const QFileInfo old(target_);
     oldSize_ = old.exists() ? old.size() : -1;
     staged_ = true;
@@ -326,7 +351,8 @@ void ReceiptFile::sync() {
 }
 
 QString ReceiptFile::finish() {
-    staged_ = false;  // stored with the bills: from here on only finished, never dropped
+    assert(staged_ && lock_->held());  // after the commit of the staged text's bills
+    staged_ = false;                   // stored with the bills: from here on only finished, never dropped
     try {
         sync();  // done before the commit already, unless the caller had no transaction
         apply(target_, {token_, replace_, oldSize_, dataFile_}, &text_);

@@ -24,12 +24,15 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cassert>
 #include <functional>
 #include <memory>
 
 class QFile;
 
 namespace tv::billing {
+
+class ReceiptLock;
 
 // One receipt of a bill, in GBK, every line ended with CR LF.
 QByteArray receiptText(const BillRecord& bill, const QString& amountInWords);
@@ -57,7 +60,10 @@ public:
     // raises DbError. The token goes into the data file's header with the
     // bills ("pragma user_version").
     void stage(const QByteArray& text);
-    int token() const { return token_; }
+    int token() const {
+        assert(token_ != 0);  // asked of a staged text only
+        return token_;
+    }
     // Waits until the text and the note are on the disk: in the transaction
     // of the bills, before its commit. Raises DbError (the bills then go back).
     void sync();
@@ -66,8 +72,7 @@ public:
     QString finish();
 
 private:
-    class Lock;
-    std::unique_ptr<Lock> lock_;  // first made, last gone
+    std::unique_ptr<ReceiptLock> lock_;  // first made, last gone
     QString dataFile_, target_;
     bool replace_;
     int token_ = 0;
