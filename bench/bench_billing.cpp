@@ -66,11 +66,7 @@ struct MonthFile {
                 .replace = replace,
                 .billingDate = "2024-3-1",
                 .periodEnd = "2024-3-31",
-                .lastMonthDate = "2024-02-01",
-                .bysj = {"bysj"},
-                .sysj = {"sysj"},
-                .qtfy = {"qtfy"},
-                .fzsdjs = {"fzsdjs"}};
+                .lastMonthDate = "2024-02-01"};
     }
 };
 

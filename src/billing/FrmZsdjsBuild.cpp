@@ -318,12 +318,10 @@ void FrmZsdjs::placeGrids(int extraWidth, int extraHeight) {
 // rows and columns rather than empty room.
 void FrmZsdjs::fitToWindow() {
     if (!hasUi() || !widget())
-        return;  // an unloaded window's widgets are on their way out
-    const forms::DesignScale designScale(scale());
-    const QSize design = forms::pixels(designSize());
-    const double twipsPerPixel = 15 / scale();
-    placeGrids(static_cast<int>(std::max(0, widget()->width() - design.width()) * twipsPerPixel),
-               static_cast<int>(std::max(0, widget()->height() - design.height()) * twipsPerPixel));
+        return;                                     // an unloaded window's widgets are on their way out
+    const forms::DesignScale designScale(scale());  // the grids are placed at the window's scale
+    const QSize room = forms::roomBeyondDesign(widget(), designSize(), scale());
+    placeGrids(room.width(), room.height());
 }
 
 void FrmZsdjs::connectHandlers(QWidget* root) {

@@ -49,11 +49,14 @@ void computeCharges(BillRecord& bill);
 // What the computation is told.
 struct Run {
     QString dataFile;
-    bool replace = false;            // "YA": the fee rows shown go first and the receipt file starts afresh
-    QString billingDate;             // as typed: the bills' period starts here
-    QString periodEnd;               // as typed: and ends here
-    QString lastMonthDate;           // as typed: the billing date of the last-month rows that count
-    Shown bysj, sysj, qtfy, fzsdjs;  // the rows read, and the fee rows replaced
+    bool replace = false;   // "YA": the fee rows shown go first and the receipt file starts afresh
+    QString billingDate;    // as typed: the bills' period starts here
+    QString periodEnd;      // as typed: and ends here
+    QString lastMonthDate;  // as typed: the billing date of the last-month rows that count
+    // The rows read, and the fee rows replaced: the whole tables unless a
+    // query narrowed them.
+    Shown bysj{QStringLiteral("bysj")}, sysj{QStringLiteral("sysj")}, qtfy{QStringLiteral("qtfy")},
+        fzsdjs{QStringLiteral("fzsdjs")};
 };
 
 // What it did.

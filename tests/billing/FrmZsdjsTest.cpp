@@ -71,11 +71,7 @@ tv::billing::Run wholeTables(const QString& file) {
             .replace = true,
             .billingDate = "2024-3-1",
             .periodEnd = "2024-3-31",
-            .lastMonthDate = "2024-02-01",
-            .bysj = {"bysj"},
-            .sysj = {"sysj"},
-            .qtfy = {"qtfy"},
-            .fzsdjs = {"fzsdjs"}};
+            .lastMonthDate = "2024-02-01"};
 }
 
 class FrmZsdjsTest : public tv::test::SessionTest {

@@ -43,11 +43,7 @@ tv::billing::Run addRun(const QString& data, const QString& periodEnd) {
             .replace = false,
             .billingDate = "2024-3-1",
             .periodEnd = periodEnd,
-            .lastMonthDate = "2024-02-01",
-            .bysj = {"bysj"},
-            .sysj = {"sysj"},
-            .qtfy = {"qtfy"},
-            .fzsdjs = {"fzsdjs"}};
+            .lastMonthDate = "2024-02-01"};
 }
 
 // The receipts of the file, each as its room and period end, in file order.

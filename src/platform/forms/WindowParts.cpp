@@ -107,6 +107,14 @@ QString positionCaption(const QString& title, DataControl* source, int count) {
            QString::number(count) + QStringLiteral(")");
 }
 
+QSize roomBeyondDesign(const QWidget* window, QSize design, double scale) {
+    const DesignScale designScale(scale);
+    const QSize shown = pixels(design);
+    const double twipsPerPixel = 15 / scale;
+    return {static_cast<int>(std::max(0, window->width() - shown.width()) * twipsPerPixel),
+            static_cast<int>(std::max(0, window->height() - shown.height()) * twipsPerPixel)};
+}
+
 namespace {
 
 class ResizeHook : public QObject {

@@ -6,6 +6,7 @@
 #include "platform/forms/DataGrid.h"
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -46,6 +47,11 @@ DataGrid* captionedGrid(QWidget* root, const char* name, const QString& title, D
 // "租金水电费 (#Record：3 / 10)": the title, the source's current row (0
 // without one, or when it is not open) and `count`.
 QString positionCaption(const QString& title, DataControl* source, int count);
+
+// The room, in twips, that a window larger than its design (maximised on a
+// large screen) has beyond it, across and down; none where it is smaller.
+// `design` is the window's design size in twips, `scale` its scale.
+QSize roomBeyondDesign(const QWidget* window, QSize design, double scale);
 
 // Runs `handler` after every resize of `w`, for as long as `w` lives.
 void onResize(QWidget* w, std::function<void()> handler);
