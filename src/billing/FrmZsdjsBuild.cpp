@@ -197,15 +197,12 @@ void FrmZsdjs::buildInputs(QWidget* root) {
             if (in.box == &u.TxtTs)
                 forms::statusBox(u.TxtTs, l);
         } else {
-            *in.combo = make<QComboBox>(root, in.name);
+            // The room status may be typed; the other lists are chosen from.
+            *in.combo = forms::listBox(root, in.name, in.combo == &u.Cboxz);
             setTwips(*in.combo, 1350, top - 15, 2250, 345);
         }
         top += 380;
     }
-    // The room status may be typed; typed text stays exactly as typed.
-    u.Cboxz->setEditable(true);
-    u.Cboxz->setInsertPolicy(QComboBox::NoInsert);
-    u.Cboxz->setCompleter(nullptr);
 
     auto* frame = make<QGroupBox>(root, "Frame1");
     setTwips(frame, 120, top + 60, 3480, 720);

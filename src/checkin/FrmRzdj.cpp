@@ -12,6 +12,7 @@
 #include "platform/forms/PickerLists.h"
 #include "platform/forms/StatusBox.h"
 #include "platform/forms/StatusPanels.h"
+#include "platform/forms/WindowParts.h"
 #include "platform/shell/Shell.h"
 #include "shared/CheckInCopy.h"
 #include "shared/DataShape.h"
@@ -509,7 +510,7 @@ void FrmRzdj::dataReposition() {
     if (!hasUi())
         return;
     const int pos = rs().absolutePosition();
-    ui().Data1->setCaption(QStringLiteral("%1 (#Record：%2 / %3)").arg(kCaption).arg(pos + 1).arg(CheckInCount));
+    ui().Data1->setCaption(forms::positionCaption(kCaption, ui().Data1, CheckInCount));
     if (pos >= 0)
         fill();
 }
