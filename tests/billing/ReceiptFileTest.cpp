@@ -3,6 +3,7 @@
 #include "billing/MonthlyCycle.h"
 #include "billing/ReceiptFile.h"
 
+#include "platform/db/Database.h"
 #include "platform/text/Gbk.h"
 #include "platform/values/Error.h"
 #include "support/OddFiles.h"
@@ -220,4 +221,22 @@ TEST(ReceiptFile, LeftoversThatAreNoRegularFilesAreSettledAtOnce) {
             EXPECT_EQ(QFile::exists(receipts + ".pending"), !oddNote);
         }
     }
+}
+
+// What the receipt file promises is checked where it is promised: a debug
+// build stops at a broken promise rather than put receipts out of step with
+// the bills.
+TEST(ReceiptFile, ABrokenPromiseStopsADebugBuild) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    QTemporaryDir dir;
+    const QString data = dir.filePath("租房.mdb");
+    makeMonth(data, 1);
+    {
+        tv::billing::ReceiptFile file(data, false);
+        EXPECT_DEBUG_DEATH(file.token(), "token_ != 0");  // no text staged: no token to store
+        EXPECT_DEBUG_DEATH(file.finish(), "staged_");     // nothing staged to put in place
+    }
+    tv::Database::open(data)->transaction([&] {  // the lock never comes after the data file's write lock
+        EXPECT_DEBUG_DEATH(tv::billing::ReceiptFile(data, true), "notWriting");
+    });
 }
