@@ -45,14 +45,12 @@ namespace {
 
 const char* const kTables[5] = {"fzsdjs", "bysj", "sysj", "zfdj", "qtfy"};
 const QString kFormatMessage = QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！");
-const QString kTip = QStringLiteral("提示！");
-const QString kTipPlain = QStringLiteral("提示");
 const QString kPickRow = QStringLiteral("请正确选择对应的记录！");
 const QString kAllRows = QStringLiteral("所有记录");
 const QString kDeleteQuestion = QStringLiteral("您真的要删除这个记录吗?");
 const QString kDeleteTitle = QStringLiteral("删除记录");
 
-void info(const QString& text, const QString& title = kTip) { dlg::msgBox(text, dlg::Info, title); }
+void info(const QString& text, const QString& title = dlg::kNoteTitle) { dlg::msgBox(text, dlg::Info, title); }
 
 // Rooms for a message: every one of them (a long box scrolls).
 QString roomList(const QStringList& rooms) { return rooms.join(QStringLiteral("、")); }
@@ -232,7 +230,7 @@ void FrmZsdjs::CmdBydr_Click() {
     FrmZsdjsUi& u = ui();
     SharedState& s = state();
     if (u.Txtjfrq->text().isEmpty() || u.Cboxz->currentText().isEmpty()) {
-        info(QStringLiteral("'计费日期'和'房间现状'两个选项不能为空"), kTipPlain);
+        info(QStringLiteral("'计费日期'和'房间现状'两个选项不能为空"), dlg::kHintTitle);
         return;
     }
     SearchKeyRecord& keys = s.SearchKeys;
@@ -293,7 +291,7 @@ void FrmZsdjs::CmdJs_Click() {
     SharedState& s = state();
     const bool replace = s.EditMode == mode::Refresh;
     if (!replace && s.EditMode != mode::Add) {
-        info(QStringLiteral("请选择'刷新数据'或'添加数据'计算方式！"), kTipPlain);
+        info(QStringLiteral("请选择'刷新数据'或'添加数据'计算方式！"), dlg::kHintTitle);
         return;
     }
     ClearCurrentBill();
@@ -302,11 +300,11 @@ void FrmZsdjs::CmdJs_Click() {
                                                            {u.TxtSyrq, "'上月日期'字段不能为空"}};
     for (const auto& [box, message] : required)
         if (box->text().isEmpty()) {
-            info(QString::fromUtf8(message), kTipPlain);
+            info(QString::fromUtf8(message), dlg::kHintTitle);
             return;
         }
     if (!parseDate(u.Txtjfrq->text())) {
-        info(QStringLiteral("'计费日期'不是有效的日期：") + u.Txtjfrq->text(), kTipPlain);
+        info(QStringLiteral("'计费日期'不是有效的日期：") + u.Txtjfrq->text(), dlg::kHintTitle);
         return;
     }
     s.SearchKeys.jfrq = u.Txtjfrq->text();
@@ -337,7 +335,7 @@ void FrmZsdjs::CmdJs_Click() {
         u.TxtTs->setText(status);
         info(QStringLiteral("以下房间的计费日期、租金、水电表读数或单价没有填写，请先填写：") +
                  roomList(result.incomplete),
-             kTipPlain);
+             dlg::kHintTitle);
         return;
     }
     s.ReceiptTitle = QStringLiteral("房屋租赁使用费收据");
@@ -361,14 +359,14 @@ void FrmZsdjs::CmdJs_Click() {
     if (!result.noOtherFees.isEmpty())
         missing << QStringLiteral("以下房间没有其它费用记录：") + roomList(result.noOtherFees);
     if (!missing.isEmpty())
-        info(missing.join(QLatin1Char('\n')), kTipPlain);
+        info(missing.join(QLatin1Char('\n')), dlg::kHintTitle);
     if (!result.receiptsKept.isEmpty())
         info(QStringLiteral(
                  "租金水电费已计算，账单已保存，但收据现在写不进去：%1\n这些收据已保留，下次计算时写入收据文件。")
                  .arg(result.receiptsKept),
-             kTipPlain);
+             dlg::kHintTitle);
     u.TxtTs->setText(QStringLiteral("租金水电费计算完成！"));
-    info(u.TxtTs->text(), kTipPlain);
+    info(u.TxtTs->text(), dlg::kHintTitle);
     endComputation();
 }
 
@@ -693,7 +691,7 @@ bool FrmZsdjs::deleteRow(int n) {
         if (rs.recordCount() > 0) {
             if (rs.eof()) {
                 rs.moveLast();
-                dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, kTip);
+                dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, dlg::kNoteTitle);
             } else {
                 rs.moveNext();
             }
@@ -714,7 +712,7 @@ bool FrmZsdjs::deleteRow(int n) {
 void FrmZsdjs::CmdWj_Click() {
     FrmZsdjsUi& u = ui();
     if (u.TxtTs->text().isEmpty()) {
-        info(QStringLiteral("请选择要浏览的文件！"), kTipPlain);
+        info(QStringLiteral("请选择要浏览的文件！"), dlg::kHintTitle);
         return;
     }
     viewReceiptFile(ViewerFolder + u.FilList->fileName());

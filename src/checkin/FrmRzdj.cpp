@@ -52,7 +52,6 @@ namespace {
 const QString kCaption = QStringLiteral("租客入住登记");
 const QString kFormatMessage = QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！");
 const QString kEditErrorTitle = QStringLiteral("记录'添加'或'修改'错误！");
-const QString kNote = QStringLiteral("提示！");
 
 // Runs a store or cancel of the pending row; a refusal is shown in the edit
 // error box and the row stays pending.
@@ -387,7 +386,7 @@ void FrmRzdj::onLoad() {
     bindDataFile(s.DatabasePath);
     // A file of another shape is told once; then only 返回 is left.
     auto refuse = [&] {
-        dlg::msgBox(kFormatMessage, dlg::Info, kNote);
+        dlg::msgBox(kFormatMessage, dlg::Info, dlg::kNoteTitle);
         setButtons("000000000-");
         for (QWidget* w : u.CmdExit->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             w->setEnabled(w == u.CmdExit);
@@ -472,7 +471,7 @@ void FrmRzdj::cmdExitClick() {
         tv::state().DataFilePath.clear();
         tv::forms::setStatusPanel(1, tv::shell::programFolder());
     } catch (const std::exception&) {
-        dlg::msgBox(QStringLiteral("结束返回！"), dlg::Info, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("结束返回！"), dlg::Info, dlg::kNoteTitle);
     }
     unload();
 }
@@ -520,7 +519,7 @@ void FrmRzdj::dataReposition() {
 void FrmRzdj::cmdTjClick() {
     // A row being added or modified is dropped only when the user says so.
     if (ui().Data1->isOpen() && rs().editState() != Recordset::EditState::None) {
-        if (dlg::msgBox(QStringLiteral("放弃正在编辑的记录吗？"), dlg::YesNo | dlg::Info, kNote) != dlg::Yes)
+        if (dlg::msgBox(QStringLiteral("放弃正在编辑的记录吗？"), dlg::YesNo | dlg::Info, dlg::kNoteTitle) != dlg::Yes)
             return;
         ui().Data1->cancelUpdate();
     }
@@ -572,7 +571,7 @@ void FrmRzdj::cmdDelClick() {
     } else if (r.eof()) {
         r.moveLast();
         ui().CmdXyt->setEnabled(false);
-        dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, dlg::kNoteTitle);
     } else {
         r.moveNext();
     }
@@ -591,7 +590,7 @@ void FrmRzdj::cmdSytClick() {
         fill();
         ui().TxtTs->setText(QStringLiteral("已移动到首记录"));
         ui().CmdSyt->setEnabled(false);
-        dlg::msgBox(QStringLiteral("已到首记录！"), dlg::OkOnly, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("已到首记录！"), dlg::OkOnly, dlg::kNoteTitle);
     } else {
         fill();
         ui().TxtTs->setText(QStringLiteral("向上移动记录"));
@@ -612,7 +611,7 @@ void FrmRzdj::cmdXytClick() {
         r.moveLast();
         fill();
         ui().CmdXyt->setEnabled(false);
-        dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, dlg::kNoteTitle);
         ui().TxtTs->setText(QStringLiteral("已移动到尾记录"));
     } else {
         fill();
@@ -674,7 +673,7 @@ void FrmRzdj::cmdCxClick() {
         const bool found = u.Data1->findFirst(rule);
         u.TxtTs->setText(found ? forms::tips::kFoundOne : forms::tips::kNotFound);
     } catch (const std::exception&) {
-        dlg::msgBox(QStringLiteral("数据查询失败！"), dlg::Info, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("数据查询失败！"), dlg::Info, dlg::kNoteTitle);
     }
 }
 
@@ -689,7 +688,7 @@ void FrmRzdj::cmdPrinterClick() {
     if (!number)
         return;
     if (choice == 0) {
-        dlg::msgBox(QStringLiteral("您没有正确选择选项,默认取值为 2 ！"), dlg::Info, QStringLiteral("提示"));
+        dlg::msgBox(QStringLiteral("您没有正确选择选项,默认取值为 2 ！"), dlg::Info, dlg::kHintTitle);
     } else if (choice == 1) {
         s.EditMode = mode::OneSheet;
         if (!tv::currentRowToPrint(this))
@@ -746,17 +745,17 @@ void FrmRzdj::filListClick(const QString& name) {
     // while browsing would be dropped at the next move, or printed with a row
     // that does not hold it.
     if (!u.Data1->isOpen() || rs().editState() == Recordset::EditState::None) {
-        dlg::msgBox(QStringLiteral("请先单击“添加”或“修改”，再选择身份证相片！"), dlg::Info, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("请先单击“添加”或“修改”，再选择身份证相片！"), dlg::Info, dlg::kNoteTitle);
         return;
     }
     QByteArray bytes;
     const PhotoRead read = readPhotoFile(QDir(u.FilList->path()).filePath(name), bytes);
     if (read == PhotoRead::TooLarge) {
-        dlg::msgBox(QStringLiteral("相片文件太大，请选择10MB以下的相片！"), dlg::Info, kNote);
+        dlg::msgBox(QStringLiteral("相片文件太大，请选择10MB以下的相片！"), dlg::Info, dlg::kNoteTitle);
         return;
     }
     if (read != PhotoRead::Ok || !u.Image3->setBytes(bytes)) {
-        dlg::msgBox(QStringLiteral("不能识别的图片文件！"), dlg::Info, kNote);
+        dlg::msgBox(QStringLiteral("不能识别的图片文件！"), dlg::Info, dlg::kNoteTitle);
         return;
     }
     PhotoFile = name;

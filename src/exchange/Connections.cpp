@@ -245,7 +245,7 @@ void fitColumns(QTableView* grid, int least, int most) {
     }
 }
 
-void notice(const QString& text, tv::dlg::Style style) { tv::dlg::msgBox(text, style, QStringLiteral("温馨提示")); }
+void notice(const QString& text, tv::dlg::Style style) { tv::dlg::msgBox(text, style, tv::dlg::kKindTitle); }
 
 QString pickNewFile(const QString& title, const QString& filter) {
     // The scripted dialogs of the tests answer for the file dialog.

@@ -39,8 +39,6 @@ namespace tv::exchange {
 
 namespace {
 
-const QString kNote = QStringLiteral("提示！");
-
 // The file types: the item as the list shows it and the pattern it gives.
 struct FileType {
     const char* item;
@@ -395,7 +393,7 @@ void FrmWjgl::refreshLists() {
     ui().FilList->refresh();
 }
 
-void FrmWjgl::tell(const QString& text) { tv::dlg::msgBox(text, tv::dlg::Info, kNote); }
+void FrmWjgl::tell(const QString& text) { tv::dlg::msgBox(text, tv::dlg::Info, tv::dlg::kNoteTitle); }
 
 // --- the commands -------------------------------------------------------------
 
@@ -475,8 +473,8 @@ void FrmWjgl::Ddil() {
     if (u.TxtWjm->text().isEmpty())
         return tell(QStringLiteral("必须先选取文件！"));
     const QString name = tv::shell::resolve(u.TxtWjm->text(), folder());
-    if (tv::dlg::msgBox(QStringLiteral("您真的要删除该文件吗？"), tv::dlg::YesNoCancel | tv::dlg::Question, kNote) !=
-        tv::dlg::Yes)
+    if (tv::dlg::msgBox(QStringLiteral("您真的要删除该文件吗？"), tv::dlg::YesNoCancel | tv::dlg::Question,
+                        tv::dlg::kNoteTitle) != tv::dlg::Yes)
         return;
     if (tv::shell::deleteFile(name)) {
         tell(QStringLiteral("文件删除完毕！"));

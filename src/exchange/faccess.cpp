@@ -178,7 +178,7 @@ void faccess::cmd1_Click() {
         const bool hasRows = !c.access->query(QStringLiteral("select 1 from %1 limit 1").arg(quoted(table))).empty();
         tv::dlg::msgBox(hasRows ? QStringLiteral("数据表内有记录，现在开始导入新数据")
                                 : QStringLiteral("数据表没有记录，现在开始导入新数据"),
-                        tv::dlg::Exclamation, QStringLiteral("提示"));
+                        tv::dlg::Exclamation, tv::dlg::kHintTitle);
         if (!sheet->rows.empty())
             widget()->setWindowTitle(QStringLiteral("数据正在导入，请稍候.．．"));
         // The sheet read anew, as it is now, its rows stored as they come;

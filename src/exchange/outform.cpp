@@ -97,7 +97,7 @@ void outform::Img2_Click() {
     const QString path = tv::dlg::openFile(QStringLiteral("打开Access文件"),
                                            QStringLiteral("Access文件(*.mdb)|*.mdb|所有文件(*.*)|*.*"));
     if (path.isEmpty()) {
-        tv::dlg::msgBox(QStringLiteral("请重新选择Access文件!"), tv::dlg::OkOnly, QStringLiteral("温馨提示"));
+        tv::dlg::msgBox(QStringLiteral("请重新选择Access文件!"), tv::dlg::OkOnly, tv::dlg::kKindTitle);
         return;
     }
     tv::state().AccessFilePath = path;
@@ -154,7 +154,7 @@ void outform::Img1_Click() {
     QString path =
         pickNewFile(QStringLiteral("打开Excel文件"), QStringLiteral("Excel文件(*.xlsx)|*.xlsx|所有文件(*.*)|*.*"));
     if (path.isEmpty()) {
-        tv::dlg::msgBox(QStringLiteral("请重新命名Excel文件名!"), tv::dlg::OkOnly, QStringLiteral("温馨提示"));
+        tv::dlg::msgBox(QStringLiteral("请重新命名Excel文件名!"), tv::dlg::OkOnly, tv::dlg::kKindTitle);
         return;
     }
     if (QFileInfo(path).suffix().isEmpty())
@@ -171,12 +171,12 @@ void outform::cmdout_Click() {
     }
     const QString path = u.Txtmc->text();
     if (path.isEmpty()) {
-        tv::dlg::msgBox(QStringLiteral("请重新命名Excel文件名!"), tv::dlg::OkOnly, QStringLiteral("温馨提示"));
+        tv::dlg::msgBox(QStringLiteral("请重新命名Excel文件名!"), tv::dlg::OkOnly, tv::dlg::kKindTitle);
         return;
     }
     if (QFileInfo::exists(path) &&
         tv::dlg::msgBox(path + QStringLiteral(" 已存在。\n要替换它吗？"), tv::dlg::YesNo | tv::dlg::Question,
-                        QStringLiteral("温馨提示")) != tv::dlg::Yes)
+                        tv::dlg::kKindTitle) != tv::dlg::Yes)
         return;
     try {
         exportTo(path, fields);

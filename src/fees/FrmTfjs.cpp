@@ -36,12 +36,10 @@ using forms::setTwips;
 
 namespace {
 
-const QString kTip = QStringLiteral("提示！");
-const QString kHint = QStringLiteral("提示");
 const QString kSettleTitle = QStringLiteral("房屋租赁使用费结算");
 const QString kChooseMode = QStringLiteral("请选择是以'非欠租结算'还是'带欠租结算'方式计算");
 
-void tell(const QString& text, const QString& title = kTip) { dlg::msgBox(text, dlg::Info, title); }
+void tell(const QString& text, const QString& title = dlg::kNoteTitle) { dlg::msgBox(text, dlg::Info, title); }
 
 // The boxes of the form that show a member of the bill.
 struct BillBox {
@@ -316,11 +314,11 @@ void FrmTfjs::CmdCx_Click() {
     s.SearchKeys.fjh = u.TxtFh2->text();
     s.SearchKeys.jfrq = u.Txtjfrq2->text();
     if (s.SearchKeys.jfrq.isEmpty()) {
-        tell(QStringLiteral("'计费日期'字段不能为空"), kHint);
+        tell(QStringLiteral("'计费日期'字段不能为空"), dlg::kHintTitle);
         return;
     }
     if (s.SearchKeys.fjh.isEmpty()) {
-        tell(QStringLiteral("'房间编号'字段不能为空"), kHint);
+        tell(QStringLiteral("'房间编号'字段不能为空"), dlg::kHintTitle);
         return;
     }
     // The typed date is read as a date: any form of it finds the stored day.
@@ -330,7 +328,7 @@ void FrmTfjs::CmdCx_Click() {
         tell(QStringLiteral("数据查询失败！"));
         return;
     }
-    tell(QStringLiteral("'为你找到一条符合条件的记录"), kHint);
+    tell(QStringLiteral("'为你找到一条符合条件的记录"), dlg::kHintTitle);
     const Value total = u.Data1->recordset().field(QStringLiteral("hj"));
     if (!total.isNull() && total.toMoney() != Money())
         s.CurrentBill.hj = total.toMoney();
@@ -343,12 +341,12 @@ void FrmTfjs::CmdQr_Click() {
     FrmTfjsUi& u = ui();
     SharedState& s = state();
     if (!settled()) {
-        tell(kChooseMode, kHint);
+        tell(kChooseMode, dlg::kHintTitle);
         return;
     }
     const std::optional<float> monthDays = readingOf(u.TxtByts->text());
     if (!monthDays || *monthDays <= 0) {
-        tell(QStringLiteral("'本月天数'必须大于0"), kHint);
+        tell(QStringLiteral("'本月天数'必须大于0"), dlg::kHintTitle);
         return;
     }
     const std::optional<float> daysLived = readingOf(u.TxtJzts->text()), bysb = readingOf(u.Txtbysb->text()),
@@ -356,7 +354,7 @@ void FrmTfjs::CmdQr_Click() {
                                sydb = readingOf(u.Txtsydb->text());
     const std::optional<Money> deposit = amountBox(u.TxtYj), arrears = amountBox(u.TxtQzze);
     if (!daysLived || !bysb || !sysb || !bydb || !sydb || !deposit || !arrears) {
-        tell(QStringLiteral("请输入正确的数值！"), kHint);
+        tell(QStringLiteral("请输入正确的数值！"), dlg::kHintTitle);
         return;
     }
     BillRecord bill = Bill;
@@ -448,7 +446,7 @@ void FrmTfjs::Typed(QLineEdit* box) {
 void FrmTfjs::TxtJzts_Change() {
     FrmTfjsUi& u = ui();
     if (!settled()) {
-        tell(kChooseMode, kHint);
+        tell(kChooseMode, dlg::kHintTitle);
         return;
     }
     const std::optional<float> lived = readingOf(u.TxtJzts->text());

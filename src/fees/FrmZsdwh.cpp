@@ -37,12 +37,10 @@ using forms::DataControl;
 namespace {
 
 const QString kAllBills = QStringLiteral("select * from [fzsdjs]");
-const QString kTip = QStringLiteral("提示！");
-const QString kHint = QStringLiteral("提示");
 const QString kAllRows = QStringLiteral("所有记录");
 const QString kNoDate = QStringLiteral("'计费日期'字段不能为空");
 
-void tell(const QString& text, const QString& title = kTip) { dlg::msgBox(text, dlg::Info, title); }
+void tell(const QString& text, const QString& title = dlg::kNoteTitle) { dlg::msgBox(text, dlg::Info, title); }
 
 // The preview labels that show a field of Data1's current row by themselves.
 struct BoundLabel {
@@ -412,7 +410,7 @@ void FrmZsdwh::deleteRow(DataControl* source, int& count) {
                 emit source->reposition();  // the caption shows the empty table
             } else if (rs.eof()) {
                 rs.moveLast();
-                dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, kTip);
+                dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, dlg::kNoteTitle);
             } else {
                 rs.moveNext();
             }
@@ -443,12 +441,12 @@ void FrmZsdwh::CmdQr_Click() {
     SharedState& s = state();
     const QString date = u.Txtjfrq->text();
     if (date.isEmpty()) {
-        tell(kNoDate, kHint);
+        tell(kNoDate, dlg::kHintTitle);
         return;
     }
     const QString failed = QStringLiteral("租金水电费数据刷新失败！");
     if (!parseDate(date)) {
-        tell(failed, kHint);
+        tell(failed, dlg::kHintTitle);
         return;
     }
     s.SummaryTotals.jfrq = date;
@@ -458,7 +456,7 @@ void FrmZsdwh::CmdQr_Click() {
         else if (s.EditMode == mode::Add)
             recomputeOtherFees(date);
     } catch (const std::exception&) {
-        tell(failed, kHint);
+        tell(failed, dlg::kHintTitle);
         return;
     }
     endRecompute();
@@ -520,7 +518,7 @@ void FrmZsdwh::recomputeBills(const QString& date) {
     u.Txthjhz->setText(sumText(s.SummaryTotals.hj));
     const QString done = QStringLiteral("租金水电费数据刷新完毕！");
     u.TxtTs->setText(done);
-    tell(done, kHint);
+    tell(done, dlg::kHintTitle);
 }
 
 // The totals of every other-fee row of the date, in one transaction.
@@ -564,7 +562,7 @@ void FrmZsdwh::recomputeOtherFees(const QString& date) {
     u.Data2->setCaption(positionCaption(QStringLiteral("其它费用表"), u.Data2, OtherFeeCount));
     const QString done = QStringLiteral("其它费用数据刷新完毕！");
     u.TxtTs->setText(done);
-    tell(done, kHint);
+    tell(done, dlg::kHintTitle);
 }
 
 // After a recompute: no mode, the current row's total shown, the boxes free
@@ -591,7 +589,7 @@ void FrmZsdwh::CmdHz_Click() {
     SummaryTotalsRecord& t = s.SummaryTotals;
     t.sf = t.df = t.zj = t.hj = Money();
     if (u.Txtjfrq->text().isEmpty()) {
-        tell(kNoDate, kHint);
+        tell(kNoDate, dlg::kHintTitle);
         return;
     }
     t.jfrq = u.Txtjfrq->text();
@@ -627,7 +625,7 @@ void FrmZsdwh::CmdHz_Click() {
     u.Txtjfrq->clear();
     const QString done = QStringLiteral("租金水电费数据汇总完毕！");
     u.TxtTs->setText(done);
-    tell(done, kHint);
+    tell(done, dlg::kHintTitle);
 }
 
 // ---------------------------------------------------------------- printing and exit
@@ -636,15 +634,15 @@ void FrmZsdwh::Zddy() {
     FrmZsdwhUi& u = ui();
     SharedState& s = state();
     if (!u.Data1->isOpen() || u.Data1->recordset().recordCount() < 1) {
-        tell(QStringLiteral("数据表没有记录！"), kHint);
+        tell(QStringLiteral("数据表没有记录！"), dlg::kHintTitle);
         return;
     }
     if (u.Txtjfrq->text().isEmpty()) {
-        tell(kNoDate, kHint);
+        tell(kNoDate, dlg::kHintTitle);
         return;
     }
     const QString date = s.SearchKeys.jfrq = u.Txtjfrq->text();
-    dlg::msgBox(QStringLiteral("请调整好纸宽后：按(确认)后继续！"), dlg::OkOnly, kTip);
+    dlg::msgBox(QStringLiteral("请调整好纸宽后：按(确认)后继续！"), dlg::OkOnly, dlg::kNoteTitle);
     const Recordset& rs = u.Data1->recordset();
     const int dateColumn = rs.columnIndex(QStringLiteral("jfrq"));
     std::vector<int> batch;  // the rows of the date, in their order
@@ -667,7 +665,7 @@ void FrmZsdwh::Zddy() {
             copyBill(rs, batch[i], bill, NullField::Empties, Amounts::AsStored);
             words = RMBChinese(bill.hj.toDouble());
             if (++onSheet == 4) {
-                dlg::msgBox(QStringLiteral("请换纸，调整好纸宽后：按(确认)后继续！"), dlg::OkOnly, kTip);
+                dlg::msgBox(QStringLiteral("请换纸，调整好纸宽后：按(确认)后继续！"), dlg::OkOnly, dlg::kNoteTitle);
                 progress.restartClock();  // the time the paper took is not printing
                 onSheet = 1;
                 printer.newPage();  // three receipts to a sheet, none split over two

@@ -103,7 +103,7 @@ void FrmMmWh::Data1_Reposition() {
 void FrmMmWh::CMDDELETE_Click() {
     // Without an account nobody could log in again.
     if (ui().Data1->isOpen() && ui().Data1->recordset().recordCount() < 2) {
-        msgBox(QStringLiteral("至少要保留一个用户！"), tv::dlg::Info, QStringLiteral("提示！"));
+        msgBox(QStringLiteral("至少要保留一个用户！"), tv::dlg::Info, tv::dlg::kNoteTitle);
         return;
     }
     if (msgBox(QStringLiteral("您真的要删除这个记录吗?"), tv::dlg::YesNo | tv::dlg::Info, QStringLiteral("删除记录")) !=
@@ -116,13 +116,13 @@ void FrmMmWh::CMDDELETE_Click() {
             // Deleting the only row leaves nothing to move to.
             if (rs.recordCount() > 0)
                 rs.moveLast();
-            msgBox(QStringLiteral("已到尾记录！"), tv::dlg::OkOnly, QStringLiteral("提示！"));
+            msgBox(QStringLiteral("已到尾记录！"), tv::dlg::OkOnly, tv::dlg::kNoteTitle);
         } else {
             rs.moveNext();
         }
         AccountCount = rs.recordCount();
     } catch (const std::exception&) {
-        msgBox(QStringLiteral("数据删除失败！"), tv::dlg::Info, QStringLiteral("提示！"));
+        msgBox(QStringLiteral("数据删除失败！"), tv::dlg::Info, tv::dlg::kNoteTitle);
     }
 }
 
@@ -145,7 +145,7 @@ void FrmMmWh::CmdExit_Click() {
         tv::state().DataFilePath.clear();
         tv::forms::setStatusPanel(1, tv::shell::programFolder());
     } catch (const std::exception&) {
-        msgBox(QStringLiteral("结束返回！"), tv::dlg::Info, QStringLiteral("提示！"));
+        msgBox(QStringLiteral("结束返回！"), tv::dlg::Info, tv::dlg::kNoteTitle);
     }
     unload();
     endIfNoWindowLeft();

@@ -151,7 +151,7 @@ void FrmXTMM::onLoad() {
     } catch (const tv::DbError& e) {
         userDbFailed_ = true;
         msgBox(QStringLiteral("用户数据库打不开，程序不能继续运行。\n%1\n%2").arg(s.UserDbPath, e.text()),
-               tv::dlg::Info, QStringLiteral("提示！"));
+               tv::dlg::Info, tv::dlg::kNoteTitle);
         return;
     }
     ui().Data1->hide();
@@ -208,7 +208,7 @@ void FrmXTMM::CmdYs_Click() {
     ++FailedAttempts;
     msgBox(QStringLiteral("用户名或密码不正确！您还可以尝试") + QString::number(5 - FailedAttempts) +
                QStringLiteral("次！"),
-           tv::dlg::Info, QStringLiteral("提示！"));
+           tv::dlg::Info, tv::dlg::kNoteTitle);
     if (FailedAttempts >= 5)
         setRecoveryMode();
 }
@@ -216,7 +216,7 @@ void FrmXTMM::CmdYs_Click() {
 void FrmXTMM::CmdZhmm_Click() {
     RecoveryPhone = ui().TxtDhhm->text();
     if (ui().TxtDhhm->text().isEmpty()) {
-        msgBox(QStringLiteral("电话号码不能为空！"), tv::dlg::Info, QStringLiteral("提示"));
+        msgBox(QStringLiteral("电话号码不能为空！"), tv::dlg::Info, tv::dlg::kHintTitle);
         return;
     }
 
@@ -236,7 +236,7 @@ void FrmXTMM::CmdZhmm_Click() {
                 ui().ImgYj->show();
                 // Counting starts again, so no later message shows a negative number.
                 FailedAttempts = 0;
-                msgBox(QStringLiteral("您的密码已经找回 ！"), tv::dlg::Info, QStringLiteral("提示！"));
+                msgBox(QStringLiteral("您的密码已经找回 ！"), tv::dlg::Info, tv::dlg::kNoteTitle);
                 ui().TxtMM->setFocus();
                 return;
             }
@@ -245,7 +245,7 @@ void FrmXTMM::CmdZhmm_Click() {
         }
     }
 
-    msgBox(QStringLiteral("电话号码不正确,请与管理员联系！"), tv::dlg::Info, QStringLiteral("提示！"));
+    msgBox(QStringLiteral("电话号码不正确,请与管理员联系！"), tv::dlg::Info, tv::dlg::kNoteTitle);
     setRecoveryMode();
 }
 

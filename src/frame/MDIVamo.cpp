@@ -57,8 +57,6 @@ using tv::forms::Registry;
 
 namespace {
 
-const QString kTitle = QStringLiteral("提示！");
-
 // The client area of the main window: the workspace colour with the
 // background picture in its middle.
 class Workspace : public QMdiArea {
@@ -443,7 +441,7 @@ void MDIVamo::openWindow(const char* window) {
 void MDIVamo::printCommand() {
     SharedState& s = tv::state();
     if (s.DataFilePath.isEmpty()) {
-        msgBox(QStringLiteral("文件没打开，请打开文件后再试！"), tv::dlg::Info, QStringLiteral("提示"));
+        msgBox(QStringLiteral("文件没打开，请打开文件后再试！"), tv::dlg::Info, tv::dlg::kHintTitle);
         return;
     }
     using namespace tv::formcode;
@@ -474,7 +472,7 @@ void MDIVamo::newDataFile() {
     s.DataFilePath.clear();
     Op(s.DataFilePath, DialogCode);
     if (s.DataFilePath.isEmpty()) {
-        msgBox(QStringLiteral("文件名还没有命名,请给定文件名！"), tv::dlg::Info, kTitle);
+        msgBox(QStringLiteral("文件名还没有命名,请给定文件名！"), tv::dlg::Info, tv::dlg::kNoteTitle);
         return;
     }
     CopySource = TemplatePath;
@@ -497,25 +495,26 @@ bool MDIVamo::copyTemplate() {
     const QString shown = QDir::toNativeSeparators(target.absoluteFilePath());
     if (target.exists()) {
         if (canonical(CopyTarget) == canonical(CopySource)) {
-            msgBox(QStringLiteral("不能用模板文件本身作为新的数据文件，请换一个文件名！"), tv::dlg::Info, kTitle);
+            msgBox(QStringLiteral("不能用模板文件本身作为新的数据文件，请换一个文件名！"), tv::dlg::Info,
+                   tv::dlg::kNoteTitle);
             return false;
         }
         // Replacing the user database would lock every user out at the next start.
         if (canonical(CopyTarget) == canonical(tv::state().UserDbPath)) {
             msgBox(QStringLiteral("不能用用户数据库“Rave.ini”作为新的数据文件，请换一个文件名！"), tv::dlg::Info,
-                   kTitle);
+                   tv::dlg::kNoteTitle);
             return false;
         }
         if (target.isDir()) {
-            msgBox(QStringLiteral("“%1”是一个文件夹，请换一个文件名！").arg(shown), tv::dlg::Info, kTitle);
+            msgBox(QStringLiteral("“%1”是一个文件夹，请换一个文件名！").arg(shown), tv::dlg::Info, tv::dlg::kNoteTitle);
             return false;
         }
         if (fileInUse(CopyTarget)) {
-            msgBox(QStringLiteral("文件“%1”正在使用中，不能被替换！").arg(shown), tv::dlg::Info, kTitle);
+            msgBox(QStringLiteral("文件“%1”正在使用中，不能被替换！").arg(shown), tv::dlg::Info, tv::dlg::kNoteTitle);
             return false;
         }
         if (msgBox(QStringLiteral("文件“%1”已经存在，要替换它吗？").arg(shown), tv::dlg::YesNo | tv::dlg::Question,
-                   kTitle) != tv::dlg::Yes)
+                   tv::dlg::kNoteTitle) != tv::dlg::Yes)
             return true;
     }
 
@@ -531,7 +530,8 @@ bool MDIVamo::copyTemplate() {
         case tv::shell::CopyOutcome::Copied:
             return true;
         case tv::shell::CopyOutcome::Failed:
-            msgBox(QStringLiteral("新建数据文件失败：“%1”写不进去（%2）。").arg(shown, why), tv::dlg::Info, kTitle);
+            msgBox(QStringLiteral("新建数据文件失败：“%1”写不进去（%2）。").arg(shown, why), tv::dlg::Info,
+                   tv::dlg::kNoteTitle);
             return false;
         default:  // cancelled by the user
             return false;
@@ -545,7 +545,7 @@ std::optional<QByteArray> MDIVamo::readTemplate() {
     const tv::FileRead file = tv::readRegularFile(CopySource, kMaxTemplateBytes);
     if (!file.ok()) {
         msgBox(QStringLiteral("新建数据文件失败：模板文件“%1”打不开（%2）。").arg(shown, file.why), tv::dlg::Info,
-               kTitle);
+               tv::dlg::kNoteTitle);
         return std::nullopt;
     }
     QTemporaryFile copy(QDir::temp().filePath(QStringLiteral("tenvora-XXXXXX.mdb")));
@@ -554,7 +554,7 @@ std::optional<QByteArray> MDIVamo::readTemplate() {
         msgBox(checked
                    ? QStringLiteral("新建数据文件失败：模板文件“%1”已损坏，不是公寓数据文件。").arg(shown)
                    : QStringLiteral("新建数据文件失败：模板文件“%1”无法检查（%2）。").arg(shown, tv::ioErrorText(copy)),
-               tv::dlg::Info, kTitle);
+               tv::dlg::Info, tv::dlg::kNoteTitle);
         return std::nullopt;
     }
     return file.bytes;
@@ -572,11 +572,13 @@ bool MDIVamo::openHelp(const QString& path) {
         ((desktopHasProgramFor(path) && tv::shell::openWithDesktop(QUrl::fromLocalFile(path))) ||
          tv::shell::startProgram(QString::fromLatin1(kHelpViewer), {path})))
         return true;
-    msgBox(QStringLiteral("无法打开帮助文件：") + QDir::toNativeSeparators(path), tv::dlg::Info, kTitle);
+    msgBox(QStringLiteral("无法打开帮助文件：") + QDir::toNativeSeparators(path), tv::dlg::Info, tv::dlg::kNoteTitle);
     return false;
 }
 
-void MDIVamo::webPage() { msgBox(QStringLiteral("Tenvora 没有网站，无法打开它的网页。"), tv::dlg::Info, kTitle); }
+void MDIVamo::webPage() {
+    msgBox(QStringLiteral("Tenvora 没有网站，无法打开它的网页。"), tv::dlg::Info, tv::dlg::kNoteTitle);
+}
 
 void MDIVamo::exitProgram() {
     unload();

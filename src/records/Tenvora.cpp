@@ -51,7 +51,6 @@ namespace {
 const QString kAllRegistrations = QStringLiteral("select * from [zfdj]");
 const QString kAllBills = QStringLiteral("select * from [fzsdjs]");
 const QString kFormatMessage = QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！");
-const QString kTip = QStringLiteral("提示！");
 const QString kAllRows = QStringLiteral("所有记录");
 
 // The left column (search, buttons, print choice, counts) ends here, wider
@@ -321,7 +320,7 @@ void Tenvora::onLoad() {
     try {
         loadSources();
     } catch (const std::exception&) {
-        dlg::msgBox(kFormatMessage, dlg::Info, kTip);
+        dlg::msgBox(kFormatMessage, dlg::Info, dlg::kNoteTitle);
         lockAfterFailure();
         return;
     }
@@ -523,7 +522,7 @@ int Tenvora::searchBranch() const {
 void Tenvora::CmdCx_Click() {
     TenvoraUi& u = ui();
     const int branch = searchBranch();
-    auto failed = [] { dlg::msgBox(QStringLiteral("数据查询失败！"), dlg::Info, kTip); };
+    auto failed = [] { dlg::msgBox(QStringLiteral("数据查询失败！"), dlg::Info, dlg::kNoteTitle); };
     // A billing date is read before anything moves: text that is no date
     // leaves the window as it was.
     const std::optional<QDate> day = branch == 5 ? parseDate(u.Txtjfrq->text()) : std::nullopt;
@@ -601,7 +600,7 @@ void Tenvora::CmdDel_Click() {
     if (rs.recordCount() > 0) {
         if (rs.eof()) {
             rs.moveLast();
-            dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, kTip);
+            dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, dlg::kNoteTitle);
         } else {
             rs.moveNext();
         }
@@ -618,7 +617,7 @@ void Tenvora::CmdExit_Click() {
         state().DataFilePath.clear();
         forms::setStatusPanel(1, shell::programFolder());
     } catch (const std::exception&) {
-        dlg::msgBox(QStringLiteral("结束返回！"), dlg::Info, kTip);
+        dlg::msgBox(QStringLiteral("结束返回！"), dlg::Info, dlg::kNoteTitle);
     }
     unload();
 }
@@ -660,7 +659,7 @@ void Tenvora::CmdPrinter_Click() {
     TenvoraUi& u = ui();
     SharedState& s = state();
     if (s.EditMode.isEmpty()) {
-        dlg::msgBox(QStringLiteral("请选择以'单击录'还是以'双击录'方式打印？"), dlg::Info, QStringLiteral("提示"));
+        dlg::msgBox(QStringLiteral("请选择以'单击录'还是以'双击录'方式打印？"), dlg::Info, dlg::kHintTitle);
         return;
     }
     if (s.EditMode == mode::OneSheet) {
@@ -670,7 +669,7 @@ void Tenvora::CmdPrinter_Click() {
             return;
         const std::optional<double> x = parseNumber(u.TxtX3->text()), y = parseNumber(u.TxtY3->text());
         if (!x || !y || !std::isfinite(static_cast<float>(*x)) || !std::isfinite(static_cast<float>(*y))) {
-            dlg::msgBox(QStringLiteral("图像调整位置必须为数字！"), dlg::Info, kTip);
+            dlg::msgBox(QStringLiteral("图像调整位置必须为数字！"), dlg::Info, dlg::kNoteTitle);
             return;
         }
         FillCheckInRecord(u.Data1->recordset(), s.CurrentCheckIn);

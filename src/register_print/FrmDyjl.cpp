@@ -41,7 +41,6 @@ const QString kAllRows = QStringLiteral("select * from [zfdj]");
 const QString kTitle1 = QStringLiteral("租客入住登记记录（1）");
 const QString kTitle2 = QStringLiteral("租客入住登记记录（2）");
 const QString kNotFound = QStringLiteral("没有找到符合条件的记录");
-const QString kNote = QStringLiteral("提示！");
 
 QLabel* label(QWidget* root, const char* name, const QString& text, int left, int top, int width = 1080) {
     auto* l = make<QLabel>(root, name);
@@ -237,7 +236,7 @@ void FrmDyjl::onLoad() {
     // A file of another shape is told once; then only 返回 is left.
     auto refuse = [&] {
         dlg::msgBox(QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！"), dlg::Info,
-                    kNote);
+                    dlg::kNoteTitle);
         for (QWidget* w : widget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) w->setEnabled(w == u.CmdEixt);
     };
     if (!hasShape(state().DatabasePath, {checkInTableShape()}))
@@ -303,14 +302,14 @@ void FrmDyjl::CmdPrinter_Click() {
     // would hold another registration than the grid shows.
     for (DataControl* source : {u.Data1, u.Data2}) {
         if (!source->isOpen() || !source->recordset().hasCurrent()) {
-            dlg::msgBox(QStringLiteral("请在两个表格中各选择一条记录！"), dlg::Info, kNote);
+            dlg::msgBox(QStringLiteral("请在两个表格中各选择一条记录！"), dlg::Info, dlg::kNoteTitle);
             return;
         }
     }
     PairOffsetRecord offsets;
     if (!offsetValue(u.TxtXx1->text(), offsets.X1) || !offsetValue(u.TxtYy1->text(), offsets.Y1) ||
         !offsetValue(u.TxtXx2->text(), offsets.X2) || !offsetValue(u.TxtYy2->text(), offsets.Y2)) {
-        dlg::msgBox(QStringLiteral("图像调整位置必须为数字！"), dlg::Info, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("图像调整位置必须为数字！"), dlg::Info, dlg::kNoteTitle);
         return;
     }
     state().PairOffsets = offsets;
@@ -327,7 +326,7 @@ void FrmDyjl::CmdEixt_Click() {
         if (auto* records = forms::Registry::loadedAs<windows::RecordsWindow>())
             records->enableSingleChoice();
     } catch (const std::exception&) {
-        dlg::msgBox(QStringLiteral("结束返回！"), dlg::Info, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("结束返回！"), dlg::Info, dlg::kNoteTitle);
         if (isLoaded())
             unload();
     }
@@ -384,7 +383,7 @@ void FrmDyjl::CmdCx_Click() {
         if (target)
             runSearch(target);
     } catch (const std::exception&) {
-        dlg::msgBox(QStringLiteral("数据查询失败！"), dlg::Info, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("数据查询失败！"), dlg::Info, dlg::kNoteTitle);
         return;
     }
     setSearchInputsEnabled(true, true, true, true, true);

@@ -28,7 +28,7 @@ windows::DataWindow* dataWindowOf(const QString& formCode) {
 bool currentRowToPrint(const windows::DataWindow* window) {
     if (window && window->hasCurrentRow())
         return true;
-    dlg::msgBox(QStringLiteral("没有当前记录，不能打印！"), dlg::Info, QStringLiteral("提示！"));
+    dlg::msgBox(QStringLiteral("没有当前记录，不能打印！"), dlg::Info, dlg::kNoteTitle);
     return false;
 }
 
@@ -42,7 +42,7 @@ void printChoice(PrintCaller caller) {
         return;  // Cancel, or text that is no number: none of the choices
     double n = *choice;
     if (n == 0) {
-        dlg::msgBox(QStringLiteral("您没有正确选择选项,默认取值为 2 ！"), dlg::Info, QStringLiteral("提示"));
+        dlg::msgBox(QStringLiteral("您没有正确选择选项,默认取值为 2 ！"), dlg::Info, dlg::kHintTitle);
         if (caller == PrintCaller::MainWindow)
             return;
         n = 2;
@@ -80,7 +80,7 @@ void batchPrint() {
 bool viewReceiptFile(const QString& path) {
     const QFileInfo file(path);
     if (path.isEmpty() || !file.isFile()) {
-        dlg::msgBox(QStringLiteral("请选择要浏览的文件！"), dlg::Info, QStringLiteral("提示"));
+        dlg::msgBox(QStringLiteral("请选择要浏览的文件！"), dlg::Info, dlg::kHintTitle);
         return false;
     }
     forms::TextViewer& viewer = forms::the<forms::TextViewer>();

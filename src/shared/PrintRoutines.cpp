@@ -39,7 +39,7 @@ void font(double size) {
     printer().setFontName(kSongTi);
 }
 
-void paperPrompt() { dlg::msgBox(kPaperPrompt, dlg::OkOnly, QStringLiteral("提示！")); }
+void paperPrompt() { dlg::msgBox(kPaperPrompt, dlg::OkOnly, dlg::kNoteTitle); }
 
 // Runs the printing steps of a document; a failure drops the whole job (no
 // half document stays open) and goes on to the caller, which shows it.
@@ -253,7 +253,7 @@ void titledForm(const CheckInRecord& r) {
 bool refusedWithoutChoice() {
     if (!state().EditMode.isEmpty())
         return false;
-    dlg::msgBox(QStringLiteral("请选择打印单记录还是打印双记录！"), dlg::Info, QStringLiteral("提示"));
+    dlg::msgBox(QStringLiteral("请选择打印单记录还是打印双记录！"), dlg::Info, dlg::kHintTitle);
     return true;
 }
 

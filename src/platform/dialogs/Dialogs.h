@@ -39,6 +39,12 @@ enum Style : int {
 };
 constexpr Style operator|(Style a, Style b) { return static_cast<Style>(static_cast<int>(a) | static_cast<int>(b)); }
 
+// The titles the program's message boxes carry: the usual note (also the
+// guard's), the plain one, and the exchange windows' kind one.
+inline const QString kNoteTitle = QStringLiteral("提示！");
+inline const QString kHintTitle = QStringLiteral("提示");
+inline const QString kKindTitle = QStringLiteral("温馨提示");
+
 // A message box of `style`; returns the button pressed. Button texts are Chinese.
 Button msgBox(const QString& text, Style style = OkOnly, const QString& title = QString());
 

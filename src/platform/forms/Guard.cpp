@@ -153,7 +153,7 @@ void guard(const std::function<void()>& handler) {
     } catch (...) {
     }
     try {
-        tv::dlg::msgBox(text, tv::dlg::Info, QStringLiteral("提示！"));
+        tv::dlg::msgBox(text, tv::dlg::Info, tv::dlg::kNoteTitle);
     } catch (...) {
     }
 }

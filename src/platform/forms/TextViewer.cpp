@@ -98,7 +98,7 @@ void TextViewer::build(QWidget* root) {
 void TextViewer::open(const QString& path) {
     const FileRead file = readRegularFile(path, kLargestFile);
     if (!file.ok()) {
-        dlg::msgBox(QStringLiteral("无法打开文件：") + path, dlg::Info, QStringLiteral("提示！"));
+        dlg::msgBox(QStringLiteral("无法打开文件：") + path, dlg::Info, dlg::kNoteTitle);
         return;
     }
     QString text = text::fromGbk(file.bytes);

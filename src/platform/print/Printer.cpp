@@ -73,7 +73,7 @@ public:
             }
         });
         close();
-        for (const QString& n : notices) tv::dlg::msgBox(n, tv::dlg::Info, QStringLiteral("提示！"));
+        for (const QString& n : notices) tv::dlg::msgBox(n, tv::dlg::Info, tv::dlg::kNoteTitle);
     }
     void abort() override {
         for (auto& s : sinks_) s->abort();
