@@ -225,25 +225,16 @@ void FrmZsdjs::buildInputs(QWidget* root) {
 
 void FrmZsdjs::buildButtons(QWidget* root) {
     FrmZsdjsUi& u = ui();
-    struct Button {
-        QPushButton** slot;
-        const char *name, *caption, *tip;
-    };
-    const Button buttons[] = {{&u.CmdBydr, "CmdBydr", "计费信息导入", "租客入住登记库向本月租金水电库导入数据"},
-                              {&u.CmdSydr, "CmdSydr", "上月数据导入", "本月租金水电库向上月租金水电库导入数据"},
-                              {&u.CmdJs, "CmdJs", "计算", "计算租金水电费"},
-                              {&u.CmdCx, "CmdCx", "查询", "查询数据"},
-                              {&u.CmdDel, "CmdDel", "删除", "删除数据"},
-                              {&u.CmdPrinter, "CmdPrinter", "打印", "打印租金水电费单据"},
-                              {&u.CmdWj, "CmdWj", "文件", "打开租金水电数据文件"},
-                              {&u.CmdExtt, "CmdExtt", "返回", "退出"}};
-    for (int i = 0; i < 8; ++i) {
-        const Button& b = buttons[i];
-        *b.slot = make<QPushButton>(root, b.name);
-        (*b.slot)->setText(QString::fromUtf8(b.caption));
-        (*b.slot)->setToolTip(QString::fromUtf8(b.tip));
-        setTwips(*b.slot, i % 2 ? 1860 : 120, 6120 + i / 2 * 480, 1740, 420);
-    }
+    forms::makeButtons(root,
+                       {{&u.CmdBydr, "CmdBydr", "计费信息导入", "租客入住登记库向本月租金水电库导入数据", 120, 6120},
+                        {&u.CmdSydr, "CmdSydr", "上月数据导入", "本月租金水电库向上月租金水电库导入数据", 1860, 6120},
+                        {&u.CmdJs, "CmdJs", "计算", "计算租金水电费", 120, 6600},
+                        {&u.CmdCx, "CmdCx", "查询", "查询数据", 1860, 6600},
+                        {&u.CmdDel, "CmdDel", "删除", "删除数据", 120, 7080},
+                        {&u.CmdPrinter, "CmdPrinter", "打印", "打印租金水电费单据", 1860, 7080},
+                        {&u.CmdWj, "CmdWj", "文件", "打开租金水电数据文件", 120, 7560},
+                        {&u.CmdExtt, "CmdExtt", "返回", "退出", 1860, 7560}},
+                       1740, 420);
 }
 
 // The drive, folder and file lists of 文件, under the buttons; they start on

@@ -290,32 +290,22 @@ void FrmRzdj::buildPicker(QWidget* page) {
 void FrmRzdj::buildButtons(QWidget* page) {
     FrmRzdjUi& u = ui();
     // The buttons along the bottom.
-    struct ButtonDef {
-        QPushButton** slot;
-        const char* name;
-        const char* caption;
-        const char* tip;
-        int left, width;
-    };
-    const ButtonDef buttons[] = {
-        {&u.CmdTj, "CmdTj", "添加", "添加新记录", 3600, 1455},
-        {&u.CmdXg, "CmdXg", "修改", "修改记录", 5400, 1455},
-        {&u.CmdCx, "CmdCx", "查询", "查询记录", 7200, 1455},
-        {&u.CmdDel, "CmdDel", "删除", "删除记录", 9000, 1455},
-        {&u.CmdSyt, "CmdSyt", "上一条记录", "显示上一条记录", 10800, 1455},
-        {&u.CmdXyt, "CmdXyt", "下一条记录", "显示下一条记录", 12600, 1455},
-        {&u.CmdQr, "CmdQr", "确认", "确认添加或修改", 14400, 1455},
-        {&u.Cmdfq, "Cmdfq", "放弃", "放弃添加或修改", 16200, 1575},
-        {&u.CmdPrinter, "CmdPrinter", "打印", "打印记录", 18480, 1575},
-        {&u.CmdExit, "CmdExit", "返回", "返回", 20400, 1575},
-    };
-    for (const ButtonDef& b : buttons) {
-        auto* button = make<QPushButton>(page, b.name);
-        button->setText(QString::fromUtf8(b.caption));
-        button->setToolTip(QString::fromUtf8(b.tip));
-        button->setGeometry(twips(b.left, 9720, b.width, 495));
-        *b.slot = button;
-    }
+    const int top = 9720;
+    forms::makeButtons(page,
+                       {{&u.CmdTj, "CmdTj", "添加", "添加新记录", 3600, top},
+                        {&u.CmdXg, "CmdXg", "修改", "修改记录", 5400, top},
+                        {&u.CmdCx, "CmdCx", "查询", "查询记录", 7200, top},
+                        {&u.CmdDel, "CmdDel", "删除", "删除记录", 9000, top},
+                        {&u.CmdSyt, "CmdSyt", "上一条记录", "显示上一条记录", 10800, top},
+                        {&u.CmdXyt, "CmdXyt", "下一条记录", "显示下一条记录", 12600, top},
+                        {&u.CmdQr, "CmdQr", "确认", "确认添加或修改", 14400, top}},
+                       1455, 495);
+    // The last three are a little wider.
+    forms::makeButtons(page,
+                       {{&u.Cmdfq, "Cmdfq", "放弃", "放弃添加或修改", 16200, top},
+                        {&u.CmdPrinter, "CmdPrinter", "打印", "打印记录", 18480, top},
+                        {&u.CmdExit, "CmdExit", "返回", "返回", 20400, top}},
+                       1575, 495);
 }
 
 void FrmRzdj::bindFields() {

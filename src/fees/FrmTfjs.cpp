@@ -109,21 +109,13 @@ void FrmTfjs::buildWorking(QWidget* root) {
     setTwips(u.CboBtth, 8760, 3585, 2640, 330);
     u.Txtjfrq2 = box("计费日期：", "Label4", "Txtjfrq2", 120, 4080, 1500);
     u.TxtFh2 = box("房间编号：", "Label5", "TxtFh2", 2820, 4080, 1200);
-    struct ButtonDef {
-        QPushButton** slot;
-        const char *name, *caption, *tip;
-    };
-    const ButtonDef buttons[] = {{&u.CmdCx, "CmdCx", "查询", "记录查询"},
-                                 {&u.CmdQr, "CmdQr", "确认", "计算及保存当前账单"},
-                                 {&u.CmdDk, "CmdDk", "查看 ", "导入账单"},
-                                 {&u.CmdPrinter, "CmdPrinter", "打印", "账单打印"},
-                                 {&u.CmdExit, "CmdExit", "返回", "退出"}};
-    for (int i = 0; i < 5; ++i) {
-        *buttons[i].slot = make<QPushButton>(root, buttons[i].name);
-        (*buttons[i].slot)->setText(QString::fromUtf8(buttons[i].caption));
-        (*buttons[i].slot)->setToolTip(QString::fromUtf8(buttons[i].tip));
-        setTwips(*buttons[i].slot, 5400 + i * 1320, 4020, 1200, 420);
-    }
+    forms::makeButtons(root,
+                       {{&u.CmdCx, "CmdCx", "查询", "记录查询", 5400, 4020},
+                        {&u.CmdQr, "CmdQr", "确认", "计算及保存当前账单", 6720, 4020},
+                        {&u.CmdDk, "CmdDk", "查看 ", "导入账单", 8040, 4020},
+                        {&u.CmdPrinter, "CmdPrinter", "打印", "账单打印", 9360, 4020},
+                        {&u.CmdExit, "CmdExit", "返回", "退出", 10680, 4020}},
+                       1200, 420);
 }
 
 // The settlement form: title, header, the boxed cells of the sheet, footer.

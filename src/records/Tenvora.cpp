@@ -145,22 +145,13 @@ void Tenvora::buildSearch(QWidget* root) {
     setTwips(u.TxtTs, inputLeft, row(6), inputWidth, 300);
     forms::statusBox(u.TxtTs, tip);
 
-    struct ButtonDef {
-        QPushButton** slot;
-        const char *name, *caption, *tip;
-        int left, top;
-    };
     const int second = 1800 + kColumnWiden / 2;
-    const ButtonDef buttons[] = {{&u.CmdCx, "CmdCx", "查询(&S)", "记录查询", 120, 4080},
-                                 {&u.CmdDel, "CmdDel", "删除(&D)", "记录删除", second, 4080},
-                                 {&u.CmdPrinter, "CmdPrinter", "打印(&P)", "记录打印", 120, 4620},
-                                 {&u.CmdExit, "CmdExit", "返回(&X)", "退出", second, 4620}};
-    for (const ButtonDef& b : buttons) {
-        *b.slot = make<QPushButton>(root, b.name);
-        (*b.slot)->setText(QString::fromUtf8(b.caption));
-        (*b.slot)->setToolTip(QString::fromUtf8(b.tip));
-        setTwips(*b.slot, b.left, b.top, 1560 + kColumnWiden / 2, 450);
-    }
+    forms::makeButtons(root,
+                       {{&u.CmdCx, "CmdCx", "查询(&S)", "记录查询", 120, 4080},
+                        {&u.CmdDel, "CmdDel", "删除(&D)", "记录删除", second, 4080},
+                        {&u.CmdPrinter, "CmdPrinter", "打印(&P)", "记录打印", 120, 4620},
+                        {&u.CmdExit, "CmdExit", "返回(&X)", "退出", second, 4620}},
+                       1560 + kColumnWiden / 2, 450);
 }
 
 // The left column, lower part: the print choice in a frame, the counts and

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QPushButton>
 
 #include <algorithm>
 #include <utility>
@@ -27,6 +28,17 @@ QLabel* caption(QWidget* parent, const char* name, const QString& text, int left
     l->setText(text);
     place(l, left, top, width, 300);
     return l;
+}
+
+void makeButtons(QWidget* parent, std::initializer_list<ButtonDef> table, int width, int height) {
+    for (const ButtonDef& b : table) {
+        auto* button = make<QPushButton>(parent, b.name);
+        button->setText(QString::fromUtf8(b.text));
+        if (b.tip)
+            button->setToolTip(QString::fromUtf8(b.tip));
+        setTwips(button, b.left, b.top, width, height);
+        *b.slot = button;
+    }
 }
 
 QComboBox* listBox(QWidget* parent, const char* name, bool editable) {

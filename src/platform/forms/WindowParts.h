@@ -1,7 +1,7 @@
 #pragma once
-// What the windows build alike: the light-green caption strips, labels and
-// lists, a grid with its caption strip and columns as wide as their values,
-// and a handler run after every resize of a window.
+// What the windows build alike: the light-green caption strips, labels,
+// tables of buttons and lists, a grid with its caption strip and columns as
+// wide as their values, and a handler run after every resize of a window.
 
 #include "platform/forms/DataGrid.h"
 
@@ -11,10 +11,12 @@
 #include <QStringList>
 
 #include <functional>
+#include <initializer_list>
 #include <vector>
 
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QWidget;
 
 namespace tv::forms {
@@ -25,6 +27,19 @@ void greenStrip(QWidget* w);
 
 // A label showing `text` on the twip box (left, top, width), one line high.
 QLabel* caption(QWidget* parent, const char* name, const QString& text, int left, int top, int width);
+
+// One button of a window's table of buttons: the member it is kept in, its
+// control name, text and tooltip (none when null), its place in twips.
+struct ButtonDef {
+    QPushButton** slot;
+    const char* name;
+    const char* text;
+    const char* tip;
+    int left, top;
+};
+// Makes the buttons of `table` in its order (the order Tab walks them), each
+// `width` by `height` twips.
+void makeButtons(QWidget* parent, std::initializer_list<ButtonDef> table, int width, int height);
 
 // A list; an editable one never takes typed text in as an item and never
 // completes it: typed text stays exactly as typed.
