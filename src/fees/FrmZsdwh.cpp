@@ -8,6 +8,7 @@
 #include "platform/forms/Controls.h"
 #include "platform/forms/DataControl.h"
 #include "platform/forms/DataGrid.h"
+#include "platform/forms/StatusBox.h"
 #include "platform/forms/StatusPanels.h"
 #include "platform/print/Printer.h"
 #include "platform/shell/Shell.h"
@@ -348,7 +349,7 @@ void FrmZsdwh::CmdCx_Click() {
     try {
         if (!scan.empty()) {
             const bool found = u.Data1->findFirst(scan);
-            u.TxtTs->setText(found ? QStringLiteral("为您查到一条记录") : QStringLiteral("没有找到符合条件的记录"));
+            u.TxtTs->setText(found ? forms::tips::kFoundOne : forms::tips::kNotFound);
             qtfgl();
         } else if (date) {
             if (!day)
@@ -356,11 +357,11 @@ void FrmZsdwh::CmdCx_Click() {
             // The typed key is bound as a parameter, never written into the SQL.
             u.Data1->setRecordSource(QStringLiteral("select * from [fzsdjs] where [jfrq]=?"), {Value(*day)});
             u.Data1->refresh();
-            u.TxtTs->setText(QStringLiteral("为您查到符合条件的记录"));
+            u.TxtTs->setText(forms::tips::kFoundMatching);
         } else if (u.CboCxfs->currentText() == kAllRows) {
             u.Data1->setRecordSource(kAllBills);
             u.Data1->refresh();
-            u.TxtTs->setText(QStringLiteral("显示全部记录"));
+            u.TxtTs->setText(forms::tips::kShowingAll);
         }
         SharedState& s = state();
         const Value total = u.Data1->recordset().field(QStringLiteral("hj"));  // raises without a current row
@@ -424,7 +425,7 @@ void FrmZsdwh::deleteRow(DataControl* source, int& count) {
     }
     u.CmdDel->setEnabled(false);
     if (yes)
-        u.TxtTs->setText(QStringLiteral("数据删除成功"));
+        u.TxtTs->setText(forms::tips::kDeleted);
 }
 
 // ---------------------------------------------------------------- recompute and totals

@@ -15,15 +15,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <functional>
 #include <utility>
 
 namespace tv::fees {
@@ -32,28 +29,6 @@ using forms::DataControl;
 using forms::DataGrid;
 using forms::make;
 using forms::setTwips;
-
-namespace {
-
-// Runs a handler after every resize of a widget.
-class ResizeHook : public QObject {
-public:
-    ResizeHook(QWidget* watched, std::function<void()> handler) : QObject(watched), handler_(std::move(handler)) {
-        watched->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Resize)
-            handler_();
-        return false;
-    }
-
-private:
-    std::function<void()> handler_;
-};
-
-}  // namespace
 
 void FrmZsdwh::build(QWidget* root) {
     root->setWindowTitle(QStringLiteral("租金水电费维护"));
@@ -106,24 +81,15 @@ void FrmZsdwh::buildInputs(QWidget* root) {
 // The buttons, the totals and the counts with the user line.
 void FrmZsdwh::buildButtonsAndCounts(QWidget* root) {
     FrmZsdwhUi& u = ui();
-    struct ButtonDef {
-        QPushButton** slot;
-        const char *name, *caption, *tip;
-    };
-    const ButtonDef buttons[] = {{&u.CmdCx, "CmdCx", "查询", "数据查询"},
-                                 {&u.CmdDel, "CmdDel", "删除", "数据删除"},
-                                 {&u.CmdQr, "CmdQr", "刷新", "数据刷新"},
-                                 {&u.CmdHz, "CmdHz", "汇总", "数据汇总"},
-                                 {&u.CmdPrinter, "CmdPrinter", "打印", "账单打印"},
-                                 {&u.CmdTfjs, "CmdTfjs", "结算", "租客退房结算"},
-                                 {&u.CmdExit, "CmdExit", "返回", "退出"}};
-    for (int i = 0; i < 7; ++i) {
-        const ButtonDef& b = buttons[i];
-        *b.slot = make<QPushButton>(root, b.name);
-        (*b.slot)->setText(QString::fromUtf8(b.caption));
-        (*b.slot)->setToolTip(QString::fromUtf8(b.tip));
-        setTwips(*b.slot, 120 + (i % 2) * 1680, 4140 + (i / 2) * 480, 1560, 420);
-    }
+    forms::makeButtons(root,
+                       {{&u.CmdCx, "CmdCx", "查询", "数据查询", 120, 4140},
+                        {&u.CmdDel, "CmdDel", "删除", "数据删除", 1800, 4140},
+                        {&u.CmdQr, "CmdQr", "刷新", "数据刷新", 120, 4620},
+                        {&u.CmdHz, "CmdHz", "汇总", "数据汇总", 1800, 4620},
+                        {&u.CmdPrinter, "CmdPrinter", "打印", "账单打印", 120, 5100},
+                        {&u.CmdTfjs, "CmdTfjs", "结算", "租客退房结算", 1800, 5100},
+                        {&u.CmdExit, "CmdExit", "返回", "退出", 120, 5580}},
+                       1560, 420);
     const std::pair<const char*, QLineEdit**> totals[] = {
         {"水费合计：", &u.Txtsfhz}, {"电费合计：", &u.Txtdfhz}, {"租金合计：", &u.TxtZjhj}, {"总计：", &u.Txthjhz}};
     const char* const totalNames[] = {"Txtsfhz", "Txtdfhz", "TxtZjhj", "Txthjhz"};
@@ -240,11 +206,8 @@ void FrmZsdwh::placeRight(int extraWidth, int extraHeight) {
 void FrmZsdwh::fitToWindow() {
     if (!hasUi() || !widget())
         return;
-    const forms::DesignScale designScale(scale());
-    const QSize design = forms::pixels(designSize());
-    const double twipsPerPixel = 15 / scale();
-    placeRight(static_cast<int>(std::max(0, widget()->width() - design.width()) * twipsPerPixel),
-               static_cast<int>(std::max(0, widget()->height() - design.height()) * twipsPerPixel));
+    const QSize room = forms::roomBeyondDesign(widget(), designSize(), scale());
+    placeRight(room.width(), room.height());
 }
 
 void FrmZsdwh::connectHandlers(QWidget* root) {
@@ -283,7 +246,7 @@ void FrmZsdwh::connectHandlers(QWidget* root) {
             settlement->show();
     });
     onClick(u.CmdExit, [this] { CmdExit_Click(); });
-    new ResizeHook(root, [this] { fitToWindow(); });
+    forms::onResize(root, [this] { fitToWindow(); });
     new forms::EnterRing({u.CboCxfs, u.Txtjfrq, u.TxtFh, u.Txtzk, u.Txtzh, u.CboDel, u.TxtTs, u.CboBtth, u.Txtsfhz,
                           u.Txtdfhz, u.TxtZjhj, u.Txthjhz},
                          true, root);

@@ -9,6 +9,7 @@
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "platform/forms/StatusPanels.h"
+#include "platform/forms/WindowParts.h"
 #include "platform/shell/Shell.h"
 #include "shared/SharedState.h"
 
@@ -96,8 +97,7 @@ void FrmMmWh::onLoad() {
 void FrmMmWh::Data1_Reposition() {
     if (!ui().Data1->isOpen())
         return;
-    const int position = ui().Data1->recordset().absolutePosition() + 1;
-    ui().Data1->setCaption(QStringLiteral("用户注册 (#Record：%1 / %2)").arg(position).arg(AccountCount));
+    ui().Data1->setCaption(tv::forms::positionCaption(QStringLiteral("用户注册"), ui().Data1, AccountCount));
 }
 
 void FrmMmWh::CMDDELETE_Click() {

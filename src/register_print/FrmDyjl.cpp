@@ -9,6 +9,7 @@
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "platform/forms/StatusBox.h"
+#include "platform/forms/WindowParts.h"
 #include "shared/CheckInCopy.h"
 #include "shared/DataShape.h"
 #include "shared/PrintRoutines.h"
@@ -40,27 +41,12 @@ namespace {
 const QString kAllRows = QStringLiteral("select * from [zfdj]");
 const QString kTitle1 = QStringLiteral("租客入住登记记录（1）");
 const QString kTitle2 = QStringLiteral("租客入住登记记录（2）");
-const QString kNotFound = QStringLiteral("没有找到符合条件的记录");
 
 QLabel* label(QWidget* root, const char* name, const QString& text, int left, int top, int width = 1080) {
     auto* l = make<QLabel>(root, name);
     l->setText(text);
     setTwips(l, left, top, width, 270);
     return l;
-}
-
-QComboBox* combo(QWidget* root, const char* name) {
-    auto* c = make<QComboBox>(root, name);
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
-    c->setCompleter(nullptr);  // typed text stays exactly as typed
-    return c;
-}
-
-void fill(QComboBox* c, const QStringList& items) {
-    c->clear();
-    c->addItems(items);
-    c->setCurrentIndex(-1);  // the list is filled, the text stays empty
 }
 
 // A photo offset as a number of twips; false when the text is no number.
@@ -137,11 +123,11 @@ void FrmDyjl::buildRecordsPart(QWidget* root) {
     // Each print record follows the row current in its data source; the
     // caption shows where that row stands.
     forms::on(u.Data1, &DataControl::reposition, [this] {
-        showPosition(ui().Data1, kTitle1, RowCount1);
+        ui().Data1->setCaption(forms::positionCaption(kTitle1, ui().Data1, RowCount1));
         followRow(ui().Data1, state().CurrentCheckIn);
     });
     forms::on(u.Data2, &DataControl::reposition, [this] {
-        showPosition(ui().Data2, kTitle2, RowCount2);
+        ui().Data2->setCaption(forms::positionCaption(kTitle2, ui().Data2, RowCount2));
         followRow(ui().Data2, state().SecondCheckIn);
     });
     forms::on(u.DBGrid1, &DataGrid::rowClicked, [this] { followRow(ui().Data1, state().CurrentCheckIn); });
@@ -161,10 +147,10 @@ void FrmDyjl::buildSearchPart(QWidget* root) {
     const int inputLeft = 1320, inputWidth = 1335;
     auto row = [](int i) { return 1080 + i * 480; };
     label(root, "Label11", QStringLiteral("查询选项："), 240, row(0));
-    u.CboCxxx = combo(root, "CboCxxx");
+    u.CboCxxx = forms::listBox(root, "CboCxxx", true);
     setTwips(u.CboCxxx, inputLeft, row(0) - 15, inputWidth, 315);
     label(root, "Label1", QStringLiteral("查询方式："), 240, row(1));
-    u.CboCxfs = combo(root, "CboCxfs");
+    u.CboCxfs = forms::listBox(root, "CboCxfs", true);
     setTwips(u.CboCxfs, inputLeft, row(1) - 15, inputWidth, 315);
     label(root, "Label3", QStringLiteral("计费日期："), 240, row(2));
     u.Txtjfrq = make<QLineEdit>(root, "Txtjfrq");
@@ -179,7 +165,7 @@ void FrmDyjl::buildSearchPart(QWidget* root) {
     u.Txtzh = make<QLineEdit>(root, "Txtzh");
     setTwips(u.Txtzh, inputLeft, row(5), inputWidth, 285);
     label(root, "Label7", QStringLiteral("房间现状："), 240, row(6));
-    u.Cbofjxz = combo(root, "Cbofjxz");
+    u.Cbofjxz = forms::listBox(root, "Cbofjxz", true);
     setTwips(u.Cbofjxz, inputLeft, row(6) - 15, inputWidth, 315);
 
     // The photo offsets.
@@ -197,15 +183,11 @@ void FrmDyjl::buildSearchPart(QWidget* root) {
     setTwips(u.TxtXx2, 1920, 5280, 735, 270);
     setTwips(u.TxtYy2, 1920, 5760, 735, 270);
 
-    auto button = [&](const char* name, const QString& text, int top) {
-        auto* b = make<QPushButton>(root, name);
-        b->setText(text);
-        setTwips(b, 720, top, 1455, 495);
-        return b;
-    };
-    u.CmdCx = button("CmdCx", QStringLiteral("查询"), 6360);
-    u.CmdPrinter = button("CmdPrinter", QStringLiteral("打印"), 7080);
-    u.CmdEixt = button("CmdEixt", QStringLiteral("返回"), 7800);
+    forms::makeButtons(root,
+                       {{&u.CmdCx, "CmdCx", "查询", nullptr, 720, 6360},
+                        {&u.CmdPrinter, "CmdPrinter", "打印", nullptr, 720, 7080},
+                        {&u.CmdEixt, "CmdEixt", "返回", nullptr, 720, 7800}},
+                       1455, 495);
 
     label(root, "Label14", QStringLiteral("提示："), 240, 8790, 2415);
     // The status line, its caption above it.
@@ -247,11 +229,12 @@ void FrmDyjl::onLoad() {
         if (RowCount1 == 0)
             u.CmdCx->setEnabled(false);
         openSource(u.Data2, state().SecondCheckIn, RowCount2);
-        fill(u.CboCxfs, {QStringLiteral("房号+姓名"), QStringLiteral("房号"), QStringLiteral("姓名"),
+        forms::fillList(u.CboCxfs,
+                        {QStringLiteral("房号+姓名"), QStringLiteral("房号"), QStringLiteral("姓名"),
                          QStringLiteral("身份证号"), QStringLiteral("房间现状"), QStringLiteral("所有记录")});
-        fill(u.Cbofjxz, {QStringLiteral("在住"), QStringLiteral("退房"), QStringLiteral("招租"), QStringLiteral("已订"),
-                         QStringLiteral("自用")});
-        fill(u.CboCxxx, {QStringLiteral("记录1"), QStringLiteral("记录2")});
+        forms::fillList(u.Cbofjxz, {QStringLiteral("在住"), QStringLiteral("退房"), QStringLiteral("招租"),
+                                    QStringLiteral("已订"), QStringLiteral("自用")});
+        forms::fillList(u.CboCxxx, {QStringLiteral("记录1"), QStringLiteral("记录2")});
         u.CmdCx->setEnabled(false);
     } catch (const std::exception&) {
         loading_ = false;
@@ -273,12 +256,6 @@ void FrmDyjl::openSource(DataControl* source, CheckInRecord& target, int& rowCou
     rowCount = rs.recordCount();
     source->refresh();
     FillCheckInRecord(source->recordset(), target);
-}
-
-void FrmDyjl::showPosition(DataControl* source, const QString& title, int rowCount) {
-    const int position = source->recordset().absolutePosition() + 1;
-    source->setCaption(title + QStringLiteral(" (#Record：") + QString::number(position) + QStringLiteral(" / ") +
-                       QString::number(rowCount) + QStringLiteral(")"));
 }
 
 // The print record takes the row current in the source, so that the printed
@@ -404,11 +381,11 @@ void FrmDyjl::runSearch(DataControl* target) {
         scan(target, {{QStringLiteral("sfzhm"), keys.sfzhm}});
     } else if (!u.Cbofjxz->currentText().isEmpty()) {
         query(target, QStringLiteral("Select * from [zfdj] where [ysno]=?"), keys.ysno);
-        u.TxtTs->setText(QStringLiteral("为您查到符合条件的记录"));
+        u.TxtTs->setText(forms::tips::kFoundMatching);
     } else if (u.CboCxfs->currentText() == QStringLiteral("所有记录")) {
         target->setRecordSource(kAllRows);
         target->refresh();
-        u.TxtTs->setText(QStringLiteral("显示全部记录"));
+        u.TxtTs->setText(forms::tips::kShowingAll);
     }
 }
 
@@ -420,7 +397,7 @@ void FrmDyjl::query(DataControl* target, const QString& sql, const QString& key)
 
 // The row scan: the first row whose fields equal the keys becomes current.
 void FrmDyjl::scan(DataControl* target, const std::vector<std::pair<QString, QString>>& keys) {
-    ui().TxtTs->setText(target->findFirst(keys) ? QStringLiteral("为您查到一条记录") : kNotFound);
+    ui().TxtTs->setText(target->findFirst(keys) ? forms::tips::kFoundOne : forms::tips::kNotFound);
 }
 
 }  // namespace tv::register_print

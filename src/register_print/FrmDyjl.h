@@ -75,7 +75,6 @@ private:
 
     // Load steps for one data source.
     void openSource(forms::DataControl* source, CheckInRecord& target, int& rowCount);
-    void showPosition(forms::DataControl* source, const QString& title, int rowCount);
     void followRow(forms::DataControl* source, CheckInRecord& target);
 
     void CmdPrinter_Click();
