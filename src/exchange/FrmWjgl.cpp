@@ -316,25 +316,14 @@ void FrmWjgl::onLoad() {
     u.Label4->hide();
     // The lists show what the unticked attribute boxes say: ordinary files only.
     u.FilList->setShown(tv::forms::FileList::ReadOnly, false);
-    const QString start = tv::dlg::startFolder();
-    u.FilList->setPath(start);
-    QSignalBlocker blockDir(u.DirList);
-    QSignalBlocker blockDrive(u.DrvList);
-    u.DirList->setPath(start);
-    u.DrvList->setDriveOf(start);
+    tv::forms::showFolder(u.DrvList, u.DirList, u.FilList, tv::dlg::startFolder());
 }
 
 // --- lists and mode boxes ---------------------------------------------------
 
 QString FrmWjgl::folder() { return ui().FilList->path(); }
 
-void FrmWjgl::DrvList_Change() {
-    FrmWjglUi& u = ui();
-    if (!u.DirList->setPath(u.DrvList->drive())) {
-        QSignalBlocker block(u.DrvList);
-        u.DrvList->setDriveOf(u.DirList->path());
-    }
-}
+void FrmWjgl::DrvList_Change() { tv::forms::followDrive(ui().DrvList, ui().DirList); }
 
 void FrmWjgl::DirList_Change() {
     FrmWjglUi& u = ui();

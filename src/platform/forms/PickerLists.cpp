@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QSignalBlocker>
 #include <QStorageInfo>
 #include <QStyle>
 
@@ -250,6 +251,21 @@ void PictureBox::fit() {
     const bool fits = image_.width() <= room.width() && image_.height() <= room.height();
     setPixmap(QPixmap::fromImage(
         fits || room.isEmpty() ? image_ : image_.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
+void showFolder(DriveList* drives, FolderList* folders, FileList* files, const QString& path) {
+    files->setPath(path);
+    const QSignalBlocker blockFolders(folders);
+    const QSignalBlocker blockDrives(drives);
+    folders->setPath(path);
+    drives->setDriveOf(path);
+}
+
+void followDrive(DriveList* drives, FolderList* folders) {
+    if (!folders->setPath(drives->drive())) {
+        const QSignalBlocker block(drives);
+        drives->setDriveOf(folders->path());
+    }
 }
 
 }  // namespace tv::forms

@@ -81,6 +81,13 @@ private:
     int shown_ = ReadOnly;
 };
 
+// The drive, folder and file lists of a picker shown on `path`, without the
+// lists telling one another.
+void showFolder(DriveList* drives, FolderList* folders, FileList* files, const QString& path);
+// After a drive was chosen: the folder list goes to it; a drive that cannot
+// be read puts the drive list back on the folder's drive.
+void followDrive(DriveList* drives, FolderList* folders);
+
 // A picture file shown whole inside the box, scaled down (never up) to fit
 // and kept to the box as it is resized. The file is decoded within a memory
 // limit (a large photo is decoded at a reduced size where its format allows,
