@@ -14,6 +14,7 @@
 #include "platform/shell/Shell.h"
 #include "platform/values/Money.h"
 #include "shared/DataShape.h"
+#include "shared/DataWindows.h"
 #include "shared/PrintChoice.h"
 #include "shared/RMBChinese.h"
 #include "shared/SharedState.h"
@@ -26,7 +27,6 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSignalBlocker>
 
 #include <algorithm>
 #include <exception>
@@ -47,8 +47,6 @@ const char* const kTables[5] = {"fzsdjs", "bysj", "sysj", "zfdj", "qtfy"};
 const QString kFormatMessage = QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！");
 const QString kPickRow = QStringLiteral("请正确选择对应的记录！");
 const QString kAllRows = QStringLiteral("所有记录");
-const QString kDeleteQuestion = QStringLiteral("您真的要删除这个记录吗?");
-const QString kDeleteTitle = QStringLiteral("删除记录");
 
 void info(const QString& text, const QString& title = dlg::kNoteTitle) { dlg::msgBox(text, dlg::Info, title); }
 
@@ -668,7 +666,7 @@ void FrmZsdjs::CmdDel_Click() {
     u.CmdDel->setEnabled(false);
     if (n >= 0 && !hasCurrent(n))
         return;  // no row to delete: nothing to ask
-    const dlg::Button answer = dlg::msgBox(kDeleteQuestion, dlg::YesNo | dlg::Info, kDeleteTitle);
+    const dlg::Button answer = askDelete();
     ImportAnswer = QString::number(static_cast<int>(answer));
     if (n >= 0 && answer == dlg::Yes && !deleteRow(n))
         u.CmdDel->setEnabled(true);
@@ -676,7 +674,7 @@ void FrmZsdjs::CmdDel_Click() {
 
 // The Delete key in a grid asks first.
 void FrmZsdjs::DBGrid_DeleteRequested(int n) {
-    if (dlg::msgBox(kDeleteQuestion, dlg::YesNo | dlg::Info, kDeleteTitle) == dlg::Yes)
+    if (askDelete() == dlg::Yes)
         deleteRow(n);
 }
 
@@ -688,14 +686,7 @@ bool FrmZsdjs::deleteRow(int n) {
     Recordset& rs = u.Data[n]->recordset();
     try {
         u.Data[n]->remove();
-        if (rs.recordCount() > 0) {
-            if (rs.eof()) {
-                rs.moveLast();
-                dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, dlg::kNoteTitle);
-            } else {
-                rs.moveNext();
-            }
-        }
+        moveAfterDelete(rs);
     } catch (const std::exception&) {
         info(QStringLiteral("数据删除失败！"));
         return false;
@@ -724,13 +715,7 @@ void FrmZsdjs::CboLx_Click() {
         ui().FilList->setPattern(i == 0 ? QStringLiteral("*.*") : QStringLiteral("*.txt"));
 }
 
-void FrmZsdjs::DrvList_Change() {
-    FrmZsdjsUi& u = ui();
-    if (!u.DirList->setPath(u.DrvList->drive())) {
-        const QSignalBlocker block(u.DrvList);
-        u.DrvList->setDriveOf(u.DirList->path());
-    }
-}
+void FrmZsdjs::DrvList_Change() { forms::followDrive(ui().DrvList, ui().DirList); }
 
 void FrmZsdjs::DirList_Change() {
     FrmZsdjsUi& u = ui();
@@ -745,12 +730,7 @@ void FrmZsdjs::FilList_Click(const QString& name) {
 }
 
 void FrmZsdjs::CmdExtt_Click() {
-    try {
-        state().DataFilePath.clear();
-        forms::setStatusPanel(1, shell::programFolder());
-    } catch (const std::exception&) {
-        info(QStringLiteral("结束返回！"));
-    }
+    leaveDataFile();
     unload();
 }
 

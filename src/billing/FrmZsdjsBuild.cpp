@@ -22,7 +22,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 
 #include <algorithm>
 #include <utility>
@@ -247,11 +246,7 @@ void FrmZsdjs::buildFileBrowser(QWidget* root) {
     setTwips(u.DirList, 120, 8460, 1710, 1380);
     u.FilList = make<forms::FileList>(root, "FilList");
     setTwips(u.FilList, 1890, 8460, 1710, 1380);
-    u.FilList->setPath(QDir::currentPath());
-    const QSignalBlocker blockDir(u.DirList);
-    const QSignalBlocker blockDrive(u.DrvList);
-    u.DirList->setPath(QDir::currentPath());
-    u.DrvList->setDriveOf(QDir::currentPath());
+    forms::showFolder(u.DrvList, u.DirList, u.FilList, QDir::currentPath());
 }
 
 void FrmZsdjs::buildGrids(QWidget* root) {

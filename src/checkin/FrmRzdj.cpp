@@ -16,6 +16,7 @@
 #include "platform/shell/Shell.h"
 #include "shared/CheckInCopy.h"
 #include "shared/DataShape.h"
+#include "shared/DataWindows.h"
 #include "shared/PrintChoice.h"
 #include "shared/PrintRoutines.h"
 #include "shared/SharedState.h"
@@ -29,7 +30,6 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QSignalBlocker>
 
 #include <array>
 #include <exception>
@@ -278,13 +278,7 @@ void FrmRzdj::buildPicker(QWidget* page) {
     gk->setRowStretch(2, 4);
 
     // The picker starts on the program's current folder.
-    u.FilList->setPath(QDir::currentPath());
-    {
-        QSignalBlocker blockDir(u.DirList);
-        QSignalBlocker blockDrive(u.DrvList);
-        u.DirList->setPath(QDir::currentPath());
-        u.DrvList->setDriveOf(QDir::currentPath());
-    }
+    tv::forms::showFolder(u.DrvList, u.DirList, u.FilList, QDir::currentPath());
 }
 
 void FrmRzdj::buildButtons(QWidget* page) {
@@ -457,12 +451,7 @@ void FrmRzdj::onUnload() {
 }
 
 void FrmRzdj::cmdExitClick() {
-    try {
-        tv::state().DataFilePath.clear();
-        tv::forms::setStatusPanel(1, tv::shell::programFolder());
-    } catch (const std::exception&) {
-        dlg::msgBox(QStringLiteral("结束返回！"), dlg::Info, dlg::kNoteTitle);
-    }
+    leaveDataFile();
     unload();
 }
 
@@ -547,23 +536,19 @@ void FrmRzdj::cmdfqClick() {
 }
 
 void FrmRzdj::cmdDelClick() {
-    if (dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), dlg::YesNo | dlg::Info, QStringLiteral("删除记录")) !=
-        dlg::Yes)
+    if (askDelete() != dlg::Yes)
         return;
     tv::Recordset& r = rs();
     if (!r.hasCurrent())
         return;
     ui().Data1->remove();
     recount();
-    if (r.recordCount() == 0) {
+    const AfterDelete where = moveAfterDelete(r);
+    if (where == AfterDelete::Empty) {
         dataReposition();
         showEmptyTable();
-    } else if (r.eof()) {
-        r.moveLast();
+    } else if (where == AfterDelete::Last) {
         ui().CmdXyt->setEnabled(false);
-        dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, dlg::kNoteTitle);
-    } else {
-        r.moveNext();
     }
     ui().TxtTs->setText(forms::tips::kDeleted);
 }
@@ -713,13 +698,7 @@ void FrmRzdj::cboLxClick() {
     ui().FilList->setPattern(QString::fromLatin1(patterns[i]));
 }
 
-void FrmRzdj::drvListChange() {
-    FrmRzdjUi& u = ui();
-    if (!u.DirList->setPath(u.DrvList->drive())) {
-        QSignalBlocker block(u.DrvList);
-        u.DrvList->setDriveOf(u.DirList->path());
-    }
-}
+void FrmRzdj::drvListChange() { tv::forms::followDrive(ui().DrvList, ui().DirList); }
 
 void FrmRzdj::dirListChange() {
     FrmRzdjUi& u = ui();

@@ -11,9 +11,9 @@
 #include "platform/forms/StatusBox.h"
 #include "platform/forms/StatusPanels.h"
 #include "platform/print/Printer.h"
-#include "platform/shell/Shell.h"
 #include "platform/values/Money.h"
 #include "shared/DataShape.h"
+#include "shared/DataWindows.h"
 #include "shared/PrintRoutines.h"
 #include "shared/RMBChinese.h"
 #include "shared/SharedState.h"
@@ -172,14 +172,7 @@ void FrmZsdwh::lockAfterFailure() {
         w->setEnabled(false);
 }
 
-void FrmZsdwh::fdglcx() {
-    SharedState& s = state();
-    if (s.CurrentUser.isEmpty() && s.CurrentPassword.isEmpty()) {
-        s.CurrentUser = QStringLiteral("admin");
-        s.CurrentPassword = QStringLiteral("472619");
-    }
-    ui().Data4->findFirst({{QStringLiteral("yhxm"), s.CurrentUser}, {QStringLiteral("mima"), s.CurrentPassword}});
-}
+void FrmZsdwh::fdglcx() { findLoggedInUser(ui().Data4); }
 
 // ---------------------------------------------------------------- rows
 
@@ -385,7 +378,7 @@ void FrmZsdwh::CmdDel_Click() {
     } else if (what == QStringLiteral("杂费数据")) {
         deleteRow(u.Data2, OtherFeeCount);
     } else {  // nothing that can be deleted: asked all the same, nothing goes
-        dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), dlg::YesNo | dlg::Info, QStringLiteral("删除记录"));
+        askDelete();
         SharedState& s = state();
         s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
         u.Leldx->setText(s.AmountInWords);
@@ -400,21 +393,14 @@ void FrmZsdwh::deleteRow(DataControl* source, int& count) {
     FrmZsdwhUi& u = ui();
     if (!hasCurrent(source))
         return;
-    const bool yes = dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), dlg::YesNo | dlg::Info,
-                                 QStringLiteral("删除记录")) == dlg::Yes;
+    const bool yes = askDelete() == dlg::Yes;
     try {
         if (yes) {
             Recordset& rs = source->recordset();
             source->remove();
             count = rs.recordCount();
-            if (count == 0) {
+            if (moveAfterDelete(rs) == AfterDelete::Empty)
                 emit source->reposition();  // the caption shows the empty table
-            } else if (rs.eof()) {
-                rs.moveLast();
-                dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, dlg::kNoteTitle);
-            } else {
-                rs.moveNext();
-            }
         }
         SharedState& s = state();
         s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
@@ -696,12 +682,7 @@ void FrmZsdwh::Zddy() {
 }
 
 void FrmZsdwh::CmdExit_Click() {
-    try {
-        state().DataFilePath.clear();
-        forms::setStatusPanel(1, shell::programFolder());
-    } catch (const std::exception&) {
-        tell(QStringLiteral("结束返回！"));
-    }
+    leaveDataFile();
     unload();
 }
 

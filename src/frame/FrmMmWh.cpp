@@ -8,9 +8,8 @@
 #include "platform/forms/DataGrid.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
-#include "platform/forms/StatusPanels.h"
 #include "platform/forms/WindowParts.h"
-#include "platform/shell/Shell.h"
+#include "shared/DataWindows.h"
 #include "shared/SharedState.h"
 
 #include <QLabel>
@@ -106,20 +105,14 @@ void FrmMmWh::CMDDELETE_Click() {
         msgBox(QStringLiteral("至少要保留一个用户！"), tv::dlg::Info, tv::dlg::kNoteTitle);
         return;
     }
-    if (msgBox(QStringLiteral("您真的要删除这个记录吗?"), tv::dlg::YesNo | tv::dlg::Info, QStringLiteral("删除记录")) !=
-        tv::dlg::Yes)
+    if (tv::askDelete() != tv::dlg::Yes)
         return;
     try {
         tv::Recordset& rs = ui().Data1->recordset();
         ui().Data1->remove();
-        if (rs.eof()) {
-            // Deleting the only row leaves nothing to move to.
-            if (rs.recordCount() > 0)
-                rs.moveLast();
+        // Nothing to move to in an empty table, but its end is told all the same.
+        if (tv::moveAfterDelete(rs) == tv::AfterDelete::Empty)
             msgBox(QStringLiteral("已到尾记录！"), tv::dlg::OkOnly, tv::dlg::kNoteTitle);
-        } else {
-            rs.moveNext();
-        }
         AccountCount = rs.recordCount();
     } catch (const std::exception&) {
         msgBox(QStringLiteral("数据删除失败！"), tv::dlg::Info, tv::dlg::kNoteTitle);
@@ -141,12 +134,7 @@ void FrmMmWh::CMDSEARCH_Click() {
 }
 
 void FrmMmWh::CmdExit_Click() {
-    try {
-        tv::state().DataFilePath.clear();
-        tv::forms::setStatusPanel(1, tv::shell::programFolder());
-    } catch (const std::exception&) {
-        msgBox(QStringLiteral("结束返回！"), tv::dlg::Info, tv::dlg::kNoteTitle);
-    }
+    tv::leaveDataFile();
     unload();
     endIfNoWindowLeft();
 }

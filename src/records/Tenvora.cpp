@@ -12,9 +12,9 @@
 #include "platform/forms/StatusBox.h"
 #include "platform/forms/StatusPanels.h"
 #include "platform/forms/WindowParts.h"
-#include "platform/shell/Shell.h"
 #include "platform/values/Money.h"
 #include "shared/CheckInCopy.h"
+#include "shared/DataWindows.h"
 #include "shared/PrintChoice.h"
 #include "shared/PrintRoutines.h"
 #include "shared/RegistrationColumns.h"
@@ -387,14 +387,7 @@ void Tenvora::lockAfterFailure() {
 
 // The logged-in user (admin / 472619 standing in for nobody) in the user
 // table: Data4 ends on that row, or past the last row.
-void Tenvora::fdglcx() {
-    SharedState& s = state();
-    if (s.CurrentUser.isEmpty() && s.CurrentPassword.isEmpty()) {
-        s.CurrentUser = QStringLiteral("admin");
-        s.CurrentPassword = QStringLiteral("472619");
-    }
-    ui().Data4->findFirst({{QStringLiteral("yhxm"), s.CurrentUser}, {QStringLiteral("mima"), s.CurrentPassword}});
-}
+void Tenvora::fdglcx() { findLoggedInUser(ui().Data4); }
 
 // ---------------------------------------------------------------- rows
 
@@ -581,21 +574,13 @@ void Tenvora::CmdCx_Click() {
 
 void Tenvora::CmdDel_Click() {
     TenvoraUi& u = ui();
-    if (dlg::msgBox(QStringLiteral("您真的要删除这个记录吗?"), dlg::YesNo | dlg::Info, QStringLiteral("删除记录")) !=
-        dlg::Yes)
+    if (askDelete() != dlg::Yes)
         return;
     if (!u.Data1->isOpen() || !u.Data1->recordset().hasCurrent())
         return;
     Recordset& rs = u.Data1->recordset();
     u.Data1->remove();  // the registration only: the bills and other fees stay
-    if (rs.recordCount() > 0) {
-        if (rs.eof()) {
-            rs.moveLast();
-            dlg::msgBox(QStringLiteral("已到尾记录！"), dlg::OkOnly, dlg::kNoteTitle);
-        } else {
-            rs.moveNext();
-        }
-    }
+    moveAfterDelete(rs);
     TenantRowCount = rs.recordCount();
     u.LelJlzs->setText(QString::number(TenantRowCount));
     if (TenantRowCount == 0)
@@ -604,12 +589,7 @@ void Tenvora::CmdDel_Click() {
 }
 
 void Tenvora::CmdExit_Click() {
-    try {
-        state().DataFilePath.clear();
-        forms::setStatusPanel(1, shell::programFolder());
-    } catch (const std::exception&) {
-        dlg::msgBox(QStringLiteral("结束返回！"), dlg::Info, dlg::kNoteTitle);
-    }
+    leaveDataFile();
     unload();
 }
 
