@@ -343,6 +343,43 @@ private:
     mutable bool queued_ = false;
 };
 
+// A header that measures the size of a section once for each caption and
+// font: the measure (the text shaped in the font) is costly, and a header
+// measures its sections again after every read of the rows, up to two
+// hundred of them on the side header. The grid's model gives its headers
+// texts only (no font, icon or size hint of their own), so the caption and
+// the header's font, style and alignment decide the size.
+class MeasuredHeader : public QHeaderView {
+public:
+    MeasuredHeader(Qt::Orientation orientation, QWidget* parent) : QHeaderView(orientation, parent) {
+        setSectionsClickable(true);  // as the table view's own headers are
+        setHighlightSections(true);
+    }
+
+protected:
+    QSize sectionSizeFromContents(int logicalIndex) const override {
+        if (!model())
+            return QHeaderView::sectionSizeFromContents(logicalIndex);
+        if (style() != style_ || font() != font_ || defaultAlignment() != alignment_) {
+            sizes_.clear();
+            style_ = style();
+            font_ = font();
+            alignment_ = defaultAlignment();
+        }
+        const QString text = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
+        auto it = sizes_.constFind(text);
+        if (it == sizes_.cend())
+            it = sizes_.insert(text, QHeaderView::sectionSizeFromContents(logicalIndex));
+        return *it;
+    }
+
+private:
+    mutable const QStyle* style_ = nullptr;
+    mutable QFont font_;
+    mutable Qt::Alignment alignment_;
+    mutable QHash<QString, QSize> sizes_;  // caption -> its section's size
+};
+
 // Where a source stands: on a row, or past one of its ends.
 struct Spot {
     int row = -1;
@@ -486,6 +523,8 @@ struct DataGrid::Impl {
 
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent), d(std::make_unique<Impl>()) {
     d->q = this;
+    setHorizontalHeader(new MeasuredHeader(Qt::Horizontal, this));
+    setVerticalHeader(new MeasuredHeader(Qt::Vertical, this));
     setModel(&d->model);
     d->gate = new RowGate(&d->model, this);
     d->gate->mayLeave = [this](const QModelIndex& to) { return d->mayLeave(to); };
