@@ -25,6 +25,7 @@ struct DataControl::Impl {
     int handler = 0;
     QLabel* label = nullptr;
     std::vector<QPointer<QWidget>> bound;
+    int refreshing = 0;  // refreshes under way (one in another's handlers makes two)
 
     // Drops the open recordset and what it was made from.
     void close() {
@@ -90,24 +91,33 @@ void DataControl::setCaption(const QString& caption) {
 }
 QString DataControl::caption() const { return d->caption; }
 
+// The grids read the rows once, on the rowsChanged that ends every refresh
+// (a failed one too), rather than on the repositions on the way.
 void DataControl::refresh() {
+    ++d->refreshing;
+    try {
+        readRows();
+    } catch (...) {
+        --d->refreshing;
+        emit rowsChanged();
+        throw;
+    }
+    --d->refreshing;
+    emit rowsChanged();
+}
+
+bool DataControl::isRefreshing() const { return d->refreshing > 0; }
+
+void DataControl::readRows() {
     const bool same = d->rs && d->openDatabase == d->databaseName && d->openSource == d->source;
     if (same) {
         d->rs->setParams(d->params);
-        try {
-            d->rs->refresh();
-        } catch (...) {
-            emit rowsChanged();
-            throw;
-        }
-        emit rowsChanged();
+        d->rs->refresh();
         return;
     }
     // A new file or record source: the old recordset goes, whatever happens.
-    if (d->rs) {
+    if (d->rs)
         d->close();
-        emit rowsChanged();
-    }
     auto rs = std::make_unique<tv::Recordset>(tv::Database::open(d->databaseName), d->source, d->params);
     rs->setFieldCaptions(d->fieldCaptions);
     d->handler = rs->onReposition([this] { emit reposition(); });
@@ -118,10 +128,8 @@ void DataControl::refresh() {
         d->rs->refresh();
     } catch (...) {
         d->close();
-        emit rowsChanged();
         throw;
     }
-    emit rowsChanged();
 }
 
 tv::Recordset& DataControl::recordset() {

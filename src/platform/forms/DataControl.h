@@ -44,8 +44,12 @@ public:
     QString caption() const;
 
     // Opens (or re-opens) the recordset on the current settings; raises
-    // DbError. Fires reposition().
+    // DbError. Fires reposition(), then rowsChanged() once at its end (also
+    // when it fails).
     void refresh();
+    // A refresh is under way: a rowsChanged() follows, and a grid waits for
+    // it rather than reading the rows on the repositions before it.
+    bool isRefreshing() const;
     // The open recordset; raises DbError when refresh() never succeeded.
     tv::Recordset& recordset();
     bool isOpen() const;
@@ -90,6 +94,8 @@ signals:
     void recordChanged();
 
 private:
+    // The work of refresh(): the recordset read again, or a new one opened.
+    void readRows();
     // Runs a write of the recordset; the grids reload after it, and after a
     // refused one when it dropped a row.
     void rowsChangingWith(const std::function<void()>& write);

@@ -651,6 +651,8 @@ void DataGrid::reload() {
 // the new-row line); moving it here does not move the source back.
 void DataGrid::followSource() {
     GridModel& m = d->model;
+    if (m.source && m.source->isRefreshing())
+        return;  // the rows are read and followed on the rowsChanged at its end
     tv::Recordset* rs = m.rs();
     if (rs && rs->recordCount() != m.rows) {
         reload();

@@ -1,8 +1,10 @@
 // The data control, the grid and the bound controls, driven in the demo
 // window as a user drives a window.
 #include "Fixtures.h"
+#include "support/PrintTo.h"
 
 #include <QBuffer>
+#include <QHeaderView>
 
 using namespace tv::forms;
 
@@ -296,6 +298,113 @@ TEST_F(DemoWindow, GridRowsAddedOrDeletedByTheSourceShowAtOnceTheDeleteKeyOnlyAs
     rs().moveFirst();
     rs().remove();
     EXPECT_EQ(model()->rowCount(), 3);
+}
+
+// The grid shows the rows of every change at once: a refresh of the same
+// source over rows another program added or deleted, a narrowed source, an
+// empty one, one that fails, and rows added and deleted through the data
+// source. A step is SQL run by another program and the source refreshed, or
+// a word. After it: the rooms shown | the current row | the row selectors
+// (. for none) | for a refresh, how often the grid read its rows.
+TEST_F(DemoWindow, TheGridShowsTheRowsOfEveryRefreshAddAndDeleteAndReadsThemOncePerRefresh) {
+    const struct {
+        const char* step;
+        const char* shown;
+    } cases[] = {
+        {"insert into zfdj (fjh, xm) values ('104', 'Bob'), ('105', 'Cy')", "101,102,103,104,105 | 0 | ▶.... | 1"},
+        {"delete from zfdj where fjh in ('102', '105')", "101,103,104 | 0 | ▶.. | 1"},
+        {"update zfdj set xm = 'Ann2' where fjh = '103'", "101,103,104 | 0 | ▶.. | 1"},
+        {"narrowed", "101,103 | 0 | ▶. | 1"},
+        {"last", "101,103 | 1 | .▶ | 0"},
+        {"none", " | -1 |  | 1"},
+        {"broken", " | -1 |  | 1"},
+        {"all", "101,103,104 | 0 | ▶.. | 1"},
+        {"add", "101,103,104,106 | 3 | ...▶"},
+        {"delete", "101,104,106 | -1 | ..."},  // no current row until the window moves on
+    };
+    DataGrid* grid = ui().DBGrid1;
+    int reads = 0;
+    QObject::connect(model(), &QAbstractItemModel::modelReset, [&] { ++reads; });
+    for (const auto& c : cases) {
+        const QString step = QString::fromUtf8(c.step);
+        reads = 0;
+        bool refresh = true;
+        if (step == QLatin1String("narrowed")) {
+            ui().Data1->setRecordSource(QStringLiteral("select * from zfdj where ysno = ?"),
+                                        {tv::Value(QStringLiteral("在住"))});
+        } else if (step == QLatin1String("none")) {
+            ui().Data1->setRecordSource(QStringLiteral("select * from zfdj where fjh = ?"),
+                                        {tv::Value(QStringLiteral("999"))});
+        } else if (step == QLatin1String("broken")) {
+            ui().Data1->setRecordSource(QStringLiteral("select * from no_such_table"));
+        } else if (step == QLatin1String("all")) {
+            ui().Data1->setRecordSource(QStringLiteral("zfdj"));
+        } else if (step == QLatin1String("last")) {
+            rs().moveLast();
+            refresh = false;
+        } else if (step == QLatin1String("add")) {
+            ui().Data1->addNew();
+            rs().setField(QStringLiteral("fjh"), tv::Value(QStringLiteral("106")));
+            ui().Data1->update();
+            refresh = false;
+        } else if (step == QLatin1String("delete")) {
+            rs().moveTo(1);
+            ui().Data1->remove();
+            refresh = false;
+        } else {
+            tv::test::execSql(file, step);
+        }
+        if (step == QLatin1String("broken")) {
+            EXPECT_THROW(ui().Data1->refresh(), tv::DbError);
+        } else if (refresh) {
+            ui().Data1->refresh();
+        }
+        QStringList rooms;
+        QString selectors;
+        for (int r = 0; r < model()->rowCount(); ++r) {
+            rooms << model()->index(r, 0).data().toString();
+            const QString mark = model()->headerData(r, Qt::Vertical).toString();
+            selectors += mark.isEmpty() ? QStringLiteral(".") : mark;
+        }
+        QString seenNow = rooms.join(',') + " | " + QString::number(grid->currentIndex().row()) + " | " + selectors;
+        if (refresh || step == QLatin1String("last"))
+            seenNow += " | " + QString::number(reads);
+        EXPECT_EQ(seenNow, QString::fromUtf8(c.shown)) << c.step;
+    }
+    EXPECT_TRUE(boxes().isEmpty());
+}
+
+// The header measures a caption once for its font: a caption another grid
+// shows, a new caption, a larger font and a new alignment are sized as a
+// header that measures every time sizes them.
+TEST_F(DemoWindow, TheHeadersSizeTheirCaptionsAsEveryMeasureWouldForEachFontAndCaption) {
+    DataGrid* grid = ui().DBGrid1;
+    QHeaderView plain(Qt::Horizontal);
+    plain.setModel(model());
+    auto sizes = [&](QHeaderView* h) {
+        QStringList out;
+        for (int i = 0; i < model()->columnCount(); ++i) {
+            out << QString::number(h->sectionSizeHint(i));
+        }
+        return out.join(',') + '/' + QString::number(h->sizeHint().height());
+    };
+    const auto same = [&](const char* when) {
+        plain.setFont(grid->horizontalHeader()->font());
+        plain.setDefaultAlignment(grid->horizontalHeader()->defaultAlignment());
+        EXPECT_EQ(sizes(grid->horizontalHeader()), sizes(&plain)) << when;
+        return sizes(&plain);
+    };
+    const QString first = same("first");
+    ui().Data1->refresh();
+    EXPECT_EQ(same("read again"), first);
+    grid->setColumns({{"fjh", "房间编号", ""}, {"xm", "承租人姓名及其随行人员", ""}, {"jzrs", "人数", "0.00"}});
+    EXPECT_NE(same("a longer caption"), first);
+    QFont larger = grid->font();
+    larger.setPointSizeF(larger.pointSizeF() * 2);
+    grid->setFont(larger);
+    same("a larger font");
+    grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft);
+    same("another alignment");
 }
 
 // A cell shows a number whole, however narrow its column was made: an amount,
