@@ -23,6 +23,7 @@ using print::number;
 using print::numberAt;
 using print::Printer;
 using print::text;
+using receipt::money;
 
 const QString kSongTi = QStringLiteral("宋体");
 const QString kPaperPrompt = QStringLiteral("请调整好纸宽后：按(确认)后继续！");
@@ -54,12 +55,6 @@ void printing(F&& steps) {
 }
 
 // --- fee receipt and settlement sheet ---------------------------------------
-
-// Amounts, readings, counts, dates, room and phone numbers print as numbers:
-// cut at a cell's edge they would read as another value of their kind
-// (2886582.27 as 2886582.2, room 1208 as 120, a date as another date), so the
-// printer never cuts them. Names, addresses, captions and other words are text.
-Item money(int column, Money m) { return numberAt(column, format00(m)); }
 
 QString asTyped(const QString& date) { return date; }
 // Readings in their print form, the period's dates as they stand.

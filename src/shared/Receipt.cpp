@@ -44,11 +44,6 @@ const QString kBoxLines[kRows + 1] = {
     QStringLiteral("└──────┴────┴──────┴──────────────────────────────┘"),
 };
 
-// Amounts, readings, dates and room numbers are numbers: cut at a cell's
-// edge they would read as another value of their kind, so the printer never
-// cuts them. Captions are text.
-print::Item money(int column, Money m) { return numberAt(column, format00(m)); }
-
 // A meter's row: this month's and last month's readings, the use, the unit
 // price and the charge.
 Line meter(const QString& now, float thisMonth, const QString& before, float lastMonth, const QString& used,
@@ -115,6 +110,8 @@ Line rowItems(Row r, const BillRecord& b, const QString& words, const Forms& f) 
 }  // namespace
 
 static_assert(Total + 1 == kRows);
+
+print::Item money(int column, Money m) { return numberAt(column, format00(m)); }
 
 const QString& boxLine(int i) {
     assert(i >= 0 && i <= kRows);

@@ -31,6 +31,12 @@ using Line = std::vector<print::Item>;
 
 inline const QString kTitle = QStringLiteral("房屋租赁使用费收据");
 
+// An amount in two decimals at `column`. Amounts, readings, dates and room
+// numbers are numbers (print::numberAt): cut at a cell's edge they would read
+// as another value of their kind, so the printer never cuts them. Captions
+// are text.
+print::Item money(int column, Money m);
+
 // How a receipt writes a bill's readings and its period's dates.
 struct Forms {
     QString (*reading)(float);
