@@ -105,12 +105,13 @@ QImage failed(PictureFault why, PictureFault* fault) {
     return {};
 }
 
-}  // namespace
-
+// True when the reader read a picture and the decoder did not complain.
 bool readWholePicture(QImageReader& reader, QImage& image) {
     DecoderComplaints complaints;
     return reader.read(&image) && !image.isNull() && complaints.count() == 0;
 }
+
+}  // namespace
 
 QImage decodePicture(const QByteArray& bytes, const Decode& how) {
     if (bytes.isEmpty())

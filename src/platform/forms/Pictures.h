@@ -14,7 +14,6 @@
 class QByteArray;
 class QIODevice;
 class QImage;
-class QImageReader;
 class QString;
 
 namespace tv::forms {
@@ -44,9 +43,6 @@ struct Decode {
     // Told how far a long decoding got (done of total); false stops it.
     std::function<bool(qint64 done, qint64 total)> progress = nullptr;
 };
-
-// True when the reader read a picture and the decoder did not complain.
-bool readWholePicture(QImageReader& reader, QImage& image);
 
 // The picture held in `bytes`; null when they hold none, when it was not
 // whole (if asked), or when decoding it would take more than
