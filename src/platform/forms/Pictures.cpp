@@ -126,7 +126,8 @@ QImage decodePicture(QIODevice& device, const Decode& how, PictureFault* fault) 
     if (fault)
         *fault = PictureFault::None;
     const qint64 start = device.pos();
-    const qint64 jpegMemory = progressiveJpegMemory(device);
+    // Wanted only for a decoding at a reduced size (below).
+    const qint64 jpegMemory = how.fitSide > 0 ? progressiveJpegMemory(device) : 0;
     QImageReader reader(&device);
     reader.setAutoTransform(how.upright);
     reader.setAllocationLimit(int(kMaxPictureMemory >> 20));  // for a format that cannot tell its size
