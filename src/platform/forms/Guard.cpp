@@ -10,7 +10,6 @@
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QWidget>
 
 #include <algorithm>

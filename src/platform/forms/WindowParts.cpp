@@ -3,6 +3,7 @@
 #include "platform/forms/Controls.h"
 #include "platform/forms/Geometry.h"
 
+#include <QByteArray>
 #include <QComboBox>
 #include <QEvent>
 #include <QFontMetrics>

@@ -5,7 +5,6 @@
 
 #include "platform/forms/DataGrid.h"
 
-#include <QByteArray>
 #include <QSize>
 #include <QString>
 #include <QStringList>
