@@ -202,10 +202,12 @@ void FrmZsdwh::placeRight(int extraWidth, int extraHeight) {
     setTwips(u.Data2, otherLeft, lowerTop + lower - 375, otherWidth, 375);
 }
 
-// A window larger than its design shows more rows and columns.
+// A window larger than its design (maximised on a large screen) shows more
+// rows and columns rather than empty room.
 void FrmZsdwh::fitToWindow() {
     if (!hasUi() || !widget())
-        return;
+        return;                                     // an unloaded window's widgets are on their way out
+    const forms::DesignScale designScale(scale());  // the grids are placed at the window's scale
     const QSize room = forms::roomBeyondDesign(widget(), designSize(), scale());
     placeRight(room.width(), room.height());
 }

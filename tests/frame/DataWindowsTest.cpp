@@ -242,6 +242,33 @@ TEST_F(DataWindowsTest, StatusBoxesShowTheirTextsWholeAndALongerTextFromItsStart
     QApplication::setFont(font);
 }
 
+// On a screen too small for their design the data windows are drawn
+// smaller; maximised, the room beyond the design goes to their grids, and
+// every grid with its caption strip and data source stays inside the window,
+// also after the main window changed its size.
+TEST_F(DataWindowsTest, OnASmallScreenTheGridsOfEveryDataWindowStayInsideIt) {
+    QWidget* main = Registry::loaded(MDIVamo::kName)->widget();
+    int files = 0;
+    for (const auto& [window, command] :
+         {std::pair{"Tenvora", "MNUcx"}, std::pair{"FrmZsdjs", "MNUzjsd"}, std::pair{"FrmZsdwh", "MNUzdwh"}}) {
+        SCOPED_TRACE(window);
+        main->resize(1280, 700);
+        script::answerFile(dataFile(QStringLiteral("g%1.mdb").arg(files++)));
+        Registry::loaded(MDIVamo::kName)->control<QAction>(command)->trigger();
+        Form* form = Registry::loaded(window);
+        ASSERT_TRUE(form);
+        EXPECT_LT(form->scale(), 1.0);
+        main->resize(1300, 720);
+        QStringList outside;
+        for (QWidget* w : form->widget()->findChildren<QWidget*>(QRegularExpression("^(DBGrid|Data)\\d")))
+            if (!w->isHidden() && !form->widget()->rect().contains(w->geometry()))
+                outside << w->objectName();
+        EXPECT_EQ(outside, QStringList());
+        form->unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
 // Panel 1 of the status bar names the file of the data window in front: each
 // window opened on a file of its own, brought forward by the window menu or
 // asked for again with another file (it keeps its own), and the exits; with
