@@ -8,12 +8,10 @@
 #include "platform/forms/DataGrid.h"
 #include "platform/forms/WindowParts.h"
 
-#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
 #include <QString>
-#include <QStringList>
 
 #include <vector>
 
@@ -33,7 +31,6 @@ std::vector<forms::GridColumn> otherFeeColumns();
 // A grid with its caption strip above it, over `data`; Tab leaves the grid.
 forms::DataGrid* feeGrid(QWidget* root, const char* name, const QString& caption, forms::DataControl* data,
                          const std::vector<forms::GridColumn>& columns, QLabel** strip);
-
 
 // One cell of a boxed panel: a caption (name null), or a control of type T
 // made under `name` and kept in `*slot`; `span` grid columns wide.
