@@ -168,9 +168,9 @@ void FrmZsdjs::caption(int n) {
     ui().Data[n]->setCaption(forms::positionCaption(sourceTitle(n), ui().Data[n], Count[n]));
 }
 
-bool FrmZsdjs::hasCurrentRow() const { return ui().Data[0]->isOpen() && ui().Data[0]->recordset().hasCurrent(); }
+bool FrmZsdjs::hasCurrentRow() const { return hasCurrent(0); }
 
-bool FrmZsdjs::hasCurrent(int n) { return ui().Data[n]->isOpen() && ui().Data[n]->recordset().hasCurrent(); }
+bool FrmZsdjs::hasCurrent(int n) const { return ui().Data[n]->isOpen() && ui().Data[n]->recordset().hasCurrent(); }
 
 int FrmZsdjs::rows(int n) { return ui().Data[n]->isOpen() ? ui().Data[n]->recordset().recordCount() : 0; }
 

@@ -89,7 +89,7 @@ private:
     void setSource(int n, const QString& where = QString(), std::vector<Value> params = {});
     void recount(int n);
     void caption(int n);
-    bool hasCurrent(int n);
+    bool hasCurrent(int n) const;
     int rows(int n);
 
     void align(int target, int source);

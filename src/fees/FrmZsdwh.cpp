@@ -213,9 +213,6 @@ void FrmZsdwh::showAmount() {
 // A click on a fee record makes it the bill to print; the other fees follow
 // its tenant.
 void FrmZsdwh::DBGrid2_Click() {
-    FrmZsdwhUi& u = ui();
-    if (!hasCurrent(u.Data1) || u.Data1->recordset().recordCount() < 1)
-        return;
     holdCurrentBill();
     qtfgl();
 }

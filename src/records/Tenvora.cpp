@@ -435,7 +435,7 @@ void Tenvora::followRegistration() {
 // A click in the registrations grid also brings the bills and other fees to
 // that tenant; a move by the keys does not.
 void Tenvora::DBGrid1_Click() {
-    if (!ui().Data1->isOpen() || !ui().Data1->recordset().hasCurrent())
+    if (!hasCurrentRow())
         return;
     followRegistration();
     zjsdgl();
@@ -574,9 +574,7 @@ void Tenvora::CmdCx_Click() {
 
 void Tenvora::CmdDel_Click() {
     TenvoraUi& u = ui();
-    if (askDelete() != dlg::Yes)
-        return;
-    if (!u.Data1->isOpen() || !u.Data1->recordset().hasCurrent())
+    if (askDelete() != dlg::Yes || !hasCurrentRow())
         return;
     Recordset& rs = u.Data1->recordset();
     u.Data1->remove();  // the registration only: the bills and other fees stay
