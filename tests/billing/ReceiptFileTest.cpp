@@ -161,20 +161,10 @@ TEST(ReceiptFile, TwoProgramsComputingOnOneDataFileWriteEveryReceiptOnceInTheOrd
     const QString data = dir.filePath("租房.mdb");
     makeMonth(data, kTenants);
     QProcess twins[2];
-    for (int i = 0; i < 2; ++i) {
-        twins[i].setEnvironment(QProcess::systemEnvironment()
-                                << "TV_TWIN_FILE=" + data << QString("TV_TWIN_TAG=%1").arg(QChar('A' + i))
-                                << QString("TV_TWIN_RUNS=%1").arg(kRuns));
-        twins[i].start(QCoreApplication::applicationFilePath(),
-                       {"--gtest_also_run_disabled_tests", "--gtest_filter=BillingTwinChild.*"});
-        ASSERT_TRUE(twins[i].waitForStarted(kWaitMs));
-    }
+    for (int i = 0; i < 2; ++i) startChild(twins[i], "BillingTwinChild.*", data, QChar('A' + i), QString(), kRuns);
     for (QProcess& twin : twins) {  // both ready before either begins
         QByteArray out;
-        while (!out.contains("READY\n")) {
-            ASSERT_TRUE(twin.state() == QProcess::Running && twin.waitForReadyRead(kWaitMs)) << out.toStdString();
-            out += twin.readAllStandardOutput();
-        }
+        ASSERT_TRUE(saidOrEnded(twin, "READY", out)) << out.toStdString();
     }
     for (QProcess& twin : twins) twin.write("go\n");
     for (QProcess& twin : twins) {
