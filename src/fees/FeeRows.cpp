@@ -96,13 +96,6 @@ std::optional<float> readingOf(const QString& text) {
     return static_cast<float>(*d);
 }
 
-Money plus(Money a, Money b) {
-    int64_t units = 0;
-    if (__builtin_add_overflow(a.units(), b.units(), &units))
-        throw OverflowError(QStringLiteral("数值超出范围：") + doubleText(a.toDouble() + b.toDouble()));
-    return Money::fromUnits(units);
-}
-
 QString sumText(Money sum) { return moneyText(cents(sum)); }
 
 void recomputeCharges(BillRecord& b) {
@@ -110,7 +103,7 @@ void recomputeCharges(BillRecord& b) {
     b.sf = toMoney(b.sdj.toDouble() * static_cast<double>(b.ysl));
     b.ydl = b.bydb - b.sydb;
     b.df = toMoney(b.ddj.toDouble() * static_cast<double>(b.ydl));
-    b.hj = plus(plus(plus(b.zj, b.sf), b.df), b.zf);
+    b.hj = b.zj + b.sf + b.df + b.zf;  // beyond the money range an OverflowError, never a wrap
 }
 
 }  // namespace tv::fees

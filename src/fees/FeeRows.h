@@ -1,7 +1,7 @@
 #pragma once
 // Fee rows (fzsdjs) and other-fee rows (qtfy) as the fee windows read and
-// recompute them: a row into a bill, the running sums of the totals, the
-// recomputed charges of a bill, and money that never wraps.
+// recompute them: a row into a bill, the running sums of the totals and the
+// recomputed charges of a bill.
 
 #include "platform/db/Recordset.h"
 #include "platform/values/Money.h"
@@ -44,8 +44,6 @@ Money cents(Money m);
 std::optional<Money> moneyOf(const QString& text);
 std::optional<float> readingOf(const QString& text);
 
-// a + b exactly; beyond the money range an OverflowError, never a wrap.
-Money plus(Money a, Money b);
 // A sum as the recompute shows it: to the fen, without trailing zeros
 // ("500", "1295.6").
 QString sumText(Money sum);

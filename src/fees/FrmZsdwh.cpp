@@ -470,10 +470,10 @@ void FrmZsdwh::recomputeBills(const QString& date) {
                     BillRecord b;
                     copyBill(rs, row, b, NullField::Empties, Amounts::AsStored);
                     recomputeCharges(b);
-                    sums.sf = plus(sums.sf, b.sf);
-                    sums.df = plus(sums.df, b.df);
-                    sums.zj = plus(sums.zj, b.zj);
-                    sums.hj = plus(sums.hj, b.hj);
+                    sums.sf += b.sf;
+                    sums.df += b.df;
+                    sums.zj += b.zj;
+                    sums.hj += b.hj;
                     rs.moveTo(row);
                     rs.edit();
                     rs.setField(QStringLiteral("ysl"), Value(b.ysl));
@@ -527,7 +527,7 @@ void FrmZsdwh::recomputeOtherFees(const QString& date) {
                     auto text = [&](const char* f) { return rs.field(QString::fromLatin1(f)).toText(); };
                     OtherFeesRecord o{text("jfrq"),  text("fjh"),   text("sfzhm"), amount("kdf"), amount("dtf"),
                                       amount("wsf"), amount("zaf"), amount("wgf"), amount("qtf"), Money()};
-                    o.hj = plus(plus(plus(plus(plus(o.kdf, o.dtf), o.wsf), o.zaf), o.wgf), o.qtf);
+                    o.hj = o.kdf + o.dtf + o.wsf + o.zaf + o.wgf + o.qtf;
                     rs.edit();
                     rs.setField(QStringLiteral("hj"), Value(o.hj));
                     rs.update();
@@ -591,7 +591,7 @@ void FrmZsdwh::CmdHz_Click() {
         for (int row = 0; row < rows; ++row) {
             if (rs.valueAt(row, dateColumn).toText().trimmed().toUpper() != key)
                 continue;
-            for (int i = 0; i < 4; ++i) *sums[i] = plus(*sums[i], rs.valueAt(row, columns[i]).toMoney());
+            for (int i = 0; i < 4; ++i) *sums[i] += rs.valueAt(row, columns[i]).toMoney();
         }
         copyBill(rs, rows - 1, s.CurrentBill, NullField::Empties, Amounts::AsStored);
     }

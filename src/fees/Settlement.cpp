@@ -41,10 +41,9 @@ float usedOf(float thisMonth, float lastMonth) {
 Money chargeOf(Money price, float used) { return centsOf(price.toDouble() * static_cast<double>(used)); }
 
 Money settlementTotal(const BillRecord& b, SettlementKind kind, Money deposit, Money arrears) {
-    const Money charges = plus(plus(b.sf, b.df), arrears);
-    const Money credits = plus(b.zj, b.zf);
-    return cents(kind == SettlementKind::PaidInAdvance ? plus(plus(credits, deposit), -charges)
-                                                       : plus(plus(credits, charges), -deposit));
+    const Money charges = b.sf + b.df + arrears;
+    const Money credits = b.zj + b.zf;
+    return cents(kind == SettlementKind::PaidInAdvance ? credits + deposit + -charges : credits + charges + -deposit);
 }
 
 SettlementSteps settle(BillRecord& bill, const SettlementInput& in) {
