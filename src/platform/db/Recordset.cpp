@@ -1,5 +1,6 @@
-// The dynaset: rows read at refresh, a current row with BOF/EOF, and rows
-// added, edited and deleted by rowid.
+// The dynaset: rowids listed at refresh, values read by rowid in pages as
+// they are asked for, a current row with BOF/EOF, and rows added, edited and
+// deleted by rowid.
 
 #include "platform/db/Recordset.h"
 
@@ -419,17 +420,7 @@ void Recordset::parseSource() {
 std::string Recordset::selectSql(const std::vector<Column>& columns) const {
     if (shape_ == Shape::Verbatim)
         return source_.toStdString();
-    QString sql = QStringLiteral("select rowid, ");
-    if (shape_ == Shape::Table) {
-        for (size_t i = 0; i < columns.size(); ++i) {
-            if (i)
-                sql += QLatin1String(", ");
-            sql += columns[i].kind == ColumnKind::Blob ? QStringLiteral("NULL") : quoted(columns[i].name);
-        }
-    } else {
-        sql += selectList_;
-    }
-    sql += QLatin1String(" from ") + tableToken_;
+    QString sql = QStringLiteral("select rowid, ") + columnList(columns) + QLatin1String(" from ") + tableToken_;
     if (!rest_.isEmpty())
         sql += QLatin1Char(' ') + rest_;
     if (!ordered_)
@@ -491,8 +482,9 @@ void Recordset::resolveColumns() {
     }
     textIndexed_.clear();
     if (lazy()) {
-        pageRangeSql_ = byRowidSql(columnList(), true);
-        pageRowSql_ = byRowidSql(columnList(), false);
+        const QString list = columnList(columns_);
+        pageRangeSql_ = byRowidSql(list, true);
+        pageRowSql_ = byRowidSql(list, false);
     }
     nameIndex_.clear();
     lastIndex_ = -1;
@@ -523,14 +515,14 @@ int Recordset::columnIndex(const QString& name) const {
 
 // ---- the row cache --------------------------------------------------------------
 
-QString Recordset::columnList() const {
+QString Recordset::columnList(const std::vector<Column>& columns) const {
     if (shape_ == Shape::List)
         return selectList_;
     QString list;
-    for (size_t i = 0; i < columns_.size(); ++i) {
+    for (size_t i = 0; i < columns.size(); ++i) {
         if (i)
             list += QLatin1String(", ");
-        list += columns_[i].kind == ColumnKind::Blob ? QStringLiteral("NULL") : quoted(columns_[i].name);
+        list += columns[i].kind == ColumnKind::Blob ? QStringLiteral("NULL") : quoted(columns[i].name);
     }
     return list;
 }
@@ -777,7 +769,7 @@ int Recordset::findRow(const std::vector<std::pair<int, QString>>& keys, int fro
     // hold its very text, and those that hold bytes. Text that is no valid
     // UTF-8 shows with U+FFFD in it: a key with one is looked for row by row.
     for (const auto& [column, key] : keys) {
-        if (lazy() && shape_ == Shape::Table && ascending_ && !key.contains(QChar::ReplacementCharacter) &&
+        if (shape_ == Shape::Table && ascending_ && !key.contains(QChar::ReplacementCharacter) &&
             QStringView(key).isValidUtf16() && textIndexed(column))
             return seekRows(column, key, columns, from, equal);
     }
@@ -810,6 +802,31 @@ bool Recordset::textIndexed(int column) const {
     return known == 1;
 }
 
+QString Recordset::fieldList(const std::vector<int>& columns, std::vector<int>& at) const {
+    at.resize(columns.size());
+    if (shape_ != Shape::Table) {  // its names may be its own
+        for (size_t i = 0; i < columns.size(); ++i) at[i] = columns[i] + 1;
+        return selectList_;
+    }
+    QString list;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (i)
+            list += QLatin1String(", ");
+        list += quoted(columns_[static_cast<size_t>(columns[i])].name);
+        at[i] = static_cast<int>(i) + 1;
+    }
+    return list;
+}
+
+void Recordset::readFields(sqlite3_stmt* st, const std::vector<int>& columns, const std::vector<int>& at,
+                           std::vector<Value>& values) const {
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const size_t c = static_cast<size_t>(columns[i]);
+        const detail::RawCell raw = detail::rawColumn(st, at[i]);
+        values[i] = untyped_[c] ? detail::decodeUntyped(raw) : detail::decodeCell(raw, columns_[c].kind);
+    }
+}
+
 int Recordset::seekRows(int column, const QString& key, const std::vector<int>& columns, int from,
                         const std::function<bool(const std::vector<Value>& values)>& match) const {
     const QString name = quoted(columns_[static_cast<size_t>(column)].name);
@@ -831,20 +848,14 @@ int Recordset::seekRows(int column, const QString& key, const std::vector<int>& 
             db_->fail(rc);
     }
     std::sort(rows.begin(), rows.end());
-    QString list;
-    for (size_t i = 0; i < columns.size(); ++i)
-        list += (i ? QLatin1String(", ") : QLatin1String("")) + quoted(columns_[static_cast<size_t>(columns[i])].name);
-    TV_LEASE(st, byRowidSql(list, false));
+    std::vector<int> at;
+    TV_LEASE(st, byRowidSql(fieldList(columns, at), false));
     std::vector<Value> values(columns.size());
     for (const int row : rows) {
         sqlite3_bind_int64(st.get(), 1, rowids_[static_cast<size_t>(row)]);
         const int rc = sqlite3_step(st.get());
-        if (rc == SQLITE_ROW) {
-            for (size_t i = 0; i < columns.size(); ++i) {
-                const size_t c = static_cast<size_t>(columns[i]);
-                values[i] = detail::decodeCell(detail::rawColumn(st.get(), static_cast<int>(i) + 1), columns_[c].kind);
-            }
-        }
+        if (rc == SQLITE_ROW)
+            readFields(st.get(), columns, at, values);
         sqlite3_reset(st.get());
         if (rc != SQLITE_ROW && rc != SQLITE_DONE)
             db_->fail(rc);
@@ -866,21 +877,8 @@ int Recordset::scanRows(const std::vector<int>& columns, int from,
         }
         return -1;
     }
-    // The compared fields only: by name from a table, the whole list of a
-    // select list (its names may be its own).
-    QString list;
-    std::vector<int> at(columns.size());
-    if (shape_ == Shape::Table) {
-        for (size_t i = 0; i < columns.size(); ++i) {
-            if (i)
-                list += QLatin1String(", ");
-            list += quoted(columns_[static_cast<size_t>(columns[i])].name);
-            at[i] = static_cast<int>(i) + 1;
-        }
-    } else {
-        list = selectList_;
-        for (size_t i = 0; i < columns.size(); ++i) at[i] = columns[i] + 1;
-    }
+    std::vector<int> at;
+    const QString list = fieldList(columns, at);
     const std::string rangeSql = byRowidSql(list, true), rowSql = byRowidSql(list, false);
     // Batches that grow: a match near the start reads little.
     int found = -1;
@@ -890,11 +888,7 @@ int Recordset::scanRows(const std::vector<int>& columns, int from,
         readRows(first, last, rangeSql, rowSql, [&](int row, sqlite3_stmt* st) {
             if (found >= 0)
                 return;
-            for (size_t i = 0; i < columns.size(); ++i) {
-                const size_t c = static_cast<size_t>(columns[i]);
-                const detail::RawCell raw = detail::rawColumn(st, at[i]);
-                values[i] = untyped_[c] ? detail::decodeUntyped(raw) : detail::decodeCell(raw, columns_[c].kind);
-            }
+            readFields(st, columns, at, values);
             if (match(values))
                 found = row;
         });

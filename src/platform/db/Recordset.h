@@ -159,7 +159,9 @@ private:
     // The text of a read of `list` by rowid: a range ("between ?1 and ?2")
     // or one row ("= ?1").
     std::string byRowidSql(const QString& list, bool range) const;
-    QString columnList() const;
+    // What a whole row reads after its rowid: the fields of a table (a photo
+    // as NULL, read when asked for), or the select list as written.
+    QString columnList(const std::vector<Column>& columns) const;
     void fireReposition();
     void leaveEdit();
     void beginEdit(EditState state);
@@ -197,6 +199,13 @@ private:
     // holds bytes, found through an index.
     int seekRows(int column, const QString& key, const std::vector<int>& columns, int from,
                  const std::function<bool(const std::vector<Value>& values)>& match) const;
+    // The select list that reads the fields `columns` (by index) after the
+    // rowid, and the statement column of each in `at`: by name from a table,
+    // the whole list of a select list.
+    QString fieldList(const std::vector<int>& columns, std::vector<int>& at) const;
+    // Those fields of the row `st` stands on into `values`.
+    void readFields(sqlite3_stmt* st, const std::vector<int>& columns, const std::vector<int>& at,
+                    std::vector<Value>& values) const;
     // An index of the table leads with `column`, a field of text (by its
     // declared type), so that a key compared with it finds its rows.
     bool textIndexed(int column) const;
