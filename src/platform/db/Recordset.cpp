@@ -553,6 +553,7 @@ std::string Recordset::rowidSql() const {
 Recordset::Page& Recordset::heldPage(int page) const {
     Page& p = pages_[static_cast<size_t>(page)];
     if (p.at.empty()) {
+        evictPages();
         const int first = page * kPageRows;
         p.at.assign(static_cast<size_t>(std::min(kPageRows, rowCount() - first)), kNotRead);
         p.bytes.clear();
@@ -565,22 +566,18 @@ Recordset::Page& Recordset::heldPage(int page) const {
 const char* Recordset::rowAt(int row) const {
     const int page = row / kPageRows;
     const size_t slot = static_cast<size_t>(row % kPageRows);
-    Page* p = &pages_[static_cast<size_t>(page)];
-    if (p->at.empty() || p->at[slot] == kNotRead) {
+    Page& p = pages_[static_cast<size_t>(page)];
+    if (p.at.empty() || p.at[slot] == kNotRead)
         readMissing(page);
-        p = &pages_[static_cast<size_t>(page)];
-    } else {
-        p->used = ++clock_;
-    }
-    const int32_t at = p->at[slot];
+    else
+        p.used = ++clock_;
+    const int32_t at = p.at[slot];
     if (at == kGone)
         throw DbError(goneReadText());
-    return p->bytes.data() + at;
+    return p.bytes.data() + at;
 }
 
 void Recordset::readMissing(int page) const {
-    if (pages_[static_cast<size_t>(page)].at.empty())
-        evictPages();
     Page& p = heldPage(page);
     const int first = page * kPageRows, last = first + static_cast<int>(p.at.size());
     int from = first;
@@ -675,8 +672,6 @@ void Recordset::packRow(sqlite3_stmt* st, Page& page, int slot) const {
 }
 
 void Recordset::evictPages() const {
-    if (!lazy())
-        return;
     const int pinned = pos_ >= 0 && pos_ < rowCount() ? pos_ / kPageRows : -1;
     while (held_.size() >= kHeldPages) {
         size_t oldest = held_.size();
@@ -696,6 +691,8 @@ void Recordset::evictPages() const {
     }
 }
 
+void Recordset::fitPages() const { pages_.resize(static_cast<size_t>((rowCount() + kPageRows - 1) / kPageRows)); }
+
 // The rows from `row` on have moved (a row went): their pages are read again when asked for.
 void Recordset::dropPagesFrom(int row) {
     const int first = row / kPageRows;
@@ -709,7 +706,7 @@ void Recordset::dropPagesFrom(int row) {
             ++it;
         }
     }
-    pages_.resize(static_cast<size_t>((rowCount() + kPageRows - 1) / kPageRows));
+    fitPages();
 }
 
 void Recordset::readCurrent() const {
@@ -911,8 +908,6 @@ void Recordset::bindPacked(sqlite3_stmt* st) const {
 // The packed row, once written, is the row held at `row` (when it is whole;
 // else the row is read again when asked for).
 void Recordset::keepPacked(int row) {
-    if (pages_[static_cast<size_t>(row / kPageRows)].at.empty())
-        evictPages();
     Page& p = heldPage(row / kPageRows);
     const int slot = row % kPageRows;
     if (packedWhole_)
@@ -957,7 +952,7 @@ void Recordset::refresh() {
         ascending_ = ascending;
         held_.clear();
         pages_.clear();
-        pages_.resize(static_cast<size_t>((rowCount() + kPageRows - 1) / kPageRows));
+        fitPages();
     }
     pos_ = rowCount() == 0 ? -1 : 0;
     deleted_ = false;
@@ -1205,7 +1200,7 @@ void Recordset::insertRow() {
     const int64_t rowid = sqlite3_last_insert_rowid(db_->handle());
     ascending_ = ascending_ && (rowids_.empty() || rowid > rowids_.back());
     rowids_.push_back(rowid);
-    pages_.resize(static_cast<size_t>((rowCount() + kPageRows - 1) / kPageRows));
+    fitPages();
     Page& last = pages_.back();
     if (!last.at.empty())
         last.at.push_back(kNotRead);  // the held page of the last rows grows by one

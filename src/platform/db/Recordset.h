@@ -173,17 +173,21 @@ private:
     // The stored row at `row`, read with its page when not held; DbError
     // when another program deleted it.
     const char* rowAt(int row) const;
+    // The page, held (another evicted to make room when it was not).
     Page& heldPage(int page) const;
     void readMissing(int page) const;
     // Runs `each(position, statement)` for every row among positions
-    // [first, last) that the file still holds, reading `list` by rowid: a
-    // range of rowids when they are dense enough, else one row at a time.
-    // The statement's column 0 is the rowid, the list follows.
+    // [first, last) that the file still holds, read by rowid: through
+    // `rangeSql` (byRowidSql's range) when the rowids are dense enough, else
+    // through `rowSql`, one row at a time. The statement's column 0 is the
+    // rowid, the list follows.
     void readRows(int first, int last, const std::string& rangeSql, const std::string& rowSql,
                   const std::function<void(int position, sqlite3_stmt* st)>& each) const;
     void packRow(sqlite3_stmt* st, Page& page, int slot) const;
     char* appendTo(Page& page, int slot, size_t n) const;
     void evictPages() const;
+    // One page number for each kPageRows rows.
+    void fitPages() const;
     void dropPagesFrom(int row);
     // The page of the current row is read (a failure is left to the field read).
     void readCurrent() const;
