@@ -169,15 +169,19 @@ int bindBytes(sqlite3_stmt* st, int index, const char* p, qsizetype n) {
     return sqlite3_bind_blob64(st, index, n ? p : "", static_cast<sqlite3_uint64>(n), SQLITE_STATIC);
 }
 
-int bindValue(sqlite3_stmt* st, int index, const Value& v) {
+namespace {
+
+// Binds `v`; a text, a date or bytes goes to the engine from `bytes`, which
+// the engine copies (`how` SQLITE_TRANSIENT) or reads until the statement has
+// run (SQLITE_STATIC).
+int bindFrom(sqlite3_stmt* st, int index, const Value& v, QByteArray& bytes, sqlite3_destructor_type how) {
     switch (v.kind()) {
         case Value::Kind::Null:
             return sqlite3_bind_null(st, index);
-        case Value::Kind::Text: {
-            const QByteArray u = v.toText().toUtf8();
-            return sqlite3_bind_text64(st, index, u.constData(), static_cast<sqlite3_uint64>(u.size()),
-                                       SQLITE_TRANSIENT, SQLITE_UTF8);
-        }
+        case Value::Kind::Text:
+            bytes = v.toText().toUtf8();
+            return sqlite3_bind_text64(st, index, bytes.constData(), static_cast<sqlite3_uint64>(bytes.size()), how,
+                                       SQLITE_UTF8);
         case Value::Kind::Int16:
         case Value::Kind::Int32:
             return sqlite3_bind_int(st, index, v.toInt());
@@ -191,36 +195,30 @@ int bindValue(sqlite3_stmt* st, int index, const Value& v) {
                 return sqlite3_bind_int64(st, index, m.units() / 10000);
             return sqlite3_bind_double(st, index, m.toDouble());
         }
-        case Value::Kind::Date: {
-            const QByteArray u = shortDate(v.toDate()).toUtf8();
-            if (u.isEmpty())
+        case Value::Kind::Date:
+            bytes = shortDate(v.toDate()).toUtf8();
+            if (bytes.isEmpty())
                 return sqlite3_bind_null(st, index);
-            return sqlite3_bind_text64(st, index, u.constData(), static_cast<sqlite3_uint64>(u.size()),
-                                       SQLITE_TRANSIENT, SQLITE_UTF8);
-        }
-        case Value::Kind::Bytes: {
-            const QByteArray b = v.toBytes();
-            return sqlite3_bind_blob64(st, index, b.isNull() ? "" : b.constData(),
-                                       static_cast<sqlite3_uint64>(b.size()), SQLITE_TRANSIENT);
-        }
+            return sqlite3_bind_text64(st, index, bytes.constData(), static_cast<sqlite3_uint64>(bytes.size()), how,
+                                       SQLITE_UTF8);
+        case Value::Kind::Bytes:
+            bytes = v.toBytes();
+            // A null pointer would be bound as NULL: empty bytes stay a zero-length blob.
+            return sqlite3_bind_blob64(st, index, bytes.isEmpty() ? "" : bytes.constData(),
+                                       static_cast<sqlite3_uint64>(bytes.size()), how);
     }
     return sqlite3_bind_null(st, index);
 }
 
+}  // namespace
+
+int bindValue(sqlite3_stmt* st, int index, const Value& v) {
+    QByteArray bytes;
+    return bindFrom(st, index, v, bytes, SQLITE_TRANSIENT);
+}
+
 int bindKept(sqlite3_stmt* st, int index, const Value& v, QByteArray& keep) {
-    switch (v.kind()) {
-        case Value::Kind::Text:
-            keep = v.toText().toUtf8();
-            return bindText(st, index, keep.constData(), keep.size());
-        case Value::Kind::Date:
-            keep = shortDate(v.toDate()).toUtf8();
-            return keep.isEmpty() ? sqlite3_bind_null(st, index) : bindText(st, index, keep.constData(), keep.size());
-        case Value::Kind::Bytes:
-            keep = v.toBytes();
-            return bindBytes(st, index, keep.constData(), keep.size());
-        default:
-            return bindValue(st, index, v);
-    }
+    return bindFrom(st, index, v, keep, SQLITE_STATIC);
 }
 
 }  // namespace tv::detail
