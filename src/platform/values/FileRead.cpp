@@ -1,6 +1,7 @@
 #include "platform/values/FileRead.h"
 
 #include "platform/values/IoError.h"
+#include "platform/values/ScopeExit.h"
 
 #include <QFile>
 
@@ -21,12 +22,21 @@ FileReadError failed(FileReadError error, const QString& text, QString* why) {
     return error;
 }
 
+FileReadError missing(QString* why) { return failed(FileReadError::Missing, QStringLiteral("找不到文件"), why); }
+
+FileReadError tooLarge(QString* why) { return failed(FileReadError::TooLarge, QStringLiteral("文件太大"), why); }
+
 FileReadError notAFile(QString* why) {
     return failed(FileReadError::NotAFile, QStringLiteral("不是普通文件，可能是文件夹、管道或设备"), why);
 }
 
 FileReadError unreadable(int error, QString* why) {
     return failed(FileReadError::Unreadable, QStringLiteral("无法读取：") + ioErrorText(error), why);
+}
+
+// A look at the name or an open that failed with `error`.
+FileReadError cannotOpen(int error, QString* why) {
+    return error == ENOENT || error == ENOTDIR ? missing(why) : unreadable(error, why);
 }
 
 // An open descriptor of a regular file, or -1 with the reason. The name is
@@ -36,9 +46,7 @@ FileReadError unreadable(int error, QString* why) {
 int openRegular(const QString& path, struct stat& st, FileReadError& error, QString* why) {
     const QByteArray name = QFile::encodeName(path);
     if (path.isEmpty() || ::stat(name.constData(), &st) != 0) {
-        const int e = path.isEmpty() ? ENOENT : errno;
-        error = e == ENOENT || e == ENOTDIR ? failed(FileReadError::Missing, QStringLiteral("找不到文件"), why)
-                                            : unreadable(e, why);
+        error = cannotOpen(path.isEmpty() ? ENOENT : errno, why);
         return -1;
     }
     if (!S_ISREG(st.st_mode)) {
@@ -47,8 +55,7 @@ int openRegular(const QString& path, struct stat& st, FileReadError& error, QStr
     }
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        error = errno == ENOENT ? failed(FileReadError::Missing, QStringLiteral("找不到文件"), why)
-                                : unreadable(errno, why);
+        error = cannotOpen(errno, why);
         return -1;
     }
     const int flags = ::fcntl(fd, F_GETFL);
@@ -70,10 +77,10 @@ FileRead readRegularFile(const QString& path, qint64 limit) {
     const int fd = openRegular(path, st, r.error, &r.why);
     if (fd < 0)
         return r;
+    const ScopeExit closing{[fd] { ::close(fd); }};
     limit = std::max<qint64>(limit, 0);
     if (st.st_size > limit) {
-        ::close(fd);
-        r.error = failed(FileReadError::TooLarge, QStringLiteral("文件太大"), &r.why);
+        r.error = tooLarge(&r.why);
         return r;
     }
     // One byte past the limit at most, whatever the file does meanwhile.
@@ -89,18 +96,15 @@ FileRead readRegularFile(const QString& path, qint64 limit) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            const int e = errno;
-            ::close(fd);
-            r.error = unreadable(e, &r.why);
+            r.error = unreadable(errno, &r.why);
             return r;
         }
         if (n == 0)
             break;
         got += n;
     }
-    ::close(fd);
     if (got > limit) {
-        r.error = failed(FileReadError::TooLarge, QStringLiteral("文件太大"), &r.why);
+        r.error = tooLarge(&r.why);
         return r;
     }
     bytes.truncate(got);
