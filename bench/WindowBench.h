@@ -325,13 +325,19 @@ inline House& house(int rooms) {
     return *h;
 }
 
+// The house of state.range(0) rooms, the data file the program opens.
+inline const House& useHouse(benchmark::State& state) {
+    const House& h = house(static_cast<int>(state.range(0)));
+    tv::state().DataFilePath = h.path();
+    tv::state().UserDbPath = h.users();
+    return h;
+}
+
 // A benchmark of the opens of the window `name` after its first, in one
 // process, on the house of state.range(0) rooms; `shows(house)` checks what
 // it shows.
 inline void laterOpens(benchmark::State& state, const char* name, const std::function<bool(const House&)>& shows) {
-    const House& h = house(static_cast<int>(state.range(0)));
-    tv::state().DataFilePath = h.path();
-    tv::state().UserDbPath = h.users();
+    const House& h = useHouse(state);
     openPainted(name);  // the first open is measured apart
     closeWindow(name);
     Samples times;

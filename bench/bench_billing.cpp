@@ -151,29 +151,17 @@ void BM_AddMonthInWindow(benchmark::State& state) {
     tv::state().DataFilePath = f.path;
     tv::forms::Form& w = *tv::forms::Registry::instance(QString::fromLatin1(kWindow));
     openPainted(kWindow);
-    Samples times;
-    for (auto _ : state) {
-        state.PauseTiming();
-        f.reset(100000);
-        w.control<QCheckBox>(QStringLiteral("Check2"))->click();
-        for (const auto& [box, date] :
-             {std::pair{"Txtjfrq", "2024-3-1"}, {"TxtSfsd", "2024-3-31"}, {"TxtSyrq", "2024-02-01"}})
-            w.control<QLineEdit>(QString::fromLatin1(box))->setText(QString::fromLatin1(date));
-        state.ResumeTiming();
-        const double ms =
-            clickToPainted(kWindow, [&w] { w.control<QPushButton>(QStringLiteral("CmdJs"))->click(); }, {"DBGrid1"});
-        state.PauseTiming();
-        if (ms < 0 || rowsOf(kWindow, "Data1") != 101000) {
-            state.SkipWithError("the window does not show the bills");
-            break;
-        }
-        times.add(ms);
-        state.SetIterationTime(ms / 1000);
-        state.ResumeTiming();
-    }
-    times.report(state);
-    reportMemory(state);
-    closeWindow(kWindow);
+    clicks(
+        state, kWindow,
+        [&] {
+            f.reset(100000);
+            w.control<QCheckBox>(QStringLiteral("Check2"))->click();
+            for (const auto& [box, date] :
+                 {std::pair{"Txtjfrq", "2024-3-1"}, {"TxtSfsd", "2024-3-31"}, {"TxtSyrq", "2024-02-01"}})
+                w.control<QLineEdit>(QString::fromLatin1(box))->setText(QString::fromLatin1(date));
+        },
+        [&w] { w.control<QPushButton>(QStringLiteral("CmdJs"))->click(); }, {"DBGrid1"},
+        [] { return rowsOf(kWindow, "Data1") == 101000; });
 }
 BENCHMARK(BM_AddMonthInWindow)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 

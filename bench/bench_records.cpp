@@ -26,11 +26,6 @@ bool allRowsThere(const House& h) {
            rowsOf(kWindow, "Data3") == h.rooms();
 }
 
-void useHouse(const House& h) {
-    tv::state().DataFilePath = h.path();
-    tv::state().UserDbPath = h.users();
-}
-
 void BM_FirstOpen(benchmark::State& state) {
     firstOpens(state, "open", house(static_cast<int>(state.range(0))), false, 15);
 }
@@ -48,8 +43,7 @@ BENCHMARK(BM_Open)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMill
 // 查询 by billing date: the bills of one date, the first tenant's bill among
 // them found, the registrations read again; click to repaint.
 void BM_SearchBillingDate(benchmark::State& state) {
-    const House& h = house(static_cast<int>(state.range(0)));
-    useHouse(h);
+    const House& h = useHouse(state);
     openPainted(kWindow);
     auto* mode = window().control<QComboBox>(QStringLiteral("CboCxfs"));
     mode->setCurrentIndex(4);  // 计费日期
@@ -67,7 +61,7 @@ BENCHMARK(BM_SearchBillingDate)->Arg(10000)->Arg(500)->UseManualTime()->Unit(ben
 // A click on the last registration: its bills and other fees followed, every
 // bill and other-fee row passed on the way; click to repaint.
 void BM_ClickLastTenant(benchmark::State& state) {
-    useHouse(house(static_cast<int>(state.range(0))));
+    useHouse(state);
     openPainted(kWindow);
     auto* grid = window().control<tv::forms::DataGrid>(QStringLiteral("DBGrid1"));
     tv::Recordset& bills = window().control<tv::forms::DataControl>(QStringLiteral("Data2"))->recordset();

@@ -40,11 +40,7 @@ double openAll() {
 }
 
 void BM_FourWindowsOpen(benchmark::State& state) {
-    static std::map<int, std::unique_ptr<House>> houses;
-    auto& h = houses[static_cast<int>(state.range(0))];
-    if (!h)
-        h = std::make_unique<House>(static_cast<int>(state.range(0)));
-    firstOpens(state, "four", *h, false, 5);
+    firstOpens(state, "four", house(static_cast<int>(state.range(0))), false, 5);
 }
 BENCHMARK(BM_FourWindowsOpen)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
