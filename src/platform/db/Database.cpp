@@ -3,10 +3,10 @@
 #include "platform/db/Database.h"
 
 #include "platform/db/Storage.h"
-#include "platform/values/ScopeExit.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <sqlite3.h>
 #include <unistd.h>
@@ -371,7 +371,7 @@ void Database::exec(const QString& sql, const std::vector<Value>& params) {
         return;
     }
     sqlite3_stmt* st = acquire(text);
-    const ScopeExit back{[&] { release(text, st); }};
+    const auto back = qScopeGuard([&] { release(text, st); });
     bindAll(st, params);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -390,7 +390,7 @@ void Database::forEachRow(const QString& sql, const std::vector<Value>& params,
                           const std::function<void(std::vector<Value>& row)>& each) {
     const std::string text = sql.toStdString();
     sqlite3_stmt* st = acquire(text);
-    const ScopeExit back{[&] { release(text, st); }};
+    const auto back = qScopeGuard([&] { release(text, st); });
     bindAll(st, params);
     const int n = sqlite3_column_count(st);
     std::vector<std::optional<ColumnKind>> kinds(static_cast<size_t>(n));
@@ -419,7 +419,7 @@ Statement::Statement(Database& db, const QString& sql) : db_(db), st_(db.prepare
 Statement::~Statement() { sqlite3_finalize(st_); }
 
 void Statement::run(const std::vector<Value>& params) {
-    const ScopeExit ready{[this] { sqlite3_reset(st_); }};
+    const auto ready = qScopeGuard([this] { sqlite3_reset(st_); });
     db_.bindAll(st_, params, &kept_);
     int rc;
     while ((rc = sqlite3_step(st_)) == SQLITE_ROW) {

@@ -5,9 +5,9 @@
 #include "platform/db/Recordset.h"
 
 #include "platform/db/Storage.h"
-#include "platform/values/ScopeExit.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <cassert>
 
@@ -1192,7 +1192,7 @@ void Recordset::insertRow() {
     sqlite3_stmt* st = insert_.st;
     {
         // Every parameter is bound again for each row: no need to clear them.
-        const ScopeExit reset{[st] { sqlite3_reset(st); }};
+        const auto reset = qScopeGuard([st] { sqlite3_reset(st); });
         bindPacked(st);
         if (const int rc = sqlite3_step(st); rc != SQLITE_DONE)
             db_->fail(rc);

@@ -1,9 +1,9 @@
 #include "platform/values/FileRead.h"
 
 #include "platform/values/IoError.h"
-#include "platform/values/ScopeExit.h"
 
 #include <QFile>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
@@ -77,7 +77,7 @@ FileRead readRegularFile(const QString& path, qint64 limit) {
     const int fd = openRegular(path, st, r.error, &r.why);
     if (fd < 0)
         return r;
-    const ScopeExit closing{[fd] { ::close(fd); }};
+    const auto closing = qScopeGuard([fd] { ::close(fd); });
     limit = std::max<qint64>(limit, 0);
     if (st.st_size > limit) {
         r.error = tooLarge(&r.why);
