@@ -2,32 +2,14 @@
 // 50 KB photo. Opening the window, and a search that finds the last row.
 // Reported beside the times: the process's resident memory (VmRSS) and its
 // peak (VmHWM), in MB.
-#include "BenchSupport.h"
+#include "WindowBench.h"
 #include "checkin/FrmRzdj.h"
-#include "platform/db/Database.h"
-#include "platform/dialogs/Dialogs.h"
-#include "platform/forms/DataControl.h"
-#include "platform/forms/Form.h"
-#include "shared/SharedState.h"
 
-#include <benchmark/benchmark.h>
-
-#include <QApplication>
-#include <QBuffer>
 #include <QComboBox>
-#include <QFile>
-#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 
-#include <cstdio>
-#include <memory>
-
-using tv::bench::idNumber;
-using tv::bench::memoryMb;
-using tv::bench::photo;
+using namespace tv::bench;
 
 namespace {
 
@@ -59,21 +41,13 @@ BigFile& bigFile() {
     return f;
 }
 
-tv::forms::Form& window() { return *tv::forms::Registry::instance(QStringLiteral("FrmRzdj")); }
+const char* const kWindow = tv::checkin::FrmRzdj::kName;
+
+tv::forms::Form& window() { return *tv::forms::Registry::instance(QString::fromLatin1(kWindow)); }
 
 void openWindow() {
     tv::state().DataFilePath = bigFile().path;
     window().show();
-}
-
-void closeWindow() {
-    window().unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void reportMemory(benchmark::State& state) {
-    state.counters["rss_MB"] = memoryMb("VmRSS:");
-    state.counters["peak_MB"] = memoryMb("VmHWM:");
 }
 
 void BM_OpenWindow(benchmark::State& state) {
@@ -84,7 +58,7 @@ void BM_OpenWindow(benchmark::State& state) {
         if (window().control<QPushButton>(QStringLiteral("CmdCx"))->isEnabled() == false)
             state.SkipWithError("the window did not load the rows");
         reportMemory(state);
-        closeWindow();
+        closeWindow(kWindow);
         state.ResumeTiming();
     }
 }
@@ -107,7 +81,7 @@ void BM_SearchFindsTheLastRow(benchmark::State& state) {
         state.ResumeTiming();
     }
     reportMemory(state);
-    closeWindow();
+    closeWindow(kWindow);
 }
 BENCHMARK(BM_SearchFindsTheLastRow)->Unit(benchmark::kMillisecond)->Iterations(20);
 
@@ -116,7 +90,7 @@ BENCHMARK(BM_SearchFindsTheLastRow)->Unit(benchmark::kMillisecond)->Iterations(2
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    tv::forms::Registry::add(QStringLiteral("FrmRzdj"), [] { return new tv::checkin::FrmRzdj; });
+    tv::forms::Registry::add(QString::fromLatin1(kWindow), [] { return new tv::checkin::FrmRzdj; });
     // Any message box would be a failure here: none may wait.
     tv::dlg::script::begin();
     tv::dlg::script::setUnexpectedHandler([](const tv::dlg::Call& c) {

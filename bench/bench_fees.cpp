@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-using tv::bench::idNumber;
 using namespace tv::bench;
 
 namespace {
