@@ -348,13 +348,15 @@ void FrmRzdj::connectHandlers(QWidget* root) {
     QObject::connect(u.FilList, &tv::forms::FileList::fileClicked, u.FilList,
                      [this](const QString& name) { tv::forms::guard([this, name] { filListClick(name); }); });
 
-    // Enter moves through the inputs in the order of the window's layout.
+    // Enter and Tab move through the inputs in the order of the window's layout.
     using tv::forms::EnterRing;
-    new EnterRing({u.Txtfjh,   u.Txtjzrs,  u.Txtxm,    u.Txtdh,    u.Txtsfzh,  u.Txtdw,    u.Cboyh,    u.Cbowh,
-                   u.Cbon1,    u.Cbon2,    u.Txtrzrq,  u.Txtlkrq,  u.Txtfq,    u.Cboxb[0], u.Txtcxny1, u.Txtmq,
-                   u.Cboxb[1], u.Txtcxny2, u.Txtxm1,   u.Cboxb[2], u.Txtcxny3, u.Txtxm2,   u.Cboxb[3], u.Txtcxny4,
-                   u.Txtxm3,   u.Cboxb[4], u.Txtcxny5, u.Txtxm4,   u.Cboxb[5], u.Txtcxny6, u.Cboysno},
-                  true, root);
+    auto* rows =
+        new EnterRing({u.Txtfjh,   u.Txtjzrs,  u.Txtxm,    u.Txtdh,    u.Txtsfzh,  u.Txtdw,    u.Cboyh,    u.Cbowh,
+                       u.Cbon1,    u.Cbon2,    u.Txtrzrq,  u.Txtlkrq,  u.Txtfq,    u.Cboxb[0], u.Txtcxny1, u.Txtmq,
+                       u.Cboxb[1], u.Txtcxny2, u.Txtxm1,   u.Cboxb[2], u.Txtcxny3, u.Txtxm2,   u.Cboxb[3], u.Txtcxny4,
+                       u.Txtxm3,   u.Cboxb[4], u.Txtcxny5, u.Txtxm4,   u.Cboxb[5], u.Txtcxny6, u.Cboysno},
+                      true, root);
+    rows->alsoByTab();
     new EnterRing({u.TxtFh, u.TxtZk, u.Txtzh, u.Cboxz}, true, root);
     new EnterRing({u.CboLx, u.TxtMbwj}, true, root);
 }

@@ -19,6 +19,8 @@
 #include <QScrollArea>
 #include <QTest>
 
+#include <algorithm>
+
 using tv::state;
 using tv::checkin::FrmRzdj;
 using tv::forms::Registry;
@@ -190,19 +192,25 @@ TEST_F(FrmRzdjTest, LoadShowsTheFirstRowEnterWalksTheRingsExitOrTheCloseBoxUnloa
     EXPECT_EQ(view() + '|' + boxes() + on({"TxtFh", "TxtZk", "Txtzh", "Cboxz"}), "1 / 12|租客1||1111110011|0000");
     EXPECT_EQ(tv::forms::statusPanel(1), "工作路径：" + file);
 
-    // Enter pressed from `from` until the focus is back there: the boxes passed.
-    auto ring = [&](const char* from) {
+    // A key pressed from `from` until the focus is back there or `count` presses: the boxes passed.
+    auto ring = [&](const char* from, Qt::Key key = Qt::Key_Return, int count = 40) {
         QStringList passed;
-        for (ctl(from)->setFocus(); passed.size() < 40 && (passed.isEmpty() || passed.last() != from);) {
-            QTest::keyClick(w.widget()->focusWidget(), Qt::Key_Return);
+        for (ctl(from)->setFocus(); passed.size() < count && (passed.isEmpty() || passed.last() != from);) {
+            QTest::keyClick(w.widget()->focusWidget(), key);
             passed << w.widget()->focusWidget()->objectName();
         }
         return passed.join(' ');
     };
-    EXPECT_EQ(ring("Txtfjh"),
-              "Txtjzrs Txtxm Txtdh Txtsfzh Txtdw Cboyh Cbowh Cbon1 Cbon2 Txtrzrq Txtlkrq Txtfq Cboxb1 Txtcxny1 Txtmq "
-              "Cboxb2 Txtcxny2 Txtxm1 Cboxb3 Txtcxny3 Txtxm2 Cboxb4 Txtcxny4 Txtxm3 Cboxb5 Txtcxny5 Txtxm4 Cboxb6 "
-              "Txtcxny6 Cboysno Txtfjh");
+    const QString rowOrder =
+        "Txtjzrs Txtxm Txtdh Txtsfzh Txtdw Cboyh Cbowh Cbon1 Cbon2 Txtrzrq Txtlkrq Txtfq Cboxb1 Txtcxny1 Txtmq "
+        "Cboxb2 Txtcxny2 Txtxm1 Cboxb3 Txtcxny3 Txtxm2 Cboxb4 Txtcxny4 Txtxm3 Cboxb5 Txtcxny5 Txtxm4 Cboxb6 "
+        "Txtcxny6 Cboysno";
+    EXPECT_EQ(ring("Txtfjh"), rowOrder + " Txtfjh");
+    // Tab takes the same path through the row inputs, Shift+Tab the same path back.
+    EXPECT_EQ(ring("Txtfjh", Qt::Key_Tab, 30), rowOrder);
+    QStringList back = rowOrder.split(' ').mid(0, 29);
+    std::reverse(back.begin(), back.end());
+    EXPECT_EQ(ring("Cboysno", Qt::Key_Backtab, 30), back.join(' ') + " Txtfjh");
     // The search ring skips what the mode disabled; the picker ring.
     pickMode("房号+姓名");
     EXPECT_EQ(ring("TxtZk"), "TxtFh TxtZk");

@@ -32,6 +32,12 @@ void EnterRing::stop(QWidget* w) {
     stops_.emplace_back(w);
 }
 
+void EnterRing::alsoByTab() {
+    for (size_t i = 1; i < order_.size(); ++i)
+        if (order_[i - 1] && order_[i])
+            QWidget::setTabOrder(order_[i - 1], order_[i]);
+}
+
 namespace {
 bool reachable(QWidget* w) {
     return w && w->isEnabled() && w->isVisibleTo(w->window()) && w->focusPolicy() != Qt::NoFocus;

@@ -24,6 +24,10 @@ public:
     // A control in the ring where the ring does not act: Enter is passed on
     // to the control's own handling (e.g. a button or returnPressed).
     void stop(QWidget* w);
+    // Tab and Shift+Tab take the ring's path too, so that a form is filled in
+    // one order whichever key moves on (after the last control Tab goes on to
+    // the rest of the window).
+    void alsoByTab();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
