@@ -179,14 +179,6 @@ void carryOver(const QString& dataFile, const Shown& sysj, const Shown& bysj) {
 
 // ---------------------------------------------------------------- the bills
 
-void computeCharges(BillRecord& b) {
-    b.ysl = b.bysb - b.sysb;  // single precision, as the readings are
-    b.sf = toMoney(b.sdj.toDouble() * static_cast<double>(b.ysl));
-    b.ydl = b.bydb - b.sydb;
-    b.df = toMoney(b.ddj.toDouble() * static_cast<double>(b.ydl));
-    b.hj = b.zj + b.sf + b.df + b.zf;  // exact, before any rounding to cents
-}
-
 namespace {
 
 // The rooms whose row lacks a billing date, rent, reading or price.
@@ -339,8 +331,7 @@ Bills makeBills(Database& db, const Run& run, const std::vector<MonthRow>& month
         if (!other)
             out.noOtherFees << b.fjh;
         b.zf = o.hj;
-        computeCharges(b);
-        roundBill(b, OtherFees::Rounded);
+        computeBill(b);
         out.lastWords = RMBChinese(b.hj.toDouble());
         bills.receipts += receiptText(b, out.lastWords);
         bills.records.push_back(feeRecord(b, billed));

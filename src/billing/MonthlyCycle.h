@@ -41,11 +41,6 @@ void importMonth(const QString& dataFile, const Shown& bysj, const Shown& qtfy, 
 // is shown (sysj is then as it was).
 void carryOver(const QString& dataFile, const Shown& sysj, const Shown& bysj);
 
-// Water and electricity used and charged, and the total, for a bill whose
-// rent, prices, readings and other fees are set. The total is added from the
-// unrounded charges; the bill is rounded to cents afterwards (roundBill).
-void computeCharges(BillRecord& bill);
-
 // What the computation is told.
 struct Run {
     QString dataFile;

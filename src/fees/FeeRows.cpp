@@ -63,6 +63,18 @@ uint32_t copyBill(const Recordset& rs, int row, BillRecord& bill, NullField null
     return copied;
 }
 
+void setBillFields(Recordset& rs, const BillRecord& bill, uint32_t fields) {
+    for (int i = 0; i < kBillFields; ++i) {
+        if (!(fields & (1u << i)))
+            continue;
+        const Member& m = kMembers[i];
+        const Value v = m.kind == Kind::Text     ? Value(bill.*m.text)
+                        : m.kind == Kind::Amount ? Value(bill.*m.amount)
+                                                 : Value(bill.*m.reading);
+        rs.setField(QString::fromLatin1(m.name), v);
+    }
+}
+
 QString fieldText(const BillRecord& bill, int field) {
     const Member& m = kMembers[field];
     switch (m.kind) {
@@ -97,13 +109,5 @@ std::optional<float> readingOf(const QString& text) {
 }
 
 QString sumText(Money sum) { return moneyText(cents(sum)); }
-
-void recomputeCharges(BillRecord& b) {
-    b.ysl = b.bysb - b.sysb;
-    b.sf = toMoney(b.sdj.toDouble() * static_cast<double>(b.ysl));
-    b.ydl = b.bydb - b.sydb;
-    b.df = toMoney(b.ddj.toDouble() * static_cast<double>(b.ydl));
-    b.hj = b.zj + b.sf + b.df + b.zf;  // beyond the money range an OverflowError, never a wrap
-}
 
 }  // namespace tv::fees

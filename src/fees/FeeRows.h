@@ -1,7 +1,7 @@
 #pragma once
 // Fee rows (fzsdjs) and other-fee rows (qtfy) as the fee windows read and
-// recompute them: a row into a bill, the running sums of the totals and the
-// recomputed charges of a bill.
+// recompute them: a row into a bill and a bill back into a row, and the
+// running sums of the totals.
 
 #include "platform/db/Recordset.h"
 #include "platform/values/Money.h"
@@ -33,6 +33,14 @@ const char* billFieldName(int field);
 // source lacks one of the fields.
 uint32_t copyBill(const Recordset& rs, int row, BillRecord& bill, NullField nulls, Amounts amounts);
 
+// The fields a recompute works out, and the amounts and readings of a bill.
+inline constexpr uint32_t kComputedFields = 1u << ysl | 1u << sf | 1u << ydl | 1u << df | 1u << hj;
+inline constexpr uint32_t kNumberFields = kComputedFields | 1u << zj | 1u << bysb | 1u << sysb | 1u << sdj |
+                                          1u << bydb | 1u << sydb | 1u << ddj | 1u << zf;
+// The fields named by `fields` (bits, as copyBill reports them) of the row
+// `rs` is editing, set from `bill`.
+void setBillFields(Recordset& rs, const BillRecord& bill, uint32_t fields);
+
 // A member of a bill as a box shows it: text as it is, amounts "0.00",
 // readings in their shortest form.
 QString fieldText(const BillRecord& bill, int field);
@@ -47,11 +55,5 @@ std::optional<float> readingOf(const QString& text);
 // A sum as the recompute shows it: to the fen, without trailing zeros
 // ("500", "1295.6").
 QString sumText(Money sum);
-
-// The charges of a fee row from its readings and prices: used = this month's
-// reading less last month's (single precision), charge = price x used as
-// money, total = rent + water + electricity + other fees. Nothing rounded to
-// cents.
-void recomputeCharges(BillRecord& bill);
 
 }  // namespace tv::fees

@@ -16,6 +16,7 @@
 #include "shared/DataWindows.h"
 #include "shared/PrintRoutines.h"
 #include "shared/RMBChinese.h"
+#include "shared/Receipt.h"
 #include "shared/SharedState.h"
 
 #include <QCheckBox>
@@ -468,19 +469,16 @@ void FrmZsdwh::recomputeBills(const QString& date) {
                     if (day.isNull() || day.toText() != date)
                         continue;
                     BillRecord b;
-                    copyBill(rs, row, b, NullField::Empties, Amounts::AsStored);
-                    recomputeCharges(b);
+                    const uint32_t stored = copyBill(rs, row, b, NullField::Empties, Amounts::AsStored);
+                    computeBill(b);  // as the monthly computation makes it, to the fen
                     sums.sf += b.sf;
                     sums.df += b.df;
                     sums.zj += b.zj;
                     sums.hj += b.hj;
                     rs.moveTo(row);
                     rs.edit();
-                    rs.setField(QStringLiteral("ysl"), Value(b.ysl));
-                    rs.setField(QStringLiteral("sf"), Value(b.sf));
-                    rs.setField(QStringLiteral("ydl"), Value(b.ydl));
-                    rs.setField(QStringLiteral("df"), Value(b.df));
-                    rs.setField(QStringLiteral("hj"), Value(b.hj));
+                    // An amount or reading left empty stays empty.
+                    setBillFields(rs, b, kComputedFields | (stored & kNumberFields));
                     rs.update();
                     last = b;
                 }

@@ -23,6 +23,15 @@ void roundBill(BillRecord& b, OtherFees otherFees) {
     b.hj = round2Even(b.hj);
 }
 
+void computeBill(BillRecord& b) {
+    b.ysl = b.bysb - b.sysb;  // single precision, as the readings are
+    b.sf = toMoney(b.sdj.toDouble() * static_cast<double>(b.ysl));
+    b.ydl = b.bydb - b.sydb;
+    b.df = toMoney(b.ddj.toDouble() * static_cast<double>(b.ydl));
+    b.hj = b.zj + b.sf + b.df + b.zf;  // exact, before any rounding to cents
+    roundBill(b, OtherFees::Rounded);
+}
+
 namespace receipt {
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // The fee receipt of a bill, as the printer prints it and as the receipt text
-// file (Zjzd.txt) keeps it: the bill rounded to cents, and the lines the two
-// share, said once. A line is items at columns (print::Item; column 0 goes on
+// file (Zjzd.txt) keeps it: the bill computed and rounded to cents, and the
+// lines the two share, said once. A line is items at columns (print::Item; column 0 goes on
 // where the item before ended); the printer places them in its cells, the
 // text file writes them in GBK. Each writes a bill's readings and period
 // dates in its own form (ReceiptForms).
@@ -24,6 +24,15 @@ enum class OtherFees { Rounded, AsTheyAre };
 // The bill's amounts and readings rounded to two decimals in place, ties to
 // even.
 void roundBill(BillRecord& bill, OtherFees otherFees);
+
+// A bill as it is stored, from its rent, readings, unit prices and other
+// fees: used = this month's reading less last month's (single precision),
+// charge = price x used as money, total = rent + water + electricity + other
+// fees added exactly from the unrounded charges; then the whole bill rounded
+// to cents, its other fees too. The monthly computation and the recompute of
+// the fee records both make their bills here. Raises OverflowError past the
+// money range.
+void computeBill(BillRecord& bill);
 
 namespace receipt {
 

@@ -5,6 +5,7 @@
 // The steps are typed into the controls by their names (support/Sessions.h);
 // what the windows show after each step is compared with a golden file.
 #include "billing/FrmZsdjs.h"
+#include "billing/MonthlyCycle.h"
 #include "fees/FrmTfjs.h"
 #include "fees/FrmZsdwh.h"
 #include "platform/dialogs/Progress.h"
@@ -54,6 +55,18 @@ const char* const kSettlementBills =
     "20.25, 3.5, 70.88, 2345.5, 2300, 45.5, 0.68, 30.94, 60, 1161.82), ('2021-08-31', '101', '张三', '1', 1000, "
     "'2021-08-01', '2021-08-31', 120.5, 100.25, 20.25, 3.5, 70.88, 2345.5, 2300, 45.5, 1.2, 54.6, 60, 1185.48), "
     "('2021-08-31', 'B/2', '李四', '2', 900, '', '', 1, 1, 0, 1, 0, 1, 1, 0, 1, 0, NULL, 900);";
+// A month of the computation window: this month's rows, last month's readings and other fees of five tenants
+// (water of 34.4000244 t at 2.50, the worked bill of 966.52, readings where a Single keeps no cents, nothing used,
+// meters replaced), computed into bills when the session opens.
+const char* const kMonth =
+    "INSERT INTO bysj VALUES ('2024-03-01', 'A101', '甲', '1', 810, 1234.6, 2.5, 2010, 0.68), ('2024-03-01', 'A102', "
+    "'乙', '2', 800, 1250.5, 2.8, 3301, 0.68), ('2024-03-01', 'A103', '丙', '3', 2350.5, 88888.8, 3.45, 99999.9, "
+    "1.15), ('2024-03-01', 'A104', '丁', '4', 0, 100, 1.05, 100, 0.55), ('2024-03-01', 'A105', '戊', '5', 500, 3.3, "
+    "5, 20, 0.6); INSERT INTO sysj (jfrq, fjh, sfzhm, sysb, sydb) VALUES ('2024-02-01', 'A101', '1', 1200.2, 2000), "
+    "('2024-02-01', 'A102', '2', 1240.2, 3150), ('2024-02-01', 'A103', '3', 88000.1, 99000.3), ('2024-02-01', "
+    "'A104', '4', 100, 100), ('2024-02-01', 'A105', '5', 10, 30); INSERT INTO qtfy (jfrq, fjh, sfzhm, hj) VALUES "
+    "('2024-03-01', 'A101', '1', 35), ('2024-03-01', 'A102', '2', 35), ('2024-03-01', 'A103', '3', 12.34), "
+    "('2024-03-01', 'A104', '4', 0), ('2024-03-01', 'A105', '5', 7.7);";
 const char* const kData =
     "SELECT group_concat(printf('%s %s %s %s %s %s %s', jfrq, fjh, sfzhm, ysl, sf, ydl, df) || "
     "' ' || ifnull(hj, '-'), ' / ') FROM fzsdjs";
@@ -81,7 +94,8 @@ protected:
         return window(settlement).control<T>(settlement ? name.mid(2) : name);
     }
 
-    // Setup words: empty, settle (the settlement window too, on its own bills), nullhj, nouser, huge, one, drop.
+    // Setup words: empty, settle (the settlement window too, on its own bills), nullhj, nouser, huge, one, drop,
+    // month (the bills of kMonth computed).
     // Steps of its own: "in=text"/"cancel" answer the next input box, "pick=file" the file dialog, "sql" shows the
     // data file, "look" the window whole, "file=room" a settlement file, "write=text" makes the file x.txt. "T:"
     // names the settlement window's controls; a step that names no control goes to the window of the step before.
@@ -102,6 +116,14 @@ protected:
             tv::test::execSql(data, setup.contains("one") ? "INSERT INTO fzsdjs (fjh, hj) VALUES ('A1', 5)" : kBills);
         if (setup.contains("settle"))
             tv::test::execSql(data, kSettlementBills);
+        if (setup.contains("month")) {
+            tv::test::execSql(data, kMonth);
+            tv::billing::compute({.dataFile = data,
+                                  .replace = true,
+                                  .billingDate = "2024-3-1",
+                                  .periodEnd = "2024-3-31",
+                                  .lastMonthDate = "2024-02-01"});
+        }
         if (setup.contains("nullhj"))
             tv::test::execSql(data, "UPDATE fzsdjs SET hj = NULL WHERE rowid = 1");
         if (setup.contains("drop"))
@@ -265,6 +287,33 @@ TEST_F(FeesTest, RecomputesADateAllOrNothingAndTotalsItToTheFen) {
                      "sql;Check2;Txtjfrq=2024-03-01;CmdQr;sql"},
                     {"huge", "Check1;Txtjfrq=2024-04-01;CmdQr;sql;DBGrid2@3"}},
                    "fees_recompute.txt");
+}
+
+// 刷新账单 makes each bill as the monthly computation makes it: the bills of a computation come back exactly as they
+// were, and a rent corrected in the grid gives a total to the fen beside its capitals.
+TEST_F(FeesTest, ARecomputedBillIsTheBillTheMonthlyComputationMakesToTheFen) {
+    const QString bills = "SELECT group_concat(printf('%s %s %s %s %s %s %s %s', fjh, zj, ysl, sf, ydl, df, zf, hj), "
+                          "' / ') FROM fzsdjs";
+    QStringList finer;  // the amounts of a bill not in whole fen
+    for (const char* f : {"zj", "sdj", "sf", "ddj", "df", "zf", "hj"})
+        finer << QString("abs(%1 * 100 - round(%1 * 100)) > 1e-6").arg(f);
+    const QString notInFen = "SELECT count(*) FROM fzsdjs WHERE " + finer.join(" OR ");
+    startSession("empty month", 0);
+    const QString computed = tv::test::queryText(data, bills);
+    ASSERT_EQ(tv::test::queryText(data, "SELECT count(*) FROM fzsdjs"), "5");
+    for (const char* step : {"Check1", "Txtjfrq=2024-03-01", "CmdQr"}) run(step);
+    EXPECT_EQ(tv::test::queryText(data, bills), computed);
+    EXPECT_EQ(tv::test::queryText(data, notInFen), "0");
+    // A101: 123456.78 + 86.0001 + 6.80 + 35.00 = 123584.5801, stored 123584.58.
+    run("DBGrid2#1.5=123456.78");
+    run("DBGrid2<Return");
+    QCoreApplication::processEvents();  // the cell editor hands its text over by a queued call
+    for (const char* step : {"Check1", "Txtjfrq=2024-03-01", "CmdQr"}) run(step);
+    EXPECT_EQ(tv::test::queryText(data, "SELECT zj || ' ' || sf || ' ' || hj FROM fzsdjs WHERE fjh = 'A101'"),
+              "123456.78 86 123584.58");
+    EXPECT_EQ(tv::test::queryText(data, notInFen), "0");
+    EXPECT_EQ(ctl<QLabel>("Lelhj")->text(), "123584.58");
+    EXPECT_TRUE(ctl<QLabel>("Leldx")->text().endsWith("伍角捌分")) << ctl<QLabel>("Leldx")->text().toStdString();
 }
 
 TEST_F(FeesTest, PrintsOneReceiptOrADateThreeToASheetWithoutSplittingOne) {
