@@ -53,6 +53,15 @@ const QString kCaption = QStringLiteral("租客入住登记");
 const QString kFormatMessage = QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！");
 const QString kEditErrorTitle = QStringLiteral("记录'添加'或'修改'错误！");
 
+// The longest values a keeper types, as wide as they are drawn: every box
+// shows its kind whole.
+const QString kLongName(12, QChar(0x4E2D));  // a name of twelve characters
+const QString kLongUnit(24, QChar(0x4E2D));  // a work unit and its department
+const QString kLongRoom = QStringLiteral("B00-0000");
+const QString kLongId = QStringLiteral("00000000000000000X");
+const QString kLongPhone = QStringLiteral("0000-00000000");
+const QString kLongDate = QStringLiteral("0000-00-00");
+
 // Runs a store or cancel of the pending row; a refusal is shown in the edit
 // error box and the row stays pending.
 bool storeCall(const std::function<void()>& call) {
@@ -129,6 +138,7 @@ void FrmRzdj::build(QWidget* root) {
     buildSearchAndPhoto(page);
     buildPicker(page);
     buildButtons(page);
+    makeRoomForValues();
     bindFields();
     connectHandlers(root);
     root->resize(page->size());
@@ -269,11 +279,12 @@ void FrmRzdj::buildPicker(QWidget* page) {
     gk->addWidget(u.DrvList, 0, 0, 1, 2);
     gk->addWidget(u.DirList, 1, 0, 1, 2);
     gk->addWidget(u.FilList, 2, 0, 1, 2);
-    gk->addWidget(new QLabel(QStringLiteral("文件类型：")), 3, 0);
-    gk->addWidget(u.CboLx, 3, 1);
-    gk->addWidget(new QLabel(QStringLiteral("目标文件：")), 4, 0, 1, 2);
-    gk->addWidget(u.TxtMbwj, 5, 0, 1, 2);
-    gk->addWidget(u.TxtTs, 6, 0, 1, 2);
+    // Each caption above its box, so that the box has the picker's whole width.
+    gk->addWidget(new QLabel(QStringLiteral("文件类型：")), 3, 0, 1, 2);
+    gk->addWidget(u.CboLx, 4, 0, 1, 2);
+    gk->addWidget(new QLabel(QStringLiteral("目标文件：")), 5, 0, 1, 2);
+    gk->addWidget(u.TxtMbwj, 6, 0, 1, 2);
+    gk->addWidget(u.TxtTs, 7, 0, 1, 2);
     gk->setRowStretch(1, 3);
     gk->setRowStretch(2, 4);
 
@@ -300,6 +311,23 @@ void FrmRzdj::buildButtons(QWidget* page) {
                         {&u.CmdPrinter, "CmdPrinter", "打印", "打印记录", 18480, top},
                         {&u.CmdExit, "CmdExit", "返回", "返回", 20400, top}},
                        1575, 495);
+}
+
+void FrmRzdj::makeRoomForValues() {
+    FrmRzdjUi& u = ui();
+    const std::pair<QLineEdit*, QString> boxes[] = {{u.Txtfjh, kLongRoom},  {u.Txtjzrs, QStringLiteral("00")},
+                                                    {u.Txtxm, kLongName},   {u.Txtdh, kLongPhone},
+                                                    {u.Txtsfzh, kLongId},   {u.Txtdw, kLongUnit},
+                                                    {u.Txtrzrq, kLongDate}, {u.Txtlkrq, kLongDate},
+                                                    {u.Txtfq, kLongName},   {u.Txtcxny1, kLongDate},
+                                                    {u.Txtmq, kLongName},   {u.Txtcxny2, kLongDate},
+                                                    {u.Txtxm1, kLongName},  {u.Txtcxny3, kLongDate},
+                                                    {u.Txtxm2, kLongName},  {u.Txtcxny4, kLongDate},
+                                                    {u.Txtxm3, kLongName},  {u.Txtcxny5, kLongDate},
+                                                    {u.Txtxm4, kLongName},  {u.Txtcxny6, kLongDate},
+                                                    {u.TxtFh, kLongRoom},   {u.TxtZk, kLongName},
+                                                    {u.Txtzh, kLongId}};
+    for (const auto& [box, longest] : boxes) forms::wideEnoughFor(box, longest);
 }
 
 void FrmRzdj::bindFields() {
@@ -444,6 +472,11 @@ void FrmRzdj::fillLists() {
                        QStringLiteral("(*.dcx)"), QStringLiteral("(*.xif)"), QStringLiteral("(*.gifF)"),
                        QStringLiteral("(*.wif)"), QStringLiteral("(*.tif)"), QStringLiteral("(*.awd)")});
     u.CboLx->setCurrentIndex(-1);
+
+    for (QComboBox* list :
+         std::initializer_list<QComboBox*>{u.Cboysno, u.Cbon1, u.Cbon2, u.Cboyh, u.Cbowh, u.Cboxz, u.CboCxfs, u.CboLx})
+        forms::wideEnoughForItems(list);
+    for (BoundCombo* c : u.Cboxb) forms::wideEnoughForItems(c);
 }
 
 void FrmRzdj::onUnload() {

@@ -80,6 +80,7 @@ private:
     void buildSearchAndPhoto(QWidget* page);
     void buildPicker(QWidget* page);
     void buildButtons(QWidget* page);
+    void makeRoomForValues();
     void bindFields();
     void connectHandlers(QWidget* root);
     void fillLists();

@@ -9,10 +9,14 @@
 #include "platform/shell/Shell.h"
 #include "support/OddFiles.h"
 #include "support/PrintTo.h"
+#include "support/Shown.h"
 #include "support/WindowTest.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QBuffer>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -249,6 +253,71 @@ TEST_F(FrmRzdjTest, LoadShowsTheFirstRowEnterWalksTheRingsExitOrTheCloseBoxUnloa
         click("CmdExit");
         EXPECT_FALSE(w.isLoaded());
     }
+}
+
+// At 1280x800 and at 1920x1080, in the program's font, every box shows the
+// longest value a keeper types into it whole, and every list every one of its
+// items.
+TEST_F(FrmRzdjTest, EveryBoxShowsItsLongestValueAndEveryListEachItemWholeOnASmallAndALargeScreen) {
+    const QString name = QStringLiteral("欧阳慕容司马上官诸葛端木"), id = QStringLiteral("44010119900101123X"),
+                  room = QStringLiteral("B2-1203"), date = QStringLiteral("2024-12-31");
+    const std::pair<const char*, QString> longest[] = {
+        {"Txtfjh", room},
+        {"Txtjzrs", "12"},
+        {"Txtxm", name},
+        {"Txtdh", "0755-88886666"},
+        {"Txtsfzh", id},
+        {"Txtrzrq", date},
+        {"Txtlkrq", date},
+        {"Txtfq", name},
+        {"Txtcxny1", "1950-03"},
+        {"Txtmq", name},
+        {"Txtcxny2", "1950-03"},
+        {"Txtxm1", name},
+        {"Txtcxny3", date},
+        {"Txtxm2", name},
+        {"Txtcxny4", date},
+        {"Txtxm3", name},
+        {"Txtcxny5", date},
+        {"Txtxm4", name},
+        {"Txtcxny6", date},
+        {"TxtFh", room},
+        {"TxtZk", name},
+        {"Txtzh", id},
+        {"Txtdw", QStringLiteral("深圳市南山区粤海街道华为技术有限公司第三事业部")}};
+    const QFont font = QApplication::font();
+    // The main window again, in the program's own font.
+    QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
+    Registry::instance(QStringLiteral("MDIVamo"))->unload();
+    Registry::instance(QStringLiteral("MDIVamo"))->show();
+    for (const QSize main : {QSize(1280, 700), QSize(1920, 980)}) {
+        SCOPED_TRACE(main.width());
+        Registry::instance(QStringLiteral("MDIVamo"))->widget()->resize(main);
+        open(main.width() == 1280 ? 1 : 0);
+        QStringList cut;
+        for (const auto& [box, text] : longest)
+            if (!tv::test::showsWhole(ctl<QLineEdit>(box), text))
+                cut << QString::fromLatin1(box) + ':' + text;
+        QWidget* window = tv::forms::the<FrmRzdj>().widget();
+        for (QComboBox* list : window->findChildren<QComboBox*>())
+            for (int i = 0; i < list->count(); ++i)
+                if (!tv::test::showsWhole(list, list->itemText(i)) && list->objectName() != "DrvList")
+                    cut << list->objectName() + ':' + list->itemText(i);
+        for (QLabel* label : window->findChildren<QLabel*>())
+            if (label->fontMetrics().horizontalAdvance(label->text()) > label->contentsRect().width())
+                cut << label->text();
+        // A drive's name may be longer than the picker is wide: its drop-down shows it whole.
+        auto* drives = ctl<QComboBox>("DrvList");
+        drives->showPopup();
+        for (int i = 0; i < drives->count(); ++i)
+            if (drives->view()->visualRect(drives->model()->index(i, 0)).width() <
+                drives->fontMetrics().horizontalAdvance(drives->itemText(i)))
+                cut << drives->itemText(i);
+        drives->hidePopup();
+        EXPECT_EQ(cut, QStringList());
+        click("CmdExit");
+    }
+    QApplication::setFont(font);
 }
 
 TEST_F(FrmRzdjTest, AddWithARefusedValueConfirmCancelAndModify) {

@@ -12,34 +12,24 @@
 #include "platform/print/Printer.h"
 #include "records/Tenvora.h"
 #include "register_print/FrmDyjl.h"
+#include "support/Shown.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QMenu>
 #include <QRegularExpression>
-#include <QStyle>
-#include <QStyleOptionFrame>
 #include <QTableView>
 
 namespace tv::frame::test {
 namespace {
 
+using tv::test::showsWhole;
+
 const char* const kRows =
     "INSERT INTO zfdj (fjh, jzrs, xm, sfzhm, ysno) VALUES ('A101', 1, '张三', '1', '在住'), ('A102', 2, '李四', "
     "'2', '在住'); INSERT INTO fzsdjs SELECT '2024-03-01', fjh, xm, sfzhm, 800, '2024-02-01', '2024-02-29', 110, "
     "100, 10, 3.2, 32, 2100, 2000, 100, 0.68, 68, 5, 905 FROM zfdj;";
-
-// Whether `box` shows `text` whole: the text and the cursor after it fit
-// inside the box's frame and margins, as a line box reckons it.
-bool showsWhole(const QLineEdit* box, const QString& text) {
-    QStyleOptionFrame frame;
-    frame.initFrom(box);
-    frame.lineWidth = box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, box) : 0;
-    const QRect contents =
-        box->style()->subElementRect(QStyle::SE_LineEditContents, &frame, box).marginsRemoved(box->textMargins());
-    return box->fontMetrics().horizontalAdvance(text) + 1 <= contents.width() - 2 * 2;
-}
 
 template <class T>
 void add() {

@@ -8,7 +8,11 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionFrame>
 
 #include <algorithm>
 #include <utility>
@@ -56,6 +60,48 @@ void fillList(QComboBox* c, const QStringList& items) {
     c->clear();
     c->addItems(items);
     c->setCurrentIndex(-1);
+}
+
+namespace {
+
+// A trial width: what a box keeps of it for its text tells its frame and margins.
+constexpr int kTrialWidth = 400;
+
+// A line box draws its text two pixels in from either side, with the cursor after it.
+int lineTextWidth(const QFontMetrics& fm, const QString& text) { return fm.horizontalAdvance(text) + 1 + 2 * 2; }
+
+int widestItem(const QComboBox* list) {
+    int widest = 0;
+    for (int i = 0; i < list->count(); ++i)
+        widest = std::max(widest, list->fontMetrics().horizontalAdvance(list->itemText(i)));
+    return widest;
+}
+
+}  // namespace
+
+void wideEnoughFor(QLineEdit* box, const QString& longest) {
+    QStyleOptionFrame frame;
+    frame.initFrom(box);
+    frame.rect.setWidth(kTrialWidth);
+    frame.lineWidth = box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, box) : 0;
+    const int text = box->style()
+                         ->subElementRect(QStyle::SE_LineEditContents, &frame, box)
+                         .marginsRemoved(box->textMargins())
+                         .width();
+    box->setMinimumWidth(lineTextWidth(box->fontMetrics(), longest) + kTrialWidth - text);
+}
+
+void wideEnoughForItems(QComboBox* list) {
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    option.rect.setWidth(kTrialWidth);
+    option.editable = list->isEditable();
+    const int field =
+        list->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list).width();
+    // An edit line draws like a line box; a chosen item a pixel inside the field.
+    const int widest = widestItem(list);
+    const int text = list->isEditable() ? widest + 1 + 2 * 2 : widest + 2;
+    list->setMinimumWidth(text + kTrialWidth - field);
 }
 
 namespace {

@@ -15,6 +15,7 @@
 
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QWidget;
 
@@ -45,6 +46,13 @@ void makeButtons(QWidget* parent, std::initializer_list<ButtonDef> table, int wi
 QComboBox* listBox(QWidget* parent, const char* name, bool editable);
 // Fills a list with nothing chosen.
 void fillList(QComboBox* c, const QStringList& items);
+
+// A box never narrower than it must be to show `longest` whole (the longest
+// value a keeper types into it): a layout gives it that much first.
+void wideEnoughFor(QLineEdit* box, const QString& longest);
+// A list never narrower than its widest item (call it once the list is
+// filled). Its drop-down grows to its items by itself.
+void wideEnoughForItems(QComboBox* list);
 
 // The text as wide as the usual values of a column (the window knows its
 // fields: ID numbers are long, names middling).
