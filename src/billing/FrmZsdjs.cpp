@@ -400,13 +400,19 @@ void FrmZsdjs::copyBill() {
          single("ydl"),  money("ddj"),   money("df"),   money("zf"),   money("hj")};
 }
 
-void FrmZsdjs::DBGrid1_Click() {
-    if (!hasCurrent(0) || rows(0) < 1)
+void FrmZsdjs::holdCurrentBill() {
+    if (!hasCurrent(0))
         return;
     SharedState& s = state();
     copyBill();
     s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
     ui().TxtTs->setText(s.AmountInWords);
+}
+
+void FrmZsdjs::DBGrid1_Click() {
+    if (!hasCurrent(0) || rows(0) < 1)
+        return;
+    holdCurrentBill();
     bysjgl1();
     qtfgl1();
     sysjgl1();

@@ -48,7 +48,7 @@ struct FrmZsdjsUi {
     forms::FileList* FilList = nullptr;
 };
 
-class FrmZsdjs : public forms::Window<FrmZsdjsUi>, public windows::DataWindow {
+class FrmZsdjs : public forms::Window<FrmZsdjsUi>, public windows::DataWindow, public windows::BillWindow {
 public:
     static constexpr const char* kName = windows::kBilling;
     FrmZsdjs();
@@ -62,6 +62,8 @@ public:
     QString ViewerFolder, LastClickedFile;
 
     bool hasCurrentRow() const override;  // a current bill
+    // The current bill into CurrentBill, whole, with its total in words.
+    void holdCurrentBill() override;
 
 protected:
     QSize designSize() const override { return {18900, 9900}; }

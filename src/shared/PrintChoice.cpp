@@ -54,10 +54,10 @@ void printChoice(PrintCaller caller) {
         windows::DataWindow* window = dataWindowOf(code);
         if (!currentRowToPrint(window))
             return;
-        // The fee records window's current row may have been reached without
-        // a click: its bill is taken whole, never mixed with the one before.
-        if (auto* fees = dynamic_cast<windows::FeesWindow*>(window))
-            fees->holdCurrentBill();
+        // A window's current bill may have been reached without a click: it
+        // is taken whole, never mixed with the one before.
+        if (auto* bills = dynamic_cast<windows::BillWindow*>(window))
+            bills->holdCurrentBill();
         PrintReceipt();
     } else if (n == 2) {
         if (caller == PrintCaller::FeeRecords)

@@ -31,8 +31,8 @@ enum class PrintCaller {
 // Asks the question (input box "输入提示", default "2") and prints what the
 // answer chose; an answer that is no number, and Cancel, do nothing. One
 // bill is printed only while the window asking (for the main window: the
-// data window loaded last) has a current bill; from the fee records window
-// it is the bill of its current row.
+// data window loaded last) has a current bill; from the computation or the
+// fee records window it is the whole bill of its current row.
 void printChoice(PrintCaller caller);
 
 // The batch print of the fee records window (its billing date, its rows),

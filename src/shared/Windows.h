@@ -61,13 +61,22 @@ protected:
     ~RecordsWindow() = default;
 };
 
+// A window of bills (the computation, the fee records): the bill of its
+// current row made the one receipt to print, whole, as a click on that row
+// makes it.
+class BillWindow {
+public:
+    virtual void holdCurrentBill() = 0;
+
+protected:
+    ~BillWindow() = default;
+};
+
 // The fee records window: its batch print of every bill of its billing date,
-// three receipts to a sheet, and the bill of its current row made the one
-// receipt to print, as a click on that row makes it.
-class FeesWindow {
+// three receipts to a sheet.
+class FeesWindow : public BillWindow {
 public:
     virtual void Zddy() = 0;
-    virtual void holdCurrentBill() = 0;
 
 protected:
     ~FeesWindow() = default;

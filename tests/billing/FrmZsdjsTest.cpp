@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -345,6 +346,44 @@ TEST_F(FrmZsdjsTest, PrintsOneBillOrTheDateAndShowsTheReceiptFileChosenInItsList
     EXPECT_EQ(ctl<QLineEdit>("TxtTs")->text(), receipts());
     ctl<QPushButton>("CmdWj")->click();
     EXPECT_EQ(tv::forms::the<tv::forms::TextViewer>().path(), receipts());
+}
+
+// One receipt is the whole bill of the current row, however the row became current: after the computation and a
+// click on 101, row 2 (103) reached by the arrow key, the data source's arrow button or a search prints what a
+// click on row 2 itself prints; the window as it opens prints its first row whole. Without a current row (a search
+// that found no bill) nothing is printed and the box says so.
+TEST_F(FrmZsdjsTest, OneReceiptIsTheWholeBillOfTheCurrentRowHoweverTheRowWasReached) {
+    const QString month = "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;CmdJs;";
+    qsizetype sessions = 0;
+    auto receipt = [&](const QString& steps) {
+        startSession("", ++sessions);
+        for (const QString& step : steps.split(';', Qt::SkipEmptyParts)) {
+            if (step == "next")
+                QTest::mouseClick(ctl("Data1")->findChild<QToolButton*>("MoveNext"), Qt::LeftButton);
+            else
+                run(step);
+        }
+        tv::print::Printer::clearTrace();
+        script::clearCalls();
+        script::answerInput(QStringLiteral("1"));
+        ctl<QPushButton>("CmdPrinter")->click();
+        QStringList said;
+        for (const tv::dlg::Call& c : script::calls())
+            if (c.kind == "msgBox")
+                said << c.text;
+        return (said.join(';') + '\n' + tv::print::Printer::traceLines().filter(QRegularExpression("^line")).join('\n'))
+            .toStdString();
+    };
+    const std::string second = receipt(month + "DBGrid1@2");
+    for (const char* part : {"租户房号：103", "│103 ", "│0.00 ", "│其它费用  │60.50 ", "│10.12 ", "│105.65 ",
+                             "壹佰零拾伍元陆角伍分"})
+        EXPECT_NE(second.find(part), std::string::npos) << part << " in\n" << second;
+    for (const char* steps : {"DBGrid1@1;DBGrid1<Down", "DBGrid1@1;next", "DBGrid1@3;CboCxfs=身份证号;Txtzh=ID3;"
+                                                                          "CboCxxx=账单数据;CmdCx"})
+        EXPECT_EQ(receipt(month + steps), second) << steps;
+    EXPECT_EQ(receipt(month), receipt(month + "DBGrid1@1"));
+    EXPECT_EQ(receipt(month + "DBGrid1@1;CboCxfs=身份证号;Txtzh=ID9;CboCxxx=账单数据;CmdCx"),
+              "没有当前记录，不能打印！\n");
 }
 
 // The bills are stored and the receipt file then cannot take the receipts:

@@ -462,8 +462,8 @@ TEST_F(FeesTest, ComputationPrintsThroughTheFeeWindowAndShowsTheReceiptFile) {
     EXPECT_EQ(said, QStringList({"?", "数据表没有记录！", "?", "'计费日期'字段不能为空", "?",
                                  "您没有正确选择选项,默认取值为 2 ！", "'计费日期'字段不能为空", "?",
                                  "没有当前记录，不能打印！", "?", "请调整好纸宽后：按(确认)后继续！"}));
-    // The bill held: the total of the fee window's first row.
-    EXPECT_EQ(printed(), "1: │合计(元) │911.65 │人民币大写 │玖佰壹拾壹元陆角伍分 │ end");
+    // The whole bill of the computation window's current row, its first.
+    EXPECT_EQ(printed(), "1:A101 │合计(元) │911.65 │人民币大写 │玖佰壹拾壹元陆角伍分 │ end");
     EXPECT_TRUE(window(false).widget()->isVisible());
     script::clearCalls();
 
