@@ -507,7 +507,12 @@ void FrmRzdj::setButtons(const char* pattern) {
         if (pattern[i] != '-')
             order[i]->setEnabled(pattern[i] == '1');
     // The data source's own arrows would leave a pending row behind.
-    u.Data1->setEnabled(!u.CmdQr->isEnabled());
+    const bool editing = u.CmdQr->isEnabled();
+    u.Data1->setEnabled(!editing);
+    // The bound boxes take typing only while a row is being added or
+    // modified: typed while browsing, it would be dropped at the next step.
+    for (QWidget* box : widget()->findChildren<BoundTextBox*>()) forms::setTakesTyping(box, editing);
+    for (QWidget* box : widget()->findChildren<BoundCombo*>()) forms::setTakesTyping(box, editing);
 }
 
 // No rows: only adding (and leaving) makes sense.

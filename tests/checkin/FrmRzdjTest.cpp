@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -353,6 +354,61 @@ TEST_F(FrmRzdjTest, AddWithARefusedValueConfirmCancelAndModify) {
          {"CmdXg", "1 / 13|租客1|修改当前记录|0000001100|13|"},
          {"CmdQr", "13 / 13|王新|数据添加或修改成功|1111110011|13|", {{"Txtdh", "13912345678"}, {"Txtxm1", ""}}}});
     EXPECT_EQ(sql("SELECT xm||dh FROM zfdj WHERE rowid=1 AND xm1 IS NULL AND xm2='小红'"), "租客113912345678");
+}
+
+// While browsing the boxes take no typing and the lists no key, wheel turn or
+// click on their arrow, so that nothing typed is dropped at the next step;
+// what a box shows can still be selected and copied. 修改 and 添加 make them
+// take it, 确认 stores it.
+TEST_F(FrmRzdjTest, WhileBrowsingTheBoxesTakeNoTypingModifyAndAddMakeThemTakeIt) {
+    open(2);
+    auto type = [](QWidget* w) {
+        QTest::keyClick(w, Qt::Key_End);
+        QTest::keyClicks(w, "9");
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QStringLiteral("王"), Qt::NoModifier);
+    };
+    auto wheel = [](QWidget* w) {
+        QWheelEvent turn(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120), Qt::NoButton,
+                         Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w, &turn);
+    };
+    auto arrow = [](QWidget* w) {  // the second item picked from the drop-down, when it opens
+        QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(w->width() - 5, w->height() / 2));
+        QAbstractItemView* items = static_cast<QComboBox*>(w)->view();
+        if (items->isVisible()) {
+            items->setCurrentIndex(items->model()->index(1, 0));
+            QTest::keyClick(items, Qt::Key_Return);
+        }
+    };
+    // box | what the user does to it
+    const std::pair<const char*, std::function<void(QWidget*)>> inputs[] = {
+        {"Txtfjh", type}, {"Txtxm", type},
+        {"Cbowh", type},  {"Cboyh", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Down); }},
+        {"Cbon1", wheel}, {"Cboysno", arrow}};
+    auto act = [&] {
+        for (const auto& [box, input] : inputs) {
+            ctl(box)->setFocus();
+            input(ctl(box));
+        }
+        return texts({"Txtfjh", "Txtxm", "Cbowh", "Cboyh", "Cbon1", "Cboysno"});
+    };
+    const char* const stored = "101|租客1|工人|已婚|1|在住";
+    EXPECT_EQ(act(), stored);
+    edit("Txtxm")->selectAll();
+    EXPECT_EQ(edit("Txtxm")->selectedText(), "租客1");
+    run({{"CmdXyt", "2 / 2|租客2|向下移动记录|1111110011|2|"}, {"CmdSyt", "1 / 2|租客1|向上移动记录|1111110011|2|"}});
+    EXPECT_EQ(texts({"Txtfjh", "Txtxm", "Cbowh", "Cboyh", "Cbon1", "Cboysno"}), stored);
+
+    click("CmdXg");
+    EXPECT_EQ(act(), "1019王|租客19王|工人9王|未婚|2|退房");
+    click("CmdQr");
+    EXPECT_EQ(sql("SELECT fjh||xm||wh||yh||n1||ysno FROM zfdj WHERE rowid=1"), "1019王租客19王工人9王未婚2退房");
+    // Browsing again, on the last row.
+    EXPECT_EQ(act(), "102|租客2|工人|已婚|1|退房");
+    click("CmdTj");
+    EXPECT_EQ(act(), "9王|9王|9王|已婚|1|退房");
+    click("Cmdfq");
+    EXPECT_EQ(act(), "102|租客2|工人|已婚|1|退房");
 }
 
 TEST_F(FrmRzdjTest, StepButtonsAtBothEndsThenDeleteAMiddleTheLastAndTheOnlyRow) {

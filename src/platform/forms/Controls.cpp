@@ -5,12 +5,70 @@
 #include "platform/forms/Guard.h"
 #include "platform/forms/Pictures.h"
 
+#include <QComboBox>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
 
 namespace tv::forms {
+
+namespace {
+
+// Keeps a list as it is: its edit line is read-only, and the keys, the wheel
+// and the clicks that would choose another item or open the drop-down stop
+// here. The caret's moves and copying reach the edit line; Tab and Enter go on.
+class ListLock : public QObject {
+public:
+    static constexpr const char* kName = "ListLock";
+    explicit ListLock(QComboBox* list) : QObject(list), list_(list) {
+        setObjectName(QString::fromLatin1(kName));
+        list->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::Wheel:
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick:
+                return true;
+            case QEvent::KeyPress:
+                return choosesItem(static_cast<QKeyEvent*>(event)->key());
+            default:
+                return false;
+        }
+    }
+
+private:
+    bool choosesItem(int key) const {
+        if (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown ||
+            key == Qt::Key_F4)
+            return true;
+        // A list without an edit line also takes Home, End, Space and letters as a choice.
+        return !list_->isEditable() && key != Qt::Key_Tab && key != Qt::Key_Backtab && key != Qt::Key_Return &&
+               key != Qt::Key_Enter && key != Qt::Key_Escape;
+    }
+    QComboBox* list_;
+};
+
+}  // namespace
+
+void setTakesTyping(QWidget* box, bool takes) {
+    if (auto* list = qobject_cast<QComboBox*>(box)) {
+        // By its name: a lock has no meta-object of its own to be told apart by.
+        QObject* lock = list->findChild<QObject*>(QString::fromLatin1(ListLock::kName), Qt::FindDirectChildrenOnly);
+        if (!takes && !lock)
+            new ListLock(list);
+        else if (takes && lock)
+            delete lock;
+        box = list->lineEdit();
+    }
+    if (auto* line = qobject_cast<QLineEdit*>(box))
+        line->setReadOnly(!takes);
+}
 
 bool loadPicture(QLabel* label, const QString& path) {
     const QPixmap pm = QPixmap::fromImage(readPictureFile(path));

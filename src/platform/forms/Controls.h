@@ -1,7 +1,8 @@
 #pragma once
 // Small mechanics every window needs when it builds its controls: a child
-// widget under its control name, a picture loaded by file name, a click on a
-// picture, and the fonts the windows name.
+// widget under its control name, boxes that take typing only while editing,
+// a picture loaded by file name, a click on a picture, and the fonts the
+// windows name.
 
 #include <QFont>
 #include <QString>
@@ -20,6 +21,12 @@ T* make(QWidget* parent, const char* name) {
     w->setObjectName(QString::fromLatin1(name));
     return w;
 }
+
+// Whether a box or list takes what the user types: when it does not, its
+// text can still be selected and copied, but no key, wheel turn or click on
+// a list's arrow changes it (a text box becomes read-only; a list keeps its
+// item and opens no drop-down).
+void setTakesTyping(QWidget* box, bool takes);
 
 // Shows the picture file in `label`; a missing or unreadable file (also a
 // FIFO, a device or one too large: see Pictures.h) leaves the label empty. Returns whether a picture was shown.
