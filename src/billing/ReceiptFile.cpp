@@ -12,10 +12,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QStringList>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -132,16 +134,66 @@ QString stagedPath(const QString& target) { return target + QStringLiteral(".new
 QString notePath(const QString& target) { return target + QStringLiteral(".pending"); }
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
-// `why` of a call that failed on `f` (errno as that call left it).
-[[noreturn]] void failed(const QFile& f, int why = errno) {
-    throw DbError(QStringLiteral("收据文件%1写不进去：%2").arg(shown(f.fileName()), ioErrorText(f, why)));
+[[noreturn]] void cannotWrite(const QString& path, const QString& why) {
+    throw DbError(QStringLiteral("收据文件%1写不进去：%2").arg(shown(path), why));
 }
 
-// Writes a whole file and sets it on its way to the disk; syncDurably waits
-// for it. The computation goes on in between.
+// `why` of a call that failed on `f` (errno as that call left it).
+[[noreturn]] void failed(const QFile& f, int why = errno) { cannotWrite(f.fileName(), ioErrorText(f, why)); }
+
+// Receipts go only into a regular file, or make a missing one: a folder, a
+// FIFO or a device never takes them (writing to a FIFO nobody reads would
+// wait for ever). Raises DbError with the reason.
+void checkReceiptFile(const QString& target) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(target).constData(), &st) != 0) {
+        if (errno != ENOENT)
+            cannotWrite(target, ioErrorText(errno));
+    } else if (!S_ISREG(st.st_mode)) {
+        cannotWrite(target, QStringLiteral("它不是普通文件，可能是文件夹、管道或设备"));
+    }
+}
+
+// The receipt file opened to append to, made when missing; never waits, and
+// what was opened is looked at again. Raises DbError.
+int openReceiptFile(const QString& target) {
+    checkReceiptFile(target);  // a device is never opened at all
+    const int fd = ::open(QFile::encodeName(target).constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                          0666);
+    if (fd < 0)
+        cannotWrite(target, ioErrorText(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        checkReceiptFile(target);  // swapped in between: says what it is now
+        cannotWrite(target, ioErrorText(EIO));
+    }
+    return fd;
+}
+
+// Every byte written, or false with errno set.
+bool writeAll(int fd, const QByteArray& bytes) {
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+// Writes a whole new file and sets it on its way to the disk; syncDurably
+// waits for it. The computation goes on in between. What was there under the
+// name goes first, so that a FIFO or a link left there is never opened.
 std::unique_ptr<QFile> writeStarted(const QString& path, const QByteArray& bytes) {
     auto f = std::make_unique<QFile>(path);
-    if (!f->open(QIODevice::WriteOnly | QIODevice::Truncate) || f->write(bytes) != bytes.size() || !f->flush())
+    QFile::remove(path);
+    if (!f->open(QIODevice::WriteOnly | QIODevice::NewOnly) || f->write(bytes) != bytes.size() || !f->flush())
         failed(*f);
     (void)::sync_file_range(f->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);  // a head start only: fsync tells
     return f;
@@ -192,19 +244,20 @@ void drop(const QString& target) {
     QFile::remove(notePath(target));
 }
 
-// Appends `text` to the file that was `oldSize` long (-1: missing). What an
-// append cut short left is undone first, and so is this one when it fails.
+// Appends `text` to the file that was `oldSize` long (-1: missing), made
+// when missing. What an append cut short left is undone first, and so is
+// this one when it fails.
 void append(const QString& target, qint64 oldSize, const QByteArray& text) {
     const qint64 before = std::max<qint64>(oldSize, 0);
-    QFile out(target);
-    if (!out.open(QIODevice::ReadWrite) || (out.size() > before && !out.resize(before)))
-        failed(out);
-    if ((!out.isSequential() && !out.seek(out.size())) || out.write(text) != text.size() || !out.flush() ||
-        ::fsync(out.handle()) != 0) {
+    const int fd = openReceiptFile(target);
+    const auto closing = qScopeGuard([fd] { ::close(fd); });
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || (st.st_size > before && ::ftruncate(fd, before) != 0))
+        cannotWrite(target, ioErrorText(errno));
+    if (::lseek(fd, 0, SEEK_END) < 0 || !writeAll(fd, text) || ::fsync(fd) != 0) {
         const int why = errno;
-        if (!out.isSequential())
-            (void)::ftruncate(out.handle(), before);
-        failed(out, why);
+        (void)::ftruncate(fd, before);
+        cannotWrite(target, ioErrorText(why));
     }
 }
 
@@ -214,9 +267,10 @@ void apply(const QString& target, const Note& n, const QByteArray* text = nullpt
     assert(n.token != 0);  // a note's token is never 0: a data file that never stored bills holds 0
     const QString staged = stagedPath(target);
     if (n.replace) {
-        if (QFile::exists(staged) &&
-            std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) != 0) {
-            throw DbError(QStringLiteral("收据文件%1换不上去：%2").arg(shown(target), ioErrorText(errno)));
+        if (QFile::exists(staged)) {
+            checkReceiptFile(target);
+            if (std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) != 0)
+                throw DbError(QStringLiteral("收据文件%1换不上去：%2").arg(shown(target), ioErrorText(errno)));
         }
     } else if (QFile::exists(staged)) {
         FileRead read;
@@ -229,9 +283,7 @@ void apply(const QString& target, const Note& n, const QByteArray* text = nullpt
         append(target, n.oldSize, *text);
         QFile::remove(staged);
     } else {
-        QFile out(target);  // appending creates a missing file
-        if (!out.open(QIODevice::Append))
-            failed(out);
+        ::close(openReceiptFile(target));  // appending makes a missing file
     }
     QFile::remove(notePath(target));
 }
@@ -243,8 +295,8 @@ void apply(const QString& target, const Note& n, const QByteArray* text = nullpt
 class ReceiptLock {
 public:
     explicit ReceiptLock(const QString& target) {
-        fd_ =
-            ::open(QFile::encodeName(target + QStringLiteral(".lock")).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        fd_ = ::open(QFile::encodeName(target + QStringLiteral(".lock")).constData(),
+                     O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
         if (fd_ < 0)
             throw DbError(QStringLiteral("收据文件%1写不进去：%2").arg(shown(target), ioErrorText(errno)));
     }
@@ -317,6 +369,7 @@ ReceiptFile::ReceiptFile(const QString& dataFile, bool replace, const std::funct
     assert(notWriting(dataFile_));  // the lock comes before the data file's write lock
     lock_->take(target_, waiting);
     settle(target_, *lock_);
+    checkReceiptFile(target_);  // before any bill is stored
 }
 
 ReceiptFile::~ReceiptFile() {

@@ -2,6 +2,10 @@
 // The receipt text file Zjzd.txt beside the data file: every computed bill as
 // a boxed receipt, in GBK with CR LF, columns counted in display width.
 //
+// Receipts go only into a regular file, or make a missing one. A folder, a
+// FIFO or a device in its place stops a computation before any bill is
+// stored, with the reason; nothing here ever waits on such a file.
+//
 // The file changes only together with the fee table. The new text is first
 // written beside it (Zjzd.txt.new) with a note (Zjzd.txt.pending) naming the
 // data file and a token, both on the disk before the bills are committed; the

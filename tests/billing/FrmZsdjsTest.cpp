@@ -16,6 +16,8 @@
 #include "platform/forms/DataGrid.h"
 #include "platform/shell/Shell.h"
 #include "platform/text/Gbk.h"
+#include "platform/values/FileRead.h"
+#include "support/OddFiles.h"
 #include "support/PrintTo.h"
 #include "support/Sessions.h"
 
@@ -28,6 +30,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <QToolButton>
 
@@ -85,33 +88,33 @@ protected:
     tv::forms::Form& window() override { return tv::forms::the<FrmZsdjs>(); }
 
     // Setup words: empty, drop, pictures, null = 1'01's rent empty, huge amounts, old = an old Zjzd.txt, crowd = 45
-    // more tenants, full = Zjzd.txt on a full disk, blocked = a folder named Zjzd.txt.
+    // more tenants, odd=kind = Zjzd.txt an odd file of that kind (support/OddFiles.h).
     void openSession(const QString& setup, qsizetype n) override {
+        const QStringList words = setup.split(' ');
         data = dir.filePath(QStringLiteral("s%1/租房.mdb").arg(n));
         QDir().mkpath(QFileInfo(data).path());
         tv::test::makeDataFile(data);
-        if (!setup.contains("empty"))
+        if (!words.contains("empty"))
             tv::test::execSql(data, kRows);
-        if (setup.contains("drop"))
+        if (words.contains("drop"))
             tv::test::execSql(data, "DROP TABLE sysj");
-        if (setup.contains("null"))
+        if (words.contains("null"))
             tv::test::execSql(data, "UPDATE bysj SET zj = NULL WHERE fjh = '1''01'");
-        if (setup.contains("huge"))  // past the money range when added up
+        if (words.contains("huge"))  // past the money range when added up
             tv::test::execSql(data,
                               "UPDATE fzsdjs SET zj = 900000000000000, sf = 900000000000000 WHERE fjh = "
                               "'103'; UPDATE bysj SET zj = 900000000000000, sdj = 9000000000000 WHERE fjh = "
                               "'101'");
-        if (setup.contains("old"))
+        if (words.contains("old"))
             writeFile(receipts(), "old\r\n");
-        if (setup.contains("crowd"))  // 45 more tenants, without last month's readings or other fees
+        if (words.contains("crowd"))  // 45 more tenants, without last month's readings or other fees
             tv::test::execSql(data,
                               "WITH RECURSIVE n(i) AS (SELECT 201 UNION ALL SELECT i + 1 FROM n WHERE i < 245) "
                               "INSERT INTO bysj SELECT '2024-03-01', i, '租客', 'N' || i, 0, 1, 1, 1, 1 FROM n");
-        if (setup.contains("full"))  // every write to the receipt file finds the disk full
-            QFile::link("/dev/full", receipts());
-        if (setup.contains("blocked"))  // the receipt file cannot be replaced
-            QDir().mkpath(receipts() + "/x");
-        state().PicturePath = setup.contains("pictures") ? TV_SOURCE_DIR "/install/BMP/" : dir.path() + "/no/";
+        for (const QString& word : words)
+            if (word.startsWith("odd="))
+                tv::test::makeOdd(word.mid(4), receipts());
+        state().PicturePath = words.contains("pictures") ? TV_SOURCE_DIR "/install/BMP/" : dir.path() + "/no/";
         state().DataFilePath = data;
         tv::forms::the<FrmZsdjs>().show();
         QApplication::setActiveWindow(main->widget());  // focus moves as on a desktop
@@ -125,8 +128,8 @@ protected:
             return look();
         if (step != "file")
             return std::nullopt;
-        QFile f(receipts());
-        const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : "(none)";
+        const tv::FileRead f = tv::readRegularFile(receipts(), 1 << 20);
+        const QByteArray bytes = f.ok() ? f.bytes : "(none)";
         return QString(" || %1 bytes, %2 receipts")
             .arg(bytes.size())
             .arg(bytes.count(tv::text::toGbk("房屋租赁使用费收据")));
@@ -386,33 +389,78 @@ TEST_F(FrmZsdjsTest, OneReceiptIsTheWholeBillOfTheCurrentRowHoweverTheRowWasReac
               "没有当前记录，不能打印！\n");
 }
 
-// The bills are stored and the receipt file then cannot take the receipts:
-// the box says so, with the reason, and the receipts go in afterwards.
+// The bills are stored and the receipt file then cannot take the receipts (once the bills are committed, a FIFO
+// is put where the file is to be appended to, a folder where it is to be replaced): the box says so, with the
+// reason, and the receipts go in afterwards. The window opened meanwhile never waits on the FIFO.
 TEST_F(FrmZsdjsTest, ReceiptsThatCannotBeWrittenAfterTheBillsAreStoredAreKeptForTheNextComputation) {
     const QString dates = "Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;";
-    auto kept = [&](const QString& why) {
-        return "提示:租金水电费已计算，账单已保存，但收据现在写不进去：收据文件" + receipts() + why +
+    const QString notRegular = "写不进去：它不是普通文件，可能是文件夹、管道或设备";
+    auto kept = [&] {
+        return "提示:租金水电费已计算，账单已保存，但收据现在写不进去：收据文件" + receipts() + notRegular +
                "\n这些收据已保留，下次计算时写入收据文件。;提示:租金水电费计算完成！ | 租金水电费计算完成！ | ";
     };
-    // Appending ("YB") to a file on a full disk: the 4 bills join the 2 old
-    // ones; the next computation writes both runs' receipts.
-    QStringList lines = runSessions({{"full", "Check2;" + dates + "CmdJs"}});
-    EXPECT_TRUE(lines[5].contains(kept("写不进去：磁盘空间不足") + "1/6#6")) << lines[5].toStdString();
+    QString spoiler;  // the odd kind put in the receipt file's place after the commit
+    tv::billing::setStepHook([&](const char* step) {
+        if (QByteArray(step) == "committed" && !spoiler.isEmpty())
+            tv::test::makeOdd(spoiler, receipts());
+    });
+    const auto unhook = qScopeGuard([] { tv::billing::setStepHook({}); });
+    auto reopen = [&] {
+        tv::forms::Registry::unloadAll();
+        state().DataFilePath = data;
+        const tv::test::Watchdog watch("opening the window beside kept receipts");
+        tv::forms::the<FrmZsdjs>().show();
+    };
+
+    // Appending ("YB"): the 4 bills join the 2 old ones; the next computation writes both runs' receipts.
+    spoiler = "fifo";
+    QStringList lines = runSessions({{"", "Check2;" + dates + "CmdJs"}});
+    EXPECT_TRUE(lines[5].contains(kept() + "1/6#6")) << lines[5].toStdString();
+    script::clearCalls();
+    reopen();
+    ASSERT_EQ(script::calls().size(), 1u);
+    EXPECT_EQ(script::calls()[0].text, "收据文件" + receipts() + notRegular);
+    EXPECT_TRUE(QFile::exists(receipts() + ".pending"));
+    script::clearCalls();
+    spoiler.clear();
     ASSERT_TRUE(QFile::remove(receipts()));
     for (const QString& step : ("Check2;" + dates + "CmdJs;file").split(';')) lines << run(step);
     EXPECT_TRUE(lines.last().contains("1/10#10") && lines.last().endsWith("|| 11136 bytes, 8 receipts"))
         << lines.last().toStdString();
     EXPECT_FALSE(QFile::exists(receipts() + ".pending") || QFile::exists(receipts() + ".new"));
 
-    // Replacing ("YA") where a folder has the name: the window opened again writes them.
+    // Replacing ("YA"): the window opened again writes them.
     ASSERT_TRUE(QDir(dir.path()).rename("s0", "appended"));
-    lines = runSessions({{"blocked", "Check1;" + dates + "CmdJs"}});
-    EXPECT_TRUE(lines[5].contains(kept("换不上去：这是一个文件夹") + "1/4#4")) << lines[5].toStdString();
+    spoiler = "folder";
+    lines = runSessions({{"", "Check1;" + dates + "CmdJs"}});
+    EXPECT_TRUE(lines[5].contains(kept() + "1/4#4")) << lines[5].toStdString();
     ASSERT_TRUE(QDir(receipts()).removeRecursively());
-    tv::forms::Registry::unloadAll();
-    state().DataFilePath = data;
-    tv::forms::the<FrmZsdjs>().show();
+    reopen();
     EXPECT_TRUE(run("file").endsWith("|| 5568 bytes, 4 receipts"));
+}
+
+// A receipt file that is no regular file (a FIFO nobody reads, a device, a folder) takes no receipts and holds
+// nothing up: in either mode the computation of 49 bills (more receipts than a pipe holds) says why and stores no
+// bill (the 2 old ones stay), and stages nothing.
+TEST_F(FrmZsdjsTest, AReceiptFileThatIsNoRegularFileStopsTheComputationBeforeAnyBillIsStored) {
+    qsizetype sessions = 0;
+    for (const QString& kind : tv::test::oddKinds()) {
+        if (kind == "sparse")  // a regular file: it takes them
+            continue;
+        for (const char* box : {"Check1", "Check2"}) {
+            SCOPED_TRACE((kind + ' ' + box).toStdString());
+            const tv::test::Watchdog watch("a computation beside a receipt file of kind " + kind.toStdString());
+            startSession("crowd odd=" + kind, ++sessions);
+            QString said;
+            for (const QString& step : (QString(box) + ";Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;CmdJs")
+                                           .split(';'))
+                said = run(step).section(" | ", 0, 0);
+            EXPECT_EQ(said, "提示！:租金水电费计算失败，数据没有改变：收据文件" + receipts() +
+                                "写不进去：它不是普通文件，可能是文件夹、管道或设备");
+            EXPECT_EQ(tv::test::queryText(data, "SELECT count(*) FROM fzsdjs"), "2");
+            EXPECT_FALSE(QFile::exists(receipts() + ".pending") || QFile::exists(receipts() + ".new"));
+        }
+    }
 }
 
 // The computation's warning names every room billed without last month's
