@@ -78,7 +78,8 @@ TEST(RealPrinter, AReceiptAndARegistrationFormComeOutOfACupsQueueOnA4WithTheirTe
     // the queue can be added.
     QTemporaryDir dir;
     const QString d = dir.path(), socket = d + "/cups.sock";
-    const QString account = root ? QString("'User lp' 'Group lp'") : QString("'FileDevice Yes' \"SystemGroup $(id -gn)\"");
+    const QString account =
+        root ? QString("'User lp' 'Group lp'") : QString("'FileDevice Yes' \"SystemGroup $(id -gn)\"");
     sh(QString("cd %1 && { %3; } && printf '%s\\n' 'ServerRoot %1' 'RequestRoot %1/spool' "
                "'CacheDir %1/cache' 'StateDir %1/state' 'AccessLog %1/access_log' 'ErrorLog %1/error_log' "
                "'PageLog %1/page_log' 'ServerBin /usr/lib/cups' 'DataDir /usr/share/cups' %4 "
@@ -99,7 +100,8 @@ TEST(RealPrinter, AReceiptAndARegistrationFormComeOutOfACupsQueueOnA4WithTheirTe
     const bool running = cupsd.waitForStarted(kWaitMs) && waitFor([&] {
                              return cupsd.state() != QProcess::Running ||
                                     sh("lpstat -h " + socket + " -r").startsWith("scheduler is running");
-                         }) && cupsd.state() == QProcess::Running;
+                         }) &&
+                         cupsd.state() == QProcess::Running;
     if (!running && !root)
         GTEST_SKIP() << "a private CUPS scheduler does not run for this user here: "
                      << sh("cat " + d + "/error_log").toStdString();
