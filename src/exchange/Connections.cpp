@@ -162,7 +162,12 @@ public:
         try {
             statement().run(params_);
             ++counts.stored;
-        } catch (const tv::DbError&) {
+        } catch (const tv::DbError& e) {
+            // Only a row refused for its values is counted and passed over:
+            // after a full disk or an I/O error the engine may have rolled
+            // the transaction back, and later rows would land one by one.
+            if (!db_.refusedRowOnly(e))
+                throw;
             ++counts.failedRows;
         }
     }
@@ -234,6 +239,29 @@ ImportCounts importSheet(tv::Database& db, const QString& table, const QString& 
             progress->advanceOrStop(done);
     });
     return out.counts;
+}
+
+void checkWritable(tv::Database& db) {
+    if (db.readOnly())
+        throw tv::DbError(QStringLiteral("数据文件是只读的，不能写入。"));
+    // A write that changes nothing, undone at once: the engine opens its
+    // journal beside the file for it, so that a folder or a disk it cannot
+    // write, or one already full, refuses here.
+    struct Undo {};
+    try {
+        db.transaction([&db] {
+            const QString version = db.query(QStringLiteral("pragma user_version")).at(0).at(0).toText();
+            db.exec(QStringLiteral("pragma user_version = ") + version);
+            throw Undo();
+        });
+    } catch (const Undo&) {
+    }
+}
+
+QString nothingImported(const tv::DbError& e) {
+    if (tv::Database::diskFull(e))
+        return QStringLiteral("磁盘空间不足，没有导入任何记录。");
+    return e.text() + QStringLiteral("\n没有导入任何记录。");
 }
 
 void fitColumns(QTableView* grid, int least, int most) {

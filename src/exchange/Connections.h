@@ -77,9 +77,17 @@ ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbo
 // them over, never all held at once; `progress` is told the rows done and
 // kept answering while the workbook is read. WorkbookError or DbError when
 // it cannot be read or stored, Cancelled when the user cancelled, and then
-// the table is as it was.
+// the table is as it was. An error of the engine other than a row refused
+// for its values (a full disk, I/O ...) ends it at once, the table as it was.
 ImportCounts importSheet(tv::Database& db, const QString& table, const QString& path, int sheet, int columns,
                          tv::dlg::Progress* progress = nullptr);
+
+// Refuses, before any row is read, an import into a data file that cannot
+// take it: a file marked read-only, a read-only disk or folder, a full disk.
+// DbError with the reason.
+void checkWritable(tv::Database& db);
+// What the box says when an import stopped on `e` and stored nothing.
+QString nothingImported(const tv::DbError& e);
 
 // The columns of a grid as wide as their texts with room to spare, at least
 // `least` and at most `most` pixels wide (a longer text whole in its tooltip).

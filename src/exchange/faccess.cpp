@@ -175,6 +175,7 @@ void faccess::cmd1_Click() {
     try {
         if (!c.access)
             OpenAccessConnection();
+        checkWritable(*c.access);
         const bool hasRows = !c.access->query(QStringLiteral("select 1 from %1 limit 1").arg(quoted(table))).empty();
         tv::dlg::msgBox(hasRows ? QStringLiteral("数据表内有记录，现在开始导入新数据")
                                 : QStringLiteral("数据表没有记录，现在开始导入新数据"),
@@ -190,7 +191,7 @@ void faccess::cmd1_Click() {
                                    static_cast<qint64>(sheet->rows.size()), tv::dlg::Progress::Unit::Rows);
         LastImport = importSheet(*c.access, table, book, c.sheet, c.excelFieldCount, &progress);
     } catch (const tv::DbError& e) {
-        return failed(e.text(), tv::dlg::Exclamation);
+        return failed(nothingImported(e), tv::dlg::Exclamation);
     } catch (const tv::workbook::WorkbookError& e) {
         return failed(e.text(), tv::dlg::Exclamation);
     } catch (const tv::dlg::Cancelled&) {

@@ -1,6 +1,7 @@
 // The exchange windows driven as a user drives them: the chooser, the export
 // of ticked fields (read back by our reader and by openpyxl), the import by
 // position into a table, and damaged workbooks that change nothing.
+#include "DiskFull.h"
 #include "exchange/Connections.h"
 #include "exchange/ExchangeWindows.h"
 
@@ -14,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -28,7 +30,10 @@
 #include <QTest>
 #include <QUrl>
 
+#include <optional>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 using tv::forms::Registry;
 using tv::test::queryText;
@@ -333,6 +338,127 @@ TEST_F(ExchangeTest, ImportStoresEachRowWithTheFieldsItFillsAndGoesOnPastARefuse
     EXPECT_EQ(QStringLiteral("%1 %2 %3").arg(n.stored).arg(n.failedRows).arg(n.failedCells), "4 1 5");
     EXPECT_EQ(queryText(file, "select group_concat(k || quote(zj) || quote(d) || quote(xp), '|') from u"),
               "a1.5'2024-01-05'NULL|b9'2024-02-03'NULL|cNULL'2000-01-01'NULL|d3.25NULLNULL");
+}
+
+// Only a row the engine refuses for its values is counted and passed over; a
+// refusal that undoes the whole transaction (the table's own conflict clause)
+// ends the import with nothing of it stored.
+TEST_F(ExchangeTest, OnlyARowRefusedForItsValuesIsPassedOver) {
+    tv::workbook::Sheet sheet;
+    sheet.columns = 1;
+    for (const char* k : {"a", "", "x", "a", "c"}) sheet.rows.push_back({{{0, *k ? tv::Value(k) : tv::Value()}}});
+    const struct {
+        const char* column;
+        const char* stored;  // what the table holds afterwards; "!" and the box's words when it ended
+    } cases[] = {
+        {"k TEXT NOT NULL", "a|x|a|c"},
+        {"k TEXT CHECK (k <> 'x')", "a|NULL|a|c"},
+        {"k TEXT UNIQUE ON CONFLICT ROLLBACK", "!数据与已有的记录重复，没有保存。"},
+    };
+    const auto db = tv::Database::open(file);
+    for (const auto& c : cases) {
+        tv::test::execSql(file, QStringLiteral("DROP TABLE IF EXISTS r; CREATE TABLE r (%1);").arg(c.column));
+        QString got;
+        try {
+            const ex::ImportCounts n = ex::appendRows(*db, QStringLiteral("r"), sheet);
+            got = QStringLiteral("%1 %2 ").arg(n.stored).arg(n.failedRows);
+        } catch (const tv::DbError& e) {
+            got = "!" + ex::nothingImported(e).section(QStringLiteral("（"), 0, 0) + " ";
+        }
+        got += queryText(file, "select group_concat(ifnull(k, 'NULL'), '|') from r");
+        EXPECT_EQ(got, c.stored[0] == '!' ? QString::fromUtf8(c.stored) + " " : QStringLiteral("4 1 ") + c.stored)
+            << c.column;
+    }
+}
+
+// A disk that fills half-way through an import: it ends at once, nothing of it
+// is stored, the data file is whole, the box says why and 导入 is ready for
+// another go. On a small tmpfs where the tests run as root; through the
+// engine's own file layer where they do not; and at the engine's own limit of
+// pages, where its transaction is still whole.
+TEST_F(ExchangeTest, AFullDiskEndsTheImportAtOnceAndStoresNothing) {
+    tv::test::execSql(file, QStringLiteral("CREATE TABLE big (n INTEGER, t TEXT); INSERT INTO big VALUES (0, 'x');"));
+    const QString book = dir.filePath(QStringLiteral("big.xlsx"));
+    tv::workbook::Writer w(book);
+    for (int32_t r = 0; r < 3000; ++r) {  // some 3.6 MB to store
+        w.write(r, 0, tv::Value(r));
+        w.write(r, 1, tv::Value(QString(400, QChar(0x79DF + r % 7))));
+    }
+    w.close();
+    enum Way { SmallDisk, Engine, PageLimit };
+    for (const Way way : {SmallDisk, Engine, PageLimit}) {
+        const QString folder = dir.filePath(QStringLiteral("disk%1").arg(way)), data = folder + "/满.mdb";
+        std::optional<tv::test::SmallDisk> disk;
+        std::optional<tv::test::FillingEngine> engine;
+        std::shared_ptr<tv::Database> held;
+        QDir().mkpath(folder);
+        if (way == SmallDisk && !disk.emplace(folder, "1m").mounted())
+            continue;  // not root: the engine's way stands for it
+        ASSERT_TRUE(QFile::copy(file, data));
+        if (way == Engine)
+            engine.emplace(folder, QFileInfo(data).size() + (1 << 20));
+        if (way == PageLimit) {
+            held = tv::Database::open(data);  // the connection the window takes
+            held->exec(QStringLiteral("pragma max_page_count = %1")
+                           .arg(held->query(QStringLiteral("pragma page_count")).at(0).at(0).toInt() + 256));
+        }
+        Registry::unloadAll();
+        importInto(book, QStringLiteral("Sheet1"), data, QStringLiteral("big"));
+        EXPECT_EQ(boxes(), "数据表内有记录，现在开始导入新数据;磁盘空间不足，没有导入任何记录。") << way;
+        EXPECT_EQ(tv::forms::the<ex::faccess>().widget()->windowTitle() +
+                      ctl<ex::faccess>("cmd2")->property("text").toString(),
+                  "打开Access文件返回(&X)");
+        EXPECT_TRUE(ctl<ex::faccess>("cmd1")->isEnabled());
+        Registry::unloadAll();
+        ex::connections() = {};
+        held.reset();
+        tv::Database::releaseUnused();
+        EXPECT_EQ(count(data, "big") + queryText(data, "pragma integrity_check"), "1ok")
+            << way;
+    }
+}
+
+// An import into a data file marked read-only, on a read-only disk or in a
+// folder the program may not write (where the engine keeps its journal) is
+// refused before any row is read, with the reason.
+TEST_F(ExchangeTest, AnImportThatCannotBeWrittenIsRefusedBeforeAnyRowIsRead) {
+    const bool root = ::geteuid() == 0;
+    const struct {
+        const char* name;
+        bool made;  // only root mounts a disk; root writes into any folder
+        const char* box;
+    } cases[] = {
+        {"file", true, "数据文件是只读的，不能写入。\n没有导入任何记录。"},
+        {"disk", root, "数据文件是只读的，不能写入。\n没有导入任何记录。"},
+        {"folder", !root, "数据文件所在的文件夹是只读的，不能写入。"},
+    };
+    for (const auto& c : cases) {
+        if (!c.made)
+            continue;
+        const QString folder = dir.filePath(QString::fromLatin1(c.name)), data = folder + "/只读.mdb";
+        std::optional<tv::test::SmallDisk> disk;
+        QDir().mkpath(folder);
+        if (QLatin1String(c.name) == QLatin1String("disk") && !disk.emplace(folder, "1m").mounted())
+            continue;  // no mounting here
+        ASSERT_TRUE(QFile::copy(file, data));
+        if (QLatin1String(c.name) == QLatin1String("file"))
+            QFile::setPermissions(data, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+        if (disk) {
+            ASSERT_TRUE(disk->makeReadOnly());
+        }
+        if (QLatin1String(c.name) == QLatin1String("folder"))
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        Registry::unloadAll();
+        importInto(QStringLiteral(TV_FIXTURES_DIR "/exchange_twin.xlsx"), QStringLiteral("数据"), data,
+                   QStringLiteral("fzsdjs"));
+        EXPECT_TRUE(boxes().startsWith(QString::fromUtf8(c.box))) << c.name;
+        EXPECT_EQ(tv::forms::the<ex::faccess>().widget()->windowTitle(), "打开Access文件");
+        Registry::unloadAll();
+        ex::connections() = {};
+        tv::Database::releaseUnused();
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        EXPECT_EQ(count(data, "fzsdjs"), "1") << c.name;
+    }
 }
 
 TEST_F(ExchangeTest, RoundTripKeepsEveryFieldAndTheLegacyTwinImportsTheSame) {

@@ -277,7 +277,7 @@ void Database::releaseUnused() {
     }
 }
 
-QString Database::errorText(int rc) const {
+QString Database::errorText(int rc, int* codeOut) const {
     // The connection's own error, with its extended code and message, when it
     // is the one the call returned; else only the code's text.
     const int held = sqlite3_extended_errcode(db_);
@@ -286,10 +286,26 @@ QString Database::errorText(int rc) const {
     // A journal that cannot be opened beside a file opened read-only.
     if (readOnly_ && (code & 0xff) == SQLITE_CANTOPEN)
         code = SQLITE_READONLY;
+    if (codeOut)
+        *codeOut = code;
     return engineErrorText(code, QString::fromUtf8(same ? sqlite3_errmsg(db_) : sqlite3_errstr(rc)));
 }
 
-void Database::fail(int rc) { throw DbError(errorText(rc)); }
+void Database::fail(int rc) {
+    int code = 0;
+    const QString text = errorText(rc, &code);
+    throw DbError(text, code);
+}
+
+bool Database::refusedRowOnly(const DbError& e) const {
+    const int primary = e.engineCode() & 0xff;
+    const bool forValues = primary == SQLITE_CONSTRAINT || primary == SQLITE_MISMATCH || primary == SQLITE_TOOBIG;
+    // A conflict clause of the table's own (ON CONFLICT ROLLBACK) may have
+    // undone the whole transaction all the same.
+    return forValues && (txDepth_ == 0 || !sqlite3_get_autocommit(db_));
+}
+
+bool Database::diskFull(const DbError& e) { return (e.engineCode() & 0xff) == SQLITE_FULL; }
 
 bool Database::moved() const {
     int moved = 0;
@@ -467,6 +483,10 @@ void Database::transaction(const std::function<void()>& work) {
         --txDepth_;
         if (depth == 0) {
             sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);
+            // A write that failed in the engine (a full disk, I/O) is undone
+            // from its journal only at the engine's next read: read now, so
+            // that the file is whole at once, not when it is next opened.
+            sqlite3_exec(db_, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
         } else {
             const std::string undo = "rollback to " + savepoint.toStdString() + "; release " + savepoint.toStdString();
             sqlite3_exec(db_, undo.c_str(), nullptr, nullptr, nullptr);
@@ -477,10 +497,11 @@ void Database::transaction(const std::function<void()>& work) {
     if (depth == 0) {
         const int rc = sqlite3_exec(db_, "commit", nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) {
-            const QString text = errorText(rc);
+            int code = 0;
+            const QString text = errorText(rc, &code);
             if (!sqlite3_get_autocommit(db_))
                 sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);
-            throw DbError(text);
+            throw DbError(text, code);
         }
     } else {
         exec(QStringLiteral("release ") + savepoint);

@@ -76,6 +76,16 @@ public:
     // True when the file was opened read-only (it is marked read-only on disk).
     bool readOnly() const { return readOnly_; }
 
+    // True when `e`, raised by a statement of this connection, refused that
+    // statement's row for its values alone (a constraint, a type, a value too
+    // large) and left the transaction it ran in whole: work that stores many
+    // rows may count the row and go on. Any other error (a full disk, I/O, a
+    // read-only file, busy, a damaged file, a transaction the engine rolled
+    // back by itself) ends such work.
+    bool refusedRowOnly(const DbError& e) const;
+    // True for the engine's error of a full disk.
+    static bool diskFull(const DbError& e);
+
     // What the user is told for an engine result code (primary or extended,
     // e.g. SQLITE_READONLY_DBMOVED), the engine's own text after it for
     // support: "数据文件正被其他程序使用，请稍后再试。（database is locked）".
@@ -101,7 +111,7 @@ private:
     // error when it is that one, else the code's text (a bind refused before
     // the engine kept an error of its own).
     [[noreturn]] void fail(int rc);
-    QString errorText(int rc) const;
+    QString errorText(int rc, int* code = nullptr) const;
     // The file at this connection's path was replaced, moved or deleted.
     bool moved() const;
 

@@ -10,11 +10,16 @@ namespace tv {
 
 class DbError : public std::runtime_error {
 public:
-    explicit DbError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
+    // `engineCode`: the data engine's result code when the engine raised the
+    // error (its extended code where it gave one); 0 for the program's own.
+    explicit DbError(const QString& text, int engineCode = 0)
+        : std::runtime_error(text.toStdString()), text_(text), engineCode_(engineCode) {}
     const QString& text() const { return text_; }
+    int engineCode() const { return engineCode_; }
 
 private:
     QString text_;
+    int engineCode_ = 0;
 };
 
 // A number that does not fit what it is to become: an amount out of the money
