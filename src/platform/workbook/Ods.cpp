@@ -163,16 +163,21 @@ Sheet table(Reader& x, QString name, size_t& cellCount) {
                     tooLarge();
                 cells.emplace_back(col + c, v);
             }
+            // Values past the sheet's last column: cells not taken.
+            if (!v.isNull())
+                errors += std::max<int64_t>(0, int64_t(col) + repeat - std::max(col, kMaxColumns));
             col = std::min(col + repeat, kMaxColumns);
         });
         // A row written once for several alike: each of them.
         for (int32_t r = 0; r < rows && row + r < kMaxRows; ++r) {
             for (int64_t h = 0; h < held; ++h) out.held();
-            for (int64_t e = 0; e < errors; ++e) out.error();
+            out.error(errors);
             for (const auto& [c, v] : cells) out.add(row + r, c, v);
             if (cells.empty() && held == 0 && errors == 0)
                 break;
         }
+        // Rows past the sheet's last row: their values are cells not taken too.
+        out.error(std::max<int64_t>(0, int64_t(row) + rows - std::max(row, kMaxRows)) * int64_t(cells.size()));
         row = std::min(row + rows, kMaxRows);
     };
     x.children(child);

@@ -106,8 +106,12 @@ PartText zipPart(std::string_view bytes, const std::vector<ZipPart>& parts, std:
 SheetBuilder::SheetBuilder(QString name, size_t& cellCount) : cellCount_(cellCount) { sheet_.name = std::move(name); }
 
 void SheetBuilder::add(int32_t row, int32_t column, Value value) {
-    if (row < 0 || column < 0 || row >= kMaxRows || column >= kMaxColumns || value.isNull())
+    if (row < 0 || column < 0 || value.isNull())
         return;
+    if (row >= kMaxRows || column >= kMaxColumns) {
+        error();  // past the sheet's edge: a cell not taken
+        return;
+    }
     if (++cellCount_ > kMaxCells)
         tooLarge();
     if (row != row_) {

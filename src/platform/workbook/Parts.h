@@ -56,7 +56,11 @@ public:
     SheetBuilder(QString name, size_t& cellCount);
     // A non-empty cell seen in the file, whether or not it gave a value.
     void held() { ++sheet_.held; }
-    void error() { ++sheet_.errors; }
+    // A cell that gives no value it should (an error value, a value it
+    // cannot be read as), or `count` of them.
+    void error(qint64 count = 1) { sheet_.errors += count; }
+    // A value at its place; one past the sheet's last column or row is
+    // counted as an error, not kept.
     void add(int32_t row, int32_t column, Value value);
     Sheet finish();
 

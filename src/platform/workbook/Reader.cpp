@@ -1,6 +1,7 @@
 // The workbook reader: the format chosen by the file's first bytes, each
 // read by its reader in a process of its own.
 
+#include "platform/values/IoError.h"
 #include "platform/workbook/Parts.h"
 #include "platform/workbook/Workbook.h"
 
@@ -67,7 +68,7 @@ std::vector<Sheet> readAny(std::string_view bytes, const QString& xlsPath) {
             // FreeXL reads files only.
             QTemporaryFile file;
             if (!file.open() || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.flush())
-                throw WorkbookError(unreadable(file.errorString()));
+                throw WorkbookError(unreadable(tv::ioErrorText(file, errno) + QStringLiteral("。")));
             return readXls(file.fileName(), bytes);
         }
         case Format::Unknown:
@@ -76,7 +77,7 @@ std::vector<Sheet> readAny(std::string_view bytes, const QString& xlsPath) {
     throw WorkbookError(unreadable(QStringLiteral("不是Excel文件（只能读取 .xlsx、.xls 和 .ods 工作簿）。")));
 }
 
-QString systemText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString systemText(int error) { return tv::ioErrorText(error) + QStringLiteral("。"); }
 
 // Opens a workbook the user picked: only a regular file, and without
 // waiting (a FIFO or a device is refused at once, never read).

@@ -9,6 +9,7 @@
 #include "platform/workbook/Parts.h"
 #include "platform/workbook/Xml.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <unordered_map>
@@ -198,14 +199,16 @@ std::vector<bool> dateFormats(const std::string& text) {
     return dates;
 }
 
-// "AB12" -> column 27, row 11 (from 0); false for anything else.
+// "AB12" -> column 27, row 11 (from 0); false for anything else. A place
+// past the sheet's last column or row comes out as that column or row + 1.
 bool cellAddress(std::string_view a, int32_t& row, int32_t& col) {
     size_t i = 0;
     int64_t c = 0, r = 0;
-    for (; i < a.size() && static_cast<unsigned char>((a[i] | 0x20) - 'a') < 26 && c <= kMaxColumns; ++i)
-        c = c * 26 + ((a[i] | 0x20) - 'a' + 1);
+    for (; i < a.size() && static_cast<unsigned char>((a[i] | 0x20) - 'a') < 26; ++i)
+        c = std::min<int64_t>(c * 26 + ((a[i] | 0x20) - 'a' + 1), kMaxColumns + 1);
     const size_t letters = i;
-    for (; i < a.size() && static_cast<unsigned char>(a[i] - '0') < 10 && r <= kMaxRows; ++i) r = r * 10 + (a[i] - '0');
+    for (; i < a.size() && static_cast<unsigned char>(a[i] - '0') < 10; ++i)
+        r = std::min<int64_t>(r * 10 + (a[i] - '0'), kMaxRows + 1);
     if (letters == 0 || i == letters || i != a.size() || r == 0)
         return false;
     col = static_cast<int32_t>(c - 1);
