@@ -16,9 +16,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -218,8 +220,23 @@ TEST(ReceiptFile, LeftoversThatAreNoRegularFilesAreSettledAtOnce) {
 // the bills.
 TEST(ReceiptFile, ABrokenPromiseStopsADebugBuild) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    QTemporaryDir dir;
-    const QString data = dir.filePath("租房.mdb");
+    // Each death runs this test again from its start, in a child that dies
+    // where it stands: the child works in a folder inside its parent's,
+    // which the parent removes.
+    const char* const kParentFolder = "TV_DEATH_TEST_FOLDER";
+    const QString parent = qEnvironmentVariable(kParentFolder);
+    std::optional<QTemporaryDir> dir;
+    if (parent.isEmpty()) {
+        dir.emplace();
+        qputenv(kParentFolder, QFile::encodeName(dir->path()));
+    } else {
+        dir.emplace(parent + "/child-XXXXXX");
+    }
+    const auto forget = qScopeGuard([&] {
+        if (parent.isEmpty())
+            qunsetenv(kParentFolder);
+    });
+    const QString data = dir->filePath("租房.mdb");
     makeMonth(data, 1);
     {
         tv::billing::ReceiptFile file(data, false);
@@ -229,4 +246,16 @@ TEST(ReceiptFile, ABrokenPromiseStopsADebugBuild) {
     tv::Database::open(data)->transaction([&] {  // the lock never comes after the data file's write lock
         EXPECT_DEBUG_DEATH(tv::billing::ReceiptFile(data, true), "notWriting");
     });
+}
+
+// The children of the test above leave no folder behind in the system's
+// temporary folder.
+TEST(ReceiptFile, TheDyingChildrenOfATestLeaveNoFolderBehind) {
+    QTemporaryDir tmp;
+    QProcess child;
+    child.setEnvironment(QProcess::systemEnvironment() << "TMPDIR=" + tmp.path());
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ReceiptFile.ABrokenPromiseStopsADebugBuild"});
+    ASSERT_TRUE(child.waitForFinished(kWaitMs));
+    EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
+    EXPECT_EQ(QDir(tmp.path()).entryList({QCoreApplication::applicationName() + "-*"}, QDir::AllEntries), QStringList());
 }
