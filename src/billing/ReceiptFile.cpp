@@ -134,6 +134,8 @@ QString stagedPath(const QString& target) { return target + QStringLiteral(".new
 QString notePath(const QString& target) { return target + QStringLiteral(".pending"); }
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
+const QString kNotRegular = QStringLiteral("它不是普通文件，可能是文件夹、管道或设备");
+
 [[noreturn]] void cannotWrite(const QString& path, const QString& why) {
     throw DbError(QStringLiteral("收据文件%1写不进去：%2").arg(shown(path), why));
 }
@@ -150,7 +152,7 @@ void checkReceiptFile(const QString& target) {
         if (errno != ENOENT)
             cannotWrite(target, ioErrorText(errno));
     } else if (!S_ISREG(st.st_mode)) {
-        cannotWrite(target, QStringLiteral("它不是普通文件，可能是文件夹、管道或设备"));
+        cannotWrite(target, kNotRegular);
     }
 }
 
@@ -290,23 +292,41 @@ void apply(const QString& target, const Note& n, const QByteArray* text = nullpt
 
 }  // namespace
 
-// The lock on Zjzd.txt.lock (a lock of the open file, which the system lets
-// go of when the file is closed, also by the end of the program).
+// The lock on .Zjzd.txt.lock, a hidden name that no file list shows (a lock
+// of the open file, which the system lets go of when the file is closed, also
+// by the end of the program). Older builds locked Zjzd.txt.lock: while a file
+// of that name is there it is locked too, so that such a program computing in
+// the folder is waited for, and once held it is removed, being needed no more.
 class ReceiptLock {
 public:
-    explicit ReceiptLock(const QString& target) {
-        fd_ = ::open(QFile::encodeName(target + QStringLiteral(".lock")).constData(),
-                     O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    explicit ReceiptLock(const QString& target) : oldName_(target + QStringLiteral(".lock")) {
+        int error = 0;
+        fd_ = openLockFile(hiddenName(target), O_CREAT, error);
         if (fd_ < 0)
-            throw DbError(QStringLiteral("收据文件%1写不进去：%2").arg(shown(target), ioErrorText(errno)));
+            cannotWrite(hiddenName(target), error ? ioErrorText(error) : kNotRegular);
+        old_ = openLockFile(oldName_, 0, error);
     }
-    ~ReceiptLock() { ::close(fd_); }
+    ~ReceiptLock() {
+        ::close(fd_);
+        if (old_ >= 0)
+            ::close(old_);
+    }
     ReceiptLock(const ReceiptLock&) = delete;
     ReceiptLock& operator=(const ReceiptLock&) = delete;
 
     bool tryTake() {
-        held_ = held_ || ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
-        return held_;
+        if (held_)
+            return true;
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0)
+            return false;
+        if (old_ >= 0 && ::flock(old_, LOCK_EX | LOCK_NB) != 0) {
+            ::flock(fd_, LOCK_UN);  // an older build is computing here
+            return false;
+        }
+        held_ = true;
+        if (old_ >= 0)
+            QFile::remove(oldName_);
+        return true;
     }
     bool held() const { return held_; }
     // Waits while another program holds it; DbError when it still does.
@@ -325,7 +345,28 @@ public:
     }
 
 private:
+    static QString hiddenName(const QString& target) {
+        const QFileInfo file(target);
+        return file.dir().filePath(QLatin1Char('.') + file.fileName() + QStringLiteral(".lock"));
+    }
+    // A lock file opened without waiting (`create`: O_CREAT to make a
+    // missing one); -1 when it cannot be, with `error` (0: it is no regular
+    // file).
+    static int openLockFile(const QString& path, int create, int& error) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | create,
+                              0666);
+        error = fd < 0 ? errno : 0;
+        struct stat st {};
+        if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
     int fd_ = -1;
+    QString oldName_;
+    int old_ = -1;  // the lock file of older builds, while there is one
     bool held_ = false;
 };
 

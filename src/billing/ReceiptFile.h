@@ -16,7 +16,7 @@
 // work when the data file holds the token, and drops it when it does not.
 //
 // Two programs may compute in one folder at once: a computation holds the
-// lock on Zjzd.txt.lock from before it stages until its text took its place,
+// lock on .Zjzd.txt.lock from before it stages until its text took its place,
 // so that computations write their receipts one after the other, in the order
 // of their commits. The system lets go of the lock when its holder ends, and
 // only the holder of the lock looks at a note: what a living program staged is

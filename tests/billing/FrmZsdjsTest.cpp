@@ -344,6 +344,7 @@ TEST_F(FrmZsdjsTest, PrintsOneBillOrTheDateAndShowsTheReceiptFileChosenInItsList
     auto* files = ctl<tv::forms::FileList>("FilList");
     const auto found = files->findItems("Zjzd.txt", Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(files->findItems("lock", Qt::MatchContains).size(), 0);  // the receipt file's lock is hidden
     files->setCurrentItem(found[0]);
     emit files->itemClicked(found[0]);
     EXPECT_EQ(ctl<QLineEdit>("TxtTs")->text(), receipts());

@@ -6,6 +6,7 @@
 #include "platform/db/Database.h"
 #include "platform/text/Gbk.h"
 #include "platform/values/Error.h"
+#include "platform/values/FileRead.h"
 #include "support/OddFiles.h"
 #include "support/PrintTo.h"
 #include "support/TestFiles.h"
@@ -20,6 +21,8 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+
+#include <sys/file.h>
 #include <optional>
 
 namespace {
@@ -213,6 +216,35 @@ TEST(ReceiptFile, LeftoversThatAreNoRegularFilesAreSettledAtOnce) {
             EXPECT_EQ(QFile::exists(receipts + ".pending"), !oddNote);
         }
     }
+}
+
+// The lock file of an older build (Zjzd.txt.lock) is no error: while such a
+// program holds it, receipts it kept are left to it; once it is free, they
+// are written and the old lock file goes, and no file but the receipt file and
+// the data file is left to be seen.
+TEST(ReceiptFile, TheLockOfAnOlderBuildIsWaitedForThenRemoved) {
+    QTemporaryDir dir;
+    const QString data = dir.filePath("租房.mdb");
+    makeMonth(data, 1);
+    tv::test::execSql(data, "pragma user_version = 7");
+    const QString receipts = tv::billing::ReceiptFile::pathFor(data);
+    auto write = [](const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    };
+    write(receipts + ".new", "kept\r\n");  // receipts kept by a computation whose bills were stored
+    write(receipts + ".pending", ("7\nYB\n-1\n" + data + "\n").toUtf8());
+    write(receipts + ".lock", "");
+    {
+        QFile old(receipts + ".lock");
+        ASSERT_TRUE(old.open(QIODevice::ReadWrite) && ::flock(old.handle(), LOCK_EX | LOCK_NB) == 0);
+        tv::billing::ReceiptFile::recover(data);
+        EXPECT_TRUE(QFile::exists(receipts + ".pending"));  // the older build at work settles them itself
+    }
+    tv::billing::ReceiptFile::recover(data);
+    EXPECT_EQ(tv::readRegularFile(receipts, 100).bytes, "kept\r\n");
+    EXPECT_EQ(tv::billing::compute(addRun(data, "A")).bills, 1);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"Zjzd.txt", "租房.mdb"}));
 }
 
 // What the receipt file promises is checked where it is promised: a debug
