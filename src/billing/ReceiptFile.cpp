@@ -160,8 +160,8 @@ void checkReceiptFile(const QString& target) {
 // what was opened is looked at again. Raises DbError.
 int openReceiptFile(const QString& target) {
     checkReceiptFile(target);  // a device is never opened at all
-    const int fd = ::open(QFile::encodeName(target).constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                          0666);
+    const int fd =
+        ::open(QFile::encodeName(target).constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0)
         cannotWrite(target, ioErrorText(errno));
     struct stat st {};
@@ -353,8 +353,8 @@ private:
     // missing one); -1 when it cannot be, with `error` (0: it is no regular
     // file).
     static int openLockFile(const QString& path, int create, int& error) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | create,
-                              0666);
+        const int fd =
+            ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | create, 0666);
         error = fd < 0 ? errno : 0;
         struct stat st {};
         if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {

@@ -35,8 +35,8 @@ uint32_t copyBill(const Recordset& rs, int row, BillRecord& bill, NullField null
 
 // The fields a recompute works out, and the amounts and readings of a bill.
 inline constexpr uint32_t kComputedFields = 1u << ysl | 1u << sf | 1u << ydl | 1u << df | 1u << hj;
-inline constexpr uint32_t kNumberFields = kComputedFields | 1u << zj | 1u << bysb | 1u << sysb | 1u << sdj |
-                                          1u << bydb | 1u << sydb | 1u << ddj | 1u << zf;
+inline constexpr uint32_t kNumberFields =
+    kComputedFields | 1u << zj | 1u << bysb | 1u << sysb | 1u << sdj | 1u << bydb | 1u << sydb | 1u << ddj | 1u << zf;
 // The fields named by `fields` (bits, as copyBill reports them) of the row
 // `rs` is editing, set from `bill`.
 void setBillFields(Recordset& rs, const BillRecord& bill, uint32_t fields);

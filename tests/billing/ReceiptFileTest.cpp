@@ -289,5 +289,6 @@ TEST(ReceiptFile, TheDyingChildrenOfATestLeaveNoFolderBehind) {
     child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ReceiptFile.ABrokenPromiseStopsADebugBuild"});
     ASSERT_TRUE(child.waitForFinished(kWaitMs));
     EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
-    EXPECT_EQ(QDir(tmp.path()).entryList({QCoreApplication::applicationName() + "-*"}, QDir::AllEntries), QStringList());
+    EXPECT_EQ(QDir(tmp.path()).entryList({QCoreApplication::applicationName() + "-*"}, QDir::AllEntries),
+              QStringList());
 }

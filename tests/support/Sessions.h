@@ -15,6 +15,7 @@
 //   DBGridN@r       clicks row r of a grid; DBGridN@@r double-clicks it
 //   DBGridN#r.c=x   types x into the cell at row r, column c of a grid
 //   Name<Key        presses Key there; <Key presses it where the focus is
+//   DataN>Button    clicks an arrow button of a data source (MoveNext ...)
 //   yes             answers Yes to the next question
 //   badprinter      makes the printer fail
 // A fixture adds words of its own (sql, look, ...) in ownStep().
@@ -170,7 +171,7 @@ protected:
 
 private:
     void onControl(const QString& step) {
-        static const QRegularExpression split("[=@#<]|:=");
+        static const QRegularExpression split("[=@#<>]|:=");
         const QString name = step.section(split, 0, 0), arg = step.section(split, 1);
         QWidget* c = name.isEmpty() ? nullptr : control(name);
         if (auto* grid = qobject_cast<QTableView*>(c); grid && step.contains('#')) {
@@ -194,6 +195,8 @@ private:
                 combo->setEditText(arg);
             else
                 emit combo->activated(combo->currentIndex());
+        } else if (auto* arrow = c && step.contains('>') ? c->findChild<QAbstractButton*>(arg) : nullptr) {
+            QTest::mouseClick(arrow, Qt::LeftButton);
         } else if (step.contains('<')) {
             if (c)
                 c->setFocus();
