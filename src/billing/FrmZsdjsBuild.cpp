@@ -337,6 +337,7 @@ void FrmZsdjs::connectHandlers(QWidget* root) {
     onClick(u.CmdCx, [this] { CmdCx_Click(); });
     onClick(u.CmdDel, [this] { CmdDel_Click(); });
     onClick(u.CmdExtt, [this] { CmdExtt_Click(); });
+    setExitButton(u.CmdExtt);
     onClick(u.CmdPrinter, [] { printChoice(PrintCaller::Computation); });
     onClick(u.CmdWj, [this] { CmdWj_Click(); });
     on(u.CboLx, &QComboBox::activated, [this] { CboLx_Click(); });

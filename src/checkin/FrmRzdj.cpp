@@ -369,6 +369,7 @@ void FrmRzdj::connectHandlers(QWidget* root) {
     onClick(u.CmdCx, [this] { cmdCxClick(); });
     onClick(u.CmdPrinter, [this] { cmdPrinterClick(); });
     onClick(u.CmdExit, [this] { cmdExitClick(); });
+    setExitButton(u.CmdExit);
     tv::forms::on(u.CboCxfs, &QComboBox::activated, [this] { cboCxfsClick(); });
     tv::forms::on(u.CboLx, &QComboBox::activated, [this] { cboLxClick(); });
     tv::forms::on(u.DrvList, &tv::forms::DriveList::driveChanged, [this] { drvListChange(); });

@@ -102,6 +102,7 @@ void faccess::build(QWidget* root) {
     tv::forms::onClick(u.cmd1, [this] { cmd1_Click(); });
     tv::forms::onClick(u.Cmd3, [this] { Cmd3_Click(); });
     tv::forms::onClick(u.cmd2, [this] { cmd2_Click(); });
+    setExitButton(u.cmd2);
     tv::forms::centerOnScreen(root);
 }
 

@@ -102,6 +102,7 @@ void fexcel::build(QWidget* root) {
     tv::forms::on(u.Com1, &QComboBox::activated, [this] { Com1_Click(); });
     tv::forms::onClick(u.cmd1, [this] { cmd1_Click(); });
     tv::forms::onClick(u.cmd2, [this] { cmd2_Click(); });
+    setExitButton(u.cmd2);
     tv::forms::centerOnScreen(root);
 }
 

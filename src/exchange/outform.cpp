@@ -89,6 +89,7 @@ void outform::build(QWidget* root) {
     tv::forms::onClick(u.Img1, [this] { Img1_Click(); });
     tv::forms::onClick(u.cmdout, [this] { cmdout_Click(); });
     tv::forms::onClick(u.CmdTc, [this] { CmdTc_Click(); });
+    setExitButton(u.CmdTc);
     tv::forms::centerOnScreen(root);
 }
 

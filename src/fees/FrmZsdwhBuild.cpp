@@ -248,6 +248,7 @@ void FrmZsdwh::connectHandlers(QWidget* root) {
             settlement->show();
     });
     onClick(u.CmdExit, [this] { CmdExit_Click(); });
+    setExitButton(u.CmdExit);
     forms::onResize(root, [this] { fitToWindow(); });
     new forms::EnterRing({u.CboCxfs, u.Txtjfrq, u.TxtFh, u.Txtzk, u.Txtzh, u.CboDel, u.TxtTs, u.CboBtth, u.Txtsfhz,
                           u.Txtdfhz, u.TxtZjhj, u.Txthjhz},

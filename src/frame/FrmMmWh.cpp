@@ -72,7 +72,9 @@ void FrmMmWh::build(QWidget* root) {
     };
     tv::forms::onClick(button("CMDDELETE", "删除记录", "删除一条记录", 2280), [this] { CMDDELETE_Click(); });
     tv::forms::onClick(button("CMDSEARCH", "记录查询", "查询一条记录", 3000), [this] { CMDSEARCH_Click(); });
-    tv::forms::onClick(button("CmdExit", "返回", "退出", 4560), [this] { CmdExit_Click(); });
+    QPushButton* exit = button("CmdExit", "返回", "退出", 4560);
+    tv::forms::onClick(exit, [this] { CmdExit_Click(); });
+    setExitButton(exit);
     // The Delete key on a row of the grid asks as the button does.
     tv::forms::on(u.DBGrid1, &tv::forms::DataGrid::deleteRequested, [this] { CMDDELETE_Click(); });
     QObject::connect(u.Data1, &tv::forms::DataControl::reposition, root, [this] { Data1_Reposition(); });

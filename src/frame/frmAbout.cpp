@@ -78,6 +78,7 @@ void frmAbout::build(QWidget* root) {
     tv::forms::place(cmdSysInfo, 4680, 3480, 1500, 375);
 
     tv::forms::onClick(cmdOK, [this] { cmdOK_Click(); });
+    setExitButton(cmdOK);
     tv::forms::onClick(cmdSysInfo, [this] { StartSysInfo(); });
     // 确定 is the default and the cancel button: Esc presses it, and so does
     // Enter unless another button has the focus.

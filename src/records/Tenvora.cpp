@@ -293,6 +293,7 @@ void Tenvora::connectHandlers(QWidget* root) {
     forms::onClick(u.CmdDel, [this] { CmdDel_Click(); });
     forms::onClick(u.CmdPrinter, [this] { CmdPrinter_Click(); });
     forms::onClick(u.CmdExit, [this] { CmdExit_Click(); });
+    setExitButton(u.CmdExit);
     on(u.DBGrid1, &DataGrid::deleteRequested, [this] { CmdDel_Click(); });
     forms::onResize(root, [this] { fitToWindow(); });
     new forms::EnterRing({u.CboCxfs, u.Txtjfrq, u.TxtFh, u.Txtzk, u.Txtzh, u.Cbofjxz, u.TxtTs}, true, root);

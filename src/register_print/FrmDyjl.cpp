@@ -197,6 +197,7 @@ void FrmDyjl::buildSearchPart(QWidget* root) {
     forms::onClick(u.CmdCx, [this] { CmdCx_Click(); });
     forms::onClick(u.CmdPrinter, [this] { CmdPrinter_Click(); });
     forms::onClick(u.CmdEixt, [this] { CmdEixt_Click(); });
+    setExitButton(u.CmdEixt);
     forms::on(u.CboCxfs, &QComboBox::activated, [this] { CboCxfs_Click(); });
     forms::on(u.CboCxxx, &QComboBox::activated, [this] { SearchTarget = ui().CboCxxx->currentText(); });
 

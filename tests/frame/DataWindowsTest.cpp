@@ -7,6 +7,9 @@
 
 #include "billing/FrmZsdjs.h"
 #include "checkin/FrmRzdj.h"
+#include "exchange/Exnac.h"
+#include "exchange/fexcel.h"
+#include "exchange/outform.h"
 #include "fees/FrmTfjs.h"
 #include "fees/FrmZsdwh.h"
 #include "platform/print/Printer.h"
@@ -47,6 +50,11 @@ protected:
         add<tv::fees::FrmZsdwh>();
         add<tv::fees::FrmTfjs>();
         add<tv::register_print::FrmDyjl>();
+        add<tv::exchange::Exnac>();
+        add<tv::exchange::outform>();
+        add<tv::exchange::fexcel>();
+        add<FrmMmWh>();
+        add<frmAbout>();
         script::setUnexpectedHandler([](const tv::dlg::Call&) {});  // unanswered: OK, or No to a question
         tv::print::Printer::useFiles({}, {});
         Registry::instance(MDIVamo::kName)->show();
@@ -311,6 +319,81 @@ TEST_F(DataWindowsTest, TheStatusBarNamesTheFileOfTheDataWindowInFront) {
                            "check-in forward: 工作路径：$DIR/b.mdb", "check-in asked for with c: 工作路径：$DIR/b.mdb",
                            "records on c: 工作路径：$DIR/c.mdb", "records gone: 工作路径：$DIR/b.mdb",
                            "check-in gone: 工作路径：$DIR/a.mdb", "fee records gone: $DIR"}));
+}
+
+// Every window with an exit button, left by its close box (Alt+F4 asks a
+// window of its own to close the same way) and, inside the main window, by
+// Ctrl+F4, leaves the program as its exit button does: the windows left
+// shown (a hidden one marked so), the data file chosen, the status bar's
+// first panel, and whether the records window offers 单记录 again.
+TEST_F(DataWindowsTest, TheCloseBoxAndCtrlF4LeaveEveryWindowAsItsExitButtonDoes) {
+    struct Row {
+        const char *window, *open, *exit, *left;
+    };
+    const Row rows[] = {
+        {"FrmRzdj", "main.MNUdj", "CmdExit", "- | - | $DIR"},
+        {"FrmRzdj", "main.MNUdj;CmdTj;Txtfjh=301", "CmdExit", "- | - | $DIR"},  // adding: the row is dropped
+        {"Tenvora", "main.MNUcx", "CmdExit", "- | - | $DIR"},
+        {"FrmZsdjs", "main.MNUzjsd", "CmdExtt", "- | - | $DIR"},
+        {"FrmZsdwh", "main.MNUzdwh", "CmdExit", "- | - | $DIR"},
+        {"FrmTfjs", "main.MNUzdwh;FrmZsdwh.CmdTfjs", "CmdExit", "FrmZsdwh | $DATA | 工作路径：$DATA"},
+        {"FrmDyjl", "main.MNUcx;Tenvora.Check2", "CmdEixt", "Tenvora | - | 工作路径：$DATA | 单记录 on"},
+        {"outform", "main.Shared;Exnac.Option2;Exnac.CmdQr", "CmdTc", "Exnac | - | $DIR"},
+        {"fexcel", "main.Shared;Exnac.Option1;Exnac.CmdQr", "cmd2", "Exnac | - | $DIR"},
+        {"FrmMmWh", "main.MNUglywh", "CmdExit", "- | - | $DIR"},
+        {"frmAbout", "main.MNUgy", "cmdOK", "- | - | $DIR"},
+    };
+    auto* main = static_cast<MDIVamo*>(Registry::loaded(MDIVamo::kName));
+    int files = 0;
+    QString data;
+    auto left = [&] {
+        QStringList shown;
+        for (Form* f : Registry::loadedForms())
+            if (f != main)
+                shown << f->name() + (f->widget()->isVisible() ? "" : "(hidden)");
+        const QString single =
+            Registry::isLoaded("Tenvora") && control<QAbstractButton>("Tenvora", "Check1")->isEnabled() ? " | 单记录 on"
+                                                                                                        : "";
+        const QString file = tv::state().DataFilePath;
+        return QString((shown.isEmpty() ? "-" : shown.join(' ')) + " | " + (file.isEmpty() ? "-" : file) + " | " +
+                       tv::forms::statusPanel(1) + single)
+            .replace(data, "$DATA")
+            .replace(folder, "$DIR");
+    };
+    for (const Row& row : rows) {
+        for (const char* way : {"exit", "close box", "Ctrl+F4"}) {
+            SCOPED_TRACE(std::string(row.window) + ", " + row.open + ", " + way);
+            for (Form* f : Registry::loadedForms())
+                if (f != main)
+                    f->unload();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            data = dataFile(QStringLiteral("c%1.mdb").arg(files++));
+            tv::test::execSql(data, kRows);
+            tv::state().DataFilePath.clear();
+            script::begin();
+            script::answerFile(data);  // for the data windows
+            run(row.window, row.open);
+            Form* window = Registry::loaded(row.window);
+            ASSERT_TRUE(window && window->widget()->isVisible());
+            auto* exit = window->control<QAbstractButton>(row.exit);
+            if (QLatin1String(way) == "exit") {
+                if (!exit->isEnabled())
+                    continue;  // off while adding: only the close box leaves
+                run(row.window, row.exit);
+            } else if (QLatin1String(way) == "close box") {
+                window->subWindow() ? window->subWindow()->close() : window->widget()->close();
+            } else if (window->subWindow()) {
+                QApplication::setActiveWindow(main->widget());
+                QTest::keyClick(window->widget()->focusWidget() ? window->widget()->focusWidget() : window->widget(),
+                                Qt::Key_F4, Qt::ControlModifier);
+            } else {
+                continue;  // a window of its own closes by Alt+F4, its close box
+            }
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            EXPECT_EQ(left(), QString::fromUtf8(row.left));
+        }
+    }
+    EXPECT_EQ(tv::test::queryText(dataFile("c1.mdb", false), "SELECT count(*) FROM zfdj"), "2");
 }
 
 }  // namespace

@@ -161,26 +161,24 @@ TEST_F(FrmDyjlTest, LoadCountsBothSourcesAndEachPrintRecordFollowsTheRowOfItsGri
 }
 
 TEST_F(FrmDyjlTest, LeavingNoDataFileAnEmptyTableAndCountsBeyondSixteenBits) {
-    // The close box only unloads; the exit gives back the tenant records window's one-registration choice, only when
-    // that window is open.
+    // The exit, and the close box as the exit, leave no data file chosen and give back the tenant records window's
+    // one-registration choice, only when that window is open (they never open it).
     Registry::add(QStringLiteral("Tenvora"), [] { return new RecordsStandIn(); });
-    // The data file path, then the windows left loaded.
-    auto after = [] { return state().DataFilePath + '|' + Registry::loadedNames().join(' '); };
-    state().DataFilePath = file;
-    open(0).widget()->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(after(), file + '|');
-
-    open(0);
-    ctl<QPushButton>("CmdEixt")->click();
-    EXPECT_EQ(after(), "|");  // the exit does not open the tenant records window
-
     auto* records = static_cast<RecordsStandIn*>(Registry::instance(QStringLiteral("Tenvora")));
-    records->load();
-    open(0);
-    ctl<QPushButton>("CmdEixt")->click();
-    EXPECT_EQ(after(), "|Tenvora");
-    EXPECT_TRUE(records->singleEnabled);
+    for (const bool recordsOpen : {false, true}) {
+        for (const bool closeBox : {false, true}) {
+            SCOPED_TRACE(std::string(closeBox ? "close box" : "返回") + (recordsOpen ? ", records open" : ""));
+            records->singleEnabled = false;
+            if (recordsOpen)
+                records->load();
+            state().DataFilePath = file;
+            open(0);
+            closeBox ? (void)tv::forms::the<FrmDyjl>().widget()->close() : ctl<QPushButton>("CmdEixt")->click();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            EXPECT_EQ(state().DataFilePath + '|' + Registry::loadedNames().join(' '), recordsOpen ? "|Tenvora" : "|");
+            EXPECT_EQ(records->singleEnabled, recordsOpen);
+        }
+    }
     Registry::clear();
 
     // An empty table counts nothing, keeps the print records, and a click into its grid does nothing.

@@ -5,19 +5,28 @@
 #include "platform/forms/Guard.h"
 #include "platform/forms/StatusPanels.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 
 #include <map>
 #include <memory>
 
 namespace tv::forms {
+
+namespace {
+// The key that closes the window in front in the main window's area.
+const QKeySequence kCloseFront(Qt::CTRL | Qt::Key_F4);
+}  // namespace
 
 // The root widget of a window: its close box goes through the window's
 // close handler, Enter presses the focused push button, and its size hint is
@@ -87,6 +96,12 @@ void Form::load() {
     if (kind_ == Kind::MdiChild && Registry::mdiArea()) {
         sub_ = Registry::mdiArea()->addSubWindow(root);
         sub_->setObjectName(name_ + QStringLiteral("_sub"));
+        // The area's Ctrl+F4 closes it; its own Close keeps only the others.
+        for (QAction* action : sub_->systemMenu()->actions()) {
+            QList<QKeySequence> keys = action->shortcuts();
+            if (keys.removeAll(kCloseFront) > 0)
+                action->setShortcuts(keys);
+        }
         sub_->hide();
         sub_->resize(sub_->sizeHint());
     }
@@ -149,6 +164,7 @@ void Form::detachWidgets() {
     QMdiSubWindow* s = sub_;
     widget_ = nullptr;
     sub_ = nullptr;
+    exit_ = nullptr;
     dropControls();
     if (!w)
         return;
@@ -168,9 +184,17 @@ void Form::detachWidgets() {
     }
 }
 
+void Form::setExitButton(QAbstractButton* button) { exit_ = button; }
+
 bool Form::widgetClosing() {
     if (unloading_)
         return true;
+    if (exit_) {
+        // As a press of the button (its handler runs in the guard); the
+        // window closes when the handler unloaded it.
+        emit exit_->clicked(false);
+        return !isLoaded();
+    }
     bool close = true;
     guard([&] { close = onQueryClose(); });
     if (!close)
@@ -216,7 +240,19 @@ Form* Registry::loaded(const QString& name) {
 
 bool Registry::isLoaded(const QString& name) { return loaded(name) != nullptr; }
 
-void Registry::setMdiArea(QMdiArea* area) { R().mdiArea = area; }
+void Registry::setMdiArea(QMdiArea* area) {
+    R().mdiArea = area;
+    // Ctrl+F4 closes the window in front, as its close box does, whatever
+    // keys the desktop gives a child window's own Close.
+    if (!area || area->findChild<QShortcut*>(QStringLiteral("CloseFront"), Qt::FindDirectChildrenOnly))
+        return;
+    auto* closeFront = new QShortcut(kCloseFront, area);
+    closeFront->setObjectName(QStringLiteral("CloseFront"));
+    QObject::connect(closeFront, &QShortcut::activated, area, [area] {
+        if (QMdiSubWindow* front = area->currentSubWindow())
+            front->close();
+    });
+}
 
 QMdiArea* Registry::mdiArea() { return R().mdiArea; }
 

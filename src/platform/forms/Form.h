@@ -3,8 +3,9 @@
 // the widgets and runs the load handler; unloading destroys the widgets but
 // keeps the instance and its own variables; the next use loads it again.
 // The data windows are children of the main window's MDI area; every other
-// window is top-level without a parent. In every window Enter presses the
-// focused push button (a control in an Enter ring follows the ring).
+// window is top-level without a parent; Ctrl+F4 closes the child window in
+// front. In every window Enter presses the focused push button (a control in
+// an Enter ring follows the ring).
 
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -17,6 +18,7 @@
 #include <stdexcept>
 #include <vector>
 
+class QAbstractButton;
 class QMdiArea;
 
 namespace tv::forms {
@@ -73,6 +75,11 @@ protected:
     virtual void onUnload() {}
     // The close box: return false to keep the window open.
     virtual bool onQueryClose() { return true; }
+    // The window's exit button (返回, 退出): its close box, Alt+F4 and, in
+    // the main window's area, Ctrl+F4 do what that button does, also while
+    // the button is disabled (onUnload() then drops what is pending). A
+    // window without one only unloads by its close box.
+    void setExitButton(QAbstractButton* button);
 
 private:
     friend class FormWidget;
@@ -98,6 +105,7 @@ private:
     Kind kind_;
     QPointer<QWidget> widget_;
     QPointer<QMdiSubWindow> sub_;
+    QPointer<QAbstractButton> exit_;
     bool unloading_ = false;
     double scale_ = 1.0;
 };
@@ -137,7 +145,8 @@ public:
     // a window as a side effect goes through this.
     static Form* loaded(const QString& name);
     static bool isLoaded(const QString& name);
-    // The main window's client area for the MDI children.
+    // The main window's client area for the MDI children (its Ctrl+F4
+    // closes the child in front).
     static void setMdiArea(QMdiArea* area);
     static QMdiArea* mdiArea();
     // Unloads every loaded window (end of the program, between tests).
