@@ -306,32 +306,24 @@ void MDIVamo::buildArea(QWidget* root, QVBoxLayout* layout) {
 }
 
 // Panel 1 names the file of the data window in front, which is the file a
-// command there works on; with no data window left, the program folder.
+// command there works on, also while a window of its own has the focus; with
+// no data window left, the program folder.
 void MDIVamo::MDIClient_Activate() {
-    auto dataWindow = [](const QMdiSubWindow* sub) {
-        const QWidget* w = sub->widget();
-        return w ? dynamic_cast<tv::windows::DataWindow*>(Registry::loaded(w->objectName())) : nullptr;
-    };
     QMdiArea* area = ui().area;
-    if (QMdiSubWindow* front = area->activeSubWindow(); front && !front->isVisible()) {
+    QMdiSubWindow* front = area->currentSubWindow();
+    if (!front || !front->isVisible()) {
         // The window in front went: the one in front before it comes forward.
+        front = nullptr;
         const auto history = area->subWindowList(QMdiArea::ActivationHistoryOrder);
-        for (auto sub = history.rbegin(); sub != history.rend(); ++sub)
-            if ((*sub)->isVisible()) {
-                area->setActiveSubWindow(*sub);  // which names its file
-                return;
-            }
+        for (auto sub = history.rbegin(); sub != history.rend() && !front; ++sub)
+            if ((*sub)->isVisible())
+                front = *sub;
+        if (front)
+            area->setActiveSubWindow(front);
     }
-    if (const QMdiSubWindow* front = area->activeSubWindow(); front && front->isVisible()) {
-        if (const tv::windows::DataWindow* data = dataWindow(front))
-            setPanelText(1, QStringLiteral("工作路径：") + data->dataFile());
-        return;
-    }
-    // Nothing in front: the focus went to another window, or the last one closed.
-    for (const QMdiSubWindow* sub : area->subWindowList())
-        if (sub->isVisible() && dataWindow(sub))
-            return;
-    setPanelText(1, tv::shell::programFolder());
+    const QWidget* w = front ? front->widget() : nullptr;
+    const auto* data = w ? dynamic_cast<tv::windows::DataWindow*>(Registry::loaded(w->objectName())) : nullptr;
+    setPanelText(1, data ? QStringLiteral("工作路径：") + data->dataFile() : tv::shell::programFolder());
 }
 
 void MDIVamo::buildStatusBar(QWidget* root, QVBoxLayout* layout) {

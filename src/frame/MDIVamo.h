@@ -79,7 +79,7 @@ public:
 
     void setPanelText(int panel, const QString& text) override;
     QString panelText(int panel) const override;
-    void childWindowGone() override { MDIClient_Activate(); }
+    void windowGone() override { MDIClient_Activate(); }
 
 protected:
     void build(QWidget* root) override;

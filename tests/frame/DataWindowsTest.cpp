@@ -269,8 +269,9 @@ TEST_F(DataWindowsTest, OnASmallScreenTheGridsOfEveryDataWindowStayInsideIt) {
 
 // Panel 1 of the status bar names the file of the data window in front: each
 // window opened on a file of its own, brought forward by the window menu or
-// asked for again with another file (it keeps its own), and the exits; with
-// no data window left, the program folder.
+// asked for again with another file (it keeps its own), a window of its own
+// in front and gone again, and the exits; with no data window left, the
+// program folder.
 TEST_F(DataWindowsTest, TheStatusBarNamesTheFileOfTheDataWindowInFront) {
     const QString a = dataFile("a.mdb"), b = dataFile("b.mdb"), c = dataFile("c.mdb");
     auto* main = static_cast<MDIVamo*>(Registry::loaded(MDIVamo::kName));
@@ -307,6 +308,17 @@ TEST_F(DataWindowsTest, TheStatusBarNamesTheFileOfTheDataWindowInFront) {
     panel("check-in asked for with c");
     command("MNUcx", c);
     panel("records on c");
+    // A window of its own in front and gone again: 密码维护 and the about box.
+    for (const auto& [item, window, button] :
+         {std::tuple{"MNUglywh", "FrmMmWh", "CmdExit"}, std::tuple{"MNUgy", "frmAbout", "cmdOK"}}) {
+        main->control<QAction>(item)->trigger();
+        QApplication::setActiveWindow(Registry::loaded(window)->widget());
+        panel(QString::fromLatin1(window) + " in front");
+        run(window, button);
+        QApplication::setActiveWindow(main->widget());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        panel(QString::fromLatin1(window) + " gone");
+    }
     exit(kRecords);
     panel("records gone");
     exit(kCheckIn);
@@ -317,7 +329,9 @@ TEST_F(DataWindowsTest, TheStatusBarNamesTheFileOfTheDataWindowInFront) {
               QStringList({"start: 工作路径：$DIR", "fee records on a: 工作路径：$DIR/a.mdb",
                            "check-in on b: 工作路径：$DIR/b.mdb", "fee records forward: 工作路径：$DIR/a.mdb",
                            "check-in forward: 工作路径：$DIR/b.mdb", "check-in asked for with c: 工作路径：$DIR/b.mdb",
-                           "records on c: 工作路径：$DIR/c.mdb", "records gone: 工作路径：$DIR/b.mdb",
+                           "records on c: 工作路径：$DIR/c.mdb", "FrmMmWh in front: 工作路径：$DIR/c.mdb",
+                           "FrmMmWh gone: 工作路径：$DIR/c.mdb", "frmAbout in front: 工作路径：$DIR/c.mdb",
+                           "frmAbout gone: 工作路径：$DIR/c.mdb", "records gone: 工作路径：$DIR/b.mdb",
                            "check-in gone: 工作路径：$DIR/a.mdb", "fee records gone: $DIR"}));
 }
 

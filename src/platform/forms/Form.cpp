@@ -154,9 +154,8 @@ void Form::unload() {
     guard([this] { onUnload(); });
     detachWidgets();
     unloading_ = false;
-    if (kind_ == Kind::MdiChild)
-        if (StatusPanels* main = Registry::loadedAs<StatusPanels>())
-            guard([main] { main->childWindowGone(); });
+    if (StatusPanels* main = Registry::loadedAs<StatusPanels>())
+        guard([main] { main->windowGone(); });
 }
 
 void Form::detachWidgets() {

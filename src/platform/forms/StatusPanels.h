@@ -12,9 +12,10 @@ public:
     // Panels are numbered from 1.
     virtual void setPanelText(int panel, const QString& text) = 0;
     virtual QString panelText(int panel) const = 0;
-    // A window inside the main window was unloaded: what follows the window
-    // in front catches up.
-    virtual void childWindowGone() {}
+    // A window was unloaded (one inside the main window, or one of its own
+    // that may have written a panel): what follows the window in front
+    // catches up.
+    virtual void windowGone() {}
 
 protected:
     ~StatusPanels() = default;
