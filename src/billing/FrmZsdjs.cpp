@@ -477,10 +477,10 @@ void FrmZsdjs::totalRow(int n, const std::vector<const char*>& addends) {
         }
         rs.setField(QStringLiteral("hj"), empty ? Value() : Value(total));
         d->update();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         if (d->isOpen() && d->recordset().editState() != Recordset::EditState::None)
             d->cancelUpdate();  // never left half-edited
-        info(kPickRow);
+        info(forms::refusedWriteText(e, kPickRow));
     }
 }
 
@@ -517,10 +517,10 @@ void FrmZsdjs::makeRows(int from) {
                     for (const auto& [to, field] : copy)
                         d->recordset().setField(QString::fromLatin1(to), source.field(QString::fromLatin1(field)));
                     d->update();
-                } catch (const std::exception&) {
+                } catch (const std::exception& e) {
                     if (d->isOpen() && d->recordset().editState() != Recordset::EditState::None)
                         d->cancelUpdate();
-                    info(kPickRow);  // rows written before stay; the mode stays
+                    info(forms::refusedWriteText(e, kPickRow));  // rows written before stay; the mode stays
                     return;
                 }
                 d->refresh();
@@ -693,8 +693,8 @@ bool FrmZsdjs::deleteRow(int n) {
     try {
         u.Data[n]->remove();
         moveAfterDelete(rs);
-    } catch (const std::exception&) {
-        info(QStringLiteral("数据删除失败！"));
+    } catch (const std::exception& e) {
+        info(forms::refusedWriteText(e, QStringLiteral("数据删除失败！")));
         return false;
     }
     Count[n] = rs.recordCount();

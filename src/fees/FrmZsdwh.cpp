@@ -264,10 +264,10 @@ void FrmZsdwh::DBGrid2_DblClick() {
         bills.setField(QStringLiteral("sfzhm"), id);
         u.Data1->update();
         u.Data1->refresh();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         if (bills.editState() != Recordset::EditState::None)
             u.Data1->cancelUpdate();
-        tell(QStringLiteral("请正确选择对应的记录！"));
+        tell(forms::refusedWriteText(e, QStringLiteral("请正确选择对应的记录！")));
     }
 }
 
@@ -284,10 +284,10 @@ void FrmZsdwh::DBGrid1_DblClick() {
         others.setField(QStringLiteral("zf"), total);
         u.Data2->update();
         u.Data2->refresh();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         if (others.editState() != Recordset::EditState::None)
             u.Data2->cancelUpdate();
-        tell(QStringLiteral("请正确选择对应的记录！"));
+        tell(forms::refusedWriteText(e, QStringLiteral("请正确选择对应的记录！")));
     }
 }
 
@@ -403,8 +403,8 @@ void FrmZsdwh::deleteRow(DataControl* source, int& count) {
         SharedState& s = state();
         s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
         u.Leldx->setText(s.AmountInWords);
-    } catch (const std::exception&) {
-        tell(QStringLiteral("数据删除失败！"));
+    } catch (const std::exception& e) {
+        tell(forms::refusedWriteText(e, QStringLiteral("数据删除失败！")));
         return;
     }
     u.CmdDel->setEnabled(false);

@@ -116,8 +116,8 @@ void FrmMmWh::CMDDELETE_Click() {
         if (tv::moveAfterDelete(rs) == tv::AfterDelete::Empty)
             msgBox(QStringLiteral("已到尾记录！"), tv::dlg::OkOnly, tv::dlg::kNoteTitle);
         AccountCount = rs.recordCount();
-    } catch (const std::exception&) {
-        msgBox(QStringLiteral("数据删除失败！"), tv::dlg::Info, tv::dlg::kNoteTitle);
+    } catch (const std::exception& e) {
+        msgBox(tv::forms::refusedWriteText(e, QStringLiteral("数据删除失败！")), tv::dlg::Info, tv::dlg::kNoteTitle);
     }
 }
 

@@ -32,8 +32,8 @@ const QString& notUpdatableText() {
     static const QString t = QStringLiteral("该记录集不能更新。");
     return t;
 }
-const QString& goneText() {
-    static const QString t = QStringLiteral("该记录已被其他程序删除，数据没有改变。");
+const QString& changedText() {
+    static const QString t = QStringLiteral("该记录已被其他程序修改或删除，数据没有改变。");
     return t;
 }
 const QString& goneReadText() {
@@ -431,9 +431,11 @@ std::string Recordset::selectSql(const std::vector<Column>& columns) const {
 void Recordset::resolveColumns() {
     std::vector<Column> cols;
     std::vector<bool> untyped;
+    QStringList origins;  // the table's field each column shows ("" for an expression)
     if (shape_ == Shape::Table) {
         cols = db_->columns(table_);
         untyped.assign(cols.size(), false);
+        for (const Column& c : cols) origins << c.name;
     }
     {
         // Preparing checks the source (bad SQL, missing table) before any row is read.
@@ -445,6 +447,7 @@ void Recordset::resolveColumns() {
                 cols.push_back(Column{QString::fromUtf8(sqlite3_column_name(st.get(), c)),
                                       decl ? Database::kindOfDeclaredType(QString::fromUtf8(decl)) : ColumnKind::Text});
                 untyped.push_back(decl == nullptr);
+                origins << QString::fromUtf8(sqlite3_column_origin_name(st.get(), c));
             }
         }
     }
@@ -480,6 +483,15 @@ void Recordset::resolveColumns() {
         insert_.finalize();
         insertSql_ = std::move(insertSql);
     }
+    compared_.clear();
+    QString sameRow = QStringLiteral(" where rowid = ?");
+    for (int i = 0; i < static_cast<int>(origins.size()); ++i) {
+        if (origins[i].isEmpty() || (shape_ == Shape::Table && columns_[static_cast<size_t>(i)].kind == ColumnKind::Blob))
+            continue;  // an expression, or a photo that is not held
+        compared_.push_back(i);
+        sameRow += QLatin1String(" and ") + quoted(origins[i]) + QLatin1String(" is ?");
+    }
+    sameRowSql_ = sameRow.toStdString();
     textIndexed_.clear();
     if (lazy()) {
         const QString list = columnList(columns_);
@@ -564,6 +576,13 @@ Recordset::Page& Recordset::heldPage(int page) const {
 }
 
 const char* Recordset::rowAt(int row) const {
+    const char* r = heldRow(row);
+    if (!r)
+        throw DbError(goneReadText());
+    return r;
+}
+
+const char* Recordset::heldRow(int row) const {
     const int page = row / kPageRows;
     const size_t slot = static_cast<size_t>(row % kPageRows);
     Page& p = pages_[static_cast<size_t>(page)];
@@ -572,9 +591,7 @@ const char* Recordset::rowAt(int row) const {
     else
         p.used = ++clock_;
     const int32_t at = p.at[slot];
-    if (at == kGone)
-        throw DbError(goneReadText());
-    return p.bytes.data() + at;
+    return at == kGone ? nullptr : p.bytes.data() + at;
 }
 
 void Recordset::readMissing(int page) const {
@@ -905,15 +922,10 @@ void Recordset::bindPacked(sqlite3_stmt* st) const {
     }
 }
 
-// The packed row, once written, is the row held at `row` (when it is whole;
-// else the row is read again when asked for).
+// The packed row, once written, is the row held at `row`.
 void Recordset::keepPacked(int row) {
     Page& p = heldPage(row / kPageRows);
-    const int slot = row % kPageRows;
-    if (packedWhole_)
-        std::memcpy(appendTo(p, slot, packedSize_), packed_.data(), packedSize_);
-    else
-        p.at[static_cast<size_t>(slot)] = kNotRead;
+    std::memcpy(appendTo(p, row % kPageRows, packedSize_), packed_.data(), packedSize_);
 }
 
 // ---- refresh and moves ----------------------------------------------------------
@@ -1136,16 +1148,15 @@ void Recordset::cancelUpdate() {
 }
 
 // Converts the fields to be written (all of a new row, the changed ones of an
-// edited row) and packs the row into packed_, with the other cells of `kept`
-// (a Null for each when it is not held). A value that cannot be held raises
-// here, before anything is written.
+// edited row) and packs the row into packed_, with the other cells of the
+// edited row as read (`kept`). A value that cannot be held raises here,
+// before anything is written.
 void Recordset::packPending(const char* kept) {
     const size_t n = columns_.size();
     toWrite_.assign(n, nullptr);
     converted_.clear();
     converted_.reserve(n);  // never moves while toWrite_ points into it
     packedSize_ = 0;
-    packedWhole_ = edit_ == EditState::Adding || kept;
     const char* old = kept;
     const qsizetype limit = sqlite3_limit(db_->handle(), SQLITE_LIMIT_LENGTH, -1);
     for (size_t i = 0; i < n; ++i) {
@@ -1157,13 +1168,10 @@ void Recordset::packPending(const char* kept) {
             }
             toWrite_[i] = w;
             packValue(packed_, packedSize_, *w, shape_ == Shape::Table && kind == ColumnKind::Blob, limit);
-        } else if (old) {
+        } else {
             const size_t size = cellSize(old);
             std::memcpy(room(packed_, packedSize_, size), old, size);
             packedSize_ += size;
-        } else {
-            *room(packed_, packedSize_, 1) = kNull;
-            ++packedSize_;
         }
         if (old)
             old += cellSize(old);
@@ -1177,13 +1185,14 @@ void Recordset::update() {
     if (edit_ == EditState::Adding) {
         packPending(nullptr);
         insertRow();
-    } else {
-        // The row as held, when it is (a row read and gone is dropped by the write).
-        const Page& p = pages_[static_cast<size_t>(pos_ / kPageRows)];
-        const int32_t at = p.at.empty() ? kNotRead : p.at[static_cast<size_t>(pos_ % kPageRows)];
-        packPending(at >= 0 ? p.bytes.data() + at : nullptr);
-        updateRow();
+        return;
     }
+    // The row as it was read, which the file must still hold.
+    const char* held = heldRow(pos_);
+    if (!held)
+        refuseChanged();
+    packPending(held);
+    updateRow(held);
 }
 
 void Recordset::insertRow() {
@@ -1211,9 +1220,19 @@ void Recordset::insertRow() {
     fireReposition();
 }
 
-void Recordset::updateRow() {
+void Recordset::bindHeld(sqlite3_stmt* st, int index, const char* held) const {
+    sqlite3_bind_int64(st, index++, rowids_[static_cast<size_t>(pos_)]);
+    const char* p = held;
+    int column = 0;
+    for (const int c : compared_) {
+        for (; column < c; ++column) p += cellSize(p);
+        if (const int rc = bindStored(st, index++, p, Value()); rc != SQLITE_OK)
+            db_->fail(rc);
+    }
+}
+
+void Recordset::updateRow(const char* held) {
     // Only the changed fields of the current row are written.
-    const int64_t rowid = rowids_[static_cast<size_t>(pos_)];
     QString sql = QStringLiteral("update ") + tableToken_ + QLatin1String(" set ");
     int changed = 0;
     for (size_t i = 0; i < columns_.size(); ++i) {
@@ -1224,18 +1243,17 @@ void Recordset::updateRow() {
         }
     }
     if (changed) {
-        sql += QLatin1String(" where rowid = ?");
-        bool gone = false;
+        bool same = true;
         {
-            TV_LEASE(st, sql.toStdString());
+            TV_LEASE(st, sql.toStdString() + sameRowSql_);
             bindPacked(st.get());
-            sqlite3_bind_int64(st.get(), changed + 1, rowid);
+            bindHeld(st.get(), changed + 1, held);
             if (const int rc = sqlite3_step(st.get()); rc != SQLITE_DONE)
                 db_->fail(rc);
-            gone = sqlite3_changes(db_->handle()) == 0;
+            same = sqlite3_changes(db_->handle()) == 1;
         }
-        if (gone)
-            dropGoneRow();
+        if (!same)
+            refuseChanged();
         keepPacked(pos_);
     }
     leaveEdit();
@@ -1252,29 +1270,37 @@ void Recordset::remove() {
     if (!hasCurrent())
         noCurrent();
     requireUpdatable();
-    bool gone = false;
+    const char* held = heldRow(pos_);
+    if (!held)
+        refuseChanged();
+    bool same = true;
     {
-        TV_LEASE(st, (QStringLiteral("delete from ") + tableToken_ + QLatin1String(" where rowid = ?")).toStdString());
-        sqlite3_bind_int64(st.get(), 1, rowids_[static_cast<size_t>(pos_)]);
+        TV_LEASE(st, "delete from " + tableToken_.toStdString() + sameRowSql_);
+        bindHeld(st.get(), 1, held);
         if (const int rc = sqlite3_step(st.get()); rc != SQLITE_DONE)
             db_->fail(rc);
-        gone = sqlite3_changes(db_->handle()) == 0;
+        same = sqlite3_changes(db_->handle()) == 1;
     }
-    if (gone)
-        dropGoneRow();
+    if (!same)
+        refuseChanged();
     eraseRow(pos_);
     deleted_ = true;  // pos_ now names the row after it, or EOF
     readCurrent();
     fireReposition();
 }
 
-void Recordset::dropGoneRow() {
-    // Left as a delete leaves it: the row is no longer held, none is current.
+void Recordset::refuseChanged() {
     leaveEdit();
-    eraseRow(pos_);
-    deleted_ = true;
+    // Another program has been writing: the rows held are read again as they
+    // are asked for. A row still there shows as it is now; a row gone is left
+    // as a delete leaves it, no longer held and none current.
+    dropPagesFrom(0);
+    if (!heldRow(pos_)) {
+        eraseRow(pos_);
+        deleted_ = true;
+    }
     fireReposition();
-    throw DbError(goneText());
+    throw RowChangedError(changedText());
 }
 
 void Recordset::setFieldCaptions(const QHash<QString, QString>& captions) {

@@ -22,6 +22,14 @@
 
 namespace tv {
 
+// A write refused because its row is no longer the row that was read:
+// another program changed or deleted it, or put another row under its rowid.
+// Nothing was written; the recordset shows the row as the file now holds it.
+class RowChangedError : public DbError {
+public:
+    using DbError::DbError;
+};
+
 class Recordset {
 public:
     // `source`: a bare table name, or "select * from [t]" /
@@ -79,12 +87,17 @@ public:
     // Raises with no current row. Afterwards there is no current row; EOF is
     // true iff the deleted row was the last one.
     void remove();
-    // A row that another program deleted meanwhile: Delete, or the Update of
-    // an edit, finds nothing to change and raises DbError("该记录已被其他程序
-    // 删除，数据没有改变。"). The row is then dropped as a delete drops it (no
-    // current row, EOF iff it was the last one, Reposition fired; an edit is
-    // left), so that the rows held match the file; the other rows are not
-    // read again.
+    // The Update of an edit and Delete write only while the row in the file
+    // is still the row as it was read: its rowid and, in the same statement,
+    // every field read (photos of a table aside, which are not held). Another
+    // program may have changed or deleted it, or, deleting and adding rows,
+    // put another tenant's row under its rowid. Then nothing is written,
+    // the edit is left, and RowChangedError("该记录已被其他程序修改或删除，数据
+    // 没有改变。") is raised after Reposition fired, the rows held being read
+    // again as they are asked for: a row still there shows as it now is and
+    // stays current; a row gone is dropped as a delete drops it (no current
+    // row, EOF iff it was the last one). Rows the other program added show
+    // at the next refresh.
 
     // Captions of fields by name (any case), used in the texts of errors
     // about a field ("数据类型转换错误：居住人数"); a field without one is
@@ -173,6 +186,8 @@ private:
     // The stored row at `row`, read with its page when not held; DbError
     // when another program deleted it.
     const char* rowAt(int row) const;
+    // The same, but null for a row another program deleted.
+    const char* heldRow(int row) const;
     // The page, held (another evicted to make room when it was not).
     Page& heldPage(int page) const;
     void readMissing(int page) const;
@@ -219,9 +234,12 @@ private:
     void bindPacked(sqlite3_stmt* st) const;
     void keepPacked(int row);
     void insertRow();
-    void updateRow();
+    void updateRow(const char* held);
+    // Binds the compared fields of the row as read (`held`) from `index` on.
+    void bindHeld(sqlite3_stmt* st, int index, const char* held) const;
     void eraseRow(int row);
-    [[noreturn]] void dropGoneRow();
+    // The current row is not the row read: read again, shown, refused.
+    [[noreturn]] void refuseChanged();
     QString fieldCaption(size_t column) const;
 
     std::shared_ptr<Database> db_;
@@ -230,6 +248,10 @@ private:
     std::vector<Value> params_;
     std::vector<Column> columns_;
     std::vector<bool> untyped_;  // expression columns of a select list
+    // The fields an update or delete compares with the row as read, and the
+    // condition that does it after the rowid: " where rowid = ? and "f" is ? ..."
+    std::vector<int> compared_;
+    std::string sameRowSql_;
     QHash<QString, int> nameIndex_;
     QHash<QString, QString> captions_;  // by lower-case field name
     mutable int lastIndex_ = -1;
@@ -256,13 +278,11 @@ private:
     std::vector<uint8_t> dirty_;
     // What Update writes: per column the pending value when it already has
     // the column's form, else its conversion (kept in converted_); null for a
-    // column left as it is. packed_ holds the whole row in its stored form
-    // (packedWhole_), or only the cells written, each other cell a Null.
+    // column left as it is. packed_ holds the whole row in its stored form.
     std::vector<const Value*> toWrite_;
     std::vector<Value> converted_;
     std::vector<char> packed_;
     size_t packedSize_ = 0;
-    bool packedWhole_ = false;
     std::vector<std::shared_ptr<HandlerEntry>> handlers_;
     int nextHandler_ = 1;
     AliveToken token_;

@@ -11,6 +11,11 @@
 
 namespace tv::forms {
 
+QString refusedWriteText(const std::exception& e, const QString& own) {
+    const auto* changed = dynamic_cast<const tv::RowChangedError*>(&e);
+    return changed ? changed->text() : own;
+}
+
 struct DataControl::Impl {
     QString databaseName;
     QString source;
@@ -177,16 +182,13 @@ void DataControl::remove() {
 }
 
 void DataControl::rowsChangingWith(const std::function<void()>& write) {
-    const int before = recordset().recordCount();
     try {
         write();
-    } catch (...) {
-        // A row that another program deleted meanwhile is dropped by the
-        // refused write: the grids must not go on showing it.
-        if (d->rs && d->rs->recordCount() != before) {
-            emit rowsChanged();
-            emit recordChanged();
-        }
+    } catch (const tv::RowChangedError&) {
+        // The row another program changed or deleted meanwhile is shown as
+        // the file holds it now (or no more), in the grids and the boxes.
+        emit rowsChanged();
+        emit recordChanged();
         throw;
     }
     emit rowsChanged();

@@ -17,12 +17,18 @@
 #include <QString>
 #include <QWidget>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
 
 namespace tv::forms {
+
+// What a window says when a write it made was refused: the engine's words
+// for a row that another program changed or deleted meanwhile, else the
+// window's own (`own`).
+QString refusedWriteText(const std::exception& e, const QString& own);
 
 class DataControl : public QWidget {
     Q_OBJECT
@@ -96,8 +102,8 @@ signals:
 private:
     // The work of refresh(): the recordset read again, or a new one opened.
     void readRows();
-    // Runs a write of the recordset; the grids reload after it, and after a
-    // refused one when it dropped a row.
+    // Runs a write of the recordset; the grids reload after it, and the
+    // grids and boxes after one refused because the row had changed.
     void rowsChangingWith(const std::function<void()>& write);
     struct Impl;
     std::unique_ptr<Impl> d;

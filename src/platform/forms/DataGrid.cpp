@@ -456,6 +456,9 @@ struct DataGrid::Impl {
                 for (auto it = p.typed.cbegin(); it != p.typed.cend(); ++it)
                     r->setField(it.key(), it.value().isEmpty() ? tv::Value() : tv::Value(it.value()));
                 r->update();
+            } catch (const tv::RowChangedError&) {
+                p = {};  // typed over a row that is no longer the one shown: it shows as it is now
+                throw;
             } catch (...) {
                 model.source->cancelUpdate();
                 throw;

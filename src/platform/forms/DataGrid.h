@@ -28,7 +28,9 @@ QString formatGridValue(const tv::Value& v, const QString& format);
 // focus going to another control of the window, or the grid being hidden.
 // Esc drops it. A refused store (a value that does not convert, a file that
 // cannot be written) is shown by the handler guard: nothing of the row is
-// written, the grid stays on it and keeps what was typed. The last line adds
+// written, the grid stays on it and keeps what was typed. A row that another
+// program changed or deleted since it was read is not written either: what
+// was typed is dropped and the row shows as the file holds it now. The last line adds
 // a row (setAllowAddNew). The grid never deletes: with setAllowDelete on, the
 // Delete key on a stored row asks the window (deleteRequested).
 //

@@ -18,7 +18,7 @@ namespace {
 class RecordsetTest : public DbTest {};
 
 const char* const kNoCurrent = "无当前记录。";
-const char* const kGone = "该记录已被其他程序删除，数据没有改变。";
+const char* const kGone = "该记录已被其他程序修改或删除，数据没有改变。";
 
 }  // namespace
 
@@ -368,6 +368,69 @@ TEST_F(RecordsetTest, RowsAreReadAsAskedForAndShowWhatTheFileHoldsThen) {
     rs.refresh();
     EXPECT_EQ(rs.recordCount(), 299);
     EXPECT_EQ(room(297) + ' ' + room(298), "new/ mine/");
+}
+
+// Another program rebuilds this month's rows (emptied and filled again, the
+// rowids reused), changes or deletes a row, while ours are shown. A case: the
+// source, the other program's SQL, our write on row 0 ("rent" typed, or
+// "delete"); then what we were told (- for nothing) | the rows we show, the
+// current one marked * | the file.
+TEST_F(RecordsetTest, AWriteLandsOnlyOnTheRowAsItWasReadElseNothingIsWrittenAndTheRowShowsAsItIsNow) {
+    const char* const rebuilt =
+        "delete from bysj; insert into bysj (rowid, fjh, xm, zj, bysb) values (1, '104', '乙', 900, 20.5), "
+        "(2, '105', '丙', 700, 30.5), (3, '103', '甲', 800, 10.5)";
+    const struct {
+        const char *source, *other, *write, *after;
+    } cases[] = {
+        {"bysj", "", "rent", "- | *103/甲/1000/10.5 104/乙/900/20.5 105/丙/700/30.5 | 103/1000 104/900 105/700"},
+        {"bysj", rebuilt, "rent", "changed | *104/乙/900/20.5 105/丙/700/30.5 103/甲/800/10.5 | 104/900 105/700 103/800"},
+        {"bysj", rebuilt, "delete", "changed | *104/乙/900/20.5 105/丙/700/30.5 103/甲/800/10.5 | 104/900 105/700 103/800"},
+        {"select fjh, xm, zj, bysb from [bysj] where [zj] > ?", rebuilt, "rent",
+         "changed | *104/乙/900/20.5 105/丙/700/30.5 103/甲/800/10.5 | 104/900 105/700 103/800"},
+        {"bysj", "update bysj set bysb = 11 where fjh = '103'", "rent",
+         "changed | *103/甲/800/11 104/乙/900/20.5 105/丙/700/30.5 | 103/800 104/900 105/700"},
+        {"bysj", "update bysj set bysb = 11 where fjh = '103'", "delete",
+         "changed | *103/甲/800/11 104/乙/900/20.5 105/丙/700/30.5 | 103/800 104/900 105/700"},
+        {"bysj", "delete from bysj where fjh = '103'", "rent", "changed | 104/乙/900/20.5 105/丙/700/30.5 | 104/900 105/700"},
+        {"bysj", "delete from bysj where fjh = '103'", "delete", "changed | 104/乙/900/20.5 105/丙/700/30.5 | 104/900 105/700"},
+        // The same values written again, or another row changed: the row is still the one read.
+        {"bysj", "update bysj set zj = 800, sdj = null", "rent",
+         "- | *103/甲/1000/10.5 104/乙/900/20.5 105/丙/700/30.5 | 103/1000 104/800 105/800"},
+        {"bysj", "update bysj set xm = '乙乙' where fjh = '104'", "delete",
+         "- | 104/乙乙/900/20.5 105/丙/700/30.5 | 104/900 105/700"},
+    };
+    for (const auto& c : cases) {
+        db->exec("delete from bysj");
+        db->exec("insert into bysj (rowid, fjh, xm, zj, bysb) values (1, '103', '甲', 800, 10.5), "
+                 "(2, '104', '乙', 900, 20.5), (3, '105', '丙', 700, 30.5)");
+        Recordset rs(db, c.source, QString(c.source).contains('?') ? std::vector{Value(0)} : std::vector<Value>{});
+        rs.refresh();
+        int fired = 0;
+        rs.onReposition([&] { ++fired; });
+        OtherProgram other(path);
+        ASSERT_EQ(other.run(c.other), "") << c.other;
+        QString told = "-";
+        try {
+            if (c.write == std::string("rent")) {
+                write(rs, {{"zj", Value("1000")}}, true);
+            } else {
+                rs.remove();
+            }
+        } catch (const RowChangedError& e) {
+            told = e.text() == kGone ? "changed" : e.text();
+        }
+        QStringList shown;
+        for (int i = 0; i < rs.recordCount(); ++i) {
+            QStringList fields;
+            for (const char* f : {"fjh", "xm", "zj", "bysb"}) fields << rs.valueAt(i, rs.columnIndex(f)).toText();
+            shown << (i == rs.absolutePosition() ? "*" : "") + fields.join('/');
+        }
+        const QString file = scalar("select group_concat(fjh || '/' || zj, ' ') from bysj");
+        EXPECT_EQ((told + " | " + shown.join(' ') + " | " + file).toStdString(), c.after) << c.other << ' ' << c.write;
+        // Refused, the row's edit is left, and its new look was told.
+        EXPECT_EQ(rs.editState(), Recordset::EditState::None);
+        EXPECT_EQ(fired, told == "-" ? (c.write == std::string("delete")) : 1) << c.other << ' ' << c.write;
+    }
 }
 
 TEST_F(RecordsetTest, TheRowsAreListedWithoutReadingThemAndASearchReadsNoPhoto) {

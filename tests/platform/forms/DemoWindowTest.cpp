@@ -486,3 +486,55 @@ TEST_F(DemoWindow, ARowAnotherProgramDeletedShowsEmptyAndASearchPassesIt) {
     EXPECT_EQ(rs().absolutePosition(), 93);
     EXPECT_TRUE(boxes().isEmpty());
 }
+
+// Another program rebuilt the registrations (the rowids reused), changed or
+// deleted room 101 while it was shown. A name typed over it in the grid (and
+// Enter) or in its box (and confirm) is not written: the keeper is told, and
+// the grid and the boxes show the file as it is now. After: the file | the
+// grid's rows, the current one marked * | the boxes.
+TEST_F(DemoWindow, ANameTypedOverARowAnotherProgramChangedIsNotWrittenAndTheRowShowsAsItIsNow) {
+    const char* const rebuilt =
+        "delete from zfdj; insert into zfdj (rowid, fjh, jzrs, xm, yh) values (1, '102', 1, '李四', '未婚'), "
+        "(2, '103', 3, 'Ann', '已婚'), (3, '101', 2, '张三', '已婚')";
+    const struct {
+        const char *other, *where, *after;
+    } cases[] = {
+        {rebuilt, "grid", "102李四 103Ann 101张三 | *102/李四 103/Ann 101/张三 | 李四/1/未婚"},
+        {rebuilt, "boxes", "102李四 103Ann 101张三 | *102/李四 103/Ann 101/张三 | 李四/1/未婚"},
+        {"update zfdj set jzrs = 5 where fjh = '101'", "grid", "101张三 102李四 103Ann | *101/张三 102/李四 103/Ann | 张三/5/已婚"},
+        {"update zfdj set jzrs = 5 where fjh = '101'", "boxes", "101张三 102李四 103Ann | *101/张三 102/李四 103/Ann | 张三/5/已婚"},
+        {"delete from zfdj where fjh = '101'", "grid", "102李四 103Ann | 102/李四 103/Ann | //"},
+        {"delete from zfdj where fjh = '101'", "boxes", "102李四 103Ann | 102/李四 103/Ann | //"},
+    };
+    DataGrid* grid = ui().DBGrid1;
+    grid->setAllowUpdate(true);
+    for (const auto& c : cases) {
+        tv::test::execSql(file, "delete from zfdj; insert into zfdj (rowid, fjh, jzrs, xm, yh) values (1, '101', 2, "
+                                "'张三', '已婚'), (2, '102', 1, '李四', '未婚'), (3, '103', 3, 'Ann', '已婚')");
+        ui().Data1->refresh();
+        tv::test::execSql(file, c.other);
+        tv::dlg::script::clearCalls();
+        tv::dlg::script::answerMsgBox(tv::dlg::Ok);
+        if (c.where == std::string("grid")) {
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell(0, 1));
+            for (const QChar ch : QStringLiteral("Tom"))
+                QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(ch), {});
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QCoreApplication::processEvents();  // the cell editor ends Enter by a queued call
+        } else {
+            ui().Data1->edit();
+            ui().Txtxm->setText(QStringLiteral("Tom"));
+            click("CmdQr");
+        }
+        QStringList rows;
+        for (int r = 0; r < model()->rowCount(); ++r)
+            rows << (r == grid->currentIndex().row() ? "*" : "") + model()->index(r, 0).data().toString() + '/' +
+                        model()->index(r, 1).data().toString();
+        EXPECT_EQ((ask("select group_concat(fjh || xm, ' ') from zfdj") + " | " + rows.join(' ') + " | " + shown())
+                      .toStdString(),
+                  c.after)
+            << c.other << ' ' << c.where;
+        EXPECT_EQ(boxes(), QStringList{QStringLiteral("该记录已被其他程序修改或删除，数据没有改变。|提示！|64")})
+            << c.other << ' ' << c.where;
+    }
+}
