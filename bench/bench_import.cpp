@@ -37,8 +37,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTableView>
+#include <QTemporaryDir>
 
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -94,7 +94,7 @@ QString workbook(int rows) {
                                       "'租客' || i, printf('4401011990%08d', i), 800 + i % 7, '2024-01-01', "
                                       "'2024-01-31', 100.5 + i, 90.25 + i, 10.25, 3.5, 35.88, 2000.5 + i, 1900.25, "
                                       "100.25, 0.85, 85.21, 10, 931.09 + i % 7 FROM c;")
-                               .arg(rows));
+                           .arg(rows));
     {
         auto db = Database::open(data);
         QStringList fields;
@@ -195,7 +195,9 @@ struct Samples {
     void report(benchmark::State& state, const std::string& name) const {
         std::vector<double> s = v;
         std::sort(s.begin(), s.end());
-        state.counters[name] = s.empty() ? 0 : s.size() % 2 ? s[s.size() / 2] : (s[s.size() / 2 - 1] + s[s.size() / 2]) / 2;
+        state.counters[name] = s.empty()      ? 0
+                               : s.size() % 2 ? s[s.size() / 2]
+                                              : (s[s.size() / 2 - 1] + s[s.size() / 2]) / 2;
         state.counters[name + "_min"] = s.empty() ? 0 : s.front();
         state.counters[name + "_max"] = s.empty() ? 0 : s.back();
     }

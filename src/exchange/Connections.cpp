@@ -45,18 +45,26 @@ std::function<void()> answering(tv::dlg::Progress* progress) {
 
 void OpenExcelConnection(tv::dlg::Progress* progress) {
     Connections& c = connections();
-    c.excel.reset();
+    c.sheets.clear();
     c.sheet = -1;
-    c.excel = std::make_shared<const std::vector<tv::workbook::Sheet>>(
-        tv::workbook::read(tv::state().ExcelFilePath, answering(progress)));
+    c.preview.reset();
+    c.sheets = tv::workbook::sheetNames(tv::state().ExcelFilePath, answering(progress));
 }
 
-const tv::workbook::Sheet* chosenSheet() {
-    const Connections& c = connections();
-    if (!c.excel || c.sheet < 0 || c.sheet >= static_cast<int>(c.excel->size()))
-        return nullptr;
-    return &(*c.excel)[static_cast<size_t>(c.sheet)];
+void chooseSheet(int index, tv::dlg::Progress* progress) {
+    Connections& c = connections();
+    c.sheet = -1;
+    c.preview.reset();
+    if (index < 0 || index >= c.sheets.size())
+        return;
+    c.preview = std::make_shared<tv::workbook::SheetFile>(tv::state().ExcelFilePath, index, [progress](qint64 rows) {
+        if (progress)
+            progress->advanceOrStop(rows);
+    });
+    c.sheet = index;
 }
+
+tv::workbook::SheetFile* chosenSheet() { return connections().preview.get(); }
 
 QStringList tableNames(tv::Database& db) {
     QStringList names;
@@ -222,17 +230,22 @@ ImportCounts importSheet(tv::Database& db, const QString& table, const QString& 
     Appender out(db, table, columns);
     qint64 done = 0;
     db.transaction([&] {
-        const tv::workbook::Sheet read = tv::workbook::readRows(
-            path, sheet,
-            [&](auto& rows) {
-                for (const tv::workbook::Sheet::Row& row : rows) {
-                    if (progress)
-                        progress->advanceOrStop(done);
-                    out.add(row);
-                    ++done;
-                }
-            },
-            answering(progress));
+        db.exec(QStringLiteral("savepoint tv_rows"));
+        const auto store = [&](std::vector<tv::workbook::Sheet::Row>& batch) {
+            for (const tv::workbook::Sheet::Row& row : batch) {
+                if (progress)
+                    progress->advanceOrStop(done);
+                out.add(row);
+                ++done;
+            }
+        };
+        const auto again = [&] {
+            // The rows come again, in order: those stored are undone.
+            db.exec(QStringLiteral("rollback to tv_rows"));
+            out.counts = {};
+            done = 0;
+        };
+        const tv::workbook::Sheet read = tv::workbook::readRows(path, sheet, {store, again, answering(progress)});
         out.counts.failedCells += read.errors;  // error values: nothing to take
         // The last word is the user's: a cancel now still stores nothing.
         if (progress)

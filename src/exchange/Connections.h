@@ -23,10 +23,12 @@ namespace tv::exchange {
 struct Connections {
     // The data file last picked (AccessFilePath); open while a window uses it.
     std::shared_ptr<tv::Database> access;
-    // The workbook last picked (ExcelFilePath), read whole, and the sheet
-    // chosen in it (-1: none).
-    std::shared_ptr<const std::vector<tv::workbook::Sheet>> excel;
+    // The names of the sheets of the workbook last picked (ExcelFilePath),
+    // the sheet chosen in it (-1: none) and that sheet as read for its
+    // preview (kept in a temporary file, its rows read back as shown).
+    QStringList sheets;
     int sheet = -1;
+    std::shared_ptr<tv::workbook::SheetFile> preview;
     int excelFieldCount = 0;   // columns of the chosen sheet
     int accessFieldCount = 0;  // fields of the chosen table
 };
@@ -34,11 +36,15 @@ Connections& connections();
 
 // Opens the data file named by AccessFilePath (DbError when it cannot).
 void OpenAccessConnection();
-// Reads the workbook named by ExcelFilePath (WorkbookError when it cannot),
-// `progress` kept answering meanwhile (Cancelled when the user cancelled).
+// Lists the sheets of the workbook named by ExcelFilePath (WorkbookError
+// when it cannot be read), `progress` kept answering meanwhile (Cancelled
+// when the user cancelled).
 void OpenExcelConnection(tv::dlg::Progress* progress = nullptr);
-// The chosen sheet of the open workbook, null when none is chosen.
-const tv::workbook::Sheet* chosenSheet();
+// Chooses sheet `index` of the workbook and reads it for its preview,
+// `progress` told the rows read (WorkbookError, Cancelled: none chosen).
+void chooseSheet(int index, tv::dlg::Progress* progress = nullptr);
+// The chosen sheet as read for its preview, null when none is chosen.
+tv::workbook::SheetFile* chosenSheet();
 
 // The tables of a data file by name, then its views by name, without the
 // engine's own ("sqlite_") and the old engine's system tables ("MSys").
@@ -74,8 +80,10 @@ struct ImportCounts {
 ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbook::Sheet& sheet);
 // The same for sheet `sheet` of the workbook at `path` (its first `columns`
 // columns), read anew: the rows are appended in batches as the reader hands
-// them over, never all held at once; `progress` is told the rows done and
-// kept answering while the workbook is read. WorkbookError or DbError when
+// them over, never all held at once (a workbook that turns out to keep its
+// rows out of order has them appended again, in order, the first ones
+// undone); `progress` is told the rows done and kept answering while the
+// workbook is read. WorkbookError or DbError when
 // it cannot be read or stored, Cancelled when the user cancelled, and then
 // the table is as it was. An error of the engine other than a row refused
 // for its values (a full disk, I/O ...) ends it at once, the table as it was.

@@ -169,7 +169,7 @@ void faccess::cmd1_Click() {
         notice(QStringLiteral("Excel表数据字段数大于Access表数据字段数!"), tv::dlg::Exclamation);
         return;
     }
-    const tv::workbook::Sheet* sheet = chosenSheet();
+    tv::workbook::SheetFile* sheet = chosenSheet();
     const QString table = u.Com1->currentText();
     if (!sheet || table.isEmpty())
         return;
@@ -181,15 +181,15 @@ void faccess::cmd1_Click() {
         tv::dlg::msgBox(hasRows ? QStringLiteral("数据表内有记录，现在开始导入新数据")
                                 : QStringLiteral("数据表没有记录，现在开始导入新数据"),
                         tv::dlg::Exclamation, tv::dlg::kHintTitle);
-        if (!sheet->rows.empty())
+        if (sheet->rowCount() > 0)
             widget()->setWindowTitle(QStringLiteral("数据正在导入，请稍候.．．"));
         // The sheet read anew, as it is now, its rows stored as they come;
         // all of them land or none.
         const QString& book = tv::state().ExcelFilePath;
         tv::dlg::Progress progress(QStringLiteral("导入数据"),
                                    QStringLiteral("正在把“%1”的工作表“%2”\n导入到数据表“%3”")
-                                       .arg(QDir::toNativeSeparators(book), sheet->name, table),
-                                   static_cast<qint64>(sheet->rows.size()), tv::dlg::Progress::Unit::Rows);
+                                       .arg(QDir::toNativeSeparators(book), sheet->sheet().name, table),
+                                   sheet->rowCount(), tv::dlg::Progress::Unit::Rows);
         LastImport = importSheet(*c.access, table, book, c.sheet, c.excelFieldCount, &progress);
     } catch (const tv::DbError& e) {
         return failed(nothingImported(e), tv::dlg::Exclamation);
@@ -198,7 +198,7 @@ void faccess::cmd1_Click() {
     } catch (const tv::dlg::Cancelled&) {
         return failed(QStringLiteral("导入已取消，数据表没有改变，没有导入任何记录。"), tv::dlg::Info);
     }
-    if (!sheet->rows.empty()) {
+    if (sheet->rowCount() > 0) {
         widget()->setWindowTitle(QStringLiteral("数据导入完毕!"));
         QString text = QStringLiteral("已成功导入%1条记录!").arg(LastImport.stored);
         if (LastImport.failedRows || LastImport.failedCells)

@@ -21,27 +21,35 @@
 #include <QStyle>
 #include <QTableView>
 
+#include <algorithm>
+#include <climits>
+
 namespace tv::exchange {
 
-// The preview: the rows of a sheet under the headings F1 ... Fn.
+// The preview: the rows of a sheet under the headings F1 ... Fn, each read
+// back from the sheet's file when the grid shows it.
 class SheetModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
-    void show(const tv::workbook::Sheet* sheet) {
+    void show(tv::workbook::SheetFile* sheet) {
         beginResetModel();
         sheet_ = sheet;
         endResetModel();
     }
     int rowCount(const QModelIndex& parent) const override {
-        return parent.isValid() || !sheet_ ? 0 : static_cast<int>(sheet_->rows.size());
+        return parent.isValid() || !sheet_ ? 0 : static_cast<int>(std::min<qint64>(sheet_->rowCount(), INT_MAX));
     }
     int columnCount(const QModelIndex& parent) const override {
-        return parent.isValid() || !sheet_ ? 0 : sheet_->columns;
+        return parent.isValid() || !sheet_ ? 0 : sheet_->sheet().columns;
     }
     QVariant data(const QModelIndex& index, int role) const override {
         if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !sheet_)
             return {};
-        return sheet_->rows[static_cast<size_t>(index.row())].at(index.column()).toText();
+        try {
+            return sheet_->row(index.row()).at(index.column()).toText();
+        } catch (const tv::workbook::WorkbookError&) {
+            return {};  // the temporary file can no longer be read: an empty cell
+        }
     }
     QVariant headerData(int section, Qt::Orientation o, int role) const override {
         if (role != Qt::DisplayRole)
@@ -50,7 +58,7 @@ public:
     }
 
 private:
-    const tv::workbook::Sheet* sheet_ = nullptr;
+    tv::workbook::SheetFile* sheet_ = nullptr;
 };
 
 fexcel::fexcel() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
@@ -115,7 +123,7 @@ void fexcel::clearSheet() {
     u.Label3->clear();
     u.Label4->clear();
     u.cmd1->setEnabled(false);
-    connections().sheet = -1;
+    chooseSheet(-1);
     connections().excelFieldCount = 0;
 }
 
@@ -134,7 +142,7 @@ void fexcel::Img2_Click() {
     // A new file: nothing of the old one stays.
     u.Com1->clear();
     clearSheet();
-    connections().excel.reset();
+    connections().sheets.clear();
     try {
         tv::dlg::Progress progress(QStringLiteral("打开Excel文件"),
                                    QStringLiteral("正在读取“%1”").arg(QDir::toNativeSeparators(path)), 0);
@@ -149,32 +157,43 @@ void fexcel::Img2_Click() {
         return;
     }
     tv::dlg::followChosenFile(path);
-    for (const tv::workbook::Sheet& s : *connections().excel) u.Com1->addItem(s.name);
+    u.Com1->addItems(connections().sheets);
     u.Com1->setCurrentIndex(-1);
 }
 
 void fexcel::Com1_Click() {
     fexcelUi& u = ui();
     clearSheet();
-    connections().sheet = u.Com1->currentIndex();
-    const tv::workbook::Sheet* sheet = chosenSheet();
-    if (!sheet)
+    try {
+        tv::dlg::Progress progress(QStringLiteral("打开Excel文件"),
+                                   QStringLiteral("正在读取工作表“%1”").arg(u.Com1->currentText()), 0,
+                                   tv::dlg::Progress::Unit::Rows);
+        chooseSheet(u.Com1->currentIndex(), &progress);
+    } catch (const tv::workbook::WorkbookError& e) {
+        notice(e.text(), tv::dlg::Exclamation);
+    } catch (const tv::dlg::Cancelled&) {
+    }
+    tv::workbook::SheetFile* sheet = chosenSheet();
+    if (!sheet) {
+        u.Com1->setCurrentIndex(-1);  // none chosen
         return;
-    if (sheet->rows.empty() && sheet->held > 0) {
+    }
+    const tv::workbook::Sheet& counts = sheet->sheet();
+    if (sheet->rowCount() == 0 && counts.held > 0) {
         // Cells that give nothing (formulas without a kept result, errors):
         // not an empty sheet to import.
         notice(QStringLiteral("工作表“%1”中有%2个单元格，但没有读出任何一行数据"
                               "（公式没有保存计算结果，或单元格是错误值）。")
-                   .arg(sheet->name)
-                   .arg(sheet->held),
+                   .arg(counts.name)
+                   .arg(counts.held),
                tv::dlg::Exclamation);
         return;
     }
     u.Label3->show();
     u.Label4->show();
-    connections().excelFieldCount = sheet->columns;
-    u.Label3->setText(QStringLiteral("共有%1条记录").arg(sheet->rows.size()));
-    u.Label4->setText(QStringLiteral("共有%1个字段").arg(sheet->columns));
+    connections().excelFieldCount = counts.columns;
+    u.Label3->setText(QStringLiteral("共有%1条记录").arg(sheet->rowCount()));
+    u.Label4->setText(QStringLiteral("共有%1个字段").arg(counts.columns));
     u.model->show(sheet);
     fitColumns(u.dg1, tv::forms::px(900), tv::forms::px(4500));
     u.cmd1->setEnabled(true);

@@ -123,9 +123,7 @@ struct FillingEngine::Impl {
     static int lock(sqlite3_file* f, int level) { return real(f)->pMethods->xLock(real(f), level); }
     static int unlock(sqlite3_file* f, int level) { return real(f)->pMethods->xUnlock(real(f), level); }
     static int reserved(sqlite3_file* f, int* out) { return real(f)->pMethods->xCheckReservedLock(real(f), out); }
-    static int control(sqlite3_file* f, int op, void* arg) {
-        return real(f)->pMethods->xFileControl(real(f), op, arg);
-    }
+    static int control(sqlite3_file* f, int op, void* arg) { return real(f)->pMethods->xFileControl(real(f), op, arg); }
     static int sectorSize(sqlite3_file* f) { return real(f)->pMethods->xSectorSize(real(f)); }
     static int characteristics(sqlite3_file* f) { return real(f)->pMethods->xDeviceCharacteristics(real(f)); }
 };

@@ -413,9 +413,35 @@ TEST_F(ExchangeTest, AFullDiskEndsTheImportAtOnceAndStoresNothing) {
         ex::connections() = {};
         held.reset();
         tv::Database::releaseUnused();
-        EXPECT_EQ(count(data, "big") + queryText(data, "pragma integrity_check"), "1ok")
-            << way;
+        EXPECT_EQ(count(data, "big") + queryText(data, "pragma integrity_check"), "1ok") << way;
     }
+}
+
+// The sheet chosen is kept in a temporary file for its preview: a folder of
+// temporary files that cannot hold it says so, and no sheet is chosen (where
+// the tests run as root, on a small full tmpfs).
+TEST_F(ExchangeTest, APreviewTheTemporaryFolderCannotHoldSaysWhy) {
+    const QString folder = dir.filePath(QStringLiteral("tmp"));
+    tv::test::SmallDisk disk(folder, "64k");
+    if (!disk.mounted())
+        GTEST_SKIP() << "only root mounts a small disk";
+    QFile filler(folder + "/filler");
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
+    }
+    filler.close();
+    const QByteArray before = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(folder));
+    tv::forms::the<ex::fexcel>().show();
+    click<ex::fexcel>("Img2", QStringLiteral(TV_FIXTURES_DIR "/workbook_disorder.xlsx"));
+    choose<ex::fexcel>("Com1", QStringLiteral("数据"));
+    if (before.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", before);
+    EXPECT_EQ(boxes(), "无法读取Excel文件：工作表无法存入临时文件（磁盘空间不足）。");
+    EXPECT_EQ(combo<ex::fexcel>("Com1")->currentIndex(), -1);
+    EXPECT_FALSE(ctl<ex::fexcel>("cmd1")->isEnabled());
 }
 
 // An import into a data file marked read-only, on a read-only disk or in a
@@ -458,6 +484,59 @@ TEST_F(ExchangeTest, AnImportThatCannotBeWrittenIsRefusedBeforeAnyRowIsRead) {
         tv::Database::releaseUnused();
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         EXPECT_EQ(count(data, "fzsdjs"), "1") << c.name;
+    }
+}
+
+// A sheet of many rows: its preview shows any row it is scrolled to, and the
+// import stores every row in the sheet's order; so does a workbook that keeps
+// its rows out of order (the rows stored before that was seen are undone and
+// stored again in order, none twice).
+TEST_F(ExchangeTest, ALargeSheetIsPreviewedWhereverScrolledAndImportedInOrder) {
+    tv::test::execSql(file, QStringLiteral("CREATE TABLE t (n INTEGER, name TEXT, c INTEGER);"));
+    const QString book = dir.filePath(QStringLiteral("large.xlsx"));
+    tv::workbook::Writer w(book);
+    for (int32_t r = 0; r < 5000; ++r) {
+        w.write(r, 0, tv::Value(r + 1));
+        w.write(r, 1, tv::Value(QStringLiteral("租客%1").arg(r + 1)));
+    }
+    w.close();
+    const struct {
+        QString book;
+        const char* sheet;
+        const char* rows;  // the count, the first three and the last two stored
+    } cases[] = {
+        {book, "Sheet1", "5000 1租客1,2租客2,3租客3 4999,5000"},
+        {QStringLiteral(TV_FIXTURES_DIR "/workbook_disorder.xlsx"), "数据", "1502 1行199,2行2,3行3 1501,1600"},
+    };
+    for (const auto& c : cases) {
+        Registry::unloadAll();
+        tv::test::execSql(file, QStringLiteral("DELETE FROM t;"));
+        tv::forms::the<ex::fexcel>().show();
+        click<ex::fexcel>("Img2", c.book);
+        choose<ex::fexcel>("Com1", QString::fromUtf8(c.sheet));
+        auto* grid = tableOf<ex::fexcel>("dg1");
+        const QString count = QString::fromUtf8(c.rows).section(' ', 0, 0);
+        EXPECT_EQ(label<ex::fexcel>("Label3")->text(), "共有" + count + "条记录");
+        grid->scrollToBottom();
+        QCoreApplication::processEvents();
+        const int last = grid->rowAt(grid->viewport()->height() - 2);
+        EXPECT_EQ(grid->model()->headerData(last, Qt::Vertical).toString(), count);
+        EXPECT_EQ(grid->model()->index(last, 0).data().toString(),
+                  QString::fromUtf8(c.rows).section(' ', -1).section(',', -1));
+        click<ex::fexcel>("cmd1");
+        click<ex::faccess>("Img2", file);
+        choose<ex::faccess>("Com1", QStringLiteral("t"));
+        click<ex::faccess>("cmd1");
+        EXPECT_EQ(boxes(), "数据表没有记录，现在开始导入新数据;已成功导入" + count + "条记录!");
+        EXPECT_EQ(queryText(file, "select count(*) from t") + ' ' +
+                      queryText(file,
+                                "select group_concat(n || name || ifnull(c, ''), ',') from "
+                                "(select * from t order by rowid limit 3)") +
+                      ' ' +
+                      queryText(file,
+                                "select group_concat(n, ',') from "
+                                "(select n from (select rowid r, n from t order by rowid desc limit 2) order by r)"),
+                  QString::fromUtf8(c.rows));
     }
 }
 
@@ -624,16 +703,27 @@ TEST_F(ExchangeTest, ADamagedWorkbookSaysWhyAndChangesNothing) {
 
 // Long exchanges show their progress in rows, and 取消 undoes all of them:
 // an export cancelled at its first row, at its last or once every row is
-// written leaves no file and an old one as it was; an import cancelled at
-// any row, also after its last, stores nothing and says so, and 导入 stays
+// written leaves no file and an old one as it was; the reading of a sheet
+// for its preview cancelled chooses no sheet; an import cancelled at any
+// row, also after its last, stores nothing and says so, and 导入 stays
 // ready for another go.
 TEST_F(ExchangeTest, ProgressCountsTheRowsAndACancelLeavesNoFileAndStoresNothing) {
     QStringList seen;
     QString saving;
     int cancelAt = 0;
+    bool cancelReading = false;
     tv::dlg::progress::setShowAfter(0);
     tv::dlg::progress::setWatcher([&](QProgressDialog& dialog) {
-        seen << dialog.windowTitle() + '|' + dialog.labelText().section('\n', -1);
+        const QString line = dialog.windowTitle() + '|' + dialog.labelText().section('\n', -1);
+        // The reading of the workbook (its sheets, then the sheet chosen, in rows): cancelled when asked.
+        if (dialog.windowTitle() == QStringLiteral("打开Excel文件")) {
+            if (cancelReading && line.endsWith(QStringLiteral("行")))
+                QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
+            return;
+        }
+        if (!seen.isEmpty() && seen.back() == line)
+            return;  // the same again, while the reading process works
+        seen << line;
         saving = dialog.labelText().section('\n', 0, 0);
         if (seen.size() == cancelAt)
             QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
@@ -658,6 +748,15 @@ TEST_F(ExchangeTest, ProgressCountsTheRowsAndACancelLeavesNoFileAndStoresNothing
         EXPECT_EQ(QDir(dir.path()).entryList({"*.xlsx"}, QDir::Files | QDir::Hidden).join(' '), "导出.xlsx");
     }
     EXPECT_EQ(opened, QStringList());
+
+    cancelReading = true;
+    tv::forms::the<ex::fexcel>().show();
+    click<ex::fexcel>("Img2", QStringLiteral(TV_FIXTURES_DIR "/exchange_twin.xlsx"));
+    choose<ex::fexcel>("Com1", QStringLiteral("数据"));
+    EXPECT_EQ(combo<ex::fexcel>("Com1")->currentIndex(), -1);
+    EXPECT_FALSE(ctl<ex::fexcel>("cmd1")->isEnabled() || label<ex::fexcel>("Label3")->isVisible());
+    EXPECT_EQ(tableOf<ex::fexcel>("dg1")->model()->rowCount(), 0);
+    cancelReading = false;
 
     const QString fields = QStringLiteral("select group_concat(fjh || xm, ',') from fzsdjs");
     const QString before = queryText(file, fields);

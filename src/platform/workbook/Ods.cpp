@@ -135,9 +135,10 @@ Value cell(Reader& x, bool& held, bool& failed) {
     return error ? Value() : v;
 }
 
-// One table just started.
-Sheet table(Reader& x, QString name, size_t& cellCount) {
-    SheetBuilder out(std::move(name), cellCount);
+// One table just started, its rows handed to the sink.
+void table(Reader& x, const QString& name, SheetSink& sink) {
+    sink.begin(name);
+    SheetBuilder out(name, sink);
     int32_t row = 0;
     std::vector<std::pair<int32_t, Value>> cells;
     // Rows, also in groups and header rows; nothing else of the table.
@@ -158,11 +159,7 @@ Sheet table(Reader& x, QString name, size_t& cellCount) {
             Value v = cell(x, holds, failed);
             held += holds ? repeat : 0;
             errors += failed ? repeat : 0;
-            for (int32_t c = 0; !v.isNull() && c < repeat && col + c < kMaxColumns; ++c) {
-                if (cellCount + cells.size() > kMaxCells)
-                    tooLarge();
-                cells.emplace_back(col + c, v);
-            }
+            for (int32_t c = 0; !v.isNull() && c < repeat && col + c < kMaxColumns; ++c) cells.emplace_back(col + c, v);
             // Values past the sheet's last column: cells not taken.
             if (!v.isNull())
                 errors += std::max<int64_t>(0, int64_t(col) + repeat - std::max(col, kMaxColumns));
@@ -181,20 +178,19 @@ Sheet table(Reader& x, QString name, size_t& cellCount) {
         row = std::min(row + rows, kMaxRows);
     };
     x.children(child);
-    return out.finish();
+    out.finish();
 }
 
 }  // namespace
 
-std::vector<Sheet> readOds(std::string_view bytes) {
-    const std::vector<ZipPart> parts = zipParts(bytes);
-    const PartText content = zipPart(bytes, parts, "content.xml");
-    if (!content.found)
+void readOds(const Source& source, SheetSink& sink) {
+    const std::vector<ZipPart> parts = zipParts(source);
+    const ZipPart* content = findPart(parts, "content.xml");
+    if (!content)
         throw WorkbookError(unreadable(QStringLiteral("工作簿缺少内容（content.xml）。")));
-    std::vector<Sheet> sheets;
-    size_t cellCount = 0;
-    Reader x(content.text);
-    int depth = 0, spreadsheet = -1;
+    PartReader bytes(source, *content);
+    Reader x(bytes);
+    int depth = 0, spreadsheet = -1, index = 0;
     while (x.next() != Reader::Done) {
         if (x.kind() == Reader::End) {
             if (--depth < spreadsheet)
@@ -204,14 +200,21 @@ std::vector<Sheet> readOds(std::string_view bytes) {
         if (x.kind() != Reader::Start)
             continue;
         if (spreadsheet >= 0 && depth == spreadsheet && x.is("table")) {
-            if (sheets.size() >= 4096)
+            if (index >= 4096)
                 tooLarge();
             const std::string name = x.attribute("name");
-            if (x.selfClosing()) {
-                x.next();
-                sheets.push_back(SheetBuilder(QString::fromStdString(name), cellCount).finish());
-            } else {
-                sheets.push_back(table(x, QString::fromUtf8(name.data(), qsizetype(name.size())), cellCount));
+            const QString sheet = QString::fromUtf8(name.data(), qsizetype(name.size()));
+            const SheetSink::Want want = sink.want(index++);
+            if (want == SheetSink::Want::Rows) {
+                table(x, sheet, sink);
+                continue;
+            }
+            x.skip();
+            if (want == SheetSink::Want::Name) {
+                sink.begin(sheet);
+                Sheet named;
+                named.name = sheet;
+                sink.end(named);
             }
             continue;
         }
@@ -219,7 +222,6 @@ std::vector<Sheet> readOds(std::string_view bytes) {
         if (spreadsheet < 0 && x.is("spreadsheet"))
             spreadsheet = depth;
     }
-    return sheets;
 }
 
 }  // namespace tv::workbook::detail

@@ -2,11 +2,14 @@
 
 #include "platform/workbook/Parts.h"
 
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 namespace tv::workbook::detail {
@@ -26,23 +29,63 @@ uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1
 
 }  // namespace
 
-std::vector<ZipPart> zipParts(std::string_view bytes) {
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto n = static_cast<int64_t>(bytes.size());
+// ---- the bytes of a workbook ------------------------------------------------
+
+std::string Source::bytes(uint64_t at, size_t n) const {
+    std::string out(n, '\0');
+    read(at, out.data(), n);
+    return out;
+}
+
+void MemorySource::read(uint64_t at, char* out, size_t n) const {
+    if (at > bytes_.size() || n > bytes_.size() - at)
+        damaged();
+    std::memcpy(out, bytes_.data() + at, n);
+}
+
+void FileSource::read(uint64_t at, char* out, size_t n) const {
+    if (at > size_ || n > size_ - at)
+        damaged();
+    while (n > 0) {
+        const ssize_t got = ::pread(fd_, out, n, static_cast<off_t>(at));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            damaged();  // the file shrank under the reading, or cannot be read
+        out += got;
+        at += static_cast<uint64_t>(got);
+        n -= static_cast<size_t>(got);
+    }
+}
+
+// ---- zip packages -----------------------------------------------------------
+
+std::vector<ZipPart> zipParts(const Source& source) {
+    // The end record lies in the last 22 bytes and the comment after it.
+    const uint64_t n = source.size();
+    const uint64_t tailFrom = n > 22 + 65535 ? n - 22 - 65535 : 0;
+    const std::string tail = source.bytes(tailFrom, static_cast<size_t>(n - tailFrom));
+    const auto* t = reinterpret_cast<const unsigned char*>(tail.data());
     int64_t eocd = -1;
-    for (int64_t i = n - 22; i >= 0 && i >= n - 22 - 65535; --i) {
-        if (le32(b + i) == 0x06054b50) {
+    for (int64_t i = int64_t(tail.size()) - 22; i >= 0; --i) {
+        if (le32(t + i) == 0x06054b50) {
             eocd = i;
             break;
         }
     }
     if (eocd < 0)
         damaged();
-    const uint16_t entries = le16(b + eocd + 10);
-    uint64_t at = le32(b + eocd + 16), total = 0;
+    const uint16_t entries = le16(t + eocd + 10);
+    const uint64_t directorySize = le32(t + eocd + 12), directoryAt = le32(t + eocd + 16);
+    if (directoryAt > n || directorySize > n - directoryAt)
+        damaged();
+    const std::string directory = source.bytes(directoryAt, static_cast<size_t>(directorySize));
+    const auto* b = reinterpret_cast<const unsigned char*>(directory.data());
+    const uint64_t size = directory.size();
+    uint64_t at = 0, total = 0;
     std::vector<ZipPart> parts;
     for (uint16_t e = 0; e < entries; ++e) {
-        if (at + 46 > static_cast<uint64_t>(n) || le32(b + at) != 0x02014b50)
+        if (at + 46 > size || le32(b + at) != 0x02014b50)
             damaged();
         ZipPart p;
         p.method = le16(b + at + 10);
@@ -50,12 +93,12 @@ std::vector<ZipPart> zipParts(std::string_view bytes) {
         p.size = le32(b + at + 24);
         p.header = le32(b + at + 42);
         const uint16_t nameLength = le16(b + at + 28);
-        if (at + 46 + nameLength > static_cast<uint64_t>(n))
+        if (at + 46 + nameLength > size)
             damaged();
         p.name.assign(reinterpret_cast<const char*>(b + at + 46), nameLength);
         // A part's packed bytes lie inside the file; the sizes it unpacks to
         // are what is made room for.
-        if (p.header + 30 + p.packed > static_cast<uint64_t>(n))
+        if (p.header + 30 + p.packed > n)
             damaged();
         if (p.size > kMaxPartBytes || (total += p.size) > kMaxUnpackedBytes)
             tooLarge();
@@ -65,45 +108,102 @@ std::vector<ZipPart> zipParts(std::string_view bytes) {
     return parts;
 }
 
-PartText zipPart(std::string_view bytes, const std::vector<ZipPart>& parts, std::string_view name) {
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto n = static_cast<uint64_t>(bytes.size());
-    for (const ZipPart& p : parts) {
-        if (p.name != name)
-            continue;
-        if (p.header + 30 > n || le32(b + p.header) != 0x04034b50)
-            damaged();
-        const uint64_t data = p.header + 30 + le16(b + p.header + 26) + le16(b + p.header + 28);
-        if (data + p.packed > n)
-            damaged();
-        PartText out{true, {}};
-        if (p.method == 0) {
-            out.text.assign(reinterpret_cast<const char*>(b + data), p.packed);
-            return out;
-        }
-        if (p.method != 8)
-            throw WorkbookError(unreadable(QStringLiteral("文件的压缩方式不能识别。")));
-        out.text.resize(p.size);
-        z_stream z = {};
-        if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
-            tooLarge();
-        z.next_in = const_cast<Bytef*>(b + data);
-        z.avail_in = static_cast<uInt>(p.packed);
-        z.next_out = reinterpret_cast<Bytef*>(out.text.data());
-        z.avail_out = static_cast<uInt>(out.text.size());
-        const int rc = inflate(&z, Z_FINISH);
-        const uint64_t got = z.total_out;
-        inflateEnd(&z);
-        if (rc != Z_STREAM_END || got != p.size)
-            damaged();
-        return out;
+const ZipPart* findPart(const std::vector<ZipPart>& parts, std::string_view name) {
+    for (const ZipPart& p : parts)
+        if (p.name == name)
+            return &p;
+    return nullptr;
+}
+
+struct PartReader::Impl {
+    const Source& source;
+    uint64_t at = 0, left = 0;  // packed bytes still to read
+    uint64_t size = 0, given = 0;
+    bool stored = false, ended = false, inflating = false;
+    z_stream z = {};
+    std::vector<char> in;
+
+    Impl(const Source& s) : source(s) {}
+    ~Impl() {
+        if (inflating)
+            inflateEnd(&z);
     }
-    return {};
+
+    // Unpacks up to `n` bytes, its packed bytes read as they are needed.
+    size_t inflateInto(char* out, size_t n) {
+        z.next_out = reinterpret_cast<Bytef*>(out);
+        z.avail_out = static_cast<uInt>(n);
+        while (z.avail_out > 0 && !ended) {
+            if (z.avail_in == 0 && left > 0) {
+                in.resize(static_cast<size_t>(std::min<uint64_t>(left, 1u << 16)));
+                source.read(at, in.data(), in.size());
+                at += in.size();
+                left -= in.size();
+                z.next_in = reinterpret_cast<Bytef*>(in.data());
+                z.avail_in = static_cast<uInt>(in.size());
+            }
+            const int rc = inflate(&z, Z_NO_FLUSH);
+            if (rc == Z_STREAM_END)
+                ended = true;
+            else if (rc != Z_OK)
+                damaged();
+        }
+        return n - z.avail_out;
+    }
+};
+
+PartReader::PartReader(const Source& source, const ZipPart& part) : d_(new Impl(source)) {
+    unsigned char header[30];
+    source.read(part.header, reinterpret_cast<char*>(header), sizeof header);
+    if (le32(header) != 0x04034b50)
+        damaged();
+    d_->at = part.header + 30 + le16(header + 26) + le16(header + 28);
+    if (d_->at > source.size() || part.packed > source.size() - d_->at)
+        damaged();
+    d_->left = part.packed;
+    d_->size = part.size;
+    d_->stored = part.method == 0;
+    if (d_->stored) {
+        d_->size = part.packed;
+        return;
+    }
+    if (part.method != 8)
+        throw WorkbookError(unreadable(QStringLiteral("文件的压缩方式不能识别。")));
+    if (inflateInit2(&d_->z, -MAX_WBITS) != Z_OK)
+        tooLarge();
+    d_->inflating = true;
+}
+
+PartReader::~PartReader() = default;
+
+size_t PartReader::read(char* out, size_t n) {
+    Impl& d = *d_;
+    if (d.stored) {
+        n = static_cast<size_t>(std::min<uint64_t>(n, d.size - d.given));
+        d.source.read(d.at, out, n);
+        d.at += n;
+        d.given += n;
+        return n;
+    }
+    if (d.given == d.size) {
+        // All it declares is given: its packed bytes must end here.
+        char probe;
+        if (!d.ended && (d.inflateInto(&probe, 1) != 0 || !d.ended))
+            damaged();
+        return 0;
+    }
+    const size_t got = d.inflateInto(out, static_cast<size_t>(std::min<uint64_t>(n, d.size - d.given)));
+    d.given += got;
+    if (d.ended && d.given != d.size)
+        damaged();  // ended before the size it declares
+    return got;
 }
 
 // ---- a sheet as it is read ---------------------------------------------------
 
-SheetBuilder::SheetBuilder(QString name, size_t& cellCount) : cellCount_(cellCount) { sheet_.name = std::move(name); }
+SheetBuilder::SheetBuilder(QString name, SheetSink& sink, bool holdRows) : sink_(sink), hold_(holdRows) {
+    sheet_.name = std::move(name);
+}
 
 void SheetBuilder::add(int32_t row, int32_t column, Value value) {
     if (row < 0 || column < 0 || value.isNull())
@@ -112,14 +212,17 @@ void SheetBuilder::add(int32_t row, int32_t column, Value value) {
         error();  // past the sheet's edge: a cell not taken
         return;
     }
-    if (++cellCount_ > kMaxCells)
-        tooLarge();
     if (row != row_) {
         closeRow();
-        if (row < row_)
+        if (row < row_) {
+            if (!hold_)
+                throw RowsOutOfOrder();
             rowsInOrder_ = false;
+        }
         row_ = row;
     }
+    if (hold_ && ++cells_ > kMaxCells)
+        tooLarge();
     if (column <= lastColumn_)
         cellsInOrder_ = false;
     lastColumn_ = column;
@@ -143,14 +246,18 @@ void SheetBuilder::closeRow() {
                 kept.emplace_back(cells[order[i]].first, cells[order[i]].second);
         cells = std::move(kept);
     }
-    sheet_.rows.push_back(std::move(current_));
-    rowNumbers_.push_back(row_);
+    if (hold_) {
+        sheet_.rows.push_back(std::move(current_));
+        rowNumbers_.push_back(row_);
+    } else {
+        sink_.row(std::move(current_));
+    }
     current_ = {};
     lastColumn_ = -1;
     cellsInOrder_ = true;
 }
 
-Sheet SheetBuilder::finish() {
+void SheetBuilder::finish() {
     closeRow();
     if (!rowsInOrder_) {
         // Rows by their number; the cells of a row written in two places join.
@@ -186,8 +293,10 @@ Sheet SheetBuilder::finish() {
         }
         sheet_.rows = std::move(rows);
     }
+    for (Sheet::Row& r : sheet_.rows) sink_.row(std::move(r));
+    sheet_.rows = {};
     rowNumbers_ = {};
-    return std::move(sheet_);
+    sink_.end(sheet_);
 }
 
 std::optional<double> numberIn(std::string_view s) {

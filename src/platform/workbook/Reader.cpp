@@ -1,7 +1,9 @@
 // The workbook reader: the format chosen by the file's first bytes, each
-// read by its reader in a process of its own.
+// read by its reader in a process of its own, which hands the sheets over
+// as it reads them.
 
 #include "platform/values/IoError.h"
+#include "platform/workbook/Channel.h"
 #include "platform/workbook/Parts.h"
 #include "platform/workbook/Workbook.h"
 
@@ -53,23 +55,26 @@ bool encryptedPackage(std::string_view bytes) {
     return bytes.find(name) != std::string_view::npos;
 }
 
-std::vector<Sheet> readAny(std::string_view bytes, const QString& xlsPath) {
-    const QByteArray head = QByteArray::fromRawData(bytes.data(), qsizetype(std::min<size_t>(bytes.size(), 128)));
-    switch (sniff(head)) {
+// Reads the workbook in `source` (at `xlsPath` for the legacy reader, which
+// reads files only; empty: it is written to a temporary file first).
+void readAny(const Source& source, const QString& xlsPath, SheetSink& sink) {
+    const std::string head = source.bytes(0, static_cast<size_t>(std::min<uint64_t>(source.size(), 128)));
+    switch (sniff(QByteArray::fromRawData(head.data(), qsizetype(head.size())))) {
         case Format::Xlsx:
-            return readXlsx(bytes);
+            return readXlsx(source, sink);
         case Format::Ods:
-            return readOds(bytes);
+            return readOds(source, sink);
         case Format::Xls: {
+            const std::string bytes = source.bytes(0, static_cast<size_t>(source.size()));
             if (encryptedPackage(bytes))
                 throw WorkbookError(unreadable(kEncrypted));
+            const MemorySource whole(bytes);
             if (!xlsPath.isEmpty())
-                return readXls(xlsPath, bytes);
-            // FreeXL reads files only.
+                return readXls(xlsPath, whole, sink);
             QTemporaryFile file;
             if (!file.open() || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.flush())
                 throw WorkbookError(unreadable(tv::ioErrorText(file, errno) + QStringLiteral("。")));
-            return readXls(file.fileName(), bytes);
+            return readXls(file.fileName(), whole, sink);
         }
         case Format::Unknown:
             break;
@@ -81,7 +86,7 @@ QString systemText(int error) { return tv::ioErrorText(error) + QStringLiteral("
 
 // Opens a workbook the user picked: only a regular file, and without
 // waiting (a FIFO or a device is refused at once, never read).
-int openWorkbook(const QString& path) {
+int openWorkbook(const QString& path, uint64_t& size) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         throw WorkbookError(unreadable(systemText(errno)));
@@ -94,220 +99,98 @@ int openWorkbook(const QString& path) {
         ::close(fd);
         tooLarge();
     }
+    size = static_cast<uint64_t>(st.st_size);
     return fd;
 }
 
-// The whole file, read up to its limit and one byte past it.
-std::string readAll(int fd) {
-    std::string bytes;
-    for (;;) {
-        if (bytes.size() > static_cast<size_t>(kMaxFileBytes))
-            tooLarge();
-        const size_t at = bytes.size();
-        bytes.resize(std::min<size_t>(at + (1u << 20), static_cast<size_t>(kMaxFileBytes) + 1));
-        const ssize_t got = ::read(fd, bytes.data() + at, bytes.size() - at);
-        if (got < 0 && errno == EINTR) {
-            bytes.resize(at);
-            continue;
-        }
-        if (got < 0)
-            throw WorkbookError(unreadable(systemText(errno)));
-        bytes.resize(at + static_cast<size_t>(got));
-        if (got == 0)
-            return bytes;
-    }
-}
-
-std::vector<Sheet> readOpened(int fd) {
-    const std::string bytes = readAll(fd);
-    return readAny(bytes, QStringLiteral("/proc/self/fd/%1").arg(fd));
-}
-
-}  // namespace
-
-Value Sheet::Row::at(int column) const {
-    const auto it = std::lower_bound(cells.begin(), cells.end(), column,
-                                     [](const std::pair<int, Value>& c, int col) { return c.first < col; });
-    return it != cells.end() && it->first == column ? it->second : Value();
-}
-
-Format sniff(const QByteArray& head) {
-    static const QByteArray compound("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
-    if (head.startsWith(compound))
-        return Format::Xls;
-    if (!head.startsWith(QByteArray("PK\x03\x04", 4)))
-        return Format::Unknown;
-    // An OpenDocument package starts with its uncompressed mimetype part.
-    if (head.mid(30, 8) == "mimetype" && head.mid(38, 46) == "application/vnd.oasis.opendocument.spreadsheet")
-        return Format::Ods;
-    return Format::Xlsx;
-}
-
-std::vector<Sheet> readBytes(const QByteArray& bytes) {
-    return readAny(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), QString());
-}
-
-namespace {
-
-// The sheets as the reading process hands them to the program: the values'
-// own bytes one after the other, in the machine's order (both ends are this
-// program on this machine), texts as their UTF-16 code units. A hundred
-// thousand rows go through in a few copies of memory.
-enum Tag : uint8_t { TNumber, TText, TDate, TSmall };
-
-class Packer {
-public:
-    std::string bytes;
-
-    template <class T>
-    void put(T v) {
-        bytes.append(reinterpret_cast<const char*>(&v), sizeof v);
-    }
-    void text(const QString& s) {
-        put(static_cast<uint32_t>(s.size()));
-        bytes.append(reinterpret_cast<const char*>(s.utf16()), static_cast<size_t>(s.size()) * 2);
-    }
-};
-
-// Reads what a Packer wrote; anything short or out of bounds makes it fail
-// for good (and every later read gives zeros).
-class Unpacker {
-public:
-    Unpacker(const char* p, size_t n) : p_(p), end_(p + n) {}
-    bool ok() const { return ok_; }
-    size_t left() const { return static_cast<size_t>(end_ - p_); }
-
-    template <class T>
-    T get() {
-        T v{};
-        if (left() < sizeof v)
-            return fail(), v;
-        std::memcpy(&v, p_, sizeof v);
-        p_ += sizeof v;
-        return v;
-    }
-    QString text() {
-        const size_t n = get<uint32_t>();
-        if (n > left() / 2)
-            return fail(), QString();
-        QString s(static_cast<qsizetype>(n), Qt::Uninitialized);
-        std::memcpy(s.data(), p_, n * 2);
-        p_ += n * 2;
-        return s;
-    }
-
-private:
-    void fail() {
-        ok_ = false;
-        p_ = end_;
-    }
-    const char* p_;
-    const char* end_;
-    bool ok_ = true;
-};
-
-// What the reading process sends, one message after the other, each with
-// its length before it: a sheet (without its rows), some of its rows, the
-// end, or the error that stopped the reading.
-enum Message : uint8_t { MSheet, MRows, MDone, MError };
-constexpr size_t kRowsPerMessage = 4096;
-
-void putHeader(Packer& out, const Sheet& s) {
-    out.put(MSheet);
-    out.text(s.name);
-    out.put(static_cast<int32_t>(s.columns));
-    out.put(static_cast<int64_t>(s.held));
-    out.put(static_cast<int64_t>(s.errors));
-}
-
-void putRows(Packer& out, const Sheet::Row* rows, size_t count) {
-    out.put(MRows);
-    out.put(static_cast<uint64_t>(count));
-    for (const Sheet::Row* r = rows; r != rows + count; ++r) {
-        out.put(static_cast<uint32_t>(r->cells.size()));
-        for (const auto& [col, v] : r->cells) {
-            out.put(static_cast<int32_t>(col));
-            switch (v.kind()) {
-                case Value::Kind::Text:
-                    out.put(TText);
-                    out.text(v.toText());
-                    break;
-                case Value::Kind::Date:
-                    out.put(TDate);
-                    out.put(static_cast<int64_t>(v.toDate().toJulianDay()));
-                    break;
-                case Value::Kind::Int16:
-                    out.put(TSmall);
-                    out.put(static_cast<int16_t>(v.toInt()));
-                    break;
-                default:
-                    out.put(TNumber);
-                    out.put(v.toDouble());
-            }
-        }
-    }
-}
-
-Sheet takeHeader(Unpacker& in) {
-    Sheet s;
-    s.name = in.text();
-    s.columns = in.get<int32_t>();
-    s.held = in.get<int64_t>();
-    s.errors = in.get<int64_t>();
-    return s;
-}
-
-void takeRows(Unpacker& in, std::vector<Sheet::Row>& rows) {
-    // Every count is checked against the bytes left, so that a damaged
-    // stream cannot make room for more than it holds.
-    const uint64_t count = in.get<uint64_t>();
-    rows.reserve(std::min<uint64_t>(count, in.left() / sizeof(uint32_t)));
-    for (uint64_t r = 0; r < count && in.ok(); ++r) {
-        const uint32_t cells = in.get<uint32_t>();
-        Sheet::Row& row = rows.emplace_back();
-        row.cells.reserve(std::min<size_t>(cells, in.left() / (sizeof(int32_t) + sizeof(Tag))));
-        for (uint32_t c = 0; c < cells && in.ok(); ++c) {
-            const auto col = in.get<int32_t>();
-            switch (in.get<uint8_t>()) {
-                case TText:
-                    row.cells.emplace_back(col, Value(in.text()));
-                    break;
-                case TDate:
-                    row.cells.emplace_back(col, Value(QDate::fromJulianDay(in.get<int64_t>())));
-                    break;
-                case TSmall:
-                    row.cells.emplace_back(col, Value(in.get<int16_t>()));
-                    break;
-                default:
-                    row.cells.emplace_back(col, Value(in.get<double>()));
-            }
-        }
-    }
-}
-
-// Where the sheets go as they come: a sheet's header, then its rows in batches.
-struct Sink {
-    std::function<void(Sheet&&)> sheet;
-    std::function<void(std::vector<Sheet::Row>&)> rows;
-    std::function<void()> waiting;  // while nothing comes (may be empty)
-};
+QString noSuchSheet() { return unreadable(QStringLiteral("工作簿中没有所选的工作表。")); }
 
 [[noreturn]] void interrupted() { throw WorkbookError(unreadable(QStringLiteral("读取过程意外中断。"))); }
 
-QString noSuchSheet() { return unreadable(QStringLiteral("工作簿中没有所选的工作表。")); }
+// The program no longer listens: the reading stops.
+struct Unheard {};
 
-// The sheets read here, handed to the sink (all of them, or the one at `only`).
-void deliver(std::vector<Sheet>& sheets, int only, const Sink& sink) {
-    if (only >= static_cast<int>(sheets.size()))
-        throw WorkbookError(noSuchSheet());
-    for (size_t i = 0; i < sheets.size(); ++i) {
-        if (only >= 0 && static_cast<int>(i) != only)
-            continue;
-        std::vector<Sheet::Row> rows = std::move(sheets[i].rows);
-        sheets[i].rows = {};
-        sink.sheet(std::move(sheets[i]));
-        sink.rows(rows);
+// What the reader reads, put into messages for the program: each sheet the
+// request wants, its rows in batches.
+class Sender : public SheetSink {
+public:
+    Sender(const Request& request, const std::function<bool(std::string&)>& send) : request_(request), send_(send) {}
+
+    Want want(int index) override {
+        switch (request_.kind) {
+            case Request::All:
+                return Want::Rows;
+            case Request::Names:
+                return Want::Name;
+            case Request::One:
+                break;
+        }
+        return index == request_.sheet ? Want::Rows : Want::Nothing;
     }
+    void begin(const QString& name) override {
+        found_ = true;
+        Packer m;
+        m.put(MSheet);
+        m.text(name);
+        send(m);
+    }
+    void row(Sheet::Row&& row) override {
+        batch_.row(row);
+        if (++count_ == kRowsPerMessage)
+            flush();
+    }
+    void restart() override {
+        batch_ = {};
+        count_ = 0;
+        Packer m;
+        m.put(MRestart);
+        send(m);
+    }
+    void end(const Sheet& counts) override {
+        flush();
+        Packer m;
+        m.put(MEnd);
+        m.put(static_cast<int32_t>(counts.columns));
+        m.put(static_cast<int64_t>(counts.held));
+        m.put(static_cast<int64_t>(counts.errors));
+        send(m);
+    }
+    bool found() const { return found_; }
+
+private:
+    void flush() {
+        if (count_ == 0)
+            return;
+        Packer m;
+        m.bytes.reserve(batch_.bytes.size() + 16);
+        m.put(MRows);
+        m.put(static_cast<uint64_t>(count_));
+        m.bytes += batch_.bytes;
+        batch_.bytes.clear();
+        count_ = 0;
+        send(m);
+    }
+    void send(Packer& m) {
+        if (!send_(m.bytes))
+            throw Unheard();
+    }
+
+    Request request_;
+    std::function<bool(std::string&)> send_;
+    Packer batch_;
+    size_t count_ = 0;
+    bool found_ = false;
+};
+
+// Reads the workbook opened on `fd` as the request asks, each message handed
+// to `send`; the last one says it is done.
+void readAndSend(int fd, uint64_t size, const Request& request, const std::function<bool(std::string&)>& send) {
+    Sender sender(request, send);
+    readAny(FileSource(fd, size), QStringLiteral("/proc/self/fd/%1").arg(fd), sender);
+    if (request.kind == Request::One && !sender.found())
+        throw WorkbookError(noSuchSheet());
+    std::string done(1, static_cast<char>(MDone));
+    send(done);
 }
 
 bool writeAll(int fd, const char* p, size_t n) {
@@ -323,80 +206,183 @@ bool writeAll(int fd, const char* p, size_t n) {
     return true;
 }
 
-}  // namespace
-
-namespace {
-
-// Sends one message: its length, then what `out` holds.
-bool send(int fd, Packer& out) {
-    const auto length = static_cast<uint64_t>(out.bytes.size());
-    const bool ok = writeAll(fd, reinterpret_cast<const char*>(&length), sizeof length) &&
-                    writeAll(fd, out.bytes.data(), out.bytes.size());
-    out.bytes.clear();
-    return ok;
+// Sends one message: its length, then its bytes.
+bool sendOn(int fd, const std::string& message) {
+    const auto length = static_cast<uint64_t>(message.size());
+    return writeAll(fd, reinterpret_cast<const char*>(&length), sizeof length) &&
+           writeAll(fd, message.data(), message.size());
 }
 
-[[noreturn]] void readingProcess(int fd, int out, int only) {
+[[noreturn]] void readingProcess(int fd, uint64_t size, int out, const Request& request) {
 #if !TV_ASAN  // the sanitizer keeps terabytes of address space for itself
     const rlimit memory{kReaderMemory, kReaderMemory};
     ::setrlimit(RLIMIT_AS, &memory);
 #endif
-    Packer message;
-    bool ok = true;
+    Packer failure;
     try {
-        std::vector<Sheet> sheets = readOpened(fd);  // never freed: the process ends
-        if (only >= static_cast<int>(sheets.size()))
-            throw WorkbookError(noSuchSheet());
-        for (size_t i = 0; i < sheets.size() && ok; ++i) {
-            if (only >= 0 && static_cast<int>(i) != only)
-                continue;
-            putHeader(message, sheets[i]);
-            ok = send(out, message);
-            const auto& rows = sheets[i].rows;
-            for (size_t r = 0; r < rows.size() && ok; r += kRowsPerMessage) {
-                putRows(message, rows.data() + r, std::min(kRowsPerMessage, rows.size() - r));
-                ok = send(out, message);
-            }
-        }
-        message.put(MDone);
+        readAndSend(fd, size, request, [out](std::string& m) { return sendOn(out, m); });
+        ::_exit(0);
     } catch (const WorkbookError& e) {
-        message = {};
-        message.put(MError);
-        message.text(e.text());
+        failure.put(MError);
+        failure.text(e.text());
     } catch (const std::bad_alloc&) {
-        message = {};
-        message.put(MError);
-        message.text(QStringLiteral("Excel文件太大，不能读取。"));
+        failure.put(MError);
+        failure.text(QStringLiteral("Excel文件太大，不能读取。"));
+    } catch (const Unheard&) {
+        ::_exit(1);
     }
-    ok = ok && send(out, message);
-    ::_exit(ok ? 0 : 1);
+    ::_exit(sendOn(out, failure.bytes) ? 0 : 1);
 }
 
-// Reads the workbook in a process of its own and hands what it sends to the
-// sink as it comes. An error of the sink stops the reading and goes on.
-void readInProcess(const QString& path, int only, const Sink& sink) {
+// Takes one message of the reading process to the listener; true when it
+// says the reading is done.
+bool take(const char* bytes, size_t size, const Listener& listener) {
+    Unpacker in(bytes, size);
+    bool done = false;
+    switch (in.get<uint8_t>()) {
+        case MSheet: {
+            const QString name = in.text();
+            if (in.ok())
+                listener.begin(name);
+            break;
+        }
+        case MRows: {
+            const uint64_t count = in.get<uint64_t>();
+            if (!in.ok())
+                break;
+            if (listener.batch) {
+                listener.batch(in.at(), in.left(), count);
+            } else {
+                std::vector<Sheet::Row> rows;
+                in.rows(count, rows);
+                if (in.ok())
+                    listener.rows(rows);
+            }
+            break;
+        }
+        case MRestart:
+            listener.restart();
+            break;
+        case MEnd: {
+            Sheet counts;
+            counts.columns = in.get<int32_t>();
+            counts.held = in.get<int64_t>();
+            counts.errors = in.get<int64_t>();
+            if (in.ok())
+                listener.end(counts);
+            break;
+        }
+        case MDone:
+            done = true;
+            break;
+        case MError: {
+            const QString text = in.text();
+            if (text.isEmpty())
+                interrupted();
+            throw WorkbookError(text);
+        }
+        default:
+            interrupted();
+    }
+    if (!in.ok())
+        interrupted();
+    return done;
+}
+
+}  // namespace
+
+void detail::Packer::row(const Sheet::Row& row) {
+    put(static_cast<uint32_t>(row.cells.size()));
+    for (const auto& [col, v] : row.cells) {
+        put(static_cast<int32_t>(col));
+        switch (v.kind()) {
+            case Value::Kind::Text:
+                put(TText);
+                text(v.toText());
+                break;
+            case Value::Kind::Date:
+                put(TDate);
+                put(static_cast<int64_t>(v.toDate().toJulianDay()));
+                break;
+            case Value::Kind::Int16:
+                put(TSmall);
+                put(static_cast<int16_t>(v.toInt()));
+                break;
+            default:
+                put(TNumber);
+                put(v.toDouble());
+        }
+    }
+}
+
+QString detail::Unpacker::text() {
+    const size_t n = get<uint32_t>();
+    if (n > left() / 2)
+        return fail(), QString();
+    QString s(static_cast<qsizetype>(n), Qt::Uninitialized);
+    std::memcpy(s.data(), p_, n * 2);
+    p_ += n * 2;
+    return s;
+}
+
+void detail::Unpacker::rows(uint64_t count, std::vector<Sheet::Row>& rows) {
+    // Every count is checked against the bytes left, so that a damaged
+    // stream cannot make room for more than it holds.
+    rows.reserve(rows.size() + std::min<uint64_t>(count, left() / sizeof(uint32_t)));
+    for (uint64_t r = 0; r < count && ok(); ++r) {
+        const uint32_t cells = get<uint32_t>();
+        Sheet::Row& row = rows.emplace_back();
+        row.cells.reserve(std::min<size_t>(cells, left() / (sizeof(int32_t) + 1)));
+        for (uint32_t c = 0; c < cells && ok(); ++c) {
+            const auto col = get<int32_t>();
+            switch (get<uint8_t>()) {
+                case TText:
+                    row.cells.emplace_back(col, Value(text()));
+                    break;
+                case TDate:
+                    row.cells.emplace_back(col, Value(QDate::fromJulianDay(get<int64_t>())));
+                    break;
+                case TSmall:
+                    row.cells.emplace_back(col, Value(get<int16_t>()));
+                    break;
+                default:
+                    row.cells.emplace_back(col, Value(get<double>()));
+            }
+        }
+    }
+}
+
+void detail::readInProcess(const QString& path, const Request& request, const Listener& listener) {
     // Whatever a damaged or hostile file does to the libraries (a crash, a
     // hang, memory without end) ends that process, never the program.
-    const int fd = openWorkbook(path);
+    uint64_t size = 0;
+    const int fd = openWorkbook(path, size);
     struct Close {
         int fd;
         ~Close() { ::close(fd); }
     } closer{fd};
+    const auto here = [&] {
+        // No process of its own: read here, each message taken as it is made.
+        bool done = false;
+        readAndSend(fd, size, request, [&](std::string& m) {
+            done = take(m.data(), m.size(), listener);
+            return true;
+        });
+        if (!done)
+            interrupted();
+    };
     int pipeFds[2];
-    if (::pipe(pipeFds) != 0) {
-        std::vector<Sheet> sheets = readOpened(fd);
-        return deliver(sheets, only, sink);
-    }
+    if (::pipe(pipeFds) != 0)
+        return here();
     const pid_t pid = ::fork();
     if (pid < 0) {
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
-        std::vector<Sheet> sheets = readOpened(fd);
-        return deliver(sheets, only, sink);
+        return here();
     }
     if (pid == 0) {
         ::close(pipeFds[0]);
-        readingProcess(fd, pipeFds[1], only);
+        readingProcess(fd, size, pipeFds[1], request);
     }
     ::close(pipeFds[1]);
     // The process is ended and waited for however the reading ends.
@@ -425,42 +411,15 @@ void readInProcess(const QString& path, int only, const Sink& sink) {
     bool done = false;
     char buf[1 << 16];
     QDeadlineTimer deadline(kReaderSeconds * 1000);
-    std::vector<Sheet::Row> rows;
     while (!done) {
         // The messages complete so far.
         for (uint64_t length = 0; !done && got.size() - used >= sizeof length;) {
             std::memcpy(&length, got.data() + used, sizeof length);
             if (got.size() - used - sizeof length < length)
                 break;
-            Unpacker in(got.data() + used + sizeof length, static_cast<size_t>(length));
+            const char* message = got.data() + used + sizeof length;
             used += sizeof length + length;
-            switch (in.get<uint8_t>()) {
-                case MSheet: {
-                    Sheet s = takeHeader(in);
-                    if (in.ok())
-                        sink.sheet(std::move(s));
-                    break;
-                }
-                case MRows:
-                    rows.clear();
-                    takeRows(in, rows);
-                    if (in.ok())
-                        sink.rows(rows);
-                    break;
-                case MDone:
-                    done = true;
-                    break;
-                case MError: {
-                    const QString text = in.text();
-                    if (text.isEmpty())
-                        interrupted();
-                    throw WorkbookError(text);
-                }
-                default:
-                    interrupted();
-            }
-            if (!in.ok())
-                interrupted();
+            done = take(message, static_cast<size_t>(length), listener);
         }
         if (done)
             break;
@@ -469,15 +428,15 @@ void readInProcess(const QString& path, int only, const Sink& sink) {
             used = 0;
         }
         pollfd p{pipeFds[0], POLLIN, 0};
-        const qint64 slice = sink.waiting ? 100 : 1000;
+        const qint64 slice = listener.waiting ? 100 : 1000;
         const int ready = ::poll(&p, 1, static_cast<int>(std::min<qint64>(deadline.remainingTime(), slice)));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready == 0) {
             if (deadline.hasExpired())
                 throw WorkbookError(unreadable(QStringLiteral("读取超时，文件可能已损坏。")));
-            if (sink.waiting)
-                sink.waiting();
+            if (listener.waiting)
+                listener.waiting();
             continue;
         }
         const ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
@@ -494,35 +453,121 @@ void readInProcess(const QString& path, int only, const Sink& sink) {
         throw WorkbookError(unreadable(QStringLiteral("文件已损坏，读取时出错。")));
 }
 
+Value Sheet::Row::at(int column) const {
+    const auto it = std::lower_bound(cells.begin(), cells.end(), column,
+                                     [](const std::pair<int, Value>& c, int col) { return c.first < col; });
+    return it != cells.end() && it->first == column ? it->second : Value();
+}
+
+Format sniff(const QByteArray& head) {
+    static const QByteArray compound("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    if (head.startsWith(compound))
+        return Format::Xls;
+    if (!head.startsWith(QByteArray("PK\x03\x04", 4)))
+        return Format::Unknown;
+    // An OpenDocument package starts with its uncompressed mimetype part.
+    if (head.mid(30, 8) == "mimetype" && head.mid(38, 46) == "application/vnd.oasis.opendocument.spreadsheet")
+        return Format::Ods;
+    return Format::Xlsx;
+}
+
+namespace {
+
+// Every sheet with all its rows, the cells held counted against the limit.
+class Collector {
+public:
+    std::vector<Sheet> sheets;
+
+    void begin(const QString& name) { sheets.emplace_back().name = name; }
+    void rows(std::vector<Sheet::Row>& rows) {
+        auto& into = sheets.back().rows;
+        for (Sheet::Row& r : rows) {
+            if ((cells_ += r.cells.size()) > kMaxCells)
+                tooLarge();
+            into.push_back(std::move(r));
+        }
+    }
+    void restart() {
+        for (const Sheet::Row& r : sheets.back().rows) cells_ -= r.cells.size();
+        sheets.back().rows.clear();
+    }
+    void end(const Sheet& counts) {
+        Sheet& s = sheets.back();
+        s.columns = counts.columns;
+        s.held = counts.held;
+        s.errors = counts.errors;
+    }
+    Listener listener(const std::function<void()>& waiting) {
+        return {[this](const QString& n) { begin(n); },
+                [this](std::vector<Sheet::Row>& r) { rows(r); },
+                {},
+                [this] { restart(); },
+                [this](const Sheet& c) { end(c); },
+                waiting};
+    }
+
+private:
+    size_t cells_ = 0;
+};
+
+// The same for a reader run here.
+class CollectingSink : public SheetSink {
+public:
+    Collector collector;
+    Want want(int) override { return Want::Rows; }
+    void begin(const QString& name) override { collector.begin(name); }
+    void row(Sheet::Row&& row) override {
+        std::vector<Sheet::Row> one;
+        one.push_back(std::move(row));
+        collector.rows(one);
+    }
+    void restart() override { collector.restart(); }
+    void end(const Sheet& counts) override { collector.end(counts); }
+};
+
 }  // namespace
 
 std::vector<Sheet> read(const QString& path, const std::function<void()>& waiting) {
-    std::vector<Sheet> sheets;
-    readInProcess(path, -1,
-                  {[&](Sheet&& s) { sheets.push_back(std::move(s)); },
-                   [&](std::vector<Sheet::Row>& rows) {
-                       auto& into = sheets.back().rows;
-                       if (into.empty())
-                           into = std::move(rows);
-                       else
-                           std::move(rows.begin(), rows.end(), std::back_inserter(into));
-                   },
-                   waiting});
-    return sheets;
+    Collector all;
+    readInProcess(path, {Request::All, -1}, all.listener(waiting));
+    return std::move(all.sheets);
 }
 
-Sheet readRows(const QString& path, int sheet, const std::function<void(std::vector<Sheet::Row>&)>& rows,
-               const std::function<void()>& waiting) {
-    Sheet header;
-    bool found = false;
-    readInProcess(path, sheet < 0 ? INT_MAX : sheet,
-                  {[&](Sheet&& s) { header = std::move(s), found = true; },
-                   [&](std::vector<Sheet::Row>& batch) {
-                       if (found)
-                           rows(batch);
-                   },
+QStringList sheetNames(const QString& path, const std::function<void()>& waiting) {
+    QStringList names;
+    readInProcess(path, {Request::Names, -1},
+                  {[&](const QString& n) { names << n; },
+                   [](std::vector<Sheet::Row>&) {},
+                   {},
+                   [] {},
+                   [](const Sheet&) {},
                    waiting});
+    return names;
+}
+
+Sheet readRows(const QString& path, int sheet, const RowSink& sink) {
+    Sheet header;
+    readInProcess(path, {Request::One, sheet < 0 ? INT_MAX : sheet},
+                  {[&](const QString& n) { header.name = n; },
+                   [&](std::vector<Sheet::Row>& rows) { sink.rows(rows); },
+                   {},
+                   [&] {
+                       if (sink.restart)
+                           sink.restart();
+                   },
+                   [&](const Sheet& counts) {
+                       header.columns = counts.columns;
+                       header.held = counts.held;
+                       header.errors = counts.errors;
+                   },
+                   sink.waiting});
     return header;
+}
+
+std::vector<Sheet> readBytes(const QByteArray& bytes) {
+    CollectingSink sink;
+    readAny(MemorySource(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))), QString(), sink);
+    return std::move(sink.collector.sheets);
 }
 
 }  // namespace tv::workbook

@@ -94,17 +94,57 @@ Format sniff(const QByteArray& head);
 // once. WorkbookError for a file that cannot be read. `waiting`, when given,
 // is called about ten times a second while the reading process works and has
 // nothing to hand over yet; an error it raises stops the reading and goes on
-// to the caller.
+// to the caller. Every row of every sheet is held: for small workbooks.
 std::vector<Sheet> read(const QString& path, const std::function<void()>& waiting = {});
+// The names of the worksheets of a workbook, in order, as read() would give
+// them, without reading their cells (for a large .ods, its cells are passed
+// over all the same).
+QStringList sheetNames(const QString& path, const std::function<void()>& waiting = {});
+
+// Where the rows of one worksheet go as they are read.
+struct RowSink {
+    // The next rows, in order (the vector may be taken).
+    std::function<void(std::vector<Sheet::Row>&)> rows;
+    // The rows given so far are to be forgotten: they come again from the
+    // first (a workbook that keeps its rows out of order). May be empty
+    // only where nothing was kept of them.
+    std::function<void()> restart;
+    // Called as read() calls its `waiting`.
+    std::function<void()> waiting;
+};
 // One worksheet of a workbook (by its place among the sheets, from 0), read
-// as read() does, its rows handed to `rows` in batches as the reading
-// process sends them: the rows are never all held here. Returns the sheet
-// without its rows (its name, columns and counts). An error of `rows` stops
-// the reading and goes on to the caller; so does one of `waiting`, called
-// as read() calls it.
-Sheet readRows(const QString& path, int sheet, const std::function<void(std::vector<Sheet::Row>&)>& rows,
-               const std::function<void()>& waiting = {});
-// The same from bytes in memory (the fuzz target's way in).
+// as read() does, its rows handed to the sink in batches as the reading
+// process sends them: the rows are never all held, here or there. Returns
+// the sheet without its rows (its name, columns and counts). An error of
+// the sink stops the reading and goes on to the caller.
+Sheet readRows(const QString& path, int sheet, const RowSink& sink);
+// The same from bytes in memory, every sheet held (the fuzz target's way in).
 std::vector<Sheet> readBytes(const QByteArray& bytes);
+
+// One worksheet read whole into an unnamed temporary file of its own (gone
+// with this object), its rows read back a few at a time as they are wanted:
+// a preview of a sheet of any size holds only the rows it shows.
+class SheetFile {
+public:
+    // WorkbookError when the workbook cannot be read or the temporary file
+    // not written. `advance`, when given, is told the rows read so far as
+    // they come and while the reading process works; an error it raises
+    // stops the reading and goes on to the caller.
+    SheetFile(const QString& path, int sheet, const std::function<void(qint64 rows)>& advance = {});
+    ~SheetFile();
+    SheetFile(const SheetFile&) = delete;
+    SheetFile& operator=(const SheetFile&) = delete;
+
+    // The sheet's name, columns and counts; no rows.
+    const Sheet& sheet() const;
+    qint64 rowCount() const;
+    // Row `r` (from 0); valid until the next call. WorkbookError when the
+    // temporary file cannot be read back.
+    const Sheet::Row& row(qint64 r);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
 
 }  // namespace tv::workbook

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <unordered_map>
 
 namespace tv::workbook::detail {
@@ -257,10 +258,63 @@ QString freexlText(int rc) {
     }
 }
 
+// The cells of the active sheet into `out`, with the kept results of its formulas.
+void readCells(const void* h, const Formulas& formulas, const QString& sheet, SheetBuilder& out) {
+    const auto f = formulas.bySheet.find(sheet);
+    unsigned int rows = 0;
+    unsigned short cols = 0;
+    if (const int rc = freexl_worksheet_dimensions(h, &rows, &cols); rc != FREEXL_OK)
+        throw WorkbookError(unreadable(freexlText(rc)));
+    for (unsigned int r = 0; r < rows; ++r) {
+        for (unsigned short c = 0; c < cols; ++c) {
+            FreeXL_CellValue cell;
+            if (freexl_get_cell_value(h, r, c, &cell) != FREEXL_OK)
+                continue;
+            Value v;
+            switch (cell.type) {
+                case FREEXL_CELL_INT:
+                    v = Value(static_cast<double>(cell.value.int_value));
+                    break;
+                case FREEXL_CELL_DOUBLE:
+                    v = Value(cell.value.double_value);
+                    break;
+                case FREEXL_CELL_DATE:
+                case FREEXL_CELL_DATETIME: {
+                    // "yyyy-mm-dd" or "yyyy-mm-dd hh:mm:ss"
+                    const QString t = QString::fromUtf8(cell.value.text_value).left(10);
+                    const QDate d = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"));
+                    v = d.isValid() ? Value(d) : Value(t);
+                    break;
+                }
+                case FREEXL_CELL_TEXT:
+                case FREEXL_CELL_SST_TEXT:
+                case FREEXL_CELL_TIME:
+                    if (cell.value.text_value && *cell.value.text_value)
+                        v = Value(QString::fromUtf8(cell.value.text_value));
+                    break;
+                default:
+                    if (f != formulas.bySheet.end()) {
+                        if (const auto it = f->second.find((uint64_t(r) << 16) | c); it != f->second.end()) {
+                            v = it->second;
+                            out.held();
+                        }
+                    }
+                    break;
+            }
+            if (cell.type != FREEXL_CELL_NULL)
+                out.held();
+            out.add(static_cast<int32_t>(r), c, std::move(v));
+        }
+    }
+    if (const auto e = formulas.errors.find(sheet); e != formulas.errors.end())
+        out.error(e->second);
+}
+
 }  // namespace
 
-std::vector<Sheet> readXls(const QString& path, std::string_view bytes) {
-    const Formulas formulas = formulaResults(bytes);
+void readXls(const QString& path, const Source& source, SheetSink& sink) {
+    // The workbook stream is read whole: a legacy sheet has at most 65,536 rows.
+    const std::string bytes = source.bytes(0, static_cast<size_t>(source.size()));
     const void* h = nullptr;
     const QByteArray name = QFile::encodeName(path);
     int rc = freexl_open(name.constData(), &h);
@@ -279,66 +333,26 @@ std::vector<Sheet> readXls(const QString& path, std::string_view bytes) {
     unsigned int count = 0;
     if ((rc = freexl_get_info(h, FREEXL_BIFF_SHEET_COUNT, &count)) != FREEXL_OK)
         throw WorkbookError(unreadable(freexlText(rc)));
-    std::vector<Sheet> sheets;
-    size_t cells = 0;
+    std::optional<Formulas> formulas;
     for (unsigned short i = 0; i < count; ++i) {
+        const SheetSink::Want want = sink.want(i);
+        if (want == SheetSink::Want::Nothing)
+            continue;
         const char* sheetName = nullptr;
-        if ((rc = freexl_get_worksheet_name(h, i, &sheetName)) != FREEXL_OK ||
-            (rc = freexl_select_active_worksheet(h, i)) != FREEXL_OK)
+        if ((rc = freexl_get_worksheet_name(h, i, &sheetName)) != FREEXL_OK)
             throw WorkbookError(unreadable(freexlText(rc)));
-        SheetBuilder sheet(QString::fromUtf8(sheetName ? sheetName : ""), cells);
-        const auto f = formulas.bySheet.find(QString::fromUtf8(sheetName ? sheetName : ""));
-        unsigned int rows = 0;
-        unsigned short cols = 0;
-        if ((rc = freexl_worksheet_dimensions(h, &rows, &cols)) != FREEXL_OK)
-            throw WorkbookError(unreadable(freexlText(rc)));
-        for (unsigned int r = 0; r < rows; ++r) {
-            for (unsigned short c = 0; c < cols; ++c) {
-                FreeXL_CellValue cell;
-                if (freexl_get_cell_value(h, r, c, &cell) != FREEXL_OK)
-                    continue;
-                Value v;
-                switch (cell.type) {
-                    case FREEXL_CELL_INT:
-                        v = Value(static_cast<double>(cell.value.int_value));
-                        break;
-                    case FREEXL_CELL_DOUBLE:
-                        v = Value(cell.value.double_value);
-                        break;
-                    case FREEXL_CELL_DATE:
-                    case FREEXL_CELL_DATETIME: {
-                        // "yyyy-mm-dd" or "yyyy-mm-dd hh:mm:ss"
-                        const QString t = QString::fromUtf8(cell.value.text_value).left(10);
-                        const QDate d = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"));
-                        v = d.isValid() ? Value(d) : Value(t);
-                        break;
-                    }
-                    case FREEXL_CELL_TEXT:
-                    case FREEXL_CELL_SST_TEXT:
-                    case FREEXL_CELL_TIME:
-                        if (cell.value.text_value && *cell.value.text_value)
-                            v = Value(QString::fromUtf8(cell.value.text_value));
-                        break;
-                    default:
-                        if (f != formulas.bySheet.end()) {
-                            if (const auto it = f->second.find((uint64_t(r) << 16) | c); it != f->second.end()) {
-                                v = it->second;
-                                sheet.held();
-                            }
-                        }
-                        break;
-                }
-                if (cell.type != FREEXL_CELL_NULL)
-                    sheet.held();
-                sheet.add(static_cast<int32_t>(r), c, std::move(v));
-            }
+        const QString sheet = QString::fromUtf8(sheetName ? sheetName : "");
+        sink.begin(sheet);
+        SheetBuilder out(sheet, sink);
+        if (want == SheetSink::Want::Rows) {
+            if (!formulas)
+                formulas = formulaResults(bytes);
+            if ((rc = freexl_select_active_worksheet(h, i)) != FREEXL_OK)
+                throw WorkbookError(unreadable(freexlText(rc)));
+            readCells(h, *formulas, sheet, out);
         }
-        if (const auto e = formulas.errors.find(QString::fromUtf8(sheetName ? sheetName : ""));
-            e != formulas.errors.end())
-            for (qint64 k = 0; k < e->second; ++k) sheet.error();
-        sheets.push_back(sheet.finish());
+        out.finish();
     }
-    return sheets;
 }
 
 }  // namespace tv::workbook::detail

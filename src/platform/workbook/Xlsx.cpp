@@ -21,14 +21,14 @@ namespace {
 using xml::Reader;
 
 struct Package {
-    std::string_view bytes;
+    const Source& source;
     std::vector<ZipPart> parts;
 
-    std::string part(const std::string& name) const {
-        PartText p = zipPart(bytes, parts, name);
-        if (!p.found)
+    const ZipPart& part(const std::string& name) const {
+        const ZipPart* p = findPart(parts, name);
+        if (!p)
             throw WorkbookError(unreadable(QStringLiteral("工作簿缺少内容（%1）。").arg(QString::fromStdString(name))));
-        return std::move(p.text);
+        return *p;
     }
 };
 
@@ -91,9 +91,12 @@ std::unordered_map<std::string, Relationship> relationshipsOf(const Package& pkg
     const size_t slash = source.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : source.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? source : source.substr(slash + 1);
-    PartText rels = zipPart(pkg.bytes, pkg.parts, folder + "_rels/" + name + ".rels");
     std::unordered_map<std::string, Relationship> out;
-    Reader x(rels.text);
+    const ZipPart* rels = findPart(pkg.parts, folder + "_rels/" + name + ".rels");
+    if (!rels)
+        return out;
+    PartReader part(pkg.source, *rels);
+    Reader x(part);
     while (x.next() != Reader::Done) {
         if (x.kind() != Reader::Start || !x.is("Relationship") || x.attribute("TargetMode") == "External")
             continue;
@@ -108,9 +111,9 @@ bool typeIs(const Relationship& r, std::string_view kind) {
 }
 
 // Texts as the workbook escapes what XML cannot hold: _xHHHH_ for one UTF-16 unit.
-QString textOf(const std::string& s) {
+std::string unescaped(std::string&& s) {
     if (s.find("_x") == std::string::npos)
-        return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+        return std::move(s);
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
         uint32_t cp = 0;
@@ -131,7 +134,12 @@ QString textOf(const std::string& s) {
             out += s[i];
         }
     }
-    return QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
+    return out;
+}
+
+QString textOf(std::string s) {
+    const std::string t = unescaped(std::move(s));
+    return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
 }
 
 // The text of a rich text element (<si>, <is>) just started: its <t> parts,
@@ -160,26 +168,40 @@ void richText(Reader& x, std::string& out) {
     }
 }
 
-std::vector<QString> sharedStrings(const std::string& text) {
-    std::vector<QString> all;
-    Reader x(text);
-    std::string s;
-    while (x.next() != Reader::Done) {
-        if (x.kind() == Reader::Start && x.is("si")) {
-            s.clear();
-            if (!x.selfClosing())
-                richText(x, s);
-            all.push_back(textOf(s));
+// The shared texts, one after the other in one block of UTF-8: a workbook
+// of many rows holds many of them.
+class SharedStrings {
+public:
+    size_t size() const { return ends_.size(); }
+    // Null for an empty text.
+    Value at(size_t i) const {
+        const uint32_t from = i == 0 ? 0 : ends_[i - 1];
+        if (ends_[i] == from)
+            return Value();
+        return Value(QString::fromUtf8(bytes_.data() + from, static_cast<qsizetype>(ends_[i] - from)));
+    }
+    void read(Reader& x) {
+        std::string s;
+        while (x.next() != Reader::Done) {
+            if (x.kind() == Reader::Start && x.is("si")) {
+                s.clear();
+                if (!x.selfClosing())
+                    richText(x, s);
+                bytes_ += unescaped(std::move(s));
+                ends_.push_back(static_cast<uint32_t>(bytes_.size()));
+            }
         }
     }
-    return all;
-}
+
+private:
+    std::string bytes_;
+    std::vector<uint32_t> ends_;
+};
 
 // Which cell formats (by their index in cellXfs) show a date.
-std::vector<bool> dateFormats(const std::string& text) {
+std::vector<bool> dateFormats(Reader& x) {
     std::unordered_map<size_t, bool> coded;
     std::vector<bool> dates;
-    Reader x(text);
     bool inCellXfs = false;
     while (x.next() != Reader::Done) {
         if (x.kind() == Reader::End && x.is("cellXfs"))
@@ -217,7 +239,7 @@ bool cellAddress(std::string_view a, int32_t& row, int32_t& col) {
 }
 
 struct Book {
-    std::vector<QString> strings;
+    SharedStrings strings;
     std::vector<bool> dates;
     bool from1904 = false;
 };
@@ -229,8 +251,7 @@ Value cellValue(const Book& book, std::string_view type, size_t xf, const std::s
         const auto index = numberIn(v);
         if (!index || *index < 0 || *index >= static_cast<double>(book.strings.size()))
             return Value();
-        const QString& s = book.strings[static_cast<size_t>(*index)];
-        return s.isEmpty() ? Value() : Value(s);
+        return book.strings.at(static_cast<size_t>(*index));
     }
     if (type == "inlineStr" || type == "str") {
         const QString s = textOf(hasInline ? inl : v);
@@ -253,9 +274,8 @@ Value cellValue(const Book& book, std::string_view type, size_t xf, const std::s
     return Value(*number);
 }
 
-Sheet readSheet(const Book& book, const std::string& text, QString name, size_t& cellCount) {
-    SheetBuilder out(std::move(name), cellCount);
-    Reader x(text);
+// The cells of a sheet's part into `out`.
+void readCells(const Book& book, Reader& x, SheetBuilder& out) {
     int32_t row = -1, col = -1;
     std::string v, inl;
     while (x.next() != Reader::Done) {
@@ -305,48 +325,85 @@ Sheet readSheet(const Book& book, const std::string& text, QString name, size_t&
             out.add(row, col, std::move(value));
         }
     }
-    return out.finish();
+}
+
+// A sheet's rows handed over as they are read; rows out of order (rare)
+// make it read again, its rows held and put in order.
+void readSheet(const Book& book, const Package& pkg, const ZipPart& part, const QString& name, SheetSink& sink) {
+    sink.begin(name);
+    try {
+        PartReader bytes(pkg.source, part);
+        Reader x(bytes);
+        SheetBuilder out(name, sink);
+        readCells(book, x, out);
+        out.finish();
+    } catch (const RowsOutOfOrder&) {
+        sink.restart();
+        PartReader bytes(pkg.source, part);
+        Reader x(bytes);
+        SheetBuilder out(name, sink, true);
+        readCells(book, x, out);
+        out.finish();
+    }
 }
 
 }  // namespace
 
-std::vector<Sheet> readXlsx(std::string_view bytes) {
-    Package pkg{bytes, zipParts(bytes)};
+void readXlsx(const Source& source, SheetSink& sink) {
+    Package pkg{source, zipParts(source)};
     std::string workbook = "xl/workbook.xml";
     for (const auto& [id, rel] : relationshipsOf(pkg, "")) {
         if (typeIs(rel, "officeDocument"))
             workbook = rel.target;
     }
-    const std::string workbookXml = pkg.part(workbook);
     const auto rels = relationshipsOf(pkg, workbook);
-    Book book;
-    for (const auto& [id, rel] : rels) {
-        if (typeIs(rel, "sharedStrings"))
-            book.strings = sharedStrings(pkg.part(rel.target));
-        else if (typeIs(rel, "styles"))
-            book.dates = dateFormats(pkg.part(rel.target));
-    }
     // The sheets in the order the workbook lists them.
+    Book book;
     std::vector<std::pair<QString, std::string>> listed;
-    Reader x(workbookXml);
-    while (x.next() != Reader::Done) {
-        if (x.kind() != Reader::Start)
-            continue;
-        if (x.is("workbookPr")) {
-            const std::string v = x.attribute("date1904");
-            book.from1904 = v == "1" || v == "true";
-        } else if (x.is("sheet")) {
-            const auto rel = rels.find(x.attribute("id"));
-            if (rel != rels.end() && typeIs(rel->second, "worksheet"))
-                listed.emplace_back(textOf(x.attribute("name")), rel->second.target);
+    {
+        PartReader bytes(source, pkg.part(workbook));
+        Reader x(bytes);
+        while (x.next() != Reader::Done) {
+            if (x.kind() != Reader::Start)
+                continue;
+            if (x.is("workbookPr")) {
+                const std::string v = x.attribute("date1904");
+                book.from1904 = v == "1" || v == "true";
+            } else if (x.is("sheet")) {
+                const auto rel = rels.find(x.attribute("id"));
+                if (rel != rels.end() && typeIs(rel->second, "worksheet"))
+                    listed.emplace_back(textOf(x.attribute("name")), rel->second.target);
+            }
         }
     }
     if (listed.size() > 4096)
         tooLarge();
-    std::vector<Sheet> sheets;
-    size_t cellCount = 0;
-    for (auto& [name, part] : listed) sheets.push_back(readSheet(book, pkg.part(part), std::move(name), cellCount));
-    return sheets;
+    std::vector<SheetSink::Want> wants;
+    for (size_t i = 0; i < listed.size(); ++i) wants.push_back(sink.want(static_cast<int>(i)));
+    // The texts and the formats only when rows are wanted.
+    if (std::find(wants.begin(), wants.end(), SheetSink::Want::Rows) != wants.end()) {
+        for (const auto& [id, rel] : rels) {
+            const bool strings = typeIs(rel, "sharedStrings"), styles = typeIs(rel, "styles");
+            if (!strings && !styles)
+                continue;
+            PartReader bytes(source, pkg.part(rel.target));
+            Reader x(bytes);
+            if (strings)
+                book.strings.read(x);
+            else
+                book.dates = dateFormats(x);
+        }
+    }
+    for (size_t i = 0; i < listed.size(); ++i) {
+        if (wants[i] == SheetSink::Want::Rows) {
+            readSheet(book, pkg, pkg.part(listed[i].second), listed[i].first, sink);
+        } else if (wants[i] == SheetSink::Want::Name) {
+            sink.begin(listed[i].first);
+            Sheet named;
+            named.name = listed[i].first;
+            sink.end(named);
+        }
+    }
 }
 
 }  // namespace tv::workbook::detail

@@ -4,10 +4,16 @@
 // namespace prefix. It takes what the workbook formats use and no more: no
 // document type is read and no entity is defined beyond the five of XML and
 // character references. Anything it cannot follow is a damaged part.
+//
+// It reads a document in memory, or a part as it is unpacked, a piece at a
+// time: then only the piece in hand and the event being read are held, and
+// what an event gives (names, attributes, text) lasts until the next call
+// of next().
 
 #include "platform/workbook/Parts.h"
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +24,12 @@ public:
     enum Kind { Start, End, Text, Done };
 
     explicit Reader(std::string_view doc) : p_(doc.data()), end_(doc.data() + doc.size()) {}
+    // The part `part` read as it is unpacked.
+    explicit Reader(detail::PartReader& part) : part_(&part), p_(nullptr), end_(nullptr) {}
+
+    // How much of a part is unpacked at a time. The tests make it a few
+    // bytes, so that every kind of event is met across the end of a piece.
+    static inline size_t piece = 256u << 10;
 
     // The next event. A tag that closes itself (<a/>) gives Start, then End.
     Kind next() {
@@ -28,56 +40,107 @@ public:
             return kind_;
         }
         for (;;) {
-            if (p_ >= end_)
+            if (p_ >= end_ && !more())
                 return kind_ = Done;
-            if (*p_ != '<') {
-                const char* lt = static_cast<const char*>(std::memchr(p_, '<', static_cast<size_t>(end_ - p_)));
-                text_ = std::string_view(p_, static_cast<size_t>((lt ? lt : end_) - p_));
-                cdata_ = false;
-                p_ = lt ? lt : end_;
-                return kind_ = Text;
-            }
-            if (p_ + 1 >= end_)
-                detail::damaged();
-            const char c = p_[1];
-            if (c == '?') {
-                skipPast("?>");
-            } else if (c == '!') {
-                if (startsWith("<!--")) {
-                    skipPast("-->");
-                } else if (startsWith("<![CDATA[")) {
-                    const char* from = p_ + 9;
-                    skipPast("]]>");
-                    text_ = std::string_view(from, static_cast<size_t>(p_ - 3 - from));
-                    cdata_ = true;
-                    return kind_ = Text;
-                } else {
-                    skipDoctype();
-                }
-            } else if (c == '/') {
-                p_ += 2;
-                name_ = readName();
-                while (p_ < end_ && *p_ != '>') ++p_;
-                if (p_ >= end_)
-                    detail::damaged();
-                ++p_;
-                --depth_;
-                return kind_ = End;
-            } else {
-                ++p_;
-                name_ = readName();
-                if (name_.empty())
-                    detail::damaged();
-                readAttributes();
-                // No workbook nests elements this deep; a file that does is
-                // not followed down (the readers walk children by recursion).
-                if (++depth_ > kMaxDepth)
-                    detail::damaged();
-                return kind_ = Start;
+            // An event that goes past the piece in hand is read again from
+            // its start once more of the part has come (or the part ended).
+            const char* start = p_;
+            try {
+                if (const std::optional<Kind> k = event())
+                    return kind_ = *k;
+            } catch (const MoreWanted&) {
+                p_ = start;
+                more();
             }
         }
     }
 
+private:
+    struct MoreWanted {};
+
+    // The part ends inside an event: the rest is wanted, or the part is damaged.
+    [[noreturn]] void ranOut() const {
+        if (part_ && !ended_)
+            throw MoreWanted();
+        detail::damaged();
+    }
+
+    // Keeps what is left of the piece in hand from p_ on and adds the next
+    // piece of the part after it; false at the part's end.
+    bool more() {
+        if (!part_ || ended_)
+            return false;
+        const size_t keep = p_ < end_ ? static_cast<size_t>(end_ - p_) : 0;
+        if (keep > 0 && keep <= buffer_.size() && p_ != buffer_.data())
+            std::memmove(buffer_.data(), p_, keep);
+        if (buffer_.size() < keep + piece)
+            buffer_.resize(keep + piece);
+        const size_t got = part_->read(buffer_.data() + keep, piece);
+        ended_ = got == 0;
+        p_ = buffer_.data();
+        end_ = p_ + keep + got;
+        return got > 0;
+    }
+
+    // One event at p_; nothing for a declaration or a comment passed over.
+    std::optional<Kind> event() {
+        if (*p_ != '<') {
+            const char* lt = static_cast<const char*>(std::memchr(p_, '<', static_cast<size_t>(end_ - p_)));
+            if (!lt && part_ && !ended_)
+                ranOut();
+            text_ = std::string_view(p_, static_cast<size_t>((lt ? lt : end_) - p_));
+            cdata_ = false;
+            p_ = lt ? lt : end_;
+            return Text;
+        }
+        if (p_ + 1 >= end_)
+            ranOut();
+        const char c = p_[1];
+        if (c == '?') {
+            skipPast("?>");
+            return std::nullopt;
+        }
+        if (c == '!') {
+            if (static_cast<size_t>(end_ - p_) < 9 && part_ && !ended_)
+                ranOut();  // not yet known which it is
+            if (startsWith("<![CDATA[")) {
+                const char* from = p_ + 9;
+                skipPast("]]>");
+                text_ = std::string_view(from, static_cast<size_t>(p_ - 3 - from));
+                cdata_ = true;
+                return Text;
+            }
+            if (startsWith("<!--"))
+                skipPast("-->");
+            else
+                skipDoctype();
+            return std::nullopt;
+        }
+        if (c == '/') {
+            p_ += 2;
+            name_ = readName();
+            while (p_ < end_ && *p_ != '>') ++p_;
+            if (p_ >= end_)
+                ranOut();
+            ++p_;
+            --depth_;
+            return End;
+        }
+        ++p_;
+        name_ = readName();
+        if (p_ >= end_)
+            ranOut();
+        if (name_.empty())
+            detail::damaged();
+        readAttributes();
+        // No workbook nests elements this deep; a file that does is
+        // not followed down (the readers walk children by recursion).
+        if (++depth_ > kMaxDepth)
+            detail::damaged();
+        return Start;
+    }
+
+public:
     Kind kind() const { return kind_; }
     // The element's name without its prefix ("c" for <x:c>).
     std::string_view name() const {
@@ -268,7 +331,7 @@ private:
         const std::string_view rest(p_, static_cast<size_t>(end_ - p_));
         const size_t at = rest.find(marker, 2);
         if (at == std::string_view::npos)
-            detail::damaged();
+            ranOut();
         p_ += at + marker.size();
     }
     void skipDoctype() {
@@ -284,7 +347,7 @@ private:
                 return;
             }
         }
-        detail::damaged();
+        ranOut();
     }
     std::string_view readName() {
         const char* n = p_;
@@ -299,7 +362,7 @@ private:
                 const char* close =
                     static_cast<const char*>(std::memchr(p_ + 1, c, static_cast<size_t>(end_ - p_ - 1)));
                 if (!close)
-                    detail::damaged();
+                    ranOut();
                 p_ = close + 1;
             } else if (c == '>') {
                 const bool empty = p_ > from && p_[-1] == '/';
@@ -311,9 +374,12 @@ private:
                 ++p_;
             }
         }
-        detail::damaged();
+        ranOut();
     }
 
+    detail::PartReader* part_ = nullptr;
+    std::string buffer_;
+    bool ended_ = false;
     const char* p_;
     const char* end_;
     Kind kind_ = Done;

@@ -2,6 +2,7 @@
 // every kind of cell of the three formats, and damaged or hostile files
 // refused with a text (the crashers the fuzzer found included).
 #include "platform/workbook/Workbook.h"
+#include "platform/workbook/Xml.h"
 #include "support/PrintTo.h"
 
 #include <gtest/gtest.h>
@@ -160,6 +161,78 @@ TEST(Workbook, WorkbooksOfIndependentProgramsReadAlike) {
               "libreoffice-1904.xls libreoffice-1904.xlsx libreoffice.ods odfpy-1904.ods openpyxl.xlsx "
               "xlsxwriter-inline-1904.xlsx xlsxwriter.xlsx xlwt.xls");
     for (const QString& book : books) EXPECT_EQ(dump(wb::read(dir.filePath(book))), rows) << book.toStdString();
+}
+
+// A sheet read into a file of its own gives back any row asked for, across
+// the batches it came in and in any order; a sheet that keeps its rows out
+// of order comes in order however it is read: whole, in batches (the rows
+// given before the disorder was seen are taken back once), or into its file.
+TEST(Workbook, ASheetReadAPieceAtATimeGivesEveryRowInOrder) {
+    QTemporaryDir dir;
+    const QString big = dir.filePath(QStringLiteral("big.xlsx"));
+    wb::Writer w(big);
+    for (int32_t r = 0; r < 5000; ++r) {
+        w.write(r, 0, Value(r));
+        w.write(r, 1, Value(QStringLiteral("租客%1").arg(r)));
+    }
+    w.close();
+    wb::SheetFile file(big, 0);
+    EXPECT_EQ(QStringLiteral("%1 %2 %3").arg(file.sheet().name).arg(file.rowCount()).arg(file.sheet().columns),
+              "Sheet1 5000 2");
+    for (const qint64 r : {0, 4999, 2500, 1024, 1023, 0, 4096, 3000, 4999}) {
+        const wb::Sheet::Row& row = file.row(r);
+        EXPECT_EQ(row.at(0).toText() + row.at(1).toText(), QStringLiteral("%1租客%1").arg(r));
+    }
+    EXPECT_THROW(file.row(5000), wb::WorkbookError);
+
+    const QString disorder = fixture(QStringLiteral("workbook_disorder.xlsx"));
+    const auto firstCells = [](const std::vector<wb::Sheet::Row>& rows) {
+        QStringList out;
+        for (const auto& r : rows) out << r.at(0).toText();
+        return out.join(' ') + " | " + rows.at(0).at(1).toText() + rows.at(0).at(2).toText();
+    };
+    QStringList expected;
+    for (int r = 1; r <= 1501; ++r) expected << QString::number(r);
+    expected << "1600";
+    const QString inOrder = expected.join(' ') + " | 行199";
+    EXPECT_EQ(firstCells(wb::read(disorder).at(0).rows), inOrder);
+    std::vector<wb::Sheet::Row> batches;
+    int restarts = 0;
+    wb::readRows(disorder, 0,
+                 {[&](std::vector<wb::Sheet::Row>& rows) { batches.insert(batches.end(), rows.begin(), rows.end()); },
+                  [&] { batches.clear(), ++restarts; },
+                  {}});
+    EXPECT_EQ(firstCells(batches), inOrder);
+    EXPECT_EQ(restarts, 1);
+    wb::SheetFile kept(disorder, 0);
+    std::vector<wb::Sheet::Row> back;
+    for (qint64 r = 0; r < kept.rowCount(); ++r) back.push_back(kept.row(r));
+    EXPECT_EQ(firstCells(back), inOrder);
+}
+
+// A part is read a piece at a time: whatever the size of the pieces, every
+// workbook reads as it does when its parts come in pieces larger than they
+// are, markup of every kind included (a document type, comments, a processing
+// instruction, CDATA, references, '>' inside an attribute).
+TEST(Workbook, EveryEventReadsAlikeAcrossTheEndOfAPiece) {
+    EXPECT_EQ(dump(wb::read(fixture(QStringLiteral("workbook_markup.xlsx")))),
+              "[数据] 3\n0=t:<租> & \"客\" 1=t:<&租客> 2=n:1.5 \n[第二页] 0\n");
+    QStringList books;
+    for (const char* name : {"workbook_markup.xlsx", "workbook_kinds.xlsx", "workbook_1904.xlsx", "workbook_sheet.ods",
+                             "workbook_wide.ods", "exchange_twin.xlsx"})
+        books << fixture(QString::fromLatin1(name));
+    const QDir others(fixture(QStringLiteral("workbooks")));
+    for (const QString& name : others.entryList({"*.xlsx", "*.ods"}, QDir::Files, QDir::Name))
+        books << others.filePath(name);
+    for (const QString& book : books) {
+        const QByteArray bytes = readFile(book);
+        const QString whole = dump(wb::readBytes(bytes));
+        for (const size_t piece : {1, 2, 5, 64}) {
+            tv::workbook::xml::Reader::piece = piece;
+            EXPECT_EQ(dump(wb::readBytes(bytes)), whole) << book.toStdString() << " in pieces of " << piece;
+        }
+        tv::workbook::xml::Reader::piece = 256u << 10;
+    }
 }
 
 TEST(Workbook, OnlyARegularFileIsReadAndAtOnce) {
