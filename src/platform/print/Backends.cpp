@@ -178,6 +178,10 @@ private:
                 strokes(arms, QRectF(x, top_, cellWidth, height_));
                 continue;
             }
+            if (c == U'…') {
+                dots(QRectF(x, top_, cellWidth, height_));
+                continue;
+            }
             const QString glyph = QString::fromUcs4(&c, 1);
             const double advance = metrics_->horizontalAdvance(glyph);
             painter_.drawText(QPointF(x + (cellWidth - advance) / 2, baseline_), glyph);
@@ -194,6 +198,22 @@ private:
             painter_.drawLine(QLineF(c, QPointF(c.x(), cell.top())));
         if (arms & Down)
             painter_.drawLine(QLineF(c, QPointF(c.x(), cell.bottom())));
+    }
+
+    // The mark that ends a cut text, as three dots on the baseline: drawn
+    // like the box lines, whatever the font has for it (a font's own glyph
+    // for it has been seen to lose the text of the whole page when a
+    // printer's filters turn it into PostScript).
+    void dots(const QRectF& cell) {
+        // Round in a narrowed stretch too, as wide as the pen of the box lines.
+        const double r = std::max(1.0, height_ / 16) * 0.75;
+        const double across = r / painter_.worldTransform().m11();
+        painter_.save();
+        painter_.setPen(Qt::NoPen);
+        painter_.setBrush(Qt::black);
+        for (double at : {1.0 / 6, 3.0 / 6, 5.0 / 6})
+            painter_.drawEllipse(QPointF(cell.left() + cell.width() * at, baseline_ - r), across, r);
+        painter_.restore();
     }
 
     QPaintDevice* device_ = nullptr;

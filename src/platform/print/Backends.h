@@ -9,9 +9,9 @@
 //                                            a text drawn narrower to fit its
 //                                            cell stands as {75%:text} (the
 //                                            width it is drawn at, the text,
-//                                            cut when even 60% does not fit;
-//                                            a number never narrower than 40%
-//                                            and never cut: "####" instead)
+//                                            cut with "…" at its end when even
+//                                            40% does not fit; a number is
+//                                            never cut: "####" instead)
 //                                            in place of the cell's columns,
 //                                            so that line's later columns
 //                                            stand shifted in the trace

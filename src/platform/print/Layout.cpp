@@ -122,7 +122,7 @@ Narrow fitCell(std::span<const Item> cell, int columns) {
     // it never runs into the item that follows (hundredths of a column).
     const int room = columns * 100 - 50;
     const int width = text::width(all);
-    if (width * (numbers ? Layout::kMinNumberPercent : Layout::kMinPercent) <= room) {
+    if (width * Layout::kMinPercent <= room) {
         out.text = all;
         out.percent = room / width;
         return out;
@@ -145,14 +145,13 @@ Narrow fitCell(std::span<const Item> cell, int columns) {
         }
         return out;
     }
-    auto [cut, cutWidth] = beginning(all, Layout::kMinPercent, room);
-    if (cutWidth * 100 > room) {
-        out.text = cut;
-        out.percent = room / cutWidth;  // at least kMinPercent
-        return out;
-    }
-    // Too small a cell to gain anything: full-width characters, cut.
-    out.text = beginning(all, 100, columns * 100).first;
+    // Text is cut: the longest beginning that fits with the mark after it,
+    // so that the reader of the paper sees that it goes on. In a cell too
+    // small for a character the mark stands alone, as small as it must be.
+    const int markWidth = text::width(Layout::kCutMark);
+    auto [cut, cutWidth] = beginning(all, Layout::kMinPercent, room - markWidth * Layout::kMinPercent);
+    out.text = cut + Layout::kCutMark;
+    out.percent = std::min(100, std::max(1, room) / (cutWidth + markWidth));
     return out;
 }
 

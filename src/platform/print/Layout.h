@@ -5,12 +5,12 @@
 // are one em apart (font size x 20 twips); a line that does not fit on the
 // page any more begins a new page.
 //
-// An item's cell ends where the next item of the line begins. A text wider
+// An item's cell ends where the next item of the line begins. A value wider
 // than its cell is drawn narrower so that it fits, down to kMinPercent of its
-// width; what even that cannot hold is cut at the cell's edge. A cell holding
-// a number narrows further, down to kMinNumberPercent, and is never cut: past
-// that its numbers give way to "#" filling the cell, as in a spreadsheet, so
-// that no number is ever printed as another one. Either way a long value never
+// width. Past that a text is cut, and ends with kCutMark so that the reader
+// of the paper sees it is incomplete; a cell holding a number is never cut:
+// its numbers give way to "#" filling the cell, as in a spreadsheet, so that
+// no number is ever printed as another one. Either way a long value never
 // pushes the box lines that follow it. The last item of a line, and an item
 // followed by one at a column it has already passed, have no such limit.
 
@@ -56,10 +56,10 @@ class Layout {
 public:
     static constexpr double kDefaultFontSize = 10;
     static inline const QString kDefaultFontName = QStringLiteral("宋体");
-    // The narrowest a text is drawn to fit its cell, in percent of its width;
-    // a cell with a number in it goes down to kMinNumberPercent.
-    static constexpr int kMinPercent = 60;
-    static constexpr int kMinNumberPercent = 40;
+    // The narrowest a value is drawn to fit its cell, in percent of its width.
+    static constexpr int kMinPercent = 40;
+    // What ends a text cut to its cell.
+    static inline const QString kCutMark = QStringLiteral("…");
 
     // pageHeight: the height of the printable area in twips.
     explicit Layout(double pageHeight);
@@ -96,12 +96,12 @@ private:
 // How the items of one cell (an item at its column and those printed right
 // after it), together wider than its `columns` columns, are drawn there: the
 // whole text at the percent that fits it into the cell less half a column,
-// down to Layout::kMinPercent, or Layout::kMinNumberPercent when a number is
-// among them. Past that, text alone is cut: the longest beginning that fits
-// at kMinPercent, or in a cell too small for that to gain anything the
-// characters that fit at full width (percent 100). A cell with numbers keeps
-// its text items at full width and fills the columns left with "#" in place of
-// the numbers; it is "#" whole when its text leaves no column for them.
+// down to Layout::kMinPercent. Past that, text alone is cut: the longest
+// beginning that fits at kMinPercent with Layout::kCutMark after it (the mark
+// alone, narrower still, in a cell too small for a character). A cell with
+// numbers keeps its text items at full width and fills the columns left with
+// "#" in place of the numbers; it is "#" whole when its text leaves no column
+// for them.
 Narrow fitCell(std::span<const Item> cell, int columns);
 
 // A picture's printed size: its pixels at 96 dpi (15 twips a pixel), scaled

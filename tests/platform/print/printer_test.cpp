@@ -57,26 +57,28 @@ TEST(PrintLayout, ColumnsAreHalfAnEmLinesOneEmAndAValueFitsItsCell) {
         QStringList lines;
     } cases[] = {
         // Columns 17-24 hold eight columns at full width; a narrowed text
-        // leaves half a column free: ten columns at 75%, sixteen not even at
-        // 60%: the six characters that fit at 62%.
+        // leaves half a column free: ten columns at 75%, sixteen at 46%,
+        // twenty not even at 40%: the eight characters that fit there with
+        // "…" after them to tell the reader that the text goes on.
         {{at(1, "│"), at(17, "一二三四"), at(25, "│")}, {"│" + QString(14, ' ') + "一二三四│"}},
         {{at(17, "一二三四五"), at(25, "│")}, {sp16 + "{75%:一二三四五}│"}},
-        {{at(17, "一二三四五六七八"), at(25, "│"), at(27, "租金")}, {sp16 + "{62%:一二三四五六}│租金"}},
+        {{at(17, "一二三四五六七八"), at(25, "│"), at(27, "租金")}, {sp16 + "{46%:一二三四五六七八}│租金"}},
+        {{at(17, "一二三四五六七八九十"), at(25, "│")}, {sp16 + "{41%:一二三四五六七八…}│"}},
         // An item and the text items after it share the cell.
         {{at(3, "子女数:"), text(" 1 "), text("男"), at(12, "│")}, {"  {70%:子女数: 1 男}│"}},
         // The last item has no limit; an item past its column goes on the next line.
         {{at(1, "│"), at(3, "一二三四五六七八")}, {"│一二三四五六七八"}},
         {{at(5, "abcdef"), at(3, "x")}, {"    abcdef", "  x"}},
-        // A cell too small to gain anything: what fits at full width.
-        {{at(1, "中"), at(2, "│")}, {" │"}},
+        // A cell too small for even a character: "…" alone, as small as it must be.
+        {{at(1, "中"), at(2, "│")}, {"{25%:…}│"}},
     };
     for (const auto& c : cases) EXPECT_EQ(shown(layout.printLine(c.items)), c.lines) << c.lines.join('/').toStdString();
 }
 
 // A value in a cell between two bars: its columns, and the cell as printed.
-// Text narrows to 60% and is cut past that; a number (an amount, a reading, a
-// date, a count, a room or phone number) narrows to 40% and past that fills
-// its cell with "#": it never prints as another number.
+// Text and numbers narrow to 40%; past that text is cut and ends with "…",
+// while a number (an amount, a reading, a date, a count, a room or phone
+// number) fills its cell with "#": it never prints as another number.
 TEST(PrintLayout, ANumberNarrowsFurtherThanTextAndIsNeverCutIntoAnotherNumber) {
     const struct {
         std::vector<Item> cell;
@@ -85,7 +87,8 @@ TEST(PrintLayout, ANumberNarrowsFurtherThanTextAndIsNeverCutIntoAnotherNumber) {
     } cases[] = {
         // The 6-column money cells of a receipt (水费, 电费, 其它费用, 单价).
         {{number("2886582.27")}, 6, "{55%:2886582.27}"},
-        {{text("2886582.27")}, 6, "{61%:2886582.2}"},  // text is cut
+        {{text("2886582.27")}, 6, "{55%:2886582.27}"},
+        {{text("深圳市南山区科技园有限公司")}, 6, "{45%:深圳市南山…}"},
         {{number("-99999999.99")}, 6, "{45%:-99999999.99}"},
         {{number("123456789.00")}, 6, "{45%:123456789.00}"},
         {{number("1234567890.00")}, 6, "{42%:1234567890.00}"},
@@ -97,7 +100,7 @@ TEST(PrintLayout, ANumberNarrowsFurtherThanTextAndIsNeverCutIntoAnotherNumber) {
         {{number("922337203685477.58")}, 8, "{41%:922337203685477.58}"},
         {{number("-922337203685477.58")}, 8, "########"},
         {{number("欧阳司马上官诸葛长孙1208号")}, 8, "########"},
-        {{text("欧阳司马上官诸葛长孙1208号")}, 8, "{62%:欧阳司马上官}"},
+        {{text("欧阳司马上官诸葛长孙1208号")}, 8, "{41%:欧阳司马上官诸葛…}"},
         // A caption stays whole before a number that gives way to "#"; the
         // numbers of one cell share its columns.
         {{text("入住日期:"), number("2021-01-20（2021-01-18交定金500元）")},
@@ -112,7 +115,7 @@ TEST(PrintLayout, ANumberNarrowsFurtherThanTextAndIsNeverCutIntoAnotherNumber) {
         // a cell too small for narrowing to gain anything.
         {{text("出生年月:"), number("1950年3月15日")}, 8, "########"},
         {{number("12")}, 1, "#"},
-        {{text("中")}, 1, " "},
+        {{text("中")}, 1, "{25%:…}"},
     };
     for (const auto& c : cases) {
         Layout layout(100000);
@@ -305,4 +308,18 @@ TEST(PrintDrawing, ChineseSitsInItsTwoColumnCellANarrowTextInItsCell) {
     EXPECT_GT(squeezed.right(), 52);  // the third character, squeezed, not dropped
     for (int x = 60; x < 68; ++x) EXPECT_FALSE(dark(img, x, 10)) << x;
     EXPECT_TRUE(dark(img, 70, 10));
+}
+
+TEST(PrintDrawing, TheMarkOfACutTextIsThreeDotsOnTheBaselineOfItsCell) {
+    // "…" on columns 3-4: x 20..40; drawn as the box lines are, font or not.
+    for (const std::vector<Narrow>& narrow : {std::vector<Narrow>{}, std::vector<Narrow>{{3, 2, 50, "…"}}}) {
+        const QImage img = draw({narrow.empty() ? "  …" : "  "}, narrow);
+        const QRect ink = inked(img, img.rect());
+        ASSERT_FALSE(ink.isNull());
+        EXPECT_TRUE(QRect(20, 10, narrow.empty() ? 20 : 10, 10).contains(ink)) << ink.x() << ' ' << ink.y();
+        int dots = 0;
+        const int y = ink.center().y();
+        for (int x = ink.left(); x <= ink.right(); ++x) dots += dark(img, x, y) && !dark(img, x - 1, y) ? 1 : 0;
+        EXPECT_EQ(dots, 3);
+    }
 }
