@@ -75,7 +75,7 @@ void FrmZsdjs::onLoad() {
     FrmZsdjsUi& u = ui();
     SharedState& s = state();
     Count.fill(0);
-    s.ActiveFormCode = formcode::Billing;
+    s.ActiveFormCode = FormCode::Billing;
     s.DatabasePath = s.DataFilePath;
     bindDataFile(s.DatabasePath);
     if (subWindow())
@@ -336,7 +336,6 @@ void FrmZsdjs::CmdJs_Click() {
              dlg::kHintTitle);
         return;
     }
-    s.ReceiptTitle = QStringLiteral("房屋租赁使用费收据");
     if (result.bills > 0) {
         s.CurrentBill = result.lastBill;
         s.CurrentOtherFees = result.lastOtherFees;

@@ -396,7 +396,7 @@ void FrmRzdj::onLoad() {
     FrmRzdjUi& u = ui();
     SharedState& s = tv::state();
     CheckInCount = 0;
-    s.ActiveFormCode = formcode::CheckIn;
+    s.ActiveFormCode = tv::FormCode::CheckIn;
     s.DatabasePath = s.DataFilePath;
     bindDataFile(s.DatabasePath);
     // A file of another shape is told once; then only 返回 is left.
@@ -697,28 +697,25 @@ void FrmRzdj::cmdCxClick() {
 
 void FrmRzdj::cmdPrinterClick() {
     SharedState& s = tv::state();
-    s.PrintPrompt = QStringLiteral("打印单条记录请选'1';打印两条记录请选'2',提示：只能输入(1,2)：");
-    s.PrintChoice = dlg::inputBox(s.PrintPrompt, QStringLiteral("输入提示"), QStringLiteral("2")).value_or(QString());
+    const QString answer =
+        dlg::inputBox(QStringLiteral("打印单条记录请选'1';打印两条记录请选'2',提示：只能输入(1,2)："),
+                      QStringLiteral("输入提示"), QStringLiteral("2"))
+            .value_or(QString());
     bool number = false;
-    const double choice = s.PrintChoice.trimmed().toDouble(&number);
+    const double choice = answer.trimmed().toDouble(&number);
     if (!number)
         return;
     if (choice == 0) {
         dlg::msgBox(QStringLiteral("您没有正确选择选项,默认取值为 2 ！"), dlg::Info, dlg::kHintTitle);
     } else if (choice == 1) {
-        s.EditMode = mode::OneSheet;
+        s.SheetChoice = tv::Sheets::One;
         if (!tv::currentRowToPrint(this))
             return;
         // This window's row and this window's photo, whatever window loaded last.
         fill();
-        struct Restore {
-            QString saved = tv::state().ActiveFormCode;
-            ~Restore() { tv::state().ActiveFormCode = saved; }
-        } restore;
-        s.ActiveFormCode = formcode::CheckIn;
-        tv::PrintRegForm();
+        tv::PrintRegForm(s.CurrentCheckIn, tv::FormCode::CheckIn);
     } else if (choice == 2) {
-        s.EditMode = mode::TwoSheets;
+        s.SheetChoice = tv::Sheets::Two;
         if (tv::forms::Form* pair = tv::forms::Registry::instance(QString::fromLatin1(tv::windows::kPairPrint)))
             pair->show();
     }

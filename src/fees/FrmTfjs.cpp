@@ -193,7 +193,7 @@ void FrmTfjs::onLoad() {
     FrmTfjsUi& u = ui();
     SharedState& s = state();
     RowTotal = 0;
-    s.ActiveFormCode = formcode::Fees;
+    s.ActiveFormCode = FormCode::Fees;
     s.DatabasePath = s.DataFilePath;
     SettlementMode.clear();
     s.OpDialogMode = kNoFileDialog;
@@ -506,7 +506,7 @@ void FrmTfjs::CmdPrinter_Click() {
     SharedState& s = state();
     s.CurrentBill = Bill;
     s.AmountInWords = Words;
-    PrintSettlement();
+    PrintSettlement(s.CurrentBill, s.AmountInWords, s.SettleDeposit, s.SettleArrears);
 }
 
 }  // namespace tv::fees

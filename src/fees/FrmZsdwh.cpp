@@ -123,7 +123,7 @@ void FrmZsdwh::onLoad() {
 void FrmZsdwh::loadSources() {
     FrmZsdwhUi& u = ui();
     SharedState& s = state();
-    s.ActiveFormCode = formcode::Fees;
+    s.ActiveFormCode = FormCode::Fees;
     s.DatabasePath = s.DataFilePath;
     FeeRecordCount = OtherFeeCount = TenantCount = UserCount = 0;
     QStringList bills;

@@ -178,7 +178,7 @@ const std::vector<ToolButton>& toolButtons() {
         {"TB27", "新建", "新建公寓数据",
          [](MDIVamo& m) {
              tv::state().DataFilePath.clear();
-             m.DialogCode = MDIVamo::kNewFile;
+             m.DialogCode = MDIVamo::DataDialog::NewFile;
              m.newDataFile();
          },
          nullptr},
@@ -359,9 +359,9 @@ void MDIVamo::onLoad() {
     w->setWindowState(Qt::WindowMaximized);
 
     s.UserDbPath = folder + QStringLiteral("/Rave.ini");
-    s.AppDir = folder;
+    AppDir = folder;
     TemplatePath = folder + QStringLiteral("/MDB/Lunrek.mdb");
-    HelpFile = s.AppDir + QStringLiteral("/RAZ.CHM");
+    HelpFile = AppDir + QStringLiteral("/RAZ.CHM");
     s.PicturePath = tv::shell::pictureFolder();
     // Read here, safely, not by name when they are painted.
     const auto picture = [&s](const QString& name) {
@@ -371,7 +371,7 @@ void MDIVamo::onLoad() {
     w->setWindowIcon(QIcon(picture(QStringLiteral("DE10.gif"))));
     for (QAction* a : ui().Toolbar1->actions())
         a->setIcon(QIcon(picture(a->data().toString() + QStringLiteral(".png"))));
-    DialogCode = QStringLiteral("0");
+    DialogCode = DataDialog::None;
     setPanelText(1, QStringLiteral("工作路径：") + folder);
 
     Registry::setMdiArea(ui().area);
@@ -398,8 +398,8 @@ void MDIVamo::updateClock() {
     setPanelText(4, QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
 }
 
-void MDIVamo::Op(QString& Myp, const QString& YYno) {
-    const QString title = YYno == kNewFile ? QStringLiteral("新建公寓数据") : QStringLiteral("打开公寓数据");
+void MDIVamo::Op(QString& Myp, DataDialog YYno) {
+    const QString title = YYno == DataDialog::NewFile ? QStringLiteral("新建公寓数据") : QStringLiteral("打开公寓数据");
     const QString name = chooseFile(title, QStringLiteral("数据库文件 (*.mdb)|*.mdb|所有文件 (*.*)|*.*"));
     if (!name.isEmpty())
         Myp = name;
@@ -407,7 +407,7 @@ void MDIVamo::Op(QString& Myp, const QString& YYno) {
 
 void MDIVamo::dataCommand(const char* window) {
     SharedState& s = tv::state();
-    DialogCode = kOpenFile;
+    DialogCode = DataDialog::OpenFile;
     s.DataFilePath.clear();
     Op(s.DataFilePath, DialogCode);
     if (s.DataFilePath.isEmpty())
@@ -436,31 +436,31 @@ void MDIVamo::printCommand() {
         msgBox(QStringLiteral("文件没打开，请打开文件后再试！"), tv::dlg::Info, tv::dlg::kHintTitle);
         return;
     }
-    using namespace tv::formcode;
-    if (s.ActiveFormCode == CheckIn) {
-        if (s.EditMode == tv::mode::OneSheet) {
+    using tv::FormCode;
+    if (s.ActiveFormCode == FormCode::CheckIn) {
+        if (s.SheetChoice == tv::Sheets::One) {
             // The row the check-in window shows, with its photo.
-            tv::windows::DataWindow* checkIn = tv::dataWindowOf(CheckIn);
+            tv::windows::DataWindow* checkIn = tv::dataWindowOf(FormCode::CheckIn);
             if (tv::currentRowToPrint(checkIn)) {
                 dynamic_cast<tv::windows::CheckInWindow&>(*checkIn).holdCurrentRow();
-                tv::PrintRegForm();
+                tv::PrintRegForm(s.CurrentCheckIn, FormCode::CheckIn);
             }
-        } else if (s.EditMode == tv::mode::TwoSheets)
+        } else if (s.SheetChoice == tv::Sheets::Two)
             openWindow(tv::windows::kPairPrint);
         // The tenant records window's print choice starts afresh (when it is open).
         if (auto* records = Registry::loadedAs<tv::windows::RecordsWindow>())
             records->resetPrintChoice();
-    } else if (s.ActiveFormCode == Records) {
-        s.EditMode = tv::mode::OneSheet;
+    } else if (s.ActiveFormCode == FormCode::Records) {
+        s.SheetChoice = tv::Sheets::One;
         openWindow(tv::windows::kPairPrint);
-    } else if (s.ActiveFormCode == Billing || s.ActiveFormCode == Fees) {
+    } else if (s.ActiveFormCode == FormCode::Billing || s.ActiveFormCode == FormCode::Fees) {
         tv::printChoice(tv::PrintCaller::MainWindow);
     }
 }
 
 void MDIVamo::newDataFile() {
     SharedState& s = tv::state();
-    DialogCode = kNewFile;
+    DialogCode = DataDialog::NewFile;
     s.DataFilePath.clear();
     Op(s.DataFilePath, DialogCode);
     if (s.DataFilePath.isEmpty()) {
@@ -553,9 +553,8 @@ std::optional<QByteArray> MDIVamo::readTemplate() {
 }
 
 void MDIVamo::helpContents() {
-    SharedState& s = tv::state();
-    s.HelpFilePath = s.AppDir + QStringLiteral("/vamo.CHM");
-    HelpResult = openHelp(s.HelpFilePath) ? 1 : 0;
+    HelpFilePath = AppDir + QStringLiteral("/vamo.CHM");
+    HelpResult = openHelp(HelpFilePath) ? 1 : 0;
 }
 
 bool MDIVamo::openHelp(const QString& path) {

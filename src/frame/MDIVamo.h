@@ -40,9 +40,8 @@ struct MDIVamoUi {
 class MDIVamo : public tv::forms::Window<MDIVamoUi>, public tv::forms::StatusPanels {
 public:
     static constexpr const char* kName = "MDIVamo";
-    // DialogCode: the data-file dialog names a new file or opens one.
-    static constexpr QLatin1String kNewFile{"Y1"};
-    static constexpr QLatin1String kOpenFile{"Y2"};
+    // What the data-file dialog is asked for: a new file named, or a file opened.
+    enum class DataDialog { None, NewFile, OpenFile };
     // The help viewer started where the desktop has no program for help files.
     static constexpr const char* kHelpViewer = "xchm";
     // The largest template copied: an empty data file is a few kilobytes.
@@ -51,15 +50,17 @@ public:
     MDIVamo();
 
     // Window state.
-    QString DialogCode;    // kNewFile, kOpenFile; "0" after the load
+    DataDialog DialogCode = DataDialog::None;
+    QString AppDir;        // the program folder
     QString TemplatePath;  // the template data file
     QString CopySource, CopyTarget;
-    QString HelpFile;  // the application's help file
+    QString HelpFile;      // the application's help file
+    QString HelpFilePath;  // the help file the help command opens
     int HelpResult = 0;
 
     // The data-file dialog: puts the chosen path into Myp, leaves it alone on
-    // cancel. kNewFile titles it for a new data file.
-    void Op(QString& Myp, const QString& YYno);
+    // cancel. NewFile titles it for a new data file.
+    void Op(QString& Myp, DataDialog YYno);
 
     // The commands of the menus and the toolbar.
     void dataCommand(const char* window);  // ask for the data file, then show `window`

@@ -28,7 +28,6 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSignalBlocker>
 
 #include <cmath>
 #include <exception>
@@ -340,7 +339,7 @@ void Tenvora::loadSources() {
     u.TxtY3->setText(QStringLiteral("3050"));
     u.TxtBt->setText(QStringLiteral("Varnholt出租屋暂住人员情况登记表"));
     u.TxtBt->setCursorPosition(0);
-    s.ActiveFormCode = formcode::Records;
+    s.ActiveFormCode = FormCode::Records;
     s.DatabasePath = s.DataFilePath;
 
     openCounted(u.Data1, s.DatabasePath, kAllRegistrations, TenantRowCount);
@@ -415,8 +414,8 @@ void Tenvora::Data4_Reposition() {
     ui().LelZcrs->setText(QString::number(UserRowCount));
 }
 
-// The registration now current goes into the print record that EditMode
-// names, and the other print choice is offered again. Without a current row
+// The registration now current goes into the print record that the sheet
+// choice names, and the other print choice is offered again. Without a current row
 // (an empty selection, a scan that found nothing, a delete) nothing happens.
 void Tenvora::followRegistration() {
     TenvoraUi& u = ui();
@@ -424,10 +423,10 @@ void Tenvora::followRegistration() {
     if (!rs.hasCurrent())
         return;
     SharedState& s = state();
-    if (s.EditMode == mode::OneSheet) {
+    if (s.SheetChoice == Sheets::One) {
         FillCheckInRecord(rs, s.CurrentCheckIn);
         u.Check2->setEnabled(true);
-    } else if (s.EditMode == mode::TwoSheets) {
+    } else if (s.SheetChoice == Sheets::Two) {
         FillCheckInRecord(rs, s.SecondCheckIn);
         u.Check1->setEnabled(true);
     }
@@ -611,14 +610,14 @@ void Tenvora::resetPrintChoice() {
 
 // 单记录, ticked or cleared: one registration per sheet.
 void Tenvora::Check1_Click() {
-    state().EditMode = mode::OneSheet;
+    state().SheetChoice = Sheets::One;
     ui().Check2->setChecked(false);
     ui().Check2->setEnabled(false);
 }
 
 // 双记录, ticked or cleared: two per sheet, chosen in the registration records window.
 void Tenvora::Check2_Click() {
-    state().EditMode = mode::TwoSheets;
+    state().SheetChoice = Sheets::Two;
     ui().Check1->setChecked(false);
     ui().Check1->setEnabled(false);
     if (forms::Form* pair = forms::Registry::instance(QString::fromLatin1(windows::kPairPrint)))
@@ -628,11 +627,11 @@ void Tenvora::Check2_Click() {
 void Tenvora::CmdPrinter_Click() {
     TenvoraUi& u = ui();
     SharedState& s = state();
-    if (s.EditMode.isEmpty()) {
+    if (s.SheetChoice == Sheets::Unchosen) {
         dlg::msgBox(QStringLiteral("请选择以'单击录'还是以'双击录'方式打印？"), dlg::Info, dlg::kHintTitle);
         return;
     }
-    if (s.EditMode == mode::OneSheet) {
+    if (s.SheetChoice == Sheets::One) {
         // The highlighted row, its text and its photo, whatever was copied
         // before and whichever data window loaded last; without one, nothing.
         if (!currentRowToPrint(this))
@@ -646,26 +645,12 @@ void Tenvora::CmdPrinter_Click() {
         s.RegFormTitle = u.TxtBt->text();  // the title box names the form (the default when emptied)
         s.PrintOffsetX = static_cast<float>(*x);
         s.PrintOffsetY = static_cast<float>(*y);
-        const QString code = s.ActiveFormCode, editMode = s.EditMode;
-        const bool checked[] = {u.Check1->isChecked(), u.Check2->isChecked()};
-        const bool enabled[] = {u.Check1->isEnabled(), u.Check2->isEnabled()};
-        s.ActiveFormCode = formcode::Records;
-        try {
-            PrintRegForm();
-        } catch (...) {
-            // A failed print leaves the choice as it was; the guard tells the error.
-            s.ActiveFormCode = code;
-            s.EditMode = editMode;
-            QCheckBox* boxes[] = {u.Check1, u.Check2};
-            for (int i = 0; i < 2; ++i) {
-                const QSignalBlocker quiet(boxes[i]);
-                boxes[i]->setChecked(checked[i]);
-                boxes[i]->setEnabled(enabled[i]);
-            }
-            throw;
-        }
-        s.ActiveFormCode = code;
-    } else if (s.EditMode == mode::TwoSheets) {
+        // Printed, the boxes are reset as after a print for this window (a
+        // cleared box disables the other), then once more below; a failed
+        // print leaves them and the choice as they were.
+        PrintRegForm(s.CurrentCheckIn, FormCode::Records);
+        resetPrintChoice();
+    } else {
         if (forms::Form* pair = forms::Registry::instance(QString::fromLatin1(windows::kPairPrint)))
             pair->show();
     }

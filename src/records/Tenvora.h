@@ -72,7 +72,7 @@ private:
     void openCounted(forms::DataControl* source, const QString& database, const QString& recordSource, int& count);
     void lockAfterFailure();
 
-    // Copies the current registration into the print record of EditMode.
+    // Copies the current registration into the print record of the sheet choice.
     void followRegistration();
     void zjsdgl();
     void qtfgl();

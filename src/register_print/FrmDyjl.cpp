@@ -272,7 +272,9 @@ void FrmDyjl::followRow(DataControl* source, CheckInRecord& target) {
 
 // ---------------------------------------------------------------- printing and exit
 
-QImage FrmDyjl::pairPhoto(int which) const { return (which == 1 ? ui().Image1 : ui().Image2)->image(); }
+QImage FrmDyjl::pairPhoto(windows::PairForm form) const {
+    return (form == windows::PairForm::First ? ui().Image1 : ui().Image2)->image();
+}
 
 void FrmDyjl::CmdPrinter_Click() {
     FrmDyjlUi& u = ui();
@@ -284,15 +286,22 @@ void FrmDyjl::CmdPrinter_Click() {
             return;
         }
     }
-    PairOffsetRecord offsets;
+    PairOffsets offsets;
     if (!offsetValue(u.TxtXx1->text(), offsets.X1) || !offsetValue(u.TxtYy1->text(), offsets.Y1) ||
         !offsetValue(u.TxtXx2->text(), offsets.X2) || !offsetValue(u.TxtYy2->text(), offsets.Y2)) {
         dlg::msgBox(QStringLiteral("图像调整位置必须为数字！"), dlg::Info, dlg::kNoteTitle);
         return;
     }
-    state().PairOffsets = offsets;
-    state().EditMode = mode::TwoSheets;
-    PrintRegFormPair();
+    // The photos only after the check-in or the tenant records window, whose
+    // print choice then starts afresh; the pair uses the two-registration
+    // choice up.
+    SharedState& s = state();
+    const FormCode from = s.ActiveFormCode;
+    PrintRegFormPair(s.CurrentCheckIn, s.SecondCheckIn, from, offsets);
+    auto* records = forms::Registry::loadedAs<windows::RecordsWindow>();
+    if (records && from == FormCode::Records)
+        records->resetPrintChoice();
+    s.SheetChoice = Sheets::Unchosen;
 }
 
 void FrmDyjl::CmdEixt_Click() {

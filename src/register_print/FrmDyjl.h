@@ -62,7 +62,7 @@ public:
     int rowCount1() const { return RowCount1; }
     int rowCount2() const { return RowCount2; }
 
-    QImage pairPhoto(int which) const override;
+    QImage pairPhoto(windows::PairForm form) const override;
 
 protected:
     QSize designSize() const override { return {15870, 9615}; }

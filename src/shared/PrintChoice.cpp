@@ -14,13 +14,13 @@
 
 namespace tv {
 
-windows::DataWindow* dataWindowOf(const QString& formCode) {
-    static const std::pair<QLatin1String, const char*> windowOf[] = {{formcode::CheckIn, windows::kCheckIn},
-                                                                     {formcode::Records, windows::kRecords},
-                                                                     {formcode::Billing, windows::kBilling},
-                                                                     {formcode::Fees, windows::kFees}};
-    for (const auto& [code, name] : windowOf)
-        if (formCode == code)
+windows::DataWindow* dataWindowOf(FormCode code) {
+    static const std::pair<FormCode, const char*> windowOf[] = {{FormCode::CheckIn, windows::kCheckIn},
+                                                                {FormCode::Records, windows::kRecords},
+                                                                {FormCode::Billing, windows::kBilling},
+                                                                {FormCode::Fees, windows::kFees}};
+    for (const auto& [known, name] : windowOf)
+        if (code == known)
             return dynamic_cast<windows::DataWindow*>(forms::Registry::loaded(QString::fromLatin1(name)));
     return nullptr;
 }
@@ -34,9 +34,9 @@ bool currentRowToPrint(const windows::DataWindow* window) {
 
 void printChoice(PrintCaller caller) {
     SharedState& s = state();
-    s.PrintPrompt = QStringLiteral("打印单条记录请选'1';打印全部记录请选'2',提示：只能输入(1,2)：");
-    const std::optional<QString> answer = dlg::inputBox(s.PrintPrompt, QStringLiteral("输入提示"), QStringLiteral("2"));
-    s.PrintChoice = answer.value_or(QString());
+    const std::optional<QString> answer =
+        dlg::inputBox(QStringLiteral("打印单条记录请选'1';打印全部记录请选'2',提示：只能输入(1,2)："),
+                      QStringLiteral("输入提示"), QStringLiteral("2"));
     const std::optional<double> choice = answer ? parseNumber(*answer) : std::nullopt;
     if (!choice)
         return;  // Cancel, or text that is no number: none of the choices
@@ -48,9 +48,9 @@ void printChoice(PrintCaller caller) {
         n = 2;
     }
     if (n == 1) {
-        const QString code = caller == PrintCaller::Computation  ? QString(formcode::Billing)
-                             : caller == PrintCaller::FeeRecords ? QString(formcode::Fees)
-                                                                 : s.ActiveFormCode;
+        const FormCode code = caller == PrintCaller::Computation  ? FormCode::Billing
+                              : caller == PrintCaller::FeeRecords ? FormCode::Fees
+                                                                  : s.ActiveFormCode;
         windows::DataWindow* window = dataWindowOf(code);
         if (!currentRowToPrint(window))
             return;
@@ -58,7 +58,7 @@ void printChoice(PrintCaller caller) {
         // is taken whole, never mixed with the one before.
         if (auto* bills = dynamic_cast<windows::BillWindow*>(window))
             bills->holdCurrentBill();
-        PrintReceipt();
+        PrintReceipt(s.CurrentBill, s.AmountInWords);
     } else if (n == 2) {
         if (caller == PrintCaller::FeeRecords)
             s.EditMode = mode::Refresh;

@@ -4,6 +4,8 @@
 // receipt, 2 prints every bill of the fee records window's billing date,
 // three receipts to a sheet; and the viewer of the receipt file.
 
+#include "shared/SharedState.h"
+
 #include <QString>
 
 namespace tv {
@@ -12,9 +14,9 @@ namespace windows {
 class DataWindow;
 }
 
-// The data window of an ActiveFormCode ("YE1" check-in ... "YE4" fee
-// records) while it is loaded, else null.
-windows::DataWindow* dataWindowOf(const QString& formCode);
+// The data window a form code names (the settlement window's code names the
+// fee records window) while it is loaded, else null.
+windows::DataWindow* dataWindowOf(FormCode code);
 
 // True when `window` (null: a window that is not open) has a current row
 // to print; otherwise it says "没有当前记录，不能打印！" and the print must

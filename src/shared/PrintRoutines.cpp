@@ -10,7 +10,6 @@
 #include "shared/SharedState.h"
 #include "shared/Windows.h"
 
-#include <cassert>
 #include <optional>
 
 namespace tv {
@@ -107,11 +106,9 @@ struct Settled {
 // Title, header, grid and footer of one receipt (no `settled`) or settlement
 // sheet, after `leading` empty lines.
 void feeDocument(const BillRecord& b, const QString& words, const std::optional<Settled>& settled, int leading) {
-    SharedState& s = state();
     emptyLines(leading);
     font(18);
-    s.ReceiptTitle = settled ? QStringLiteral("房屋租赁使用费结算") : receipt::kTitle;
-    line({at(20, s.ReceiptTitle)});
+    line({at(20, settled ? QStringLiteral("房屋租赁使用费结算") : receipt::kTitle)});
     font(10);
     emptyLines(2);
     line(receipt::header(b));
@@ -149,17 +146,9 @@ QImage photoOf(QImage (W::*photo)() const) {
     return w ? (w->*photo)() : QImage();
 }
 
-QImage pairPhoto(int which) {
-    assert(which == 1 || which == 2);
+QImage pairPhoto(windows::PairForm form) {
     const auto* w = forms::Registry::loadedAs<windows::PairPrintWindow>();
-    return w ? w->pairPhoto(which) : QImage();
-}
-
-// The tenant records window's print choice boxes back to cleared and
-// enabled; only when that window is loaded.
-void resetRecordsChecks() {
-    if (auto* records = forms::Registry::loadedAs<windows::RecordsWindow>())
-        records->resetPrintChoice();
+    return w ? w->pairPhoto(form) : QImage();
 }
 
 void barLineA() { line({at(1, kBar), at(33, kBar), at(57, kBar), at(113, QStringLiteral("│  "))}); }
@@ -173,9 +162,11 @@ void childRule(bool first) {
 
 Item count(int16_t n) { return number(printForm(static_cast<int>(n))); }
 
+const QString kElderSection = QStringLiteral("随行老人信息");
+const QString kChildSection = QStringLiteral("随行儿童信息");
+
 // Header line and the 33 lines of the grid of one registration.
 void registrationGrid(const CheckInRecord& r) {
-    const SharedState& s = state();
     const QString name = QStringLiteral("姓名:");
     const QString sex = QStringLiteral("性别:");
     const QString born = QStringLiteral("出生年月:");
@@ -184,7 +175,7 @@ void registrationGrid(const CheckInRecord& r) {
     rule("┌───────────────┬───────────┬───────────────────────────┐");
     barLineA();
     line({at(1, kBar), at(3, QStringLiteral("单位:") + r.dw), at(33, kBar), at(35, QStringLiteral("联系电话:")),
-          number(r.dh), at(57, kBar), at(80, s.ElderSectionTitle), at(113, kBar)});
+          number(r.dh), at(57, kBar), at(80, kElderSection), at(113, kBar)});
     barLineA();
     rule("├───────────────┴───────────┼─────────────┬─────────────┤");
     barLineB();
@@ -201,7 +192,7 @@ void registrationGrid(const CheckInRecord& r) {
     barLineB();
     rule("├───────────────────────────┼─────────────┴─────────────┤");
     barLineC();
-    line({at(1, kBar), at(57, kBar), at(80, s.ChildSectionTitle), at(113, kBar)});
+    line({at(1, kBar), at(57, kBar), at(80, kChildSection), at(113, kBar)});
     barLineC();
     childRule(true);
     barLineB();
@@ -226,12 +217,8 @@ void registrationGrid(const CheckInRecord& r) {
     rule("└───────────────────────────┴─────────────┴─────────────┘");
 }
 
-void sectionTitles() {
-    state().ElderSectionTitle = QStringLiteral("随行老人信息");
-    state().ChildSectionTitle = QStringLiteral("随行儿童信息");
-}
-
-// A whole form with its title line.
+// A whole form with its title line: the title the tenant records window
+// printed with last, kept, or the usual one when there is none.
 void titledForm(const CheckInRecord& r) {
     SharedState& s = state();
     emptyLines(2);
@@ -239,17 +226,9 @@ void titledForm(const CheckInRecord& r) {
     if (s.RegFormTitle.isEmpty())
         s.RegFormTitle = QStringLiteral("Varnholt出租屋暂住人员情况登记表");
     line({at(11, s.RegFormTitle)});
-    sectionTitles();
     font(10);
     emptyLines(2);
     registrationGrid(r);
-}
-
-bool refusedWithoutChoice() {
-    if (!state().EditMode.isEmpty())
-        return false;
-    dlg::msgBox(QStringLiteral("请选择打印单记录还是打印双记录！"), dlg::Info, dlg::kHintTitle);
-    return true;
 }
 
 }  // namespace
@@ -280,23 +259,12 @@ void PrintSettlement(BillRecord& bill, const QString& amountInWords, Money depos
     });
 }
 
-void PrintReceipt() { PrintReceipt(state().CurrentBill, state().AmountInWords); }
-
-void PrintBatchReceipt() { PrintBatchReceipt(state().CurrentBill, state().AmountInWords); }
-
-void PrintSettlement() {
-    SharedState& s = state();
-    PrintSettlement(s.CurrentBill, s.AmountInWords, s.SettleDeposit, s.SettleArrears);
-}
-
-void PrintRegForm(const CheckInRecord& registration) {
-    if (refusedWithoutChoice())
-        return;
+void PrintRegForm(const CheckInRecord& registration, FormCode from) {
     paperPrompt();
-    printing([&registration] {
+    printing([&registration, from] {
         const SharedState& s = state();
         titledForm(registration);
-        if (s.ActiveFormCode == formcode::CheckIn) {
+        if (from == FormCode::CheckIn) {
             // The check-in window's photo box stands elsewhere than the
             // records window's, whose offsets are the ones kept here; the
             // photo is measured from the records window's box so that it
@@ -309,47 +277,31 @@ void PrintRegForm(const CheckInRecord& registration) {
                 y = kDefaultOffsetY;
             }
             drawPhoto(photoOf(&windows::CheckInWindow::regPhoto), x, kRecordsPhotoTop - y);
-        } else if (s.ActiveFormCode == formcode::Records) {
+        } else if (from == FormCode::Records) {
             drawPhoto(photoOf(&windows::RecordsWindow::regPhoto), s.PrintOffsetX, kRecordsPhotoTop - s.PrintOffsetY);
-            resetRecordsChecks();
         }
         printer().endDoc();
     });
 }
 
-void PrintRegFormPair(const CheckInRecord& first, const CheckInRecord& second) {
-    if (refusedWithoutChoice())
-        return;
+void PrintRegFormPair(const CheckInRecord& first, const CheckInRecord& second, FormCode from,
+                      const PairOffsets& offsets) {
     paperPrompt();
-    SharedState& s = state();
-    if (s.EditMode != mode::TwoSheets) {
-        s.EditMode.clear();
-        return;
-    }
     printing([&] {
-        const bool withPhotos = s.ActiveFormCode == formcode::CheckIn || s.ActiveFormCode == formcode::Records;
-        const PairOffsetRecord& o = s.PairOffsets;
+        const bool withPhotos = from == FormCode::CheckIn || from == FormCode::Records;
         titledForm(first);
         if (withPhotos)
-            drawPhoto(pairPhoto(1), o.X1, o.Y1 + kPairPhotoTop);
+            drawPhoto(pairPhoto(windows::PairForm::First), offsets.X1, offsets.Y1 + kPairPhotoTop);
 
         // The second form directly below the first, without a title line.
         emptyLines(2);
-        sectionTitles();
         font(10);
         emptyLines(2);
         registrationGrid(second);
         if (withPhotos)
-            drawPhoto(pairPhoto(2), o.X2, o.Y2 + kPairPhotoTop);
-        if (s.ActiveFormCode == formcode::Records)
-            resetRecordsChecks();
+            drawPhoto(pairPhoto(windows::PairForm::Second), offsets.X2, offsets.Y2 + kPairPhotoTop);
         printer().endDoc();
     });
-    s.EditMode.clear();
 }
-
-void PrintRegForm() { PrintRegForm(state().CurrentCheckIn); }
-
-void PrintRegFormPair() { PrintRegFormPair(state().CurrentCheckIn, state().SecondCheckIn); }
 
 }  // namespace tv

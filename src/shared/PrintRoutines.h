@@ -1,9 +1,9 @@
 #pragma once
 // The printed documents: the fee receipt, the batch receipt, the settlement
 // sheet, and the registration form (one, or a pair on one sheet). Each takes
-// the record it prints; the forms take their choice, the window they print
-// for and the photo offsets from the shared state. The entry points without
-// arguments print the records of the shared state.
+// the record it prints. The forms take the photo of the window they are
+// printed for; their title and the offsets of a form printed alone are the
+// ones the tenant records window printed with last (shared state).
 
 #include "platform/values/Money.h"
 #include "shared/SharedState.h"
@@ -20,17 +20,21 @@ namespace tv {
 void PrintReceipt(BillRecord& bill, const QString& amountInWords);
 void PrintBatchReceipt(BillRecord& bill, const QString& amountInWords);
 void PrintSettlement(BillRecord& bill, const QString& amountInWords, Money deposit, Money arrears);
-// Refused without a one- or two-registration choice (EditMode); the pair
-// prints only with the two-registration choice, which it then clears.
-void PrintRegForm(const CheckInRecord& registration);
-void PrintRegFormPair(const CheckInRecord& first, const CheckInRecord& second);
 
-// CurrentBill with AmountInWords (and SettleDeposit, SettleArrears);
-// CurrentCheckIn (and SecondCheckIn).
-void PrintReceipt();
-void PrintBatchReceipt();
-void PrintSettlement();
-void PrintRegForm();
-void PrintRegFormPair();
+// Where the photos of a pair of forms go (twips): X1, Y1 for the first form's,
+// X2, Y2 for the second's, down from the registration records window's photo
+// boxes.
+struct PairOffsets {
+    float X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
+};
+
+// One form, with the photo of the check-in or the tenant records window when
+// `from` names one of them (and it is loaded); for any other window none.
+void PrintRegForm(const CheckInRecord& registration, FormCode from);
+// Two forms on one sheet, the second without a title line; the photos of the
+// registration records window only when the check-in or the tenant records
+// window is `from`.
+void PrintRegFormPair(const CheckInRecord& first, const CheckInRecord& second, FormCode from,
+                      const PairOffsets& offsets);
 
 }  // namespace tv

@@ -1,7 +1,9 @@
 #pragma once
-// The state that every window shares: paths, the logged-in user, the mode
-// strings, the records held for printing, search keys, totals and the
-// settlement amounts. Every variable starts empty and none is saved.
+// The state that windows hand to one another: the paths, the logged-in user,
+// which data window loaded last, the registrations-per-sheet choice, the
+// records held for printing and the exchange windows' files. What only one
+// window uses is that window's own. Every variable starts empty and none is
+// saved.
 
 #include "platform/values/Money.h"
 
@@ -51,41 +53,42 @@ struct SummaryTotalsRecord {
     QString jfrq{};
 };
 
-struct PairOffsetRecord {
-    float X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
-};
-
 // The values EditMode takes (stored and compared as these very strings).
 namespace mode {
-inline constexpr QLatin1String OneSheet("YE1");   // one registration per sheet
-inline constexpr QLatin1String TwoSheets("YE2");  // two registrations per sheet
-inline constexpr QLatin1String Refresh("YA");     // computation: all bills afresh; fee records window: fee records
+inline constexpr QLatin1String Refresh("YA");  // computation: all bills afresh; fee records window: fee records
 inline constexpr QLatin1String Add("YB");  // computation: this month's bills added; fee records window: other fees
 inline constexpr QLatin1String ModifyRow("Y1");  // a grid row being modified
 inline constexpr QLatin1String AddRow("Y2");     // a grid row being added
 }  // namespace mode
 
-// The values ActiveFormCode takes: which data window loaded last.
-namespace formcode {
-inline constexpr QLatin1String CheckIn("YE1");
-inline constexpr QLatin1String Records("YE2");
-inline constexpr QLatin1String Billing("YE3");
-inline constexpr QLatin1String Fees("YE4");  // the fee records and the settlement window
-}  // namespace formcode
+// A data window, as the one that loaded last (ActiveFormCode) or as the one a
+// registration form is printed for.
+enum class FormCode : uint8_t {
+    None,
+    CheckIn,
+    Records,
+    Billing,
+    Fees,  // the fee records and the settlement window
+};
+
+// How many registrations go on a sheet, as chosen last: in the check-in
+// window's print question, the tenant records window's two boxes, the main
+// window's print; a pair printed uses the choice up.
+enum class Sheets : uint8_t { Unchosen, One, Two };
 
 struct SharedState {
     // Paths
-    QString DataFilePath{}, DatabasePath{}, UserDbPath{}, PicturePath{}, AppDir{}, HelpFilePath{}, StatementDir{};
+    QString DataFilePath{}, DatabasePath{}, UserDbPath{}, PicturePath{}, StatementDir{};
     // Logged-in user
     QString CurrentUser{}, CurrentPassword{};
     // Modes
-    QString EditMode{}, ActiveFormCode{}, OpDialogMode{}, PrintPrompt{};
-    QString PrintChoice{};  // the input box's answer text
-    // Print titles
-    QString ReceiptTitle{}, RegFormTitle{}, ElderSectionTitle{}, ChildSectionTitle{};
-    // Print offsets (twips)
+    QString EditMode{}, OpDialogMode{};
+    FormCode ActiveFormCode = FormCode::None;
+    Sheets SheetChoice = Sheets::Unchosen;
+    // The registration form: its title and where the photo of a form printed
+    // alone goes (twips), as the tenant records window printed them last.
+    QString RegFormTitle{};
     float PrintOffsetX = 0, PrintOffsetY = 0;
-    PairOffsetRecord PairOffsets;
     // Registration records
     CheckInRecord CurrentCheckIn, SecondCheckIn;
     SearchKeyRecord SearchKeys;
@@ -99,7 +102,6 @@ struct SharedState {
     Money SettleDeposit{}, SettleArrears{};
     // Exchange
     QString AccessFilePath{}, ExcelFilePath{};
-    int16_t ExcelFieldCount = 0, AccessFieldCount = 0;
 };
 
 // The one shared copy.

@@ -82,11 +82,14 @@ protected:
     ~FeesWindow() = default;
 };
 
-// The registration records window: the photos of its two grids' rows
-// (which = 1 or 2).
+// The two forms of a pair: the first from the registration records window's
+// upper grid, the second from its lower grid.
+enum class PairForm { First, Second };
+
+// The registration records window: the photo of each grid's row.
 class PairPrintWindow {
 public:
-    virtual QImage pairPhoto(int which) const = 0;
+    virtual QImage pairPhoto(PairForm form) const = 0;
 
 protected:
     ~PairPrintWindow() = default;

@@ -17,6 +17,7 @@
 #include "platform/shell/Shell.h"
 #include "platform/text/Gbk.h"
 #include "platform/values/FileRead.h"
+#include "support/Codes.h"
 #include "support/OddFiles.h"
 #include "support/PrintTo.h"
 #include "support/Sessions.h"
@@ -170,7 +171,8 @@ protected:
     // Captions, columns and first rows, lists, what is disabled, the status bar, the pictures.
     QString look() {
         FrmZsdjs& w = tv::forms::the<FrmZsdjs>();
-        QStringList out{w.widget()->windowTitle() + ' ' + state().ActiveFormCode + ' ' + main->panels[1]};
+        QStringList out{w.widget()->windowTitle() + ' ' + tv::test::text(state().ActiveFormCode) + ' ' +
+                        main->panels[1]};
         for (int n = 1; n <= 5; ++n) {
             QAbstractItemModel* m = ctl<QTableView>(QString("DBGrid%1").arg(n))->model();
             QStringList heads, first;

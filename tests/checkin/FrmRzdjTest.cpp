@@ -613,7 +613,7 @@ TEST_F(FrmRzdjTest, PrintChoiceOnePrintsThisWindowsRowWithItsPhotoOtherAnswersDo
     // Another data window loaded later and filled the print record: the
     // window prints its own row (row 1 with its companions and photo, then
     // row 2 with none of them).
-    state().ActiveFormCode = QStringLiteral("YE2");
+    state().ActiveFormCode = tv::FormCode::Records;
     state().CurrentCheckIn.xm3 = QStringLiteral("别人的孩子");
     EXPECT_EQ(printChoice(QStringLiteral("1")), "请调整好纸宽后：按(确认)后继续！");
     EXPECT_EQ(script::calls().at(0).text + '|' + script::calls().at(0).extra,
@@ -628,7 +628,7 @@ TEST_F(FrmRzdjTest, PrintChoiceOnePrintsThisWindowsRowWithItsPhotoOtherAnswersDo
     // is still the one named afterwards.
     Printer::useFiles(QString(), dir.filePath(QStringLiteral("no/such/folder/trace.txt")));
     EXPECT_TRUE(printChoice(QStringLiteral("1")).startsWith("请调整好纸宽后：按(确认)后继续！;无法写入打印记录文件"));
-    EXPECT_EQ(state().ActiveFormCode, "YE2");
+    EXPECT_EQ(state().ActiveFormCode, tv::FormCode::Records);
     EXPECT_FALSE(Printer::device().isOpen());
 
     // 0 is told to be 2; a wrong number, a word, nothing and Cancel do nothing at all.
@@ -636,11 +636,11 @@ TEST_F(FrmRzdjTest, PrintChoiceOnePrintsThisWindowsRowWithItsPhotoOtherAnswersDo
     EXPECT_EQ(printChoice(QStringLiteral("0")), "您没有正确选择选项,默认取值为 2 ！");
     for (const char* answer : {"3", "abc", ""}) EXPECT_EQ(printChoice(QString::fromLatin1(answer)), "");
     EXPECT_EQ(printChoice(std::nullopt), "");
-    EXPECT_EQ(state().EditMode, "YE1");  // what the last print 1 set
+    EXPECT_EQ(state().SheetChoice, tv::Sheets::One);  // what the last print 1 set
     EXPECT_FALSE(Registry::isLoaded(QStringLiteral("FrmDyjl")));
 
     EXPECT_EQ(printChoice(QStringLiteral("2")), "");
-    EXPECT_EQ(state().EditMode, "YE2");
+    EXPECT_EQ(state().SheetChoice, tv::Sheets::Two);
     EXPECT_TRUE(Registry::isLoaded(QStringLiteral("FrmDyjl")));
     EXPECT_TRUE(Printer::traceLines().isEmpty());
 }

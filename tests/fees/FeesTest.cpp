@@ -14,6 +14,7 @@
 #include "platform/shell/Shell.h"
 #include "platform/text/Gbk.h"
 #include "shared/PrintChoice.h"
+#include "support/Codes.h"
 #include "support/OddFiles.h"
 #include "support/PrintTo.h"
 #include "support/Sessions.h"
@@ -236,7 +237,7 @@ protected:
             if (!c->isEnabled())
                 off << c->objectName();
         out << labels.join(' ') << "off: " + off.join(',') << main->panels[1];
-        out << state().ActiveFormCode + ' ' + state().DatabasePath + ' ' + state().CurrentUser;
+        out << tv::test::text(state().ActiveFormCode) + ' ' + state().DatabasePath + ' ' + state().CurrentUser;
         return "\n    " + out.join("\n    ");
     }
     bool settlement = false;  // the steps go to the settlement window

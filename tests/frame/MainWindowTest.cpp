@@ -7,6 +7,7 @@
 #include "platform/dialogs/Progress.h"
 #include "platform/forms/Geometry.h"
 #include "platform/print/Printer.h"
+#include "support/Codes.h"
 #include "support/OddFiles.h"
 
 #include <QAction>
@@ -361,8 +362,8 @@ TEST_F(MainWindowTest, ThePrintButtonPrintsFromTheDataWindowLoadedLast) {
     };
     for (const Case& c : cases) {
         tv::state().DataFilePath = *c.file ? file : QString();
-        tv::state().ActiveFormCode = c.code;
-        tv::state().EditMode = c.mode;
+        tv::state().ActiveFormCode = tv::test::formCode(QString::fromLatin1(c.code));
+        tv::state().SheetChoice = tv::test::sheets(QString::fromLatin1(c.mode));
         script::begin();
         if (*c.answer)
             script::answerInput(QString::fromUtf8(c.answer));
@@ -372,7 +373,7 @@ TEST_F(MainWindowTest, ThePrintButtonPrintsFromTheDataWindowLoadedLast) {
         if (!tv::print::Printer::traceLines().isEmpty())
             result.replace("nothing", "printed");
         if (QString::fromLatin1(c.code) == "YE1" || QString::fromLatin1(c.code) == "YE2")
-            result += " [" + tv::state().EditMode + ']';
+            result += " [" + tv::test::text(tv::state().SheetChoice) + ']';
         tv::print::Printer::clearTrace();
         EXPECT_EQ(result, QString::fromUtf8(c.expected)) << c.code << ' ' << c.answer;
     }
@@ -453,8 +454,8 @@ TEST_F(MainWindowTest, ANewDataFileThatWasNotMadeLeavesNoDataFileOpen) {
         run("MNUnew", folder + '/' + r.name, r.answer);
         said(), outcome();
         tv::dlg::progress::setWatcher(nullptr);
-        tv::state().ActiveFormCode = tv::formcode::CheckIn;
-        tv::state().EditMode.clear();
+        tv::state().ActiveFormCode = tv::FormCode::CheckIn;
+        tv::state().SheetChoice = tv::Sheets::Unchosen;
         run("Printer");
         got << QString::fromUtf8(r.name) + ": " + QFileInfo(tv::state().DataFilePath).fileName() + " | " +
                    said().join(";");

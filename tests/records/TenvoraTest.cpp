@@ -11,6 +11,7 @@
 #include "platform/forms/DataGrid.h"
 #include "platform/shell/Shell.h"
 #include "register_print/FrmDyjl.h"
+#include "support/Codes.h"
 #include "support/PrintTo.h"
 #include "support/Sessions.h"
 
@@ -121,7 +122,8 @@ protected:
         for (const char* b : {"Check1", "Check2"})
             boxes += QString(ctl<QCheckBox>(b)->isChecked() ? "☑" : "☐") + (ctl(b)->isEnabled() ? "" : "x");
         auto rec = [](const tv::CheckInRecord& r) { return r.fjh + ' ' + r.xm; };
-        out << boxes << state().EditMode << rec(state().CurrentCheckIn) << rec(state().SecondCheckIn);
+        out << boxes << tv::test::text(state().SheetChoice) << rec(state().CurrentCheckIn)
+            << rec(state().SecondCheckIn);
         QString on;
         for (const char* i : {"TxtFh", "Txtzk", "Txtzh", "Txtjfrq", "Cbofjxz"}) on += ctl(i)->isEnabled() ? '1' : '0';
         QWidget* focus = w.widget()->focusWidget();
@@ -164,7 +166,7 @@ protected:
             if (!c->isEnabled())
                 off << c->objectName();
         out << labels.join(' ') << "off: " + off.join(',') << main->panels[1];
-        out << state().ActiveFormCode + ' ' + state().DatabasePath + ' ' + state().CurrentUser + ' ' +
+        out << tv::test::text(state().ActiveFormCode) + ' ' + state().DatabasePath + ' ' + state().CurrentUser + ' ' +
                    state().CurrentCheckIn.fq +
                    (ctl<QLabel>("Image1")->pixmap().isNull() ? " no pictures" : " pictures");
         return "\n    " + out.join("\n    ");
@@ -208,7 +210,7 @@ TEST_F(TenvoraTest, PrintChoiceBoxesOneSheetWithThePhotoAndTwoSheetsInTheOtherWi
           "badprinter;CmdPrinter"}},
         "records_print.txt");
     // The whole form of the highlighted row 1 with its photo, under the title typed in the title box.
-    state().EditMode = QStringLiteral("YE1");
+    state().SheetChoice = tv::Sheets::One;
     Printer::useFiles({}, {});
     ctl<QPushButton>("CmdPrinter")->click();
     QFile golden(QStringLiteral(TV_FIXTURES_DIR "/records_one_sheet.trace"));

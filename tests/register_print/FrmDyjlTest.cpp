@@ -6,6 +6,7 @@
 #include "platform/forms/BoundControls.h"
 #include "platform/forms/DataControl.h"
 #include "platform/forms/DataGrid.h"
+#include "support/Codes.h"
 #include "support/PrintTo.h"
 #include "support/WindowTest.h"
 
@@ -53,13 +54,15 @@ void addRows(const QString& file, int count) {
 }
 
 // The tenant records window as far as this window touches it: its
-// one-registration choice, given back by the exit.
+// one-registration choice, given back by the exit, and its print choice
+// boxes, reset after a pair printed for it.
 class RecordsStandIn : public tv::forms::Form, public tv::windows::RecordsWindow {
 public:
     RecordsStandIn() : Form(QStringLiteral("Tenvora"), Kind::TopLevel) {}
     bool singleEnabled = false;
+    int resets = 0;
     QImage regPhoto() const override { return {}; }
-    void resetPrintChoice() override {}
+    void resetPrintChoice() override { ++resets; }
     void enableSingleChoice() override { singleEnabled = true; }
 
 protected:
@@ -75,7 +78,7 @@ protected:
         failing = tv::dlg::script::unexpectedHandler();
         tv::dlg::script::setUnexpectedHandler([this](const tv::dlg::Call& c) { shown << c.text; });
         state().DatabasePath = file;
-        state().ActiveFormCode = QStringLiteral("YE1");
+        state().ActiveFormCode = tv::FormCode::CheckIn;
     }
     void TearDown() override {
         EXPECT_EQ(boxes(), "") << "message boxes not looked at";
@@ -140,7 +143,7 @@ TEST_F(FrmDyjlTest, LoadCountsBothSourcesAndEachPrintRecordFollowsTheRowOfItsGri
     EXPECT_EQ(source(1)->caption(), "租客入住登记记录（1） (#Record：1 / 25)");
     EXPECT_EQ(both(), "1 / 25 201 租客1 | 1 / 25 201 租客1");
     EXPECT_FALSE(ctl("CmdCx")->isEnabled());
-    EXPECT_EQ(state().ActiveFormCode, "YE1");  // the load leaves the shared modes alone
+    EXPECT_EQ(state().ActiveFormCode, tv::FormCode::CheckIn);  // the load leaves the shared modes alone
 
     grid(1)->setFocus();
     QTest::keyClick(grid(1), Qt::Key_Down);  // an arrow key moves the source; the other grid's record stays
@@ -212,9 +215,13 @@ TEST_F(FrmDyjlTest, LeavingNoDataFileAnEmptyTableAndCountsBeyondSixteenBits) {
 }
 
 // Both forms on one sheet, the photos of the two rows where the offsets say,
-// only after the check-in or tenant records window (YE1, YE2); the golden
+// only after the check-in or tenant records window (YE1, YE2), whose print
+// choice boxes are reset after the tenant records window only; the golden
 // trace is grid 1's row 1 and grid 2's row 5 with the start offsets.
 TEST_F(FrmDyjlTest, PrintsBothFormsWithThePhotosOnlyAfterTheRegistrationWindowsWhereTheOffsetsSay) {
+    Registry::add(QStringLiteral("Tenvora"), [] { return new RecordsStandIn(); });
+    auto* records = static_cast<RecordsStandIn*>(Registry::instance(QStringLiteral("Tenvora")));
+    records->load();
     open();
     clickRow(2, 4);
     QFile golden(QStringLiteral(TV_FIXTURES_DIR "/pair_records.trace"));
@@ -222,12 +229,14 @@ TEST_F(FrmDyjlTest, PrintsBothFormsWithThePhotosOnlyAfterTheRegistrationWindowsW
     const QString expected = QString::fromUtf8(golden.readAll());
     const QRegularExpression picture(QStringLiteral("^picture .*\n?"), QRegularExpression::MultilineOption);
     for (const char* code : {"YE3", "YE2", "YE1"}) {
-        state().ActiveFormCode = QString::fromLatin1(code);
+        state().ActiveFormCode = tv::test::formCode(QString::fromLatin1(code));
         EXPECT_EQ(print(), "请调整好纸宽后：按(确认)后继续！") << code;
         EXPECT_EQ((Printer::traceLines().join('\n') + '\n').toStdString(),
                   (QByteArray(code) == "YE3" ? QString(expected).remove(picture) : expected).toStdString())
             << code;
-        EXPECT_EQ(state().EditMode, "") << code;
+        EXPECT_EQ(state().SheetChoice, tv::Sheets::Unchosen) << code;
+        EXPECT_EQ(records->resets, QByteArray(code) == "YE2" ? 1 : 0) << code;
+        records->resets = 0;
     }
 
     // Offsets are numbers with blanks around them, fractions or signs; anything
@@ -235,10 +244,10 @@ TEST_F(FrmDyjlTest, PrintsBothFormsWithThePhotosOnlyAfterTheRegistrationWindowsW
     EXPECT_EQ(print("100| 200 |300.5|-400"), "请调整好纸宽后：按(确认)后继续！");
     EXPECT_EQ(Printer::traceLines().filter(picture).join(' '),
               "picture page=1 x=100 y=3560 w=2560 h=3200 picture page=1 x=300.5 y=2960 w=2560 h=3200");
-    state().EditMode = QStringLiteral("YE1");
+    state().SheetChoice = tv::Sheets::One;
     for (const char* bad : {"650|1000|650|abc", "650|1000|650|", "650|1000|650|12x"}) {
         EXPECT_EQ(print(bad), "图像调整位置必须为数字！") << bad;
-        EXPECT_EQ(Printer::traceLines().join(' ') + state().EditMode, "YE1") << bad;
+        EXPECT_EQ(Printer::traceLines().join(' ') + tv::test::text(state().SheetChoice), "YE1") << bad;
     }
 
     // A search that leaves either grid without a current row: 打印 asks for a row in each and prints nothing.

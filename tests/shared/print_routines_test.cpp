@@ -21,6 +21,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <functional>
+
 using namespace tv;
 using tv::print::Printer;
 
@@ -28,7 +30,7 @@ namespace {
 
 // Stand-ins for the windows whose photos are printed, each offering the one
 // interface I: its photos, and the resets of the records window's print
-// choice boxes.
+// choice boxes (which a print leaves to the window that prints).
 struct Photos {
     QImage photos[2];
     int resets = 0;
@@ -41,7 +43,7 @@ template <class I>
 class Offers : public Photos, public I {
 public:
     QImage regPhoto() const { return photo(1); }
-    QImage pairPhoto(int which) const { return photo(which); }
+    QImage pairPhoto(windows::PairForm form) const { return photo(form == windows::PairForm::First ? 1 : 2); }
     void resetPrintChoice() { ++resets; }
     void enableSingleChoice() {}
     void holdCurrentRow() {}
@@ -106,7 +108,6 @@ void expectGolden(const char* name) {
 // --- the fixture -------------------------------------------------------------
 
 const QString kPaperPrompt = "msgBox|请调整好纸宽后：按(确认)后继续！|提示！|0";
-const QString kNoChoice = "msgBox|请选择打印单记录还是打印双记录！|提示|64";
 
 class PrintRoutines : public ::testing::Test {
 protected:
@@ -135,10 +136,21 @@ protected:
     }
 
     // Runs a print routine with the paper prompt answered.
-    static void printAnswering(void (*routine)()) {
+    static void printAnswering(const std::function<void()>& routine) {
         dlg::script::answerMsgBox(dlg::Ok);
         routine();
     }
+
+    // The documents of the shared bill, the deposit and arrears, the
+    // registrations and the window they are printed for.
+    void receipt() { PrintReceipt(state().CurrentBill, state().AmountInWords); }
+    void batchReceipt() { PrintBatchReceipt(state().CurrentBill, state().AmountInWords); }
+    void settlement() { PrintSettlement(state().CurrentBill, state().AmountInWords, deposit, arrears); }
+    void regForm() { PrintRegForm(state().CurrentCheckIn, from); }
+    void pair() { PrintRegFormPair(state().CurrentCheckIn, state().SecondCheckIn, from, offsets); }
+    Money deposit{}, arrears{};
+    FormCode from = FormCode::None;
+    PairOffsets offsets;
 
     // The bill of the golden receipt, member by member.
     static void fillBill() {
@@ -164,11 +176,10 @@ protected:
         state().AmountInWords = RMBChinese(1022.05);
     }
 
-    // A registration form to print: the choice, the window that loaded last
-    // and a record with two elders and two children, member by member.
-    static void prepareForm(const char* choice, const char* activeForm) {
-        state().EditMode = choice;
-        state().ActiveFormCode = activeForm;
+    // A registration form to print: the window it is printed for and a record
+    // with two elders and two children, member by member.
+    void prepareForm(FormCode window) {
+        from = window;
         state().CurrentCheckIn = CheckInRecord{"101",
                                                5,
                                                "王小明",
@@ -209,9 +220,10 @@ protected:
 
 TEST_F(PrintRoutines, ReceiptAndSettlementSheetPrintTheBillAfterThePaperPrompt) {
     fillBill();
-    state().SettleDeposit = toMoney(1000);  // the settlement sheet carries deposit and arrears
-    const std::pair<void (*)(), const char*> documents[] = {{PrintReceipt, "receipt"}, {PrintSettlement, "settlement"}};
-    for (auto [routine, golden] : documents) {
+    deposit = toMoney(1000);  // the settlement sheet carries deposit and arrears
+    const std::pair<std::function<void()>, const char*> documents[] = {{[this] { receipt(); }, "receipt"},
+                                                                       {[this] { settlement(); }, "settlement"}};
+    for (const auto& [routine, golden] : documents) {
         Printer::clearTrace();
         dlg::script::clearCalls();
         printAnswering(routine);
@@ -234,7 +246,7 @@ TEST_F(PrintRoutines, ReceiptRoundsInPlacePrintsTheNumberFormsAndNarrowsLongValu
     b.sf = toMoney(2886582.27);                  // 10 columns in 6: narrowed whole, never "2886582.2"
     b.df = toMoney(12345678901.23);              // not even at 40%: "######"
     state().AmountInWords = RMBChinese(1.0e12);  // the over-long text goes through unchanged
-    printAnswering(PrintReceipt);
+    printAnswering([this] { receipt(); });
     expectGolden("print_receipt_rounding");
     EXPECT_EQ(b.zf, Money::fromUnits(123456));
     EXPECT_EQ(b.zj, Money::fromInt(10));
@@ -250,10 +262,10 @@ TEST_F(PrintRoutines, ASettlementOfHugeAmountsPrintsEachWholeOrAsHashNeverAsAnot
     b.zf = toMoney(-12345678.9);
     b.sdj = toMoney(123456789.5);
     b.hj = toMoney(922337203685.47);
-    state().SettleDeposit = toMoney(99999999999.99);
-    state().SettleArrears = toMoney(-123456789012.34);
+    deposit = toMoney(99999999999.99);
+    arrears = toMoney(-123456789012.34);
     state().AmountInWords = RMBChinese(922337203685.47);
-    printAnswering(PrintSettlement);
+    printAnswering([this] { settlement(); });
     expectGolden("print_settlement_huge");
 }
 
@@ -261,7 +273,7 @@ TEST_F(PrintRoutines, BatchReceiptsRunOnInOneDocumentThreeToAPage) {
     fillBill();
     for (int i = 0; i < 4; ++i) {
         state().CurrentBill.fjh = QString::number(101 + i);
-        PrintBatchReceipt();
+        batchReceipt();
     }
     Printer::device().endDoc();
     EXPECT_TRUE(dialogs().isEmpty());  // no prompt
@@ -292,15 +304,14 @@ TEST_F(PrintRoutines, ADocumentPrintsTheRecordItIsGivenNotTheSharedOne) {
     EXPECT_EQ(bill.zj, Money::fromInt(10));
     EXPECT_EQ(state().CurrentBill.fjh, "101");
     EXPECT_EQ(state().CurrentBill.zj, toMoney(800));
-    EXPECT_EQ(state().SettleDeposit, Money());
 
     Printer::clearTrace();
-    prepareForm("YE2", "YE4");
+    prepareForm(FormCode::Fees);
     CheckInRecord first = state().CurrentCheckIn, second = first;
     first.fjh = "301";
     second.fjh = "302";
     dlg::script::answerMsgBox(dlg::Ok);
-    PrintRegFormPair(first, second);
+    PrintRegFormPair(first, second, from, offsets);
     EXPECT_EQ(Printer::traceLines().filter(QRegularExpression("房间编号:(301|302)")).size(), 2);
     EXPECT_EQ(Printer::traceLines().filter(QRegularExpression("房间编号:101")).size(), 0);
 }
@@ -311,37 +322,38 @@ TEST_F(PrintRoutines, APrintThatFailsAbortsTheJobAndTheErrorGoesOn) {
     Printer::useFiles(badPdf, QString());
     fillBill();
     state().CurrentBill.zj = Money::fromUnits(100050);
-    EXPECT_THROW(printAnswering(PrintReceipt), print::PrintError);
+    EXPECT_THROW(printAnswering([this] { receipt(); }), print::PrintError);
     EXPECT_FALSE(Printer::device().isOpen());
     EXPECT_EQ(state().CurrentBill.zj, Money::fromInt(10));  // the rounding was already stored
 
-    EXPECT_THROW(PrintBatchReceipt(), print::PrintError);
+    EXPECT_THROW(batchReceipt(), print::PrintError);
     EXPECT_FALSE(Printer::device().isOpen());
 
     // A failure halfway through a form drops the job: no half document.
     const QString pdf = dir.filePath("form.pdf");
     Printer::useFiles(pdf, QString());
-    prepareForm("YE1", "YE1");
+    prepareForm(FormCode::CheckIn);
     window(windows::kCheckIn).broken = true;
-    EXPECT_THROW(printAnswering(PrintRegForm), std::runtime_error);
+    EXPECT_THROW(printAnswering([this] { regForm(); }), std::runtime_error);
     EXPECT_EQ(Printer::traceLines().last(), "abort");
     EXPECT_FALSE(QFile::exists(pdf));
 
     // A pair that fails keeps the two-record choice.
     Printer::useFiles(badPdf, QString());
-    state().EditMode = "YE2";
-    EXPECT_THROW(printAnswering(PrintRegFormPair), print::PrintError);
-    EXPECT_EQ(state().EditMode, "YE2");
+    state().SheetChoice = Sheets::Two;
+    EXPECT_THROW(printAnswering([this] { pair(); }), print::PrintError);
+    EXPECT_EQ(state().SheetChoice, Sheets::Two);
 }
 
 // --- registration form ---------------------------------------------------------
 
 TEST_F(PrintRoutines, RegistrationFormFromTheCheckInWindowPutsThePhotoInItsCell) {
-    prepareForm("YE1", "YE1");
+    prepareForm(FormCode::CheckIn);
+    state().SheetChoice = Sheets::One;
     window(windows::kCheckIn, {QSize(480, 300)});  // larger than the cell
-    printAnswering(PrintRegForm);
+    printAnswering([this] { regForm(); });
     EXPECT_EQ(dialogs(), QStringList{kPaperPrompt});
-    EXPECT_EQ(state().EditMode, "YE1");
+    EXPECT_EQ(state().SheetChoice, Sheets::One);
     // Offsets never set: the records window's start values, 650 and 3050
     // from its photo box at 7440; shrunk to the cell, proportions kept.
     expectGolden("regform");
@@ -349,7 +361,7 @@ TEST_F(PrintRoutines, RegistrationFormFromTheCheckInWindowPutsThePhotoInItsCell)
 }
 
 TEST_F(PrintRoutines, RegistrationFormValuesWiderThanTheirCellsNeverMoveTheBoxLines) {
-    prepareForm("YA", "YE4");             // any choice but none prints
+    prepareForm(FormCode::Fees);
     state().RegFormTitle = "另一个标题";  // kept, not replaced by the usual title
     CheckInRecord& r = state().CurrentCheckIn;
     r.n2 = 2;  // "子女数: 1 男 2 女"
@@ -362,82 +374,70 @@ TEST_F(PrintRoutines, RegistrationFormValuesWiderThanTheirCellsNeverMoveTheBoxLi
     // Dates and phone numbers are never cut: narrowed further than text.
     r.rzrq = "2021-01-20（2021-01-18交定金500元）";
     r.dh = "020-88886666-8001/13800138000";
-    printAnswering(PrintRegForm);
+    printAnswering([this] { regForm(); });
     expectGolden("print_regform_filled");  // no photo from the fee records window
 }
 
-TEST_F(PrintRoutines, WithoutTheirChoiceOrTheirWindowsFormsPrintNothingOrNoPhoto) {
-    // No choice at all: refused with a message.
-    state().ActiveFormCode = "YE1";
-    printAnswering(PrintRegForm);
-    printAnswering(PrintRegFormPair);
-    EXPECT_EQ(dialogs(), QStringList({kNoChoice, kNoChoice}));
-    EXPECT_TRUE(Printer::traceLines().isEmpty());
-
-    // A pair with the single choice: the prompt, no print, the choice dropped.
-    dlg::script::clearCalls();
-    prepareForm("YE1", "YE2");
-    printAnswering(PrintRegFormPair);
-    EXPECT_EQ(dialogs(), QStringList{kPaperPrompt});
-    EXPECT_TRUE(state().EditMode.isEmpty());
-    EXPECT_TRUE(Printer::traceLines().isEmpty());
-
+TEST_F(PrintRoutines, WithoutTheirWindowsFormsPrintNoPhotoAndLeaveTheChoiceAndTheRecordsBoxes) {
     // No photo window loaded: forms without photos, and none gets loaded.
-    for (const char* code : {"YE1", "YE2"}) {
-        prepareForm("YE1", code);
-        printAnswering(PrintRegForm);
+    for (FormCode code : {FormCode::CheckIn, FormCode::Records}) {
+        prepareForm(code);
+        printAnswering([this] { regForm(); });
     }
-    state().EditMode = "YE2";
-    printAnswering(PrintRegFormPair);
+    printAnswering([this] { pair(); });
     EXPECT_EQ(Printer::traceLines().count("end"), 3);
     EXPECT_TRUE(pictures().empty());
     for (const char* w : {windows::kCheckIn, windows::kRecords, windows::kPairPrint})
         EXPECT_FALSE(forms::Registry::isLoaded(w)) << w;
+
+    // The print choice and the records window's boxes are the windows' own:
+    // printing leaves them as they were.
+    Photos& records = window(windows::kRecords);
+    for (Sheets choice : {Sheets::Unchosen, Sheets::One, Sheets::Two}) {
+        state().SheetChoice = choice;
+        prepareForm(FormCode::Records);
+        printAnswering([this] { regForm(); });
+        printAnswering([this] { pair(); });
+        EXPECT_EQ(state().SheetChoice, choice);
+    }
+    EXPECT_EQ(records.resets, 0);
 }
 
-TEST_F(PrintRoutines, FromTheTenantRecordsTheOffsetsPlaceThePhotoAndTheBoxesAreReset) {
-    prepareForm("YE1", "YE2");
+TEST_F(PrintRoutines, FromTheTenantRecordsTheOffsetsPlaceThePhoto) {
+    prepareForm(FormCode::Records);
     state().PrintOffsetX = 800;
     state().PrintOffsetY = 3000;
-    Photos& records = window(windows::kRecords, {QSize(100, 80)});  // smaller than the cell
-    printAnswering(PrintRegForm);
+    window(windows::kRecords, {QSize(100, 80)});  // smaller than the cell
+    printAnswering([this] { regForm(); });
     EXPECT_EQ(pictures(), std::vector{QRectF(800, 4440, 1500, 1200)});  // y = 7440 - 3000
-    EXPECT_EQ(records.resets, 1);
 
-    // Another data window loaded last: no photo, the boxes are left alone.
+    // For another data window: no photo.
     Printer::clearTrace();
-    state().ActiveFormCode = "YE3";
-    printAnswering(PrintRegForm);
+    from = FormCode::Billing;
+    printAnswering([this] { regForm(); });
     EXPECT_TRUE(pictures().empty());
-    EXPECT_EQ(records.resets, 1);
 }
 
 TEST_F(PrintRoutines, APairFitsOnePageWithEachPhotoInItsOwnForm) {
-    prepareForm("YE2", "YE2");
+    prepareForm(FormCode::Records);
     state().SecondCheckIn = CheckInRecord{
         "205", 3,  "陈静", "市第一医院", "020-88886666", "已婚", "",        0,        1,    "2020-09-01", "",
         "",    "", "",     "",           "赵玉兰",       "女",   "1948-11", "陈思思", "女", "2016-04"};
-    state().PairOffsets = {650, 1000, 650, 8710};                     // the two-record window's start values
+    offsets = {650, 1000, 650, 8710};                                 // the two-record window's start values
     window(windows::kPairPrint, {QSize(480, 300), QSize(200, 300)});  // too wide, too tall
-    Photos& records = window(windows::kRecords);                      // the records window is open
 
-    printAnswering(PrintRegFormPair);
+    printAnswering([this] { pair(); });
     EXPECT_EQ(dialogs(), QStringList{kPaperPrompt});
-    EXPECT_TRUE(state().EditMode.isEmpty());
     // One page; each photo 3360 below its form's offset, inside its form's cell.
     expectGolden("pair");
     EXPECT_TRUE(photoCell(1360).contains(pictures().at(0)));
     EXPECT_TRUE(photoCell(8960).contains(pictures().at(1)));
-    EXPECT_EQ(records.resets, 1);
 
-    // From the check-in window both photos print but the records boxes stay.
+    // From the check-in window both photos print too.
     Printer::clearTrace();
-    prepareForm("YE2", "YE1");
-    records.resets = 0;
-    printAnswering(PrintRegFormPair);
+    from = FormCode::CheckIn;
+    printAnswering([this] { pair(); });
     EXPECT_EQ(pictures().size(), 2u);
-    EXPECT_EQ(records.resets, 0);
-    EXPECT_TRUE(state().EditMode.isEmpty());
 }
 
 // --- on a real printer -----------------------------------------------------------
@@ -448,15 +448,15 @@ TEST_F(PrintRoutines, APairFitsOnePageWithEachPhotoInItsOwnForm) {
 TEST_F(PrintRoutines, DISABLED_ReceiptOnThePrinter) {
     Printer::reset();  // no files: where the environment says
     fillBill();
-    printAnswering(PrintReceipt);
+    printAnswering([this] { receipt(); });
     EXPECT_EQ(dialogs(), QStringList{kPaperPrompt});  // no "提示！" of a PDF file instead
 }
 
 TEST_F(PrintRoutines, DISABLED_RegistrationFormOnThePrinter) {
     Printer::reset();
-    prepareForm("YE1", "YE1");
+    prepareForm(FormCode::CheckIn);
     state().CurrentCheckIn.dw = "广州市天河区珠江新城华夏路十号富力中心大厦二十三楼国际贸易咨询服务有限公司";
     window(windows::kCheckIn, {QSize(480, 300)});
-    printAnswering(PrintRegForm);
+    printAnswering([this] { regForm(); });
     EXPECT_EQ(dialogs(), QStringList{kPaperPrompt});
 }
