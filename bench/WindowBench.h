@@ -55,20 +55,43 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tv::bench {
 
 inline constexpr int kDates = 10;  // bills a room
 
+// What a house holds: `rooms` registrations with their photos, `dates` bills
+// a room (the last ten dated 2024-01-01 to 2024-10-01, a month apart, the
+// earlier ones before them), an other-fee row a room. With `longChars`, the
+// first tenant's name and work unit hold that many characters.
+struct Plan {
+    int rooms = 500;
+    int dates = kDates;
+    qsizetype longChars = 0;
+    // house<rooms>[-<dates>][-long<chars>].mdb
+    QString fileName() const {
+        QString name = QStringLiteral("house%1").arg(rooms);
+        if (dates != kDates)
+            name += QStringLiteral("-%1").arg(dates);
+        if (longChars)
+            name += QStringLiteral("-long%1").arg(longChars);
+        return name + QStringLiteral(".mdb");
+    }
+    bool operator<(const Plan& o) const {
+        return std::tie(rooms, dates, longChars) < std::tie(o.rooms, o.dates, o.longChars);
+    }
+};
+
 // A lodging house's data file and a copy of the user database.
 class House {
 public:
-    House(int rooms) : rooms_(rooms) {
+    explicit House(const Plan& plan) : plan_(plan) {
         const QString keep = qEnvironmentVariable("TV_BENCH_KEEP");
         const QString folder = keep.isEmpty() ? dir_.path() : keep;
         QDir().mkpath(folder);
-        path_ = folder + QStringLiteral("/house%1.mdb").arg(rooms);
+        path_ = folder + QLatin1Char('/') + plan.fileName();
         users_ = folder + QStringLiteral("/Rave.ini");
         if (!QFileInfo::exists(users_))
             copyFrom(QStringLiteral(TV_APP_DIR "/Rave.ini"), users_);
@@ -77,7 +100,9 @@ public:
     }
     const QString& path() const { return path_; }
     const QString& users() const { return users_; }
-    int rooms() const { return rooms_; }
+    int rooms() const { return plan_.rooms; }
+    int bills() const { return plan_.rooms * plan_.dates; }
+    int dates() const { return plan_.dates; }
 
 private:
     static void copyFrom(const QString& from, const QString& to) {
@@ -89,21 +114,26 @@ private:
         const QString building = path_ + QStringLiteral(".part");
         copyFrom(QStringLiteral(TV_APP_DIR "/MDB/Lunrek.mdb"), building);
         const QByteArray picture = photo();
+        const QDate firstDate = QDate(2024, 1, 1).addMonths(kDates - plan_.dates);
         {
             auto db = Database::open(building);
             Statement registration(
                 *db, QStringLiteral("INSERT INTO zfdj (fjh, jzrs, xm, dw, dh, yh, wh, n1, n2, rzrq, sfzhm, fq, xb1, "
-                                    "xm1, xb3, ysno, xp) VALUES (?, 2, ?, '某某公司', '13800000000', '已婚', '工人', "
+                                    "xm1, xb3, ysno, xp) VALUES (?, 2, ?, ?, '13800000000', '已婚', '工人', "
                                     "1, 0, '2024-01-01', ?, '老人', '男', '孩子', '女', '在住', ?)"));
             Statement bill(*db, QStringLiteral("INSERT INTO fzsdjs VALUES (?, ?, ?, ?, 800, '1', '30', 120.5, 110, "
                                                "10.5, 3.2, 33.6, 2000, 1900, 100, 0.68, 68, 5.5, 907.1)"));
             Statement other(*db, QStringLiteral("INSERT INTO qtfy VALUES ('2024-05-01', ?, ?, 50, 10, 5, 3, 20.5, "
                                                 "0, 88.5)"));
+            const Value company(QStringLiteral("某某公司"));
             db->transaction([&] {
-                for (int i = 1; i <= rooms_; ++i) {
+                for (int i = 1; i <= plan_.rooms; ++i) {
                     const Value room(QString::number(1000 + i)), name(QStringLiteral("租客%1").arg(i)), id(idNumber(i));
-                    registration.run({room, name, id, Value(picture)});
-                    for (int d = 0; d < kDates; ++d) bill.run({Value(QDate(2024, 1 + d, 1)), room, name, id});
+                    const bool longOne = i == 1 && plan_.longChars > 0;
+                    registration.run({room, longOne ? Value(QStringLiteral("租").repeated(plan_.longChars)) : name,
+                                      longOne ? Value(QStringLiteral("单").repeated(plan_.longChars)) : company, id,
+                                      Value(picture)});
+                    for (int d = 0; d < plan_.dates; ++d) bill.run({Value(firstDate.addMonths(d)), room, name, id});
                     other.run({room, id});
                 }
             });
@@ -111,14 +141,14 @@ private:
         Database::releaseUnused();
         QFile f(building);
         if (f.open(QIODevice::ReadWrite))
-            ::fsync(f.handle());  // on the disk, so that a cold open can drop it from the cache
+            ::fsync(f.handle());  // on the disk, so that an open can drop it from the page cache
         f.close();
         QFile::remove(path_);
         QFile::rename(building, path_);
     }
 
     QTemporaryDir dir_;
-    int rooms_;
+    Plan plan_;
     QString path_, users_;
 };
 
@@ -316,18 +346,23 @@ inline void firstOpens(benchmark::State& state, const char* scenario, const Hous
     state.counters["runs"] = repetitions;
 }
 
-// The house of `rooms` rooms, made once in this process.
-inline House& house(int rooms) {
-    static std::map<int, std::unique_ptr<House>> houses;
-    auto& h = houses[rooms];
+// The house of a plan, made once in this process.
+inline House& house(const Plan& plan) {
+    static std::map<Plan, std::unique_ptr<House>> houses;
+    auto& h = houses[plan];
     if (!h)
-        h = std::make_unique<House>(rooms);
+        h = std::make_unique<House>(plan);
     return *h;
 }
 
-// The house of state.range(0) rooms, the data file the program opens.
+// The plan of a benchmark's arguments: rooms, and bills a room when given.
+inline Plan planOf(const benchmark::State& state) {
+    return {.rooms = static_cast<int>(state.range(0)), .dates = state.range(1) ? int(state.range(1)) : kDates};
+}
+
+// The house of the benchmark's arguments, the data file the program opens.
 inline const House& useHouse(benchmark::State& state) {
-    const House& h = house(static_cast<int>(state.range(0)));
+    const House& h = house(planOf(state));
     tv::state().DataFilePath = h.path();
     tv::state().UserDbPath = h.users();
     return h;

@@ -22,23 +22,23 @@ const char* const kWindow = tv::records::Tenvora::kName;
 tv::forms::Form& window() { return *tv::forms::Registry::instance(QString::fromLatin1(kWindow)); }
 
 bool allRowsThere(const House& h) {
-    return rowsOf(kWindow, "Data1") == h.rooms() && rowsOf(kWindow, "Data2") == h.rooms() * kDates &&
+    return rowsOf(kWindow, "Data1") == h.rooms() && rowsOf(kWindow, "Data2") == h.bills() &&
            rowsOf(kWindow, "Data3") == h.rooms();
 }
 
 void BM_FirstOpen(benchmark::State& state) {
-    firstOpens(state, "open", house(static_cast<int>(state.range(0))), false, 15);
+    firstOpens(state, "open", house(planOf(state)), false, 15);
 }
-BENCHMARK(BM_FirstOpen)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_FirstOpen)->Args({10000, 10})->Args({10000, 100})->Args({500, 10})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_FirstOpenCold(benchmark::State& state) {
-    firstOpens(state, "open", house(static_cast<int>(state.range(0))), true, 9);
+    firstOpens(state, "open", house(planOf(state)), true, 9);
 }
-BENCHMARK(BM_FirstOpenCold)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_FirstOpenCold)->Args({10000, 10})->Args({10000, 100})->Args({500, 10})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Opens after the first, in one process.
 void BM_Open(benchmark::State& state) { laterOpens(state, kWindow, allRowsThere); }
-BENCHMARK(BM_Open)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_Open)->Args({10000, 10})->Args({10000, 100})->Args({500, 10})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // 查询 by billing date: the bills of one date, the first tenant's bill among
 // them found, the registrations read again; click to repaint.
@@ -56,12 +56,12 @@ void BM_SearchBillingDate(benchmark::State& state) {
         [search] { search->click(); }, {},
         [&] { return rowsOf(kWindow, "Data2") == h.rooms() && tv::state().SearchKeys.jfrq == date->text(); });
 }
-BENCHMARK(BM_SearchBillingDate)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK(BM_SearchBillingDate)->Args({10000, 10})->Args({10000, 100})->Args({500, 10})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
 
 // A click on the last registration: its bills and other fees followed, every
 // bill and other-fee row passed on the way; click to repaint.
 void BM_ClickLastTenant(benchmark::State& state) {
-    useHouse(state);
+    const House& h = useHouse(state);
     openPainted(kWindow);
     auto* grid = window().control<tv::forms::DataGrid>(QStringLiteral("DBGrid1"));
     tv::Recordset& bills = window().control<tv::forms::DataControl>(QStringLiteral("Data2"))->recordset();
@@ -72,9 +72,30 @@ void BM_ClickLastTenant(benchmark::State& state) {
             bills.moveFirst();
         },
         [grid] { emit grid->rowClicked(); }, {"DBGrid2", "DBGrid3"},
-        [&] { return bills.absolutePosition() == bills.recordCount() - kDates; });
+        [&] { return bills.absolutePosition() == bills.recordCount() - h.dates(); });
 }
-BENCHMARK(BM_ClickLastTenant)->Arg(10000)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_ClickLastTenant)->Args({10000, 10})->Args({10000, 100})->Args({500, 10})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// A registration whose name and work unit hold 20 million characters each,
+// among 500: the window's first open in a fresh process, and a move onto
+// that row or off it, click to repaint.
+const Plan kLongValues{.rooms = 500, .longChars = 20000000};
+
+void BM_FirstOpenLongValues(benchmark::State& state) { firstOpens(state, "open", house(kLongValues), false, 5); }
+BENCHMARK(BM_FirstOpenLongValues)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_MoveOverLongValues(benchmark::State& state) {
+    const House& h = house(kLongValues);
+    tv::state().DataFilePath = h.path();
+    tv::state().UserDbPath = h.users();
+    openPainted(kWindow);
+    auto* tenants = window().control<tv::forms::DataControl>(QStringLiteral("Data1"));
+    clicks(
+        state, kWindow, [] {},
+        [tenants] { tenants->recordset().absolutePosition() == 0 ? tenants->moveNext() : tenants->moveFirst(); },
+        {"DBGrid1"}, [tenants] { return tenants->recordset().absolutePosition() >= 0; });
+}
+BENCHMARK(BM_MoveOverLongValues)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
 
 void registerWindow() {
     tv::forms::Registry::add(QString::fromLatin1(kWindow), [] { return new tv::records::Tenvora; });
