@@ -20,6 +20,16 @@ namespace tv {
 
 namespace {
 
+// The first `most` UTF-16 units of a text, never half a character.
+QString cutText(const QString& t, qsizetype most) {
+    if (t.size() <= most)
+        return t;
+    QString cut = t.left(most);
+    if (cut.back().isHighSurrogate())
+        cut.chop(1);
+    return cut;
+}
+
 const QString& noCurrentText() {
     static const QString t = QStringLiteral("无当前记录。");
     return t;
@@ -42,7 +52,7 @@ const QString& goneReadText() {
 }
 
 // Slots of a page's rows that hold no offset.
-constexpr int32_t kNotRead = -1, kGone = -2;
+constexpr int64_t kNotRead = -1, kGone = -2;
 
 [[noreturn]] void tooBig() {
     throw DbError(Database::engineErrorText(SQLITE_TOOBIG, QString::fromUtf8(sqlite3_errstr(SQLITE_TOOBIG))));
@@ -50,8 +60,12 @@ constexpr int32_t kNotRead = -1, kGone = -2;
 
 // Cell tags of the packed rows. A text or bytes cell keeps its length in 32
 // bits: nothing longer than the engine's length limit (below 2^31) gets in,
-// neither from the engine nor through Update, which refuses it first.
-enum : char { kNull = 0, kInt = 1, kReal = 2, kText = 3, kBytes = 4, kBlobLater = 5 };
+// neither from the engine nor through Update, which refuses it first. A text
+// read longer than kCutBytes is held cut (kTextCut): its first bytes, up to a
+// whole character, and the length of the whole; the whole is read by rowid
+// when it is asked for.
+enum : char { kNull = 0, kInt = 1, kReal = 2, kText = 3, kBytes = 4, kBlobLater = 5, kTextCut = 6 };
+constexpr qsizetype kCutBytes = 16 * 1024;
 
 size_t cellSize(const char* p) {
     switch (*p) {
@@ -64,9 +78,39 @@ size_t cellSize(const char* p) {
             std::memcpy(&n, p + 1, 4);
             return 1 + 4 + n;
         }
+        case kTextCut: {
+            uint32_t n;
+            std::memcpy(&n, p + 1, 4);
+            return 1 + 8 + n;
+        }
         default:
             return 1;
     }
+}
+
+// The bytes of a text kept when it is held cut: kCutBytes, less the start
+// of a character cut in two.
+qsizetype keptOfCut(const detail::RawCell& c) {
+    qsizetype n = kCutBytes;
+    while (n > 0 && (static_cast<unsigned char>(c.p[n]) & 0xC0) == 0x80) --n;
+    return n;
+}
+
+// The cut form of a long text: its first bytes and the length of the whole.
+char* writeCut(char* p, const detail::RawCell& c, qsizetype kept) {
+    *p = kTextCut;
+    const uint32_t n = static_cast<uint32_t>(kept), whole = static_cast<uint32_t>(c.n);
+    std::memcpy(p + 1, &n, 4);
+    std::memcpy(p + 5, &whole, 4);
+    std::memcpy(p + 9, c.p, n);
+    return p + 9 + n;
+}
+
+// A cut text's length in bytes, whole.
+uint32_t wholeOfCut(const char* p) {
+    uint32_t whole;
+    std::memcpy(&whole, p + 5, 4);
+    return whole;
 }
 
 size_t rawSize(const detail::RawCell& c) {
@@ -125,6 +169,14 @@ detail::RawCell readRaw(const char* p) {
             std::memcpy(&n, p + 1, 4);
             c.n = n;
             c.p = p + 5;
+            break;
+        }
+        case kTextCut: {  // the bytes kept
+            c.type = SQLITE_TEXT;
+            uint32_t n;
+            std::memcpy(&n, p + 1, 4);
+            c.n = n;
+            c.p = p + 9;
             break;
         }
         default:
@@ -483,15 +535,18 @@ void Recordset::resolveColumns() {
         insert_.finalize();
         insertSql_ = std::move(insertSql);
     }
+    origins_ = std::move(origins);
     compared_.clear();
-    QString sameRow = QStringLiteral(" where rowid = ?");
-    for (int i = 0; i < static_cast<int>(origins.size()); ++i) {
-        if (origins[i].isEmpty() || (shape_ == Shape::Table && columns_[static_cast<size_t>(i)].kind == ColumnKind::Blob))
+    sameField_.assign(columns_.size(), std::string());
+    cutField_.assign(columns_.size(), std::string());
+    for (int i = 0; i < static_cast<int>(origins_.size()); ++i) {
+        if (origins_[i].isEmpty() || (shape_ == Shape::Table && columns_[static_cast<size_t>(i)].kind == ColumnKind::Blob))
             continue;  // an expression, or a photo that is not held
         compared_.push_back(i);
-        sameRow += QLatin1String(" and ") + quoted(origins[i]) + QLatin1String(" is ?");
+        const std::string name = quoted(origins_[i]).toStdString(), bytes = "cast(" + name + " as blob)";
+        sameField_[static_cast<size_t>(i)] = " and " + name + " is ?";
+        cutField_[static_cast<size_t>(i)] = " and substr(" + bytes + ", 1, ?) = ? and length(" + bytes + ") = ?";
     }
-    sameRowSql_ = sameRow.toStdString();
     textIndexed_.clear();
     if (lazy()) {
         const QString list = columnList(columns_);
@@ -568,7 +623,7 @@ Recordset::Page& Recordset::heldPage(int page) const {
         evictPages();
         const int first = page * kPageRows;
         p.at.assign(static_cast<size_t>(std::min(kPageRows, rowCount() - first)), kNotRead);
-        p.bytes.clear();
+        p.bytes = {};
         held_.push_back(page);
     }
     p.used = ++clock_;
@@ -590,8 +645,8 @@ const char* Recordset::heldRow(int row) const {
         readMissing(page);
     else
         p.used = ++clock_;
-    const int32_t at = p.at[slot];
-    return at == kGone ? nullptr : p.bytes.data() + at;
+    const int64_t at = p.at[slot];
+    return at == kGone ? nullptr : p.bytes.data.get() + at;
 }
 
 void Recordset::readMissing(int page) const {
@@ -652,13 +707,26 @@ void Recordset::readRows(int first, int last, const std::string& rangeSql, const
     }
 }
 
+char* Recordset::Bytes::grow(size_t n) {
+    if (capacity - size < n) {
+        // Doubled while small; a page holding a very long value grows by what
+        // it needs and a little more, never by as much again.
+        constexpr size_t kLarge = size_t{1} << 20;
+        const size_t wanted = size + n > kLarge ? size + n + kLarge : std::max(capacity * 2, size + n);
+        std::unique_ptr<char[]> more(new char[wanted]);
+        if (size)
+            std::memcpy(more.get(), data.get(), size);
+        data = std::move(more);
+        capacity = wanted;
+    }
+    char* p = data.get() + size;
+    size += n;
+    return p;
+}
+
 char* Recordset::appendTo(Page& page, int slot, size_t n) const {
-    const size_t at = page.bytes.size();
-    if (page.bytes.capacity() - at < n)
-        page.bytes.reserve(std::max(page.bytes.capacity() * 2, at + n));
-    page.bytes.resize(at + n);
-    page.at[static_cast<size_t>(slot)] = static_cast<int32_t>(at);
-    return page.bytes.data() + at;
+    page.at[static_cast<size_t>(slot)] = static_cast<int64_t>(page.bytes.size);
+    return page.bytes.grow(n);
 }
 
 // The row the statement stands on (its columns after the rowid, or from the
@@ -667,8 +735,11 @@ void Recordset::packRow(sqlite3_stmt* st, Page& page, int slot) const {
     const int n = static_cast<int>(columns_.size()), b = base();
     const bool table = shape_ == Shape::Table;
     thread_local std::vector<detail::RawCell> cells;  // the row being read, made once
-    if (cells.size() < static_cast<size_t>(n))
+    thread_local std::vector<qsizetype> kept;  // per cell: the bytes kept of a text held cut, else -1
+    if (cells.size() < static_cast<size_t>(n)) {
         cells.resize(static_cast<size_t>(n));
+        kept.resize(static_cast<size_t>(n));
+    }
     detail::RawCell* c = cells.data();
     size_t total = 0;
     for (int i = 0; i < n; ++i) {
@@ -677,12 +748,17 @@ void Recordset::packRow(sqlite3_stmt* st, Page& page, int slot) const {
             continue;
         }
         c[i] = detail::rawColumn(st, i + b);
-        total += rawSize(c[i]);
+        // A long text is held cut where its whole can be read again by rowid.
+        kept[static_cast<size_t>(i)] = lazy() && c[i].type == SQLITE_TEXT && c[i].n > kCutBytes ? keptOfCut(c[i]) : -1;
+        total += kept[static_cast<size_t>(i)] >= 0 ? 1 + 8 + static_cast<size_t>(kept[static_cast<size_t>(i)])
+                                                   : rawSize(c[i]);
     }
     char* p = appendTo(page, slot, total);
     for (int i = 0; i < n; ++i) {
         if (table && columns_[static_cast<size_t>(i)].kind == ColumnKind::Blob)
             *p++ = kBlobLater;
+        else if (kept[static_cast<size_t>(i)] >= 0)
+            p = writeCut(p, c[i], kept[static_cast<size_t>(i)]);
         else
             p = writeRaw(p, c[i]);
     }
@@ -702,9 +778,10 @@ void Recordset::evictPages() const {
         if (oldest == held_.size())
             return;
         Page& p = pages_[static_cast<size_t>(held_[oldest])];
-        std::vector<int32_t>().swap(p.at);
-        std::vector<char>().swap(p.bytes);
+        std::vector<int64_t>().swap(p.at);
+        p.bytes = {};
         held_.erase(held_.begin() + static_cast<ptrdiff_t>(oldest));
+        wholes_.clear();
     }
 }
 
@@ -712,12 +789,13 @@ void Recordset::fitPages() const { pages_.resize(static_cast<size_t>((rowCount()
 
 // The rows from `row` on have moved (a row went): their pages are read again when asked for.
 void Recordset::dropPagesFrom(int row) {
+    wholes_.clear();
     const int first = row / kPageRows;
     for (auto it = held_.begin(); it != held_.end();) {
         if (*it >= first) {
             Page& p = pages_[static_cast<size_t>(*it)];
-            std::vector<int32_t>().swap(p.at);
-            std::vector<char>().swap(p.bytes);
+            std::vector<int64_t>().swap(p.at);
+            p.bytes = {};
             it = held_.erase(it);
         } else {
             ++it;
@@ -746,9 +824,42 @@ Value Recordset::decodeAt(const char* row, int64_t rowid, int column) const {
     const char* p = cellAt(row, column);
     if (*p == kBlobLater)
         return fetchBlob(rowid, column);
+    if (*p == kTextCut)
+        return fetchWhole(rowid, column);
     const size_t c = static_cast<size_t>(column);
     const detail::RawCell raw = readRaw(p);
     return untyped_[c] ? detail::decodeUntyped(raw) : detail::decodeCell(raw, columns_[c].kind);
+}
+
+Value Recordset::fetchWhole(int64_t rowid, int column) const {
+    for (const Whole& w : wholes_) {
+        if (w.rowid == rowid && w.column == column)
+            return w.value;
+    }
+    Value v;
+    {
+        // The field alone, where it is one of the table's; else the whole row.
+        const size_t c = static_cast<size_t>(column);
+        const bool alone = !origins_[column].isEmpty();
+        TV_LEASE(st, alone ? (QStringLiteral("select ") + quoted(origins_[column]) + QLatin1String(" from ") +
+                              tableToken_ + QLatin1String(" where rowid = ?"))
+                                 .toStdString()
+                           : pageRowSql_);
+        sqlite3_bind_int64(st.get(), 1, rowid);
+        const int rc = sqlite3_step(st.get());
+        if (rc == SQLITE_ROW) {
+            const detail::RawCell raw = detail::rawColumn(st.get(), alone ? 0 : column + 1);
+            v = untyped_[c] ? detail::decodeUntyped(raw) : detail::decodeCell(raw, columns_[c].kind);
+        } else if (rc != SQLITE_DONE) {
+            db_->fail(rc);
+        } else {
+            throw DbError(goneReadText());
+        }
+    }
+    if (wholes_.size() >= kWholesHeld)
+        wholes_.erase(wholes_.begin());
+    wholes_.push_back({rowid, column, v});
+    return v;
 }
 
 Value Recordset::fetchBlob(int64_t rowid, int column) const {
@@ -924,6 +1035,7 @@ void Recordset::bindPacked(sqlite3_stmt* st) const {
 
 // The packed row, once written, is the row held at `row`.
 void Recordset::keepPacked(int row) {
+    wholes_.clear();
     Page& p = heldPage(row / kPageRows);
     std::memcpy(appendTo(p, row % kPageRows, packedSize_), packed_.data(), packedSize_);
 }
@@ -964,6 +1076,7 @@ void Recordset::refresh() {
         ascending_ = ascending;
         held_.clear();
         pages_.clear();
+        wholes_.clear();
         fitPages();
     }
     pos_ = rowCount() == 0 ? -1 : 0;
@@ -1114,6 +1227,46 @@ void Recordset::setField(int index, const Value& v) {
     dirty_[static_cast<size_t>(index)] = true;
 }
 
+Value Recordset::field(int index, qsizetype most, bool* cut) const {
+    *cut = false;
+    if (index < 0 || index >= static_cast<int>(columns_.size()))
+        throw DbError(QStringLiteral("找不到字段：%1").arg(index));
+    const size_t i = static_cast<size_t>(index);
+    if (edit_ == EditState::Adding || (edit_ == EditState::Editing && dirty_[i])) {
+        const Value& v = pending_[i];
+        if (v.kind() != Value::Kind::Text || v.toText().size() <= most)
+            return v;
+        *cut = true;
+        return Value(cutText(v.toText(), most));
+    }
+    if (!hasCurrent())
+        noCurrent();
+    return valueAt(pos_, index, most, cut);
+}
+
+Value Recordset::valueAt(int row, int column, qsizetype most, bool* cut) const {
+    *cut = false;
+    if (row < 0 || row >= rowCount() || column < 0 || column >= static_cast<int>(columns_.size()))
+        throw DbError(noCurrentText());
+    const char* r = rowAt(row);
+    const size_t c = static_cast<size_t>(column);
+    const char* p = cellAt(r, column);
+    detail::RawCell raw = readRaw(p);
+    // Text, or bytes in a field of text or numbers, longer than can be shown:
+    // only as much of it is decoded as shows.
+    const bool text = raw.type == SQLITE_TEXT ||
+                      (raw.type == SQLITE_BLOB && !untyped_[c] && columns_[c].kind != ColumnKind::Blob);
+    if (*p != kTextCut && (*p == kBlobLater || !text || raw.n <= most))
+        return decodeAt(r, lazy() ? rowids_[static_cast<size_t>(row)] : 0, column);
+    qsizetype n = std::min<qsizetype>(raw.n, 3 * most);  // `most` UTF-16 units take at most 3 bytes each
+    while (n < raw.n && (static_cast<unsigned char>(raw.p[n]) & 0xC0) == 0x80) --n;  // a whole character
+    const QString shown = QString::fromUtf8(raw.p, n);
+    if (*p != kTextCut && n == raw.n && shown.size() <= most)
+        return decodeAt(r, 0, column);  // all of it shows
+    *cut = true;
+    return Value(cutText(shown, most));
+}
+
 Value Recordset::valueAt(int row, int column) const {
     if (row < 0 || row >= rowCount() || column < 0 || column >= static_cast<int>(columns_.size()))
         throw DbError(noCurrentText());
@@ -1220,13 +1373,33 @@ void Recordset::insertRow() {
     fireReposition();
 }
 
+std::string Recordset::sameRowSql(const char* held) const {
+    std::string sql = " where rowid = ?";
+    const char* p = held;
+    int column = 0;
+    for (const int c : compared_) {
+        for (; column < c; ++column) p += cellSize(p);
+        sql += *p == kTextCut ? cutField_[static_cast<size_t>(c)] : sameField_[static_cast<size_t>(c)];
+    }
+    return sql;
+}
+
 void Recordset::bindHeld(sqlite3_stmt* st, int index, const char* held) const {
     sqlite3_bind_int64(st, index++, rowids_[static_cast<size_t>(pos_)]);
     const char* p = held;
     int column = 0;
     for (const int c : compared_) {
         for (; column < c; ++column) p += cellSize(p);
-        if (const int rc = bindStored(st, index++, p, Value()); rc != SQLITE_OK)
+        int rc = SQLITE_OK;
+        if (*p == kTextCut) {  // its first bytes and its length
+            const detail::RawCell kept = readRaw(p);
+            sqlite3_bind_int64(st, index++, kept.n);
+            rc = detail::bindBytes(st, index++, kept.p, kept.n);
+            sqlite3_bind_int64(st, index++, wholeOfCut(p));
+        } else {
+            rc = bindStored(st, index++, p, Value());
+        }
+        if (rc != SQLITE_OK)
             db_->fail(rc);
     }
 }
@@ -1245,7 +1418,7 @@ void Recordset::updateRow(const char* held) {
     if (changed) {
         bool same = true;
         {
-            TV_LEASE(st, sql.toStdString() + sameRowSql_);
+            TV_LEASE(st, sql.toStdString() + sameRowSql(held));
             bindPacked(st.get());
             bindHeld(st.get(), changed + 1, held);
             if (const int rc = sqlite3_step(st.get()); rc != SQLITE_DONE)
@@ -1275,7 +1448,7 @@ void Recordset::remove() {
         refuseChanged();
     bool same = true;
     {
-        TV_LEASE(st, "delete from " + tableToken_.toStdString() + sameRowSql_);
+        TV_LEASE(st, "delete from " + tableToken_.toStdString() + sameRowSql(held));
         bindHeld(st.get(), 1, held);
         if (const int rc = sqlite3_step(st.get()); rc != SQLITE_DONE)
             db_->fail(rc);

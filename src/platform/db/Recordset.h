@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <string>
@@ -67,6 +68,9 @@ public:
     // Raises DbError with no current row, except on a pending new row.
     Value field(const QString& name) const;
     Value field(int index) const;
+    // The same for showing: a text of more than `most` characters comes
+    // back cut there, `*cut` set (read no further than it needs).
+    Value field(int index, qsizetype most, bool* cut) const;
     // Set a field of the pending row (AddNew/Edit); raises without one.
     void setField(const QString& name, const Value& v);
     void setField(int index, const Value& v);
@@ -114,6 +118,8 @@ public:
     // another program deleted since the refresh raises DbError("该记录已被其他
     // 程序删除。") when its values are read (a grid shows it empty).
     Value valueAt(int row, int column) const;
+    // The same for showing, a text cut as field(index, most, cut) cuts it.
+    Value valueAt(int row, int column, qsizetype most, bool* cut) const;
 
     // The first row at or after `from` whose fields (by index) all equal
     // their keys exactly, compared as text (a Null field equals nothing);
@@ -133,9 +139,16 @@ private:
     // verbatim query) has no rowids: its rows are all read at refresh.
     static constexpr int kPageRows = 64;
     static constexpr size_t kHeldPages = 64;
+    // The stored rows of a page, one after another; never cleared to zero.
+    struct Bytes {
+        std::unique_ptr<char[]> data;
+        size_t size = 0, capacity = 0;
+        // `n` more bytes at the end (which may move the others).
+        char* grow(size_t n);
+    };
     struct Page {
-        std::vector<int32_t> at;  // per row: offset in bytes, kNotRead or kGone; empty when not held
-        std::vector<char> bytes;
+        std::vector<int64_t> at;  // per row: offset in bytes, kNotRead or kGone; empty when not held
+        Bytes bytes;
         uint64_t used = 0;
     };
     enum class Shape { Table, List, Verbatim };
@@ -209,6 +222,8 @@ private:
     const char* cellAt(const char* row, int column) const;
     Value decodeAt(const char* row, int64_t rowid, int column) const;
     Value fetchBlob(int64_t rowid, int column) const;
+    // The whole of a text held cut, read by rowid (the last few kept).
+    Value fetchWhole(int64_t rowid, int column) const;
     void readAll();
     // The first row at or after `from` whose values of `columns` satisfy
     // `match`, each row passed read for those fields only.
@@ -235,7 +250,10 @@ private:
     void keepPacked(int row);
     void insertRow();
     void updateRow(const char* held);
-    // Binds the compared fields of the row as read (`held`) from `index` on.
+    // The condition that the row in the file is still the row as read
+    // (`held`): " where rowid = ? and ...".
+    std::string sameRowSql(const char* held) const;
+    // Binds it from `index` on.
     void bindHeld(sqlite3_stmt* st, int index, const char* held) const;
     void eraseRow(int row);
     // The current row is not the row read: read again, shown, refused.
@@ -248,10 +266,12 @@ private:
     std::vector<Value> params_;
     std::vector<Column> columns_;
     std::vector<bool> untyped_;  // expression columns of a select list
-    // The fields an update or delete compares with the row as read, and the
-    // condition that does it after the rowid: " where rowid = ? and "f" is ? ..."
+    QStringList origins_;        // the table's field each column shows ("" for an expression)
+    // The fields an update or delete compares with the row as read, and per
+    // field its part of the condition: " and "f" is ?", or for a text held
+    // cut its first bytes and its length.
     std::vector<int> compared_;
-    std::string sameRowSql_;
+    std::vector<std::string> sameField_, cutField_;
     QHash<QString, int> nameIndex_;
     QHash<QString, QString> captions_;  // by lower-case field name
     mutable int lastIndex_ = -1;
@@ -269,6 +289,13 @@ private:
     mutable std::vector<Page> pages_;        // by page number
     mutable std::vector<int> held_;          // numbers of the pages held
     mutable uint64_t clock_ = 0;
+    struct Whole {
+        int64_t rowid;
+        int column;
+        Value value;
+    };
+    static constexpr size_t kWholesHeld = 4;
+    mutable std::vector<Whole> wholes_;  // whole texts read of cells held cut
     mutable std::vector<int8_t> textIndexed_;  // per column: -1 not known yet, 0, 1
     int pos_ = -1;                             // row index; -1 (BOF) .. rowCount() (EOF)
     bool deleted_ = false;                     // the current row was deleted; pos_ is the row after it

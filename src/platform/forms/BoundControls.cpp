@@ -12,20 +12,30 @@ namespace tv::forms {
 namespace {
 
 // The value of `field` in the row the source shows: the pending row while
-// adding or editing, the current row otherwise; Null without one.
-tv::Value shownValue(DataControl* source, const QString& field) {
+// adding or editing, the current row otherwise; Null without one. A long
+// text is cut to what a box shows (`*cut` set).
+tv::Value shownValue(DataControl* source, const QString& field, bool* cut) {
+    *cut = false;
     if (!source || field.isEmpty() || !source->isOpen())
         return tv::Value();
     try {
         tv::Recordset& rs = source->recordset();
-        if (rs.columnIndex(field) < 0)
+        const int column = rs.columnIndex(field);
+        if (column < 0)
             return tv::Value();
         if (rs.editState() == tv::Recordset::EditState::None && !rs.hasCurrent())
             return tv::Value();
-        return rs.field(field);
+        return rs.field(column, kShownChars, cut);
     } catch (const tv::DbError&) {
         return tv::Value();
     }
+}
+
+// A box showing a value cut short says so in its tooltip, until it shows one whole.
+void tellCut(QWidget* box, bool cut, bool& told) {
+    if (cut || told)
+        box->setToolTip(cut ? cutValueTip() : QString());
+    told = cut;
 }
 
 // True when the source has a pending row to write into.
@@ -59,9 +69,11 @@ void BoundTextBox::bind(DataControl* source, const QString& field) {
 QString BoundTextBox::field() const { return field_; }
 
 void BoundTextBox::redisplay() {
-    shown_ = shownValue(source_, field_).toText();
+    bool cut = false;
+    shown_ = shownValue(source_, field_, &cut).toText();
     setText(shown_);
     setCursorPosition(0);
+    tellCut(this, cut, cutTold_);
 }
 
 void BoundTextBox::commit() {
@@ -87,7 +99,9 @@ void BoundCombo::bind(DataControl* source, const QString& field) {
 QString BoundCombo::field() const { return field_; }
 
 void BoundCombo::redisplay() {
-    shown_ = shownValue(source_, field_).toText();
+    bool cut = false;
+    shown_ = shownValue(source_, field_, &cut).toText();
+    tellCut(this, cut, cutTold_);
     const int i = findText(shown_, Qt::MatchExactly | Qt::MatchCaseSensitive);
     setCurrentIndex(shown_.isEmpty() ? -1 : i);
     setEditText(shown_);
@@ -155,7 +169,8 @@ void BoundImage::commit() {
 void BoundImage::redisplay() {
     if (!source_ || field_.isEmpty())
         return;
-    const tv::Value v = shownValue(source_, field_);
+    bool cut = false;  // bytes are never cut
+    const tv::Value v = shownValue(source_, field_, &cut);
     bytes_ = v.toBytes();
     image_ = decodePicture(bytes_);
     changed_ = false;

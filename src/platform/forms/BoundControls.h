@@ -5,7 +5,9 @@
 // DataControl::update() commits every control bound to it first (a window
 // that calls the recordset's update() itself calls commitBound() before).
 // A control writes its field only when its content differs from what it
-// showed; empty text is written as Null.
+// showed; empty text is written as Null. A box shows at most kShownChars
+// characters of a text (its tooltip says when it is cut): left as it shows,
+// the value stays whole in the file.
 
 #include "platform/forms/DataControl.h"
 
@@ -32,6 +34,7 @@ private:
     DataControl* source_ = nullptr;
     QString field_;
     QString shown_;
+    bool cutTold_ = false;  // the tooltip says the value shown is cut
 };
 
 // An editable combo bound by its text; typed text is never inserted as an item.
@@ -49,6 +52,7 @@ private:
     DataControl* source_ = nullptr;
     QString field_;
     QString shown_;
+    bool cutTold_ = false;
 };
 
 // A picture (BLOB) shown stretched; the original bytes are kept for printing

@@ -11,6 +11,8 @@
 
 namespace tv::forms {
 
+QString cutValueTip() { return QStringLiteral("内容太长，这里只显示了前 %1 个字。").arg(kShownChars); }
+
 QString refusedWriteText(const std::exception& e, const QString& own) {
     const auto* changed = dynamic_cast<const tv::RowChangedError*>(&e);
     return changed ? changed->text() : own;

@@ -25,6 +25,12 @@
 
 namespace tv::forms {
 
+// A grid cell or a bound box shows at most this many characters of a value;
+// a value cut there says so in its tooltip (cutValueTip()). Left as it
+// shows, it is never written back: only what the user changes is.
+inline constexpr qsizetype kShownChars = 1000;
+QString cutValueTip();
+
 // What a window says when a write it made was refused: the engine's words
 // for a row that another program changed or deleted meanwhile, else the
 // window's own (`own`).

@@ -131,13 +131,13 @@ public:
     QVariant data(const QModelIndex& i, int role) const override {
         if (role == Qt::TextAlignmentRole)
             return alignment(i);
-        if (role != Qt::DisplayRole && role != Qt::EditRole)
+        if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole)
             return {};
         const auto column = static_cast<size_t>(i.column());
         if (i.row() == pendingRow()) {
             const auto typed = pending.typed.constFind(columns[column].field);
             if (typed != pending.typed.cend())
-                return *typed;
+                return role == Qt::ToolTipRole ? QVariant() : QVariant(*typed);
         }
         tv::Recordset* r = rs();
         if (!r || i.row() >= rows || i.row() >= r->recordCount())
@@ -146,11 +146,19 @@ public:
         if (c < 0)
             return {};
         try {
-            const tv::Value v = r->valueAt(i.row(), c);
+            bool cut = false;
+            const tv::Value v = r->valueAt(i.row(), c, kShownChars, &cut);
+            if (role == Qt::ToolTipRole)
+                return cut ? QVariant(cutValueTip()) : QVariant();
             return role == Qt::EditRole ? v.toText() : formatGridValue(v, columns[column].format);
         } catch (const tv::DbError&) {
             return {};
         }
+    }
+    // A field as the grid shows it (a long text cut).
+    tv::Value shownAt(int row, int c) const {
+        bool cut = false;
+        return rs()->valueAt(row, c, kShownChars, &cut);
     }
 
     // Numbers stand at the right of their cells: every cell of a column of
@@ -163,7 +171,7 @@ public:
         if (!right && r && i.row() < rows && i.row() != pendingRow() && fieldIndex[column] >= 0 &&
             r->columns()[static_cast<size_t>(fieldIndex[column])].kind == tv::ColumnKind::Text) {
             try {
-                right = r->valueAt(i.row(), fieldIndex[column]).isNumber();
+                right = shownAt(i.row(), fieldIndex[column]).isNumber();
             } catch (const tv::DbError&) {
                 // shown empty
             }
@@ -220,7 +228,7 @@ public:
             try {
                 for (size_t c = 0; c < columns.size() && !pending.adding; ++c) {
                     if (fieldIndex[c] >= 0)
-                        pending.was.insert(columns[c].field, rs()->valueAt(i.row(), fieldIndex[c]));
+                        pending.was.insert(columns[c].field, shownAt(i.row(), fieldIndex[c]));
                 }
             } catch (const tv::DbError&) {
                 // a field that cannot be read is not compared
@@ -484,7 +492,7 @@ struct DataGrid::Impl {
         if (p.row >= r.recordCount())
             return false;
         for (auto it = p.was.cbegin(); it != p.was.cend(); ++it) {
-            if (r.valueAt(p.row, r.columnIndex(it.key())) != it.value())
+            if (model.shownAt(p.row, r.columnIndex(it.key())) != it.value())
                 return false;
         }
         return true;

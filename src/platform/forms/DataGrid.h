@@ -34,6 +34,9 @@ QString formatGridValue(const tv::Value& v, const QString& format);
 // a row (setAllowAddNew). The grid never deletes: with setAllowDelete on, the
 // Delete key on a stored row asks the window (deleteRequested).
 //
+// A cell shows at most kShownChars characters of a value; one cut there
+// says so in its tooltip, and its editor opens on what it shows.
+//
 // Numbers stand at the right of their cells: the columns of a number field
 // and those formatted "0.00" or "Currency". A cell showing a number (those,
 // and a text of digits: a date, an ID or phone number) is never elided: a

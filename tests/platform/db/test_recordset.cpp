@@ -556,3 +556,47 @@ TEST_F(RecordsetTest, ASearchFindsWhatTheFieldShowsWithOrWithoutAnIndex) {
     db->exec("update qtfy set hj = 5 where rowid = 3");
     EXPECT_EQ(rs.findRow({{rs.columnIndex("sfzhm"), "A"}, {rs.columnIndex("hj"), "5"}}), 2);
 }
+
+// A registration whose name (100,000 letters) and work unit (40,000 Chinese
+// characters, 120,000 bytes) are longer than any box shows: read whole when
+// asked for, shown cut, never written back shortened, and still compared with
+// the file before a write.
+TEST_F(RecordsetTest, ALongTextIsReadWholeShownCutAndNeverWrittenBackShortened) {
+    const QString name = QString(100000, 'x'), unit = QStringLiteral("单").repeated(40000);
+    db->exec("insert into zfdj (fjh, xm, dw, jzrs) values ('101', ?, ?, 1), ('102', '李四', '公司', 2)",
+             {Value(name), Value(unit)});
+    Recordset rs(db, "zfdj");
+    rs.refresh();
+    const int xm = rs.columnIndex("xm"), dw = rs.columnIndex("dw");
+    EXPECT_TRUE(rs.valueAt(0, xm).toText() == name);
+    EXPECT_TRUE(rs.field("dw").toText() == unit);
+    // Shown: at most 1,000 characters, and whether they were cut.
+    const struct {
+        int row, column;
+        QString shown;
+        bool cut;
+    } shown[] = {{0, xm, QString(1000, 'x'), true}, {0, dw, QStringLiteral("单").repeated(1000), true},
+                 {1, xm, QStringLiteral("李四"), false}};
+    for (const auto& s : shown) {
+        bool cut = false;
+        EXPECT_TRUE(rs.valueAt(s.row, s.column, 1000, &cut).toText() == s.shown) << s.row << ' ' << s.column;
+        EXPECT_EQ(cut, s.cut) << s.row << ' ' << s.column;
+    }
+    bool cut = false;
+    const QString start = rs.field(dw, 3, &cut).toText();
+    EXPECT_TRUE(start == QStringLiteral("单单单") && cut);
+
+    // Another field changed: the long ones stay whole.
+    write(rs, {{"jzrs", Value(3)}}, true);
+    EXPECT_EQ(scalar("select length(xm) || ' ' || length(dw) || ' ' || jzrs from zfdj where fjh = '101'"),
+              "100000 40000 3");
+    // The name made longer by another program (its start unchanged): not the row read.
+    OtherProgram other(path);
+    EXPECT_EQ(other.run("update zfdj set xm = xm || 'y' where fjh = '101'"), "");
+    rs.edit();
+    rs.setField("jzrs", Value(4));
+    EXPECT_DB_ERROR(rs.update(), kGone);
+    EXPECT_EQ(rs.field("xm").toText().size(), 100001);
+    rs.remove();  // the row as read again
+    EXPECT_EQ(scalar("select group_concat(fjh) from zfdj"), "102");
+}

@@ -538,3 +538,35 @@ TEST_F(DemoWindow, ANameTypedOverARowAnotherProgramChangedIsNotWrittenAndTheRowS
             << c.other << ' ' << c.where;
     }
 }
+
+// Room 101's name holds 40,000 characters: its cell and its box show the
+// first 1,000 with a tip that says so, and confirming another field, in the
+// boxes or in the grid, leaves the name whole in the file.
+TEST_F(DemoWindow, ALongNameShowsCutWithATipAndStaysWholeWhenAnotherFieldIsStored) {
+    tv::test::execSql(file, "update zfdj set xm = replace(hex(zeroblob(40000)), '00', '张') where fjh = '101'");
+    ui().Data1->refresh();
+    const QModelIndex name = model()->index(0, 1), other = model()->index(1, 1);
+    // Compared by their length and their first character: a failure prints no 40,000 characters.
+    const auto cut = [](const QString& t) { return QString::number(t.size()) + t.left(1); };
+    EXPECT_EQ(cut(name.data().toString()), QStringLiteral("1000张"));
+    EXPECT_EQ(name.data(Qt::ToolTipRole).toString(), cutValueTip());
+    EXPECT_FALSE(other.data(Qt::ToolTipRole).isValid());
+    EXPECT_EQ(cut(ui().Txtxm->text()), QStringLiteral("1000张"));
+    EXPECT_EQ(ui().Txtxm->toolTip(), cutValueTip());
+    rs().moveNext();
+    EXPECT_EQ(ui().Txtxm->text() + ui().Txtxm->toolTip(), QStringLiteral("李四"));
+    rs().moveFirst();
+
+    ui().Data1->edit();
+    ui().Txtjzrs->setText(QStringLiteral("5"));
+    click("CmdQr");
+    EXPECT_EQ(row("101", "length(xm) || '/' || jzrs"), "40000/5");
+    DataGrid* grid = ui().DBGrid1;
+    grid->setAllowUpdate(true);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell(0, 2));
+    QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QStringLiteral("6"), {});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(row("101", "length(xm) || '/' || jzrs"), "40000/6");
+    EXPECT_TRUE(boxes().isEmpty());
+}
