@@ -9,7 +9,6 @@
 #include "platform/forms/Guard.h"
 #include "platform/forms/PickerLists.h"
 #include "platform/forms/StatusBox.h"
-#include "platform/forms/StatusPanels.h"
 #include "platform/forms/WindowParts.h"
 #include "platform/shell/Shell.h"
 #include "platform/values/Money.h"
@@ -101,14 +100,14 @@ void FrmZsdjs::onLoad() {
     } catch (const std::exception&) {
         info(kFormatMessage);
         lockAfterFailure();
-        forms::setStatusPanel(1, QStringLiteral("工作路径：") + s.DatabasePath);
+        showWorkPath(s.DatabasePath);
         return;
     }
     // Decorative pictures: a missing one leaves its place empty.
     forms::loadPicture(u.Image1, s.PicturePath + QStringLiteral("Snap1.jpg"));
     forms::loadPicture(u.Image2, s.PicturePath + QStringLiteral("zhjy.jpg"));
     for (QWidget* w : std::initializer_list<QWidget*>{u.CmdCx, u.CmdDel, u.CmdJs, u.TxtSyrq}) w->setEnabled(false);
-    forms::setStatusPanel(1, QStringLiteral("工作路径：") + s.DatabasePath);
+    showWorkPath(s.DatabasePath);
     // Receipts of a computation that was cut short go in now, or go away.
     try {
         ReceiptFile::recover(s.DatabasePath);

@@ -11,7 +11,6 @@
 #include "platform/forms/Guard.h"
 #include "platform/forms/PickerLists.h"
 #include "platform/forms/StatusBox.h"
-#include "platform/forms/StatusPanels.h"
 #include "platform/forms/WindowParts.h"
 #include "platform/shell/Shell.h"
 #include "shared/CheckInCopy.h"
@@ -440,7 +439,7 @@ void FrmRzdj::onLoad() {
     PhotoFile.clear();
 
     setButtons("00--------");
-    tv::forms::setStatusPanel(1, QStringLiteral("工作路径：") + s.DatabasePath);
+    tv::showWorkPath(s.DatabasePath);
 }
 
 // The lists of the combo boxes; filling them changes no box's text.

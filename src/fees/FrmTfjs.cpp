@@ -10,9 +10,9 @@
 #include "platform/forms/EnterRing.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
-#include "platform/forms/StatusPanels.h"
 #include "platform/values/Money.h"
 #include "shared/DataShape.h"
+#include "shared/DataWindows.h"
 #include "shared/PrintRoutines.h"
 #include "shared/RMBChinese.h"
 
@@ -209,7 +209,7 @@ void FrmTfjs::onLoad() {
     u.CmdPrinter->setEnabled(false);
     fillList(u.CboBtth, {kSettleTitle, QStringLiteral("房屋租赁使用费确认")});
     u.CboBtth->setCurrentIndex(0);
-    forms::setStatusPanel(1, QStringLiteral("工作路径：") + s.DatabasePath);
+    showWorkPath(s.DatabasePath);
     forms::centerOnScreen(widget());
 }
 

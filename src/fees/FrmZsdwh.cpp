@@ -9,7 +9,6 @@
 #include "platform/forms/DataControl.h"
 #include "platform/forms/DataGrid.h"
 #include "platform/forms/StatusBox.h"
-#include "platform/forms/StatusPanels.h"
 #include "platform/print/Printer.h"
 #include "platform/values/Money.h"
 #include "shared/DataShape.h"
@@ -115,7 +114,7 @@ void FrmZsdwh::onLoad() {
     forms::loadPicture(u.Image1, s.PicturePath + QStringLiteral("T70.jpg"));
     forms::loadPicture(u.Image2, s.PicturePath + QStringLiteral("zhjy.jpg"));
     for (QPushButton* b : {u.CmdDel, u.CmdQr, u.CmdCx}) b->setEnabled(false);
-    forms::setStatusPanel(1, QStringLiteral("工作路径：") + s.DatabasePath);
+    showWorkPath(s.DatabasePath);
 }
 
 // Binds the fee records, other fees and registrations and counts them; a

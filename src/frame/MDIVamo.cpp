@@ -15,6 +15,7 @@
 #include "platform/values/FileRead.h"
 #include "platform/values/IoError.h"
 #include "shared/DataShape.h"
+#include "shared/DataWindows.h"
 #include "shared/PrintChoice.h"
 #include "shared/PrintRoutines.h"
 #include "shared/SharedState.h"
@@ -53,6 +54,7 @@
 namespace tv::frame {
 
 using tv::dlg::msgBox;
+using tv::forms::Panel;
 using tv::forms::Registry;
 
 namespace {
@@ -323,7 +325,7 @@ void MDIVamo::MDIClient_Activate() {
     }
     const QWidget* w = front ? front->widget() : nullptr;
     const auto* data = w ? dynamic_cast<tv::windows::DataWindow*>(Registry::loaded(w->objectName())) : nullptr;
-    setPanelText(1, data ? QStringLiteral("工作路径：") + data->dataFile() : tv::shell::programFolder());
+    setPanelText(Panel::WorkPath, data ? tv::workPathText(data->dataFile()) : tv::shell::programFolder());
 }
 
 void MDIVamo::buildStatusBar(QWidget* root, QVBoxLayout* layout) {
@@ -341,13 +343,13 @@ void MDIVamo::buildStatusBar(QWidget* root, QVBoxLayout* layout) {
     QObject::connect(ui().clock, &QTimer::timeout, root, [this] { updateClock(); });
 }
 
-void MDIVamo::setPanelText(int panel, const QString& text) {
-    if (hasUi() && panel >= 1 && panel <= 4)
-        ui().panels[panel - 1]->setFullText(text);
+void MDIVamo::setPanelText(Panel panel, const QString& text) {
+    if (hasUi())
+        ui().panels[static_cast<int>(panel) - 1]->setFullText(text);
 }
 
-QString MDIVamo::panelText(int panel) const {
-    return hasUi() && panel >= 1 && panel <= 4 ? ui().panels[panel - 1]->fullText() : QString();
+QString MDIVamo::panelText(Panel panel) const {
+    return hasUi() ? ui().panels[static_cast<int>(panel) - 1]->fullText() : QString();
 }
 
 void MDIVamo::onLoad() {
@@ -372,7 +374,7 @@ void MDIVamo::onLoad() {
     for (QAction* a : ui().Toolbar1->actions())
         a->setIcon(QIcon(picture(a->data().toString() + QStringLiteral(".png"))));
     DialogCode = DataDialog::None;
-    setPanelText(1, QStringLiteral("工作路径：") + folder);
+    setPanelText(Panel::WorkPath, tv::workPathText(folder));
 
     Registry::setMdiArea(ui().area);
     updateClock();
@@ -394,8 +396,8 @@ void MDIVamo::onUnload() {
 }
 
 void MDIVamo::updateClock() {
-    setPanelText(3, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
-    setPanelText(4, QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+    setPanelText(Panel::Date, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+    setPanelText(Panel::Time, QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
 }
 
 void MDIVamo::Op(QString& Myp, DataDialog YYno) {

@@ -78,8 +78,8 @@ public:
     void arrange(int how);
     void Toolbar1_ButtonClick(const QString& key);
 
-    void setPanelText(int panel, const QString& text) override;
-    QString panelText(int panel) const override;
+    void setPanelText(tv::forms::Panel panel, const QString& text) override;
+    QString panelText(tv::forms::Panel panel) const override;
     void windowGone() override { MDIClient_Activate(); }
 
 protected:

@@ -10,7 +10,6 @@
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "platform/forms/StatusBox.h"
-#include "platform/forms/StatusPanels.h"
 #include "platform/forms/WindowParts.h"
 #include "platform/values/Money.h"
 #include "shared/CheckInCopy.h"
@@ -326,7 +325,7 @@ void Tenvora::onLoad() {
                      QStringLiteral("身份证号"), QStringLiteral("计费日期"), QStringLiteral("房间现状"), kAllRows});
     forms::fillList(u.Cbofjxz, {QStringLiteral("在住"), QStringLiteral("退房"), QStringLiteral("招租"),
                                 QStringLiteral("已订"), QStringLiteral("自用")});
-    forms::setStatusPanel(1, QStringLiteral("工作路径：") + s.DatabasePath);
+    showWorkPath(s.DatabasePath);
 }
 
 // Binds the four data sources and counts their rows; a table missing from

@@ -35,10 +35,14 @@ AfterDelete moveAfterDelete(Recordset& rs) {
     return AfterDelete::Last;
 }
 
+QString workPathText(const QString& path) { return QStringLiteral("工作路径：") + path; }
+
+void showWorkPath(const QString& path) { forms::setStatusPanel(forms::Panel::WorkPath, workPathText(path)); }
+
 void leaveDataFile() {
     try {
         state().DataFilePath.clear();
-        forms::setStatusPanel(1, shell::programFolder());
+        forms::setStatusPanel(forms::Panel::WorkPath, shell::programFolder());
     } catch (const std::exception&) {
         dlg::msgBox(QStringLiteral("结束返回！"), dlg::Info, dlg::kNoteTitle);
     }

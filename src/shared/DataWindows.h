@@ -29,6 +29,11 @@ enum class AfterDelete {
 // Moves on from a deleted row: to the row after it, or to the last row.
 AfterDelete moveAfterDelete(Recordset& rs);
 
+// "工作路径：" and the data file at `path`, as the status bar's first panel
+// names a data file; and that text written there.
+QString workPathText(const QString& path);
+void showWorkPath(const QString& path);
+
 // A data window's 返回: no data file is open any more, and the status bar's
 // first panel shows the program's folder again; a failure on the way says
 // "结束返回！". The window unloads itself after it.

@@ -195,7 +195,7 @@ TEST_F(FrmRzdjTest, LoadShowsTheFirstRowEnterWalksTheRingsExitOrTheCloseBoxUnloa
     EXPECT_EQ(texts({"Txtfjh", "Txtxm", "Cbowh", "Cbon2", "Cboxb4", "Cboxb5", "Cboxz"}), "101|租客1|工人|0|女||");
     // The decorative pictures are missing here: no box for that.
     EXPECT_EQ(view() + '|' + boxes() + on({"TxtFh", "TxtZk", "Txtzh", "Cboxz"}), "1 / 12|租客1||1111110011|0000");
-    EXPECT_EQ(tv::forms::statusPanel(1), "工作路径：" + file);
+    EXPECT_EQ(tv::forms::statusPanel(tv::forms::Panel::WorkPath), "工作路径：" + file);
 
     // A key pressed from `from` until the focus is back there or `count` presses: the boxes passed.
     auto ring = [&](const char* from, Qt::Key key = Qt::Key_Return, int count = 40) {
@@ -225,7 +225,8 @@ TEST_F(FrmRzdjTest, LoadShowsTheFirstRowEnterWalksTheRingsExitOrTheCloseBoxUnloa
 
     click("CmdExit");
     EXPECT_FALSE(w.isLoaded());
-    EXPECT_EQ(state().DataFilePath + '|' + tv::forms::statusPanel(1), '|' + tv::shell::programFolder());
+    EXPECT_EQ(state().DataFilePath + '|' + tv::forms::statusPanel(tv::forms::Panel::WorkPath),
+              '|' + tv::shell::programFolder());
 
     // The close box while adding (返回 is off) drops the pending row, then leaves as 返回 does.
     open();
@@ -234,7 +235,8 @@ TEST_F(FrmRzdjTest, LoadShowsTheFirstRowEnterWalksTheRingsExitOrTheCloseBoxUnloa
     w.subWindow()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(w.isLoaded());
-    EXPECT_EQ(state().DataFilePath + '|' + tv::forms::statusPanel(1) + '|' + sql("SELECT count(*) FROM zfdj"),
+    EXPECT_EQ(state().DataFilePath + '|' + tv::forms::statusPanel(tv::forms::Panel::WorkPath) + '|' +
+                  sql("SELECT count(*) FROM zfdj"),
               '|' + tv::shell::programFolder() + "|12");
 
     // More rows than a 16-bit number holds are counted.

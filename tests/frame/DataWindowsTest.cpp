@@ -292,7 +292,7 @@ TEST_F(DataWindowsTest, TheStatusBarNamesTheFileOfTheDataWindowInFront) {
     };
     QStringList panels;
     auto panel = [&](const QString& step) {
-        panels << step + ": " + tv::forms::statusPanel(1).replace(folder, "$DIR");
+        panels << step + ": " + tv::forms::statusPanel(tv::forms::Panel::WorkPath).replace(folder, "$DIR");
     };
     panel("start");
     command("MNUzdwh", a);
@@ -370,7 +370,7 @@ TEST_F(DataWindowsTest, TheCloseBoxAndCtrlF4LeaveEveryWindowAsItsExitButtonDoes)
                                                                                                         : "";
         const QString file = tv::state().DataFilePath;
         return QString((shown.isEmpty() ? "-" : shown.join(' ')) + " | " + (file.isEmpty() ? "-" : file) + " | " +
-                       tv::forms::statusPanel(1) + single)
+                       tv::forms::statusPanel(tv::forms::Panel::WorkPath) + single)
             .replace(data, "$DATA")
             .replace(folder, "$DIR");
     };

@@ -52,7 +52,7 @@ TEST_F(MainWindowTest, EveryCommandShowsItsDialogsAndOpensItsWindowOrDocument) {
     registerStandIn(kExchange);
     const QString a = dataFile("a.mdb");
     open();
-    EXPECT_EQ(tv::forms::statusPanel(1), "工作路径：" + folder);
+    EXPECT_EQ(tv::forms::statusPanel(tv::forms::Panel::WorkPath), "工作路径：" + folder);
     QStringList names, lines;
     for (QAction* command : main->widget()->findChildren<QAction*>())
         if (!command->objectName().isEmpty() && !command->isSeparator())
@@ -399,10 +399,10 @@ TEST_F(MainWindowTest, TheStatusBarShowsEachTextInsideItsPanelAndALongPathShorte
         SCOPED_TRACE(screen.width());
         w->resize(screen);
         for (const QString& text : {longPath, QStringLiteral("工作路径：") + folder}) {
-            tv::forms::setStatusPanel(1, text);
+            tv::forms::setStatusPanel(tv::forms::Panel::WorkPath, text);
             QApplication::processEvents();
             auto* path = find<QLabel>(*main, "Panel1");
-            EXPECT_EQ(tv::forms::statusPanel(1), text);
+            EXPECT_EQ(tv::forms::statusPanel(tv::forms::Panel::WorkPath), text);
             if (text == longPath) {
                 EXPECT_TRUE(path->text().startsWith(QStringLiteral("工作路径：/home/房东/")) &&
                             path->text().contains("…") && path->text().endsWith(file))

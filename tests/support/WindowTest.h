@@ -23,9 +23,9 @@ namespace tv::test {
 class MainStandIn : public tv::forms::Form, public tv::forms::StatusPanels {
 public:
     MainStandIn() : Form(QStringLiteral("MDIVamo"), Kind::TopLevel) {}
-    void setPanelText(int panel, const QString& text) override { panels[panel] = text; }
-    QString panelText(int panel) const override { return panels[panel]; }
-    QString panels[5];
+    void setPanelText(tv::forms::Panel panel, const QString& text) override { panels[static_cast<int>(panel)] = text; }
+    QString panelText(tv::forms::Panel panel) const override { return panels[static_cast<int>(panel)]; }
+    QString panels[5];  // by the panel's number
 
 protected:
     void build(QWidget* root) override {

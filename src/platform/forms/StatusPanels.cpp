@@ -5,12 +5,12 @@
 
 namespace tv::forms {
 
-void setStatusPanel(int panel, const QString& text) {
+void setStatusPanel(Panel panel, const QString& text) {
     if (StatusPanels* main = Registry::loadedAs<StatusPanels>())
         main->setPanelText(panel, text);
 }
 
-QString statusPanel(int panel) {
+QString statusPanel(Panel panel) {
     const StatusPanels* main = Registry::loadedAs<StatusPanels>();
     return main ? main->panelText(panel) : QString();
 }

@@ -7,11 +7,14 @@
 
 namespace tv::forms {
 
+// The panels from left to right, numbered from 1: the working path, one left
+// empty, the date and the time.
+enum class Panel { WorkPath = 1, Spare, Date, Time };
+
 class StatusPanels {
 public:
-    // Panels are numbered from 1.
-    virtual void setPanelText(int panel, const QString& text) = 0;
-    virtual QString panelText(int panel) const = 0;
+    virtual void setPanelText(Panel panel, const QString& text) = 0;
+    virtual QString panelText(Panel panel) const = 0;
     // A window was unloaded (one inside the main window, or one of its own
     // that may have written a panel): what follows the window in front
     // catches up.
@@ -21,7 +24,7 @@ protected:
     ~StatusPanels() = default;
 };
 
-void setStatusPanel(int panel, const QString& text);
-QString statusPanel(int panel);
+void setStatusPanel(Panel panel, const QString& text);
+QString statusPanel(Panel panel);
 
 }  // namespace tv::forms

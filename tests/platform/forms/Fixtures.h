@@ -45,8 +45,8 @@ public:
     QString dataFile;  // the window's own variables
     int loads = 0, unloads = 0;
     bool allowClose = true, failLoad = false;
-    void setPanelText(int, const QString& text) override { ui().Data1->setCaption(text); }
-    QString panelText(int) const override { return ui().Data1->caption(); }
+    void setPanelText(tv::forms::Panel, const QString& text) override { ui().Data1->setCaption(text); }
+    QString panelText(tv::forms::Panel) const override { return ui().Data1->caption(); }
 
 protected:
     void build(QWidget* root) override {

@@ -23,19 +23,20 @@ void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::Deferr
 TEST_F(FormTest, OneInstanceLoadedOnDemandItsControlsAndOfferingsLiveOnlyWhileLoadedItsVariablesOutliveThem) {
     EXPECT_EQ(Registry::instance(QStringLiteral("FrmNone")), nullptr);
     EXPECT_EQ(Registry::instance(QStringLiteral("FrmDemo")), &demo);
-    setStatusPanel(1, QStringLiteral("就绪"));  // nobody offers the panels yet: nothing happens
-    EXPECT_TRUE(statusPanel(1).isEmpty() && Registry::loadedAs<StatusPanels>() == nullptr);
+    setStatusPanel(tv::forms::Panel::WorkPath,
+                   QStringLiteral("就绪"));  // nobody offers the panels yet: nothing happens
+    EXPECT_TRUE(statusPanel(tv::forms::Panel::WorkPath).isEmpty() && Registry::loadedAs<StatusPanels>() == nullptr);
     EXPECT_TRUE(!Registry::loaded(QStringLiteral("FrmDemo")) && !demo.isLoaded());  // asking does not load
     demo.load();
     demo.load();
     // Loaded once, not shown.
     EXPECT_TRUE(demo.loads == 1 && !demo.widget()->isVisible() && Registry::loadedNames() == QStringList{"FrmDemo"});
     EXPECT_EQ(Registry::loadedAs<StatusPanels>(), static_cast<StatusPanels*>(&demo));
-    setStatusPanel(1, QStringLiteral("就绪"));
-    EXPECT_EQ(caption() + statusPanel(1), QStringLiteral("就绪就绪"));
+    setStatusPanel(tv::forms::Panel::WorkPath, QStringLiteral("就绪"));
+    EXPECT_EQ(caption() + statusPanel(tv::forms::Panel::WorkPath), QStringLiteral("就绪就绪"));
     QPointer<QPushButton> old = ui().CmdQr;
     demo.unload();
-    EXPECT_TRUE(statusPanel(1).isEmpty() && Registry::loadedAs<StatusPanels>() == nullptr);
+    EXPECT_TRUE(statusPanel(tv::forms::Panel::WorkPath).isEmpty() && Registry::loadedAs<StatusPanels>() == nullptr);
     old->click();  // an old control, not yet deleted, runs no handler of the window
     tv::dlg::script::answerMsgBox(tv::dlg::Ok);
     guard([&] { ui(); });  // reaching the controls of an unloaded window is told, no crash
