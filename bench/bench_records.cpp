@@ -6,7 +6,9 @@
 // is timed from the click until the grids have painted their rows (see
 // WindowBench.h).
 #include "WindowBench.h"
+#include "platform/db/Recordset.h"
 #include "platform/forms/DataControl.h"
+#include "platform/values/Money.h"
 #include "records/Tenvora.h"
 
 #include <QComboBox>
@@ -54,7 +56,11 @@ void BM_SearchBillingDate(benchmark::State& state) {
     clicks(
         state, kWindow, [&] { date->setText(QStringLiteral("2024-%1-1").arg(1 + month++ % kDates)); },
         [search] { search->click(); }, {},
-        [&] { return rowsOf(kWindow, "Data2") == h.rooms() && tv::state().SearchKeys.jfrq == date->text(); });
+        [&] {
+            const tv::Recordset& bills = window().control<tv::forms::DataControl>(QStringLiteral("Data2"))->recordset();
+            return rowsOf(kWindow, "Data2") == h.rooms() && bills.hasCurrent() &&
+                   bills.field(QStringLiteral("jfrq")).toText() == tv::shortDate(*tv::parseDate(date->text()));
+        });
 }
 BENCHMARK(BM_SearchBillingDate)->Args({10000, 10})->Args({10000, 100})->Args({500, 10})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
 

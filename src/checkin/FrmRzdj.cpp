@@ -661,11 +661,8 @@ void FrmRzdj::cboCxfsClick() {
 
 void FrmRzdj::cmdCxClick() {
     FrmRzdjUi& u = ui();
-    tv::SearchKeyRecord& k = tv::state().SearchKeys;
-    k.fjh = u.TxtFh->text();
-    k.xm = u.TxtZk->text();
-    k.sfzhm = u.Txtzh->text();
-    k.ysno = u.Cboxz->currentText();
+    const tv::SearchKeyRecord k{
+        .fjh = u.TxtFh->text(), .xm = u.TxtZk->text(), .sfzhm = u.Txtzh->text(), .ysno = u.Cboxz->currentText()};
 
     // The rule is chosen by which inputs hold text, in this order.
     std::vector<std::pair<QString, QString>> rule;  // field, key

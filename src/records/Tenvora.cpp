@@ -515,12 +515,8 @@ void Tenvora::CmdCx_Click() {
     }
     try {
         u.Data1->refresh();
-        SearchKeyRecord& keys = state().SearchKeys;
-        keys.fjh = u.TxtFh->text();
-        keys.xm = u.Txtzk->text();
-        keys.sfzhm = u.Txtzh->text();
-        keys.jfrq = u.Txtjfrq->text();
-        keys.ysno = u.Cbofjxz->currentText();
+        const SearchKeyRecord keys{
+            .fjh = u.TxtFh->text(), .xm = u.Txtzk->text(), .sfzhm = u.Txtzh->text(), .ysno = u.Cbofjxz->currentText()};
         auto scan = [&](std::vector<std::pair<QString, QString>> match) {
             u.TxtTs->setText(u.Data1->findFirst(match) ? forms::tips::kFoundOne : forms::tips::kNotFound);
         };

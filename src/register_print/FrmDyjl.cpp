@@ -356,19 +356,15 @@ void FrmDyjl::CboCxfs_Click() {
 
 void FrmDyjl::CmdCx_Click() {
     FrmDyjlUi& u = ui();
-    SearchKeyRecord& keys = state().SearchKeys;
-    keys.fjh = u.TxtFh->text();
-    keys.xm = u.Txtzk->text();
-    keys.sfzhm = u.Txtzh->text();
-    keys.jfrq = u.Txtjfrq->text();
-    keys.ysno = u.Cbofjxz->currentText();
+    const SearchKeyRecord keys{
+        .fjh = u.TxtFh->text(), .xm = u.Txtzk->text(), .sfzhm = u.Txtzh->text(), .ysno = u.Cbofjxz->currentText()};
     SearchTarget = u.CboCxxx->currentText();
     DataControl* target = SearchTarget == QStringLiteral("记录1")   ? u.Data1
                           : SearchTarget == QStringLiteral("记录2") ? u.Data2
                                                                     : nullptr;
     try {
         if (target)
-            runSearch(target);
+            runSearch(target, keys);
     } catch (const std::exception&) {
         dlg::msgBox(QStringLiteral("数据查询失败！"), dlg::Info, dlg::kNoteTitle);
         return;
@@ -377,9 +373,8 @@ void FrmDyjl::CmdCx_Click() {
     u.CmdCx->setEnabled(false);
 }
 
-void FrmDyjl::runSearch(DataControl* target) {
+void FrmDyjl::runSearch(DataControl* target, const SearchKeyRecord& keys) {
     FrmDyjlUi& u = ui();
-    const SearchKeyRecord& keys = state().SearchKeys;
     const bool room = !u.TxtFh->text().isEmpty(), name = !u.Txtzk->text().isEmpty();
     if (room && name) {
         scan(target, {{QStringLiteral("fjh"), keys.fjh}, {QStringLiteral("xm"), keys.xm}});

@@ -18,6 +18,7 @@ class QPushButton;
 
 namespace tv {
 struct CheckInRecord;
+struct SearchKeyRecord;
 namespace forms {
 class BoundImage;
 class DataControl;
@@ -81,7 +82,7 @@ private:
     void CmdEixt_Click();
     void CboCxfs_Click();
     void CmdCx_Click();
-    void runSearch(forms::DataControl* target);
+    void runSearch(forms::DataControl* target, const SearchKeyRecord& keys);
     void query(forms::DataControl* target, const QString& sql, const QString& key);
     void scan(forms::DataControl* target, const std::vector<std::pair<QString, QString>>& keys);
     void setSearchInputsEnabled(bool jfrq, bool fh, bool zk, bool zh, bool fjxz);
