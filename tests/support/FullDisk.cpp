@@ -1,0 +1,65 @@
+#include "support/FullDisk.h"
+
+#include "platform/values/WholeFile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace tv::test {
+
+namespace {
+
+const char* const kFiller = ".filler";
+
+}  // namespace
+
+FullDisk::FullDisk() {
+    const QByteArray at = QFile::encodeName(dir_.path());
+    mounted_ = ::geteuid() == 0 && ::mount("tmpfs", at.constData(), "tmpfs", 0, "size=1m,mode=0777") == 0;
+}
+
+FullDisk::~FullDisk() {
+    tv::failWholeFileWrites(0);
+    if (mounted_)
+        ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+}
+
+void FullDisk::fill(qint64 room) {
+    if (!mounted_) {
+        tv::failWholeFileWrites(ENOSPC, room);
+        return;
+    }
+    const int fd = ::open(QFile::encodeName(filePath(kFiller)).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const QByteArray block(4096, 'x');
+    const auto left = [this] {
+        struct statvfs fs {};
+        return ::statvfs(QFile::encodeName(path()).constData(), &fs) == 0 ? qint64(fs.f_bavail) * qint64(fs.f_bsize)
+                                                                         : 0;
+    };
+    // Whole pages first, then (to fill it up) byte by byte into the last one.
+    while (fd >= 0 && left() > room && ::write(fd, block.constData(), block.size()) > 0) {
+    }
+    while (fd >= 0 && room == 0 && ::write(fd, block.constData(), 1) > 0) {
+    }
+    if (fd >= 0)
+        ::close(fd);
+}
+
+void FullDisk::free() {
+    tv::failWholeFileWrites(0);
+    QFile::remove(filePath(kFiller));
+}
+
+QStringList FullDisk::files() const {
+    QStringList names = QDir(path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    names.removeAll(QString::fromLatin1(kFiller));
+    return names;
+}
+
+}  // namespace tv::test
