@@ -99,7 +99,7 @@ qint64 rowCount(tv::Database& db, const QString& table) {
 }
 
 qint64 exportTable(tv::Database& db, const QString& table, const QStringList& fields, const QString& path,
-                   tv::dlg::Progress* progress) {
+                   tv::dlg::Progress* progress, qint64* cut) {
     QStringList names;
     for (const QString& f : fields) names << quoted(f);
     tv::workbook::Writer book(path);
@@ -119,6 +119,8 @@ qint64 exportTable(tv::Database& db, const QString& table, const QStringList& fi
         progress->advanceOrStop(r);
     }
     book.close();
+    if (cut)
+        *cut = book.cutCells();
     return r;
 }
 

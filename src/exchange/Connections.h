@@ -61,9 +61,10 @@ qint64 rowCount(tv::Database& db, const QString& table);
 // first worksheet of a new workbook at `path`, each value as a cell of its
 // kind (Writer::write); returns the rows written. DbError or WorkbookError
 // when it cannot, Cancelled when the user cancelled in `progress` (told the
-// rows written), and then `path` is as it was.
+// rows written), and then `path` is as it was. `cut`, when given, is told
+// the texts cut to fit their cells (Writer::cutCells).
 qint64 exportTable(tv::Database& db, const QString& table, const QStringList& fields, const QString& path,
-                   tv::dlg::Progress* progress = nullptr);
+                   tv::dlg::Progress* progress = nullptr, qint64* cut = nullptr);
 
 // What an import did.
 struct ImportCounts {

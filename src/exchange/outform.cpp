@@ -8,6 +8,7 @@
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "platform/shell/Shell.h"
+#include "platform/values/WholeFile.h"
 #include "shared/SharedState.h"
 
 #include <QApplication>
@@ -175,6 +176,11 @@ void outform::cmdout_Click() {
         tv::dlg::msgBox(QStringLiteral("请重新命名Excel文件名!"), tv::dlg::OkOnly, tv::dlg::kKindTitle);
         return;
     }
+    // Refused before the user is asked to replace it.
+    if (const QString no = tv::replaceRefusal(path); !no.isEmpty()) {
+        notice(QStringLiteral("无法替换“%1”：%2。").arg(path, no), tv::dlg::Exclamation);
+        return;
+    }
     if (QFileInfo::exists(path) &&
         tv::dlg::msgBox(path + QStringLiteral(" 已存在。\n要替换它吗？"), tv::dlg::YesNo | tv::dlg::Question,
                         tv::dlg::kKindTitle) != tv::dlg::Yes)
@@ -192,8 +198,13 @@ void outform::cmdout_Click() {
         return;
     }
     tv::dlg::followChosenFile(path);
-    if (!tv::shell::openDocument(path))
-        notice(QStringLiteral("Excel文件已保存在：") + path, tv::dlg::Info);
+    const bool opened = tv::shell::openDocument(path);
+    if (!opened || CutCells)
+        notice(QStringLiteral("Excel文件已保存在：") + path +
+                   (CutCells ? QStringLiteral("\n其中%1个单元格的文字超过Excel的上限（32767个字符），已截断。")
+                                   .arg(CutCells)
+                             : QString()),
+               tv::dlg::Info);
 }
 
 void outform::exportTo(const QString& path, const QStringList& fields) {
@@ -209,7 +220,8 @@ void outform::exportTo(const QString& path, const QStringList& fields) {
         QStringLiteral("导出Excel"),
         QStringLiteral("正在把数据表“%1”导出到\n“%2”").arg(table, QDir::toNativeSeparators(path)), rowCount(db, table),
         tv::dlg::Progress::Unit::Rows);
-    ExportedRows = exportTable(db, table, fields, path, &progress);
+    CutCells = 0;
+    ExportedRows = exportTable(db, table, fields, path, &progress, &CutCells);
 }
 
 void outform::CmdTc_Click() {

@@ -29,8 +29,9 @@ public:
     static constexpr const char* kName = "outform";
     outform();
 
-    // Rows written by the last export.
+    // Rows written by the last export, and its texts cut to fit their cells.
     qint64 ExportedRows = 0;
+    qint64 CutCells = 0;
 
 protected:
     QSize designSize() const override { return {8400, 6600}; }

@@ -11,6 +11,7 @@
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "platform/values/Money.h"
+#include "platform/values/WholeFile.h"
 #include "shared/DataShape.h"
 #include "shared/DataWindows.h"
 #include "shared/PrintRoutines.h"
@@ -382,8 +383,14 @@ void FrmTfjs::saveSettlement(Money deposit, Money arrears) {
         return;
     }
     SettlementFileName = Bill.fjh + QStringLiteral(".txt");
+    const QString path = state().StatementDir + SettlementFileName;
+    if (const QString kept = keptFileAt(path, state().DatabasePath); !kept.isEmpty()) {
+        tell(QStringLiteral("房间编号为“%1”的结算账单文件会替换本程序自用的文件“%2”，租客退房结算账单没有保存！")
+                 .arg(Bill.fjh, kept));
+        return;
+    }
     QString why;
-    if (!writeWhole(state().StatementDir + SettlementFileName, settlementText({Bill, deposit, arrears, Words}), &why)) {
+    if (!writeWholeFile(path, settlementText({Bill, deposit, arrears, Words}), &why)) {
         tell(QStringLiteral("租客退房结算账单保存失败！（%1）")
                  .arg(why));  // the computed boxes stay; confirm again to retry
         return;

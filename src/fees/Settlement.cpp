@@ -4,9 +4,8 @@
 #include "platform/text/Gbk.h"
 #include "platform/values/Error.h"
 #include "platform/values/FileRead.h"
-#include "platform/values/IoError.h"
 
-#include <QSaveFile>
+#include <QFileInfo>
 
 namespace tv::fees {
 
@@ -177,13 +176,16 @@ bool roomNamesAFile(const QString& room) {
     return !room.isEmpty() && !room.contains(u'/') && !room.contains(u'\\') && !room.contains(QChar(0));
 }
 
-bool writeWhole(const QString& path, const QByteArray& bytes, QString* why) {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    if (why)
-        *why = ioErrorText(file);
-    return false;
+QString keptFileAt(const QString& path, const QString& dataFile) {
+    // The receipt file's own names (billing/ReceiptFile.h).
+    static const char* const kKept[] = {"Zjzd.txt", "Zjzd.txt.lock", "Zjzd.txt.new", "Zjzd.txt.pending"};
+    const QFileInfo file(path);
+    for (const char* kept : kKept)
+        if (file.fileName().compare(QLatin1String(kept), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(kept);
+    if (file.exists() && !dataFile.isEmpty() && file.canonicalFilePath() == QFileInfo(dataFile).canonicalFilePath())
+        return QFileInfo(dataFile).fileName();
+    return QString();
 }
 
 }  // namespace tv::fees

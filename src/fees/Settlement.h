@@ -79,8 +79,9 @@ std::optional<SettlementRecord> readSettlementFile(const QString& path);
 
 // A room that can name its file: not empty, no / \ or NUL.
 bool roomNamesAFile(const QString& room);
-// Writes the file whole or not at all (a temporary file renamed into place);
-// `why` tells the user why it could not.
-bool writeWhole(const QString& path, const QByteArray& bytes, QString* why = nullptr);
+// The file the program keeps that a settlement file at `path` would replace,
+// "" when none: the receipt file Zjzd.txt (letter case aside), its lock and
+// staging files, or the data file `dataFile` itself.
+QString keptFileAt(const QString& path, const QString& dataFile);
 
 }  // namespace tv::fees

@@ -14,6 +14,7 @@
 #include "platform/shell/Shell.h"
 #include "platform/values/FileRead.h"
 #include "platform/values/IoError.h"
+#include "platform/values/WholeFile.h"
 #include "shared/DataShape.h"
 #include "shared/DataWindows.h"
 #include "shared/PrintChoice.h"
@@ -505,6 +506,11 @@ bool MDIVamo::copyTemplate() {
         }
         if (fileInUse(CopyTarget)) {
             msgBox(QStringLiteral("文件“%1”正在使用中，不能被替换！").arg(shown), tv::dlg::Info, tv::dlg::kNoteTitle);
+            return false;
+        }
+        if (const QString no = tv::replaceRefusal(CopyTarget); !no.isEmpty()) {
+            msgBox(QStringLiteral("新建数据文件失败：“%1”写不进去（%2）。").arg(shown, no), tv::dlg::Info,
+                   tv::dlg::kNoteTitle);
             return false;
         }
         if (msgBox(QStringLiteral("文件“%1”已经存在，要替换它吗？").arg(shown), tv::dlg::YesNo | tv::dlg::Question,

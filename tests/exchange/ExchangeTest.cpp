@@ -9,6 +9,7 @@
 #include "platform/forms/ScrollBars.h"
 #include "platform/shell/Shell.h"
 #include "platform/workbook/Workbook.h"
+#include "support/FullDisk.h"
 #include "support/PrintTo.h"
 #include "support/WindowTest.h"
 
@@ -255,7 +256,7 @@ TEST_F(ExchangeTest, ExportRefusesWhatItCannotDoAndWritesAnEmptyTable) {
     EXPECT_EQ(boxes(), "请选择导出的字段");
     edit<ex::outform>("Text1")->setText(QStringLiteral("fjh,nosuch,"));
     click<ex::outform>("cmdout");
-    EXPECT_TRUE(boxes().contains(QStringLiteral("no such column: nosuch")));  // the engine's words
+    EXPECT_EQ(boxes(), "数据表中没有所需的字段：nosuch。");
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("空.xlsx"))));
     tick(QStringLiteral("fjh"));
     edit<ex::outform>("Text1")->setText(QStringLiteral("fjh,"));
@@ -266,6 +267,50 @@ TEST_F(ExchangeTest, ExportRefusesWhatItCannotDoAndWritesAnEmptyTable) {
     click<ex::outform>("Img1", QString(""));
     EXPECT_EQ(boxes(), "请重新选择Access文件!;请重新命名Excel文件名!");
     EXPECT_EQ(combo<ex::outform>("Combo1")->currentText(), "qtfy");
+}
+
+// The workbook over an old one on a full disk (filled up, or with room for
+// part of it) and over one marked read-only: the old one stays as it was, and
+// nothing else is left. A text longer than a cell holds is cut, and counted.
+TEST_F(ExchangeTest, AnExportNeverSpoilsTheWorkbookItReplacesAndCutsATextTooLongForACell) {
+    tv::test::execSql(file, QStringLiteral("UPDATE zfdj SET dw = '%1' WHERE fjh = '101'").arg(QString(40000, u'租')));
+    exportFrom(QStringLiteral("zfdj"));
+    tick(QStringLiteral("dw"));
+    for (const qint64 room : {qint64(0), qint64(3000)}) {  // the workbook takes some 7 KB
+        SCOPED_TRACE(room);
+        tv::test::FullDisk disk;
+        const QString old = disk.filePath(QStringLiteral("旧.xlsx"));
+        QFile f(old);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("old book") == 8);
+        f.close();
+        disk.fill(room);
+        click<ex::outform>("Img1", old);
+        tv::dlg::script::answerMsgBox(tv::dlg::Yes);
+        click<ex::outform>("cmdout");
+        const QString told = boxes();
+        EXPECT_TRUE(told.startsWith(QStringLiteral("保存Excel文件失败：")) && told.contains(QStringLiteral("磁盘空间不足")))
+            << told.toStdString();
+        EXPECT_EQ(bytesOf(old), "old book");
+        EXPECT_EQ(disk.files(), QStringList{QStringLiteral("旧.xlsx")});
+    }
+    const QString readOnly = dir.filePath(QStringLiteral("只读.xlsx"));
+    QFile f(readOnly);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("old book") == 8);
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::ReadGroup);
+    click<ex::outform>("Img1", readOnly);
+    click<ex::outform>("cmdout");
+    EXPECT_EQ(boxes(), QString("无法替换“%1”：文件是只读的。").arg(readOnly));  // not asked to replace it
+    EXPECT_EQ(bytesOf(readOnly), "old book");
+    EXPECT_EQ(f.permissions() & 0x7077, QFile::ReadOwner | QFile::ReadGroup);
+
+    const QString fresh = dir.filePath(QStringLiteral("长.xlsx"));
+    click<ex::outform>("Img1", fresh);
+    click<ex::outform>("cmdout");
+    EXPECT_EQ(boxes(), "Excel文件已保存在：" + fresh + "\n其中1个单元格的文字超过Excel的上限（32767个字符），已截断。");
+    const auto rows = tv::workbook::read(fresh).at(0).rows;
+    ASSERT_EQ(rows.size(), 1u);  // the other row's dw is empty
+    EXPECT_EQ(rows[0].at(0).toText(), QString(32767, u'租'));
 }
 
 TEST_F(ExchangeTest, ImportAppendsByPositionAndCountsWhatWasStored) {
@@ -840,7 +885,7 @@ TEST_F(ExchangeTest, FileDialogsStartInTheFolderOfTheFileLastChosenAndUsed) {
     }
     EXPECT_EQ(folders, expected);
     EXPECT_EQ(boxes(),
-              "无法打开数据文件。（unable to open database file）;"
+              "无法打开数据文件。;"
               "无法读取Excel文件：不是Excel文件（只能读取 .xlsx、.xls 和 .ods 工作簿）。;"
               "请重新选择Access文件! ;请重新选择Excel文件!");
     QDir::setCurrent(start);

@@ -8,6 +8,7 @@
 #include "platform/forms/Geometry.h"
 #include "platform/print/Printer.h"
 #include "support/Codes.h"
+#include "support/FullDisk.h"
 #include "support/OddFiles.h"
 
 #include <QAction>
@@ -132,6 +133,31 @@ TEST_F(MainWindowTest, NewDataFileCancelledWhileItCopiesLeavesNoFileAndTheOldOne
                                   "文件复制|正在复制“" + templatePath() + "”\n到“" + old + "”"}));
     EXPECT_EQ(bytesOf(old), kept);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name).join(' '), "Rave.ini old.mdb vamo.CHM");
+}
+
+// 新建 over an old file on a full disk, and over a file marked read-only
+// (refused before the question): the old file stays as it was, nothing else
+// is left, no window opens, and the reason is the true one.
+TEST_F(MainWindowTest, NewDataFileOnAFullDiskOrOverAReadOnlyFileLeavesTheOldOneAndSaysWhy) {
+    open();
+    tv::test::FullDisk disk;
+    const QString old = disk.filePath("old.mdb"), readOnly = dataFile("只读.mdb");
+    tv::test::makeDataFile(old);
+    const QByteArray kept = bytesOf(old);
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup);
+    disk.fill();
+    const auto failing = script::unexpectedHandler();
+    script::setUnexpectedHandler([](const tv::dlg::Call&) {});  // the message after the question: OK
+    run("MNUnew", old, tv::dlg::Yes);
+    script::setUnexpectedHandler(failing);
+    EXPECT_EQ((said() << outcome()).mid(1).join(" -> "),
+              "提示！|文件“" + old + "”已经存在，要替换它吗？|36 -> 提示！|新建数据文件失败：“" + old +
+                  "”写不进去（磁盘空间不足）。|64 -> nothing");
+    EXPECT_EQ(bytesOf(old), kept);
+    EXPECT_EQ(disk.files(), QStringList{"old.mdb"});
+    run("MNUnew", readOnly, tv::dlg::Yes);
+    EXPECT_EQ((said() << outcome()).mid(1).join(" -> "),
+              "提示！|新建数据文件失败：“" + readOnly + "”写不进去（文件是只读的）。|64 -> nothing");
 }
 
 // The pictures of the program's folder replaced by a FIFO, a device, a huge

@@ -2,6 +2,7 @@
 
 #include "platform/text/Gbk.h"
 #include "platform/values/IoError.h"
+#include "platform/values/WholeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,10 +14,10 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QSaveFile>
 #include <QTextStream>
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 
 namespace tv::print {
@@ -227,16 +228,29 @@ private:
 
 // --- PDF file --------------------------------------------------------------
 
+// The PDF writer's output into a whole file: every write checked there.
+class WholeFileDevice : public QIODevice {
+public:
+    explicit WholeFileDevice(WholeFile& file) : file_(file) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override { return file_.write(data, size) ? size : -1; }
+
+private:
+    WholeFile& file_;
+};
+
 class PdfSink : public Sink {
 public:
     explicit PdfSink(QString path, QString notice = QString()) : path_(std::move(path)), notice_(std::move(notice)) {}
     ~PdfSink() override { abort(); }
 
     void begin() override {
-        file_ = std::make_unique<QSaveFile>(path_);
-        if (!file_->open(QIODevice::WriteOnly))
-            throw PrintError(QStringLiteral("无法写入打印文件：%1\n%2").arg(path_, ioErrorText(*file_)));
-        writer_ = std::make_unique<QPdfWriter>(file_.get());
+        file_ = std::make_unique<WholeFile>(path_);
+        if (!file_->open())
+            failed();
+        device_ = std::make_unique<WholeFileDevice>(*file_);
+        writer_ = std::make_unique<QPdfWriter>(device_.get());
         writer_->setResolution(kDpi);
         writer_->setCreator(QStringLiteral("Tenvora"));
         writer_->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
@@ -248,31 +262,34 @@ public:
     void picture(const Placed& p, const QImage& image) override { painting_.picture(p, image); }
     void newPage(const Placed&) override { painting_.newPage(); }
     void end() override {
-        bool painted = painting_.finish();
+        const bool painted = painting_.finish();
         writer_.reset();
-        if (!painted || !file_->commit()) {
-            QString why = ioErrorText(*file_);
-            file_.reset();
-            throw PrintError(QStringLiteral("无法写入打印文件：%1\n%2").arg(path_, why));
-        }
+        device_.reset();
+        if (!painted || !file_->commit())
+            failed();
         file_.reset();
     }
     void abort() noexcept override {
         if (painting_.active())
             painting_.finish();
         writer_.reset();
-        if (file_) {
-            file_->cancelWriting();
-            file_.reset();
-        }
+        device_.reset();
+        file_.reset();  // dropped: no file, or the old one as it was
     }
     QString notice() const override { return notice_; }
 
 private:
+    [[noreturn]] void failed() {
+        const QString why = file_->error().isEmpty() ? ioErrorText(EIO) : file_->error();
+        abort();
+        throw PrintError(QStringLiteral("无法写入打印文件：%1\n%2").arg(path_, why));
+    }
+
     static constexpr int kDpi = 1440;
     QString path_;
     QString notice_;
-    std::unique_ptr<QSaveFile> file_;
+    std::unique_ptr<WholeFile> file_;
+    std::unique_ptr<WholeFileDevice> device_;
     std::unique_ptr<QPdfWriter> writer_;
     Painting painting_;
 };

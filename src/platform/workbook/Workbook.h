@@ -29,9 +29,10 @@ private:
 
 // A new .xlsx workbook with one worksheet, filled row by row (rows and
 // columns from 0, each row after the one before: a row is written out when
-// the next one starts, so that memory stays the same whatever the size). The file is written under
-// a temporary name beside `path` and put in its place by close(): a failed
-// save leaves no half-written file and an existing one untouched.
+// the next one starts, so that memory stays the same whatever the size). The file is written as a
+// whole file (platform/values/WholeFile.h) and put in its place by close():
+// a failed save leaves no half-written file and an existing one untouched;
+// a target marked read-only is refused.
 class Writer {
 public:
     explicit Writer(const QString& path);
@@ -41,7 +42,8 @@ public:
 
     // A value by its kind: text as a text cell (never read as a number),
     // whole and floating numbers as numbers, money as a number shown "0.00",
-    // dates as dates shown "yyyy-mm-dd"; Null and bytes leave no cell.
+    // dates as dates shown "yyyy-mm-dd"; Null and bytes leave no cell. A
+    // text longer than a cell holds (32767 characters) is cut there.
     void write(int64_t row, int column, const Value& value);
     void text(int64_t row, int column, const QString& text);
     void number(int64_t row, int column, double number);
@@ -52,11 +54,16 @@ public:
     // workbook cannot be written (the first cell that could not be written
     // is reported the same way).
     void close();
+    // The texts cut to fit their cells so far.
+    qint64 cutCells() const;
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d_;
 };
+
+// What the user is told for an error code of the writing library.
+QString writerErrorText(int code);
 
 // One worksheet as read: its rows that hold at least one value, in order.
 // A row keeps its cells as (column, value) pairs by column, so a far-away

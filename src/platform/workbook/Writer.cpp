@@ -1,25 +1,38 @@
 // The .xlsx writer on libxlsxwriter.
 
 #include "platform/values/IoError.h"
+#include "platform/values/WholeFile.h"
 #include "platform/workbook/Workbook.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <xlsxwriter.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace tv::workbook {
 
 namespace {
 
-QString libraryText(lxw_error e) { return QString::fromUtf8(lxw_strerror(e)); }
+// A cell holds at most this many characters (code points) in a workbook.
+constexpr qsizetype kMaxCellChars = 32767;
+
+// `text` cut after kMaxCellChars characters, a pair of surrogates kept whole;
+// false when it was not longer.
+bool cutToCell(QString& text) {
+    if (text.size() <= kMaxCellChars)
+        return false;
+    qsizetype at = 0;
+    for (qsizetype chars = 0; at < text.size() && chars < kMaxCellChars; ++chars)
+        at += text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate() ? 2 : 1;
+    if (at == text.size())
+        return false;
+    text.truncate(at);
+    return true;
+}
 
 // A reading as it is shown, as a number: the float's 7 significant digits
 // (34.4, not 34.400001525878906). The same number as floatText(f).toDouble(),
@@ -37,13 +50,64 @@ double shownReading(float f) {
 
 }  // namespace
 
+QString writerErrorText(int code) {
+    switch (static_cast<lxw_error>(code)) {
+        case LXW_NO_ERROR:
+            return QString();
+        case LXW_ERROR_MEMORY_MALLOC_FAILED:
+            return QStringLiteral("内存不足");
+        case LXW_ERROR_CREATING_XLSX_FILE:
+            return QStringLiteral("无法建立Excel文件");
+        case LXW_ERROR_CREATING_TMPFILE:
+        case LXW_ERROR_READING_TMPFILE:
+            return QStringLiteral("无法使用临时文件夹中的临时文件");
+        case LXW_ERROR_ZIP_FILE_OPERATION:
+        case LXW_ERROR_ZIP_FILE_ADD:
+        case LXW_ERROR_ZIP_CLOSE:
+            return QStringLiteral("写入Excel文件时出错");
+        case LXW_ERROR_ZIP_PARAMETER_ERROR:
+        case LXW_ERROR_ZIP_BAD_ZIP_FILE:
+        case LXW_ERROR_ZIP_INTERNAL_ERROR:
+            return QStringLiteral("压缩Excel文件时出错");
+        case LXW_ERROR_FEATURE_NOT_SUPPORTED:
+            return QStringLiteral("不支持这个功能");
+        case LXW_ERROR_NULL_PARAMETER_IGNORED:
+        case LXW_ERROR_PARAMETER_VALIDATION:
+            return QStringLiteral("数据无效");
+        case LXW_ERROR_SHEETNAME_LENGTH_EXCEEDED:
+        case LXW_ERROR_INVALID_SHEETNAME_CHARACTER:
+        case LXW_ERROR_SHEETNAME_START_END_APOSTROPHE:
+        case LXW_ERROR_SHEETNAME_ALREADY_USED:
+            return QStringLiteral("工作表的名称无效");
+        case LXW_ERROR_32_STRING_LENGTH_EXCEEDED:
+        case LXW_ERROR_128_STRING_LENGTH_EXCEEDED:
+        case LXW_ERROR_255_STRING_LENGTH_EXCEEDED:
+        case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
+            return QStringLiteral("文字太长，超出了Excel的上限");
+        case LXW_ERROR_SHARED_STRING_INDEX_NOT_FOUND:
+            return QStringLiteral("工作簿内部出错");
+        case LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE:
+            return QStringLiteral("数据超出了Excel工作表的范围（最多1048576行、16384列）");
+        case LXW_ERROR_WORKSHEET_MAX_URL_LENGTH_EXCEEDED:
+        case LXW_ERROR_WORKSHEET_MAX_NUMBER_URLS_EXCEEDED:
+            return QStringLiteral("链接太长或太多");
+        case LXW_ERROR_IMAGE_DIMENSIONS:
+            return QStringLiteral("图片的尺寸无效");
+        case LXW_MAX_ERRNO:
+            break;
+    }
+    return QStringLiteral("写入Excel文件时出错（错误号 %1）").arg(code);
+}
+
 struct Writer::Impl {
-    QString path, temp;
+    explicit Impl(const QString& path) : file(path) {}
+    WholeFile file;
     lxw_workbook* book = nullptr;
     lxw_worksheet* sheet = nullptr;
     lxw_format* moneyFormat = nullptr;
     lxw_format* dateFormat = nullptr;
     lxw_error firstError = LXW_NO_ERROR;
+    qint64 cut = 0;
 
     void note(lxw_error e) {
         if (e != LXW_NO_ERROR && firstError == LXW_NO_ERROR)
@@ -55,33 +119,29 @@ struct Writer::Impl {
             workbook_close(book);
             book = nullptr;
         }
-        if (!temp.isEmpty())
-            QFile::remove(temp);
+        file.cancel();
+    }
+    [[noreturn]] void failed(const QString& why, const QString& what = QStringLiteral("保存Excel文件失败：")) {
+        discard();
+        throw WorkbookError(what + why);
     }
 };
 
-Writer::Writer(const QString& path) : d_(std::make_unique<Impl>()) {
-    d_->path = QFileInfo(path).absoluteFilePath();
-    // A name of our own beside the target, so that the final rename stays on
-    // one file system.
-    QTemporaryFile reserve(QFileInfo(d_->path).absolutePath() + QStringLiteral("/.tenvora-XXXXXX.xlsx"));
-    reserve.setAutoRemove(false);
-    if (!reserve.open())
-        throw WorkbookError(QStringLiteral("无法在该文件夹中创建Excel文件：") + ioErrorText(reserve));
-    d_->temp = reserve.fileName();
-    reserve.close();
+Writer::Writer(const QString& path) : d_(std::make_unique<Impl>(QFileInfo(path).absoluteFilePath())) {
+    // The workbook is written as a whole file: the library writes it under
+    // the name the whole file lends it, and close() puts it in place.
+    if (!d_->file.open())
+        throw WorkbookError(QStringLiteral("保存Excel文件失败：") + d_->file.error());
 
     lxw_workbook_options options = {};
     // Each row goes to the file when the next one starts: the workbook is
     // never held whole, whatever its size. Texts are then kept inline in
     // their cells, which every reader of ours and the common programs take.
     options.constant_memory = LXW_TRUE;
-    const QByteArray name = QFile::encodeName(d_->temp);
+    const QByteArray name = QFile::encodeName(d_->file.libraryPath());
     d_->book = workbook_new_opt(name.constData(), &options);
-    if (!d_->book || !(d_->sheet = workbook_add_worksheet(d_->book, nullptr))) {
-        d_->discard();
-        throw WorkbookError(libraryText(LXW_ERROR_MEMORY_MALLOC_FAILED));
-    }
+    if (!d_->book || !(d_->sheet = workbook_add_worksheet(d_->book, nullptr)))
+        d_->failed(writerErrorText(d_->book ? LXW_ERROR_MEMORY_MALLOC_FAILED : LXW_ERROR_CREATING_XLSX_FILE));
     d_->moneyFormat = workbook_add_format(d_->book);
     format_set_num_format(d_->moneyFormat, "0.00");
     d_->dateFormat = workbook_add_format(d_->book);
@@ -90,8 +150,13 @@ Writer::Writer(const QString& path) : d_(std::make_unique<Impl>()) {
 
 Writer::~Writer() { d_->discard(); }
 
+qint64 Writer::cutCells() const { return d_->cut; }
+
 void Writer::text(int64_t row, int column, const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
+    QString kept = text;
+    if (cutToCell(kept))
+        ++d_->cut;
+    const QByteArray utf8 = kept.toUtf8();
     d_->note(worksheet_write_string(d_->sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column),
                                     utf8.constData(), nullptr));
 }
@@ -141,30 +206,16 @@ void Writer::write(int64_t row, int column, const Value& v) {
 void Writer::close() {
     if (!d_->book)
         throw WorkbookError(QStringLiteral("工作簿已经关闭。"));
-    if (d_->firstError != LXW_NO_ERROR) {
-        const QString why = libraryText(d_->firstError);
-        d_->discard();
-        throw WorkbookError(QStringLiteral("写入Excel文件失败：") + why);
-    }
+    if (d_->firstError != LXW_NO_ERROR)
+        d_->failed(writerErrorText(d_->firstError), QStringLiteral("写入Excel文件失败："));
     errno = 0;
     const lxw_error e = workbook_close(d_->book);
     const int why = errno;  // a write of the file that failed, a full disk among them
     d_->book = nullptr;
-    if (e != LXW_NO_ERROR) {
-        d_->discard();
-        throw WorkbookError(QStringLiteral("保存Excel文件失败：") + libraryText(e) +
-                            (why ? QStringLiteral("（%1）").arg(ioErrorText(why)) : QString()));
-    }
-    QFile::setPermissions(
-        d_->temp, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    // rename() replaces the target in one step: readers see the old file or
-    // the new one, never a half-written one.
-    if (std::rename(QFile::encodeName(d_->temp).constData(), QFile::encodeName(d_->path).constData()) != 0) {
-        const QString why = ioErrorText(errno);
-        d_->discard();
-        throw WorkbookError(QStringLiteral("保存Excel文件失败：") + why);
-    }
-    d_->temp.clear();
+    if (e != LXW_NO_ERROR)
+        d_->failed(writerErrorText(e) + (why ? QStringLiteral("（%1）").arg(ioErrorText(why)) : QString()));
+    if (!d_->file.commit())
+        d_->failed(d_->file.error());
 }
 
 }  // namespace tv::workbook

@@ -6,6 +6,7 @@
 #include "platform/dialogs/Dialogs.h"
 #include "platform/print/Backends.h"
 #include "platform/print/Layout.h"
+#include "support/FullDisk.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -222,6 +223,29 @@ TEST_F(PrinterTest, FilesAreWrittenWholeOrNotAtAllWhereTheEnvironmentSays) {
                                              "line page=1 y=0 size=12 font=宋体 |half|", "abort", "begin",
                                              "line page=1 y=0 size=10 font=宋体 |  二|", "end"}));
     EXPECT_TRUE(Printer::traceLines().isEmpty());  // memory is for tests routed by useFiles
+}
+
+// A PDF over an old one on a full disk: the job fails with the reason, the old
+// file stays as it was and nothing else is left.
+TEST_F(PrinterTest, APdfOnAFullDiskLeavesTheOldOneAsItWasAndSaysWhy) {
+    tv::test::FullDisk disk;
+    const QString pdf = disk.filePath("收据.pdf");
+    QFile old(pdf);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old pdf") == 7);
+    old.close();
+    disk.fill();
+    Printer::useFiles(pdf, QString());
+    QString told;
+    try {
+        dev().printLine({text("租金")});
+        dev().endDoc();
+    } catch (const PrintError& e) {
+        told = e.text();
+    }
+    EXPECT_EQ(told, "无法写入打印文件：" + pdf + "\n磁盘空间不足");
+    EXPECT_EQ(Printer::traceLines().last(), "abort");
+    EXPECT_TRUE(old.open(QIODevice::ReadOnly) && old.readAll() == "old pdf");
+    EXPECT_EQ(disk.files(), QStringList{"收据.pdf"});
 }
 
 TEST_F(PrinterTest, WithoutAnyPrinterTheJobGoesToANewPdfInTheCurrentFolder) {

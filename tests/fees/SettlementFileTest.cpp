@@ -1,0 +1,142 @@
+// The settlement file as the settlement window keeps it, driven as a user
+// does: a bill double-clicked, the mode ticked, the days typed, 确认. What
+// the window says and what the folder then holds: the file whole or the old
+// one as it was, never a file the program keeps there, never debris.
+
+#include "fees/FrmTfjs.h"
+#include "platform/text/Gbk.h"
+#include "support/FullDisk.h"
+#include "support/WindowTest.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+using tv::forms::Registry;
+namespace script = tv::dlg::script;
+
+// Three bills of one month: rooms 101, Zjzd and zjzd.
+const char* const kBills =
+    "INSERT INTO fzsdjs VALUES ('2021-08-31', '101', '张三', '1', 1000, '2021-08-01', '2021-08-31', 120.5, 100.25, "
+    "20.25, 3.5, 70.88, 2345.5, 2300, 45.5, 1.2, 54.6, 60, 1185.48), ('2021-08-31', 'Zjzd', '李四', '2', 900, "
+    "'2021-08-01', '2021-08-31', 1, 1, 0, 1, 0, 1, 1, 0, 1, 0, 0, 900), ('2021-08-31', 'zjzd', '王五', '3', 900, "
+    "'2021-08-01', '2021-08-31', 1, 1, 0, 1, 0, 1, 1, 0, 1, 0, 0, 900);";
+
+class SettlementFileTest : public tv::test::WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        failing = script::unexpectedHandler();
+        script::setUnexpectedHandler([](const tv::dlg::Call&) {});  // the window's messages are read afterwards
+        Registry::add(QStringLiteral("FrmTfjs"), [] { return new tv::fees::FrmTfjs; });
+        tv::test::execSql(file, kBills);
+        tv::state().DataFilePath = file;
+    }
+    void TearDown() override {
+        script::setUnexpectedHandler(failing);
+        WindowTest::TearDown();
+    }
+    template <class T>
+    T* ctl(const char* name) {
+        return Registry::instance(QStringLiteral("FrmTfjs"))->control<T>(QString::fromLatin1(name));
+    }
+    void type(const char* name, const QString& text) {
+        QLineEdit* box = ctl<QLineEdit>(name);
+        box->setFocus();
+        box->selectAll();
+        box->del();
+        for (const QChar ch : text) box->insert(ch);  // each key handled
+    }
+    // Settles the bill of grid row `row` (from 1) paid in advance, 12 days
+    // of 30 lived; what the window said.
+    QString settle(int row) {
+        auto* grid = ctl<QTableView>("DBGrid1");
+        const QModelIndex at = grid->model()->index(row - 1, 1);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(at).center());
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(at).center());
+        ctl<QCheckBox>("Check1")->click();
+        type("TxtByts", "30");
+        type("TxtJzts", "12");
+        ctl<QPushButton>("CmdQr")->click();
+        QStringList said;
+        for (const tv::dlg::Call& c : script::calls()) said << c.text;
+        script::clearCalls();
+        return said.join(';');
+    }
+    std::function<void(const tv::dlg::Call&)> failing;
+};
+
+// A folder as "name=first line" (its first line up to CR LF), "name/" for a
+// folder, "!" after a file marked read-only; ',' between.
+QString folder(const tv::test::FullDisk& disk) {
+    QStringList out;
+    for (const QString& name : disk.files()) {
+        const QFileInfo info(disk.filePath(name));
+        QFile f(info.filePath());
+        out << (info.isDir()                  ? name + '/'
+                : f.open(QIODevice::ReadOnly) ? name + '=' + tv::text::fromGbk(f.readAll()).section("\r\n", 0, 0)
+                                              : name);
+        if (!info.isDir() && !(info.permissions() & QFile::WriteOwner))
+            out.last() += '!';
+    }
+    return out.join(',');
+}
+
+}  // namespace
+
+TEST_F(SettlementFileTest, ASettlementIsKeptWholeOrNotAtAllAndNeverInAFileTheProgramKeeps) {
+    const QString saved = "租客退房结算账单计算及保存成功！";
+    const QString fresh = "101.txt=\"101\",\"2021-08-31\"";
+    struct Row {
+        const char* what;
+        int row;             // 1: room 101, 2: room Zjzd, 3: room zjzd
+        QString before;      // the folder before, as folder() shows it ("name/" makes a folder, "!" read-only)
+        bool full;           // the disk is full
+        QString told, after;
+    } rows[] = {
+        {"a new file", 1, "", false, saved, fresh},
+        {"over the old one", 1, "101.txt=old", false, saved, fresh},
+        {"full disk, old file", 1, "101.txt=old", true, "租客退房结算账单保存失败！（磁盘空间不足）", "101.txt=old"},
+        {"full disk, no file", 1, "", true, "租客退房结算账单保存失败！（磁盘空间不足）", ""},
+        {"read-only", 1, "101.txt=old!", false, "租客退房结算账单保存失败！（文件是只读的）", "101.txt=old!"},
+        {"a folder", 1, "101.txt/", false, "租客退房结算账单保存失败！（这是一个文件夹）", "101.txt/"},
+        {"the receipt file", 2, "Zjzd.txt=┌──┐",  false,
+         "房间编号为“Zjzd”的结算账单文件会替换本程序自用的文件“Zjzd.txt”，租客退房结算账单没有保存！", "Zjzd.txt=┌──┐"},
+        {"the receipt file in other letters", 3, "", false,
+         "房间编号为“zjzd”的结算账单文件会替换本程序自用的文件“Zjzd.txt”，租客退房结算账单没有保存！", ""},
+        {"debris of a killed save", 1, ".tenvora-Ab12Cd.tmp=half", false, saved, fresh},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        tv::test::FullDisk disk;
+        for (const QString& entry : row.before.split(',', Qt::SkipEmptyParts)) {
+            const QString name = entry.section('=', 0, 0);
+            if (name.endsWith('/')) {
+                ASSERT_TRUE(QDir(disk.path()).mkdir(name.chopped(1)));
+                continue;
+            }
+            QFile f(disk.filePath(name));
+            QString text = entry.section('=', 1);
+            const bool readOnly = text.endsWith('!');
+            if (readOnly)
+                text.chop(1);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(tv::text::toGbk(text)) > 0);
+            f.close();
+            if (readOnly)
+                f.setPermissions(QFile::ReadOwner | QFile::ReadGroup);
+        }
+        if (row.full)
+            disk.fill();
+        tv::forms::the<tv::fees::FrmTfjs>().show();
+        tv::state().StatementDir = disk.path() + '/';
+        EXPECT_EQ(settle(row.row), row.told);
+        EXPECT_EQ(folder(disk), row.after);
+        Registry::instance(QStringLiteral("FrmTfjs"))->unload();
+    }
+}
