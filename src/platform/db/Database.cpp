@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QScopeGuard>
 
 #include <sqlite3.h>
@@ -28,6 +29,14 @@ constexpr size_t kStatementCacheSize = 64;
 std::map<QString, std::weak_ptr<Database>>& openFiles() {
     static std::map<QString, std::weak_ptr<Database>> files;
     return files;
+}
+
+// The journal the engine makes beside a data file while it writes takes a
+// name 8 bytes longer ("-journal"): too long for the folder's file system.
+bool journalNameTooLong(const QString& path) {
+    const QFileInfo file(path);
+    const long most = ::pathconf(QFile::encodeName(file.absolutePath()).constData(), _PC_NAME_MAX);
+    return QFile::encodeName(file.fileName()).size() + 8 > (most > 0 ? most : 255);
 }
 
 // Raised by the converters below; convert() names the field.
@@ -288,6 +297,10 @@ QString Database::errorText(int rc, int* codeOut) const {
         code = SQLITE_READONLY;
     if (codeOut)
         *codeOut = code;
+    // Nor beside a file whose name leaves no room for the journal's longer one.
+    if ((code & 0xff) == SQLITE_CANTOPEN && journalNameTooLong(path_))
+        return QStringLiteral("数据文件的文件名太长，无法写入（写入时要在旁边建立一个文件名更长的日志文件），"
+                              "请把数据文件改成较短的文件名。");
     return engineErrorText(code, QString::fromUtf8(same ? sqlite3_errmsg(db_) : sqlite3_errstr(rc)));
 }
 
@@ -574,9 +587,12 @@ QString Database::engineErrorText(int code, const QString& engineText) {
     if (!text) {
         switch (code & 0xff) {
             case SQLITE_ERROR:
-                text = engineText.startsWith(QLatin1String("no such table")) ? "数据文件中没有所需的数据表。"
-                       : engineText.startsWith(QLatin1String("no such column")) ? "数据表中没有所需的字段。"
-                                                                                : "数据操作出错。";
+                // The name the engine's text gives is kept: it is the user's own.
+                if (engineText.startsWith(QLatin1String("no such table: ")))
+                    return QStringLiteral("数据文件中没有所需的数据表：%1。").arg(engineText.section(u' ', 3));
+                if (engineText.startsWith(QLatin1String("no such column: ")))
+                    return QStringLiteral("数据表中没有所需的字段：%1。").arg(engineText.section(u' ', 3));
+                text = "数据操作出错。";
                 break;
             case SQLITE_BUSY:
             case SQLITE_LOCKED:
@@ -632,6 +648,10 @@ QString Database::engineErrorText(int code, const QString& engineText) {
                 break;
         }
     }
+    // A text of the data file's own (a trigger's, in Chinese) is told after it.
+    static const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+    if (engineText.isEmpty() || engineText.contains(latin))
+        return QString::fromUtf8(text);
     return QString::fromUtf8(text) + QStringLiteral("（") + engineText + QStringLiteral("）");
 }
 

@@ -87,9 +87,11 @@ public:
     static bool diskFull(const DbError& e);
 
     // What the user is told for an engine result code (primary or extended,
-    // e.g. SQLITE_READONLY_DBMOVED), the engine's own text after it for
-    // support: "数据文件正被其他程序使用，请稍后再试。（database is locked）".
-    // Every DbError that comes from the engine carries such a text.
+    // e.g. SQLITE_READONLY_DBMOVED), in Chinese only: "数据文件正被其他程序
+    // 使用，请稍后再试。"; of the engine's English text only the name of a
+    // missing table or field is kept, a text of the data file's own (a
+    // trigger's, without Latin letters) is told after it in brackets. Every
+    // DbError that comes from the engine carries such a text.
     static QString engineErrorText(int code, const QString& engineText);
 
 private:

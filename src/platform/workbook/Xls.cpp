@@ -254,7 +254,7 @@ QString freexlText(int rc) {
         case FREEXL_CRAFTED_FILE:
             return QStringLiteral("文件已严重损坏。");
         default:
-            return QStringLiteral("文件已损坏或不是Excel文件（FreeXL 错误 %1）。").arg(rc);
+            return QStringLiteral("文件已损坏或不是Excel文件（错误号 %1）。").arg(rc);
     }
 }
 

@@ -39,13 +39,13 @@ TEST_F(DatabaseTest, WhatIsNotADataFileIsRefusedLeftAsItWasAndNothingIsCreated) 
         std::optional<QByteArray> content;  // none: the path does not exist
         std::string error;
     } cases[] = {
-        {dir.filePath("missing.mdb"), {}, "无法打开数据文件。（unable to open database file）"},
-        {dir.path(), {}, "无法打开数据文件。（unable to open database file）"},
+        {dir.filePath("missing.mdb"), {}, "无法打开数据文件。"},
+        {dir.path(), {}, "无法打开数据文件。"},
         {dir.filePath("notes.mdb"), QStringLiteral("这不是数据文件。\n").repeated(200).toUtf8(),
-         "这个文件不是数据文件。（file is not a database）"},
-        {dir.filePath("empty.mdb"), QByteArray(), "这个文件不是数据文件。（file is not a database）"},
+         "这个文件不是数据文件。"},
+        {dir.filePath("empty.mdb"), QByteArray(), "这个文件不是数据文件。"},
         {dir.filePath("half.mdb"), whole.left(whole.size() / 2),
-         "数据文件已损坏。（database disk image is malformed）"},
+         "数据文件已损坏。"},
     };
     for (const auto& c : cases) {
         if (c.content) {
@@ -75,7 +75,7 @@ TEST_F(DatabaseTest, ReadOnlyFileReadsButRefusesWrites) {
         EXPECT_EQ(rs.field("fjh").toText(), "101");
         rs.edit();
         rs.setField("fjh", Value("102"));
-        EXPECT_DB_ERROR(rs.update(), "数据文件是只读的，不能写入。（attempt to write a readonly database）");
+        EXPECT_DB_ERROR(rs.update(), "数据文件是只读的，不能写入。");
         rs.addNew();
         EXPECT_THROW(rs.update(), DbError);
         EXPECT_THROW(db->transaction([&] { db->exec("delete from qtfy"); }), DbError);
@@ -86,7 +86,7 @@ TEST_F(DatabaseTest, ReadOnlyFileReadsButRefusesWrites) {
     EXPECT_EQ(fileBytes(path), before);
 }
 
-TEST_F(DatabaseTest, EngineErrorsAreToldInChineseWithTheEngineTextAfter) {
+TEST_F(DatabaseTest, EngineErrorsAreToldInChineseWithoutTheEnginesEnglish) {
     addRooms({"101"});
     auto rename = [&](const Value& room) { db->exec("update qtfy set fjh = ?", {room}); };
     // Another program holds the write lock (the busy wait cut to nothing).
@@ -94,16 +94,16 @@ TEST_F(DatabaseTest, EngineErrorsAreToldInChineseWithTheEngineTextAfter) {
     ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &other), SQLITE_OK);
     sqlite3_exec(other, "begin immediate", nullptr, nullptr, nullptr);
     sqlite3_busy_timeout(db->handle(), 0);
-    EXPECT_DB_ERROR(rename("102"), "数据文件正被其他程序使用，请稍后再试。（database is locked）");
+    EXPECT_DB_ERROR(rename("102"), "数据文件正被其他程序使用，请稍后再试。");
     sqlite3_close(other);
     sqlite3_limit(db->handle(), SQLITE_LIMIT_LENGTH, 1000);
-    EXPECT_DB_ERROR(rename(QByteArray(1001, 'x')), "数据太大，不能保存。（string or blob too big）");
+    EXPECT_DB_ERROR(rename(QByteArray(1001, 'x')), "数据太大，不能保存。");
 
     // Another program replaced the file: the next opening reads the new one.
     const QString copy = dir.filePath("copy.mdb");
     ASSERT_TRUE(QFile::copy(path, copy) && QFile::remove(path) && QFile::rename(copy, path));
     EXPECT_DB_ERROR(rename("103"),
-                    "数据文件已被其他程序替换或移动，请重新打开数据文件。（attempt to write a readonly database）");
+                    "数据文件已被其他程序替换或移动，请重新打开数据文件。");
     Database::open(path)->exec("update qtfy set fjh = '104'");
     EXPECT_EQ(scalar("select group_concat(fjh) from qtfy"), "104");
 
@@ -113,7 +113,7 @@ TEST_F(DatabaseTest, EngineErrorsAreToldInChineseWithTheEngineTextAfter) {
         {SQLITE_CONSTRAINT_UNIQUE, "UNIQUE constraint failed: t.x", "数据与已有的记录重复，没有保存。"},
     };
     for (const auto& [code, engine, told] : codes)
-        EXPECT_EQ(Database::engineErrorText(code, engine).toStdString(), std::string(told) + "（" + engine + "）");
+        EXPECT_EQ(Database::engineErrorText(code, engine).toStdString(), told);
 }
 
 TEST_F(DatabaseTest, OneConnectionPerFileTablesTypedQueriesAndEngineErrors) {
@@ -124,8 +124,8 @@ TEST_F(DatabaseTest, OneConnectionPerFileTablesTypedQueriesAndEngineErrors) {
     EXPECT_EQ(db->tables(), (QStringList{"zfdj", "fzsdjs", "bysj", "sysj", "qtfy"}));
     EXPECT_TRUE(db->hasTable("FZSDJS"));
     EXPECT_FALSE(db->hasTable("yhzc"));
-    EXPECT_DB_ERROR(db->columns("nosuch"), "数据文件中没有所需的数据表。（no such table: nosuch）");
-    EXPECT_DB_ERROR(db->exec("delete from nosuch"), "数据文件中没有所需的数据表。（no such table: nosuch）");
+    EXPECT_DB_ERROR(db->columns("nosuch"), "数据文件中没有所需的数据表：nosuch。");
+    EXPECT_DB_ERROR(db->exec("delete from nosuch"), "数据文件中没有所需的数据表：nosuch。");
 
     db->exec("insert into fzsdjs (jfrq, fjh, zj, bysb) values (?, ?, ?, ?)",
              {Value(QDate(2024, 2, 29)), Value("房1"), Value(toMoney(1234.56)), Value(1250.5f)});
@@ -177,13 +177,12 @@ TEST_F(DatabaseTest, APreparedStatementRunsRowAfterRowAndSurvivesARefusedOne) {
     QStringList refused;
     for (const auto& r : rows) refused << dbError([&] { insert.run(r); });
     EXPECT_EQ(refused.join('|'),
-              "(no DbError)|(no DbError)|数据与已有的记录重复，没有保存。（UNIQUE constraint failed: "
-              "u.k）|(no DbError)");
+              "(no DbError)|(no DbError)|数据与已有的记录重复，没有保存。|(no DbError)");
     EXPECT_EQ(scalar("select group_concat(length(k) || quote(d) || quote(b) || quote(n), '|') from u"),
               "3'2024-02-29'X'8950'NULL|0NULLX''7|3000'1999-01-02'NULL-1");
     EXPECT_DB_ERROR(insert.run({Value("x")}), "参数个数不符：需要 4 个，给出 1 个。");
     EXPECT_DB_ERROR(Statement(*db, "insert into nosuch values (?)"),
-                    "数据文件中没有所需的数据表。（no such table: nosuch）");
+                    "数据文件中没有所需的数据表：nosuch。");
 }
 
 TEST_F(DatabaseTest, PhotosAreReadWhenAskedFor) {
