@@ -384,6 +384,10 @@ void FrmWjgl::refreshLists() {
 
 void FrmWjgl::tell(const QString& text) { tv::dlg::msgBox(text, tv::dlg::Info, tv::dlg::kNoteTitle); }
 
+void FrmWjgl::refused(const tv::shell::Result& r, const QString& path) {
+    tell(r.missing ? QStringLiteral("找不到") + path + QStringLiteral("文件") : r.error);
+}
+
 // --- the commands -------------------------------------------------------------
 
 void FrmWjgl::Toolbar1_ButtonClick(const QString& key) {
@@ -402,11 +406,11 @@ void FrmWjgl::Dmd() {
     if (name.isEmpty())
         return tell(QStringLiteral("必须输入目标文件名！"));
     const QString path = tv::shell::resolve(name, folder());
-    if (tv::shell::makeFolder(path)) {
+    if (const tv::shell::Result r = tv::shell::makeFolder(path)) {
         tell(QStringLiteral("文件目录已建立！"));
         clearModes();
     } else {
-        tell(QStringLiteral("找不到") + path + QStringLiteral("文件"));
+        refused(r, path);
     }
     refreshLists();
 }
@@ -430,9 +434,9 @@ void FrmWjgl::DCopy() {
         case tv::shell::CopyOutcome::Cancelled:  // the user stopped it: nothing was copied
             break;
         case tv::shell::CopyOutcome::Missing:
-        case tv::shell::CopyOutcome::Same:
             tell(QStringLiteral("找不到") + source + QStringLiteral("文件"));
             break;
+        case tv::shell::CopyOutcome::Same:
         case tv::shell::CopyOutcome::Failed:
             tell(why);
             break;
@@ -448,11 +452,11 @@ void FrmWjgl::RRen() {
         return tell(QStringLiteral("必须输入目标文件名！"));
     // A relative new name is taken in the old file's folder.
     const QString from = tv::shell::resolve(u.TxtWjm->text(), folder());
-    if (tv::shell::rename(from, u.TxtMbwj->text(), QFileInfo(from).absolutePath())) {
+    if (const tv::shell::Result r = tv::shell::rename(from, u.TxtMbwj->text(), QFileInfo(from).absolutePath())) {
         tell(QStringLiteral("文件改名完毕！"));
         clearModes();
     } else {
-        tell(QStringLiteral("找不到") + from + QStringLiteral("文件"));
+        refused(r, from);
     }
     refreshLists();
 }
@@ -465,11 +469,11 @@ void FrmWjgl::Ddil() {
     if (tv::dlg::msgBox(QStringLiteral("您真的要删除该文件吗？"), tv::dlg::YesNoCancel | tv::dlg::Question,
                         tv::dlg::kNoteTitle) != tv::dlg::Yes)
         return;
-    if (tv::shell::deleteFile(name)) {
+    if (const tv::shell::Result r = tv::shell::deleteFile(name)) {
         tell(QStringLiteral("文件删除完毕！"));
         clearModes();
     } else {
-        tell(QStringLiteral("找不到") + name + QStringLiteral("文件"));
+        refused(r, name);
     }
     refreshLists();
 }

@@ -27,6 +27,9 @@ class FolderList;
 class PictureBox;
 class StatusPanel;
 }  // namespace tv::forms
+namespace tv::shell {
+struct Result;
+}  // namespace tv::shell
 
 namespace tv::exchange {
 
@@ -95,6 +98,8 @@ private:
     void clearModes();
     void refreshLists();
     void tell(const QString& text);
+    // A refused command: "找不到" `path` "文件" when it is not there, else its reason.
+    void refused(const tv::shell::Result& r, const QString& path);
 };
 
 }  // namespace tv::exchange

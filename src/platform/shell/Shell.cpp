@@ -5,6 +5,7 @@
 #include "platform/dialogs/Progress.h"
 #include "platform/values/FileRead.h"
 #include "platform/values/IoError.h"
+#include "platform/values/WholeFile.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -120,10 +120,12 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
     if (!dst.absoluteDir().exists())
         return copyFailed(QStringLiteral("无法复制：找不到目标文件夹“%1”。").arg(dst.absolutePath()), error);
     if (dst.exists() && dst.canonicalFilePath() == src.canonicalFilePath())
-        return copyFailed(QStringLiteral("无法复制“%1”：源文件和目标文件相同。").arg(src.fileName()), error,
-                          CopyOutcome::Same);
+        return copyFailed(QStringLiteral("源文件和目标文件是同一个文件"), error, CopyOutcome::Same);
     if (dst.isDir())
         return copyFailed(QStringLiteral("无法复制：“%1”是一个文件夹。").arg(to), error);
+    // Refused before the user is asked to replace it.
+    if (const QString no = tv::replaceRefusal(to); !no.isEmpty())
+        return copyFailed(QStringLiteral("无法写入目标文件“%1”：%2").arg(to, no), error);
     if (dst.exists()) {
         const tv::dlg::Button answer = tv::dlg::msgBox(
             QStringLiteral("此位置已经包含名为“%1”的文件。\n是否用“%2”替换它？").arg(dst.fileName(), from),
@@ -153,36 +155,29 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
 }
 
 CopyOutcome writeCopy(QIODevice& in, const QString& shownSource, const QString& to, QString* why) {
-    QSaveFile out(to);
-    if (!out.open(QIODevice::WriteOnly))
-        return copyFailed(tv::ioErrorText(out), why);
+    tv::WholeFile out(to);
+    if (!out.open())
+        return copyFailed(out.error(), why);
     const qint64 total = in.isSequential() ? 0 : in.size() - in.pos();
     tv::dlg::Progress progress(
         QStringLiteral("文件复制"),
         QStringLiteral("正在复制“%1”\n到“%2”").arg(QDir::toNativeSeparators(shownSource), QDir::toNativeSeparators(to)),
         total, tv::dlg::Progress::Unit::Bytes);
-    // Unfinished, the copy is dropped; what stood at `to` stays.
-    auto dropped = [&](const QString& reason) {
-        out.cancelWriting();
-        return copyFailed(reason, why);
-    };
     QByteArray chunk(kCopyChunk, Qt::Uninitialized);
     qint64 done = 0, got = 0;
     while (progress.advance(done) && (got = in.read(chunk.data(), chunk.size())) > 0) {
-        if (out.write(chunk.constData(), got) != got)
-            return dropped(tv::ioErrorText(out));
+        if (!out.write(chunk.constData(), got))
+            return copyFailed(out.error(), why);  // dropped with `out`: what stood at `to` stays
         done += got;
     }
     if (got < 0) {
         auto* file = qobject_cast<QFileDevice*>(&in);
-        return dropped(file ? tv::ioErrorText(*file) : in.errorString());
+        return copyFailed(file ? tv::ioErrorText(*file) : tv::ioErrorText(EIO), why);
     }
-    if (progress.cancelled()) {
-        out.cancelWriting();
+    if (progress.cancelled())
         return CopyOutcome::Cancelled;
-    }
     if (!out.commit())
-        return copyFailed(tv::ioErrorText(out), why);
+        return copyFailed(out.error(), why);
     return CopyOutcome::Copied;
 }
 
@@ -190,7 +185,7 @@ Result deleteFile(const QString& path, const QString& folder) {
     const QString full = resolve(path, folder);
     const QFileInfo info(full);
     if (full.isEmpty() || !info.exists())
-        return {false, QStringLiteral("找不到文件“%1”。").arg(path)};
+        return {false, QStringLiteral("找不到文件“%1”。").arg(path), true};
     if (info.isDir())
         return {false, QStringLiteral("“%1”是文件夹，不能作为文件删除。").arg(path)};
     QFile f(full);
@@ -204,18 +199,22 @@ Result rename(const QString& from, const QString& to, const QString& folder) {
     const QString newPath = resolve(to, folder);
     const QFileInfo oldInfo(oldPath);
     if (oldPath.isEmpty() || (!oldInfo.exists() && !oldInfo.isSymLink()))
-        return {false, QStringLiteral("找不到文件“%1”。").arg(from)};
+        return {false, QStringLiteral("找不到文件“%1”。").arg(from), true};
     if (newPath.isEmpty())
         return {false, QStringLiteral("没有给出新的文件名。")};
     const QFileInfo newInfo(newPath);
     if (newInfo.exists() || newInfo.isSymLink())
-        return {false, QStringLiteral("无法改名：“%1”已经存在。").arg(to)};
+        return {false, QStringLiteral("目标文件已存在")};
     if (!newInfo.absoluteDir().exists())
         return {false, QStringLiteral("无法改名：找不到文件夹“%1”。").arg(newInfo.absolutePath())};
     // QFile::rename never replaces an existing file; a folder goes by QDir.
-    const bool done = oldInfo.isDir() ? QDir().rename(oldPath, newPath) : QFile::rename(oldPath, newPath);
+    // QFile::rename never replaces an existing file; a folder goes by QDir.
+    QFile file(oldPath);
+    errno = 0;
+    const bool done = oldInfo.isDir() ? QDir().rename(oldPath, newPath) : file.rename(newPath);
+    const int why = errno;
     if (!done)
-        return {false, QStringLiteral("无法把“%1”改名为“%2”。").arg(from, to)};
+        return {false, QStringLiteral("无法把“%1”改名为“%2”：%3").arg(from, to, ioErrorText(file, why))};
     return {true, QString()};
 }
 

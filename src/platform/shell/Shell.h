@@ -49,25 +49,28 @@ bool startProgram(const QString& program, const QStringList& arguments, QString*
 struct Result {
     bool ok = false;
     QString error;
+    bool missing = false;  // failed because the file or folder named is not there
     explicit operator bool() const { return ok; }
 };
 
 // Copied; the user declined to replace the target; the user cancelled the
-// copy while it ran; the source is missing; source and target are one file;
-// any other failure.
+// copy while it ran; the source is missing; source and target are one file
+// ("源文件和目标文件是同一个文件"); any other failure.
 enum class CopyOutcome { Copied, Declined, Cancelled, Missing, Same, Failed };
 
 // Copies one file as the shell did: `target` may name the new file or an
 // existing folder (also when it ends in a separator) to copy into. When the
 // target file exists the user is asked (Yes/No) before it is replaced; No
-// leaves it alone. A failure is not shown: its reason is put in `error`.
-// The copy is written as by writeCopy().
+// leaves it alone; a target marked read-only is refused before that. A
+// failure is not shown: its reason is put in `error`. The copy is written as
+// by writeCopy().
 CopyOutcome copyFile(const QString& source, const QString& target, const QString& folder = QString(),
                      QString* error = nullptr);
 
-// Writes what `in` holds (from where it stands to its end) into the file `to`,
-// beside it first and put in its place only when complete: a failed or
-// cancelled copy leaves no half-written file and the old file intact. A copy
+// Writes what `in` holds (from where it stands to its end) into the file `to`
+// as a whole file (platform/values/WholeFile.h): a failed or cancelled copy,
+// a full disk among the causes, leaves no half-written file and the old file
+// intact. A copy
 // that lasts shows its progress with 取消 (platform/dialogs/Progress.h), naming
 // `shownSource`. Copied, Cancelled, or Failed with the system's reason in `why`.
 CopyOutcome writeCopy(QIODevice& in, const QString& shownSource, const QString& to, QString* why = nullptr);
@@ -76,7 +79,7 @@ inline constexpr qint64 kCopyChunk = 1 << 20;
 
 // Deletes a file (never a folder).
 Result deleteFile(const QString& path, const QString& folder = QString());
-// Renames or moves a file or folder; never replaces an existing one.
+// Renames or moves a file or folder; never replaces an existing one ("目标文件已存在").
 Result rename(const QString& from, const QString& to, const QString& folder = QString());
 // Makes one folder (its parent must exist); fails when it exists already.
 Result makeFolder(const QString& path, const QString& folder = QString());

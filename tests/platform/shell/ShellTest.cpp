@@ -1,6 +1,7 @@
 #include "platform/dialogs/Dialogs.h"
 #include "platform/dialogs/Progress.h"
 #include "platform/shell/Shell.h"
+#include "support/FullDisk.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
@@ -121,6 +122,36 @@ TEST_F(ShellTest, ACopyShowsItsProgressAndACancelLeavesNoHalfFileAndTheOldOneInt
     }
     tv::dlg::progress::setWatcher(nullptr);
     tv::dlg::progress::setShowAfter(1000);
+}
+
+// A copy over an old file onto a full disk, filled up or with room for part
+// of the copy, and over a file marked read-only: the old file stays as it
+// was, nothing else is left, and the reason is the true one.
+TEST_F(ShellTest, ACopyOntoAFullDiskOrOverAReadOnlyFileLeavesTheOldOneAndSaysWhy) {
+    write("大文件.mdb", QByteArray(3 * kCopyChunk + 5, 'x'));
+    for (const qint64 room : {qint64(0), kCopyChunk + 100}) {
+        SCOPED_TRACE(room);
+        tv::test::FullDisk disk;
+        const QString target = disk.filePath("旧.mdb");
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("precious") == 8);
+        old.close();
+        disk.fill(room);
+        script::answerMsgBox(tv::dlg::Yes);
+        QString why;
+        EXPECT_EQ(copyFile("大文件.mdb", target, dir.path(), &why), CopyOutcome::Failed);
+        EXPECT_EQ(why, QString("无法写入目标文件“%1”：磁盘空间不足").arg(target));
+        EXPECT_TRUE(old.open(QIODevice::ReadOnly) && old.readAll() == "precious");
+        EXPECT_EQ(disk.files(), QStringList{"旧.mdb"});
+    }
+    script::clearCalls();
+    write("只读.mdb", "precious");
+    QFile::setPermissions(path("只读.mdb"), QFile::ReadOwner | QFile::ReadGroup);
+    QString why;
+    EXPECT_EQ(copyFile("大文件.mdb", "只读.mdb", dir.path(), &why), CopyOutcome::Failed);
+    EXPECT_EQ(why, QString("无法写入目标文件“%1”：文件是只读的").arg(path("只读.mdb")));
+    EXPECT_TRUE(script::calls().empty());  // refused before the question
+    EXPECT_EQ(read("只读.mdb"), "precious");
 }
 
 TEST_F(ShellTest, DeleteRenameAndMakeFolderReportFailureToTheCaller) {
