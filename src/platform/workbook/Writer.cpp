@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace tv::workbook {
 
@@ -51,51 +52,39 @@ double shownReading(float f) {
 }  // namespace
 
 QString writerErrorText(int code) {
-    switch (static_cast<lxw_error>(code)) {
-        case LXW_NO_ERROR:
-            return QString();
-        case LXW_ERROR_MEMORY_MALLOC_FAILED:
-            return QStringLiteral("内存不足");
-        case LXW_ERROR_CREATING_XLSX_FILE:
-            return QStringLiteral("无法建立Excel文件");
-        case LXW_ERROR_CREATING_TMPFILE:
-        case LXW_ERROR_READING_TMPFILE:
-            return QStringLiteral("无法使用临时文件夹中的临时文件");
-        case LXW_ERROR_ZIP_FILE_OPERATION:
-        case LXW_ERROR_ZIP_FILE_ADD:
-        case LXW_ERROR_ZIP_CLOSE:
-            return QStringLiteral("写入Excel文件时出错");
-        case LXW_ERROR_ZIP_PARAMETER_ERROR:
-        case LXW_ERROR_ZIP_BAD_ZIP_FILE:
-        case LXW_ERROR_ZIP_INTERNAL_ERROR:
-            return QStringLiteral("压缩Excel文件时出错");
-        case LXW_ERROR_FEATURE_NOT_SUPPORTED:
-            return QStringLiteral("不支持这个功能");
-        case LXW_ERROR_NULL_PARAMETER_IGNORED:
-        case LXW_ERROR_PARAMETER_VALIDATION:
-            return QStringLiteral("数据无效");
-        case LXW_ERROR_SHEETNAME_LENGTH_EXCEEDED:
-        case LXW_ERROR_INVALID_SHEETNAME_CHARACTER:
-        case LXW_ERROR_SHEETNAME_START_END_APOSTROPHE:
-        case LXW_ERROR_SHEETNAME_ALREADY_USED:
-            return QStringLiteral("工作表的名称无效");
-        case LXW_ERROR_32_STRING_LENGTH_EXCEEDED:
-        case LXW_ERROR_128_STRING_LENGTH_EXCEEDED:
-        case LXW_ERROR_255_STRING_LENGTH_EXCEEDED:
-        case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
-            return QStringLiteral("文字太长，超出了Excel的上限");
-        case LXW_ERROR_SHARED_STRING_INDEX_NOT_FOUND:
-            return QStringLiteral("工作簿内部出错");
-        case LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE:
-            return QStringLiteral("数据超出了Excel工作表的范围（最多1048576行、16384列）");
-        case LXW_ERROR_WORKSHEET_MAX_URL_LENGTH_EXCEEDED:
-        case LXW_ERROR_WORKSHEET_MAX_NUMBER_URLS_EXCEEDED:
-            return QStringLiteral("链接太长或太多");
-        case LXW_ERROR_IMAGE_DIMENSIONS:
-            return QStringLiteral("图片的尺寸无效");
-        case LXW_MAX_ERRNO:
-            break;
-    }
+    static constexpr std::pair<lxw_error, const char*> kWords[] = {
+        {LXW_ERROR_MEMORY_MALLOC_FAILED, "内存不足"},
+        {LXW_ERROR_CREATING_XLSX_FILE, "无法建立Excel文件"},
+        {LXW_ERROR_CREATING_TMPFILE, "无法使用临时文件夹中的临时文件"},
+        {LXW_ERROR_READING_TMPFILE, "无法使用临时文件夹中的临时文件"},
+        {LXW_ERROR_ZIP_FILE_OPERATION, "写入Excel文件时出错"},
+        {LXW_ERROR_ZIP_PARAMETER_ERROR, "压缩Excel文件时出错"},
+        {LXW_ERROR_ZIP_BAD_ZIP_FILE, "压缩Excel文件时出错"},
+        {LXW_ERROR_ZIP_INTERNAL_ERROR, "压缩Excel文件时出错"},
+        {LXW_ERROR_ZIP_FILE_ADD, "写入Excel文件时出错"},
+        {LXW_ERROR_ZIP_CLOSE, "写入Excel文件时出错"},
+        {LXW_ERROR_FEATURE_NOT_SUPPORTED, "不支持这个功能"},
+        {LXW_ERROR_NULL_PARAMETER_IGNORED, "数据无效"},
+        {LXW_ERROR_PARAMETER_VALIDATION, "数据无效"},
+        {LXW_ERROR_SHEETNAME_LENGTH_EXCEEDED, "工作表的名称无效"},
+        {LXW_ERROR_INVALID_SHEETNAME_CHARACTER, "工作表的名称无效"},
+        {LXW_ERROR_SHEETNAME_START_END_APOSTROPHE, "工作表的名称无效"},
+        {LXW_ERROR_SHEETNAME_ALREADY_USED, "工作表的名称无效"},
+        {LXW_ERROR_32_STRING_LENGTH_EXCEEDED, "文字太长，超出了Excel的上限"},
+        {LXW_ERROR_128_STRING_LENGTH_EXCEEDED, "文字太长，超出了Excel的上限"},
+        {LXW_ERROR_255_STRING_LENGTH_EXCEEDED, "文字太长，超出了Excel的上限"},
+        {LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED, "文字太长，超出了Excel的上限"},
+        {LXW_ERROR_SHARED_STRING_INDEX_NOT_FOUND, "工作簿内部出错"},
+        {LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE, "数据超出了Excel工作表的范围（最多1048576行、16384列）"},
+        {LXW_ERROR_WORKSHEET_MAX_URL_LENGTH_EXCEEDED, "链接太长或太多"},
+        {LXW_ERROR_WORKSHEET_MAX_NUMBER_URLS_EXCEEDED, "链接太长或太多"},
+        {LXW_ERROR_IMAGE_DIMENSIONS, "图片的尺寸无效"},
+    };
+    if (code == LXW_NO_ERROR)
+        return QString();
+    for (const auto& [error, words] : kWords)
+        if (error == code)
+            return QString::fromUtf8(words);
     return QStringLiteral("写入Excel文件时出错（错误号 %1）").arg(code);
 }
 
