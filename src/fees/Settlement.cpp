@@ -178,7 +178,8 @@ bool roomNamesAFile(const QString& room) {
 
 QString keptFileAt(const QString& path, const QString& dataFile) {
     // The receipt file's own names (billing/ReceiptFile.h).
-    static const char* const kKept[] = {"Zjzd.txt", "Zjzd.txt.lock", "Zjzd.txt.new", "Zjzd.txt.pending"};
+    static const char* const kKept[] = {"Zjzd.txt", ".Zjzd.txt.lock", "Zjzd.txt.lock", "Zjzd.txt.new",
+                                        "Zjzd.txt.pending"};
     const QFileInfo file(path);
     for (const char* kept : kKept)
         if (file.fileName().compare(QLatin1String(kept), Qt::CaseInsensitive) == 0)
