@@ -134,8 +134,9 @@ TEST_F(ErrorWordsTest, WhatTheReadersAndTheWritesSayOfTheFilesThatFailThemIsChin
     }
     const QDir crashers(QStringLiteral(TV_FIXTURES_DIR "/workbook_crashers"));
     for (const QString& name : crashers.entryList(QDir::Files)) paths << crashers.filePath(name);
+    // No watchdog thread here: the reader forks its reading process, and a
+    // fork beside a running thread may hang the sanitizer's allocator in it.
     for (const QString& path : paths) {
-        tv::test::Watchdog watchdog("reading " + path.toStdString());
         try {
             tv::workbook::read(path);
         } catch (const tv::workbook::WorkbookError& e) {
