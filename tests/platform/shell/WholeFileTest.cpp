@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <fcntl.h>
@@ -41,86 +40,73 @@ void write(const QString& path, const QByteArray& bytes) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 
-// The folder's names (hidden ones too), a link as "name->", a folder "name/".
-QString listing(const QString& dir) {
+// The folder's names (hidden ones too, but a full disk's filling), a link as
+// "name->", a folder "name/".
+QString listing(const tv::test::FullDisk& disk) {
     QStringList out;
-    for (const QFileInfo& f : QDir(dir).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                      QDir::NoDotAndDotDot, QDir::Name))
-        out << f.fileName() + (f.isSymLink() ? "->" : f.isDir() ? "/" : "");
+    for (const QString& name : disk.files()) {
+        const QFileInfo f(disk.filePath(name));
+        out << name + (f.isSymLink() ? "->" : f.isDir() ? "/" : "");
+    }
     return out.join(',');
 }
 
 }  // namespace
 
-// What stood at the target before, what the write says, and what stands there
-// after; the folder holds nothing else.
+// What stood at the target before, the room left on the disk, what the write
+// says, and what stands there after; the folder holds nothing else.
 TEST_P(WholeFileTest, ReplacesAFileWholeKeepingItsModeAndRefusesWhatItMustNotTouch) {
+    const QByteArray written(600000, 'n');
     struct Row {
         const char* before;  // "" none, "old" a file (mode 0640), "ro" marked read-only, "dir", "fifo",
                              // "link" a link to real.txt, "nofolder" the target in a missing folder
+        qint64 room;         // -1: the disk is not full
         const char* told;    // "" written
-        const char* after;   // the target's bytes after
+        const char* after;   // the target's bytes after ("new": those written)
     } rows[] = {
-        {"", "", "new"},
-        {"old", "", "new"},
-        {"link", "", "new"},
-        {"ro", "文件是只读的", "old"},
-        {"dir", "这是一个文件夹", "<missing>"},
-        {"fifo", "它不是普通文件", "<missing>"},
-        {"nofolder", "找不到文件或文件夹", "<missing>"},
+        {"", -1, "", "new"},
+        {"old", -1, "", "new"},
+        {"link", -1, "", "new"},
+        {"ro", -1, "文件是只读的", "old"},
+        {"dir", -1, "这是一个文件夹", "<missing>"},
+        {"fifo", -1, "它不是普通文件", "<missing>"},
+        {"nofolder", -1, "找不到文件或文件夹", "<missing>"},
+        {"old", 0, "磁盘空间不足", "old"},
+        {"", 0, "磁盘空间不足", "<missing>"},
+        {"old", 300000, "磁盘空间不足", "old"},  // room for half of it
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.before);
-        QTemporaryDir dir;
+        SCOPED_TRACE(std::string(row.before) + " " + std::to_string(row.room));
+        tv::test::FullDisk disk;
         const QString before = row.before;
-        QString target = dir.filePath("101.txt");
+        QString target = disk.filePath("101.txt");
         if (before == "old" || before == "ro") {
             write(target, "old");
             QFile::setPermissions(target, before == "ro" ? QFile::ReadOwner | QFile::ReadGroup
                                                          : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
         } else if (before == "dir") {
-            ASSERT_TRUE(QDir(dir.path()).mkdir("101.txt"));
+            ASSERT_TRUE(QDir(disk.path()).mkdir("101.txt"));
         } else if (before == "fifo") {
             tv::test::makeOdd("fifo", target);
         } else if (before == "link") {
-            write(dir.filePath("real.txt"), "old");
+            write(disk.filePath("real.txt"), "old");
             ASSERT_TRUE(QFile::link("real.txt", target));
         } else if (before == "nofolder") {
-            target = dir.filePath("none/101.txt");
+            target = disk.filePath("none/101.txt");
         }
-        const QString was = listing(dir.path());
+        if (row.room >= 0)
+            disk.fill(row.room);
+        const QString was = listing(disk);
         QString why;
-        EXPECT_EQ(tv::writeWholeFile(target, "new", &why), !*row.told);
+        EXPECT_EQ(tv::writeWholeFile(target, written, &why), !*row.told);
         EXPECT_EQ(why.toStdString(), row.told);
-        EXPECT_EQ(read(before == "link" ? dir.filePath("real.txt") : target), row.after);
-        EXPECT_EQ(listing(dir.path()), *row.told || !before.isEmpty() ? was : "101.txt");
+        const QByteArray after = read(before == "link" ? disk.filePath("real.txt") : target);
+        EXPECT_EQ(after == written ? "new" : after, row.after);
+        EXPECT_EQ(listing(disk), *row.told || !before.isEmpty() ? was : "101.txt");
         const auto mode = QFileInfo(target).permissions() & 0x7077;  // owner, group, others
         if (before == "old" || before == "ro") {  // the mode stays as the user set it
             EXPECT_EQ(mode, before == "ro" ? QFile::ReadOwner | QFile::ReadGroup
                                            : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
-        }
-    }
-}
-
-// A full disk, filled to the last byte or with room for part of the file:
-// the write says so, the old file stays as it was and no new one is made.
-TEST_P(WholeFileTest, AFullDiskLeavesTheOldFileAsItWasAndTellsWhy) {
-    for (const qint64 room : {qint64(0), qint64(300000)}) {
-        for (const bool old : {true, false}) {
-            SCOPED_TRACE(std::to_string(room) + (old ? " over an old file" : " a new file"));
-            tv::test::FullDisk disk;
-            const QString target = disk.filePath("101.txt");
-            if (old)
-                write(target, "precious");
-            disk.fill(room);
-            QString why;
-            EXPECT_FALSE(tv::writeWholeFile(target, QByteArray(600000, 'x'), &why));
-            EXPECT_EQ(why.toStdString(), "磁盘空间不足");
-            EXPECT_EQ(read(target), old ? "precious" : "<missing>");
-            EXPECT_EQ(disk.files(), old ? QStringList{"101.txt"} : QStringList{});
-            disk.free();
-            EXPECT_TRUE(tv::writeWholeFile(target, "new", &why)) << why.toStdString();
-            EXPECT_EQ(read(target), "new");
         }
     }
 }
@@ -130,7 +116,7 @@ TEST_P(WholeFileTest, AFullDiskLeavesTheOldFileAsItWasAndTellsWhy) {
 TEST(WholeFileChild, DISABLED_WriteAndWaitToBeKilled) {
     tv::useUnnamedFiles(qEnvironmentVariable(kChildEnv).endsWith("unnamed"));
     tv::WholeFile out(qEnvironmentVariable(kChildEnv).section(' ', 0, 0));
-    ASSERT_TRUE(out.open() && out.write(QByteArray(1 << 20, 'x')));
+    ASSERT_TRUE(out.open() && out.write(QByteArray(100000, 'x')));
     std::fputs("READY\n", stdout);
     std::fflush(stdout);
     std::getchar();  // blocks until killed
@@ -141,7 +127,7 @@ TEST(WholeFileChild, DISABLED_WriteAndWaitToBeKilled) {
 // named, or a hidden file that the next write into the folder removes; a
 // hidden file a living writer holds, and a user's own file alike in name, stay.
 TEST_P(WholeFileTest, AWriterKilledLeavesNothingTheNextWriteDoesNotClearAway) {
-    QTemporaryDir dir;
+    tv::test::FullDisk dir;  // a scratch folder, never filled
     const QString target = dir.filePath("101.txt");
     write(target, "old");
     QProcess child;
@@ -159,8 +145,7 @@ TEST_P(WholeFileTest, AWriterKilledLeavesNothingTheNextWriteDoesNotClearAway) {
     child.kill();  // SIGKILL
     ASSERT_TRUE(child.waitForFinished(kWaitMs));
     EXPECT_EQ(read(target), "old");
-    const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
-    EXPECT_EQ(left.size(), GetParam() ? 1 : 2) << left.join(',').toStdString();
+    EXPECT_EQ(dir.files().size(), GetParam() ? 1 : 2) << listing(dir).toStdString();
 
     // What the earlier workbook writer left, a living writer's file, a user's own.
     write(dir.filePath(".tenvora-Ab12Cd.xlsx"), "half");
@@ -171,7 +156,7 @@ TEST_P(WholeFileTest, AWriterKilledLeavesNothingTheNextWriteDoesNotClearAway) {
     ASSERT_TRUE(held >= 0 && ::flock(held, LOCK_EX) == 0);
     EXPECT_TRUE(tv::writeWholeFile(dir.filePath("102.txt"), "new"));
     ::close(held);
-    EXPECT_EQ(listing(dir.path()), ".tenvora-Zz9Yy8.tmp,.tenvora-notes.txt,101.txt,102.txt");
+    EXPECT_EQ(listing(dir).toStdString(), ".tenvora-notes.txt,.tenvora-Zz9Yy8.tmp,101.txt,102.txt");
 }
 
 INSTANTIATE_TEST_SUITE_P(UnnamedAndNamed, WholeFileTest, ::testing::Bool(),
