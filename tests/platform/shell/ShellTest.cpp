@@ -129,8 +129,10 @@ TEST_F(ShellTest, ACopyShowsItsProgressAndACancelLeavesNoHalfFileAndTheOldOneInt
 // was, nothing else is left, and the reason is the true one.
 TEST_F(ShellTest, ACopyOntoAFullDiskOrOverAReadOnlyFileLeavesTheOldOneAndSaysWhy) {
     write("大文件.mdb", QByteArray(3 * kCopyChunk + 5, 'x'));
-    for (const qint64 room : {qint64(0), kCopyChunk + 100}) {
-        SCOPED_TRACE(room);
+    write("小文件.txt", "small");  // held in a buffer until the end by a buffered writer
+    for (const auto& [source, room] : {std::pair{"小文件.txt", qint64(0)}, {"大文件.mdb", qint64(0)},
+                                       {"大文件.mdb", kCopyChunk + 100}}) {
+        SCOPED_TRACE(std::string(source) + " " + std::to_string(room));
         tv::test::FullDisk disk;
         const QString target = disk.filePath("旧.mdb");
         QFile old(target);
@@ -139,7 +141,7 @@ TEST_F(ShellTest, ACopyOntoAFullDiskOrOverAReadOnlyFileLeavesTheOldOneAndSaysWhy
         disk.fill(room);
         script::answerMsgBox(tv::dlg::Yes);
         QString why;
-        EXPECT_EQ(copyFile("大文件.mdb", target, dir.path(), &why), CopyOutcome::Failed);
+        EXPECT_EQ(copyFile(source, target, dir.path(), &why), CopyOutcome::Failed);
         EXPECT_EQ(why, QString("无法写入目标文件“%1”：磁盘空间不足").arg(target));
         EXPECT_TRUE(old.open(QIODevice::ReadOnly) && old.readAll() == "precious");
         EXPECT_EQ(disk.files(), QStringList{"旧.mdb"});
