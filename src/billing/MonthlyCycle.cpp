@@ -341,9 +341,8 @@ Bills makeBills(Database& db, const Run& run, const std::vector<MonthRow>& month
     return bills;
 }
 
-// The receipts staged, then the fee records stored (after the fee rows
-// shown went, in "YA") with the receipts' token, and the receipts on the
-// disk before the bills can be committed.
+// The receipts staged on the disk, then the fee records stored (after the
+// fee rows shown went, in "YA") with the receipts' token.
 void storeBills(Database& db, const Run& run, ReceiptFile& file, Bills&& bills) {
     assert(db.inTransaction());  // the token goes in with the bills, all or nothing
     file.stage(bills.receipts);
@@ -354,7 +353,6 @@ void storeBills(Database& db, const Run& run, ReceiptFile& file, Bills&& bills) 
     Insert fees(db, "fzsdjs");
     for (Stored& record : bills.records) fees(std::move(record));
     db.exec(QStringLiteral("pragma user_version = %1").arg(file.token()));
-    file.sync();  // the receipts and the note reach the disk before the bills do
     step("stored");
 }
 

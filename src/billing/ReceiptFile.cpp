@@ -5,6 +5,7 @@
 #include "platform/values/FileRead.h"
 #include "platform/values/IoError.h"
 #include "platform/values/Money.h"
+#include "platform/values/WholeFile.h"
 #include "shared/Receipt.h"
 
 #include <QDir>
@@ -134,26 +135,17 @@ QString stagedPath(const QString& target) { return target + QStringLiteral(".new
 QString notePath(const QString& target) { return target + QStringLiteral(".pending"); }
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
-const QString kNotRegular = QStringLiteral("它不是普通文件，可能是文件夹、管道或设备");
-
 [[noreturn]] void cannotWrite(const QString& path, const QString& why) {
     throw DbError(QStringLiteral("收据文件%1写不进去：%2").arg(shown(path), why));
 }
 
-// `why` of a call that failed on `f` (errno as that call left it).
-[[noreturn]] void failed(const QFile& f, int why = errno) { cannotWrite(f.fileName(), ioErrorText(f, why)); }
-
-// Receipts go only into a regular file, or make a missing one: a folder, a
-// FIFO or a device never takes them (writing to a FIFO nobody reads would
-// wait for ever). Raises DbError with the reason.
+// Receipts go only into a regular file that may be written, or make a
+// missing one: a folder, a FIFO or a device never takes them (writing to a
+// FIFO nobody reads would wait for ever), nor a file marked read-only. Raises
+// DbError with the reason.
 void checkReceiptFile(const QString& target) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(target).constData(), &st) != 0) {
-        if (errno != ENOENT)
-            cannotWrite(target, ioErrorText(errno));
-    } else if (!S_ISREG(st.st_mode)) {
-        cannotWrite(target, kNotRegular);
-    }
+    if (const QString refused = replaceRefusal(target); !refused.isEmpty())
+        cannotWrite(target, refused);
 }
 
 // The receipt file opened to append to, made when missing; never waits, and
@@ -189,24 +181,11 @@ bool writeAll(int fd, const QByteArray& bytes) {
     return true;
 }
 
-// Writes a whole new file and sets it on its way to the disk; syncDurably
-// waits for it. The computation goes on in between. What was there under the
-// name goes first, so that a FIFO or a link left there is never opened.
-std::unique_ptr<QFile> writeStarted(const QString& path, const QByteArray& bytes) {
-    auto f = std::make_unique<QFile>(path);
-    QFile::remove(path);
-    if (!f->open(QIODevice::WriteOnly | QIODevice::NewOnly) || f->write(bytes) != bytes.size() || !f->flush())
-        failed(*f);
-    (void)::sync_file_range(f->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);  // a head start only: fsync tells
-    return f;
-}
-
-void syncDurably(std::unique_ptr<QFile>& f) {
-    if (!f)
-        return;
-    if (::fsync(f->handle()) != 0)
-        failed(*f);
-    f.reset();
+// A staged file written whole: on the disk under its name, or not there.
+void writeStaged(const QString& path, const QByteArray& bytes) {
+    QString why;
+    if (!writeWholeFile(path, bytes, &why))
+        cannotWrite(path, why);
 }
 
 std::optional<Note> readNote(const QString& path) {
@@ -303,7 +282,7 @@ public:
         int error = 0;
         fd_ = openLockFile(hiddenName(target), O_CREAT, error);
         if (fd_ < 0)
-            cannotWrite(hiddenName(target), error ? ioErrorText(error) : kNotRegular);
+            cannotWrite(hiddenName(target), error ? ioErrorText(error) : replaceRefusal(hiddenName(target)));
         old_ = openLockFile(oldName_, 0, error);
     }
     ~ReceiptLock() {
@@ -414,8 +393,6 @@ ReceiptFile::ReceiptFile(const QString& dataFile, bool replace, const std::funct
 }
 
 ReceiptFile::~ReceiptFile() {
-    stagedFile_.reset();
-    noteFile_.reset();
     if (staged_)
         drop(target_);
 }
@@ -430,25 +407,19 @@ void ReceiptFile::stage(const QByteArray& text) {
     oldSize_ = old.exists() ? old.size() : -1;
     staged_ = true;
     text_ = text;
-    stagedFile_ = writeStarted(stagedPath(target_), text);
-    noteFile_ = writeStarted(notePath(target_), QStringLiteral("%1\n%2\n%3\n%4\n")
-                                                    .arg(token_)
-                                                    .arg(replace_ ? QStringLiteral("YA") : QStringLiteral("YB"))
-                                                    .arg(oldSize_)
-                                                    .arg(dataFile_)
-                                                    .toUtf8());
-}
-
-void ReceiptFile::sync() {
-    syncDurably(stagedFile_);
-    syncDurably(noteFile_);
+    writeStaged(stagedPath(target_), text);
+    writeStaged(notePath(target_), QStringLiteral("%1\n%2\n%3\n%4\n")
+                                       .arg(token_)
+                                       .arg(replace_ ? QStringLiteral("YA") : QStringLiteral("YB"))
+                                       .arg(oldSize_)
+                                       .arg(dataFile_)
+                                       .toUtf8());
 }
 
 QString ReceiptFile::finish() {
     assert(staged_ && lock_->held());  // after the commit of the staged text's bills
     staged_ = false;                   // stored with the bills: from here on only finished, never dropped
     try {
-        sync();  // done before the commit already, unless the caller had no transaction
         apply(target_, {token_, replace_, oldSize_, dataFile_}, &text_);
     } catch (const DbError& e) {
         return e.text();

@@ -2,13 +2,15 @@
 // The receipt text file Zjzd.txt beside the data file: every computed bill as
 // a boxed receipt, in GBK with CR LF, columns counted in display width.
 //
-// Receipts go only into a regular file, or make a missing one. A folder, a
-// FIFO or a device in its place stops a computation before any bill is
-// stored, with the reason; nothing here ever waits on such a file.
+// Receipts go only into a regular file that may be written, or make a
+// missing one. A folder, a FIFO, a device or a file marked read-only in its
+// place stops a computation before any bill is stored, with the reason;
+// nothing here ever waits on such a file.
 //
 // The file changes only together with the fee table. The new text is first
 // written beside it (Zjzd.txt.new) with a note (Zjzd.txt.pending) naming the
-// data file and a token, both on the disk before the bills are committed; the
+// data file and a token, each a whole-file write (every write, then an fsync
+// checked before it bears its name), before the bills are committed; the
 // computation stores the token in the data file's header in the same
 // transaction as the bills. After the commit the text
 // takes its place (renamed over the file, or appended to it). A program that
@@ -31,8 +33,6 @@
 #include <cassert>
 #include <functional>
 #include <memory>
-
-class QFile;
 
 namespace tv::billing {
 
@@ -60,17 +60,15 @@ public:
     ReceiptFile(const ReceiptFile&) = delete;
     ReceiptFile& operator=(const ReceiptFile&) = delete;
 
-    // Writes the text and the note and sets them on their way to the disk;
-    // raises DbError. The token goes into the data file's header with the
-    // bills ("pragma user_version").
+    // Writes the text and the note, each whole and on the disk before it
+    // bears its name (in the transaction of the bills, before its commit);
+    // raises DbError (the bills then go back). The token goes into the data
+    // file's header with the bills ("pragma user_version").
     void stage(const QByteArray& text);
     int token() const {
         assert(token_ != 0);  // asked of a staged text only
         return token_;
     }
-    // Waits until the text and the note are on the disk: in the transaction
-    // of the bills, before its commit. Raises DbError (the bills then go back).
-    void sync();
     // After the commit: the text takes its place. Returns "", or why it could
     // not: the text and the note then stay for the next look at the folder.
     QString finish();
@@ -83,8 +81,6 @@ private:
     qint64 oldSize_ = -1;
     bool staged_ = false;
     QByteArray text_;
-    // Open until they are synced, so that a failed write shows in their fsync.
-    std::unique_ptr<QFile> stagedFile_, noteFile_;
 };
 
 }  // namespace tv::billing

@@ -18,6 +18,7 @@
 #include "platform/text/Gbk.h"
 #include "platform/values/FileRead.h"
 #include "support/Codes.h"
+#include "support/FullDisk.h"
 #include "support/OddFiles.h"
 #include "support/PrintTo.h"
 #include "support/Sessions.h"
@@ -88,10 +89,12 @@ protected:
     tv::forms::Form& window() override { return tv::forms::the<FrmZsdjs>(); }
 
     // Setup words: empty, drop, pictures, null = 1'01's rent empty, huge amounts, old = an old Zjzd.txt, crowd = 45
-    // more tenants, odd=kind = Zjzd.txt an odd file of that kind (support/OddFiles.h).
+    // more tenants, odd=kind = Zjzd.txt an odd file of that kind (support/OddFiles.h), readonly = an old Zjzd.txt
+    // marked read-only, disk = the data file on fullDisk.
     void openSession(const QString& setup, qsizetype n) override {
         const QStringList words = setup.split(' ');
-        data = dir.filePath(QStringLiteral("s%1/租房.mdb").arg(n));
+        data = words.contains("disk") ? fullDisk->filePath("租房.mdb")
+                                      : dir.filePath(QStringLiteral("s%1/租房.mdb").arg(n));
         QDir().mkpath(QFileInfo(data).path());
         tv::test::makeDataFile(data);
         if (!words.contains("empty"))
@@ -105,8 +108,10 @@ protected:
                               "UPDATE fzsdjs SET zj = 900000000000000, sf = 900000000000000 WHERE fjh = "
                               "'103'; UPDATE bysj SET zj = 900000000000000, sdj = 9000000000000 WHERE fjh = "
                               "'101'");
-        if (words.contains("old"))
+        if (words.contains("old") || words.contains("readonly"))
             writeFile(receipts(), "old\r\n");
+        if (words.contains("readonly"))
+            QFile::setPermissions(receipts(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
         if (words.contains("crowd"))  // 45 more tenants, without last month's readings or other fees
             tv::test::execSql(data,
                               "WITH RECURSIVE n(i) AS (SELECT 201 UNION ALL SELECT i + 1 FROM n WHERE i < 245) "
@@ -136,6 +141,15 @@ protected:
     }
 
     QString receipts() const { return tv::billing::ReceiptFile::pathFor(data); }
+    // Takes the steps of a computation in the mode of `box` ("Check1" or "Check2"); what its last step said.
+    QString computeIn(const char* box) {
+        QString said;
+        for (const QString& step :
+             (QString(box) + ";Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;CmdJs").split(';'))
+            said = run(step).section(" | ", 0, 0);
+        return said;
+    }
+    tv::test::FullDisk* fullDisk = nullptr;
     static void writeFile(const QString& path, const QByteArray& bytes) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -392,9 +406,8 @@ TEST_F(FrmZsdjsTest, OneReceiptIsTheWholeBillOfTheCurrentRowHoweverTheRowWasReac
 // reason, and the receipts go in afterwards. The window opened meanwhile never waits on the FIFO.
 TEST_F(FrmZsdjsTest, ReceiptsThatCannotBeWrittenAfterTheBillsAreStoredAreKeptForTheNextComputation) {
     const QString dates = "Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;";
-    const QString notRegular = "写不进去：它不是普通文件，可能是文件夹、管道或设备";
-    auto kept = [&] {
-        return "提示:租金水电费已计算，账单已保存，但收据现在写不进去：收据文件" + receipts() + notRegular +
+    auto kept = [&](const QString& why) {
+        return "提示:租金水电费已计算，账单已保存，但收据现在写不进去：收据文件" + receipts() + "写不进去：" + why +
                "\n这些收据已保留，下次计算时写入收据文件。;提示:租金水电费计算完成！ | 租金水电费计算完成！ | ";
     };
     QString spoiler;  // the odd kind put in the receipt file's place after the commit
@@ -413,11 +426,11 @@ TEST_F(FrmZsdjsTest, ReceiptsThatCannotBeWrittenAfterTheBillsAreStoredAreKeptFor
     // Appending ("YB"): the 4 bills join the 2 old ones; the next computation writes both runs' receipts.
     spoiler = "fifo";
     QStringList lines = runSessions({{"", "Check2;" + dates + "CmdJs"}});
-    EXPECT_TRUE(lines[5].contains(kept() + "1/6#6")) << lines[5].toStdString();
+    EXPECT_TRUE(lines[5].contains(kept("它不是普通文件") + "1/6#6")) << lines[5].toStdString();
     script::clearCalls();
     reopen();
     ASSERT_EQ(script::calls().size(), 1u);
-    EXPECT_EQ(script::calls()[0].text, "收据文件" + receipts() + notRegular);
+    EXPECT_EQ(script::calls()[0].text, "收据文件" + receipts() + "写不进去：它不是普通文件");
     EXPECT_TRUE(QFile::exists(receipts() + ".pending"));
     script::clearCalls();
     spoiler.clear();
@@ -431,33 +444,66 @@ TEST_F(FrmZsdjsTest, ReceiptsThatCannotBeWrittenAfterTheBillsAreStoredAreKeptFor
     ASSERT_TRUE(QDir(dir.path()).rename("s0", "appended"));
     spoiler = "folder";
     lines = runSessions({{"", "Check1;" + dates + "CmdJs"}});
-    EXPECT_TRUE(lines[5].contains(kept() + "1/4#4")) << lines[5].toStdString();
+    EXPECT_TRUE(lines[5].contains(kept("这是一个文件夹") + "1/4#4")) << lines[5].toStdString();
     ASSERT_TRUE(QDir(receipts()).removeRecursively());
     reopen();
     EXPECT_TRUE(run("file").endsWith("|| 5568 bytes, 4 receipts"));
 }
 
-// A receipt file that is no regular file (a FIFO nobody reads, a device, a folder) takes no receipts and holds
+// A receipt file that takes no receipts (a FIFO nobody reads, a device, a folder, a file marked read-only) holds
 // nothing up: in either mode the computation of 49 bills (more receipts than a pipe holds) says why and stores no
 // bill (the 2 old ones stay), and stages nothing.
-TEST_F(FrmZsdjsTest, AReceiptFileThatIsNoRegularFileStopsTheComputationBeforeAnyBillIsStored) {
+TEST_F(FrmZsdjsTest, AReceiptFileThatTakesNoReceiptsStopsTheComputationBeforeAnyBillIsStored) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"odd=fifo", "它不是普通文件"},    {"odd=fifolink", "它不是普通文件"}, {"odd=zero", "它不是普通文件"},
+        {"odd=urandom", "它不是普通文件"}, {"odd=folder", "这是一个文件夹"},   {"readonly", "文件是只读的"}};
     qsizetype sessions = 0;
-    for (const QString& kind : tv::test::oddKinds()) {
-        if (kind == "sparse")  // a regular file: it takes them
-            continue;
+    for (const auto& [setup, why] : rows) {
         for (const char* box : {"Check1", "Check2"}) {
-            SCOPED_TRACE((kind + ' ' + box).toStdString());
-            const tv::test::Watchdog watch("a computation beside a receipt file of kind " + kind.toStdString());
-            startSession("crowd odd=" + kind, ++sessions);
-            QString said;
-            for (const QString& step :
-                 (QString(box) + ";Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;CmdJs").split(';'))
-                said = run(step).section(" | ", 0, 0);
-            EXPECT_EQ(said, "提示！:租金水电费计算失败，数据没有改变：收据文件" + receipts() +
-                                "写不进去：它不是普通文件，可能是文件夹、管道或设备");
+            SCOPED_TRACE(std::string(setup) + ' ' + box);
+            const tv::test::Watchdog watch(std::string("a computation beside a receipt file: ") + setup);
+            startSession(QString("crowd ") + setup, ++sessions);
+            EXPECT_EQ(computeIn(box),
+                      "提示！:租金水电费计算失败，数据没有改变：收据文件" + receipts() + "写不进去：" + why);
             EXPECT_EQ(tv::test::queryText(data, "SELECT count(*) FROM fzsdjs"), "2");
             EXPECT_FALSE(QFile::exists(receipts() + ".pending") || QFile::exists(receipts() + ".new"));
         }
+    }
+}
+
+// A disk that is full when the receipts are staged: in either mode the computation says so and stores no bill,
+// the old receipt file stays as it was and nothing staged is left (a real full disk where the tests run as root,
+// else every whole-file write failing as on one). Where the disk fills once the bills are committed (root only),
+// the receipts appended are taken back to the last byte and kept for the next computation.
+TEST_F(FrmZsdjsTest, AFullDiskStopsTheComputationBeforeAnyBillIsStoredAndLeavesTheReceiptFileAsItWas) {
+    qsizetype sessions = 0;
+    for (const char* box : {"Check1", "Check2"}) {
+        SCOPED_TRACE(box);
+        tv::test::FullDisk disk;
+        fullDisk = &disk;
+        startSession("old disk", ++sessions);
+        disk.fill();
+        EXPECT_EQ(computeIn(box),
+                  "提示！:租金水电费计算失败，数据没有改变：收据文件" + receipts() + ".new写不进去：磁盘空间不足");
+        EXPECT_EQ(tv::test::queryText(data, "SELECT count(*) FROM fzsdjs"), "2");
+        EXPECT_EQ(tv::readRegularFile(receipts(), 100).bytes, "old\r\n");
+        EXPECT_EQ(disk.files(), QStringList({".Zjzd.txt.lock", "Zjzd.txt", "租房.mdb"}));
+        disk.free();
+        if (disk.real() && QByteArray(box) == "Check2") {
+            tv::billing::setStepHook([&](const char* step) {
+                if (QByteArray(step) == "committed")
+                    disk.fill();
+            });
+            const auto unhook = qScopeGuard([] { tv::billing::setStepHook({}); });
+            EXPECT_TRUE(computeIn(box).contains("收据文件" + receipts() + "写不进去：磁盘空间不足\n这些收据已保留"));
+            EXPECT_EQ(tv::readRegularFile(receipts(), 100).bytes, "old\r\n");
+            disk.free();
+            tv::billing::setStepHook({});
+            computeIn(box);
+            EXPECT_EQ(tv::readRegularFile(receipts(), 1 << 20).bytes.count(tv::text::toGbk("房屋租赁使用费收据")), 8);
+        }
+        tv::forms::Registry::unloadAll();
+        fullDisk = nullptr;
     }
 }
 
