@@ -312,6 +312,21 @@ void MDIVamo::buildArea(QWidget* root, QVBoxLayout* layout) {
 // command there works on, also while a window of its own has the focus; with
 // no data window left, the program folder.
 void MDIVamo::MDIClient_Activate() {
+    const tv::windows::DataWindow* data = dataWindowInFront();
+    setPanelText(Panel::WorkPath, data ? tv::workPathText(data->dataFile()) : tv::shell::programFolder());
+}
+
+// A window of its own going (the login, 密码维护, the about box) names the data
+// window in front again; with none, the panel stays as the main window or
+// that window's exit wrote it.
+void MDIVamo::windowGone(bool insideMainWindow) {
+    if (insideMainWindow)
+        MDIClient_Activate();
+    else if (const tv::windows::DataWindow* data = dataWindowInFront())
+        setPanelText(Panel::WorkPath, tv::workPathText(data->dataFile()));
+}
+
+const tv::windows::DataWindow* MDIVamo::dataWindowInFront() {
     QMdiArea* area = ui().area;
     QMdiSubWindow* front = area->currentSubWindow();
     if (!front || !front->isVisible()) {
@@ -325,8 +340,7 @@ void MDIVamo::MDIClient_Activate() {
             area->setActiveSubWindow(front);
     }
     const QWidget* w = front ? front->widget() : nullptr;
-    const auto* data = w ? dynamic_cast<tv::windows::DataWindow*>(Registry::loaded(w->objectName())) : nullptr;
-    setPanelText(Panel::WorkPath, data ? tv::workPathText(data->dataFile()) : tv::shell::programFolder());
+    return w ? dynamic_cast<tv::windows::DataWindow*>(Registry::loaded(w->objectName())) : nullptr;
 }
 
 void MDIVamo::buildStatusBar(QWidget* root, QVBoxLayout* layout) {

@@ -25,6 +25,9 @@ class QVBoxLayout;
 namespace tv::forms {
 class StatusPanel;
 }  // namespace tv::forms
+namespace tv::windows {
+class DataWindow;
+}  // namespace tv::windows
 
 namespace tv::frame {
 
@@ -80,7 +83,7 @@ public:
 
     void setPanelText(tv::forms::Panel panel, const QString& text) override;
     QString panelText(tv::forms::Panel panel) const override;
-    void windowGone() override { MDIClient_Activate(); }
+    void windowGone(bool insideMainWindow) override;
 
 protected:
     void build(QWidget* root) override;
@@ -100,6 +103,8 @@ private:
     void updateClock();
     void fillWindowMenu();
     void MDIClient_Activate();
+    // The data window in front inside the main window, if any.
+    const tv::windows::DataWindow* dataWindowInFront();
 };
 
 }  // namespace tv::frame

@@ -57,6 +57,13 @@ TEST_F(LoginTest, MatchesExactlyCountsDownRecoversByPhoneAndLogsIn) {
     expectGolden(lines, "frame_login.txt");
 }
 
+// The login window's unload leaves the main window's first panel as the
+// main window wrote it: the working path, the program folder.
+TEST_F(LoginTest, AfterTheLoginTheWorkingPathIsTheProgramFolder) {
+    EXPECT_EQ(session("", {"admin/472619"}).join(""), "admin/472619 -> logged in as admin/472619, main window shown");
+    EXPECT_EQ(tv::forms::statusPanel(tv::forms::Panel::WorkPath), "工作路径：" + tv::shell::programFolder());
+}
+
 TEST_F(LoginTest, EnterMovesBetweenTheBoxesWithoutLoggingInAndPressesCancelWhichEndsWritingNothing) {
     const QByteArray before = bytesOf(userDb());
     session("", {"admin/bad"});

@@ -155,7 +155,7 @@ void Form::unload() {
     detachWidgets();
     unloading_ = false;
     if (StatusPanels* main = Registry::loadedAs<StatusPanels>())
-        guard([main] { main->windowGone(); });
+        guard([this, main] { main->windowGone(kind_ == Kind::MdiChild); });
 }
 
 void Form::detachWidgets() {

@@ -18,7 +18,7 @@ public:
     // A window was unloaded (one inside the main window, or one of its own
     // that may have written a panel): what follows the window in front
     // catches up.
-    virtual void windowGone() {}
+    virtual void windowGone(bool /*insideMainWindow*/) {}
 
 protected:
     ~StatusPanels() = default;
