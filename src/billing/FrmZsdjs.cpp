@@ -42,7 +42,77 @@ using forms::GridColumn;
 
 namespace {
 
-const char* const kTables[5] = {"fzsdjs", "bysj", "sysj", "zfdj", "qtfy"};
+// Each data source's table, and its caption without the position.
+struct SourceNames {
+    const char *table, *title;
+};
+const BySource<SourceNames> kNames{{{{"fzsdjs", "租金水电计算"},
+                                     {"bysj", "租金水电数据录入"},
+                                     {"sysj", "租金水电数据关联"},
+                                     {"zfdj", "租客入住登记表"},
+                                     {"qtfy", "其它费用表"}}}};
+
+// The sources that follow the tenant of a source's current row, after a
+// click on that row or a search that found it.
+std::vector<Source> followersOf(Source from) {
+    switch (from) {
+        case Source::Bills:
+            return {Source::ThisMonth, Source::OtherFees, Source::LastMonth};
+        case Source::ThisMonth:
+            return {Source::LastMonth, Source::OtherFees};
+        case Source::Registrations:
+            return {Source::ThisMonth, Source::OtherFees, Source::LastMonth, Source::Bills};
+        default:
+            return {};
+    }
+}
+
+// What each target of 查询 reads: the registrations (by ID number, or
+// narrowed to a room or a status), the rows of one source (scanned), or the
+// bills and both months' rows of two billing dates (narrowed).
+enum class Reads { Registrations, Rows, Dates };
+struct SearchTarget {
+    const char* name;
+    Reads reads;
+    Source source;
+};
+const SearchTarget kSearchTargets[] = {{"租客登记", Reads::Registrations, Source::Registrations},
+                                       {"本月数据", Reads::Rows, Source::ThisMonth},
+                                       {"上月数据", Reads::Rows, Source::LastMonth},
+                                       {"账单数据", Reads::Rows, Source::Bills},
+                                       {"计费数据", Reads::Dates, Source::Bills}};
+
+// The keys a row scan matches: the first rule whose boxes all hold text.
+enum class Key { Date, Room, Name, Id };
+const std::vector<Key> kScanRules[] = {
+    {Key::Date, Key::Room, Key::Name}, {Key::Date, Key::Room}, {Key::Date, Key::Name}, {Key::Date, Key::Id}, {Key::Id}};
+
+// The fields and keys of the first scan rule the typed keys fill; none when
+// no rule is filled.
+std::vector<std::pair<QString, QString>> scanMatch(const SearchKeyRecord& keys) {
+    auto field = [&](Key k) -> std::pair<QString, QString> {
+        switch (k) {
+            case Key::Date:
+                return {QStringLiteral("jfrq"), keys.jfrq};
+            case Key::Room:
+                return {QStringLiteral("fjh"), keys.fjh};
+            case Key::Name:
+                return {QStringLiteral("xm"), keys.xm};
+            default:
+                return {QStringLiteral("sfzhm"), keys.sfzhm};
+        }
+    };
+    for (const std::vector<Key>& rule : kScanRules) {
+        std::vector<std::pair<QString, QString>> match;
+        for (Key k : rule)
+            if (const auto f = field(k); !f.second.isEmpty())
+                match.push_back(f);
+        if (match.size() == rule.size())
+            return match;
+    }
+    return {};
+}
+
 const QString kFormatMessage = QStringLiteral("与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！");
 const QString kPickRow = QStringLiteral("请正确选择对应的记录！");
 const QString kAllRows = QStringLiteral("所有记录");
@@ -62,18 +132,14 @@ QString errorText(const std::exception& e) {
 
 FrmZsdjs::FrmZsdjs() : Window(QString::fromLatin1(kName), Kind::MdiChild) {}
 
-QString FrmZsdjs::sourceTitle(int n) {
-    static const char* const titles[5] = {"租金水电计算", "租金水电数据录入", "租金水电数据关联", "租客入住登记表",
-                                          "其它费用表"};
-    return QString::fromUtf8(titles[n]);
-}
+QString FrmZsdjs::sourceTitle(Source n) { return QString::fromUtf8(kNames[n].title); }
 
 // ---------------------------------------------------------------- loading
 
 void FrmZsdjs::onLoad() {
     FrmZsdjsUi& u = ui();
     SharedState& s = state();
-    Count.fill(0);
+    Count = {};
     s.ActiveFormCode = FormCode::Billing;
     s.DatabasePath = s.DataFilePath;
     bindDataFile(s.DatabasePath);
@@ -118,17 +184,17 @@ void FrmZsdjs::onLoad() {
 
 void FrmZsdjs::loadSources() {
     FrmZsdjsUi& u = ui();
-    for (int n = 0; n < 5; ++n) {
+    for (Source n : kSources) {
         u.Data[n]->setDatabaseName(state().DatabasePath);
         setSource(n);
         u.Data[n]->refresh();
         recount(n);
     }
-    if (Count[1] == 0)
+    if (Count[Source::ThisMonth] == 0)
         u.CmdSydr->setEnabled(false);
-    if (Count[3] == 0)
+    if (Count[Source::Registrations] == 0)
         u.CmdBydr->setEnabled(false);
-    if (Count[0] == 0)
+    if (Count[Source::Bills] == 0)
         u.CmdPrinter->setEnabled(false);
 }
 
@@ -141,18 +207,24 @@ void FrmZsdjs::lockAfterFailure() {
 
 // ---------------------------------------------------------------- data sources
 
-Shown FrmZsdjs::shown(int n) const { return {QString::fromLatin1(kTables[n]), where_[n], params_[n]}; }
+Shown FrmZsdjs::shown(Source n) const { return {QString::fromLatin1(kNames[n].table), where_[n], params_[n]}; }
 
-void FrmZsdjs::setSource(int n, const QString& where, std::vector<Value> params) {
+void FrmZsdjs::setSource(Source n, const QString& where, std::vector<Value> params) {
     where_[n] = where;
     params_[n] = params;
     ui().Data[n]->setRecordSource(shown(n).select(), std::move(params));
 }
 
+// The source's rows narrowed anew (none of `where`: all of them), read again.
+void FrmZsdjs::filter(Source n, const QString& where, std::vector<Value> params) {
+    setSource(n, where, std::move(params));
+    ui().Data[n]->refresh();
+}
+
 // A source with rows is counted and shown from its first row. Its rows are
 // all listed when it opens: no move to its last row is needed to count them,
 // and a source its refresh left on the first row needs no move at all.
-void FrmZsdjs::recount(int n) {
+void FrmZsdjs::recount(Source n) {
     Recordset& rs = ui().Data[n]->recordset();
     if (rs.recordCount() < 1)
         return;
@@ -163,37 +235,41 @@ void FrmZsdjs::recount(int n) {
         rs.moveFirst();
 }
 
-void FrmZsdjs::caption(int n) {
+void FrmZsdjs::caption(Source n) {
     ui().Data[n]->setCaption(forms::positionCaption(sourceTitle(n), ui().Data[n], Count[n]));
 }
 
-bool FrmZsdjs::hasCurrentRow() const { return hasCurrent(0); }
+bool FrmZsdjs::hasCurrentRow() const { return hasCurrent(Source::Bills); }
 
-bool FrmZsdjs::hasCurrent(int n) const { return ui().Data[n]->isOpen() && ui().Data[n]->recordset().hasCurrent(); }
+bool FrmZsdjs::hasCurrent(Source n) const { return ui().Data[n]->isOpen() && ui().Data[n]->recordset().hasCurrent(); }
 
-int FrmZsdjs::rows(int n) { return ui().Data[n]->isOpen() ? ui().Data[n]->recordset().recordCount() : 0; }
+int FrmZsdjs::rows(Source n) { return ui().Data[n]->isOpen() ? ui().Data[n]->recordset().recordCount() : 0; }
 
-// The caption; for the bills, outside a computation, the total in words.
-void FrmZsdjs::Data_Reposition(int n) {
+// The caption; for the bills, outside a run over the bills, the total in words.
+void FrmZsdjs::Data_Reposition(Source n) {
     if (!hasUi())
         return;
     caption(n);
     SharedState& s = state();
-    if (n != 0 || s.EditMode == mode::Refresh || s.EditMode == mode::Add || !hasCurrent(0))
+    if (n != Source::Bills || s.BillRunPending || !hasCurrent(Source::Bills))
         return;
-    const Value hj = ui().Data[0]->recordset().field(QStringLiteral("hj"));
+    const Value hj = ui().Data[Source::Bills]->recordset().field(QStringLiteral("hj"));
     s.CurrentBill.hj = hj.isNull() ? Money() : hj.toMoney();
     s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
     ui().TxtTs->setText(s.AmountInWords);
 }
 
+void FrmZsdjs::followTenant(Source from) {
+    for (Source target : followersOf(from)) align(target, from);
+}
+
 // The target's first row of the tenant of the source's current row (by ID
 // number), within the target's rows as shown; past its last row when none.
 // Without a current row in the source, or rows in the target, nothing moves.
-void FrmZsdjs::align(int target, int source) {
-    if (!hasCurrent(source) || rows(target) < 1)
+void FrmZsdjs::align(Source target, Source from) {
+    if (!hasCurrent(from) || rows(target) < 1)
         return;
-    const Value id = ui().Data[source]->recordset().field(QStringLiteral("sfzhm"));
+    const Value id = ui().Data[from]->recordset().field(QStringLiteral("sfzhm"));
     if (id.isNull()) {  // nothing equals a missing ID number
         Recordset& rs = ui().Data[target]->recordset();
         rs.moveLast();
@@ -205,18 +281,24 @@ void FrmZsdjs::align(int target, int source) {
 
 // ---------------------------------------------------------------- mode boxes
 
+// The mode, and whether it makes a run over the bills pending: while one is,
+// a move to another bill in any bill window leaves the bill held for printing.
+void FrmZsdjs::setMode(Mode mode) {
+    EditMode = mode;
+    state().BillRunPending = mode == Mode::Refresh || mode == Mode::Add;
+}
+
 void FrmZsdjs::Check_Click(int n) {
     FrmZsdjsUi& u = ui();
-    SharedState& s = state();
     if (n <= 2) {
-        s.EditMode = n == 1 ? QString(mode::Refresh) : QString(mode::Add);
+        setMode(n == 1 ? Mode::Refresh : Mode::Add);
         u.CmdJs->setEnabled(true);
         (n == 1 ? u.Check2 : u.Check1)->setEnabled(false);
         for (QWidget* w : std::initializer_list<QWidget*>{u.Txtjfrq, u.TxtSfsd, u.TxtSyrq}) w->setEnabled(true);
         for (QWidget* w : std::initializer_list<QWidget*>{u.CboCxfs, u.TxtFh, u.Txtzk, u.Txtzh, u.Cboxz})
             w->setEnabled(false);
     } else {
-        s.EditMode = n == 3 ? QString(mode::ModifyRow) : QString(mode::AddRow);
+        setMode(n == 3 ? Mode::ModifyRow : Mode::AddRow);
         (n == 3 ? u.Check4 : u.Check3)->setEnabled(false);
     }
 }
@@ -230,54 +312,46 @@ void FrmZsdjs::CmdBydr_Click() {
         info(QStringLiteral("'计费日期'和'房间现状'两个选项不能为空"), dlg::kHintTitle);
         return;
     }
-    SearchKeyRecord& keys = s.SearchKeys;
-    keys = {u.TxtFh->text(), u.Txtzk->text(), u.Txtzh->text(), u.Cboxz->currentText(), u.Txtjfrq->text()};
-    const dlg::Button answer =
-        dlg::msgBox(QStringLiteral("您真的要导入数据吗?"), dlg::YesNo | dlg::Info, QStringLiteral("导入数据"));
-    ImportAnswer = QString::number(static_cast<int>(answer));
-    if (answer == dlg::Yes) {
-        const std::optional<QDate> date = parseDate(keys.jfrq);
+    const QString status = u.Cboxz->currentText();
+    const std::optional<QDate> date = parseDate(u.Txtjfrq->text());
+    if (dlg::msgBox(QStringLiteral("您真的要导入数据吗?"), dlg::YesNo | dlg::Info, QStringLiteral("导入数据")) ==
+        dlg::Yes) {
         try {
             if (!date)
                 throw DbError(QStringLiteral("计费日期不是日期。"));
-            importMonth(s.DatabasePath, shown(1), shown(4), shown(3), keys.ysno, *date);
+            importMonth(s.DatabasePath, shown(Source::ThisMonth), shown(Source::OtherFees),
+                        shown(Source::Registrations), status, *date);
         } catch (const std::exception&) {
             info(QStringLiteral("本月数据导入失败！"));  // nothing was changed
             return;
         }
-        for (int n : {1, 4}) {
-            setSource(n);
-            u.Data[n]->refresh();
-        }
+        for (Source n : {Source::ThisMonth, Source::OtherFees}) filter(n, {}, {});
         info(QStringLiteral("数据导入完毕：按'确定'后结束！"));
-        recount(1);
-        recount(4);
+        recount(Source::ThisMonth);
+        recount(Source::OtherFees);
     }
-    u.Data[3]->refresh();
-    u.Data[3]->moveLast();
+    u.Data[Source::Registrations]->refresh();
+    u.Data[Source::Registrations]->moveLast();
     u.CmdBydr->setEnabled(true);
     u.TxtTs->setText(QStringLiteral("本月数据导入完毕"));
 }
 
 void FrmZsdjs::CmdSydr_Click() {
     FrmZsdjsUi& u = ui();
-    const dlg::Button answer =
-        dlg::msgBox(QStringLiteral("您真的要导入数据吗?"), dlg::YesNo | dlg::Info, QStringLiteral("导入数据"));
-    ImportAnswer = QString::number(static_cast<int>(answer));
-    if (answer == dlg::Yes) {
+    if (dlg::msgBox(QStringLiteral("您真的要导入数据吗?"), dlg::YesNo | dlg::Info, QStringLiteral("导入数据")) ==
+        dlg::Yes) {
         try {
-            carryOver(state().DatabasePath, shown(2), shown(1));
+            carryOver(state().DatabasePath, shown(Source::LastMonth), shown(Source::ThisMonth));
         } catch (const std::exception&) {
             info(QStringLiteral("上月数据导入失败！"));  // sysj is as it was
             return;
         }
-        setSource(2);
-        u.Data[2]->refresh();
+        filter(Source::LastMonth, {}, {});
         info(QStringLiteral("数据导入完毕：按'确定'后结束！"));
-        recount(2);
+        recount(Source::LastMonth);
     }
-    u.Data[1]->refresh();
-    u.Data[1]->moveLast();
+    u.Data[Source::ThisMonth]->refresh();
+    u.Data[Source::ThisMonth]->moveLast();
     u.TxtTs->setText(QStringLiteral("上月数据导入完毕"));
 }
 
@@ -286,12 +360,14 @@ void FrmZsdjs::CmdSydr_Click() {
 void FrmZsdjs::CmdJs_Click() {
     FrmZsdjsUi& u = ui();
     SharedState& s = state();
-    const bool replace = s.EditMode == mode::Refresh;
-    if (!replace && s.EditMode != mode::Add) {
+    const bool replace = EditMode == Mode::Refresh;
+    if (!replace && EditMode != Mode::Add) {
         info(QStringLiteral("请选择'刷新数据'或'添加数据'计算方式！"), dlg::kHintTitle);
         return;
     }
     ClearCurrentBill();
+    LastMonthDate = QStringLiteral("0");
+    OtherFees = OtherFeesRecord{};
     const std::pair<QLineEdit*, const char*> required[] = {{u.Txtjfrq, "'计费日期'字段不能为空"},
                                                            {u.TxtSfsd, "'计费时段'字段不能为空"},
                                                            {u.TxtSyrq, "'上月日期'字段不能为空"}};
@@ -304,21 +380,20 @@ void FrmZsdjs::CmdJs_Click() {
         info(QStringLiteral("'计费日期'不是有效的日期：") + u.Txtjfrq->text(), dlg::kHintTitle);
         return;
     }
-    s.SearchKeys.jfrq = u.Txtjfrq->text();
     s.CurrentBill.sfsd2 = u.TxtSfsd->text();
     s.CurrentBill.sfsd1 = u.Txtjfrq->text();
-    s.LastMonthDate = u.TxtSyrq->text();
+    LastMonthDate = u.TxtSyrq->text();
     const Run run{.dataFile = s.DatabasePath,
                   .replace = replace,
                   .billingDate = u.Txtjfrq->text(),
                   .periodEnd = u.TxtSfsd->text(),
                   .lastMonthDate = u.TxtSyrq->text(),
-                  .bysj = shown(1),
-                  .sysj = shown(2),
-                  .qtfy = shown(4),
-                  .fzsdjs = shown(0)};
+                  .bysj = shown(Source::ThisMonth),
+                  .sysj = shown(Source::LastMonth),
+                  .qtfy = shown(Source::OtherFees),
+                  .fzsdjs = shown(Source::Bills)};
     const QString status = u.TxtTs->text();
-    if (replace && rows(0) > 0)
+    if (replace && rows(Source::Bills) > 0)
         u.TxtTs->setText(QStringLiteral("正在计算租金水电费，请稍侯......"));
     RunResult result;
     try {
@@ -337,18 +412,17 @@ void FrmZsdjs::CmdJs_Click() {
     }
     if (result.bills > 0) {
         s.CurrentBill = result.lastBill;
-        s.CurrentOtherFees = result.lastOtherFees;
+        OtherFees = result.lastOtherFees;
         s.AmountInWords = result.lastWords;
     } else {
         u.TxtTs->setText(QStringLiteral("本月租金水电库中没有记录！"));
     }
-    setSource(0);
-    u.Data[0]->refresh();
+    filter(Source::Bills, {}, {});
     if (result.bills > 0) {
-        u.Data[1]->refresh();
-        recount(0);
+        u.Data[Source::ThisMonth]->refresh();
+        recount(Source::Bills);
     }
-    s.EditMode.clear();
+    setMode(Mode::None);
     QStringList missing;
     if (!result.noLastMonth.isEmpty())
         missing << QStringLiteral("以下房间没有上月读数：") + roomList(result.noLastMonth);
@@ -369,7 +443,7 @@ void FrmZsdjs::CmdJs_Click() {
 void FrmZsdjs::endComputation() {
     FrmZsdjsUi& u = ui();
     for (QCheckBox* b : {u.Check1, u.Check2}) {
-        b->setChecked(false);  // no click: EditMode stays ""
+        b->setChecked(false);  // no click: no mode is chosen
         b->setEnabled(true);
     }
     u.CmdJs->setEnabled(false);
@@ -385,7 +459,7 @@ void FrmZsdjs::endComputation() {
 // The current fee record into CurrentBill; an empty field empties its member,
 // so that nothing of a bill chosen before stays.
 void FrmZsdjs::copyBill() {
-    const Recordset& rs = ui().Data[0]->recordset();
+    const Recordset& rs = ui().Data[Source::Bills]->recordset();
     BillRecord& b = state().CurrentBill;
     auto text = [&](const char* f) { return rs.field(QString::fromLatin1(f)).toText(); };
     auto money = [&](const char* f) {
@@ -399,7 +473,7 @@ void FrmZsdjs::copyBill() {
 }
 
 void FrmZsdjs::holdCurrentBill() {
-    if (!hasCurrent(0))
+    if (!hasCurrent(Source::Bills))
         return;
     SharedState& s = state();
     copyBill();
@@ -408,36 +482,30 @@ void FrmZsdjs::holdCurrentBill() {
 }
 
 void FrmZsdjs::DBGrid1_Click() {
-    if (!hasCurrent(0) || rows(0) < 1)
+    if (!hasCurrent(Source::Bills) || rows(Source::Bills) < 1)
         return;
     holdCurrentBill();
-    bysjgl1();
-    qtfgl1();
-    sysjgl1();
+    followTenant(Source::Bills);
 }
 
 void FrmZsdjs::DBGrid2_Click() {
-    if (rows(1) < 1)
+    if (rows(Source::ThisMonth) < 1)
         return;
-    sysjgl();
-    qtfgl3();
+    followTenant(Source::ThisMonth);
 }
 
 void FrmZsdjs::DBGrid4_Click() {
-    if (rows(3) < 1)
+    if (rows(Source::Registrations) < 1)
         return;
-    bysjgl();
-    qtfgl2();
-    sysjgl2();
-    zjsdgl();
+    followTenant(Source::Registrations);
 }
 
-// The current other-fee row into CurrentOtherFees; an empty field leaves its member.
+// The current other-fee row into OtherFees; an empty field leaves its member.
 void FrmZsdjs::DBGrid5_Click() {
-    if (!hasCurrent(4) || rows(4) < 1)
+    if (!hasCurrent(Source::OtherFees) || rows(Source::OtherFees) < 1)
         return;
-    const Recordset& rs = ui().Data[4]->recordset();
-    OtherFeesRecord& o = state().CurrentOtherFees;
+    const Recordset& rs = ui().Data[Source::OtherFees]->recordset();
+    OtherFeesRecord& o = OtherFees;
     for (auto [field, member] : {std::pair{"jfrq", &o.jfrq}, {"fjh", &o.fjh}, {"sfzhm", &o.sfzhm}})
         if (const Value v = rs.field(QString::fromLatin1(field)); !v.isNull() && !v.toText().isEmpty())
             *member = v.toText();
@@ -453,7 +521,7 @@ void FrmZsdjs::DBGrid5_Click() {
 }
 
 // The row's total from its own amounts, exactly; an empty one empties it.
-void FrmZsdjs::totalRow(int n, const std::vector<const char*>& addends) {
+void FrmZsdjs::totalRow(Source n, const std::vector<const char*>& addends) {
     DataControl* d = ui().Data[n];
     if (!ui().DBGrid[n]->commitPendingRow())
         return;  // what was typed was refused, and told; it waits to be corrected
@@ -482,36 +550,39 @@ void FrmZsdjs::totalRow(int n, const std::vector<const char*>& addends) {
     }
 }
 
-// Last month's and the other-fee row made from this month's row (from = 1),
-// or this month's and the other-fee row from a registration (from = 3):
-// the tenant's current rows modified ("Y1") or new rows added ("Y2").
-void FrmZsdjs::makeRows(int from) {
+// Last month's and the other-fee row made from this month's row, or this
+// month's and the other-fee row from a registration: the tenant's current
+// rows modified (ModifyRow) or new rows added (AddRow).
+void FrmZsdjs::makeRows(Source from) {
     FrmZsdjsUi& u = ui();
-    const QString editMode = state().EditMode;
+    const Mode mode = EditMode;
     if (!u.DBGrid[from]->commitPendingRow())
         return;  // what was typed was refused, and told; it waits to be corrected
     using Copy = std::vector<std::pair<const char*, const char*>>;  // field written, field read
-    const std::vector<std::pair<int, Copy>> targets =
-        from == 1 ? std::vector<std::pair<int, Copy>>{{2,
-                                                       {{"jfrq", "jfrq"},
-                                                        {"fjh", "fjh"},
-                                                        {"xm", "xm"},
-                                                        {"sfzhm", "sfzhm"},
-                                                        {"zj", "zj"},
-                                                        {"sysb", "bysb"},
-                                                        {"sdj", "sdj"},
-                                                        {"sydb", "bydb"},
-                                                        {"ddj", "ddj"}}},
-                                                      {4, {{"jfrq", "jfrq"}, {"fjh", "fjh"}, {"sfzhm", "sfzhm"}}}}
-                  : std::vector<std::pair<int, Copy>>{{1, {{"fjh", "fjh"}, {"xm", "xm"}, {"sfzhm", "sfzhm"}}},
-                                                      {4, {{"fjh", "fjh"}, {"sfzhm", "sfzhm"}}}};
+    const std::vector<std::pair<Source, Copy>> targets =
+        from == Source::ThisMonth
+            ? std::vector<std::pair<Source, Copy>>{{Source::LastMonth,
+                                                    {{"jfrq", "jfrq"},
+                                                     {"fjh", "fjh"},
+                                                     {"xm", "xm"},
+                                                     {"sfzhm", "sfzhm"},
+                                                     {"zj", "zj"},
+                                                     {"sysb", "bysb"},
+                                                     {"sdj", "sdj"},
+                                                     {"sydb", "bydb"},
+                                                     {"ddj", "ddj"}}},
+                                                   {Source::OtherFees,
+                                                    {{"jfrq", "jfrq"}, {"fjh", "fjh"}, {"sfzhm", "sfzhm"}}}}
+            : std::vector<std::pair<Source, Copy>>{
+                  {Source::ThisMonth, {{"fjh", "fjh"}, {"xm", "xm"}, {"sfzhm", "sfzhm"}}},
+                  {Source::OtherFees, {{"fjh", "fjh"}, {"sfzhm", "sfzhm"}}}};
     if (rows(from) >= 1) {
-        if (editMode == mode::ModifyRow || editMode == mode::AddRow) {
+        if (mode == Mode::ModifyRow || mode == Mode::AddRow) {
             for (const auto& [target, copy] : targets) {
                 DataControl* d = u.Data[target];
                 try {
                     const Recordset& source = u.Data[from]->recordset();
-                    editMode == mode::ModifyRow ? d->edit() : d->addNew();
+                    mode == Mode::ModifyRow ? d->edit() : d->addNew();
                     for (const auto& [to, field] : copy)
                         d->recordset().setField(QString::fromLatin1(to), source.field(QString::fromLatin1(field)));
                     d->update();
@@ -528,12 +599,12 @@ void FrmZsdjs::makeRows(int from) {
         }
     }
     resetRowMode();
-    if (from == 3)
+    if (from == Source::Registrations)
         u.CmdBydr->setEnabled(true);
 }
 
 void FrmZsdjs::resetRowMode() {
-    state().EditMode.clear();
+    setMode(Mode::None);
     for (QCheckBox* b : {ui().Check3, ui().Check4}) {
         b->setChecked(false);  // no click: no mode is chosen
         b->setEnabled(true);
@@ -563,88 +634,32 @@ void FrmZsdjs::CboCxfs_Click() {
 
 void FrmZsdjs::CmdCx_Click() {
     FrmZsdjsUi& u = ui();
-    SharedState& s = state();
-    SearchKeyRecord& keys = s.SearchKeys;
-    keys = {u.TxtFh->text(), u.Txtzk->text(), u.Txtzh->text(), u.Cboxz->currentText(), u.Txtjfrq->text()};
-    s.LastMonthDate = u.TxtSyrq->text();
-    const QString target = u.CboCxxx->currentText();
-    const bool byDate = !keys.jfrq.isEmpty(), byRoom = !keys.fjh.isEmpty(), byName = !keys.xm.isEmpty(),
-               byId = !keys.sfzhm.isEmpty(), allRows = u.CboCxfs->currentText() == kAllRows;
+    const SearchKeyRecord keys{u.TxtFh->text(), u.Txtzk->text(), u.Txtzh->text(), u.Cboxz->currentText(),
+                               u.Txtjfrq->text()};
+    LastMonthDate = u.TxtSyrq->text();
+    const QString chosen = u.CboCxxx->currentText();
+    const auto target = std::find_if(std::begin(kSearchTargets), std::end(kSearchTargets),
+                                     [&](const SearchTarget& t) { return chosen == QString::fromUtf8(t.name); });
+    const bool allRows = u.CboCxfs->currentText() == kAllRows;
     auto failed = [] { info(QStringLiteral("数据查询失败！")); };
     // Dates typed for a filter are read before anything moves.
     std::optional<QDate> day, lastDay;
-    const bool byDates = target == QStringLiteral("计费数据") && byDate && !s.LastMonthDate.isEmpty();
-    if (byDates && (!(day = parseDate(keys.jfrq)) || !(lastDay = parseDate(s.LastMonthDate))))
+    const bool byDates = target != std::end(kSearchTargets) && target->reads == Reads::Dates && !keys.jfrq.isEmpty() &&
+                         !LastMonthDate.isEmpty();
+    if (byDates && (!(day = parseDate(keys.jfrq)) || !(lastDay = parseDate(LastMonthDate))))
         return failed();
     try {
-        auto scan = [&](int n, std::vector<std::pair<QString, QString>> match) {
-            u.TxtTs->setText(u.Data[n]->findFirst(match) ? forms::tips::kFoundOne : forms::tips::kNotFound);
-        };
-        auto filter = [&](int n, const QString& where, std::vector<Value> params) {
-            setSource(n, where, std::move(params));
-            u.Data[n]->refresh();
-        };
-        const QString jfrq = QStringLiteral("jfrq"), fjh = QStringLiteral("fjh"), xm = QStringLiteral("xm"),
-                      sfzhm = QStringLiteral("sfzhm");
-        if (target == QStringLiteral("租客登记")) {
-            if (byId) {
-                scan(3, {{sfzhm, keys.sfzhm}});
-                bysjgl();
-                qtfgl2();
-                sysjgl2();
-                zjsdgl();
-            } else if (byRoom || !keys.ysno.isEmpty()) {
-                filter(3, byRoom ? QStringLiteral("where [fjh]=?") : QStringLiteral("where [ysno]=?"),
-                       {Value(byRoom ? keys.fjh : keys.ysno)});
-                u.TxtTs->setText(forms::tips::kFoundMatching);
-            } else if (allRows) {
-                filter(3, {}, {});
-                u.TxtTs->setText(forms::tips::kShowingAll);
-            }
-        } else if (const int n = target == QStringLiteral("本月数据")   ? 1
-                                 : target == QStringLiteral("上月数据") ? 2
-                                 : target == QStringLiteral("账单数据") ? 0
-                                                                        : -1;
-                   n >= 0) {
-            bool scanned = true;
-            if (byDate && byRoom && byName)
-                scan(n, {{jfrq, keys.jfrq}, {fjh, keys.fjh}, {xm, keys.xm}});
-            else if (byDate && byRoom)
-                scan(n, {{jfrq, keys.jfrq}, {fjh, keys.fjh}});
-            else if (byDate && byName)
-                scan(n, {{jfrq, keys.jfrq}, {xm, keys.xm}});
-            else if (byDate && byId)
-                scan(n, {{jfrq, keys.jfrq}, {sfzhm, keys.sfzhm}});
-            else if (byId)
-                scan(n, {{sfzhm, keys.sfzhm}});
-            else
-                scanned = false;
-            if (n == 1 && scanned) {
-                sysjgl();
-                qtfgl3();
-            } else if (n == 0) {
-                if (scanned) {
-                    qtfgl1();
-                    bysjgl1();
-                    sysjgl1();
-                }
-                const Value hj = u.Data[0]->recordset().field(QStringLiteral("hj"));  // raises without a row
-                if (!hj.toText().isEmpty())
-                    s.CurrentBill.hj = hj.toMoney();
-                s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
-                u.TxtTs->setText(s.AmountInWords);
-            }
-        } else if (target == QStringLiteral("计费数据")) {
-            if (byDates) {
-                filter(0, QStringLiteral("where [jfrq]=?"), {Value(*day)});
-                filter(1, QStringLiteral("where [jfrq]=?"), {Value(*day)});
-                filter(2, QStringLiteral("where [jfrq]=?"), {Value(*lastDay)});
-                u.TxtTs->setText(forms::tips::kFoundMatching);
-            } else if (allRows) {
-                for (int i : {0, 1, 2}) filter(i, {}, {});
-                u.TxtTs->setText(forms::tips::kShowingAll);
-            } else {
-                info(QStringLiteral("'计费日期'和'上月日期'字段不能为空！"));
+        if (target != std::end(kSearchTargets)) {
+            switch (target->reads) {
+                case Reads::Registrations:
+                    searchRegistrations(keys, allRows);
+                    break;
+                case Reads::Rows:
+                    searchRows(target->source, keys);
+                    break;
+                case Reads::Dates:
+                    filterByDates(day, lastDay, allRows);
+                    break;
             }
         }
     } catch (const std::exception&) {
@@ -657,33 +672,93 @@ void FrmZsdjs::CmdCx_Click() {
     u.CmdCx->setEnabled(false);
 }
 
+// The row scan of a source: the first row whose fields equal the keys
+// becomes current.
+void FrmZsdjs::scan(Source n, const std::vector<std::pair<QString, QString>>& match) {
+    ui().TxtTs->setText(ui().Data[n]->findFirst(match) ? forms::tips::kFoundOne : forms::tips::kNotFound);
+}
+
+// A registration by its ID number (the tenant's rows follow it), or the
+// registrations of a room or of a room status, or all of them.
+void FrmZsdjs::searchRegistrations(const SearchKeyRecord& keys, bool allRows) {
+    FrmZsdjsUi& u = ui();
+    const Source n = Source::Registrations;
+    if (!keys.sfzhm.isEmpty()) {
+        scan(n, {{QStringLiteral("sfzhm"), keys.sfzhm}});
+        followTenant(n);
+    } else if (!keys.fjh.isEmpty() || !keys.ysno.isEmpty()) {
+        const bool byRoom = !keys.fjh.isEmpty();
+        filter(n, byRoom ? QStringLiteral("where [fjh]=?") : QStringLiteral("where [ysno]=?"),
+               {Value(byRoom ? keys.fjh : keys.ysno)});
+        u.TxtTs->setText(forms::tips::kFoundMatching);
+    } else if (allRows) {
+        filter(n, {}, {});
+        u.TxtTs->setText(forms::tips::kShowingAll);
+    }
+}
+
+// The first row of a source that matches the keys typed (the tenant's rows
+// follow it); for the bills, the current bill's total in words after it.
+void FrmZsdjs::searchRows(Source n, const SearchKeyRecord& keys) {
+    if (const auto match = scanMatch(keys); !match.empty()) {
+        scan(n, match);
+        followTenant(n);
+    }
+    if (n != Source::Bills)
+        return;
+    SharedState& s = state();
+    const Value hj = ui().Data[n]->recordset().field(QStringLiteral("hj"));  // raises without a row
+    if (!hj.toText().isEmpty())
+        s.CurrentBill.hj = hj.toMoney();
+    s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
+    ui().TxtTs->setText(s.AmountInWords);
+}
+
+// The bills and this month's rows of one billing date with last month's rows
+// of the other, or all of their rows again.
+void FrmZsdjs::filterByDates(const std::optional<QDate>& day, const std::optional<QDate>& lastDay, bool allRows) {
+    FrmZsdjsUi& u = ui();
+    const QString byDate = QStringLiteral("where [jfrq]=?");
+    if (day && lastDay) {
+        filter(Source::Bills, byDate, {Value(*day)});
+        filter(Source::ThisMonth, byDate, {Value(*day)});
+        filter(Source::LastMonth, byDate, {Value(*lastDay)});
+        u.TxtTs->setText(forms::tips::kFoundMatching);
+    } else if (allRows) {
+        for (Source n : {Source::Bills, Source::ThisMonth, Source::LastMonth}) filter(n, {}, {});
+        u.TxtTs->setText(forms::tips::kShowingAll);
+    } else {
+        info(QStringLiteral("'计费日期'和'上月日期'字段不能为空！"));
+    }
+}
+
 // ---------------------------------------------------------------- delete and exit
 
 void FrmZsdjs::CmdDel_Click() {
     FrmZsdjsUi& u = ui();
-    static const std::pair<const char*, int> choices[] = {
-        {"账单数据", 0}, {"本月数据", 1}, {"上月数据", 2}, {"杂费数据", 4}};
-    int n = -1;
+    static const std::pair<const char*, Source> choices[] = {{"账单数据", Source::Bills},
+                                                             {"本月数据", Source::ThisMonth},
+                                                             {"上月数据", Source::LastMonth},
+                                                             {"杂费数据", Source::OtherFees}};
+    std::optional<Source> n;
     for (const auto& [name, source] : choices)
         if (u.CboDel->currentText() == QString::fromUtf8(name))
             n = source;
     u.CmdDel->setEnabled(false);
-    if (n >= 0 && !hasCurrent(n))
+    if (n && !hasCurrent(*n))
         return;  // no row to delete: nothing to ask
-    const dlg::Button answer = askDelete();
-    ImportAnswer = QString::number(static_cast<int>(answer));
-    if (n >= 0 && answer == dlg::Yes && !deleteRow(n))
+    if (askDelete() == dlg::Yes && n && !deleteRow(*n))
         u.CmdDel->setEnabled(true);
 }
 
 // The Delete key in a grid asks first.
-void FrmZsdjs::DBGrid_DeleteRequested(int n) {
+void FrmZsdjs::DBGrid_DeleteRequested(Source n) {
     if (askDelete() == dlg::Yes)
         deleteRow(n);
 }
 
 // The current row of source n only: the tenant's rows elsewhere stay.
-bool FrmZsdjs::deleteRow(int n) {
+bool FrmZsdjs::deleteRow(Source n) {
     FrmZsdjsUi& u = ui();
     if (!hasCurrent(n))
         return true;

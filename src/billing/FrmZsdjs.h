@@ -10,9 +10,13 @@
 #include "platform/forms/Form.h"
 #include "shared/Windows.h"
 
+#include <QDate>
 #include <QString>
 
 #include <array>
+#include <optional>
+#include <utility>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -30,11 +34,30 @@ class DataGrid;
 
 namespace tv::billing {
 
+// The five data sources of the window, in the order of their controls
+// (Data1 and DBGrid1 ... Data5 and DBGrid5).
+enum class Source {
+    Bills,          // fzsdjs
+    ThisMonth,      // bysj
+    LastMonth,      // sysj
+    Registrations,  // zfdj
+    OtherFees,      // qtfy
+};
+inline constexpr std::array<Source, 5> kSources{Source::Bills, Source::ThisMonth, Source::LastMonth,
+                                                Source::Registrations, Source::OtherFees};
+
+// One T for each data source, reached by its source.
+template <class T>
+struct BySource {
+    std::array<T, 5> of{};
+    T& operator[](Source s) { return of[static_cast<size_t>(s)]; }
+    const T& operator[](Source s) const { return of[static_cast<size_t>(s)]; }
+};
+
 struct FrmZsdjsUi {
-    // Bills (fzsdjs), this month (bysj), last month (sysj), registrations (zfdj), other fees (qtfy).
-    std::array<forms::DataControl*, 5> Data{};
-    std::array<forms::DataGrid*, 5> DBGrid{};
-    std::array<QLabel*, 5> GridCaption{};
+    BySource<forms::DataControl*> Data{};
+    BySource<forms::DataGrid*> DBGrid{};
+    BySource<QLabel*> GridCaption{};
     QLabel *Image1 = nullptr, *Image2 = nullptr, *Label2 = nullptr;
     QLineEdit *Txtjfrq = nullptr, *TxtFh = nullptr, *Txtzk = nullptr, *Txtzh = nullptr, *TxtSfsd = nullptr,
               *TxtSyrq = nullptr, *TxtTs = nullptr;
@@ -53,10 +76,17 @@ public:
     static constexpr const char* kName = windows::kBilling;
     FrmZsdjs();
 
-    // Rows of Data1 to Data5 as last counted (the captions show these).
-    std::array<int, 5> Count{};
-    // The answer of the last import or delete question ("6" is Yes).
-    QString ImportAnswer;
+    // What the four mode boxes chose: the computation makes every bill afresh
+    // (刷新数据) or adds this month's (添加数据); a double-click in the month's
+    // grids modifies the tenant's rows there (修改记录) or adds new ones (添加记录).
+    enum class Mode { None, Refresh, Add, ModifyRow, AddRow };
+    Mode EditMode = Mode::None;
+    // Rows of each data source as last counted (the captions show these).
+    BySource<int> Count{};
+    // Last month's billing date as typed for the last computation or search.
+    QString LastMonthDate;
+    // The other fees of the row clicked last, or of the last bill computed.
+    OtherFeesRecord OtherFees;
     // The file browser: the folder shown (with "/" and the file current at
     // the folder's change) and the file name clicked last.
     QString ViewerFolder, LastClickedFile;
@@ -71,8 +101,8 @@ protected:
     void onLoad() override;
 
 private:
-    // The caption of data source n without its position ("租金水电计算").
-    static QString sourceTitle(int n);
+    // The caption of a data source without its position ("租金水电计算").
+    static QString sourceTitle(Source n);
 
     // The controls (FrmZsdjsBuild.cpp).
     void buildInputs(QWidget* root);
@@ -85,35 +115,37 @@ private:
 
     void loadSources();
     void lockAfterFailure();
+    void setMode(Mode mode);
 
-    // Data source n (0-based): its rows as shown, a new record source, a count.
-    Shown shown(int n) const;
-    void setSource(int n, const QString& where = QString(), std::vector<Value> params = {});
-    void recount(int n);
-    void caption(int n);
-    bool hasCurrent(int n) const;
-    int rows(int n);
+    // A data source: its rows as shown, a new record source, a count.
+    Shown shown(Source n) const;
+    void setSource(Source n, const QString& where = QString(), std::vector<Value> params = {});
+    void filter(Source n, const QString& where, std::vector<Value> params);
+    void recount(Source n);
+    void caption(Source n);
+    bool hasCurrent(Source n) const;
+    int rows(Source n);
 
-    void align(int target, int source);
-    void bysjgl() { align(1, 3); }
-    void qtfgl2() { align(4, 3); }
-    void sysjgl2() { align(2, 3); }
-    void zjsdgl() { align(0, 3); }
-    void sysjgl() { align(2, 1); }
-    void qtfgl3() { align(4, 1); }
-    void qtfgl1() { align(4, 0); }
-    void bysjgl1() { align(1, 0); }
-    void sysjgl1() { align(2, 0); }
+    // The rows of the tenant of `from`'s current row in the sources that
+    // follow it.
+    void followTenant(Source from);
+    void align(Source target, Source from);
 
     void copyBill();
-    void totalRow(int n, const std::vector<const char*>& addends);
-    void makeRows(int from);
+    void totalRow(Source n, const std::vector<const char*>& addends);
+    void makeRows(Source from);
     void resetRowMode();
-    bool deleteRow(int n);
+    bool deleteRow(Source n);
     void endComputation();
 
-    void Data_Reposition(int n);
-    void DBGrid_DeleteRequested(int n);
+    // The searches of 查询, by what the target reads.
+    void searchRegistrations(const SearchKeyRecord& keys, bool allRows);
+    void searchRows(Source n, const SearchKeyRecord& keys);
+    void filterByDates(const std::optional<QDate>& day, const std::optional<QDate>& lastDay, bool allRows);
+    void scan(Source n, const std::vector<std::pair<QString, QString>>& match);
+
+    void Data_Reposition(Source n);
+    void DBGrid_DeleteRequested(Source n);
     void DBGrid1_Click();
     void DBGrid2_Click();
     void DBGrid4_Click();
@@ -133,8 +165,8 @@ private:
     void FilList_Click(const QString& name);
 
     // Where each data source's rows are narrowed (by the query), with its keys.
-    std::array<QString, 5> where_;
-    std::array<std::vector<Value>, 5> params_;
+    BySource<QString> where_;
+    BySource<std::vector<Value>> params_;
 };
 
 }  // namespace tv::billing

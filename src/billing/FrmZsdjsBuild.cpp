@@ -38,8 +38,8 @@ using forms::setTwips;
 
 namespace {
 
-const char* const kGridCaptions[5] = {"租金水电计算", "本月租金水电数据录入", "上月租金水电数据关联", "租客入住登记表",
-                                      "其它费用表"};
+const BySource<const char*> kGridCaptions{
+    {"租金水电计算", "本月租金水电数据录入", "上月租金水电数据关联", "租客入住登记表", "其它费用表"}};
 
 // Columns: caption, field; 'm' money ("Currency"), 'n' a reading, ' ' text.
 std::vector<GridColumn> columns(std::initializer_list<std::pair<const char*, const char*>> list) {
@@ -52,9 +52,9 @@ std::vector<GridColumn> columns(std::initializer_list<std::pair<const char*, con
     return out;
 }
 
-std::vector<GridColumn> gridColumns(int n) {
+std::vector<GridColumn> gridColumns(Source n) {
     switch (n) {
-        case 0:
+        case Source::Bills:
             return columns({{" 计费日期", "jfrq"},
                             {" 房间编号", "fjh"},
                             {" 姓名", "xm"},
@@ -74,7 +74,7 @@ std::vector<GridColumn> gridColumns(int n) {
                             {"m本月电费", "df"},
                             {"m其它费用", "zf"},
                             {"m合计", "hj"}});
-        case 1:
+        case Source::ThisMonth:
             return columns({{" 计费日期", "jfrq"},
                             {" 房间编号", "fjh"},
                             {" 姓名", "xm"},
@@ -84,7 +84,7 @@ std::vector<GridColumn> gridColumns(int n) {
                             {"m市水单价", "sdj"},
                             {"n本月电表读数", "bydb"},
                             {"m市电单价", "ddj"}});
-        case 2:
+        case Source::LastMonth:
             return columns({{" 计费日期", "jfrq"},
                             {" 房间编号", "fjh"},
                             {" 姓名", "xm"},
@@ -94,7 +94,7 @@ std::vector<GridColumn> gridColumns(int n) {
                             {"m市水单价", "sdj"},
                             {"n上月电表读数", "sydb"},
                             {"m市电单价", "ddj"}});
-        case 3: {
+        case Source::Registrations: {
             std::vector<GridColumn> c = columns({{" 房间编号", "fjh"},
                                                  {" 居住人数", "jzrs"},
                                                  {" 承租人姓名", "xm"},
@@ -121,18 +121,19 @@ std::vector<GridColumn> gridColumns(int n) {
             c.push_back({QStringLiteral("ysno"), QStringLiteral("现状"), {}});
             return c;
         }
-        default:
-            return columns({{" 计费日期", "jfrq"},
-                            {" 房间编号", "fjh"},
-                            {" 身份证号码", "sfzhm"},
-                            {"m宽带费用", "kdf"},
-                            {"m电梯维护费", "dtf"},
-                            {"m垃圾费", "wsf"},
-                            {"m治安费", "zaf"},
-                            {"m物业管理费", "wgf"},
-                            {"m其它杂费", "qtf"},
-                            {"m费用合计", "hj"}});
+        case Source::OtherFees:
+            break;
     }
+    return columns({{" 计费日期", "jfrq"},
+                    {" 房间编号", "fjh"},
+                    {" 身份证号码", "sfzhm"},
+                    {"m宽带费用", "kdf"},
+                    {"m电梯维护费", "dtf"},
+                    {"m垃圾费", "wsf"},
+                    {"m治安费", "zaf"},
+                    {"m物业管理费", "wgf"},
+                    {"m其它杂费", "qtf"},
+                    {"m费用合计", "hj"}});
 }
 
 // The values a column holds: ID numbers, names and employers, dates and
@@ -253,11 +254,11 @@ void FrmZsdjs::buildGrids(QWidget* root) {
     FrmZsdjsUi& u = ui();
     u.Image1 = make<QLabel>(root, "Image1");
     u.Image1->setScaledContents(true);
-    for (int n = 0; n < 5; ++n) {
-        const QByteArray number = QByteArray::number(n + 1);
+    for (Source n : kSources) {
+        const QByteArray number = QByteArray::number(static_cast<int>(n) + 1);  // Data1 ... Data5
         DataControl* d = u.Data[n] = make<DataControl>(root, ("Data" + number).constData());
         d->setCaption(sourceTitle(n));
-        d->setReadOnly(n == 3);  // registrations are only read here
+        d->setReadOnly(n == Source::Registrations);  // registrations are only read here
         forms::greenStrip(d);
         const std::vector<GridColumn> cols = gridColumns(n);
         QHash<QString, QString> captions;  // a refused value is told by its column's caption
@@ -270,8 +271,8 @@ void FrmZsdjs::buildGrids(QWidget* root) {
         // The month's rent, readings, prices and other fees are typed in
         // their grids; rows come from the imports and the double-clicks.
         g->setAllowAddNew(false);
-        g->setAllowUpdate(n == 1 || n == 4);
-        g->setAllowDelete(n != 3);
+        g->setAllowUpdate(n == Source::ThisMonth || n == Source::OtherFees);
+        g->setAllowDelete(n != Source::Registrations);
     }
     placeGrids(0, 0);
 }
@@ -283,18 +284,18 @@ void FrmZsdjs::buildGrids(QWidget* root) {
 void FrmZsdjs::placeGrids(int extraWidth, int extraHeight) {
     FrmZsdjsUi& u = ui();
     const int left = 3720, width = 15060 + extraWidth, gap = 60, height = 3040 + extraHeight / 3;
-    auto block = [&](int n, int x, int y, int w) {
+    auto block = [&](Source n, int x, int y, int w) {
         setTwips(u.GridCaption[n], x, y, w, 300);
         setTwips(u.DBGrid[n], x, y + 300, w, height - 675);
         setTwips(u.Data[n], x, y + height - 375, w, 375);
     };
     setTwips(u.Image1, left, 60, width, 540);
     const int half = (width - gap) / 2, wide = (width - gap) * 3 / 5;
-    block(0, left, 660, width);
-    block(1, left, 660 + height + gap, half);
-    block(2, left + half + gap, 660 + height + gap, width - half - gap);
-    block(3, left, 660 + 2 * (height + gap), wide);
-    block(4, left + wide + gap, 660 + 2 * (height + gap), width - wide - gap);
+    block(Source::Bills, left, 660, width);
+    block(Source::ThisMonth, left, 660 + height + gap, half);
+    block(Source::LastMonth, left + half + gap, 660 + height + gap, width - half - gap);
+    block(Source::Registrations, left, 660 + 2 * (height + gap), wide);
+    block(Source::OtherFees, left + wide + gap, 660 + 2 * (height + gap), width - wide - gap);
 }
 
 // A window larger than its design (maximised on a large screen) shows more
@@ -311,26 +312,28 @@ void FrmZsdjs::connectHandlers(QWidget* root) {
     FrmZsdjsUi& u = ui();
     using forms::on;
     using forms::onClick;
-    for (int n = 0; n < 5; ++n) {
+    for (Source n : kSources) {
         on(u.Data[n], &DataControl::reposition, [this, n] { Data_Reposition(n); });
-        if (n != 3)
+        if (n != Source::Registrations)
             on(u.DBGrid[n], &DataGrid::deleteRequested, [this, n] { DBGrid_DeleteRequested(n); });
     }
-    on(u.DBGrid[0], &DataGrid::rowClicked, [this] { DBGrid1_Click(); });
-    on(u.DBGrid[1], &DataGrid::rowClicked, [this] { DBGrid2_Click(); });
-    on(u.DBGrid[3], &DataGrid::rowClicked, [this] { DBGrid4_Click(); });
-    on(u.DBGrid[4], &DataGrid::rowClicked, [this] { DBGrid5_Click(); });
-    on(u.DBGrid[0], &DataGrid::rowDoubleClicked, [this] { totalRow(0, {"zj", "sf", "df", "zf"}); });
-    on(u.DBGrid[1], &DataGrid::rowDoubleClicked, [this] { makeRows(1); });
-    on(u.DBGrid[3], &DataGrid::rowDoubleClicked, [this] { makeRows(3); });
-    on(u.DBGrid[4], &DataGrid::rowDoubleClicked, [this] { totalRow(4, {"kdf", "dtf", "wsf", "zaf", "wgf", "qtf"}); });
+    using S = Source;
+    on(u.DBGrid[S::Bills], &DataGrid::rowClicked, [this] { DBGrid1_Click(); });
+    on(u.DBGrid[S::ThisMonth], &DataGrid::rowClicked, [this] { DBGrid2_Click(); });
+    on(u.DBGrid[S::Registrations], &DataGrid::rowClicked, [this] { DBGrid4_Click(); });
+    on(u.DBGrid[S::OtherFees], &DataGrid::rowClicked, [this] { DBGrid5_Click(); });
+    on(u.DBGrid[S::Bills], &DataGrid::rowDoubleClicked, [this] { totalRow(S::Bills, {"zj", "sf", "df", "zf"}); });
+    on(u.DBGrid[S::ThisMonth], &DataGrid::rowDoubleClicked, [this] { makeRows(S::ThisMonth); });
+    on(u.DBGrid[S::Registrations], &DataGrid::rowDoubleClicked, [this] { makeRows(S::Registrations); });
+    on(u.DBGrid[S::OtherFees], &DataGrid::rowDoubleClicked, [this] {
+        totalRow(S::OtherFees, {"kdf", "dtf", "wsf", "zaf", "wgf", "qtf"});
+    });
     QCheckBox* boxes[] = {u.Check1, u.Check2, u.Check3, u.Check4};
     for (int n = 1; n <= 4; ++n)
         on(boxes[n - 1], &QCheckBox::clicked, [this, n] { Check_Click(n); });  // the user's only
     on(u.CboCxfs, &QComboBox::activated, [this] { CboCxfs_Click(); });
     on(u.CboCxxx, &QComboBox::activated, [this] { ui().CmdCx->setEnabled(true); });
     on(u.CboDel, &QComboBox::activated, [this] { ui().CmdDel->setEnabled(true); });
-    on(u.Cboxz, &QComboBox::activated, [this] { state().SearchKeys.ysno = ui().Cboxz->currentText(); });
     onClick(u.CmdBydr, [this] { CmdBydr_Click(); });
     onClick(u.CmdSydr, [this] { CmdSydr_Click(); });
     onClick(u.CmdJs, [this] { CmdJs_Click(); });

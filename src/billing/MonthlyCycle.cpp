@@ -342,7 +342,7 @@ Bills makeBills(Database& db, const Run& run, const std::vector<MonthRow>& month
 }
 
 // The receipts staged on the disk, then the fee records stored (after the
-// fee rows shown went, in "YA") with the receipts' token.
+// fee rows shown went, with `replace`) with the receipts' token.
 void storeBills(Database& db, const Run& run, ReceiptFile& file, Bills&& bills) {
     assert(db.inTransaction());  // the token goes in with the bills, all or nothing
     file.stage(bills.receipts);

@@ -44,7 +44,7 @@ void carryOver(const QString& dataFile, const Shown& sysj, const Shown& bysj);
 // What the computation is told.
 struct Run {
     QString dataFile;
-    bool replace = false;   // "YA": the fee rows shown go first and the receipt file starts afresh
+    bool replace = false;   // every bill afresh: the fee rows shown go first and the receipt file starts anew
     QString billingDate;    // as typed: the bills' period starts here
     QString periodEnd;      // as typed: and ends here
     QString lastMonthDate;  // as typed: the billing date of the last-month rows that count
@@ -70,7 +70,7 @@ struct RunResult {
 };
 
 // The computation: one fee record per bysj row shown, appended to fzsdjs
-// (after the fee rows shown went, in "YA"), and its receipt in the receipt
+// (after the fee rows shown went, with `replace`), and its receipt in the receipt
 // file beside the data file. A tenant's last-month row is the first sysj row
 // shown with its ID number and `lastMonthDate` as its billing date; its other
 // fees the first qtfy row shown with its ID number. Raises DbError (an

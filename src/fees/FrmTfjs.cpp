@@ -242,7 +242,7 @@ void FrmTfjs::Data1_Reposition() {
     FrmTfjsUi& u = ui();
     u.Data1->setCaption(positionCaption(QStringLiteral("租金水电费"), u.Data1, RowTotal));
     SharedState& s = state();
-    if (s.EditMode == mode::Refresh || s.EditMode == mode::Add || !u.Data1->isOpen())
+    if (s.BillRunPending || !u.Data1->isOpen())
         return;
     const Recordset& rs = u.Data1->recordset();
     if (rs.recordCount() < 1 || !rs.hasCurrent())

@@ -83,8 +83,6 @@ int reread(DataControl* source) {
     return source->recordset().recordCount();
 }
 
-bool isRecomputeMode() { return state().EditMode == mode::Refresh || state().EditMode == mode::Add; }
-
 }  // namespace
 
 FrmZsdwh::FrmZsdwh() : Window(QString::fromLatin1(kName), Kind::MdiChild) {}
@@ -183,7 +181,7 @@ void FrmZsdwh::Data1_Reposition() {
     u.Data1->setCaption(positionCaption(QStringLiteral("租金水电费"), u.Data1, FeeRecordCount));
     u.Lelzdjl->setText(QString::number(FeeRecordCount));
     showBoundLabels();
-    if (!isRecomputeMode())
+    if (!state().BillRunPending)
         showAmount();
 }
 
@@ -413,9 +411,18 @@ void FrmZsdwh::deleteRow(DataControl* source, int& count) {
 
 // ---------------------------------------------------------------- recompute and totals
 
+// The mode, and with it whether a run over the bills is pending (see
+// SharedState::BillRunPending).
+void FrmZsdwh::setMode(Mode mode) {
+    EditMode = mode;
+    state().BillRunPending = mode != Mode::None;
+}
+
+void FrmZsdwh::chooseBillsForBatch() { setMode(Mode::Bills); }
+
 void FrmZsdwh::Check_Click(int n) {
     FrmZsdwhUi& u = ui();
-    state().EditMode = n == 1 ? mode::Refresh : mode::Add;
+    setMode(n == 1 ? Mode::Bills : Mode::OtherFees);
     u.CmdQr->setEnabled(true);
     (n == 1 ? u.Check2 : u.Check1)->setEnabled(false);
 }
@@ -435,9 +442,9 @@ void FrmZsdwh::CmdQr_Click() {
     }
     s.SummaryTotals.jfrq = date;
     try {
-        if (s.EditMode == mode::Refresh)
+        if (EditMode == Mode::Bills)
             recomputeBills(date);
-        else if (s.EditMode == mode::Add)
+        else if (EditMode == Mode::OtherFees)
             recomputeOtherFees(date);
     } catch (const std::exception&) {
         tell(failed, dlg::kHintTitle);
@@ -505,13 +512,11 @@ void FrmZsdwh::recomputeBills(const QString& date) {
 // The totals of every other-fee row of the date, in one transaction.
 void FrmZsdwh::recomputeOtherFees(const QString& date) {
     FrmZsdwhUi& u = ui();
-    SharedState& s = state();
     Recordset& rs = u.Data2->recordset();
     if (rs.recordCount() < 1) {
         u.TxtTs->setText(QStringLiteral("其它费用库中没有记录！"));
     } else {
         const int dateColumn = rs.columnIndex(QStringLiteral("jfrq"));
-        OtherFeesRecord last = s.CurrentOtherFees;
         try {
             const QSignalBlocker quiet(u.Data2);
             rs.database()->transaction([&] {
@@ -521,14 +526,11 @@ void FrmZsdwh::recomputeOtherFees(const QString& date) {
                         continue;
                     rs.moveTo(row);
                     auto amount = [&](const char* f) { return rs.field(QString::fromLatin1(f)).toMoney(); };
-                    auto text = [&](const char* f) { return rs.field(QString::fromLatin1(f)).toText(); };
-                    OtherFeesRecord o{text("jfrq"),  text("fjh"),   text("sfzhm"), amount("kdf"), amount("dtf"),
-                                      amount("wsf"), amount("zaf"), amount("wgf"), amount("qtf"), Money()};
-                    o.hj = o.kdf + o.dtf + o.wsf + o.zaf + o.wgf + o.qtf;
+                    const Money total =
+                        amount("kdf") + amount("dtf") + amount("wsf") + amount("zaf") + amount("wgf") + amount("qtf");
                     rs.edit();
-                    rs.setField(QStringLiteral("hj"), Value(o.hj));
+                    rs.setField(QStringLiteral("hj"), Value(total));
                     rs.update();
-                    last = o;
                 }
             });
         } catch (...) {
@@ -537,7 +539,6 @@ void FrmZsdwh::recomputeOtherFees(const QString& date) {
             u.Data2->refresh();
             throw;
         }
-        s.CurrentOtherFees = last;
     }
     OtherFeeCount = reread(u.Data2);
     u.Data2->setCaption(positionCaption(QStringLiteral("其它费用表"), u.Data2, OtherFeeCount));
@@ -551,7 +552,7 @@ void FrmZsdwh::recomputeOtherFees(const QString& date) {
 void FrmZsdwh::endRecompute() {
     FrmZsdwhUi& u = ui();
     SharedState& s = state();
-    s.EditMode.clear();
+    setMode(Mode::None);
     if (hasCurrent(u.Data1) && !u.Data1->recordset().field(QStringLiteral("hj")).isNull())
         s.CurrentBill.hj = u.Data1->recordset().field(QStringLiteral("hj")).toMoney();
     s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
@@ -566,7 +567,7 @@ void FrmZsdwh::endRecompute() {
 void FrmZsdwh::CmdHz_Click() {
     FrmZsdwhUi& u = ui();
     SharedState& s = state();
-    s.EditMode = mode::Refresh;
+    setMode(Mode::Bills);  // the rows read again leave the bill held for printing
     SummaryTotalsRecord& t = s.SummaryTotals;
     t.sf = t.df = t.zj = t.hj = Money();
     if (u.Txtjfrq->text().isEmpty()) {
@@ -598,7 +599,7 @@ void FrmZsdwh::CmdHz_Click() {
     u.Txtdfhz->setText(format00(t.df));
     u.TxtZjhj->setText(format00(t.zj));
     u.Txthjhz->setText(format00(t.hj));
-    s.EditMode.clear();
+    setMode(Mode::None);
     if (hasCurrent(u.Data1) && !u.Data1->recordset().field(QStringLiteral("hj")).isNull())
         s.CurrentBill.hj = u.Data1->recordset().field(QStringLiteral("hj")).toMoney();
     s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());

@@ -51,6 +51,11 @@ public:
     static constexpr const char* kName = windows::kFees;
     FrmZsdwh();
 
+    // What its two boxes chose to recompute for the billing date typed: the
+    // fee records (刷新账单) or the other fees (刷新杂费); the totals and the
+    // batch print hold the bills as a recompute of the fee records does.
+    enum class Mode { None, Bills, OtherFees };
+    Mode EditMode = Mode::None;
     // Rows of the fee records, other fees, registrations and users as last
     // counted (the captions show them).
     int FeeRecordCount = 0, OtherFeeCount = 0, TenantCount = 0, UserCount = 0;
@@ -63,6 +68,7 @@ public:
     // Every fee record of the billing date typed in Txtjfrq, in the order
     // Data1 shows them, three receipts to a sheet.
     void Zddy() override;
+    void chooseBillsForBatch() override;
     // The current fee record becomes the bill to print, as a click on its row
     // makes it (the other fees stay where they are).
     void holdCurrentBill() override;
@@ -86,6 +92,7 @@ private:
     void loadSources();
     void loadUser();
     void lockAfterFailure();
+    void setMode(Mode mode);
 
     void showAmount();
     void showBoundLabels();

@@ -60,8 +60,8 @@ void printChoice(PrintCaller caller) {
             bills->holdCurrentBill();
         PrintReceipt(s.CurrentBill, s.AmountInWords);
     } else if (n == 2) {
-        if (caller == PrintCaller::FeeRecords)
-            s.EditMode = mode::Refresh;
+        if (auto* fees = forms::Registry::loadedAs<windows::FeesWindow>(); fees && caller == PrintCaller::FeeRecords)
+            fees->chooseBillsForBatch();
         batchPrint();
     }
 }

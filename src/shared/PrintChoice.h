@@ -23,11 +23,11 @@ windows::DataWindow* dataWindowOf(FormCode code);
 // print nothing.
 bool currentRowToPrint(const windows::DataWindow* window);
 
-// Who asks: what the answer 0 does and whether the batch marks EditMode.
+// Who asks: what the answer 0 does and whether the batch holds the bills.
 enum class PrintCaller {
     MainWindow,   // 0: says "默认取值为 2" and prints nothing
     Computation,  // 0: says so, then prints as 2
-    FeeRecords,   // 0: as Computation; 2 sets EditMode "YA" first
+    FeeRecords,   // 0: as Computation; 2 chooses the fee records window's batch of bills first
 };
 
 // Asks the question (input box "输入提示", default "2") and prints what the

@@ -7,7 +7,6 @@
 
 #include "platform/values/Money.h"
 
-#include <QLatin1String>
 #include <QString>
 
 #include <cstdint>
@@ -53,14 +52,6 @@ struct SummaryTotalsRecord {
     QString jfrq{};
 };
 
-// The values EditMode takes (stored and compared as these very strings).
-namespace mode {
-inline constexpr QLatin1String Refresh("YA");  // computation: all bills afresh; fee records window: fee records
-inline constexpr QLatin1String Add("YB");  // computation: this month's bills added; fee records window: other fees
-inline constexpr QLatin1String ModifyRow("Y1");  // a grid row being modified
-inline constexpr QLatin1String AddRow("Y2");     // a grid row being added
-}  // namespace mode
-
 // A data window, as the one that loaded last (ActiveFormCode) or as the one a
 // registration form is printed for.
 enum class FormCode : uint8_t {
@@ -82,9 +73,14 @@ struct SharedState {
     // Logged-in user
     QString CurrentUser{}, CurrentPassword{};
     // Modes
-    QString EditMode{}, OpDialogMode{};
+    QString OpDialogMode{};
     FormCode ActiveFormCode = FormCode::None;
     Sheets SheetChoice = Sheets::Unchosen;
+    // A run over the bills is chosen and not yet done: the computation
+    // window's 刷新数据 or 添加数据, the fee records window's recompute, totals or
+    // batch print. While it is, a move to another bill in any window of bills
+    // leaves the bill held for printing as it is.
+    bool BillRunPending = false;
     // The registration form: its title and where the photo of a form printed
     // alone goes (twips), as the tenant records window printed them last.
     QString RegFormTitle{};
@@ -95,8 +91,6 @@ struct SharedState {
     // The bill
     BillRecord CurrentBill;
     QString AmountInWords{};
-    OtherFeesRecord CurrentOtherFees;
-    QString LastMonthDate{};
     // Totals and settlement amounts
     SummaryTotalsRecord SummaryTotals;
     Money SettleDeposit{}, SettleArrears{};
@@ -109,7 +103,7 @@ SharedState& state();
 // Tests: every variable back to its start value.
 void resetState();
 
-// Empties the bill, its other fees and LastMonthDate ("0") in the fixed order.
+// Empties the bill held for printing (its total in words stays).
 void ClearCurrentBill();
 
 }  // namespace tv

@@ -73,10 +73,12 @@ protected:
 };
 
 // The fee records window: its batch print of every bill of its billing date,
-// three receipts to a sheet.
+// three receipts to a sheet; and its own print question choosing that batch,
+// which holds its bills as a recompute does.
 class FeesWindow : public BillWindow {
 public:
     virtual void Zddy() = 0;
+    virtual void chooseBillsForBatch() = 0;
 
 protected:
     ~FeesWindow() = default;

@@ -121,7 +121,12 @@ protected:
                 tv::test::makeOdd(word.mid(4), receipts());
         state().PicturePath = words.contains("pictures") ? TV_SOURCE_DIR "/install/BMP/" : dir.path() + "/no/";
         state().DataFilePath = data;
-        tv::forms::the<FrmZsdjs>().show();
+        // The window's own variables as the program starts them.
+        FrmZsdjs& w = tv::forms::the<FrmZsdjs>();
+        w.EditMode = FrmZsdjs::Mode::None;
+        w.OtherFees = {};
+        w.LastMonthDate.clear();
+        w.show();
         QApplication::setActiveWindow(main->widget());  // focus moves as on a desktop
     }
 
@@ -172,12 +177,18 @@ protected:
         for (const char* b : {"CmdBydr", "CmdSydr", "CmdJs", "CmdCx", "CmdDel"}) on += ctl(b)->isEnabled() ? '1' : '0';
         for (const char* b : {"Check1", "Check2", "Check3", "Check4"})
             on += QString(ctl<QCheckBox>(b)->isChecked() ? "☑" : "☐") + (ctl(b)->isEnabled() ? "" : "x");
-        QWidget* focus = tv::forms::the<FrmZsdjs>().widget()->focusWidget();
+        const FrmZsdjs& w = tv::forms::the<FrmZsdjs>();
+        QWidget* focus = w.widget()->focusWidget();
         while (focus && focus->objectName().isEmpty()) focus = focus->parentWidget();
-        out << on << state().EditMode
+        // The modes as the old program wrote them.
+        static const std::array<std::pair<FrmZsdjs::Mode, const char*>, 5> modes{{{FrmZsdjs::Mode::None, ""},
+                                                                                  {FrmZsdjs::Mode::Refresh, "YA"},
+                                                                                  {FrmZsdjs::Mode::Add, "YB"},
+                                                                                  {FrmZsdjs::Mode::ModifyRow, "Y1"},
+                                                                                  {FrmZsdjs::Mode::AddRow, "Y2"}}};
+        out << on << tv::test::codeText(modes, w.EditMode)
             << state().CurrentBill.fjh + ' ' + tv::format00(state().CurrentBill.hj) + ' ' +
-                   tv::format00(state().CurrentBill.zf) + ' ' + state().CurrentOtherFees.fjh + ' ' +
-                   tv::format00(state().CurrentOtherFees.hj)
+                   tv::format00(state().CurrentBill.zf) + ' ' + w.OtherFees.fjh + ' ' + tv::format00(w.OtherFees.hj)
             << (focus ? focus->objectName() : "");
         return out.join(" | ");
     }
@@ -234,6 +245,8 @@ TEST_F(FrmZsdjsTest, ComputesEveryBillExactlyAndWritesItsReceipt) {
           "TxtSyrq=2024-02-01;Txtjfrq=x;CmdJs;Txtjfrq=2024-3-1;CmdJs;sql;file;Check2;" +
               dates + "CmdJs;file;Check2;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-2-1;CmdJs;sql;file"},
          {"old null", "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=1;CmdJs;sql;file"},
+         // A computation empties the bill and the other fees held before it looks at its boxes.
+         {"", "DBGrid1@2;DBGrid5@2;Check1;CmdJs"},
          {"old huge", "Check1;" + dates + "CmdJs;file;DBGrid1@@2;DBGrid1@@1;sql"}},
         "billing_compute.txt");
     // The worked bill's receipt, byte for byte (GBK, CR LF).

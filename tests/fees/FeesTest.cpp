@@ -136,6 +136,7 @@ protected:
             state().CurrentUser = QStringLiteral("无此人");
         state().PicturePath = dir.path() + "/no/";
         state().DataFilePath = data;
+        tv::forms::the<tv::fees::FrmZsdwh>().EditMode = tv::fees::FrmZsdwh::Mode::None;  // as the program starts it
         window(false).show();
         if (settlement)
             window(true).show();
@@ -190,7 +191,12 @@ protected:
                 out << position + '#' + (s->isOpen() ? QString::number(s->recordset().recordCount()) : "-");
             }
             out << ctl<QLineEdit>("TxtTs")->text() << ctl<QLabel>("Lelzdjl")->text() << ctl<QLabel>("Leldx")->text();
-            out << state().EditMode
+            // The modes as the old program wrote them.
+            static const std::array<std::pair<tv::fees::FrmZsdwh::Mode, const char*>, 3> modes{
+                {{tv::fees::FrmZsdwh::Mode::None, ""},
+                 {tv::fees::FrmZsdwh::Mode::Bills, "YA"},
+                 {tv::fees::FrmZsdwh::Mode::OtherFees, "YB"}}};
+            out << tv::test::codeText(modes, tv::forms::the<tv::fees::FrmZsdwh>().EditMode)
                 << QStringList{b.fjh, tv::format00(b.zj), tv::format00(b.zf), tv::format00(b.hj)}.join(',');
             QStringList totals;
             for (const char* t : {"Txtsfhz", "Txtdfhz", "TxtZjhj", "Txthjhz"}) totals << ctl<QLineEdit>(t)->text();
@@ -420,7 +426,10 @@ TEST_F(FeesTest, SettlesWithAndWithoutArrearsKeepsTheFileAndPrintsTheSettledBill
           "T:CmdDk;pick=;T:CmdDk;write=\"101\",\"2021-08-31\"¶\"101\",599.94,36,500¶\"2021-08-01\",\"2021-08-31\",0;"
           "pick=x.txt;T:CmdDk;write=\"1,01\" , \"2021-08-31\",\"1,01\"¶599.94¶36¶500¶\"2021-08-01\",\"2021-08-31\""
           "¶0¶120.5,100.25,20.25,3.5,70.88¶2345.5,2300,45.5,1.2,54.6¶1010.46,\"壹仟\";pick=x.txt;T:CmdDk;"
-          "T:CmdPrinter;write=1,2,3,4,5,6,7,8,9,10,11,12,abc,14,15,16,17,18,19,20,21;pick=x.txt;T:CmdDk"}},
+          "T:CmdPrinter;write=1,2,3,4,5,6,7,8,9,10,11,12,abc,14,15,16,17,18,19,20,21;pick=x.txt;T:CmdDk"},
+         // While the fee records window's recompute is chosen, a bill moved to in the settlement window leaves
+         // the bill held for printing; after the recompute it takes that bill's total again.
+         {"settle", "DBGrid2@1;Check1;T:DBGrid1@3;Txtjfrq=2021-08-31;CmdQr;T:DBGrid1@2;Txtjfrq="}},
         "fees_settlement.txt");
     // The third settlement of the first session, byte for byte.
     QFile kept(dir.filePath("101.txt")), golden(QStringLiteral(TV_FIXTURES_DIR "/fees_settlement_101.txt"));
@@ -578,6 +587,7 @@ TEST_F(FeesTest, TotalsOfThousandsOfBillsAreTheirSumsToTheFen) {
                                                "68.07, 65.27, 967.08 FROM c")
                                     .arg(row.bills));
         state().DataFilePath = data;
+        tv::forms::the<tv::fees::FrmZsdwh>().EditMode = tv::fees::FrmZsdwh::Mode::None;  // as the program starts it
         window(false).show();
         auto totals = [this] {
             QStringList out;

@@ -155,7 +155,7 @@ TEST_F(DataWindowsTest, APrintOfOneRecordTakesTheCurrentRowAndWithoutOnePrintsNo
             for (Form* f : Registry::loadedForms())
                 if (f->name() != MDIVamo::kName)
                     f->unload();
-            tv::state().EditMode.clear();
+            tv::state().BillRunPending = false;
             script::begin();
             script::answerFile(file);
             Registry::loaded(MDIVamo::kName)->control<QAction>(row.command)->trigger();

@@ -33,13 +33,12 @@ TEST(SharedState, ClearCurrentBillLeavesWordsSettlementAndRecords) {
     tv::resetState();
     auto& s = tv::state();
     s.CurrentBill = {.fjh = "101", .bysb = 12.5f, .hj = tv::Money::fromInt(1022)};
-    s.CurrentOtherFees = {.fjh = "101", .kdf = tv::Money::fromInt(30)};
     s.AmountInWords = "壹仟";
     s.SettleDeposit = tv::Money::fromInt(1000);
     s.CurrentCheckIn.xm = "王小明";
     tv::ClearCurrentBill();
-    EXPECT_EQ(s.CurrentBill.fjh + s.CurrentOtherFees.fjh + "|" + s.LastMonthDate, "|0");
-    EXPECT_EQ(s.CurrentBill.hj + s.CurrentOtherFees.kdf, tv::Money());
+    EXPECT_EQ(s.CurrentBill.fjh + "|", "|");
+    EXPECT_EQ(s.CurrentBill.hj, tv::Money());
     EXPECT_EQ(s.CurrentBill.bysb, 0.0f);
     // Kept: the amount in words, the settlement amounts, the registrations.
     EXPECT_EQ(s.AmountInWords + s.CurrentCheckIn.xm, "壹仟王小明");
