@@ -17,7 +17,6 @@
 #include <limits>
 #include <map>
 #include <memory>
-#include <new>
 
 namespace tv {
 
@@ -177,33 +176,6 @@ static_assert(std::size(kConverters) == static_cast<size_t>(ColumnKind::Blob) + 
 
 Converter converterFor(ColumnKind kind) { return kConverters[static_cast<size_t>(kind)]; }
 
-// tv_rowids(x): an aggregate handing back its whole numbers in one blob, as
-// int64_t in the machine's order; a query lists its rowids in one step
-// rather than one step a row.
-using IdList = std::vector<int64_t>;
-
-void collectStep(sqlite3_context* ctx, int, sqlite3_value** v) {
-    auto** list = static_cast<IdList**>(sqlite3_aggregate_context(ctx, sizeof(IdList*)));
-    try {
-        if (!list)
-            throw std::bad_alloc();
-        if (!*list)
-            *list = new IdList;
-        (*list)->push_back(sqlite3_value_int64(v[0]));
-    } catch (const std::bad_alloc&) {
-        sqlite3_result_error_nomem(ctx);
-    }
-}
-
-void collectFinal(sqlite3_context* ctx) {
-    auto** list = static_cast<IdList**>(sqlite3_aggregate_context(ctx, 0));
-    const std::unique_ptr<IdList> owned(list ? *list : nullptr);
-    if (!owned)
-        sqlite3_result_zeroblob(ctx, 0);
-    else
-        sqlite3_result_blob64(ctx, owned->data(), owned->size() * sizeof(int64_t), SQLITE_TRANSIENT);
-}
-
 // A file a user marked read-only stays untouched, whoever runs the program.
 bool writableOnDisk(const QString& path) {
     const QFileDevice::Permissions p = QFile::permissions(path);
@@ -258,8 +230,6 @@ std::shared_ptr<Database> Database::open(const QString& path) {
     }
     sqlite3_busy_timeout(handle, kBusyTimeoutMs);
     sqlite3_extended_result_codes(handle, 0);
-    sqlite3_create_function_v2(handle, "tv_rowids", 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, nullptr, collectStep,
-                               collectFinal, nullptr);
 
     // Opening is lazy: make the engine read the file now, so that a file that
     // is not a database is refused here, with the engine's own words.
@@ -441,6 +411,35 @@ void Database::forEachRow(const QString& sql, const std::vector<Value>& params,
     }
     if (rc != SQLITE_DONE)
         fail(rc);
+}
+
+Database::Lease::Lease(Database& db, std::string sql) : db_(db), sql_(std::move(sql)), st_(db.acquire(sql_)) {}
+
+Database::Lease::~Lease() { db_.release(sql_, st_); }
+
+bool Database::Lease::next() {
+    const int rc = sqlite3_step(st_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        db_.fail(rc);
+    return false;
+}
+
+void Database::Lease::run() {
+    const auto ready = qScopeGuard([this] { sqlite3_reset(st_); });
+    while (next()) {
+    }
+}
+
+void Database::Lease::bind(int index, int64_t n) {
+    if (const int rc = sqlite3_bind_int64(st_, index, n); rc != SQLITE_OK)
+        db_.fail(rc);
+}
+
+void Database::Lease::bind(int index, const Value& v) {
+    if (const int rc = detail::bindValue(st_, index, v); rc != SQLITE_OK)
+        db_.fail(rc);
 }
 
 Statement::Statement(Database& db, const QString& sql) : db_(db), st_(db.prepare(sql.toStdString())) {}

@@ -94,8 +94,39 @@ public:
     // DbError that comes from the engine carries such a text.
     static QString engineErrorText(int code, const QString& engineText);
 
+    // A prepared statement of the connection's cache, held while it runs and
+    // given back (reset, its bindings cleared) however the holder leaves. A
+    // text in use further up the stack gets a statement of its own.
+    class Lease {
+    public:
+        Lease(Database& db, std::string sql);
+        ~Lease();
+        Lease(const Lease&) = delete;
+        Lease& operator=(const Lease&) = delete;
+        sqlite3_stmt* get() const { return st_; }
+        // One step: true on a row, false at the end; DbError when it fails.
+        bool next();
+        // Steps to the end and is ready to run again (with new bindings).
+        void run();
+        // Binds a whole number, or a value as exec() does.
+        void bind(int index, int64_t n);
+        void bind(int index, const Value& v);
+
+    private:
+        Database& db_;
+        std::string sql_;
+        sqlite3_stmt* st_;
+    };
+    // Binds one value per placeholder. With `kept`, texts, dates and bytes
+    // are handed to the engine from buffers kept there (one per placeholder)
+    // instead of being copied by it: the statement must run before they change.
+    void bindAll(sqlite3_stmt* st, const std::vector<Value>& params, std::vector<QByteArray>* kept = nullptr);
+    // DbError for the result code `rc` a call returned: the connection's own
+    // error when it is that one, else the code's text (a bind refused before
+    // the engine kept an error of its own).
+    [[noreturn]] void fail(int rc);
+
 private:
-    friend class Recordset;
     friend class Statement;
     explicit Database(const QString& path, sqlite3* db, bool readOnly);
 
@@ -105,14 +136,6 @@ private:
     // A statement of the caller's own, outside the cache (finalized by the caller).
     sqlite3_stmt* prepare(const std::string& sql);
     void release(const std::string& sql, sqlite3_stmt* st);
-    // Binds one value per placeholder. With `kept`, texts, dates and bytes
-    // are handed to the engine from buffers kept there (one per placeholder)
-    // instead of being copied by it: the statement must run before they change.
-    void bindAll(sqlite3_stmt* st, const std::vector<Value>& params, std::vector<QByteArray>* kept = nullptr);
-    // DbError for the result code `rc` a call returned: the connection's own
-    // error when it is that one, else the code's text (a bind refused before
-    // the engine kept an error of its own).
-    [[noreturn]] void fail(int rc);
     QString errorText(int rc, int* code = nullptr) const;
     // The file at this connection's path was replaced, moved or deleted.
     bool moved() const;

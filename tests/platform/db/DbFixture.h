@@ -3,6 +3,7 @@
 
 #include "platform/db/Database.h"
 #include "platform/db/Recordset.h"
+#include "support/PrintTo.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -72,6 +73,30 @@ protected:
     QTemporaryDir dir;
     QString path;
     std::shared_ptr<Database> db;
+};
+
+// Another program on the same file: its own connection, which never waits.
+class OtherProgram {
+public:
+    explicit OtherProgram(const QString& path) {
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    }
+    ~OtherProgram() { sqlite3_close(db_); }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+    // "" when it ran; else the engine's word.
+    QString run(const char* sql) {
+        char* err = nullptr;
+        const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &err);
+        const QString text = rc == SQLITE_OK ? QString() : QString::fromUtf8(err ? err : sqlite3_errstr(rc));
+        sqlite3_free(err);
+        return text;
+    }
+    // The whole file taken for writing at once: nothing of ours holds it.
+    QString writesAtOnce() { return run("begin exclusive; commit"); }
+
+private:
+    sqlite3* db_ = nullptr;
 };
 
 // The text of the DbError that `work` raises.
