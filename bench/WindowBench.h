@@ -1,19 +1,22 @@
 #pragma once
 // What the window benchmarks share.
 //
-// - The data file of a lodging house of a given size, made from the
-//   program's template: a registration with a 50 KB photo for every room,
-//   ten bills a room (ten billing dates) and an other-fee row a room. At
-//   10,000 rooms, a hundred times a large house, it is a file of 553 MB; 500
-//   rooms is a large house.
+// - The data file of a lodging house, made from the program's template by
+//   the one maker (House) from a Plan: its rooms, the bills a room, photos or
+//   none, this month's and last month's rows, a tenant of very long values.
+//   The 100x house (10,000 rooms with their 50 KB photos, ten bills a room,
+//   an other-fee row a room) is a file of 553 MB; with a hundred bills a room
+//   it holds a million bills; 500 rooms is a large house.
 // - A window is timed from the click (the call its menu command or button
 //   makes) until every grid it shows has painted its rows: the event loop
 //   runs until each grid's viewport has had its paint event.
 // - The first open of a window is measured in a fresh process each time:
 //   the benchmark starts itself as a child ("--child <scenario> <file>
-//   warm|cold"), which shows the main window, then clicks, and reports the
-//   time and its memory. "cold" first drops the data file's pages from the
-//   operating system's cache (posix_fadvise DONTNEED), as after a reboot.
+//   <users> cached|uncached"), which shows the main window, then clicks, and
+//   reports the time and its memory. "uncached" first drops the data file's
+//   pages from the operating system's page cache (posix_fadvise DONTNEED), so
+//   that the open reads the file from the disk; the program and its
+//   libraries stay cached (it is no reboot).
 // - Each figure is reported as its median and spread (min, max) over the
 //   repetitions, as counters: median_ms, min_ms, max_ms, peak_MB (VmHWM of
 //   the process), rss_MB.
@@ -62,25 +65,35 @@ namespace tv::bench {
 
 inline constexpr int kDates = 10;  // bills a room
 
-// What a house holds: `rooms` registrations with their photos, `dates` bills
-// a room (the last ten dated 2024-01-01 to 2024-10-01, a month apart, the
-// earlier ones before them), an other-fee row a room. With `longChars`, the
+// What a house holds: `rooms` registrations (with a photo each unless
+// `photos` is off), `dates` bills a room (the last ten dated 2024-01-01 to
+// 2024-10-01, a month apart, the earlier ones before them) and an other-fee
+// row a room. With `monthRows`, each tenant also has this month's row
+// (2024-03-01) and last month's (2024-02-01), and the other-fee row is of
+// this month, as the monthly computation reads them. With `longChars`, the
 // first tenant's name and work unit hold that many characters.
 struct Plan {
     int rooms = 500;
     int dates = kDates;
+    bool photos = true;
+    bool monthRows = false;
     qsizetype longChars = 0;
-    // house<rooms>[-<dates>][-long<chars>].mdb
+    // house<rooms>[-<dates>][-bare][-month][-long<chars>].mdb
     QString fileName() const {
         QString name = QStringLiteral("house%1").arg(rooms);
         if (dates != kDates)
             name += QStringLiteral("-%1").arg(dates);
+        if (!photos)
+            name += QStringLiteral("-bare");
+        if (monthRows)
+            name += QStringLiteral("-month");
         if (longChars)
             name += QStringLiteral("-long%1").arg(longChars);
         return name + QStringLiteral(".mdb");
     }
     bool operator<(const Plan& o) const {
-        return std::tie(rooms, dates, longChars) < std::tie(o.rooms, o.dates, o.longChars);
+        return std::tie(rooms, dates, photos, monthRows, longChars) <
+               std::tie(o.rooms, o.dates, o.photos, o.monthRows, o.longChars);
     }
 };
 
@@ -103,6 +116,8 @@ public:
     int rooms() const { return plan_.rooms; }
     int bills() const { return plan_.rooms * plan_.dates; }
     int dates() const { return plan_.dates; }
+    // The billing date of a room's bill d (0: the earliest).
+    QDate date(int d) const { return QDate(2024, 1, 1).addMonths(kDates - plan_.dates + d); }
 
 private:
     static void copyFrom(const QString& from, const QString& to) {
@@ -113,8 +128,7 @@ private:
     void make() {
         const QString building = path_ + QStringLiteral(".part");
         copyFrom(QStringLiteral(TV_APP_DIR "/MDB/Lunrek.mdb"), building);
-        const QByteArray picture = photo();
-        const QDate firstDate = QDate(2024, 1, 1).addMonths(kDates - plan_.dates);
+        const Value picture = plan_.photos ? Value(photo()) : Value();
         {
             auto db = Database::open(building);
             Statement registration(
@@ -123,8 +137,15 @@ private:
                                     "1, 0, '2024-01-01', ?, '老人', '男', '孩子', '女', '在住', ?)"));
             Statement bill(*db, QStringLiteral("INSERT INTO fzsdjs VALUES (?, ?, ?, ?, 800, '1', '30', 120.5, 110, "
                                                "10.5, 3.2, 33.6, 2000, 1900, 100, 0.68, 68, 5.5, 907.1)"));
-            Statement other(*db, QStringLiteral("INSERT INTO qtfy VALUES ('2024-05-01', ?, ?, 50, 10, 5, 3, 20.5, "
-                                                "0, 88.5)"));
+            Statement other(*db, plan_.monthRows
+                                     ? QStringLiteral("INSERT INTO qtfy VALUES ('2024-03-01', ?, ?, 20, 10, 5, 0, 0, "
+                                                      "0, 35)")
+                                     : QStringLiteral("INSERT INTO qtfy VALUES ('2024-05-01', ?, ?, 50, 10, 5, 3, "
+                                                      "20.5, 0, 88.5)"));
+            Statement thisMonth(*db, QStringLiteral("INSERT INTO bysj VALUES ('2024-03-01', ?, ?, ?, 800, 1250.5, 2.8, "
+                                                    "3301, 0.68)"));
+            Statement lastMonth(*db, QStringLiteral("INSERT INTO sysj VALUES ('2024-02-01', ?, ?, ?, 800, 1240.2, 2.8, "
+                                                    "3150, 0.68)"));
             const Value company(QStringLiteral("某某公司"));
             db->transaction([&] {
                 for (int i = 1; i <= plan_.rooms; ++i) {
@@ -132,9 +153,13 @@ private:
                     const bool longOne = i == 1 && plan_.longChars > 0;
                     registration.run({room, longOne ? Value(QStringLiteral("租").repeated(plan_.longChars)) : name,
                                       longOne ? Value(QStringLiteral("单").repeated(plan_.longChars)) : company, id,
-                                      Value(picture)});
-                    for (int d = 0; d < plan_.dates; ++d) bill.run({Value(firstDate.addMonths(d)), room, name, id});
+                                      picture});
+                    for (int d = 0; d < plan_.dates; ++d) bill.run({Value(date(d)), room, name, id});
                     other.run({room, id});
+                    if (plan_.monthRows) {
+                        thisMonth.run({room, name, id});
+                        lastMonth.run({room, name, id});
+                    }
                 }
             });
         }
@@ -290,7 +315,7 @@ struct ChildRun {
 };
 
 // The benchmark's own program as a child that runs `scenario` once on `file`.
-inline ChildRun runChild(const char* scenario, const House& house, bool cold) {
+inline ChildRun runChild(const char* scenario, const House& house, bool uncached) {
     int fds[2];
     if (pipe(fds) != 0)
         return {};
@@ -305,7 +330,7 @@ inline ChildRun runChild(const char* scenario, const House& house, bool cold) {
             dup2(null, STDERR_FILENO);
         }
         execl("/proc/self/exe", "bench", "--child", scenario, file.constData(), users.constData(),
-              cold ? "cold" : "warm", static_cast<char*>(nullptr));
+              uncached ? "uncached" : "cached", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
@@ -325,11 +350,12 @@ inline ChildRun runChild(const char* scenario, const House& house, bool cold) {
 }
 
 // A benchmark of first opens: `scenario` in `repetitions` fresh processes.
-inline void firstOpens(benchmark::State& state, const char* scenario, const House& house, bool cold, int repetitions) {
+inline void firstOpens(benchmark::State& state, const char* scenario, const House& house, bool uncached,
+                       int repetitions) {
     Samples times, peaks, rss;
     for (auto _ : state) {
         for (int i = 0; i < repetitions; ++i) {
-            const ChildRun r = runChild(scenario, house, cold);
+            const ChildRun r = runChild(scenario, house, uncached);
             if (!r.ok) {
                 state.SkipWithError("the child did not report");
                 return;
@@ -421,7 +447,7 @@ inline int rowsOf(const char* name, const char* source) {
         .recordCount();
 }
 
-// The child's side: argv is "--child <scenario> <file> <users> warm|cold".
+// The child's side: argv is "--child <scenario> <file> <users> cached|uncached".
 inline int childMain(int argc, char** argv, const std::function<void()>& registerWindows,
                      const std::map<std::string, Scenario>& scenarios) {
     if (argc < 6)
@@ -434,7 +460,7 @@ inline int childMain(int argc, char** argv, const std::function<void()>& registe
     const auto it = scenarios.find(argv[2]);
     if (it == scenarios.end())
         return 2;
-    if (std::strcmp(argv[5], "cold") == 0)
+    if (std::strcmp(argv[5], "uncached") == 0)
         dropFromCache(file);
     const double ms = it->second();
     std::printf("ok %.3f %.1f %.1f\n", ms, memoryMb("VmHWM:"), memoryMb("VmRSS:"));

@@ -1,7 +1,8 @@
 // The computation window: its first open in a fresh process and its later
 // opens on the data file of a lodging house a hundred times a large one
-// (10,000 rooms with their photos, 100,000 bills, see WindowBench.h) and on a
-// large house (500 rooms), timed from the click until its grids have painted.
+// (10,000 rooms with their photos, 100,000 bills, see WindowBench.h), on the
+// same with a million bills, and on a large house (500 rooms), timed from the
+// click until its grids have painted.
 // The monthly computation on large data files: "YB" (this month's bills
 // added) for 1,000 tenants over a file that holds 100,000 old bills, with the
 // receipt file, beside a plain prepared INSERT of the same 1,000 rows in one
@@ -23,46 +24,23 @@ using namespace tv::bench;
 
 namespace {
 
-// A data file of `tenants` tenants with this month's and last month's rows
-// and other fees typed, and `oldBills` bills of earlier months.
+// The months of `tenants` tenants (their registrations without photos, this
+// month's and last month's rows, the other fees of this month) among
+// `dates` bills each of earlier months, made by the houses' maker; run()
+// computes this month's bills, reset() takes the file back to the old bills.
 struct MonthFile {
-    QTemporaryDir dir;
-    QString path;
-    MonthFile(int tenants, int oldBills) {
-        path = dir.filePath(QStringLiteral("big.mdb"));
-        QFile::copy(QStringLiteral(TV_APP_DIR "/MDB/Lunrek.mdb"), path);
-        QFile(path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        auto db = tv::Database::open(path);
-        db->transaction([&] {
-            for (int i = 1; i <= tenants; ++i) {
-                const tv::Value room(QString::number(1000 + i)), name(QStringLiteral("租客%1").arg(i)),
-                    id(QStringLiteral("4401011990%1").arg(i, 8, 10, QLatin1Char('0')));
-                db->exec(QStringLiteral("INSERT INTO zfdj (fjh, xm, sfzhm, ysno) VALUES (?, ?, ?, '在住')"),
-                         {room, name, id});
-                db->exec(
-                    QStringLiteral("INSERT INTO bysj VALUES ('2024-03-01', ?, ?, ?, 800, 1250.5, 2.8, 3301, 0.68)"),
-                    {room, name, id});
-                db->exec(
-                    QStringLiteral("INSERT INTO sysj VALUES ('2024-02-01', ?, ?, ?, 800, 1240.2, 2.8, 3150, 0.68)"),
-                    {room, name, id});
-                db->exec(QStringLiteral("INSERT INTO qtfy VALUES ('2024-03-01', ?, ?, 20, 10, 5, 0, 0, 0, 35)"),
-                         {room, id});
-            }
-            for (int i = 0; i < oldBills; ++i)
-                db->exec(QStringLiteral("INSERT INTO fzsdjs VALUES (?, ?, ?, ?, 800, '1', '30', 120.5, 110, 10.5, 3.2, "
-                                        "33.6, 2000, 1900, 100, 0.68, 68, 5.5, 907.1)"),
-                         {tv::Value(QDate(2015, 1, 1).addMonths(i / tenants)),
-                          tv::Value(QString::number(1000 + i % tenants)), tv::Value(QStringLiteral("租客")),
-                          tv::Value(QStringLiteral("ID"))});
-        });
-    }
-    // Back to the old bills and an empty receipt file.
-    void reset(int oldBills) {
-        tv::Database::open(path)->exec(QStringLiteral("DELETE FROM fzsdjs WHERE rowid > ?"), {tv::Value(oldBills)});
-        QFile(tv::billing::ReceiptFile::pathFor(path)).resize(0);
+    const House& house;
+    int oldBills;
+    MonthFile(int tenants, int dates)
+        : house(tv::bench::house({.rooms = tenants, .dates = dates, .photos = false, .monthRows = true})),
+          oldBills(tenants * dates) {}
+    const QString& path() const { return house.path(); }
+    void reset() const {
+        tv::Database::open(path())->exec(QStringLiteral("DELETE FROM fzsdjs WHERE rowid > ?"), {tv::Value(oldBills)});
+        QFile(tv::billing::ReceiptFile::pathFor(path())).resize(0);
     }
     tv::billing::Run run(bool replace) const {
-        return {.dataFile = path,
+        return {.dataFile = path(),
                 .replace = replace,
                 .billingDate = "2024-3-1",
                 .periodEnd = "2024-3-31",
@@ -83,8 +61,9 @@ void BM_Open(benchmark::State& state) {
 }
 BENCHMARK(BM_Open)->Args({10000, 10})->Args({10000, 100})->Args({500, 10})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
-MonthFile& addFile() {
-    static MonthFile f(1000, 100000);
+// 1,000 tenants among 100,000 old bills.
+const MonthFile& addFile() {
+    static const MonthFile f(1000, 100);
     return f;
 }
 
@@ -93,20 +72,20 @@ int count(const QString& path) {
 }
 
 void BM_AddMonth(benchmark::State& state) {
-    MonthFile& f = addFile();
+    const MonthFile& f = addFile();
     QElapsedTimer t;
     std::map<std::string, double> sums;
     if (qEnvironmentVariableIsSet("TV_STEPS"))
         tv::billing::setStepHook([&](const char* s) { sums[s] += t.nsecsElapsed() / 1e6; });
     for (auto _ : state) {
         state.PauseTiming();
-        f.reset(100000);
+        f.reset();
         state.ResumeTiming();
         t.start();
         const tv::billing::RunResult r = tv::billing::compute(f.run(false));
         state.PauseTiming();
-        if (r.bills != 1000 || count(f.path) != 101000 ||
-            QFile(tv::billing::ReceiptFile::pathFor(f.path)).size() != 1392000)
+        if (r.bills != 1000 || count(f.path()) != 101000 ||
+            QFile(tv::billing::ReceiptFile::pathFor(f.path())).size() != 1392000)
             state.SkipWithError("the bills or receipts are not all there");
         state.ResumeTiming();
     }
@@ -117,9 +96,9 @@ BENCHMARK(BM_AddMonth)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // The same 1,000 rows through one prepared statement of the engine itself.
 void BM_PlainInsert(benchmark::State& state) {
-    MonthFile& f = addFile();
+    const MonthFile& f = addFile();
     sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(f.path).constData(), &db);
+    sqlite3_open(QFile::encodeName(f.path()).constData(), &db);
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db,
                        "INSERT INTO fzsdjs VALUES ('2024-03-01', ?, '租客', ?, 800, '2024-3-1', '2024-3-31', 1250.5, "
@@ -127,7 +106,7 @@ void BM_PlainInsert(benchmark::State& state) {
                        -1, &st, nullptr);
     for (auto _ : state) {
         state.PauseTiming();
-        f.reset(100000);
+        f.reset();
         state.ResumeTiming();
         sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
         for (int i = 1; i <= 1000; ++i) {
@@ -147,14 +126,15 @@ BENCHMARK(BM_PlainInsert)->Unit(benchmark::kMillisecond)->Iterations(10);
 // 添加数据 and 计算 in the window: from the click until the grids have
 // painted again, the 101,000 bills read again.
 void BM_AddMonthInWindow(benchmark::State& state) {
-    MonthFile& f = addFile();
-    tv::state().DataFilePath = f.path;
+    const MonthFile& f = addFile();
+    tv::state().DataFilePath = f.path();
+    tv::state().UserDbPath = f.house.users();
     tv::forms::Form& w = *tv::forms::Registry::instance(QString::fromLatin1(kWindow));
     openPainted(kWindow);
     clicks(
         state, kWindow,
         [&] {
-            f.reset(100000);
+            f.reset();
             w.control<QCheckBox>(QStringLiteral("Check2"))->click();
             for (const auto& [box, date] :
                  {std::pair{"Txtjfrq", "2024-3-1"}, {"TxtSfsd", "2024-3-31"}, {"TxtSyrq", "2024-02-01"}})
@@ -167,12 +147,12 @@ BENCHMARK(BM_AddMonthInWindow)->UseManualTime()->Unit(benchmark::kMillisecond)->
 
 // 刷新数据 for 10,000 tenants over their 10,000 bills of last month.
 void BM_RefreshMonth(benchmark::State& state) {
-    static MonthFile f(10000, 10000);
+    static const MonthFile f(10000, 1);
     for (auto _ : state) {
         const tv::billing::RunResult r = tv::billing::compute(f.run(true));
         state.PauseTiming();
-        if (r.bills != 10000 || count(f.path) != 10000 ||
-            QFile(tv::billing::ReceiptFile::pathFor(f.path)).size() != 13920000)
+        if (r.bills != 10000 || count(f.path()) != 10000 ||
+            QFile(tv::billing::ReceiptFile::pathFor(f.path())).size() != 13920000)
             state.SkipWithError("the bills or receipts are not all there");
         state.ResumeTiming();
     }
