@@ -196,8 +196,8 @@ void FrmTfjs::onLoad() {
     RowTotal = 0;
     s.ActiveFormCode = FormCode::Fees;
     s.DatabasePath = s.DataFilePath;
-    SettlementMode.clear();
-    s.OpDialogMode = kNoFileDialog;
+    SettlementMode.reset();
+    OpDialogMode = FileDialog::None;
     try {
         loadSource();
     } catch (const std::exception&) {
@@ -283,18 +283,15 @@ void FrmTfjs::DBGrid1_DblClick() {
     }
     u.CmdQr->setEnabled(true);
     u.CmdPrinter->setEnabled(true);
-    SettlementMode.clear();
+    SettlementMode.reset();
 }
 
 void FrmTfjs::Check_Click(int n) {
-    SettlementMode = n == 1 ? kPaidInAdvance : kWithArrears;
+    SettlementMode = n == 1 ? SettlementKind::PaidInAdvance : SettlementKind::WithArrears;
     (n == 1 ? ui().Check2 : ui().Check1)->setEnabled(false);
 }
 
-SettlementKind FrmTfjs::kind() const {
-    assert(SettlementMode.isEmpty() || SettlementMode == kPaidInAdvance || SettlementMode == kWithArrears);
-    return SettlementMode == kWithArrears ? SettlementKind::WithArrears : SettlementKind::PaidInAdvance;
-}
+SettlementKind FrmTfjs::kind() const { return SettlementMode.value_or(SettlementKind::PaidInAdvance); }
 
 void FrmTfjs::CboBtth_Click() {
     ui().LelBt->setText(ui().CboBtth->currentText() == kSettleTitle ? kSettleTitle
@@ -304,20 +301,19 @@ void FrmTfjs::CboBtth_Click() {
 void FrmTfjs::CmdCx_Click() {
     FrmTfjsUi& u = ui();
     SharedState& s = state();
-    s.SearchKeys.fjh = u.TxtFh2->text();
-    s.SearchKeys.jfrq = u.Txtjfrq2->text();
-    if (s.SearchKeys.jfrq.isEmpty()) {
+    const SearchKeyRecord keys{.fjh = u.TxtFh2->text(), .jfrq = u.Txtjfrq2->text()};
+    if (keys.jfrq.isEmpty()) {
         tell(QStringLiteral("'计费日期'字段不能为空"), dlg::kHintTitle);
         return;
     }
-    if (s.SearchKeys.fjh.isEmpty()) {
+    if (keys.fjh.isEmpty()) {
         tell(QStringLiteral("'房间编号'字段不能为空"), dlg::kHintTitle);
         return;
     }
     // The typed date is read as a date: any form of it finds the stored day.
-    const std::optional<QDate> day = parseDate(s.SearchKeys.jfrq);
+    const std::optional<QDate> day = parseDate(keys.jfrq);
     if (!day || !u.Data1->isOpen() ||
-        !u.Data1->findFirst({{QStringLiteral("jfrq"), shortDate(*day)}, {QStringLiteral("fjh"), s.SearchKeys.fjh}})) {
+        !u.Data1->findFirst({{QStringLiteral("jfrq"), shortDate(*day)}, {QStringLiteral("fjh"), keys.fjh}})) {
         tell(QStringLiteral("数据查询失败！"));
         return;
     }
@@ -332,7 +328,6 @@ void FrmTfjs::CmdCx_Click() {
 
 void FrmTfjs::CmdQr_Click() {
     FrmTfjsUi& u = ui();
-    SharedState& s = state();
     if (!settled()) {
         tell(kChooseMode, dlg::kHintTitle);
         return;
@@ -359,8 +354,8 @@ void FrmTfjs::CmdQr_Click() {
         settle(bill, {kind(), *monthDays, *daysLived, *deposit, *arrears, MonthlyRent, MonthlyOtherFee});
     MonthDays = *monthDays;
     DaysLived = *daysLived;
-    s.SettleDeposit = *deposit;
-    s.SettleArrears = *arrears;
+    Deposit = *deposit;
+    Arrears = *arrears;
     DailyRent = steps.dailyRent;
     ChargedDays = steps.chargedDays;
     RentDue = steps.rentDue;
@@ -383,7 +378,7 @@ void FrmTfjs::saveSettlement(Money deposit, Money arrears) {
         return;
     }
     SettlementFileName = Bill.fjh + QStringLiteral(".txt");
-    const QString path = state().StatementDir + SettlementFileName;
+    const QString& path = SettlementFileName;  // in the current folder
     if (const QString kept = keptFileAt(path, state().DatabasePath); !kept.isEmpty()) {
         tell(QStringLiteral("房间编号为“%1”的结算账单文件会替换本程序自用的文件“%2”，租客退房结算账单没有保存！")
                  .arg(Bill.fjh, kept));
@@ -395,7 +390,7 @@ void FrmTfjs::saveSettlement(Money deposit, Money arrears) {
                  .arg(why));  // the computed boxes stay; confirm again to retry
         return;
     }
-    SettlementMode.clear();
+    SettlementMode.reset();
     for (QCheckBox* c : {u.Check1, u.Check2}) {
         c->setChecked(false);
         c->setEnabled(true);
@@ -405,7 +400,6 @@ void FrmTfjs::saveSettlement(Money deposit, Money arrears) {
 
 void FrmTfjs::Typed(QLineEdit* box) {
     FrmTfjsUi& u = ui();
-    SharedState& s = state();
     const QString text = box->text();
     if (box == u.TxtJzts)
         return TxtJzts_Change();
@@ -414,7 +408,7 @@ void FrmTfjs::Typed(QLineEdit* box) {
             MonthDays = *v;
     } else if (box == u.TxtYj || box == u.TxtQzze) {
         if (const auto m = amountBox(box))
-            (box == u.TxtYj ? s.SettleDeposit : s.SettleArrears) = box == u.TxtYj ? cents(*m) : *m;
+            (box == u.TxtYj ? Deposit : Arrears) = box == u.TxtYj ? cents(*m) : *m;
     } else if (box == u.Txtbysb || box == u.Txtsysb || box == u.Txtbydb || box == u.Txtsydb) {
         float& reading = box == u.Txtbysb   ? Bill.bysb
                          : box == u.Txtsysb ? Bill.sysb
@@ -434,7 +428,7 @@ void FrmTfjs::Typed(QLineEdit* box) {
         box->setText(format00(charge));
     } else if (box == u.Txthj) {
         if (settled())
-            Bill.hj = settlementTotal(Bill, kind(), s.SettleDeposit, s.SettleArrears);
+            Bill.hj = settlementTotal(Bill, kind(), Deposit, Arrears);
         Words = RMBChinese(Bill.hj.toDouble());
         showBill(1u << hj);
     }
@@ -469,10 +463,10 @@ void FrmTfjs::TxtJzts_Change() {
 
 // ---------------------------------------------------------------- the file and the sheet
 
-void FrmTfjs::Op(QString& Myp, const QString& YYno) {
-    const QString title = YYno == kNewDataFile    ? QStringLiteral("新建公寓数据")
-                          : YYno == kOpenDataFile ? QStringLiteral("打开公寓数据")
-                                                  : QStringLiteral("打开数据文件");
+void FrmTfjs::Op(QString& Myp, FileDialog YYno) {
+    const QString title = YYno == FileDialog::NewDataFile    ? QStringLiteral("新建公寓数据")
+                          : YYno == FileDialog::OpenDataFile ? QStringLiteral("打开公寓数据")
+                                                             : QStringLiteral("打开数据文件");
     const QString path = dlg::openFile(title, QStringLiteral("数据文件 (*.txt)|*.txt|所有文件 (*.*)|*.*"));
     if (!path.isEmpty())
         Myp = path;
@@ -482,10 +476,9 @@ void FrmTfjs::Op(QString& Myp, const QString& YYno) {
 // does not hold one changes nothing.
 void FrmTfjs::CmdDk_Click() {
     FrmTfjsUi& u = ui();
-    SharedState& s = state();
-    s.OpDialogMode = kSettlementFile;
+    OpDialogMode = FileDialog::SettlementFile;
     QString path;
-    Op(path, s.OpDialogMode);
+    Op(path, OpDialogMode);
     if (path.isEmpty())
         return;
     std::optional<SettlementRecord> read = readSettlementFile(path);
@@ -497,23 +490,21 @@ void FrmTfjs::CmdDk_Click() {
     read->bill.sfzhm = Bill.sfzhm;
     Bill = read->bill;
     Words = read->words;
-    s.SettleDeposit = read->deposit;
-    s.SettleArrears = read->arrears;
+    Deposit = read->deposit;
+    Arrears = read->arrears;
     showBill(~(1u << xm | 1u << sfzhm));
     u.TxtYj->setText(format00(read->deposit));
     u.TxtQzze->setText(format00(read->arrears));
     u.CmdQr->setEnabled(true);
     u.CmdPrinter->setEnabled(true);
-    SettlementMode.clear();
+    SettlementMode.reset();
     tell(QStringLiteral("租客退房结算账单导入成功！"));
 }
 
 // The sheet of the bill settled here, whatever another window holds.
 void FrmTfjs::CmdPrinter_Click() {
-    SharedState& s = state();
-    s.CurrentBill = Bill;
-    s.AmountInWords = Words;
-    PrintSettlement(s.CurrentBill, s.AmountInWords, s.SettleDeposit, s.SettleArrears);
+    BillRecord sheet = Bill;  // rounded to cents as it prints; the bill settled stays as it is
+    PrintSettlement(sheet, Words, Deposit, Arrears);
 }
 
 }  // namespace tv::fees

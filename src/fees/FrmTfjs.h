@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -53,18 +54,15 @@ public:
     static constexpr const char* kName = windows::kSettlement;
     FrmTfjs();
 
-    // How the account is settled (SettlementMode; "" until a box is ticked).
-    static constexpr QLatin1String kPaidInAdvance{"NO"};  // 非欠租结算
-    static constexpr QLatin1String kWithArrears{"YE"};    // 带欠租结算
-    // The file dialog's kinds (Op's YYno, OpDialogMode), which name its title.
-    static constexpr QLatin1String kNewDataFile{"Y1"};
-    static constexpr QLatin1String kOpenDataFile{"Y2"};
-    static constexpr QLatin1String kSettlementFile{"Y3"};
-    static constexpr QLatin1String kNoFileDialog{" "};  // none asked yet since the load
+    // What the file dialog is asked for, which names its title.
+    enum class FileDialog { None, NewDataFile, OpenDataFile, SettlementFile };
 
     // The window's own variables (they outlive an unload).
     QString SettlementFileName;
-    QString SettlementMode;
+    // How the account is settled: 非欠租结算 or 带欠租结算 (none until a box is ticked).
+    std::optional<SettlementKind> SettlementMode;
+    FileDialog OpDialogMode = FileDialog::None;  // the one asked last since the load
+    Money Deposit{}, Arrears{};                  // of the settlement
     Money RentDue{}, DailyRent{};
     float ChargedDays = 0, MonthDays = 0, DaysLived = 0;
     Money DailyOtherFee{}, OtherFeeDue{}, MonthlyRent{}, MonthlyOtherFee{};
@@ -74,7 +72,7 @@ public:
     QString Words;
 
     // The file dialog: the chosen path into Myp, which a cancel leaves alone.
-    void Op(QString& Myp, const QString& YYno);
+    void Op(QString& Myp, FileDialog YYno);
 
 protected:
     QSize designSize() const override { return {15600, 9840}; }
@@ -88,7 +86,7 @@ private:
     void loadSource();
     void showBill(uint32_t fields);
     SettlementKind kind() const;
-    bool settled() const { return !SettlementMode.isEmpty(); }
+    bool settled() const { return SettlementMode.has_value(); }
     void saveSettlement(Money deposit, Money arrears);
 
     void Data1_Reposition();

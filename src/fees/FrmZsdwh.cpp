@@ -311,11 +311,8 @@ void FrmZsdwh::CboCxfs_Click() {
 
 void FrmZsdwh::CmdCx_Click() {
     FrmZsdwhUi& u = ui();
-    SearchKeyRecord& keys = state().SearchKeys;
-    keys.fjh = u.TxtFh->text();
-    keys.xm = u.Txtzk->text();
-    keys.sfzhm = u.Txtzh->text();
-    keys.jfrq = u.Txtjfrq->text();
+    const SearchKeyRecord keys{
+        .fjh = u.TxtFh->text(), .xm = u.Txtzk->text(), .sfzhm = u.Txtzh->text(), .jfrq = u.Txtjfrq->text()};
     const bool date = !keys.jfrq.isEmpty(), room = !keys.fjh.isEmpty(), name = !keys.xm.isEmpty(),
                id = !keys.sfzhm.isEmpty();
     const QString jfrqField = QStringLiteral("jfrq"), fjhField = QStringLiteral("fjh"), xmField = QStringLiteral("xm"),
@@ -429,7 +426,6 @@ void FrmZsdwh::Check_Click(int n) {
 
 void FrmZsdwh::CmdQr_Click() {
     FrmZsdwhUi& u = ui();
-    SharedState& s = state();
     const QString date = u.Txtjfrq->text();
     if (date.isEmpty()) {
         tell(kNoDate, dlg::kHintTitle);
@@ -440,7 +436,7 @@ void FrmZsdwh::CmdQr_Click() {
         tell(failed, dlg::kHintTitle);
         return;
     }
-    s.SummaryTotals.jfrq = date;
+    SummaryTotals.jfrq = date;
     try {
         if (EditMode == Mode::Bills)
             recomputeBills(date);
@@ -458,13 +454,13 @@ void FrmZsdwh::CmdQr_Click() {
 void FrmZsdwh::recomputeBills(const QString& date) {
     FrmZsdwhUi& u = ui();
     SharedState& s = state();
-    s.SummaryTotals.sf = s.SummaryTotals.df = s.SummaryTotals.zj = s.SummaryTotals.hj = Money();
+    SummaryTotals.sf = SummaryTotals.df = SummaryTotals.zj = SummaryTotals.hj = Money();
     Recordset& rs = u.Data1->recordset();
     if (rs.recordCount() < 1) {
         u.TxtTs->setText(QStringLiteral("租金水电库中没有记录！"));
     } else {
         const int dateColumn = rs.columnIndex(QStringLiteral("jfrq"));
-        SummaryTotalsRecord sums = s.SummaryTotals;
+        Totals sums = SummaryTotals;
         BillRecord last = s.CurrentBill;
         try {
             // The rows are read again afterwards: nothing follows each of the moves.
@@ -495,15 +491,15 @@ void FrmZsdwh::recomputeBills(const QString& date) {
             u.Data1->refresh();  // the rows as the file holds them again
             throw;
         }
-        s.SummaryTotals = sums;
+        SummaryTotals = sums;
         s.CurrentBill = last;
     }
     FeeRecordCount = reread(u.Data1);
     Data1_Reposition();
-    u.Txtsfhz->setText(sumText(s.SummaryTotals.sf));
-    u.Txtdfhz->setText(sumText(s.SummaryTotals.df));
-    u.TxtZjhj->setText(sumText(s.SummaryTotals.zj));
-    u.Txthjhz->setText(sumText(s.SummaryTotals.hj));
+    u.Txtsfhz->setText(sumText(SummaryTotals.sf));
+    u.Txtdfhz->setText(sumText(SummaryTotals.df));
+    u.TxtZjhj->setText(sumText(SummaryTotals.zj));
+    u.Txthjhz->setText(sumText(SummaryTotals.hj));
     const QString done = QStringLiteral("租金水电费数据刷新完毕！");
     u.TxtTs->setText(done);
     tell(done, dlg::kHintTitle);
@@ -568,7 +564,7 @@ void FrmZsdwh::CmdHz_Click() {
     FrmZsdwhUi& u = ui();
     SharedState& s = state();
     setMode(Mode::Bills);  // the rows read again leave the bill held for printing
-    SummaryTotalsRecord& t = s.SummaryTotals;
+    Totals& t = SummaryTotals;
     t.sf = t.df = t.zj = t.hj = Money();
     if (u.Txtjfrq->text().isEmpty()) {
         tell(kNoDate, dlg::kHintTitle);
@@ -623,7 +619,7 @@ void FrmZsdwh::Zddy() {
         tell(kNoDate, dlg::kHintTitle);
         return;
     }
-    const QString date = s.SearchKeys.jfrq = u.Txtjfrq->text();
+    const QString date = u.Txtjfrq->text();
     dlg::msgBox(QStringLiteral("请调整好纸宽后：按(确认)后继续！"), dlg::OkOnly, dlg::kNoteTitle);
     const Recordset& rs = u.Data1->recordset();
     const int dateColumn = rs.columnIndex(QStringLiteral("jfrq"));

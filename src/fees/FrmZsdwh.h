@@ -7,6 +7,7 @@
 // to the check-out settlement.
 
 #include "platform/forms/Form.h"
+#include "platform/values/Money.h"
 #include "shared/Windows.h"
 
 #include <QString>
@@ -56,6 +57,12 @@ public:
     // batch print hold the bills as a recompute of the fee records does.
     enum class Mode { None, Bills, OtherFees };
     Mode EditMode = Mode::None;
+    // The sums of the billing date of the last recompute or totals, exact as money.
+    struct Totals {
+        Money sf{}, df{}, zj{}, hj{};
+        QString jfrq{};
+    };
+    Totals SummaryTotals;
     // Rows of the fee records, other fees, registrations and users as last
     // counted (the captions show them).
     int FeeRecordCount = 0, OtherFeeCount = 0, TenantCount = 0, UserCount = 0;

@@ -42,14 +42,10 @@ struct OtherFeesRecord {
     Money kdf{}, dtf{}, wsf{}, zaf{}, wgf{}, qtf{}, hj{};
 };
 
+// The keys a search copies from its boxes: room, name, ID number, room
+// status, billing date.
 struct SearchKeyRecord {
     QString fjh{}, xm{}, sfzhm{}, ysno{}, jfrq{};
-};
-
-// The fee records window's sums of one billing date, exact as money.
-struct SummaryTotalsRecord {
-    Money sf{}, df{}, zj{}, hj{};
-    QString jfrq{};
 };
 
 // A data window, as the one that loaded last (ActiveFormCode) or as the one a
@@ -68,12 +64,12 @@ enum class FormCode : uint8_t {
 enum class Sheets : uint8_t { Unchosen, One, Two };
 
 struct SharedState {
-    // Paths
-    QString DataFilePath{}, DatabasePath{}, UserDbPath{}, PicturePath{}, StatementDir{};
-    // Logged-in user
+    // Paths: the data file chosen, the one the data window loaded last is
+    // bound to, the user database, the pictures' folder.
+    QString DataFilePath{}, DatabasePath{}, UserDbPath{}, PicturePath{};
+    // The logged-in user.
     QString CurrentUser{}, CurrentPassword{};
-    // Modes
-    QString OpDialogMode{};
+    // The data window loaded last, and the registrations per sheet.
     FormCode ActiveFormCode = FormCode::None;
     Sheets SheetChoice = Sheets::Unchosen;
     // A run over the bills is chosen and not yet done: the computation
@@ -85,16 +81,12 @@ struct SharedState {
     // alone goes (twips), as the tenant records window printed them last.
     QString RegFormTitle{};
     float PrintOffsetX = 0, PrintOffsetY = 0;
-    // Registration records
+    // The registrations to print: the one, or the first and second of a pair.
     CheckInRecord CurrentCheckIn, SecondCheckIn;
-    SearchKeyRecord SearchKeys;
-    // The bill
+    // The bill held for printing, and its total in capitals.
     BillRecord CurrentBill;
     QString AmountInWords{};
-    // Totals and settlement amounts
-    SummaryTotalsRecord SummaryTotals;
-    Money SettleDeposit{}, SettleArrears{};
-    // Exchange
+    // The exchange windows' data file and workbook.
     QString AccessFilePath{}, ExcelFilePath{};
 };
 

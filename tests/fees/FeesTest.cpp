@@ -109,7 +109,6 @@ protected:
     // (and the settlement window) opened on it.
     void openSession(const QString& setup, qsizetype n) override {
         settlement = setup.contains("settle");
-        state().StatementDir = statementDir;
         data = dir.filePath(QStringLiteral("s%1.mdb").arg(n));
         tv::test::makeDataFile(data);
         if (!setup.contains("empty") && !setup.contains("settle"))
@@ -136,7 +135,10 @@ protected:
             state().CurrentUser = QStringLiteral("无此人");
         state().PicturePath = dir.path() + "/no/";
         state().DataFilePath = data;
-        tv::forms::the<tv::fees::FrmZsdwh>().EditMode = tv::fees::FrmZsdwh::Mode::None;  // as the program starts it
+        // The windows' own variables as the program starts them.
+        tv::forms::the<tv::fees::FrmZsdwh>().EditMode = tv::fees::FrmZsdwh::Mode::None;
+        tv::forms::the<tv::fees::FrmZsdwh>().SummaryTotals = {};
+        tv::forms::the<tv::fees::FrmTfjs>().Deposit = tv::forms::the<tv::fees::FrmTfjs>().Arrears = tv::Money();
         window(false).show();
         if (settlement)
             window(true).show();
@@ -182,7 +184,9 @@ protected:
             for (const char* n : {"Txtfjh", "Txtjfrq", "Txtzj", "Txtzf", "TxtYj", "TxtQzze", "Txtbysb", "Txtysl",
                                   "Txtsf", "Txtydl", "Txtddj", "Txtdf", "Txthj", "Txthj1"})
                 form << ctl<QLineEdit>(QStringLiteral("T:") + n)->text();
-            out << form.join(',') << static_cast<tv::fees::FrmTfjs&>(w).SettlementMode;
+            // The settlement's kind as the old program wrote it.
+            const std::optional<tv::fees::SettlementKind> kind = static_cast<tv::fees::FrmTfjs&>(w).SettlementMode;
+            out << form.join(',') << (!kind ? "" : *kind == tv::fees::SettlementKind::PaidInAdvance ? "NO" : "YE");
         } else {
             for (const char* d : {"Data1", "Data2"}) {
                 auto* s = ctl<tv::forms::DataControl>(d);
@@ -247,7 +251,7 @@ protected:
         return "\n    " + out.join("\n    ");
     }
     bool settlement = false;  // the steps go to the settlement window
-    QString statementDir, startFolder = QDir::currentPath();
+    QString startFolder = QDir::currentPath();
     int sessions = 0;
 };
 
@@ -439,7 +443,9 @@ TEST_F(FeesTest, SettlesWithAndWithoutArrearsKeepsTheFileAndPrintsTheSettledBill
 }
 
 TEST_F(FeesTest, ASettlementThatCannotBeWrittenIsNeverReportedSaved) {
-    statementDir = dir.filePath("missing/");
+    // The folder the settlement files land in (the current one) is gone.
+    const QString gone = dir.filePath("gone");
+    ASSERT_TRUE(QDir().mkdir(gone) && QDir::setCurrent(gone) && QDir().rmdir(gone));
     expectSessions({{"settle", "T:DBGrid1@@1;T:TxtByts=30;T:TxtJzts=12;T:Check1;T:CmdQr;T:CmdPrinter"}},
                    "fees_settlement_unwritable.txt");
 }
@@ -587,7 +593,6 @@ TEST_F(FeesTest, TotalsOfThousandsOfBillsAreTheirSumsToTheFen) {
                                                "68.07, 65.27, 967.08 FROM c")
                                     .arg(row.bills));
         state().DataFilePath = data;
-        tv::forms::the<tv::fees::FrmZsdwh>().EditMode = tv::fees::FrmZsdwh::Mode::None;  // as the program starts it
         window(false).show();
         auto totals = [this] {
             QStringList out;

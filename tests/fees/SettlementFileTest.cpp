@@ -39,6 +39,7 @@ protected:
         tv::state().DataFilePath = file;
     }
     void TearDown() override {
+        QDir::setCurrent(startFolder);
         script::setUnexpectedHandler(failing);
         WindowTest::TearDown();
     }
@@ -70,6 +71,7 @@ protected:
         return said.join(';');
     }
     std::function<void(const tv::dlg::Call&)> failing;
+    const QString startFolder = QDir::currentPath();
 };
 
 // A folder as "name=first line" (its first line up to CR LF), "name/" for a
@@ -134,8 +136,9 @@ TEST_F(SettlementFileTest, ASettlementIsKeptWholeOrNotAtAllAndNeverInAFileThePro
         if (row.full)
             disk.fill();
         tv::forms::the<tv::fees::FrmTfjs>().show();
-        tv::state().StatementDir = disk.path() + '/';
+        QDir::setCurrent(disk.path());  // where a settlement file lands
         EXPECT_EQ(settle(row.row), row.told);
+        QDir::setCurrent(startFolder);
         EXPECT_EQ(folder(disk), row.after);
         Registry::instance(QStringLiteral("FrmTfjs"))->unload();
     }

@@ -29,19 +29,17 @@ TEST(RMBChinese, WritesEveryPlaceRoundsHalfAwayAndStopsPastTwelveDigits) {
         EXPECT_EQ(tv::RMBChinese(over), "需转换的金额整数长度超过了12位！") << over;
 }
 
-TEST(SharedState, ClearCurrentBillLeavesWordsSettlementAndRecords) {
+TEST(SharedState, ClearCurrentBillLeavesTheWordsAndTheRegistrations) {
     tv::resetState();
     auto& s = tv::state();
     s.CurrentBill = {.fjh = "101", .bysb = 12.5f, .hj = tv::Money::fromInt(1022)};
     s.AmountInWords = "壹仟";
-    s.SettleDeposit = tv::Money::fromInt(1000);
     s.CurrentCheckIn.xm = "王小明";
     tv::ClearCurrentBill();
     EXPECT_EQ(s.CurrentBill.fjh + "|", "|");
     EXPECT_EQ(s.CurrentBill.hj, tv::Money());
     EXPECT_EQ(s.CurrentBill.bysb, 0.0f);
-    // Kept: the amount in words, the settlement amounts, the registrations.
+    // Kept: the amount in words, the registrations.
     EXPECT_EQ(s.AmountInWords + s.CurrentCheckIn.xm, "壹仟王小明");
-    EXPECT_EQ(s.SettleDeposit, tv::Money::fromInt(1000));
     tv::resetState();
 }
