@@ -30,7 +30,6 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include <cassert>
 #include <functional>
 #include <iterator>
 #include <utility>
@@ -311,7 +310,7 @@ void FrmWjgl::connectHandlers() {
 
 void FrmWjgl::onLoad() {
     FrmWjglUi& u = ui();
-    ClickMode.clear();
+    ClickMode = Click::None;
     SourceName.clear();
     u.Label4->hide();
     // The lists show what the unticked attribute boxes say: ordinary files only.
@@ -333,7 +332,7 @@ void FrmWjgl::DirList_Change() {
         QSignalBlocker block(u.DrvList);
         u.DrvList->setDriveOf(path);
     }
-    if (ClickMode == kTargetFolder)
+    if (ClickMode == Click::TargetFolder)
         u.TxtMbwj->setText(joinPath(path, SourceName));
 }
 
@@ -345,31 +344,36 @@ void FrmWjgl::CboLx_Click() {
 
 void FrmWjgl::FilList_Click(const QString& name) {
     FrmWjglUi& u = ui();
-    assert(ClickMode.isEmpty() || ClickMode == kPreview || ClickMode == kSourcePath || ClickMode == kTargetFolder ||
-           ClickMode == kBareName);
-    if (ClickMode == kPreview) {
-        u.Label4->show();
-        u.Image1->showFile(joinPath(folder(), name));
-    } else if (ClickMode == kSourcePath) {
-        u.TxtWjm->setText(joinPath(folder(), name));
-        SourceName = name;
-    } else if (ClickMode == kTargetFolder) {
-        u.TxtMbwj->setText(joinPath(folder(), QString()));
-    } else if (ClickMode == kBareName) {
-        u.TxtWjm->setText(name);
+    switch (ClickMode) {
+        case Click::Preview:
+            u.Label4->show();
+            u.Image1->showFile(joinPath(folder(), name));
+            break;
+        case Click::SourcePath:
+            u.TxtWjm->setText(joinPath(folder(), name));
+            SourceName = name;
+            break;
+        case Click::TargetFolder:
+            u.TxtMbwj->setText(joinPath(folder(), QString()));
+            break;
+        case Click::BareName:
+            u.TxtWjm->setText(name);
+            break;
+        case Click::None:
+            break;
     }
 }
 
-void FrmWjgl::Check4_Click(bool on) { ClickMode = on ? kPreview : kBareName; }
+void FrmWjgl::Check4_Click(bool on) { ClickMode = on ? Click::Preview : Click::BareName; }
 
 void FrmWjgl::Check5_Click(bool on) {
     ui().Check6->setEnabled(!on);
-    ClickMode = on ? kSourcePath : kBareName;
+    ClickMode = on ? Click::SourcePath : Click::BareName;
 }
 
 void FrmWjgl::Check6_Click(bool on) {
     ui().Check5->setEnabled(!on);
-    ClickMode = on ? kTargetFolder : kBareName;
+    ClickMode = on ? Click::TargetFolder : Click::BareName;
 }
 
 void FrmWjgl::clearModes() {

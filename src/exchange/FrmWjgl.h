@@ -57,13 +57,16 @@ public:
     static constexpr const char* kName = tv::windows::kFileManager;
     FrmWjgl();
 
-    // What a click on a file does (ClickMode; "" until a mode box changes).
-    static constexpr QLatin1String kPreview{"Y1"};       // the picture previewed
-    static constexpr QLatin1String kSourcePath{"Y2"};    // its path into the source box
-    static constexpr QLatin1String kTargetFolder{"Y3"};  // its folder into the target box
-    static constexpr QLatin1String kBareName{"N"};       // its bare name into the source box
-    QString ClickMode;
-    // The name of the file clicked last in the kSourcePath mode.
+    // What a click on a file does (None until a mode box changes).
+    enum class Click {
+        None,
+        Preview,       // the picture previewed
+        SourcePath,    // its path into the source box
+        TargetFolder,  // its folder into the target box
+        BareName,      // its bare name into the source box
+    };
+    Click ClickMode = Click::None;
+    // The name of the file clicked last in the SourcePath mode.
     QString SourceName;
 
 protected:

@@ -14,8 +14,8 @@
 
 namespace tv::fees {
 
-// "NO": the month was paid in advance; the total is paid back to the tenant.
-// "YE": the month was not paid; the total is what the tenant pays.
+// 非欠租结算: the month was paid in advance; the total is paid back to the tenant.
+// 带欠租结算: the month was not paid; the total is what the tenant pays.
 enum class SettlementKind { PaidInAdvance, WithArrears };
 
 // Rent or other fees per day: the monthly amount over the month's days,

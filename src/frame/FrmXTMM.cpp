@@ -126,7 +126,7 @@ void FrmXTMM::build(QWidget* root) {
 }
 
 void FrmXTMM::onLoad() {
-    MatchFlag.clear();
+    MatchFlag = Match::None;
     FailedAttempts = 0;
     RecoveryPhone.clear();
     userDbFailed_ = false;
@@ -196,12 +196,12 @@ void FrmXTMM::CmdYs_Click() {
             if (sameText(rs.field(QStringLiteral("yhxm")), s.CurrentUser) &&
                 sameText(rs.field(QStringLiteral("mima")), s.CurrentPassword)) {
                 tv::forms::the<MDIVamo>().show();
-                MatchFlag = kMatched;
+                MatchFlag = Match::Matched;
                 unload();
                 return;
             }
             rs.moveNext();
-            MatchFlag = kNoMatch;
+            MatchFlag = Match::NoMatch;
         }
     }
 
@@ -232,7 +232,7 @@ void FrmXTMM::CmdZhmm_Click() {
                     ui().TxtYhm->setText(name);
                 if (!password.isEmpty())
                     ui().TxtMM->setText(password);
-                MatchFlag = kMatched;
+                MatchFlag = Match::Matched;
                 ui().ImgYj->show();
                 // Counting starts again, so no later message shows a negative number.
                 FailedAttempts = 0;
@@ -241,7 +241,7 @@ void FrmXTMM::CmdZhmm_Click() {
                 return;
             }
             rs.moveNext();
-            MatchFlag = kNoMatch;
+            MatchFlag = Match::NoMatch;
         }
     }
 

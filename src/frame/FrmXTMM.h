@@ -37,9 +37,9 @@ public:
     FrmXTMM();
 
     // Window state, started afresh by every load.
-    static constexpr QLatin1String kMatched{"YE"};
-    static constexpr QLatin1String kNoMatch{"NO"};
-    QString MatchFlag;       // "", kMatched after a match, kNoMatch after a row that did not match
+    // Whether the last row looked at matched what was typed (None before any).
+    enum class Match { None, Matched, NoMatch };
+    Match MatchFlag = Match::None;
     int FailedAttempts = 0;  // failed logins since the load
     QString RecoveryPhone;   // the number typed for the last recovery
 

@@ -8,6 +8,7 @@
 #include "platform/dialogs/Progress.h"
 #include "platform/forms/PickerLists.h"
 #include "platform/shell/Shell.h"
+#include "support/Codes.h"
 #include "support/OddFiles.h"
 #include "support/WindowTest.h"
 
@@ -35,6 +36,13 @@ namespace {
 using tv::exchange::FrmWjgl;
 using tv::forms::FileList;
 namespace script = tv::dlg::script;
+
+// The click modes as the old program wrote them.
+constexpr std::array<std::pair<FrmWjgl::Click, const char*>, 5> kClickModes{{{FrmWjgl::Click::None, ""},
+                                                                             {FrmWjgl::Click::Preview, "Y1"},
+                                                                             {FrmWjgl::Click::SourcePath, "Y2"},
+                                                                             {FrmWjgl::Click::TargetFolder, "Y3"},
+                                                                             {FrmWjgl::Click::BareName, "N"}}};
 
 // A PNG picture of `width` × `height` in four quarters (red, blue / green,
 // white; in grey: black, white / dark, light), written a row at a time, so
@@ -289,7 +297,7 @@ QString FrmWjglTest::seen() {
         files.clear();
         for (int i = 0; i < list->count(); ++i) files += (i ? "," : "") + list->item(i)->text();
         fields << "src=" + ctl<QLineEdit>("TxtWjm")->text() << "dst=" + ctl<QLineEdit>("TxtMbwj")->text()
-               << "mode=" + wjgl().ClickMode + ' ' + modes << "list=" + files
+               << "mode=" + tv::test::codeText(kClickModes, wjgl().ClickMode) + ' ' + modes << "list=" + files
                << "pic=" + (ctl<QWidget>("Label4")->isVisible() ? shown : "-");
     } else {
         fields << "closed";
