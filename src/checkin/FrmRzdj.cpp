@@ -707,9 +707,7 @@ void FrmRzdj::cmdPrinterClick() {
         s.SheetChoice = tv::Sheets::One;
         if (!tv::currentRowToPrint(this))
             return;
-        // This window's row and this window's photo, whatever window loaded last.
-        fill();
-        tv::PrintRegForm(s.CurrentCheckIn, tv::FormCode::CheckIn);
+        printCurrentRow();
     } else if (choice == 2) {
         s.SheetChoice = tv::Sheets::Two;
         if (tv::forms::Form* pair = tv::forms::Registry::instance(QString::fromLatin1(tv::windows::kPairPrint)))
@@ -720,6 +718,14 @@ void FrmRzdj::cmdPrinterClick() {
 // --- photo picker ---------------------------------------------------------------
 
 QImage FrmRzdj::regPhoto() const { return ui().Image3->image(); }
+
+// This window's row and this window's photo, whatever window loaded last, with
+// the title and offsets the tenant records window printed with last.
+void FrmRzdj::printCurrentRow() {
+    SharedState& s = tv::state();
+    fill();
+    tv::PrintRegForm(s.CurrentCheckIn, tv::FormCode::CheckIn, s.RegFormTitle, s.PrintOffsetX, s.PrintOffsetY);
+}
 
 bool FrmRzdj::hasCurrentRow() const { return ui().Data1->isOpen() && ui().Data1->recordset().hasCurrent(); }
 

@@ -65,7 +65,7 @@ public:
     QString PhotoFolder, PhotoFile;
 
     QImage regPhoto() const override;
-    void holdCurrentRow() override { fill(); }
+    void printCurrentRow() override;
     bool hasCurrentRow() const override;
 
 protected:

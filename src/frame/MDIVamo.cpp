@@ -458,10 +458,8 @@ void MDIVamo::printCommand() {
         if (s.SheetChoice == tv::Sheets::One) {
             // The row the check-in window shows, with its photo.
             tv::windows::DataWindow* checkIn = tv::dataWindowOf(FormCode::CheckIn);
-            if (tv::currentRowToPrint(checkIn)) {
-                dynamic_cast<tv::windows::CheckInWindow&>(*checkIn).holdCurrentRow();
-                tv::PrintRegForm(s.CurrentCheckIn, FormCode::CheckIn);
-            }
+            if (tv::currentRowToPrint(checkIn))
+                dynamic_cast<tv::windows::CheckInWindow&>(*checkIn).printCurrentRow();
         } else if (s.SheetChoice == tv::Sheets::Two)
             openWindow(tv::windows::kPairPrint);
         // The tenant records window's print choice starts afresh (when it is open).

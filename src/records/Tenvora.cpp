@@ -643,7 +643,7 @@ void Tenvora::CmdPrinter_Click() {
         // Printed, the boxes are reset as after a print for this window (a
         // cleared box disables the other), then once more below; a failed
         // print leaves them and the choice as they were.
-        PrintRegForm(s.CurrentCheckIn, FormCode::Records);
+        PrintRegForm(s.CurrentCheckIn, FormCode::Records, s.RegFormTitle, s.PrintOffsetX, s.PrintOffsetY);
         resetPrintChoice();
     } else {
         if (forms::Form* pair = forms::Registry::instance(QString::fromLatin1(windows::kPairPrint)))

@@ -297,7 +297,7 @@ void FrmDyjl::CmdPrinter_Click() {
     // choice up.
     SharedState& s = state();
     const FormCode from = s.ActiveFormCode;
-    PrintRegFormPair(s.CurrentCheckIn, s.SecondCheckIn, from, offsets);
+    PrintRegFormPair(s.CurrentCheckIn, s.SecondCheckIn, from, s.RegFormTitle, offsets);
     auto* records = forms::Registry::loadedAs<windows::RecordsWindow>();
     if (records && from == FormCode::Records)
         records->resetPrintChoice();

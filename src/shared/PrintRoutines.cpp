@@ -217,15 +217,11 @@ void registrationGrid(const CheckInRecord& r) {
     rule("└───────────────────────────┴─────────────┴─────────────┘");
 }
 
-// A whole form with its title line: the title the tenant records window
-// printed with last, kept, or the usual one when there is none.
-void titledForm(const CheckInRecord& r) {
-    SharedState& s = state();
+// A whole form with its title line (the usual title for an empty one).
+void titledForm(const CheckInRecord& r, const QString& title) {
     emptyLines(2);
     font(18);
-    if (s.RegFormTitle.isEmpty())
-        s.RegFormTitle = QStringLiteral("Varnholt出租屋暂住人员情况登记表");
-    line({at(11, s.RegFormTitle)});
+    line({at(11, title.isEmpty() ? QStringLiteral("Varnholt出租屋暂住人员情况登记表") : title)});
     font(10);
     emptyLines(2);
     registrationGrid(r);
@@ -259,11 +255,11 @@ void PrintSettlement(BillRecord& bill, const QString& amountInWords, Money depos
     });
 }
 
-void PrintRegForm(const CheckInRecord& registration, FormCode from) {
+void PrintRegForm(const CheckInRecord& registration, FormCode from, const QString& title, float offsetX,
+                  float offsetY) {
     paperPrompt();
-    printing([&registration, from] {
-        const SharedState& s = state();
-        titledForm(registration);
+    printing([&] {
+        titledForm(registration, title);
         if (from == FormCode::CheckIn) {
             // The check-in window's photo box stands elsewhere than the
             // records window's, whose offsets are the ones kept here; the
@@ -271,25 +267,25 @@ void PrintRegForm(const CheckInRecord& registration, FormCode from) {
             // lands in the photo cell either way. Offsets never set (both 0,
             // no print from the records window yet) are taken as that
             // window's start values.
-            float x = s.PrintOffsetX, y = s.PrintOffsetY;
+            float x = offsetX, y = offsetY;
             if (x == 0 && y == 0) {
                 x = kDefaultOffsetX;
                 y = kDefaultOffsetY;
             }
             drawPhoto(photoOf(&windows::CheckInWindow::regPhoto), x, kRecordsPhotoTop - y);
         } else if (from == FormCode::Records) {
-            drawPhoto(photoOf(&windows::RecordsWindow::regPhoto), s.PrintOffsetX, kRecordsPhotoTop - s.PrintOffsetY);
+            drawPhoto(photoOf(&windows::RecordsWindow::regPhoto), offsetX, kRecordsPhotoTop - offsetY);
         }
         printer().endDoc();
     });
 }
 
-void PrintRegFormPair(const CheckInRecord& first, const CheckInRecord& second, FormCode from,
+void PrintRegFormPair(const CheckInRecord& first, const CheckInRecord& second, FormCode from, const QString& title,
                       const PairOffsets& offsets) {
     paperPrompt();
     printing([&] {
         const bool withPhotos = from == FormCode::CheckIn || from == FormCode::Records;
-        titledForm(first);
+        titledForm(first, title);
         if (withPhotos)
             drawPhoto(pairPhoto(windows::PairForm::First), offsets.X1, offsets.Y1 + kPairPhotoTop);
 

@@ -1,9 +1,8 @@
 #pragma once
 // The printed documents: the fee receipt, the batch receipt, the settlement
 // sheet, and the registration form (one, or a pair on one sheet). Each takes
-// the record it prints. The forms take the photo of the window they are
-// printed for; their title and the offsets of a form printed alone are the
-// ones the tenant records window printed with last (shared state).
+// what it prints; a form, the window it is printed for, whose photo it
+// carries.
 
 #include "platform/values/Money.h"
 #include "shared/SharedState.h"
@@ -28,13 +27,17 @@ struct PairOffsets {
     float X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
 };
 
-// One form, with the photo of the check-in or the tenant records window when
-// `from` names one of them (and it is loaded); for any other window none.
-void PrintRegForm(const CheckInRecord& registration, FormCode from);
+// One form titled `title` (the usual title when it is empty), with the photo
+// of the check-in or the tenant records window when `from` names one of them
+// (and it is loaded), for any other window none. The photo goes `offsetX`
+// across and `offsetY` up from the tenant records window's photo box (twips);
+// from the check-in window, offsets never set (both 0) are that box's start
+// values.
+void PrintRegForm(const CheckInRecord& registration, FormCode from, const QString& title, float offsetX, float offsetY);
 // Two forms on one sheet, the second without a title line; the photos of the
 // registration records window only when the check-in or the tenant records
 // window is `from`.
-void PrintRegFormPair(const CheckInRecord& first, const CheckInRecord& second, FormCode from,
+void PrintRegFormPair(const CheckInRecord& first, const CheckInRecord& second, FormCode from, const QString& title,
                       const PairOffsets& offsets);
 
 }  // namespace tv

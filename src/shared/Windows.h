@@ -37,11 +37,11 @@ private:
 };
 
 // The check-in window: the ID-card photo of the row it shows, and that row
-// copied into CurrentCheckIn.
+// printed as one registration form (copied into CurrentCheckIn first).
 class CheckInWindow {
 public:
     virtual QImage regPhoto() const = 0;
-    virtual void holdCurrentRow() = 0;
+    virtual void printCurrentRow() = 0;
 
 protected:
     ~CheckInWindow() = default;

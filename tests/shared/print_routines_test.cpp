@@ -46,7 +46,7 @@ public:
     QImage pairPhoto(windows::PairForm form) const { return photo(form == windows::PairForm::First ? 1 : 2); }
     void resetPrintChoice() { ++resets; }
     void enableSingleChoice() {}
-    void holdCurrentRow() {}
+    void printCurrentRow() {}
 };
 template <class I>
 class StandIn : public forms::Form, public Offers<I> {
@@ -146,8 +146,12 @@ protected:
     void receipt() { PrintReceipt(state().CurrentBill, state().AmountInWords); }
     void batchReceipt() { PrintBatchReceipt(state().CurrentBill, state().AmountInWords); }
     void settlement() { PrintSettlement(state().CurrentBill, state().AmountInWords, deposit, arrears); }
-    void regForm() { PrintRegForm(state().CurrentCheckIn, from); }
-    void pair() { PrintRegFormPair(state().CurrentCheckIn, state().SecondCheckIn, from, offsets); }
+    void regForm() {
+        PrintRegForm(state().CurrentCheckIn, from, state().RegFormTitle, state().PrintOffsetX, state().PrintOffsetY);
+    }
+    void pair() {
+        PrintRegFormPair(state().CurrentCheckIn, state().SecondCheckIn, from, state().RegFormTitle, offsets);
+    }
     Money deposit{}, arrears{};
     FormCode from = FormCode::None;
     PairOffsets offsets;
@@ -311,7 +315,7 @@ TEST_F(PrintRoutines, ADocumentPrintsTheRecordItIsGivenNotTheSharedOne) {
     first.fjh = "301";
     second.fjh = "302";
     dlg::script::answerMsgBox(dlg::Ok);
-    PrintRegFormPair(first, second, from, offsets);
+    PrintRegFormPair(first, second, from, QString(), offsets);
     EXPECT_EQ(Printer::traceLines().filter(QRegularExpression("房间编号:(301|302)")).size(), 2);
     EXPECT_EQ(Printer::traceLines().filter(QRegularExpression("房间编号:101")).size(), 0);
 }
