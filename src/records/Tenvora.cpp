@@ -202,18 +202,17 @@ void Tenvora::buildGrids(QWidget* root) {
         forms::greenStrip(d);
         return d;
     };
-    auto grid = [&](int n, const QString& caption, const QString& tip, DataControl* data,
+    auto grid = [&](const char* name, QLabel** strip, const QString& caption, const QString& tip, DataControl* data,
                     const std::vector<GridColumn>& columns) {
-        const QByteArray name = "DBGrid" + QByteArray::number(n);
-        DataGrid* g =
-            forms::captionedGrid(root, name.constData(), caption, data, columns, widthSample, &u.GridCaption[n - 1]);
+        DataGrid* g = forms::captionedGrid(root, name, caption, data, columns, widthSample, strip);
         g->setToolTip(tip);
         return g;
     };
 
     u.Data1 = source("Data1", QStringLiteral("公寓信息管理"), false);
     u.Data1->setToolTip(QStringLiteral("租客入住登记表"));
-    u.DBGrid1 = grid(1, QStringLiteral("长短租公寓暂住人员情况登记表"), QStringLiteral("租客入住登记表"), u.Data1,
+    u.DBGrid1 = grid("DBGrid1", &u.DBGrid1Caption, QStringLiteral("长短租公寓暂住人员情况登记表"),
+                     QStringLiteral("租客入住登记表"), u.Data1,
                      registrationColumns({QStringLiteral("承租人姓名"), QStringLiteral("随行老人"),
                                           QStringLiteral("随行老人"), QStringLiteral("现状")}));
     // Registrations are typed in the check-in window: a row typed here would
@@ -225,14 +224,14 @@ void Tenvora::buildGrids(QWidget* root) {
     // The bills and other fees only show what the computation wrote.
     const QString bills = QStringLiteral("租金水电费数据表"), others = QStringLiteral("其它费用表");
     u.Data2 = source("Data2", bills, true);
-    u.DBGrid2 = grid(2, bills, bills, u.Data2, billColumns());
+    u.DBGrid2 = grid("DBGrid2", &u.DBGrid2Caption, bills, bills, u.Data2, billColumns());
     u.Image3 = make<BoundImage>(root, "Image3");
     u.Image3->setToolTip(QStringLiteral("租客身份证照片"));
     u.Image3->setFrameShape(QFrame::Box);
     u.Image3->bind(u.Data1, QStringLiteral("xp"));
     u.Data3 = source("Data3", others, true);
     u.Data3->setToolTip(others);
-    u.DBGrid3 = grid(3, others, others, u.Data3, otherFeeColumns());
+    u.DBGrid3 = grid("DBGrid3", &u.DBGrid3Caption, others, others, u.Data3, otherFeeColumns());
     for (DataGrid* g : {u.DBGrid2, u.DBGrid3}) {
         g->setAllowAddNew(false);
         g->setAllowUpdate(false);
@@ -253,17 +252,17 @@ void Tenvora::placeGrids(int extraWidth, int extraHeight) {
     TenvoraUi& u = ui();
     const int left = kColumnRight + 120, width = 15000 - kColumnWiden + extraWidth, more1 = extraHeight / 2,
               more2 = extraHeight - more1;
-    auto block = [&](int n, DataControl* data, DataGrid* grid, int left, int top, int w, int h) {
-        setTwips(u.GridCaption[n], left, top, w, 300);
+    auto block = [&](QLabel* strip, DataControl* data, DataGrid* grid, int left, int top, int w, int h) {
+        setTwips(strip, left, top, w, 300);
         setTwips(grid, left, top + 300, w, h - 675);
         setTwips(data, left, top + h - 375, w, 375);
     };
     setTwips(u.Image1, left, 120, width, 720);
-    block(0, u.Data1, u.DBGrid1, left, 960, width, 3195 + more1);
-    block(1, u.Data2, u.DBGrid2, left, 4275 + more1, width, 3015 + more2);
+    block(u.DBGrid1Caption, u.Data1, u.DBGrid1, left, 960, width, 3195 + more1);
+    block(u.DBGrid2Caption, u.Data2, u.DBGrid2, left, 4275 + more1, width, 3015 + more2);
     // On paper the photo is placed from the design top of this box (7440).
     setTwips(u.Image3, left, 7440 + extraHeight, 2640, 2640);
-    block(2, u.Data3, u.DBGrid3, left + 2760, 7440 + extraHeight, width - 2760, 2640);
+    block(u.DBGrid3Caption, u.Data3, u.DBGrid3, left + 2760, 7440 + extraHeight, width - 2760, 2640);
 }
 
 // A window larger than its design (maximised on a large screen) shows more

@@ -30,7 +30,7 @@ struct TenvoraUi {
     forms::DataGrid *DBGrid1 = nullptr, *DBGrid2 = nullptr, *DBGrid3 = nullptr;
     forms::BoundImage* Image3 = nullptr;  // the tenant's ID-card photo
     QLabel *Image1 = nullptr, *Image2 = nullptr;
-    QLabel* GridCaption[3] = {};  // the strips above the grids
+    QLabel *DBGrid1Caption = nullptr, *DBGrid2Caption = nullptr, *DBGrid3Caption = nullptr;  // the strips above them
     // Search
     QComboBox *CboCxfs = nullptr, *Cbofjxz = nullptr;
     QLineEdit *TxtFh = nullptr, *Txtzk = nullptr, *Txtzh = nullptr, *Txtjfrq = nullptr, *TxtTs = nullptr;
