@@ -162,7 +162,8 @@ protected:
     }
 
     // Status line | Data1..Data5 position/count#rows | buttons CmdBydr CmdSydr CmdJs CmdCx CmdDel (1 on) and
-    // boxes Check1..4 (☑ ticked, x disabled) | EditMode | CurrentBill room hj zf, the window's OtherFees room hj | focus.
+    // boxes Check1..4 (☑ ticked, x disabled) | EditMode | CurrentBill room hj zf, the window's OtherFees room hj |
+    // focus.
     QString view() override {
         QStringList out;
         out << ctl<QLineEdit>("TxtTs")->text();
