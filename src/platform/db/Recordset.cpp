@@ -195,10 +195,7 @@ Value Recordset::field(int index, qsizetype most, bool* cut) const {
         if (v.kind() != Value::Kind::Text || v.toText().size() <= most)
             return v;
         *cut = true;
-        QString start = v.toText().left(most);
-        if (start.back().isHighSurrogate())
-            start.chop(1);
-        return Value(start);
+        return Value(detail::cutText(v.toText(), most));
     }
     if (!hasCurrent())
         noCurrent();

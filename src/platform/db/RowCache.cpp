@@ -21,16 +21,6 @@ const QString& goneText() {
     return t;
 }
 
-// The first `most` UTF-16 units of a text, never half a character.
-QString cutText(const QString& t, qsizetype most) {
-    if (t.size() <= most)
-        return t;
-    QString cut = t.left(most);
-    if (cut.back().isHighSurrogate())
-        cut.chop(1);
-    return cut;
-}
-
 }  // namespace
 
 RowCache::RowCache(std::shared_ptr<Database> db, const RecordSource& source)
@@ -222,7 +212,7 @@ Value RowCache::shown(int pos, int column, qsizetype most, bool* cut) {
     if (*p != packed::kCut && n == raw.n && start.size() <= most)
         return decodeCell(raw, column);  // all of it shows
     *cut = true;
-    return Value(cutText(start, most));
+    return Value(detail::cutText(start, most));
 }
 
 Value RowCache::fetchField(int64_t rowid, int column) {

@@ -160,6 +160,15 @@ Value decodeCell(const RawCell& c, ColumnKind kind) {
     return decodeUntyped(c);
 }
 
+QString cutText(const QString& t, qsizetype most) {
+    if (t.size() <= most)
+        return t;
+    QString cut = t.left(most);
+    if (cut.back().isHighSurrogate())
+        cut.chop(1);
+    return cut;
+}
+
 int bindText(sqlite3_stmt* st, int index, const char* p, qsizetype n) {
     return sqlite3_bind_text64(st, index, p, static_cast<sqlite3_uint64>(n), SQLITE_STATIC, SQLITE_UTF8);
 }

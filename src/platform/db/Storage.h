@@ -32,6 +32,9 @@ RawCell rawColumn(sqlite3_stmt* st, int col);
 Value decodeCell(const RawCell& c, ColumnKind kind);
 // The value of an expression column (no declared type): by its storage class.
 Value decodeUntyped(const RawCell& c);
+// The first `most` UTF-16 units of a text, never half a character: what
+// shows of a long text.
+QString cutText(const QString& t, qsizetype most);
 // Binds a value (already converted for its column, or a query parameter).
 // Lengths go to the engine in 64 bits: text or bytes over its length limit are
 // refused with SQLITE_TOOBIG, never cut.
