@@ -252,10 +252,10 @@ void Tenvora::placeGrids(int extraWidth, int extraHeight) {
     TenvoraUi& u = ui();
     const int left = kColumnRight + 120, width = 15000 - kColumnWiden + extraWidth, more1 = extraHeight / 2,
               more2 = extraHeight - more1;
-    auto block = [&](QLabel* strip, DataControl* data, DataGrid* grid, int left, int top, int w, int h) {
-        setTwips(strip, left, top, w, 300);
-        setTwips(grid, left, top + 300, w, h - 675);
-        setTwips(data, left, top + h - 375, w, 375);
+    auto block = [&](QLabel* strip, DataControl* data, DataGrid* grid, int x, int top, int w, int h) {
+        setTwips(strip, x, top, w, 300);
+        setTwips(grid, x, top + 300, w, h - 675);
+        setTwips(data, x, top + h - 375, w, 375);
     };
     setTwips(u.Image1, left, 120, width, 720);
     block(u.DBGrid1Caption, u.Data1, u.DBGrid1, left, 960, width, 3195 + more1);

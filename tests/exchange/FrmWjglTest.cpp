@@ -262,8 +262,8 @@ QString FrmWjglTest::seen() {
                          QDirIterator::Subdirectories);
          it.hasNext();) {
         const QFileInfo f(it.next());
-        QFile file(f.filePath());
-        const QByteArray bytes = f.isFile() && file.open(QIODevice::ReadOnly) ? file.read(8) : "";
+        QFile in(f.filePath());
+        const QByteArray bytes = f.isFile() && in.open(QIODevice::ReadOnly) ? in.read(8) : "";
         disk << f.filePath().mid(root.size() + 1) +
                     (f.isDir() ? "/"
                      : bytes.startsWith("\x89PNG")

@@ -90,8 +90,8 @@ protected:
     }
     template <class T = QWidget>
     T* ctl(const QString& name) {
-        const bool settlement = name.startsWith("T:");
-        return window(settlement).control<T>(settlement ? name.mid(2) : name);
+        const bool ofSettlement = name.startsWith("T:");
+        return window(ofSettlement).control<T>(ofSettlement ? name.mid(2) : name);
     }
 
     // Setup words: empty, settle (the settlement window too, on its own bills), nullhj, nouser, huge, one, drop,
@@ -563,8 +563,8 @@ TEST_F(FeesTest, TheWindowsFitTheirRoomWithNothingOutside) {
     state().DataFilePath = file;
     window(false).show();
     window(true).show();
-    for (bool settlement : {false, true}) {
-        QWidget* w = window(settlement).widget();
+    for (bool ofSettlement : {false, true}) {
+        QWidget* w = window(ofSettlement).widget();
         for (QWidget* c : w->findChildren<QWidget*>(QRegularExpression("^(Cmd|Txt|Cbo|Check|DBGrid|Data|Lel|Frame)")))
             EXPECT_TRUE(w->rect().contains(QRect(c->mapTo(w, QPoint()), c->size()))) << c->objectName().toStdString();
     }

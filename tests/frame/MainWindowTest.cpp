@@ -427,15 +427,15 @@ TEST_F(MainWindowTest, TheStatusBarShowsEachTextInsideItsPanelAndALongPathShorte
         for (const QString& text : {longPath, QStringLiteral("工作路径：") + folder}) {
             tv::forms::setStatusPanel(tv::forms::Panel::WorkPath, text);
             QApplication::processEvents();
-            auto* path = find<QLabel>(*main, "Panel1");
+            auto* first = find<QLabel>(*main, "Panel1");
             EXPECT_EQ(tv::forms::statusPanel(tv::forms::Panel::WorkPath), text);
             if (text == longPath) {
-                EXPECT_TRUE(path->text().startsWith(QStringLiteral("工作路径：/home/房东/")) &&
-                            path->text().contains("…") && path->text().endsWith(file))
-                    << path->text().toStdString();
-                EXPECT_EQ(path->toolTip(), text);
+                EXPECT_TRUE(first->text().startsWith(QStringLiteral("工作路径：/home/房东/")) &&
+                            first->text().contains("…") && first->text().endsWith(file))
+                    << first->text().toStdString();
+                EXPECT_EQ(first->toolTip(), text);
             } else {
-                EXPECT_EQ(path->text() + path->toolTip(), text);
+                EXPECT_EQ(first->text() + first->toolTip(), text);
             }
             const int edge = tv::forms::px(60) - 1;
             for (const char* name : {"Panel1", "Panel2", "Panel3", "Panel4"}) {

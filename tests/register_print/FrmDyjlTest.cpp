@@ -309,8 +309,8 @@ TEST_F(FrmDyjlTest, EachSearchCaseWithItsStatusTextThenEnterWalksTheRingPassingO
                 (i < 3 ? ctl<QLineEdit>(inputs[i]) : ctl<QComboBox>(inputs[i])->lineEdit())->setText(keys[i]);
         ctl<QPushButton>("CmdCx")->click();
         QString seen = boxes() + ctl<QLineEdit>("TxtTs")->text() + '|';
-        for (const char* w : {"Txtjfrq", "TxtFh", "Txtzk", "Txtzh", "Cbofjxz", "CmdCx"})
-            seen += ctl(w)->isEnabled() ? '1' : '0';
+        for (const char* name : {"Txtjfrq", "TxtFh", "Txtzk", "Txtzh", "Cbofjxz", "CmdCx"})
+            seen += ctl(name)->isEnabled() ? '1' : '0';
         const QString rows = QString::number(grid(n)->model()->rowCount());
         EXPECT_EQ(seen + '|' + pos(n) + '|' + rows + '|' + record(n) + '|' + pos(3 - n), c[3]) << c[1] << ' ' << c[2];
     }

@@ -29,7 +29,7 @@ using tv::print::Printer;
 namespace {
 
 // Stand-ins for the windows whose photos are printed, each offering the one
-// interface I: its photos, and the resets of the records window's print
+// interface of its window: its photos, and the resets of the records window's print
 // choice boxes (which a print leaves to the window that prints).
 struct Photos {
     QImage photos[2];
@@ -37,28 +37,41 @@ struct Photos {
     bool broken = false;  // reading a photo fails
     QImage photo(int which) const { return broken ? throw std::runtime_error("bad photo") : photos[which - 1]; }
 };
-// What a stand-in offers of the window interface I (whichever of these
-// members I declares, they implement it).
-template <class I>
-class Offers : public Photos, public I {
-public:
-    QImage regPhoto() const { return photo(1); }
-    QImage pairPhoto(windows::PairForm form) const { return photo(form == windows::PairForm::First ? 1 : 2); }
-    void resetPrintChoice() { ++resets; }
-    void enableSingleChoice() {}
-    void printCurrentRow() {}
+// What a stand-in offers of each window interface.
+struct CheckInOffers : Photos, windows::CheckInWindow {
+    QImage regPhoto() const override { return photo(1); }
+    void printCurrentRow() override {}
+
+protected:
+    ~CheckInOffers() = default;
 };
-template <class I>
-class StandIn : public forms::Form, public Offers<I> {
+struct RecordsOffers : Photos, windows::RecordsWindow {
+    QImage regPhoto() const override { return photo(1); }
+    void resetPrintChoice() override { ++resets; }
+    void enableSingleChoice() override {}
+
+protected:
+    ~RecordsOffers() = default;
+};
+struct PairOffers : Photos, windows::PairPrintWindow {
+    QImage pairPhoto(windows::PairForm form) const override {
+        return photo(form == windows::PairForm::First ? 1 : 2);
+    }
+
+protected:
+    ~PairOffers() = default;
+};
+template <class Offers>
+class StandIn final : public forms::Form, public Offers {
 public:
     explicit StandIn(const char* name) : Form(QString::fromLatin1(name), Kind::TopLevel) {}
 
 protected:
     void build(QWidget*) override {}
 };
-template <class I>
+template <class Offers>
 void addStandIn(const char* name) {
-    forms::Registry::add(QString::fromLatin1(name), [name] { return new StandIn<I>(name); });
+    forms::Registry::add(QString::fromLatin1(name), [name] { return new StandIn<Offers>(name); });
 }
 
 // The stand-in of a window, loaded, with grey photos of these sizes (pixels).
@@ -115,9 +128,9 @@ protected:
         resetState();
         dlg::script::begin();
         Printer::useFiles(QString(), QString());  // the trace in memory only
-        addStandIn<windows::CheckInWindow>(windows::kCheckIn);
-        addStandIn<windows::RecordsWindow>(windows::kRecords);
-        addStandIn<windows::PairPrintWindow>(windows::kPairPrint);
+        addStandIn<CheckInOffers>(windows::kCheckIn);
+        addStandIn<RecordsOffers>(windows::kRecords);
+        addStandIn<PairOffers>(windows::kPairPrint);
     }
     void TearDown() override {
         EXPECT_FALSE(Printer::device().isOpen());

@@ -48,13 +48,13 @@ DataControl::DataControl(QWidget* parent) : QWidget(parent), d(std::make_unique<
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
-    auto arrow = [&](const char* name, const QString& text, void (DataControl::*move)()) {
+    auto arrow = [&](const char* name, const QString& text, void (DataControl::*step)()) {
         auto* b = new QToolButton(this);
         b->setObjectName(QString::fromLatin1(name));
         b->setText(text);
         b->setAutoRaise(false);
         b->setFocusPolicy(Qt::NoFocus);
-        onClick(b, [this, move] { (this->*move)(); });
+        onClick(b, [this, step] { (this->*step)(); });
         row->addWidget(b);
     };
     arrow("MoveFirst", QStringLiteral("|◀"), &DataControl::moveFirst);

@@ -375,7 +375,7 @@ QSizeF pdfPrintableArea() {
 
 // The text of a line with its narrow stretches in place of the spaces that
 // hold their cells: "{75%:text}".
-QString markedText(const Placed& p) {
+static QString markedText(const Placed& p) {
     if (p.narrow.empty())
         return p.text;
     QString out;

@@ -143,10 +143,10 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
     QString why;
     const CopyOutcome outcome = writeCopy(in, from, to, &why);
     if (outcome == CopyOutcome::Failed) {
-        const bool unread = in.error() != QFileDevice::NoError;
+        const bool readFailed = in.error() != QFileDevice::NoError;
         return copyFailed(
-            (unread ? QStringLiteral("无法读取源文件“%1”：%2") : QStringLiteral("无法写入目标文件“%1”：%2"))
-                .arg(unread ? from : to, why),
+            (readFailed ? QStringLiteral("无法读取源文件“%1”：%2") : QStringLiteral("无法写入目标文件“%1”：%2"))
+                .arg(readFailed ? from : to, why),
             error);
     }
     if (outcome == CopyOutcome::Copied)

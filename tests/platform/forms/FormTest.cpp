@@ -106,13 +106,13 @@ TEST_F(FormTest, HandlersShowTheWaitCursorAndTheBoxesTheyOpenTheNormalOne) {
                : c->shape() == Qt::WaitCursor ? QStringLiteral("wait")
                                               : QStringLiteral("other");
     };
-    QStringList seen;
-    auto note = [&](const char* at) { seen << QString::fromUtf8(at) + ": " + cursor(); };
+    QStringList cursors;
+    auto note = [&](const char* at) { cursors << QString::fromUtf8(at) + ": " + cursor(); };
     // The next window that waits: what it is and the cursor it shows with; then it is closed.
     auto answerNext = [&] {
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            seen << (qobject_cast<QMessageBox*>(box) ? "message box: " : box ? "input box: " : "nothing: ") + cursor();
+            cursors << (qobject_cast<QMessageBox*>(box) ? "message box: " : box ? "input box: " : "nothing: ") + cursor();
             if (box)
                 box->reject();
         });
@@ -143,7 +143,7 @@ TEST_F(FormTest, HandlersShowTheWaitCursorAndTheBoxesTheyOpenTheNormalOne) {
     note("failure told");
     tv::dlg::script::setUnexpectedHandler(unexpected);
     tv::dlg::script::begin();
-    EXPECT_EQ(seen.join('\n').toStdString(),
+    EXPECT_EQ(cursors.join('\n').toStdString(),
               QStringList({"handler: wait", "message box: normal", "after the box: wait", "input box: normal",
                            "after the input box: wait", "nested handler: wait", "after the nested handler: wait",
                            "message box: normal", "after the nested failure: wait", "handler done: normal",

@@ -40,7 +40,7 @@ QStringList readLines(const QString& path) {
 }  // namespace
 
 // The text of the lines that a line of items gives, as the trace shows them.
-QStringList shown(const std::vector<Placed>& lines) {
+static QStringList shown(const std::vector<Placed>& lines) {
     QStringList out;
     for (const Placed& p : lines) out << traceLine(p).section('|', 1, -2);
     return out;

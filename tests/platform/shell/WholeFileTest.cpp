@@ -160,4 +160,4 @@ TEST_P(WholeFileTest, AWriterKilledLeavesNothingTheNextWriteDoesNotClearAway) {
 }
 
 INSTANTIATE_TEST_SUITE_P(UnnamedAndNamed, WholeFileTest, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Unnamed" : "Named"; });
+                         [](const auto& row) { return row.param ? "Unnamed" : "Named"; });
