@@ -21,11 +21,22 @@ const char* const kWindow = tv::checkin::FrmRzdj::kName;
 tv::forms::Form& window() { return *tv::forms::Registry::instance(QString::fromLatin1(kWindow)); }
 
 void BM_FirstOpen(benchmark::State& state) { firstOpens(state, "open", house(planOf(state)), false, 15); }
-BENCHMARK(BM_FirstOpen)->Args({10000, 10})->Args({10000, 100})->Args({500, 10})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_FirstOpen)
+    ->Args({10000, 10})
+    ->Args({10000, 100})
+    ->Args({500, 10})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // The data file out of the operating system's page cache: read from the disk.
 void BM_FirstOpenFileNotCached(benchmark::State& state) { firstOpens(state, "open", house(planOf(state)), true, 9); }
-BENCHMARK(BM_FirstOpenFileNotCached)->Args({10000, 10})->Args({500, 10})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_FirstOpenFileNotCached)
+    ->Args({10000, 10})
+    ->Args({500, 10})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // Opens after the first, in one process.
 void BM_Open(benchmark::State& state) {
@@ -47,7 +58,12 @@ void BM_SearchFindsTheLastRow(benchmark::State& state) {
         state, kWindow, [data] { data->moveFirst(); }, [search] { search->click(); }, {},
         [&h] { return tv::state().CurrentCheckIn.sfzhm == idNumber(h.rooms()); });
 }
-BENCHMARK(BM_SearchFindsTheLastRow)->Args({10000, 10})->Args({500, 10})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_SearchFindsTheLastRow)
+    ->Args({10000, 10})
+    ->Args({500, 10})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
 
 void registerWindow() {
     tv::forms::Registry::add(QString::fromLatin1(kWindow), [] { return new tv::checkin::FrmRzdj; });

@@ -39,10 +39,14 @@ double openAll() {
     return total;
 }
 
-void BM_FourWindowsOpen(benchmark::State& state) {
-    firstOpens(state, "four", house(planOf(state)), false, 5);
-}
-BENCHMARK(BM_FourWindowsOpen)->Args({10000, 10})->Args({10000, 100})->Args({500, 10})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+void BM_FourWindowsOpen(benchmark::State& state) { firstOpens(state, "four", house(planOf(state)), false, 5); }
+BENCHMARK(BM_FourWindowsOpen)
+    ->Args({10000, 10})
+    ->Args({10000, 100})
+    ->Args({500, 10})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace
 

@@ -201,9 +201,9 @@ void outform::cmdout_Click() {
     const bool opened = tv::shell::openDocument(path);
     if (!opened || CutCells)
         notice(QStringLiteral("Excel文件已保存在：") + path +
-                   (CutCells ? QStringLiteral("\n其中%1个单元格的文字超过Excel的上限（32767个字符），已截断。")
-                                   .arg(CutCells)
-                             : QString()),
+                   (CutCells
+                        ? QStringLiteral("\n其中%1个单元格的文字超过Excel的上限（32767个字符），已截断。").arg(CutCells)
+                        : QString()),
                tv::dlg::Info);
 }
 

@@ -288,7 +288,8 @@ TEST_F(ExchangeTest, AnExportNeverSpoilsTheWorkbookItReplacesAndCutsATextTooLong
         tv::dlg::script::answerMsgBox(tv::dlg::Yes);
         click<ex::outform>("cmdout");
         const QString told = boxes();
-        EXPECT_TRUE(told.startsWith(QStringLiteral("保存Excel文件失败：")) && told.contains(QStringLiteral("磁盘空间不足")))
+        EXPECT_TRUE(told.startsWith(QStringLiteral("保存Excel文件失败：")) &&
+                    told.contains(QStringLiteral("磁盘空间不足")))
             << told.toStdString();
         EXPECT_EQ(bytesOf(old), "old book");
         EXPECT_EQ(disk.files(), QStringList{QStringLiteral("旧.xlsx")});

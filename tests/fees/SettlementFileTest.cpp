@@ -97,9 +97,9 @@ TEST_F(SettlementFileTest, ASettlementIsKeptWholeOrNotAtAllAndNeverInAFileThePro
     const QString fresh = "101.txt=\"101\",\"2021-08-31\"";
     struct Row {
         const char* what;
-        int row;             // 1: room 101, 2: room Zjzd, 3: room zjzd
-        QString before;      // the folder before, as folder() shows it ("name/" makes a folder, "!" read-only)
-        bool full;           // the disk is full
+        int row;         // 1: room 101, 2: room Zjzd, 3: room zjzd
+        QString before;  // the folder before, as folder() shows it ("name/" makes a folder, "!" read-only)
+        bool full;       // the disk is full
         QString told, after;
     } rows[] = {
         {"a new file", 1, "", false, saved, fresh},
@@ -108,7 +108,7 @@ TEST_F(SettlementFileTest, ASettlementIsKeptWholeOrNotAtAllAndNeverInAFileThePro
         {"full disk, no file", 1, "", true, "租客退房结算账单保存失败！（磁盘空间不足）", ""},
         {"read-only", 1, "101.txt=old!", false, "租客退房结算账单保存失败！（文件是只读的）", "101.txt=old!"},
         {"a folder", 1, "101.txt/", false, "租客退房结算账单保存失败！（这是一个文件夹）", "101.txt/"},
-        {"the receipt file", 2, "Zjzd.txt=┌──┐",  false,
+        {"the receipt file", 2, "Zjzd.txt=┌──┐", false,
          "房间编号为“Zjzd”的结算账单文件会替换本程序自用的文件“Zjzd.txt”，租客退房结算账单没有保存！", "Zjzd.txt=┌──┐"},
         {"the receipt file in other letters", 3, "", false,
          "房间编号为“zjzd”的结算账单文件会替换本程序自用的文件“Zjzd.txt”，租客退房结算账单没有保存！", ""},

@@ -419,7 +419,8 @@ TEST_F(MainWindowTest, TheStatusBarShowsEachTextInsideItsPanelAndALongPathShorte
     const QString longPath =
         QStringLiteral(
             "工作路径：/home/房东/文档/租房数据/二〇二四年/广州市天河区某某街道某某社区某某路一百二十三号之一某某大厦/"
-            "租户资料备份/第一季度/二〇二四年/三月/").repeated(2) +
+            "租户资料备份/第一季度/二〇二四年/三月/")
+            .repeated(2) +
         file;
     for (const QSize screen : {QSize(1280, 800), QSize(1920, 1080)}) {
         SCOPED_TRACE(screen.width());

@@ -54,9 +54,7 @@ protected:
     ~RecordsOffers() = default;
 };
 struct PairOffers : Photos, windows::PairPrintWindow {
-    QImage pairPhoto(windows::PairForm form) const override {
-        return photo(form == windows::PairForm::First ? 1 : 2);
-    }
+    QImage pairPhoto(windows::PairForm form) const override { return photo(form == windows::PairForm::First ? 1 : 2); }
 
 protected:
     ~PairOffers() = default;

@@ -5,11 +5,11 @@
 #include <QDir>
 #include <QFile>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace tv::test {
 
@@ -40,7 +40,7 @@ void FullDisk::fill(qint64 room) {
     const auto left = [this] {
         struct statvfs fs {};
         return ::statvfs(QFile::encodeName(path()).constData(), &fs) == 0 ? qint64(fs.f_bavail) * qint64(fs.f_bsize)
-                                                                         : 0;
+                                                                          : 0;
     };
     // Whole pages first, then (to fill it up) byte by byte into the last one.
     while (fd >= 0 && left() > room && ::write(fd, block.constData(), block.size()) > 0) {

@@ -269,8 +269,9 @@ QString Database::errorText(int rc, int* codeOut) const {
         *codeOut = code;
     // Nor beside a file whose name leaves no room for the journal's longer one.
     if ((code & 0xff) == SQLITE_CANTOPEN && journalNameTooLong(path_))
-        return QStringLiteral("数据文件的文件名太长，无法写入（写入时要在旁边建立一个文件名更长的日志文件），"
-                              "请把数据文件改成较短的文件名。");
+        return QStringLiteral(
+            "数据文件的文件名太长，无法写入（写入时要在旁边建立一个文件名更长的日志文件），"
+            "请把数据文件改成较短的文件名。");
     return engineErrorText(code, QString::fromUtf8(same ? sqlite3_errmsg(db_) : sqlite3_errstr(rc)));
 }
 

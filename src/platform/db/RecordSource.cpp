@@ -48,9 +48,9 @@ void RecordSource::parse() {
     static const QRegularExpression orderBy(QStringLiteral("\\border\\s+by\\b"),
                                             QRegularExpression::CaseInsensitiveOption);
     // A where that is a condition alone, to which others can be added.
-    static const QRegularExpression where(QStringLiteral("^where\\b(.*)$"),
-                                          QRegularExpression::CaseInsensitiveOption |
-                                              QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression where(
+        QStringLiteral("^where\\b(.*)$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     static const QRegularExpression limits(QStringLiteral("\\b(limit|offset)\\b"),
                                            QRegularExpression::CaseInsensitiveOption);
 
@@ -258,7 +258,8 @@ std::string RecordSource::fieldsByRowid(const std::vector<int>& columns, bool sc
     }
     const int p = paramCount_;
     return (QStringLiteral("select rowid, ") + list + QLatin1String(" from ") + tableToken_ +
-            (scan ? whereWith(condition_, QStringLiteral("rowid >= %1 and rowid <= %2").arg(param(p + 1), param(p + 2))) +
+            (scan ? whereWith(condition_,
+                              QStringLiteral("rowid >= %1 and rowid <= %2").arg(param(p + 1), param(p + 2))) +
                         QLatin1String(" order by rowid")
                   : whereWith(condition_, QStringLiteral("rowid = %1").arg(param(p + 1)))))
         .toStdString();

@@ -201,9 +201,9 @@ Value RowCache::shown(int pos, int column, qsizetype most, bool* cut) {
     const detail::RawCell raw = packed::readCell(p);
     // Text, or bytes in a field of text or numbers, longer than can be shown:
     // only as much of it is decoded as shows.
-    const bool text = raw.type == SQLITE_TEXT ||
-                      (raw.type == SQLITE_BLOB && !source_.untyped(column) &&
-                       source_.columns()[static_cast<size_t>(column)].kind != ColumnKind::Blob);
+    const bool text =
+        raw.type == SQLITE_TEXT || (raw.type == SQLITE_BLOB && !source_.untyped(column) &&
+                                    source_.columns()[static_cast<size_t>(column)].kind != ColumnKind::Blob);
     if (*p != packed::kCut && (*p == packed::kLater || !text || raw.n <= most))
         return decode(r, pos, column);
     qsizetype n = std::min<qsizetype>(raw.n, 3 * most);  // `most` UTF-16 units take at most 3 bytes each

@@ -103,7 +103,7 @@ private:
     std::unordered_map<int, Page> pages_;  // by number, those held
     int pinned_ = -1;
     uint64_t clock_ = 0;
-    std::vector<Whole> wholes_;       // whole texts read of cells held cut
+    std::vector<Whole> wholes_;        // whole texts read of cells held cut
     std::vector<int8_t> textIndexed_;  // per column: -1 not known yet, 0, 1
     packed::RowReader reader_;
 };

@@ -73,8 +73,8 @@ void RowKeys::refresh(const std::vector<Value>& params) {
             ascending_ = true;
             ceiling_ = highest;
             refreshed_ = static_cast<int>(count);
-            if (count > 0 && static_cast<uint64_t>(highest) - static_cast<uint64_t>(lowest) + 1 ==
-                                 static_cast<uint64_t>(count))
+            if (count > 0 &&
+                static_cast<uint64_t>(highest) - static_cast<uint64_t>(lowest) + 1 == static_cast<uint64_t>(count))
                 parts_.push_back({0, {}, lowest, refreshed_, false});  // every rowid between them
             return;
         }
@@ -200,8 +200,8 @@ int RowKeys::positionOf(int64_t rowid) {
         if (parts_.empty())
             return -1;
         const std::vector<int64_t>& ids = parts_.front().ids;
-        const auto it = ascending_ ? std::lower_bound(ids.begin(), ids.end(), rowid)
-                                   : std::find(ids.begin(), ids.end(), rowid);
+        const auto it =
+            ascending_ ? std::lower_bound(ids.begin(), ids.end(), rowid) : std::find(ids.begin(), ids.end(), rowid);
         return it != ids.end() && *it == rowid ? static_cast<int>(it - ids.begin()) : -1;
     }
     if (rowid > ceiling_)

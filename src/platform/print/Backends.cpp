@@ -232,6 +232,7 @@ private:
 class WholeFileDevice : public QIODevice {
 public:
     explicit WholeFileDevice(WholeFile& file) : file_(file) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 size) override { return file_.write(data, size) ? size : -1; }

@@ -8,12 +8,12 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
-#include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
 
 namespace tv {
 

@@ -44,8 +44,7 @@ TEST_F(DatabaseTest, WhatIsNotADataFileIsRefusedLeftAsItWasAndNothingIsCreated) 
         {dir.filePath("notes.mdb"), QStringLiteral("这不是数据文件。\n").repeated(200).toUtf8(),
          "这个文件不是数据文件。"},
         {dir.filePath("empty.mdb"), QByteArray(), "这个文件不是数据文件。"},
-        {dir.filePath("half.mdb"), whole.left(whole.size() / 2),
-         "数据文件已损坏。"},
+        {dir.filePath("half.mdb"), whole.left(whole.size() / 2), "数据文件已损坏。"},
     };
     for (const auto& c : cases) {
         if (c.content) {
@@ -102,8 +101,7 @@ TEST_F(DatabaseTest, EngineErrorsAreToldInChineseWithoutTheEnginesEnglish) {
     // Another program replaced the file: the next opening reads the new one.
     const QString copy = dir.filePath("copy.mdb");
     ASSERT_TRUE(QFile::copy(path, copy) && QFile::remove(path) && QFile::rename(copy, path));
-    EXPECT_DB_ERROR(rename("103"),
-                    "数据文件已被其他程序替换或移动，请重新打开数据文件。");
+    EXPECT_DB_ERROR(rename("103"), "数据文件已被其他程序替换或移动，请重新打开数据文件。");
     Database::open(path)->exec("update qtfy set fjh = '104'");
     EXPECT_EQ(scalar("select group_concat(fjh) from qtfy"), "104");
 
@@ -176,13 +174,11 @@ TEST_F(DatabaseTest, APreparedStatementRunsRowAfterRowAndSurvivesARefusedOne) {
         {Value(QString(3000, QChar(0x79DF))), Value(QDate(1999, 1, 2)), Value(), Value(int16_t(-1))}};
     QStringList refused;
     for (const auto& r : rows) refused << dbError([&] { insert.run(r); });
-    EXPECT_EQ(refused.join('|'),
-              "(no DbError)|(no DbError)|数据与已有的记录重复，没有保存。|(no DbError)");
+    EXPECT_EQ(refused.join('|'), "(no DbError)|(no DbError)|数据与已有的记录重复，没有保存。|(no DbError)");
     EXPECT_EQ(scalar("select group_concat(length(k) || quote(d) || quote(b) || quote(n), '|') from u"),
               "3'2024-02-29'X'8950'NULL|0NULLX''7|3000'1999-01-02'NULL-1");
     EXPECT_DB_ERROR(insert.run({Value("x")}), "参数个数不符：需要 4 个，给出 1 个。");
-    EXPECT_DB_ERROR(Statement(*db, "insert into nosuch values (?)"),
-                    "数据文件中没有所需的数据表：nosuch。");
+    EXPECT_DB_ERROR(Statement(*db, "insert into nosuch values (?)"), "数据文件中没有所需的数据表：nosuch。");
 }
 
 TEST_F(DatabaseTest, PhotosAreReadWhenAskedFor) {

@@ -361,16 +361,20 @@ TEST_F(RecordsetTest, AWriteLandsOnlyOnTheRowAsItWasReadElseNothingIsWrittenAndT
         const char *source, *other, *write, *after;
     } cases[] = {
         {"bysj", "", "rent", "- | *103/甲/1000/10.5 104/乙/900/20.5 105/丙/700/30.5 | 103/1000 104/900 105/700"},
-        {"bysj", rebuilt, "rent", "changed | *104/乙/900/20.5 105/丙/700/30.5 103/甲/800/10.5 | 104/900 105/700 103/800"},
-        {"bysj", rebuilt, "delete", "changed | *104/乙/900/20.5 105/丙/700/30.5 103/甲/800/10.5 | 104/900 105/700 103/800"},
+        {"bysj", rebuilt, "rent",
+         "changed | *104/乙/900/20.5 105/丙/700/30.5 103/甲/800/10.5 | 104/900 105/700 103/800"},
+        {"bysj", rebuilt, "delete",
+         "changed | *104/乙/900/20.5 105/丙/700/30.5 103/甲/800/10.5 | 104/900 105/700 103/800"},
         {"select fjh, xm, zj, bysb from [bysj] where [zj] > ?", rebuilt, "rent",
          "changed | *104/乙/900/20.5 105/丙/700/30.5 103/甲/800/10.5 | 104/900 105/700 103/800"},
         {"bysj", "update bysj set bysb = 11 where fjh = '103'", "rent",
          "changed | *103/甲/800/11 104/乙/900/20.5 105/丙/700/30.5 | 103/800 104/900 105/700"},
         {"bysj", "update bysj set bysb = 11 where fjh = '103'", "delete",
          "changed | *103/甲/800/11 104/乙/900/20.5 105/丙/700/30.5 | 103/800 104/900 105/700"},
-        {"bysj", "delete from bysj where fjh = '103'", "rent", "changed | 104/乙/900/20.5 105/丙/700/30.5 | 104/900 105/700"},
-        {"bysj", "delete from bysj where fjh = '103'", "delete", "changed | 104/乙/900/20.5 105/丙/700/30.5 | 104/900 105/700"},
+        {"bysj", "delete from bysj where fjh = '103'", "rent",
+         "changed | 104/乙/900/20.5 105/丙/700/30.5 | 104/900 105/700"},
+        {"bysj", "delete from bysj where fjh = '103'", "delete",
+         "changed | 104/乙/900/20.5 105/丙/700/30.5 | 104/900 105/700"},
         // The same values written again, or another row changed: the row is still the one read.
         {"bysj", "update bysj set zj = 800, sdj = null", "rent",
          "- | *103/甲/1000/10.5 104/乙/900/20.5 105/丙/700/30.5 | 103/1000 104/800 105/800"},
@@ -379,8 +383,9 @@ TEST_F(RecordsetTest, AWriteLandsOnlyOnTheRowAsItWasReadElseNothingIsWrittenAndT
     };
     for (const auto& c : cases) {
         db->exec("delete from bysj");
-        db->exec("insert into bysj (rowid, fjh, xm, zj, bysb) values (1, '103', '甲', 800, 10.5), "
-                 "(2, '104', '乙', 900, 20.5), (3, '105', '丙', 700, 30.5)");
+        db->exec(
+            "insert into bysj (rowid, fjh, xm, zj, bysb) values (1, '103', '甲', 800, 10.5), "
+            "(2, '104', '乙', 900, 20.5), (3, '105', '丙', 700, 30.5)");
         Recordset rs(db, c.source, QString(c.source).contains('?') ? std::vector{Value(0)} : std::vector<Value>{});
         rs.refresh();
         int fired = 0;
@@ -553,7 +558,8 @@ TEST_F(RecordsetTest, ALongTextIsReadWholeShownCutAndNeverWrittenBackShortened) 
         int row, column;
         QString shown;
         bool cut;
-    } shown[] = {{0, xm, QString(1000, 'x'), true}, {0, dw, QStringLiteral("单").repeated(1000), true},
+    } shown[] = {{0, xm, QString(1000, 'x'), true},
+                 {0, dw, QStringLiteral("单").repeated(1000), true},
                  {1, xm, QStringLiteral("李四"), false}};
     for (const auto& s : shown) {
         bool cut = false;

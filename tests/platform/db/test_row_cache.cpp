@@ -14,7 +14,7 @@ namespace {
 class RowCacheTest : public DbTest {
 protected:
     // Bills of rooms 1 to n, rowid and total alike, on three billing dates in
-// turn, of six tenants in turn.
+    // turn, of six tenants in turn.
     void addBills(int n) {
         db->exec(QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
                                 "insert into fzsdjs (rowid, fjh, sfzhm, jfrq, hj) select i, i, 'ID' || (i % 6), "
@@ -93,8 +93,8 @@ TEST_F(RowCacheTest, ASearchFindsOnlyTheSourcesRowsWithOrWithoutAnIndex) {
         const char* key;
         int from, found;
     } cases[] = {
-        {sfzhm, "ID1", 0, 0},   {sfzhm, "ID1", 1, 2}, {sfzhm, "ID4", 0, 1}, {sfzhm, "ID2", 0, -1},  // on other dates
-        {sfzhm, "ID1", 199, 200}, {fjh, "301", 0, 100}, {fjh, "302", 0, -1}, {fjh, "301", 101, -1},
+        {sfzhm, "ID1", 0, 0},     {sfzhm, "ID1", 1, 2}, {sfzhm, "ID4", 0, 1}, {sfzhm, "ID2", 0, -1},  // on other dates
+        {sfzhm, "ID1", 199, 200}, {fjh, "301", 0, 100}, {fjh, "302", 0, -1},  {fjh, "301", 101, -1},
         {fjh, "new", 0, 200},
     };
     for (const auto& c : cases)

@@ -54,10 +54,14 @@ TEST_F(RowKeysTest, EveryPositionHasTheRowidTheSourceListsThere) {
         bool byParts;
     } cases[] = {
         {"fzsdjs", {}, "select rowid from fzsdjs order by rowid", true},
-        {"select * from [fzsdjs] where [jfrq]=?", {Value("2024-03-01")},
-         "select rowid from fzsdjs where jfrq = '2024-03-01' order by rowid", true},
-        {"select fjh as room, zj from fzsdjs where room like ?", {Value("1%")},
-         "select rowid from fzsdjs where fjh like '1%' order by rowid", true},
+        {"select * from [fzsdjs] where [jfrq]=?",
+         {Value("2024-03-01")},
+         "select rowid from fzsdjs where jfrq = '2024-03-01' order by rowid",
+         true},
+        {"select fjh as room, zj from fzsdjs where room like ?",
+         {Value("1%")},
+         "select rowid from fzsdjs where fjh like '1%' order by rowid",
+         true},
         {"select * from [fzsdjs] order by [zj] desc", {}, "select rowid from fzsdjs order by zj desc", false},
         {"select * from [fzsdjs] where [fjh]=?", {Value("none")}, "select rowid from fzsdjs where 0", true},
     };
@@ -101,7 +105,7 @@ TEST_F(RowKeysTest, RowsDeletedAndAddedHereMoveTheRowsAfterThem) {
         RowKeys keys(*db, source);
         keys.refresh({});
         std::vector<int64_t> model = rowids("select rowid from fzsdjs order by rowid");
-        keys.at(1000);  // a part read
+        keys.at(1000);                                  // a part read
         for (int pos : {0, 1000, 999, 5000, -1, 70}) {  // -1: the last
             pos = pos < 0 ? static_cast<int>(model.size()) - 1 : pos;
             keys.erase(pos);
@@ -114,8 +118,10 @@ TEST_F(RowKeysTest, RowsDeletedAndAddedHereMoveTheRowsAfterThem) {
         keys.erase(static_cast<int>(model.size()) - 2);
         model.erase(model.end() - 2);
         ASSERT_EQ(keys.count(), static_cast<int>(model.size())) << gaps;
-        for (int pos = 0; pos < keys.count(); ++pos) ASSERT_EQ(keys.at(pos), model[static_cast<size_t>(pos)]) << gaps << pos;
-        for (int pos = 0; pos < keys.count(); pos += 97) EXPECT_EQ(keys.positionOf(model[static_cast<size_t>(pos)]), pos);
+        for (int pos = 0; pos < keys.count(); ++pos)
+            ASSERT_EQ(keys.at(pos), model[static_cast<size_t>(pos)]) << gaps << pos;
+        for (int pos = 0; pos < keys.count(); pos += 97)
+            EXPECT_EQ(keys.positionOf(model[static_cast<size_t>(pos)]), pos);
     }
 }
 
@@ -135,8 +141,9 @@ TEST_F(RowKeysTest, AnotherProgramsRowsNeverMoveTheCountOrTheRowsRead) {
         const int count = keys.count();
         keys.at(0);
         OtherProgram other(path);
-        ASSERT_EQ(other.run("delete from fzsdjs where rowid in (5, 10000, 10001); insert into fzsdjs (fjh) values ('新')"),
-                  "");
+        ASSERT_EQ(
+            other.run("delete from fzsdjs where rowid in (5, 10000, 10001); insert into fzsdjs (fjh) values ('新')"),
+            "");
         EXPECT_EQ(keys.count(), count);
         EXPECT_EQ(keys.at(4), 5);  // read before: it stays, gone in the file
         EXPECT_EQ(keys.positionOf(20001), -1);

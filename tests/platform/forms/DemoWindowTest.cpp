@@ -501,16 +501,19 @@ TEST_F(DemoWindow, ANameTypedOverARowAnotherProgramChangedIsNotWrittenAndTheRowS
     } cases[] = {
         {rebuilt, "grid", "102李四 103Ann 101张三 | *102/李四 103/Ann 101/张三 | 李四/1/未婚"},
         {rebuilt, "boxes", "102李四 103Ann 101张三 | *102/李四 103/Ann 101/张三 | 李四/1/未婚"},
-        {"update zfdj set jzrs = 5 where fjh = '101'", "grid", "101张三 102李四 103Ann | *101/张三 102/李四 103/Ann | 张三/5/已婚"},
-        {"update zfdj set jzrs = 5 where fjh = '101'", "boxes", "101张三 102李四 103Ann | *101/张三 102/李四 103/Ann | 张三/5/已婚"},
+        {"update zfdj set jzrs = 5 where fjh = '101'", "grid",
+         "101张三 102李四 103Ann | *101/张三 102/李四 103/Ann | 张三/5/已婚"},
+        {"update zfdj set jzrs = 5 where fjh = '101'", "boxes",
+         "101张三 102李四 103Ann | *101/张三 102/李四 103/Ann | 张三/5/已婚"},
         {"delete from zfdj where fjh = '101'", "grid", "102李四 103Ann | 102/李四 103/Ann | //"},
         {"delete from zfdj where fjh = '101'", "boxes", "102李四 103Ann | 102/李四 103/Ann | //"},
     };
     DataGrid* grid = ui().DBGrid1;
     grid->setAllowUpdate(true);
     for (const auto& c : cases) {
-        tv::test::execSql(file, "delete from zfdj; insert into zfdj (rowid, fjh, jzrs, xm, yh) values (1, '101', 2, "
-                                "'张三', '已婚'), (2, '102', 1, '李四', '未婚'), (3, '103', 3, 'Ann', '已婚')");
+        tv::test::execSql(file,
+                          "delete from zfdj; insert into zfdj (rowid, fjh, jzrs, xm, yh) values (1, '101', 2, "
+                          "'张三', '已婚'), (2, '102', 1, '李四', '未婚'), (3, '103', 3, 'Ann', '已婚')");
         ui().Data1->refresh();
         tv::test::execSql(file, c.other);
         tv::dlg::script::clearCalls();

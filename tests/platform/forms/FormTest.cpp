@@ -112,7 +112,10 @@ TEST_F(FormTest, HandlersShowTheWaitCursorAndTheBoxesTheyOpenTheNormalOne) {
     auto answerNext = [&] {
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            cursors << (qobject_cast<QMessageBox*>(box) ? "message box: " : box ? "input box: " : "nothing: ") + cursor();
+            cursors << (qobject_cast<QMessageBox*>(box) ? "message box: "
+                        : box                           ? "input box: "
+                                                        : "nothing: ") +
+                           cursor();
             if (box)
                 box->reject();
         });

@@ -110,8 +110,9 @@ TEST_F(ErrorWordsTest, ADataFileWhoseNameIsTooLongForItsJournalSaysSoWhenWritten
         db->exec("insert into zfdj (fjh) values ('101')");
         ADD_FAILURE() << "written";
     } catch (const tv::DbError& e) {
-        EXPECT_EQ(e.text(), "数据文件的文件名太长，无法写入（写入时要在旁边建立一个文件名更长的日志文件），"
-                            "请把数据文件改成较短的文件名。");
+        EXPECT_EQ(e.text(),
+                  "数据文件的文件名太长，无法写入（写入时要在旁边建立一个文件名更长的日志文件），"
+                  "请把数据文件改成较短的文件名。");
     }
 }
 
@@ -126,8 +127,12 @@ TEST_F(ErrorWordsTest, WhatTheReadersAndTheWritesSayOfTheFilesThatFailThemIsChin
     ASSERT_TRUE(QFile::link("loop.xlsx", dir.filePath("loop.xlsx")));
     paths << dir.filePath("loop.xlsx");
     const QByteArray zip("PK\x03\x04", 4), ole("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
-    const QByteArray broken[] = {QByteArray(), QByteArray(3000, 'x'), zip, zip + QByteArray(4000, '\0'),
-                                 ole + QByteArray(600, '\0'), ole + QByteArray(5000, '\xff')};
+    const QByteArray broken[] = {QByteArray(),
+                                 QByteArray(3000, 'x'),
+                                 zip,
+                                 zip + QByteArray(4000, '\0'),
+                                 ole + QByteArray(600, '\0'),
+                                 ole + QByteArray(5000, '\xff')};
     for (int i = 0; i < int(std::size(broken)); ++i) {
         write(QString("broken%1.xlsx").arg(i), broken[i]);
         paths << dir.filePath(QString("broken%1.xlsx").arg(i));

@@ -130,8 +130,8 @@ TEST_F(ShellTest, ACopyShowsItsProgressAndACancelLeavesNoHalfFileAndTheOldOneInt
 TEST_F(ShellTest, ACopyOntoAFullDiskOrOverAReadOnlyFileLeavesTheOldOneAndSaysWhy) {
     write("大文件.mdb", QByteArray(3 * kCopyChunk + 5, 'x'));
     write("小文件.txt", "small");  // held in a buffer until the end by a buffered writer
-    for (const auto& [source, room] : {std::pair{"小文件.txt", qint64(0)}, {"大文件.mdb", qint64(0)},
-                                       {"大文件.mdb", kCopyChunk + 100}}) {
+    for (const auto& [source, room] :
+         {std::pair{"小文件.txt", qint64(0)}, {"大文件.mdb", qint64(0)}, {"大文件.mdb", kCopyChunk + 100}}) {
         SCOPED_TRACE(std::string(source) + " " + std::to_string(room));
         tv::test::FullDisk disk;
         const QString target = disk.filePath("旧.mdb");

@@ -13,10 +13,10 @@
 #include <QFile>
 #include <QProcess>
 
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <cstdio>
 
 namespace {
 
@@ -104,7 +104,7 @@ TEST_P(WholeFileTest, ReplacesAFileWholeKeepingItsModeAndRefusesWhatItMustNotTou
         EXPECT_EQ(after == written ? "new" : after, row.after);
         EXPECT_EQ(listing(disk), *row.told || !before.isEmpty() ? was : "101.txt");
         const auto mode = QFileInfo(target).permissions() & 0x7077;  // owner, group, others
-        if (before == "old" || before == "ro") {  // the mode stays as the user set it
+        if (before == "old" || before == "ro") {                     // the mode stays as the user set it
             EXPECT_EQ(mode, before == "ro" ? QFile::ReadOwner | QFile::ReadGroup
                                            : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
         }

@@ -9,11 +9,16 @@
 
 TEST(IoError, ErrorNumbersAreToldInChineseTheUnknownOnesByTheirNumber) {
     const std::pair<int, const char*> rows[] = {
-        {ENOSPC, "磁盘空间不足"},   {EDQUOT, "磁盘空间不足（已超出磁盘配额）"},
-        {EACCES, "没有访问权限"},   {EPERM, "没有访问权限"},
-        {EROFS, "磁盘是只读的"},    {EFBIG, "文件太大"},
-        {EIO, "磁盘读写错误"},      {ENOENT, "找不到文件或文件夹"},
-        {EISDIR, "这是一个文件夹"}, {0, "未知错误"},
+        {ENOSPC, "磁盘空间不足"},
+        {EDQUOT, "磁盘空间不足（已超出磁盘配额）"},
+        {EACCES, "没有访问权限"},
+        {EPERM, "没有访问权限"},
+        {EROFS, "磁盘是只读的"},
+        {EFBIG, "文件太大"},
+        {EIO, "磁盘读写错误"},
+        {ENOENT, "找不到文件或文件夹"},
+        {EISDIR, "这是一个文件夹"},
+        {0, "未知错误"},
         {ELOOP, "符号链接的层数太多（可能链接到了自身）"},
         {200, "系统错误（错误号 200）"},
     };
