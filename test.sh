@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole suite twice: once as
-# built for use (GCC), once under AddressSanitizer and UndefinedBehaviorSanitizer
-# built by clang, so that both compilers hold the code to -Werror.
+# Installs what is missing, checks the format, builds, and runs the whole
+# suite twice: once as built for use (GCC), once under AddressSanitizer and
+# UndefinedBehaviorSanitizer built by clang, so that both compilers hold the
+# code to -Werror.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps
+# The format is kept: any file clang-format would change fails the run.
+find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run -Werror
 jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTENVORA_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
