@@ -15,6 +15,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// libFuzzer's entry point, called once for each input.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     tv::workbook::xml::Reader::piece = size > 0 && data[size - 1] < 0x80 ? size_t{data[size - 1]} + 1 : 256u << 10;
