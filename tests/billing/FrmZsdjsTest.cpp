@@ -250,12 +250,14 @@ TEST_F(FrmZsdjsTest, ComputesEveryBillExactlyAndWritesItsReceipt) {
          {"", "DBGrid1@2;DBGrid5@2;Check1;CmdJs"},
          {"old huge", "Check1;" + dates + "CmdJs;file;DBGrid1@@2;DBGrid1@@1;sql"}},
         "billing_compute.txt");
-    // The worked bill's receipt, byte for byte (GBK, CR LF).
+    // The worked bill's receipt, byte for byte (GBK, CR LF), on a data file of its own.
+    startSession("", 9);
     tv::forms::Registry::unloadAll();
     tv::test::execSql(data, "DELETE FROM bysj WHERE fjh <> '101'; DELETE FROM fzsdjs");
     state().DataFilePath = data;
     tv::forms::the<FrmZsdjs>().show();
     for (const QString& step : ("Check1;" + dates + "CmdJs").split(';')) run(step);
+    EXPECT_EQ(tv::test::queryText(data, "SELECT count(*) FROM fzsdjs"), "1");
     QFile made(receipts()), golden(TV_FIXTURES_DIR "/billing_receipt.txt");
     if (qEnvironmentVariableIsSet("TV_UPDATE_GOLDEN"))
         QFile::remove(golden.fileName()), QFile::copy(made.fileName(), golden.fileName());
