@@ -386,6 +386,13 @@ inline Plan planOf(const benchmark::State& state) {
     return {.rooms = static_cast<int>(state.range(0)), .dates = state.range(1) ? int(state.range(1)) : kDates};
 }
 
+// The houses a window is measured on, as the arguments (rooms, bills a room)
+// that planOf() reads: the 100× house, the million-bill house and a small
+// one; each timed by hand, in milliseconds.
+inline void onTheHouses(benchmark::internal::Benchmark* b) {
+    b->Args({10000, 10})->Args({10000, 100})->Args({500, 10})->UseManualTime()->Unit(benchmark::kMillisecond);
+}
+
 // The house of the benchmark's arguments, the data file the program opens.
 inline const House& useHouse(benchmark::State& state) {
     const House& h = house(planOf(state));

@@ -51,25 +51,13 @@ struct MonthFile {
 const char* const kWindow = tv::billing::FrmZsdjs::kName;
 
 void BM_FirstOpen(benchmark::State& state) { firstOpens(state, "open", house(planOf(state)), false, 15); }
-BENCHMARK(BM_FirstOpen)
-    ->Args({10000, 10})
-    ->Args({10000, 100})
-    ->Args({500, 10})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
+BENCHMARK(BM_FirstOpen)->Apply(onTheHouses)->Iterations(1);
 
 // Opens after the first, in one process.
 void BM_Open(benchmark::State& state) {
     laterOpens(state, kWindow, [](const House& h) { return rowsOf(kWindow, "Data1") == h.bills(); });
 }
-BENCHMARK(BM_Open)
-    ->Args({10000, 10})
-    ->Args({10000, 100})
-    ->Args({500, 10})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(20);
+BENCHMARK(BM_Open)->Apply(onTheHouses)->Iterations(20);
 
 // 1,000 tenants among 100,000 old bills.
 const MonthFile& addFile() {

@@ -21,13 +21,7 @@ const char* const kWindow = tv::checkin::FrmRzdj::kName;
 tv::forms::Form& window() { return *tv::forms::Registry::instance(QString::fromLatin1(kWindow)); }
 
 void BM_FirstOpen(benchmark::State& state) { firstOpens(state, "open", house(planOf(state)), false, 15); }
-BENCHMARK(BM_FirstOpen)
-    ->Args({10000, 10})
-    ->Args({10000, 100})
-    ->Args({500, 10})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
+BENCHMARK(BM_FirstOpen)->Apply(onTheHouses)->Iterations(1);
 
 // The data file out of the operating system's page cache: read from the disk.
 void BM_FirstOpenFileNotCached(benchmark::State& state) { firstOpens(state, "open", house(planOf(state)), true, 9); }

@@ -40,25 +40,13 @@ int rows() { return control<tv::forms::DataControl>("Data1")->recordset().record
 const House& bigFile() { return house({.rooms = 1000, .dates = 100, .photos = false}); }
 
 void BM_FirstOpen(benchmark::State& state) { firstOpens(state, "open", house(planOf(state)), false, 15); }
-BENCHMARK(BM_FirstOpen)
-    ->Args({10000, 10})
-    ->Args({10000, 100})
-    ->Args({500, 10})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
+BENCHMARK(BM_FirstOpen)->Apply(onTheHouses)->Iterations(1);
 
 // Opens after the first, in one process.
 void BM_Open(benchmark::State& state) {
     laterOpens(state, kWindow, [](const House& h) { return rows() == h.bills(); });
 }
-BENCHMARK(BM_Open)
-    ->Args({10000, 10})
-    ->Args({10000, 100})
-    ->Args({500, 10})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(20);
+BENCHMARK(BM_Open)->Apply(onTheHouses)->Iterations(20);
 
 // 刷新账单 of one date: its 1,000 bills out of 100,000 recomputed and written
 // in one transaction, the sums shown, the fee records read again.

@@ -29,33 +29,15 @@ bool allRowsThere(const House& h) {
 }
 
 void BM_FirstOpen(benchmark::State& state) { firstOpens(state, "open", house(planOf(state)), false, 15); }
-BENCHMARK(BM_FirstOpen)
-    ->Args({10000, 10})
-    ->Args({10000, 100})
-    ->Args({500, 10})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
+BENCHMARK(BM_FirstOpen)->Apply(onTheHouses)->Iterations(1);
 
 // The data file out of the operating system's page cache: read from the disk.
 void BM_FirstOpenFileNotCached(benchmark::State& state) { firstOpens(state, "open", house(planOf(state)), true, 9); }
-BENCHMARK(BM_FirstOpenFileNotCached)
-    ->Args({10000, 10})
-    ->Args({10000, 100})
-    ->Args({500, 10})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
+BENCHMARK(BM_FirstOpenFileNotCached)->Apply(onTheHouses)->Iterations(1);
 
 // Opens after the first, in one process.
 void BM_Open(benchmark::State& state) { laterOpens(state, kWindow, allRowsThere); }
-BENCHMARK(BM_Open)
-    ->Args({10000, 10})
-    ->Args({10000, 100})
-    ->Args({500, 10})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(20);
+BENCHMARK(BM_Open)->Apply(onTheHouses)->Iterations(20);
 
 // 查询 by billing date: the bills of one date, the first tenant's bill among
 // them found, the registrations read again; click to repaint.
@@ -77,13 +59,7 @@ void BM_SearchBillingDate(benchmark::State& state) {
                    bills.field(QStringLiteral("jfrq")).toText() == tv::shortDate(*tv::parseDate(date->text()));
         });
 }
-BENCHMARK(BM_SearchBillingDate)
-    ->Args({10000, 10})
-    ->Args({10000, 100})
-    ->Args({500, 10})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(30);
+BENCHMARK(BM_SearchBillingDate)->Apply(onTheHouses)->Iterations(30);
 
 // A click on the last registration: its bills and other fees followed, every
 // bill and other-fee row passed on the way; click to repaint.
@@ -101,13 +77,7 @@ void BM_ClickLastTenant(benchmark::State& state) {
         [grid] { emit grid->rowClicked(); }, {"DBGrid2", "DBGrid3"},
         [&] { return bills.absolutePosition() == bills.recordCount() - h.dates(); });
 }
-BENCHMARK(BM_ClickLastTenant)
-    ->Args({10000, 10})
-    ->Args({10000, 100})
-    ->Args({500, 10})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(20);
+BENCHMARK(BM_ClickLastTenant)->Apply(onTheHouses)->Iterations(20);
 
 // A registration whose name and work unit hold 20 million characters each,
 // among 500: the window's first open in a fresh process, and a move onto

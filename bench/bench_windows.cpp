@@ -40,13 +40,7 @@ double openAll() {
 }
 
 void BM_FourWindowsOpen(benchmark::State& state) { firstOpens(state, "four", house(planOf(state)), false, 5); }
-BENCHMARK(BM_FourWindowsOpen)
-    ->Args({10000, 10})
-    ->Args({10000, 100})
-    ->Args({500, 10})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
+BENCHMARK(BM_FourWindowsOpen)->Apply(onTheHouses)->Iterations(1);
 
 }  // namespace
 
