@@ -4,28 +4,11 @@
 #include <QFile>
 
 #include <sqlite3.h>
-#include <sys/mount.h>
-#include <unistd.h>
 
 #include <new>
 #include <string_view>
 
 namespace tv::test {
-
-SmallDisk::SmallDisk(const QString& folder, const char* size) : folder_(QFile::encodeName(folder).toStdString()) {
-    QDir().mkpath(folder);
-    const std::string options = std::string("size=") + size;
-    mounted_ = ::geteuid() == 0 && ::mount("tmpfs", folder_.c_str(), "tmpfs", 0, options.c_str()) == 0;
-}
-
-SmallDisk::~SmallDisk() {
-    if (mounted_)
-        ::umount2(folder_.c_str(), MNT_DETACH);
-}
-
-bool SmallDisk::makeReadOnly() {
-    return mounted_ && ::mount(nullptr, folder_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-}
 
 // The engine's default file layer with every call handed on, but for the
 // writes, truncations and deletions of the files in the folder, which are

@@ -1,11 +1,9 @@
 #pragma once
-// Disks that fill, for the tests of work that stores many rows:
-// - SmallDisk: a tmpfs of a given size mounted on a folder (only where the
-//   tests run as root), which can also be made read-only;
-// - FillingEngine: where they do not, the data engine's own file layer
-//   wrapped so that the files in a folder share a room of so many bytes and
-//   a write past it fails as on a full disk (a file deleted gives its bytes
-//   back, as on a disk).
+// A disk that fills, for the tests of work that stores many rows where the
+// tests do not run as root (as root, support/FullDisk.h's SmallDisk): the
+// data engine's own file layer wrapped so that the files in a folder share a
+// room of so many bytes and a write past it fails as on a full disk (a file
+// deleted gives its bytes back, as on a disk).
 
 #include <QString>
 
@@ -16,22 +14,6 @@
 struct sqlite3_vfs;
 
 namespace tv::test {
-
-class SmallDisk {
-public:
-    // Mounts a tmpfs of `bytes` on `folder`; mounted() says whether it could.
-    SmallDisk(const QString& folder, const char* size);
-    ~SmallDisk();
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    bool mounted() const { return mounted_; }
-    // Mounts it again read-only, its files kept.
-    bool makeReadOnly();
-
-private:
-    std::string folder_;
-    bool mounted_ = false;
-};
 
 class FillingEngine {
 public:

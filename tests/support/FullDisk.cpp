@@ -19,19 +19,27 @@ const char* const kFiller = ".filler";
 
 }  // namespace
 
-FullDisk::FullDisk() {
-    const QByteArray at = QFile::encodeName(dir_.path());
-    mounted_ = ::geteuid() == 0 && ::mount("tmpfs", at.constData(), "tmpfs", 0, "size=1m,mode=0777") == 0;
+SmallDisk::SmallDisk(const QString& folder, const char* size) : folder_(QFile::encodeName(folder).toStdString()) {
+    QDir().mkpath(folder);
+    const std::string options = std::string("size=") + size + ",mode=0777";
+    mounted_ = ::geteuid() == 0 && ::mount("tmpfs", folder_.c_str(), "tmpfs", 0, options.c_str()) == 0;
 }
 
-FullDisk::~FullDisk() {
-    tv::failWholeFileWrites(0);
+SmallDisk::~SmallDisk() {
     if (mounted_)
-        ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+        ::umount2(folder_.c_str(), MNT_DETACH);
 }
+
+bool SmallDisk::makeReadOnly() {
+    return mounted_ && ::mount(nullptr, folder_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
+FullDisk::FullDisk() = default;
+
+FullDisk::~FullDisk() { tv::failWholeFileWrites(0); }
 
 void FullDisk::fill(qint64 room) {
-    if (!mounted_) {
+    if (!real()) {
         tv::failWholeFileWrites(ENOSPC, room);
         return;
     }

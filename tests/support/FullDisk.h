@@ -17,7 +17,26 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <string>
+
 namespace tv::test {
+
+// A tmpfs of `size` ("1m") mounted on `folder`, where the tests run as root;
+// mounted() says whether it could be. It can be mounted again read-only.
+class SmallDisk {
+public:
+    SmallDisk(const QString& folder, const char* size);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return mounted_; }
+    // Mounts it again read-only, its files kept.
+    bool makeReadOnly();
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
 
 class FullDisk {
 public:
@@ -29,7 +48,7 @@ public:
     QString path() const { return dir_.path(); }
     QString filePath(const QString& name) const { return dir_.filePath(name); }
     // A real file system that is full (root), not the injected failure.
-    bool real() const { return mounted_; }
+    bool real() const { return disk_.mounted(); }
     // Fills it, but for about `room` bytes: from then on a write that needs
     // more fails with ENOSPC.
     void fill(qint64 room = 0);
@@ -40,7 +59,7 @@ public:
 
 private:
     QTemporaryDir dir_;
-    bool mounted_ = false;
+    SmallDisk disk_{dir_.path(), "1m"};  // unmounted before the folder goes
 };
 
 }  // namespace tv::test
