@@ -8,6 +8,11 @@ cd "$(dirname "$0")"
 scripts/install-deps
 # The format is kept: any file clang-format would change fails the run.
 find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run -Werror
+# An include that climbs with .. would slip past the layers each library may see.
+if grep -rnE '^\s*#\s*include\s*[<"]([^>"]*/)?\.\./' src tests bench fuzz; then
+  echo "test.sh: an include above climbs with '..': name it by its path from src/ instead" >&2
+  exit 1
+fi
 jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTENVORA_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
