@@ -22,9 +22,9 @@ namespace tv::dlg {
 enum class Button { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
 using enum Button;
 
-// Message box styles, with the old numbers: the buttons plus the icon, joined
-// with |, e.g. YesNo | Info (68) asks Yes/No with the information icon. A
-// bare number is no style.
+// Message box styles, with the old numbers: the buttons plus the icon (and
+// the default button), joined with |, e.g. YesNo | Info (68) asks Yes/No with
+// the information icon. A bare number is no style.
 enum Style : int {
     OkOnly = 0,
     OkCancel = 1,
@@ -36,6 +36,7 @@ enum Style : int {
     Question = 32,
     Exclamation = 48,
     Info = 64,
+    DefaultButton2 = 256,  // the second button (否 of YesNo) is the default
 };
 constexpr Style operator|(Style a, Style b) { return static_cast<Style>(static_cast<int>(a) | static_cast<int>(b)); }
 
