@@ -122,6 +122,20 @@ void info(const QString& text, const QString& title = dlg::kNoteTitle) { dlg::ms
 // Rooms for a message: every one of them (a long box scrolls).
 QString roomList(const QStringList& rooms) { return rooms.join(QStringLiteral("、")); }
 
+// The question of both imports; one that would lose readings names their
+// rooms, and 否 is its default.
+bool askImport(const QStringList& lost) {
+    const QString sure = QStringLiteral("您真的要导入数据吗?");
+    const QString title = QStringLiteral("导入数据");
+    if (lost.isEmpty())
+        return dlg::msgBox(sure, dlg::YesNo | dlg::Info, title) == dlg::Yes;
+    return dlg::msgBox(QStringLiteral("以下房间本月的水电表读数还没有导入上月数据：%1。\n导入本月数据会删除这些读数，"
+                                      "下次计算就没有这些房间的上月读数了；请先按'上月数据导入'。\n")
+                               .arg(roomList(lost)) +
+                           sure,
+                       dlg::YesNo | dlg::Info | dlg::DefaultButton2, title) == dlg::Yes;
+}
+
 QString errorText(const std::exception& e) {
     if (const auto* db = dynamic_cast<const DbError*>(&e))
         return db->text();
@@ -314,17 +328,26 @@ void FrmZsdjs::CmdBydr_Click() {
     }
     const QString status = u.Cboxz->currentText();
     const std::optional<QDate> date = parseDate(u.Txtjfrq->text());
-    if (dlg::msgBox(QStringLiteral("您真的要导入数据吗?"), dlg::YesNo | dlg::Info, QStringLiteral("导入数据")) ==
-        dlg::Yes) {
-        try {
+    bool imported = false;
+    try {
+        // Readings of this month that last month's rows do not hold go with
+        // the rows: the question names their rooms, and is asked anew when
+        // another program changed them meanwhile.
+        QStringList lost = notCarriedOver(s.DatabasePath, shown(Source::ThisMonth));
+        while (!imported && askImport(lost)) {
             if (!date)
                 throw DbError(QStringLiteral("计费日期不是日期。"));
-            importMonth(s.DatabasePath, shown(Source::ThisMonth), shown(Source::OtherFees),
-                        shown(Source::Registrations), status, *date);
-        } catch (const std::exception&) {
-            info(QStringLiteral("本月数据导入失败！"));  // nothing was changed
-            return;
+            const std::optional<QStringList> found =
+                importMonth(s.DatabasePath, shown(Source::ThisMonth), shown(Source::OtherFees),
+                            shown(Source::Registrations), status, *date, lost);
+            imported = !found;
+            lost = found.value_or(QStringList());
         }
+    } catch (const std::exception&) {
+        info(QStringLiteral("本月数据导入失败！"));  // nothing was changed
+        return;
+    }
+    if (imported) {
         for (Source n : {Source::ThisMonth, Source::OtherFees}) filter(n, {}, {});
         info(QStringLiteral("数据导入完毕：按'确定'后结束！"));
         recount(Source::ThisMonth);
@@ -333,13 +356,13 @@ void FrmZsdjs::CmdBydr_Click() {
     u.Data[Source::Registrations]->refresh();
     u.Data[Source::Registrations]->moveLast();
     u.CmdBydr->setEnabled(true);
+    enableForRows();
     u.TxtTs->setText(QStringLiteral("本月数据导入完毕"));
 }
 
 void FrmZsdjs::CmdSydr_Click() {
     FrmZsdjsUi& u = ui();
-    if (dlg::msgBox(QStringLiteral("您真的要导入数据吗?"), dlg::YesNo | dlg::Info, QStringLiteral("导入数据")) ==
-        dlg::Yes) {
+    if (askImport({})) {
         try {
             carryOver(state().DatabasePath, shown(Source::LastMonth), shown(Source::ThisMonth));
         } catch (const std::exception&) {
@@ -353,6 +376,15 @@ void FrmZsdjs::CmdSydr_Click() {
     u.Data[Source::ThisMonth]->refresh();
     u.Data[Source::ThisMonth]->moveLast();
     u.TxtTs->setText(QStringLiteral("上月数据导入完毕"));
+}
+
+// The buttons that need rows follow them: 上月数据导入 once this month has
+// rows, 打印 once there is a bill.
+void FrmZsdjs::enableForRows() {
+    if (rows(Source::ThisMonth) > 0)
+        ui().CmdSydr->setEnabled(true);
+    if (rows(Source::Bills) > 0)
+        ui().CmdPrinter->setEnabled(true);
 }
 
 // ---------------------------------------------------------------- the computation
@@ -438,6 +470,7 @@ void FrmZsdjs::CmdJs_Click() {
     u.TxtTs->setText(QStringLiteral("租金水电费计算完成！"));
     info(u.TxtTs->text(), dlg::kHintTitle);
     endComputation();
+    enableForRows();
 }
 
 void FrmZsdjs::endComputation() {
@@ -601,6 +634,7 @@ void FrmZsdjs::makeRows(Source from) {
     resetRowMode();
     if (from == Source::Registrations)
         u.CmdBydr->setEnabled(true);
+    enableForRows();
 }
 
 void FrmZsdjs::resetRowMode() {

@@ -137,6 +137,7 @@ private:
     void resetRowMode();
     bool deleteRow(Source n);
     void endComputation();
+    void enableForRows();
 
     // The searches of 查询, by what the target reads.
     void searchRegistrations(const SearchKeyRecord& keys, bool allRows);

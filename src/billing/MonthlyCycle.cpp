@@ -6,10 +6,12 @@
 #include "shared/Receipt.h"
 
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 
 #include <cassert>
 #include <cstddef>
+#include <initializer_list>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -84,6 +86,9 @@ void emptyShown(Database& db, const Shown& s) {
 
 Value textValue(const QString& s) { return s.isEmpty() ? Value() : Value(s); }
 
+// A room as a message names it.
+QString roomOf(const Value& fjh) { return fjh.toText().isEmpty() ? QStringLiteral("(无房号)") : fjh.toText(); }
+
 // A stored date, or text that reads as one.
 std::optional<QDate> dateOf(const Value& v) {
     if (v.kind() == Value::Kind::Date && v.toDate().isValid())
@@ -136,14 +141,46 @@ void setStepHook(std::function<void(const char*)> hook) { stepHook() = std::move
 
 // ---------------------------------------------------------------- the month's rows
 
-void importMonth(const QString& dataFile, const Shown& bysj, const Shown& qtfy, const Shown& zfdj,
-                 const QString& status, const QDate& billingDate) {
+namespace {
+
+// A tenant's readings of a billing date, as a key: equal keys, equal values.
+QString readingsKey(std::initializer_list<const Value*> values) {
+    QString key;
+    for (const Value* v : values) key += QString::number(static_cast<int>(v->kind())) + v->toText() + QLatin1Char('\n');
+    return key;
+}
+
+QStringList notCarried(Database& db, const Shown& bysj) {
+    QSet<QString> held;
+    for (const LastMonthRow& r : rowsOf(db, Shown{QStringLiteral("sysj")}, kLastMonthRow))
+        held.insert(readingsKey({&r.sfzhm, &r.jfrq, &r.sysb, &r.sydb}));
+    QStringList rooms;
+    for (const MonthRow& r : rowsOf(db, bysj, kMonthRow))
+        if ((!r.bysb.isNull() || !r.bydb.isNull()) &&
+            !held.contains(readingsKey({&r.sfzhm, &r.jfrq, &r.bysb, &r.bydb})))
+            rooms << roomOf(r.fjh);
+    return rooms;
+}
+
+}  // namespace
+
+QStringList notCarriedOver(const QString& dataFile, const Shown& bysj) {
+    return notCarried(*Database::open(dataFile), bysj);
+}
+
+std::optional<QStringList> importMonth(const QString& dataFile, const Shown& bysj, const Shown& qtfy, const Shown& zfdj,
+                                       const QString& status, const QDate& billingDate, const QStringList& lost) {
     const auto db = Database::open(dataFile);
     const auto registrations = rowsOf(*db, zfdj, kRegistration);
     if (registrations.empty())
         throw DbError(QStringLiteral("租客入住登记表中没有记录。"));
     const Value date(billingDate);
+    std::optional<QStringList> found;
     db->transaction([&] {
+        if (QStringList now = notCarried(*db, bysj); now != lost) {
+            found = std::move(now);  // not what the keeper was told: they are asked again
+            return;
+        }
         emptyShown(*db, bysj);
         emptyShown(*db, qtfy);
         Insert month(*db, "bysj"), otherFees(*db, "qtfy");
@@ -154,6 +191,7 @@ void importMonth(const QString& dataFile, const Shown& bysj, const Shown& qtfy, 
             otherFees({{"jfrq", date}, {"fjh", r.fjh}, {"sfzhm", r.sfzhm}});
         }
     });
+    return found;
 }
 
 void carryOver(const QString& dataFile, const Shown& sysj, const Shown& bysj) {
@@ -188,7 +226,7 @@ QStringList incompleteRooms(const std::vector<MonthRow>& month) {
         const bool complete = dateOf(r.jfrq) && r.zj.isNumber() && r.bysb.isNumber() && r.sdj.isNumber() &&
                               r.bydb.isNumber() && r.ddj.isNumber();
         if (!complete)
-            rooms << (r.fjh.toText().isEmpty() ? QStringLiteral("(无房号)") : r.fjh.toText());
+            rooms << roomOf(r.fjh);
     }
     return rooms;
 }

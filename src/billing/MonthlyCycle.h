@@ -15,6 +15,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace tv::billing {
@@ -29,12 +30,20 @@ struct Shown {
     QString select() const;
 };
 
+// The rooms of this month's rows shown whose readings would be lost by
+// importing the month anew: rows with a reading typed that no row of last
+// month holds (none of sysj has their ID number, billing date and both
+// readings), because they were never carried over or were changed since.
+QStringList notCarriedOver(const QString& dataFile, const Shown& bysj);
+
 // This month's rows: the rows of bysj and qtfy shown go; then one bysj row
 // and one qtfy row, stamped with `billingDate`, for every registration shown
-// whose room status is `status` (exactly). Raises DbError when no
+// whose room status is `status` (exactly). `lost` is what the keeper was told
+// would be lost (notCarriedOver()); when the rows show otherwise now, nothing
+// is done and the rooms found are returned. Raises DbError when no
 // registration is shown at all, or when the engine refuses.
-void importMonth(const QString& dataFile, const Shown& bysj, const Shown& qtfy, const Shown& zfdj,
-                 const QString& status, const QDate& billingDate);
+std::optional<QStringList> importMonth(const QString& dataFile, const Shown& bysj, const Shown& qtfy, const Shown& zfdj,
+                                       const QString& status, const QDate& billingDate, const QStringList& lost);
 
 // Last month's rows: the rows of sysj shown go, and every bysj row shown is
 // copied, its readings becoming last month's. Raises DbError when no bysj row

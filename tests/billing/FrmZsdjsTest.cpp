@@ -90,7 +90,8 @@ protected:
 
     // Setup words: empty, drop, pictures, null = 1'01's rent empty, huge amounts, old = an old Zjzd.txt, crowd = 45
     // more tenants, odd=kind = Zjzd.txt an odd file of that kind (support/OddFiles.h), readonly = an old Zjzd.txt
-    // marked read-only, disk = the data file on fullDisk.
+    // marked read-only, disk = the data file on fullDisk, new = a new data file: the registrations of 101, 102 and
+    // 103 alone.
     void openSession(const QString& setup, qsizetype n) override {
         const QStringList words = setup.split(' ');
         data = words.contains("disk") ? fullDisk->filePath("租房.mdb")
@@ -112,6 +113,10 @@ protected:
             writeFile(receipts(), "old\r\n");
         if (words.contains("readonly"))
             QFile::setPermissions(receipts(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        if (words.contains("new"))
+            tv::test::execSql(data,
+                              "DELETE FROM fzsdjs; DELETE FROM bysj; DELETE FROM sysj; DELETE FROM qtfy; DELETE FROM "
+                              "zfdj WHERE fjh NOT IN ('101', '102', '103')");
         if (words.contains("crowd"))  // 45 more tenants, without last month's readings or other fees
             tv::test::execSql(data,
                               "WITH RECURSIVE n(i) AS (SELECT 201 UNION ALL SELECT i + 1 FROM n WHERE i < 245) "
@@ -130,10 +135,13 @@ protected:
         QApplication::setActiveWindow(main->widget());  // focus moves as on a desktop
     }
 
-    // Steps of its own: "sql" shows the tables, "file" the receipt file, "look" the window whole.
+    // Steps of its own: "sql" shows the tables, "file" the receipt file, "look" the window whole, "printer" whether
+    // 打印 is enabled.
     std::optional<QString> ownStep(const QString& step) override {
         if (step == "sql")
             return "\n    " + tv::test::queryText(data, kTables);
+        if (step == "printer")
+            return QString(" || 打印 ") + (ctl("CmdPrinter")->isEnabled() ? "on" : "off");
         if (step == "look")
             return look();
         if (step != "file")
@@ -533,4 +541,39 @@ TEST_F(FrmZsdjsTest, TheWarningAfterTheComputationNamesEveryRoomBilledWithoutRea
     const QString said = lines[5].section(" -> ", 1).section(";提示:租金水电费计算完成！", 0, 0);
     EXPECT_EQ(said,
               "提示:以下房间没有上月读数：" + rooms.join("、") + "\n以下房间没有其它费用记录：" + rooms.join("、"));
+}
+
+// A keeper's first three months in a new data file: 上月数据导入 can be used as soon as the first month's rows are
+// there and 打印 as soon as the first bills are; the second month's bills start from the first month's readings.
+// A monthly import that would lose readings never carried over names their rooms (否 the default): answered 否,
+// the month's rows stay; carried over first, the import asks as usual.
+TEST_F(FrmZsdjsTest, AKeepersFirstMonthsInANewDataFileCarryEachMonthsReadingsToTheNext) {
+    auto readings = [](const QStringList& rows) {
+        QString steps;
+        for (qsizetype r = 0; r < rows.size(); ++r) {
+            const QStringList values = rows[r].split(' ');
+            for (qsizetype c = 0; c < values.size(); ++c)
+                steps += QString("DBGrid2#%1.%2=%3;").arg(r + 1).arg(c + 5).arg(values[c]);
+        }
+        return steps + "DBGrid2<Return;";
+    };
+    const QString month = "Txtjfrq=%1;Cboxz=在住;yes;CmdBydr;";
+    const QString compute = "Txtjfrq=%1;TxtSfsd=%2;TxtSyrq=%3;CmdJs;sql;printer";
+    expectSessions({{"new", "printer;" + month.arg("2024-1-1") + readings({"800 100 3 1000 0.6", "500 50 3 2000 0.6"}) +
+                                "Check1;" + compute.arg("2024-1-1", "2024-1-31", "2023-12-1") + ";yes;CmdSydr;" +
+                                month.arg("2024-2-1") + readings({"800 112.5 3 1150 0.6", "500 57 3 2040 0.6"}) +
+                                "Check2;" + compute.arg("2024-2-1", "2024-2-29", "2024-1-1") +
+                                ";Txtjfrq=2024-3-1;CmdBydr;sql;yes;CmdSydr;" + month.arg("2024-3-1") + "sql"}},
+                   "billing_months.txt");
+    // 否 is the default of the question that names readings to be lost, 是 of the usual one.
+    const std::pair<const char*, tv::dlg::Style> questions[] = {
+        {"DBGrid2#1.6=120.5;DBGrid2<Return", tv::dlg::YesNo | tv::dlg::Info | tv::dlg::DefaultButton2},
+        {"yes;CmdSydr", tv::dlg::YesNo | tv::dlg::Info}};
+    for (const auto& [steps, style] : questions) {
+        for (const QString& step : QString(steps).split(';')) run(step);
+        script::clearCalls();
+        ctl<QPushButton>("CmdBydr")->click();
+        ASSERT_FALSE(script::calls().empty());
+        EXPECT_EQ(script::calls()[0].style, style) << steps;
+    }
 }
