@@ -40,11 +40,15 @@ struct MonthFile {
         QFile(tv::billing::ReceiptFile::pathFor(path())).resize(0);
     }
     tv::billing::Run run(bool replace) const {
-        return {.dataFile = path(),
-                .replace = replace,
-                .billingDate = "2024-3-1",
-                .periodEnd = "2024-3-31",
-                .lastMonthDate = "2024-02-01"};
+        tv::billing::Run r{.dataFile = path(),
+                           .replace = replace,
+                           .billingDate = "2024-3-1",
+                           .periodEnd = "2024-3-31",
+                           .lastMonthDate = "2024-02-01"};
+        if (replace)  // the keeper's 是 to the old bills going
+            for (int d = 0; d < house.dates(); ++d)
+                r.agreed.otherDates.emplace_back(house.date(d).toString(Qt::ISODate), house.rooms());
+        return r;
     }
 };
 

@@ -136,6 +136,42 @@ bool askImport(const QStringList& lost) {
                        dlg::YesNo | dlg::Info | dlg::DefaultButton2, title) == dlg::Yes;
 }
 
+// A question of the computation, 否 its default.
+bool askFirst(const QString& text) {
+    return dlg::msgBox(text, dlg::YesNo | dlg::Info | dlg::DefaultButton2, dlg::kHintTitle) == dlg::Yes;
+}
+
+// Asks about what the computation does only with the keeper's word; what
+// they agree to goes into `agreed`. False at the first 否.
+bool agreeTo(const Consent& found, Consent& agreed) {
+    if (!found.otherDates.empty()) {
+        QStringList dates;
+        int bills = 0;
+        for (const auto& [date, n] : found.otherDates) {
+            dates << QStringLiteral("%1：%2条").arg(date).arg(n);
+            bills += n;
+        }
+        if (!askFirst(
+                QStringLiteral("刷新数据会删除以下计费日期的账单，删除后不能恢复：\n%1\n共%2条。只添加本月的账单请选"
+                               "'添加数据'。\n您真的要删除这些账单吗?")
+                    .arg(dates.join(QLatin1Char('\n')))
+                    .arg(bills)))
+            return false;
+        agreed.otherDates = found.otherDates;
+    }
+    if (!found.belowZero.empty()) {
+        QStringList rooms;
+        for (const BelowZero& b : found.belowZero)
+            rooms << b.room + (b.ysl < 0 ? QStringLiteral("  用水量 ") + format00(b.ysl) : QString()) +
+                         (b.ydl < 0 ? QStringLiteral("  用电量 ") + format00(b.ydl) : QString());
+        if (!askFirst(QStringLiteral("以下房间的用水量或用电量小于零（换了水电表、读数输错或上月数据没有导入？）：\n") +
+                      rooms.join(QLatin1Char('\n')) + QStringLiteral("\n您真的要按这些读数计算吗?")))
+            return false;
+        agreed.belowZero = found.belowZero;
+    }
+    return true;
+}
+
 QString errorText(const std::exception& e) {
     if (const auto* db = dynamic_cast<const DbError*>(&e))
         return db->text();
@@ -415,21 +451,28 @@ void FrmZsdjs::CmdJs_Click() {
     s.CurrentBill.sfsd2 = u.TxtSfsd->text();
     s.CurrentBill.sfsd1 = u.Txtjfrq->text();
     LastMonthDate = u.TxtSyrq->text();
-    const Run run{.dataFile = s.DatabasePath,
-                  .replace = replace,
-                  .billingDate = u.Txtjfrq->text(),
-                  .periodEnd = u.TxtSfsd->text(),
-                  .lastMonthDate = u.TxtSyrq->text(),
-                  .bysj = shown(Source::ThisMonth),
-                  .sysj = shown(Source::LastMonth),
-                  .qtfy = shown(Source::OtherFees),
-                  .fzsdjs = shown(Source::Bills)};
+    Run run{.dataFile = s.DatabasePath,
+            .replace = replace,
+            .billingDate = u.Txtjfrq->text(),
+            .periodEnd = u.TxtSfsd->text(),
+            .lastMonthDate = u.TxtSyrq->text(),
+            .bysj = shown(Source::ThisMonth),
+            .sysj = shown(Source::LastMonth),
+            .qtfy = shown(Source::OtherFees),
+            .fzsdjs = shown(Source::Bills)};
     const QString status = u.TxtTs->text();
     if (replace && rows(Source::Bills) > 0)
         u.TxtTs->setText(QStringLiteral("正在计算租金水电费，请稍侯......"));
     RunResult result;
     try {
-        result = compute(run);
+        // What needs the keeper's word is asked before anything is written;
+        // the computation then runs told what they agreed to, and stops to
+        // ask anew when another program changed that meanwhile.
+        while (!(result = compute(run)).toAgree.empty())
+            if (!agreeTo(result.toAgree, run.agreed)) {
+                u.TxtTs->setText(status);  // nothing was changed
+                return;
+            }
     } catch (const std::exception& e) {
         u.TxtTs->setText(status);
         info(QStringLiteral("租金水电费计算失败，数据没有改变：") + errorText(e));

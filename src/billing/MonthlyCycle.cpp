@@ -6,6 +6,7 @@
 #include "shared/Receipt.h"
 
 #include <QHash>
+#include <QMap>
 #include <QSet>
 #include <QStringList>
 
@@ -13,6 +14,7 @@
 #include <cstddef>
 #include <initializer_list>
 #include <optional>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -335,10 +337,12 @@ Stored feeRecord(const BillRecord& b, const QDate& billed) {
             {"hj", Value(b.hj)}};
 }
 
-// The bills made: their fee records and receipts.
+// The bills made: their fee records and receipts, and those that use less
+// than nothing.
 struct Bills {
     std::vector<Stored> records;
     QByteArray receipts;
+    std::vector<BelowZero> belowZero;
 };
 
 // One bill for every row of this month, with the tenant's last-month
@@ -370,6 +374,8 @@ Bills makeBills(Database& db, const Run& run, const std::vector<MonthRow>& month
             out.noOtherFees << b.fjh;
         b.zf = o.hj;
         computeBill(b);
+        if (b.ysl < 0 || b.ydl < 0)
+            bills.belowZero.push_back({roomOf(r.fjh), b.ysl, b.ydl});
         out.lastWords = RMBChinese(b.hj.toDouble());
         bills.receipts += receiptText(b, out.lastWords);
         bills.records.push_back(feeRecord(b, billed));
@@ -394,8 +400,40 @@ void storeBills(Database& db, const Run& run, ReceiptFile& file, Bills&& bills) 
     step("stored");
 }
 
+// The fee rows shown whose billing date none of this month's rows has: by
+// date, how many a refresh deletes of other months.
+std::vector<std::pair<QString, int>> otherDates(Database& db, const Shown& fzsdjs, const std::vector<MonthRow>& month) {
+    std::set<QDate> billed;
+    for (const MonthRow& r : month) billed.insert(*dateOf(r.jfrq));
+    QMap<QString, int> count;
+    db.forEachRow(
+        QStringLiteral("select [jfrq], count(*) from [%1] %2 group by [jfrq]").arg(fzsdjs.table, fzsdjs.where),
+        fzsdjs.params, [&](std::vector<Value>& row) {
+            const std::optional<QDate> date = dateOf(row[0]);
+            if (date && billed.count(*date))
+                return;
+            const QString shown = date              ? shortDate(*date)
+                                  : row[0].isNull() ? QStringLiteral("(无计费日期)")
+                                                    : row[0].toText();
+            count[shown] += row[1].toInt();
+        });
+    return {count.keyValueBegin(), count.keyValueEnd()};
+}
+
+// Of what needs the keeper's word, what they did not agree to: each part as
+// found, unless it is the part agreed.
+Consent unagreed(const Consent& found, const Consent& agreed) {
+    Consent out;
+    if (found.otherDates != agreed.otherDates)
+        out.otherDates = found.otherDates;
+    if (found.belowZero != agreed.belowZero)
+        out.belowZero = found.belowZero;
+    return out;
+}
+
 // The bills of the rows shown and their receipts, inside the transaction
-// of `compute`: every row read is the row the bills are made from.
+// of `compute`: every row read is the row the bills are made from, and
+// what the keeper agreed to is what is stored.
 void billMonth(Database& db, const Run& run, ReceiptFile& file, RunResult& out) {
     assert(db.inTransaction());
     const std::vector<MonthRow> month = rowsOf(db, run.bysj, kMonthRow);
@@ -403,6 +441,13 @@ void billMonth(Database& db, const Run& run, ReceiptFile& file, RunResult& out) 
     if (!out.incomplete.isEmpty())
         return;
     Bills bills = makeBills(db, run, month, out);
+    Consent found;
+    found.belowZero = bills.belowZero;
+    if (run.replace)
+        found.otherDates = otherDates(db, run.fzsdjs, month);
+    out.toAgree = unagreed(found, run.agreed);
+    if (!out.toAgree.empty())
+        return;
     out.bills = static_cast<int>(bills.records.size());
     storeBills(db, run, file, std::move(bills));
 }
@@ -416,7 +461,7 @@ RunResult compute(const Run& run) {
     // until its receipts are written; then the data file's write lock.
     ReceiptFile file(run.dataFile, run.replace, [] { step("waiting"); });
     db->transaction([&] { billMonth(*db, run, file, out); });
-    if (!out.incomplete.isEmpty())
+    if (!out.incomplete.isEmpty() || !out.toAgree.empty())
         return out;
     step("committed");
     out.receiptsKept = file.finish();

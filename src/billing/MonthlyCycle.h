@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace tv::billing {
@@ -50,6 +51,24 @@ std::optional<QStringList> importMonth(const QString& dataFile, const Shown& bys
 // is shown (sysj is then as it was).
 void carryOver(const QString& dataFile, const Shown& sysj, const Shown& bysj);
 
+// A bill whose water or electricity used is below zero: its room and its
+// usages as they would be stored.
+struct BelowZero {
+    QString room;
+    float ysl = 0, ydl = 0;
+    bool operator==(const BelowZero&) const = default;
+};
+
+// What a computation does only with the keeper's word: the bills of other
+// billing dates that a refresh deletes (each date as shown, with how many),
+// and the bills with a usage below zero.
+struct Consent {
+    std::vector<std::pair<QString, int>> otherDates;
+    std::vector<BelowZero> belowZero;
+    bool empty() const { return otherDates.empty() && belowZero.empty(); }
+    bool operator==(const Consent&) const = default;
+};
+
 // What the computation is told.
 struct Run {
     QString dataFile;
@@ -61,6 +80,8 @@ struct Run {
     // query narrowed them.
     Shown bysj{QStringLiteral("bysj")}, sysj{QStringLiteral("sysj")}, qtfy{QStringLiteral("qtfy")},
         fzsdjs{QStringLiteral("fzsdjs")};
+    // What the keeper agreed to, as they were told it.
+    Consent agreed{};
 };
 
 // What it did.
@@ -68,6 +89,9 @@ struct RunResult {
     // Rooms whose bysj row lacks a billing date, rent, reading or price:
     // when there are any, nothing was done.
     QStringList incomplete;
+    // What needs the keeper's word and is not what they agreed to (a part
+    // found as agreed, or not needed, is empty): when any, nothing was done.
+    Consent toAgree;
     int bills = 0;
     QStringList noLastMonth, noOtherFees;  // billed with 0 for what was missing
     BillRecord lastBill;
@@ -82,7 +106,9 @@ struct RunResult {
 // (after the fee rows shown went, with `replace`), and its receipt in the receipt
 // file beside the data file. A tenant's last-month row is the first sysj row
 // shown with its ID number and `lastMonthDate` as its billing date; its other
-// fees the first qtfy row shown with its ID number. Raises DbError (an
+// fees the first qtfy row shown with its ID number. What needs the keeper's
+// word is looked at in the same transaction as the bills are stored, so that
+// what is stored is what they agreed to. Raises DbError (an
 // OverflowError for an amount out of range) with nothing changed. Another
 // program computing beside the same receipt file is waited for.
 RunResult compute(const Run& run);

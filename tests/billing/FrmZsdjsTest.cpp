@@ -76,7 +76,8 @@ tv::billing::Run wholeTables(const QString& file) {
             .replace = true,
             .billingDate = "2024-3-1",
             .periodEnd = "2024-3-31",
-            .lastMonthDate = "2024-02-01"};
+            .lastMonthDate = "2024-02-01",
+            .agreed = {.otherDates = {{"2024-02-01", 2}}, .belowZero = {}}};
 }
 
 class FrmZsdjsTest : public tv::test::SessionTest {
@@ -90,8 +91,9 @@ protected:
 
     // Setup words: empty, drop, pictures, null = 1'01's rent empty, huge amounts, old = an old Zjzd.txt, crowd = 45
     // more tenants, odd=kind = Zjzd.txt an odd file of that kind (support/OddFiles.h), readonly = an old Zjzd.txt
-    // marked read-only, disk = the data file on fullDisk, new = a new data file: the registrations of 101, 102 and
-    // 103 alone.
+    // marked read-only, disk = the data file on fullDisk, meter = 101's water meter replaced (7.5 against 46.5 at
+    // 3.45) and 105's electricity read 90 against 100, march = the old bills of this month's billing date, new =
+    // a new data file: the registrations of 101, 102 and 103 alone.
     void openSession(const QString& setup, qsizetype n) override {
         const QStringList words = setup.split(' ');
         data = words.contains("disk") ? fullDisk->filePath("租房.mdb")
@@ -113,6 +115,13 @@ protected:
             writeFile(receipts(), "old\r\n");
         if (words.contains("readonly"))
             QFile::setPermissions(receipts(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        if (words.contains("meter"))
+            tv::test::execSql(
+                data,
+                "UPDATE sysj SET sysb = 46.5 WHERE fjh = '101' AND jfrq = '2024-02-01'; UPDATE bysj "
+                "SET bysb = 7.5, sdj = 3.45 WHERE fjh = '101'; UPDATE bysj SET bydb = 90 WHERE fjh = '105'");
+        if (words.contains("march"))
+            tv::test::execSql(data, "UPDATE fzsdjs SET jfrq = '2024-03-01'");
         if (words.contains("new"))
             tv::test::execSql(data,
                               "DELETE FROM fzsdjs; DELETE FROM bysj; DELETE FROM sysj; DELETE FROM qtfy; DELETE FROM "
@@ -251,7 +260,7 @@ TEST_F(FrmZsdjsTest, ComputesEveryBillExactlyAndWritesItsReceipt) {
     expectSessions(
         {{"old",
           "CmdJs;Check1;Check3;CmdJs;Check1;TxtSfsd=2024-3-31;CmdJs;Txtjfrq=2024-3-1;CmdJs;"
-          "TxtSyrq=2024-02-01;Txtjfrq=x;CmdJs;Txtjfrq=2024-3-1;CmdJs;sql;file;Check2;" +
+          "TxtSyrq=2024-02-01;Txtjfrq=x;CmdJs;Txtjfrq=2024-3-1;CmdJs;sql;file;yes;CmdJs;sql;file;Check2;" +
               dates + "CmdJs;file;Check2;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-2-1;CmdJs;sql;file"},
          {"old null", "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=1;CmdJs;sql;file"},
          // A computation empties the bill and the other fees held before it looks at its boxes.
@@ -367,7 +376,7 @@ TEST_F(FrmZsdjsTest, ADoubleClickStoresTheTypedRowFirstAndStopsWhenItIsRefused) 
 }
 
 TEST_F(FrmZsdjsTest, PrintsOneBillOrTheDateAndShowsTheReceiptFileChosenInItsLists) {
-    runSessions({{"", "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;CmdJs"}});
+    runSessions({{"", "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;yes;CmdJs"}});
     script::clearCalls();
     // Choice 1 prints the bill held; an answer that is no number prints nothing.
     for (const char* answer : {"abc", "1"}) {
@@ -396,7 +405,7 @@ TEST_F(FrmZsdjsTest, PrintsOneBillOrTheDateAndShowsTheReceiptFileChosenInItsList
 // click on row 2 itself prints; the window as it opens prints its first row whole. Without a current row (a search
 // that found no bill) nothing is printed and the box says so.
 TEST_F(FrmZsdjsTest, OneReceiptIsTheWholeBillOfTheCurrentRowHoweverTheRowWasReached) {
-    const QString month = "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;CmdJs;";
+    const QString month = "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;yes;CmdJs;";
     qsizetype sessions = 0;
     auto receipt = [&](const QString& steps) {
         startSession("", ++sessions);
@@ -467,8 +476,8 @@ TEST_F(FrmZsdjsTest, ReceiptsThatCannotBeWrittenAfterTheBillsAreStoredAreKeptFor
     // Replacing ("YA"): the window opened again writes them.
     ASSERT_TRUE(QDir(dir.path()).rename("s0", "appended"));
     spoiler = "folder";
-    lines = runSessions({{"", "Check1;" + dates + "CmdJs"}});
-    EXPECT_TRUE(lines[5].contains(kept("这是一个文件夹") + "1/4#4")) << lines[5].toStdString();
+    lines = runSessions({{"", "Check1;" + dates + "yes;CmdJs"}});
+    EXPECT_TRUE(lines[6].contains(kept("这是一个文件夹") + "1/4#4")) << lines[6].toStdString();
     ASSERT_TRUE(QDir(receipts()).removeRecursively());
     reopen();
     EXPECT_TRUE(run("file").endsWith("|| 5568 bytes, 4 receipts"));
@@ -507,8 +516,12 @@ TEST_F(FrmZsdjsTest, AFullDiskStopsTheComputationBeforeAnyBillIsStoredAndLeavesT
         fullDisk = &disk;
         startSession("old disk", ++sessions);
         disk.fill();
-        EXPECT_EQ(computeIn(box),
-                  "提示！:租金水电费计算失败，数据没有改变：收据文件" + receipts() + ".new写不进去：磁盘空间不足");
+        if (QByteArray(box) == "Check1")
+            script::answerMsgBox(tv::dlg::Yes);  // February's two bills may go
+        const QString said = computeIn(box);
+        EXPECT_TRUE(said.endsWith("提示！:租金水电费计算失败，数据没有改变：收据文件" + receipts() +
+                                  ".new写不进去：磁盘空间不足"))
+            << said.toStdString();
         EXPECT_EQ(tv::test::queryText(data, "SELECT count(*) FROM fzsdjs"), "2");
         EXPECT_EQ(tv::readRegularFile(receipts(), 100).bytes, "old\r\n");
         EXPECT_EQ(disk.files(), QStringList({".Zjzd.txt.lock", "Zjzd.txt", "租房.mdb"}));
@@ -535,12 +548,112 @@ TEST_F(FrmZsdjsTest, AFullDiskStopsTheComputationBeforeAnyBillIsStoredAndLeavesT
 // readings or other fees, however many there are.
 TEST_F(FrmZsdjsTest, TheWarningAfterTheComputationNamesEveryRoomBilledWithoutReadingsOrOtherFees) {
     const QStringList lines =
-        runSessions({{"crowd", "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;CmdJs"}});
+        runSessions({{"crowd", "Check2;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;CmdJs"}});
     QStringList rooms{"1'01"};
     for (int room = 201; room <= 245; ++room) rooms << QString::number(room);
     const QString said = lines[5].section(" -> ", 1).section(";提示:租金水电费计算完成！", 0, 0);
     EXPECT_EQ(said,
               "提示:以下房间没有上月读数：" + rooms.join("、") + "\n以下房间没有其它费用记录：" + rooms.join("、"));
+}
+
+// Before a computation deletes a bill of another billing date (刷新数据) or stores a usage below zero, it asks, 否
+// the default: 否 to either leaves the bills and the receipt file as they were, byte for byte; 是 to each computes
+// as before. A refresh that deletes only this run's own billing date asks nothing.
+TEST_F(FrmZsdjsTest, TheComputationAsksBeforeItDeletesOtherMonthsBillsOrStoresAUsageBelowZero) {
+    using tv::dlg::Button;
+    const QString older =
+        "刷新数据会删除以下计费日期的账单，删除后不能恢复：\n2024-02-01：2条\n共2条。只添加本月的账单请选"
+        "'添加数据'。\n您真的要删除这些账单吗?";
+    const QString below =
+        "以下房间的用水量或用电量小于零（换了水电表、读数输错或上月数据没有导入？）：\n101  用水量 "
+        "-39.00\n105  用电量 -10.00\n您真的要按这些读数计算吗?";
+    struct Case {
+        const char *setup, *box;
+        std::vector<Button> answers;
+        QStringList asked;
+        const char* bills;    // by billing date; "" when nothing may have changed
+        const char* room101;  // this month's water used and charge of 101
+    };
+    const Case cases[] = {
+        {"old", "Check1", {Button::No}, {older}, "", ""},
+        {"old", "Check1", {Button::Yes}, {older}, "2024-03-01 x4", "10.3 28.84"},
+        {"old meter", "Check2", {Button::No}, {below}, "", ""},
+        {"old meter", "Check2", {Button::Yes}, {below}, "2024-02-01 x2, 2024-03-01 x4", "-39.0 -134.55"},
+        {"old meter", "Check1", {Button::Yes, Button::No}, {older, below}, "", ""},
+        {"old meter", "Check1", {Button::Yes, Button::Yes}, {older, below}, "2024-03-01 x4", "-39.0 -134.55"},
+        {"old march", "Check1", {}, {}, "2024-03-01 x4", "10.3 28.84"},
+    };
+    const QString bills =
+        "SELECT group_concat(d || ' x' || n, ', ') FROM (SELECT jfrq d, count(*) n FROM fzsdjs "
+        "GROUP BY jfrq ORDER BY jfrq)";
+    const QString everything = "SELECT group_concat(quote(jfrq) || fjh || quote(hj) || quote(ysl), '|') FROM fzsdjs";
+    qsizetype sessions = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.setup) + ' ' + c.box + ' ' + std::to_string(c.answers.size()));
+        startSession(c.setup, ++sessions);
+        for (const QString& step :
+             (QString(c.box) + ";Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01").split(';'))
+            run(step);
+        const QString before = tv::test::queryText(data, everything);
+        const QByteArray receiptsBefore = tv::readRegularFile(receipts(), 1 << 20).bytes;
+        for (Button answer : c.answers) script::answerMsgBox(answer);
+        ctl<QPushButton>("CmdJs")->click();
+        QStringList asked;
+        for (const tv::dlg::Call& call : script::calls())
+            if (call.kind == "msgBox" && (call.style & 0x0F) == tv::dlg::YesNo) {
+                asked << call.text;
+                EXPECT_EQ(call.style, tv::dlg::YesNo | tv::dlg::Info | tv::dlg::DefaultButton2);
+                EXPECT_EQ(call.title, "提示");
+            }
+        EXPECT_EQ(asked, c.asked);
+        if (QByteArray(c.bills).isEmpty()) {
+            EXPECT_EQ(tv::test::queryText(data, everything), before);
+            EXPECT_EQ(tv::readRegularFile(receipts(), 1 << 20).bytes, receiptsBefore);
+            EXPECT_EQ(run("CmdJs").section(" | ", 1, 1), "零元零角零分") << "the window waits to compute again";
+            script::clearCalls();
+        } else {
+            EXPECT_EQ(tv::test::queryText(data, bills), QString(c.bills));
+            EXPECT_EQ(tv::test::queryText(data,
+                                          "SELECT round(ysl, 2) || ' ' || sf FROM fzsdjs WHERE fjh = '101' AND "
+                                          "jfrq = '2024-03-01'"),
+                      QString(c.room101));
+            EXPECT_EQ(tv::readRegularFile(receipts(), 1 << 20).bytes.count(tv::text::toGbk("房屋租赁使用费收据")), 4);
+        }
+    }
+}
+
+// What is stored is what the keeper agreed to: when another program changed it between the question and the
+// computation, the computation stores nothing, leaves the receipt file as it was and names what it found now.
+TEST_F(FrmZsdjsTest, AComputationStoresNothingWhenWhatWasAgreedChangedMeanwhile) {
+    struct Case {
+        const char *change, *found;
+        int bills;
+    };
+    const Case cases[] = {
+        {"", "", 4},
+        {"INSERT INTO fzsdjs (jfrq, fjh) VALUES ('2024-01-01', '101')", "2024-01-01:1 2024-02-01:2 /", 3},
+        {"DELETE FROM fzsdjs WHERE fjh = '103'", "2024-02-01:1 /", 1},
+        {"UPDATE bysj SET bydb = 90 WHERE fjh = '105'", "/ 105:10.12,-10.00", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change);
+        data = dir.filePath(QString("agreed%1/租房.mdb").arg(&c - cases));
+        QDir().mkpath(QFileInfo(data).path());
+        tv::test::makeDataFile(data);
+        tv::test::execSql(data, kRows);
+        writeFile(receipts(), "old\r\n");
+        tv::test::execSql(data, c.change);  // after the question about February's two bills
+        const tv::billing::RunResult result = tv::billing::compute(wholeTables(data));
+        QString found;
+        for (const auto& [date, n] : result.toAgree.otherDates) found += QString("%1:%2 ").arg(date).arg(n);
+        found += '/';
+        for (const tv::billing::BelowZero& b : result.toAgree.belowZero)
+            found += QString(" %1:%2,%3").arg(b.room, tv::format00(b.ysl), tv::format00(b.ydl));
+        EXPECT_EQ(found, QString(c.found).isEmpty() ? "/" : c.found);
+        EXPECT_EQ(result.bills, QString(c.found).isEmpty() ? 4 : 0);
+        EXPECT_EQ(tv::test::queryText(data, "SELECT count(*) FROM fzsdjs").toInt(), c.bills);
+        EXPECT_EQ(tv::readRegularFile(receipts(), 1 << 20).bytes.size() > 5, QString(c.found).isEmpty());
+    }
 }
 
 // A keeper's first three months in a new data file: 上月数据导入 can be used as soon as the first month's rows are
