@@ -557,8 +557,13 @@ void FrmRzdj::cmdXgClick() {
 }
 
 void FrmRzdj::cmdQrClick() {
-    if (!storeCall([this] { ui().Data1->update(); }))
+    if (!storeCall([this] { ui().Data1->update(); })) {
+        // Refused because another program changed or deleted the row: the
+        // edit is over, and the window browses the row as the file holds it.
+        if (rs().editState() == Recordset::EditState::None)
+            browseAgain();
         return;
+    }
     setButtons("0011111111");
     recount();
     rs().moveLast();
@@ -570,6 +575,15 @@ void FrmRzdj::cmdfqClick() {
     if (!storeCall([this] { ui().Data1->cancelUpdate(); }))
         return;
     setButtons("0011111111");
+    if (!hasRows())
+        showEmptyTable();
+    ui().Txtfjh->setFocus();
+}
+
+void FrmRzdj::browseAgain() {
+    setButtons("0011111111");
+    recount();
+    dataReposition();  // the caption with the count
     if (!hasRows())
         showEmptyTable();
     ui().Txtfjh->setFocus();

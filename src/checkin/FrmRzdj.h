@@ -89,6 +89,8 @@ private:
     bool hasRows();
     void setButtons(const char* pattern);
     void showEmptyTable();
+    // Browsing again after an edit another program's change ended.
+    void browseAgain();
     void recount();
     void fill();
 

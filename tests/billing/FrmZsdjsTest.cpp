@@ -375,6 +375,26 @@ TEST_F(FrmZsdjsTest, ADoubleClickStoresTheTypedRowFirstAndStopsWhenItIsRefused) 
     EXPECT_TRUE(lines[6].endsWith("105,1.1,26.2")) << lines.join('\n').toStdString();
 }
 
+// A rent typed over this month's row of 101 while another program changed or
+// deleted the row: Enter stores nothing and says why, and the grid is browsing
+// again on the row as the file holds it now (103's when 101's was deleted),
+// the window's buttons as before; a rent typed then is stored.
+TEST_F(FrmZsdjsTest, ARentTypedOverARowAnotherProgramChangedEndsInBrowsingOnTheRowAsItIsNow) {
+    const QStringList lines =
+        runSessions({{"",
+                      "DBGrid2#1.5=1300.5;!UPDATE bysj SET zj = 900 WHERE fjh = '101';DBGrid2<Return;sql;"
+                      "DBGrid2#1.5=1300.5;DBGrid2<Return;sql"},
+                     {"",
+                      "DBGrid2#1.5=1300.5;!DELETE FROM bysj WHERE fjh = '101';DBGrid2<Return;sql;"
+                      "DBGrid2#1.5=1400.5;DBGrid2<Return;sql"}});
+    const QString refused = "DBGrid2<Return -> 提示！:该记录已被其他程序修改或删除，数据没有改变。 | 零元零角零分 | ";
+    EXPECT_EQ(lines[3], refused + "1/2#2 1/4#4 1/4#4 1/5#5 1/3#3 | 11000☐☐☐☐ |  |  0.00 0.00  0.00 | DBGrid2");
+    EXPECT_TRUE(lines[4].contains("bysj 2024-03-01,101,900,1250.5|")) << lines[4].toStdString();
+    EXPECT_TRUE(lines[7].contains("bysj 2024-03-01,101,1300.5,1250.5|")) << lines[7].toStdString();
+    EXPECT_EQ(lines[11], refused + "1/2#2 1/4#3 1/4#4 1/5#5 1/3#3 | 11000☐☐☐☐ |  |  0.00 0.00  0.00 | DBGrid2");
+    EXPECT_TRUE(lines[15].contains("bysj 2024-03-01,103,1400.5,1250.125|")) << lines[15].toStdString();
+}
+
 TEST_F(FrmZsdjsTest, PrintsOneBillOrTheDateAndShowsTheReceiptFileChosenInItsLists) {
     runSessions({{"", "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;yes;CmdJs"}});
     script::clearCalls();

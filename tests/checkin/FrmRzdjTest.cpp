@@ -646,3 +646,39 @@ TEST_F(FrmRzdjTest, PrintChoiceOnePrintsThisWindowsRowWithItsPhotoOtherAnswersDo
     EXPECT_TRUE(Registry::isLoaded(QStringLiteral("FrmDyjl")));
     EXPECT_TRUE(Printer::traceLines().isEmpty());
 }
+
+// 修改, a name typed, and meanwhile another program changed the row, deleted
+// it, or deleted every row: 确认 stores nothing and says why, and the window
+// is browsing again on the row as the file holds it now (the next one, or
+// the new last one, when it was deleted), its buttons as after a 放弃; 修改
+// and 确认 then work as ever.
+TEST_F(FrmRzdjTest, AModifyRefusedBecauseAnotherProgramChangedTheRowEndsInBrowsingOnTheRowAsItIsNow) {
+    const char* const refused = "该记录已被其他程序修改或删除，数据没有改变。";
+    // the row modified | what the other program does | afterwards: view() and the rows in the file
+    const char* const cases[][3] = {
+        {"2", "UPDATE zfdj SET xm = '别人改的' WHERE rowid = 2", "2 / 3|别人改的|修改当前记录|1111110011|3"},
+        {"2", "UPDATE zfdj SET dw = '新单位' WHERE rowid = 2", "2 / 3|租客2|修改当前记录|1111110011|3"},
+        {"2", "DELETE FROM zfdj WHERE rowid = 2", "2 / 2|租客3|修改当前记录|1111110011|2"},
+        {"3", "DELETE FROM zfdj WHERE rowid = 3", "2 / 2|租客2|修改当前记录|1111110011|2"},
+        {"1", "DELETE FROM zfdj", "0 / 0||修改当前记录|1000000001|0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c[1]);
+        open(3);
+        for (int row = 1; row < QByteArray(c[0]).toInt(); ++row) click("CmdXyt");
+        click("CmdXg");
+        fill({{"Txtxm", "Tom"}});
+        tv::test::execSql(file, QString::fromUtf8(c[1]));
+        run({{"CmdQr", (QByteArray(c[2]) + '|' + refused).constData()}});
+        EXPECT_EQ(sql("SELECT count(*) FROM zfdj WHERE xm = 'Tom'"), "0");
+        if (sql("SELECT count(*) FROM zfdj") != "0") {
+            click("CmdXg");
+            fill({{"Txtxm", "Tom"}});
+            click("CmdQr");
+            EXPECT_EQ(view().section('|', 2, 3) + '|' + boxes() + sql("SELECT count(*) FROM zfdj WHERE xm = 'Tom'"),
+                      "数据添加或修改成功|1111110011|1");
+        }
+        click("CmdExit");
+        tv::test::execSql(file, "DELETE FROM zfdj");
+    }
+}

@@ -86,5 +86,59 @@ TEST_F(UserMaintenanceTest, SearchDeleteKeepingTheLastAccountAndAnAccountTypedIn
     EXPECT_TRUE(Registry::isLoaded("MDIVamo"));
 }
 
+// A password typed over wang's row in the grid while another program changed
+// or deleted the row: Enter stores nothing and says why, and the grid is
+// browsing again on the row as the file holds it now (the next one, or the new
+// last one, when it was deleted), nothing pending, the buttons on; a password
+// typed then is stored. Its line: the dialogs | the current row's name, the
+// row selector's mark | the accounts in the file.
+TEST_F(UserMaintenanceTest, APasswordTypedOverARowAnotherProgramChangedEndsInBrowsingOnTheRowAsItIsNow) {
+    tv::state().UserDbPath = userDb();
+    const struct {
+        int row;
+        const char *other, *after;
+    } cases[] = {
+        {2, "UPDATE yhzc SET dhhm = '138' WHERE yhxm = 'wang'",
+         "提示！|该记录已被其他程序修改或删除，数据没有改变。|64 | wang ▶ 111 | admin/472619 li/a1 wang/b2 zhao/c3"},
+        {2, "DELETE FROM yhzc WHERE yhxm = 'wang'",
+         "提示！|该记录已被其他程序修改或删除，数据没有改变。|64 | zhao ▶ 111 | admin/472619 li/a1 zhao/c3"},
+        {3, "DELETE FROM yhzc WHERE yhxm = 'zhao'",
+         "提示！|该记录已被其他程序修改或删除，数据没有改变。|64 | wang ▶ 111 | admin/472619 li/a1 wang/b2"},
+        // no other program: stored
+        {2, "", " | wang ▶ 111 | admin/472619 li/a1 wang/x zhao/c3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.other);
+        tv::test::execSql(userDb(),
+                          "DELETE FROM yhzc WHERE yhxm <> 'admin'; INSERT INTO yhzc VALUES ('li', 'a1', '139'), "
+                          "('wang', 'b2', '137'), ('zhao', 'c3', '139');");
+        FrmMmWh& users = tv::forms::the<FrmMmWh>();
+        users.show();
+        QApplication::setActiveWindow(users.widget());
+        auto* data = find<tv::forms::DataControl>(users, "Data1");
+        auto* grid = find<tv::forms::DataGrid>(users, "DBGrid1");
+        // wang's password: the row clicked, the cell typed over
+        const QModelIndex cell = grid->model()->index(c.row, 1);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
+        QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QStringLiteral("x"), {});
+        if (*c.other)
+            tv::test::execSql(userDb(), QString::fromUtf8(c.other));
+        script::answerMsgBox(tv::dlg::Ok);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCoreApplication::processEvents();  // the cell editor ends Enter by a queued call
+        const tv::Recordset& rs = data->recordset();
+        const int row = grid->currentIndex().row();
+        QString on;
+        for (const char* b : {"CMDDELETE", "CMDSEARCH", "CmdExit"})
+            on += find<QPushButton>(users, b)->isEnabled() ? '1' : '0';
+        EXPECT_EQ((said().join(';') + " | " + (rs.hasCurrent() ? rs.field("yhxm").toText() : "-") + ' ' +
+                   grid->model()->headerData(row, Qt::Vertical).toString() + ' ' + on + " | " +
+                   tv::test::queryText(userDb(), "SELECT group_concat(yhxm || '/' || mima, ' ') FROM yhzc"))
+                      .toStdString(),
+                  c.after);
+        users.unload();
+    }
+}
+
 }  // namespace
 }  // namespace tv::frame::test

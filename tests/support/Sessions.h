@@ -17,6 +17,8 @@
 //   Name<Key        presses Key there; <Key presses it where the focus is
 //   DataN>Button    clicks an arrow button of a data source (MoveNext ...)
 //   yes             answers Yes to the next question
+//   !sql            runs one SQL statement on the data file through a
+//                   connection of its own, as another program would
 //   badprinter      makes the printer fail
 // A fixture adds words of its own (sql, look, ...) in ownStep().
 
@@ -133,6 +135,8 @@ protected:
             tv::dlg::script::answerMsgBox(tv::dlg::Yes);
         else if (step == "badprinter")
             tv::print::Printer::useFiles(dir.filePath("no/such/x.pdf"), {});
+        else if (step.startsWith('!'))
+            tv::test::execSql(data, step.mid(1));
         else if (std::optional<QString> own = ownStep(step))
             extra = *own;
         else

@@ -414,14 +414,19 @@ void Recordset::remove() {
 void Recordset::refuseChanged() {
     leaveEdit();
     // Another program has been writing: the rows held are read again as they
-    // are asked for. A row still there shows as it is now; a row gone is left
-    // as a delete leaves it, no longer held and none current.
+    // are asked for. A row still there shows as it is now; a row gone is
+    // dropped, and the row after it becomes current (the last one when it
+    // was the last; none when no row is left).
     cache_.forget();
-    if (!cache_.row(pos_)) {
-        cache_.erase(pos_);
-        deleted_ = true;
+    deleted_ = false;
+    // Rows gone are dropped on the way: after the row, then back from the end.
+    while (pos_ < recordCount() && !cache_.row(pos_)) cache_.erase(pos_);
+    while (pos_ >= recordCount() && recordCount() > 0) {
+        pos_ = recordCount() - 1;
+        if (!cache_.row(pos_))
+            cache_.erase(pos_);
     }
-    moveToRow(pos_);
+    moveToRow(recordCount() == 0 ? -1 : pos_);
     throw RowChangedError(changedText());
 }
 

@@ -18,7 +18,8 @@ namespace tv {
 
 // A write refused because its row is no longer the row that was read:
 // another program changed or deleted it, or put another row under its rowid.
-// Nothing was written; the recordset shows the row as the file now holds it.
+// Nothing was written; the recordset shows the row as the file now holds it
+// (the row after it when it is gone), and no edit is pending.
 class RowChangedError : public DbError {
 public:
     using DbError::DbError;
@@ -94,9 +95,9 @@ public:
     // the edit is left, and RowChangedError("该记录已被其他程序修改或删除，数据
     // 没有改变。") is raised after Reposition fired, the rows held being read
     // again as they are asked for: a row still there shows as it now is and
-    // stays current; a row gone is dropped as a delete drops it (no current
-    // row, EOF iff it was the last one). Rows the other program added show
-    // at the next refresh.
+    // stays current; a row gone is dropped and the row after it becomes
+    // current (the new last row when it was the last, none when no row is
+    // left). Rows the other program added show at the next refresh.
 
     // Captions of fields by name (any case), used in the texts of errors
     // about a field ("数据类型转换错误：居住人数"); a field without one is
