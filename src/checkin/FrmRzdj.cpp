@@ -33,6 +33,7 @@
 #include <array>
 #include <exception>
 #include <functional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -331,22 +332,50 @@ void FrmRzdj::makeRoomForValues() {
 
 void FrmRzdj::bindFields() {
     FrmRzdjUi& u = ui();
-    // A refused number names its box as the window labels it.
-    u.Data1->setFieldCaptions({{QStringLiteral("jzrs"), QStringLiteral("居住人数")},
-                               {QStringLiteral("n1"), QStringLiteral("子女数(男)")},
-                               {QStringLiteral("n2"), QStringLiteral("子女数(女)")}});
-    // Bindings to zfdj.
-    const std::pair<BoundTextBox*, const char*> texts[] = {
-        {u.Txtfjh, "fjh"}, {u.Txtjzrs, "jzrs"},   {u.Txtxm, "xm"},     {u.Txtdw, "dw"},
-        {u.Txtdh, "dh"},   {u.Txtrzrq, "rzrq"},   {u.Txtlkrq, "lkrq"}, {u.Txtsfzh, "sfzhm"},
-        {u.Txtfq, "fq"},   {u.Txtcxny1, "cxny1"}, {u.Txtmq, "mq"},     {u.Txtcxny2, "cxny2"},
-        {u.Txtxm1, "xm1"}, {u.Txtcxny3, "cxny3"}, {u.Txtxm2, "xm2"},   {u.Txtcxny4, "cxny4"},
-        {u.Txtxm3, "xm3"}, {u.Txtcxny5, "cxny5"}, {u.Txtxm4, "xm4"},   {u.Txtcxny6, "cxny6"}};
-    for (const auto& [box, field] : texts) box->bind(u.Data1, QString::fromLatin1(field));
-    const std::pair<BoundCombo*, const char*> combos[] = {
-        {u.Cboyh, "yh"}, {u.Cbowh, "wh"}, {u.Cbon1, "n1"}, {u.Cbon2, "n2"}, {u.Cboysno, "ysno"}};
-    for (const auto& [box, field] : combos) box->bind(u.Data1, QString::fromLatin1(field));
-    for (int i = 0; i < 6; ++i) u.Cboxb[i]->bind(u.Data1, QStringLiteral("xb%1").arg(i + 1));
+    // Bindings to zfdj, with each field as the window labels it: a refused
+    // value names it so ("数据类型转换错误：居住人数").
+    const QString elder = QStringLiteral("随行老人%1"), child = QStringLiteral("随行儿童%1");
+    const std::tuple<QWidget*, const char*, QString> fields[] = {
+        {u.Txtfjh, "fjh", QStringLiteral("房间编号")},
+        {u.Txtjzrs, "jzrs", QStringLiteral("居住人数")},
+        {u.Txtxm, "xm", QStringLiteral("承租人姓名")},
+        {u.Txtdw, "dw", QStringLiteral("工作单位")},
+        {u.Txtdh, "dh", QStringLiteral("联系电话")},
+        {u.Cboyh, "yh", QStringLiteral("婚姻状况")},
+        {u.Cbowh, "wh", QStringLiteral("职业")},
+        {u.Cbon1, "n1", QStringLiteral("子女数(男)")},
+        {u.Cbon2, "n2", QStringLiteral("子女数(女)")},
+        {u.Txtrzrq, "rzrq", QStringLiteral("入住日期")},
+        {u.Txtlkrq, "lkrq", QStringLiteral("离开日期")},
+        {u.Txtsfzh, "sfzhm", QStringLiteral("身份证号码")},
+        {u.Txtfq, "fq", elder.arg(1) + QStringLiteral("姓名")},
+        {u.Cboxb[0], "xb1", elder.arg(1) + QStringLiteral("性别")},
+        {u.Txtcxny1, "cxny1", elder.arg(1) + QStringLiteral("出生年月")},
+        {u.Txtmq, "mq", elder.arg(2) + QStringLiteral("姓名")},
+        {u.Cboxb[1], "xb2", elder.arg(2) + QStringLiteral("性别")},
+        {u.Txtcxny2, "cxny2", elder.arg(2) + QStringLiteral("出生年月")},
+        {u.Txtxm1, "xm1", child.arg(1) + QStringLiteral("姓名")},
+        {u.Cboxb[2], "xb3", child.arg(1) + QStringLiteral("性别")},
+        {u.Txtcxny3, "cxny3", child.arg(1) + QStringLiteral("出生日期")},
+        {u.Txtxm2, "xm2", child.arg(2) + QStringLiteral("姓名")},
+        {u.Cboxb[3], "xb4", child.arg(2) + QStringLiteral("性别")},
+        {u.Txtcxny4, "cxny4", child.arg(2) + QStringLiteral("出生日期")},
+        {u.Txtxm3, "xm3", child.arg(3) + QStringLiteral("姓名")},
+        {u.Cboxb[4], "xb5", child.arg(3) + QStringLiteral("性别")},
+        {u.Txtcxny5, "cxny5", child.arg(3) + QStringLiteral("出生日期")},
+        {u.Txtxm4, "xm4", child.arg(4) + QStringLiteral("姓名")},
+        {u.Cboxb[5], "xb6", child.arg(4) + QStringLiteral("性别")},
+        {u.Txtcxny6, "cxny6", child.arg(4) + QStringLiteral("出生日期")},
+        {u.Cboysno, "ysno", QStringLiteral("房间现状")}};
+    QHash<QString, QString> captions;
+    for (const auto& [box, field, caption] : fields) captions.insert(QString::fromLatin1(field), caption);
+    u.Data1->setFieldCaptions(captions);
+    for (const auto& [box, field, caption] : fields) {
+        if (auto* text = qobject_cast<BoundTextBox*>(box))
+            text->bind(u.Data1, QString::fromLatin1(field));
+        else
+            static_cast<BoundCombo*>(box)->bind(u.Data1, QString::fromLatin1(field));
+    }
     u.Image3->bind(u.Data1, QStringLiteral("xp"));
     u.Image1->bind(nullptr, QString());
     u.Image2->bind(nullptr, QString());

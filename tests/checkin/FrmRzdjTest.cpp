@@ -15,6 +15,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QBuffer>
+#include <QClipboard>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -681,4 +682,51 @@ TEST_F(FrmRzdjTest, AModifyRefusedBecauseAnotherProgramChangedTheRowEndsInBrowsi
         click("CmdExit");
         tv::test::execSql(file, "DELETE FROM zfdj");
     }
+}
+
+// A work unit of 20,000 characters shows its first 1,000 in a box that takes
+// no typing and says why, also while modifying; confirmed, it stays whole.
+// A 20 MB paste, or a character typed past the 32,767 a box holds, is
+// refused naming the box as the window labels it, and nothing is cut.
+TEST_F(FrmRzdjTest, ACutValueIsNeverWrittenBackAndATextLongerThanABoxHoldsIsRefusedNamingTheBox) {
+    open(2);
+    tv::test::execSql(file, "UPDATE zfdj SET dw = replace(hex(zeroblob(20000)), '00', '单') WHERE rowid = 1");
+    click("CmdExit");
+    open();
+    QLineEdit* unit = edit("Txtdw");
+    const auto typeAtEnd = [&](QLineEdit* box, const QString& text) {
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_End);
+        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, text, Qt::NoModifier);
+    };
+    const auto paste = [](QLineEdit* box, const QString& text) {
+        QApplication::clipboard()->setText(text);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    };
+    // A long text as its length and its first character: a failure prints no 20 MB.
+    const auto shortly = [](const QString& t) { return t.size() > 40 ? QString::number(t.size()) + t.left(1) : t; };
+    const QString tip = tv::forms::cutValueTip();
+    EXPECT_EQ(shortly(unit->text()) + unit->toolTip(), "1000单" + tip);
+    click("CmdXg");
+    typeAtEnd(unit, QStringLiteral("司"));
+    EXPECT_EQ(shortly(unit->text()) + unit->toolTip(), "1000单" + tip);
+    typeAtEnd(edit("Txtxm"), QStringLiteral("甲"));
+    run({{"CmdQr", "2 / 2|租客2|数据添加或修改成功|1111110011|2|"}});
+    EXPECT_EQ(sql("SELECT length(dw) || xm FROM zfdj WHERE rowid = 1"), "20000租客1甲");
+
+    // The second row's unit, whole again: it takes typing while modifying.
+    EXPECT_EQ(unit->text() + unit->toolTip(), "单位2");
+    const QString refused = "“工作单位”最多能输入 32767 个字，粘贴或输入的内容太长，没有放进去。";
+    click("CmdXg");
+    paste(unit, QString(20 * 1000 * 1000, 'x'));
+    EXPECT_EQ(shortly(unit->text()) + '|' + boxes(), "单位2|" + refused);
+    unit->clear();
+    paste(unit, QString(32767, 'y'));
+    typeAtEnd(unit, "z");
+    EXPECT_EQ(shortly(unit->text()) + '|' + boxes(), "32767y|" + refused);
+    paste(edit("Cbowh"), QString(40000, 'w'));
+    EXPECT_EQ(boxes(), "“职业”最多能输入 32767 个字，粘贴或输入的内容太长，没有放进去。");
+    run({{"CmdQr", "2 / 2|租客2|数据添加或修改成功|1111110011|2|"}});
+    EXPECT_EQ(sql("SELECT length(dw) || '/' || wh FROM zfdj WHERE rowid = 2"), "32767/工人");
 }

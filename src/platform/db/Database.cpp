@@ -230,6 +230,18 @@ std::shared_ptr<Database> Database::open(const QString& path) {
     }
     sqlite3_busy_timeout(handle, kBusyTimeoutMs);
     sqlite3_extended_result_codes(handle, 0);
+    // The digest a long text held cut is compared by (Storage.h).
+    sqlite3_create_function_v2(
+        handle, "tv_sha256", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr,
+        [](sqlite3_context* ctx, int, sqlite3_value** args) {
+            if (sqlite3_value_type(args[0]) == SQLITE_NULL)
+                return sqlite3_result_null(ctx);
+            const char* p = static_cast<const char*>(sqlite3_value_blob(args[0]));
+            char d[detail::kDigestBytes];
+            detail::digest(p, sqlite3_value_bytes(args[0]), d);
+            sqlite3_result_blob(ctx, d, detail::kDigestBytes, SQLITE_TRANSIENT);
+        },
+        nullptr, nullptr, nullptr);
 
     // Opening is lazy: make the engine read the file now, so that a file that
     // is not a database is refused here, with the engine's own words.

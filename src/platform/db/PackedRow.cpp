@@ -116,13 +116,18 @@ qsizetype keptOfCut(const detail::RawCell& c) {
     return n;
 }
 
-char* writeCut(char* p, const detail::RawCell& c, qsizetype kept) {
+// A cut text: the tag, the bytes kept, the length of the whole, its digest
+// and the bytes kept.
+constexpr size_t kCutHead = 1 + 4 + 4 + detail::kDigestBytes;
+
+char* writeCut(char* p, const detail::RawCell& c, qsizetype kept, const char* digest) {
     *p = kCut;
     const uint32_t n = static_cast<uint32_t>(kept), whole = static_cast<uint32_t>(c.n);
     std::memcpy(p + 1, &n, 4);
     std::memcpy(p + 5, &whole, 4);
-    std::memcpy(p + 9, c.p, n);
-    return p + 9 + n;
+    std::memcpy(p + 9, digest, detail::kDigestBytes);
+    std::memcpy(p + kCutHead, c.p, n);
+    return p + kCutHead + n;
 }
 
 }  // namespace
@@ -136,7 +141,7 @@ size_t cellSize(const char* p) {
         case kBytes:
             return 1 + 4 + length32(p + 1);
         case kCut:
-            return 1 + 8 + length32(p + 1);
+            return kCutHead + length32(p + 1);
         default:
             return 1;
     }
@@ -168,7 +173,7 @@ detail::RawCell readCell(const char* p) {
         case kCut:  // the bytes kept
             c.type = SQLITE_TEXT;
             c.n = length32(p + 1);
-            c.p = p + 9;
+            c.p = p + kCutHead;
             break;
         default:
             break;
@@ -177,6 +182,8 @@ detail::RawCell readCell(const char* p) {
 }
 
 uint32_t wholeBytes(const char* p) { return length32(p + 5); }
+
+const char* digestOf(const char* p) { return p + 9; }
 
 size_t RowReader::read(sqlite3_stmt* st, int first, const std::vector<bool>& later, bool cut) {
     const size_t n = later.size();
@@ -191,7 +198,11 @@ size_t RowReader::read(sqlite3_stmt* st, int first, const std::vector<bool>& lat
         }
         cells_[i] = detail::rawColumn(st, static_cast<int>(i) + first);
         kept_[i] = cut && cells_[i].type == SQLITE_TEXT && cells_[i].n > kCutBytes ? keptOfCut(cells_[i]) : -1;
-        total += kept_[i] >= 0 ? 1 + 8 + static_cast<size_t>(kept_[i]) : rawSize(cells_[i]);
+        if (kept_[i] >= 0) {
+            digests_.resize(n * detail::kDigestBytes);
+            detail::digest(cells_[i].p, cells_[i].n, digests_.data() + i * detail::kDigestBytes);
+        }
+        total += kept_[i] >= 0 ? kCutHead + static_cast<size_t>(kept_[i]) : rawSize(cells_[i]);
     }
     return total;
 }
@@ -201,7 +212,7 @@ char* RowReader::write(char* to) const {
         if ((*later_)[i])
             *to++ = kLater;
         else if (kept_[i] >= 0)
-            to = writeCut(to, cells_[i], kept_[i]);
+            to = writeCut(to, cells_[i], kept_[i], digests_.data() + i * detail::kDigestBytes);
         else
             to = writeRaw(to, cells_[i]);
     }

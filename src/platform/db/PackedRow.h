@@ -8,8 +8,9 @@
 // engine's length limit (below 2^31) gets in, neither from the engine nor
 // through an edit, which refuses it first. A photo of a table is only marked
 // (read by rowid when asked for), and a text read longer than kCutBytes is
-// held cut: its first bytes, up to a whole character, and the length of the
-// whole, which is read again when asked for.
+// held cut: its first bytes, up to a whole character, and the length and the
+// digest of the whole (which is read again when asked for), by which the row
+// is compared with the file before a write.
 
 #include "platform/db/Storage.h"
 
@@ -27,8 +28,10 @@ size_t cellSize(const char* p);
 const char* cellAt(const char* row, int column);
 // A cell as the engine would hand it out; a cut text gives the bytes kept.
 detail::RawCell readCell(const char* p);
-// The length in bytes of the whole of a cut text.
+// The length in bytes of the whole of a cut text, and its digest
+// (detail::kDigestBytes).
 uint32_t wholeBytes(const char* p);
+const char* digestOf(const char* p);
 
 // The row a statement stands on, its columns from `first` on: measured by
 // read(), then written where the caller makes room for it.
@@ -41,6 +44,7 @@ public:
 private:
     std::vector<detail::RawCell> cells_;
     std::vector<qsizetype> kept_;  // per cell: the bytes kept of a text held cut, else -1
+    std::vector<char> digests_;    // per cell: the digest of a text held cut
     const std::vector<bool>* later_ = nullptr;
 };
 

@@ -354,11 +354,9 @@ void Recordset::bindHeld(sqlite3_stmt* st, int index, const char* held) const {
         if (source_.sameField(c, false).empty())
             continue;
         int rc = SQLITE_OK;
-        if (*p == packed::kCut) {  // its first bytes and its length
-            const detail::RawCell kept = packed::readCell(p);
-            sqlite3_bind_int64(st, index++, kept.n);
-            rc = detail::bindBytes(st, index++, kept.p, kept.n);
+        if (*p == packed::kCut) {  // its length and its digest
             sqlite3_bind_int64(st, index++, packed::wholeBytes(p));
+            rc = detail::bindBytes(st, index++, packed::digestOf(p), detail::kDigestBytes);
         } else {
             rc = packed::bindCell(st, index++, p, Value());
         }

@@ -2,7 +2,10 @@
 
 #include "platform/db/Storage.h"
 
+#include <QCryptographicHash>
+
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace tv::detail {
@@ -29,6 +32,11 @@ Value wholeNumber(int64_t n, ColumnKind kind) {
 QString textOf(const RawCell& c) { return QString::fromUtf8(c.p, c.n); }
 
 }  // namespace
+
+void digest(const char* p, qsizetype n, char* out) {
+    const QByteArray d = QCryptographicHash::hash(QByteArrayView(p, n), QCryptographicHash::Sha256);
+    std::memcpy(out, d.constData(), static_cast<size_t>(kDigestBytes));
+}
 
 RawCell rawColumn(sqlite3_stmt* st, int col) {
     // The column's value as the statement holds it, asked once (each

@@ -26,6 +26,11 @@ struct RawCell {
 };
 
 RawCell rawColumn(sqlite3_stmt* st, int col);
+// The digest of a long text's bytes (SHA-256, kDigestBytes), by which a text
+// held cut is compared whole with the file: the SQL function
+// tv_sha256(bytes) of every connection gives the same.
+inline constexpr qsizetype kDigestBytes = 32;
+void digest(const char* p, qsizetype n, char* out);
 // The Value of a stored cell for a column of the given kind. Data that does not
 // fit the kind (text in a number column written by another program) comes back
 // as it is stored, never as a wrong number.

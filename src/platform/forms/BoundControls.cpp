@@ -1,6 +1,7 @@
 // Text box, combo box and picture bound to a field of a data source.
 #include "platform/forms/BoundControls.h"
 
+#include "platform/forms/Controls.h"
 #include "platform/forms/Pictures.h"
 #include "platform/values/FileRead.h"
 
@@ -31,16 +32,23 @@ tv::Value shownValue(DataControl* source, const QString& field, bool* cut) {
     }
 }
 
-// A box showing a value cut short says so in its tooltip, until it shows one whole.
+// A box showing a value cut short takes no typing and says why in its
+// tooltip, until it shows one whole.
 void tellCut(QWidget* box, bool cut, bool& told) {
     if (cut || told)
         box->setToolTip(cut ? cutValueTip() : QString());
     told = cut;
+    holdCutValue(box, cut);
 }
 
 // True when the source has a pending row to write into.
 bool pending(DataControl* source) {
     return source && source->isOpen() && source->recordset().editState() != tv::Recordset::EditState::None;
+}
+
+// A text too long for the box is refused naming the field as the window does.
+void limitTyping(QLineEdit* line, DataControl* source, const QString& field) {
+    refuseOverlong(line, [source, field] { return source->fieldCaption(field); });
 }
 
 template <class Control>
@@ -63,6 +71,7 @@ void BoundTextBox::bind(DataControl* source, const QString& field) {
     source_ = source;
     field_ = field;
     connectSource(this, source);
+    limitTyping(this, source, field);
     redisplay();
 }
 
@@ -93,6 +102,7 @@ void BoundCombo::bind(DataControl* source, const QString& field) {
     source_ = source;
     field_ = field;
     connectSource(this, source);
+    limitTyping(lineEdit(), source, field);
     redisplay();
 }
 

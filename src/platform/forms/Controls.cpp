@@ -1,6 +1,7 @@
 // Child widgets, pictures and fonts of the windows.
 #include "platform/forms/Controls.h"
 
+#include "platform/dialogs/Dialogs.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "platform/forms/Pictures.h"
@@ -12,6 +13,8 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
+
+#include <memory>
 
 namespace tv::forms {
 
@@ -54,9 +57,12 @@ private:
     QComboBox* list_;
 };
 
-}  // namespace
+// What setTakesTyping() asked and holdCutValue() holds, kept on the box.
+const char* const kTakes = "tvTakesTyping";
+const char* const kHeld = "tvHoldsCutValue";
 
-void setTakesTyping(QWidget* box, bool takes) {
+void applyTyping(QWidget* box) {
+    const bool takes = box->property(kTakes).value<bool>() && !box->property(kHeld).value<bool>();
     if (auto* list = qobject_cast<QComboBox*>(box)) {
         // By its name: a lock has no meta-object of its own to be told apart by.
         QObject* lock = list->findChild<QObject*>(QString::fromLatin1(ListLock::kName), Qt::FindDirectChildrenOnly);
@@ -68,6 +74,38 @@ void setTakesTyping(QWidget* box, bool takes) {
     }
     if (auto* line = qobject_cast<QLineEdit*>(box))
         line->setReadOnly(!takes);
+}
+
+}  // namespace
+
+void setTakesTyping(QWidget* box, bool takes) {
+    box->setProperty(kTakes, takes);
+    applyTyping(box);
+}
+
+void holdCutValue(QWidget* box, bool cut) {
+    if (box->property(kHeld).value<bool>() == cut)
+        return;
+    if (!box->property(kTakes).isValid())
+        box->setProperty(kTakes, !box->property("readOnly").toBool());
+    box->setProperty(kHeld, cut);
+    applyTyping(box);
+}
+
+void refuseOverlong(QLineEdit* box, std::function<QString()> field) {
+    // One more than it holds: a longer text shows itself, never cut silently.
+    box->setMaxLength(kBoxChars + 1);
+    auto held = std::make_shared<QString>(box->text());
+    QObject::connect(box, &QLineEdit::textChanged, box, [box, held, field = std::move(field)] {
+        if (box->text().size() <= kBoxChars) {
+            *held = box->text();
+            return;
+        }
+        box->setText(*held);
+        tv::dlg::msgBox(
+            QStringLiteral("“%1”最多能输入 %2 个字，粘贴或输入的内容太长，没有放进去。").arg(field()).arg(kBoxChars),
+            tv::dlg::Info, tv::dlg::kNoteTitle);
+    });
 }
 
 bool loadPicture(QLabel* label, const QString& path) {

@@ -11,6 +11,7 @@
 #include <functional>
 
 class QLabel;
+class QLineEdit;
 
 namespace tv::forms {
 
@@ -27,6 +28,16 @@ T* make(QWidget* parent, const char* name) {
 // a list's arrow changes it (a text box becomes read-only; a list keeps its
 // item and opens no drop-down).
 void setTakesTyping(QWidget* box, bool takes);
+// A box or list showing a value cut short (`cut`) takes no typing, whatever
+// setTakesTyping() said, until it shows a whole value again: what it would
+// write back is not the value.
+void holdCutValue(QWidget* box, bool cut);
+
+// The most characters a box holds. Typing or pasting past it is refused with
+// a message naming the box's field (`field()`), and the box keeps what it
+// held: nothing is cut to fit.
+inline constexpr int kBoxChars = 32767;
+void refuseOverlong(QLineEdit* box, std::function<QString()> field);
 
 // Shows the picture file in `label`; a missing or unreadable file (also a
 // FIFO, a device or one too large: see Pictures.h) leaves the label empty. Returns whether a picture was shown.

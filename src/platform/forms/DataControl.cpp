@@ -11,7 +11,9 @@
 
 namespace tv::forms {
 
-QString cutValueTip() { return QStringLiteral("内容太长，这里只显示了前 %1 个字。").arg(kShownChars); }
+QString cutValueTip() {
+    return QStringLiteral("内容太长，这里只显示了前 %1 个字，不能在这里修改；保存时它原样保留。").arg(kShownChars);
+}
 
 QString refusedWriteText(const std::exception& e, const QString& own) {
     const auto* changed = dynamic_cast<const tv::RowChangedError*>(&e);
@@ -90,6 +92,13 @@ void DataControl::setFieldCaptions(const QHash<QString, QString>& captions) {
     d->fieldCaptions = captions;
     if (d->rs)
         d->rs->setFieldCaptions(captions);
+}
+
+QString DataControl::fieldCaption(const QString& field) const {
+    for (auto it = d->fieldCaptions.cbegin(); it != d->fieldCaptions.cend(); ++it)
+        if (it.key().compare(field, Qt::CaseInsensitive) == 0)
+            return it.value();
+    return field;
 }
 
 void DataControl::setCaption(const QString& caption) {

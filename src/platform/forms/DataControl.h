@@ -26,8 +26,8 @@
 namespace tv::forms {
 
 // A grid cell or a bound box shows at most this many characters of a value;
-// a value cut there says so in its tooltip (cutValueTip()). Left as it
-// shows, it is never written back: only what the user changes is.
+// a value cut there says so in its tooltip (cutValueTip()) and takes no
+// typing: what it shows is never written back, the value stays whole.
 inline constexpr qsizetype kShownChars = 1000;
 QString cutValueTip();
 
@@ -52,6 +52,8 @@ public:
     // The captions of fields as the window labels them, for the engine's
     // messages ("数据类型转换错误：居住人数"); kept for every recordset opened.
     void setFieldCaptions(const QHash<QString, QString>& captions);
+    // A field as the window names it: its caption, else its own name.
+    QString fieldCaption(const QString& field) const;
     void setCaption(const QString& caption);
     QString caption() const;
 

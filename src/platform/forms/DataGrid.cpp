@@ -1,6 +1,7 @@
 // A grid over a data source.
 #include "platform/forms/DataGrid.h"
 
+#include "platform/forms/Controls.h"
 #include "platform/forms/Guard.h"
 
 #include <QAbstractTableModel>
@@ -209,9 +210,22 @@ public:
         Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
         if (!writable() || fieldIndex.empty() || fieldIndex[static_cast<size_t>(i.column())] < 0)
             return f;
-        if ((i.row() < rows && allowUpdate) || (i.row() == rows && hasNewLine()))
+        if ((i.row() < rows && allowUpdate && !showsCut(i)) || (i.row() == rows && hasNewLine()))
             f |= Qt::ItemIsEditable;
         return f;
+    }
+    // A stored cell showing its value cut short: what it would write back is
+    // not the value, so it takes no typing (its tooltip says why).
+    bool showsCut(const QModelIndex& i) const {
+        if (i.row() == pendingRow() && pending.typed.contains(columns[static_cast<size_t>(i.column())].field))
+            return false;
+        bool cut = false;
+        try {
+            rs()->valueAt(i.row(), fieldIndex[static_cast<size_t>(i.column())], kShownChars, &cut);
+        } catch (const tv::DbError&) {
+            // shown empty
+        }
+        return cut;
     }
 
     // A cell's text goes into the pending row; nothing is written here.
@@ -274,8 +288,14 @@ public:
     explicit CellDelegate(QObject* parent, QPointer<QWidget>* open) : QStyledItemDelegate(parent), open_(open) {}
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& o, const QModelIndex& i) const override {
         QWidget* editor = QStyledItemDelegate::createEditor(parent, o, i);
-        if (auto* line = qobject_cast<QLineEdit*>(editor); line && i.data(Qt::TextAlignmentRole).isValid())
-            line->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+            if (i.data(Qt::TextAlignmentRole).isValid())
+                line->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            // A text too long for the cell is refused naming its column.
+            const QString caption =
+                i.model()->headerData(i.column(), Qt::Horizontal, Qt::DisplayRole).toString().simplified();
+            refuseOverlong(line, [caption] { return caption; });
+        }
         *open_ = editor;
         return editor;
     }

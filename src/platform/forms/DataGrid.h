@@ -35,7 +35,8 @@ QString formatGridValue(const tv::Value& v, const QString& format);
 // Delete key on a stored row asks the window (deleteRequested).
 //
 // A cell shows at most kShownChars characters of a value; one cut there
-// says so in its tooltip, and its editor opens on what it shows.
+// says so in its tooltip and takes no typing. A text typed or pasted longer
+// than a cell holds (kBoxChars) is refused naming the column's caption.
 //
 // Numbers stand at the right of their cells: the columns of a number field
 // and those formatted "0.00" or "Currency". A cell showing a number (those,

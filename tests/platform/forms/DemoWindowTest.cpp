@@ -4,6 +4,7 @@
 #include "support/PrintTo.h"
 
 #include <QBuffer>
+#include <QClipboard>
 #include <QHeaderView>
 
 using namespace tv::forms;
@@ -574,4 +575,81 @@ TEST_F(DemoWindow, ALongNameShowsCutWithATipAndStaysWholeWhenAnotherFieldIsStore
     QCoreApplication::processEvents();
     EXPECT_EQ(row("101", "length(xm) || '/' || jzrs"), "40000/6");
     EXPECT_TRUE(boxes().isEmpty());
+}
+
+// A value shown cut takes no typing, in its box and in its cell, so that
+// nothing cut is ever written back; a text pasted or typed past what a box or
+// cell holds is refused naming its field (the grid: its column's caption) and
+// the box keeps what it held. Room 101's name holds 40,000 characters.
+TEST_F(DemoWindow, ACutValueTakesNoTypingAndATextLongerThanABoxHoldsIsRefusedNamingItsField) {
+    tv::test::execSql(file, "update zfdj set xm = replace(hex(zeroblob(40000)), '00', '张') where fjh = '101'");
+    ui().Data1->refresh();
+    DataGrid* grid = ui().DBGrid1;
+    grid->setAllowUpdate(true);
+    const QString tooLong = QString(kBoxChars + 1, QLatin1Char('a'));
+    // Types `text` where the focus is, or pastes it (Ctrl+V) over what the box holds when it starts with "paste:".
+    const auto type = [](const QString& text) {
+        QWidget* at = QApplication::focusWidget();
+        if (text.startsWith("paste:")) {
+            QApplication::clipboard()->setText(text.mid(6));
+            QTest::keyClick(at, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(at, Qt::Key_V, Qt::ControlModifier);
+            return;
+        }
+        for (const QChar ch : text) QTest::sendKeyEvent(QTest::Click, at, Qt::Key_unknown, QString(ch), {});
+    };
+    // where: "box" (修改, typed, 确认) or "grid" (the name's cell clicked, typed, Enter) | the row | what is typed |
+    // afterwards: the names' lengths in the file, the messages
+    const struct {
+        const char* where;
+        int row;
+        QString typed;
+        const char* after;
+    } cases[] = {
+        {"box", 0, "y", "40000 2 3 | "},
+        {"grid", 0, "y", "40000 2 3 | "},
+        {"box", 1, "paste:" + tooLong,
+         "40000 2 3 | “xm”最多能输入 32767 个字，粘贴或输入的内容太长，没有放进去。|提示！|64"},
+        {"grid", 2, "paste:" + tooLong,
+         "40000 2 1 | “承租人姓名”最多能输入 32767 个字，粘贴或输入的内容太长，没有放进去。|提示！|64"},
+        // as much as a box holds, then one more character typed
+        {"box", 1, "paste:" + tooLong.left(kBoxChars) + ";z",
+         "40000 32767 3 | “xm”最多能输入 32767 个字，粘贴或输入的内容太长，没有放进去。|提示！|64"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.where) + ' ' + std::to_string(c.row) + ' ' + c.typed.left(12).toStdString());
+        tv::test::execSql(file, "update zfdj set xm = iif(fjh = '101', xm, iif(fjh = '102', '李四', 'Ann'))");
+        ui().Data1->refresh();
+        rs().moveTo(c.row);
+        tv::dlg::script::clearCalls();
+        if (c.typed.startsWith("paste:"))
+            tv::dlg::script::answerMsgBox(tv::dlg::Ok);
+        if (c.where == std::string("box")) {
+            ui().Data1->edit();
+            ui().Txtxm->setFocus();
+            ui().Txtxm->end(false);
+        } else {
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell(c.row, 1));
+            if (c.row > 0)  // opens the editor
+                QTest::sendKeyEvent(QTest::Click, grid, Qt::Key_unknown, QStringLiteral("a"), {});
+        }
+        // The cut name in its box or cell takes no key: the text shown, its tip.
+        const QString shown = QApplication::focusWidget()->property("text").toString();
+        for (const QString& part : c.typed.split(';')) type(part);
+        if (c.row == 0) {
+            const QString now = QApplication::focusWidget()->property("text").toString();
+            EXPECT_TRUE(now.isNull() || now == shown) << now.size();
+            EXPECT_EQ((c.where == std::string("box") ? ui().Txtxm->toolTip()
+                                                     : model()->index(0, 1).data(Qt::ToolTipRole).toString()),
+                      cutValueTip());
+        }
+        if (c.where == std::string("box")) {
+            click("CmdQr");
+        } else {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QCoreApplication::processEvents();  // the cell editor ends Enter by a queued call
+        }
+        EXPECT_EQ((ask("select group_concat(length(xm), ' ') from zfdj") + " | " + boxes().join(';')).toStdString(),
+                  c.after);
+    }
 }
