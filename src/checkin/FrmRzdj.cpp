@@ -538,10 +538,20 @@ void FrmRzdj::setButtons(const char* pattern) {
     // The data source's own arrows would leave a pending row behind.
     const bool editing = u.CmdQr->isEnabled();
     u.Data1->setEnabled(!editing);
+    if (!editing)
+        followCurrentRow();
     // The bound boxes take typing only while a row is being added or
     // modified: typed while browsing, it would be dropped at the next step.
     for (QWidget* box : widget()->findChildren<BoundTextBox*>()) forms::setTakesTyping(box, editing);
     for (QWidget* box : widget()->findChildren<BoundCombo*>()) forms::setTakesTyping(box, editing);
+}
+
+// While browsing, modify and delete need a current row: a search that found
+// nothing leaves none.
+void FrmRzdj::followCurrentRow() {
+    const bool onRow = hasCurrentRow();
+    ui().CmdXg->setEnabled(onRow);
+    ui().CmdDel->setEnabled(onRow);
 }
 
 // No rows: only adding (and leaving) makes sense.
@@ -560,6 +570,8 @@ void FrmRzdj::dataReposition() {
     ui().Data1->setCaption(forms::positionCaption(kCaption, ui().Data1, CheckInCount));
     if (pos >= 0)
         fill();
+    if (!ui().CmdQr->isEnabled())
+        followCurrentRow();
 }
 
 // --- editing --------------------------------------------------------------------

@@ -88,6 +88,7 @@ private:
     tv::Recordset& rs();
     bool hasRows();
     void setButtons(const char* pattern);
+    void followCurrentRow();
     void showEmptyTable();
     // Browsing again after an edit another program's change ended.
     void browseAgain();

@@ -482,13 +482,21 @@ TEST_F(FrmRzdjTest, EachSearchRuleFindsTheFirstMatchingRowOrNothing) {
         EXPECT_EQ(view().section('|', 0, 2) + '|' + printRecord(), c[3]);
     }
 
-    // With no current row, modify does nothing, delete asks and deletes
-    // nothing, print 1 says so and prints nothing; next acts as at the end.
-    run({{"CmdXg", "0 / 12||没有找到符合条件的记录|1111110011|12|"},
-         {"CmdDel", "0 / 12||没有找到符合条件的记录|1111110011|12|", {}, {dlg::Yes}}});
+    // With no current row, modify and delete are off (clicked, they do
+    // nothing and ask nothing), print 1 says so and prints nothing; next
+    // acts as at the end, and on a row they are on again. A search that
+    // finds a row turns them on too.
+    run({{"CmdXg", "0 / 12||没有找到符合条件的记录|1010110011|12|"},
+         {"CmdDel", "0 / 12||没有找到符合条件的记录|1010110011|12|"}});
     const QString told = printChoice(QStringLiteral("1"));
     EXPECT_EQ(told + lastBox() + Printer::traceLines().join(' '), "没有当前记录，不能打印！提示！64");
     run({{"CmdXyt", "12 / 12|租客12|已移动到尾记录|1111100011|12|已到尾记录！"}});
+    pickMode("身份证号");
+    run({{"CmdCx", "0 / 12||没有找到符合条件的记录|1010100011|12|", {{"Txtzh", "无此号"}}},
+         {"CmdCx", "5 / 12|租客5|为您查到一条记录|1111100011|12|", {{"Txtzh", "440101199001010005"}}},
+         {"CmdCx", "0 / 12||没有找到符合条件的记录|1010100011|12|", {{"Txtzh", "无此号"}}},
+         {"CmdTj", "0 / 12||添加新记录|1000001100|12|"},
+         {"Cmdfq", "0 / 12||添加新记录|1010110011|12|"}});
 }
 
 TEST_F(FrmRzdjTest, APickedPhotoIsStoredOnlyByConfirmAndShownAgainAfterReopening) {
