@@ -334,47 +334,35 @@ void FrmRzdj::bindFields() {
     FrmRzdjUi& u = ui();
     // Bindings to zfdj, with each field as the window labels it: a refused
     // value names it so ("数据类型转换错误：居住人数").
-    const QString elder = QStringLiteral("随行老人%1"), child = QStringLiteral("随行儿童%1");
-    const std::tuple<QWidget*, const char*, QString> fields[] = {
-        {u.Txtfjh, "fjh", QStringLiteral("房间编号")},
-        {u.Txtjzrs, "jzrs", QStringLiteral("居住人数")},
-        {u.Txtxm, "xm", QStringLiteral("承租人姓名")},
-        {u.Txtdw, "dw", QStringLiteral("工作单位")},
-        {u.Txtdh, "dh", QStringLiteral("联系电话")},
-        {u.Cboyh, "yh", QStringLiteral("婚姻状况")},
-        {u.Cbowh, "wh", QStringLiteral("职业")},
-        {u.Cbon1, "n1", QStringLiteral("子女数(男)")},
-        {u.Cbon2, "n2", QStringLiteral("子女数(女)")},
-        {u.Txtrzrq, "rzrq", QStringLiteral("入住日期")},
-        {u.Txtlkrq, "lkrq", QStringLiteral("离开日期")},
-        {u.Txtsfzh, "sfzhm", QStringLiteral("身份证号码")},
-        {u.Txtfq, "fq", elder.arg(1) + QStringLiteral("姓名")},
-        {u.Cboxb[0], "xb1", elder.arg(1) + QStringLiteral("性别")},
-        {u.Txtcxny1, "cxny1", elder.arg(1) + QStringLiteral("出生年月")},
-        {u.Txtmq, "mq", elder.arg(2) + QStringLiteral("姓名")},
-        {u.Cboxb[1], "xb2", elder.arg(2) + QStringLiteral("性别")},
-        {u.Txtcxny2, "cxny2", elder.arg(2) + QStringLiteral("出生年月")},
-        {u.Txtxm1, "xm1", child.arg(1) + QStringLiteral("姓名")},
-        {u.Cboxb[2], "xb3", child.arg(1) + QStringLiteral("性别")},
-        {u.Txtcxny3, "cxny3", child.arg(1) + QStringLiteral("出生日期")},
-        {u.Txtxm2, "xm2", child.arg(2) + QStringLiteral("姓名")},
-        {u.Cboxb[3], "xb4", child.arg(2) + QStringLiteral("性别")},
-        {u.Txtcxny4, "cxny4", child.arg(2) + QStringLiteral("出生日期")},
-        {u.Txtxm3, "xm3", child.arg(3) + QStringLiteral("姓名")},
-        {u.Cboxb[4], "xb5", child.arg(3) + QStringLiteral("性别")},
-        {u.Txtcxny5, "cxny5", child.arg(3) + QStringLiteral("出生日期")},
-        {u.Txtxm4, "xm4", child.arg(4) + QStringLiteral("姓名")},
-        {u.Cboxb[5], "xb6", child.arg(4) + QStringLiteral("性别")},
-        {u.Txtcxny6, "cxny6", child.arg(4) + QStringLiteral("出生日期")},
+    std::vector<std::tuple<QWidget*, QString, QString>> fields = {
+        {u.Txtfjh, "fjh", QStringLiteral("房间编号")},   {u.Txtjzrs, "jzrs", QStringLiteral("居住人数")},
+        {u.Txtxm, "xm", QStringLiteral("承租人姓名")},   {u.Txtdw, "dw", QStringLiteral("工作单位")},
+        {u.Txtdh, "dh", QStringLiteral("联系电话")},     {u.Cboyh, "yh", QStringLiteral("婚姻状况")},
+        {u.Cbowh, "wh", QStringLiteral("职业")},         {u.Cbon1, "n1", QStringLiteral("子女数(男)")},
+        {u.Cbon2, "n2", QStringLiteral("子女数(女)")},   {u.Txtrzrq, "rzrq", QStringLiteral("入住日期")},
+        {u.Txtlkrq, "lkrq", QStringLiteral("离开日期")}, {u.Txtsfzh, "sfzhm", QStringLiteral("身份证号码")},
         {u.Cboysno, "ysno", QStringLiteral("房间现状")}};
+    // The companions: name, sex and birth of two elders, then four children.
+    const std::array<QWidget*, 6> names = {u.Txtfq, u.Txtmq, u.Txtxm1, u.Txtxm2, u.Txtxm3, u.Txtxm4},
+                                  births = {u.Txtcxny1, u.Txtcxny2, u.Txtcxny3, u.Txtcxny4, u.Txtcxny5, u.Txtcxny6};
+    const char* const nameFields[] = {"fq", "mq", "xm1", "xm2", "xm3", "xm4"};
+    for (int i = 0; i < 6; ++i) {
+        const bool elder = i < 2;
+        const QString who =
+            (elder ? QStringLiteral("随行老人%1") : QStringLiteral("随行儿童%1")).arg(elder ? i + 1 : i - 1);
+        fields.emplace_back(names[i], QString::fromLatin1(nameFields[i]), who + QStringLiteral("姓名"));
+        fields.emplace_back(u.Cboxb[i], QStringLiteral("xb%1").arg(i + 1), who + QStringLiteral("性别"));
+        fields.emplace_back(births[i], QStringLiteral("cxny%1").arg(i + 1),
+                            who + (elder ? QStringLiteral("出生年月") : QStringLiteral("出生日期")));
+    }
     QHash<QString, QString> captions;
-    for (const auto& [box, field, caption] : fields) captions.insert(QString::fromLatin1(field), caption);
+    for (const auto& [box, field, caption] : fields) captions.insert(field, caption);
     u.Data1->setFieldCaptions(captions);
     for (const auto& [box, field, caption] : fields) {
         if (auto* text = qobject_cast<BoundTextBox*>(box))
-            text->bind(u.Data1, QString::fromLatin1(field));
+            text->bind(u.Data1, field);
         else
-            static_cast<BoundCombo*>(box)->bind(u.Data1, QString::fromLatin1(field));
+            static_cast<BoundCombo*>(box)->bind(u.Data1, field);
     }
     u.Image3->bind(u.Data1, QStringLiteral("xp"));
     u.Image1->bind(nullptr, QString());

@@ -7,7 +7,18 @@
 namespace tv::frame::test {
 namespace {
 
-using UserMaintenanceTest = FrameTest;
+class UserMaintenanceTest : public FrameTest {
+protected:
+    // The window opened on the user database, holding the accounts `accounts` adds.
+    FrmMmWh& open(const char* accounts) {
+        tv::state().UserDbPath = userDb();
+        tv::test::execSql(userDb(), accounts);
+        FrmMmWh& users = tv::forms::the<FrmMmWh>();
+        users.show();
+        QApplication::setActiveWindow(users.widget());
+        return users;
+    }
+};
 
 // A session of steps: "search <number>" (without a number: cancelled),
 // "delete Yes|No" (the button), "key Yes|No" (the Delete key on the grid),
@@ -18,14 +29,10 @@ using UserMaintenanceTest = FrameTest;
 // in the file, and after typing the grid's current row. Then the typed
 // account logs in.
 TEST_F(UserMaintenanceTest, SearchDeleteKeepingTheLastAccountAndAnAccountTypedInTheGridThatLogsIn) {
-    tv::state().UserDbPath = userDb();
-    tv::test::execSql(userDb(),
-                      "INSERT INTO yhzc VALUES ('li', 'a1', '139'); INSERT INTO yhzc VALUES ('wang', 'b2', '137');"
-                      "INSERT INTO yhzc VALUES ('zhao', 'c3', '139'); INSERT INTO yhzc VALUES ('nophone', 'd4', NULL);"
-                      "INSERT INTO yhzc VALUES ('blank', 'e5', '');");
-    FrmMmWh& users = tv::forms::the<FrmMmWh>();
-    users.show();
-    QApplication::setActiveWindow(users.widget());
+    FrmMmWh& users = open(
+        "INSERT INTO yhzc VALUES ('li', 'a1', '139'); INSERT INTO yhzc VALUES ('wang', 'b2', '137');"
+        "INSERT INTO yhzc VALUES ('zhao', 'c3', '139'); INSERT INTO yhzc VALUES ('nophone', 'd4', NULL);"
+        "INSERT INTO yhzc VALUES ('blank', 'e5', '');");
     auto* data = find<tv::forms::DataControl>(users, "Data1");
     auto* grid = find<tv::forms::DataGrid>(users, "DBGrid1");
     QStringList lines;
@@ -93,7 +100,6 @@ TEST_F(UserMaintenanceTest, SearchDeleteKeepingTheLastAccountAndAnAccountTypedIn
 // typed then is stored. Its line: the dialogs | the current row's name, the
 // row selector's mark | the accounts in the file.
 TEST_F(UserMaintenanceTest, APasswordTypedOverARowAnotherProgramChangedEndsInBrowsingOnTheRowAsItIsNow) {
-    tv::state().UserDbPath = userDb();
     const struct {
         int row;
         const char *other, *after;
@@ -109,12 +115,9 @@ TEST_F(UserMaintenanceTest, APasswordTypedOverARowAnotherProgramChangedEndsInBro
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.other);
-        tv::test::execSql(userDb(),
-                          "DELETE FROM yhzc WHERE yhxm <> 'admin'; INSERT INTO yhzc VALUES ('li', 'a1', '139'), "
-                          "('wang', 'b2', '137'), ('zhao', 'c3', '139');");
-        FrmMmWh& users = tv::forms::the<FrmMmWh>();
-        users.show();
-        QApplication::setActiveWindow(users.widget());
+        FrmMmWh& users = open(
+            "DELETE FROM yhzc WHERE yhxm <> 'admin'; INSERT INTO yhzc VALUES ('li', 'a1', '139'), ('wang', 'b2', "
+            "'137'), ('zhao', 'c3', '139');");
         auto* data = find<tv::forms::DataControl>(users, "Data1");
         auto* grid = find<tv::forms::DataGrid>(users, "DBGrid1");
         // wang's password: the row clicked, the cell typed over
