@@ -7,6 +7,7 @@
 #include "platform/values/Money.h"
 #include "shared/SharedState.h"
 
+#include <QMultiHash>
 #include <QString>
 
 #include <cstdint>
@@ -40,6 +41,25 @@ inline constexpr uint32_t kNumberFields =
 // The fields named by `fields` (bits, as copyBill reports them) of the row
 // `rs` is editing, set from `bill`.
 void setBillFields(Recordset& rs, const BillRecord& bill, uint32_t fields);
+
+// This month's rows (bysj) of one billing date, by tenant. A bill of that
+// date recomputed in the fee records hands its readings to its tenant's row,
+// while that row is there, so that the next month carries over the readings
+// the bill was made from. A data file without such rows has nothing to take
+// them.
+class ThisMonthRows {
+public:
+    // `date` as the rows' billing date shows (yyyy-MM-dd).
+    ThisMonthRows(Database& db, const QString& date);
+    // The readings of `bill` (bits `stored` of the fields it holds, as
+    // copyBill reports them) into the rows of its tenant; in the caller's
+    // transaction. Raises DbError when the engine refuses.
+    void take(const BillRecord& bill, uint32_t stored);
+
+private:
+    Database& db_;
+    QMultiHash<QString, int64_t> rows_;  // rowids by ID number
+};
 
 // A member of a bill as a box shows it: text as it is, amounts "0.00",
 // readings in their shortest form.

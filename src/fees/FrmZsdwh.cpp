@@ -449,8 +449,8 @@ void FrmZsdwh::CmdQr_Click() {
     endRecompute();
 }
 
-// The charges of every fee record of the date, in one transaction: all of
-// them or none.
+// The charges of every fee record of the date, and the readings of this
+// month's rows, in one transaction: all of them or none.
 void FrmZsdwh::recomputeBills(const QString& date) {
     FrmZsdwhUi& u = ui();
     SharedState& s = state();
@@ -466,6 +466,7 @@ void FrmZsdwh::recomputeBills(const QString& date) {
             // The rows are read again afterwards: nothing follows each of the moves.
             const QSignalBlocker quiet(u.Data1);
             rs.database()->transaction([&] {
+                ThisMonthRows thisMonth(*rs.database(), date);
                 for (int row = 0; row < rs.recordCount(); ++row) {
                     const Value day = rs.valueAt(row, dateColumn);
                     if (day.isNull() || day.toText() != date)
@@ -482,6 +483,7 @@ void FrmZsdwh::recomputeBills(const QString& date) {
                     // An amount or reading left empty stays empty.
                     setBillFields(rs, b, kComputedFields | (stored & kNumberFields));
                     rs.update();
+                    thisMonth.take(b, stored);  // the readings the next month starts from
                     last = b;
                 }
             });
@@ -516,6 +518,7 @@ void FrmZsdwh::recomputeOtherFees(const QString& date) {
         try {
             const QSignalBlocker quiet(u.Data2);
             rs.database()->transaction([&] {
+                ThisMonthRows thisMonth(*rs.database(), date);
                 for (int row = 0; row < rs.recordCount(); ++row) {
                     const Value day = rs.valueAt(row, dateColumn);
                     if (day.isNull() || day.toText() != date)
