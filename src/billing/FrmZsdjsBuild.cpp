@@ -41,13 +41,16 @@ namespace {
 const BySource<const char*> kGridCaptions{
     {"租金水电计算", "本月租金水电数据录入", "上月租金水电数据关联", "租客入住登记表", "其它费用表"}};
 
-// Columns: caption, field; 'm' money ("Currency"), 'n' a reading, ' ' text.
+// Columns: caption, field; 'm' money ("Currency"), 'p' a unit price
+// ("CurrencyExact"), 'n' a reading, ' ' text.
 std::vector<GridColumn> columns(std::initializer_list<std::pair<const char*, const char*>> list) {
     std::vector<GridColumn> out;
     for (const auto& [caption, field] : list) {
         const char kind = caption[0];
         out.push_back({QString::fromLatin1(field), QString::fromUtf8(caption + 1),
-                       kind == 'm' ? QStringLiteral("Currency") : QString()});
+                       kind == 'm'   ? QStringLiteral("Currency")
+                       : kind == 'p' ? QStringLiteral("CurrencyExact")
+                                     : QString()});
     }
     return out;
 }
@@ -65,12 +68,12 @@ std::vector<GridColumn> gridColumns(Source n) {
                             {"n本月水表读数", "bysb"},
                             {"n上月水表读数", "sysb"},
                             {"n本月用水量", "ysl"},
-                            {"m市水单价", "sdj"},
+                            {"p市水单价", "sdj"},
                             {"m本月水费", "sf"},
                             {"n本月电表读数", "bydb"},
                             {"n上月电表读数", "sydb"},
                             {"n本月用电量", "ydl"},
-                            {"m市电单价", "ddj"},
+                            {"p市电单价", "ddj"},
                             {"m本月电费", "df"},
                             {"m其它费用", "zf"},
                             {"m合计", "hj"}});
@@ -81,9 +84,9 @@ std::vector<GridColumn> gridColumns(Source n) {
                             {" 身份证号码", "sfzhm"},
                             {"m租金", "zj"},
                             {"n本月水表读数", "bysb"},
-                            {"m市水单价", "sdj"},
+                            {"p市水单价", "sdj"},
                             {"n本月电表读数", "bydb"},
-                            {"m市电单价", "ddj"}});
+                            {"p市电单价", "ddj"}});
         case Source::LastMonth:
             return columns({{" 计费日期", "jfrq"},
                             {" 房间编号", "fjh"},
@@ -91,9 +94,9 @@ std::vector<GridColumn> gridColumns(Source n) {
                             {" 身份证号码", "sfzhm"},
                             {"m租金", "zj"},
                             {"n上月水表读数", "sysb"},
-                            {"m市水单价", "sdj"},
+                            {"p市水单价", "sdj"},
                             {"n上月电表读数", "sydb"},
-                            {"m市电单价", "ddj"}});
+                            {"p市电单价", "ddj"}});
         case Source::Registrations: {
             std::vector<GridColumn> c = columns({{" 房间编号", "fjh"},
                                                  {" 居住人数", "jzrs"},

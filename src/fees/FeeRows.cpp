@@ -8,7 +8,9 @@ namespace tv::fees {
 
 namespace {
 
-enum class Kind { Text, Amount, Reading };
+// A unit price is money kept to its four decimals: the charges are worked out
+// from it as typed.
+enum class Kind { Text, Amount, Price, Reading };
 
 struct Member {
     const char* name;
@@ -20,15 +22,16 @@ struct Member {
 
 constexpr Member text(const char* n, QString BillRecord::*m) { return {n, Kind::Text, m, nullptr, nullptr}; }
 constexpr Member amount(const char* n, Money BillRecord::*m) { return {n, Kind::Amount, nullptr, m, nullptr}; }
+constexpr Member price(const char* n, Money BillRecord::*m) { return {n, Kind::Price, nullptr, m, nullptr}; }
 constexpr Member reading(const char* n, float BillRecord::*m) { return {n, Kind::Reading, nullptr, nullptr, m}; }
 
 const Member kMembers[kBillFields] = {
     text("jfrq", &BillRecord::jfrq),    text("fjh", &BillRecord::fjh),      text("xm", &BillRecord::xm),
     text("sfzhm", &BillRecord::sfzhm),  amount("zj", &BillRecord::zj),      text("sfsd1", &BillRecord::sfsd1),
     text("sfsd2", &BillRecord::sfsd2),  reading("bysb", &BillRecord::bysb), reading("sysb", &BillRecord::sysb),
-    reading("ysl", &BillRecord::ysl),   amount("sdj", &BillRecord::sdj),    amount("sf", &BillRecord::sf),
+    reading("ysl", &BillRecord::ysl),   price("sdj", &BillRecord::sdj),     amount("sf", &BillRecord::sf),
     reading("bydb", &BillRecord::bydb), reading("sydb", &BillRecord::sydb), reading("ydl", &BillRecord::ydl),
-    amount("ddj", &BillRecord::ddj),    amount("df", &BillRecord::df),      amount("zf", &BillRecord::zf),
+    price("ddj", &BillRecord::ddj),     amount("df", &BillRecord::df),      amount("zf", &BillRecord::zf),
     amount("hj", &BillRecord::hj)};
 
 }  // namespace
@@ -51,7 +54,10 @@ uint32_t copyBill(const Recordset& rs, int row, BillRecord& bill, NullField null
                 bill.*m.text = empty ? QString() : v.toText();
                 break;
             case Kind::Amount:
-                bill.*m.amount = empty ? Money() : amounts == Amounts::Cents ? cents(v.toMoney()) : v.toMoney();
+                bill.*m.amount = empty ? Money() : amounts == Amounts::Cents ? round2Even(v.toMoney()) : v.toMoney();
+                break;
+            case Kind::Price:
+                bill.*m.amount = empty ? Money() : v.toMoney();
                 break;
             case Kind::Reading:
                 bill.*m.reading = empty ? 0.0f : v.toSingle();
@@ -68,9 +74,9 @@ void setBillFields(Recordset& rs, const BillRecord& bill, uint32_t fields) {
         if (!(fields & (1u << i)))
             continue;
         const Member& m = kMembers[i];
-        const Value v = m.kind == Kind::Text     ? Value(bill.*m.text)
-                        : m.kind == Kind::Amount ? Value(bill.*m.amount)
-                                                 : Value(bill.*m.reading);
+        const Value v = m.kind == Kind::Text      ? Value(bill.*m.text)
+                        : m.kind == Kind::Reading ? Value(bill.*m.reading)
+                                                  : Value(bill.*m.amount);
         rs.setField(QString::fromLatin1(m.name), v);
     }
 }
@@ -108,6 +114,8 @@ QString fieldText(const BillRecord& bill, int field) {
             return bill.*m.text;
         case Kind::Amount:
             return format00(bill.*m.amount);
+        case Kind::Price:
+            return format00Exact(bill.*m.amount);
         case Kind::Reading:
             break;
     }

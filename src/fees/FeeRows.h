@@ -18,8 +18,9 @@ namespace tv::fees {
 // How a field without a value (Null, or empty text) goes into a bill: it
 // empties its member ("" or 0), or it leaves the member as it was.
 enum class NullField { Empties, Keeps };
-// How an amount goes into a bill: through "0.00" (cents, halves away from
-// zero), or as stored (four decimals).
+// How an amount goes into a bill: to the cent as the bill rounds it (halves
+// to even), or as stored (four decimals). A unit price goes as stored either
+// way.
 enum class Amounts { Cents, AsStored };
 
 // The fields of fzsdjs in table order; copyBill() reports the fields it
@@ -61,8 +62,8 @@ private:
     QMultiHash<QString, int64_t> rows_;  // rowids by ID number
 };
 
-// A member of a bill as a box shows it: text as it is, amounts "0.00",
-// readings in their shortest form.
+// A member of a bill as a box shows it: text as it is, amounts "0.00", unit
+// prices with their decimals (two at least), readings in their shortest form.
 QString fieldText(const BillRecord& bill, int field);
 
 // Money through "0.00": 12.345 -> 12.35, -0.005 -> -0.01.

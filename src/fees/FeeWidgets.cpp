@@ -7,16 +7,16 @@ namespace tv::fees {
 using forms::GridColumn;
 
 std::vector<GridColumn> billColumns(bool shortNames) {
-    const QString money = QStringLiteral("Currency");
+    const QString money = QStringLiteral("Currency"), price = QStringLiteral("CurrencyExact");
     const QString month = shortNames ? QString() : QStringLiteral("本月");
     return {{"jfrq", QStringLiteral("计费日期"), ""},      {"fjh", QStringLiteral("房间编号"), ""},
             {"xm", QStringLiteral("租客姓名"), ""},        {"sfzhm", QStringLiteral("身份证号码"), ""},
             {"zj", QStringLiteral("租金"), money},         {"sfsd1", QStringLiteral("收费时段(起)"), ""},
             {"sfsd2", QStringLiteral("收费时段(止)"), ""}, {"bysb", QStringLiteral("本月水表读数"), ""},
             {"sysb", QStringLiteral("上月水表读数"), ""},  {"ysl", month + QStringLiteral("用水量"), ""},
-            {"sdj", QStringLiteral("市水单价"), money},    {"sf", month + QStringLiteral("水费"), money},
+            {"sdj", QStringLiteral("市水单价"), price},    {"sf", month + QStringLiteral("水费"), money},
             {"bydb", QStringLiteral("本月电表读数"), ""},  {"sydb", QStringLiteral("上月电表读数"), ""},
-            {"ydl", month + QStringLiteral("用电量"), ""}, {"ddj", QStringLiteral("市电单价"), money},
+            {"ydl", month + QStringLiteral("用电量"), ""}, {"ddj", QStringLiteral("市电单价"), price},
             {"df", month + QStringLiteral("电费"), money}, {"zf", QStringLiteral("其它费用"), money},
             {"hj", QStringLiteral("合计"), money}};
 }

@@ -56,17 +56,14 @@ const BoundLabel kBoundLabels[] = {
     {&FrmZsdwhUi::Lelbydb, "bydb"},   {&FrmZsdwhUi::Lelsydb, "sydb"}, {&FrmZsdwhUi::Lelydl, "ydl"},
     {&FrmZsdwhUi::Lelddj, "ddj"},     {&FrmZsdwhUi::Leldf, "df"},     {&FrmZsdwhUi::Lelhj, "hj"}};
 
-// The money labels a row click writes with two decimals, with their members.
+// The money labels a row click writes as the bill holds them.
 struct MoneyLabel {
     QLabel* FrmZsdwhUi::*label;
-    Money BillRecord::*member;
     BillField field;
 };
-const MoneyLabel kMoneyLabels[] = {
-    {&FrmZsdwhUi::Lelzj, &BillRecord::zj, zj},   {&FrmZsdwhUi::Lelsdj, &BillRecord::sdj, sdj},
-    {&FrmZsdwhUi::Lelbysf, &BillRecord::sf, sf}, {&FrmZsdwhUi::Lelddj, &BillRecord::ddj, ddj},
-    {&FrmZsdwhUi::Leldf, &BillRecord::df, df},   {&FrmZsdwhUi::Lelzf, &BillRecord::zf, zf},
-    {&FrmZsdwhUi::Lelhj, &BillRecord::hj, hj}};
+const MoneyLabel kMoneyLabels[] = {{&FrmZsdwhUi::Lelzj, zj},   {&FrmZsdwhUi::Lelsdj, sdj}, {&FrmZsdwhUi::Lelbysf, sf},
+                                   {&FrmZsdwhUi::Lelddj, ddj}, {&FrmZsdwhUi::Leldf, df},   {&FrmZsdwhUi::Lelzf, zf},
+                                   {&FrmZsdwhUi::Lelhj, hj}};
 
 // Opens a source and counts its rows (all of them are listed when it opens);
 // it stands on its first row.
@@ -226,7 +223,7 @@ void FrmZsdwh::holdCurrentBill() {
     const uint32_t copied = copyBill(rs, rs.absolutePosition(), s.CurrentBill, NullField::Empties, Amounts::Cents);
     for (const MoneyLabel& m : kMoneyLabels)
         if (copied & (1u << m.field))
-            (u.*m.label)->setText(format00(s.CurrentBill.*m.member));
+            (u.*m.label)->setText(fieldText(s.CurrentBill, m.field));
     s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
     u.Leldx->setText(s.AmountInWords);
 }

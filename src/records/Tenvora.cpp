@@ -58,15 +58,15 @@ constexpr int kColumnWiden = 360;
 constexpr int kColumnRight = 3360 + kColumnWiden;
 
 std::vector<GridColumn> billColumns() {
-    const QString money = QStringLiteral("Currency");
+    const QString money = QStringLiteral("Currency"), price = QStringLiteral("CurrencyExact");
     return {{"jfrq", QStringLiteral("计费日期"), ""},      {"fjh", QStringLiteral("房间编号"), ""},
             {"xm", QStringLiteral("租客姓名"), ""},        {"sfzhm", QStringLiteral("身份证编号"), ""},
             {"zj", QStringLiteral("租金"), money},         {"sfsd1", QStringLiteral("计费时段(起)"), ""},
             {"sfsd2", QStringLiteral("计费时段(止)"), ""}, {"bysb", QStringLiteral("本月水表读数"), ""},
             {"sysb", QStringLiteral("上月水表读数"), ""},  {"ysl", QStringLiteral("本月用水量"), ""},
-            {"sdj", QStringLiteral("市水单价"), money},    {"sf", QStringLiteral("本月水费"), money},
+            {"sdj", QStringLiteral("市水单价"), price},    {"sf", QStringLiteral("本月水费"), money},
             {"bydb", QStringLiteral("本月电表读数"), ""},  {"sydb", QStringLiteral("上月电表读数"), ""},
-            {"ydl", QStringLiteral("本月用电量"), ""},     {"ddj", QStringLiteral("市电单价"), money},
+            {"ydl", QStringLiteral("本月用电量"), ""},     {"ddj", QStringLiteral("市电单价"), price},
             {"df", QStringLiteral("本月电费"), money},     {"zf", QStringLiteral("其它费用"), money},
             {"hj", QStringLiteral("合计"), money}};
 }

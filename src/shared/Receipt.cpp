@@ -11,12 +11,10 @@ void roundBill(BillRecord& b, OtherFees otherFees) {
     b.bysb = round2Even(b.bysb);
     b.sysb = round2Even(b.sysb);
     b.ysl = round2Even(b.ysl);
-    b.sdj = round2Even(b.sdj);
     b.sf = round2Even(b.sf);
     b.bydb = round2Even(b.bydb);
     b.sydb = round2Even(b.sydb);
     b.ydl = round2Even(b.ydl);
-    b.ddj = round2Even(b.ddj);
     b.df = round2Even(b.df);
     if (otherFees == OtherFees::Rounded)
         b.zf = round2Even(b.zf);
@@ -53,6 +51,10 @@ const QString kBoxLines[kRows + 1] = {
     QStringLiteral("└──────┴────┴──────┴──────────────────────────────┘"),
 };
 
+// A unit price, with the decimals it has, two at least: the charge beside it
+// is worked out from it.
+print::Item unitPrice(int column, Money m) { return numberAt(column, format00Exact(m)); }
+
 // A meter's row: this month's and last month's readings, the use, the unit
 // price and the charge.
 Line meter(const QString& now, float thisMonth, const QString& before, float lastMonth, const QString& used,
@@ -60,7 +62,7 @@ Line meter(const QString& now, float thisMonth, const QString& before, float las
     return {at(1, kBar),  at(3, now),     at(15, kBar), numberAt(17, f.reading(thisMonth)),
             at(25, kBar), at(27, before), at(39, kBar), numberAt(41, f.reading(lastMonth)),
             at(49, kBar), at(51, used),   at(61, kBar), numberAt(63, f.reading(usage)),
-            at(69, kBar), at(71, price),  at(79, kBar), money(81, unit),
+            at(69, kBar), at(71, price),  at(79, kBar), unitPrice(81, unit),
             at(87, kBar), at(89, charge), at(93, kBar), money(95, amount),
             at(101, kBar)};
 }

@@ -22,16 +22,18 @@ namespace tv {
 enum class OtherFees { Rounded, AsTheyAre };
 
 // The bill's amounts and readings rounded to two decimals in place, ties to
-// even.
+// even. The unit prices stay as typed (to the money's four decimals): the
+// charges were worked out from them, so that a receipt multiplies out.
 void roundBill(BillRecord& bill, OtherFees otherFees);
 
 // A bill as it is stored, from its rent, readings, unit prices and other
 // fees: used = this month's reading less last month's (single precision),
 // charge = price x used as money, total = rent + water + electricity + other
-// fees added exactly from the unrounded charges; then the whole bill rounded
-// to cents, its other fees too. The monthly computation and the recompute of
-// the fee records both make their bills here. Raises OverflowError past the
-// money range.
+// fees added exactly from the unrounded charges; then the bill rounded to
+// cents (its other fees too, its prices kept). The monthly computation and
+// the recompute of the fee records both make their bills here, so that an
+// unchanged bill recomputes to itself. Raises OverflowError past the money
+// range.
 void computeBill(BillRecord& bill);
 
 namespace receipt {

@@ -67,6 +67,13 @@ const char* const kMonth =
     "'A104', '4', 100, 100), ('2024-02-01', 'A105', '5', 10, 30); INSERT INTO qtfy (jfrq, fjh, sfzhm, hj) VALUES "
     "('2024-03-01', 'A101', '1', 35), ('2024-03-01', 'A102', '2', 35), ('2024-03-01', 'A103', '3', 12.34), "
     "('2024-03-01', 'A104', '4', 0), ('2024-03-01', 'A105', '5', 7.7);";
+// Prices of more than two decimals: water 10 t at 2.50 and electricity 100 kWh at 0.565; 20 t at 1.2345 and 150 kWh at
+// 0.588; a rent of 0.005 and nothing used.
+const char* const kPrices =
+    "INSERT INTO bysj VALUES ('2024-03-01', 'P1', '甲', '11', 800, 110, 2.5, 1100, 0.565), ('2024-03-01', 'P2', '乙', "
+    "'12', 700, 120, 1.2345, 1150, 0.588), ('2024-03-01', 'P3', '丙', '13', 0.005, 100, 0.5, 1000, 0.6); INSERT INTO "
+    "sysj (jfrq, fjh, sfzhm, sysb, sydb) VALUES ('2024-02-01', 'P1', '11', 100, 1000), ('2024-02-01', 'P2', '12', 100, "
+    "1000), ('2024-02-01', 'P3', '13', 100, 1000);";
 const char* const kData =
     "SELECT group_concat(printf('%s %s %s %s %s %s %s', jfrq, fjh, sfzhm, ysl, sf, ydl, df) || "
     "' ' || ifnull(hj, '-'), ' / ') FROM fzsdjs";
@@ -95,7 +102,7 @@ protected:
     }
 
     // Setup words: empty, settle (the settlement window too, on its own bills), nullhj, nouser, huge, one, drop,
-    // month (the bills of kMonth computed).
+    // month (the bills of kMonth computed), prices (those of kPrices).
     // Steps of its own: "in=text"/"cancel" answer the next input box, "pick=file" the file dialog, "sql" shows the
     // data file, "look" the window whole, "file=room" a settlement file, "write=text" makes the file x.txt. "T:"
     // names the settlement window's controls; a step that names no control goes to the window of the step before.
@@ -115,8 +122,8 @@ protected:
             tv::test::execSql(data, setup.contains("one") ? "INSERT INTO fzsdjs (fjh, hj) VALUES ('A1', 5)" : kBills);
         if (setup.contains("settle"))
             tv::test::execSql(data, kSettlementBills);
-        if (setup.contains("month")) {
-            tv::test::execSql(data, kMonth);
+        if (setup.contains("month") || setup.contains("prices")) {
+            tv::test::execSql(data, setup.contains("month") ? kMonth : kPrices);
             tv::billing::Run run{.dataFile = data,
                                  .replace = true,
                                  .billingDate = "2024-3-1",
@@ -400,6 +407,56 @@ TEST_F(FeesTest, ARecomputedReadingIsTheOneTheNextMonthCarriesOver) {
         EXPECT_EQ(tv::test::queryText(data, lastMonth), QString(s.carried)) << s.edits;
         EXPECT_EQ(tv::test::queryText(data, used), QString(s.bills)) << s.edits;
     }
+}
+
+// A unit price is billed, stored, shown, printed and kept in the receipt file as typed, to four decimals, so that a
+// receipt multiplies out (100 kWh at 0.565 is 56.50) and an unchanged bill recomputes to itself. A grid shows an
+// amount as the bill rounds it (a rent of 0.005 typed is billed and shown 0.00) and a price whole.
+TEST_F(FeesTest, AUnitPriceIsBilledShownAndPrintedAsTypedAndABillRecomputesToItself) {
+    struct Bill {
+        const char *grid, *stored, *meters;  // zj sdj sf ddj df hj as the grid shows them and as stored; the receipt's
+                                             // water and electricity rows from the unit price on
+    };
+    const Bill bills[] = {
+        {"¥800.00 ¥2.50 ¥25.00 ¥0.565 ¥56.50 ¥881.50", "800 2.5 25 0.565 56.5 881.5",
+         "2.50  │水费│25.00 │ 0.565 │电费│56.50 │"},
+        {"¥700.00 ¥1.2345 ¥24.69 ¥0.588 ¥88.20 ¥812.89", "700 1.2345 24.69 0.588 88.2 812.89",
+         "1.2345│水费│24.69 │ 0.588 │电费│88.20 │"},
+        {"¥0.00 ¥0.50 ¥0.00 ¥0.60 ¥0.00 ¥0.00", "0.005 0.5 0 0.6 0 0", "0.50  │水费│0.00  │ 0.60  │电费│0.00  │"}};
+    const auto meters = [](const QStringList& lines) {
+        QStringList out;
+        for (const QString& l : lines)
+            if (l.contains("单价"))
+                out << l.section(QRegularExpression("市.单价│"), 1).remove(QRegularExpression("\\|$"));
+        return out;
+    };
+    startSession("empty prices", 0);
+    QFile receiptFile(dir.filePath("Zjzd.txt"));
+    ASSERT_TRUE(receiptFile.open(QIODevice::ReadOnly));
+    const QStringList receipts = meters(tv::text::fromGbk(receiptFile.readAll()).split("\r\n"));
+    run("DBGrid2#3.5=0.005");
+    run("DBGrid2<Return");
+    QCoreApplication::processEvents();  // the cell editor hands its text over by a queued call
+    const QString stored =
+        "SELECT zj || ' ' || sdj || ' ' || sf || ' ' || ddj || ' ' || df || ' ' || hj FROM fzsdjs "
+        "WHERE rowid = %1";
+    auto* grid = ctl<QTableView>("DBGrid2");
+    for (int i = 0; i < 3; ++i) {
+        const Bill& b = bills[i];
+        QStringList shown;
+        for (int column : {4, 10, 11, 15, 16, 18}) shown << grid->model()->index(i, column).data().toString();
+        EXPECT_EQ(shown.join(' '), QString(b.grid)) << i;
+        EXPECT_EQ(tv::test::queryText(data, stored.arg(i + 1)), QString(b.stored)) << i;
+        run(QStringLiteral("DBGrid2@%1").arg(i + 1));
+        script::answerInput(QStringLiteral("1"));
+        ctl<QPushButton>("CmdPrinter")->click();
+        EXPECT_EQ(meters(Printer::traceLines()).join(' '), QString(b.meters)) << i;
+        Printer::clearTrace();
+        EXPECT_EQ(QStringList(receipts.mid(2 * i, 2)).join(' '), QString(b.meters)) << i;  // the computation's
+    }
+    for (const char* step : {"Check1", "Txtjfrq=2024-03-01", "CmdQr"}) run(step);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(tv::test::queryText(data, stored.arg(i + 1)), QString(bills[i].stored).replace("0.005", "0")) << i;
 }
 
 TEST_F(FeesTest, PrintsOneReceiptOrADateThreeToASheetWithoutSplittingOne) {

@@ -254,7 +254,7 @@ TEST_F(PrintRoutines, ReceiptRoundsInPlacePrintsTheNumberFormsAndNarrowsLongValu
     b.sfsd1 = "2021年1月20日上午八点整";         // 24 in 22: narrowed; the bar after it stays
     b.zf = Money::fromUnits(123456);             // 12.3456: printed 12.35, kept
     b.zj = Money::fromUnits(100050);             // 10.005 -> 10.00 (ties to even)
-    b.sdj = Money::fromUnits(28350);             // 2.835 -> 2.84
+    b.sdj = Money::fromUnits(28350);             // a unit price: 2.835 printed and kept
     b.ysl = 0.25f;                               // " .25"
     b.ydl = -3.456f;                             // -3.46
     b.bysb = 0;                                  // " 0"
@@ -265,7 +265,7 @@ TEST_F(PrintRoutines, ReceiptRoundsInPlacePrintsTheNumberFormsAndNarrowsLongValu
     expectGolden("print_receipt_rounding");
     EXPECT_EQ(b.zf, Money::fromUnits(123456));
     EXPECT_EQ(b.zj, Money::fromInt(10));
-    EXPECT_EQ(b.sdj, Money::fromUnits(28400));
+    EXPECT_EQ(b.sdj, Money::fromUnits(28350));
     EXPECT_FLOAT_EQ(b.ydl, -3.46f);
 }
 

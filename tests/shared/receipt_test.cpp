@@ -1,17 +1,18 @@
 // A bill rounded to cents for its receipt: the monthly computation rounds the
-// other fees too, the printed receipt and settlement sheet leave them.
+// other fees too, the printed receipt and settlement sheet leave them; the
+// unit prices stay as typed, so that the charges multiply out.
 #include "shared/Receipt.h"
 
 #include <gtest/gtest.h>
 
 using namespace tv;
 
-TEST(RoundBill, EveryAmountAndReadingGoesToCentsTiesToEvenTheOtherFeesOnlyWhenAsked) {
+TEST(RoundBill, EveryAmountAndReadingGoesToCentsTiesToEvenTheOtherFeesOnlyWhenAskedThePricesNever) {
     BillRecord b;
     b.zj = Money::fromUnits(100050);    // 10.005 -> 10.00
-    b.sdj = Money::fromUnits(28350);    // 2.835 -> 2.84
+    b.sdj = Money::fromUnits(28350);    // 2.835 stays
     b.sf = Money::fromUnits(-12345);    // -1.2345 -> -1.23
-    b.ddj = Money::fromUnits(6850);     // 0.685 -> 0.68
+    b.ddj = Money::fromUnits(6855);     // 0.6855 stays
     b.df = Money::fromUnits(3094);      // 0.3094 -> 0.31
     b.hj = Money::fromUnits(10220550);  // 1022.055 -> 1022.06
     b.bysb = 1234.567f;
@@ -27,8 +28,8 @@ TEST(RoundBill, EveryAmountAndReadingGoesToCentsTiesToEvenTheOtherFeesOnlyWhenAs
     roundBill(kept, OtherFees::AsTheyAre);
     for (const BillRecord& r : {all, kept}) {
         const std::pair<Money, Money> amounts[] = {
-            {r.zj, Money::fromInt(10)},      {r.sdj, Money::fromUnits(28400)}, {r.sf, Money::fromUnits(-12300)},
-            {r.ddj, Money::fromUnits(6800)}, {r.df, Money::fromUnits(3100)},   {r.hj, Money::fromUnits(10220600)}};
+            {r.zj, Money::fromInt(10)},      {r.sdj, Money::fromUnits(28350)}, {r.sf, Money::fromUnits(-12300)},
+            {r.ddj, Money::fromUnits(6855)}, {r.df, Money::fromUnits(3100)},   {r.hj, Money::fromUnits(10220600)}};
         for (const auto& [rounded, expected] : amounts) EXPECT_EQ(rounded, expected);
         const std::pair<float, float> readings[] = {{r.bysb, 1234.57f}, {r.sysb, 0.12f},  {r.ysl, 0.38f},
                                                     {r.bydb, 2345.5f},  {r.sydb, -3.46f}, {r.ydl, 78.0f}};

@@ -29,11 +29,14 @@ QString formatGridValue(const tv::Value& v, const QString& format) {
         return QString();
     if (format.isEmpty())
         return v.toText();
-    if (format == QLatin1String("Currency")) {
+    const bool exact = format == QLatin1String("CurrencyExact");
+    if (exact || format == QLatin1String("Currency")) {
         if (!v.isNumber())
             return v.toText();
         const tv::Money m = v.kind() == tv::Value::Kind::Money ? v.toMoney() : tv::toMoney(v.toDouble());
-        QString digits = tv::format00(m);  // half away from zero at two decimals
+        // Two decimals as amounts are rounded to them (half to even), or the
+        // decimals the value holds.
+        QString digits = exact ? tv::format00Exact(m) : tv::format00(tv::round2Even(m));
         const bool negative = digits.startsWith(QLatin1Char('-'));
         if (negative)
             digits.remove(0, 1);
@@ -180,7 +183,8 @@ public:
         return right ? QVariant(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
     }
     static bool isNumberFormat(const QString& format) {
-        return format == QLatin1String("0.00") || format == QLatin1String("Currency");
+        return format == QLatin1String("0.00") || format == QLatin1String("Currency") ||
+               format == QLatin1String("CurrencyExact");
     }
     static bool isNumberKind(tv::ColumnKind k) {
         using K = tv::ColumnKind;

@@ -13,7 +13,10 @@ namespace tv::forms {
 struct GridColumn {
     QString field;
     QString caption;
-    QString format;  // "" (as the value's text), "Currency" (¥1,234.50), "0.00", "yyyy-MM-dd"
+    // "" (as the value's text), "Currency" (¥1,234.50: to the cent, half to
+    // even), "CurrencyExact" (¥0.565: every decimal held, two at least),
+    // "0.00", "yyyy-MM-dd"
+    QString format;
 };
 
 // A value as a grid column shows it in `format`.
@@ -39,7 +42,7 @@ QString formatGridValue(const tv::Value& v, const QString& format);
 // than a cell holds (kBoxChars) is refused naming the column's caption.
 //
 // Numbers stand at the right of their cells: the columns of a number field
-// and those formatted "0.00" or "Currency". A cell showing a number (those,
+// and those formatted "0.00", "Currency" or "CurrencyExact". A cell showing a number (those,
 // and a text of digits: a date, an ID or phone number) is never elided: a
 // column widens when a value painted in it does not fit. Text is elided.
 class DataGrid : public QTableView {

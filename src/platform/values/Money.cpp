@@ -231,6 +231,12 @@ QString format00(double x) {
 
 QString format00(Money m) { return scaledText(divRound(m.units(), 2, Tie::AwayFromZero), 2); }
 
+QString format00Exact(Money m) {
+    QString s = scaledText(m.units(), 4);
+    while (s.endsWith(QLatin1Char('0')) && s.size() - s.indexOf(QLatin1Char('.')) > 3) s.chop(1);
+    return s;
+}
+
 QString floatText(float f) { return generalText(static_cast<double>(f), 7); }
 
 QString doubleText(double d) { return generalText(d, 15); }

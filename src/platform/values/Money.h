@@ -87,6 +87,9 @@ double round2Even(double d);
 // "0.00": 29.325 (3.45*8.5 in binary) -> "29.33", -0.001 -> "0.00".
 QString format00(double x);
 QString format00(Money m);
+// Money with the decimals it holds, two at least (the "0.00##" pattern, no
+// rounding): 0.565 -> "0.565", 2.8 -> "2.80", 1.2345 -> "1.2345".
+QString format00Exact(Money m);
 
 // Text of a Single: at most 7 significant digits, no trailing zeros,
 // a zero before the point ("0.25"): 34.4000244 -> "34.40002", 3301 -> "3301".
