@@ -38,14 +38,15 @@ const Member kMembers[kBillFields] = {
 
 const char* billFieldName(int field) { return kMembers[field].name; }
 
-uint32_t copyBill(const Recordset& rs, int row, BillRecord& bill, NullField nulls, Amounts amounts) {
+namespace {
+
+// The fields, `field(i)` giving the value of member i, into `bill`.
+template <class Field>
+uint32_t copyFields(const Field& field, BillRecord& bill, NullField nulls, Amounts amounts) {
     uint32_t copied = 0;
     for (int i = 0; i < kBillFields; ++i) {
         const Member& m = kMembers[i];
-        const int column = rs.columnIndex(QString::fromLatin1(m.name));
-        if (column < 0)
-            throw DbError(QStringLiteral("找不到字段：") + QString::fromLatin1(m.name));
-        const Value v = rs.valueAt(row, column);
+        const Value v = field(i);
         const bool empty = v.isNull() || (v.kind() == Value::Kind::Text && v.toText().isEmpty());
         if (empty && nulls == NullField::Keeps)
             continue;
@@ -67,6 +68,39 @@ uint32_t copyBill(const Recordset& rs, int row, BillRecord& bill, NullField null
             copied |= 1u << i;
     }
     return copied;
+}
+
+}  // namespace
+
+uint32_t copyBill(const Recordset& rs, int row, BillRecord& bill, NullField nulls, Amounts amounts) {
+    int columns[kBillFields];
+    for (int i = 0; i < kBillFields; ++i) {
+        columns[i] = rs.columnIndex(QString::fromLatin1(kMembers[i].name));
+        if (columns[i] < 0)
+            throw DbError(QStringLiteral("找不到字段：") + QString::fromLatin1(kMembers[i].name));
+    }
+    return copyFields([&](int i) { return rs.valueAt(row, columns[i]); }, bill, nulls, amounts);
+}
+
+std::vector<BillRecord> storedBills(Database& db, const std::optional<QDate>& listed,
+                                    const std::function<bool(const QString&)>& belongs) {
+    QStringList fields;
+    for (const Member& m : kMembers) fields << QString::fromLatin1(m.name);
+    std::vector<Value> params;
+    if (listed)
+        params.emplace_back(*listed);
+    std::vector<BillRecord> bills;
+    db.forEachRow(QStringLiteral("select %1 from fzsdjs%2 order by rowid")
+                      .arg(fields.join(QStringLiteral(", ")), listed ? QStringLiteral(" where jfrq = ?") : QString()),
+                  params, [&](std::vector<Value>& row) {
+                      if (row[jfrq].isNull() || !belongs(row[jfrq].toText()))  // a Null date never belongs
+                          return;
+                      BillRecord b;
+                      copyFields([&](int i) { return row[static_cast<size_t>(i)]; }, b, NullField::Empties,
+                                 Amounts::AsStored);
+                      bills.push_back(std::move(b));
+                  });
+    return bills;
 }
 
 void setBillFields(Recordset& rs, const BillRecord& bill, uint32_t fields) {

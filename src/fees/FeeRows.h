@@ -7,11 +7,14 @@
 #include "platform/values/Money.h"
 #include "shared/SharedState.h"
 
+#include <QDate>
 #include <QMultiHash>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <vector>
 
 namespace tv::fees {
 
@@ -34,6 +37,14 @@ const char* billFieldName(int field);
 // into `bill`. A date becomes its short date text. Raises DbError when the
 // source lacks one of the fields.
 uint32_t copyBill(const Recordset& rs, int row, BillRecord& bill, NullField nulls, Amounts amounts);
+
+// The fee records whose billing date (as text) `belongs` says is the date's,
+// as the file holds them now: read in one statement, in the order of their
+// rowids, each as copyBill copies it with NullField::Empties and
+// Amounts::AsStored. `listed`: only the rows of that billing date are looked
+// at (those a data source lists), else every row. A Null date never belongs.
+std::vector<BillRecord> storedBills(Database& db, const std::optional<QDate>& listed,
+                                    const std::function<bool(const QString&)>& belongs);
 
 // The fields a recompute works out, and the amounts and readings of a bill.
 inline constexpr uint32_t kComputedFields = 1u << ysl | 1u << sf | 1u << ydl | 1u << df | 1u << hj;

@@ -126,6 +126,7 @@ void FrmZsdwh::loadSources() {
     if (!hasShape(s.DatabasePath, {{"fzsdjs", bills}, {"qtfy", others}, {"zfdj", {"sfzhm"}}}))
         throw DbError(QStringLiteral("数据表格式不符"));
     openCounted(u.Data1, s.DatabasePath, kAllBills, FeeRecordCount);
+    listedDate.reset();
     if (FeeRecordCount == 0) {
         for (QPushButton* b : {u.CmdHz, u.CmdPrinter, u.CmdCx}) b->setEnabled(false);
     } else {
@@ -338,10 +339,12 @@ void FrmZsdwh::CmdCx_Click() {
                 throw DbError(QStringLiteral("日期无效"));
             // The typed key is bound as a parameter, never written into the SQL.
             u.Data1->setRecordSource(QStringLiteral("select * from [fzsdjs] where [jfrq]=?"), {Value(*day)});
+            listedDate = day;
             u.Data1->refresh();
             u.TxtTs->setText(forms::tips::kFoundMatching);
         } else if (u.CboCxfs->currentText() == kAllRows) {
             u.Data1->setRecordSource(kAllBills);
+            listedDate.reset();
             u.Data1->refresh();
             u.TxtTs->setText(forms::tips::kShowingAll);
         }
@@ -571,25 +574,23 @@ void FrmZsdwh::CmdHz_Click() {
         return;
     }
     t.jfrq = u.Txtjfrq->text();
+    FeeRecordCount = reread(u.Data1);
     Recordset& rs = u.Data1->recordset();
-    const int rows = rs.recordCount();
-    if (rows < 1) {
+    if (rs.recordCount() < 1) {
         u.TxtTs->setText(QStringLiteral("租金水电库中没有记录！"));
     } else {
-        // Blanks around and letter case do not count here.
+        // The date's bills as the file holds them now; blanks around and
+        // letter case do not count here.
         const QString key = t.jfrq.trimmed().toUpper();
-        const int dateColumn = rs.columnIndex(QStringLiteral("jfrq"));
-        const int columns[] = {rs.columnIndex(QStringLiteral("sf")), rs.columnIndex(QStringLiteral("df")),
-                               rs.columnIndex(QStringLiteral("zj")), rs.columnIndex(QStringLiteral("hj"))};
-        Money* sums[] = {&t.sf, &t.df, &t.zj, &t.hj};
-        for (int row = 0; row < rows; ++row) {
-            if (rs.valueAt(row, dateColumn).toText().trimmed().toUpper() != key)
-                continue;
-            for (int i = 0; i < 4; ++i) *sums[i] += rs.valueAt(row, columns[i]).toMoney();
+        for (const BillRecord& b : storedBills(*rs.database(), listedDate,
+                                               [&](const QString& day) { return day.trimmed().toUpper() == key; })) {
+            t.sf += b.sf;
+            t.df += b.df;
+            t.zj += b.zj;
+            t.hj += b.hj;
         }
-        copyBill(rs, rows - 1, s.CurrentBill, NullField::Empties, Amounts::AsStored);
+        copyBill(rs, rs.recordCount() - 1, s.CurrentBill, NullField::Empties, Amounts::AsStored);
     }
-    FeeRecordCount = reread(u.Data1);
     Data1_Reposition();
     u.Txtsfhz->setText(format00(t.sf));
     u.Txtdfhz->setText(format00(t.df));
@@ -621,14 +622,9 @@ void FrmZsdwh::Zddy() {
     }
     const QString date = u.Txtjfrq->text();
     dlg::msgBox(QStringLiteral("请调整好纸宽后：按(确认)后继续！"), dlg::OkOnly, dlg::kNoteTitle);
-    const Recordset& rs = u.Data1->recordset();
-    const int dateColumn = rs.columnIndex(QStringLiteral("jfrq"));
-    std::vector<int> batch;  // the rows of the date, in their order
-    for (int row = 0; row < rs.recordCount(); ++row) {
-        const Value day = rs.valueAt(row, dateColumn);
-        if (!day.isNull() && day.toText() == date)
-            batch.push_back(row);
-    }
+    // The bills of the date as the file holds them now, in the order Data1 lists them.
+    const std::vector<BillRecord> batch =
+        storedBills(*u.Data1->recordset().database(), listedDate, [&](const QString& day) { return day == date; });
     print::Printer& printer = print::Printer::device();
     // The bill handed to the printer last, with its total in capitals: it
     // becomes the bill held for printing, unless the print is cancelled.
@@ -640,7 +636,7 @@ void FrmZsdwh::Zddy() {
     try {
         int onSheet = 0;
         for (size_t i = 0; i < batch.size() && progress.advance(static_cast<qint64>(i)); ++i) {
-            copyBill(rs, batch[i], bill, NullField::Empties, Amounts::AsStored);
+            bill = batch[i];
             words = RMBChinese(bill.hj.toDouble());
             if (++onSheet == 4) {
                 dlg::msgBox(QStringLiteral("请换纸，调整好纸宽后：按(确认)后继续！"), dlg::OkOnly, dlg::kNoteTitle);

@@ -10,7 +10,10 @@
 #include "platform/values/Money.h"
 #include "shared/Windows.h"
 
+#include <QDate>
 #include <QString>
+
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -87,6 +90,10 @@ protected:
     void onLoad() override;
 
 private:
+    // The billing date whose fee records Data1 lists (the search by date), or
+    // nothing when it lists them all.
+    std::optional<QDate> listedDate;
+
     // The controls (FrmZsdwhBuild.cpp).
     void buildInputs(QWidget* root);
     void buildButtonsAndCounts(QWidget* root);

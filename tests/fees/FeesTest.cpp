@@ -459,6 +459,40 @@ TEST_F(FeesTest, AUnitPriceIsBilledShownAndPrintedAsTypedAndABillRecomputesToIts
         EXPECT_EQ(tv::test::queryText(data, stored.arg(i + 1)), QString(bills[i].stored).replace("0.005", "0")) << i;
 }
 
+// Another program changes a date's bills while the window shows them (two of 2024-04-01 deleted, one changed, one
+// added): 汇总 and the batch print of that date read its bills as the file holds them at the click.
+TEST_F(FeesTest, TotalsAndTheBatchPrintReadTheDatesBillsAsTheFileHoldsThem) {
+    const auto totals = [this] {
+        QStringList out;
+        for (const char* t : {"Txtsfhz", "Txtdfhz", "TxtZjhj", "Txthjhz"}) out << ctl<QLineEdit>(t)->text();
+        return out.join(',');
+    };
+    const auto printedRooms = [] {
+        QStringList rooms;
+        static const QRegularExpression room("租户房号：(\\S*)");
+        for (const QString& l : Printer::traceLines())
+            if (const auto m = room.match(l); m.hasMatch())
+                rooms << m.captured(1);
+        return rooms.join(' ') + " | " + state().CurrentBill.fjh;
+    };
+    const struct {
+        bool print;  // 打印 with the answer 2, else 汇总
+        const char* shown;
+    } cases[] = {{false, "34.60,70.00,903.00,1006.00"}, {true, "A109 C1 | C1"}};
+    for (const auto& c : cases) {
+        startSession("", ++sessions);
+        tv::test::execSql(
+            data,
+            "DELETE FROM fzsdjs WHERE rowid IN (3, 6); UPDATE fzsdjs SET zj = 900, hj = 1000 WHERE rowid "
+            "= 9; INSERT INTO fzsdjs (jfrq, fjh, sf, df, zj, hj) VALUES ('2024-04-01', 'C1', 1, 2, 3, 6)");
+        run("Txtjfrq=2024-04-01");
+        if (c.print)
+            script::answerInput(QStringLiteral("2"));
+        ctl<QPushButton>(c.print ? "CmdPrinter" : "CmdHz")->click();
+        EXPECT_EQ(c.print ? printedRooms() : totals(), QString(c.shown));
+    }
+}
+
 TEST_F(FeesTest, PrintsOneReceiptOrADateThreeToASheetWithoutSplittingOne) {
     expectSessions({{"",
                      "CmdPrinter;in=2;CmdPrinter;Txtjfrq=2024-03-01;in=2;CmdPrinter;in=2;CmdPrinter;DBGrid2@2;in=1.0;"
