@@ -156,6 +156,15 @@ QString fieldText(const BillRecord& bill, int field) {
     return floatText(bill.*m.reading);
 }
 
+QString fieldText(const Value& stored, int field) {
+    const Member& m = kMembers[field];
+    if (m.kind == Kind::Text || !stored.isNumber())
+        return stored.toText();
+    BillRecord b;
+    copyFields([&](int i) { return i == field ? stored : Value(); }, b, NullField::Keeps, Amounts::Cents);
+    return fieldText(b, field);
+}
+
 Money cents(Money m) {
     const int64_t u = m.units();
     const int64_t whole = u / 100, rest = u % 100;  // rest has the sign of u

@@ -76,6 +76,9 @@ private:
 // A member of a bill as a box shows it: text as it is, amounts "0.00", unit
 // prices with their decimals (two at least), readings in their shortest form.
 QString fieldText(const BillRecord& bill, int field);
+// A stored value of a field shown the same way: an amount as a bill takes it
+// (to the fen, halves to even); empty for Null.
+QString fieldText(const Value& stored, int field);
 
 // Money through "0.00": 12.345 -> 12.35, -0.005 -> -0.01.
 Money cents(Money m);

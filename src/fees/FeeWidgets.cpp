@@ -43,6 +43,9 @@ QString widthSample(const GridColumn& c) {
 
 forms::DataGrid* feeGrid(QWidget* root, const char* name, const QString& title, forms::DataControl* data,
                          const std::vector<GridColumn>& columns, QLabel** strip) {
+    QHash<QString, QString> captions;  // a refused value is told by its column's caption
+    for (const GridColumn& c : columns) captions.insert(c.field, c.caption);
+    data->setFieldCaptions(captions);
     forms::DataGrid* g = forms::captionedGrid(root, name, title, data, columns, widthSample, strip);
     g->setToolTip(title);
     return g;

@@ -29,6 +29,7 @@ using forms::positionCaption;
 std::vector<forms::GridColumn> billColumns(bool shortNames);
 std::vector<forms::GridColumn> otherFeeColumns();
 // A grid with its caption strip above it, over `data`; Tab leaves the grid.
+// A value its source refuses is named by its column's caption.
 forms::DataGrid* feeGrid(QWidget* root, const char* name, const QString& caption, forms::DataControl* data,
                          const std::vector<forms::GridColumn>& columns, QLabel** strip);
 

@@ -43,27 +43,18 @@ const QString kNoDate = QStringLiteral("'计费日期'字段不能为空");
 
 void tell(const QString& text, const QString& title = dlg::kNoteTitle) { dlg::msgBox(text, dlg::Info, title); }
 
-// The preview labels that show a field of Data1's current row by themselves.
+// The preview's labels that show a field of Data1's current row by themselves.
 struct BoundLabel {
-    QLabel* FrmZsdwhUi::*label;
-    const char* field;
-};
-const BoundLabel kBoundLabels[] = {
-    {&FrmZsdwhUi::Lelfjh1, "fjh"},    {&FrmZsdwhUi::Leljfrq, "jfrq"}, {&FrmZsdwhUi::Lelfjh, "fjh"},
-    {&FrmZsdwhUi::Lelzj, "zj"},       {&FrmZsdwhUi::Lelzf, "zf"},     {&FrmZsdwhUi::Lelsfsd1, "sfsd1"},
-    {&FrmZsdwhUi::Lelsfsd2, "sfsd2"}, {&FrmZsdwhUi::Lelbysb, "bysb"}, {&FrmZsdwhUi::Lelsysb, "sysb"},
-    {&FrmZsdwhUi::Lelysl, "ysl"},     {&FrmZsdwhUi::Lelsdj, "sdj"},   {&FrmZsdwhUi::Lelbysf, "sf"},
-    {&FrmZsdwhUi::Lelbydb, "bydb"},   {&FrmZsdwhUi::Lelsydb, "sydb"}, {&FrmZsdwhUi::Lelydl, "ydl"},
-    {&FrmZsdwhUi::Lelddj, "ddj"},     {&FrmZsdwhUi::Leldf, "df"},     {&FrmZsdwhUi::Lelhj, "hj"}};
-
-// The money labels a row click writes as the bill holds them.
-struct MoneyLabel {
     QLabel* FrmZsdwhUi::*label;
     BillField field;
 };
-const MoneyLabel kMoneyLabels[] = {{&FrmZsdwhUi::Lelzj, zj},   {&FrmZsdwhUi::Lelsdj, sdj}, {&FrmZsdwhUi::Lelbysf, sf},
-                                   {&FrmZsdwhUi::Lelddj, ddj}, {&FrmZsdwhUi::Leldf, df},   {&FrmZsdwhUi::Lelzf, zf},
-                                   {&FrmZsdwhUi::Lelhj, hj}};
+const BoundLabel kBoundLabels[] = {
+    {&FrmZsdwhUi::Lelfjh1, fjh},    {&FrmZsdwhUi::Leljfrq, jfrq}, {&FrmZsdwhUi::Lelfjh, fjh},
+    {&FrmZsdwhUi::Lelzj, zj},       {&FrmZsdwhUi::Lelzf, zf},     {&FrmZsdwhUi::Lelsfsd1, sfsd1},
+    {&FrmZsdwhUi::Lelsfsd2, sfsd2}, {&FrmZsdwhUi::Lelbysb, bysb}, {&FrmZsdwhUi::Lelsysb, sysb},
+    {&FrmZsdwhUi::Lelysl, ysl},     {&FrmZsdwhUi::Lelsdj, sdj},   {&FrmZsdwhUi::Lelbysf, sf},
+    {&FrmZsdwhUi::Lelbydb, bydb},   {&FrmZsdwhUi::Lelsydb, sydb}, {&FrmZsdwhUi::Lelydl, ydl},
+    {&FrmZsdwhUi::Lelddj, ddj},     {&FrmZsdwhUi::Leldf, df},     {&FrmZsdwhUi::Lelhj, hj}};
 
 // Opens a source and counts its rows (all of them are listed when it opens);
 // it stands on its first row.
@@ -131,9 +122,8 @@ void FrmZsdwh::loadSources() {
         for (QPushButton* b : {u.CmdHz, u.CmdPrinter, u.CmdCx}) b->setEnabled(false);
     } else {
         u.Lelzdjl->setText(QString::number(FeeRecordCount));
-        showAmount();  // a total of Null is passed over
     }
-    Data1_Reposition();  // the caption with the count
+    Data1_Reposition();  // the caption with the count, the preview and its total
     openCounted(u.Data2, s.DatabasePath, QStringLiteral("qtfy"), OtherFeeCount);
     u.Data2->setCaption(positionCaption(QStringLiteral("其它费用表"), u.Data2, OtherFeeCount));
     openCounted(u.Data3, s.DatabasePath, QStringLiteral("zfdj"), TenantCount);
@@ -179,31 +169,33 @@ void FrmZsdwh::Data1_Reposition() {
     u.Data1->setCaption(positionCaption(QStringLiteral("租金水电费"), u.Data1, FeeRecordCount));
     u.Lelzdjl->setText(QString::number(FeeRecordCount));
     showBoundLabels();
-    if (!state().BillRunPending)
-        showAmount();
+    showAmount();
 }
 
-// The preview's labels show the current row's values as stored.
+// The preview's labels show the current row's values, the amounts to the fen
+// as the bill has them.
 void FrmZsdwh::showBoundLabels() {
     FrmZsdwhUi& u = ui();
     const bool current = hasCurrent(u.Data1);
     for (const BoundLabel& b : kBoundLabels)
-        (u.*b.label)->setText(current ? u.Data1->recordset().field(QString::fromLatin1(b.field)).toText() : QString());
+        (u.*b.label)
+            ->setText(current
+                          ? fieldText(u.Data1->recordset().field(QString::fromLatin1(billFieldName(b.field))), b.field)
+                          : QString());
 }
 
-// The current row's total becomes the bill's, in capitals below the preview;
-// a total of Null changes nothing.
+// The current row's total in capitals below the preview (nothing without a
+// current row or a total); unless a run over the bills is pending it becomes
+// the bill's total too.
 void FrmZsdwh::showAmount() {
     FrmZsdwhUi& u = ui();
-    if (!hasCurrent(u.Data1))
-        return;
-    const Value total = u.Data1->recordset().field(QStringLiteral("hj"));
-    if (total.isNull())
-        return;
+    const Value total = hasCurrent(u.Data1) ? u.Data1->recordset().field(QStringLiteral("hj")) : Value();
+    u.Leldx->setText(total.isNull() ? QString() : RMBChinese(total.toMoney().toDouble()));
     SharedState& s = state();
+    if (total.isNull() || s.BillRunPending)
+        return;
     s.CurrentBill.hj = total.toMoney();
-    s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
-    u.Leldx->setText(s.AmountInWords);
+    s.AmountInWords = u.Leldx->text();
 }
 
 // A click on a fee record makes it the bill to print; the other fees follow
@@ -214,17 +206,15 @@ void FrmZsdwh::DBGrid2_Click() {
 }
 
 // Every field of the current fee record copied (a field without a value
-// empties its member), the amounts with two decimals, the total in capitals.
+// empties its member), the amounts to the fen, the total in capitals.
 void FrmZsdwh::holdCurrentBill() {
     FrmZsdwhUi& u = ui();
     if (!hasCurrent(u.Data1))
         return;
     const Recordset& rs = u.Data1->recordset();
     SharedState& s = state();
-    const uint32_t copied = copyBill(rs, rs.absolutePosition(), s.CurrentBill, NullField::Empties, Amounts::Cents);
-    for (const MoneyLabel& m : kMoneyLabels)
-        if (copied & (1u << m.field))
-            (u.*m.label)->setText(fieldText(s.CurrentBill, m.field));
+    copyBill(rs, rs.absolutePosition(), s.CurrentBill, NullField::Empties, Amounts::Cents);
+    showBoundLabels();
     s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
     u.Leldx->setText(s.AmountInWords);
 }
@@ -350,10 +340,11 @@ void FrmZsdwh::CmdCx_Click() {
         }
         SharedState& s = state();
         const Value total = u.Data1->recordset().field(QStringLiteral("hj"));  // raises without a current row
-        if (!total.isNull() && total.toMoney() != Money())
+        if (!total.isNull()) {
             s.CurrentBill.hj = total.toMoney();
-        s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
-        u.Leldx->setText(s.AmountInWords);
+            s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
+        }
+        showAmount();
     } catch (const std::exception&) {
         tell(QStringLiteral("数据查询失败！"));
         return;
@@ -371,16 +362,15 @@ void FrmZsdwh::CmdDel_Click() {
         deleteRow(u.Data2, OtherFeeCount);
     } else {  // nothing that can be deleted: asked all the same, nothing goes
         askDelete();
-        SharedState& s = state();
-        s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
-        u.Leldx->setText(s.AmountInWords);
+        showAmount();
         u.CmdDel->setEnabled(false);
     }
 }
 
 // Deletes the current row of `source` after asking; the next row (or the
 // last, when the deleted one was the last) becomes current. Without a
-// current row nothing happens.
+// current row nothing happens. The totals go with a fee record deleted:
+// they may have counted it.
 void FrmZsdwh::deleteRow(DataControl* source, int& count) {
     FrmZsdwhUi& u = ui();
     if (!hasCurrent(source))
@@ -393,10 +383,12 @@ void FrmZsdwh::deleteRow(DataControl* source, int& count) {
             count = rs.recordCount();
             if (moveAfterDelete(rs) == AfterDelete::Empty)
                 emit source->reposition();  // the caption shows the empty table
+            if (source == u.Data1) {
+                SummaryTotals = {};
+                showTotals(nullptr);
+            }
         }
-        SharedState& s = state();
-        s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
-        u.Leldx->setText(s.AmountInWords);
+        showAmount();
     } catch (const std::exception& e) {
         tell(forms::refusedWriteText(e, QStringLiteral("数据删除失败！")));
         return;
@@ -498,10 +490,7 @@ void FrmZsdwh::recomputeBills(const QString& date) {
     }
     FeeRecordCount = reread(u.Data1);
     Data1_Reposition();
-    u.Txtsfhz->setText(sumText(SummaryTotals.sf));
-    u.Txtdfhz->setText(sumText(SummaryTotals.df));
-    u.TxtZjhj->setText(sumText(SummaryTotals.zj));
-    u.Txthjhz->setText(sumText(SummaryTotals.hj));
+    showTotals(&sumText);
     const QString done = QStringLiteral("租金水电费数据刷新完毕！");
     u.TxtTs->setText(done);
     tell(done, dlg::kHintTitle);
@@ -550,17 +539,24 @@ void FrmZsdwh::recomputeOtherFees(const QString& date) {
 // again (without their click handling).
 void FrmZsdwh::endRecompute() {
     FrmZsdwhUi& u = ui();
-    SharedState& s = state();
     setMode(Mode::None);
-    if (hasCurrent(u.Data1) && !u.Data1->recordset().field(QStringLiteral("hj")).isNull())
-        s.CurrentBill.hj = u.Data1->recordset().field(QStringLiteral("hj")).toMoney();
-    s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
-    u.Leldx->setText(s.AmountInWords);
+    showAmount();
     for (QCheckBox* c : {u.Check1, u.Check2}) {
         c->setChecked(false);
         c->setEnabled(true);
     }
     u.CmdQr->setEnabled(false);
+}
+
+// The four sums in the total boxes, written by `form`; without one the
+// boxes are emptied.
+void FrmZsdwh::showTotals(QString (*form)(Money)) {
+    FrmZsdwhUi& u = ui();
+    const std::pair<QLineEdit*, Money> boxes[] = {{u.Txtsfhz, SummaryTotals.sf},
+                                                  {u.Txtdfhz, SummaryTotals.df},
+                                                  {u.TxtZjhj, SummaryTotals.zj},
+                                                  {u.Txthjhz, SummaryTotals.hj}};
+    for (const auto& [box, sum] : boxes) box->setText(form ? form(sum) : QString());
 }
 
 void FrmZsdwh::CmdHz_Click() {
@@ -592,15 +588,9 @@ void FrmZsdwh::CmdHz_Click() {
         copyBill(rs, rs.recordCount() - 1, s.CurrentBill, NullField::Empties, Amounts::AsStored);
     }
     Data1_Reposition();
-    u.Txtsfhz->setText(format00(t.sf));
-    u.Txtdfhz->setText(format00(t.df));
-    u.TxtZjhj->setText(format00(t.zj));
-    u.Txthjhz->setText(format00(t.hj));
+    showTotals([](Money m) { return format00(m); });
     setMode(Mode::None);
-    if (hasCurrent(u.Data1) && !u.Data1->recordset().field(QStringLiteral("hj")).isNull())
-        s.CurrentBill.hj = u.Data1->recordset().field(QStringLiteral("hj")).toMoney();
-    s.AmountInWords = RMBChinese(s.CurrentBill.hj.toDouble());
-    u.Leldx->setText(s.AmountInWords);
+    showAmount();
     u.Txtjfrq->clear();
     const QString done = QStringLiteral("租金水电费数据汇总完毕！");
     u.TxtTs->setText(done);
@@ -664,7 +654,6 @@ void FrmZsdwh::Zddy() {
     u.Data1->refresh();
     s.CurrentBill = bill;
     s.AmountInWords = words;
-    u.Leldx->setText(words);
     tell(QStringLiteral("报表输出完毕：按(确认)后结束！"));
 }
 

@@ -110,6 +110,7 @@ private:
 
     void showAmount();
     void showBoundLabels();
+    void showTotals(QString (*form)(Money));
     void deleteRow(forms::DataControl* source, int& count);
     void recomputeBills(const QString& date);
     void recomputeOtherFees(const QString& date);

@@ -50,7 +50,7 @@ void FrmZsdwh::buildInputs(QWidget* root) {
     setTwips(u.Image2, 120, 120, 960, 600);
     auto* title = caption(root, "Label1", QStringLiteral("租金水电费查询"), 1200, 240, 2160);
     title->setFont(forms::songTi(15.75));
-    setTwips(title, 1200, 180, 2160, 540);
+    forms::place(title, 1200, 180, 2160, 540);  // as wide as the title in its font
 
     auto row = [](int i) { return 840 + i * 360; };
     int next = 0;

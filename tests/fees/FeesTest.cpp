@@ -101,10 +101,11 @@ protected:
         return window(ofSettlement).control<T>(ofSettlement ? name.mid(2) : name);
     }
 
-    // Setup words: empty, settle (the settlement window too, on its own bills), nullhj, nouser, huge, one, drop,
+    // Setup words: empty, settle (the settlement window too, on its own bills), nullhj, zero, nouser, huge, one, drop,
     // month (the bills of kMonth computed), prices (those of kPrices).
     // Steps of its own: "in=text"/"cancel" answer the next input box, "pick=file" the file dialog, "sql" shows the
-    // data file, "look" the window whole, "file=room" a settlement file, "write=text" makes the file x.txt. "T:"
+    // data file, "look" the window whole, "preview" the values of the bill preview, "idle" lets the events posted
+    // be handled, "file=room" a settlement file, "write=text" makes the file x.txt. "T:"
     // names the settlement window's controls; a step that names no control goes to the window of the step before.
     tv::forms::Form& window() override { return window(settlement); }
     QWidget* control(const QString& name) override { return ctl(name); }
@@ -132,6 +133,8 @@ protected:
             run.agreed = tv::billing::compute(run).toAgree;  // 是 to A105's water used below zero
             tv::billing::compute(run);
         }
+        if (setup.contains("zero"))  // A104 totals nothing
+            tv::test::execSql(data, "UPDATE fzsdjs SET hj = 0 WHERE rowid = 4");
         if (setup.contains("nullhj"))
             tv::test::execSql(data, "UPDATE fzsdjs SET hj = NULL WHERE rowid = 1");
         if (setup.contains("drop"))
@@ -159,6 +162,17 @@ protected:
             return look();
         if (step == "sql")
             return " || " + tv::test::queryText(data, kData) + " || " + tv::test::queryText(data, kOthers);
+        if (step == "preview") {
+            QStringList shown;
+            for (const char* l : {"Lelfjh", "Leljfrq", "Lelzj", "Lelzf", "Lelbysb", "Lelsysb", "Lelysl", "Lelsdj",
+                                  "Lelbysf", "Lelbydb", "Lelsydb", "Lelydl", "Lelddj", "Leldf", "Lelhj"})
+                shown << ctl<QLabel>(l)->text();
+            return " || " + shown.join(',');
+        }
+        if (step == "idle") {
+            QCoreApplication::processEvents();
+            return QString();
+        }
         if (name == "file") {
             QFile f(dir.filePath(arg + ".txt"));
             return f.open(QIODevice::ReadOnly) ? " || " + tv::text::fromGbk(f.readAll()).replace("\r\n", "¶")
@@ -289,6 +303,25 @@ TEST_F(FeesTest, SearchesEveryBranchPicksABillAndDeletesByListOrTypedChoice) {
           "DBGrid2<Delete;yes;DBGrid2@3;DBGrid2<Delete"},
          {"one", "CboDel=账单数据;yes;CmdDel;sql;CboDel:=账单数据;CmdDel"}},
         "fees_search_delete.txt");
+}
+
+// The preview shows its amounts alike whichever way the row was reached (loaded, clicked, searched, moved to), the
+// amount in capitals is always the current row's (after a delete, after a search whose first bill totals 0, after
+// another window chose a bill), the totals never count a bill deleted, and a value the grid refuses is named by its
+// column.
+TEST_F(FeesTest, ThePreviewAndTheTotalsShowTheBillsAsTheyStand) {
+    expectSessions(
+        {{"zero",
+          "preview;DBGrid2@2;preview;Data1>MoveNext;preview;Check1;CboCxfs=日期+房号;Txtjfrq=2024-03-01;TxtFh=A104;"
+          "CmdCx;preview;CboCxfs=计费日期;Txtjfrq=2024-04-01;CmdCx;preview;DBGrid2#1.5=1x;DBGrid2<Return;idle;"
+          "DBGrid2@2;DBGrid2<Escape;DBGrid2@2;sql"},
+         {"", "DBGrid1#1.4=abc;DBGrid1<Return;idle;DBGrid1@2;DBGrid1<Escape;DBGrid1@2;sql"},
+         {"",
+          "Txtjfrq=2024-03-01;CmdHz;DBGrid2@2;CboDel:=账单数据;yes;CmdDel;Check1;DBGrid2@4;CboDel:=账单数据;yes;"
+          "CmdDel;DBGrid2@8;CboDel:=账单数据;yes;CmdDel"},
+         {"one", "Txtjfrq=2024-03-01;CmdHz;CboDel:=账单数据;yes;CmdDel"},
+         {"settle", "DBGrid2@3;T:DBGrid1@2;CboDel=x;yes;CmdDel"}},
+        "fees_amounts.txt");
 }
 
 TEST_F(FeesTest, DoubleClicksTieABillToItsOtherFeesOrSayTheyCannotAndLeaveNoRowInEditing) {
@@ -722,6 +755,30 @@ TEST_F(FeesTest, TheKeyboardAloneWalksTheEnterRingsAndDeletes) {
          {"settle",
           "T:TxtByts<Return;<Return;<Return;<Return;<Return;<Return;T:TxtFh1<Return;<Return;T:Txthj1<Return"}},
         "fees_keyboard.txt");
+}
+
+// At 1280x800 and at 1920x1080, in the program's font, every label of the fee records window shows its text whole:
+// the title of its inputs, the captions, the preview's cells with a bill's values.
+TEST_F(FeesTest, EveryLabelShowsItsTextWholeOnASmallAndALargeScreen) {
+    const QFont font = QApplication::font();
+    QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
+    for (const QSize size : {QSize(1280, 700), QSize(1920, 980)}) {
+        startSession("", ++sessions);
+        main->widget()->resize(size);
+        QCoreApplication::sendPostedEvents();
+        run("DBGrid2@10");
+        QStringList cut;
+        for (QLabel* label : window(false).widget()->findChildren<QLabel*>()) {
+            const QRect room = label->contentsRect();
+            const QSize text = label->fontMetrics().size(0, label->text());
+            if (label->isVisible() &&
+                (label->wordWrap() ? label->heightForWidth(room.width()) > room.height()
+                                   : text.width() > room.width() || text.height() > room.height()))
+                cut << label->objectName() + ':' + label->text();
+        }
+        EXPECT_EQ(cut, QStringList()) << size.width();
+    }
+    QApplication::setFont(font);
 }
 
 // Every control inside its window, the settlement window inside the screen's work area (drawn smaller there).
