@@ -225,10 +225,13 @@ bool PictureBox::showFile(const QString& path) {
     PictureFault fault = PictureFault::None;
     QImage picture =
         streamPictureFile(path, {.fitSide = kMaxSide, .upright = true, .whole = true, .progress = advance}, &fault);
-    if (fault == PictureFault::TooLarge)
-        setText(QStringLiteral("图片太大，无法预览"));
-    if (picture.isNull())
+    if (picture.isNull()) {
+        if (fault == PictureFault::TooLarge)
+            setText(QStringLiteral("图片太大，无法预览"));
+        else if (fault != PictureFault::Stopped)
+            setText(QStringLiteral("图片已损坏或不是图片，无法预览"));
         return false;
+    }
     image_ = std::move(picture);
     fit();
     return true;

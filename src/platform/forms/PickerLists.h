@@ -92,8 +92,9 @@ void followDrive(DriveList* drives, FolderList* folders);
 // and kept to the box as it is resized. The file is decoded within a memory
 // limit (a large photo is decoded at a reduced size where its format allows,
 // showing its progress while that lasts); a picture too large for that says
-// so in the box; a file that is no picture, or one the decoder could not read
-// to its end (a cut or damaged file), leaves the box empty.
+// so in the box, and so does a file that is no picture or one the decoder
+// could not read to its end (a cut or damaged file). A decoding the user
+// stopped leaves the box empty.
 class PictureBox : public QLabel {
     Q_OBJECT
 public:
