@@ -470,6 +470,8 @@ void FrmWjgl::Ddil() {
     if (u.TxtWjm->text().isEmpty())
         return tell(QStringLiteral("必须先选取文件！"));
     const QString name = tv::shell::resolve(u.TxtWjm->text(), folder());
+    if (const tv::shell::Result r = tv::shell::mayDelete(name); !r)
+        return tell(r.error);  // refused before the question, as a copy refuses a read-only target
     if (tv::dlg::msgBox(QStringLiteral("您真的要删除该文件吗？"), tv::dlg::YesNoCancel | tv::dlg::Question,
                         tv::dlg::kNoteTitle) != tv::dlg::Yes)
         return;

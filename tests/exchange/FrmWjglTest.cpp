@@ -28,6 +28,9 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 
@@ -112,6 +115,10 @@ protected:
         wjgl().show();
     }
     void TearDown() override {
+        for (const QString& folder : locked) {
+            tv::forms::failFolderOpens(folder, 0);
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
         tv::dlg::progress::setWatcher(nullptr);
         tv::dlg::progress::setShowAfter(1000);
         script::setUnexpectedHandler(failing);
@@ -139,6 +146,7 @@ protected:
     QString seen();
 
     QString root;
+    QStringList locked;  // folders made without the permission to open them
     QStringList last;
     QString progress;  // the progress dialog seen in the step: its title, first and last values
     std::function<void(const tv::dlg::Call&)> failing;
@@ -153,6 +161,17 @@ void FrmWjglTest::run(const QStringList& s) {
     } else if (verb == "mkdir" || verb == "readonly") {
         ASSERT_TRUE(verb == "mkdir" ? QDir(root).mkdir(arg)
                                     : QFile::setPermissions(root + '/' + arg, QFile::ReadOwner));
+    } else if (verb == "locked") {  // a folder nobody but the superuser may open, and he neither
+        ASSERT_TRUE(QDir(root).mkdir(arg) && QFile::setPermissions(root + '/' + arg, {}));
+        locked << root + '/' + arg;
+        tv::forms::failFolderOpens(locked.last(), EACCES);
+    } else if (verb == "raw") {  // name, "\xHH" for a byte that is not UTF-8|content
+        QByteArray name = arg.toUtf8();
+        for (qsizetype at; (at = name.indexOf("\\x")) >= 0;)
+            name.replace(at, 4, QByteArray(1, char(name.mid(at + 2, 2).toInt(nullptr, 16))));
+        const int fd = ::open(QFile::encodeName(root) + '/' + name, O_CREAT | O_WRONLY | O_EXCL, 0644);
+        ASSERT_TRUE(fd >= 0 && ::write(fd, s.value(2).toUtf8().constData(), s.value(2).size()) == s.value(2).size());
+        ::close(fd);
     } else if (verb == "jpg" || verb == "bmp") {  // name|width|height|bytes cut off the end
         QByteArray bytes;
         if (verb == "jpg") {
@@ -241,7 +260,8 @@ void FrmWjglTest::run(const QStringList& s) {
         FAIL() << "unknown step " << verb.toStdString();
     }
     // Files made by the test are listed as a user would see them on coming back.
-    if (QStringList{"write", "mkdir", "readonly", "jpg", "bmp", "png", "big", "link", "odd"}.contains(verb))
+    if (QStringList{"write", "mkdir", "readonly", "jpg", "bmp", "png", "big", "link", "odd", "locked", "raw"}.contains(
+            verb))
         ctl<tv::forms::FolderList>("DirList")->refresh(), ctl<FileList>("FilList")->refresh();
 }
 

@@ -1,17 +1,26 @@
 #include "platform/forms/PickerLists.h"
 
+#include "platform/dialogs/Dialogs.h"
 #include "platform/dialogs/Progress.h"
 #include "platform/forms/Pictures.h"
+#include "platform/values/DiskName.h"
+#include "platform/values/IoError.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QStorageInfo>
 #include <QStyle>
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
+#include <cerrno>
+#include <map>
 #include <optional>
 
 namespace tv::forms {
@@ -58,22 +67,65 @@ void DriveList::setDriveOf(const QString& path) {
 
 namespace {
 constexpr int kPathRole = Qt::UserRole + 1;
+
+QString cleanPath(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+
+// The folders whose opening fails as the tests say, with its error number.
+std::map<QString, int>& failingFolders() {
+    static std::map<QString, int> folders;
+    return folders;
+}
+}  // namespace
+
+QString folderRefusal(const QString& path) {
+    if (path.isEmpty())
+        return ioErrorText(ENOENT);
+    const QString clean = cleanPath(path);
+    if (const auto it = failingFolders().find(clean); it != failingFolders().end())
+        return ioErrorText(it->second);
+    const QByteArray name = QFile::encodeName(clean);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0)
+        return ioErrorText(errno);
+    if (!S_ISDIR(st.st_mode))
+        return ioErrorText(ENOTDIR);
+    // Its names are read, and its files are reached through it.
+    if (::access(name.constData(), R_OK | X_OK) != 0)
+        return ioErrorText(errno);
+    return QString();
+}
+
+void failFolderOpens(const QString& path, int errnum) {
+    if (errnum)
+        failingFolders()[cleanPath(path)] = errnum;
+    else
+        failingFolders().erase(cleanPath(path));
 }
 
 FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
     // Activation is a double-click or Enter. The path is taken before the
     // list is filled again, which deletes the item.
     connect(this, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-        if (item)
-            setPath(item->data(kPathRole).toString());
+        if (!item)
+            return;
+        const QString path = item->data(kPathRole).toString();
+        if (const QString why = folderRefusal(path); !why.isEmpty()) {
+            // The folder shown stays the current one, where the commands act.
+            for (int i = 0; i < count(); ++i)
+                if (this->item(i)->data(kPathRole).toString() == path_)
+                    setCurrentItem(this->item(i));
+            tv::dlg::msgBox(QStringLiteral("无法打开文件夹“%1”：%2").arg(QDir::toNativeSeparators(path), why),
+                            tv::dlg::Info, tv::dlg::kNoteTitle);
+            return;
+        }
+        setPath(path);
     });
 }
 
 bool FolderList::setPath(const QString& path) {
-    QFileInfo info(path);
-    if (!info.isDir() || !info.isReadable() || !QDir(path).isReadable())
+    if (!folderRefusal(path).isEmpty())
         return false;
-    const QString clean = QDir::cleanPath(info.absoluteFilePath());
+    const QString clean = cleanPath(path);
     if (clean == path_)
         return true;
     path_ = clean;
@@ -86,7 +138,7 @@ void FolderList::refresh() {
     if (path_.isEmpty())
         return;
     QString p = path_;
-    while (!QFileInfo(p).isDir() || !QDir(p).isReadable()) {
+    while (!folderRefusal(p).isEmpty()) {
         const QString up = QFileInfo(p).absolutePath();
         if (up == p)
             return;
@@ -126,6 +178,47 @@ void FolderList::fill() {
 }
 
 // --- files -------------------------------------------------------------------
+
+namespace {
+
+// A file whose name is not UTF-8 (which QDir leaves out): its name as it
+// reads and its attributes.
+struct OddName {
+    QString text;
+    int attributes = 0;
+};
+
+std::vector<OddName> unreadableFiles(const QString& folder) {
+    std::vector<OddName> files;
+    const QByteArray folderName = QFile::encodeName(folder);
+    DIR* dir = ::opendir(folderName.constData());
+    if (!dir)
+        return files;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (!unreadableName(name))
+            continue;
+        const QByteArray full = folderName + '/' + name;
+        struct stat st {};
+        const bool there = ::stat(full.constData(), &st) == 0;  // a link as what it leads to
+        if (there && S_ISDIR(st.st_mode))
+            continue;
+        int attributes = name.startsWith('.') ? FileList::Hidden : 0;
+        if (!there || !S_ISREG(st.st_mode))
+            attributes |= FileList::System;
+        else if (!(st.st_mode & S_IWUSR))
+            attributes |= FileList::ReadOnly;
+        files.push_back({QFile::decodeName(name), attributes});
+    }
+    ::closedir(dir);
+    return files;
+}
+
+QRegularExpression wildcard(const QString& pattern) {
+    return QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive);
+}
+
+}  // namespace
 
 FileList::FileList(QWidget* parent) : QListWidget(parent) {
     connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
@@ -194,14 +287,27 @@ void FileList::fill() {
         filters |= QDir::System;
     // Name filters without QDir::CaseSensitive match letter case freely.
     const QFileInfoList entries = QDir(path_).entryInfoList({pattern_}, filters, QDir::Name | QDir::IgnoreCase);
-    QStringList names;
+    std::vector<std::pair<QString, bool>> names;  // a name and whether it is UTF-8
     names.reserve(entries.size());
     for (const QFileInfo& f : entries) {
         if (!(shown_ & ReadOnly) && f.exists() && !(f.permissions() & QFile::WriteOwner))
             continue;
-        names << f.fileName();
+        names.emplace_back(f.fileName(), true);
     }
-    addItems(names);
+    const size_t readable = names.size();
+    for (const OddName& odd : unreadableFiles(path_)) {
+        if ((odd.attributes & ~shown_) == 0 && wildcard(pattern_).match(odd.text).hasMatch())
+            names.emplace_back(odd.text, false);
+    }
+    if (names.size() > readable)
+        std::stable_sort(names.begin(), names.end(), [](const auto& a, const auto& b) {
+            return QString::compare(a.first, b.first, Qt::CaseInsensitive) < 0;
+        });
+    for (const auto& [name, utf8] : names) {
+        auto* item = new QListWidgetItem(name, this);
+        if (!utf8)
+            item->setToolTip(QStringLiteral("文件名中有无法识别的字符（“�”处），它不是 UTF-8 文字"));
+    }
 }
 
 // --- picture box -------------------------------------------------------------

@@ -23,14 +23,25 @@ signals:
     void driveChanged();
 };
 
+// Why the folder at `path` cannot be opened, in Chinese ("" when it can):
+// not there, not a folder, or no permission to read or enter it
+// ("没有访问权限").
+QString folderRefusal(const QString& path);
+// Tests: opening the folder at `path` fails with the error number `errnum`,
+// as the system fails it for a user without the permission (which the
+// superuser always has); 0 ends that.
+void failFolderOpens(const QString& path, int errnum);
+
 // The current folder with its parents above it and its subfolders below it;
-// a double-click on an entry, or Enter, opens that folder.
+// a double-click on an entry, or Enter, opens that folder. A folder that
+// cannot be opened says why in a "提示！" box, and the list stays on the
+// folder it showed.
 class FolderList : public QListWidget {
     Q_OBJECT
 public:
     explicit FolderList(QWidget* parent = nullptr);
     QString path() const { return path_; }
-    // False (and nothing changes) when the folder cannot be read.
+    // False (and nothing changes) when the folder cannot be opened.
     bool setPath(const QString& path);
     // Reads the folder again; when it is gone, its nearest parent that is
     // left is shown instead (and pathChanged told).
@@ -48,7 +59,9 @@ private:
 // that attribute is shown: hidden files (names starting with a dot),
 // read-only files (no write permission for their owner) and system entries
 // (devices, pipes, sockets, broken links). A file with two attributes needs
-// both shown. By default read-only files are shown, the others not.
+// both shown. By default read-only files are shown, the others not. A name
+// that is not UTF-8 is listed as it reads, "�" for each byte that does not,
+// and says so in its tooltip.
 class FileList : public QListWidget {
     Q_OBJECT
 public:

@@ -3,6 +3,7 @@
 
 #include "platform/dialogs/Dialogs.h"
 #include "platform/dialogs/Progress.h"
+#include "platform/values/DiskName.h"
 #include "platform/values/FileRead.h"
 #include "platform/values/IoError.h"
 #include "platform/values/WholeFile.h"
@@ -16,7 +17,11 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
+#include <cstdio>
 
 namespace tv::shell {
 
@@ -97,9 +102,14 @@ CopyOutcome copyFailed(const QString& text, QString* error, CopyOutcome outcome 
 CopyOutcome copyFile(const QString& source, const QString& target, const QString& folder, QString* error) {
     const QString from = resolve(source, folder);
     const QFileInfo src(from);
-    if (from.isEmpty() || !src.exists())
+    struct stat st {};
+    if (from.isEmpty() || ::stat(diskName(from).constData(), &st) != 0) {
+        const int why = from.isEmpty() ? ENOENT : errno;
+        if (why != ENOENT && why != ENOTDIR)  // a link that leads round to itself, no permission
+            return copyFailed(QStringLiteral("无法复制“%1”：%2").arg(source, ioErrorText(why)), error);
         return copyFailed(QStringLiteral("无法复制：找不到源文件“%1”。").arg(source), error, CopyOutcome::Missing);
-    if (!src.isFile())
+    }
+    if (!S_ISREG(st.st_mode))
         return copyFailed(QStringLiteral("无法复制“%1”：它不是文件。").arg(source), error);
     if (target.trimmed().isEmpty())
         return copyFailed(QStringLiteral("无法复制“%1”：没有给出目标文件名。").arg(source), error);
@@ -150,7 +160,7 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
             error);
     }
     if (outcome == CopyOutcome::Copied)
-        QFile::setPermissions(to, src.permissions());
+        ::chmod(QFile::encodeName(to).constData(), st.st_mode & 0777);
     return outcome;
 }
 
@@ -181,25 +191,66 @@ CopyOutcome writeCopy(QIODevice& in, const QString& shownSource, const QString& 
     return CopyOutcome::Copied;
 }
 
+namespace {
+
+// The file at `full` as the system has it, a link as itself; false with the
+// reason when it is not there.
+bool lookAt(const QString& full, const QString& shown, struct stat& st, Result& r) {
+    if (!full.isEmpty() && ::lstat(diskName(full).constData(), &st) == 0)
+        return true;
+    const int why = full.isEmpty() ? ENOENT : errno;
+    r = why == ENOENT || why == ENOTDIR
+            ? Result{false, QStringLiteral("找不到文件“%1”。").arg(shown), true}
+            : Result{false, QStringLiteral("无法访问“%1”：%2").arg(shown, ioErrorText(why))};
+    return false;
+}
+
+// Why the file may not be deleted ("" when it may): one marked read-only
+// is refused as a copy refuses to replace it (a name that is not UTF-8 by
+// its mark alone: the copy's look never finds it).
+QString deleteRefusal(const QString& full, const struct stat& st) {
+    if (!S_ISREG(st.st_mode))
+        return QString();
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ? QStringLiteral("文件是只读的")
+                                                             : tv::replaceRefusal(full);
+}
+
+}  // namespace
+
+Result mayDelete(const QString& path, const QString& folder) {
+    const QString full = resolve(path, folder);
+    struct stat st {};
+    Result r;
+    if (!lookAt(full, path, st, r))
+        return {true, QString()};  // told by the delete itself
+    if (const QString no = deleteRefusal(full, st); !no.isEmpty())
+        return {false, QStringLiteral("无法删除“%1”：%2").arg(path, no)};
+    return {true, QString()};
+}
+
 Result deleteFile(const QString& path, const QString& folder) {
     const QString full = resolve(path, folder);
-    const QFileInfo info(full);
-    if (full.isEmpty() || !info.exists())
-        return {false, QStringLiteral("找不到文件“%1”。").arg(path), true};
-    if (info.isDir())
+    struct stat st {};
+    Result r;
+    if (!lookAt(full, path, st, r))
+        return r;
+    if (S_ISDIR(st.st_mode))
         return {false, QStringLiteral("“%1”是文件夹，不能作为文件删除。").arg(path)};
-    QFile f(full);
-    if (!f.remove())
-        return {false, QStringLiteral("无法删除“%1”：%2").arg(path, ioErrorText(f))};
+    if (const QString no = deleteRefusal(full, st); !no.isEmpty())
+        return {false, QStringLiteral("无法删除“%1”：%2").arg(path, no)};
+    // A link goes itself, whatever it leads to (or round to itself).
+    if (::unlink(diskName(full).constData()) != 0)
+        return {false, QStringLiteral("无法删除“%1”：%2").arg(path, ioErrorText(errno))};
     return {true, QString()};
 }
 
 Result rename(const QString& from, const QString& to, const QString& folder) {
     const QString oldPath = resolve(from, folder);
     const QString newPath = resolve(to, folder);
-    const QFileInfo oldInfo(oldPath);
-    if (oldPath.isEmpty() || (!oldInfo.exists() && !oldInfo.isSymLink()))
-        return {false, QStringLiteral("找不到文件“%1”。").arg(from), true};
+    struct stat st {};
+    Result missing;
+    if (!lookAt(oldPath, from, st, missing))
+        return missing;
     if (newPath.isEmpty())
         return {false, QStringLiteral("没有给出新的文件名。")};
     const QFileInfo newInfo(newPath);
@@ -207,15 +258,31 @@ Result rename(const QString& from, const QString& to, const QString& folder) {
         return {false, QStringLiteral("目标文件已存在")};
     if (!newInfo.absoluteDir().exists())
         return {false, QStringLiteral("无法改名：找不到文件夹“%1”。").arg(newInfo.absolutePath())};
-    // QFile::rename never replaces an existing file; a folder goes by QDir.
-    // QFile::rename never replaces an existing file; a folder goes by QDir.
-    QFile file(oldPath);
-    errno = 0;
-    const bool done = oldInfo.isDir() ? QDir().rename(oldPath, newPath) : file.rename(newPath);
+    const auto failed = [&](const QString& why) {
+        return Result{false, QStringLiteral("无法把“%1”改名为“%2”：%3").arg(from, to, why)};
+    };
+    if (S_ISDIR(st.st_mode)) {
+        const QString self = QFileInfo(oldPath).canonicalFilePath();
+        const QString into = QFileInfo(newInfo.absolutePath()).canonicalFilePath();
+        if (into == self || into.startsWith(self + QLatin1Char('/')))
+            return failed(QStringLiteral("不能把文件夹移到它自己里面。"));
+    }
+    // Never over an existing name; the old one by its bytes on the disk.
+    const QByteArray oldName = diskName(oldPath);
+    if (::renameat2(AT_FDCWD, oldName.constData(), AT_FDCWD, QFile::encodeName(newPath).constData(),
+                    RENAME_NOREPLACE) == 0)
+        return {true, QString()};
     const int why = errno;
-    if (!done)
-        return {false, QStringLiteral("无法把“%1”改名为“%2”：%3").arg(from, to, ioErrorText(file, why))};
-    return {true, QString()};
+    // A file system that cannot rename so, or another disk: as Qt renames
+    // (a file copied there, which never replaces one either).
+    if ((why == EINVAL || why == ENOSYS || why == EXDEV) && oldName == QFile::encodeName(oldPath)) {
+        QFile file(oldPath);
+        errno = 0;
+        if (S_ISDIR(st.st_mode) ? QDir().rename(oldPath, newPath) : file.rename(newPath))
+            return {true, QString()};
+        return failed(ioErrorText(file, errno));
+    }
+    return failed(ioErrorText(why));
 }
 
 Result makeFolder(const QString& path, const QString& folder) {

@@ -77,9 +77,18 @@ CopyOutcome writeCopy(QIODevice& in, const QString& shownSource, const QString& 
 // The bytes of one piece of a copy, after which the progress is told.
 inline constexpr qint64 kCopyChunk = 1 << 20;
 
-// Deletes a file (never a folder).
+// A name whose bytes are not UTF-8 ("�" in its text) is found by its text in
+// its folder (platform/values/DiskName.h): such a file is copied, deleted and
+// renamed as any other.
+
+// Deletes a file (never a folder); a link goes itself, whatever it leads to.
+// A file marked read-only is refused ("文件是只读的"), as a copy refuses it.
 Result deleteFile(const QString& path, const QString& folder = QString());
-// Renames or moves a file or folder; never replaces an existing one ("目标文件已存在").
+// The refusal of deleteFile() for a file marked read-only, told before the
+// user is asked; ok otherwise (a missing file is told by the delete).
+Result mayDelete(const QString& path, const QString& folder = QString());
+// Renames or moves a file or folder; never replaces an existing one ("目标文件已存在")
+// and never moves a folder into itself.
 Result rename(const QString& from, const QString& to, const QString& folder = QString());
 // Makes one folder (its parent must exist); fails when it exists already.
 Result makeFolder(const QString& path, const QString& folder = QString());

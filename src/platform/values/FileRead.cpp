@@ -1,5 +1,6 @@
 #include "platform/values/FileRead.h"
 
+#include "platform/values/DiskName.h"
 #include "platform/values/IoError.h"
 
 #include <QFile>
@@ -44,7 +45,7 @@ FileReadError cannotOpen(int error, QString* why) {
 // does something); the open itself never waits, and what was opened is
 // looked at again.
 int openRegular(const QString& path, struct stat& st, FileReadError& error, QString* why) {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = diskName(path);
     if (path.isEmpty() || ::stat(name.constData(), &st) != 0) {
         error = cannotOpen(path.isEmpty() ? ENOENT : errno, why);
         return -1;
