@@ -2,17 +2,21 @@
 
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/Controls.h"
+#include "platform/forms/DataControl.h"
 #include "platform/forms/Geometry.h"
 #include "platform/print/Backends.h"
+#include "platform/print/Layout.h"
 #include "platform/text/Gbk.h"
 #include "platform/values/FileRead.h"
 
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QKeySequence>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QtMath>
 
@@ -34,8 +38,9 @@ public:
         setAttribute(Qt::WA_OpaquePaintEvent);
         setFocusPolicy(Qt::NoFocus);
     }
-    void setLines(const QStringList* lines) {
+    void setLines(const QStringList* lines, const std::vector<bool>* cut) {
         lines_ = lines;
+        cut_ = cut;
         int columns = 1;
         for (const QString& l : *lines) columns = std::max(columns, text::width(l));
         resize(qCeil(columns * column() + 2 * margin()), qCeil(lines->size() * lineHeight() + 2 * margin()));
@@ -43,6 +48,18 @@ public:
     }
 
 protected:
+    // A line shown cut says so.
+    bool event(QEvent* e) override {
+        if (e->type() != QEvent::ToolTip || !cut_)
+            return QWidget::event(e);
+        const auto* help = static_cast<QHelpEvent*>(e);
+        const double at = (help->pos().y() - margin()) / lineHeight();
+        if (at >= 0 && at < double(cut_->size()) && (*cut_)[size_t(at)])
+            QToolTip::showText(help->globalPos(), cutValueTip(), this);
+        else
+            QToolTip::hideText();
+        return true;
+    }
     void paintEvent(QPaintEvent* e) override {
         QPainter painter(this);
         painter.fillRect(e->rect(), Qt::white);
@@ -76,6 +93,7 @@ private:
     static double lineHeight() { return kFontSize * 20 / kTwipsPerPixel; }
     static double margin() { return 8; }
     const QStringList* lines_ = nullptr;
+    const std::vector<bool>* cut_ = nullptr;
 };
 
 TextViewer::TextViewer() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
@@ -98,21 +116,38 @@ void TextViewer::build(QWidget* root) {
 void TextViewer::open(const QString& path) {
     const FileRead file = readRegularFile(path, kLargestFile);
     if (!file.ok()) {
-        dlg::msgBox(QStringLiteral("无法打开文件：") + path, dlg::Info, dlg::kNoteTitle);
+        const QString why = file.error == FileReadError::TooLarge
+                                ? QStringLiteral("文件太大（超过 %1 MB），不能在这里浏览。").arg(kLargestFile >> 20)
+                                : file.why;
+        dlg::msgBox(QStringLiteral("无法打开文件：%1\n%2").arg(path, why), dlg::Info, dlg::kNoteTitle);
         return;
     }
     QString text = text::fromGbk(file.bytes);
+    // A byte that is not GBK: one column, drawn in it as the printer writes it.
+    text.replace(QChar::ReplacementCharacter, QLatin1Char('?'));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     lines_ = text.split(QLatin1Char('\n'));
+    text.clear();
     if (!lines_.isEmpty() && lines_.constLast().isEmpty())
         lines_.removeLast();
+    // A long line is shown as a box shows a long value: cut, and marked so.
+    cut_.assign(size_t(lines_.size()), false);
+    for (qsizetype i = 0; i < lines_.size(); ++i) {
+        QString& line = lines_[i];
+        if (line.size() <= kShownChars)
+            continue;
+        line.truncate(line.at(kShownChars - 1).isHighSurrogate() ? kShownChars - 1 : kShownChars);
+        line.squeeze();
+        line += print::Layout::kCutMark;
+        cut_[size_t(i)] = true;
+    }
     path_ = path;
     const bool fresh = !isLoaded();
     show();
     if (fresh)
         forms::centerOnScreen(widget());
     widget()->setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" - 账单文件"));
-    ui().page->setLines(&lines_);
+    ui().page->setLines(&lines_, &cut_);
     ui().area->setFocus();
 }
 
