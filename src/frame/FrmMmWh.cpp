@@ -8,6 +8,7 @@
 #include "platform/forms/DataGrid.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
+#include "platform/forms/LockWait.h"
 #include "platform/forms/WindowParts.h"
 #include "shared/DataWindows.h"
 #include "shared/SharedState.h"
@@ -83,14 +84,24 @@ void FrmMmWh::build(QWidget* root) {
 
 void FrmMmWh::onLoad() {
     const SharedState& s = tv::state();
-    ui().Data1->setDatabaseName(s.UserDbPath);
-    ui().Data1->setRecordSource(QStringLiteral("yhzc"));
-    ui().Data1->refresh();
-    tv::Recordset& rs = ui().Data1->recordset();
-    if (rs.recordCount() >= 1) {
-        rs.moveLast();
-        AccountCount = rs.recordCount();
+    try {
+        // Another program holding the file locked: said at once while it is
+        // waited for; the window opens whole once it is free, or not at all.
+        tv::forms::LockWait wait;
+        ui().Data1->setDatabaseName(s.UserDbPath);
+        ui().Data1->setRecordSource(QStringLiteral("yhzc"));
         ui().Data1->refresh();
+        tv::Recordset& rs = ui().Data1->recordset();
+        if (rs.recordCount() >= 1) {
+            rs.moveLast();
+            AccountCount = rs.recordCount();
+            ui().Data1->refresh();
+        }
+    } catch (const tv::DbError& e) {
+        msgBox(QStringLiteral("无法打开用户数据库：%1\n%2").arg(s.UserDbPath, e.text()), tv::dlg::Info,
+               tv::dlg::kNoteTitle);
+        unload();
+        return;
     }
     tv::forms::loadPicture(ui().Image1, s.PicturePath + QStringLiteral("DE10.gif"));
 }

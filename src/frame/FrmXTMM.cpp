@@ -9,6 +9,7 @@
 #include "platform/forms/EnterRing.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
+#include "platform/forms/LockWait.h"
 #include "platform/shell/Shell.h"
 #include "shared/SharedState.h"
 
@@ -134,6 +135,8 @@ void FrmXTMM::onLoad() {
     SharedState& s = tv::state();
     s.UserDbPath = tv::shell::programFolder() + QStringLiteral("/Rave.ini");
     try {
+        // Another program holding the file locked: said at once while it is waited for.
+        tv::forms::LockWait wait;
         ui().Data1->setDatabaseName(s.UserDbPath);
         ui().Data1->setRecordSource(QStringLiteral("yhzc"));
         ui().Data1->refresh();

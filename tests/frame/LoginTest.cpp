@@ -3,7 +3,11 @@
 // database that cannot be opened.
 #include "FrameFixture.h"
 
+#include "platform/dialogs/Progress.h"
+
+#include <sqlite3.h>
 #include <QLabel>
+#include <QProgressDialog>
 
 namespace tv::frame::test {
 namespace {
@@ -106,6 +110,72 @@ TEST_F(LoginTest, AUserDatabaseWithoutAUsableUserTableIsToldOnceAndEndsTheProgra
         EXPECT_EQ(bytesOf(userDb()), bytes);
     }
     expectGolden(lines, "frame_user_db.txt");
+}
+
+// Another program holds Rave.ini locked when the login or 密码维护 opens it:
+// the wait is told at once (the dialog shows at the first try, before the
+// second a progress dialog waits for), and the window opens whole once the
+// file is free, or, 取消 pressed, says the file is in use and does not open.
+TEST_F(LoginTest, ALockedUserDatabaseIsToldAtOnceAndTheWindowOpensWholeOnceFreeOrNotAtAll) {
+    tv::test::execSql(userDb(), "INSERT INTO yhzc VALUES ('li', 'a1', '139');");
+    tv::state().UserDbPath = userDb();
+    const QString told = "请稍候: “Rave.ini”正被其他程序使用，正在等待它……/（在 $DIR）/按“取消”不再等待。";
+    const struct {
+        const char* window;
+        bool freed;  // the other program lets go while it is waited for; else 取消
+        QString outcome;
+    } rows[] = {
+        {"FrmXTMM", true, "admin logged in"},
+        {"FrmXTMM", false,
+         "提示！|用户数据库打不开，程序不能继续运行。/$DIR/Rave.ini/数据文件正被其他程序使用，请稍后再试。|64 -> not "
+         "opened -> "
+         "end 1"},
+        {"FrmMmWh", true, "用户注册 (#Record：1 / 2)"},
+        {"FrmMmWh", false,
+         "提示！|无法打开用户数据库：$DIR/Rave.ini/数据文件正被其他程序使用，请稍后再试。|64 -> not opened"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.window) + (row.freed ? " freed" : " cancelled"));
+        Registry::clear();
+        tv::Database::releaseUnused();
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(userDb()).constData(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE; UPDATE yhzc SET dhhm = dhhm;", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        QString seen;
+        tv::dlg::progress::setWatcher([&](QProgressDialog& d) {
+            if (!seen.isEmpty())
+                return;
+            seen = d.windowTitle() + ": " + d.labelText();
+            if (row.freed)
+                sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
+            else
+                QTest::mouseClick(d.findChild<QPushButton*>(), Qt::LeftButton);
+        });
+        if (!row.freed)
+            script::answerMsgBox(tv::dlg::Ok);
+        if (QLatin1String(row.window) == FrmXTMM::kName)
+            Main();
+        else
+            tv::forms::the<FrmMmWh>().show();
+        tv::dlg::progress::setWatcher(nullptr);
+        sqlite3_close(other);
+        EXPECT_EQ(QString(seen).replace('\n', '/').replace(folder, "$DIR"), told);
+
+        // What was said, then the window opened whole (a login, the accounts counted) or not.
+        QStringList outcome = said();
+        Form* window = Registry::loaded(row.window);
+        if (!window) {
+            outcome << "not opened";
+        } else if (QLatin1String(row.window) == FrmXTMM::kName) {
+            logIn("admin", "472619");
+            outcome << (Registry::isLoaded("MDIVamo") ? "admin logged in" : "no login");
+        } else {
+            outcome << find<tv::forms::DataControl>(*window, "Data1")->caption();
+        }
+        for (int code : std::exchange(ended, {})) outcome << QStringLiteral("end %1").arg(code);
+        EXPECT_EQ(outcome.join(" -> ").replace('\n', '/').replace(folder, "$DIR"), row.outcome);
+    }
 }
 
 }  // namespace

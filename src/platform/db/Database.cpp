@@ -12,11 +12,13 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
 #include <map>
 #include <memory>
+#include <utility>
 
 namespace tv {
 
@@ -177,6 +179,28 @@ static_assert(std::size(kConverters) == static_cast<size_t>(ColumnKind::Blob) + 
 Converter converterFor(ColumnKind kind) { return kConverters[static_cast<size_t>(kind)]; }
 
 // A file a user marked read-only stays untouched, whoever runs the program.
+// The waits between the tries on a file another program holds locked, as the
+// engine's own busy timeout makes them (milliseconds), and the watcher told.
+constexpr int kBusyDelays[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100};
+Database::BusyWatcher g_busyWatcher;
+
+// The engine's busy handler: true (1) to try again after a wait, up to
+// kBusyTimeoutMs in all; the watcher hears of every try and may end them.
+int waitWhileBusy(void* handle, int tries) {
+    constexpr int kCount = int(std::size(kBusyDelays));
+    int waited = 0;
+    for (int i = 0; i < std::min(tries, kCount); ++i) waited += kBusyDelays[i];
+    if (tries > kCount)
+        waited += (tries - kCount) * kBusyDelays[kCount - 1];
+    const int delay = std::min(kBusyDelays[std::min(tries, kCount - 1)], kBusyTimeoutMs - waited);
+    if (delay <= 0)
+        return 0;
+    if (g_busyWatcher && !g_busyWatcher(QString::fromUtf8(sqlite3_db_filename(static_cast<sqlite3*>(handle), "main"))))
+        return 0;
+    sqlite3_sleep(delay);
+    return 1;
+}
+
 bool writableOnDisk(const QString& path) {
     const QFileDevice::Permissions p = QFile::permissions(path);
     // The mode bits, not WriteUser: for root that one says "writable" always.
@@ -228,7 +252,7 @@ std::shared_ptr<Database> Database::open(const QString& path) {
         sqlite3_close_v2(handle);
         throw DbError(text);
     }
-    sqlite3_busy_timeout(handle, kBusyTimeoutMs);
+    sqlite3_busy_handler(handle, waitWhileBusy, handle);
     sqlite3_extended_result_codes(handle, 0);
     // The digest a long text held cut is compared by (Storage.h).
     sqlite3_create_function_v2(
@@ -256,6 +280,10 @@ std::shared_ptr<Database> Database::open(const QString& path) {
     std::shared_ptr<Database> db(new Database(canonical, handle, readOnly));
     files[canonical] = db;
     return db;
+}
+
+Database::BusyWatcher Database::setBusyWatcher(BusyWatcher watcher) {
+    return std::exchange(g_busyWatcher, std::move(watcher));
 }
 
 void Database::releaseUnused() {

@@ -35,6 +35,13 @@ public:
     // Closes the process's cached connections that nobody holds any more
     // (tests, and before a file is replaced on disk).
     static void releaseUnused();
+    // A statement on a file another program holds locked waits for it, up to
+    // five seconds, then fails ("正被其他程序使用"). The watcher, when there is
+    // one, is told of the wait as it begins and at every try again after it,
+    // with the file's path; false ends the wait at once. Returns the watcher
+    // it replaces.
+    using BusyWatcher = std::function<bool(const QString& path)>;
+    static BusyWatcher setBusyWatcher(BusyWatcher watcher);
 
     ~Database();
     Database(const Database&) = delete;

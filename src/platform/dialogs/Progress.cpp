@@ -146,6 +146,11 @@ bool Progress::stillWorking() {
     return !d->dialog || d->answer();
 }
 
+void Progress::showNow() {
+    if (!d->dialog && !d->cancelled)
+        d->show();
+}
+
 void Progress::advanceOrStop(qint64 done) {
     if (!advance(done))
         throw Cancelled();

@@ -43,6 +43,9 @@ public:
     // shows once the work has lasted long enough and answers the user all
     // the same. False once the user cancelled.
     bool stillWorking();
+    // Shows the dialog now, however short the work has lasted (a wait the
+    // user is to hear of at once).
+    void showNow();
     // advance(), throwing Cancelled once the user cancelled.
     void advanceOrStop(qint64 done);
     // The line above the amount from now on (the work went on to its next stage).
