@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QMenu>
 #include <QRegularExpression>
@@ -408,6 +409,74 @@ TEST_F(DataWindowsTest, TheCloseBoxAndCtrlF4LeaveEveryWindowAsItsExitButtonDoes)
         }
     }
     EXPECT_EQ(tv::test::queryText(dataFile("c1.mdb", false), "SELECT count(*) FROM zfdj"), "2");
+}
+
+// Ctrl+X, Ctrl+A and F2 in a grid act on the grid as in a text box: the
+// cell cut (kept as typed until the row is left), the grid's own selection,
+// the cell edited; elsewhere in the same window they run the menu's commands:
+// the about box, the computation window's file dialog, the end of the
+// program, and the cut cell was stored when the focus left the grid.
+TEST_F(DataWindowsTest, InAGridCtrlXCtrlAAndF2ActOnTheGridAndElsewhereRunTheMenusCommands) {
+    const QString file = dataFile("keys.mdb");
+    tv::test::execSql(file, kRows);
+    script::begin();
+    script::answerFile(file);
+    Registry::loaded(MDIVamo::kName)->control<QAction>("MNUzdwh")->trigger();
+    auto* grid = control<QTableView>("FrmZsdwh", "DBGrid2");
+    ASSERT_TRUE(grid);
+    int name = 0;  // the column of the tenant's name
+    while (name < grid->model()->columnCount() && grid->model()->index(0, name).data() != "张三") ++name;
+    ASSERT_LT(name, grid->model()->columnCount());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(0, name)).center());
+    QApplication::clipboard()->clear();
+    const struct {
+        const char* where;  // the grid or a button of the same window
+        QKeySequence key;
+        const char* outcome;
+    } rows[] = {
+        {"DBGrid2", QKeySequence(Qt::CTRL | Qt::Key_A), "张三 |  |  | 张三"},
+        {"DBGrid2", QKeySequence(Qt::Key_F2), "张三 | editing |  | 张三"},
+        {"DBGrid2", QKeySequence(Qt::Key_Escape), "张三 |  |  | 张三"},
+        {"DBGrid2", QKeySequence(Qt::CTRL | Qt::Key_X), " | ✎ | 张三 | 张三"},
+        {"CmdHz", QKeySequence(Qt::Key_F2), " |  | 张三 | (null) -> frmAbout"},
+        {"CmdHz", QKeySequence(Qt::CTRL | Qt::Key_A), " |  | 张三 | (null) -> openFile"},
+        {"CmdHz", QKeySequence(Qt::CTRL | Qt::Key_X), "(gone) | (null) -> end 0"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.where) + ' ' + row.key.toString().toStdString());
+        script::clearCalls();
+        if (Form* about = Registry::loaded("frmAbout"))
+            about->unload();
+        QApplication::setActiveWindow(Registry::loaded(MDIVamo::kName)->widget());
+        QWidget* target = control<QWidget>("FrmZsdwh", row.where);
+        if (QApplication::focusWidget() == nullptr || !target->isAncestorOf(QApplication::focusWidget()))
+            target->setFocus();
+        QTest::keySequence(QApplication::focusWidget(), row.key);
+        QCoreApplication::processEvents();
+        // The cell, the grid editing or the row typed, the clipboard; the
+        // name in the file; then the windows and dialogs the key brought.
+        QStringList seen;
+        if (Registry::isLoaded("FrmZsdwh"))
+            seen << grid->model()->index(0, name).data().toString()
+                 << (qobject_cast<QLineEdit*>(QApplication::focusWidget()) &&
+                             grid->isAncestorOf(QApplication::focusWidget())
+                         ? "editing"
+                     : grid->model()->headerData(0, Qt::Vertical) == "✎" ? "✎"
+                                                                         : "")
+                 << QApplication::clipboard()->text();
+        else
+            seen << "(gone)";
+        seen << tv::test::queryText(file, "SELECT coalesce(xm, '(null)') FROM fzsdjs ORDER BY fjh LIMIT 1");
+        QStringList brought;
+        if (Registry::isLoaded("frmAbout"))
+            brought << "frmAbout";
+        for (const tv::dlg::Call& c : script::calls()) brought << c.kind;
+        for (int code : std::exchange(ended, {})) brought << QStringLiteral("end %1").arg(code);
+        EXPECT_EQ(seen.join(" | ") + (brought.isEmpty() ? "" : " -> " + brought.join(", ")),
+                  QString::fromUtf8(row.outcome));
+        if (!Registry::isLoaded(MDIVamo::kName))
+            break;
+    }
 }
 
 }  // namespace

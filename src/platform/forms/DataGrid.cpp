@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QApplication>
+#include <QClipboard>
 #include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -723,9 +724,35 @@ void DataGrid::followSource() {
     }
 }
 
+namespace {
+// The keys a grid keeps from the window's shortcuts, as a text box keeps them.
+bool gridKey(QKeyEvent* e) {
+    return e->matches(QKeySequence::Cut) || e->matches(QKeySequence::SelectAll) ||
+           (e->key() == Qt::Key_F2 && e->modifiers() == Qt::NoModifier);
+}
+}  // namespace
+
+bool DataGrid::event(QEvent* e) {
+    if (e->type() == QEvent::ShortcutOverride && gridKey(static_cast<QKeyEvent*>(e))) {
+        e->accept();
+        return true;
+    }
+    return QTableView::event(e);
+}
+
 void DataGrid::keyPressEvent(QKeyEvent* e) {
     GridModel& m = d->model;
     if (state() != EditingState) {
+        // Cut: the cell's text to the clipboard, the cell typed empty.
+        if (e->matches(QKeySequence::Cut)) {
+            e->accept();
+            const QModelIndex at = currentIndex();
+            if (at.isValid() && (m.flags(at) & Qt::ItemIsEditable)) {
+                QGuiApplication::clipboard()->setText(at.data(Qt::EditRole).toString());
+                m.setData(at, QString(), Qt::EditRole);
+            }
+            return;
+        }
         const int key = e->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m.pending.active) {
             d->store(false);

@@ -41,6 +41,11 @@ QString formatGridValue(const tv::Value& v, const QString& format);
 // says so in its tooltip and takes no typing. A text typed or pasted longer
 // than a cell holds (kBoxChars) is refused naming the column's caption.
 //
+// Ctrl+X, Ctrl+A and F2 are the grid's own, as in a text box, whatever the
+// window's menus make of them: Ctrl+X cuts the current cell (its text to the
+// clipboard, the cell typed empty), Ctrl+A selects as the grid does, F2
+// edits the cell.
+//
 // Numbers stand at the right of their cells: the columns of a number field
 // and those formatted "0.00", "Currency" or "CurrencyExact". A cell showing a number (those,
 // and a text of digits: a date, an ID or phone number) is never elided: a
@@ -75,7 +80,10 @@ signals:
     void deleteRequested();
 
 protected:
-    // Enter stores the typed row, Esc drops it, Delete asks the window.
+    // The grid's own keys come before the window's shortcuts.
+    bool event(QEvent* e) override;
+    // Enter stores the typed row, Esc drops it, Delete asks the window,
+    // Ctrl+X cuts the cell.
     void keyPressEvent(QKeyEvent* e) override;
     void hideEvent(QHideEvent* e) override;
     // The cell editor's end: Enter stores the row, Esc drops it.
