@@ -184,7 +184,7 @@ bool writeAll(int fd, const QByteArray& bytes) {
 // A staged file written whole: on the disk under its name, or not there.
 void writeStaged(const QString& path, const QByteArray& bytes) {
     QString why;
-    if (!writeWholeFile(path, bytes, &why))
+    if (!writeWholeFile(path, bytes, &why, FileOwner::Program))
         cannotWrite(path, why);
 }
 

@@ -177,7 +177,7 @@ void outform::cmdout_Click() {
         return;
     }
     // Refused before the user is asked to replace it.
-    if (const QString no = tv::replaceRefusal(path); !no.isEmpty()) {
+    if (const QString no = tv::saveRefusal(path); !no.isEmpty()) {
         notice(QStringLiteral("无法替换“%1”：%2。").arg(path, no), tv::dlg::Exclamation);
         return;
     }

@@ -19,6 +19,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -386,8 +388,9 @@ void FrmTfjs::saveSettlement(Money deposit, Money arrears) {
     }
     QString why;
     if (!writeWholeFile(path, settlementText({Bill, deposit, arrears, Words}), &why)) {
-        tell(QStringLiteral("租客退房结算账单保存失败！（%1）")
-                 .arg(why));  // the computed boxes stay; confirm again to retry
+        // The computed boxes stay; confirm again to retry.
+        tell(QStringLiteral("租客退房结算账单保存失败：“%1”写不进去（%2）。")
+                 .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), why));
         return;
     }
     SettlementMode.reset();

@@ -4,6 +4,8 @@
 #include "platform/text/Gbk.h"
 #include "platform/values/Error.h"
 #include "platform/values/FileRead.h"
+#include "platform/values/OwnFiles.h"
+#include "shared/ProgramFiles.h"
 
 #include <QFileInfo>
 
@@ -177,14 +179,11 @@ bool roomNamesAFile(const QString& room) {
 }
 
 QString keptFileAt(const QString& path, const QString& dataFile) {
-    // The receipt file's own names (billing/ReceiptFile.h).
-    static const char* const kKept[] = {"Zjzd.txt", ".Zjzd.txt.lock", "Zjzd.txt.lock", "Zjzd.txt.new",
-                                        "Zjzd.txt.pending"};
     const QFileInfo file(path);
-    for (const char* kept : kKept)
-        if (file.fileName().compare(QLatin1String(kept), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(kept);
-    if (file.exists() && !dataFile.isEmpty() && file.canonicalFilePath() == QFileInfo(dataFile).canonicalFilePath())
+    for (const QString& kept : receiptFileNames())
+        if (file.fileName().compare(kept, Qt::CaseInsensitive) == 0)
+            return kept;
+    if (file.exists() && sameFile(path, dataFile))
         return QFileInfo(dataFile).fileName();
     return QString();
 }

@@ -6,7 +6,6 @@
 #include "platform/db/Database.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/Controls.h"
-#include "platform/forms/DataControl.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "platform/forms/Pictures.h"
@@ -14,11 +13,13 @@
 #include "platform/shell/Shell.h"
 #include "platform/values/FileRead.h"
 #include "platform/values/IoError.h"
+#include "platform/values/OwnFiles.h"
 #include "platform/values/WholeFile.h"
 #include "shared/DataShape.h"
 #include "shared/DataWindows.h"
 #include "shared/PrintChoice.h"
 #include "shared/PrintRoutines.h"
+#include "shared/ProgramFiles.h"
 #include "shared/SharedState.h"
 #include "shared/Windows.h"
 
@@ -84,37 +85,6 @@ protected:
 private:
     QPixmap picture_;
 };
-
-QString canonical(const QString& path) {
-    QFileInfo fi(path);
-    QString c = fi.canonicalFilePath();
-    return c.isEmpty() ? fi.absoluteFilePath() : c;
-}
-
-// True when `w` lies in a child window inside `root` (the main window's area).
-bool insideChildWindow(const QWidget* w, const QWidget* root) {
-    for (const QWidget* p = w->parentWidget(); p && p != root; p = p->parentWidget())
-        if (qobject_cast<const QMdiSubWindow*>(p))
-            return true;
-    return false;
-}
-
-// True when a loaded window has a data source open on the file.
-bool fileInUse(const QString& path) {
-    const QString target = canonical(path);
-    const QStringList names = Registry::loadedNames();
-    for (const QString& name : names) {
-        tv::forms::Form* form = Registry::loaded(name);
-        const auto sources = form->widget()->findChildren<tv::forms::DataControl*>();
-        for (tv::forms::DataControl* source : sources) {
-            if (insideChildWindow(source, form->widget()))
-                continue;  // a child window counts on its own while it is loaded
-            if (source->isOpen() && !source->databaseName().isEmpty() && canonical(source->databaseName()) == target)
-                return true;
-        }
-    }
-    return false;
-}
 
 // The open-file dialog of the data commands. It also takes a name that does
 // not exist yet (the new data file is named in it).
@@ -375,9 +345,9 @@ void MDIVamo::onLoad() {
         w->setGeometry(screen->availableGeometry());
     w->setWindowState(Qt::WindowMaximized);
 
-    s.UserDbPath = folder + QStringLiteral("/Rave.ini");
+    s.UserDbPath = tv::userDatabaseFile();
     AppDir = folder;
-    TemplatePath = folder + QStringLiteral("/MDB/Lunrek.mdb");
+    TemplatePath = tv::templateFile();
     HelpFile = AppDir + QStringLiteral("/RAZ.CHM");
     s.PicturePath = tv::shell::pictureFolder();
     // Read here, safely, not by name when they are painted.
@@ -436,7 +406,7 @@ void MDIVamo::openOnChosenFile(const char* window) {
     const QString file = tv::state().DataFilePath, before = QDir::currentPath();
     tv::dlg::followChosenFile(file);  // the window's own file lists start there
     openWindow(window);
-    if (!fileInUse(file))
+    if (!tv::dataFileInUse(file))
         QDir::setCurrent(before);  // it did not open: the next dialog starts where this one did
 }
 
@@ -501,13 +471,13 @@ bool MDIVamo::copyTemplate() {
     const QFileInfo target(CopyTarget);
     const QString shown = QDir::toNativeSeparators(target.absoluteFilePath());
     if (target.exists()) {
-        if (canonical(CopyTarget) == canonical(CopySource)) {
+        if (tv::sameFile(CopyTarget, CopySource)) {
             msgBox(QStringLiteral("不能用模板文件本身作为新的数据文件，请换一个文件名！"), tv::dlg::Info,
                    tv::dlg::kNoteTitle);
             return false;
         }
         // Replacing the user database would lock every user out at the next start.
-        if (canonical(CopyTarget) == canonical(tv::state().UserDbPath)) {
+        if (tv::sameFile(CopyTarget, tv::state().UserDbPath)) {
             msgBox(QStringLiteral("不能用用户数据库“Rave.ini”作为新的数据文件，请换一个文件名！"), tv::dlg::Info,
                    tv::dlg::kNoteTitle);
             return false;
@@ -516,11 +486,11 @@ bool MDIVamo::copyTemplate() {
             msgBox(QStringLiteral("“%1”是一个文件夹，请换一个文件名！").arg(shown), tv::dlg::Info, tv::dlg::kNoteTitle);
             return false;
         }
-        if (fileInUse(CopyTarget)) {
+        if (tv::dataFileInUse(CopyTarget)) {
             msgBox(QStringLiteral("文件“%1”正在使用中，不能被替换！").arg(shown), tv::dlg::Info, tv::dlg::kNoteTitle);
             return false;
         }
-        if (const QString no = tv::replaceRefusal(CopyTarget); !no.isEmpty()) {
+        if (const QString no = tv::saveRefusal(CopyTarget); !no.isEmpty()) {
             msgBox(QStringLiteral("新建数据文件失败：“%1”写不进去（%2）。").arg(shown, no), tv::dlg::Info,
                    tv::dlg::kNoteTitle);
             return false;

@@ -78,4 +78,10 @@ Watchdog::~Watchdog() {
     thread_.join();
 }
 
+bool makeLink(char kind, const QString& target, const QString& name) {
+    if (kind == 's')
+        return QFile::link(target, name);
+    return kind == 'h' && ::link(QFile::encodeName(target).constData(), QFile::encodeName(name).constData()) == 0;
+}
+
 }  // namespace tv::test

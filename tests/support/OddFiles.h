@@ -19,6 +19,9 @@ namespace tv::test {
 const QStringList& oddKinds();
 // Makes an odd file of `kind` at `path` (which must not exist yet).
 void makeOdd(const QString& kind, const QString& path);
+// Makes `name` a second name of `target`: a symbolic link ('s') or a hard
+// link ('h'); true when it could.
+bool makeLink(char kind, const QString& target, const QString& name);
 
 // While it lives, a call that blocks or whose memory runs away (a gigabyte
 // more than at the start, or twenty seconds without coming back) ends the

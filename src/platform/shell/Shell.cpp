@@ -134,7 +134,7 @@ CopyOutcome copyFile(const QString& source, const QString& target, const QString
     if (dst.isDir())
         return copyFailed(QStringLiteral("无法复制：“%1”是一个文件夹。").arg(to), error);
     // Refused before the user is asked to replace it.
-    if (const QString no = tv::replaceRefusal(to); !no.isEmpty())
+    if (const QString no = tv::saveRefusal(to); !no.isEmpty())
         return copyFailed(QStringLiteral("无法写入目标文件“%1”：%2").arg(to, no), error);
     if (dst.exists()) {
         const tv::dlg::Button answer = tv::dlg::msgBox(

@@ -61,7 +61,9 @@ enum class CopyOutcome { Copied, Declined, Cancelled, Missing, Same, Failed };
 // Copies one file as the shell did: `target` may name the new file or an
 // existing folder (also when it ends in a separator) to copy into. When the
 // target file exists the user is asked (Yes/No) before it is replaced; No
-// leaves it alone; a target marked read-only is refused before that. A
+// leaves it alone; a target marked read-only, or one that is one of the
+// program's own files by any name (platform/values/OwnFiles.h), is refused
+// before that. A
 // failure is not shown: its reason is put in `error`. The copy is written as
 // by writeCopy().
 CopyOutcome copyFile(const QString& source, const QString& target, const QString& folder = QString(),

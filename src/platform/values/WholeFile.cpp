@@ -1,6 +1,7 @@
 #include "platform/values/WholeFile.h"
 
 #include "platform/values/IoError.h"
+#include "platform/values/OwnFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -99,7 +100,12 @@ QString replaceRefusal(const QString& target) {
     return QString();
 }
 
-WholeFile::WholeFile(const QString& target) {
+QString saveRefusal(const QString& path) {
+    const QString own = ownFileRefusal(path);
+    return own.isEmpty() ? replaceRefusal(path) : own;
+}
+
+WholeFile::WholeFile(const QString& target, FileOwner owner) : name_(target), owner_(owner) {
     int loop = 0;
     target_ = followed(target, &loop);
     dir_ = QFileInfo(target_).absolutePath();
@@ -118,7 +124,7 @@ bool WholeFile::open() {
     error_.clear();
     errno_ = 0;
     written_ = 0;
-    if (const QString no = replaceRefusal(target_); !no.isEmpty())
+    if (const QString no = owner_ == FileOwner::User ? saveRefusal(name_) : replaceRefusal(target_); !no.isEmpty())
         return fail(EPERM, no);
     if (!QFileInfo(dir_).isDir())
         return fail(ENOENT);
@@ -261,8 +267,8 @@ void WholeFile::cancel() {
     close();
 }
 
-bool writeWholeFile(const QString& path, const QByteArray& bytes, QString* why) {
-    WholeFile file(path);
+bool writeWholeFile(const QString& path, const QByteArray& bytes, QString* why, FileOwner owner) {
+    WholeFile file(path, owner);
     if (file.open() && file.write(bytes) && file.commit())
         return true;
     if (why)

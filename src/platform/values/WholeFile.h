@@ -13,7 +13,8 @@
 //
 // The target keeps its permissions. A symbolic link is followed: the file it
 // names is replaced, the link stays. A folder, a device or FIFO, and a file
-// the user marked read-only are never replaced.
+// the user marked read-only are never replaced; nor is one of the program's
+// own files (OwnFiles.h) by a name the user gave, however the name reaches it.
 //
 //     tv::WholeFile out(path);
 //     if (!out.open() || !out.write(bytes) || !out.commit())
@@ -26,18 +27,27 @@
 
 namespace tv {
 
+// Whose name a whole-file write is given: one the user gave or chose (it
+// never writes one of the program's own files), or the name of one of the
+// program's own files, written by the code that keeps it.
+enum class FileOwner { User, Program };
+
 // Why `target` may not be replaced (a folder, not a regular file, marked
 // read-only, not writable), in Chinese; "" when it may, or does not exist.
 QString replaceRefusal(const QString& target);
+// Why a save by the user's name `path` may not write there: one of the
+// program's own files (ownFileRefusal), or what replaceRefusal() names.
+QString saveRefusal(const QString& path);
 
 class WholeFile {
 public:
-    explicit WholeFile(const QString& target);
+    explicit WholeFile(const QString& target, FileOwner owner = FileOwner::User);
     ~WholeFile();  // drops what was not committed
     WholeFile(const WholeFile&) = delete;
     WholeFile& operator=(const WholeFile&) = delete;
 
-    // Refuses a target replaceRefusal() names, and makes the new file.
+    // Refuses a target saveRefusal() names (replaceRefusal() for the
+    // program's own files), and makes the new file.
     bool open();
     // Appends to the new file; false once any write failed.
     bool write(const char* data, qint64 size);
@@ -61,6 +71,8 @@ private:
     bool link();
     void close();
 
+    QString name_;  // as given
+    FileOwner owner_;
     QString target_, dir_;
     QString named_;  // the hidden name of the new file, "" while it has none
     int fd_ = -1;
@@ -70,7 +82,8 @@ private:
 };
 
 // Writes `bytes` as the whole file at `path`; false with the reason in `why`.
-bool writeWholeFile(const QString& path, const QByteArray& bytes, QString* why = nullptr);
+bool writeWholeFile(const QString& path, const QByteArray& bytes, QString* why = nullptr,
+                    FileOwner owner = FileOwner::User);
 
 // Tests: from now on every whole-file write fails as on a full disk once
 // `room` bytes of it are written, with `errnum` (ENOSPC); errnum 0 ends it.
