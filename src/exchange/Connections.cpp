@@ -23,6 +23,11 @@ Connections& connections() {
     return c;
 }
 
+QString HoldsDataFile::heldDataFile() const {
+    const Connections& c = connections();
+    return c.access ? c.access->path() : QString();
+}
+
 void OpenAccessConnection() {
     Connections& c = connections();
     c.access.reset();

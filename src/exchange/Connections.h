@@ -4,6 +4,7 @@
 
 #include "platform/db/Database.h"
 #include "platform/workbook/Workbook.h"
+#include "shared/Windows.h"
 
 #include <QString>
 #include <QStringList>
@@ -33,6 +34,16 @@ struct Connections {
     int accessFieldCount = 0;  // fields of the chosen table
 };
 Connections& connections();
+
+// The windows that work on the data file last picked (the export, the
+// import's second step) hold it while they are loaded.
+class HoldsDataFile : public tv::windows::DataFileHolder {
+public:
+    QString heldDataFile() const override;
+
+protected:
+    ~HoldsDataFile() = default;
+};
 
 // Opens the data file named by AccessFilePath (DbError when it cannot).
 void OpenAccessConnection();

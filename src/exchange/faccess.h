@@ -27,7 +27,7 @@ struct faccessUi {
     QPushButton* cmd2 = nullptr;
 };
 
-class faccess : public tv::forms::Window<faccessUi> {
+class faccess : public tv::forms::Window<faccessUi>, public HoldsDataFile {
 public:
     static constexpr const char* kName = "faccess";
     faccess();

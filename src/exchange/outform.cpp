@@ -181,6 +181,16 @@ void outform::cmdout_Click() {
         notice(QStringLiteral("无法替换“%1”：%2。").arg(path, no), tv::dlg::Exclamation);
         return;
     }
+    // The rows are those of the file picked, not of one that has since
+    // taken its name.
+    try {
+        if (!connections().access)
+            OpenAccessConnection();
+        connections().access->checkNotMoved();
+    } catch (const tv::DbError& e) {
+        notice(e.text() + QStringLiteral("\n没有保存Excel文件。"), tv::dlg::Exclamation);
+        return;
+    }
     if (QFileInfo::exists(path) &&
         tv::dlg::msgBox(path + QStringLiteral(" 已存在。\n要替换它吗？"), tv::dlg::YesNo | tv::dlg::Question,
                         tv::dlg::kKindTitle) != tv::dlg::Yes)
@@ -208,10 +218,7 @@ void outform::cmdout_Click() {
 }
 
 void outform::exportTo(const QString& path, const QStringList& fields) {
-    // The connection stays open between exports; it is opened again on the
-    // stored path when it is not.
-    if (!connections().access)
-        OpenAccessConnection();
+    // The connection stays open between exports (opened above when it was not).
     tv::Database& db = *connections().access;
     const QString table = ui().Combo1->currentText();
     // Written under a temporary name: a cancel leaves no half file, and a

@@ -2,6 +2,7 @@
 // The export window "Access导出到excel表": the ticked fields of one table of
 // a data file, every row, into the first worksheet of a new workbook.
 
+#include "exchange/Connections.h"
 #include "platform/forms/Form.h"
 
 class QComboBox;
@@ -24,7 +25,7 @@ struct outformUi {
     QPushButton* CmdTc = nullptr;
 };
 
-class outform : public tv::forms::Window<outformUi> {
+class outform : public tv::forms::Window<outformUi>, public HoldsDataFile {
 public:
     static constexpr const char* kName = "outform";
     outform();

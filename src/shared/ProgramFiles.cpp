@@ -5,6 +5,7 @@
 #include "platform/shell/Shell.h"
 #include "platform/values/OwnFiles.h"
 #include "shared/SharedState.h"
+#include "shared/Windows.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -75,6 +76,9 @@ QStringList dataFilesInUse() {
             if (source->isOpen() && !source->databaseName().isEmpty())
                 files << source->databaseName();
         }
+        if (const auto* holder = dynamic_cast<const windows::DataFileHolder*>(form))
+            if (const QString held = holder->heldDataFile(); !held.isEmpty())
+                files << held;
     }
     files.removeDuplicates();
     return files;

@@ -18,7 +18,8 @@ QString templateFile();
 // one and that of older builds) and of its staging files.
 QStringList receiptFileNames();
 
-// The data files the loaded windows have open: their data sources' files.
+// The data files the loaded windows have open: their data sources' files and
+// those a window holds otherwise (windows::DataFileHolder).
 QStringList dataFilesInUse();
 // True when `path` names one of them (by what it resolves to).
 bool dataFileInUse(const QString& path);

@@ -36,6 +36,17 @@ private:
     QString dataFile_;
 };
 
+// A window that holds a data file open outside data sources of its own (the
+// exchange windows' connection): that file, "" when none. A new data file
+// never replaces it.
+class DataFileHolder {
+public:
+    virtual QString heldDataFile() const = 0;
+
+protected:
+    ~DataFileHolder() = default;
+};
+
 // The check-in window: the ID-card photo of the row it shows, and that row
 // printed as one registration form (copied into CurrentCheckIn first).
 class CheckInWindow {

@@ -31,6 +31,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include <cstdio>
 #include <optional>
 
 #include <sys/stat.h>
@@ -312,6 +313,56 @@ TEST_F(ExchangeTest, AnExportNeverSpoilsTheWorkbookItReplacesAndCutsATextTooLong
     const auto rows = tv::workbook::read(fresh).at(0).rows;
     ASSERT_EQ(rows.size(), 1u);  // the other row's dw is empty
     EXPECT_EQ(rows[0].at(0).toText(), QString(32767, u'租'));
+}
+
+// A workbook named through a link to a file the program keeps (the receipt
+// file beside the data file exported from, that data file itself) is refused
+// before the question, and nothing of the program's is written.
+TEST_F(ExchangeTest, AnExportNeverWritesAFileOfTheProgramThroughALink) {
+    const QString at = QFileInfo(dir.path()).canonicalFilePath();
+    QFile receipts(at + "/Zjzd.txt");
+    ASSERT_TRUE(receipts.open(QIODevice::WriteOnly) && receipts.write("receipts") == 8);
+    receipts.close();
+    const QByteArray data = bytesOf(file);
+    exportFrom(QStringLiteral("zfdj"));
+    tick(QStringLiteral("fjh"));
+    const std::pair<const char*, QString> rows[] = {
+        {"Zjzd.txt", "收据文件"},
+        {"租房.mdb", "数据文件"},
+    };
+    for (const auto& [target, what] : rows) {
+        SCOPED_TRACE(target);
+        const QString link = at + "/出租.xlsx";
+        QFile::remove(link);
+        ASSERT_TRUE(QFile::link(at + '/' + QString::fromUtf8(target), link));
+        click<ex::outform>("Img1", link);
+        click<ex::outform>("cmdout");
+        EXPECT_EQ(boxes(), "无法替换“" + link + "”：它实际上是本程序自用的" + what + "“" + at + '/' +
+                               QString::fromUtf8(target) + "”。");
+        EXPECT_EQ(bytesOf(at + "/Zjzd.txt") + ' ' + (bytesOf(file) == data ? "data kept" : "data changed"),
+                  "receipts data kept");
+    }
+}
+
+// The data file the export window picked, replaced by another program (or a
+// new data file of that name): the export says so and saves nothing, instead
+// of writing the rows of the file that is gone; picked again, it exports the
+// rows the file now holds.
+TEST_F(ExchangeTest, AnExportFromADataFileReplacedSincePickedSavesNothing) {
+    exportFrom(QStringLiteral("zfdj"));
+    tick(QStringLiteral("fjh"));
+    const QString book = dir.filePath(QStringLiteral("房间.xlsx")), other = dir.filePath(QStringLiteral("新.mdb"));
+    click<ex::outform>("Img1", book);
+    tv::test::makeDataFile(other);
+    tv::test::execSql(other, QStringLiteral("INSERT INTO zfdj (fjh) VALUES ('909');"));
+    ASSERT_TRUE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(file).constData()) == 0);
+    click<ex::outform>("cmdout");
+    EXPECT_EQ(boxes(), "数据文件已被其他程序替换或移动，请重新打开数据文件。\n没有保存Excel文件。");
+    EXPECT_FALSE(QFile::exists(book));
+    exportFrom(QStringLiteral("zfdj"));
+    tick(QStringLiteral("fjh"));
+    click<ex::outform>("cmdout");
+    EXPECT_EQ(readBack(book), "0t:909");
 }
 
 TEST_F(ExchangeTest, ImportAppendsByPositionAndCountsWhatWasStored) {

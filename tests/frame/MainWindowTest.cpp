@@ -3,6 +3,7 @@
 // of a text box, the close box against exit, the window arrangements.
 #include "FrameFixture.h"
 
+#include "exchange/ExchangeWindows.h"
 #include "fees/FrmZsdwh.h"
 #include "platform/dialogs/Progress.h"
 #include "platform/forms/Geometry.h"
@@ -105,6 +106,58 @@ TEST_F(MainWindowTest, NewDataFileCopiesTheTemplateAsksBeforeReplacingAndRefuses
     lines << QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name).join(' ');
     const QRegularExpression reason(QStringLiteral("（[^）]*）"));  // the system's words, in its language
     expectGolden(lines.replaceInStrings(reason, "（…）"), "frame_new_data_file.txt");
+}
+
+// 新建 onto the data file an exchange window (the export, the import's
+// second step) holds is refused as for a data window's file, until that
+// window is gone; onto a link to a file of the program's (the receipt file
+// beside the open data file or its staging file not made yet, the template,
+// the user database, the data file in use) it is refused with the reason.
+// None of those files changes.
+TEST_F(MainWindowTest, NewDataFileNeverReplacesAFileInUseOrOfTheProgramByAnyName) {
+    const QString a = dataFile("a.mdb"), receipts = folder + "/Zjzd.txt";
+    tv::test::execSql(a, "INSERT INTO zfdj (fjh) VALUES ('101');");
+    QFile r(receipts);
+    ASSERT_TRUE(r.open(QIODevice::WriteOnly) && r.write("receipts") == 8);
+    r.close();
+    const auto kept = [&] {
+        QStringList out;
+        for (const QString& f : {a, receipts, templatePath(), userDb()}) out << bytesOf(f).toHex().left(64);
+        return out << QDir(folder).entryList({"Zjzd*"}, QDir::Files).join(',');
+    };
+    const QStringList before = kept();
+    open();
+    QStringList lines;
+    for (tv::forms::Form* w : std::initializer_list<tv::forms::Form*>{&tv::forms::the<tv::exchange::outform>(),
+                                                                      &tv::forms::the<tv::exchange::faccess>()}) {
+        script::begin();
+        script::answerFile(a);
+        w->show();
+        w->control<QPushButton>("Img2")->click();
+        run("MNUnew", a, tv::dlg::Yes);
+        lines << w->name() + " | " + said().mid(1).join(" -> ");
+        w->unload();
+    }
+    run("MNUnew", a, tv::dlg::No);  // neither holds it any more: asked to replace it
+    lines << "gone | " + said().mid(1).join(" -> ") + " -> " + outcome();
+    const struct {
+        const char* name;
+        char link;  // 's' symbolic, 'h' hard
+        const char* to;
+    } rows[] = {
+        {"r.mdb", 's', "Zjzd.txt"}, {"n.mdb", 's', "Zjzd.txt.new"}, {"t.mdb", 'h', "MDB/Lunrek.mdb"},
+        {"u.mdb", 's', "Rave.ini"}, {"d.mdb", 'h', "a.mdb"},
+    };
+    run("MNUzjsd", a);  // the computation window on a.mdb: its receipt file is the program's
+    said();
+    for (const auto& row : rows) {
+        const QString name = folder + '/' + row.name, to = folder + '/' + row.to;
+        ASSERT_TRUE(tv::test::makeLink(row.link, to, name)) << row.name;
+        run("MNUnew", name, tv::dlg::Yes);
+        lines << QString::fromLatin1(row.name) + " | " + said().mid(1).join(" -> ");
+    }
+    EXPECT_EQ(kept(), before);
+    expectGolden(lines.replaceInStrings(folder, "$DIR"), "frame_new_data_file_refused.txt");
 }
 
 // 新建 cancelled in its progress dialog (shown from the first piece on), onto

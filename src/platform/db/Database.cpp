@@ -336,6 +336,11 @@ bool Database::moved() const {
     return sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved;
 }
 
+void Database::checkNotMoved() const {
+    if (moved())
+        throw DbError(engineErrorText(SQLITE_READONLY_DBMOVED, QString()));
+}
+
 sqlite3_stmt* Database::prepare(const std::string& sql) {
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;

@@ -82,6 +82,11 @@ public:
     static ColumnKind kindOfDeclaredType(const QString& declared);
     // True when the file was opened read-only (it is marked read-only on disk).
     bool readOnly() const { return readOnly_; }
+    // The file at this connection's path was replaced, moved or deleted since
+    // it was opened: the rows read here are no longer those of the file there.
+    bool moved() const;
+    // DbError "数据文件已被其他程序替换或移动…" when it was.
+    void checkNotMoved() const;
 
     // True when `e`, raised by a statement of this connection, refused that
     // statement's row for its values alone (a constraint, a type, a value too
@@ -144,8 +149,6 @@ private:
     sqlite3_stmt* prepare(const std::string& sql);
     void release(const std::string& sql, sqlite3_stmt* st);
     QString errorText(int rc, int* code = nullptr) const;
-    // The file at this connection's path was replaced, moved or deleted.
-    bool moved() const;
 
     QString path_;
     sqlite3* db_ = nullptr;
