@@ -279,11 +279,13 @@ void MDIVamo::buildArea(QWidget* root, QVBoxLayout* layout) {
 }
 
 // Panel 1 names the file of the data window in front, which is the file a
-// command there works on, also while a window of its own has the focus; with
-// no data window left, the program folder.
+// command there works on, also while a window of its own has the focus. With
+// no data window in front it stays as the main window's load or the last
+// data window's exit wrote it (a message box over the main window takes the
+// activation away from its child windows too).
 void MDIVamo::MDIClient_Activate() {
-    const tv::windows::DataWindow* data = dataWindowInFront();
-    setPanelText(Panel::WorkPath, data ? tv::workPathText(data->dataFile()) : tv::shell::programFolder());
+    if (const tv::windows::DataWindow* data = dataWindowInFront())
+        setPanelText(Panel::WorkPath, tv::workPathText(data->dataFile()));
 }
 
 // A window of its own going (the login, 密码维护, the about box) names the data
@@ -404,6 +406,17 @@ void MDIVamo::dataCommand(const char* window) {
 
 void MDIVamo::openOnChosenFile(const char* window) {
     const QString file = tv::state().DataFilePath, before = QDir::currentPath();
+    // A window that opens now works on the file: one it cannot work on is
+    // refused here, before the window is built or the status bar names it.
+    // A window already open keeps its own file.
+    if (!Registry::isLoaded(QString::fromLatin1(window))) {
+        const QString why = tv::dataFileRefusal(file, tv::shapeNeededBy(QString::fromLatin1(window)));
+        if (!why.isEmpty()) {
+            msgBox(tv::refusedDataFileText(file, why), tv::dlg::Info, tv::dlg::kNoteTitle);
+            tv::state().DataFilePath.clear();  // no data file is open
+            return;
+        }
+    }
     tv::dlg::followChosenFile(file);  // the window's own file lists start there
     openWindow(window);
     if (!tv::dataFileInUse(file))

@@ -13,6 +13,7 @@
 #include "platform/forms/WindowParts.h"
 #include "platform/values/Money.h"
 #include "shared/CheckInCopy.h"
+#include "shared/DataShape.h"
 #include "shared/DataWindows.h"
 #include "shared/PrintChoice.h"
 #include "shared/PrintRoutines.h"
@@ -301,18 +302,27 @@ void Tenvora::connectHandlers(QWidget* root) {
 void Tenvora::onLoad() {
     TenvoraUi& u = ui();
     SharedState& s = state();
-    bindDataFile(s.DataFilePath);  // before the window shows: the status bar names it
+    // A file the window cannot work on is refused before anything is bound
+    // or shown: the window goes, and the status bar never names the file.
+    const QString why = dataFileRefusal(s.DataFilePath, shapeNeededBy(QString::fromLatin1(kName)));
+    if (!why.isEmpty())
+        return refuseLoad(refusedDataFileText(s.DataFilePath, why));
+    const FormCode activeBefore = s.ActiveFormCode;
+    const QString boundBefore = s.DatabasePath;
+    bindDataFile(s.DataFilePath);
+    try {
+        loadSources();
+    } catch (const std::exception& e) {
+        // The user database, or a file changed since the look above.
+        s.ActiveFormCode = activeBefore;
+        s.DatabasePath = boundBefore;
+        const auto* db = dynamic_cast<const DbError*>(&e);
+        return refuseLoad(kFormatMessage + (db ? QLatin1Char('\n') + db->text() : QString()));
+    }
     if (subWindow())
         subWindow()->showMaximized();
     else
         widget()->showMaximized();
-    try {
-        loadSources();
-    } catch (const std::exception&) {
-        dlg::msgBox(kFormatMessage, dlg::Info, dlg::kNoteTitle);
-        lockAfterFailure();
-        return;
-    }
     u.LelJlzs->setText(QString::number(TenantRowCount));
     u.LelZdzs->setText(QString::number(BillRowCount));
     u.LelZcrs->setText(QString::number(UserRowCount));
@@ -325,6 +335,14 @@ void Tenvora::onLoad() {
     forms::fillList(u.Cbofjxz, {QStringLiteral("在住"), QStringLiteral("退房"), QStringLiteral("招租"),
                                 QStringLiteral("已订"), QStringLiteral("自用")});
     showWorkPath(s.DatabasePath);
+}
+
+// A load that cannot be done: why, and the window goes (no data file is
+// open) without ever being shown half built.
+void Tenvora::refuseLoad(const QString& why) {
+    dlg::msgBox(why, dlg::Info, dlg::kNoteTitle);
+    state().DataFilePath.clear();
+    unload();
 }
 
 // Binds the four data sources and counts their rows; a table missing from
@@ -372,15 +390,6 @@ void Tenvora::openCounted(DataControl* source, const QString& database, const QS
     rs.moveLast();
     count = rs.recordCount();
     rs.moveFirst();
-}
-
-// After a failed load nothing but leaving makes sense.
-void Tenvora::lockAfterFailure() {
-    TenvoraUi& u = ui();
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             u.CmdCx,   u.CmdDel, u.CmdPrinter, u.Check1, u.Check2,  u.CboCxfs, u.Cbofjxz, u.TxtFh, u.Txtzk, u.Txtzh,
-             u.Txtjfrq, u.TxtX3,  u.TxtY3,      u.TxtBt,  u.DBGrid1, u.DBGrid2, u.DBGrid3, u.Data1, u.Data2, u.Data3})
-        w->setEnabled(false);
 }
 
 // The logged-in user (admin / 472619 standing in for nobody) in the user

@@ -70,7 +70,7 @@ private:
     void connectHandlers(QWidget* root);
     void loadSources();
     void openCounted(forms::DataControl* source, const QString& database, const QString& recordSource, int& count);
-    void lockAfterFailure();
+    void refuseLoad(const QString& why);
 
     // Copies the current registration into the print record of the sheet choice.
     void followRegistration();

@@ -353,10 +353,10 @@ TEST_F(DataWindowsTest, TheCloseBoxAndCtrlF4LeaveEveryWindowAsItsExitButtonDoes)
         {"FrmZsdwh", "main.MNUzdwh", "CmdExit", "- | - | $DIR"},
         {"FrmTfjs", "main.MNUzdwh;FrmZsdwh.CmdTfjs", "CmdExit", "FrmZsdwh | $DATA | 工作路径：$DATA"},
         {"FrmDyjl", "main.MNUcx;Tenvora.Check2", "CmdEixt", "Tenvora | - | 工作路径：$DATA | 单记录 on"},
-        {"outform", "main.Shared;Exnac.Option2;Exnac.CmdQr", "CmdTc", "Exnac | - | $DIR"},
-        {"fexcel", "main.Shared;Exnac.Option1;Exnac.CmdQr", "cmd2", "Exnac | - | $DIR"},
+        {"outform", "main.Shared;Exnac.Option2;Exnac.CmdQr", "CmdTc", "Exnac | - | 工作路径：$DIR"},
+        {"fexcel", "main.Shared;Exnac.Option1;Exnac.CmdQr", "cmd2", "Exnac | - | 工作路径：$DIR"},
         {"FrmMmWh", "main.MNUglywh", "CmdExit", "- | - | $DIR"},
-        {"frmAbout", "main.MNUgy", "cmdOK", "- | - | $DIR"},
+        {"frmAbout", "main.MNUgy", "cmdOK", "- | - | 工作路径：$DIR"},
     };
     auto* main = static_cast<MDIVamo*>(Registry::loaded(MDIVamo::kName));
     int files = 0;
@@ -382,6 +382,9 @@ TEST_F(DataWindowsTest, TheCloseBoxAndCtrlF4LeaveEveryWindowAsItsExitButtonDoes)
                 if (f != main)
                     f->unload();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            // The status bar as the main window's load wrote it (the windows
+            // above went without their exit, as no user makes them go).
+            tv::forms::setStatusPanel(tv::forms::Panel::WorkPath, "工作路径：" + folder);
             data = dataFile(QStringLiteral("c%1.mdb").arg(files++));
             tv::test::execSql(data, kRows);
             tv::state().DataFilePath.clear();

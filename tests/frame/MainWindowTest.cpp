@@ -160,6 +160,55 @@ TEST_F(MainWindowTest, NewDataFileNeverReplacesAFileInUseOrOfTheProgramByAnyName
     expectGolden(lines.replaceInStrings(folder, "$DIR"), "frame_new_data_file_refused.txt");
 }
 
+// A data file the window asked for cannot work on is refused by the main
+// window with its own reason before the window is built: no window opens, no
+// data file stays open, and the status bar keeps naming what it named (also
+// after a 新建 that failed, or kept a file no window can use). A file that
+// serves the check-in window (registrations only) is refused for the tenant
+// records window.
+TEST_F(MainWindowTest, ADataFileThatCannotServeIsRefusedWithItsReasonAndTheStatusBarKeepsItsText) {
+    registerStandIn(kRecords);
+    const QString zfdjOnly = dataFile("zfdj.mdb"), notes = folder + "/notes.txt";
+    tv::test::execSql(zfdjOnly, "DROP TABLE fzsdjs;");
+    QFile text(notes);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly) && text.write("CREATE TABLE zfdj (fjh TEXT);\n") > 0);
+    text.close();
+    for (const char* kind : {"fifo", "zero", "sparse"}) tv::test::makeOdd(kind, folder + '/' + kind + ".mdb");
+    ASSERT_TRUE(QFile::link(folder + "/loop2.mdb", folder + "/loop.mdb") &&
+                QFile::link(folder + "/loop.mdb", folder + "/loop2.mdb"));
+    QFile random(folder + "/random.mdb");
+    ASSERT_TRUE(random.open(QIODevice::WriteOnly) && random.write(QByteArray(5000, '\x9c')) > 0);
+    random.close();
+    open();
+    const QString start = tv::forms::statusPanel(tv::forms::Panel::WorkPath);
+    ASSERT_EQ(start, "工作路径：" + folder);
+    const struct {
+        const char *command, *file;
+        tv::dlg::Button answer;  // to a question
+    } rows[] = {
+        {"MNUcx", "fifo.mdb", tv::dlg::Ok},   {"MNUcx", "zero.mdb", tv::dlg::Ok},
+        {"MNUcx", "loop.mdb", tv::dlg::Ok},   {"MNUcx", "sparse.mdb", tv::dlg::Ok},
+        {"MNUcx", "random.mdb", tv::dlg::Ok}, {"MNUcx", "notes.txt", tv::dlg::Ok},
+        {"MNUcx", "zfdj.mdb", tv::dlg::Ok},   {"MNUdj", "zfdj.mdb", tv::dlg::Ok},
+        {"MNUnew", "notes.txt", tv::dlg::No}, {"MNUnew", "MDB", tv::dlg::Ok},
+    };
+    QStringList lines;
+    const auto failing = script::unexpectedHandler();
+    script::setUnexpectedHandler([](const tv::dlg::Call&) {});  // the message after a question: OK
+    for (const auto& row : rows) {
+        {
+            tv::test::Watchdog watchdog(std::string("a data file that is ") + row.file);
+            run(row.command, folder + '/' + row.file, row.answer);
+        }
+        const QString panel = tv::forms::statusPanel(tv::forms::Panel::WorkPath);
+        lines << QString::fromLatin1(row.command) + ' ' + row.file + " | " + said().mid(1).join(" -> ") + " -> " +
+                     outcome() + " | " + (panel == start ? "kept" : panel) + " | " + tv::state().DataFilePath;
+        tv::forms::setStatusPanel(tv::forms::Panel::WorkPath, start);  // after a window that did open
+    }
+    script::setUnexpectedHandler(failing);
+    expectGolden(lines.replaceInStrings(folder, "$DIR"), "frame_refused_data_files.txt");
+}
+
 // 新建 cancelled in its progress dialog (shown from the first piece on), onto
 // a new name and onto an old file the user chose to replace: no file is
 // made, the old one stays as it was, no temporary file is left and no window

@@ -12,6 +12,7 @@
 #include "platform/shell/Shell.h"
 #include "register_print/FrmDyjl.h"
 #include "support/Codes.h"
+#include "support/OddFiles.h"
 #include "support/PrintTo.h"
 #include "support/Sessions.h"
 
@@ -180,9 +181,74 @@ TEST_F(TenvoraTest, LoadsCountsTheUserLineAndFailsOnlyOnRealDataFaults) {
                     {"", "look"},
                     {"user=张三/999", "look"},
                     {"nousers", "look"},
-                    {"empty", "look;CmdCx;CmdDel;CmdPrinter;Check1;CmdPrinter"},
-                    {"drop", "look;CmdExit"}},
+                    {"empty", "look;CmdCx;CmdDel;CmdPrinter;Check1;CmdPrinter"}},
                    "records_load.txt");
+}
+
+// A data file the window cannot work on, each with its own reason (the main
+// window's test tries more kinds of file): the window never shows half built
+// (it is gone), no data file stays open, the status bar and the shared state
+// are as they were, and nothing waits.
+TEST_F(TenvoraTest, AFileItCannotUseIsRefusedWithItsReasonAndNothingIsLeftHalfBuilt) {
+    const QString refused = "无法使用数据文件“%1”：%2。";
+    const struct Row {
+        const char* kind;  // an odd kind (support/OddFiles.h), or what is made below
+        QString told;      // %1: the file
+    } rows[] = {
+        {"fifo", refused.arg("%1", "不是普通文件，可能是文件夹、管道或设备")},
+        {"sparse", refused.arg("%1", "文件太大（64.0 GB），不是本程序的数据文件")},
+        {"text", refused.arg("%1", "它不是本程序的数据文件")},
+        {"damaged", refused.arg("%1", "它不是本程序的数据文件（数据文件已损坏）")},
+        {"no tables", refused.arg("%1", "数据文件中没有数据表“zfdj”")},
+        {"no qtfy", refused.arg("%1", "数据文件中没有数据表“qtfy”")},
+        {"no hj", refused.arg("%1", "数据表“fzsdjs”中没有字段“hj”")},
+        {"no users",
+         "与导入的数据表格式不相符，请选择与导入数据表格式相对应的数据表！\n数据文件中没有所需的数据表：yhzc。"},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.kind);
+        const QString kind = QString::fromUtf8(row.kind), bad = dir.filePath(QStringLiteral("bad%1.mdb").arg(n++));
+        state().UserDbPath = dir.filePath("users.ini");
+        if (!QFile::exists(state().UserDbPath))
+            tv::test::makeUserDb(state().UserDbPath);
+        if (tv::test::oddKinds().contains(kind)) {
+            tv::test::makeOdd(kind, bad);
+        } else if (kind == "text") {
+            QFile f(bad);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("CREATE TABLE zfdj (fjh TEXT);\n") > 0);
+        } else if (kind == "no tables") {
+            QFile(bad).open(QIODevice::WriteOnly);  // empty: the engine makes it a database
+            tv::test::execSql(bad, "CREATE TABLE t (a TEXT);");
+        } else {
+            tv::test::makeDataFile(bad);
+            if (kind == "damaged") {
+                QFile f(bad);
+                ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.seek(100) && f.write(QByteArray(4000, '\xff')) > 0);
+            } else if (kind != "no users") {
+                tv::test::execSql(bad, kind == "no qtfy" ? "DROP TABLE qtfy;" : "ALTER TABLE fzsdjs DROP COLUMN hj;");
+            } else {
+                state().UserDbPath = bad;  // a data file: no yhzc in it
+            }
+        }
+        main->panels[1] = "工作路径：/before";
+        state().DataFilePath = bad;
+        state().DatabasePath = "/before.mdb";
+        state().ActiveFormCode = tv::FormCode::CheckIn;
+        script::clearCalls();
+        {
+            tv::test::Watchdog watchdog("the records window on a bad file that is " + std::string(row.kind));
+            tv::forms::the<Tenvora>().show();
+        }
+        QStringList said;
+        for (const tv::dlg::Call& c : script::calls()) said << c.title + ':' + c.text;
+        EXPECT_EQ(said, QStringList("提示！:" + QString(row.told).arg(bad)));
+        EXPECT_FALSE(Registry::isLoaded("Tenvora"));
+        EXPECT_EQ(main->panels[1], "工作路径：/before");
+        EXPECT_EQ(state().DataFilePath, "");
+        EXPECT_EQ(state().DatabasePath, "/before.mdb");
+        EXPECT_EQ(state().ActiveFormCode, tv::FormCode::CheckIn);
+    }
 }
 
 TEST_F(TenvoraTest, SearchesByEveryBranchAndTheOtherGridsFollowAClickedTenant) {
