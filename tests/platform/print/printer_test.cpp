@@ -6,6 +6,7 @@
 #include "platform/dialogs/Dialogs.h"
 #include "platform/print/Backends.h"
 #include "platform/print/Layout.h"
+#include "platform/values/OwnFiles.h"
 #include "support/FullDisk.h"
 
 #include <gtest/gtest.h>
@@ -246,6 +247,31 @@ TEST_F(PrinterTest, APdfOnAFullDiskLeavesTheOldOneAsItWasAndSaysWhy) {
     EXPECT_EQ(Printer::traceLines().last(), "abort");
     EXPECT_TRUE(old.open(QIODevice::ReadOnly) && old.readAll() == "old pdf");
     EXPECT_EQ(disk.files(), QStringList{"收据.pdf"});
+}
+
+// A PDF named through a link to one of the program's own files is refused
+// with the reason before anything is written; the file stays as it was.
+TEST_F(PrinterTest, APdfThroughALinkToAFileOfTheProgramIsRefusedAndWritesNothing) {
+    QTemporaryDir dir;
+    const QString own = dir.filePath("Zjzd.txt"), link = dir.filePath("收据.pdf");
+    QFile receipts(own);
+    ASSERT_TRUE(receipts.open(QIODevice::WriteOnly) && receipts.write("receipts") == 8);
+    receipts.close();
+    ASSERT_TRUE(QFile::link(own, link));
+    const int id = tv::addOwnFiles([&] { return std::vector<tv::OwnFile>{{own, "收据文件"}}; });
+    Printer::useFiles(link, QString());
+    QString told;
+    try {
+        dev().printLine({text("租金")});
+        dev().endDoc();
+    } catch (const PrintError& e) {
+        told = e.text();
+    }
+    tv::removeOwnFiles(id);
+    EXPECT_TRUE(told.contains("本程序自用的收据文件")) << told.toStdString();
+    EXPECT_EQ(Printer::traceLines().last(), "abort");
+    EXPECT_TRUE(receipts.open(QIODevice::ReadOnly) && receipts.readAll() == "receipts");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2);
 }
 
 TEST_F(PrinterTest, WithoutAnyPrinterTheJobGoesToANewPdfInTheCurrentFolder) {
