@@ -162,6 +162,8 @@ public:
             }
             if (!has) {
                 params_.emplace_back();
+            } else if (kind == tv::ColumnKind::Text && cell->second.kind() == tv::Value::Kind::Double) {
+                params_.push_back(numberAsText(row, i, cell->second));
             } else if (tv::Database::holds(cell->second, kind)) {
                 params_.push_back(cell->second);
             } else {
@@ -188,6 +190,28 @@ public:
     }
 
 private:
+    // A number for a text field: the digits the workbook keeps for it, else
+    // its own; counted when more than 15 significant digits make its last
+    // ones doubtful.
+    tv::Value numberAsText(const tv::workbook::Sheet::Row& row, int column, const tv::Value& number) {
+        QString text = row.digitsAt(column);
+        if (text.isEmpty())
+            text = tv::Database::convert(number, tv::ColumnKind::Text).toText();
+        int significant = 0, zeros = 0;
+        for (const QChar c : text) {
+            if (c == QLatin1Char('E'))
+                break;
+            if (c == QLatin1Char('0')) {
+                zeros += significant > 0;
+            } else if (c.isDigit()) {
+                significant += zeros + 1;
+                zeros = 0;
+            }
+        }
+        counts.doubtfulDigits += significant > 15;
+        return tv::Value(text);
+    }
+
     tv::Statement& statement() {
         if (last_ && taken_ == lastTaken_)
             return *last_;

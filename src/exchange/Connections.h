@@ -82,13 +82,18 @@ struct ImportCounts {
     qint64 stored = 0;       // rows appended
     qint64 failedRows = 0;   // rows the data file refused
     qint64 failedCells = 0;  // cells a field could not take (the field kept its default)
+    // Numbers stored into a text field whose last digits may not be exact
+    // (more than 15 significant ones: an ID number held as a number).
+    qint64 doubtfulDigits = 0;
 };
 
 // Appends the rows of `sheet` to `table` by column position, all in one
 // transaction: each cell converted on its own by its field's declared type;
 // a cell the field cannot take leaves the field out of that row (its default
 // applies), an empty cell stores Null, a photo field takes nothing. The
-// sheet's error values count among the cells not taken.
+// sheet's error values count among the cells not taken. A number into a
+// text field is stored in the digits the workbook keeps for it, else in its
+// own (a whole number in plain digits).
 ImportCounts appendRows(tv::Database& db, const QString& table, const tv::workbook::Sheet& sheet);
 // The same for sheet `sheet` of the workbook at `path` (its first `columns`
 // columns), read anew: the rows are appended in batches as the reader hands

@@ -205,6 +205,9 @@ void faccess::cmd1_Click() {
             text += QStringLiteral("\n其中%1行导入失败，%2个单元格无法转换，已取默认值")
                         .arg(LastImport.failedRows)
                         .arg(LastImport.failedCells);
+        if (LastImport.doubtfulDigits)
+            text += QStringLiteral("\n其中%1个数字单元格超过15位有效数字（如身份证号码），末几位可能不准确，请核对")
+                        .arg(LastImport.doubtfulDigits);
         notice(text, tv::dlg::OkOnly);
         u.cmd2->setText(QStringLiteral("关闭"));
     }

@@ -443,7 +443,7 @@ TEST_F(ExchangeTest, ImportStoresEachRowWithTheFieldsItFillsAndGoesOnPastARefuse
 TEST_F(ExchangeTest, OnlyARowRefusedForItsValuesIsPassedOver) {
     tv::workbook::Sheet sheet;
     sheet.columns = 1;
-    for (const char* k : {"a", "", "x", "a", "c"}) sheet.rows.push_back({{{0, *k ? tv::Value(k) : tv::Value()}}});
+    for (const char* k : {"a", "", "x", "a", "c"}) sheet.rows.push_back({{{0, *k ? tv::Value(k) : tv::Value()}}, {}});
     const struct {
         const char* column;
         const char* stored;  // what the table holds afterwards; "!" and the box's words when it ended
@@ -702,6 +702,38 @@ TEST_F(ExchangeTest, WorkbooksOfIndependentProgramsImportToTheSameRows) {
     EXPECT_EQ(boxes(), "工作表“公式”中有6个单元格，但没有读出任何一行数据（公式没有保存计算结果，或单元格是错误值）。");
     EXPECT_FALSE(ctl<ex::fexcel>("cmd1")->isEnabled());
     EXPECT_FALSE(label<ex::fexcel>("Label3")->isVisible());
+}
+
+// ID numbers held as number cells go into a text field in plain digits: the workbook's own where it keeps
+// them (.xlsx, .ods), else the number's; those whose digits may not all be exact (more than 15 significant
+// ones) are counted in the closing message.
+TEST_F(ExchangeTest, AnIdNumberHeldAsANumberImportsInPlainDigits) {
+    const QString counted = QStringLiteral(
+        "数据表没有记录，现在开始导入新数据;已成功导入5条记录!\n"
+        "其中2个数字单元格超过15位有效数字（如身份证号码），末几位可能不准确，请核对");
+    const char* exact =
+        "101440301199001011234800|102440301199001011000800|103440301900101123800|"
+        "104440301199001011300800|10544030119900101123X800";
+    const struct {
+        const char* book;
+        const char* sheet;
+        const char* rows;  // fjh, sfzhm, zj of each row stored
+    } cases[] = {
+        {"workbook_ids.xlsx", "数据", exact},
+        {"workbook_ids.ods", "表一", exact},
+        {"workbook_ids.xls", "数据",
+         "101440301199001011260800|102440301199001011000800|103440301900101123800|104440301199001011300800|"
+         "10544030119900101123X800"},
+    };
+    for (const auto& c : cases) {
+        Registry::unloadAll();
+        tv::test::execSql(file, QStringLiteral("DELETE FROM bysj;"));
+        importInto(QStringLiteral(TV_FIXTURES_DIR "/") + c.book, QString::fromUtf8(c.sheet), file,
+                   QStringLiteral("bysj"));
+        EXPECT_EQ(boxes(), counted) << c.book;
+        EXPECT_EQ(queryText(file, "select group_concat(fjh || sfzhm || zj, '|') from bysj"), QString::fromUtf8(c.rows))
+            << c.book;
+    }
 }
 
 TEST_F(ExchangeTest, APipeOrADeviceForAWorkbookIsRefusedAtOnce) {

@@ -99,6 +99,9 @@ double finiteOf(const Value& v) {
 Value textColumn(const Value& v) {
     if (v.kind() == Value::Kind::Bytes)
         refuse();
+    // A whole number (an ID number held as a number) in plain digits, never "4.40301199001011E+17".
+    if (v.kind() == Value::Kind::Double)
+        return Value(plainDigits(v.toDouble()));
     return Value(v.toText());
 }
 

@@ -241,6 +241,24 @@ QString floatText(float f) { return generalText(static_cast<double>(f), 7); }
 
 QString doubleText(double d) { return generalText(d, 15); }
 
+QString plainDigits(double whole) {
+    if (!std::isfinite(whole) || whole != std::trunc(whole))
+        return doubleText(whole);
+    if (whole == 0.0)
+        return QStringLiteral("0");
+    char buf[40];
+    *std::to_chars(buf, buf + sizeof buf - 1, whole, std::chars_format::scientific).ptr = '\0';
+    // "-d.ddde+XX": the digits, then as many zeros as the exponent leaves.
+    const char* e = std::strchr(buf, 'e');
+    QString out;
+    for (const char* p = buf; p < e; ++p)
+        if (*p != '.')
+            out += QLatin1Char(*p);
+    const qsizetype digits = out.size() - (whole < 0);
+    out += QString(std::max<qsizetype>(0, std::atoi(e + 1) + 1 - digits), QLatin1Char('0'));
+    return out;
+}
+
 QString moneyText(Money m) { return trimFraction(scaledText(m.units(), 4)); }
 
 QString printForm(float f) { return printFormOf(floatText(f)); }

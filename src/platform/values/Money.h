@@ -96,6 +96,11 @@ QString format00Exact(Money m);
 QString floatText(float f);
 // Text of a double: at most 15 significant digits, no trailing zeros.
 QString doubleText(double d);
+// A whole number in plain digits, however large, without an exponent: the
+// shortest digits that read back as the number, then zeros to the units
+// (4.403011990010113e+17 -> "440301199001011300"). A number that is not
+// whole gets doubleText().
+QString plainDigits(double whole);
 // Text of money as a number: "800", "19.99", "-0.5".
 QString moneyText(Money m);
 

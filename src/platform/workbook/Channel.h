@@ -20,8 +20,9 @@ namespace tv::workbook::detail {
 // ends (its counts), the reading is done, or the error that stopped it.
 enum Message : uint8_t { MSheet, MRows, MRestart, MEnd, MDone, MError };
 constexpr size_t kRowsPerMessage = 1024;
-// What a cell's bytes hold: a number, a text, a date, a small whole number.
-enum Tag : uint8_t { TNumber, TText, TDate, TSmall };
+// What a cell's bytes hold: a number, a text, a date, a small whole number,
+// a number followed by its own digits.
+enum Tag : uint8_t { TNumber, TText, TDate, TSmall, TDigits };
 
 class Packer {
 public:

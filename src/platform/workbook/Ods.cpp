@@ -88,8 +88,9 @@ void paragraph(Reader& x, std::string& out) {
         [&] { x.appendText(out); });
 }
 
-// One cell just started: its value, and whether it holds anything at all.
-Value cell(Reader& x, bool& held, bool& failed) {
+// One cell just started: its value (a number with the digits it is written
+// in, where they say more), and whether it holds anything at all.
+Value cell(Reader& x, QString& digits, bool& held, bool& failed) {
     std::string type = x.attribute("value-type");
     // LibreOffice keeps an error result as the number 0 and says so in a type of its own.
     const bool error = x.attribute("calcext:value-type") == "error";
@@ -97,8 +98,11 @@ Value cell(Reader& x, bool& held, bool& failed) {
     x.rawAttribute("formula", &hasFormula);
     Value v;
     if (type == "float" || type == "currency" || type == "percentage") {
-        if (const auto d = numberIn(x.rawAttribute("value")))
+        const std::string_view written = x.rawAttribute("value");
+        if (const auto d = numberIn(written)) {
             v = Value(*d);
+            digits = ownDigits(written, *d);
+        }
     } else if (type == "date") {
         const std::string d = x.attribute("date-value");
         const QDate day = QDate::fromString(QString::fromLatin1(d.data(), qsizetype(std::min<size_t>(d.size(), 10))),
@@ -140,7 +144,12 @@ void table(Reader& x, const QString& name, SheetSink& sink) {
     sink.begin(name);
     SheetBuilder out(name, sink);
     int32_t row = 0;
-    std::vector<std::pair<int32_t, Value>> cells;
+    struct Cell {
+        int32_t column;
+        Value value;
+        QString digits;
+    };
+    std::vector<Cell> cells;
     // Rows, also in groups and header rows; nothing else of the table.
     std::function<void()> child = [&] {
         if (x.is("table-row-group") || x.is("table-header-rows") || x.is("table-rows"))
@@ -156,10 +165,12 @@ void table(Reader& x, const QString& name, SheetSink& sink) {
                 return x.skip();
             const int32_t repeat = repeatOf(x, "number-columns-repeated");
             bool holds = false, failed = false;
-            Value v = cell(x, holds, failed);
+            QString digits;
+            Value v = cell(x, digits, holds, failed);
             held += holds ? repeat : 0;
             errors += failed ? repeat : 0;
-            for (int32_t c = 0; !v.isNull() && c < repeat && col + c < kMaxColumns; ++c) cells.emplace_back(col + c, v);
+            for (int32_t c = 0; !v.isNull() && c < repeat && col + c < kMaxColumns; ++c)
+                cells.push_back({col + c, v, digits});
             // Values past the sheet's last column: cells not taken.
             if (!v.isNull())
                 errors += std::max<int64_t>(0, int64_t(col) + repeat - std::max(col, kMaxColumns));
@@ -169,7 +180,7 @@ void table(Reader& x, const QString& name, SheetSink& sink) {
         for (int32_t r = 0; r < rows && row + r < kMaxRows; ++r) {
             for (int64_t h = 0; h < held; ++h) out.held();
             out.error(errors);
-            for (const auto& [c, v] : cells) out.add(row + r, c, v);
+            for (const Cell& c : cells) out.add(row + r, c.column, c.value, c.digits);
             if (cells.empty() && held == 0 && errors == 0)
                 break;
         }

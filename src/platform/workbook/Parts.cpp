@@ -205,7 +205,7 @@ SheetBuilder::SheetBuilder(QString name, SheetSink& sink, bool holdRows) : sink_
     sheet_.name = std::move(name);
 }
 
-void SheetBuilder::add(int32_t row, int32_t column, Value value) {
+void SheetBuilder::add(int32_t row, int32_t column, Value value, QString digits) {
     if (row < 0 || column < 0 || value.isNull())
         return;
     if (row >= kMaxRows || column >= kMaxColumns) {
@@ -226,6 +226,10 @@ void SheetBuilder::add(int32_t row, int32_t column, Value value) {
     if (column <= lastColumn_)
         cellsInOrder_ = false;
     lastColumn_ = column;
+    if (!digits.isEmpty() || !digits_.empty()) {
+        digits_.resize(current_.cells.size());
+        digits_.push_back(std::move(digits));
+    }
     current_.cells.emplace_back(column, std::move(value));
     sheet_.columns = std::max(sheet_.columns, column + 1);
 }
@@ -233,19 +237,31 @@ void SheetBuilder::add(int32_t row, int32_t column, Value value) {
 void SheetBuilder::closeRow() {
     if (current_.cells.empty())
         return;
+    auto& cells = current_.cells;
+    if (!digits_.empty())
+        digits_.resize(cells.size());
     if (!cellsInOrder_) {
         // In order of column; of a cell written twice the last one counts.
-        auto& cells = current_.cells;
         std::vector<size_t> order(cells.size());
         std::iota(order.begin(), order.end(), size_t{0});
         std::stable_sort(order.begin(), order.end(),
                          [&](size_t a, size_t b) { return cells[a].first < cells[b].first; });
         std::vector<std::pair<int, Value>> kept;
-        for (size_t i = 0; i < order.size(); ++i)
-            if (i + 1 == order.size() || cells[order[i + 1]].first != cells[order[i]].first)
-                kept.emplace_back(cells[order[i]].first, cells[order[i]].second);
+        std::vector<QString> keptDigits;
+        for (size_t i = 0; i < order.size(); ++i) {
+            if (i + 1 < order.size() && cells[order[i + 1]].first == cells[order[i]].first)
+                continue;
+            kept.emplace_back(cells[order[i]].first, cells[order[i]].second);
+            if (!digits_.empty())
+                keptDigits.push_back(std::move(digits_[order[i]]));
+        }
         cells = std::move(kept);
+        digits_ = std::move(keptDigits);
     }
+    for (size_t i = 0; i < digits_.size(); ++i)
+        if (!digits_[i].isEmpty())
+            current_.digits.emplace_back(cells[i].first, std::move(digits_[i]));
+    digits_.clear();
     if (hold_) {
         sheet_.rows.push_back(std::move(current_));
         rowNumbers_.push_back(row_);
@@ -269,23 +285,29 @@ void SheetBuilder::finish() {
         int32_t last = -1;
         for (size_t i : order) {
             if (!rows.empty() && rowNumbers_[i] == last) {
-                // The cells of both, in order of column, the later one kept.
-                std::vector<std::pair<int, Value>> joined;
-                auto& a = rows.back().cells;
-                const auto& b = sheet_.rows[i].cells;
+                // The cells of both, in order of column, the later one kept
+                // (with its digits).
+                Sheet::Row joined;
+                const Sheet::Row& first = rows.back();
+                const Sheet::Row& later = sheet_.rows[i];
+                const auto& a = first.cells;
+                const auto& b = later.cells;
+                const auto take = [&joined](const Sheet::Row& from, const std::pair<int, Value>& cell) {
+                    joined.cells.push_back(cell);
+                    if (const QString d = from.digitsAt(cell.first); !d.isEmpty())
+                        joined.digits.emplace_back(cell.first, d);
+                };
                 size_t x = 0, y = 0;
                 while (x < a.size() || y < b.size()) {
                     if (y == b.size() || (x < a.size() && a[x].first < b[y].first)) {
-                        joined.emplace_back(a[x].first, a[x].second);
-                        ++x;
+                        take(first, a[x++]);
                     } else {
                         if (x < a.size() && a[x].first == b[y].first)
                             ++x;
-                        joined.emplace_back(b[y].first, b[y].second);
-                        ++y;
+                        take(later, b[y++]);
                     }
                 }
-                a = std::move(joined);
+                rows.back() = std::move(joined);
             } else {
                 rows.push_back(std::move(sheet_.rows[i]));
             }
@@ -297,6 +319,21 @@ void SheetBuilder::finish() {
     sheet_.rows = {};
     rowNumbers_ = {};
     sink_.end(sheet_);
+}
+
+QString ownDigits(std::string_view text, double number) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    const bool negative = !text.empty() && text.front() == '-';
+    if (negative || (!text.empty() && text.front() == '+'))
+        text.remove_prefix(1);
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
+        return QString();
+    while (text.size() > 1 && text.front() == '0') text.remove_prefix(1);
+    QString digits = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    if (negative && digits != QLatin1String("0"))
+        digits.prepend(QLatin1Char('-'));
+    return digits == plainDigits(number) ? QString() : digits;
 }
 
 std::optional<double> numberIn(std::string_view s) {

@@ -132,9 +132,10 @@ public:
     // A cell that gives no value it should (an error value, a value it
     // cannot be read as), or `count` of them.
     void error(qint64 count = 1) { sheet_.errors += count; }
-    // A value at its place; one past the sheet's last column or row is
-    // counted as an error, not kept.
-    void add(int32_t row, int32_t column, Value value);
+    // A value at its place, with the digits the file keeps for it where
+    // they say more than the number (ownDigits()); one past the sheet's
+    // last column or row is counted as an error, not kept.
+    void add(int32_t row, int32_t column, Value value, QString digits = QString());
     // The last row handed over, then the counts.
     void finish();
 
@@ -150,6 +151,8 @@ private:
     bool cellsInOrder_ = true;
     std::vector<int32_t> rowNumbers_;
     Sheet::Row current_;
+    // The digits of the current row's cells, one for each (empty while none has any).
+    std::vector<QString> digits_;
 };
 
 // Number formats that show a date: the built-in ones by id, the others by
@@ -163,6 +166,10 @@ Value dateOf(double serial, bool from1904);
 // A number as a workbook writes it ("1200", " 3.5E+2"); nothing for
 // anything else, or for what is not finite.
 std::optional<double> numberIn(std::string_view s);
+// The digits of `text`, the number `number` as the file writes it, where
+// they are plain digits ("-440301199001011234", no point, no exponent) that
+// say more than the number's own (plainDigits()); empty otherwise.
+QString ownDigits(std::string_view text, double number);
 
 // The readers of the three formats, each handing the sheets the sink wants
 // to it as it reads them.

@@ -293,8 +293,16 @@ bool take(const char* bytes, size_t size, const Listener& listener) {
 
 void detail::Packer::row(const Sheet::Row& row) {
     put(static_cast<uint32_t>(row.cells.size()));
+    auto digits = row.digits.begin();
     for (const auto& [col, v] : row.cells) {
         put(static_cast<int32_t>(col));
+        while (digits != row.digits.end() && digits->first < col) ++digits;
+        if (digits != row.digits.end() && digits->first == col) {
+            put(TDigits);
+            put(v.toDouble());
+            text(digits->second);
+            continue;
+        }
         switch (v.kind()) {
             case Value::Kind::Text:
                 put(TText);
@@ -344,6 +352,10 @@ void detail::Unpacker::rows(uint64_t count, std::vector<Sheet::Row>& rows) {
                     break;
                 case TSmall:
                     row.cells.emplace_back(col, Value(get<int16_t>()));
+                    break;
+                case TDigits:
+                    row.cells.emplace_back(col, Value(get<double>()));
+                    row.digits.emplace_back(col, text());
                     break;
                 default:
                     row.cells.emplace_back(col, Value(get<double>()));
@@ -457,6 +469,13 @@ Value Sheet::Row::at(int column) const {
     const auto it = std::lower_bound(cells.begin(), cells.end(), column,
                                      [](const std::pair<int, Value>& c, int col) { return c.first < col; });
     return it != cells.end() && it->first == column ? it->second : Value();
+}
+
+QString Sheet::Row::digitsAt(int column) const {
+    for (const auto& [c, d] : digits)
+        if (c == column)
+            return d;
+    return QString();
 }
 
 Format sniff(const QByteArray& head) {

@@ -81,7 +81,14 @@ struct Sheet {
     qint64 errors = 0;
     struct Row {
         std::vector<std::pair<int, Value>> cells;
+        // A whole number's own digits as the file keeps them, where they say
+        // more than the number does (an 18-digit ID number held as a number:
+        // "440301199001011234", where the number is 440301199001011264), by
+        // column; few or none.
+        std::vector<std::pair<int, QString>> digits;
         Value at(int column) const;  // Null where the row has no value
+        // The digits kept for the number at `column`; empty where none are.
+        QString digitsAt(int column) const;
     };
     std::vector<Row> rows;
 };
@@ -96,7 +103,8 @@ Format sniff(const QByteArray& head);
 // doubles, dates as dates (an .xlsx / .xls number by its date format, in the
 // workbook's date system; an .ods cell by its own date type), booleans as
 // 1 / 0, formulas as the result the workbook kept (none kept: empty); errors
-// and empty text count as empty. Only a regular file is read, and it is never
+// and empty text count as empty. A whole number written in plain digits
+// that say more than the number keeps its digits beside it (Row::digits). Only a regular file is read, and it is never
 // waited for: a FIFO, a device or a file past the size limit is refused at
 // once. WorkbookError for a file that cannot be read. `waiting`, when given,
 // is called about ten times a second while the reading process works and has

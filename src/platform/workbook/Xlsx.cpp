@@ -317,12 +317,15 @@ void readCells(const Book& book, Reader& x, SheetBuilder& out) {
             if (hasValue || hasInline || hasFormula)
                 out.held();
             Value value = cellValue(book, type, xf, v, inl, hasInline);
+            QString digits;
+            if (value.kind() == Value::Kind::Double && (type.empty() || type == "n"))
+                digits = ownDigits(v, value.toDouble());
             // An error, or a value that is not what its type says.
             const auto number = numberIn(v);
             if (type == "e" || ((type.empty() || type == "n") && !v.empty() && !number) ||
                 (type == "s" && (!number || *number < 0 || *number >= double(book.strings.size()))))
                 out.error();
-            out.add(row, col, std::move(value));
+            out.add(row, col, std::move(value), std::move(digits));
         }
     }
 }

@@ -98,6 +98,14 @@ TEST(ValuesText, NumberTexts) {
     EXPECT_EQ(floatText(-0.0f), "0");
     EXPECT_EQ(floatText(12345678.0f), "1.234568E+07");
     EXPECT_EQ(doubleText(0.1 + 0.2), "0.3");
+    // A whole number in plain digits, the shortest that read back as it: 440301199001011234 is held as ...264.
+    const std::pair<double, const char*> whole[] = {{440301199001011234.0, "440301199001011260"},
+                                                    {4.40301199001011e17, "440301199001011000"},
+                                                    {440301900101123.0, "440301900101123"},
+                                                    {-1e21, "-1000000000000000000000"},
+                                                    {-0.0, "0"},
+                                                    {2.5, "2.5"}};
+    for (const auto& [d, text] : whole) EXPECT_EQ(plainDigits(d), text) << d;
     EXPECT_EQ(moneyText(Money::fromInt(800)), "800");
     EXPECT_EQ(moneyText(m("19.99")), "19.99");
     EXPECT_EQ(moneyText(m("-0.5")), "-0.5");

@@ -21,14 +21,20 @@ namespace {
 QString fixture(const QString& name) { return QStringLiteral(TV_FIXTURES_DIR "/") + name; }
 
 // Sheets as text: "[name] columns", then a row per line, each cell "column=kind:text"
-// (kinds: t text, n number, d date, s small whole number).
+// (kinds: t text, n number, d date, s small whole number), "#digits" after a number
+// whose own digits are kept.
 QString dump(const std::vector<wb::Sheet>& sheets) {
     QString out;
     for (const wb::Sheet& s : sheets) {
         out += QStringLiteral("[%1] %2\n").arg(s.name).arg(s.columns);
         for (const wb::Sheet::Row& r : s.rows) {
-            for (const auto& [c, v] : r.cells)
-                out += QStringLiteral("%1=%2:%3 ").arg(c).arg(QChar("-tsinnmdb"[int(v.kind())])).arg(v.toText());
+            for (const auto& [c, v] : r.cells) {
+                const QString digits = r.digitsAt(c);
+                out += QStringLiteral("%1=%2:%3%4 ")
+                           .arg(c)
+                           .arg(QChar("-tsinnmdb"[int(v.kind())]))
+                           .arg(v.toText(), digits.isEmpty() ? QString() : '#' + digits);
+            }
             out += QLatin1Char('\n');
         }
     }
@@ -121,6 +127,28 @@ TEST(Workbook, EveryKindOfCellInTheThreeFormats) {
     const QString rows = dump(wb::read(fixture(QStringLiteral("exchange_twin.xls")))).section('\n', 1, 2);
     EXPECT_EQ(rows, dump(wb::read(renamed)).section('\n', 1, 2));
     EXPECT_EQ(rows.section('\n', 0, 0), "0=d:2024-01-05 1=t:101 2=t:张三 3=t:440101199001011234 4=n:800 5=n:3.5 ");
+}
+
+// A whole number written in plain digits that say more than the number keeps
+// them beside it (an 18-digit ID number held as a number); one written with
+// an exponent, an old 15-digit one and a legacy workbook's numbers keep none.
+// A cell written again without digits of its own keeps none of the first's.
+TEST(Workbook, AWholeNumberKeepsThePlainDigitsItIsWrittenIn) {
+    const QString rows = QStringLiteral(
+        "1=t:101 2=t:张三 3=n:4.40301199001011E+17#440301199001011234 4=n:800 \n"
+        "1=t:102 2=t:李四 3=n:4.40301199001011E+17 4=n:800 \n1=t:103 2=t:王五 3=n:440301900101123 4=n:800 \n"
+        "1=t:104 2=t:赵六 3=n:4.40301199001011E+17 4=n:800 \n1=t:105 2=t:钱七 3=t:44030119900101123X 4=n:800 \n");
+    const struct {
+        const char* file;
+        QString sheets;
+    } cases[] = {
+        {"workbook_ids.xlsx", "[数据] 5\n" + rows +
+                                  "[第二页] 5\n3=n:4.40301199001011E+17#440301199001011235 \n"
+                                  "2=n:-1.23456789012346E+16#-12345678901234567 3=n:7 4=n:1 \n"},
+        {"workbook_ids.ods", "[表一] 5\n" + rows},
+        {"workbook_ids.xls", "[数据] 5\n" + QString(rows).remove(QStringLiteral("#440301199001011234"))},
+    };
+    for (const auto& c : cases) EXPECT_EQ(dump(wb::read(fixture(c.file))), c.sheets) << c.file;
 }
 
 TEST(Workbook, CellsPastTheLastColumnAreCountedAmongTheCellsNotTaken) {
@@ -219,7 +247,7 @@ TEST(Workbook, EveryEventReadsAlikeAcrossTheEndOfAPiece) {
               "[数据] 3\n0=t:<租> & \"客\" 1=t:<&租客> 2=n:1.5 \n[第二页] 0\n");
     QStringList books;
     for (const char* name : {"workbook_markup.xlsx", "workbook_kinds.xlsx", "workbook_1904.xlsx", "workbook_sheet.ods",
-                             "workbook_wide.ods", "exchange_twin.xlsx"})
+                             "workbook_wide.ods", "exchange_twin.xlsx", "workbook_ids.xlsx", "workbook_ids.ods"})
         books << fixture(QString::fromLatin1(name));
     const QDir others(fixture(QStringLiteral("workbooks")));
     for (const QString& name : others.entryList({"*.xlsx", "*.ods"}, QDir::Files, QDir::Name))
