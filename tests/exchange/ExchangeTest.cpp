@@ -811,6 +811,12 @@ TEST_F(ExchangeTest, ADamagedWorkbookSaysWhyAndChangesNothing) {
     }
     click<ex::fexcel>("Img2", QString(""));
     EXPECT_EQ(boxes(), "请重新选择Excel文件!");
+    // A 1 KB sheet that repeats a value over every cell: refused at once when chosen, no sheet chosen.
+    click<ex::fexcel>("Img2", QStringLiteral(TV_FIXTURES_DIR "/workbook_repeat_all.ods"));
+    choose<ex::fexcel>("Com1", QStringLiteral("表一"));
+    EXPECT_EQ(boxes(), "Excel文件太大，不能读取：工作表“表一”的单元格重复展开后多于16777216个。");
+    EXPECT_EQ(combo<ex::fexcel>("Com1")->currentIndex(), -1);
+    EXPECT_FALSE(ctl<ex::fexcel>("cmd1")->isEnabled());
     // A workbook damaged after its preview: the import reads it anew, says why and stores nothing.
     const QString book = dir.filePath(QStringLiteral("twin.xlsx"));
     QFile::copy(QStringLiteral(TV_FIXTURES_DIR "/exchange_twin.xlsx"), book);

@@ -3,11 +3,13 @@
 // date only when its type is date, a time as the part of a day, a boolean as
 // 1 / 0, a text; its number style never makes a date of a number. A formula
 // counts by the result kept with it. Rows and cells the file writes once with
-// a repeat count are repeated.
+// a repeat count are repeated, each copy counted against the cells a sheet
+// may give.
 
 #include "platform/workbook/Parts.h"
 #include "platform/workbook/Xml.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <functional>
@@ -139,6 +141,10 @@ Value cell(Reader& x, QString& digits, bool& held, bool& failed) {
     return error ? Value() : v;
 }
 
+// The cells counted of one row, held or in error, at most: the counts of a
+// row repeated to the last row stay far within their type.
+constexpr int64_t kCountedPerRow = int64_t(1) << 40;
+
 // One table just started, its rows handed to the sink.
 void table(Reader& x, const QString& name, SheetSink& sink) {
     sink.begin(name);
@@ -150,6 +156,7 @@ void table(Reader& x, const QString& name, SheetSink& sink) {
         QString digits;
     };
     std::vector<Cell> cells;
+    int64_t given = 0;  // cells of the sheet's rows so far
     // Rows, also in groups and header rows; nothing else of the table.
     std::function<void()> child = [&] {
         if (x.is("table-row-group") || x.is("table-header-rows") || x.is("table-rows"))
@@ -176,14 +183,19 @@ void table(Reader& x, const QString& name, SheetSink& sink) {
                 errors += std::max<int64_t>(0, int64_t(col) + repeat - std::max(col, kMaxColumns));
             col = std::min(col + repeat, kMaxColumns);
         });
-        // A row written once for several alike: each of them.
-        for (int32_t r = 0; r < rows && row + r < kMaxRows; ++r) {
-            for (int64_t h = 0; h < held; ++h) out.held();
-            out.error(errors);
+        // A row written once for several alike: each of them within the
+        // sheet, every copy of a cell counted against the cells a sheet may
+        // give before any is made (a few bytes of repeat counts must not
+        // make billions of cells). Copies that give no cell cost nothing.
+        const int64_t copies = std::clamp<int64_t>(int64_t(kMaxRows) - row, 0, rows);
+        if ((given += copies * int64_t(cells.size())) > int64_t(kMaxCells))
+            throw WorkbookError(QStringLiteral("Excel文件太大，不能读取：工作表“%1”的单元格重复展开后多于%2个。")
+                                    .arg(name)
+                                    .arg(kMaxCells));
+        out.held(std::min<int64_t>(held, kCountedPerRow) * copies);
+        out.error(std::min<int64_t>(errors, kCountedPerRow) * copies);
+        for (int32_t r = 0; r < copies; ++r)
             for (const Cell& c : cells) out.add(row + r, c.column, c.value, c.digits);
-            if (cells.empty() && held == 0 && errors == 0)
-                break;
-        }
         // Rows past the sheet's last row: their values are cells not taken too.
         out.error(std::max<int64_t>(0, int64_t(row) + rows - std::max(row, kMaxRows)) * int64_t(cells.size()));
         row = std::min(row + rows, kMaxRows);

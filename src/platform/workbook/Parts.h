@@ -9,6 +9,7 @@
 #include <QDate>
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,7 +21,8 @@ namespace tv::workbook::detail {
 // What a workbook may hold before it is refused as too large for the
 // program: the file, the unpacked parts of an .xlsx / .ods, the cells held
 // at once where a sheet must be held whole (its rows out of order, or all of
-// a workbook read into memory).
+// a workbook read into memory), and the cells of an .ods sheet, each copy of
+// a repeated one counted.
 constexpr qint64 kMaxFileBytes = 512LL << 20;
 constexpr uint64_t kMaxPartBytes = 512ULL << 20;
 constexpr uint64_t kMaxUnpackedBytes = 1024ULL << 20;
@@ -127,11 +129,12 @@ struct RowsOutOfOrder {};
 class SheetBuilder {
 public:
     SheetBuilder(QString name, SheetSink& sink, bool holdRows = false);
-    // A non-empty cell seen in the file, whether or not it gave a value.
-    void held() { ++sheet_.held; }
+    // A non-empty cell seen in the file, whether or not it gave a value, or
+    // `count` of them.
+    void held(qint64 count = 1) { sheet_.held = counted(sheet_.held, count); }
     // A cell that gives no value it should (an error value, a value it
     // cannot be read as), or `count` of them.
-    void error(qint64 count = 1) { sheet_.errors += count; }
+    void error(qint64 count = 1) { sheet_.errors = counted(sheet_.errors, count); }
     // A value at its place, with the digits the file keeps for it where
     // they say more than the number (ownDigits()); one past the sheet's
     // last column or row is counted as an error, not kept.
@@ -140,6 +143,12 @@ public:
     void finish();
 
 private:
+    // A count and `more`, at most a quarter of what its type holds (the
+    // cells a hostile file repeats may be counted in trillions).
+    static qint64 counted(qint64 count, qint64 more) {
+        constexpr qint64 most = std::numeric_limits<qint64>::max() / 4;
+        return more > most - count ? most : count + more;
+    }
     void closeRow();
     Sheet sheet_;  // its rows only while they are held
     SheetSink& sink_;

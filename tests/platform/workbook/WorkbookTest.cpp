@@ -3,6 +3,7 @@
 // refused with a text (the crashers the fuzzer found included).
 #include "platform/workbook/Workbook.h"
 #include "platform/workbook/Xml.h"
+#include "support/OddFiles.h"
 #include "support/PrintTo.h"
 
 #include <gtest/gtest.h>
@@ -149,6 +150,42 @@ TEST(Workbook, AWholeNumberKeepsThePlainDigitsItIsWrittenIn) {
         {"workbook_ids.xls", "[数据] 5\n" + QString(rows).remove(QStringLiteral("#440301199001011234"))},
     };
     for (const auto& c : cases) EXPECT_EQ(dump(wb::read(fixture(c.file))), c.sheets) << c.file;
+}
+
+// Each copy of a repeated cell counts against the cells a sheet may give: a
+// sheet that would give more is refused at once, in bounded memory, however
+// large its repeat counts, whether read whole or for a preview; repeats that
+// give no cell (error values, and the empty cells every LibreOffice sheet
+// ends with) cost nothing.
+TEST(Workbook, RepeatedCellsCountAgainstTheCellsASheetMayGive) {
+    const QString refused = QStringLiteral("!Excel文件太大，不能读取：工作表“表一”的单元格重复展开后多于16777216个。");
+    const QString within = QStringLiteral("0=t:租 1=t:租 2=t:租 3=n:800 4=n:800 \n");
+    const struct {
+        const char* file;
+        QString read;  // the dump and the errors counted, or "!" and the refusal
+    } cases[] = {
+        {"workbook_repeat_all.ods", refused},
+        {"workbook_repeat_huge.ods", refused},
+        {"workbook_repeat_within.ods", "[表一] 5\n" + within.repeated(4) + "17179803648"},
+    };
+    for (const auto& c : cases) {
+        const tv::test::Watchdog watchdog(c.file);
+        QString got;
+        try {
+            const auto sheets = wb::read(fixture(c.file));
+            got = dump(sheets) + QString::number(sheets.at(0).errors);
+        } catch (const wb::WorkbookError& e) {
+            got = '!' + e.text();
+        }
+        EXPECT_EQ(got, c.read) << c.file;
+        try {
+            const wb::SheetFile preview(fixture(c.file), 0);
+            got = QString::number(preview.rowCount());
+        } catch (const wb::WorkbookError& e) {
+            got = '!' + e.text();
+        }
+        EXPECT_EQ(got, c.read.startsWith('!') ? c.read : QStringLiteral("4")) << c.file;
+    }
 }
 
 TEST(Workbook, CellsPastTheLastColumnAreCountedAmongTheCellsNotTaken) {
