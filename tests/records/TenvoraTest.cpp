@@ -93,13 +93,17 @@ protected:
         tv::forms::the<Tenvora>().show();
     }
 
-    // Steps of its own: "look" shows the window whole, "sql" the data file, "FrmDyjl.Name" clicks in the
-    // two-record window.
+    // Steps of its own: "look" shows the window whole, "sql" the data file, "other=SQL" runs SQL as another
+    // program, "FrmDyjl.Name" clicks in the two-record window.
     std::optional<QString> ownStep(const QString& step) override {
         if (step == "look")
             return look();
         if (step == "sql")
             return " || " + tv::test::queryText(data, kContent);
+        if (step.startsWith("other=")) {  // SQL run by another program
+            tv::test::execSql(data, step.mid(6));
+            return QString();
+        }
         if (!step.startsWith("FrmDyjl."))
             return std::nullopt;
         Registry::loaded("FrmDyjl")->control<QPushButton>(step.mid(8))->click();
@@ -290,6 +294,19 @@ TEST_F(TenvoraTest, DeletesAskFirstAndLeaveTheBillsAndOtherFees) {
                      "CboCxfs=房号;TxtFh=A103;CmdCx;yes;CmdDel;sql;yes;CmdDel;sql;CboCxfs=所有记录;CmdCx;"
                      "CboCxfs=姓名;Txtzk=无此人;CmdCx;yes;CmdDel;sql;DBGrid1@1;CmdExit;sql"}},
                    "records_delete.txt");
+}
+
+// Rows another program deleted: the counters follow at the next move, by an
+// arrow or a click in a grid, the row current before (or clicked) staying
+// current where it still is; a current row gone leaves its place, and the
+// next move goes on from there.
+TEST_F(TenvoraTest, TheCountersFollowRowsAnotherProgramDeletedAtTheNextMove) {
+    expectSessions({{"",
+                     "other=DELETE FROM fzsdjs WHERE rowid = 2;Data2>MoveNext;"
+                     "other=DELETE FROM fzsdjs WHERE rowid IN (3, 4);DBGrid2@5;"
+                     "other=DELETE FROM fzsdjs WHERE rowid = 6;Data2>MoveNext;"
+                     "other=DELETE FROM zfdj WHERE rowid IN (1, 12);Data1>MoveLast;Data1>MovePrevious"}},
+                   "records_other_program.txt");
 }
 
 // The bill grid shows every value of a bill whole: a reading of 12.39999, a

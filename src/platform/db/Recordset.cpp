@@ -3,7 +3,9 @@
 
 #include "platform/db/Recordset.h"
 
+#include <algorithm>
 #include <cassert>
+#include <optional>
 
 #include <sqlite3.h>
 
@@ -98,9 +100,67 @@ void Recordset::refresh() {
         for (int i = static_cast<int>(columns().size()) - 1; i >= 0; --i)
             nameIndex_.insert(columns()[static_cast<size_t>(i)].name, i);
     }
+    const int64_t version = fileVersion();
     cache_.refresh(params_);
+    version_ = version;
     deleted_ = false;
     moveToRow(recordCount() == 0 ? -1 : 0);
+}
+
+int64_t Recordset::fileVersion() const {
+    try {
+        Database::Lease st(*db_, "pragma data_version");
+        return st.next() ? sqlite3_column_int64(st.get(), 0) : -1;
+    } catch (const DbError&) {
+        return version_;  // not known now (the file busy): as before
+    }
+}
+
+int Recordset::placeNow(int64_t rowid, int place, RowKeys* before, bool* gone) {
+    RowKeys& keys = cache_.keys();
+    const int now = rowid == RowKeys::kGone ? -1 : keys.positionOf(rowid);
+    *gone = now < 0;
+    if (now >= 0)
+        return now;
+    // Gone: the place of the row after it.
+    if (const int after = rowid == RowKeys::kGone ? -1 : keys.rank(rowid); after >= 0)
+        return after;
+    for (int p = place + 1; before && p < before->count(); ++p) {
+        const int64_t id = before->at(p);  // listed: nothing to read
+        if (const int there = id == RowKeys::kGone ? -1 : keys.positionOf(id); there >= 0)
+            return there;
+    }
+    return std::clamp(place, 0, recordCount());
+}
+
+bool Recordset::followFile(int* place) {
+    if (!source_.updatable() || edit_ != EditState::None || version_ < 0)
+        return false;
+    const int64_t version = fileVersion();
+    if (version == version_)
+        return false;
+    const int count = recordCount();
+    const auto rowidAt = [&](int p) { return p >= 0 && p < count ? cache_.rowid(p) : RowKeys::kGone; };
+    const int64_t current = rowidAt(pos_);
+    const int64_t aimed = place ? rowidAt(*place) : RowKeys::kGone;
+    // The rows of an order of their own, all listed: where a row gone stood among them.
+    std::optional<RowKeys> before;
+    if (!cache_.keys().byParts())
+        before.emplace(cache_.keys());
+    cache_.refresh(params_);  // a failure leaves the rows as they were
+    version_ = version;
+    RowKeys* old = before ? &*before : nullptr;
+    bool gone = false;
+    if (place)
+        *place = placeNow(aimed, *place, old, &gone);
+    if (pos_ >= count) {
+        pos_ = recordCount();
+    } else if (pos_ >= 0) {
+        pos_ = placeNow(current, pos_, old, &gone);
+        deleted_ = deleted_ || gone;
+    }
+    cache_.pin(onRow() ? pos_ : -1);
+    return true;
 }
 
 bool Recordset::bof() const { return recordCount() == 0 || (pos_ < 0 && !deleted_); }

@@ -46,6 +46,17 @@ public:
     void refresh();
     void setParams(std::vector<Value> params) { params_ = std::move(params); }
 
+    // Rows another program deleted or added since the rows were counted:
+    // when it wrote to the data file, the rows are counted anew as a refresh
+    // counts them, and the current row stays current where it still is; a
+    // current row gone leaves no row current, the next move going on from
+    // its place. Nothing fires. True when the rows were counted anew; then
+    // `place`, when given (a place among the rows as they were), names the
+    // place of its row now (or of the row after it, where it is gone). A
+    // question to the engine when nothing changed; no part of the moves of
+    // the recordset itself, so that a walk over the rows stays fast.
+    bool followFile(int* place = nullptr);
+
     bool bof() const;
     bool eof() const;
     bool hasCurrent() const;  // a real row is current (not BOF/EOF/deleted)
@@ -97,7 +108,8 @@ public:
     // again as they are asked for: a row still there shows as it now is and
     // stays current; a row gone is dropped and the row after it becomes
     // current (the new last row when it was the last, none when no row is
-    // left). Rows the other program added show at the next refresh.
+    // left). Rows the other program added show at the next refresh, or when
+    // the rows are counted anew (followFile()).
 
     // Captions of fields by name (any case), used in the texts of errors
     // about a field ("数据类型转换错误：居住人数"); a field without one is
@@ -162,6 +174,13 @@ private:
     // The current row is not the row read: read again, shown, refused.
     [[noreturn]] void refuseChanged();
     QString fieldCaption(size_t column) const;
+    // The engine's count of the data file's changes by other programs.
+    int64_t fileVersion() const;
+    // Where the row of `rowid`, at `place` among the rows as they were
+    // (`before`, where they were all listed), stands among the rows counted
+    // anew; *gone set where it is no longer there (the place of the row
+    // after it then).
+    int placeNow(int64_t rowid, int place, RowKeys* before, bool* gone);
 
     std::shared_ptr<Database> db_;
     RecordSource source_;
@@ -172,6 +191,7 @@ private:
     QHash<QString, QString> captions_;  // by lower-case field name
     int pos_ = -1;                      // row index; -1 (BOF) .. recordCount() (EOF)
     bool deleted_ = false;              // the current row was deleted; pos_ is the row after it
+    int64_t version_ = -1;              // fileVersion() when the rows were counted
     EditState edit_ = EditState::None;
     // The row being added or edited (Null where not set), and which fields were set.
     std::vector<Value> pending_;

@@ -232,6 +232,20 @@ int RowKeys::positionOf(int64_t rowid) {
     return pos;
 }
 
+int RowKeys::rank(int64_t rowid) {
+    if (!ascending_)
+        return -1;
+    int before = 0;
+    if (byParts_) {
+        before = countBetween(kGone, rowid);
+    } else if (!parts_.empty()) {
+        const std::vector<int64_t>& ids = parts_.front().ids;
+        before = static_cast<int>(std::lower_bound(ids.begin(), ids.end(), rowid) - ids.begin());
+    }
+    // Rows added here come after those of the refresh.
+    return std::min(before, refreshed_);
+}
+
 void RowKeys::insert(Part part) {
     const auto it = parts_.insert(parts_.begin() + static_cast<ptrdiff_t>(partAfter(part.start)), std::move(part));
     const size_t i = static_cast<size_t>(it - parts_.begin());

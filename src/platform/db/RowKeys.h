@@ -44,6 +44,10 @@ public:
     // The position of the row of `rowid`, one of the source's rows; -1 when
     // it is none of them (gone, or not among the rows of the refresh).
     int positionOf(int64_t rowid);
+    // Where a row of `rowid` stands or would stand: the number of rows
+    // before it, for rows in the order of their rowids; -1 for rows in an
+    // order of their own.
+    int rank(int64_t rowid);
     // The first rowid at or after `pos`, kGone past the last row.
     int64_t firstFrom(int pos);
     // A row deleted here, one added here.

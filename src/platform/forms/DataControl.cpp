@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QToolButton>
 
+#include <utility>
+
 namespace tv::forms {
 
 QString cutValueTip() {
@@ -34,7 +36,8 @@ struct DataControl::Impl {
     int handler = 0;
     QLabel* label = nullptr;
     std::vector<QPointer<QWidget>> bound;
-    int refreshing = 0;  // refreshes under way (one in another's handlers makes two)
+    int refreshing = 0;   // refreshes under way (one in another's handlers makes two)
+    int countChange = 0;  // rows followFile() found more (or fewer) since last asked
 
     // Drops the open recordset and what it was made from.
     void close() {
@@ -110,6 +113,7 @@ QString DataControl::caption() const { return d->caption; }
 // The grids read the rows once, on the rowsChanged that ends every refresh
 // (a failed one too), rather than on the repositions on the way.
 void DataControl::refresh() {
+    d->countChange = 0;
     ++d->refreshing;
     try {
         readRows();
@@ -206,18 +210,21 @@ void DataControl::rowsChangingWith(const std::function<void()>& write) {
 }
 
 void DataControl::moveFirst() {
+    followFile();
     if (!d->rs || d->rs->recordCount() == 0)
         return;
     d->rs->moveFirst();
 }
 
 void DataControl::moveLast() {
+    followFile();
     if (!d->rs || d->rs->recordCount() == 0)
         return;
     d->rs->moveLast();
 }
 
 void DataControl::movePrevious() {
+    followFile();
     if (!d->rs || d->rs->recordCount() == 0)
         return;
     tv::Recordset& rs = *d->rs;
@@ -233,6 +240,7 @@ void DataControl::movePrevious() {
 }
 
 void DataControl::moveNext() {
+    followFile();
     if (!d->rs || d->rs->recordCount() == 0)
         return;
     tv::Recordset& rs = *d->rs;
@@ -246,6 +254,18 @@ void DataControl::moveNext() {
     if (rs.eof())
         rs.moveLast();
 }
+
+bool DataControl::followFile(int* place) {
+    if (!d->rs)
+        return false;
+    const int before = d->rs->recordCount();
+    if (!d->rs->followFile(place))
+        return false;
+    d->countChange += d->rs->recordCount() - before;
+    return true;
+}
+
+int DataControl::takeCountChange() { return std::exchange(d->countChange, 0); }
 
 bool DataControl::findFirst(const std::vector<std::pair<QString, QString>>& keys) {
     tv::Recordset& rs = recordset();

@@ -78,11 +78,22 @@ public:
     void cancelUpdate();
     void remove();
     // The four arrow buttons, as code: they never leave BOF/EOF and do
-    // nothing on an empty or unopened source.
+    // nothing on an empty or unopened source. Each first follows rows
+    // another program deleted or added meanwhile (followFile()).
     void moveFirst();
     void movePrevious();
     void moveNext();
     void moveLast();
+
+    // The rows counted anew where another program wrote to the data file
+    // since they were counted (Recordset::followFile, `place` mapped as it
+    // maps it): before a move the user makes, so that the counters and the
+    // grids follow. True when they were.
+    bool followFile(int* place = nullptr);
+    // How many rows more (or fewer) followFile() found since this was last
+    // asked or the source refreshed: what a window's count of the rows it
+    // counted at its refresh changes by.
+    int takeCountChange();
 
     // The row scan of the search buttons: from the first row (on an empty
     // source that move raises, as the engine did) to the first row whose

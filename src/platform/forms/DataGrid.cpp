@@ -605,9 +605,15 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), d(std::make_unique<Imp
             tv::Recordset& rs = src->recordset();
             if (now.row() >= d->model.rows)
                 return;  // the new-row line
-            if (rs.hasCurrent() && rs.absolutePosition() == now.row())
+            // Rows another program deleted meanwhile: the row clicked, where it now is.
+            int row = now.row();
+            const bool followed = src->followFile(&row);
+            if (rs.recordCount() == 0)
+                return reload();
+            row = std::min(row, rs.recordCount() - 1);
+            if (!followed && rs.hasCurrent() && rs.absolutePosition() == row)
                 return;
-            rs.moveTo(now.row());
+            rs.moveTo(row);
         });
     });
     // A click that could not leave a typed row is no click on another row.

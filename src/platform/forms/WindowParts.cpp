@@ -160,8 +160,9 @@ DataGrid* captionedGrid(QWidget* root, const char* name, const QString& title, D
     return g;
 }
 
-QString positionCaption(const QString& title, DataControl* source, int count) {
+QString positionCaption(const QString& title, DataControl* source, int& count) {
     const int position = source->isOpen() ? source->recordset().absolutePosition() + 1 : 0;
+    count = std::max(0, count + source->takeCountChange());
     return title + QStringLiteral(" (#Record：") + QString::number(position) + QStringLiteral(" / ") +
            QString::number(count) + QStringLiteral(")");
 }

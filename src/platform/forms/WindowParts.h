@@ -67,8 +67,10 @@ DataGrid* captionedGrid(QWidget* root, const char* name, const QString& title, D
                         const std::vector<GridColumn>& columns, const WidthSample& sample, QLabel** strip);
 
 // "租金水电费 (#Record：3 / 10)": the title, the source's current row (0
-// without one, or when it is not open) and `count`.
-QString positionCaption(const QString& title, DataControl* source, int count);
+// without one, or when it is not open) and `count`, the window's count of its
+// rows, changed first by the rows another program deleted or added that the
+// source has followed since (DataControl::takeCountChange()).
+QString positionCaption(const QString& title, DataControl* source, int& count);
 
 // The room, in twips, that a window larger than its design (maximised on a
 // large screen) has beyond it, across and down; none where it is smaller.

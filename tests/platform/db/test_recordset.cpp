@@ -349,6 +349,67 @@ TEST_F(RecordsetTest, RowsAreReadAsAskedForAndShowWhatTheFileHoldsThen) {
     EXPECT_EQ(room(297) + ' ' + room(298), "new/ mine/");
 }
 
+// Another program deletes or adds rows: following the file counts them anew,
+// the current row (and a place asked about) where it now is; one gone leaves
+// no row current, at the place of the row after it, where the next move goes
+// on. Nothing written by another program: nothing done. A case: the source,
+// the place current before (-1 BOF, 9 EOF), the other program's SQL; then
+// "followed count position current-room place-asked(3)-now".
+TEST_F(RecordsetTest, FollowingTheFileCountsTheRowsAnewKeepingTheCurrentRow) {
+    const char* const byRoom = "select * from [qtfy] order by [fjh] desc";  // rooms 9 ... 1 by rowids 9 ... 1
+    const struct {
+        const char* source;
+        int current;
+        const char* other;
+        const char* after;
+    } cases[] = {
+        {"qtfy", 4, "", "no 9 4 5 3"},
+        {"qtfy", 4, "delete from qtfy where rowid in (1, 2)", "yes 7 2 5 1"},
+        {"qtfy", 4, "delete from qtfy where rowid in (4, 5)", "yes 7 -1 - 3"},  // the row after: room 6, at 3
+        {"qtfy", 7, "delete from qtfy where rowid = 8; insert into qtfy (fjh) values ('10')", "yes 9 -1 - 3"},
+        {"qtfy", 9, "delete from qtfy where rowid = 1", "yes 8 -1 - 2"},  // EOF stays
+        {"qtfy", -1, "insert into qtfy (fjh) values ('10')", "yes 10 -1 - 3"},
+        {byRoom, 2, "delete from qtfy where rowid = 9", "yes 8 1 7 2"},
+        {byRoom, 2, "delete from qtfy where rowid in (7, 6)", "yes 7 -1 - 2"},  // room 5 after them
+    };
+    for (const auto& c : cases) {
+        db->exec("delete from qtfy");
+        addRooms({"1", "2", "3", "4", "5", "6", "7", "8", "9"});
+        Recordset rs(db, c.source);
+        rs.refresh();
+        if (c.current == 9) {
+            rs.moveLast();
+            rs.moveNext();
+        } else if (c.current < 0) {
+            rs.movePrevious();
+        } else {
+            rs.moveTo(c.current);
+        }
+        OtherProgram other(path);
+        EXPECT_EQ(other.run(c.other), "");
+        int place = 3;
+        const bool followed = rs.followFile(&place);
+        const QString after = QStringLiteral("%1 %2 %3 %4 %5")
+                                  .arg(followed ? "yes" : "no")
+                                  .arg(rs.recordCount())
+                                  .arg(rs.absolutePosition())
+                                  .arg(rs.hasCurrent() ? rs.field("fjh").toText() : "-")
+                                  .arg(place);
+        EXPECT_EQ(after, c.after) << c.source << " " << c.current << " " << c.other;
+        EXPECT_FALSE(rs.followFile());  // once is enough
+    }
+    // The next move goes on from the place of a row gone: the row after it.
+    db->exec("delete from qtfy");
+    addRooms({"1", "2", "3"});
+    Recordset rs(db, "qtfy");
+    rs.refresh();
+    rs.moveNext();
+    OtherProgram(path).run("delete from qtfy where fjh = '2'");
+    ASSERT_TRUE(rs.followFile());
+    rs.moveNext();
+    EXPECT_EQ(QString::number(rs.absolutePosition()) + rs.field("fjh").toText(), "13");
+}
+
 // Another program rebuilds this month's rows (emptied and filled again, the
 // rowids reused), changes or deletes a row, while ours are shown. A case: the
 // source, the other program's SQL, our write on row 0 ("rent" typed, or
