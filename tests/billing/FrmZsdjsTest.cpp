@@ -255,6 +255,16 @@ TEST_F(FrmZsdjsTest, ImportsAreAllOrNothingAndCarryTheReadingsOver) {
                    "billing_imports.txt");
 }
 
+// A reading typed into the grid that a single float cannot keep to a tenth
+// (past 524,287.9 either way) is refused with the reason and the field's
+// name, nothing stored; the largest that is kept is stored.
+TEST_F(FrmZsdjsTest, AReadingTooLargeToKeepToATenthIsRefused) {
+    expectSessions({{"",
+                     "DBGrid2#1.6=99999999999999;DBGrid2<Return;DBGrid2<Escape;DBGrid2#2.6=-524288;"
+                     "DBGrid2<Return;DBGrid2<Escape;sql;DBGrid2#1.6=524287.9;DBGrid2<Return;sql"}},
+                   "billing_reading_too_large.txt");
+}
+
 TEST_F(FrmZsdjsTest, ComputesEveryBillExactlyAndWritesItsReceipt) {
     const QString dates = "Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;";
     expectSessions(

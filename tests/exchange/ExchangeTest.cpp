@@ -393,20 +393,22 @@ TEST_F(ExchangeTest, ImportAppendsByPositionAndCountsWhatWasStored) {
                         "select group_concat(jfrq || fjh || xm || sfzhm || zj || sfsd1, '|') from fzsdjs "
                         "where rowid > 1"),
               "2024-01-05101张三4401011990010112348003.5|2024-02-29102李四01234519.99120");
-    // A money cell "abc": the row is kept, the field takes its default, the second line counts the cell;
-    // into an empty table the other message. A sheet without rows appends nothing and says nothing more.
+    // A money cell "abc" and a reading too large to keep to a tenth: the row is kept, the fields take their
+    // defaults, the second line counts the cells; into an empty table the other message. A sheet without rows
+    // appends nothing and says nothing more.
     const QString bad = dir.filePath(QStringLiteral("bad.xlsx"));
     tv::workbook::Writer w(bad);
-    const char* cells[] = {"2024-03-01", "103", "王五", "1", "abc"};
-    for (int c = 0; c < 5; ++c) w.write(0, c, tv::Value(cells[c]));
+    const char* cells[] = {"2024-03-01", "103", "王五", "1", "abc", "99999999999999"};
+    for (int c = 0; c < 6; ++c) w.write(0, c, tv::Value(cells[c]));
     w.close();
     Registry::unloadAll();
     tv::test::execSql(file, QStringLiteral("DELETE FROM bysj;"));
     importInto(bad, QStringLiteral("Sheet1"), file, QStringLiteral("bysj"));
     EXPECT_EQ(boxes(),
-              "数据表没有记录，现在开始导入新数据;已成功导入1条记录!\n其中0行导入失败，1个单元格无法转换，已取默认值");
-    EXPECT_EQ(queryText(file, "select jfrq || fjh || xm || sfzhm || ifnull(zj, 'NULL') from bysj"),
-              "2024-03-01103王五1NULL");
+              "数据表没有记录，现在开始导入新数据;已成功导入1条记录!\n其中0行导入失败，2个单元格无法转换，已取默认值");
+    EXPECT_EQ(
+        queryText(file, "select jfrq || fjh || xm || sfzhm || ifnull(zj, 'NULL') || ifnull(bysb, 'NULL') from bysj"),
+        "2024-03-01103王五1NULLNULL");
     Registry::unloadAll();
     importInto(twin, QStringLiteral("第二页"), file, QStringLiteral("bysj"));
     EXPECT_EQ(boxes(), "数据表内有记录，现在开始导入新数据");

@@ -41,7 +41,9 @@ bool journalNameTooLong(const QString& path) {
 }
 
 // Raised by the converters below; convert() names the field.
-struct Refused {};
+struct Refused {
+    bool tooLarge = false;  // a reading past what the field keeps to a tenth
+};
 
 [[noreturn]] void refuse() { throw Refused{}; }
 
@@ -126,12 +128,14 @@ Value integerColumn(const Value& v) {
 Value singleColumn(const Value& v) {
     if (emptyText(v))
         return Value();
-    if (v.kind() == Value::Kind::Single)
-        return v;
-    const double d = finiteOf(v);
-    if (std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max()))
+    const double d = v.kind() == Value::Kind::Single ? static_cast<double>(v.toSingle()) : finiteOf(v);
+    if (!std::isfinite(d))
         refuse();
-    return Value(static_cast<float>(d));
+    // Past 524,287.9 a single float no longer keeps a reading to a tenth
+    // (99999999999999 would be stored as 100000000376832).
+    if (!(std::fabs(d) <= static_cast<double>(Database::kLargestSingle)))
+        throw Refused{true};
+    return v.kind() == Value::Kind::Single ? v : Value(static_cast<float>(d));
 }
 
 Value doubleColumn(const Value& v) {
@@ -600,7 +604,11 @@ Value Database::convert(const Value& v, ColumnKind kind, const QString& field) {
         return v;
     try {
         return converterFor(kind)(v);
-    } catch (const Refused&) {
+    } catch (const Refused& r) {
+        if (r.tooLarge)
+            throw DbError(QStringLiteral("%1数值太大，不能超过%2（再大就不能精确到0.1），没有保存。")
+                              .arg(field.isEmpty() ? QString() : field + QStringLiteral("的"))
+                              .arg(floatText(kLargestSingle)));
         throw DbError(field.isEmpty() ? QStringLiteral("数据类型转换错误。")
                                       : QStringLiteral("数据类型转换错误：") + field);
     }

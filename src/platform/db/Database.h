@@ -72,8 +72,12 @@ public:
 
     // Converts a value for a column of the given kind, as Update does;
     // DbError("数据类型转换错误：<field>") when it cannot be held
-    // ("数据类型转换错误。" without a field name).
+    // ("数据类型转换错误。" without a field name), and a reading a SINGLE
+    // field cannot keep to a tenth (beyond kLargestSingle) refused as too
+    // large, the field named.
     static Value convert(const Value& v, ColumnKind kind, const QString& field = QString());
+    // The largest reading, either way from zero, a SINGLE field keeps to a tenth.
+    static constexpr float kLargestSingle = 524287.9f;
     // True when `v` already has the form a column of this kind holds, so that
     // convert() would give it back as it is.
     static bool holds(const Value& v, ColumnKind kind);
@@ -194,7 +198,7 @@ inline bool Database::holds(const Value& v, ColumnKind kind) {
         case ColumnKind::Integer:
             return v.kind() == K::Int32 || v.isNull();
         case ColumnKind::Single:
-            return v.kind() == K::Single || v.isNull();
+            return (v.kind() == K::Single && std::fabs(v.toSingle()) <= kLargestSingle) || v.isNull();
         case ColumnKind::Double:
             return (v.kind() == K::Double && std::isfinite(v.toDouble())) || v.isNull();
         case ColumnKind::Currency:

@@ -131,6 +131,8 @@ TEST_F(RecordsetTest, UpdateConvertsEachValueForItsDeclaredTypeOrRefusesIt) {
         {"i", Value("70000"), Value(int32_t(70000)), "70000"},
         {"i", Value(toMoney(-2.5)), Value(int32_t(-2)), "-2"},
         {"f", Value("34.4000244"), Value(34.4000244f), "34.4000244140625"},
+        {"f", Value("524287.9"), Value(524287.9f), "524287.90625"},  // the largest kept to a tenth
+        {"f", Value(-524287.9f), Value(-524287.9f), "-524287.90625"},
         {"d", Value("0.1"), Value(0.1), "0.1"},
         {"m", Value("19.99"), Value(toMoney(19.99)), "19.99"},
         {"m", Value(0.68 * 151), Value(toMoney(102.68)), "102.68"},
@@ -156,7 +158,7 @@ TEST_F(RecordsetTest, UpdateConvertsEachValueForItsDeclaredTypeOrRefusesIt) {
     const std::pair<const char*, std::vector<Value>> refused[] = {
         {"s", {Value("32768"), Value("abc")}},
         {"i", {Value(3e9), Value(Money::fromInt(3000000000LL))}},  // not cut to 2147483647
-        {"f", {Value(1e39), Value("1,5")}},
+        {"f", {Value("1,5")}},
         {"d", {Value(qInf())}},
         {"m", {Value("十元"), Value(1e16)}},
         {"dt", {Value("2024-13-01"), Value(45000.0)}},
@@ -173,6 +175,15 @@ TEST_F(RecordsetTest, UpdateConvertsEachValueForItsDeclaredTypeOrRefusesIt) {
             EXPECT_EQ(rs.field(column), v) << column;
         }
     }
+    // A reading a single float cannot keep to a tenth is refused as too large, whatever its form.
+    rs.setFieldCaptions({{"f", "本月水表"}});
+    for (const Value& v : {Value("99999999999999"), Value("524287.97"), Value(-524288.0), Value(1e39), Value(6e5f)}) {
+        rs.addNew();
+        rs.setField("f", v);
+        EXPECT_DB_ERROR(rs.update(), "本月水表的数值太大，不能超过524287.9（再大就不能精确到0.1），没有保存。");
+        EXPECT_EQ(rs.field("f"), v);
+    }
+    rs.cancelUpdate();
     // Read again from the file, every row is what the recordset held.
     rs.refresh();
     ASSERT_EQ(rs.recordCount(), static_cast<int>(std::size(accepted)));
