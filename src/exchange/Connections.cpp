@@ -4,7 +4,6 @@
 
 #include "platform/dialogs/Dialogs.h"
 #include "platform/dialogs/Progress.h"
-#include "shared/SharedState.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -31,7 +30,7 @@ QString HoldsDataFile::heldDataFile() const {
 void OpenAccessConnection() {
     Connections& c = connections();
     c.access.reset();
-    c.access = tv::Database::open(tv::state().AccessFilePath);
+    c.access = tv::Database::open(c.AccessFilePath);
 }
 
 namespace {
@@ -53,7 +52,7 @@ void OpenExcelConnection(tv::dlg::Progress* progress) {
     c.sheets.clear();
     c.sheet = -1;
     c.preview.reset();
-    c.sheets = tv::workbook::sheetNames(tv::state().ExcelFilePath, answering(progress));
+    c.sheets = tv::workbook::sheetNames(c.ExcelFilePath, answering(progress));
 }
 
 void chooseSheet(int index, tv::dlg::Progress* progress) {
@@ -62,7 +61,7 @@ void chooseSheet(int index, tv::dlg::Progress* progress) {
     c.preview.reset();
     if (index < 0 || index >= c.sheets.size())
         return;
-    c.preview = std::make_shared<tv::workbook::SheetFile>(tv::state().ExcelFilePath, index, [progress](qint64 rows) {
+    c.preview = std::make_shared<tv::workbook::SheetFile>(c.ExcelFilePath, index, [progress](qint64 rows) {
         if (progress)
             progress->advanceOrStop(rows);
     });

@@ -22,9 +22,12 @@ enum Style : int;
 namespace tv::exchange {
 
 struct Connections {
-    // The data file last picked (AccessFilePath); open while a window uses it.
+    // The data file last picked by the export or the import's second step,
+    // and the workbook last picked by the import's first step.
+    QString AccessFilePath, ExcelFilePath;
+    // The data file of AccessFilePath; open while a window uses it.
     std::shared_ptr<tv::Database> access;
-    // The names of the sheets of the workbook last picked (ExcelFilePath),
+    // The names of the sheets of the workbook of ExcelFilePath,
     // the sheet chosen in it (-1: none) and that sheet as read for its
     // preview (kept in a temporary file, its rows read back as shown).
     QStringList sheets;

@@ -8,7 +8,6 @@
 #include "platform/forms/Controls.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
-#include "shared/SharedState.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -114,7 +113,7 @@ void faccess::Img2_Click() {
         notice(QStringLiteral("请重新选择Access文件! "), tv::dlg::OkOnly);
         return;
     }
-    tv::state().AccessFilePath = path;
+    connections().AccessFilePath = path;
     u.Text1->setText(path);
     // A new file: nothing of the old one stays.
     u.Com1->clear();
@@ -185,7 +184,7 @@ void faccess::cmd1_Click() {
             widget()->setWindowTitle(QStringLiteral("数据正在导入，请稍候.．．"));
         // The sheet read anew, as it is now, its rows stored as they come;
         // all of them land or none.
-        const QString& book = tv::state().ExcelFilePath;
+        const QString& book = connections().ExcelFilePath;
         tv::dlg::Progress progress(QStringLiteral("导入数据"),
                                    QStringLiteral("正在把“%1”的工作表“%2”\n导入到数据表“%3”")
                                        .arg(QDir::toNativeSeparators(book), sheet->sheet().name, table),

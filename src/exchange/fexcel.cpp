@@ -8,7 +8,6 @@
 #include "platform/forms/Controls.h"
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
-#include "shared/SharedState.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -137,7 +136,7 @@ void fexcel::Img2_Click() {
         notice(QStringLiteral("请重新选择Excel文件!"), tv::dlg::OkOnly);
         return;
     }
-    tv::state().ExcelFilePath = path;
+    connections().ExcelFilePath = path;
     u.Text1->setText(path);
     // A new file: nothing of the old one stays.
     u.Com1->clear();
@@ -152,7 +151,7 @@ void fexcel::Img2_Click() {
         return;
     } catch (const tv::dlg::Cancelled&) {
         // Nothing was read: nothing is picked.
-        tv::state().ExcelFilePath.clear();
+        connections().ExcelFilePath.clear();
         u.Text1->clear();
         return;
     }

@@ -9,7 +9,6 @@
 #include "platform/forms/Guard.h"
 #include "platform/shell/Shell.h"
 #include "platform/values/WholeFile.h"
-#include "shared/SharedState.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -102,7 +101,7 @@ void outform::Img2_Click() {
         tv::dlg::msgBox(QStringLiteral("请重新选择Access文件!"), tv::dlg::OkOnly, tv::dlg::kKindTitle);
         return;
     }
-    tv::state().AccessFilePath = path;
+    connections().AccessFilePath = path;
     u.accesstxt->setText(path);
     // A new file: nothing of the old one stays.
     u.Combo1->clear();

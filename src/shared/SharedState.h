@@ -86,8 +86,6 @@ struct SharedState {
     // The bill held for printing, and its total in capitals.
     BillRecord CurrentBill;
     QString AmountInWords{};
-    // The exchange windows' data file and workbook.
-    QString AccessFilePath{}, ExcelFilePath{};
 };
 
 // The one shared copy.
