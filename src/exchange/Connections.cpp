@@ -162,7 +162,7 @@ public:
             if (!has) {
                 params_.emplace_back();
             } else if (kind == tv::ColumnKind::Text && cell->second.kind() == tv::Value::Kind::Double) {
-                params_.push_back(numberAsText(row, i, cell->second));
+                params_.push_back(numberAsText(row, i));
             } else if (tv::Database::holds(cell->second, kind)) {
                 params_.push_back(cell->second);
             } else {
@@ -192,10 +192,8 @@ private:
     // A number for a text field: the digits the workbook keeps for it, else
     // its own; counted when more than 15 significant digits make its last
     // ones doubtful.
-    tv::Value numberAsText(const tv::workbook::Sheet::Row& row, int column, const tv::Value& number) {
-        QString text = row.digitsAt(column);
-        if (text.isEmpty())
-            text = tv::Database::convert(number, tv::ColumnKind::Text).toText();
+    tv::Value numberAsText(const tv::workbook::Sheet::Row& row, int column) {
+        const QString text = row.textAt(column);
         int significant = 0, zeros = 0;
         for (const QChar c : text) {
             if (c == QLatin1Char('E'))

@@ -45,7 +45,7 @@ public:
         if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !sheet_)
             return {};
         try {
-            return sheet_->row(index.row()).at(index.column()).toText();
+            return sheet_->row(index.row()).textAt(index.column());
         } catch (const tv::workbook::WorkbookError&) {
             return {};  // the temporary file can no longer be read: an empty cell
         }

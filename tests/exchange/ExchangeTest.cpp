@@ -730,11 +730,21 @@ TEST_F(ExchangeTest, AnIdNumberHeldAsANumberImportsInPlainDigits) {
     for (const auto& c : cases) {
         Registry::unloadAll();
         tv::test::execSql(file, QStringLiteral("DELETE FROM bysj;"));
-        importInto(QStringLiteral(TV_FIXTURES_DIR "/") + c.book, QString::fromUtf8(c.sheet), file,
-                   QStringLiteral("bysj"));
+        // The preview shows each ID number as it will be stored.
+        const QString book = QStringLiteral(TV_FIXTURES_DIR "/") + c.book;
+        tv::forms::the<ex::fexcel>().show();
+        click<ex::fexcel>("Img2", book);
+        choose<ex::fexcel>("Com1", QString::fromUtf8(c.sheet));
+        QStringList previewed;  // fjh, sfzhm, zj of each row, as for the rows stored
+        const QAbstractItemModel* preview = tableOf<ex::fexcel>("dg1")->model();
+        for (int r = 0; r < preview->rowCount(); ++r)
+            previewed << preview->index(r, 1).data().toString() + preview->index(r, 3).data().toString() +
+                             preview->index(r, 4).data().toString();
+        importInto(book, QString::fromUtf8(c.sheet), file, QStringLiteral("bysj"));
         EXPECT_EQ(boxes(), counted) << c.book;
         EXPECT_EQ(queryText(file, "select group_concat(fjh || sfzhm || zj, '|') from bysj"), QString::fromUtf8(c.rows))
             << c.book;
+        EXPECT_EQ(previewed.join('|'), QString::fromUtf8(c.rows)) << c.book;
     }
 }
 

@@ -478,6 +478,13 @@ QString Sheet::Row::digitsAt(int column) const {
     return QString();
 }
 
+QString Sheet::Row::textAt(int column) const {
+    if (QString d = digitsAt(column); !d.isEmpty())
+        return d;
+    const Value v = at(column);
+    return v.kind() == Value::Kind::Double ? plainDigits(v.toDouble()) : v.toText();
+}
+
 Format sniff(const QByteArray& head) {
     static const QByteArray compound("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
     if (head.startsWith(compound))

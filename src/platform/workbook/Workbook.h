@@ -89,6 +89,9 @@ struct Sheet {
         Value at(int column) const;  // Null where the row has no value
         // The digits kept for the number at `column`; empty where none are.
         QString digitsAt(int column) const;
+        // The cell at `column` as text: a number in the digits kept for it,
+        // else its own, a whole one in plain digits (never "4.40301199001011E+17").
+        QString textAt(int column) const;
     };
     std::vector<Row> rows;
 };
