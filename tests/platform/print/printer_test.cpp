@@ -31,6 +31,16 @@ protected:
         tv::dlg::script::end();
     }
     Printer& dev() { return Printer::device(); }
+    // Prints one line as a document: what the job failed with ("" when it did not).
+    QString printOneLine() {
+        try {
+            dev().printLine({text("租金")});
+            dev().endDoc();
+        } catch (const PrintError& e) {
+            return e.text();
+        }
+        return QString();
+    }
 };
 
 QStringList readLines(const QString& path) {
@@ -236,13 +246,7 @@ TEST_F(PrinterTest, APdfOnAFullDiskLeavesTheOldOneAsItWasAndSaysWhy) {
     old.close();
     disk.fill();
     Printer::useFiles(pdf, QString());
-    QString told;
-    try {
-        dev().printLine({text("租金")});
-        dev().endDoc();
-    } catch (const PrintError& e) {
-        told = e.text();
-    }
+    const QString told = printOneLine();
     EXPECT_EQ(told, "无法写入打印文件：" + pdf + "\n磁盘空间不足");
     EXPECT_EQ(Printer::traceLines().last(), "abort");
     EXPECT_TRUE(old.open(QIODevice::ReadOnly) && old.readAll() == "old pdf");
@@ -260,13 +264,7 @@ TEST_F(PrinterTest, APdfThroughALinkToAFileOfTheProgramIsRefusedAndWritesNothing
     ASSERT_TRUE(QFile::link(own, link));
     const int id = tv::addOwnFiles([&] { return std::vector<tv::OwnFile>{{own, "收据文件"}}; });
     Printer::useFiles(link, QString());
-    QString told;
-    try {
-        dev().printLine({text("租金")});
-        dev().endDoc();
-    } catch (const PrintError& e) {
-        told = e.text();
-    }
+    const QString told = printOneLine();
     tv::removeOwnFiles(id);
     EXPECT_TRUE(told.contains("本程序自用的收据文件")) << told.toStdString();
     EXPECT_EQ(Printer::traceLines().last(), "abort");
