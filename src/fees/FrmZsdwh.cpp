@@ -447,6 +447,7 @@ void FrmZsdwh::recomputeBills(const QString& date) {
     FrmZsdwhUi& u = ui();
     SharedState& s = state();
     SummaryTotals.sf = SummaryTotals.df = SummaryTotals.zj = SummaryTotals.hj = Money();
+    FeeRecordCount = reread(u.Data1);  // the date's bills as the file holds them now
     Recordset& rs = u.Data1->recordset();
     if (rs.recordCount() < 1) {
         u.TxtTs->setText(QStringLiteral("租金水电库中没有记录！"));
@@ -499,6 +500,7 @@ void FrmZsdwh::recomputeBills(const QString& date) {
 // The totals of every other-fee row of the date, in one transaction.
 void FrmZsdwh::recomputeOtherFees(const QString& date) {
     FrmZsdwhUi& u = ui();
+    OtherFeeCount = reread(u.Data2);  // the date's rows as the file holds them now
     Recordset& rs = u.Data2->recordset();
     if (rs.recordCount() < 1) {
         u.TxtTs->setText(QStringLiteral("其它费用库中没有记录！"));

@@ -526,6 +526,30 @@ TEST_F(FeesTest, TotalsAndTheBatchPrintReadTheDatesBillsAsTheFileHoldsThem) {
     }
 }
 
+// A bill or other-fee row of the date stored since the window read its rows (by the computation window or another
+// program) is recomputed with the others, and the totals count it.
+TEST_F(FeesTest, ARecomputeTakesTheDatesRowsAsTheFileHoldsThem) {
+    const struct {
+        const char *box, *date, *added, *check;
+        const char* shown;  // the added row's total | the totals
+    } cases[] = {
+        {"Check1", "2024-04-01",
+         "INSERT INTO fzsdjs (jfrq, fjh, zj, bysb, sysb, sdj, bydb, sydb, ddj, zf) VALUES ('2024-04-01', 'C1', 100, "
+         "12, 10, 2.5, 30, 20, 1, 5)",
+         "SELECT hj FROM fzsdjs WHERE fjh = 'C1'", "120 | 609.8,132.4,2680,3532.2"},
+        {"Check2", "2024-03-01", "INSERT INTO qtfy VALUES ('2024-03-01', 'C2', '9', 1, 2, 3, 4, 5, 6, NULL)",
+         "SELECT hj FROM qtfy WHERE fjh = 'C2'", "21 | ,,,"},
+    };
+    for (const auto& c : cases) {
+        startSession("", ++sessions);
+        tv::test::execSql(data, c.added);
+        for (const QString& step : {QString(c.box), "Txtjfrq=" + QString(c.date), QStringLiteral("CmdQr")}) run(step);
+        QStringList totals;
+        for (const char* t : {"Txtsfhz", "Txtdfhz", "TxtZjhj", "Txthjhz"}) totals << ctl<QLineEdit>(t)->text();
+        EXPECT_EQ(tv::test::queryText(data, c.check) + " | " + totals.join(','), QString(c.shown)) << c.box;
+    }
+}
+
 TEST_F(FeesTest, PrintsOneReceiptOrADateThreeToASheetWithoutSplittingOne) {
     expectSessions({{"",
                      "CmdPrinter;in=2;CmdPrinter;Txtjfrq=2024-03-01;in=2;CmdPrinter;in=2;CmdPrinter;DBGrid2@2;in=1.0;"
