@@ -141,9 +141,12 @@ bool askFirst(const QString& text) {
     return dlg::msgBox(text, dlg::YesNo | dlg::Info | dlg::DefaultButton2, dlg::kHintTitle) == dlg::Yes;
 }
 
+// What the keeper said 否 to, if anything.
+enum class Declined { Nothing, Deletion, BelowZero };
+
 // Asks about what the computation does only with the keeper's word; what
-// they agree to goes into `agreed`. False at the first 否.
-bool agreeTo(const Consent& found, Consent& agreed) {
+// they agree to goes into `agreed`. Stops at the first 否.
+Declined agreeTo(const Consent& found, Consent& agreed) {
     if (!found.otherDates.empty()) {
         QStringList dates;
         int bills = 0;
@@ -156,7 +159,7 @@ bool agreeTo(const Consent& found, Consent& agreed) {
                                "'添加数据'。\n您真的要删除这些账单吗?")
                     .arg(dates.join(QLatin1Char('\n')))
                     .arg(bills)))
-            return false;
+            return Declined::Deletion;
         agreed.otherDates = found.otherDates;
     }
     if (!found.belowZero.empty()) {
@@ -166,10 +169,10 @@ bool agreeTo(const Consent& found, Consent& agreed) {
                          (b.ydl < 0 ? QStringLiteral("  用电量 ") + format00(b.ydl) : QString());
         if (!askFirst(QStringLiteral("以下房间的用水量或用电量小于零（换了水电表、读数输错或上月数据没有导入？）：\n") +
                       rooms.join(QLatin1Char('\n')) + QStringLiteral("\n您真的要按这些读数计算吗?")))
-            return false;
+            return Declined::BelowZero;
         agreed.belowZero = found.belowZero;
     }
-    return true;
+    return Declined::Nothing;
 }
 
 QString errorText(const std::exception& e) {
@@ -343,7 +346,9 @@ void FrmZsdjs::Check_Click(int n) {
     if (n <= 2) {
         setMode(n == 1 ? Mode::Refresh : Mode::Add);
         u.CmdJs->setEnabled(true);
-        (n == 1 ? u.Check2 : u.Check1)->setEnabled(false);
+        QCheckBox* other = n == 1 ? u.Check2 : u.Check1;
+        other->setChecked(false);  // no click: the mode is this box's
+        other->setEnabled(false);
         for (QWidget* w : std::initializer_list<QWidget*>{u.Txtjfrq, u.TxtSfsd, u.TxtSyrq}) w->setEnabled(true);
         for (QWidget* w : std::initializer_list<QWidget*>{u.CboCxfs, u.TxtFh, u.Txtzk, u.Txtzh, u.Cboxz})
             w->setEnabled(false);
@@ -469,8 +474,10 @@ void FrmZsdjs::CmdJs_Click() {
         // the computation then runs told what they agreed to, and stops to
         // ask anew when another program changed that meanwhile.
         while (!(result = compute(run)).toAgree.empty())
-            if (!agreeTo(result.toAgree, run.agreed)) {
+            if (const Declined no = agreeTo(result.toAgree, run.agreed); no != Declined::Nothing) {
                 u.TxtTs->setText(status);  // nothing was changed
+                if (no == Declined::Deletion)
+                    u.Check2->setEnabled(true);  // 添加数据 instead, as the question says
                 return;
             }
     } catch (const std::exception& e) {

@@ -652,6 +652,27 @@ TEST_F(FrmZsdjsTest, TheComputationAsksBeforeItDeletesOtherMonthsBillsOrStoresAU
     }
 }
 
+// 否 to the deletion of other months' bills leaves the choice the question names: 添加数据 is ticked instead of
+// 刷新数据, and this month's bills are added to the others.
+TEST_F(FrmZsdjsTest, After否ToTheDeletionTheAddModeTheQuestionNamesCanBeChosen) {
+    startSession("old", 1);
+    for (const char* step : {"Check1", "Txtjfrq=2024-3-1", "TxtSfsd=2024-3-31", "TxtSyrq=2024-02-01"}) run(step);
+    script::answerMsgBox(tv::dlg::Button::No);
+    ctl<QPushButton>("CmdJs")->click();
+    auto* refresh = ctl<QCheckBox>("Check1");
+    auto* add = ctl<QCheckBox>("Check2");
+    ASSERT_TRUE(add->isEnabled());
+    run("Check2");
+    EXPECT_FALSE(refresh->isChecked());
+    EXPECT_FALSE(refresh->isEnabled());
+    EXPECT_TRUE(add->isChecked());
+    run("CmdJs");
+    EXPECT_EQ(tv::test::queryText(data,
+                                  "SELECT group_concat(d || ' x' || n, ', ') FROM (SELECT jfrq d, count(*) n "
+                                  "FROM fzsdjs GROUP BY jfrq ORDER BY jfrq)"),
+              "2024-02-01 x2, 2024-03-01 x4");
+}
+
 // What is stored is what the keeper agreed to: when another program changed it between the question and the
 // computation, the computation stores nothing, leaves the receipt file as it was and names what it found now.
 TEST_F(FrmZsdjsTest, AComputationStoresNothingWhenWhatWasAgreedChangedMeanwhile) {
