@@ -115,30 +115,36 @@ void setBillFields(Recordset& rs, const BillRecord& bill, uint32_t fields) {
     }
 }
 
-ThisMonthRows::ThisMonthRows(Database& db, const QString& date) : db_(db) {
-    if (!db.hasTable(QStringLiteral("bysj")))
-        return;
-    QStringList fields;
-    for (const Column& c : db.columns(QStringLiteral("bysj"))) fields << c.name.toLower();
-    for (const char* need : {"jfrq", "sfzhm", "bysb", "bydb"})
-        if (!fields.contains(QLatin1String(need)))
-            return;
-    for (const std::vector<Value>& r : db.query(QStringLiteral("select rowid, sfzhm, jfrq from bysj")))
-        if (!r[1].isNull() && !r[2].isNull() && r[2].toText() == date)  // a Null never matches
-            rows_.insert(r[1].toText(), static_cast<int64_t>(r[0].toDouble()));
+CarriedReadings::CarriedReadings(Database& db, const QString& date) : db_(db) {
+    for (Rows& r : rows_) {
+        if (!db.hasTable(QString::fromLatin1(r.table)))
+            continue;
+        QStringList fields;
+        for (const Column& c : db.columns(QString::fromLatin1(r.table))) fields << c.name.toLower();
+        if (!fields.contains(QLatin1String("jfrq")) || !fields.contains(QLatin1String("sfzhm")) ||
+            !fields.contains(QLatin1String(r.water)) || !fields.contains(QLatin1String(r.power)))
+            continue;
+        for (const std::vector<Value>& row :
+             db.query(QStringLiteral("select rowid, sfzhm, jfrq from %1").arg(QLatin1String(r.table))))
+            if (!row[1].isNull() && !row[2].isNull() && row[2].toText() == date)  // a Null never matches
+                r.byTenant.insert(row[1].toText(), static_cast<int64_t>(row[0].toDouble()));
+    }
 }
 
-void ThisMonthRows::take(const BillRecord& bill, uint32_t stored) {
-    const struct {
-        BillField field;
-        float BillRecord::*reading;
-    } readings[] = {{bysb, &BillRecord::bysb}, {bydb, &BillRecord::bydb}};
-    for (auto i = rows_.constFind(bill.sfzhm); i != rows_.cend() && i.key() == bill.sfzhm; ++i)
-        for (const auto& r : readings)
-            if (stored & (1u << r.field))  // a reading left empty hands nothing over
-                db_.exec(
-                    QStringLiteral("update bysj set %1 = ? where rowid = ?").arg(QLatin1String(billFieldName(r.field))),
-                    {Value(bill.*r.reading), Value(static_cast<double>(*i))});
+void CarriedReadings::take(const BillRecord& bill, uint32_t stored) {
+    for (const Rows& r : rows_) {
+        const struct {
+            BillField field;
+            const char* into;
+            float BillRecord::*reading;
+        } readings[] = {{bysb, r.water, &BillRecord::bysb}, {bydb, r.power, &BillRecord::bydb}};
+        for (auto i = r.byTenant.constFind(bill.sfzhm); i != r.byTenant.cend() && i.key() == bill.sfzhm; ++i)
+            for (const auto& reading : readings)
+                if (stored & (1u << reading.field))  // a reading left empty hands nothing over
+                    db_.exec(QStringLiteral("update %1 set %2 = ? where rowid = ?")
+                                 .arg(QLatin1String(r.table), QLatin1String(reading.into)),
+                             {Value(bill.*reading.reading), Value(static_cast<double>(*i))});
+    }
 }
 
 QString fieldText(const BillRecord& bill, int field) {

@@ -54,23 +54,28 @@ inline constexpr uint32_t kNumberFields =
 // `rs` is editing, set from `bill`.
 void setBillFields(Recordset& rs, const BillRecord& bill, uint32_t fields);
 
-// This month's rows (bysj) of one billing date, by tenant. A bill of that
-// date recomputed in the fee records hands its readings to its tenant's row,
-// while that row is there, so that the next month carries over the readings
-// the bill was made from. A data file without such rows has nothing to take
-// them.
-class ThisMonthRows {
+// The rows a month's readings are carried in, of one billing date, by
+// tenant: this month's rows (bysj) and, once carried over, last month's
+// (sysj). A bill of that date recomputed in the fee records hands its
+// readings to its tenant's rows, while they are there, so that the next
+// month's bill starts from the readings the bill was made from. A data file
+// without such rows has nothing to take them.
+class CarriedReadings {
 public:
     // `date` as the rows' billing date shows (yyyy-MM-dd).
-    ThisMonthRows(Database& db, const QString& date);
+    CarriedReadings(Database& db, const QString& date);
     // The readings of `bill` (bits `stored` of the fields it holds, as
     // copyBill reports them) into the rows of its tenant; in the caller's
     // transaction. Raises DbError when the engine refuses.
     void take(const BillRecord& bill, uint32_t stored);
 
 private:
+    struct Rows {
+        const char *table, *water, *power;      // the table and its fields of the two readings
+        QMultiHash<QString, int64_t> byTenant;  // rowids by ID number
+    };
     Database& db_;
-    QMultiHash<QString, int64_t> rows_;  // rowids by ID number
+    Rows rows_[2] = {{"bysj", "bysb", "bydb", {}}, {"sysj", "sysb", "sydb", {}}};
 };
 
 // A member of a bill as a box shows it: text as it is, amounts "0.00", unit

@@ -459,7 +459,7 @@ void FrmZsdwh::recomputeBills(const QString& date) {
             // The rows are read again afterwards: nothing follows each of the moves.
             const QSignalBlocker quiet(u.Data1);
             rs.database()->transaction([&] {
-                ThisMonthRows thisMonth(*rs.database(), date);
+                CarriedReadings carried(*rs.database(), date);
                 for (int row = 0; row < rs.recordCount(); ++row) {
                     const Value day = rs.valueAt(row, dateColumn);
                     if (day.isNull() || day.toText() != date)
@@ -476,7 +476,7 @@ void FrmZsdwh::recomputeBills(const QString& date) {
                     // An amount or reading left empty stays empty.
                     setBillFields(rs, b, kComputedFields | (stored & kNumberFields));
                     rs.update();
-                    thisMonth.take(b, stored);  // the readings the next month starts from
+                    carried.take(b, stored);  // the readings the next month starts from
                     last = b;
                 }
             });
@@ -509,7 +509,6 @@ void FrmZsdwh::recomputeOtherFees(const QString& date) {
         try {
             const QSignalBlocker quiet(u.Data2);
             rs.database()->transaction([&] {
-                ThisMonthRows thisMonth(*rs.database(), date);
                 for (int row = 0; row < rs.recordCount(); ++row) {
                     const Value day = rs.valueAt(row, dateColumn);
                     if (day.isNull() || day.toText() != date)

@@ -442,6 +442,25 @@ TEST_F(FeesTest, ARecomputedReadingIsTheOneTheNextMonthCarriesOver) {
     }
 }
 
+// A reading corrected after the month was carried over and the next month's rows made: last month's row of the
+// tenant and billing date takes it, as the next month's bill starts from it; the next month's rows keep theirs.
+TEST_F(FeesTest, AReadingCorrectedAfterTheCarryOverReachesTheRowTheNextBillStartsFrom) {
+    startSession("empty month", 0);
+    tv::billing::carryOver(data, {"sysj"}, {"bysj"});
+    tv::test::execSql(data, "DELETE FROM bysj; INSERT INTO bysj (jfrq, fjh, sfzhm) VALUES ('2024-04-01', 'A102', '2')");
+    for (const char* edit : {"2.8=6105.5", "4.13=150.5"}) {
+        run("DBGrid2#" + QString(edit));
+        run("DBGrid2<Return");
+        QCoreApplication::processEvents();  // the cell editor hands its text over by a queued call
+    }
+    for (const char* step : {"Check1", "Txtjfrq=2024-03-01", "CmdQr"}) run(step);
+    EXPECT_EQ(tv::test::queryText(
+                  data, "SELECT group_concat(printf('%s %s %.1f %.1f', fjh, jfrq, sysb, sydb), ' / ') FROM sysj"),
+              "A101 2024-03-01 1234.6 2010.0 / A102 2024-03-01 6105.5 3301.0 / A103 2024-03-01 88888.8 99999.9 / "
+              "A104 2024-03-01 100.0 150.5 / A105 2024-03-01 3.3 20.0");
+    EXPECT_EQ(tv::test::queryText(data, "SELECT quote(bysb) || quote(bydb) FROM bysj"), "NULLNULL");
+}
+
 // A unit price is billed, stored, shown, printed and kept in the receipt file as typed, to four decimals, so that a
 // receipt multiplies out (100 kWh at 0.565 is 56.50) and an unchanged bill recomputes to itself. A grid shows an
 // amount as the bill rounds it (a rent of 0.005 typed is billed and shown 0.00) and a price whole.
