@@ -263,7 +263,7 @@ std::shared_ptr<Database> Database::open(const QString& path) {
     sqlite3_extended_result_codes(handle, 0);
     // The digest a long text held cut is compared by (Storage.h).
     sqlite3_create_function_v2(
-        handle, "tv_sha256", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr,
+        handle, "tv_digest", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr,
         [](sqlite3_context* ctx, int, sqlite3_value** args) {
             if (sqlite3_value_type(args[0]) == SQLITE_NULL)
                 return sqlite3_result_null(ctx);

@@ -132,7 +132,7 @@ bool RecordSource::resolve(Database& db) {
             continue;  // an expression, or a photo that is not held
         const std::string name = quotedName(origin).toStdString(), bytes = "cast(" + name + " as blob)";
         sameField_[i] = " and " + name + " is ?";
-        cutField_[i] = " and length(" + bytes + ") = ? and tv_sha256(" + bytes + ") = ?";
+        cutField_[i] = " and length(" + bytes + ") = ? and tv_digest(" + bytes + ") = ?";
     }
     return !same;
 }

@@ -2,7 +2,8 @@
 
 #include "platform/db/Storage.h"
 
-#include <QCryptographicHash>
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 #include <cmath>
 #include <cstring>
@@ -34,8 +35,10 @@ QString textOf(const RawCell& c) { return QString::fromUtf8(c.p, c.n); }
 }  // namespace
 
 void digest(const char* p, qsizetype n, char* out) {
-    const QByteArray d = QCryptographicHash::hash(QByteArrayView(p, n), QCryptographicHash::Sha256);
-    std::memcpy(out, d.constData(), static_cast<size_t>(kDigestBytes));
+    XXH128_canonical_t d;
+    XXH128_canonicalFromHash(&d, XXH3_128bits(p, static_cast<size_t>(n)));
+    static_assert(sizeof d == kDigestBytes);
+    std::memcpy(out, &d, sizeof d);
 }
 
 RawCell rawColumn(sqlite3_stmt* st, int col) {

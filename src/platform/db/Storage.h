@@ -26,10 +26,12 @@ struct RawCell {
 };
 
 RawCell rawColumn(sqlite3_stmt* st, int col);
-// The digest of a long text's bytes (SHA-256, kDigestBytes), by which a text
-// held cut is compared whole with the file: the SQL function
-// tv_sha256(bytes) of every connection gives the same.
-inline constexpr qsizetype kDigestBytes = 32;
+// The digest of a long text's bytes (XXH3, 128 bits: kDigestBytes), by which
+// a text held cut is compared whole with the file: the SQL function
+// tv_digest(bytes) of every connection gives the same. It tells a change made
+// by another program, not a forgery, so it need only be fast: a window that
+// holds texts of many megabytes reads every byte of them once through it.
+inline constexpr qsizetype kDigestBytes = 16;
 void digest(const char* p, qsizetype n, char* out);
 // The Value of a stored cell for a column of the given kind. Data that does not
 // fit the kind (text in a number column written by another program) comes back
