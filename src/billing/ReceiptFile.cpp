@@ -281,8 +281,8 @@ public:
     explicit ReceiptLock(const QString& target) : oldName_(target + QStringLiteral(".lock")) {
         int error = 0;
         fd_ = openLockFile(hiddenName(target), O_CREAT, error);
-        if (fd_ < 0)
-            cannotWrite(hiddenName(target), error ? ioErrorText(error) : replaceRefusal(hiddenName(target)));
+        if (fd_ < 0)  // the keeper knows the receipt file, never its lock: that is the file named
+            cannotWrite(target, error ? ioErrorText(error) : replaceRefusal(hiddenName(target)));
         old_ = openLockFile(oldName_, 0, error);
     }
     ~ReceiptLock() {

@@ -93,12 +93,15 @@ protected:
     // more tenants, odd=kind = Zjzd.txt an odd file of that kind (support/OddFiles.h), readonly = an old Zjzd.txt
     // marked read-only, disk = the data file on fullDisk, meter = 101's water meter replaced (7.5 against 46.5 at
     // 3.45) and 105's electricity read 90 against 100, march = the old bills of this month's billing date, new =
-    // a new data file: the registrations of 101, 102 and 103 alone.
+    // a new data file: the registrations of 101, 102 and 103 alone, shut = the data file's folder made read-only
+    // (a read-only disk as root, else a folder the program may not write).
     void openSession(const QString& setup, qsizetype n) override {
         const QStringList words = setup.split(' ');
         data = words.contains("disk") ? fullDisk->filePath("租房.mdb")
                                       : dir.filePath(QStringLiteral("s%1/租房.mdb").arg(n));
         QDir().mkpath(QFileInfo(data).path());
+        if (words.contains("shut"))
+            smallDisk.emplace(QFileInfo(data).path(), "1m");
         tv::test::makeDataFile(data);
         if (!words.contains("empty"))
             tv::test::execSql(data, kRows);
@@ -133,6 +136,8 @@ protected:
         for (const QString& word : words)
             if (word.startsWith("odd="))
                 tv::test::makeOdd(word.mid(4), receipts());
+        if (words.contains("shut") && !(smallDisk->mounted() && smallDisk->makeReadOnly()))
+            QFile::setPermissions(QFileInfo(data).path(), QFile::ReadOwner | QFile::ExeOwner);
         state().PicturePath = words.contains("pictures") ? TV_SOURCE_DIR "/install/BMP/" : dir.path() + "/no/";
         state().DataFilePath = data;
         // The window's own variables as the program starts them.
@@ -172,6 +177,7 @@ protected:
         return said;
     }
     tv::test::FullDisk* fullDisk = nullptr;
+    std::optional<tv::test::SmallDisk> smallDisk;  // of "shut", as root
     static void writeFile(const QString& path, const QByteArray& bytes) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -532,6 +538,18 @@ TEST_F(FrmZsdjsTest, AReceiptFileThatTakesNoReceiptsStopsTheComputationBeforeAny
             EXPECT_FALSE(QFile::exists(receipts() + ".pending") || QFile::exists(receipts() + ".new"));
         }
     }
+}
+
+// A read-only disk (as root) or a folder the program may not write beside the data file: the computation names the
+// receipt file the keeper knows, with the reason, and stores no bill; the lock kept beside it is never named.
+TEST_F(FrmZsdjsTest, AReceiptFileThatCannotBeMadeIsNamedAsTheKeeperKnowsIt) {
+    startSession("shut", 1);
+    const auto open = qScopeGuard(
+        [&] { QFile::setPermissions(QFileInfo(data).path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
+    const QString why = smallDisk->mounted() ? "磁盘是只读的" : "没有访问权限";
+    EXPECT_EQ(computeIn("Check2"),
+              "提示！:租金水电费计算失败，数据没有改变：收据文件" + receipts() + "写不进去：" + why);
+    EXPECT_EQ(tv::test::queryText(data, "SELECT count(*) FROM fzsdjs"), "2");
 }
 
 // A disk that is full when the receipts are staged: in either mode the computation says so and stores no bill,
