@@ -1,6 +1,7 @@
 #include "billing/FrmZsdjs.h"
 
 #include "billing/ReceiptFile.h"
+#include "platform/db/Database.h"
 #include "platform/db/Recordset.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/Controls.h"
@@ -173,6 +174,34 @@ Declined agreeTo(const Consent& found, Consent& agreed) {
         agreed.belowZero = found.belowZero;
     }
     return Declined::Nothing;
+}
+
+// The amounts a row's total (hj) adds up: a bill's, or the other fees.
+const std::vector<const char*>& addendsOf(Source n) {
+    static const std::vector<const char*> bill{"zj", "sf", "df", "zf"}, fees{"kdf", "dtf", "wsf", "zaf", "wgf", "qtf"};
+    return n == Source::Bills ? bill : fees;
+}
+
+// The total of a row's amounts, exactly, each as it is stored (one typed
+// and not stored yet as its store will convert it): empty when one of them
+// is; nothing when one does not convert (its store refuses it, naming it).
+std::optional<Value> totalOf(const Recordset& rs, Source n) {
+    Money total;
+    bool empty = false;
+    for (const char* f : addendsOf(n)) {
+        const QString name = QString::fromLatin1(f);
+        Value v = rs.field(name);  // raises for a field the table lacks
+        try {
+            v = Database::convert(v, rs.columns()[static_cast<size_t>(rs.columnIndex(name))].kind);
+        } catch (const DbError&) {
+            return std::nullopt;
+        }
+        if (!v.isNumber())
+            empty = true;
+        else if (!empty)
+            total += v.toMoney();
+    }
+    return empty ? Value() : Value(total);
 }
 
 QString errorText(const std::exception& e) {
@@ -604,7 +633,7 @@ void FrmZsdjs::DBGrid5_Click() {
 }
 
 // The row's total from its own amounts, exactly; an empty one empties it.
-void FrmZsdjs::totalRow(Source n, const std::vector<const char*>& addends) {
+void FrmZsdjs::totalRow(Source n) {
     DataControl* d = ui().Data[n];
     if (!ui().DBGrid[n]->commitPendingRow())
         return;  // what was typed was refused, and told; it waits to be corrected
@@ -615,22 +644,24 @@ void FrmZsdjs::totalRow(Source n, const std::vector<const char*>& addends) {
     try {
         d->edit();
         Recordset& rs = d->recordset();
-        Money total;
-        bool empty = false;
-        for (const char* f : addends) {
-            const Value v = rs.field(QString::fromLatin1(f));
-            if (!v.isNumber())
-                empty = true;
-            else if (!empty)
-                total += v.toMoney();
-        }
-        rs.setField(QStringLiteral("hj"), empty ? Value() : Value(total));
+        rs.setField(QStringLiteral("hj"), totalOf(rs, n).value_or(Value()));
         d->update();
     } catch (const std::exception& e) {
         if (d->isOpen() && d->recordset().editState() != Recordset::EditState::None)
             d->cancelUpdate();  // never left half-edited
         info(forms::refusedWriteText(e, kPickRow));
     }
+}
+
+// A fee typed into an other-fee row takes the row's total with it as the row
+// is stored, unless the total was typed too: that is kept as typed.
+void FrmZsdjs::DBGrid5_BeforeStore(Recordset& row, const QStringList& typed) {
+    const std::vector<const char*>& fees = addendsOf(Source::OtherFees);
+    if (typed.contains(QStringLiteral("hj")) ||
+        std::none_of(fees.begin(), fees.end(), [&](const char* f) { return typed.contains(QLatin1String(f)); }))
+        return;
+    if (const std::optional<Value> total = totalOf(row, Source::OtherFees))
+        row.setField(QStringLiteral("hj"), *total);
 }
 
 // Last month's and the other-fee row made from this month's row, or this

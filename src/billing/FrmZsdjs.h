@@ -12,6 +12,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <optional>
@@ -24,6 +25,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace tv {
+class Recordset;
+}  // namespace tv
 namespace tv::forms {
 class DriveList;
 class FileList;
@@ -132,7 +136,7 @@ private:
     void align(Source target, Source from);
 
     void copyBill();
-    void totalRow(Source n, const std::vector<const char*>& addends);
+    void totalRow(Source n);
     void makeRows(Source from);
     void resetRowMode();
     bool deleteRow(Source n);
@@ -151,6 +155,7 @@ private:
     void DBGrid2_Click();
     void DBGrid4_Click();
     void DBGrid5_Click();
+    void DBGrid5_BeforeStore(Recordset& row, const QStringList& typed);
     void Check_Click(int n);
     void CmdBydr_Click();
     void CmdSydr_Click();

@@ -325,12 +325,12 @@ void FrmZsdjs::connectHandlers(QWidget* root) {
     on(u.DBGrid[S::ThisMonth], &DataGrid::rowClicked, [this] { DBGrid2_Click(); });
     on(u.DBGrid[S::Registrations], &DataGrid::rowClicked, [this] { DBGrid4_Click(); });
     on(u.DBGrid[S::OtherFees], &DataGrid::rowClicked, [this] { DBGrid5_Click(); });
-    on(u.DBGrid[S::Bills], &DataGrid::rowDoubleClicked, [this] { totalRow(S::Bills, {"zj", "sf", "df", "zf"}); });
+    on(u.DBGrid[S::Bills], &DataGrid::rowDoubleClicked, [this] { totalRow(S::Bills); });
     on(u.DBGrid[S::ThisMonth], &DataGrid::rowDoubleClicked, [this] { makeRows(S::ThisMonth); });
     on(u.DBGrid[S::Registrations], &DataGrid::rowDoubleClicked, [this] { makeRows(S::Registrations); });
-    on(u.DBGrid[S::OtherFees], &DataGrid::rowDoubleClicked, [this] {
-        totalRow(S::OtherFees, {"kdf", "dtf", "wsf", "zaf", "wgf", "qtf"});
-    });
+    on(u.DBGrid[S::OtherFees], &DataGrid::rowDoubleClicked, [this] { totalRow(S::OtherFees); });
+    u.DBGrid[S::OtherFees]->setBeforeStore(
+        [this](Recordset& row, const QStringList& typed) { DBGrid5_BeforeStore(row, typed); });
     QCheckBox* boxes[] = {u.Check1, u.Check2, u.Check3, u.Check4};
     for (int n = 1; n <= 4; ++n)
         on(boxes[n - 1], &QCheckBox::clicked, [this, n] { Check_Click(n); });  // the user's only

@@ -391,6 +391,28 @@ TEST_F(FrmZsdjsTest, ADoubleClickStoresTheTypedRowFirstAndStopsWhenItIsRefused) 
     EXPECT_TRUE(lines[6].endsWith("105,1.1,26.2")) << lines.join('\n').toStdString();
 }
 
+// A fee typed into the other-fee grid takes the row's total with it when the row is stored, as the double-click
+// totals it (an empty fee empties it); a total typed into the row is kept as typed, and a row without a fee typed
+// keeps its total.
+TEST_F(FrmZsdjsTest, AFeeTypedIntoTheOtherFeeGridTakesTheRowsTotalWithIt) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"DBGrid5#3.4=10;DBGrid5<Return", "101:35|103:-|105:32"},
+        {"DBGrid5#3.9=0.05;DBGrid5@1", "101:35|103:-|105:16.55"},
+        {"DBGrid5#3.4=10;DBGrid5#3.10=99;DBGrid5<Return", "101:35|103:-|105:99"},
+        {"DBGrid5#3.10=7;DBGrid5<Return", "101:35|103:-|105:7"},
+        {"DBGrid5#1.4=25;DBGrid5<Return", "101:-|103:-|105:0"},
+        {"DBGrid5#3.2=106;DBGrid5<Return", "101:35|103:-|106:0"},
+    };
+    qsizetype sessions = 0;
+    for (const auto& [steps, totals] : cases) {
+        SCOPED_TRACE(steps);
+        startSession("", ++sessions);
+        for (const QString& step : QString(steps).split(';')) run(step);
+        EXPECT_EQ(tv::test::queryText(data, "SELECT group_concat(fjh || ':' || ifnull(hj, '-'), '|') FROM qtfy"),
+                  QString(totals));
+    }
+}
+
 // A rent typed over this month's row of 101 while another program changed or
 // deleted the row: Enter stores nothing and says why, and the grid is browsing
 // again on the row as the file holds it now (103's when 101's was deleted),

@@ -442,6 +442,7 @@ struct DataGrid::Impl {
     QMetaObject::Connection repo, rowsChanged, focus;
     bool syncing = false;  // the grid follows the source: no move back
     bool storing = false;  // a store is under way: the source's signals are its own
+    DataGrid::BeforeStore beforeStore;
 
     // The open editor's text into the pending row, and the editor closed.
     void commitEditor() {
@@ -488,6 +489,8 @@ struct DataGrid::Impl {
             try {
                 for (auto it = p.typed.cbegin(); it != p.typed.cend(); ++it)
                     r->setField(it.key(), it.value().isEmpty() ? tv::Value() : tv::Value(it.value()));
+                if (beforeStore)
+                    beforeStore(*r, p.typed.keys());
                 r->update();
             } catch (const tv::RowChangedError&) {
                 p = {};  // typed over a row that is no longer the one shown: it shows as it is now
@@ -674,6 +677,7 @@ void DataGrid::setAllowAddNew(bool on) {
 }
 void DataGrid::setAllowUpdate(bool on) { d->model.allowUpdate = on; }
 void DataGrid::setAllowDelete(bool on) { d->model.allowDelete = on; }
+void DataGrid::setBeforeStore(BeforeStore hook) { d->beforeStore = std::move(hook); }
 
 void DataGrid::reload() {
     d->commitEditor();

@@ -6,7 +6,10 @@
 
 #include "platform/forms/DataControl.h"
 
+#include <QStringList>
 #include <QTableView>
+
+#include <functional>
 
 namespace tv::forms {
 
@@ -63,6 +66,13 @@ public:
     void setAllowAddNew(bool on);
     void setAllowUpdate(bool on);
     void setAllowDelete(bool on);
+    // Called as a typed row is stored, once its typed values are set in the
+    // pending row and before that row is written, in the same write: the
+    // window sets there the fields that follow the typed ones (`typed`: the
+    // fields typed). An error it raises refuses the store as a value that
+    // does not convert does.
+    using BeforeStore = std::function<void(tv::Recordset& row, const QStringList& typed)>;
+    void setBeforeStore(BeforeStore hook);
     // Reads the rows again (also done on the source's rowsChanged).
     void reload();
     // Stores the typed row now, the open cell's text included, as leaving the
