@@ -143,7 +143,7 @@ bool askFirst(const QString& text) {
 }
 
 // What the keeper said 否 to, if anything.
-enum class Declined { Nothing, Deletion, BelowZero };
+enum class Declined { Nothing, Deletion, Missing, BelowZero };
 
 // Asks about what the computation does only with the keeper's word; what
 // they agree to goes into `agreed`. Stops at the first 否.
@@ -162,6 +162,21 @@ Declined agreeTo(const Consent& found, Consent& agreed) {
                     .arg(bills)))
             return Declined::Deletion;
         agreed.otherDates = found.otherDates;
+    }
+    if (!found.noLastMonth.isEmpty() || !found.noOtherFees.isEmpty()) {
+        QString rooms;
+        if (!found.noLastMonth.isEmpty())
+            rooms += QStringLiteral(
+                         "以下房间没有上月读数（新租客、没有身份证号、上月日期输错或上月数据没有正确导入？），"
+                         "上月水电表读数将按0计算，用水量和用电量就是水电表的全部读数：\n") +
+                     roomList(found.noLastMonth) + QLatin1Char('\n');
+        if (!found.noOtherFees.isEmpty())
+            rooms += QStringLiteral("以下房间没有其它费用记录，其它费用将按0计算：\n") + roomList(found.noOtherFees) +
+                     QLatin1Char('\n');
+        if (!askFirst(rooms + QStringLiteral("您真的要这样计算吗?")))
+            return Declined::Missing;
+        agreed.noLastMonth = found.noLastMonth;
+        agreed.noOtherFees = found.noOtherFees;
     }
     if (!found.belowZero.empty()) {
         QStringList rooms;
@@ -534,13 +549,6 @@ void FrmZsdjs::CmdJs_Click() {
         recount(Source::Bills);
     }
     setMode(Mode::None);
-    QStringList missing;
-    if (!result.noLastMonth.isEmpty())
-        missing << QStringLiteral("以下房间没有上月读数：") + roomList(result.noLastMonth);
-    if (!result.noOtherFees.isEmpty())
-        missing << QStringLiteral("以下房间没有其它费用记录：") + roomList(result.noOtherFees);
-    if (!missing.isEmpty())
-        info(missing.join(QLatin1Char('\n')), dlg::kHintTitle);
     if (!result.receiptsKept.isEmpty())
         info(QStringLiteral(
                  "租金水电费已计算，账单已保存，但收据现在写不进去：%1\n这些收据已保留，下次计算时写入收据文件。")

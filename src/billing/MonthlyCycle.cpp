@@ -337,16 +337,16 @@ Stored feeRecord(const BillRecord& b, const QDate& billed) {
             {"hj", Value(b.hj)}};
 }
 
-// The bills made: their fee records and receipts, and those that use less
-// than nothing.
+// The bills made: their fee records and receipts, and what in them needs
+// the keeper's word.
 struct Bills {
     std::vector<Stored> records;
     QByteArray receipts;
-    std::vector<BelowZero> belowZero;
+    Consent asks;
 };
 
 // One bill for every row of this month, with the tenant's last-month
-// readings and other fees; what was missing is noted in `out`.
+// readings and other fees, 0 for what is missing.
 Bills makeBills(Database& db, const Run& run, const std::vector<MonthRow>& month, RunResult& out) {
     const LastMonth lastMonth(db, run);
     const FirstByKey<OtherFeeRow> otherFees(rowsOf(db, run.qtfy, kOtherFeeRow),
@@ -366,16 +366,16 @@ Bills makeBills(Database& db, const Run& run, const std::vector<MonthRow>& month
             b.sysb = last->sysb.toSingle();
             b.sydb = last->sydb.toSingle();
         } else {
-            out.noLastMonth << b.fjh;
+            bills.asks.noLastMonth << roomOf(r.fjh);
         }
         const OtherFeeRow* other = r.sfzhm.isNull() ? nullptr : otherFees.find(b.sfzhm);
         const OtherFeesRecord o = other ? otherFeesOf(*other) : OtherFeesRecord();
         if (!other)
-            out.noOtherFees << b.fjh;
+            bills.asks.noOtherFees << roomOf(r.fjh);
         b.zf = o.hj;
         computeBill(b);
         if (b.ysl < 0 || b.ydl < 0)
-            bills.belowZero.push_back({roomOf(r.fjh), b.ysl, b.ydl});
+            bills.asks.belowZero.push_back({roomOf(r.fjh), b.ysl, b.ydl});
         out.lastWords = RMBChinese(b.hj.toDouble());
         bills.receipts += receiptText(b, out.lastWords);
         bills.records.push_back(feeRecord(b, billed));
@@ -426,6 +426,10 @@ Consent unagreed(const Consent& found, const Consent& agreed) {
     Consent out;
     if (found.otherDates != agreed.otherDates)
         out.otherDates = found.otherDates;
+    if (found.noLastMonth != agreed.noLastMonth || found.noOtherFees != agreed.noOtherFees) {
+        out.noLastMonth = found.noLastMonth;  // asked together
+        out.noOtherFees = found.noOtherFees;
+    }
     if (found.belowZero != agreed.belowZero)
         out.belowZero = found.belowZero;
     return out;
@@ -441,11 +445,9 @@ void billMonth(Database& db, const Run& run, ReceiptFile& file, RunResult& out) 
     if (!out.incomplete.isEmpty())
         return;
     Bills bills = makeBills(db, run, month, out);
-    Consent found;
-    found.belowZero = bills.belowZero;
     if (run.replace)
-        found.otherDates = otherDates(db, run.fzsdjs, month);
-    out.toAgree = unagreed(found, run.agreed);
+        bills.asks.otherDates = otherDates(db, run.fzsdjs, month);
+    out.toAgree = unagreed(bills.asks, run.agreed);
     if (!out.toAgree.empty())
         return;
     out.bills = static_cast<int>(bills.records.size());

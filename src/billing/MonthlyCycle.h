@@ -61,11 +61,16 @@ struct BelowZero {
 
 // What a computation does only with the keeper's word: the bills of other
 // billing dates that a refresh deletes (each date as shown, with how many),
-// and the bills with a usage below zero.
+// the rooms billed from last month's readings of 0 (no last-month row) or
+// with other fees of 0 (no other-fee row), asked together, and the bills with
+// a usage below zero.
 struct Consent {
     std::vector<std::pair<QString, int>> otherDates;
+    QStringList noLastMonth, noOtherFees;
     std::vector<BelowZero> belowZero;
-    bool empty() const { return otherDates.empty() && belowZero.empty(); }
+    bool empty() const {
+        return otherDates.empty() && noLastMonth.isEmpty() && noOtherFees.isEmpty() && belowZero.empty();
+    }
     bool operator==(const Consent&) const = default;
 };
 
@@ -93,7 +98,6 @@ struct RunResult {
     // found as agreed, or not needed, is empty): when any, nothing was done.
     Consent toAgree;
     int bills = 0;
-    QStringList noLastMonth, noOtherFees;  // billed with 0 for what was missing
     BillRecord lastBill;
     OtherFeesRecord lastOtherFees;
     QString lastWords;

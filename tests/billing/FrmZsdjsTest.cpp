@@ -70,14 +70,16 @@ const char* const kTables =
     "ifnull((SELECT group_concat(ifnull(jfrq, '-') || ',' || fjh || ',' || ifnull(kdf, '-') || ',' || "
     "ifnull(hj, '-'), '|') FROM qtfy), '')";
 
-// A "YA" run over the whole tables, with the dates of the fixture.
+// A "YA" run over the whole tables, with the dates of the fixture: the keeper agreed to February's bills going and
+// to 1'01 billed without last month's readings and other fees.
 tv::billing::Run wholeTables(const QString& file) {
     return {.dataFile = file,
             .replace = true,
             .billingDate = "2024-3-1",
             .periodEnd = "2024-3-31",
             .lastMonthDate = "2024-02-01",
-            .agreed = {.otherDates = {{"2024-02-01", 2}}, .belowZero = {}}};
+            .agreed = {
+                .otherDates = {{"2024-02-01", 2}}, .noLastMonth = {"1'01"}, .noOtherFees = {"1'01"}, .belowZero = {}}};
 }
 
 class FrmZsdjsTest : public tv::test::SessionTest {
@@ -92,9 +94,10 @@ protected:
     // Setup words: empty, drop, pictures, null = 1'01's rent empty, huge amounts, old = an old Zjzd.txt, crowd = 45
     // more tenants, odd=kind = Zjzd.txt an odd file of that kind (support/OddFiles.h), readonly = an old Zjzd.txt
     // marked read-only, disk = the data file on fullDisk, meter = 101's water meter replaced (7.5 against 46.5 at
-    // 3.45) and 105's electricity read 90 against 100, march = the old bills of this month's billing date, new =
-    // a new data file: the registrations of 101, 102 and 103 alone, shut = the data file's folder made read-only
-    // (a read-only disk as root, else a folder the program may not write).
+    // 3.45) and 105's electricity read 90 against 100, march = the old bills of this month's billing date, readings
+    // = 1'01 given last month's readings, fees = 1'01 given an other-fee row, whole = both, noid = 103's ID number gone
+    // from this month's row, new = a new data file: the registrations of 101, 102 and 103 alone, shut = the data file's
+    // folder made read-only (a read-only disk as root, else a folder the program may not write).
     void openSession(const QString& setup, qsizetype n) override {
         const QStringList words = setup.split(' ');
         data = words.contains("disk") ? fullDisk->filePath("租房.mdb")
@@ -125,6 +128,14 @@ protected:
                 "SET bysb = 7.5, sdj = 3.45 WHERE fjh = '101'; UPDATE bysj SET bydb = 90 WHERE fjh = '105'");
         if (words.contains("march"))
             tv::test::execSql(data, "UPDATE fzsdjs SET jfrq = '2024-03-01'");
+        if (words.contains("readings") || words.contains("whole"))
+            tv::test::execSql(data,
+                              "INSERT INTO sysj (jfrq, fjh, xm, sfzhm, sysb, sydb) VALUES ('2024-02-01', '1''01', "
+                              "'赵六', 'ID4', 0.5, 0.5)");
+        if (words.contains("fees") || words.contains("whole"))
+            tv::test::execSql(data, "INSERT INTO qtfy (jfrq, fjh, sfzhm, hj) VALUES ('2024-03-01', '1''01', 'ID4', 5)");
+        if (words.contains("noid"))
+            tv::test::execSql(data, "UPDATE bysj SET sfzhm = NULL WHERE fjh = '103'");
         if (words.contains("new"))
             tv::test::execSql(data,
                               "DELETE FROM fzsdjs; DELETE FROM bysj; DELETE FROM sysj; DELETE FROM qtfy; DELETE FROM "
@@ -276,8 +287,11 @@ TEST_F(FrmZsdjsTest, ComputesEveryBillExactlyAndWritesItsReceipt) {
     expectSessions(
         {{"old",
           "CmdJs;Check1;Check3;CmdJs;Check1;TxtSfsd=2024-3-31;CmdJs;Txtjfrq=2024-3-1;CmdJs;"
-          "TxtSyrq=2024-02-01;Txtjfrq=x;CmdJs;Txtjfrq=2024-3-1;CmdJs;sql;file;yes;CmdJs;sql;file;Check2;" +
-              dates + "CmdJs;file;Check2;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-2-1;CmdJs;sql;file"},
+          "TxtSyrq=2024-02-01;Txtjfrq=x;CmdJs;Txtjfrq=2024-3-1;CmdJs;sql;file;yes;CmdJs;sql;file;yes;yes;CmdJs;"
+          "sql;file;Check2;" +
+              dates +
+              "CmdJs;file;yes;CmdJs;file;Check2;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-2-1;yes;CmdJs;"
+              "sql;file"},
          {"old null", "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=1;CmdJs;sql;file"},
          // A computation empties the bill and the other fees held before it looks at its boxes.
          {"", "DBGrid1@2;DBGrid5@2;Check1;CmdJs"},
@@ -434,7 +448,7 @@ TEST_F(FrmZsdjsTest, ARentTypedOverARowAnotherProgramChangedEndsInBrowsingOnTheR
 }
 
 TEST_F(FrmZsdjsTest, PrintsOneBillOrTheDateAndShowsTheReceiptFileChosenInItsLists) {
-    runSessions({{"", "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;yes;CmdJs"}});
+    runSessions({{"whole", "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;yes;CmdJs"}});
     script::clearCalls();
     // Choice 1 prints the bill held; an answer that is no number prints nothing.
     for (const char* answer : {"abc", "1"}) {
@@ -466,7 +480,7 @@ TEST_F(FrmZsdjsTest, OneReceiptIsTheWholeBillOfTheCurrentRowHoweverTheRowWasReac
     const QString month = "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;yes;CmdJs;";
     qsizetype sessions = 0;
     auto receipt = [&](const QString& steps) {
-        startSession("", ++sessions);
+        startSession("whole", ++sessions);
         for (const QString& step : steps.split(';', Qt::SkipEmptyParts)) run(step);
         tv::print::Printer::clearTrace();
         script::clearCalls();
@@ -516,7 +530,7 @@ TEST_F(FrmZsdjsTest, ReceiptsThatCannotBeWrittenAfterTheBillsAreStoredAreKeptFor
 
     // Appending ("YB"): the 4 bills join the 2 old ones; the next computation writes both runs' receipts.
     spoiler = "fifo";
-    QStringList lines = runSessions({{"", "Check2;" + dates + "CmdJs"}});
+    QStringList lines = runSessions({{"whole", "Check2;" + dates + "CmdJs"}});
     EXPECT_TRUE(lines[5].contains(kept("它不是普通文件") + "1/6#6")) << lines[5].toStdString();
     script::clearCalls();
     reopen();
@@ -534,7 +548,7 @@ TEST_F(FrmZsdjsTest, ReceiptsThatCannotBeWrittenAfterTheBillsAreStoredAreKeptFor
     // Replacing ("YA"): the window opened again writes them.
     ASSERT_TRUE(QDir(dir.path()).rename("s0", "appended"));
     spoiler = "folder";
-    lines = runSessions({{"", "Check1;" + dates + "yes;CmdJs"}});
+    lines = runSessions({{"whole", "Check1;" + dates + "yes;CmdJs"}});
     EXPECT_TRUE(lines[6].contains(kept("这是一个文件夹") + "1/4#4")) << lines[6].toStdString();
     ASSERT_TRUE(QDir(receipts()).removeRecursively());
     reopen();
@@ -584,7 +598,7 @@ TEST_F(FrmZsdjsTest, AFullDiskStopsTheComputationBeforeAnyBillIsStoredAndLeavesT
         SCOPED_TRACE(box);
         tv::test::FullDisk disk;
         fullDisk = &disk;
-        startSession("old disk", ++sessions);
+        startSession("old disk whole", ++sessions);
         disk.fill();
         if (QByteArray(box) == "Check1")
             script::answerMsgBox(tv::dlg::Yes);  // February's two bills may go
@@ -614,16 +628,15 @@ TEST_F(FrmZsdjsTest, AFullDiskStopsTheComputationBeforeAnyBillIsStoredAndLeavesT
     }
 }
 
-// The computation's warning names every room billed without last month's
-// readings or other fees, however many there are.
-TEST_F(FrmZsdjsTest, TheWarningAfterTheComputationNamesEveryRoomBilledWithoutReadingsOrOtherFees) {
+// The question before the computation names every room to be billed without
+// last month's readings or other fees, however many there are.
+TEST_F(FrmZsdjsTest, TheQuestionBeforeTheComputationNamesEveryRoomBilledWithoutReadingsOrOtherFees) {
     const QStringList lines =
         runSessions({{"crowd", "Check2;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;CmdJs"}});
     QStringList rooms{"1'01"};
     for (int room = 201; room <= 245; ++room) rooms << QString::number(room);
-    const QString said = lines[5].section(" -> ", 1).section(";提示:租金水电费计算完成！", 0, 0);
-    EXPECT_EQ(said,
-              "提示:以下房间没有上月读数：" + rooms.join("、") + "\n以下房间没有其它费用记录：" + rooms.join("、"));
+    const QString said = lines[5].section(" -> ", 1).section(" | ", 0, 0);
+    EXPECT_EQ(said.count("：\n" + rooms.join("、") + "\n"), 2) << said.toStdString();
 }
 
 // Before a computation deletes a bill of another billing date (刷新数据) or stores a usage below zero, it asks, 否
@@ -634,6 +647,10 @@ TEST_F(FrmZsdjsTest, TheComputationAsksBeforeItDeletesOtherMonthsBillsOrStoresAU
     const QString older =
         "刷新数据会删除以下计费日期的账单，删除后不能恢复：\n2024-02-01：2条\n共2条。只添加本月的账单请选"
         "'添加数据'。\n您真的要删除这些账单吗?";
+    const QString missing =
+        "以下房间没有上月读数（新租客、没有身份证号、上月日期输错或上月数据没有正确导入？），上月水电表读数将按0计算，"
+        "用水量和用电量就是水电表的全部读数：\n1'01\n以下房间没有其它费用记录，其它费用将按0计算：\n1'01\n您真的要这样"
+        "计算吗?";
     const QString below =
         "以下房间的用水量或用电量小于零（换了水电表、读数输错或上月数据没有导入？）：\n101  用水量 "
         "-39.00\n105  用电量 -10.00\n您真的要按这些读数计算吗?";
@@ -645,13 +662,20 @@ TEST_F(FrmZsdjsTest, TheComputationAsksBeforeItDeletesOtherMonthsBillsOrStoresAU
         const char* room101;  // this month's water used and charge of 101
     };
     const Case cases[] = {
-        {"old", "Check1", {Button::No}, {older}, "", ""},
-        {"old", "Check1", {Button::Yes}, {older}, "2024-03-01 x4", "10.3 28.84"},
-        {"old meter", "Check2", {Button::No}, {below}, "", ""},
-        {"old meter", "Check2", {Button::Yes}, {below}, "2024-02-01 x2, 2024-03-01 x4", "-39.0 -134.55"},
-        {"old meter", "Check1", {Button::Yes, Button::No}, {older, below}, "", ""},
-        {"old meter", "Check1", {Button::Yes, Button::Yes}, {older, below}, "2024-03-01 x4", "-39.0 -134.55"},
-        {"old march", "Check1", {}, {}, "2024-03-01 x4", "10.3 28.84"},
+        {"old whole", "Check1", {Button::No}, {older}, "", ""},
+        {"old whole", "Check1", {Button::Yes}, {older}, "2024-03-01 x4", "10.3 28.84"},
+        {"old meter whole", "Check2", {Button::No}, {below}, "", ""},
+        {"old meter whole", "Check2", {Button::Yes}, {below}, "2024-02-01 x2, 2024-03-01 x4", "-39.0 -134.55"},
+        {"old meter whole", "Check1", {Button::Yes, Button::No}, {older, below}, "", ""},
+        {"old meter whole", "Check1", {Button::Yes, Button::Yes}, {older, below}, "2024-03-01 x4", "-39.0 -134.55"},
+        {"old march whole", "Check1", {}, {}, "2024-03-01 x4", "10.3 28.84"},
+        // 1'01 without last month's readings and other fees: asked between the two.
+        {"old meter",
+         "Check1",
+         {Button::Yes, Button::Yes, Button::Yes},
+         {older, missing, below},
+         "2024-03-01 x4",
+         "-39.0 -134.55"},
     };
     const QString bills =
         "SELECT group_concat(d || ' x' || n, ', ') FROM (SELECT jfrq d, count(*) n FROM fzsdjs "
@@ -692,10 +716,89 @@ TEST_F(FrmZsdjsTest, TheComputationAsksBeforeItDeletesOtherMonthsBillsOrStoresAU
     }
 }
 
+// Before a computation bills a room from a last-month reading of 0 (no last month's row of its ID number and
+// 上月日期: a new tenant, one without an ID number, a wrong date, 上月数据导入 pressed again) or with 0 other fees
+// (no other-fee row), it names the rooms and asks, 否 the default: 否 leaves the bills and the receipt file as they
+// were and the window waits to compute again; 是 bills them as before, with nothing more said afterwards.
+TEST_F(FrmZsdjsTest, TheComputationAsksBeforeItBillsFromAReadingOf0OrWithoutOtherFees) {
+    auto question = [](const QString& noReadings, const QString& noFees) {
+        QString text;
+        if (!noReadings.isEmpty())
+            text +=
+                "以下房间没有上月读数（新租客、没有身份证号、上月日期输错或上月数据没有正确导入？），上月水电表读数"
+                "将按0计算，用水量和用电量就是水电表的全部读数：\n" +
+                noReadings + '\n';
+        if (!noFees.isEmpty())
+            text += "以下房间没有其它费用记录，其它费用将按0计算：\n" + noFees + '\n';
+        return text.isEmpty() ? QStringList() : QStringList{text + "您真的要这样计算吗?"};
+    };
+    struct Case {
+        const char *setup, *steps;
+        QStringList asked;
+        tv::dlg::Button answer;
+        const char* billed;  // room: last month's water reading, other fees of each new bill; "" when none
+    };
+    const QString all = "101、103、1'01、105";
+    const Case cases[] = {
+        {"old", "TxtSyrq=2024-02-01", question("1'01", "1'01"), tv::dlg::No, ""},
+        {"old", "TxtSyrq=2024-02-01", question("1'01", "1'01"), tv::dlg::Yes,
+         "101:1240.2,35 103:1240,60.5 1'01:0,0 105:1240,0"},
+        {"old", "TxtSyrq=2024-2-2", question(all, "1'01"), tv::dlg::Yes, "101:0,35 103:0,60.5 1'01:0,0 105:0,0"},
+        {"old", "yes;CmdSydr;TxtSyrq=2024-02-01", question(all, "1'01"), tv::dlg::No, ""},
+        {"old noid", "TxtSyrq=2024-02-01", question("103、1'01", "103、1'01"), tv::dlg::Yes,
+         "101:1240.2,35 103:0,0 1'01:0,0 105:1240,0"},
+        {"old readings", "TxtSyrq=2024-02-01", question("", "1'01"), tv::dlg::Yes,
+         "101:1240.2,35 103:1240,60.5 1'01:0.5,0 105:1240,0"},
+        {"old fees", "TxtSyrq=2024-02-01", question("1'01", ""), tv::dlg::Yes,
+         "101:1240.2,35 103:1240,60.5 1'01:0,5 105:1240,0"},
+        {"old readings fees",
+         "TxtSyrq=2024-02-01",
+         {},
+         tv::dlg::Yes,
+         "101:1240.2,35 103:1240,60.5 1'01:0.5,5 105:1240,0"},
+    };
+    const QString everything = "SELECT group_concat(quote(jfrq) || fjh || quote(hj), '|') FROM fzsdjs";
+    qsizetype sessions = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.setup) + "; " + c.steps);
+        startSession(c.setup, ++sessions);
+        for (const QString& step : (QString(c.steps) + ";Check2;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31").split(';'))
+            run(step);
+        const QString before = tv::test::queryText(data, everything);
+        const QByteArray receiptsBefore = tv::readRegularFile(receipts(), 1 << 20).bytes;
+        script::clearCalls();
+        if (!c.asked.isEmpty())
+            script::answerMsgBox(c.answer);
+        ctl<QPushButton>("CmdJs")->click();
+        QStringList said;
+        for (const tv::dlg::Call& call : script::calls()) {
+            said << call.text;
+            if ((call.style & 0x0F) == tv::dlg::YesNo) {
+                EXPECT_EQ(call.style, tv::dlg::YesNo | tv::dlg::Info | tv::dlg::DefaultButton2);
+            }
+        }
+        if (QByteArray(c.billed).isEmpty()) {
+            EXPECT_EQ(said, c.asked);
+            EXPECT_EQ(tv::test::queryText(data, everything), before);
+            EXPECT_EQ(tv::readRegularFile(receipts(), 1 << 20).bytes, receiptsBefore);
+            EXPECT_TRUE(ctl("CmdJs")->isEnabled() && ctl<QCheckBox>("Check2")->isChecked());
+        } else {
+            EXPECT_EQ(said, c.asked + QStringList{"租金水电费计算完成！"});
+            EXPECT_EQ(
+                tv::test::queryText(data,
+                                    "SELECT group_concat(fjh || ':' || printf('%g', round(sysb, 1)) || ',' || zf, ' ') "
+                                    "FROM "
+                                    "fzsdjs WHERE sfsd1 = '2024-3-1'"),
+                QString(c.billed));
+            EXPECT_EQ(tv::readRegularFile(receipts(), 1 << 20).bytes.count(tv::text::toGbk("房屋租赁使用费收据")), 4);
+        }
+    }
+}
+
 // 否 to the deletion of other months' bills leaves the choice the question names: 添加数据 is ticked instead of
 // 刷新数据, and this month's bills are added to the others.
 TEST_F(FrmZsdjsTest, After否ToTheDeletionTheAddModeTheQuestionNamesCanBeChosen) {
-    startSession("old", 1);
+    startSession("old whole", 1);
     for (const char* step : {"Check1", "Txtjfrq=2024-3-1", "TxtSfsd=2024-3-31", "TxtSyrq=2024-02-01"}) run(step);
     script::answerMsgBox(tv::dlg::Button::No);
     ctl<QPushButton>("CmdJs")->click();
@@ -725,6 +828,8 @@ TEST_F(FrmZsdjsTest, AComputationStoresNothingWhenWhatWasAgreedChangedMeanwhile)
         {"INSERT INTO fzsdjs (jfrq, fjh) VALUES ('2024-01-01', '101')", "2024-01-01:1 2024-02-01:2 /", 3},
         {"DELETE FROM fzsdjs WHERE fjh = '103'", "2024-02-01:1 /", 1},
         {"UPDATE bysj SET bydb = 90 WHERE fjh = '105'", "/ 105:10.12,-10.00", 2},
+        {"DELETE FROM sysj WHERE fjh = '105'", "/ / 1'01、105 : 1'01", 2},
+        {"INSERT INTO qtfy (fjh, sfzhm) VALUES ('1''01', 'ID4')", "/ / 1'01 : ", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.change);
@@ -733,13 +838,15 @@ TEST_F(FrmZsdjsTest, AComputationStoresNothingWhenWhatWasAgreedChangedMeanwhile)
         tv::test::makeDataFile(data);
         tv::test::execSql(data, kRows);
         writeFile(receipts(), "old\r\n");
-        tv::test::execSql(data, c.change);  // after the question about February's two bills
+        tv::test::execSql(data, c.change);  // after the questions about February's two bills and 1'01
         const tv::billing::RunResult result = tv::billing::compute(wholeTables(data));
         QString found;
         for (const auto& [date, n] : result.toAgree.otherDates) found += QString("%1:%2 ").arg(date).arg(n);
         found += '/';
         for (const tv::billing::BelowZero& b : result.toAgree.belowZero)
             found += QString(" %1:%2,%3").arg(b.room, tv::format00(b.ysl), tv::format00(b.ydl));
+        if (!result.toAgree.noLastMonth.isEmpty() || !result.toAgree.noOtherFees.isEmpty())
+            found += " / " + result.toAgree.noLastMonth.join("、") + " : " + result.toAgree.noOtherFees.join("、");
         EXPECT_EQ(found, QString(c.found).isEmpty() ? "/" : c.found);
         EXPECT_EQ(result.bills, QString(c.found).isEmpty() ? 4 : 0);
         EXPECT_EQ(tv::test::queryText(data, "SELECT count(*) FROM fzsdjs").toInt(), c.bills);
@@ -762,13 +869,14 @@ TEST_F(FrmZsdjsTest, AKeepersFirstMonthsInANewDataFileCarryEachMonthsReadingsToT
         return steps + "DBGrid2<Return;";
     };
     const QString month = "Txtjfrq=%1;Cboxz=在住;yes;CmdBydr;";
-    const QString compute = "Txtjfrq=%1;TxtSfsd=%2;TxtSyrq=%3;CmdJs;sql;printer";
-    expectSessions({{"new", "printer;" + month.arg("2024-1-1") + readings({"800 100 3 1000 0.6", "500 50 3 2000 0.6"}) +
-                                "Check1;" + compute.arg("2024-1-1", "2024-1-31", "2023-12-1") + ";yes;CmdSydr;" +
-                                month.arg("2024-2-1") + readings({"800 112.5 3 1150 0.6", "500 57 3 2040 0.6"}) +
-                                "Check2;" + compute.arg("2024-2-1", "2024-2-29", "2024-1-1") +
-                                ";Txtjfrq=2024-3-1;CmdBydr;sql;yes;CmdSydr;" + month.arg("2024-3-1") + "sql"}},
-                   "billing_months.txt");
+    const QString compute = "Txtjfrq=%1;TxtSfsd=%2;TxtSyrq=%3;%4CmdJs;sql;printer";
+    expectSessions(
+        {{"new", "printer;" + month.arg("2024-1-1") + readings({"800 100 3 1000 0.6", "500 50 3 2000 0.6"}) +
+                     "Check1;" + compute.arg("2024-1-1", "2024-1-31", "2023-12-1", "yes;") + ";yes;CmdSydr;" +
+                     month.arg("2024-2-1") + readings({"800 112.5 3 1150 0.6", "500 57 3 2040 0.6"}) + "Check2;" +
+                     compute.arg("2024-2-1", "2024-2-29", "2024-1-1", "") +
+                     ";Txtjfrq=2024-3-1;CmdBydr;sql;yes;CmdSydr;" + month.arg("2024-3-1") + "sql"}},
+        "billing_months.txt");
     // 否 is the default of the question that names readings to be lost, 是 of the usual one.
     const std::pair<const char*, tv::dlg::Style> questions[] = {
         {"DBGrid2#1.6=120.5;DBGrid2<Return", tv::dlg::YesNo | tv::dlg::Info | tv::dlg::DefaultButton2},

@@ -31,7 +31,7 @@ constexpr int kWaitMs = 120000;
 constexpr int kTenants = 40;
 constexpr int kRuns = 8;
 
-// A data file with `tenants` rooms of this month and last month.
+// A data file with `tenants` rooms of this month and last month, with their other fees.
 void makeMonth(const QString& data, int tenants) {
     tv::test::makeDataFile(data);
     QString sql =
@@ -42,6 +42,8 @@ void makeMonth(const QString& data, int tenants) {
     tv::test::execSql(data, sql +
                                 "insert into sysj (jfrq, fjh, xm, sfzhm, sysb, sydb) select '2024-02-01', 100 + i, "
                                 "'租客' || i, 'ID' || i, 1240, 3150 from n");
+    tv::test::execSql(
+        data, sql + "insert into qtfy (jfrq, fjh, sfzhm, hj) select '2024-03-01', 100 + i, 'ID' || i, 35 from n");
 }
 
 tv::billing::Run addRun(const QString& data, const QString& periodEnd) {
