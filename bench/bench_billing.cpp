@@ -45,9 +45,14 @@ struct MonthFile {
                            .billingDate = "2024-3-1",
                            .periodEnd = "2024-3-31",
                            .lastMonthDate = "2024-02-01"};
-        if (replace)  // the keeper's 是 to the old bills going
+        if (replace) {  // the keeper's 是 to the old bills going
             for (int d = 0; d < house.dates(); ++d)
                 r.agreed.otherDates.emplace_back(house.date(d).toString(Qt::ISODate), house.rooms());
+        } else {  // and to this month's bills added beside the old ones of the same date
+            QStringList rooms;
+            for (int i = 1; i <= house.rooms(); ++i) rooms << QString::number(1000 + i);
+            r.agreed.billedBefore = {{QStringLiteral("2024-03-01"), rooms}};
+        }
         return r;
     }
 };
@@ -137,6 +142,7 @@ void BM_AddMonthInWindow(benchmark::State& state) {
         state, kWindow,
         [&] {
             f.reset();
+            tv::dlg::script::answerMsgBox(tv::dlg::Yes);  // this month's bills beside the old ones of the same date
             w.control<QCheckBox>(QStringLiteral("Check2"))->click();
             for (const auto& [box, date] :
                  {std::pair{"Txtjfrq", "2024-3-1"}, {"TxtSfsd", "2024-3-31"}, {"TxtSyrq", "2024-02-01"}})

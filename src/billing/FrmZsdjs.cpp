@@ -143,7 +143,7 @@ bool askFirst(const QString& text) {
 }
 
 // What the keeper said 否 to, if anything.
-enum class Declined { Nothing, Deletion, Missing, BelowZero };
+enum class Declined { Nothing, Deletion, Twice, Missing, BelowZero };
 
 // Asks about what the computation does only with the keeper's word; what
 // they agree to goes into `agreed`. Stops at the first 否.
@@ -162,6 +162,15 @@ Declined agreeTo(const Consent& found, Consent& agreed) {
                     .arg(bills)))
             return Declined::Deletion;
         agreed.otherDates = found.otherDates;
+    }
+    if (!found.billedBefore.empty()) {
+        QStringList dates;
+        for (const auto& [date, rooms] : found.billedBefore) dates << date + QStringLiteral("：") + roomList(rooms);
+        if (!askFirst(
+                QStringLiteral("以下计费日期已经有这些房间的账单，再添加就会重复计费：\n%1\n您真的要再添加这些账单吗?")
+                    .arg(dates.join(QLatin1Char('\n')))))
+            return Declined::Twice;
+        agreed.billedBefore = found.billedBefore;
     }
     if (!found.noLastMonth.isEmpty() || !found.noOtherFees.isEmpty()) {
         QString rooms;

@@ -420,12 +420,32 @@ std::vector<std::pair<QString, int>> otherDates(Database& db, const Shown& fzsdj
     return {count.keyValueBegin(), count.keyValueEnd()};
 }
 
+// The rows of this month whose tenant (ID number) already has a stored bill
+// of the row's billing date: by date, their rooms. Only the bills of this
+// month's dates are read.
+std::vector<std::pair<QString, QStringList>> billedBefore(Database& db, const std::vector<MonthRow>& month) {
+    std::set<QDate> dates;
+    for (const MonthRow& r : month) dates.insert(*dateOf(r.jfrq));
+    QSet<QString> billed;  // ID number and date
+    auto key = [](const QString& id, const QDate& date) { return id + QLatin1Char('\n') + shortDate(date); };
+    for (const QDate& date : dates)
+        db.forEachRow(QStringLiteral("select [sfzhm] from [fzsdjs] where [jfrq] = ? and [sfzhm] is not null"),
+                      {Value(date)}, [&](std::vector<Value>& row) { billed.insert(key(row[0].toText(), date)); });
+    QMap<QString, QStringList> rooms;
+    for (const MonthRow& r : month)
+        if (const QDate date = *dateOf(r.jfrq); !r.sfzhm.isNull() && billed.contains(key(r.sfzhm.toText(), date)))
+            rooms[shortDate(date)] << roomOf(r.fjh);
+    return {rooms.keyValueBegin(), rooms.keyValueEnd()};
+}
+
 // Of what needs the keeper's word, what they did not agree to: each part as
 // found, unless it is the part agreed.
 Consent unagreed(const Consent& found, const Consent& agreed) {
     Consent out;
     if (found.otherDates != agreed.otherDates)
         out.otherDates = found.otherDates;
+    if (found.billedBefore != agreed.billedBefore)
+        out.billedBefore = found.billedBefore;
     if (found.noLastMonth != agreed.noLastMonth || found.noOtherFees != agreed.noOtherFees) {
         out.noLastMonth = found.noLastMonth;  // asked together
         out.noOtherFees = found.noOtherFees;
@@ -447,6 +467,8 @@ void billMonth(Database& db, const Run& run, ReceiptFile& file, RunResult& out) 
     Bills bills = makeBills(db, run, month, out);
     if (run.replace)
         bills.asks.otherDates = otherDates(db, run.fzsdjs, month);
+    else
+        bills.asks.billedBefore = billedBefore(db, month);
     out.toAgree = unagreed(bills.asks, run.agreed);
     if (!out.toAgree.empty())
         return;

@@ -61,15 +61,19 @@ struct BelowZero {
 
 // What a computation does only with the keeper's word: the bills of other
 // billing dates that a refresh deletes (each date as shown, with how many),
-// the rooms billed from last month's readings of 0 (no last-month row) or
-// with other fees of 0 (no other-fee row), asked together, and the bills with
-// a usage below zero.
+// the bills an add makes a second time (a tenant's ID number and billing
+// date that a stored bill has: by date as shown, the rooms), the rooms
+// billed from last month's readings of 0 (no last-month row) or with other
+// fees of 0 (no other-fee row), asked together, and the bills with a usage
+// below zero.
 struct Consent {
     std::vector<std::pair<QString, int>> otherDates;
+    std::vector<std::pair<QString, QStringList>> billedBefore;
     QStringList noLastMonth, noOtherFees;
     std::vector<BelowZero> belowZero;
     bool empty() const {
-        return otherDates.empty() && noLastMonth.isEmpty() && noOtherFees.isEmpty() && belowZero.empty();
+        return otherDates.empty() && billedBefore.empty() && noLastMonth.isEmpty() && noOtherFees.isEmpty() &&
+               belowZero.empty();
     }
     bool operator==(const Consent&) const = default;
 };

@@ -78,8 +78,11 @@ tv::billing::Run wholeTables(const QString& file) {
             .billingDate = "2024-3-1",
             .periodEnd = "2024-3-31",
             .lastMonthDate = "2024-02-01",
-            .agreed = {
-                .otherDates = {{"2024-02-01", 2}}, .noLastMonth = {"1'01"}, .noOtherFees = {"1'01"}, .belowZero = {}}};
+            .agreed = {.otherDates = {{"2024-02-01", 2}},
+                       .billedBefore = {},
+                       .noLastMonth = {"1'01"},
+                       .noOtherFees = {"1'01"},
+                       .belowZero = {}}};
 }
 
 class FrmZsdjsTest : public tv::test::SessionTest {
@@ -290,8 +293,8 @@ TEST_F(FrmZsdjsTest, ComputesEveryBillExactlyAndWritesItsReceipt) {
           "TxtSyrq=2024-02-01;Txtjfrq=x;CmdJs;Txtjfrq=2024-3-1;CmdJs;sql;file;yes;CmdJs;sql;file;yes;yes;CmdJs;"
           "sql;file;Check2;" +
               dates +
-              "CmdJs;file;yes;CmdJs;file;Check2;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-2-1;yes;CmdJs;"
-              "sql;file"},
+              "CmdJs;file;yes;CmdJs;file;yes;yes;CmdJs;file;Check2;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;"
+              "TxtSyrq=2024-2-1;yes;yes;CmdJs;sql;file"},
          {"old null", "Check1;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=1;CmdJs;sql;file"},
          // A computation empties the bill and the other fees held before it looks at its boxes.
          {"", "DBGrid1@2;DBGrid5@2;Check1;CmdJs"},
@@ -540,7 +543,7 @@ TEST_F(FrmZsdjsTest, ReceiptsThatCannotBeWrittenAfterTheBillsAreStoredAreKeptFor
     script::clearCalls();
     spoiler.clear();
     ASSERT_TRUE(QFile::remove(receipts()));
-    for (const QString& step : ("Check2;" + dates + "CmdJs;file").split(';')) lines << run(step);
+    for (const QString& step : ("Check2;" + dates + "yes;CmdJs;file").split(';')) lines << run(step);
     EXPECT_TRUE(lines.last().contains("1/10#10") && lines.last().endsWith("|| 11136 bytes, 8 receipts"))
         << lines.last().toStdString();
     EXPECT_FALSE(QFile::exists(receipts() + ".pending") || QFile::exists(receipts() + ".new"));
@@ -620,6 +623,7 @@ TEST_F(FrmZsdjsTest, AFullDiskStopsTheComputationBeforeAnyBillIsStoredAndLeavesT
             EXPECT_EQ(tv::readRegularFile(receipts(), 100).bytes, "old\r\n");
             disk.free();
             tv::billing::setStepHook({});
+            script::answerMsgBox(tv::dlg::Yes);  // this month's bills once more
             computeIn(box);
             EXPECT_EQ(tv::readRegularFile(receipts(), 1 << 20).bytes.count(tv::text::toGbk("房屋租赁使用费收据")), 8);
         }
@@ -792,6 +796,60 @@ TEST_F(FrmZsdjsTest, TheComputationAsksBeforeItBillsFromAReadingOf0OrWithoutOthe
                 QString(c.billed));
             EXPECT_EQ(tv::readRegularFile(receipts(), 1 << 20).bytes.count(tv::text::toGbk("房屋租赁使用费收据")), 4);
         }
+    }
+}
+
+// Before 添加数据 adds a bill for a tenant (ID number) and billing date that already has one, it names the rooms by
+// date and asks, 否 the default: 否 leaves the bills and the receipt file as they were; 是 adds them as before.
+// Other months' bills of the same tenants ask nothing.
+TEST_F(FrmZsdjsTest, AnAddedComputationAsksBeforeItBillsATenantTwiceForOneBillingDate) {
+    const QString twice = "以下计费日期已经有这些房间的账单，再添加就会重复计费：\n%1\n您真的要再添加这些账单吗?";
+    const QString again = "Check2;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01;CmdJs;";
+    struct Case {
+        const char* setup;
+        QString steps;
+        QStringList asked;
+        tv::dlg::Button answer;
+        const char* bills;  // by billing date afterwards
+    };
+    const QString all = twice.arg("2024-03-01：101、103、1'01、105");
+    const Case cases[] = {
+        {"old whole", "", {}, tv::dlg::Yes, "2024-02-01 x2, 2024-03-01 x4"},
+        {"old whole", again, {all}, tv::dlg::No, "2024-02-01 x2, 2024-03-01 x4"},
+        {"old whole", again, {all}, tv::dlg::Yes, "2024-02-01 x2, 2024-03-01 x8"},
+        {"old march whole", "", {twice.arg("2024-03-01：101、103")}, tv::dlg::No, "2024-03-01 x2"},
+        {"old whole",
+         "!UPDATE fzsdjs SET jfrq = '2024-03-01' WHERE fjh = '103';!UPDATE bysj SET jfrq = '2024-02-01' WHERE fjh = "
+         "'101';",
+         {twice.arg("2024-02-01：101\n2024-03-01：103")},
+         tv::dlg::Yes,
+         "2024-02-01 x2, 2024-03-01 x4"},
+    };
+    const QString bills =
+        "SELECT group_concat(d || ' x' || n, ', ') FROM (SELECT jfrq d, count(*) n FROM fzsdjs "
+        "GROUP BY jfrq ORDER BY jfrq)";
+    qsizetype sessions = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.setup) + "; " + c.steps.toStdString());
+        startSession(c.setup, ++sessions);
+        for (const QString& step :
+             (c.steps + "Check2;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01").split(';', Qt::SkipEmptyParts))
+            run(step);
+        const QByteArray receiptsBefore = tv::readRegularFile(receipts(), 1 << 20).bytes;
+        script::clearCalls();
+        if (!c.asked.isEmpty())
+            script::answerMsgBox(c.answer);
+        ctl<QPushButton>("CmdJs")->click();
+        QStringList asked;
+        for (const tv::dlg::Call& call : script::calls())
+            if ((call.style & 0x0F) == tv::dlg::YesNo) {
+                asked << call.text;
+                EXPECT_EQ(call.style, tv::dlg::YesNo | tv::dlg::Info | tv::dlg::DefaultButton2);
+            }
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(tv::test::queryText(data, bills), QString(c.bills));
+        const QByteArray receiptsAfter = tv::readRegularFile(receipts(), 1 << 20).bytes;
+        EXPECT_EQ(receiptsAfter == receiptsBefore, c.answer == tv::dlg::No);
     }
 }
 

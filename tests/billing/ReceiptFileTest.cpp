@@ -54,6 +54,26 @@ tv::billing::Run addRun(const QString& data, const QString& periodEnd) {
             .lastMonthDate = "2024-02-01"};
 }
 
+// A computation whose every question the keeper answers 是: each part asked
+// is agreed to, and it runs again (another program's bills may have changed
+// what it asks meanwhile).
+tv::billing::RunResult agreeing(tv::billing::Run run) {
+    auto take = [](auto& agreed, const auto& asked) {
+        if (!asked.empty())
+            agreed = asked;
+    };
+    for (;;) {
+        const tv::billing::RunResult r = tv::billing::compute(run);
+        if (r.toAgree.empty())
+            return r;
+        take(run.agreed.otherDates, r.toAgree.otherDates);
+        take(run.agreed.billedBefore, r.toAgree.billedBefore);
+        take(run.agreed.noLastMonth, r.toAgree.noLastMonth);
+        take(run.agreed.noOtherFees, r.toAgree.noOtherFees);
+        take(run.agreed.belowZero, r.toAgree.belowZero);
+    }
+}
+
 // The receipts of the file, each as its room and period end, in file order.
 QStringList receiptsIn(const QString& path) {
     QFile f(path);
@@ -88,7 +108,7 @@ TEST(BillingTwinChild, DISABLED_ComputeAgainAndAgain) {
     ASSERT_TRUE(std::fgets(go, sizeof go, stdin));
     const QString data = qEnvironmentVariable("TV_TWIN_FILE"), tag = qEnvironmentVariable("TV_TWIN_TAG");
     for (int run = 0; run < qEnvironmentVariableIntValue("TV_TWIN_RUNS"); ++run)
-        ASSERT_EQ(tv::billing::compute(addRun(data, tag + QString::number(run))).bills, kTenants);
+        ASSERT_EQ(agreeing(addRun(data, tag + QString::number(run))).bills, kTenants);
 }
 
 // Run only as a child of the tests below: a "YB" computation, its period end
@@ -103,9 +123,8 @@ TEST(BillingHoldChild, DISABLED_ComputeAndHold) {
         if (hold == QLatin1String(step) && !std::fgets(go, sizeof go, stdin))
             std::_Exit(3);
     });
-    ASSERT_EQ(
-        tv::billing::compute(addRun(qEnvironmentVariable("TV_TWIN_FILE"), qEnvironmentVariable("TV_TWIN_TAG"))).bills,
-        kTenants);
+    ASSERT_EQ(agreeing(addRun(qEnvironmentVariable("TV_TWIN_FILE"), qEnvironmentVariable("TV_TWIN_TAG"))).bills,
+              kTenants);
 }
 
 namespace {
