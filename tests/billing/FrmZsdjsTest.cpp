@@ -182,6 +182,21 @@ protected:
     }
 
     QString receipts() const { return tv::billing::ReceiptFile::pathFor(data); }
+    // Clicks 计算 with `answers` queued: the questions it asked, each a Yes/No box titled 提示 with 否 the default
+    // (what else it said stays in script::calls()).
+    QStringList questionsOfCmdJs(const std::vector<tv::dlg::Button>& answers) {
+        script::clearCalls();
+        for (tv::dlg::Button answer : answers) script::answerMsgBox(answer);
+        ctl<QPushButton>("CmdJs")->click();
+        QStringList asked;
+        for (const tv::dlg::Call& call : script::calls())
+            if (call.kind == "msgBox" && (call.style & 0x0F) == tv::dlg::YesNo) {
+                asked << call.text;
+                EXPECT_EQ(call.style, tv::dlg::YesNo | tv::dlg::Info | tv::dlg::DefaultButton2);
+                EXPECT_EQ(call.title, "提示");
+            }
+        return asked;
+    }
     // Takes the steps of a computation in the mode of `box` ("Check1" or "Check2"); what its last step said.
     QString computeIn(const char* box) {
         QString said;
@@ -694,16 +709,7 @@ TEST_F(FrmZsdjsTest, TheComputationAsksBeforeItDeletesOtherMonthsBillsOrStoresAU
             run(step);
         const QString before = tv::test::queryText(data, everything);
         const QByteArray receiptsBefore = tv::readRegularFile(receipts(), 1 << 20).bytes;
-        for (Button answer : c.answers) script::answerMsgBox(answer);
-        ctl<QPushButton>("CmdJs")->click();
-        QStringList asked;
-        for (const tv::dlg::Call& call : script::calls())
-            if (call.kind == "msgBox" && (call.style & 0x0F) == tv::dlg::YesNo) {
-                asked << call.text;
-                EXPECT_EQ(call.style, tv::dlg::YesNo | tv::dlg::Info | tv::dlg::DefaultButton2);
-                EXPECT_EQ(call.title, "提示");
-            }
-        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(questionsOfCmdJs(c.answers), c.asked);
         if (QByteArray(c.bills).isEmpty()) {
             EXPECT_EQ(tv::test::queryText(data, everything), before);
             EXPECT_EQ(tv::readRegularFile(receipts(), 1 << 20).bytes, receiptsBefore);
@@ -770,17 +776,10 @@ TEST_F(FrmZsdjsTest, TheComputationAsksBeforeItBillsFromAReadingOf0OrWithoutOthe
             run(step);
         const QString before = tv::test::queryText(data, everything);
         const QByteArray receiptsBefore = tv::readRegularFile(receipts(), 1 << 20).bytes;
-        script::clearCalls();
-        if (!c.asked.isEmpty())
-            script::answerMsgBox(c.answer);
-        ctl<QPushButton>("CmdJs")->click();
+        EXPECT_EQ(questionsOfCmdJs(c.asked.isEmpty() ? std::vector<tv::dlg::Button>{} : std::vector{c.answer}),
+                  c.asked);
         QStringList said;
-        for (const tv::dlg::Call& call : script::calls()) {
-            said << call.text;
-            if ((call.style & 0x0F) == tv::dlg::YesNo) {
-                EXPECT_EQ(call.style, tv::dlg::YesNo | tv::dlg::Info | tv::dlg::DefaultButton2);
-            }
-        }
+        for (const tv::dlg::Call& call : script::calls()) said << call.text;
         if (QByteArray(c.billed).isEmpty()) {
             EXPECT_EQ(said, c.asked);
             EXPECT_EQ(tv::test::queryText(data, everything), before);
@@ -836,17 +835,8 @@ TEST_F(FrmZsdjsTest, AnAddedComputationAsksBeforeItBillsATenantTwiceForOneBillin
              (c.steps + "Check2;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-02-01").split(';', Qt::SkipEmptyParts))
             run(step);
         const QByteArray receiptsBefore = tv::readRegularFile(receipts(), 1 << 20).bytes;
-        script::clearCalls();
-        if (!c.asked.isEmpty())
-            script::answerMsgBox(c.answer);
-        ctl<QPushButton>("CmdJs")->click();
-        QStringList asked;
-        for (const tv::dlg::Call& call : script::calls())
-            if ((call.style & 0x0F) == tv::dlg::YesNo) {
-                asked << call.text;
-                EXPECT_EQ(call.style, tv::dlg::YesNo | tv::dlg::Info | tv::dlg::DefaultButton2);
-            }
-        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(questionsOfCmdJs(c.asked.isEmpty() ? std::vector<tv::dlg::Button>{} : std::vector{c.answer}),
+                  c.asked);
         EXPECT_EQ(tv::test::queryText(data, bills), QString(c.bills));
         const QByteArray receiptsAfter = tv::readRegularFile(receipts(), 1 << 20).bytes;
         EXPECT_EQ(receiptsAfter == receiptsBefore, c.answer == tv::dlg::No);
