@@ -753,8 +753,7 @@ void FrmRzdj::cmdPrinterClick() {
         printCurrentRow();
     } else if (choice == 2) {
         s.SheetChoice = tv::Sheets::Two;
-        if (tv::forms::Form* pair = tv::forms::Registry::instance(QString::fromLatin1(tv::windows::kPairPrint)))
-            pair->show();
+        tv::showOnDataFile(tv::windows::kPairPrint, dataFile());
     }
 }
 

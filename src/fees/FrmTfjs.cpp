@@ -197,7 +197,8 @@ void FrmTfjs::onLoad() {
     SharedState& s = state();
     RowTotal = 0;
     s.ActiveFormCode = FormCode::Fees;
-    s.DatabasePath = s.DataFilePath;
+    bindOpenedFile(s.DataFilePath);  // the fee records window's file
+    s.DatabasePath = dataFile();
     SettlementMode.reset();
     OpDialogMode = FileDialog::None;
     try {
@@ -212,7 +213,7 @@ void FrmTfjs::onLoad() {
     u.CmdPrinter->setEnabled(false);
     fillList(u.CboBtth, {kSettleTitle, QStringLiteral("房屋租赁使用费确认")});
     u.CboBtth->setCurrentIndex(0);
-    showWorkPath(s.DatabasePath);
+    showWorkPath(dataFile());
     forms::centerOnScreen(widget());
 }
 
@@ -221,9 +222,9 @@ void FrmTfjs::loadSource() {
     SharedState& s = state();
     QStringList fields;
     for (int f = 0; f < kBillFields; ++f) fields << QString::fromLatin1(billFieldName(f));
-    if (!hasShape(s.DatabasePath, {{"fzsdjs", fields}}))
+    if (!hasShape(dataFile(), {{"fzsdjs", fields}}))
         throw DbError(QStringLiteral("数据表格式不符"));
-    u.Data1->setDatabaseName(s.DatabasePath);
+    u.Data1->setDatabaseName(dataFile());
     u.Data1->setRecordSource(QStringLiteral("select * from [fzsdjs]"));
     u.Data1->refresh();
     Recordset& rs = u.Data1->recordset();
@@ -381,7 +382,7 @@ void FrmTfjs::saveSettlement(Money deposit, Money arrears) {
     }
     SettlementFileName = Bill.fjh + QStringLiteral(".txt");
     const QString& path = SettlementFileName;  // in the current folder
-    if (const QString kept = keptFileAt(path, state().DatabasePath); !kept.isEmpty()) {
+    if (const QString kept = keptFileAt(path, dataFile()); !kept.isEmpty()) {
         tell(QStringLiteral("房间编号为“%1”的结算账单文件会替换本程序自用的文件“%2”，租客退房结算账单没有保存！")
                  .arg(Bill.fjh, kept));
         return;

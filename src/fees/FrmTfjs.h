@@ -49,7 +49,7 @@ struct FrmTfjsUi {
     QPushButton *CmdCx = nullptr, *CmdQr = nullptr, *CmdDk = nullptr, *CmdPrinter = nullptr, *CmdExit = nullptr;
 };
 
-class FrmTfjs : public forms::Window<FrmTfjsUi> {
+class FrmTfjs : public forms::Window<FrmTfjsUi>, public windows::OpenedOnDataFile {
 public:
     static constexpr const char* kName = windows::kSettlement;
     FrmTfjs();

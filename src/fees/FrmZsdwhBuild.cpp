@@ -10,6 +10,7 @@
 #include "platform/forms/Geometry.h"
 #include "platform/forms/Guard.h"
 #include "platform/forms/StatusBox.h"
+#include "shared/DataWindows.h"
 #include "shared/PrintChoice.h"
 #include "shared/Receipt.h"
 
@@ -243,10 +244,7 @@ void FrmZsdwh::connectHandlers(QWidget* root) {
     onClick(u.CmdQr, [this] { CmdQr_Click(); });
     onClick(u.CmdHz, [this] { CmdHz_Click(); });
     onClick(u.CmdPrinter, [] { tv::printChoice(tv::PrintCaller::FeeRecords); });
-    onClick(u.CmdTfjs, [] {
-        if (forms::Form* settlement = forms::Registry::instance(QString::fromLatin1(windows::kSettlement)))
-            settlement->show();
-    });
+    onClick(u.CmdTfjs, [this] { showOnDataFile(windows::kSettlement, dataFile()); });
     onClick(u.CmdExit, [this] { CmdExit_Click(); });
     setExitButton(u.CmdExit);
     forms::onResize(root, [this] { fitToWindow(); });

@@ -404,11 +404,10 @@ void MDIVamo::dataCommand(const char* window) {
     openOnChosenFile(window);
 }
 
-void MDIVamo::openOnChosenFile(const char* window) {
+void MDIVamo::openOnChosenFile(const char* window, bool made) {
     const QString file = tv::state().DataFilePath, before = QDir::currentPath();
     // A window that opens now works on the file: one it cannot work on is
     // refused here, before the window is built or the status bar names it.
-    // A window already open keeps its own file.
     if (!Registry::isLoaded(QString::fromLatin1(window))) {
         const QString why = tv::dataFileRefusal(file, tv::shapeNeededBy(QString::fromLatin1(window)));
         if (!why.isEmpty()) {
@@ -418,7 +417,11 @@ void MDIVamo::openOnChosenFile(const char* window) {
         }
     }
     tv::dlg::followChosenFile(file);  // the window's own file lists start there
-    openWindow(window);
+    // A window already open on another file keeps it, and says so: that file
+    // stays the one chosen, which the print and the windows opened from it
+    // work on.
+    if (!tv::showOnDataFile(window, file, made))
+        tv::state().DataFilePath = tv::dataFileOf(window);
     if (!tv::dataFileInUse(file))
         QDir::setCurrent(before);  // it did not open: the next dialog starts where this one did
 }
@@ -437,6 +440,12 @@ void MDIVamo::printCommand() {
         return;
     }
     using tv::FormCode;
+    // The registration records window works on the file of the window it
+    // prints for.
+    const auto pairPrint = [&s] {
+        const tv::windows::DataWindow* last = tv::dataWindowOf(s.ActiveFormCode);
+        tv::showOnDataFile(tv::windows::kPairPrint, last ? last->dataFile() : s.DatabasePath);
+    };
     if (s.ActiveFormCode == FormCode::CheckIn) {
         if (s.SheetChoice == tv::Sheets::One) {
             // The row the check-in window shows, with its photo.
@@ -444,13 +453,13 @@ void MDIVamo::printCommand() {
             if (tv::currentRowToPrint(checkIn))
                 dynamic_cast<tv::windows::CheckInWindow&>(*checkIn).printCurrentRow();
         } else if (s.SheetChoice == tv::Sheets::Two)
-            openWindow(tv::windows::kPairPrint);
+            pairPrint();
         // The tenant records window's print choice starts afresh (when it is open).
         if (auto* records = Registry::loadedAs<tv::windows::RecordsWindow>())
             records->resetPrintChoice();
     } else if (s.ActiveFormCode == FormCode::Records) {
         s.SheetChoice = tv::Sheets::One;
-        openWindow(tv::windows::kPairPrint);
+        pairPrint();
     } else if (s.ActiveFormCode == FormCode::Billing || s.ActiveFormCode == FormCode::Fees) {
         tv::printChoice(tv::PrintCaller::MainWindow);
     }
@@ -471,7 +480,7 @@ void MDIVamo::newDataFile() {
         s.DataFilePath.clear();  // no data file was made: none is open
         return;
     }
-    openOnChosenFile(tv::windows::kCheckIn);
+    openOnChosenFile(tv::windows::kCheckIn, true);
 }
 
 // Copies the template to CopyTarget. False when it refused or failed (it has

@@ -97,9 +97,9 @@ private:
     void buildStatusBar(QWidget* root, QVBoxLayout* layout);
     bool copyTemplate();
     std::optional<QByteArray> readTemplate();
-    // Opens `window` on the chosen data file; the current folder follows the
-    // file only when the file opened.
-    void openOnChosenFile(const char* window);
+    // Opens `window` on the chosen data file (`made`: just made by 新建); the
+    // current folder follows the file only when the file opened.
+    void openOnChosenFile(const char* window, bool made = false);
     void updateClock();
     void fillWindowMenu();
     void MDIClient_Activate();

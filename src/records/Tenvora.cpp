@@ -623,8 +623,7 @@ void Tenvora::Check2_Click() {
     state().SheetChoice = Sheets::Two;
     ui().Check1->setChecked(false);
     ui().Check1->setEnabled(false);
-    if (forms::Form* pair = forms::Registry::instance(QString::fromLatin1(windows::kPairPrint)))
-        pair->show();
+    showOnDataFile(windows::kPairPrint, dataFile());
 }
 
 void Tenvora::CmdPrinter_Click() {
@@ -654,8 +653,7 @@ void Tenvora::CmdPrinter_Click() {
         PrintRegForm(s.CurrentCheckIn, FormCode::Records, s.RegFormTitle, s.PrintOffsetX, s.PrintOffsetY);
         resetPrintChoice();
     } else {
-        if (forms::Form* pair = forms::Registry::instance(QString::fromLatin1(windows::kPairPrint)))
-            pair->show();
+        showOnDataFile(windows::kPairPrint, dataFile());
     }
     resetPrintChoice();
 }

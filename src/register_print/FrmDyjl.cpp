@@ -222,7 +222,8 @@ void FrmDyjl::onLoad() {
                     dlg::kNoteTitle);
         for (QWidget* w : widget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) w->setEnabled(w == u.CmdEixt);
     };
-    if (!hasShape(state().DatabasePath, {checkInTableShape()}))
+    bindOpenedFile(state().DatabasePath);  // the file of the window it prints for
+    if (!hasShape(dataFile(), {checkInTableShape()}))
         return refuse();
     loading_ = true;
     try {
@@ -247,7 +248,7 @@ void FrmDyjl::onLoad() {
 // Binds a data source to the data file, counts its rows and copies its first
 // row into the print record. An empty table is neither moved nor counted.
 void FrmDyjl::openSource(DataControl* source, CheckInRecord& target, int& rowCount) {
-    source->setDatabaseName(state().DatabasePath);
+    source->setDatabaseName(dataFile());
     source->setRecordSource(kAllRows);
     source->refresh();
     Recordset& rs = source->recordset();

@@ -52,7 +52,7 @@ struct FrmDyjlUi {
     QPushButton* CmdEixt = nullptr;
 };
 
-class FrmDyjl : public forms::Window<FrmDyjlUi>, public windows::PairPrintWindow {
+class FrmDyjl : public forms::Window<FrmDyjlUi>, public windows::PairPrintWindow, public windows::OpenedOnDataFile {
 public:
     static constexpr const char* kName = windows::kPairPrint;
 

@@ -34,6 +34,18 @@ AfterDelete moveAfterDelete(Recordset& rs);
 QString workPathText(const QString& path);
 void showWorkPath(const QString& path);
 
+// The data file the window `window` works on while it is loaded ("" when it
+// is not, or works on none).
+QString dataFileOf(const char* window);
+
+// Shows the window `window` on the data file `file`: a window not loaded is
+// loaded on it (one opened from a data window takes `file` at its load), a
+// window loaded on it comes forward. A window loaded on another data file
+// keeps it: it comes forward, the keeper is told which file it works on and
+// that its 返回 must close it before `file` is worked on (`made`: `file` was
+// just made by 新建), and false is returned.
+bool showOnDataFile(const char* window, const QString& file, bool made = false);
+
 // A data window's 返回: no data file is open any more, and the status bar's
 // first panel shows the program's folder again; a failure on the way says
 // "结束返回！". The window unloads itself after it.

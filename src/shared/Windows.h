@@ -18,22 +18,53 @@ inline constexpr const char* kPairPrint = "FrmDyjl";
 inline constexpr const char* kExchange = "Exnac";
 inline constexpr const char* kFileManager = "FrmWjgl";
 
-// A data window (check-in, tenant records, computation, fee records): the
-// data file it was loaded on, which the main window names in its status bar
-// while that window is in front, and whether its registrations or bills have
-// a current row, the row that a print of one record takes.
-class DataWindow {
+// A window that works on one data file from its load to its unload: that
+// file. Another data file is worked on only after its 返回.
+class OnDataFile {
 public:
     const QString& dataFile() const { return dataFile_; }
-    virtual bool hasCurrentRow() const = 0;
 
 protected:
     // The load: the window works on `path` until it is unloaded.
     void bindDataFile(const QString& path) { dataFile_ = path; }
-    ~DataWindow() = default;
+    ~OnDataFile() = default;
 
 private:
     QString dataFile_;
+};
+
+// A data window (check-in, tenant records, computation, fee records), loaded
+// on the data file chosen in the main window: that file, which the main
+// window names in its status bar while that window is in front, and whether
+// its registrations or bills have a current row, the row that a print of one
+// record takes.
+class DataWindow : public OnDataFile {
+public:
+    virtual bool hasCurrentRow() const = 0;
+
+protected:
+    ~DataWindow() = default;
+};
+
+// A window that a data window opens on its own data file (the settlement
+// window from the fee records window, the registration records window from
+// the check-in and tenant records windows), never on the one another window
+// chose or loaded since.
+class OpenedOnDataFile : public OnDataFile {
+public:
+    // The file its next load binds.
+    void openOn(const QString& path) { next_ = path; }
+
+protected:
+    // The load: the file it was opened on, else `otherwise`.
+    void bindOpenedFile(const QString& otherwise) {
+        bindDataFile(next_.isEmpty() ? otherwise : next_);
+        next_.clear();
+    }
+    ~OpenedOnDataFile() = default;
+
+private:
+    QString next_;
 };
 
 // A window that holds a data file open outside data sources of its own (the

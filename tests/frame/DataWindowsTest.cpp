@@ -68,8 +68,9 @@ protected:
     // Steps, ';' between, each in the window `home` unless it names one
     // ("FrmDyjl.CmdCx"; "main.Printer" is a button of the main window's
     // toolbar): "Name" clicks, "Name=text" types, "Name:=text" chooses from a
-    // list, "Name@@r" double-clicks row r, "in=text" and "yes" answer the
-    // next input box and question. The outcome of the last step: what it said,
+    // list, "Name@@r" double-clicks row r, "in=text", "file=name" (name.mdb in
+    // the program folder) and "yes" answer the next input box, file dialog and
+    // question. The outcome of the last step: what it said,
     // and whether it printed; "off" when it was a button that is disabled.
     QString run(const QString& home, const QString& steps) {
         QString off;
@@ -80,6 +81,8 @@ protected:
             off.clear();
             if (name == "in")
                 script::answerInput(arg);
+            else if (name == "file")
+                script::answerFile(folder + '/' + arg + ".mdb");
             else if (name == "yes")
                 script::answerMsgBox(tv::dlg::Yes);
             else if (target == "main")
@@ -334,6 +337,75 @@ TEST_F(DataWindowsTest, TheStatusBarNamesTheFileOfTheDataWindowInFront) {
                            "FrmMmWh gone: 工作路径：$DIR/c.mdb", "frmAbout in front: 工作路径：$DIR/c.mdb",
                            "frmAbout gone: 工作路径：$DIR/c.mdb", "records gone: 工作路径：$DIR/b.mdb",
                            "check-in gone: 工作路径：$DIR/a.mdb", "fee records gone: $DIR"}));
+}
+
+// A data file chosen for a window already open on another one: the window
+// keeps its file and says so (新建 made its file all the same), and the data
+// file chosen is the one that window has open. The settlement and the
+// registration records windows work on the file of the window they were
+// opened from, whichever data window loaded last; open on another, they too
+// keep theirs and say so. What was said, then each window open with its file
+// and the data file chosen.
+TEST_F(DataWindowsTest, AWindowOpenOnAnotherDataFileKeepsItAndSaysSoAndWhatItOpensTakesItsFile) {
+    const char* const keeps =
+        "提示！:“%1”窗口正在处理数据文件“$DIR/a.mdb”，它没有换成“$DIR/b.mdb”。要处理“$DIR/b.mdb”，"
+        "请先点该窗口的“返回”关闭它，然后再打开。";
+    const char* const made =
+        "提示！:新的数据文件“$DIR/b.mdb”已经建好，但“租客入住登记”窗口正在处理数据文件“$DIR/"
+        "a.mdb”，它没有换成新的数据文件。要处理新的数据文件，请先点该窗口的“返回”关闭它，然后再打开。";
+    const struct {
+        const char *what, *steps;
+        QString outcome;
+    } rows[] = {
+        {"fee records asked for with b, then 结算", "file=a;main.MNUzdwh;file=b;main.MNUzdwh;FrmZsdwh.CmdTfjs",
+         QString(keeps).arg("租金水电费维护") + " | FrmZsdwh:a.mdb FrmTfjs:a.mdb | a.mdb"},
+        {"check-in asked for with b", "file=a;main.MNUdj;file=b;main.Users",
+         QString(keeps).arg("租客入住登记") + " | FrmRzdj:a.mdb | a.mdb"},
+        {"records asked for with b", "file=a;main.MNUcx;file=b;main.Search",
+         QString(keeps).arg("租客记录维护") + " | Tenvora:a.mdb | a.mdb"},
+        {"computation asked for with b", "file=a;main.MNUzjsd;file=b;main.statistics",
+         QString(keeps).arg("租金水电计算") + " | FrmZsdjs:a.mdb | a.mdb"},
+        {"check-in open, 新建 b", "file=a;main.MNUdj;file=b;main.MNUnew", made + QString(" | FrmRzdj:a.mdb | a.mdb")},
+        {"check-in open, 新建 b by the toolbar", "file=a;main.MNUdj;file=b;main.TB27",
+         made + QString(" | FrmRzdj:a.mdb | a.mdb")},
+        {"fee records open, 新建 b opens the check-in window on it, then 结算",
+         "file=a;main.MNUzdwh;file=b;main.MNUnew;FrmZsdwh.CmdTfjs",
+         " | FrmRzdj:b.mdb FrmZsdwh:a.mdb FrmTfjs:a.mdb | b.mdb"},
+        {"check-in on a, records on b, check-in prints two",
+         "file=a;main.MNUdj;file=b;main.MNUcx;FrmRzdj.in=2;FrmRzdj.CmdPrinter",
+         " | FrmRzdj:a.mdb Tenvora:b.mdb FrmDyjl:a.mdb | b.mdb"},
+        {"records on a, check-in on b, 双记录", "file=a;main.MNUcx;file=b;main.MNUdj;Tenvora.Check2",
+         " | FrmRzdj:b.mdb Tenvora:a.mdb FrmDyjl:a.mdb | b.mdb"},
+        {"settlement open on a, fee records again on b, 结算",
+         "file=a;main.MNUzdwh;FrmZsdwh.CmdTfjs;FrmZsdwh.CmdExit;file=b;main.MNUzdwh;FrmZsdwh.CmdTfjs",
+         QString(keeps).arg("租客退房结算") + " | FrmZsdwh:b.mdb FrmTfjs:a.mdb | b.mdb"},
+        {"registration records open on a, check-in again on b prints two",
+         "file=a;main.MNUdj;in=2;FrmRzdj.CmdPrinter;FrmRzdj.CmdExit;file=b;main.MNUdj;in=2;FrmRzdj.CmdPrinter",
+         QString(keeps).arg("FrmDyjl") + " | FrmRzdj:b.mdb FrmDyjl:a.mdb | b.mdb"},
+    };
+    const char* const windows[] = {kCheckIn, kRecords, kBilling, kFees, kSettlement, kPairPrint};
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        for (Form* f : Registry::loadedForms())
+            if (f->name() != MDIVamo::kName)
+                f->unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        script::begin();
+        const QString a = QStringLiteral("a%1").arg(n), b = QStringLiteral("b%1").arg(n++);
+        tv::test::execSql(dataFile(a + ".mdb"), kRows);
+        if (!QString(row.steps).contains("MNUnew") && !QString(row.steps).contains("TB27"))
+            tv::test::execSql(dataFile(b + ".mdb"), kRows);
+        const QString steps = QString(row.steps).replace("file=a", "file=" + a).replace("file=b", "file=" + b);
+        QString seen = run("", steps).section(" -> ", 0, 0);
+        QStringList open;
+        for (const char* window : windows)
+            if (auto* source = control<tv::forms::DataControl>(window, "Data1"))
+                open << QString::fromLatin1(window) + ':' + QFileInfo(source->databaseName()).fileName();
+        seen += " | " + open.join(' ') + " | " + QFileInfo(tv::state().DataFilePath).fileName();
+        EXPECT_EQ(seen.replace(folder, "$DIR").replace(a + ".mdb", "a.mdb").replace(b + ".mdb", "b.mdb"), row.outcome);
+        EXPECT_TRUE(QFileInfo::exists(folder + '/' + b + ".mdb"));
+    }
 }
 
 // Every window with an exit button, left by its close box (Alt+F4 asks a
