@@ -286,12 +286,22 @@ void FrmTfjs::DBGrid1_DblClick() {
     }
     u.CmdQr->setEnabled(true);
     u.CmdPrinter->setEnabled(true);
-    SettlementMode.reset();
+    chooseModeAfresh();
 }
 
 void FrmTfjs::Check_Click(int n) {
     SettlementMode = n == 1 ? SettlementKind::PaidInAdvance : SettlementKind::WithArrears;
     (n == 1 ? ui().Check2 : ui().Check1)->setEnabled(false);
+}
+
+// No mode: both boxes unticked and offered, as the mode shows; unticking
+// them is no click.
+void FrmTfjs::chooseModeAfresh() {
+    SettlementMode.reset();
+    for (QCheckBox* c : {ui().Check1, ui().Check2}) {
+        c->setChecked(false);
+        c->setEnabled(true);
+    }
 }
 
 SettlementKind FrmTfjs::kind() const { return SettlementMode.value_or(SettlementKind::PaidInAdvance); }
@@ -375,7 +385,6 @@ void FrmTfjs::CmdQr_Click() {
 // The settlement into the room's file, whole or not at all; after it the mode
 // is chosen afresh.
 void FrmTfjs::saveSettlement(Money deposit, Money arrears) {
-    FrmTfjsUi& u = ui();
     if (!roomNamesAFile(Bill.fjh)) {
         tell(QStringLiteral("房间编号为空或含有不能用于文件名的字符(/ \\)，租客退房结算账单没有保存！"));
         return;
@@ -394,11 +403,7 @@ void FrmTfjs::saveSettlement(Money deposit, Money arrears) {
                  .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), why));
         return;
     }
-    SettlementMode.reset();
-    for (QCheckBox* c : {u.Check1, u.Check2}) {
-        c->setChecked(false);
-        c->setEnabled(true);
-    }
+    chooseModeAfresh();
     tell(QStringLiteral("租客退房结算账单计算及保存成功！"));
 }
 
@@ -501,7 +506,7 @@ void FrmTfjs::CmdDk_Click() {
     u.TxtQzze->setText(format00(read->arrears));
     u.CmdQr->setEnabled(true);
     u.CmdPrinter->setEnabled(true);
-    SettlementMode.reset();
+    chooseModeAfresh();
     tell(QStringLiteral("租客退房结算账单导入成功！"));
 }
 

@@ -87,6 +87,7 @@ private:
     void showBill(uint32_t fields);
     SettlementKind kind() const;
     bool settled() const { return SettlementMode.has_value(); }
+    void chooseModeAfresh();
     void saveSettlement(Money deposit, Money arrears);
 
     void Data1_Reposition();

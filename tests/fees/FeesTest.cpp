@@ -193,7 +193,7 @@ protected:
 
     // Data1 and Data2 caption position#rows | status box | count | Leldx | EditMode | CurrentBill (room, rent,
     // other fees, total) | totals | buttons off | focus | printed | other windows. The settlement window: the
-    // form's boxes | mode | buttons off | focus | printed | other windows.
+    // form's boxes | mode[boxes ticked] | buttons off | focus | printed | other windows.
     QString view() override {
         QStringList out;
         tv::forms::Form& w = window(settlement);
@@ -207,9 +207,17 @@ protected:
             for (const char* n : {"Txtfjh", "Txtjfrq", "Txtzj", "Txtzf", "TxtYj", "TxtQzze", "Txtbysb", "Txtysl",
                                   "Txtsf", "Txtydl", "Txtddj", "Txtdf", "Txthj", "Txthj1"})
                 form << ctl<QLineEdit>(QStringLiteral("T:") + n)->text();
-            // The settlement's kind as the old program wrote it.
+            // The settlement's kind as the old program wrote it, then the mode boxes ticked.
             const std::optional<tv::fees::SettlementKind> kind = static_cast<tv::fees::FrmTfjs&>(w).SettlementMode;
-            out << form.join(',') << (!kind ? "" : *kind == tv::fees::SettlementKind::PaidInAdvance ? "NO" : "YE");
+            QString ticked;
+            for (const char* box : {"Check1", "Check2"})
+                if (ctl<QCheckBox>(QStringLiteral("T:") + box)->isChecked())
+                    ticked += box[5];
+            out << form.join(',')
+                << QString(!kind                                              ? ""
+                           : *kind == tv::fees::SettlementKind::PaidInAdvance ? "NO"
+                                                                              : "YE") +
+                       (ticked.isEmpty() ? "" : '[' + ticked + ']');
         } else {
             for (const char* d : {"Data1", "Data2"}) {
                 auto* s = ctl<tv::forms::DataControl>(d);
@@ -682,6 +690,15 @@ TEST_F(FeesTest, SettlesWithAndWithoutArrearsKeepsTheFileAndPrintsTheSettledBill
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly) && golden.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), golden.readAll());
     EXPECT_EQ(kept.size(), 163);
+}
+
+// Another bill double-clicked, or a kept settlement read back, after a mode was chosen: the mode is to be chosen
+// again, and no box shows one; either can be chosen.
+TEST_F(FeesTest, ABillDoubleClickedOrASettlementReadBackLeavesNoModeBoxTicked) {
+    expectSessions({{"settle",
+                     "T:DBGrid1@@1;T:TxtByts=30;T:TxtJzts=12;T:Check1;T:DBGrid1@@2;T:CmdQr;T:Check2;T:CmdQr;file=101;"
+                     "T:Check2;pick=101.txt;T:CmdDk;T:CmdQr;T:Check1;T:CmdQr"}},
+                   "fees_settlement_mode.txt");
 }
 
 TEST_F(FeesTest, ASettlementThatCannotBeWrittenIsNeverReportedSaved) {
