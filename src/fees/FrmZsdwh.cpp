@@ -10,6 +10,7 @@
 #include "platform/forms/DataGrid.h"
 #include "platform/forms/StatusBox.h"
 #include "platform/print/Printer.h"
+#include "platform/values/Error.h"
 #include "platform/values/Money.h"
 #include "shared/DataShape.h"
 #include "shared/DataWindows.h"
@@ -423,9 +424,10 @@ void FrmZsdwh::CmdQr_Click() {
         tell(kNoDate, dlg::kHintTitle);
         return;
     }
+    // Why it failed follows: nothing was changed.
     const QString failed = QStringLiteral("租金水电费数据刷新失败！");
     if (!parseDate(date)) {
-        tell(failed, dlg::kHintTitle);
+        tell(failed + QStringLiteral("'计费日期'不是有效的日期：") + date, dlg::kHintTitle);
         return;
     }
     SummaryTotals.jfrq = date;
@@ -434,8 +436,8 @@ void FrmZsdwh::CmdQr_Click() {
             recomputeBills(date);
         else if (EditMode == Mode::OtherFees)
             recomputeOtherFees(date);
-    } catch (const std::exception&) {
-        tell(failed, dlg::kHintTitle);
+    } catch (const std::exception& e) {
+        tell(failed + errorText(e), dlg::kHintTitle);
         return;
     }
     endRecompute();

@@ -102,7 +102,7 @@ protected:
     }
 
     // Setup words: empty, settle (the settlement window too, on its own bills), nullhj, zero, nouser, huge, one, drop,
-    // month (the bills of kMonth computed), prices (those of kPrices).
+    // month (the bills of kMonth computed), prices (those of kPrices), readonly (the data file marked read-only).
     // Steps of its own: "in=text"/"cancel" answer the next input box, "pick=file" the file dialog, "sql" shows the
     // data file, "look" the window whole, "preview" the values of the bill preview, "idle" lets the events posted
     // be handled, "file=room" a settlement file, "write=text" makes the file x.txt. "T:"
@@ -141,6 +141,8 @@ protected:
             tv::test::execSql(data, "DROP TABLE qtfy");
         if (setup.contains("huge"))  // the second bill of 2024-04-01 overflows money
             tv::test::execSql(data, "UPDATE fzsdjs SET ddj = 100000000000000 WHERE rowid = 6");
+        if (setup.contains("readonly"))
+            QFile::setPermissions(data, QFile::ReadOwner | QFile::ReadGroup);
         state().UserDbPath = dir.filePath(QStringLiteral("u%1.ini").arg(n));
         tv::test::makeUserDb(state().UserDbPath);
         if (setup.contains("nouser"))
@@ -345,7 +347,9 @@ TEST_F(FeesTest, RecomputesADateAllOrNothingAndTotalsItToTheFen) {
                      "CmdQr;Check1;Check1;CmdQr;Txtjfrq=2024/13/1;CmdQr;Txtjfrq=2024-03-01;CmdQr;CmdQr;sql;Check1;"
                      "Txtjfrq= 2024-04-01;CmdQr;CmdHz;CmdHz;Txtjfrq=2024-04-01;CmdHz;Check2;Txtjfrq=2024-03-01;CmdQr;"
                      "sql;Check2;Txtjfrq=2024-03-01;CmdQr;sql"},
-                    {"huge", "Check1;Txtjfrq=2024-04-01;CmdQr;sql;DBGrid2@3"}},
+                    {"huge", "Check1;Txtjfrq=2024-04-01;CmdQr;sql;DBGrid2@3"},
+                    {"readonly", "Check1;Txtjfrq=2024-04-01;CmdQr"},
+                    {"readonly", "Check2;Txtjfrq=2024-03-01;CmdQr"}},
                    "fees_recompute.txt");
 }
 

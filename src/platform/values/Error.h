@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <exception>
 #include <stdexcept>
 
 namespace tv {
@@ -28,5 +29,11 @@ class OverflowError : public DbError {
 public:
     using DbError::DbError;
 };
+
+// The text a window shows for `e`: a data error's own text, else what it says.
+inline QString errorText(const std::exception& e) {
+    const auto* db = dynamic_cast<const DbError*>(&e);
+    return db ? db->text() : QString::fromUtf8(e.what());
+}
 
 }  // namespace tv
