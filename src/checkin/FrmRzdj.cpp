@@ -567,7 +567,8 @@ void FrmRzdj::dataReposition() {
 void FrmRzdj::cmdTjClick() {
     // A row being added or modified is dropped only when the user says so.
     if (ui().Data1->isOpen() && rs().editState() != Recordset::EditState::None) {
-        if (dlg::msgBox(QStringLiteral("放弃正在编辑的记录吗？"), dlg::YesNo | dlg::Info, dlg::kNoteTitle) != dlg::Yes)
+        if (dlg::msgBox(QStringLiteral("放弃正在编辑的记录吗？"), dlg::YesNo | dlg::Info | dlg::DefaultButton2,
+                        dlg::kNoteTitle) != dlg::Yes)
             return;
         ui().Data1->cancelUpdate();
     }

@@ -71,15 +71,18 @@ void addRows(const QString& file, int n) {
 }
 
 // Message boxes that no test queued an answer for are answered OK (No to a
-// question) and kept, a question marked by a "?" and its title after its text; each test
-// looks at them with boxes(), and any left unlooked-at fails the test.
+// question) and kept, a question marked by a "?" and its title after its text
+// ("(否)" after a question whose Enter answers No); each test looks at them
+// with boxes(), and any left unlooked-at fails the test.
 class FrmRzdjTest : public tv::test::WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
         failing = script::unexpectedHandler();
-        script::setUnexpectedHandler(
-            [this](const dlg::Call& c) { shown << c.text + (c.style & dlg::YesNo ? "?" + c.title : ""); });
+        script::setUnexpectedHandler([this](const dlg::Call& c) {
+            shown << c.text + (c.style & dlg::YesNo ? "?" + c.title : "") +
+                         (c.style & dlg::DefaultButton2 ? "(否)" : "");
+        });
         showMainStandIn();
         Registry::add(QStringLiteral("FrmDyjl"), [] { return new PairStandIn; });
     }
@@ -333,7 +336,7 @@ TEST_F(FrmRzdjTest, AddWithARefusedValueConfirmCancelAndModify) {
     fill({{"Txtfjh", "301"}, {"Txtxm", "王新"}, {"Cbowh", "程序员"}});
     fill({{"Cbon1", "2"}, {"Txtxm4", "小四"}, {"Cboysno", "在住"}});
     // 添加 again asks first; No keeps the pending row as it is.
-    run({{"CmdTj", "1 / 12|王新|添加新记录|1000001100|12|放弃正在编辑的记录吗？?提示！"}});
+    run({{"CmdTj", "1 / 12|王新|添加新记录|1000001100|12|放弃正在编辑的记录吗？?提示！(否)"}});
     // A value the column cannot hold is refused and the row stays pending;
     // corrected, the same row goes in and is shown.
     run({{"CmdQr", "1 / 12|王新|添加新记录|1000001100|12|数据类型转换错误：居住人数", {{"Txtjzrs", "abc"}}},
@@ -551,7 +554,7 @@ TEST_F(FrmRzdjTest, APickedPhotoIsStoredOnlyByConfirmAndShownAgainAfterReopening
     run({{"CmdQr", "jpg|/b.jpg|"},
          {"CmdTj", "none|/b.jpg|"},
          {"a.JPG", "jpg|/a.JPG|"},
-         {"CmdTj", "jpg|/a.JPG|放弃正在编辑的记录吗？?提示！"},
+         {"CmdTj", "jpg|/a.JPG|放弃正在编辑的记录吗？?提示！(否)"},
          {"CmdTj", "none|/a.JPG|", {}, {dlg::Yes}},
          {"Cmdfq", "jpg|/a.JPG|"}},
         seen);
