@@ -88,6 +88,16 @@ QGroupBox* frame(QWidget* parent, const QString& title, const QRect& where) {
     return box;
 }
 
+// The grid of a frame, its margins and gaps drawn to the window's scale as
+// the frame is: a window drawn smaller keeps each row inside its frame.
+QGridLayout* gridIn(QGroupBox* box) {
+    auto* grid = new QGridLayout(box);
+    const int margin = tv::forms::px(135), gap = tv::forms::px(90);  // 9 and 6 pixels at full size
+    grid->setContentsMargins(margin, margin, margin, margin);
+    grid->setSpacing(gap);
+    return grid;
+}
+
 QLabel* label(const QString& text) {
     auto* l = new QLabel(text);
     l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -148,7 +158,7 @@ void FrmRzdj::buildRenter(QWidget* page) {
     FrmRzdjUi& u = ui();
     // 承租人信息
     auto* renter = frame(page, QStringLiteral("承租人信息"), twips(2760, 1920, 8415, 3015));
-    auto* g = new QGridLayout(renter);
+    auto* g = gridIn(renter);
     u.Txtfjh = make<BoundTextBox>(renter, "Txtfjh");
     u.Txtjzrs = make<BoundTextBox>(renter, "Txtjzrs");
     u.Txtxm = make<BoundTextBox>(renter, "Txtxm");
@@ -166,13 +176,13 @@ void FrmRzdj::buildRenter(QWidget* page) {
     g->addWidget(label(QStringLiteral("居住人数：")), 0, 2);
     g->addWidget(u.Txtjzrs, 0, 3);
     g->addWidget(label(QStringLiteral("承租人姓名：")), 0, 4);
-    g->addWidget(u.Txtxm, 0, 5, 1, 3);
+    g->addWidget(u.Txtxm, 0, 5);
     g->addWidget(label(QStringLiteral("联系电话：")), 1, 0);
     g->addWidget(u.Txtdh, 1, 1, 1, 3);
     g->addWidget(label(QStringLiteral("身份证号码：")), 1, 4);
-    g->addWidget(u.Txtsfzh, 1, 5, 1, 3);
+    g->addWidget(u.Txtsfzh, 1, 5);
     g->addWidget(label(QStringLiteral("工作单位：")), 2, 0);
-    g->addWidget(u.Txtdw, 2, 1, 1, 7);
+    g->addWidget(u.Txtdw, 2, 1, 1, 5);
     g->addWidget(label(QStringLiteral("婚姻状况：")), 3, 0);
     g->addWidget(u.Cboyh, 3, 1);
     g->addWidget(label(QStringLiteral("职业：")), 3, 2);
@@ -184,12 +194,12 @@ void FrmRzdj::buildRenter(QWidget* page) {
         kids->addWidget(new QLabel(QStringLiteral("男")));
         kids->addWidget(u.Cbon2, 1);
         kids->addWidget(new QLabel(QStringLiteral("女")));
-        g->addLayout(kids, 3, 5, 1, 3);
+        g->addLayout(kids, 3, 5);
     }
     g->addWidget(label(QStringLiteral("入住日期：")), 4, 0);
     g->addWidget(u.Txtrzrq, 4, 1, 1, 3);
     g->addWidget(label(QStringLiteral("离开日期：")), 4, 4);
-    g->addWidget(u.Txtlkrq, 4, 5, 1, 3);
+    g->addWidget(u.Txtlkrq, 4, 5);
     for (int c : {1, 3, 5}) g->setColumnStretch(c, 1);
 }
 
@@ -197,7 +207,7 @@ void FrmRzdj::buildCompanions(QWidget* page) {
     FrmRzdjUi& u = ui();
     // 随行老人信息
     auto* elders = frame(page, QStringLiteral("随行老人信息"), twips(11280, 1920, 11535, 3015));
-    auto* ge = new QGridLayout(elders);
+    auto* ge = gridIn(elders);
     for (int i = 0; i < 6; ++i) {
         const QByteArray n = "Cboxb" + QByteArray::number(i + 1);
         u.Cboxb[i] = make<BoundCombo>(page, n.constData());
@@ -211,7 +221,7 @@ void FrmRzdj::buildCompanions(QWidget* page) {
 
     // 随行儿童信息
     auto* children = frame(page, QStringLiteral("随行儿童信息"), twips(11280, 5040, 11535, 3495));
-    auto* gc = new QGridLayout(children);
+    auto* gc = gridIn(children);
     u.Txtxm1 = make<BoundTextBox>(children, "Txtxm1");
     u.Txtcxny3 = make<BoundTextBox>(children, "Txtcxny3");
     u.Txtxm2 = make<BoundTextBox>(children, "Txtxm2");
@@ -233,10 +243,12 @@ void FrmRzdj::buildCompanions(QWidget* page) {
 void FrmRzdj::buildSearchAndPhoto(QWidget* page) {
     FrmRzdjUi& u = ui();
     // 查询选项
-    auto* search = frame(page, QStringLiteral("查询选项"), twips(2760, 5040, 2655, 3495));
-    auto* gs = new QGridLayout(search);
+    // A little wider than designed, the photo frame beside it a little
+    // narrower: a name of twelve characters fits also when drawn smaller.
+    auto* search = frame(page, QStringLiteral("查询选项"), twips(2760, 5040, 2955, 3495));
+    auto* gs = gridIn(search);
     // Ten rows in a short frame: keep the rows tight so no box is squeezed.
-    gs->setContentsMargins(8, 2, 8, 2);
+    gs->setContentsMargins(tv::forms::px(120), tv::forms::px(30), tv::forms::px(120), tv::forms::px(30));
     gs->setVerticalSpacing(0);
     u.CboCxfs = make<QComboBox>(search, "CboCxfs");
     u.TxtFh = make<QLineEdit>(search, "TxtFh");
@@ -258,8 +270,8 @@ void FrmRzdj::buildSearchAndPhoto(QWidget* page) {
     }
 
     // 身份证相片
-    auto* photo = frame(page, QStringLiteral("身份证相片"), twips(5520, 5040, 5655, 3495));
-    auto* gp = new QGridLayout(photo);
+    auto* photo = frame(page, QStringLiteral("身份证相片"), twips(5820, 5040, 5355, 3495));
+    auto* gp = gridIn(photo);
     u.Image3 = make<BoundImage>(photo, "Image3");
     u.Image3->setToolTip(QStringLiteral("租客身份证照片"));
     gp->addWidget(u.Image3);
@@ -269,7 +281,7 @@ void FrmRzdj::buildPicker(QWidget* page) {
     FrmRzdjUi& u = ui();
     // The picker and the status line down the left side.
     auto* picker = frame(page, QString(), twips(0, 840, 2655, 9735));
-    auto* gk = new QGridLayout(picker);
+    auto* gk = gridIn(picker);
     u.DrvList = make<tv::forms::DriveList>(picker, "DrvList");
     u.DirList = make<tv::forms::FolderList>(picker, "DirList");
     u.FilList = make<tv::forms::FileList>(picker, "FilList");

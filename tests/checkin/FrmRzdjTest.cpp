@@ -17,6 +17,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -263,9 +264,9 @@ TEST_F(FrmRzdjTest, LoadShowsTheFirstRowEnterWalksTheRingsExitOrTheCloseBoxUnloa
     }
 }
 
-// At 1280x800 and at 1920x1080, in the program's font, every box shows the
-// longest value a keeper types into it whole, and every list every one of its
-// items.
+// At 1024x600, 1280x800 and 1920x1080, in the program's font, every box
+// shows the longest value a keeper types into it whole, every list every one
+// of its items, and every control stands inside its frame.
 TEST_F(FrmRzdjTest, EveryBoxShowsItsLongestValueAndEveryListEachItemWholeOnASmallAndALargeScreen) {
     const QString name = QStringLiteral("欧阳慕容司马上官诸葛端木"), id = QStringLiteral("44010119900101123X"),
                   room = QStringLiteral("B2-1203"), date = QStringLiteral("2024-12-31");
@@ -298,10 +299,11 @@ TEST_F(FrmRzdjTest, EveryBoxShowsItsLongestValueAndEveryListEachItemWholeOnASmal
     QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
     Registry::instance(QStringLiteral("MDIVamo"))->unload();
     Registry::instance(QStringLiteral("MDIVamo"))->show();
-    for (const QSize main : {QSize(1280, 700), QSize(1920, 980)}) {
+    for (const QSize main : {QSize(1024, 500), QSize(1280, 700), QSize(1920, 980)}) {
         SCOPED_TRACE(main.width());
         Registry::instance(QStringLiteral("MDIVamo"))->widget()->resize(main);
-        open(main.width() == 1280 ? 1 : 0);
+        open(main.width() == 1920 ? 0 : 1);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);  // laid out as the event loop would
         QStringList cut;
         for (const auto& [box, text] : longest)
             if (!tv::test::showsWhole(ctl<QLineEdit>(box), text))
@@ -314,6 +316,10 @@ TEST_F(FrmRzdjTest, EveryBoxShowsItsLongestValueAndEveryListEachItemWholeOnASmal
         for (QLabel* label : window->findChildren<QLabel*>())
             if (label->fontMetrics().horizontalAdvance(label->text()) > label->contentsRect().width())
                 cut << label->text();
+        for (QGroupBox* frame : window->findChildren<QGroupBox*>())
+            for (QWidget* inside : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (!inside->isHidden() && !frame->contentsRect().contains(inside->geometry()))
+                    cut << frame->title() + '>' + inside->objectName();
         // A drive's name may be longer than the picker is wide: its drop-down shows it whole.
         auto* drives = ctl<QComboBox>("DrvList");
         drives->showPopup();
