@@ -415,7 +415,6 @@ void FrmZsdjs::Check_Click(int n) {
 
 void FrmZsdjs::CmdBydr_Click() {
     FrmZsdjsUi& u = ui();
-    SharedState& s = state();
     if (u.Txtjfrq->text().isEmpty() || u.Cboxz->currentText().isEmpty()) {
         info(QStringLiteral("'计费日期'和'房间现状'两个选项不能为空"), dlg::kHintTitle);
         return;
@@ -427,12 +426,12 @@ void FrmZsdjs::CmdBydr_Click() {
         // Readings of this month that last month's rows do not hold go with
         // the rows: the question names their rooms, and is asked anew when
         // another program changed them meanwhile.
-        QStringList lost = notCarriedOver(s.DatabasePath, shown(Source::ThisMonth));
+        QStringList lost = notCarriedOver(dataFile(), shown(Source::ThisMonth));
         while (!imported && askImport(lost)) {
             if (!date)
                 throw DbError(QStringLiteral("计费日期不是日期。"));
             const std::optional<QStringList> found =
-                importMonth(s.DatabasePath, shown(Source::ThisMonth), shown(Source::OtherFees),
+                importMonth(dataFile(), shown(Source::ThisMonth), shown(Source::OtherFees),
                             shown(Source::Registrations), status, *date, lost);
             imported = !found;
             lost = found.value_or(QStringList());
@@ -458,7 +457,7 @@ void FrmZsdjs::CmdSydr_Click() {
     FrmZsdjsUi& u = ui();
     if (askImport({})) {
         try {
-            carryOver(state().DatabasePath, shown(Source::LastMonth), shown(Source::ThisMonth));
+            carryOver(dataFile(), shown(Source::LastMonth), shown(Source::ThisMonth));
         } catch (const std::exception&) {
             info(QStringLiteral("上月数据导入失败！"));  // sysj is as it was
             return;
@@ -509,7 +508,7 @@ void FrmZsdjs::CmdJs_Click() {
     s.CurrentBill.sfsd2 = u.TxtSfsd->text();
     s.CurrentBill.sfsd1 = u.Txtjfrq->text();
     LastMonthDate = u.TxtSyrq->text();
-    Run run{.dataFile = s.DatabasePath,
+    Run run{.dataFile = dataFile(),
             .replace = replace,
             .billingDate = u.Txtjfrq->text(),
             .periodEnd = u.TxtSfsd->text(),

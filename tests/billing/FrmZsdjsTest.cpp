@@ -445,6 +445,26 @@ TEST_F(FrmZsdjsTest, AFeeTypedIntoTheOtherFeeGridTakesTheRowsTotalWithIt) {
     }
 }
 
+// Another data window loaded on another file afterwards: the carry-over,
+// the monthly import and the computation still work on this window's own
+// file, and the other file is left as it was.
+TEST_F(FrmZsdjsTest, TheMonthsWorkStaysOnTheWindowsOwnFileWhenAnotherWindowLoadsAnother) {
+    startSession("whole", 1);
+    const QString other = dir.filePath("other.mdb");
+    tv::test::makeDataFile(other);
+    tv::test::execSql(other, kRows);
+    const QString otherBefore = tv::test::queryText(other, kTables);
+    state().DataFilePath = state().DatabasePath = other;  // as another data window's load leaves them
+    for (const QString& step : QString("yes;CmdSydr;Check2;Txtjfrq=2024-3-1;TxtSfsd=2024-3-31;TxtSyrq=2024-03-01;"
+                                       "CmdJs;Txtjfrq=2024-4-1;Cboxz=在住;yes;CmdBydr")
+                                   .split(';'))
+        run(step);
+    EXPECT_EQ(tv::test::queryText(other, kTables), otherBefore);
+    EXPECT_EQ(tv::test::queryText(data, "SELECT count(*) FROM sysj WHERE jfrq = '2024-03-01'"), "4");
+    EXPECT_EQ(tv::test::queryText(data, "SELECT count(*) FROM fzsdjs WHERE jfrq = '2024-03-01'"), "4");
+    EXPECT_EQ(tv::test::queryText(data, "SELECT group_concat(DISTINCT jfrq) FROM bysj"), "2024-04-01");
+}
+
 // A rent typed over this month's row of 101 while another program changed or
 // deleted the row: Enter stores nothing and says why, and the grid is browsing
 // again on the row as the file holds it now (103's when 101's was deleted),
