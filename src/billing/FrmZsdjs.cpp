@@ -12,6 +12,7 @@
 #include "platform/forms/StatusBox.h"
 #include "platform/forms/WindowParts.h"
 #include "platform/shell/Shell.h"
+#include "platform/values/Error.h"
 #include "platform/values/Money.h"
 #include "shared/DataShape.h"
 #include "shared/DataWindows.h"
@@ -226,12 +227,6 @@ std::optional<Value> totalOf(const Recordset& rs, Source n) {
             total += v.toMoney();
     }
     return empty ? Value() : Value(total);
-}
-
-QString errorText(const std::exception& e) {
-    if (const auto* db = dynamic_cast<const DbError*>(&e))
-        return db->text();
-    return QString::fromUtf8(e.what());
 }
 
 }  // namespace
