@@ -21,6 +21,30 @@ namespace tv::frame {
 
 using tv::dlg::msgBox;
 
+namespace {
+
+// A row someone can log in with: the login matches no missing name or password.
+bool logsIn(const tv::Value& name, const tv::Value& password) { return !name.isNull() && !password.isNull(); }
+
+// The accounts of the user table that can log in, the row current in `rs`
+// (as the file holds it) left out.
+int othersThatLogIn(tv::Recordset& rs) {
+    int count =
+        rs.database()
+            ->query(QStringLiteral("select count(*) from [yhzc] where [yhxm] is not null and [mima] is not null"))
+            .at(0)
+            .at(0)
+            .toInt();
+    if (const int at = rs.absolutePosition(); at >= 0)
+        count -= logsIn(rs.valueAt(at, rs.columnIndex(QStringLiteral("yhxm"))),
+                        rs.valueAt(at, rs.columnIndex(QStringLiteral("mima"))));
+    return count;
+}
+
+const QString kKeepOneThatLogsIn = QStringLiteral("至少要保留一个能登录的用户！");
+
+}  // namespace
+
 FrmMmWh::FrmMmWh() : Window(QString::fromLatin1(kName), Kind::TopLevel) {}
 
 void FrmMmWh::build(QWidget* root) {
@@ -78,6 +102,7 @@ void FrmMmWh::build(QWidget* root) {
     setExitButton(exit);
     // The Delete key on a row of the grid asks as the button does.
     tv::forms::on(u.DBGrid1, &tv::forms::DataGrid::deleteRequested, [this] { CMDDELETE_Click(); });
+    u.DBGrid1->setBeforeStore([](tv::Recordset& row, const QStringList&) { DBGrid1_BeforeStore(row); });
     QObject::connect(u.Data1, &tv::forms::DataControl::reposition, root, [this] { Data1_Reposition(); });
     tv::forms::centerOnScreen(root);
 }
@@ -118,6 +143,13 @@ void FrmMmWh::CMDDELETE_Click() {
         msgBox(QStringLiteral("至少要保留一个用户！"), tv::dlg::Info, tv::dlg::kNoteTitle);
         return;
     }
+    // Nor without one that can log in.
+    if (tv::Recordset& rs = ui().Data1->recordset();
+        ui().Data1->isOpen() && rs.hasCurrent() &&
+        logsIn(rs.field(QStringLiteral("yhxm")), rs.field(QStringLiteral("mima"))) && othersThatLogIn(rs) == 0) {
+        msgBox(kKeepOneThatLogsIn, tv::dlg::Info, tv::dlg::kNoteTitle);
+        return;
+    }
     if (tv::askDelete() != tv::dlg::Yes)
         return;
     try {
@@ -130,6 +162,13 @@ void FrmMmWh::CMDDELETE_Click() {
     } catch (const std::exception& e) {
         msgBox(tv::forms::refusedWriteText(e, QStringLiteral("数据删除失败！")), tv::dlg::Info, tv::dlg::kNoteTitle);
     }
+}
+
+// A name or password emptied in the grid: refused while no other account
+// could log in, as the last account is never deleted.
+void FrmMmWh::DBGrid1_BeforeStore(tv::Recordset& row) {
+    if (!logsIn(row.field(QStringLiteral("yhxm")), row.field(QStringLiteral("mima"))) && othersThatLogIn(row) == 0)
+        throw tv::DbError(kKeepOneThatLogsIn + QStringLiteral("用户名和密码都不能为空。"));
 }
 
 void FrmMmWh::CMDSEARCH_Click() {

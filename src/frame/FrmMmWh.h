@@ -1,13 +1,18 @@
 #pragma once
 // The user maintenance window "密码维护": the accounts of the table yhzc in a
 // grid that edits them, with delete, find-by-phone and return buttons. The
-// last account is never deleted.
+// last account that can log in is never deleted, nor its name or password
+// emptied.
 
 #include "platform/forms/Form.h"
 
 #include <QString>
 
 class QLabel;
+
+namespace tv {
+class Recordset;
+}
 
 namespace tv::forms {
 class DataControl;
@@ -39,6 +44,7 @@ protected:
 private:
     void Data1_Reposition();
     void CMDDELETE_Click();
+    static void DBGrid1_BeforeStore(tv::Recordset& row);
     void CMDSEARCH_Click();
     void CmdExit_Click();
 };

@@ -143,5 +143,59 @@ TEST_F(UserMaintenanceTest, APasswordTypedOverARowAnotherProgramChangedEndsInBro
     }
 }
 
+// Whoever is left must be able to log in: a name or password emptied in the
+// grid (the cell cut, Enter) or a row deleted is refused while no other
+// account could log in (a missing name or password matches nothing), and the
+// file keeps the accounts; with another account that logs in it is stored.
+// Its line: the dialogs | the accounts in the file.
+TEST_F(UserMaintenanceTest, TheLastAccountThatLogsInKeepsItsNameAndPasswordAndIsNotDeleted) {
+    const QString refused = "提示！|至少要保留一个能登录的用户！用户名和密码都不能为空。|64 | ";
+    const struct {
+        const char *accounts, *step;  // "cut <row> <column>" or "delete <row>"
+        QString after;
+    } cases[] = {
+        {"", "cut 0 0", refused + "admin/472619"},
+        {"", "cut 0 1", refused + "admin/472619"},
+        {"INSERT INTO yhzc VALUES (NULL, 'x', '1')", "cut 0 1", refused + "admin/472619 -/x"},
+        {"INSERT INTO yhzc VALUES ('li', NULL, '1')", "delete 0",
+         "提示！|至少要保留一个能登录的用户！|64 | admin/472619 li/-"},
+        // another account logs in
+        {"INSERT INTO yhzc VALUES ('li', 'a1', '1')", "cut 0 0", " | -/472619 li/a1"},
+        {"INSERT INTO yhzc VALUES ('li', 'a1', '1')", "delete 0", "删除记录|您真的要删除这个记录吗?|68 | li/a1"},
+        {"INSERT INTO yhzc VALUES (NULL, 'x', '1')", "cut 1 1", " | admin/472619 -/-"},
+        {"INSERT INTO yhzc VALUES ('li', NULL, '1')", "delete 1",
+         "删除记录|您真的要删除这个记录吗?|68;提示！|已到尾记录！|0 | admin/472619"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QString("%1 / %2").arg(c.accounts, c.step).toStdString());
+        FrmMmWh& users = open(c.accounts);
+        auto* grid = find<tv::forms::DataGrid>(users, "DBGrid1");
+        const QStringList step = QString(c.step).split(' ');
+        const QModelIndex cell = grid->model()->index(step[1].toInt(), step.size() > 2 ? step[2].toInt() : 0);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
+        script::begin();
+        script::answerMsgBox(tv::dlg::Yes);
+        script::answerMsgBox(tv::dlg::Ok);
+        if (step[0] == "cut") {
+            QTest::keyClick(grid, Qt::Key_X, Qt::ControlModifier);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QCoreApplication::processEvents();  // the cell editor ends Enter by a queued call
+        } else {
+            click(users, "CMDDELETE");
+        }
+        EXPECT_EQ((said().join(';') + " | " +
+                   tv::test::queryText(userDb(),
+                                       "SELECT group_concat(coalesce(yhxm, '-') || '/' || "
+                                       "coalesce(mima, '-'), ' ') FROM yhzc"))
+                      .toStdString(),
+                  c.after.toStdString());
+        script::begin();
+        script::answerMsgBox(tv::dlg::Yes);  // a row still pending is dropped
+        users.unload();
+        script::begin();
+        tv::test::execSql(userDb(), "DELETE FROM yhzc; INSERT INTO yhzc VALUES ('admin', '472619', '138')");
+    }
+}
+
 }  // namespace
 }  // namespace tv::frame::test
