@@ -358,6 +358,46 @@ TEST_F(FrmWjglTest, EveryStepOfTheScriptShowsWhatItsGoldenLineSays) {
         golden.write(written.join('\n').toUtf8());
 }
 
+// The user database (one of the program's own files) is neither deleted nor
+// renamed by its own name, nor through a linked folder; a link to it or a
+// second name of it goes without touching it. Each case starts afresh from
+// Rave.ini, its link u.lnk, its second name hard.ini and the folder link L.
+// Its line: the boxes shown | the files left.
+TEST_F(FrmWjglTest, TheUserDatabaseIsNeitherDeletedNorRenamedInTheFileManager) {
+    const struct {
+        const char *source, *target;  // no target: deleted
+        const char* after;
+    } cases[] = {
+        {"Rave.ini", nullptr,
+         "无法删除“~/Rave.ini”：它是本程序自用的用户数据库“~/Rave.ini” | hard.ini L Rave.ini u.lnk"},
+        {"L/Rave.ini", nullptr,
+         "无法删除“~/L/Rave.ini”：它实际上是本程序自用的用户数据库“~/Rave.ini” | hard.ini L Rave.ini u.lnk"},
+        {"Rave.ini", "x.ini",
+         "无法把“~/Rave.ini”改名为“x.ini”：它是本程序自用的用户数据库“~/Rave.ini” | hard.ini L Rave.ini u.lnk"},
+        {"u.lnk", nullptr, "您真的要删除该文件吗？;文件删除完毕！ | hard.ini L Rave.ini"},
+        {"hard.ini", nullptr, "您真的要删除该文件吗？;文件删除完毕！ | L Rave.ini u.lnk"},
+        {"u.lnk", "v.lnk", "文件改名完毕！ | hard.ini L Rave.ini v.lnk"},
+    };
+    tv::state().UserDbPath = root + "/Rave.ini";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        for (const QString& name : QDir(root).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+            ASSERT_TRUE(QFile::remove(root + '/' + name));
+        write("Rave.ini", "users");
+        ASSERT_TRUE(QFile::link("Rave.ini", root + "/u.lnk") && QFile::link(".", root + "/L") &&
+                    ::link(QFile::encodeName(root + "/Rave.ini"), QFile::encodeName(root + "/hard.ini")) == 0);
+        run({"go", ""});
+        run({"type", "TxtWjm", c.source});
+        run({"type", "TxtMbwj", c.target ? c.target : ""});
+        run({"press", c.target ? "CmdRen" : "CmdDel", "yes"});
+        QStringList boxes;
+        for (const tv::dlg::Call& call : script::calls()) boxes << call.text;
+        script::clearCalls();
+        const QStringList left = QDir(root).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        EXPECT_EQ(QString(boxes.join(';') + " | " + left.join(' ')).replace(root, "~").toStdString(), c.after);
+    }
+}
+
 }  // namespace
 
 // The status bar's panels (状态, the date, the time) show their texts whole,

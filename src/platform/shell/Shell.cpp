@@ -6,6 +6,7 @@
 #include "platform/values/DiskName.h"
 #include "platform/values/FileRead.h"
 #include "platform/values/IoError.h"
+#include "platform/values/OwnFiles.h"
 #include "platform/values/WholeFile.h"
 
 #include <QCoreApplication>
@@ -205,12 +206,25 @@ bool lookAt(const QString& full, const QString& shown, struct stat& st, Result& 
     return false;
 }
 
-// Why the file may not be deleted ("" when it may): one marked read-only
-// is refused as a copy refuses to replace it (a name that is not UTF-8 by
-// its mark alone: the copy's look never finds it).
+// One of the program's own files (platform/values/OwnFiles.h) under this
+// very name ("" when not): deleted or renamed, the program would lose it. A
+// link to one, or a second name of one, goes without touching it.
+QString ownFileNamed(const QString& full, const struct stat& st) {
+    if (S_ISLNK(st.st_mode))
+        return QString();
+    const std::optional<tv::OwnFile> own = tv::ownFileAt(full);
+    return own && tv::resolvedPath(full) == own->path ? tv::ownFileRefusal(full) : QString();
+}
+
+// Why the file may not be deleted ("" when it may): one of the program's
+// own files, or one marked read-only, is refused as a copy refuses to
+// replace it (a name that is not UTF-8 by its mark alone: the copy's look
+// never finds it).
 QString deleteRefusal(const QString& full, const struct stat& st) {
     if (!S_ISREG(st.st_mode))
         return QString();
+    if (const QString own = ownFileNamed(full, st); !own.isEmpty())
+        return own;
     return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ? QStringLiteral("文件是只读的")
                                                              : tv::replaceRefusal(full);
 }
@@ -261,6 +275,8 @@ Result rename(const QString& from, const QString& to, const QString& folder) {
     const auto failed = [&](const QString& why) {
         return Result{false, QStringLiteral("无法把“%1”改名为“%2”：%3").arg(from, to, why)};
     };
+    if (const QString own = ownFileNamed(oldPath, st); !own.isEmpty())
+        return failed(own);
     if (S_ISDIR(st.st_mode)) {
         const QString self = QFileInfo(oldPath).canonicalFilePath();
         const QString into = QFileInfo(newInfo.absolutePath()).canonicalFilePath();

@@ -84,13 +84,15 @@ inline constexpr qint64 kCopyChunk = 1 << 20;
 // renamed as any other.
 
 // Deletes a file (never a folder); a link goes itself, whatever it leads to.
-// A file marked read-only is refused ("文件是只读的"), as a copy refuses it.
+// A file marked read-only is refused ("文件是只读的"), as a copy refuses it,
+// and so is one of the program's own files (platform/values/OwnFiles.h) by
+// its own name.
 Result deleteFile(const QString& path, const QString& folder = QString());
 // The refusal of deleteFile() for a file marked read-only, told before the
 // user is asked; ok otherwise (a missing file is told by the delete).
 Result mayDelete(const QString& path, const QString& folder = QString());
-// Renames or moves a file or folder; never replaces an existing one ("目标文件已存在")
-// and never moves a folder into itself.
+// Renames or moves a file or folder; never replaces an existing one ("目标文件已存在"),
+// never moves a folder into itself nor one of the program's own files away.
 Result rename(const QString& from, const QString& to, const QString& folder = QString());
 // Makes one folder (its parent must exist); fails when it exists already.
 Result makeFolder(const QString& path, const QString& folder = QString());
