@@ -124,19 +124,26 @@ void info(const QString& text, const QString& title = dlg::kNoteTitle) { dlg::ms
 // Rooms for a message: every one of them (a long box scrolls).
 QString roomList(const QStringList& rooms) { return rooms.join(QStringLiteral("、")); }
 
-// The question of both imports; one that would lose readings names their
-// rooms, and 否 is its default.
-bool askImport(const QStringList& lost) {
+// The question of both imports. One that would lose the readings of
+// `rooms` says so (`loss` names them as %1), and 否 is its default.
+bool askImport(const QStringList& rooms, const QString& loss) {
     const QString sure = QStringLiteral("您真的要导入数据吗?");
     const QString title = QStringLiteral("导入数据");
-    if (lost.isEmpty())
+    if (rooms.isEmpty())
         return dlg::msgBox(sure, dlg::YesNo | dlg::Info, title) == dlg::Yes;
-    return dlg::msgBox(QStringLiteral("以下房间本月的水电表读数还没有导入上月数据：%1。\n导入本月数据会删除这些读数，"
-                                      "下次计算就没有这些房间的上月读数了；请先按'上月数据导入'。\n")
-                               .arg(roomList(lost)) +
-                           sure,
-                       dlg::YesNo | dlg::Info | dlg::DefaultButton2, title) == dlg::Yes;
+    return dlg::msgBox(loss.arg(roomList(rooms)) + sure, dlg::YesNo | dlg::Info | dlg::DefaultButton2, title) ==
+           dlg::Yes;
 }
+
+// What the monthly import would lose: this month's readings never carried over.
+const QString kMonthImportLoss = QStringLiteral(
+    "以下房间本月的水电表读数还没有导入上月数据：%1。\n导入本月数据会删除这些读数，"
+    "下次计算就没有这些房间的上月读数了；请先按'上月数据导入'。\n");
+// What the carry-over would lose: last month's readings of rooms whose
+// readings of this month are not typed yet.
+const QString kCarryOverLoss = QStringLiteral(
+    "以下房间本月的水电表读数还没有填写：%1。\n上月数据导入会用本月数据替换上月数据，"
+    "这些房间的上月读数就没有了，下次计算就没有这些房间的上月读数了；请先填写本月读数。\n");
 
 // A question of the computation, 否 its default.
 bool askFirst(const QString& text) {
@@ -422,7 +429,7 @@ void FrmZsdjs::CmdBydr_Click() {
         // the rows: the question names their rooms, and is asked anew when
         // another program changed them meanwhile.
         QStringList lost = notCarriedOver(dataFile(), shown(Source::ThisMonth));
-        while (!imported && askImport(lost)) {
+        while (!imported && askImport(lost, kMonthImportLoss)) {
             if (!date)
                 throw DbError(QStringLiteral("计费日期不是日期。"));
             const std::optional<QStringList> found =
@@ -450,13 +457,23 @@ void FrmZsdjs::CmdBydr_Click() {
 
 void FrmZsdjs::CmdSydr_Click() {
     FrmZsdjsUi& u = ui();
-    if (askImport({})) {
-        try {
-            carryOver(dataFile(), shown(Source::LastMonth), shown(Source::ThisMonth));
-        } catch (const std::exception&) {
-            info(QStringLiteral("上月数据导入失败！"));  // sysj is as it was
-            return;
+    bool carried = false;
+    try {
+        // Last month's readings that this month's rows do not hold yet go
+        // with the rows: the question names their rooms, and is asked anew
+        // when another program changed them meanwhile.
+        QStringList lost = readingsToGo(dataFile(), shown(Source::LastMonth), shown(Source::ThisMonth));
+        while (!carried && askImport(lost, kCarryOverLoss)) {
+            const std::optional<QStringList> found =
+                carryOver(dataFile(), shown(Source::LastMonth), shown(Source::ThisMonth), lost);
+            carried = !found;
+            lost = found.value_or(QStringList());
         }
+    } catch (const std::exception&) {
+        info(QStringLiteral("上月数据导入失败！"));  // sysj is as it was
+        return;
+    }
+    if (carried) {
         filter(Source::LastMonth, {}, {});
         info(QStringLiteral("数据导入完毕：按'确定'后结束！"));
         recount(Source::LastMonth);

@@ -164,7 +164,29 @@ QStringList notCarried(Database& db, const Shown& bysj) {
     return rooms;
 }
 
+QStringList toGo(Database& db, const Shown& sysj, const Shown& bysj) {
+    QSet<QString> water, power;  // the ID numbers of last month's readings
+    for (const LastMonthRow& r : rowsOf(db, sysj, kLastMonthRow)) {
+        if (r.sfzhm.isNull())
+            continue;
+        if (!r.sysb.isNull())
+            water.insert(r.sfzhm.toText());
+        if (!r.sydb.isNull())
+            power.insert(r.sfzhm.toText());
+    }
+    QStringList rooms;
+    for (const MonthRow& r : rowsOf(db, bysj, kMonthRow))
+        if (!r.sfzhm.isNull() && ((r.bysb.isNull() && water.contains(r.sfzhm.toText())) ||
+                                  (r.bydb.isNull() && power.contains(r.sfzhm.toText()))))
+            rooms << roomOf(r.fjh);
+    return rooms;
+}
+
 }  // namespace
+
+QStringList readingsToGo(const QString& dataFile, const Shown& sysj, const Shown& bysj) {
+    return toGo(*Database::open(dataFile), sysj, bysj);
+}
 
 QStringList notCarriedOver(const QString& dataFile, const Shown& bysj) {
     return notCarried(*Database::open(dataFile), bysj);
@@ -196,12 +218,18 @@ std::optional<QStringList> importMonth(const QString& dataFile, const Shown& bys
     return found;
 }
 
-void carryOver(const QString& dataFile, const Shown& sysj, const Shown& bysj) {
+std::optional<QStringList> carryOver(const QString& dataFile, const Shown& sysj, const Shown& bysj,
+                                     const QStringList& lost) {
     const auto db = Database::open(dataFile);
-    const auto rows = rowsOf(*db, bysj, kMonthRow);
-    if (rows.empty())
-        throw DbError(QStringLiteral("本月租金水电库中没有记录！"));
+    std::optional<QStringList> found;
     db->transaction([&] {
+        const auto rows = rowsOf(*db, bysj, kMonthRow);
+        if (rows.empty())
+            throw DbError(QStringLiteral("本月租金水电库中没有记录！"));
+        if (QStringList now = toGo(*db, sysj, bysj); now != lost) {
+            found = std::move(now);  // not what the keeper was told: they are asked again
+            return;
+        }
         emptyShown(*db, sysj);
         Insert lastMonth(*db, "sysj");
         for (const MonthRow& r : rows)  // this month's readings become last month's
@@ -215,6 +243,7 @@ void carryOver(const QString& dataFile, const Shown& sysj, const Shown& bysj) {
                        {"sydb", r.bydb},
                        {"ddj", r.ddj}});
     });
+    return found;
 }
 
 // ---------------------------------------------------------------- the bills

@@ -46,10 +46,18 @@ QStringList notCarriedOver(const QString& dataFile, const Shown& bysj);
 std::optional<QStringList> importMonth(const QString& dataFile, const Shown& bysj, const Shown& qtfy, const Shown& zfdj,
                                        const QString& status, const QDate& billingDate, const QStringList& lost);
 
+// The rooms whose last month's readings would be lost by carrying this
+// month's rows over now: this month's rows shown that lack a reading (water
+// or electricity) which a row of last month shown holds for their tenant.
+QStringList readingsToGo(const QString& dataFile, const Shown& sysj, const Shown& bysj);
+
 // Last month's rows: the rows of sysj shown go, and every bysj row shown is
-// copied, its readings becoming last month's. Raises DbError when no bysj row
-// is shown (sysj is then as it was).
-void carryOver(const QString& dataFile, const Shown& sysj, const Shown& bysj);
+// copied, its readings becoming last month's. `lost` is what the keeper was
+// told would be lost (readingsToGo()); when the rows show otherwise now,
+// nothing is done and the rooms found are returned. Raises DbError when no
+// bysj row is shown (sysj is then as it was).
+std::optional<QStringList> carryOver(const QString& dataFile, const Shown& sysj, const Shown& bysj,
+                                     const QStringList& lost = {});
 
 // A bill whose water or electricity used is below zero: its room and its
 // usages as they would be stored.

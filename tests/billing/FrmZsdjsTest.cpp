@@ -957,3 +957,43 @@ TEST_F(FrmZsdjsTest, AKeepersFirstMonthsInANewDataFileCarryEachMonthsReadingsToT
         EXPECT_EQ(script::calls()[0].style, style) << steps;
     }
 }
+
+// 上月数据导入 after the month's rows were made anew would replace last month's readings by rows still without
+// theirs: the question names those rooms (否 the default) and 否 leaves last month's rows; a room whose readings are
+// typed is named no more, one with a reading still missing is.
+TEST_F(FrmZsdjsTest, ACarryOverThatWouldLoseLastMonthsReadingsNamesTheirRooms) {
+    startSession("", 0);
+    const QString lastMonth = "SELECT group_concat(jfrq || ' ' || fjh || ' ' || ifnull(sysb, '-'), ',') FROM sysj";
+    const struct {
+        const char* steps;  // taken before 上月数据导入 is clicked
+        tv::dlg::Button answer;
+        const char* rooms;  // named by its question; none: the usual question
+        bool carried;
+    } cases[] = {
+        {"", tv::dlg::Yes, nullptr, true},  // March's readings, all typed
+        {"Txtjfrq=2024-4-1;Cboxz=在住;yes;CmdBydr", tv::dlg::No, "101、103、1'01、105", false},
+        {"DBGrid2#1.6=1300;DBGrid2#1.8=3400;DBGrid2<Return", tv::dlg::No, "103、1'01、105", false},
+        {"DBGrid2#2.6=1260;DBGrid2<Return", tv::dlg::No, "103、1'01、105", false},  // its electricity still missing
+        {"", tv::dlg::Yes, "103、1'01、105", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.steps);
+        for (const QString& step : QString(c.steps).split(';', Qt::SkipEmptyParts)) run(step);
+        const QString before = tv::test::queryText(data, lastMonth);
+        script::clearCalls();
+        script::answerMsgBox(c.answer);
+        ctl<QPushButton>("CmdSydr")->click();
+        ASSERT_FALSE(script::calls().empty());
+        const tv::dlg::Call& asked = script::calls()[0];
+        EXPECT_TRUE(asked.text.endsWith("您真的要导入数据吗?")) << asked.text.toStdString();
+        if (c.rooms) {
+            EXPECT_TRUE(asked.text.contains(QString("：%1。").arg(c.rooms))) << asked.text.toStdString();
+            EXPECT_EQ(asked.style, tv::dlg::YesNo | tv::dlg::Info | tv::dlg::DefaultButton2);
+        } else {
+            EXPECT_EQ(asked.text, "您真的要导入数据吗?");
+            EXPECT_EQ(asked.style, tv::dlg::YesNo | tv::dlg::Info);
+        }
+        EXPECT_EQ(tv::test::queryText(data, lastMonth) != before, c.carried);
+        script::clearCalls();
+    }
+}
