@@ -442,6 +442,7 @@ struct DataGrid::Impl {
     QMetaObject::Connection repo, rowsChanged, focus;
     bool syncing = false;  // the grid follows the source: no move back
     bool storing = false;  // a store is under way: the source's signals are its own
+    int column = 0;        // the current cell's column, kept while the rows are read again
     DataGrid::BeforeStore beforeStore;
 
     // The open editor's text into the pending row, and the editor closed.
@@ -681,6 +682,8 @@ void DataGrid::setBeforeStore(BeforeStore hook) { d->beforeStore = std::move(hoo
 
 void DataGrid::reload() {
     d->commitEditor();
+    if (currentIndex().isValid())
+        d->column = currentIndex().column();
     d->syncing = true;
     d->model.reload();
     d->syncing = false;
@@ -710,8 +713,9 @@ void DataGrid::followSource() {
     m.current = pos;
     d->syncing = true;
     if (row >= 0) {
-        const int col = currentIndex().isValid() ? currentIndex().column() : 0;
-        const QModelIndex i = m.index(row, std::max(col, 0));
+        // The column stays the one the user is in, also after the rows were read again.
+        const int col = currentIndex().isValid() ? currentIndex().column() : d->column;
+        const QModelIndex i = m.index(row, std::clamp(col, 0, std::max(m.columnCount() - 1, 0)));
         if (currentIndex() != i) {
             selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }

@@ -545,6 +545,32 @@ TEST_F(DemoWindow, ANameTypedOverARowAnotherProgramChangedIsNotWrittenAndTheRowS
     }
 }
 
+// Another program deleted room 102 and the keeper clicks its cell and types: the grid reads its rows again, the row
+// after it is current, and what is typed goes into the column clicked, never into another field. After: the file.
+TEST_F(DemoWindow, AClickOnARowAnotherProgramDeletedKeepsTheColumnClicked) {
+    const struct {
+        int column;
+        const char *typed, *after;
+    } cases[] = {{1, "Tom", "101张三 103Tom"}, {0, "104", "101张三 104Ann"}};
+    DataGrid* grid = ui().DBGrid1;
+    grid->setAllowUpdate(true);
+    for (const auto& c : cases) {
+        tv::test::execSql(file,
+                          "delete from zfdj; insert into zfdj (fjh, jzrs, xm, yh) values ('101', 2, '张三', '已婚'), "
+                          "('102', 1, '李四', '未婚'), ('103', 3, 'Ann', '已婚')");
+        ui().Data1->refresh();
+        tv::test::execSql(file, "delete from zfdj where fjh = '102'");
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell(1, c.column));
+        EXPECT_EQ(grid->currentIndex().column(), c.column);
+        for (const QChar ch : QString::fromUtf8(c.typed))
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(ch), {});
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCoreApplication::processEvents();  // the cell editor ends Enter by a queued call
+        EXPECT_EQ(ask("select group_concat(fjh || xm, ' ') from zfdj").toStdString(), c.after) << c.column;
+        EXPECT_TRUE(boxes().isEmpty());
+    }
+}
+
 // Room 101's name holds 40,000 characters: its cell and its box show the
 // first 1,000 with a tip that says so, and confirming another field, in the
 // boxes or in the grid, leaves the name whole in the file.
