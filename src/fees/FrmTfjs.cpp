@@ -358,6 +358,10 @@ void FrmTfjs::CmdQr_Click() {
         tell(QStringLiteral("请输入正确的数值！"), dlg::kHintTitle);
         return;
     }
+    if (*daysLived < 0 || *daysLived > *monthDays) {  // the rent of the days would come out below zero
+        tell(QStringLiteral("'居住天数'必须在0到'本月天数'之间"), dlg::kHintTitle);
+        return;
+    }
     BillRecord bill = Bill;
     bill.bysb = *bysb;
     bill.sysb = *sysb;

@@ -896,3 +896,23 @@ TEST_F(FeesTest, TotalsOfThousandsOfBillsAreTheirSumsToTheFen) {
         EXPECT_EQ(tv::test::queryText(data, "SELECT count(*) FROM fzsdjs WHERE hj <> 967.08"), "0");
     }
 }
+
+// Days lived outside the month (more than its days, or fewer than none) are refused with the reason and nothing is
+// saved; the whole month and none of it settle.
+TEST_F(FeesTest, DaysLivedOutsideTheMonthAreRefusedAndNothingIsSaved) {
+    const struct {
+        const char* lived;
+        bool saved;
+    } cases[] = {{"31", false}, {"-1", false}, {"30", true}, {"0", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lived);
+        startSession("settle", &c - cases);
+        QFile::remove(dir.filePath("101.txt"));
+        QString said;
+        for (const QString& step :
+             QString("T:DBGrid1@@1;T:TxtByts=30;T:Check1;T:TxtJzts=%1;T:CmdQr").arg(c.lived).split(';'))
+            said = run(step).section(" | ", 0, 0);
+        EXPECT_EQ(said, c.saved ? "提示！:租客退房结算账单计算及保存成功！" : "提示:'居住天数'必须在0到'本月天数'之间");
+        EXPECT_EQ(QFile::exists(dir.filePath("101.txt")), c.saved);
+    }
+}
