@@ -42,6 +42,14 @@ const QString kAllBills = QStringLiteral("select * from [fzsdjs]");
 const QString kAllRows = QStringLiteral("所有记录");
 const QString kNoDate = QStringLiteral("'计费日期'字段不能为空");
 
+// A billing date as typed, in the form a stored date reads as: a date typed
+// "2024-3-1" or "2024/3/1" finds the bills of 2024-03-01; other text stays as
+// typed.
+QString dateKey(const QString& typed) {
+    const std::optional<QDate> day = parseDate(typed);
+    return day ? shortDate(*day) : typed;
+}
+
 void tell(const QString& text, const QString& title = dlg::kNoteTitle) { dlg::msgBox(text, dlg::Info, title); }
 
 // The preview's labels that show a field of Data1's current row by themselves.
@@ -433,9 +441,9 @@ void FrmZsdwh::CmdQr_Click() {
     SummaryTotals.jfrq = date;
     try {
         if (EditMode == Mode::Bills)
-            recomputeBills(date);
+            recomputeBills(dateKey(date));
         else if (EditMode == Mode::OtherFees)
-            recomputeOtherFees(date);
+            recomputeOtherFees(dateKey(date));
     } catch (const std::exception& e) {
         tell(failed + errorText(e), dlg::kHintTitle);
         return;
@@ -580,7 +588,7 @@ void FrmZsdwh::CmdHz_Click() {
     } else {
         // The date's bills as the file holds them now; blanks around and
         // letter case do not count here.
-        const QString key = t.jfrq.trimmed().toUpper();
+        const QString key = dateKey(t.jfrq).trimmed().toUpper();
         for (const BillRecord& b : storedBills(*rs.database(), listedDate,
                                                [&](const QString& day) { return day.trimmed().toUpper() == key; })) {
             t.sf += b.sf;
@@ -616,8 +624,8 @@ void FrmZsdwh::Zddy() {
     const QString date = u.Txtjfrq->text();
     dlg::msgBox(QStringLiteral("请调整好纸宽后：按(确认)后继续！"), dlg::OkOnly, dlg::kNoteTitle);
     // The bills of the date as the file holds them now, in the order Data1 lists them.
-    const std::vector<BillRecord> batch =
-        storedBills(*u.Data1->recordset().database(), listedDate, [&](const QString& day) { return day == date; });
+    const std::vector<BillRecord> batch = storedBills(*u.Data1->recordset().database(), listedDate,
+                                                      [key = dateKey(date)](const QString& day) { return day == key; });
     print::Printer& printer = print::Printer::device();
     // The bill handed to the printer last, with its total in capitals: it
     // becomes the bill held for printing, unless the print is cancelled.

@@ -540,20 +540,24 @@ TEST_F(FeesTest, TotalsAndTheBatchPrintReadTheDatesBillsAsTheFileHoldsThem) {
         return rooms.join(' ') + " | " + state().CurrentBill.fjh;
     };
     const struct {
-        bool print;  // 打印 with the answer 2, else 汇总
+        bool print;        // 打印 with the answer 2, else 汇总
+        const char* date;  // as typed: a date typed either way finds the date's bills
         const char* shown;
-    } cases[] = {{false, "34.60,70.00,903.00,1006.00"}, {true, "A109 C1 | C1"}};
+    } cases[] = {{false, "2024-04-01", "34.60,70.00,903.00,1006.00"},
+                 {true, "2024-04-01", "A109 C1 | C1"},
+                 {false, "2024-4-1", "34.60,70.00,903.00,1006.00"},
+                 {true, "2024/4/1", "A109 C1 | C1"}};
     for (const auto& c : cases) {
         startSession("", ++sessions);
         tv::test::execSql(
             data,
             "DELETE FROM fzsdjs WHERE rowid IN (3, 6); UPDATE fzsdjs SET zj = 900, hj = 1000 WHERE rowid "
             "= 9; INSERT INTO fzsdjs (jfrq, fjh, sf, df, zj, hj) VALUES ('2024-04-01', 'C1', 1, 2, 3, 6)");
-        run("Txtjfrq=2024-04-01");
+        run("Txtjfrq=" + QString(c.date));
         if (c.print)
             script::answerInput(QStringLiteral("2"));
         ctl<QPushButton>(c.print ? "CmdPrinter" : "CmdHz")->click();
-        EXPECT_EQ(c.print ? printedRooms() : totals(), QString(c.shown));
+        EXPECT_EQ(c.print ? printedRooms() : totals(), QString(c.shown)) << c.date;
     }
 }
 
@@ -568,6 +572,10 @@ TEST_F(FeesTest, ARecomputeTakesTheDatesRowsAsTheFileHoldsThem) {
          "INSERT INTO fzsdjs (jfrq, fjh, zj, bysb, sysb, sdj, bydb, sydb, ddj, zf) VALUES ('2024-04-01', 'C1', 100, "
          "12, 10, 2.5, 30, 20, 1, 5)",
          "SELECT hj FROM fzsdjs WHERE fjh = 'C1'", "120 | 609.8,132.4,2680,3532.2"},
+        {"Check1", "2024-4-1",
+         "INSERT INTO fzsdjs (jfrq, fjh, zj, bysb, sysb, sdj, bydb, sydb, ddj, zf) VALUES ('2024-04-01', 'C1', 100, "
+         "12, 10, 2.5, 30, 20, 1, 5)",
+         "SELECT hj FROM fzsdjs WHERE fjh = 'C1'", "120 | 609.8,132.4,2680,3532.2"},
         {"Check2", "2024-03-01", "INSERT INTO qtfy VALUES ('2024-03-01', 'C2', '9', 1, 2, 3, 4, 5, 6, NULL)",
          "SELECT hj FROM qtfy WHERE fjh = 'C2'", "21 | ,,,"},
     };
@@ -577,7 +585,8 @@ TEST_F(FeesTest, ARecomputeTakesTheDatesRowsAsTheFileHoldsThem) {
         for (const QString& step : {QString(c.box), "Txtjfrq=" + QString(c.date), QStringLiteral("CmdQr")}) run(step);
         QStringList totals;
         for (const char* t : {"Txtsfhz", "Txtdfhz", "TxtZjhj", "Txthjhz"}) totals << ctl<QLineEdit>(t)->text();
-        EXPECT_EQ(tv::test::queryText(data, c.check) + " | " + totals.join(','), QString(c.shown)) << c.box;
+        EXPECT_EQ(tv::test::queryText(data, c.check) + " | " + totals.join(','), QString(c.shown))
+            << c.box << ' ' << c.date;
     }
 }
 
