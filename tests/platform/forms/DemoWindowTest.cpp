@@ -18,6 +18,13 @@ protected:
         demo.show();
         QApplication::setActiveWindow(demo.widget());
     }
+    // Types `text` into the control that has the focus and ends it with Enter.
+    static void typeAndEnter(const QString& text) {
+        for (const QChar ch : text)
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(ch), {});
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCoreApplication::processEvents();  // the cell editor ends Enter by a queued call
+    }
 };
 
 }  // namespace
@@ -523,10 +530,7 @@ TEST_F(DemoWindow, ANameTypedOverARowAnotherProgramChangedIsNotWrittenAndTheRowS
         tv::dlg::script::answerMsgBox(tv::dlg::Ok);
         if (c.where == std::string("grid")) {
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell(0, 1));
-            for (const QChar ch : QStringLiteral("Tom"))
-                QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(ch), {});
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-            QCoreApplication::processEvents();  // the cell editor ends Enter by a queued call
+            typeAndEnter(QStringLiteral("Tom"));
         } else {
             ui().Data1->edit();
             ui().Txtxm->setText(QStringLiteral("Tom"));
@@ -562,10 +566,7 @@ TEST_F(DemoWindow, AClickOnARowAnotherProgramDeletedKeepsTheColumnClicked) {
         tv::test::execSql(file, "delete from zfdj where fjh = '102'");
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell(1, c.column));
         EXPECT_EQ(grid->currentIndex().column(), c.column);
-        for (const QChar ch : QString::fromUtf8(c.typed))
-            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(ch), {});
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QCoreApplication::processEvents();  // the cell editor ends Enter by a queued call
+        typeAndEnter(QString::fromUtf8(c.typed));
         EXPECT_EQ(ask("select group_concat(fjh || xm, ' ') from zfdj").toStdString(), c.after) << c.column;
         EXPECT_TRUE(boxes().isEmpty());
     }
